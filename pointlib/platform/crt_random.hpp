@@ -1,0 +1,18 @@
+#ifndef POINTLIB_PLATFORM_CRT_RANDOM_HPP
+#define POINTLIB_PLATFORM_CRT_RANDOM_HPP
+
+// A private 15-bit linear congruential generator with the behaviour of the
+// classic C runtime's rand()/srand(). Results that depend on random choices
+// (thinning, jitter, which duplicate point becomes a vertex) must not change
+// with the C library the program is linked against, so glibc's rand() is
+// never used.
+
+constexpr int CRT_RAND_MAX = 32767;
+
+// Sets the state; a program that never calls it starts from seed 1.
+void crt_srand(unsigned int seed);
+
+// Next value in 0..CRT_RAND_MAX.
+int crt_rand();
+
+#endif

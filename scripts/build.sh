@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Configures and builds with all cores.
+#   BUILD_DIR (default build), CMAKE_ARGS (extra configure arguments)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build_dir=${BUILD_DIR:-$root/build}
+# shellcheck disable=SC2086
+cmake -S "$root" -B "$build_dir" -G Ninja ${CMAKE_ARGS:-} >/dev/null
+cmake --build "$build_dir" --parallel "$(nproc)"
