@@ -6,4 +6,4 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${BUILD_DIR:-$root/build}
 # shellcheck disable=SC2086
 cmake -S "$root" -B "$build_dir" -G Ninja ${CMAKE_ARGS:-} >/dev/null
-cmake --build "$build_dir" --parallel "$(nproc)"
+cmake --build "$build_dir" --parallel "${JOBS:-$(nproc)}"
