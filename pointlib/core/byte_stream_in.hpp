@@ -1,0 +1,125 @@
+#ifndef POINTLIB_CORE_BYTE_STREAM_IN_HPP
+#define POINTLIB_CORE_BYTE_STREAM_IN_HPP
+
+#include <cstdint>
+#include <cstdio>
+
+// Byte input over a C file or over memory. Every read past the end of the data
+// throws the int -1; callers catch it around a field or record and name it in
+// their own "ERROR: reading ..." message. Values are moved in the byte order the
+// call names, so no caller ever swaps bytes itself.
+class ByteStreamIn {
+ public:
+  ByteStreamIn(const ByteStreamIn&) = delete;
+  ByteStreamIn& operator=(const ByteStreamIn&) = delete;
+  virtual ~ByteStreamIn() = default;
+
+  // Next byte as 0..255.
+  virtual int read_byte() = 0;
+  virtual void read_bytes(uint8_t* bytes, uint32_t num_bytes) = 0;
+  // Each stores the next 2, 4 or 8 bytes, read in the named order, as a value
+  // in machine order at the given address (any integer or float of that size).
+  virtual void read_u16_le(void* value);
+  virtual void read_u32_le(void* value);
+  virtual void read_u64_le(void* value);
+  virtual void read_u16_be(void* value);
+  virtual void read_u32_be(void* value);
+  virtual void read_u64_be(void* value);
+  virtual bool can_seek() const = 0;
+  virtual int64_t position() const = 0;
+  virtual bool seek_to(int64_t offset) = 0;
+  // Positions `distance` bytes before the end.
+  virtual bool seek_to_end(int64_t distance = 0) = 0;
+  bool skip(uint32_t num_bytes) { return seek_to(position() + num_bytes); }
+
+  // Bit reader for raw bit fields stored as little-endian u32 words: values
+  // are taken from the low end of a 64-bit buffer that is refilled one u32 at
+  // a time. num_bits is 1..32.
+  uint32_t get_bits(uint32_t num_bits);
+  // Drops the bits held, e.g. after a seek.
+  void reset_bits() {
+    bit_buffer = 0;
+    num_bits_held = 0;
+  }
+
+ protected:
+  ByteStreamIn() = default;
+  // Reads n (2, 4 or 8) bytes and stores them reversed.
+  void read_reversed(void* value, uint32_t num_bytes);
+
+ private:
+  uint64_t bit_buffer = 0;
+  uint32_t num_bits_held = 0;
+};
+
+// Over a borrowed C FILE: the stream never opens or closes it. Standard input,
+// and any file that cannot seek (a pipe), answers can_seek() with false and
+// counts the bytes it consumed itself, so position() stays right where
+// ftello() has no answer.
+class ByteStreamInFile : public ByteStreamIn {
+ public:
+  int read_byte() override;
+  void read_bytes(uint8_t* bytes, uint32_t num_bytes) override;
+  bool can_seek() const override { return seekable; }
+  int64_t position() const override;
+  // On a stream that cannot seek, a forward seek reads and drops the bytes in
+  // between; a backward one fails.
+  bool seek_to(int64_t offset) override;
+  bool seek_to_end(int64_t distance = 0) override;
+  FILE* get_file() const { return file; }
+
+ protected:
+  explicit ByteStreamInFile(FILE* file);
+  FILE* file;
+
+ private:
+  bool seekable;
+  int64_t bytes_read = 0;  // used only when not seekable
+};
+
+class ByteStreamInFileLE : public ByteStreamInFile {
+ public:
+  explicit ByteStreamInFileLE(FILE* file) : ByteStreamInFile(file) {}
+};
+
+// Big-endian is the mirror image: the *_le reads reverse the bytes, the *_be
+// reads do not.
+class ByteStreamInFileBE : public ByteStreamInFile {
+ public:
+  explicit ByteStreamInFileBE(FILE* file) : ByteStreamInFile(file) {}
+  void read_u16_le(void* value) override { read_reversed(value, 2); }
+  void read_u32_le(void* value) override { read_reversed(value, 4); }
+  void read_u64_le(void* value) override { read_reversed(value, 8); }
+  void read_u16_be(void* value) override { read_bytes(static_cast<uint8_t*>(value), 2); }
+  void read_u32_be(void* value) override { read_bytes(static_cast<uint8_t*>(value), 4); }
+  void read_u64_be(void* value) override { read_bytes(static_cast<uint8_t*>(value), 8); }
+};
+
+// Over borrowed memory; init() points it at other bytes (the layered coders
+// reuse one stream per layer and chunk).
+class ByteStreamInArray : public ByteStreamIn {
+ public:
+  void init(const uint8_t* data, int64_t size);
+  int read_byte() override;
+  void read_bytes(uint8_t* bytes, uint32_t num_bytes) override;
+  bool can_seek() const override { return true; }
+  int64_t position() const override { return curr; }
+  bool seek_to(int64_t offset) override;
+  bool seek_to_end(int64_t distance = 0) override;
+  const uint8_t* get_data() const { return data; }
+  int64_t get_size() const { return size; }
+
+ protected:
+  ByteStreamInArray(const uint8_t* data, int64_t size);
+  const uint8_t* data;
+  int64_t size;
+  int64_t curr = 0;
+};
+
+class ByteStreamInArrayLE : public ByteStreamInArray {
+ public:
+  ByteStreamInArrayLE() : ByteStreamInArray(nullptr, 0) {}
+  ByteStreamInArrayLE(const uint8_t* data, int64_t size) : ByteStreamInArray(data, size) {}
+};
+
+#endif
