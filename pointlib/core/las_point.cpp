@@ -1,0 +1,182 @@
+#include "core/las_point.hpp"
+
+#include <algorithm>
+#include <cstdio>
+
+LASpoint::~LASpoint() {
+  if (owns_source && source != nullptr) delete source;
+  source = nullptr;
+}
+
+void LASpoint::reset() {
+  static_cast<LASpointData&>(*this) = LASpointData();
+  extra_bytes.reset();
+  point_items.clear();
+  point_items.shrink_to_fit();
+  items.clear();
+  items.shrink_to_fit();
+  have_gps_time = have_rgb = have_nir = have_wavepacket = false;
+  extra_bytes_number = 0;
+  total_point_size = 0;
+  num_items = 0;
+}
+
+bool LASpoint::init_for_items(const LASscaler* q, uint16_t n, const LASitem* list,
+                              const LASattributeTable* attr) {
+  reset();
+  items.assign(list, list + n);
+  num_items = n;
+  point_items.assign(n, nullptr);
+  uint8_t* base = raw();
+  for (uint16_t i = 0; i < n; i++) {
+    total_point_size += items[i].size;
+    switch (items[i].type) {
+      case LASitem::BYTE:
+      case LASitem::BYTE14:
+        extra_bytes_number = items[i].size;
+        extra_bytes.reset(new uint8_t[extra_bytes_number ? extra_bytes_number : 1]());
+        point_items[i] = extra_bytes.get();
+        break;
+      case LASitem::POINT10:
+        point_items[i] = base;
+        break;
+      case LASitem::GPSTIME11:
+        point_items[i] = base + offsetof(LASpointData, gps_time);
+        have_gps_time = true;
+        break;
+      case LASitem::RGB12:
+      case LASitem::RGB14:
+        point_items[i] = base + offsetof(LASpointData, rgb);
+        have_rgb = true;
+        break;
+      case LASitem::RGBNIR14:
+        point_items[i] = base + offsetof(LASpointData, rgb);
+        have_rgb = true;
+        have_nir = true;
+        break;
+      case LASitem::WAVEPACKET13:
+      case LASitem::WAVEPACKET14:
+        point_items[i] = base + offsetof(LASpointData, wavepacket);
+        have_wavepacket = true;
+        break;
+      case LASitem::POINT14:
+        point_items[i] = base;
+        have_gps_time = true;
+        set_extended_point_type(1);
+        break;
+      default:
+        return false;
+    }
+  }
+  quantizer = q;
+  attributer = attr;
+  return true;
+}
+
+bool LASpoint::init_for_point_type(const LASscaler* q, uint8_t point_type, uint16_t point_size,
+                                   const LASattributeTable* attr) {
+  reset();
+  LAScompressorSetup setup;
+  setup.compressor = LAScompressorKind::raw;
+  uint16_t n = 0;
+  std::vector<LASitem> list;
+  if (!setup.setup_from_point_type(point_type, point_size, &n, &list)) {
+    std::fprintf(stderr, "ERROR: unknown point type %d with point size %d\n", point_type,
+                 point_size);
+    return false;
+  }
+  return init_for_items(q, n, list.data(), attr);
+}
+
+LASpoint& LASpoint::assign(const LASpoint& other) {
+  if (&other == this) return *this;
+  X = other.X;
+  Y = other.Y;
+  Z = other.Z;
+  intensity = other.intensity;
+  return_byte = other.return_byte;
+  class_byte = other.class_byte;
+  scan_angle_rank = other.scan_angle_rank;
+  user_data = other.user_data;
+  point_source_ID = other.point_source_ID;
+  extended_reserved = other.extended_reserved;
+
+  // The source's flags decide; a destination without the part simply keeps
+  // the value unused.
+  if (other.have_gps_time) gps_time = other.gps_time;
+  if (other.have_rgb) {
+    rgb[0] = other.rgb[0];
+    rgb[1] = other.rgb[1];
+    rgb[2] = other.rgb[2];
+    if (other.have_nir) rgb[3] = other.rgb[3];
+  }
+  if (other.have_wavepacket) wavepacket = other.wavepacket;
+  if (extra_bytes && other.extra_bytes) {
+    std::memcpy(extra_bytes.get(), other.extra_bytes.get(),
+                static_cast<size_t>(std::min(extra_bytes_number, other.extra_bytes_number)));
+  }
+
+  if (other.get_extended_point_type() != 0) {
+    extended_classification = other.extended_classification;
+    extended_flags_byte = (extended_flags_byte & 0x03) | (other.extended_flags_byte & 0xFC);
+    extended_return_byte = other.extended_return_byte;
+    extended_scan_angle = other.extended_scan_angle;
+  } else if (get_extended_point_type() != 0) {
+    extended_classification = other.get_classification();
+    // legacy synthetic, keypoint, withheld (bits 5-7) become extended flag
+    // bits 4-6; overlap stays 0
+    const uint8_t flags = static_cast<uint8_t>((other.class_byte >> 5) & 0x07);
+    extended_flags_byte = static_cast<uint8_t>((extended_flags_byte & 0x03) |
+                                               (other.extended_flags_byte & 0x0C) | (flags << 4));
+    extended_return_byte =
+        static_cast<uint8_t>(other.get_return_number() | (other.get_number_of_returns() << 4));
+    extended_scan_angle = static_cast<int16_t>(
+        las_round_clamped(other.scan_angle_rank / 0.006, INT16_MIN, INT16_MAX));
+  }
+  return *this;
+}
+
+void LASpoint::init_like(LASpoint* src, bool owns) {
+  try {
+    init_for_items(src->quantizer, src->num_items, src->items.data(), src->attributer);
+  } catch (...) {
+    reset();
+    throw;
+  }
+  source = src;
+  owns_source = owns;
+}
+
+void LASpoint::release_like(bool free_storage) {
+  if (owns_source && source != nullptr) {
+    source->reset();
+    delete source;
+  }
+  source = nullptr;
+  owns_source = false;
+  reset();
+  if (free_storage) delete this;
+}
+
+namespace {
+
+// Rounds half away from zero in single precision (the angle arrives as a
+// float) and clamps to [lo, hi] instead of wrapping.
+int32_t round_float_clamped(float value, int32_t lo, int32_t hi) {
+  const float r = value >= 0.0f ? value + 0.5f : value - 0.5f;
+  if (!(r == r)) return 0;
+  if (r >= static_cast<float>(hi) + 1.0f) return hi;
+  if (r <= static_cast<float>(lo) - 1.0f) return lo;
+  return static_cast<int32_t>(r);
+}
+
+}  // namespace
+
+void LASpoint::store_scan_angle(float degrees) {
+  if (get_extended_point_type() != 0) {
+    extended_scan_angle =
+        static_cast<int16_t>(round_float_clamped(degrees / 0.006f, INT16_MIN, INT16_MAX));
+  } else {
+    scan_angle_rank = static_cast<int8_t>(round_float_clamped(degrees, INT8_MIN, INT8_MAX));
+  }
+}
