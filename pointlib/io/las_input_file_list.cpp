@@ -1,0 +1,331 @@
+#include "io/las_input_file_list.hpp"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "platform/file_glob.hpp"
+
+namespace {
+
+// Bounds of a name that came without any: an inverted box that the rectangle
+// tree never reports and that does not widen its bounding box.
+constexpr double NO_BOUNDS_MIN = 2e307;
+constexpr double NO_BOUNDS_MAX = -2e307;
+
+constexpr uint32_t FIRST_CAPACITY = 16;
+
+template <class T>
+bool reserve_or_report(std::vector<T>& array, uint32_t capacity, const char* what) {
+  try {
+    array.reserve(capacity);
+    return true;
+  } catch (const std::bad_alloc&) {
+    fprintf(stderr, "ERROR: alloc for %s failed at %d\n", what, static_cast<int>(capacity));
+    return false;
+  }
+}
+
+// Reads one whole line (without limit on its length) into `line`; false at the
+// end of the file.
+bool read_line(FILE* file, std::string& line) {
+  line.clear();
+  char buffer[2048];
+  while (fgets(buffer, sizeof(buffer), file)) {
+    line.append(buffer);
+    if (!line.empty() && line.back() == '\n') return true;
+  }
+  return !line.empty();
+}
+
+// Cuts trailing blanks, tabs and line ends, carriage returns included, so that
+// lists written on either platform give the same names. The first character
+// always stays.
+void cut_line_end(std::string& line) {
+  size_t len = line.size();
+  while (len > 1) {
+    const char c = line[len - 1];
+    if (c != ' ' && c != '\t' && c != '\n' && c != '\r') break;
+    len--;
+  }
+  line.resize(len);
+}
+
+// Text after the n-th comma with leading blanks and tabs skipped, or null when
+// the line has fewer commas.
+const char* name_after_comma(const char* line, int n) {
+  const char* p = line;
+  for (int i = 0; i < n; i++) {
+    p = std::strchr(p, ',');
+    if (p == nullptr) return nullptr;
+    p++;
+  }
+  while (*p == ' ' || *p == '\t') p++;
+  return p;
+}
+
+bool is_blank(const std::string& line) {
+  return line.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
+struct ListLine {
+  int form;  // 1: ID, count and bounds; 2: ID only; 3: a name or pattern
+  uint32_t ID;
+  int64_t npoints;
+  double min_x, min_y, max_x, max_y;
+  const char* name;
+};
+
+ListLine parse_list_line(const std::string& line) {
+  ListLine l{3, 0, 0, 0.0, 0.0, 0.0, 0.0, line.c_str()};
+  const char* text = line.c_str();
+  if (sscanf(text, "%u,%" SCNd64 ",%lf,%lf,%lf,%lf,", &l.ID, &l.npoints, &l.min_x, &l.min_y,
+             &l.max_x, &l.max_y) == 6) {
+    l.form = 1;
+    l.name = name_after_comma(text, 6);
+    return l;
+  }
+  char first_word[2];
+  if (sscanf(text, "%u,%1s", &l.ID, first_word) == 2) {
+    l.form = 2;
+    l.name = name_after_comma(text, 1);
+  }
+  return l;
+}
+
+}  // namespace
+
+LASinputFileList::LASinputFileList()
+    : file_name_allocated(0),
+      with_ID(false),
+      with_bounds(false),
+      neighbor_file_name_allocated(0),
+      neighbor_with_bounds(false) {}
+
+LASinputFileList::~LASinputFileList() = default;
+
+bool LASinputFileList::grow_inputs() {
+  const uint32_t capacity = file_name_allocated == 0 ? FIRST_CAPACITY : 2 * file_name_allocated;
+  if (!reserve_or_report(file_names, capacity, "file_names pointer array")) return false;
+  if (!reserve_or_report(file_names_ID, capacity, "file_names_ID array")) return false;
+  if (!reserve_or_report(file_names_npoints, capacity, "file_names_npoints array")) return false;
+  if (!reserve_or_report(file_names_min_x, capacity, "file_names_min_x array")) return false;
+  if (!reserve_or_report(file_names_min_y, capacity, "file_names_min_y array")) return false;
+  if (!reserve_or_report(file_names_max_x, capacity, "file_names_max_x array")) return false;
+  if (!reserve_or_report(file_names_max_y, capacity, "file_names_max_y array")) return false;
+  file_name_allocated = capacity;
+  return true;
+}
+
+bool LASinputFileList::grow_neighbors() {
+  const uint32_t capacity =
+      neighbor_file_name_allocated == 0 ? FIRST_CAPACITY : 2 * neighbor_file_name_allocated;
+  if (!reserve_or_report(neighbor_file_names, capacity, "neighbor_file_names pointer array")) {
+    return false;
+  }
+  // The neighbour list has no message of its own for the point counts.
+  if (!reserve_or_report(neighbor_file_names_npoints, capacity,
+                         "neighbor_file_names pointer array")) {
+    return false;
+  }
+  if (!reserve_or_report(neighbor_file_names_min_x, capacity, "neighbor_file_names_min_x array") ||
+      !reserve_or_report(neighbor_file_names_min_y, capacity, "neighbor_file_names_min_y array") ||
+      !reserve_or_report(neighbor_file_names_max_x, capacity, "neighbor_file_names_max_x array") ||
+      !reserve_or_report(neighbor_file_names_max_y, capacity, "neighbor_file_names_max_y array")) {
+    return false;
+  }
+  neighbor_file_name_allocated = capacity;
+  return true;
+}
+
+int LASinputFileList::add_input(const char* file_name, bool unique, bool has_ID, uint32_t ID,
+                                bool has_bounds, int64_t npoints, double min_x, double min_y,
+                                double max_x, double max_y) {
+  if (file_name == nullptr) return 0;
+  if (unique && file_name_set.count(file_name)) return 0;
+  if (file_names.size() == file_name_allocated && !grow_inputs()) return 0;
+  try {
+    if (has_bounds && !kdtree_rectangles) {
+      kdtree_rectangles = std::make_unique<LASkdtreeRectangles>();
+      kdtree_rectangles->reset();
+      // Tree numbers are list positions: earlier names take a place too.
+      for (size_t i = 0; i < file_names.size(); i++) {
+        kdtree_rectangles->add_rectangle(NO_BOUNDS_MIN, NO_BOUNDS_MIN, NO_BOUNDS_MAX,
+                                         NO_BOUNDS_MAX);
+      }
+    }
+    if (!has_bounds) {
+      min_x = min_y = NO_BOUNDS_MIN;
+      max_x = max_y = NO_BOUNDS_MAX;
+      npoints = 0;
+    }
+    file_name_set.insert(file_name);
+    file_names.emplace_back(file_name);
+  } catch (const std::bad_alloc&) {
+    fprintf(stderr, "ERROR: alloc for LASkdtreeRectangles failed\n");
+    return 0;
+  }
+  // The arrays were reserved above, so these cannot fail.
+  file_names_ID.push_back(has_ID ? ID : 0);
+  file_names_npoints.push_back(npoints);
+  file_names_min_x.push_back(min_x);
+  file_names_min_y.push_back(min_y);
+  file_names_max_x.push_back(max_x);
+  file_names_max_y.push_back(max_y);
+  if (kdtree_rectangles) kdtree_rectangles->add_rectangle(min_x, min_y, max_x, max_y);
+  if (has_ID) with_ID = true;
+  if (has_bounds) with_bounds = true;
+  return 1;
+}
+
+int LASinputFileList::add_neighbor(const char* file_name, bool unique, bool has_bounds,
+                                   int64_t npoints, double min_x, double min_y, double max_x,
+                                   double max_y) {
+  if (file_name == nullptr) return 0;
+  if (unique && neighbor_file_name_set.count(file_name)) return 0;
+  if (neighbor_file_names.size() == neighbor_file_name_allocated && !grow_neighbors()) return 0;
+  try {
+    if (has_bounds && !neighbor_kdtree_rectangles) {
+      neighbor_kdtree_rectangles = std::make_unique<LASkdtreeRectangles>();
+      neighbor_kdtree_rectangles->reset();
+      for (size_t i = 0; i < neighbor_file_names.size(); i++) {
+        neighbor_kdtree_rectangles->add_rectangle(NO_BOUNDS_MIN, NO_BOUNDS_MIN, NO_BOUNDS_MAX,
+                                                  NO_BOUNDS_MAX);
+      }
+    }
+    if (!has_bounds) {
+      min_x = min_y = NO_BOUNDS_MIN;
+      max_x = max_y = NO_BOUNDS_MAX;
+      npoints = 0;
+    }
+    neighbor_file_name_set.insert(file_name);
+    neighbor_file_names.emplace_back(file_name);
+  } catch (const std::bad_alloc&) {
+    fprintf(stderr, "ERROR: alloc for neighbor LASkdtreeRectangles failed\n");
+    return 0;
+  }
+  neighbor_file_names_npoints.push_back(npoints);
+  neighbor_file_names_min_x.push_back(min_x);
+  neighbor_file_names_min_y.push_back(min_y);
+  neighbor_file_names_max_x.push_back(max_x);
+  neighbor_file_names_max_y.push_back(max_y);
+  if (neighbor_kdtree_rectangles) {
+    neighbor_kdtree_rectangles->add_rectangle(min_x, min_y, max_x, max_y);
+  }
+  if (has_bounds) neighbor_with_bounds = true;
+  return 1;
+}
+
+int LASinputFileList::add_file_name(const char* file_name, bool unique) {
+  return add_input(file_name, unique, false, 0, false, 0, 0.0, 0.0, 0.0, 0.0);
+}
+
+int LASinputFileList::add_file_name_with_ID(const char* file_name, uint32_t ID, bool unique) {
+  return add_input(file_name, unique, true, ID, false, 0, 0.0, 0.0, 0.0, 0.0);
+}
+
+int LASinputFileList::add_file_name_with_bounds(const char* file_name, uint32_t ID, int64_t npoints,
+                                                double min_x, double min_y, double max_x,
+                                                double max_y, bool unique) {
+  return add_input(file_name, unique, true, ID, true, npoints, min_x, min_y, max_x, max_y);
+}
+
+int LASinputFileList::add_neighbor_file_name(const char* file_name, bool unique) {
+  return add_neighbor(file_name, unique, false, 0, 0.0, 0.0, 0.0, 0.0);
+}
+
+int LASinputFileList::add_neighbor_file_name_with_bounds(const char* file_name, int64_t npoints,
+                                                         double min_x, double min_y, double max_x,
+                                                         double max_y, bool unique) {
+  return add_neighbor(file_name, unique, true, npoints, min_x, min_y, max_x, max_y);
+}
+
+int LASinputFileList::add_file_names_wildcard(const char* pattern, bool unique) {
+  std::vector<std::string> matches;
+  file_glob(pattern, matches);
+  int added = 0;
+  for (const std::string& match : matches) {
+    if (add_file_name(match.c_str(), unique)) added = 1;
+  }
+  return added;
+}
+
+int LASinputFileList::add_neighbor_file_names_wildcard(const char* pattern, bool) {
+  std::vector<std::string> matches;
+  file_glob(pattern, matches);
+  int added = 0;
+  for (const std::string& match : matches) {
+    // Neighbours are never tested for duplicates.
+    if (add_neighbor_file_name(match.c_str(), false)) added = 1;
+  }
+  return added;
+}
+
+int LASinputFileList::load_list_file(const char* list_file_name, bool unique) {
+  FILE* file = list_file_name ? fopen(list_file_name, "r") : nullptr;
+  if (file == nullptr) {
+    fprintf(stderr, "ERROR: cannot open '%s'\n", list_file_name ? list_file_name : "");
+    return 0;
+  }
+  std::string line;
+  while (read_line(file, line)) {
+    cut_line_end(line);
+    if (is_blank(line)) continue;
+    const ListLine l = parse_list_line(line);
+    // A line with numbers but no name after them adds nothing.
+    if (l.name == nullptr || l.name[0] == '\0') continue;
+    if (l.form == 1) {
+      add_file_name_with_bounds(l.name, l.ID, l.npoints, l.min_x, l.min_y, l.max_x, l.max_y,
+                                unique);
+    } else if (l.form == 2) {
+      add_file_name_with_ID(l.name, l.ID, unique);
+    } else {
+      add_file_names_wildcard(l.name, unique);
+    }
+  }
+  fclose(file);
+  return 1;
+}
+
+int LASinputFileList::load_neighbor_list_file(const char* list_file_name, bool unique) {
+  FILE* file = list_file_name ? fopen(list_file_name, "r") : nullptr;
+  if (file == nullptr) {
+    fprintf(stderr, "ERROR: cannot open '%s'\n", list_file_name ? list_file_name : "");
+    return 0;
+  }
+  std::string line;
+  while (read_line(file, line)) {
+    cut_line_end(line);
+    if (is_blank(line)) continue;
+    const ListLine l = parse_list_line(line);
+    if (l.form == 1) {
+      if (l.name == nullptr || l.name[0] == '\0') continue;
+      // Neighbours have no IDs: the one on the line is dropped.
+      add_neighbor_file_name_with_bounds(l.name, l.npoints, l.min_x, l.min_y, l.max_x, l.max_y,
+                                         unique);
+    } else {
+      add_neighbor_file_name(line.c_str(), false);
+    }
+  }
+  fclose(file);
+  return 1;
+}
+
+bool LASinputFileList::get_file_name_bounds(uint32_t i, double& min_x, double& min_y, double& max_x,
+                                            double& max_y) const {
+  min_x = file_names_min_x[i];
+  min_y = file_names_min_y[i];
+  max_x = file_names_max_x[i];
+  max_y = file_names_max_y[i];
+  return min_x <= max_x;
+}
+
+bool LASinputFileList::get_neighbor_file_name_bounds(uint32_t i, double& min_x, double& min_y,
+                                                     double& max_x, double& max_y) const {
+  min_x = neighbor_file_names_min_x[i];
+  min_y = neighbor_file_names_min_y[i];
+  max_x = neighbor_file_names_max_x[i];
+  max_y = neighbor_file_names_max_y[i];
+  return min_x <= max_x;
+}
