@@ -1,0 +1,179 @@
+#include "sr_reader_bil.hpp"
+
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+namespace {
+
+uint32_t load_u32(const uint8_t* p, bool big_endian) {
+  if (big_endian) {
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+  }
+  return (uint32_t{p[3]} << 24) | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
+}
+
+uint16_t load_u16(const uint8_t* p, bool big_endian) {
+  return big_endian ? static_cast<uint16_t>((p[0] << 8) | p[1])
+                    : static_cast<uint16_t>((p[1] << 8) | p[0]);
+}
+
+}  // namespace
+
+SRreader_bil::~SRreader_bil() {
+  if (file) fclose(file);
+}
+
+bool SRreader_bil::open(const char* file_name) {
+  if (file_name == nullptr) {
+    fprintf(stderr, "ERROR in SRreader_bil::open(): zero file name pointer not supported\n");
+    return false;
+  }
+  std::string header_name(file_name);
+  header_name.replace(header_name.size() >= 3 ? header_name.size() - 3 : 0, 3, "hdr");
+  FILE* header = fopen(header_name.c_str(), "r");
+  if (header == nullptr) {
+    fprintf(stderr, "ERROR in SRreader_bil::open(): cannot open '%s'\n", header_name.c_str());
+    return false;
+  }
+  char line[256];
+  while (fgets(line, sizeof(line), header)) {
+    if (strstr(line, "ncols")) {
+      sscanf(line, "ncols %d", &ncols);
+    } else if (strstr(line, "nrows")) {
+      sscanf(line, "nrows %d", &nrows);
+    } else if (strstr(line, "nbits")) {
+      sscanf(line, "nbits %d", &nbits);
+    } else if (strstr(line, "nbands")) {
+      sscanf(line, "nbands %d", &nbands);
+    } else if (strstr(line, "ulxmap")) {
+      sscanf(line, "ulxmap %lf", &llx);
+    } else if (strstr(line, "ulymap")) {
+      sscanf(line, "ulymap %lf", &ury);
+    } else if (strstr(line, "xdim")) {
+      sscanf(line, "xdim %lf", &stepx);
+    } else if (strstr(line, "ydim")) {
+      sscanf(line, "ydim %lf", &stepy);
+    } else if (strstr(line, "nodata")) {
+      // a double, so that a fractional nodata of a float raster survives
+      sscanf(line, "nodata %lf", &nodata_double);
+    } else if (strstr(line, "pixeltype")) {
+      // "unsignedint" contains "signedint": test the longer word first
+      if (strstr(line, "float")) {
+        is_float = true;
+      } else if (strstr(line, "unsignedint")) {
+        is_unsigned = true;
+        is_float = false;
+      } else if (strstr(line, "signedint")) {
+        is_unsigned = false;
+        is_float = false;
+      }
+    } else if (strstr(line, "byteorder")) {
+      char order = 'I';
+      sscanf(line, "byteorder %c", &order);
+      is_big_endian = (order == 'M' || order == 'm');
+    }
+  }
+  fclose(header);
+  if (nbands != 1) {
+    fprintf(stderr, "ERROR in SRreader_bil::open(): %d bands with %d bits not supported\n", nbands,
+            nbits);
+    return false;
+  }
+  if (nbits == 32) {
+    if (!rescale) scale[0] = is_float ? 0.01 : 1.0;
+  } else if ((nbits == 16 || nbits == 8) && !is_float) {
+    if (!rescale) scale[0] = 1.0;
+  } else {
+    fprintf(stderr, "ERROR in SRreader_bil::open(): 1 band with %d bits not supported\n", nbits);
+    return false;
+  }
+  if (ncols <= 0) {
+    fprintf(stderr, "ERROR in SRreader_bil::open(): ncols is %d in '%s'\n", ncols,
+            header_name.c_str());
+    return false;
+  }
+  if (nrows <= 0) {
+    fprintf(stderr, "ERROR in SRreader_bil::open(): nrows is %d in '%s'\n", nrows,
+            header_name.c_str());
+    return false;
+  }
+  offset[0] = 0.0;
+  nodata = quantize_nodata(nodata_double);
+  nodata_fits_float = std::fabs(nodata_double) <= FLT_MAX;
+  nodata_float = nodata_fits_float ? static_cast<float>(nodata_double) : 0.0f;
+  lly = ury - nrows * stepy;
+  urx = llx + ncols * stepx;
+  file = fopen(file_name, "rb");
+  if (file == nullptr) {
+    fprintf(stderr, "ERROR in SRreader_bil::open(): cannot open '%s'\n", file_name);
+    return false;
+  }
+  row.assign(static_cast<size_t>(nbits / 8) * static_cast<size_t>(ncols), 0);
+  r_count = 0;
+  rows_read = 0;
+  col = ncols - 1;
+  return true;
+}
+
+bool SRreader_bil::read_value() {
+  if (file == nullptr || r_count < 0) return false;
+  col++;
+  if (col == ncols) {
+    if (rows_read == nrows) {
+      col = ncols - 1;
+      return false;
+    }
+    // a short row would leave the cells of the previous row in the buffer
+    if (fread(row.data(), 1, row.size(), file) != row.size()) {
+      fprintf(stderr, "ERROR in SRreader_bil::read_value(): file ends in row %d of %d\n", rows_read,
+              nrows);
+      col = ncols - 1;
+      return false;
+    }
+    col = 0;
+    rows_read++;
+  }
+  const uint8_t* p = row.data() + static_cast<size_t>(col) * static_cast<size_t>(nbits / 8);
+  if (nbits == 32) {
+    uint32_t bits = load_u32(p, is_big_endian);
+    if (is_float) {
+      float f;
+      memcpy(&f, &bits, 4);
+      bool nodata_nan = std::isnan(nodata_double);
+      if (!store_float_sample(f, nodata_fits_float && f == nodata_float, nodata_nan,
+                              "SRreader_bil")) {
+        return false;
+      }
+    } else if (is_unsigned) {
+      if (bits > static_cast<uint32_t>(INT32_MAX)) {
+        fprintf(stderr, "ERROR in SRreader_bil::read_value(): value %u exceeds 32-bit signed\n",
+                bits);
+        return false;
+      }
+      value[0] = static_cast<int32_t>(bits);
+    } else {
+      int32_t v;
+      memcpy(&v, &bits, 4);
+      value[0] = v;
+    }
+  } else if (nbits == 16) {
+    uint16_t bits = load_u16(p, is_big_endian);
+    value[0] = is_unsigned ? int32_t{bits} : int32_t{static_cast<int16_t>(bits)};
+  } else {
+    value[0] = is_unsigned ? int32_t{p[0]} : int32_t{static_cast<int8_t>(p[0])};
+  }
+  r_count++;
+  return true;
+}
+
+void SRreader_bil::close(bool close_file) {
+  row.clear();
+  row.shrink_to_fit();
+  if (close_file && file) {
+    fclose(file);
+    file = nullptr;
+  }
+  finish_count("SRreader_bil");
+}

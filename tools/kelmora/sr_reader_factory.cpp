@@ -1,0 +1,36 @@
+#include "sr_reader_factory.hpp"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "sr_reader_asc.hpp"
+#include "sr_reader_bil.hpp"
+
+namespace {
+
+template <class Reader>
+SRreader* open_with(const char* file_name) {
+  std::unique_ptr<Reader> reader(new Reader());
+  if (!reader->open(file_name)) return nullptr;
+  return reader.release();
+}
+
+bool is_ext(const char* extension, const char* lower, const char* upper) {
+  return strcmp(extension, lower) == 0 || strcmp(extension, upper) == 0;
+}
+
+}  // namespace
+
+SRreader* open_raster_reader(const char* extension, const char* file_name) {
+  if (extension == nullptr || file_name == nullptr) return nullptr;
+  if (is_ext(extension, "asc", "ASC")) return open_with<SRreader_asc>(file_name);
+  if (is_ext(extension, "bil", "BIL")) return open_with<SRreader_bil>(file_name);
+  if (is_ext(extension, "vpk", "VPK")) {
+    fprintf(stderr, "ERROR: reading VPK rasters is not supported yet. cannot open '%s'.\n",
+            file_name);
+    return nullptr;
+  }
+  fprintf(stderr, "ERROR: unknown raster format '%s'.\n", extension);
+  return nullptr;
+}
