@@ -1,0 +1,331 @@
+#include "core/las_header.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+
+namespace {
+
+bool same_ids(const char* user_id_a, uint16_t record_id_a, const char* user_id_b,
+              uint16_t record_id_b) {
+  return record_id_a == record_id_b && std::strncmp(user_id_a, user_id_b, 16) == 0;
+}
+
+void write_ids(char (&user_id)[16], char (&description)[32], const char* new_user_id,
+               const char* new_description, bool keep_description) {
+  std::memset(user_id, 0, sizeof(user_id));
+  if (new_user_id) {
+    std::memcpy(user_id, new_user_id, std::min(std::strlen(new_user_id), sizeof(user_id)));
+  }
+  if (keep_description) return;
+  std::memset(description, 0, sizeof(description));
+  const char* text = new_description ? new_description : LASheader::kDefaultDescription;
+  std::memcpy(description, text, std::min<size_t>(std::strlen(text), 31));
+}
+
+// Keeps offset_to_point_data from wrapping below zero when a caller removed
+// more than was ever added.
+uint32_t minus(uint32_t value, uint64_t amount) {
+  return amount > value ? 0 : static_cast<uint32_t>(value - amount);
+}
+
+std::unique_ptr<uint8_t[]> copy_bytes(const uint8_t* data, uint64_t size) {
+  if (data == nullptr || size == 0) return nullptr;
+  std::unique_ptr<uint8_t[]> copy(new uint8_t[size]);
+  std::memcpy(copy.get(), data, size);
+  return copy;
+}
+
+bool inside(const void* p, const uint8_t* payload, uint64_t size) {
+  const auto a = reinterpret_cast<uintptr_t>(p);
+  const auto b = reinterpret_cast<uintptr_t>(payload);
+  return p != nullptr && payload != nullptr && a >= b && a - b < size;
+}
+
+}  // namespace
+
+LASheader::LASheader() = default;
+
+void LASheader::reset() {
+  user_data_in_header.reset();
+  user_data_in_header_size = 0;
+  reset_vlrs();
+  reset_evlrs();
+  vlr_compressor.reset();
+  vlr_lastiling.reset();
+  vlr_lasoriginal.reset();
+  user_data_after_header.reset();
+  user_data_after_header_size = 0;
+  clear_attributes();
+  static_cast<LASscaler&>(*this) = LASscaler();
+  static_cast<LASheaderFields&>(*this) = LASheaderFields();
+}
+
+void LASheader::reset_vlrs() {
+  for (const auto& vlr : vlrs) {
+    offset_to_point_data =
+        minus(offset_to_point_data, kVlrHeaderSize + vlr.record_length_after_header);
+  }
+  vlrs.clear();
+  vlr_geo_keys = nullptr;
+  vlr_geo_key_entries = nullptr;
+  vlr_geo_double_params = nullptr;
+  vlr_geo_ascii_params = nullptr;
+  vlr_geo_ogc_wkt_math = nullptr;
+  vlr_geo_ogc_wkt = nullptr;
+  vlr_classification = nullptr;
+  vlr_wave_packet_descr.reset();
+  number_of_variable_length_records = 0;
+}
+
+void LASheader::reset_evlrs() {
+  for (const auto& evlr : evlrs) forget_borrowed(evlr.data.get(), evlr.record_length_after_header);
+  evlrs.clear();
+  start_of_first_extended_variable_length_record = 0;
+  number_of_extended_variable_length_records = 0;
+}
+
+void LASheader::forget_borrowed(const uint8_t* payload, uint64_t size) {
+  if (inside(vlr_geo_keys, payload, size)) vlr_geo_keys = nullptr;
+  if (inside(vlr_geo_key_entries, payload, size)) vlr_geo_key_entries = nullptr;
+  if (inside(vlr_geo_double_params, payload, size)) vlr_geo_double_params = nullptr;
+  if (inside(vlr_geo_ascii_params, payload, size)) vlr_geo_ascii_params = nullptr;
+  if (inside(vlr_geo_ogc_wkt_math, payload, size)) vlr_geo_ogc_wkt_math = nullptr;
+  if (inside(vlr_geo_ogc_wkt, payload, size)) vlr_geo_ogc_wkt = nullptr;
+  if (inside(vlr_classification, payload, size)) vlr_classification = nullptr;
+  if (vlr_wave_packet_descr) {
+    for (int i = 0; i < 256; i++) {
+      if (inside(vlr_wave_packet_descr[i], payload, size)) vlr_wave_packet_descr[i] = nullptr;
+    }
+  }
+}
+
+bool LASheader::insert_vlr(const char* user_id, uint16_t record_id, uint16_t record_length,
+                           std::unique_ptr<uint8_t[]> data, bool keep_description,
+                           const char* description, bool append) {
+  size_t i = vlrs.size();
+  if (!append) {
+    for (size_t k = 0; k < vlrs.size(); k++) {
+      if (same_ids(vlrs[k].user_id, vlrs[k].record_id, user_id, record_id)) {
+        i = k;
+        break;
+      }
+    }
+  }
+  const bool existed = i < vlrs.size();
+  if (existed) {
+    LASvlrRecord& old = vlrs[i];
+    if (old.record_length_after_header != 0) {
+      offset_to_point_data = minus(offset_to_point_data, old.record_length_after_header);
+      forget_borrowed(old.data.get(), old.record_length_after_header);
+    }
+    old.data.reset();
+  } else {
+    vlrs.emplace_back();
+    offset_to_point_data += kVlrHeaderSize;
+  }
+  LASvlrRecord& vlr = vlrs[i];
+  vlr.reserved = 0;
+  write_ids(vlr.user_id, vlr.description, user_id, description, keep_description && existed);
+  vlr.record_id = record_id;
+  vlr.record_length_after_header = record_length;
+  if (record_length != 0) {
+    offset_to_point_data += record_length;
+    vlr.data = std::move(data);
+  }
+  number_of_variable_length_records = static_cast<uint32_t>(vlrs.size());
+  return true;
+}
+
+bool LASheader::erase_vlr_at(uint32_t index, bool free_payload) {
+  if (vlrs.empty() || index >= vlrs.size()) return false;
+  LASvlrRecord& vlr = vlrs[index];
+  offset_to_point_data =
+      minus(offset_to_point_data, kVlrHeaderSize + vlr.record_length_after_header);
+  if (free_payload && vlr.record_length_after_header != 0) {
+    // pointers into the payload would dangle once it is gone
+    forget_borrowed(vlr.data.get(), vlr.record_length_after_header);
+    vlr.data.reset();
+  } else {
+    (void)vlr.data.release();  // the caller took the payload over
+  }
+  if (index + 1 != vlrs.size()) vlrs[index] = std::move(vlrs.back());
+  vlrs.pop_back();
+  number_of_variable_length_records = static_cast<uint32_t>(vlrs.size());
+  return true;
+}
+
+bool LASheader::erase_vlr(const char* user_id, uint16_t record_id) {
+  for (size_t k = 0; k < vlrs.size(); k++) {
+    if (same_ids(vlrs[k].user_id, vlrs[k].record_id, user_id, record_id)) {
+      return erase_vlr_at(static_cast<uint32_t>(k), true);
+    }
+  }
+  return false;
+}
+
+LASvlrRecord* LASheader::find_vlr(const char* user_id, uint16_t record_id) {
+  for (auto& vlr : vlrs) {
+    if (same_ids(vlr.user_id, vlr.record_id, user_id, record_id)) return &vlr;
+  }
+  return nullptr;
+}
+
+const LASvlrRecord* LASheader::find_vlr(const char* user_id, uint16_t record_id) const {
+  return const_cast<LASheader*>(this)->find_vlr(user_id, record_id);
+}
+
+bool LASheader::insert_evlr(const char* user_id, uint16_t record_id, uint64_t record_length,
+                            std::unique_ptr<uint8_t[]> data, bool keep_description,
+                            const char* description, bool append) {
+  size_t i = evlrs.size();
+  if (!append) {
+    for (size_t k = 0; k < evlrs.size(); k++) {
+      if (same_ids(evlrs[k].user_id, evlrs[k].record_id, user_id, record_id)) {
+        i = k;
+        break;
+      }
+    }
+  }
+  const bool existed = i < evlrs.size();
+  if (existed) {
+    forget_borrowed(evlrs[i].data.get(), evlrs[i].record_length_after_header);
+    evlrs[i].data.reset();
+  } else {
+    evlrs.emplace_back();
+  }
+  LASevlrRecord& evlr = evlrs[i];
+  evlr.reserved = 0;
+  write_ids(evlr.user_id, evlr.description, user_id, description, keep_description && existed);
+  evlr.record_id = record_id;
+  evlr.record_length_after_header = record_length;
+  if (record_length != 0) evlr.data = std::move(data);
+  number_of_extended_variable_length_records = static_cast<uint32_t>(evlrs.size());
+  return true;
+}
+
+bool LASheader::store_geo_key_directory(uint32_t number_of_keys, const LASvlrKeyEntry* keys) {
+  if (number_of_keys > 8190) return false;  // the payload must fit the 16-bit length
+  const uint32_t size = (number_of_keys + 1) * 8;
+  std::unique_ptr<uint8_t[]> payload(new uint8_t[size]);
+  const LASvlrGeoKeys directory = {1, 1, 0, static_cast<uint16_t>(number_of_keys)};
+  std::memcpy(payload.get(), &directory, 8);
+  if (number_of_keys) std::memcpy(payload.get() + 8, keys, 8 * number_of_keys);
+  uint8_t* raw = payload.get();
+  insert_vlr("LASF_Projection", 34735, static_cast<uint16_t>(size), std::move(payload));
+  vlr_geo_keys = reinterpret_cast<LASvlrGeoKeys*>(raw);
+  vlr_geo_key_entries = reinterpret_cast<LASvlrKeyEntry*>(raw + 8);
+  return true;
+}
+
+bool LASheader::store_geo_doubles(uint32_t number, const double* values) {
+  if (number > 8191) return false;
+  const uint32_t size = 8 * number;
+  std::unique_ptr<uint8_t[]> payload(size ? new uint8_t[size] : nullptr);
+  if (size) std::memcpy(payload.get(), values, size);
+  double* raw = reinterpret_cast<double*>(payload.get());
+  insert_vlr("LASF_Projection", 34736, static_cast<uint16_t>(size), std::move(payload));
+  vlr_geo_double_params = raw;
+  return true;
+}
+
+bool LASheader::bounds_look_geographic(float extent) const {
+  return min_x >= -360.0 && min_y >= -90.0 && max_x <= 360.0 && max_y <= 90.0 &&
+         (max_x - min_x) <= extent && (max_y - min_y) <= extent;
+}
+
+void LASheader::assign(const LASheader& other) {
+  if (&other == this) return;
+  reset();
+  static_cast<LASscaler&>(*this) = other;
+  static_cast<LASattributeTable&>(*this) = other;
+  static_cast<LASheaderFields&>(*this) = other;
+
+  user_data_in_header_size = other.user_data_in_header_size;
+  user_data_in_header = copy_bytes(other.user_data_in_header.get(), user_data_in_header_size);
+  user_data_after_header_size = other.user_data_after_header_size;
+  user_data_after_header =
+      copy_bytes(other.user_data_after_header.get(), user_data_after_header_size);
+
+  // duplicate the records and map each borrowed pointer of `other` to the
+  // same place in our copy of the payload it points into
+  struct Span {
+    const uint8_t* from;
+    uint64_t size;
+    uint8_t* to;
+  };
+  std::vector<Span> spans;
+  vlrs.resize(other.vlrs.size());
+  for (size_t i = 0; i < vlrs.size(); i++) {
+    const LASvlrRecord& o = other.vlrs[i];
+    LASvlrRecord& v = vlrs[i];
+    v.reserved = o.reserved;
+    std::memcpy(v.user_id, o.user_id, sizeof(v.user_id));
+    v.record_id = o.record_id;
+    v.record_length_after_header = o.record_length_after_header;
+    std::memcpy(v.description, o.description, sizeof(v.description));
+    v.data = copy_bytes(o.data.get(), o.record_length_after_header);
+    spans.push_back({o.data.get(), o.record_length_after_header, v.data.get()});
+  }
+  evlrs.resize(other.evlrs.size());
+  for (size_t i = 0; i < evlrs.size(); i++) {
+    const LASevlrRecord& o = other.evlrs[i];
+    LASevlrRecord& v = evlrs[i];
+    v.reserved = o.reserved;
+    std::memcpy(v.user_id, o.user_id, sizeof(v.user_id));
+    v.record_id = o.record_id;
+    v.record_length_after_header = o.record_length_after_header;
+    std::memcpy(v.description, o.description, sizeof(v.description));
+    v.data = copy_bytes(o.data.get(), o.record_length_after_header);
+    spans.push_back({o.data.get(), o.record_length_after_header, v.data.get()});
+  }
+  auto map = [&spans](const void* p) -> uint8_t* {
+    for (const Span& s : spans) {
+      if (inside(p, s.from, s.size)) return s.to + (static_cast<const uint8_t*>(p) - s.from);
+    }
+    return nullptr;
+  };
+  vlr_geo_keys = reinterpret_cast<LASvlrGeoKeys*>(map(other.vlr_geo_keys));
+  vlr_geo_key_entries = reinterpret_cast<LASvlrKeyEntry*>(map(other.vlr_geo_key_entries));
+  vlr_geo_double_params = reinterpret_cast<double*>(map(other.vlr_geo_double_params));
+  vlr_geo_ascii_params = reinterpret_cast<char*>(map(other.vlr_geo_ascii_params));
+  vlr_geo_ogc_wkt_math = reinterpret_cast<char*>(map(other.vlr_geo_ogc_wkt_math));
+  vlr_geo_ogc_wkt = reinterpret_cast<char*>(map(other.vlr_geo_ogc_wkt));
+  vlr_classification = reinterpret_cast<LASvlrClassification*>(map(other.vlr_classification));
+  if (other.vlr_wave_packet_descr) {
+    vlr_wave_packet_descr.reset(new LASvlrWavePacketDescr*[256]());
+    for (int i = 0; i < 256; i++) {
+      vlr_wave_packet_descr[i] =
+          reinterpret_cast<LASvlrWavePacketDescr*>(map(other.vlr_wave_packet_descr[i]));
+    }
+  }
+  if (other.vlr_compressor) {
+    vlr_compressor.reset(new LAScompressorSetup(*other.vlr_compressor));
+  }
+  if (other.vlr_lastiling) vlr_lastiling.reset(new LAStiling(*other.vlr_lastiling));
+  if (other.vlr_lasoriginal) vlr_lasoriginal.reset(new LASoriginalVlr(*other.vlr_lasoriginal));
+}
+
+void LASheader::drop_references() {
+  user_data_in_header.reset();
+  user_data_in_header_size = 0;
+  user_data_after_header.reset();
+  user_data_after_header_size = 0;
+  vlrs.clear();
+  number_of_variable_length_records = 0;
+  evlrs.clear();
+  start_of_first_extended_variable_length_record = 0;
+  number_of_extended_variable_length_records = 0;
+  vlr_geo_keys = nullptr;
+  vlr_geo_key_entries = nullptr;
+  vlr_geo_double_params = nullptr;
+  vlr_geo_ascii_params = nullptr;
+  vlr_geo_ogc_wkt_math = nullptr;
+  vlr_geo_ogc_wkt = nullptr;
+  vlr_classification = nullptr;
+  vlr_wave_packet_descr.reset();
+  vlr_compressor.reset();
+  vlr_lastiling.reset();
+  vlr_lasoriginal.reset();
+  offset_to_point_data = header_size;
+}
