@@ -4,6 +4,8 @@
 // class 1), for demonstrations and benchmarks of the ground classifier, and
 // optionally its truth for scoring the result.
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -28,6 +30,14 @@ bool parse_number(const char* text, double* value) {
   return end != text && *end == '\0';
 }
 
+bool parse_seed(const char* text, uint64_t* value) {
+  if (*text < '0' || *text > '9') return false;
+  char* end = nullptr;
+  errno = 0;
+  *value = std::strtoull(text, &end, 10);
+  return *end == '\0' && errno == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -37,24 +47,23 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "ERROR: unknown preset '%s'\n", argv[1]);
     return usage();
   }
-  double size = params.size, density = params.density, seed = 1.0;
+  double size = params.size, density = params.density;
   if ((argc > 3 && !parse_number(argv[3], &size)) ||
       (argc > 4 && !parse_number(argv[4], &density)) ||
-      (argc > 5 && !parse_number(argv[5], &seed))) {
-    std::fprintf(stderr, "ERROR: size, density and seed must be numbers\n");
+      (argc > 5 && !parse_seed(argv[5], &params.seed))) {
+    std::fprintf(stderr, "ERROR: size and density must be numbers, seed an unsigned integer\n");
     return usage();
   }
-  // Bounds that keep the point count and the LAS integers in range.
-  if (!(size >= 1.0 && size <= 20000.0) || !(density > 0.0 && density <= 1000.0) ||
-      !(size * size * density <= 1.0e7) || seed < 0.0) {
+  // Bounds that keep memory, run time and the LAS integers in range.
+  if (!(size >= 1.0 && size <= 2000.0) || !(density > 0.0 && density <= 1000.0) ||
+      !(size * size * density <= 1.0e7)) {
     std::fprintf(stderr,
-                 "ERROR: size must be 1 to 20000 m, density above 0 and at most 1000, "
-                 "size * size * density at most 1e7, seed not negative\n");
+                 "ERROR: size must be 1 to 2000 m, density above 0 and at most 1000, "
+                 "size * size * density at most 1e7\n");
     return 1;
   }
   params.size = size;
   params.density = density;
-  params.seed = static_cast<uint64_t>(seed);
 
   const Scene scene = make_scene(params);
   std::string error;
