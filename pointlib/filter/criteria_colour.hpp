@@ -42,9 +42,13 @@ PL_CRITERION(LAScriterionKeepRGBgreenness, "keep_RGB_greenness", int32_t, 2, FIE
 // Vegetation indices in single precision: (a - b) / (a + b) from the integer
 // difference and sum. Where both bands are 0 the index is undefined (NaN) and
 // fails both comparisons, so the point is kept.
-inline float vegetation_index(int a, int b) { return float(a - b) / float(a + b); }
+inline float vegetation_index(int a, int b) {
+  return float(a - b) / float(a + b);
+}
 
-inline bool outside_index_range(float v, float min, float max) { return v < min || v > max; }
+inline bool outside_index_range(float v, float min, float max) {
+  return v < min || v > max;
+}
 
 // The near-infrared band is channel 3, or green (1) or blue (2) for cameras
 // that record it there; the option word carries the choice as a suffix.

@@ -9,8 +9,7 @@
 // which they own. Written back as both texts followed by the combinator's word.
 class LAScriterionCombination : public LAScriterion {
  public:
-  LAScriterionCombination(std::unique_ptr<LAScriterion> first,
-                          std::unique_ptr<LAScriterion> second)
+  LAScriterionCombination(std::unique_ptr<LAScriterion> first, std::unique_ptr<LAScriterion> second)
       : first(std::move(first)), second(std::move(second)) {}
   int write_option_text(char* buffer) const override;
   uint32_t needed_fields_mask() const override {

@@ -19,8 +19,8 @@ int LAScriterionKeepCircle::write_option_text(char* buffer) const {
   return n;
 }
 
-LAScriterionKeepProfile::LAScriterionKeepProfile(double p1_x, double p1_y, double p2_x,
-                                                 double p2_y, double width)
+LAScriterionKeepProfile::LAScriterionKeepProfile(double p1_x, double p1_y, double p2_x, double p2_y,
+                                                 double width)
     : p1_x(p1_x), p1_y(p1_y), p2_x(p2_x), p2_y(p2_y), width(width) {
   mid_x = (p1_x + p2_x) / 2;
   mid_y = (p1_y + p2_y) / 2;

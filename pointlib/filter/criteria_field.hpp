@@ -20,10 +20,10 @@ PL_CRITERION(LAScriterionDropIntensityBetween, "drop_intensity_between", int32_t
 // Scan angle rank: closed ranges.
 PL_CRITERION(LAScriterionKeepScanAngle, "keep_scan_angle", int32_t, 2, FIELD_SCAN_ANGLE,
              !in_closed(scan_angle_rank(point), p[0], p[1]))
-PL_CRITERION(LAScriterionDropScanAngleBelow, "drop_scan_angle_below", int32_t, 1,
-             FIELD_SCAN_ANGLE, scan_angle_rank(point) < p[0])
-PL_CRITERION(LAScriterionDropScanAngleAbove, "drop_scan_angle_above", int32_t, 1,
-             FIELD_SCAN_ANGLE, scan_angle_rank(point) > p[0])
+PL_CRITERION(LAScriterionDropScanAngleBelow, "drop_scan_angle_below", int32_t, 1, FIELD_SCAN_ANGLE,
+             scan_angle_rank(point) < p[0])
+PL_CRITERION(LAScriterionDropScanAngleAbove, "drop_scan_angle_above", int32_t, 1, FIELD_SCAN_ANGLE,
+             scan_angle_rank(point) > p[0])
 PL_CRITERION(LAScriterionDropScanAngleBetween, "drop_scan_angle_between", int32_t, 2,
              FIELD_SCAN_ANGLE, in_closed(scan_angle_rank(point), p[0], p[1]))
 
@@ -34,16 +34,16 @@ PL_CRITERION(LAScriterionKeepUserDataBelow, "keep_user_data_below", uint8_t, 1, 
              user_data(point) >= p[0])
 PL_CRITERION(LAScriterionKeepUserDataAbove, "keep_user_data_above", uint8_t, 1, FIELD_USER_DATA,
              user_data(point) <= p[0])
-PL_CRITERION(LAScriterionKeepUserDataBetween, "keep_user_data_between", uint8_t, 2,
-             FIELD_USER_DATA, !in_closed(user_data(point), int(p[0]), int(p[1])))
+PL_CRITERION(LAScriterionKeepUserDataBetween, "keep_user_data_between", uint8_t, 2, FIELD_USER_DATA,
+             !in_closed(user_data(point), int(p[0]), int(p[1])))
 PL_CRITERION(LAScriterionDropUserData, "drop_user_data", uint8_t, 1, FIELD_USER_DATA,
              user_data(point) == p[0])
 PL_CRITERION(LAScriterionDropUserDataBelow, "drop_user_data_below", uint8_t, 1, FIELD_USER_DATA,
              user_data(point) < p[0])
 PL_CRITERION(LAScriterionDropUserDataAbove, "drop_user_data_above", uint8_t, 1, FIELD_USER_DATA,
              user_data(point) > p[0])
-PL_CRITERION(LAScriterionDropUserDataBetween, "drop_user_data_between", uint8_t, 2,
-             FIELD_USER_DATA, in_closed(user_data(point), int(p[0]), int(p[1])))
+PL_CRITERION(LAScriterionDropUserDataBetween, "drop_user_data_between", uint8_t, 2, FIELD_USER_DATA,
+             in_closed(user_data(point), int(p[0]), int(p[1])))
 
 // Point source ID: closed ranges.
 PL_CRITERION(LAScriterionKeepPointSource, "keep_point_source", uint16_t, 1, FIELD_POINT_SOURCE,
@@ -79,21 +79,20 @@ class LAScriterionAttribute : public LAScriterion {
   double v0, v1;
 };
 
-#define PL_ATTRIBUTE_CRITERION(CLASS, NAME, VALUES, DROPS)                                  \
-  class CLASS final : public LAScriterionAttribute {                                         \
-   public:                                                                                   \
-    using LAScriterionAttribute::LAScriterionAttribute;                                      \
-    const char* option_name() const override { return NAME; }                               \
+#define PL_ATTRIBUTE_CRITERION(CLASS, NAME, VALUES, DROPS)                                    \
+  class CLASS final : public LAScriterionAttribute {                                          \
+   public:                                                                                    \
+    using LAScriterionAttribute::LAScriterionAttribute;                                       \
+    const char* option_name() const override { return NAME; }                                 \
     int write_option_text(char* buffer) const override { return write_text(buffer, VALUES); } \
-    bool rejects(const LASpoint* point) override {                                           \
-      const double v = value(point);                                                         \
-      return DROPS;                                                                          \
-    }                                                                                        \
+    bool rejects(const LASpoint* point) override {                                            \
+      const double v = value(point);                                                          \
+      return DROPS;                                                                           \
+    }                                                                                         \
   };
 PL_ATTRIBUTE_CRITERION(LAScriterionKeepAttributeBelow, "keep_attribute_below", 1, v >= v0)
 PL_ATTRIBUTE_CRITERION(LAScriterionKeepAttributeAbove, "keep_attribute_above", 1, v <= v0)
-PL_ATTRIBUTE_CRITERION(LAScriterionKeepAttributeBetween, "keep_attribute_between", 2,
-                       v < v0 || v > v1)
+PL_ATTRIBUTE_CRITERION(LAScriterionKeepAttributeBetween, "keep_attribute_between", 2, v<v0 || v> v1)
 PL_ATTRIBUTE_CRITERION(LAScriterionDropAttributeBelow, "drop_attribute_below", 1, v < v0)
 PL_ATTRIBUTE_CRITERION(LAScriterionDropAttributeAbove, "drop_attribute_above", 1, v > v0)
 PL_ATTRIBUTE_CRITERION(LAScriterionDropAttributeBetween, "drop_attribute_between", 2,

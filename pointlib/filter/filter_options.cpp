@@ -68,10 +68,18 @@ bool add(Walk& w, LAScriterion* criterion) {
   return consume(w);
 }
 
-inline const char* scan_format(double*) { return "%lf"; }
-inline const char* scan_format(float*) { return "%f"; }
-inline const char* scan_format(int32_t*) { return "%d"; }
-inline const char* scan_format(uint32_t*) { return "%u"; }
+inline const char* scan_format(double*) {
+  return "%lf";
+}
+inline const char* scan_format(float*) {
+  return "%f";
+}
+inline const char* scan_format(int32_t*) {
+  return "%d";
+}
+inline const char* scan_format(uint32_t*) {
+  return "%u";
+}
 
 // The k-th blank-separated word of `names`, copied into `out`.
 const char* nth_name(const char* names, int k, char* out, size_t size) {
@@ -115,9 +123,9 @@ bool read_args(Walk& w, T (&v)[N], const char* names, const char* labels = nullp
 // further entries are taken while they begin with a digit. `each` checks and
 // keeps one number (printing its own message on a bad one).
 struct ListMessages {
-  const char* missing;        // with the option word
-  const char* bad;            // with the option word and the entry, or the entry alone
-  bool bad_names_word;        // whether `bad` takes the option word first
+  const char* missing;            // with the option word
+  const char* bad;                // with the option word and the entry, or the entry alone
+  bool bad_names_word;            // whether `bad` takes the option word first
   const char* further = nullptr;  // message for a bad further entry (entry alone)
 };
 
@@ -255,7 +263,8 @@ bool drop_class(Walk& w, const FilterOption&) {
                           "classification but '%s' is no valid classification\n",
                           false};
   const bool ok = read_list(w, m, [&](uint32_t c) {
-    if (c > 31) return fail("ERROR: cannot drop classification %u because it is larger than 31\n", c);
+    if (c > 31)
+      return fail("ERROR: cannot drop classification %u because it is larger than 31\n", c);
     drop |= 1u << c;
     return true;
   });
@@ -434,8 +443,8 @@ bool keep_intensity_above(Walk& w, const FilterOption& o) {
   uint32_t v[1];
   if (!read_args(w, v, o.names)) return false;
   if (v[0] > U16_MAX) {
-    return fail("ERROR: cannot keep intensity above max of %u because it is larger than %u\n",
-                v[0], U16_MAX);
+    return fail("ERROR: cannot keep intensity above max of %u because it is larger than %u\n", v[0],
+                U16_MAX);
   }
   return add(w, new LAScriterionKeepIntensityAbove(v[0]));
 }
@@ -444,8 +453,8 @@ bool keep_intensity_below(Walk& w, const FilterOption& o) {
   uint32_t v[1];
   if (!read_args(w, v, o.names)) return false;
   if (v[0] > U16_MAX) {
-    return fail("ERROR: cannot keep intensity below min of %u because it is larger than %u\n",
-                v[0], U16_MAX);
+    return fail("ERROR: cannot keep intensity below min of %u because it is larger than %u\n", v[0],
+                U16_MAX);
   }
   return add(w, new LAScriterionKeepIntensityBelow(v[0]));
 }
@@ -484,7 +493,8 @@ bool drop_user_data(Walk& w, const FilterOption&) {
                           false};
   std::vector<uint8_t> values;
   const bool ok = read_list(w, m, [&](uint32_t v) {
-    if (v > U8_MAX) return fail("ERROR: cannot drop user data %u because it is larger than 255\n", v);
+    if (v > U8_MAX)
+      return fail("ERROR: cannot drop user data %u because it is larger than 255\n", v);
     values.push_back(static_cast<uint8_t>(v));
     return true;
   });
@@ -647,16 +657,17 @@ bool keep_random_fraction(Walk& w, const FilterOption&) {
   if (w.i + 1 >= w.argc) return fail("ERROR: '%s' needs 1 argument: fraction\n", w.word());
   float fraction;
   if (sscanf(w.arg(1), "%f", &fraction) != 1) {
-    return fail("ERROR: '%s' needs at least 1 argument: fraction [seed] but '%s' is no valid "
-                "fraction\n",
-                w.word(), w.arg(1));
+    return fail(
+        "ERROR: '%s' needs at least 1 argument: fraction [seed] but '%s' is no valid "
+        "fraction\n",
+        w.word(), w.arg(1));
   }
   uint32_t seed = 0;
   w.next = w.i + 2;
   if (w.i + 2 < w.argc && w.arg(2)[0] >= '0' && w.arg(2)[0] <= '9') {
     if (sscanf(w.arg(2), "%u", &seed) != 1) {
-      return fail("ERROR: '%s' takes seed as second argument but '%s' is no valid seed\n",
-                  w.word(), w.arg(2));
+      return fail("ERROR: '%s' takes seed as second argument but '%s' is no valid seed\n", w.word(),
+                  w.arg(2));
     }
     w.next = w.i + 3;
   }
@@ -667,8 +678,8 @@ bool thin_with_grid(Walk& w, const FilterOption& o) {
   float v[1];
   if (!read_args(w, v, o.names, "value")) return false;
   if (!(v[0] > 0)) {
-    return fail("ERROR: '%s' needs 1 argument: grid spacing but '%g' is no valid value\n",
-                w.word(), v[0]);
+    return fail("ERROR: '%s' needs 1 argument: grid spacing but '%g' is no valid value\n", w.word(),
+                v[0]);
   }
   return add(w, new LAScriterionThinWithGrid(v[0]));
 }
@@ -678,8 +689,8 @@ bool thin_with_time(Walk& w, const FilterOption& o) {
   double v[1];
   if (!read_args(w, v, o.names, "value")) return false;
   if (!(v[0] > 0)) {
-    return fail("ERROR: '%s' needs 1 argument: time spacing but '%g' is no valid value\n",
-                w.word(), v[0]);
+    return fail("ERROR: '%s' needs 1 argument: time spacing but '%g' is no valid value\n", w.word(),
+                v[0]);
   }
   return add(w, new C(v[0]));
 }

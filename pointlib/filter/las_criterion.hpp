@@ -48,12 +48,24 @@ int option_text_double(char* buffer, double value);
 int option_text_float(char* buffer, float value);
 int option_text_int(char* buffer, int64_t value);
 
-inline int option_text_item(char* b, double v) { return option_text_double(b, v); }
-inline int option_text_item(char* b, float v) { return option_text_float(b, v); }
-inline int option_text_item(char* b, int32_t v) { return option_text_int(b, v); }
-inline int option_text_item(char* b, uint32_t v) { return option_text_int(b, v); }
-inline int option_text_item(char* b, uint16_t v) { return option_text_int(b, v); }
-inline int option_text_item(char* b, uint8_t v) { return option_text_int(b, v); }
+inline int option_text_item(char* b, double v) {
+  return option_text_double(b, v);
+}
+inline int option_text_item(char* b, float v) {
+  return option_text_float(b, v);
+}
+inline int option_text_item(char* b, int32_t v) {
+  return option_text_int(b, v);
+}
+inline int option_text_item(char* b, uint32_t v) {
+  return option_text_int(b, v);
+}
+inline int option_text_item(char* b, uint16_t v) {
+  return option_text_int(b, v);
+}
+inline int option_text_item(char* b, uint8_t v) {
+  return option_text_int(b, v);
+}
 
 // Base of the criteria whose state is N parameters of one type, written back
 // in order after the option word.
@@ -86,23 +98,27 @@ class LAScriterionParams<T, 0> : public LAScriterion {
 // Range tests: a minimum is inclusive; half-open ranges exclude the maximum,
 // closed ranges include it.
 template <typename V, typename T>
-inline bool in_half_open(V v, T min, T max) { return min <= v && v < max; }
+inline bool in_half_open(V v, T min, T max) {
+  return min <= v && v < max;
+}
 template <typename V, typename T>
-inline bool in_closed(V v, T min, T max) { return min <= v && v <= max; }
+inline bool in_closed(V v, T min, T max) {
+  return min <= v && v <= max;
+}
 
 // One row per criterion: the class, its option word, the type and count of
 // its parameters (p[0], p[1], ...), the field mask and the condition under
 // which it drops the point.
-#define PL_CRITERION(CLASS, NAME, T, N, MASK, DROPS)                             \
-  class CLASS final : public LAScriterionParams<T, N> {                         \
-   public:                                                                      \
-    using LAScriterionParams<T, N>::LAScriterionParams;                         \
-    const char* option_name() const override { return NAME; }                  \
-    uint32_t needed_fields_mask() const override { return MASK; }               \
-    bool rejects(const LASpoint* point) override {                              \
-      using namespace filter_field;                                             \
-      return DROPS;                                                             \
-    }                                                                           \
+#define PL_CRITERION(CLASS, NAME, T, N, MASK, DROPS)              \
+  class CLASS final : public LAScriterionParams<T, N> {           \
+   public:                                                        \
+    using LAScriterionParams<T, N>::LAScriterionParams;           \
+    const char* option_name() const override { return NAME; }     \
+    uint32_t needed_fields_mask() const override { return MASK; } \
+    bool rejects(const LASpoint* point) override {                \
+      using namespace filter_field;                               \
+      return DROPS;                                               \
+    }                                                             \
   };
 
 #endif  // POINTLIB_FILTER_LAS_CRITERION_HPP

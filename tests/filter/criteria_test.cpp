@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
+
+#include "core/las_attributes.hpp"
 #include "filter_test_point.hpp"
 
 namespace {
@@ -298,11 +302,11 @@ const Case kCases[] = {
     {"-keep_RGB_greenness 200 65535", P(rgbn(1, 100, 0)), false},      // 199
     {"-keep_RGB_greenness 200 65535", P(rgbn(100, 150, 100)), false},  // 100
     // vegetation indices in single precision
-    {"-keep_NDVI 0.2 0.7", P(rgbn(100, 0, 0, 300)), true},    // 0.5
-    {"-keep_NDVI 0.2 0.7", P(rgbn(100, 0, 0, 100)), false},   // 0
-    {"-keep_NDVI 0.7 0.2", P(rgbn(100, 0, 0, 900)), false},   // 0.8
-    {"-keep_NDVI 0.2 0.7", P(rgbn(0, 0, 0, 0)), true},        // undefined
-    {"-keep_NDVI 0.5 0.7", P(rgbn(100, 0, 0, 300)), true},    // exactly min
+    {"-keep_NDVI 0.2 0.7", P(rgbn(100, 0, 0, 300)), true},   // 0.5
+    {"-keep_NDVI 0.2 0.7", P(rgbn(100, 0, 0, 100)), false},  // 0
+    {"-keep_NDVI 0.7 0.2", P(rgbn(100, 0, 0, 900)), false},  // 0.8
+    {"-keep_NDVI 0.2 0.7", P(rgbn(0, 0, 0, 0)), true},       // undefined
+    {"-keep_NDVI 0.5 0.7", P(rgbn(100, 0, 0, 300)), true},   // exactly min
     {"-keep_NDVI_green_is_NIR -0.2 0.2", P(rgbn(100, 100, 0, 900)), true},
     {"-keep_NDVI_green_is_NIR -0.2 0.2", P(rgbn(100, 300, 0, 0)), false},
     {"-keep_NDVI_blue_is_NIR 0.4 1", P(rgbn(100, 0, 300, 0)), true},
@@ -413,9 +417,7 @@ TEST(Criteria, StatefulSequences) {
       {"-thin_points_with_time 1",
        {P(time(0.5)), P(time(0.75)), P(time(1)), P(time(-0.5)), P(time(-0.25)), P(time(1.5))},
        "kdkkdd"},
-      {"-thin_points_with_time 1",
-       {P(time_without_flag(0.5)), P(time(0)), P(time(0.9))},
-       "kdd"},
+      {"-thin_points_with_time 1", {P(time_without_flag(0.5)), P(time(0)), P(time(0.9))}, "kdd"},
       // every return of the first pulse of a slot, not a later pulse
       {"-thin_pulses_with_time 1",
        {P(time(0.25)), P(time(0.25)), P(time(0.5)), P(time(0.25)), P(time(1.25))},
@@ -455,10 +457,8 @@ TEST(Criteria, RestartStartsStatefulCriteriaAfresh) {
     const char* first_file;
     const char* second_file;
   } cases[] = {
-      {"-keep_scan_direction_change", "dk", "dk"},
-      {"-thin_with_grid 1", "kd", "kd"},
-      {"-thin_points_with_time 1", "kd", "kd"},
-      {"-thin_pulses_with_time 1", "kd", "kd"},
+      {"-keep_scan_direction_change", "dk", "dk"}, {"-thin_with_grid 1", "kd", "kd"},
+      {"-thin_points_with_time 1", "kd", "kd"},    {"-thin_pulses_with_time 1", "kd", "kd"},
       {"-keep_every_nth 3", "dd", "kd"},
   };
   for (const auto& c : cases) {
@@ -475,6 +475,49 @@ TEST(Criteria, RestartStartsStatefulCriteriaAfresh) {
     }
     EXPECT_EQ(files[0], c.first_file) << c.options;
     EXPECT_EQ(files[1], c.second_file) << c.options;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Attributes read through the point's attribute table: attribute 0 is a u16
+// scaled by 0.5, attribute 1 an f64; attribute 2 claims bytes the point lacks.
+TEST(Criteria, AttributesReadThroughTheTable) {
+  LASattributeDescriptor d[3] = {};
+  d[0].data_type = 3;
+  d[0].options = LASattributeDescriptor::kScaleBit;
+  d[0].scale[0] = 0.5;
+  d[1].data_type = 10;
+  d[2].data_type = 10;
+  LASattributeTable table;
+  ASSERT_TRUE(table.load_descriptors(3, d));
+  TestPoint p;
+  p.point.extra_bytes_number = 10;  // room for attributes 0 and 1 only
+  p.point.extra_bytes = std::make_unique<uint8_t[]>(18);
+  p.point.extra_bytes[0] = 10;  // 10 * 0.5 = 5.0
+  const double minus_two = -2.0;
+  memcpy(&p.point.extra_bytes[2], &minus_two, 8);
+  p.point.attributer = &table;
+  const struct {
+    const char* options;
+    bool kept;
+  } cases[] = {
+      {"-keep_attribute_below 0 5", false},       {"-keep_attribute_below 0 5.5", true},
+      {"-keep_attribute_above 0 5", false},       {"-keep_attribute_above 0 4.5", true},
+      {"-keep_attribute_between 0 5 5", true},    {"-keep_attribute_between 0 5.5 6", false},
+      {"-drop_attribute_below 0 5", true},        {"-drop_attribute_below 0 5.5", false},
+      {"-drop_attribute_above 0 5", true},        {"-drop_attribute_above 0 4.5", false},
+      {"-drop_attribute_between 0 5 5", false},   {"-drop_attribute_between 0 4 4.5", true},
+      {"-keep_attribute_below 1 -1.5", true},     {"-keep_attribute_below 1 -2", false},
+      {"-drop_attribute_between 1 -2 -2", false}, {"-keep_attribute_between 2 -1 1", true},
+      {"-keep_attribute_between 2 1 2", false},   {"-keep_attribute_between 3 -1 1", true},
+  };
+  for (const auto& c : cases) {
+    LASfilter filter;
+    ASSERT_TRUE(parse_filter(filter, c.options)) << c.options;
+    EXPECT_EQ(!filter.rejects(&p.point), c.kept) << c.options;
   }
 }
 
