@@ -1,0 +1,233 @@
+#include "core/las_reader.hpp"
+
+#include <cstdio>
+
+// The filter, the transform and the spatial index are built on top of this
+// library layer; the read chain calls into them once their code is present.
+#if __has_include("filter/las_filter.hpp")
+#include "filter/las_filter.hpp"
+#define PL_HAVE_FILTER 1
+#endif
+#if __has_include("filter/las_transform.hpp")
+#include "filter/las_transform.hpp"
+#define PL_HAVE_TRANSFORM 1
+#endif
+#if __has_include("io/las_index.hpp")
+#include "io/las_index.hpp"
+#define PL_HAVE_INDEX 1
+#endif
+
+LASreader::LASreader() : read_point_fn(&LASreader::read_plain), area_step(&LASreader::read_plain) {}
+
+LASreader::~LASreader() {
+  set_index(nullptr);
+#ifdef PL_HAVE_TRANSFORM
+  if (transform) transform->report_overflows();
+#endif
+  point.reset();
+  header.reset();
+}
+
+void LASreader::set_index(LASindex* new_index) {
+#ifdef PL_HAVE_INDEX
+  if (index != new_index) delete index;
+#endif
+  index = new_index;
+}
+
+void LASreader::attach_filter(LASfilter* f) {
+#ifndef PL_HAVE_FILTER
+  if (f) std::fprintf(stderr, "WARNING: this build has no point filter. ignoring it.\n");
+  f = nullptr;
+#endif
+  filter = f;
+  choose_read_chain();
+}
+
+void LASreader::attach_transform(LAStransform* t) {
+#ifndef PL_HAVE_TRANSFORM
+  if (t) std::fprintf(stderr, "WARNING: this build has no point transform. ignoring it.\n");
+  t = nullptr;
+#endif
+  transform = t;
+  choose_read_chain();
+}
+
+// Attaching a filter or transform keeps an area chosen before: the area step
+// stays innermost whatever the order of the calls.
+void LASreader::choose_read_chain() {
+  read_inner = area_step;
+  if (filter && transform) {
+    read_point_fn = &LASreader::read_filtered_transformed;
+  } else if (transform) {
+    read_point_fn = &LASreader::read_transformed;
+  } else if (filter) {
+    read_point_fn = &LASreader::read_filtered;
+  } else {
+    read_point_fn = area_step;
+  }
+}
+
+bool LASreader::limit_none() {
+  if (inside != kInsideNone) {
+    header.min_x = orig_min_x;
+    header.min_y = orig_min_y;
+    header.max_x = orig_max_x;
+    header.max_y = orig_max_y;
+    inside = kInsideNone;
+  }
+  area_step = &LASreader::read_plain;
+  choose_read_chain();
+  return true;
+}
+
+void LASreader::replace_bounds(double min_x, double min_y, double max_x, double max_y) {
+  // Only the first area saves the box, so that clearing any later one still
+  // restores the file's own bounds.
+  if (inside == kInsideNone) {
+    orig_min_x = header.min_x;
+    orig_min_y = header.min_y;
+    orig_max_x = header.max_x;
+    orig_max_y = header.max_y;
+  }
+  header.min_x = min_x;
+  header.min_y = min_y;
+  header.max_x = max_x;
+  header.max_y = max_y;
+}
+
+bool LASreader::limit_to_tile(float ll_x, float ll_y, float size) {
+  t_ll_x = ll_x;
+  t_ll_y = ll_y;
+  t_size = size;
+  t_ur_x = ll_x + size;  // in single precision, as the bounds are compared
+  t_ur_y = ll_y + size;
+  replace_bounds(ll_x, ll_y, t_ur_x - header.x_scale_factor, t_ur_y - header.y_scale_factor);
+  inside = kInsideTile;
+  if (orig_min_x > header.max_x || orig_min_y > header.max_y || orig_max_x < header.min_x ||
+      orig_max_y < header.min_y) {
+    area_step = &LASreader::read_none;
+  } else if (index) {
+#ifdef PL_HAVE_INDEX
+    index->select_tile(ll_x, ll_y, size);
+#endif
+    area_step = &LASreader::read_tile_indexed;
+  } else {
+    area_step = &LASreader::read_tile;
+  }
+  choose_read_chain();
+  return true;
+}
+
+bool LASreader::limit_to_circle(double center_x, double center_y, double radius) {
+  c_center_x = center_x;
+  c_center_y = center_y;
+  c_radius = radius;
+  c_radius_squared = radius * radius;
+  replace_bounds(center_x - radius, center_y - radius, center_x + radius, center_y + radius);
+  inside = kInsideCircle;
+  if (orig_min_x > header.max_x || orig_min_y > header.max_y || orig_max_x < header.min_x ||
+      orig_max_y < header.min_y) {
+    area_step = &LASreader::read_none;
+  } else if (index) {
+#ifdef PL_HAVE_INDEX
+    index->select_circle(center_x, center_y, radius);
+#endif
+    area_step = &LASreader::read_circle_indexed;
+  } else {
+    area_step = &LASreader::read_circle;
+  }
+  choose_read_chain();
+  return true;
+}
+
+bool LASreader::limit_to_rectangle(double min_x, double min_y, double max_x, double max_y) {
+  r_min_x = min_x;
+  r_min_y = min_y;
+  r_max_x = max_x;
+  r_max_y = max_y;
+  replace_bounds(min_x, min_y, max_x, max_y);
+  inside = kInsideRectangle;
+  if (orig_min_x > max_x || orig_min_y > max_y || orig_max_x < min_x || orig_max_y < min_y) {
+    area_step = &LASreader::read_none;
+  } else if (index) {
+#ifdef PL_HAVE_INDEX
+    index->select_rectangle(min_x, min_y, max_x, max_y);
+#endif
+    area_step = &LASreader::read_rectangle_indexed;
+  } else {
+    area_step = &LASreader::read_rectangle;
+  }
+  choose_read_chain();
+  return true;
+}
+
+bool LASreader::read_tile() {
+  while (read_one_point()) {
+    if (point_inside_tile()) return true;
+  }
+  return false;
+}
+
+bool LASreader::read_circle() {
+  while (read_one_point()) {
+    if (point_inside_circle()) return true;
+  }
+  return false;
+}
+
+bool LASreader::read_rectangle() {
+  while (read_one_point()) {
+    if (point_inside_rectangle()) return true;
+  }
+  return false;
+}
+
+#ifdef PL_HAVE_INDEX
+#define PL_INDEXED_READ(test)                    \
+  while (index->seek_next_interval(this)) {      \
+    if (read_one_point() && test()) return true; \
+  }                                              \
+  return false;
+#else
+#define PL_INDEXED_READ(test) return false;
+#endif
+
+bool LASreader::read_tile_indexed() {
+  PL_INDEXED_READ(point_inside_tile)
+}
+bool LASreader::read_circle_indexed() {
+  PL_INDEXED_READ(point_inside_circle)
+}
+bool LASreader::read_rectangle_indexed() {
+  PL_INDEXED_READ(point_inside_rectangle)
+}
+
+#undef PL_INDEXED_READ
+
+bool LASreader::read_filtered() {
+  while ((this->*read_inner)()) {
+#ifdef PL_HAVE_FILTER
+    if (!filter->rejects(&point)) return true;
+#else
+    return true;
+#endif
+  }
+  return false;
+}
+
+bool LASreader::read_transformed() {
+  if (!(this->*read_inner)()) return false;
+#ifdef PL_HAVE_TRANSFORM
+  transform->apply(&point);
+#endif
+  return true;
+}
+
+bool LASreader::read_filtered_transformed() {
+  if (!read_filtered()) return false;
+#ifdef PL_HAVE_TRANSFORM
+  transform->apply(&point);
+#endif
+  return true;
+}
