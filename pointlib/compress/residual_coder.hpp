@@ -1,0 +1,131 @@
+#ifndef POINTLIB_COMPRESS_RESIDUAL_CODER_HPP
+#define POINTLIB_COMPRESS_RESIDUAL_CODER_HPP
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "compress/interval_decoder.hpp"
+#include "compress/interval_encoder.hpp"
+
+// Codes an integer as its residual to a prediction: first the residual's
+// length class k with a per-context model, then its bits within the class
+// (the high ones with a per-class model, those beyond raw_threshold_bits as
+// raw bits). Residuals wrap modulo 2^bits (or the given range), so a 16-bit
+// field that steps from 65535 to 0 costs one small residual. Bound for life to
+// one encoder or decoder.
+class ResidualCoder {
+ public:
+  ResidualCoder(IntervalEncoder* encoder, uint32_t bits = 16, uint32_t contexts = 1,
+                uint32_t raw_threshold_bits = 8, uint32_t range = 0);
+  ResidualCoder(IntervalDecoder* decoder, uint32_t bits = 16, uint32_t contexts = 1,
+                uint32_t raw_threshold_bits = 8, uint32_t range = 0);
+  ResidualCoder(const ResidualCoder&) = delete;
+  ResidualCoder& operator=(const ResidualCoder&) = delete;
+
+  // Create the models on the first call, then reset all of them; at every
+  // chunk start.
+  void prepare_encode();
+  void prepare_decode();
+
+  inline void encode(int32_t prediction, int32_t real, uint32_t context = 0);
+  inline int32_t decode(int32_t prediction, uint32_t context = 0);
+
+  // The length class of the last residual coded.
+  uint32_t k() const { return last_k; }
+
+  uint32_t get_residual_bits() const { return residual_bits; }
+  uint32_t get_residual_range() const { return residual_range; }
+  int32_t get_residual_min() const { return residual_min; }
+  int32_t get_residual_max() const { return residual_max; }
+
+ private:
+  void derive_range(uint32_t bits, uint32_t range);
+  void create_models(bool compress);
+  void reset_models();
+  inline void encode_residual(int32_t r, SymbolModel* length_model);
+  inline int32_t decode_residual(SymbolModel* length_model);
+
+  IntervalEncoder* encoder = nullptr;
+  IntervalDecoder* decoder = nullptr;
+  uint32_t contexts;
+  uint32_t raw_threshold_bits;
+  uint32_t residual_bits;
+  uint32_t residual_range;
+  int32_t residual_min;
+  int32_t residual_max;
+  uint32_t last_k = 0;
+
+  std::vector<std::unique_ptr<SymbolModel>> length_models;  // one per context
+  std::unique_ptr<BitModel> class_0_model;
+  std::vector<std::unique_ptr<SymbolModel>> low_bits_models;  // index = class 1..residual_bits
+};
+
+inline void ResidualCoder::encode(int32_t prediction, int32_t real, uint32_t context) {
+  // Wrap-around difference, done unsigned.
+  int32_t r = static_cast<int32_t>(static_cast<uint32_t>(real) - static_cast<uint32_t>(prediction));
+  if (r < residual_min) {
+    r = static_cast<int32_t>(static_cast<uint32_t>(r) + residual_range);
+  } else if (r > residual_max) {
+    r = static_cast<int32_t>(static_cast<uint32_t>(r) - residual_range);
+  }
+  encode_residual(r, length_models[context].get());
+}
+
+inline void ResidualCoder::encode_residual(int32_t r, SymbolModel* length_model) {
+  // Class L holds -(2^L - 1) .. 2^L; class 0 holds 0 and 1.
+  uint32_t m = r <= 0 ? 0u - static_cast<uint32_t>(r) : static_cast<uint32_t>(r) - 1u;
+  uint32_t k = 0;
+  while (m) {
+    m >>= 1;
+    k++;
+  }
+  last_k = k;
+  encoder->put_symbol(length_model, k);
+  if (k == 0) {
+    encoder->put_bit(class_0_model.get(), static_cast<uint32_t>(r));
+  } else if (k < 32) {
+    uint32_t v =
+        r < 0 ? static_cast<uint32_t>(r) + ((1u << k) - 1u) : static_cast<uint32_t>(r) - 1u;
+    if (k <= raw_threshold_bits) {
+      encoder->put_symbol(low_bits_models[k].get(), v);
+    } else {
+      const uint32_t e = k - raw_threshold_bits;
+      const uint32_t low = v & ((1u << e) - 1u);
+      v >>= e;
+      encoder->put_symbol(low_bits_models[k].get(), v);
+      encoder->put_raw_bits(e, low);
+    }
+  }
+  // Class 32 is -2^31 alone: nothing more to code.
+}
+
+inline int32_t ResidualCoder::decode(int32_t prediction, uint32_t context) {
+  const int32_t r = decode_residual(length_models[context].get());
+  uint32_t value = static_cast<uint32_t>(prediction) + static_cast<uint32_t>(r);
+  if (static_cast<int32_t>(value) < 0) {
+    value += residual_range;
+  } else if (value >= residual_range) {
+    value -= residual_range;
+  }
+  return static_cast<int32_t>(value);
+}
+
+inline int32_t ResidualCoder::decode_residual(SymbolModel* length_model) {
+  const uint32_t k = decoder->get_symbol(length_model);
+  last_k = k;
+  if (k == 0) return static_cast<int32_t>(decoder->get_bit(class_0_model.get()));
+  if (k >= 32) return residual_min;
+  uint32_t v;
+  if (k <= raw_threshold_bits) {
+    v = decoder->get_symbol(low_bits_models[k].get());
+  } else {
+    const uint32_t e = k - raw_threshold_bits;
+    v = decoder->get_symbol(low_bits_models[k].get()) << e;
+    v |= decoder->get_raw_bits(e);
+  }
+  if (v >= (1u << (k - 1))) return static_cast<int32_t>(v + 1u);
+  return static_cast<int32_t>(v - ((1u << k) - 1u));
+}
+
+#endif

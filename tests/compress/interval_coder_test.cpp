@@ -1,0 +1,305 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "compress/interval_decoder.hpp"
+#include "compress/interval_encoder.hpp"
+#include "compress/interval_models.hpp"
+#include "core/byte_stream_in.hpp"
+#include "core/byte_stream_out.hpp"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes encode(const std::function<void(IntervalEncoder&)>& code) {
+  ByteStreamOutArrayLE out;
+  IntervalEncoder encoder;
+  EXPECT_TRUE(encoder.start(&out));
+  code(encoder);
+  EXPECT_TRUE(encoder.finish());
+  return Bytes(out.get_data(), out.get_data() + out.get_size());
+}
+
+int thrown_by(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (int e) {
+    return e;
+  }
+  return 0;
+}
+
+}  // namespace
+
+// Byte fixtures worked out by hand from the coder's arithmetic.
+TEST(IntervalCoder, HandComputedFixtures) {
+  struct Case {
+    const char* name;
+    std::function<void(IntervalEncoder&)> encode;
+    Bytes expected;
+    std::function<void(IntervalDecoder&)> check;
+  };
+  const Case cases[] = {
+      // finish: base += 2^24, length = 2^23, one renormalisation emits 01,
+      // then two zero bytes and a third because length was above 2^25.
+      {"empty", [](IntervalEncoder&) {}, {0x01, 0x00, 0x00, 0x00}, [](IntervalDecoder&) {}},
+      // x = 4096 * (0xFFFFFFFF >> 13) = 0x7FFFF000; a 0 keeps base 0.
+      {"bit 0",
+       [](IntervalEncoder& e) {
+         BitModel m;
+         e.put_bit(&m, 0);
+       },
+       {0x01, 0x00, 0x00, 0x00},
+       [](IntervalDecoder& d) {
+         BitModel m;
+         EXPECT_EQ(d.get_bit(&m), 0u);
+       }},
+      // A 1 moves base to 0x7FFFF000; finish adds 2^24: 0x80FFF000 -> byte 80.
+      {"bit 1",
+       [](IntervalEncoder& e) {
+         BitModel m;
+         e.put_bit(&m, 1);
+       },
+       {0x80, 0x00, 0x00, 0x00},
+       [](IntervalDecoder& d) {
+         BitModel m;
+         EXPECT_EQ(d.get_bit(&m), 1u);
+       }},
+      // 4 symbols: distribution 0, 8192, 16384, 24576; l = 0x1FFFF.
+      // Symbol 3 (the last): base = 24576 * 0x1FFFF = 0xBFFFA000 -> C0 at finish.
+      {"last symbol of 4",
+       [](IntervalEncoder& e) {
+         SymbolModel m(4, true);
+         ASSERT_EQ(m.reset(), 0);
+         e.put_symbol(&m, 3);
+       },
+       {0xC0, 0x00, 0x00, 0x00},
+       [](IntervalDecoder& d) {
+         SymbolModel m(4, false);
+         ASSERT_EQ(m.reset(), 0);
+         EXPECT_EQ(d.get_symbol(&m), 3u);
+       }},
+      // Raw 8 bits 0xAB: base = 0xAB * 0x00FFFFFF = 0xAAFFFF55, emits AA; the
+      // finish's 2^24 wraps base and carries into it: AB, then 00 and 3 zeros.
+      {"raw byte with carry at finish",
+       [](IntervalEncoder& e) { e.put_raw_bits(8, 0xAB); },
+       {0xAB, 0x00, 0x00, 0x00, 0x00},
+       [](IntervalDecoder& d) { EXPECT_EQ(d.get_raw_bits(8), 0xABu); }},
+  };
+  for (const Case& c : cases) {
+    const Bytes bytes = encode(c.encode);
+    EXPECT_EQ(bytes, c.expected) << c.name;
+    ByteStreamInArrayLE in(bytes.data(), static_cast<int64_t>(bytes.size()));
+    IntervalDecoder decoder;
+    ASSERT_TRUE(decoder.start(&in));
+    c.check(decoder);
+  }
+}
+
+TEST(IntervalCoder, MissingStreamIsRefused) {
+  IntervalEncoder encoder;
+  EXPECT_FALSE(encoder.start(nullptr));
+  IntervalDecoder decoder;
+  EXPECT_FALSE(decoder.start(nullptr));
+}
+
+TEST(IntervalCoder, StartWithoutValueReadsNothing) {
+  const Bytes bytes = encode([](IntervalEncoder& e) { e.put_raw_u16(0x1234); });
+  ByteStreamInArrayLE in(bytes.data(), static_cast<int64_t>(bytes.size()));
+  IntervalDecoder decoder;
+  ASSERT_TRUE(decoder.start(&in, false));
+  EXPECT_EQ(in.position(), 0);
+  decoder.read_initial_value();
+  EXPECT_EQ(in.position(), 4);
+  EXPECT_EQ(decoder.get_raw_u16(), 0x1234u);
+}
+
+// Wide raw values go as 16-bit pieces, low first, so they produce exactly the
+// bytes of the pieces coded one by one.
+TEST(IntervalCoder, RawValuesSplitLowFirst) {
+  struct Case {
+    const char* name;
+    std::function<void(IntervalEncoder&)> whole;
+    std::function<void(IntervalEncoder&)> pieces;
+  };
+  const Case cases[] = {
+      {"32 bits", [](IntervalEncoder& e) { e.put_raw_bits(32, 0x12345678u); },
+       [](IntervalEncoder& e) {
+         e.put_raw_u16(0x5678);
+         e.put_raw_u16(0x1234);
+       }},
+      {"20 bits", [](IntervalEncoder& e) { e.put_raw_bits(20, 0xABCDEu); },
+       [](IntervalEncoder& e) {
+         e.put_raw_u16(0xBCDE);
+         e.put_raw_bits(4, 0xA);
+       }},
+      {"19 bits stay whole", [](IntervalEncoder& e) { e.put_raw_bits(19, 0x7FFFFu); },
+       [](IntervalEncoder& e) {
+         // length >>= 19 once: not the same as 16 + 3.
+         e.put_raw_bits(19, 0x7FFFFu);
+       }},
+      {"u32", [](IntervalEncoder& e) { e.put_raw_u32(0xDEADBEEFu); },
+       [](IntervalEncoder& e) {
+         e.put_raw_u16(0xBEEF);
+         e.put_raw_u16(0xDEAD);
+       }},
+      {"u64", [](IntervalEncoder& e) { e.put_raw_u64(0x0123456789ABCDEFull); },
+       [](IntervalEncoder& e) {
+         e.put_raw_u32(0x89ABCDEFu);
+         e.put_raw_u32(0x01234567u);
+       }},
+  };
+  for (const Case& c : cases) EXPECT_EQ(encode(c.whole), encode(c.pieces)) << c.name;
+
+  const Bytes bytes = encode([](IntervalEncoder& e) {
+    e.put_raw_bits(32, 0x12345678u);
+    e.put_raw_u64(0x0123456789ABCDEFull);
+    e.put_raw_bits(31, 0x7FFFFFFFu);
+  });
+  ByteStreamInArrayLE in(bytes.data(), static_cast<int64_t>(bytes.size()));
+  IntervalDecoder d;
+  ASSERT_TRUE(d.start(&in));
+  EXPECT_EQ(d.get_raw_bits(32), 0x12345678u);
+  EXPECT_EQ(d.get_raw_u64(), 0x0123456789ABCDEFull);
+  EXPECT_EQ(d.get_raw_bits(31), 0x7FFFFFFFu);
+}
+
+// A raw value at or beyond 2^n can only come from corrupt data.
+TEST(IntervalCoder, RawValueOutOfRangeThrows4711) {
+  struct Case {
+    Bytes bytes;
+    std::function<void(IntervalDecoder&)> read;
+    int thrown;
+  };
+  const Case cases[] = {
+      // value 0xFFFF0000 / (0xFFFFFFFF >> 16) = 0x10000
+      {{0xFF, 0xFF, 0x00, 0x00, 0, 0}, [](IntervalDecoder& d) { d.get_raw_u16(); }, 4711},
+      {{0xFF, 0xFE, 0xFF, 0xFF, 0, 0}, [](IntervalDecoder& d) { d.get_raw_u16(); }, 0},
+      // value 0xFFFFFFFF / 0x00FFFFFF = 0x100
+      {{0xFF, 0xFF, 0xFF, 0xFF, 0, 0}, [](IntervalDecoder& d) { d.get_raw_bits(8); }, 4711},
+      {{0xFF, 0xFF, 0x00, 0x00, 0, 0, 0, 0}, [](IntervalDecoder& d) { d.get_raw_bits(32); }, 4711},
+      {{0xFF, 0xFF, 0x00, 0x00, 0, 0, 0, 0}, [](IntervalDecoder& d) { d.get_raw_u32(); }, 4711},
+      // The stream ends before the value: the stream's -1 passes through.
+      {{0x12, 0x34}, [](IntervalDecoder&) {}, -1},
+  };
+  for (const Case& c : cases) {
+    ByteStreamInArrayLE in(c.bytes.data(), static_cast<int64_t>(c.bytes.size()));
+    IntervalDecoder d;
+    EXPECT_EQ(thrown_by([&] {
+                d.start(&in);
+                c.read(d);
+              }),
+              c.thrown);
+  }
+}
+
+TEST(IntervalCoder, SymbolModelSizesAndTables) {
+  struct Case {
+    uint32_t symbols;
+    bool compress;
+    int reset;
+    uint32_t table_size;
+    uint32_t table_shift;
+  };
+  const Case cases[] = {
+      {1, false, -1, 0, 0},     {2, false, 0, 0, 0},     {16, false, 0, 0, 0},
+      {17, false, 0, 8, 12},    {32, false, 0, 8, 12},   {33, false, 0, 16, 11},
+      {64, false, 0, 16, 11},   {65, false, 0, 32, 10},  {256, false, 0, 64, 9},
+      {2048, false, 0, 512, 6}, {2049, false, -1, 0, 0}, {2048, true, 0, 0, 0},
+      {17, true, 0, 0, 0},      {0, false, -1, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SymbolModel m(c.symbols, c.compress);
+    EXPECT_EQ(m.reset(), c.reset) << c.symbols;
+    EXPECT_EQ(m.table_size, c.table_size) << c.symbols;
+    if (c.table_size) {
+      EXPECT_EQ(m.table_shift, c.table_shift) << c.symbols;
+    }
+    EXPECT_EQ(m.decoder_table != nullptr, c.table_size != 0) << c.symbols;
+  }
+}
+
+TEST(IntervalCoder, ModelsStartAsDocumented) {
+  BitModel b;
+  EXPECT_EQ(b.update_cycle, 4u);
+  EXPECT_EQ(b.bits_until_update, 4u);
+  EXPECT_EQ(b.bit_0_prob, 4096u);
+  EXPECT_EQ(b.bit_0_count, 1u);
+  EXPECT_EQ(b.bit_count, 2u);
+  SymbolModel s(5, true);
+  ASSERT_EQ(s.reset(), 0);
+  // Counts 1, total 5: scale = 2^31 / 5; distribution = scale * k >> 16.
+  const uint32_t scale = 0x80000000u / 5;
+  for (uint32_t k = 0; k < 5; k++) EXPECT_EQ(s.distribution[k], (scale * k) >> 16);
+  EXPECT_EQ(s.update_cycle, 5u);  // (5 + 6) >> 1
+  EXPECT_EQ(s.symbols_until_update, 5u);
+}
+
+// The decoder table only replaces the bisection: a model with a table and the
+// same model without one decode the same symbols from the same bytes, and
+// both give back what was coded. 16 symbols are always decoded by bisection,
+// 17 get the smallest table.
+TEST(IntervalCoder, TableAndBisectionDecodeAlike) {
+  for (uint32_t symbols : {2u, 16u, 17u, 32u, 33u, 100u, 256u, 2048u}) {
+    std::mt19937 rng(symbols);
+    std::vector<uint32_t> coded(20000);
+    // Skewed so the distribution moves far from uniform.
+    for (uint32_t& s : coded) {
+      const uint32_t r = rng() % symbols;
+      s = (rng() & 3) ? r % (1 + symbols / 8) : r;
+    }
+    const Bytes bytes = encode([&](IntervalEncoder& e) {
+      SymbolModel m(symbols, true);
+      ASSERT_EQ(m.reset(), 0);
+      for (uint32_t s : coded) e.put_symbol(&m, s);
+    });
+    for (bool with_table : {false, true}) {
+      ByteStreamInArrayLE in(bytes.data(), static_cast<int64_t>(bytes.size()));
+      IntervalDecoder d;
+      ASSERT_TRUE(d.start(&in));
+      // A model built for the encoder carries no table, so the decoder bisects.
+      SymbolModel m(symbols, !with_table);
+      ASSERT_EQ(m.reset(), 0);
+      EXPECT_EQ(m.decoder_table != nullptr, with_table && symbols > 16) << symbols;
+      for (size_t i = 0; i < coded.size(); i++) {
+        ASSERT_EQ(d.get_symbol(&m), coded[i]) << symbols << " " << with_table << " " << i;
+      }
+    }
+  }
+}
+
+// Garbage never makes the decoder read outside its models: it decodes
+// something, or throws 4711 or the stream's -1.
+TEST(IntervalCoder, GarbageNeverOverrunsTheDecoderTable) {
+  std::mt19937 rng(7);
+  int thrown_4711 = 0;
+  for (int trial = 0; trial < 300; trial++) {
+    Bytes garbage(48);
+    for (uint8_t& b : garbage) b = static_cast<uint8_t>(rng() % 3 ? 0xFF : rng());
+    ByteStreamInArrayLE in(garbage.data(), static_cast<int64_t>(garbage.size()));
+    IntervalDecoder d;
+    SymbolModel big(2048, false);
+    SymbolModel small(17, false);
+    BitModel bit;
+    ASSERT_EQ(big.reset(), 0);
+    ASSERT_EQ(small.reset(), 0);
+    const int e = thrown_by([&] {
+      for (int i = 0; i < 1000; i++) {
+        d.start(&in);
+        for (int j = 0; j < 8; j++) {
+          EXPECT_LT(d.get_symbol(&big), 2048u);
+          d.get_bit(&bit);
+          EXPECT_LT(d.get_symbol(&small), 17u);
+        }
+      }
+    });
+    EXPECT_TRUE(e == -1 || e == 4711) << e;
+    if (e == 4711) thrown_4711++;
+  }
+  EXPECT_GT(thrown_4711, 0);
+}
