@@ -6,6 +6,9 @@
 
 #include "sr_reader_asc.hpp"
 #include "sr_reader_bil.hpp"
+#include "sr_reader_img.hpp"
+#include "sr_reader_png.hpp"
+#include "sr_reader_tif.hpp"
 
 namespace {
 
@@ -31,6 +34,9 @@ SRreader* open_raster_reader(const char* extension, const char* file_name) {
             file_name);
     return nullptr;
   }
+  if (is_ext(extension, "png", "PNG")) return open_with<SRreader_png>(file_name);
+  if (is_ext(extension, "tif", "TIF")) return open_with<SRreader_tif>(file_name);
+  if (is_ext(extension, "img", "IMG")) return open_with<SRreader_img>(file_name);
   fprintf(stderr, "ERROR: unknown raster format '%s'.\n", extension);
   return nullptr;
 }
