@@ -10,6 +10,8 @@
 #include <sstream>
 #include <string>
 
+#include <tiffio.h>
+
 #include "raster_compare.hpp"
 #include "raster_fixtures.hpp"
 #include "sr_reader_img.hpp"
@@ -226,6 +228,24 @@ TEST_F(LibraryReaders, TiffLayoutGeoreferencingAndNodata) {
   tiled.close();
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "WARNING (SRreader_tif): r_count is 0 but nrows (23) * ncols (37) is 851\n");
+}
+
+TIFFExtendProc extender_before_ours = nullptr;
+int extender_calls = 0;
+void counting_extender(TIFF* tif) {
+  extender_calls++;
+  if (extender_before_ours) extender_before_ours(tif);
+}
+
+TEST_F(LibraryReaders, TagExtenderKeepsTheOneInstalledBefore) {
+  // When this runs first in its process, the reader's extender is installed
+  // after ours and must call it; otherwise ours sits on top and calls the reader's.
+  extender_before_ours = TIFFSetTagExtender(counting_extender);
+  ASSERT_TRUE(translate(dir, "-ot Int16 -a_nodata -999", "dem.asc", "i16.tif"));
+  SRreader_tif r;
+  ASSERT_TRUE(r.open(dir.file("i16.tif").c_str()));
+  EXPECT_GE(extender_calls, 1);
+  EXPECT_EQ(r.nodata, -999);
 }
 
 TEST_F(LibraryReaders, NanNodataInTiffMarksNanCells) {
