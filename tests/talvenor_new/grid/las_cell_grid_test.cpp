@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/las_point.hpp"
 #include "platform/process.hpp"
 
 namespace {
@@ -97,6 +98,62 @@ TEST(CellGrid, TempFileNames) {
   EXPECT_EQ(grid.get_temp_file_name(12), "taemp" + pid + ".12.tmp");
   grid.set_name_prefix("/some/where/tile");
   EXPECT_EQ(grid.get_temp_file_name(3), "/some/where/tile" + pid + ".3.tmp");
+}
+
+// Point records go in through the same rules, field by field.
+TEST(CellGrid, AddsPointRecords) {
+  LASscaler scaler;
+  scaler.x_scale_factor = 0.5;
+  scaler.y_scale_factor = 0.25;
+  scaler.z_scale_factor = 0.125;
+  scaler.x_offset = 100.0;
+  struct Case {
+    const char* keyword;
+    int32_t selector;
+    int32_t expected;
+  };
+  const Case cases[] = {
+      {"elevation", 0, -77},
+      {"intensity", 0, 4321},
+      {"return_type", 0, 2},  // return 3 of 3
+      {"number_returns_max", 0, 3},
+      {"classification_variety", 0, 1},
+      {"classification_quotient_6_", 0, 255},
+      {"scan_angle", 0, -12},
+      {"user_data", 0, 200},
+      {"point_source", 0, 777},
+      {"rgb", 0, 0x112233},
+      {"xyz_random", 0, 21},
+      {"xyz_random", 1, -40},
+  };
+  LASpoint point;
+  point.quantizer = &scaler;
+  point.X = 21;
+  point.Y = -40;
+  point.Z = -77;
+  point.intensity = 4321;
+  point.set_return_number(3);
+  point.set_number_of_returns(3);
+  point.set_classification(6);
+  point.set_synthetic_flag(1);
+  point.scan_angle_rank = -12;
+  point.user_data = 200;
+  point.point_source_ID = 777;
+  point.rgb[0] = 0x0111;
+  point.rgb[1] = 0x0222;
+  point.rgb[2] = 0x0333;
+  for (const Case& c : cases) {
+    LAScellGrid grid;
+    ASSERT_TRUE(grid.set_cell_type(c.keyword));
+    ASSERT_TRUE(grid.add(-3, 4, point));
+    int32_t value = 0;
+    ASSERT_TRUE(grid.get(-3, 4, value, c.selector)) << c.keyword;
+    EXPECT_EQ(value, c.expected) << c.keyword;
+  }
+  const LAScellPoint p = make_cell_point(point);
+  EXPECT_DOUBLE_EQ(p.get_x(), 110.5);
+  EXPECT_DOUBLE_EQ(p.get_y(), -10.0);
+  EXPECT_DOUBLE_EQ(p.get_z(), -9.625);
 }
 
 TEST(CellGrid, GetInAbsentTileCreatesNothing) {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/las_point.hpp"
 #include "platform/process.hpp"
 
 namespace {
@@ -29,6 +30,32 @@ inline bool is_near(int32_t x, int32_t y) {
 }
 
 }  // namespace
+
+LAScellPoint make_cell_point(const LASpoint& point) {
+  LAScellPoint p;
+  p.X = point.X;
+  p.Y = point.Y;
+  p.Z = point.Z;
+  p.intensity = point.intensity;
+  p.return_number = point.get_return_number();
+  p.number_of_returns = point.get_number_of_returns();
+  p.classification = point.get_classification();
+  p.extended_classification = point.extended_classification;
+  p.scan_angle_rank = point.scan_angle_rank;
+  p.user_data = point.user_data;
+  p.point_source_ID = point.point_source_ID;
+  p.gps_time = point.gps_time;
+  for (int i = 0; i < 3; ++i) p.rgb[i] = point.rgb[i];
+  if (const LASscaler* q = point.quantizer) {
+    p.scale[0] = q->x_scale_factor;
+    p.scale[1] = q->y_scale_factor;
+    p.scale[2] = q->z_scale_factor;
+    p.offset[0] = q->x_offset;
+    p.offset[1] = q->y_offset;
+    p.offset[2] = q->z_offset;
+  }
+  return p;
+}
 
 LAScellGrid::LAScellGrid() : process_id_(current_process_id()) {
   int32_t unused = 0;

@@ -10,6 +10,11 @@
 
 #include "grid/las_cell_types.hpp"
 
+class LASpoint;
+
+// The values of a point record that the cell types read.
+LAScellPoint make_cell_point(const LASpoint& point);
+
 // One tile of 100 x 100 cells.
 struct LASrasterTile {
   // Bit 31: data unchanged since it was read back; bit 30: has a slot; bits 0-29: slot.
@@ -50,6 +55,9 @@ class LAScellGrid {
 
   // Any column and row; cells left of or below the first cell are fine.
   bool add(int32_t column, int32_t row, const LAScellPoint& point);
+  bool add(int32_t column, int32_t row, const LASpoint& point) {
+    return add(column, row, make_cell_point(point));
+  }
   // False for a cell without value or in a tile never created; creates nothing.
   bool get(int32_t column, int32_t row, int32_t& value, int32_t selector = 0);
 
