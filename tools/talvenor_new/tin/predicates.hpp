@@ -1,0 +1,58 @@
+#ifndef TALVENOR_NEW_TIN_PREDICATES_HPP
+#define TALVENOR_NEW_TIN_PREDICATES_HPP
+
+// Adaptive-precision orientation and in-circle tests on double coordinates.
+//
+// Each test first evaluates its determinant in plain double arithmetic and
+// returns at once when a forward error bound proves the sign right. Only
+// near-degenerate inputs go on to the adaptive stages, which represent the
+// determinant as a floating-point expansion (a sum of doubles with
+// non-overlapping significands) and refine it until its sign is certain, up
+// to the exact value. The sign of the result is always the sign of the exact
+// determinant; callers must use nothing but the sign.
+//
+// The arithmetic assumes IEEE double with round-to-nearest-even and no fused
+// multiply-add: the build compiles everything with -ffp-contract=off.
+
+// Computes the machine epsilon, the splitter and the error bounds. Must run
+// once before any test; running it again is harmless.
+void exactinit();
+
+// Positive when a, b, c turn counter-clockwise, negative when clockwise, zero
+// when collinear. Points are (x, y) pairs.
+double orient2d(const double* pa, const double* pb, const double* pc);
+// The refining stages of orient2d; detsum is |left product| + |right product|.
+double orient2dadapt(const double* pa, const double* pb, const double* pc, double detsum);
+
+// Positive when d lies inside the circle through a, b, c (counter-clockwise),
+// negative outside, zero on the circle. The sign flips when a, b, c turn
+// clockwise.
+double incircle(const double* pa, const double* pb, const double* pc, const double* pd);
+// The refining stages of incircle; permanent bounds the magnitudes involved.
+double incircleadapt(const double* pa, const double* pb, const double* pc, const double* pd,
+                     double permanent);
+
+// Expansion arithmetic. An expansion is stored smallest component first.
+
+// Approximate value of an expansion (its components summed in order).
+double estimate(int elen, const double* e);
+// h = e + f, with zero components removed; returns the length of h (at least
+// 1). h must hold elen + flen values and must not alias e or f.
+int fast_expansion_sum_zeroelim(int elen, const double* e, int flen, const double* f, double* h);
+// h = e * b, with zero components removed; returns the length of h (at least
+// 1). h must hold 2 * elen values and must not alias e.
+int scale_expansion_zeroelim(int elen, const double* e, double b, double* h);
+
+// The constants that exactinit computes, exposed for tests.
+struct PredicateBounds {
+  double epsilon;
+  double splitter;
+  double resulterrbound;
+  double ccwerrboundA, ccwerrboundB, ccwerrboundC;
+  double o3derrboundA, o3derrboundB, o3derrboundC;
+  double iccerrboundA, iccerrboundB, iccerrboundC;
+  double isperrboundA, isperrboundB, isperrboundC;
+};
+const PredicateBounds& predicate_bounds();
+
+#endif

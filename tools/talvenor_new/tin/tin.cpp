@@ -1,0 +1,813 @@
+#include "tin/tin.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
+#include <memory>
+#include <new>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "platform/crt_random.hpp"
+#include "tin/predicates.hpp"
+
+namespace {
+
+// --- global state ------------------------------------------------------------
+
+std::unique_ptr<TINtriangle[]> buffers[TIN_MAX_BUFFERS];
+uint32_t capacity = 0;              // triangles reserved
+int32_t free_head = TIN_FREE_END;   // first free slot
+uint32_t slot_count = 0;            // one past the highest slot handed out
+TINtriangle* last_taken = nullptr;  // default start of a walk
+int32_t last_taken_index = -1;
+bool hull_only = false;
+bool have_first = false;
+bool queue_full = false;
+float* queue[TIN_QUEUE_SIZE];
+int queue_position = 0;
+// Points queued before the first triangle exists. A run of collinear points
+// can be arbitrarily long, so this one grows.
+std::vector<float*> leading;
+uint32_t duplicates = 0;
+std::vector<int32_t> cavity;  // edge codes still to visit during an insertion
+const float* point_base = nullptr;
+
+// Scratch of vertex deletion, kept to avoid allocating per deletion.
+struct StarEntry {
+  int32_t triangle;
+  int32_t outer;  // code of the far side of the star triangle's outer edge
+  float* from;    // polygon vertex at the start of the outer edge
+};
+std::vector<StarEntry> star;
+std::vector<int32_t> fan;
+std::set<int32_t> edge_set;
+
+constexpr uint32_t kIndexMask = TIN_BUFFER_SIZE - 1;
+const char* const kContactLine = "       please contact the Mirvelox support team for help.\n";
+
+inline TINtriangle* tri(int32_t t) {
+  const uint32_t u = static_cast<uint32_t>(t);
+  return buffers[u >> TIN_BUFFER_SHIFT].get() + (u & kIndexMask);
+}
+inline int32_t code_triangle(int32_t c) {
+  return c / 3;
+}
+inline int code_edge(int32_t c) {
+  return c % 3;
+}
+inline int next(int i) {
+  return i == 2 ? 0 : i + 1;
+}
+inline int prev(int i) {
+  return i == 0 ? 2 : i - 1;
+}
+
+[[noreturn]] void fatal(const char* message, bool contact) {
+  std::fputs(message, stderr);
+  if (contact) std::fputs(kContactLine, stderr);
+  std::exit(1);
+}
+
+// --- predicates on point records ---------------------------------------------
+
+inline double orient(const float* a, const float* b, const float* c) {
+  const double pa[2] = {a[0], a[1]};
+  const double pb[2] = {b[0], b[1]};
+  const double pc[2] = {c[0], c[1]};
+  return orient2d(pa, pb, pc);
+}
+
+inline double orient_mid(const float* a, const double* m, const float* c) {
+  const double pa[2] = {a[0], a[1]};
+  const double pc[2] = {c[0], c[1]};
+  return orient2d(pa, m, pc);
+}
+
+inline double in_circle(const float* a, const float* b, const float* c, const float* d) {
+  const double pa[2] = {a[0], a[1]};
+  const double pb[2] = {b[0], b[1]};
+  const double pc[2] = {c[0], c[1]};
+  const double pd[2] = {d[0], d[1]};
+  return incircle(pa, pb, pc, pd);
+}
+
+// --- storage -----------------------------------------------------------------
+
+// Links slots first .. first + count - 1 into one list ending at the current head.
+void link_free(uint32_t first, uint32_t count) {
+  for (uint32_t k = 0; k < count; ++k) {
+    const uint32_t t = first + k;
+    tri(static_cast<int32_t>(t))->flag = (k + 1 < count) ? static_cast<int32_t>(t + 1) : free_head;
+  }
+  if (count > 0) free_head = static_cast<int32_t>(first);
+}
+
+inline void free_triangle(int32_t t) {
+  tri(t)->flag = free_head;
+  free_head = t;
+}
+
+TINtriangle* allocate(uint32_t count) {
+  return new (std::nothrow) TINtriangle[count];
+}
+
+// --- location ----------------------------------------------------------------
+
+// Turns a segment answer of TINinsegment into a location.
+void segment_answer(TINlocation* result, TINtriangle* t, int32_t index, int answer) {
+  result->triangle = (answer == 3) ? t : nullptr;
+  result->index = index;
+}
+
+// The position lies on the line of the hull edge of infinite triangle t but
+// outside that edge: follow the hull along the line.
+void hull_walk(TINlocation* result, const float* q, int32_t t) {
+  for (;;) {
+    TINtriangle* T = tri(t);
+    const float* a = T->v[1];
+    const float* b = T->v[2];
+    int axis;
+    if (a[0] != b[0]) {
+      axis = 0;
+    } else if (a[1] != b[1]) {
+      axis = 1;
+    } else {
+      fatal("ERROR: degenerate finite edge of infinite triangle.\n", false);
+    }
+    const float qa = q[axis], av = a[axis], bv = b[axis];
+    const bool increasing = bv > av;
+    const bool beyond_b = increasing ? qa > bv : qa < bv;
+    const bool beyond_a = increasing ? qa < av : qa > av;
+    int32_t code;
+    if (beyond_b) {
+      code = T->n[1];
+    } else if (beyond_a) {
+      code = T->n[2];
+    } else {
+      result->triangle = (qa == av || qa == bv) ? nullptr : T;
+      result->index = t;
+      return;
+    }
+    t = code_triangle(code);
+    T = tri(t);
+    const double o = orient(q, T->v[1], T->v[2]);
+    if (o > 0) {
+      result->triangle = T;
+      result->index = t;
+      return;
+    }
+    if (o < 0) {
+      brute_locate(result, q);
+      return;
+    }
+  }
+}
+
+// --- insertion ---------------------------------------------------------------
+
+bool in_conflict(const TINtriangle* T, const float* q) {
+  if (T->v[0]) return in_circle(T->v[0], T->v[1], T->v[2], q) >= 0;
+  const double o = orient(T->v[1], T->v[2], q);
+  return o > 0 || (o == 0 && TINonsegment(T->v[1], T->v[2], q));
+}
+
+// Replaces every triangle whose circumcircle holds q (starting with t, which
+// contains it) by a fan of triangles around q.
+void insert_into(int32_t t0, float* q) {
+  TINtriangle* T = tri(t0);
+  cavity.clear();
+  cavity.push_back(T->n[0]);
+  cavity.push_back(T->n[1]);
+  cavity.push_back(T->n[2]);
+  free_triangle(t0);
+
+  int32_t first = -1, first_edge = 0;
+  int32_t before = -1, before_edge = 0;
+  while (!cavity.empty()) {
+    const int32_t c = cavity.back();
+    cavity.pop_back();
+    const int32_t t = code_triangle(c);
+    const int j = code_edge(c);
+    T = tri(t);
+    if (in_conflict(T, q)) {
+      cavity.push_back(T->n[next(j)]);
+      cavity.push_back(T->n[prev(j)]);
+      free_triangle(t);
+      continue;
+    }
+    // Edge j of t bounds the cavity: close it with a triangle on q. The
+    // vertex order keeps counter-clockwise turn and an infinite t's null
+    // vertex in v[0].
+    float* u0 = T->v[0];
+    float* u1 = T->v[1];
+    float* u2 = T->v[2];
+    int32_t ni;
+    TINtriangle* N = TINclean(&ni);
+    int k;  // index of q in the new triangle
+    if (j == 0) {
+      N->v[0] = q, N->v[1] = u2, N->v[2] = u1, k = 0;
+    } else if (j == 1) {
+      N->v[0] = u0, N->v[1] = u2, N->v[2] = q, k = 2;
+    } else {
+      N->v[0] = u0, N->v[1] = q, N->v[2] = u1, k = 1;
+    }
+    N->n[k] = c;
+    T->n[j] = 3 * ni + k;
+    // As (a, b, q) counter-clockwise: edge b->q is opposite a, q->a opposite b.
+    const int edge_bq = next(k);
+    const int edge_qa = prev(k);
+    if (before < 0) {
+      first = ni;
+      first_edge = edge_bq;
+    } else {
+      N->n[edge_bq] = 3 * before + before_edge;
+      tri(before)->n[before_edge] = 3 * ni + edge_bq;
+    }
+    before = ni;
+    before_edge = edge_qa;
+  }
+  tri(first)->n[first_edge] = 3 * before + before_edge;
+  tri(before)->n[before_edge] = 3 * first + first_edge;
+}
+
+// Builds triangles 0 to 3 from a, b, c; false when they are collinear.
+bool make_first_triangle(float* a, float* b, float* c) {
+  const double o = orient(a, b, c);
+  if (o == 0) return false;
+  if (o < 0) std::swap(a, b);
+  int32_t index[4];
+  TINtriangle* T[4];
+  for (int k = 0; k < 4; ++k) T[k] = TINclean(&index[k]);
+  float* const verts[4][3] = {{a, b, c}, {nullptr, c, b}, {nullptr, a, c}, {nullptr, b, a}};
+  for (int k = 0; k < 4; ++k)
+    for (int i = 0; i < 3; ++i) T[k]->v[i] = verts[k][i];
+  // Each pair shares one edge; its index in either triangle is that of the
+  // vertex the other triangle lacks.
+  auto lacking = [&](int x, int y) {
+    for (int i = 0; i < 3; ++i) {
+      const float* p = T[x]->v[i];
+      if (p != T[y]->v[0] && p != T[y]->v[1] && p != T[y]->v[2]) return i;
+    }
+    return 0;
+  };
+  for (int x = 0; x < 4; ++x) {
+    for (int y = x + 1; y < 4; ++y) {
+      const int ex = lacking(x, y);
+      const int ey = lacking(y, x);
+      T[x]->n[ex] = 3 * index[y] + ey;
+      T[y]->n[ey] = 3 * index[x] + ex;
+    }
+  }
+  last_taken = T[0];
+  last_taken_index = index[0];
+  return true;
+}
+
+// Once the first triangle exists, the points queued before it move into the
+// delay line. A run longer than the line is inserted at once from its oldest
+// point, so that the line keeps its 10,000 most recent points.
+void start_queue() {
+  size_t k = 0;
+  if (leading.size() > static_cast<size_t>(TIN_QUEUE_SIZE)) {
+    const size_t surplus = leading.size() - TIN_QUEUE_SIZE;
+    for (; k < surplus; ++k) tin_insert_point(leading[k]);
+  }
+  queue_position = 0;
+  for (; k < leading.size(); ++k) queue[queue_position++] = leading[k];
+  leading.clear();
+  if (queue_position == TIN_QUEUE_SIZE) {
+    queue_position = 0;
+    queue_full = true;
+  }
+}
+
+// --- deletion ----------------------------------------------------------------
+
+uint32_t point_number(const float* p) {
+  if (!p) return 0xFFFFFFFFu;
+  return static_cast<uint32_t>((p - point_base) / 3);
+}
+
+inline void relink(int32_t code, int32_t value) {
+  tri(code_triangle(code))->n[code_edge(code)] = value;
+}
+
+// Moves the null vertex of triangle t into v[0]; true when it moved.
+bool rotate_null_first(int32_t t) {
+  TINtriangle* T = tri(t);
+  int k;
+  if (T->v[1] == nullptr) {
+    k = 1;
+  } else if (T->v[2] == nullptr) {
+    k = 2;
+  } else {
+    return false;
+  }
+  float* v[3];
+  int32_t n[3];
+  for (int i = 0; i < 3; ++i) {
+    v[i] = T->v[(i + k) % 3];
+    n[i] = T->n[(i + k) % 3];
+  }
+  for (int i = 0; i < 3; ++i) {
+    T->v[i] = v[i];
+    T->n[i] = n[i];
+    relink(n[i], 3 * t + i);
+  }
+  return true;
+}
+
+// Adds the edges of t that do not border the deletion hole; true when any was new.
+bool queue_inner_edges(int32_t t) {
+  const TINtriangle* T = tri(t);
+  bool added = false;
+  for (int e = 0; e < 3; ++e) {
+    if (tri(code_triangle(T->n[e]))->flag & TIN_BORDERS_DELETION) continue;
+    added |= edge_set.insert(3 * t + e).second;
+  }
+  return added;
+}
+
+// Rotates a hole triangle whose null vertex is off v[0] and re-queues its
+// edges under their new codes; true when a code was added.
+bool rotate_and_requeue(int32_t t) {
+  const TINtriangle* T = tri(t);
+  if (T->v[1] != nullptr && T->v[2] != nullptr) return false;
+  for (int e = 0; e < 3; ++e) edge_set.erase(3 * t + e);
+  rotate_null_first(t);
+  return queue_inner_edges(t);
+}
+
+// Flips the edge shared by triangle p (edge j) and triangle q (edge jq).
+void flip(int32_t p, int j, int32_t q, int jq) {
+  TINtriangle* P = tri(p);
+  TINtriangle* Q = tri(q);
+  float* p0 = P->v[j];
+  float* p1 = P->v[next(j)];
+  float* p2 = P->v[prev(j)];
+  float* q0 = Q->v[jq];
+  const int32_t a = P->n[prev(j)];   // p0 -> p1
+  const int32_t b = P->n[next(j)];   // p2 -> p0
+  const int32_t c = Q->n[next(jq)];  // p1 -> q0
+  const int32_t d = Q->n[prev(jq)];  // q0 -> p2
+  P->v[0] = p0, P->v[1] = p1, P->v[2] = q0;
+  Q->v[0] = q0, Q->v[1] = p2, Q->v[2] = p0;
+  P->n[0] = c, P->n[1] = 3 * q + 1, P->n[2] = a;
+  Q->n[0] = b, Q->n[1] = 3 * p + 1, Q->n[2] = d;
+  relink(c, 3 * p + 0);
+  relink(a, 3 * p + 2);
+  relink(b, 3 * q + 0);
+  relink(d, 3 * q + 2);
+}
+
+// Whether the edge of code c is not locally Delaunay (the null vertex stands
+// for a point at infinity).
+bool needs_flip(int32_t c) {
+  const int32_t p = code_triangle(c);
+  const int j = code_edge(c);
+  const TINtriangle* P = tri(p);
+  const int32_t cq = P->n[j];
+  const TINtriangle* Q = tri(code_triangle(cq));
+  const float* pa = P->v[j];
+  const float* qa = Q->v[code_edge(cq)];
+  if (P->v[0]) {
+    if (qa) return in_circle(P->v[0], P->v[1], P->v[2], qa) > 0;
+    return orient(P->v[0], P->v[1], P->v[2]) <= 0;
+  }
+  if (Q->v[0]) {
+    if (pa) return in_circle(Q->v[0], Q->v[1], Q->v[2], pa) > 0;
+    return orient(Q->v[0], Q->v[1], Q->v[2]) <= 0;
+  }
+  if (!pa || !qa) return false;
+  // Both infinite: they share the edge to the null vertex, and the flip
+  // removes a hull vertex that makes the hull reflex.
+  const float* s = P->v[next(j)];
+  if (s) return orient(qa, s, pa) < 0;
+  s = P->v[prev(j)];
+  return orient(pa, s, qa) < 0;
+}
+
+}  // namespace
+
+// --- set-up and storage ----------------------------------------------------
+
+bool tin_init(uint32_t n, bool hull) {
+  exactinit();
+  const uint64_t want = 2 * static_cast<uint64_t>(n);
+  if (capacity < TIN_BUFFER_SIZE && (capacity == 0 || capacity < want)) {
+    const uint64_t size = std::min<uint64_t>(want + 1000, TIN_BUFFER_SIZE);
+    buffers[0].reset();
+    capacity = 0;
+    buffers[0].reset(allocate(static_cast<uint32_t>(size)));
+    if (!buffers[0]) {
+      std::fprintf(stderr, "ERROR: failed malloc for %d TINtriangles.\n", static_cast<int>(size));
+      return false;
+    }
+    capacity = static_cast<uint32_t>(size);
+  }
+  free_head = TIN_FREE_END;
+  link_free(0, capacity);
+  slot_count = 0;
+  last_taken = nullptr;
+  last_taken_index = -1;
+  hull_only = hull;
+  have_first = false;
+  queue_full = false;
+  queue_position = 0;
+  leading.clear();
+  duplicates = 0;
+  return true;
+}
+
+TINtriangle* TINclean(int32_t* index) {
+  if (free_head == TIN_FREE_END) {
+    if (capacity < TIN_BUFFER_SIZE) {
+      fatal("ERROR: failure to request sufficient TINtriangles in TINclean()\n", true);
+    }
+    const uint32_t b = capacity >> TIN_BUFFER_SHIFT;
+    if (b < static_cast<uint32_t>(TIN_USABLE_BUFFERS)) buffers[b].reset(allocate(TIN_BUFFER_SIZE));
+    if (b >= static_cast<uint32_t>(TIN_USABLE_BUFFERS) || !buffers[b]) {
+      std::fprintf(stderr, "ERROR: failed malloc for buffer %d of 4,194,304 TINtriangles.\n",
+                   static_cast<int>(b));
+      fatal("", true);
+    }
+    const uint32_t first = capacity;
+    capacity += TIN_BUFFER_SIZE;
+    link_free(first, TIN_BUFFER_SIZE);
+  }
+  const int32_t t = free_head;
+  TINtriangle* T = tri(t);
+  free_head = T->flag;
+  if (static_cast<uint32_t>(t) + 1 > slot_count) slot_count = static_cast<uint32_t>(t) + 1;
+  last_taken = T;
+  last_taken_index = t;
+  T->flag = TIN_IN_USE;
+  *index = t;
+  return T;
+}
+
+uint32_t tin_triangle_count() {
+  return slot_count;
+}
+
+TINtriangle* tin_triangle_at(uint32_t index) {
+  return tri(static_cast<int32_t>(index));
+}
+
+uint32_t tin_capacity() {
+  return capacity;
+}
+
+uint64_t tin_reserved_bytes() {
+  return static_cast<uint64_t>(capacity) * sizeof(TINtriangle) + sizeof(queue) +
+         cavity.capacity() * sizeof(int32_t) + leading.capacity() * sizeof(float*);
+}
+
+void tin_set_point_base(const float* base) {
+  point_base = base;
+}
+
+// --- segment tests -----------------------------------------------------------
+
+int TINinsegment(const float* a, const float* b, const float* p) {
+  int axis;
+  if (a[0] != b[0]) {
+    axis = 0;
+  } else if (a[1] != b[1]) {
+    axis = 1;
+  } else {
+    fatal("ERROR: identical endpoints in TINinsegment() test.\n", false);
+  }
+  const float av = a[axis], bv = b[axis], pv = p[axis];
+  if (pv == av) return 1;
+  if (pv == bv) return 2;
+  const bool between = (av < bv) ? (av < pv && pv < bv) : (bv < pv && pv < av);
+  return between ? 3 : 0;
+}
+
+bool TINonsegment(const float* a, const float* b, const float* p) {
+  int axis;
+  if (a[0] != b[0]) {
+    axis = 0;
+  } else if (a[1] != b[1]) {
+    axis = 1;
+  } else {
+    fatal("ERROR: identical endpoints in TINonsegment() test.\n", false);
+  }
+  const float av = a[axis], bv = b[axis], pv = p[axis];
+  return (av < bv) ? (av <= pv && pv <= bv) : (bv <= pv && pv <= av);
+}
+
+// --- location ----------------------------------------------------------------
+
+void tin_locate(TINlocation* result, const float* q, const TINlocation* hint) {
+  if (!have_first) {
+    result->triangle = nullptr;
+    result->index = -1;
+    return;
+  }
+  int32_t t = (hint && hint->triangle) ? hint->index : last_taken_index;
+  // A hint from before the last change may name a freed slot.
+  if (static_cast<uint32_t>(t) >= slot_count || tri(t)->flag >= 0) t = last_taken_index;
+  TINtriangle* T = tri(t);
+  int e = 0;
+  double o = orient(q, T->v[1], T->v[2]);
+  if (o < 0) {
+    const int32_t c = T->n[0];
+    t = code_triangle(c);
+    e = code_edge(c);
+    T = tri(t);
+  } else if (o == 0) {
+    const int answer = TINinsegment(T->v[1], T->v[2], q);
+    if (answer) {
+      segment_answer(result, T, t, answer);
+      return;
+    }
+  }
+  // The walk follows the segment from the entry edge's midpoint to q; the
+  // fixed start keeps it from cycling on degenerate input.
+  const float* ma = T->v[prev(e)];
+  const float* mb = T->v[next(e)];
+  const double m[2] = {(static_cast<double>(ma[0]) + mb[0]) * 0.5,
+                       (static_cast<double>(ma[1]) + mb[1]) * 0.5};
+  for (int step = 0; step < 10000; ++step) {
+    if (!T->v[0]) {
+      if (o != 0) {
+        result->triangle = T;
+        result->index = t;
+      } else {
+        hull_walk(result, q, t);
+      }
+      return;
+    }
+    const float* apex = T->v[e];
+    const double s = orient_mid(q, m, apex);
+    int edge;
+    const float* p1;
+    const float* p2;
+    if (s > 0) {
+      edge = prev(e);
+      p1 = T->v[next(e)];
+      p2 = apex;
+    } else {
+      if (s == 0 && q[0] == apex[0] && q[1] == apex[1]) {
+        result->triangle = nullptr;
+        result->index = t;
+        return;
+      }
+      edge = next(e);
+      p1 = apex;
+      p2 = T->v[prev(e)];
+    }
+    o = orient(q, p1, p2);
+    if (o < 0) {
+      result->triangle = T;
+      result->index = t;
+      return;
+    }
+    if (o == 0) {
+      const int answer = TINinsegment(p1, p2, q);
+      if (answer) {
+        segment_answer(result, T, t, answer);
+        return;
+      }
+    }
+    const int32_t c = T->n[edge];
+    t = code_triangle(c);
+    e = code_edge(c);
+    T = tri(t);
+  }
+  brute_locate(result, q);
+}
+
+void brute_locate(TINlocation* result, const float* q) {
+  for (uint32_t u = 0; u < slot_count; ++u) {
+    const int32_t t = static_cast<int32_t>(u);
+    TINtriangle* T = tri(t);
+    if (T->flag >= 0) continue;
+    if (T->v[0]) {
+      const double o0 = orient(q, T->v[1], T->v[2]);
+      const double o1 = orient(q, T->v[2], T->v[0]);
+      const double o2 = orient(q, T->v[0], T->v[1]);
+      if (o0 >= 0 && o1 >= 0 && o2 >= 0) {
+        const int zeros = (o0 == 0) + (o1 == 0) + (o2 == 0);
+        result->triangle = (zeros >= 2) ? nullptr : T;
+        result->index = t;
+        return;
+      }
+    } else {
+      const double o = orient(q, T->v[1], T->v[2]);
+      if (o > 0) {
+        result->triangle = T;
+        result->index = t;
+        return;
+      }
+      if (o == 0) {
+        const int answer = TINinsegment(T->v[1], T->v[2], q);
+        if (answer) {
+          segment_answer(result, T, t, answer);
+          return;
+        }
+      }
+    }
+  }
+  fatal("ERROR: fail to brute_locate a point.\n", false);
+}
+
+// --- insertion and the delay line --------------------------------------------
+
+bool tin_insert_point(float* point) {
+  if (!have_first) return false;
+  TINlocation location;
+  tin_locate(&location, point, nullptr);
+  if (!location.triangle) {
+    ++duplicates;
+    return false;
+  }
+  if (hull_only && location.triangle->v[0]) return false;
+  insert_into(location.index, point);
+  return true;
+}
+
+void tin_add_point(float* point) {
+  if (!have_first) {
+    leading.push_back(point);
+    const size_t k = leading.size();
+    if (k >= 3 && make_first_triangle(leading[k - 3], leading[k - 2], leading[k - 1])) {
+      have_first = true;
+      leading.resize(k - 3);
+      start_queue();
+    }
+    return;
+  }
+  if (!queue_full) {
+    queue[queue_position++] = point;
+    if (queue_position == TIN_QUEUE_SIZE) {
+      queue_position = 0;
+      queue_full = true;
+    }
+    return;
+  }
+  // A delay line: breaks the spatial order of the input a little without
+  // shuffling it whole, so walks stay short.
+  const int p = queue_position;
+  if (p % 256 == 0) std::swap(queue[p], queue[crt_rand() % TIN_QUEUE_SIZE]);
+  tin_insert_point(queue[p]);
+  queue[p] = point;
+  queue_position = (p + 1 == TIN_QUEUE_SIZE) ? 0 : p + 1;
+}
+
+// The first triangle is only ever tried on the three most recent points, so
+// input such as scan rows with repeated points can end without one although
+// its points span an area. Build it then from the oldest non-collinear triple
+// and insert the rest in order, rather than dropping every point.
+void build_from_leading() {
+  const size_t n = leading.size();
+  size_t ib = n, ic = n;
+  for (size_t k = 1; k < n && ib == n; ++k)
+    if (leading[k][0] != leading[0][0] || leading[k][1] != leading[0][1]) ib = k;
+  for (size_t k = ib + 1; k < n && ic == n; ++k)
+    if (orient(leading[0], leading[ib], leading[k]) != 0) ic = k;
+  if (ic == n) return;  // all on one line: nothing to build
+  make_first_triangle(leading[0], leading[ib], leading[ic]);
+  have_first = true;
+  for (size_t k = 1; k < n; ++k)
+    if (k != ib && k != ic) tin_insert_point(leading[k]);
+}
+
+uint32_t tin_flush() {
+  if (!have_first && leading.size() >= 3) build_from_leading();
+  if (have_first) {
+    const int count = queue_full ? TIN_QUEUE_SIZE : queue_position;
+    for (int k = 0; k < count; ++k) tin_insert_point(queue[k]);
+  }
+  leading.clear();
+  queue_position = 0;
+  queue_full = false;
+  return duplicates;
+}
+
+// --- deletion ----------------------------------------------------------------
+
+bool tin_delete_point(float* w) {
+  if (!have_first) return false;
+  TINlocation location;
+  tin_locate(&location, w, nullptr);
+  int32_t r = location.index;
+  int i = -1;
+  for (int k = 0; k < 3; ++k)
+    if (tri(r)->v[k] == w) i = k;
+  if (i < 0) {
+    const TINtriangle* R = tri(r);
+    for (int k = 0; k < 3 && i < 0; ++k) {
+      const int32_t c = R->n[k];
+      if (tri(code_triangle(c))->v[code_edge(c)] == w) {
+        r = code_triangle(c);
+        i = code_edge(c);
+      }
+    }
+  }
+  if (i < 0) return false;
+
+  // The star of w, counter-clockwise from r = (w, A, B): (w, P_m, P_m+1).
+  star.clear();
+  int32_t t = r;
+  int k = i;
+  do {
+    const TINtriangle* T = tri(t);
+    star.push_back({t, T->n[k], T->v[next(k)]});
+    const int32_t c = T->n[next(k)];
+    t = code_triangle(c);
+    k = next(code_edge(c));
+    if (tri(t)->v[k] != w || star.size() > slot_count) return false;
+  } while (t != r);
+  const int degree = static_cast<int>(star.size());
+  if (degree < 3) return false;
+  for (const StarEntry& s : star)
+    for (const StarEntry& x : star)
+      if (code_triangle(s.outer) == x.triangle) return false;
+
+  // The star goes back first, so the fan can reuse its slots.
+  for (const StarEntry& s : star) free_triangle(s.triangle);
+
+  // Fan from A over the star polygon: (A, P_m, P_m+1) for m = 1 .. degree - 2.
+  float* A = star[0].from;
+  fan.clear();
+  for (int m = 1; m <= degree - 2; ++m) {
+    int32_t f;
+    TINtriangle* F = TINclean(&f);
+    F->v[0] = A;
+    F->v[1] = star[m].from;
+    F->v[2] = star[m + 1 < degree ? m + 1 : 0].from;
+    fan.push_back(f);
+  }
+  auto attach = [](int32_t f, int e, int32_t outer) {
+    tri(f)->n[e] = outer;
+    relink(outer, 3 * f + e);
+    tri(code_triangle(outer))->flag |= TIN_BORDERS_DELETION;
+  };
+  const int fans = degree - 2;
+  attach(fan[0], 2, star[0].outer);
+  for (int m = 1; m <= fans; ++m) attach(fan[m - 1], 0, star[m].outer);
+  attach(fan[fans - 1], 1, star[degree - 1].outer);
+  for (int m = 0; m + 1 < fans; ++m) {
+    tri(fan[m])->n[1] = 3 * fan[m + 1] + 2;
+    tri(fan[m + 1])->n[2] = 3 * fan[m] + 1;
+  }
+  edge_set.clear();
+  for (int m = 0; m + 1 < fans; ++m) edge_set.insert(3 * fan[m] + 1);
+  for (int32_t f : fan) rotate_and_requeue(f);
+
+  // A vertex left with only two neighbours shows up as an edge whose two
+  // triangles have the same apex.
+  for (auto it = edge_set.begin(); it != edge_set.end();) {
+    const int32_t c = *it;
+    const int32_t p = code_triangle(c);
+    const int j = code_edge(c);
+    const TINtriangle* P = tri(p);
+    const int32_t cq = P->n[j];
+    const int32_t q = code_triangle(cq);
+    const int jq = code_edge(cq);
+    if (P->v[j] != tri(q)->v[jq]) {
+      ++it;
+      continue;
+    }
+    std::fprintf(stderr, "flipping degree-2 vertex: %u %u %u %u (%u %u)\n",
+                 point_number(P->v[prev(j)]), point_number(P->v[j]), point_number(P->v[next(j)]),
+                 point_number(tri(q)->v[jq]), static_cast<uint32_t>(c), static_cast<uint32_t>(cq));
+    flip(p, j, q, jq);
+    bool added = rotate_and_requeue(p);
+    added |= rotate_and_requeue(q);
+    it = added ? edge_set.begin() : std::next(it);
+  }
+
+  // Legalise by flips; edges on the hole's border stay, as the triangles
+  // outside the hole are Delaunay already.
+  while (!edge_set.empty()) {
+    const int32_t c = *edge_set.begin();
+    edge_set.erase(edge_set.begin());
+    const int32_t p = code_triangle(c);
+    const int j = code_edge(c);
+    const int32_t cq = tri(p)->n[j];
+    edge_set.erase(cq);
+    const int32_t q = code_triangle(cq);
+    if (tri(q)->flag & TIN_BORDERS_DELETION) continue;
+    if (!needs_flip(c)) continue;
+    flip(p, j, q, code_edge(cq));
+    rotate_null_first(p);
+    rotate_null_first(q);
+    for (int32_t x : {p, q}) {
+      const TINtriangle* X = tri(x);
+      for (int e = 0; e < 3; ++e) {
+        const int32_t other = code_triangle(X->n[e]);
+        if (other == p || other == q) continue;
+        if (tri(other)->flag & TIN_BORDERS_DELETION) continue;
+        edge_set.insert(3 * x + e);
+      }
+    }
+  }
+  return true;
+}
