@@ -4,7 +4,7 @@
 
 #include "core/byte_stream_in.hpp"
 
-LASindex::LASindex() : start(0), end(0), interval_active(false) {}
+LASindex::LASindex() : start(0), end(0), interval_active(false), last_p_count(-1) {}
 
 LASindex::~LASindex() = default;
 

@@ -49,6 +49,11 @@ class LASindex {
   // when the last one is done; false when all runs of the selection are read.
   template <class Reader>
   bool seek_next_interval(Reader* reader) {
+    // No point read since the last call: the reader is past its end or
+    // could not read, so this run is left rather than tried forever.
+    if (interval_active && static_cast<int64_t>(reader->p_count) == last_p_count) {
+      interval_active = false;
+    }
     if (!interval_active) {
       if (!enter_next_interval()) return false;
       reader->seek_point(static_cast<int64_t>(start));  // its result is not needed
@@ -58,6 +63,7 @@ class LASindex {
     if (static_cast<int64_t>(reader->p_count) >= static_cast<int64_t>(end)) {
       interval_active = false;
     }
+    last_p_count = static_cast<int64_t>(reader->p_count);
     return true;
   }
 
@@ -77,6 +83,7 @@ class LASindex {
 
   std::unique_ptr<LASquadtree> quadtree;
   std::unique_ptr<LASinterval> interval;
+  int64_t last_p_count;
 };
 
 #endif

@@ -36,13 +36,13 @@ struct CountingReader {
   }
 };
 
-// The indexed read: the numbers of all points read through the index.
+// The indexed read, as the reader does it: a point that cannot be read is
+// passed over. Gives the numbers of all points read through the index.
 std::vector<int64_t> read_through(LASindex& index, CountingReader& reader) {
   std::vector<int64_t> read;
   while (index.seek_next_interval(&reader)) {
     const int64_t number = reader.p_count;
-    if (!reader.read_one_point()) break;
-    read.push_back(number);
+    if (reader.read_one_point()) read.push_back(number);
   }
   return read;
 }
@@ -288,6 +288,19 @@ TEST(LASindex, SelectionsThatFindNothing) {
   ASSERT_TRUE(read_index(no_cells, tree(15, {})));
   EXPECT_FALSE(no_cells.select_rectangle(-1, -1, 101, 101));
   EXPECT_FALSE(no_cells.seek_next_interval(&reader));
+}
+
+TEST(LASindex, RunsPastTheLastPointEnd) {
+  LASindex index;
+  ASSERT_TRUE(read_index(index, tree(1, {cell(1, 100, {{0, 99}}), cell(2, 100, {{5000, 5099}}),
+                                         cell(3, 1, {{30, 30}})})));
+  ASSERT_TRUE(index.select_rectangle(0, 0, 100, 100));
+  CountingReader reader;
+  reader.npoints = 50;
+  std::vector<int64_t> expected;
+  for (int64_t i = 0; i < 50; i++) expected.push_back(i);
+  EXPECT_EQ(read_through(index, reader), expected);
+  EXPECT_EQ(reader.seeks, (std::vector<int64_t>{0, 5000}));
 }
 
 TEST(LASindex, CorruptRunsEndAfterTheirFirstPoint) {
