@@ -234,6 +234,36 @@ bool LASheader::bounds_look_geographic(float extent) const {
          (max_x - min_x) <= extent && (max_y - min_y) <= extent;
 }
 
+bool LASheader::validate() const {
+  if (std::strncmp(file_signature, "LASF", 4) != 0) {
+    std::fprintf(stderr, "ERROR: wrong file signature '%.4s'\n", file_signature);
+    return false;
+  }
+  if (version_major != 1 || version_minor > 4) {
+    std::fprintf(stderr,
+                 "WARNING: unknown version %d.%d (should be 1.0 or 1.1 or 1.2 or 1.3 or 1.4)\n",
+                 version_major, version_minor);
+  }
+  if (header_size < 227) {
+    std::fprintf(stderr, "ERROR: header size is %d but should be at least 227\n", header_size);
+    return false;
+  }
+  if (offset_to_point_data < header_size) {
+    std::fprintf(stderr, "ERROR: offset to point data %d is smaller than header size %d\n",
+                 static_cast<int>(offset_to_point_data), header_size);
+    return false;
+  }
+  if (x_scale_factor == 0.0) std::fprintf(stderr, "WARNING: x scale factor is zero.\n");
+  if (y_scale_factor == 0.0) std::fprintf(stderr, "WARNING: y scale factor is zero.\n");
+  if (z_scale_factor == 0.0) std::fprintf(stderr, "WARNING: z scale factor is zero.\n");
+  if ((number_of_point_records != 0 || extended_number_of_point_records != 0) &&
+      (max_x < min_x || min_y > max_y || min_z > max_z)) {
+    std::fprintf(stderr, "WARNING: invalid bounding box [ %g %g %g / %g %g %g ]\n", min_x, min_y,
+                 min_z, max_x, max_y, max_z);
+  }
+  return true;
+}
+
 void LASheader::assign(const LASheader& other) {
   if (&other == this) return;
   reset();

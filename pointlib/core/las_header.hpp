@@ -195,6 +195,12 @@ class LASheader : public LASscaler, public LASattributeTable, public LASheaderFi
 
   bool bounds_look_geographic(float extent) const;
 
+  // The checks of a header read from or about to be written to a file:
+  // false on a wrong signature, a header shorter than 227 bytes or points
+  // that would start inside the header; odd versions, zero scale factors and
+  // an inverted bounding box only warn.
+  bool validate() const;
+
   // Copies every member of `other`. Records, payloads and user data are
   // duplicated so that each header owns its own; the borrowed pointers are
   // re-pointed into the copies.

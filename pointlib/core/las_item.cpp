@@ -430,11 +430,6 @@ bool LAScompressorSetup::from_payload(const uint8_t* data, uint32_t length) {
     list[i].size = static_cast<uint16_t>(get_le(data + at + 2, 2));
     list[i].version = static_cast<uint16_t>(get_le(data + at + 4, 2));
   }
-  // A count that does not fill the record exactly means the record cannot be
-  // trusted; reading on by the count alone would run into the next record.
-  if (kPayloadFixedSize + kPayloadItemSize * n != length) {
-    return fail(format("record of %ld bytes does not hold %ld items", length, n));
-  }
   compressor = static_cast<uint16_t>(values[0]);
   coder = static_cast<uint16_t>(values[1]);
   version_major = static_cast<uint8_t>(values[2]);

@@ -101,9 +101,10 @@ class LAScompressorSetup {
   // The VLR payload: 34 + 6 * num_items bytes, little-endian.
   uint32_t payload_size() const { return kPayloadFixedSize + kPayloadItemSize * num_items; }
   std::vector<uint8_t> to_payload() const;
-  // Parses a payload of exactly `length` bytes. On a short payload prints the
-  // "ERROR: reading <field> ..." line of the first missing field; a payload
-  // whose item count does not fill it exactly is refused with an error text.
+  // Parses a payload of `length` bytes. A payload too short for its fields or
+  // for its item count prints the "ERROR: reading <field> ..." line of the
+  // first missing field and is refused; bytes after the last item are left
+  // for the caller to judge (see payload_size()).
   bool from_payload(const uint8_t* data, uint32_t length);
 
  private:

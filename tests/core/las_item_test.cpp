@@ -324,23 +324,25 @@ TEST(Payload, HandComputedBytesRoundTrip) {
   EXPECT_EQ(back.number_of_special_evlrs, -1);
 }
 
-TEST(Payload, ItemCountMustFillTheRecord) {
+TEST(Payload, ShortRecordsAreRefusedLongOnesLeftToTheCaller) {
   LAScompressorSetup setup;
   const LASitem list[] = {P10, GPS};
   ASSERT_TRUE(setup.setup(2, list, 2));
   std::vector<uint8_t> bytes = setup.to_payload();
   bytes.push_back(0);  // one byte too many
   LAScompressorSetup back;
-  EXPECT_FALSE(back.from_payload(bytes.data(), static_cast<uint32_t>(bytes.size())));
-  EXPECT_EQ(error_of(back), suffixed("record of 47 bytes does not hold 2 items"));
-  EXPECT_EQ(back.num_items, 0) << "nothing taken from a refused record";
+  EXPECT_TRUE(back.from_payload(bytes.data(), static_cast<uint32_t>(bytes.size())));
+  EXPECT_EQ(back.num_items, 2);
+  EXPECT_EQ(back.payload_size(), 46u) << "the caller sees the byte left over";
 
   bytes.resize(40);  // claims 2 items, holds one
+  LAScompressorSetup refused;
   testing::internal::CaptureStderr();
-  EXPECT_FALSE(back.from_payload(bytes.data(), static_cast<uint32_t>(bytes.size())));
+  EXPECT_FALSE(refused.from_payload(bytes.data(), static_cast<uint32_t>(bytes.size())));
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERROR: reading type 0 of item 1\n");
+  EXPECT_EQ(refused.num_items, 0) << "nothing taken from a refused record";
   testing::internal::CaptureStderr();
-  EXPECT_FALSE(back.from_payload(bytes.data(), 13));
+  EXPECT_FALSE(refused.from_payload(bytes.data(), 13));
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERROR: reading chunk_size 0\n");
 }
 

@@ -1,5 +1,7 @@
 #include "core/las_reader.hpp"
 
+#include "filter/las_filter.hpp"
+
 #include <gtest/gtest.h>
 
 #include <utility>
@@ -124,6 +126,24 @@ TEST(LASreaderChain, AttachingAfterAnAreaKeepsTheAreaTest) {
   reader.attach_filter(nullptr);
   reader.attach_transform(nullptr);
   EXPECT_EQ(read_all(reader), (XY{{5, 5}}));
+}
+
+TEST(LASreaderChain, FilterAttachedAfterACircleWorksInsideTheCircle) {
+  const XY points = {{0, 0}, {5, 5}, {20, 20}, {6, 5}};
+  MemoryReader reader(points);
+  reader.limit_to_circle(5, 5, 2);
+  LASfilter filter;
+  char options[] = "-drop_x_below 5.5";
+  ASSERT_TRUE(filter.take_argument_string(options));
+  reader.attach_filter(&filter);
+  EXPECT_EQ(read_all(reader), (XY{{6, 5}}));
+  reader.attach_filter(nullptr);
+  reader.seek_point(0);
+  EXPECT_EQ(read_all(reader), (XY{{5, 5}, {6, 5}}));
+  reader.attach_filter(&filter);
+  reader.limit_none();
+  reader.seek_point(0);
+  EXPECT_EQ(read_all(reader), (XY{{20, 20}, {6, 5}}));
 }
 
 }  // namespace
