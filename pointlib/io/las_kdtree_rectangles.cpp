@@ -90,8 +90,12 @@ bool LASkdtreeRectangles::build_tree() {
       if (split <= r.max[a]) right.list.push_back(i);
     }
     const size_t n = w.list.size();
-    left.depth = left.list.size() < n ? 0 : w.depth + 1;
-    right.depth = right.list.size() < n ? 0 : w.depth + 1;
+    // A split that copies more than half of the rectangles into both children
+    // counts as failing too: long overlapping rectangles (flight lines) would
+    // otherwise be copied into millions of ever smaller leaves.
+    const bool separates = left.list.size() + right.list.size() <= n + n / 2;
+    left.depth = separates && left.list.size() < n ? 0 : w.depth + 1;
+    right.depth = separates && right.list.size() < n ? 0 : w.depth + 1;
     left.node = static_cast<int32_t>(nodes.size());
     right.node = left.node + 1;
     nodes.emplace_back();

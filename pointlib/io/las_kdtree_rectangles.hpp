@@ -13,6 +13,10 @@
 // bounds: it keeps its number but overlaps nothing and leaves the bounding box
 // alone, so that the numbers of the entries after it stay their list positions.
 //
+// Nodes split at the midpoint of their region while they hold more than 4
+// rectangles; a node becomes a leaf after 4 splits in a row that separate no
+// rectangle or copy more than half of them into both children.
+//
 // Use: reset, add_rectangle..., build_tree, then per question find_overlaps,
 // restart_overlaps and next_overlap until false. Adding after a build drops
 // the tree; is_built() then answers false until the next build_tree.

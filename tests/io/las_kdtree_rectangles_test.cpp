@@ -62,8 +62,8 @@ TEST(LASkdtreeRectangles, RandomQueriesMatchBruteForceInAscendingOrder) {
     int duplicates;  // copies of the first rectangle appended at random places
   };
   const Case cases[] = {
-      {1, 0, 10, 3, 0},    {2, 1, 10, 3, 0},      {3, 4, 10, 3, 0},   {4, 5, 10, 3, 0},
-      {5, 60, 20, 4, 0},   {6, 300, 100, 6, 0},   {7, 40, 30, 30, 0}, {8, 200, 50, 0, 0},
+      {1, 0, 10, 3, 0},    {2, 1, 10, 3, 0},      {3, 4, 10, 3, 0},    {4, 5, 10, 3, 0},
+      {5, 60, 20, 4, 0},   {6, 300, 100, 6, 0},   {7, 300, 30, 30, 0}, {8, 200, 50, 0, 0},
       {9, 150, 40, 5, 20}, {10, 1000, 200, 8, 5},
   };
   for (const Case& c : cases) {
@@ -161,4 +161,34 @@ TEST(LASkdtreeRectangles, LifecycleWithoutBuildAndAfterReset) {
   tree.reset();
   EXPECT_FALSE(tree.is_built());
   EXPECT_EQ(tree.get_number_of_rectangles(), 0u);
+}
+
+TEST(LASkdtreeRectangles, TileGridsAndOverlappingStripsStaySmall) {
+  // A grid of 50 x 50 touching 100 m tiles: leaves of at most 4 tiles.
+  std::vector<Rect> tiles;
+  for (int row = 0; row < 50; row++) {
+    for (int col = 0; col < 50; col++) {
+      tiles.push_back({col * 100.0, row * 100.0, col * 100.0 + 100, row * 100.0 + 100});
+    }
+  }
+  LASkdtreeRectangles tree;
+  build(tree, tiles);
+  EXPECT_LE(tree.get_largest_leaf(), 4u);
+  EXPECT_EQ(query(tree, {150, 150, 150, 150}), (std::vector<uint32_t>{51}));
+  EXPECT_EQ(query(tree, {200, 200, 200, 200}), (std::vector<uint32_t>{51, 52, 101, 102}));
+
+  // 1000 long strips that overlap each other, as flight lines do: the tree
+  // stays small and exact.
+  std::mt19937 rng(7);
+  std::vector<Rect> strips;
+  for (int i = 0; i < 1000; i++) {
+    const double x = rng() % 1000, y = rng() % 1000;
+    strips.push_back({x, y, x + 50 + rng() % 1000, y + 20});
+  }
+  build(tree, strips);
+  EXPECT_LT(tree.get_number_of_nodes(), 1000000u);
+  for (int k = 0; k < 50; k++) {
+    const Rect q = random_rect(rng, 2000, 100);
+    EXPECT_EQ(query(tree, q), brute(strips, q)) << k;
+  }
 }
