@@ -315,6 +315,35 @@ TEST(Tin, WalkAgreesWithBruteForce) {
   }
 }
 
+// Positions on the lines of hull edges, located from every triangle: the walk
+// must follow the hull to a triangle that holds them.
+TEST(Tin, HullWalkAlongCollinearHullEdges) {
+  Points p;
+  p.add(0, 0), p.add(1, 0), p.add(2, 0), p.add(3, 0), p.add(1.5f, 2);
+  build(p);
+  ASSERT_EQ(check_tin().problem, "");
+  struct Probe {
+    float x, y;
+    bool vertex;
+  };
+  const Probe probes[] = {
+      {10, 0, false},    {-5, 0, false},   {3, 0, true},      {0, 0, true},
+      {2.5f, 0, false},  {0.5f, 0, false}, {4.5f, -2, false}, {-1.5f, -2, false},
+      {0.75f, 1, false}, {6, -6, false},   {1.5f, 2, true},   {-3, -4, false},
+  };
+  for (const Probe& pr : probes) {
+    const float q[3] = {pr.x, pr.y, 0};
+    for (uint32_t t = 0; t < tin_triangle_count(); ++t) {
+      if (tin_triangle_at(t)->flag >= 0) continue;
+      const TINlocation hint{tin_triangle_at(t), static_cast<int32_t>(t)};
+      TINlocation loc;
+      tin_locate(&loc, q, &hint);
+      EXPECT_EQ(loc.triangle == nullptr, pr.vertex) << pr.x << "," << pr.y << " from " << t;
+      EXPECT_TRUE(location_holds(loc, q)) << pr.x << "," << pr.y << " from " << t;
+    }
+  }
+}
+
 TEST(Tin, DuplicateIsLocatedAsVertexAndCounted) {
   Points p = grid(4, 4);
   p.add(2, 2, 5);  // same x and y as a grid point, other z
@@ -551,6 +580,21 @@ TEST_F(TinDeathTest, RunningOutOfTrianglesEndsTheProgram) {
       },
       ::testing::ExitedWithCode(1),
       "^ERROR: failure to request sufficient TINtriangles in TINclean\\(\\)\n       please");
+}
+
+// Every slot marked free: brute force has nothing left to match.
+void brute_locate_in_emptied_tin() {
+  Points p = grid(3, 3);
+  build(p);
+  for (uint32_t t = 0; t < tin_triangle_count(); ++t) tin_triangle_at(t)->flag = 0;
+  const float q[3] = {1, 1, 0};
+  TINlocation loc;
+  brute_locate(&loc, q);
+}
+
+TEST_F(TinDeathTest, NoTriangleFoundByBruteForceEndsTheProgram) {
+  EXPECT_EXIT(brute_locate_in_emptied_tin(), ::testing::ExitedWithCode(1),
+              "^ERROR: fail to brute_locate a point.\n$");
 }
 
 TEST(Tin, SegmentTests) {

@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <iterator>
 #include <memory>
 #include <new>
-#include <set>
 #include <utility>
 #include <vector>
 
@@ -43,7 +41,33 @@ struct StarEntry {
 };
 std::vector<StarEntry> star;
 std::vector<int32_t> fan;
-std::set<int32_t> edge_set;
+// Ordered set of edge codes awaiting a Delaunay check. A deletion queues a
+// handful of codes, so a sorted vector beats tree nodes allocated per deletion.
+class EdgeSet {
+ public:
+  void clear() { codes_.clear(); }
+  bool empty() const { return codes_.empty(); }
+  int32_t smallest() const { return codes_.empty() ? -1 : codes_.front(); }
+  // The smallest code above c, or -1.
+  int32_t next_after(int32_t c) const {
+    const auto it = std::upper_bound(codes_.begin(), codes_.end(), c);
+    return it == codes_.end() ? -1 : *it;
+  }
+  bool insert(int32_t c) {
+    const auto it = std::lower_bound(codes_.begin(), codes_.end(), c);
+    if (it != codes_.end() && *it == c) return false;
+    codes_.insert(it, c);
+    return true;
+  }
+  void erase(int32_t c) {
+    const auto it = std::lower_bound(codes_.begin(), codes_.end(), c);
+    if (it != codes_.end() && *it == c) codes_.erase(it);
+  }
+
+ private:
+  std::vector<int32_t> codes_;
+};
+EdgeSet edge_set;
 
 constexpr uint32_t kIndexMask = TIN_BUFFER_SIZE - 1;
 const char* const kContactLine = "       please contact the Mirvelox support team for help.\n";
@@ -326,7 +350,7 @@ bool queue_inner_edges(int32_t t) {
   bool added = false;
   for (int e = 0; e < 3; ++e) {
     if (tri(code_triangle(T->n[e]))->flag & TIN_BORDERS_DELETION) continue;
-    added |= edge_set.insert(3 * t + e).second;
+    added |= edge_set.insert(3 * t + e);
   }
   return added;
 }
@@ -763,8 +787,7 @@ bool tin_delete_point(float* w) {
 
   // A vertex left with only two neighbours shows up as an edge whose two
   // triangles have the same apex.
-  for (auto it = edge_set.begin(); it != edge_set.end();) {
-    const int32_t c = *it;
+  for (int32_t c = edge_set.smallest(); c >= 0;) {
     const int32_t p = code_triangle(c);
     const int j = code_edge(c);
     const TINtriangle* P = tri(p);
@@ -772,7 +795,7 @@ bool tin_delete_point(float* w) {
     const int32_t q = code_triangle(cq);
     const int jq = code_edge(cq);
     if (P->v[j] != tri(q)->v[jq]) {
-      ++it;
+      c = edge_set.next_after(c);
       continue;
     }
     std::fprintf(stderr, "flipping degree-2 vertex: %u %u %u %u (%u %u)\n",
@@ -781,14 +804,14 @@ bool tin_delete_point(float* w) {
     flip(p, j, q, jq);
     bool added = rotate_and_requeue(p);
     added |= rotate_and_requeue(q);
-    it = added ? edge_set.begin() : std::next(it);
+    c = added ? edge_set.smallest() : edge_set.next_after(c);
   }
 
   // Legalise by flips; edges on the hole's border stay, as the triangles
   // outside the hole are Delaunay already.
   while (!edge_set.empty()) {
-    const int32_t c = *edge_set.begin();
-    edge_set.erase(edge_set.begin());
+    const int32_t c = edge_set.smallest();
+    edge_set.erase(c);
     const int32_t p = code_triangle(c);
     const int j = code_edge(c);
     const int32_t cq = tri(p)->n[j];
