@@ -538,6 +538,31 @@ TEST(Tin, DeletingANonVertexChangesNothing) {
   EXPECT_EQ(check_tin().vertices, 9u);
 }
 
+// Deleting the only vertex off a line leaves a TIN without area; its vertices
+// then have only line neighbours and the null vertex, and are not deleted.
+TEST(Tin, TinWithoutAreaAfterDeletion) {
+  Points p;
+  for (int i = 0; i < 5; ++i) p.add(static_cast<float>(i), 0);
+  p.add(2, 3);
+  build(p);
+  ASSERT_TRUE(tin_delete_point(p.at(5)));
+  TinReport r = check_tin();
+  EXPECT_EQ(r.problem, "");
+  EXPECT_EQ(r.vertices, 5u);
+  EXPECT_EQ(r.hull_edges, 8u);  // every segment seen from both sides
+  EXPECT_FALSE(tin_delete_point(p.at(2)));
+  EXPECT_FALSE(tin_delete_point(p.at(0)));
+  r = check_tin();
+  EXPECT_EQ(r.problem, "");
+  EXPECT_EQ(r.vertices, 5u);
+  // A point off the line gives the TIN its area back.
+  tin_add_point(p.at(5));
+  tin_flush();
+  r = check_tin();
+  EXPECT_EQ(r.problem, "");
+  EXPECT_EQ(r.vertices, 6u);
+}
+
 // With every slot in use the free list is empty; the first slot freed then
 // ends the list, and its end marker must not read as a triangle in use.
 TEST(Tin, FreedSlotAtTheEndOfTheFreeListIsNotEnumerated) {

@@ -750,6 +750,11 @@ bool tin_delete_point(float* w) {
   } while (t != r);
   const int degree = static_cast<int>(star.size());
   if (degree < 3) return false;
+  // In a TIN without area (all vertices on one line) the null vertex shows up
+  // twice around inner vertices; a fan cannot refill such a star.
+  int nulls = 0;
+  for (const StarEntry& s : star) nulls += s.from == nullptr;
+  if (nulls > 1) return false;
   for (const StarEntry& s : star)
     for (const StarEntry& x : star)
       if (code_triangle(s.outer) == x.triangle) return false;
