@@ -1,0 +1,38 @@
+#include "filter/option_args.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+void split_argument_string(char* text, std::vector<char*>& argv) {
+  char* c = text;
+  while (*c) {
+    while (*c == ' ') c++;
+    if (*c == 0) break;
+    argv.push_back(c);
+    while (*c && *c != ' ') c++;
+    if (*c) *c++ = 0;
+  }
+}
+
+int option_text_double_g(char* buffer, double value) {
+  int n = sprintf(buffer, "%g ", value);
+  if (std::isfinite(value) && strtod(buffer, nullptr) != value) {
+    for (int precision = 7; precision <= 17; precision++) {
+      n = sprintf(buffer, "%.*g ", precision, value);
+      if (strtod(buffer, nullptr) == value) break;
+    }
+  }
+  return n;
+}
+
+int option_text_float_f(char* buffer, float value) {
+  int n = sprintf(buffer, "%f ", static_cast<double>(value));
+  if (std::isfinite(value) && strtof(buffer, nullptr) != value) {
+    for (int precision = 7; precision <= 9; precision++) {
+      n = sprintf(buffer, "%.*g ", precision, static_cast<double>(value));
+      if (strtof(buffer, nullptr) == value) break;
+    }
+  }
+  return n;
+}
