@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "core/las_reader.hpp"
 #include "filter/las_filter.hpp"
 #include "filter/operations_coordinates.hpp"
 #include "filter/operations_fields.hpp"
@@ -204,6 +205,46 @@ TEST(Transform, OverflowReportHoldsTextsOfAnyLength) {
   const std::string printed = testing::internal::GetCapturedStderr();
   EXPECT_GT(printed.size(), 900u);
   EXPECT_EQ(printed, expected);
+}
+
+// Points at z = 0 from memory, in point format 0 at the header's scale 0.01.
+class ZeroReader : public LASreader {
+ public:
+  explicit ZeroReader(int64_t n) {
+    point.init_for_point_type(&header, 0, 20, &header);
+    npoints = n;
+  }
+  int format_code() const override { return LASformatCode::las; }
+  bool seek_point(int64_t) override { return false; }
+  ByteStreamIn* input_stream() const override { return nullptr; }
+  void close_input(bool) override {}
+
+ protected:
+  bool read_one_point() override {
+    if (p_count == npoints) return false;
+    point.Z = 0;
+    point.set_classification(uint8_t(p_count % 2));
+    p_count++;
+    return true;
+  }
+};
+
+TEST(Transform, ReaderReportsOverflowsWhenDestroyed) {
+  LAStransform transform;
+  ASSERT_TRUE(parse_transform(transform, "-translate_z 30000000 -set_user_data 1"));
+  auto* filter = new LASfilter();
+  Argv args({"-keep_class", "1"});
+  ASSERT_TRUE(filter->take_arguments(args.argc(), args.data()));
+  transform.attach_filter(filter);
+  auto* reader = new ZeroReader(7);
+  reader->attach_transform(&transform);
+  int read = 0;
+  while (reader->read_point()) read++;
+  EXPECT_EQ(read, 7);
+  testing::internal::CaptureStderr();
+  delete reader;
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "WARNING: total of 3 overflows caused by '-translate_z 30000000.000000 '\n");
 }
 
 }  // namespace
