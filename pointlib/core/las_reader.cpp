@@ -2,53 +2,30 @@
 
 #include <cstdio>
 
-// The filter, the transform and the spatial index are built on top of this
-// library layer; the read chain calls into them once their code is present.
-#if __has_include("filter/las_filter.hpp")
 #include "filter/las_filter.hpp"
-#define PL_HAVE_FILTER 1
-#endif
-#if __has_include("filter/las_transform.hpp")
 #include "filter/las_transform.hpp"
-#define PL_HAVE_TRANSFORM 1
-#endif
-#if __has_include("io/las_index.hpp")
 #include "io/las_index.hpp"
-#define PL_HAVE_INDEX 1
-#endif
 
 LASreader::LASreader() : read_point_fn(&LASreader::read_plain), area_step(&LASreader::read_plain) {}
 
 LASreader::~LASreader() {
   set_index(nullptr);
-#ifdef PL_HAVE_TRANSFORM
   if (transform) transform->report_overflows();
-#endif
   point.reset();
   header.reset();
 }
 
 void LASreader::set_index(LASindex* new_index) {
-#ifdef PL_HAVE_INDEX
   if (index != new_index) delete index;
-#endif
   index = new_index;
 }
 
 void LASreader::attach_filter(LASfilter* f) {
-#ifndef PL_HAVE_FILTER
-  if (f) std::fprintf(stderr, "WARNING: this build has no point filter. ignoring it.\n");
-  f = nullptr;
-#endif
   filter = f;
   choose_read_chain();
 }
 
 void LASreader::attach_transform(LAStransform* t) {
-#ifndef PL_HAVE_TRANSFORM
-  if (t) std::fprintf(stderr, "WARNING: this build has no point transform. ignoring it.\n");
-  t = nullptr;
-#endif
   transform = t;
   choose_read_chain();
 }
@@ -108,9 +85,7 @@ bool LASreader::limit_to_tile(float ll_x, float ll_y, float size) {
       orig_max_y < header.min_y) {
     area_step = &LASreader::read_none;
   } else if (index) {
-#ifdef PL_HAVE_INDEX
     index->select_tile(ll_x, ll_y, size);
-#endif
     area_step = &LASreader::read_tile_indexed;
   } else {
     area_step = &LASreader::read_tile;
@@ -130,9 +105,7 @@ bool LASreader::limit_to_circle(double center_x, double center_y, double radius)
       orig_max_y < header.min_y) {
     area_step = &LASreader::read_none;
   } else if (index) {
-#ifdef PL_HAVE_INDEX
     index->select_circle(center_x, center_y, radius);
-#endif
     area_step = &LASreader::read_circle_indexed;
   } else {
     area_step = &LASreader::read_circle;
@@ -151,9 +124,7 @@ bool LASreader::limit_to_rectangle(double min_x, double min_y, double max_x, dou
   if (orig_min_x > max_x || orig_min_y > max_y || orig_max_x < min_x || orig_max_y < min_y) {
     area_step = &LASreader::read_none;
   } else if (index) {
-#ifdef PL_HAVE_INDEX
     index->select_rectangle(min_x, min_y, max_x, max_y);
-#endif
     area_step = &LASreader::read_rectangle_indexed;
   } else {
     area_step = &LASreader::read_rectangle;
@@ -183,15 +154,11 @@ bool LASreader::read_rectangle() {
   return false;
 }
 
-#ifdef PL_HAVE_INDEX
 #define PL_INDEXED_READ(test)                    \
   while (index->seek_next_interval(this)) {      \
     if (read_one_point() && test()) return true; \
   }                                              \
   return false;
-#else
-#define PL_INDEXED_READ(test) return false;
-#endif
 
 bool LASreader::read_tile_indexed() {
   PL_INDEXED_READ(point_inside_tile)
@@ -207,27 +174,19 @@ bool LASreader::read_rectangle_indexed() {
 
 bool LASreader::read_filtered() {
   while ((this->*read_inner)()) {
-#ifdef PL_HAVE_FILTER
     if (!filter->rejects(&point)) return true;
-#else
-    return true;
-#endif
   }
   return false;
 }
 
 bool LASreader::read_transformed() {
   if (!(this->*read_inner)()) return false;
-#ifdef PL_HAVE_TRANSFORM
   transform->apply(&point);
-#endif
   return true;
 }
 
 bool LASreader::read_filtered_transformed() {
   if (!read_filtered()) return false;
-#ifdef PL_HAVE_TRANSFORM
   transform->apply(&point);
-#endif
   return true;
 }

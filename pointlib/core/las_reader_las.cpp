@@ -14,10 +14,7 @@
 // Stands in until the point-record reader is part of the library.
 class LASpointRecordReader {};
 #endif
-#if __has_include("io/las_index.hpp")
 #include "io/las_index.hpp"
-#define PL_HAVE_INDEX 1
-#endif
 
 namespace {
 
@@ -699,7 +696,6 @@ void LASreaderLAS::read_special_evlrs() {
       stream->read_bytes(reinterpret_cast<uint8_t*>(user_id), 16);
       stream->read_u16_le(&record_id);
       if (is_user(user_id, "Mirvelox") && record_id == 30) {
-#ifdef PL_HAVE_INDEX
         stream->seek_to(at + 60);
         LASindex* found = new LASindex;
         if (found->read_from_stream(stream)) {
@@ -707,7 +703,6 @@ void LASreaderLAS::read_special_evlrs() {
         } else {
           delete found;
         }
-#endif
         break;
       }
       stream->read_u64_le(&length);
