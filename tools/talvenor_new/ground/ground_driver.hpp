@@ -1,0 +1,53 @@
+#ifndef TALVENOR_NEW_GROUND_GROUND_DRIVER_HPP
+#define TALVENOR_NEW_GROUND_GROUND_DRIVER_HPP
+
+// The road of one input file: read its usable points once, estimate the ground, read it again
+// and write every point with its new class (and height). The tool's main opens the reader and
+// supplies, through GroundFileIO, how to re-open it and how to open the writer.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "core/las_reader.hpp"
+#include "core/las_writer.hpp"
+#include "ground/ground_settings.hpp"
+
+struct GroundFileIO {
+  // Name of the input in messages; null for standard input.
+  const char* input_name = nullptr;
+  // Makes `reader` a fresh reader of the same input, before its first point, with the same
+  // filter, transform, ignore rules and area (it may replace the object). False after printing
+  // its own message; the run then ends.
+  std::function<bool(std::unique_ptr<LASreader>& reader)> reopen;
+  // Opens the output for `header` (building the output name when none was given). Null after
+  // printing its own message.
+  std::function<std::unique_ptr<LASwriter>(const LASheader& header)> open_writer;
+  // Name of the output just opened, for messages; null for standard output.
+  std::function<const char*()> output_name;
+  // The copy of a file that cannot be classified re-counts its points for the header (buffered
+  // input delivers more points than its header says).
+  bool count_copied_points = false;
+};
+
+enum class GroundFileResult {
+  kClassified,  // written with ground and non-ground classes
+  kCopied,      // could not be classified; written through unchanged
+  kSkipped,     // could not be classified; only announced (-skip_files)
+  kFailed,      // the work on this file failed; the run goes on and ends with code 1
+  kFatal,       // the run must end now with code 1
+};
+
+struct GroundFileReport {
+  GroundFileResult result = GroundFileResult::kFailed;
+  // With kFatal: whether to wait for ENTER (when the program was started without arguments).
+  bool fatal_waits = false;
+  uint32_t points = 0;  // points of the ground estimate
+  uint32_t ground = 0;  // points classified as ground
+};
+
+// Classifies one opened input. Closes and deletes the reader before it returns.
+GroundFileReport ground_classify_file(const GroundSettings& settings,
+                                      std::unique_ptr<LASreader>& reader, GroundFileIO& io);
+
+#endif

@@ -1,0 +1,668 @@
+#include "ground/ground_estimate.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <new>
+#include <unordered_map>
+
+#include "grid/las_cell_grid.hpp"
+#include "platform/crt_random.hpp"
+
+namespace {
+
+constexpr float kFar = 2e37f;
+
+// Prints an allocation failure with the help line and ends the run.
+[[noreturn]] void alloc_failed(bool wait, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(stderr, format, args);
+  va_end(args);
+  std::fprintf(stderr, "       if this persists, send the command line to the Mirvelox support\n");
+  throw GroundFatal{wait};
+}
+
+int32_t cell_index(float coordinate, float cell) {
+  return int32_t(std::floor(coordinate / cell));
+}
+
+float distance2(const float* a, const float* b) {
+  const float dx = a[0] - b[0];
+  const float dy = a[1] - b[1];
+  return dx * dx + dy * dy;
+}
+
+// Visits every triangle around corner k of q, q itself last, as (triangle, entry edge e): the
+// triangle's v[e] is a neighbour of the corner (null for the hull's missing vertex), the edge
+// from v[e] to the corner carries the long mark 0x40 << e, and the corner sits at (e + 1) % 3.
+template <class Visit>
+void walk_around(TINtriangle* q, int k, Visit&& visit) {
+  int32_t code = q->n[(k + 1) % 3];
+  for (;;) {
+    TINtriangle* r = tin_triangle_at(uint32_t(code) / 3);
+    const int e = code % 3;
+    visit(r, e);
+    if (r == q) return;
+    code = r->n[(e + 2) % 3];
+  }
+}
+
+// The apex and the two edges through it that the position's x falls between.
+struct TwoEdges {
+  int a, b, c;
+  double t1, t2, u;
+};
+
+bool two_edges(const TINtriangle* t, double x, double y, TwoEdges* w) {
+  static const int kOthers[3][2] = {{1, 2}, {0, 2}, {0, 1}};
+  for (int a = 0; a < 3; a++) {
+    const int b = kOthers[a][0], c = kOthers[a][1];
+    const double ax = t->v[a][0], bx = t->v[b][0], cx = t->v[c][0];
+    if (ax == bx || ax == cx) continue;
+    if ((ax <= x && x <= bx && x <= cx) || (ax >= x && x >= bx && x >= cx)) {
+      const double ay = t->v[a][1];
+      w->a = a;
+      w->b = b;
+      w->c = c;
+      w->t1 = (x - ax) / (bx - ax);
+      w->t2 = (x - ax) / (cx - ax);
+      const double y1 = ay + w->t1 * (t->v[b][1] - ay);
+      const double y2 = ay + w->t2 * (t->v[c][1] - ay);
+      // Both edges meet only at the apex, where the two heights agree anyway.
+      w->u = (y1 == y2) ? 0.0 : (y - y2) / (y1 - y2);
+      return true;
+    }
+  }
+  return false;
+}
+
+double along_two_edges(const TwoEdges& w, double va, double vb, double vc) {
+  const double v1 = va + w.t1 * (vb - va);
+  const double v2 = va + w.t2 * (vc - va);
+  return v2 + w.u * (v1 - v2);
+}
+
+// The position lies outside its triangle's x range: the TIN and the interpolation disagree.
+[[noreturn]] void outside_two_edges(bool linear, float x) {
+  if (linear) {
+    std::fprintf(stderr, "ERROR: x coordinate not contained in x interval of two edges\n");
+  } else {
+    std::fprintf(stderr, "ERROR: x coordinate %g not contained in x interval of two edges\n",
+                 double(x));
+  }
+  throw GroundFatal{false};
+}
+
+}  // namespace
+
+double ground_clock_seconds() {
+  using namespace std::chrono;
+  return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+float triangle_unit_normal(const float* p0, const float* p1, const float* p2, float normal[3]) {
+  const float ux = p1[0] - p0[0], uy = p1[1] - p0[1], uz = p1[2] - p0[2];
+  const float vx = p2[0] - p0[0], vy = p2[1] - p0[1], vz = p2[2] - p0[2];
+  normal[0] = uy * vz - uz * vy;
+  normal[1] = uz * vx - ux * vz;
+  normal[2] = ux * vy - uy * vx;
+  const float length =
+      std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
+  normal[0] /= length;
+  normal[1] /= length;
+  normal[2] /= length;
+  return length;
+}
+
+void vertex_normal(const TINtriangle* triangle, float normals[3][3]) {
+  TINtriangle* q = const_cast<TINtriangle*>(triangle);
+  float n[3];
+  triangle_unit_normal(q->v[0], q->v[1], q->v[2], n);
+  for (int k = 0; k < 3; k++) {
+    float sum[3] = {n[0], n[1], n[2]};
+    walk_around(q, k, [&](TINtriangle* r, int) {
+      if (r == q || (r->flag & TIN_LONG_OR_HULL) || !r->v[0]) return;
+      float m[3];
+      triangle_unit_normal(r->v[0], r->v[1], r->v[2], m);
+      const float d = m[0] * n[0] + m[1] * n[1] + m[2] * n[2];
+      sum[0] += m[0] * d;
+      sum[1] += m[1] * d;
+      sum[2] += m[2] * d;
+    });
+    const float length = std::sqrt(sum[0] * sum[0] + sum[1] * sum[1] + sum[2] * sum[2]);
+    for (int i = 0; i < 3; i++) normals[k][i] = sum[i] / length;
+  }
+}
+
+bool ground_z_linear(const TINtriangle* t, double x, double y, float* z) {
+  if (!t->v[0]) {
+    const float p[2] = {float(x), float(y)};
+    const float d1 = std::sqrt(distance2(p, t->v[1]));
+    const float d2 = std::sqrt(distance2(p, t->v[2]));
+    *z = (d1 * t->v[2][2] + d2 * t->v[1][2]) / (d1 + d2);
+    return true;
+  }
+  TwoEdges w;
+  if (!two_edges(t, x, y, &w)) return false;
+  *z = float(along_two_edges(w, t->v[w.a][2], t->v[w.b][2], t->v[w.c][2]));
+  return true;
+}
+
+bool ground_z_with_bulge(const TINtriangle* t, double x, double y, float bulge, float* z) {
+  if ((t->flag & TIN_LONG_OR_HULL) || !t->v[0]) return ground_z_linear(t, x, y, z);
+  float normals[3][3];
+  vertex_normal(t, normals);
+  TwoEdges w;
+  if (!two_edges(t, x, y, &w)) return false;
+  const double z_lin = along_two_edges(w, t->v[w.a][2], t->v[w.b][2], t->v[w.c][2]);
+  double s[3];
+  for (int k = 0; k < 3; k++) {
+    const float* p = t->v[k];
+    const float* nk = normals[k];
+    s[k] = std::min(0.0, (x - p[0]) * nk[0] + (y - p[1]) * nk[1] + (z_lin - p[2]) * nk[2]);
+  }
+  const double below = along_two_edges(w, s[w.a], s[w.b], s[w.c]);
+  *z = float(below < 0 ? z_lin + std::min(double(bulge), -3.0 * below) : z_lin);
+  return true;
+}
+
+GroundEstimate::GroundEstimate(const GroundSettings& settings, const GroundParameters& parameters)
+    : settings_(settings), param_(parameters) {
+  mark_ = ground_clock_seconds();
+}
+
+GroundEstimate::~GroundEstimate() = default;
+
+void GroundEstimate::timing(const char* what) {
+  if (!settings_.verbose) return;
+  const double now = ground_clock_seconds();
+  std::fprintf(stderr, "took %g sec. %s", now - mark_, what);
+  mark_ = now;
+}
+
+std::unique_ptr<LAScellGrid> GroundEstimate::new_grid(const char* type) {
+  std::unique_ptr<LAScellGrid> grid(new (std::nothrow) LAScellGrid());
+  if (grid && !grid->set_cell_type(type)) grid.reset();
+  return grid;
+}
+
+void GroundEstimate::create_level_grids(int level) {
+  const int32_t sub = param_.sub;
+  std::vector<std::unique_ptr<LAScellGrid>>& grids = grids_[level];
+  try {
+    grids.resize(size_t(sub) * sub);
+  } catch (const std::bad_alloc&) {
+    alloc_failed(true,
+                 level == 0   ? "ERROR: cannot alloc array of %d by %d coarsest rasters.\n"
+                 : level == 1 ? "ERROR: cannot alloc array of %d by %d coarse rasters.\n"
+                              : "ERROR: cannot alloc array of %d by %d fine rasters.\n",
+                 sub, sub);
+  }
+  for (int32_t g = 0; g < sub * sub; g++) {
+    grids[g] = new_grid("elevation lowest index");
+    if (!grids[g]) {
+      alloc_failed(true,
+                   level < 2 ? "ERROR: cannot alloc coarse raster %d of %d by %d.\n"
+                             : "ERROR: cannot alloc fine raster %d of %d by %d.\n",
+                   g, sub, sub);
+    }
+  }
+  cell_[level] = param_.step / float(1 << level);
+  shift_[level] = param_.step / float((1 << level) * sub);
+}
+
+void GroundEstimate::begin(uint32_t capacity) {
+  capacity_ = capacity;
+  count_ = 0;
+  try {
+    points_.assign(size_t(capacity) * 3, 0.0f);
+  } catch (const std::bad_alloc&) {
+    alloc_failed(true, "ERROR: cannot alloc point_buffer for %u points.\n", capacity);
+  }
+  create_level_grids(0);
+  create_level_grids(1);
+  if (param_.has_fine) create_level_grids(2);
+  finest_grid_ = new_grid("elevation lowest index");
+  if (!finest_grid_) alloc_failed(true, "ERROR: cannot alloc finest raster.\n");
+  columns_.resize(param_.sub);
+  rows_.resize(param_.sub);
+}
+
+bool GroundEstimate::add_point(double x, double y, double z, int32_t raw_z, double pertube_scale) {
+  if (count_ >= capacity_) return false;
+  const uint32_t i = count_;
+  float* p = point(i);
+  p[0] = float(x);
+  p[1] = float(y);
+  p[2] = float(z);
+  if (pertube_scale != 0.0) {
+    const int r = crt_rand();
+    const double d = double((r >> 8) % 21 - 10) * pertube_scale;
+    p[0] = float(p[0] + d);
+    p[1] = float(p[1] + d);
+  }
+  LAScellPoint cell_point;
+  cell_point.Z = raw_z;
+  const int32_t sub = param_.sub;
+  for (int level = 0; level < 3; level++) {
+    if (grids_[level].empty()) continue;
+    for (int32_t k = 0; k < sub; k++) {
+      columns_[k] = cell_index(p[0] + k * shift_[level], cell_[level]);
+      rows_[k] = cell_index(p[1] + k * shift_[level], cell_[level]);
+    }
+    for (int32_t k = 0; k < sub; k++) {
+      for (int32_t l = 0; l < sub; l++) {
+        LAScellGrid& grid = *grids_[level][size_t(k) * sub + l];
+        grid.set_current_index(int32_t(i));
+        grid.add(columns_[k], rows_[l], cell_point);
+      }
+    }
+  }
+  finest_grid_->set_current_index(int32_t(i));
+  finest_grid_->add(cell_index(p[0], param_.finest), cell_index(p[1], param_.finest), cell_point);
+  count_++;
+  return true;
+}
+
+void GroundEstimate::allocate_bits() {
+  const size_t words = (size_t(count_) + 31) / 32;
+  try {
+    tin_bits_.assign(words, 0);
+    delete_bits_.assign(words, 0);
+    insert_bits_.assign(words, 0);
+  } catch (const std::bad_alloc&) {
+    alloc_failed(true, "ERROR: cannot alloc tin_buffer for %u points.\n", count_);
+  }
+}
+
+uint32_t GroundEstimate::build_tin(const std::vector<uint32_t>* indices) {
+  tin_set_point_base(points_.data());
+  if (indices) {
+    if (!tin_init(uint32_t(indices->size()), false)) {
+      std::fprintf(stderr, "ERROR: cannot clean TIN for %d vertices.\n", int(indices->size()));
+      throw GroundFatal{false};
+    }
+    for (uint32_t i : *indices) tin_add_point(point(i));
+    tin_flush();
+    return uint32_t(indices->size());
+  }
+  if (!tin_init(count_, false)) {
+    std::fprintf(stderr, "ERROR: cannot clean TIN for %u vertices.\n", count_);
+    throw GroundFatal{false};
+  }
+  uint32_t added = 0;
+  for (uint32_t i = 0; i < count_; i++) {
+    if (get(tin_bits_, i)) {
+      tin_add_point(point(i));
+      added++;
+    }
+  }
+  tin_flush();
+  return added;
+}
+
+uint32_t GroundEstimate::insert_marked_points() {
+  uint32_t added = 0;
+  for (uint32_t w = 0; w < insert_bits_.size(); w++) {
+    if (!insert_bits_[w]) continue;
+    for (uint32_t b = 0; b < 32; b++) {
+      if ((insert_bits_[w] >> b) & 1u) {
+        const uint32_t i = w * 32 + b;
+        set(tin_bits_, i);
+        tin_add_point(point(i));
+        added++;
+      }
+    }
+  }
+  tin_flush();
+  return added;
+}
+
+uint32_t GroundEstimate::delete_marked_points() {
+  uint32_t deleted = 0;
+  for (uint32_t w = 0; w < delete_bits_.size(); w++) {
+    if (!delete_bits_[w]) continue;
+    for (uint32_t b = 0; b < 32; b++) {
+      if ((delete_bits_[w] >> b) & 1u) {
+        tin_delete_point(point(w * 32 + b));
+        deleted++;
+      }
+    }
+    delete_bits_[w] = 0;
+  }
+  return deleted;
+}
+
+void GroundEstimate::mark_long_edges() {
+  const float limit = (2 * param_.step) * (2 * param_.step);
+  const uint32_t n = tin_triangle_count();
+  for (uint32_t t = 0; t < n; t++) {
+    TINtriangle* q = tin_triangle_at(t);
+    if (q->flag >= 0) continue;
+    if (q->v[0]) {
+      if (distance2(q->v[0], q->v[1]) > limit) q->flag |= TIN_LONG_EDGE_01 | TIN_LONG_OR_HULL;
+      if (distance2(q->v[2], q->v[0]) > limit) q->flag |= TIN_LONG_EDGE_20 | TIN_LONG_OR_HULL;
+      if (distance2(q->v[1], q->v[2]) > limit) q->flag |= TIN_LONG_EDGE_12 | TIN_LONG_OR_HULL;
+    } else {
+      q->flag |= TIN_LONG_OR_HULL;
+      if (distance2(q->v[1], q->v[2]) > limit) q->flag |= TIN_LONG_EDGE_12;
+    }
+  }
+}
+
+uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_t>* indices) {
+  mark_long_edges();
+  const uint32_t n = tin_triangle_count();
+  // Lowest and highest neighbour of every vertex over its short edges, taken before anything
+  // in this call changes.
+  std::unordered_map<uint32_t, std::pair<float, float>> range;
+  try {
+    range.reserve(n / 2 + 16);
+  } catch (const std::bad_alloc&) {
+    alloc_failed(false, "ERROR: cannot alloc float hash map.\n");
+  }
+  for (uint32_t t = 0; t < n; t++) {
+    TINtriangle* q = tin_triangle_at(t);
+    if (q->flag >= 0 || !q->v[0]) continue;
+    for (int k = 0; k < 3; k++) {
+      const uint32_t c = index_of(q->v[k]);
+      if (range.count(c)) continue;
+      float low = kFar, high = -kFar;
+      walk_around(q, k, [&](TINtriangle* r, int e) {
+        const float* s = r->v[e];
+        if (!s || (r->flag & (TIN_LONG_EDGE_01 << e))) return;
+        low = std::min(low, s[2]);
+        high = std::max(high, s[2]);
+      });
+      range.emplace(c, std::make_pair(low, high));
+    }
+  }
+  std::vector<uint32_t> spikes;
+  for (uint32_t t = 0; t < n; t++) {
+    TINtriangle* q = tin_triangle_at(t);
+    if (q->flag >= 0 || !q->v[0]) continue;
+    for (int k = 0; k < 3; k++) {
+      if (q->flag & (1 << k)) continue;
+      const float* c = q->v[k];
+      const uint32_t ci = index_of(c);
+      const std::pair<float, float> own = range[ci];
+      const float z = c[2];
+      if (!(z < own.first || z > own.second)) continue;
+      float highest_low = -kFar, lowest_high = kFar;
+      walk_around(q, k, [&](TINtriangle* r, int e) {
+        r->flag |= 1 << ((e + 1) % 3);
+        const float* s = r->v[e];
+        if (!s || (r->flag & (TIN_LONG_EDGE_01 << e))) return;
+        const auto found = range.find(index_of(s));
+        if (found == range.end()) return;
+        highest_low = std::max(highest_low, found->second.first);
+        lowest_high = std::min(lowest_high, found->second.second);
+      });
+      if (z > highest_low + up || z < lowest_high - down) spikes.push_back(ci);
+    }
+  }
+  if (indices) {
+    std::sort(spikes.begin(), spikes.end());
+    indices->erase(std::remove_if(indices->begin(), indices->end(),
+                                  [&](uint32_t i) {
+                                    return std::binary_search(spikes.begin(), spikes.end(), i);
+                                  }),
+                   indices->end());
+  } else {
+    for (uint32_t i : spikes) {
+      clear(tin_bits_, i);
+      point(i)[2] = GROUND_EXCLUDED;
+      set(delete_bits_, i);
+    }
+  }
+  return uint32_t(spikes.size());
+}
+
+void GroundEstimate::mark_occupied(LAScellGrid& occupancy, float cell,
+                                   const std::vector<uint32_t>& seeds) {
+  const LAScellPoint none;
+  for (uint32_t i : seeds) {
+    const float* p = point(i);
+    occupancy.add(cell_index(p[0], cell), cell_index(p[1], cell), none);
+  }
+}
+
+bool GroundEstimate::occupied_around(LAScellGrid& occupancy, float cell, const float* p) {
+  const int32_t c = cell_index(p[0], cell);
+  const int32_t r = cell_index(p[1], cell);
+  int32_t value;
+  for (int32_t dr = 1; dr >= -1; dr--) {
+    for (int32_t dc = -1; dc <= 1; dc++) {
+      if (occupancy.get(c + dc, r + dr, value)) return true;
+    }
+  }
+  const LAScellPoint none;
+  occupancy.add(c, r, none);
+  return false;
+}
+
+void GroundEstimate::seed_level(int level) {
+  const int32_t sub = param_.sub;
+  const float cell = param_.step / float((2 << level) * sub);
+  std::unique_ptr<LAScellGrid> occupancy = new_grid("occupancy");
+  if (!occupancy) alloc_failed(true, "ERROR: cannot alloc occupancy raster.\n");
+  for (int before = 0; before < level; before++) mark_occupied(*occupancy, cell, seeds_[before]);
+  std::vector<uint32_t>& accepted = seeds_[level];
+  accepted.clear();
+  std::vector<uint32_t> working;
+  for (int32_t g = 0; g < sub * sub; g++) {
+    std::unique_ptr<LAScellGrid> grid = std::move(grids_[level][g]);
+    working.clear();
+    int32_t c0, r0, c1, r1;
+    grid->get_cell_bounds(c0, r0, c1, r1);
+    for (int32_t c = c0; c <= c1; c++) {
+      for (int32_t r = r0; r <= r1; r++) {
+        int32_t index;
+        if (grid->get(c, r, index, 1)) working.push_back(uint32_t(index));
+      }
+    }
+    grid.reset();
+    std::sort(working.begin(), working.end());
+    build_tin(&working);
+    if (settings_.clean) remove_spikes(param_.spike, param_.down_spike, &working);
+    for (uint32_t i : working) {
+      if (!occupied_around(*occupancy, cell, point(i))) accepted.push_back(i);
+    }
+  }
+  grids_[level].clear();
+  std::sort(accepted.begin(), accepted.end());
+  seed_counts_[level] = uint32_t(accepted.size());
+}
+
+void GroundEstimate::finest_level() {
+  const float cell = param_.finest / 4;
+  std::unique_ptr<LAScellGrid> occupancy = new_grid("occupancy");
+  if (!occupancy) alloc_failed(true, "ERROR: cannot alloc occupancy raster.\n");
+  for (int before = 0; before < 3; before++) mark_occupied(*occupancy, cell, seeds_[before]);
+  std::vector<uint32_t>& accepted = seeds_[3];
+  accepted.clear();
+  int32_t c0, r0, c1, r1;
+  finest_grid_->get_cell_bounds(c0, r0, c1, r1);
+  for (int32_t c = c0; c <= c1; c++) {
+    for (int32_t r = r0; r <= r1; r++) {
+      int32_t index;
+      if (!finest_grid_->get(c, r, index, 1)) continue;
+      if (!occupied_around(*occupancy, cell, point(uint32_t(index)))) {
+        accepted.push_back(uint32_t(index));
+      }
+    }
+  }
+  finest_grid_.reset();
+  std::sort(accepted.begin(), accepted.end());
+  seed_counts_[3] = uint32_t(accepted.size());
+}
+
+GroundOutcome GroundEstimate::run() {
+  const bool vv = settings_.very_verbose;
+  if (count_ < capacity_) {
+    if (count_ < 10) {
+      if (!settings_.quiet) {
+        std::fprintf(stderr, "WARNING: %d of %u points survive read filtering.\n", int(count_),
+                     capacity_);
+      }
+      return GroundOutcome::kTooFewSurvivors;
+    }
+    try {
+      points_.resize(size_t(count_) * 3);
+      points_.shrink_to_fit();
+    } catch (const std::bad_alloc&) {
+      alloc_failed(true, "ERROR: cannot realloc point_buffer for %u points.\n", count_);
+    }
+  }
+  timing("finding initial ground points ...\n");
+  allocate_bits();
+  if (vv) std::fprintf(stderr, "processing coarsest grids ...\n");
+  seed_level(0);
+  if (seeds_[0].size() < 5) {
+    std::fprintf(stderr, "WARNING: coarsest ground estimate has only %u points.\n",
+                 uint32_t(seeds_[0].size()));
+    return GroundOutcome::kTooFewSeeds;
+  }
+  if (vv) std::fprintf(stderr, "processing coarse grids ...\n");
+  seed_level(1);
+  if (param_.has_fine) {
+    if (vv) std::fprintf(stderr, "processing fine grids ...\n");
+    seed_level(2);
+  }
+  if (vv) std::fprintf(stderr, "processing finest grid ...\n");
+  finest_level();
+  timing("generating initial ground estimate ...\n");
+
+  for (uint32_t i : seeds_[0]) set(tin_bits_, i);
+  seeds_[0] = std::vector<uint32_t>();
+  const uint32_t n = build_tin(nullptr);
+  uint32_t m = settings_.clean ? remove_spikes(param_.spike, param_.down_spike, nullptr) : 0;
+  if (int64_t(n) - int64_t(m) <= 4) {
+    if (!settings_.quiet) {
+      std::fprintf(stderr,
+                   "WARNING: ground estimate has only %d points after initial ground "
+                   "estimate.",
+                   int(n - m));
+    }
+    return GroundOutcome::kTooFewTinPoints;
+  }
+  if (m > 0) m = delete_marked_points();
+  tin_count_ = int32_t(n - m);
+  if (vv) {
+    std::fprintf(stderr, "inserted %d deleted %d. initial ground TIN has %u points.\n", int(n),
+                 int(m), n - m);
+  }
+  if (tin_triangle_count() == 0) {
+    if (!settings_.quiet) {
+      std::fprintf(stderr,
+                   "WARNING: ground estimate has zero triangles after initial ground estimate.");
+    }
+    return GroundOutcome::kNoTriangles;
+  }
+
+  timing("refining ground ...\n");
+  for (int level = 1; level < 4; level++) {
+    if (level == 2 && !param_.has_fine) continue;
+    if (!refine(level)) return GroundOutcome::kTooFewTinPoints;
+  }
+  integrate();
+  timing("outputting ...\n");
+  return GroundOutcome::kReady;
+}
+
+bool GroundEstimate::refine(int level) {
+  static const char* const kNames[4] = {"coarsest", "coarse", "fine", "finest"};
+  std::vector<uint32_t> candidates = std::move(seeds_[level]);
+  std::vector<uint32_t> next;
+  for (int32_t j = 0; j < settings_.refine_passes; j++) {
+    if (!settings_.no_bulge) mark_long_edges();
+    TINlocation hint = {nullptr, 0};
+    std::fill(insert_bits_.begin(), insert_bits_.end(), 0u);
+    next.clear();
+    for (uint32_t i : candidates) {
+      const float* p = point(i);
+      if (p[2] == GROUND_EXCLUDED || get(tin_bits_, i)) continue;
+      TINlocation found;
+      tin_locate(&found, p, &hint);
+      hint = found;
+      if (!found.triangle) continue;
+      float z;
+      const bool ok = settings_.no_bulge
+                          ? ground_z_linear(found.triangle, p[0], p[1], &z)
+                          : ground_z_with_bulge(found.triangle, p[0], p[1], param_.bulge, &z);
+      if (!ok) outside_two_edges(settings_.no_bulge, p[0]);
+      if (param_.offset > p[2] - z) {
+        set(insert_bits_, i);
+      } else {
+        next.push_back(i);
+      }
+    }
+    candidates.swap(next);
+    const uint32_t k = insert_marked_points();
+    if (k == 0) break;
+    uint32_t d = remove_spikes(param_.spike, 1.5f * param_.down_spike, nullptr);
+    const int64_t remaining = int64_t(tin_count_) + k - d;
+    if (remaining > 4) {
+      if (d > 0) d = delete_marked_points();
+      tin_count_ = int32_t(tin_count_ + int64_t(k) - d);
+      if (settings_.very_verbose) {
+        std::fprintf(stderr, "inserted %d deleted %d. %s refined ground TIN has %d points.\n",
+                     int(k), int(d), kNames[level], tin_count_);
+      }
+    } else {
+      if (level != 1 || !settings_.quiet) {
+        std::fprintf(stderr, "WARNING: ground estimate has only %d points after refinement %d.",
+                     int(remaining), int(j));
+      }
+      return false;
+    }
+  }
+  seeds_[level] = std::vector<uint32_t>();
+  return true;
+}
+
+void GroundEstimate::integrate() {
+  if (settings_.verbose) {
+    const double now = ground_clock_seconds();
+    std::fprintf(stderr, "took %g sec. integrating points %g above ground ...\n", now - mark_,
+                 double(param_.offset));
+    mark_ = now;
+  }
+  for (int32_t j = 0; j < settings_.iterate_passes; j++) {
+    if (!settings_.no_bulge) mark_long_edges();
+    TINlocation hint = {nullptr, 0};
+    std::fill(insert_bits_.begin(), insert_bits_.end(), 0u);
+    for (uint32_t i = 0; i < count_; i++) {
+      float* p = point(i);
+      if (p[2] == GROUND_EXCLUDED || get(tin_bits_, i)) continue;
+      TINlocation found;
+      tin_locate(&found, p, &hint);
+      hint = found;
+      if (!found.triangle) continue;
+      float z;
+      const bool ok = settings_.no_bulge ? ground_z_linear(found.triangle, p[0], p[1], &z)
+                                         : ground_z_with_bulge(found.triangle, p[0], p[1],
+                                                               param_.integration_bulge, &z);
+      if (!ok) outside_two_edges(settings_.no_bulge, p[0]);
+      const float d = p[2] - z;
+      if (param_.offset > d) {
+        set(insert_bits_, i);
+      } else if (d > 2 * param_.spike) {
+        p[2] = GROUND_EXCLUDED;
+      }
+    }
+    const uint32_t k = insert_marked_points();
+    uint32_t d = remove_spikes(0.75f * param_.spike, param_.down_spike, nullptr);
+    if (d > 0 && (j + 1 < settings_.iterate_passes || settings_.compute_height)) {
+      d = delete_marked_points();
+    }
+    tin_count_ = int32_t(tin_count_ + int64_t(k) - d);
+    if (settings_.very_verbose) {
+      std::fprintf(stderr, "inserted %d deleted %d. integrated TIN has %d points.\n", int(k),
+                   int(d), tin_count_);
+    }
+  }
+}

@@ -1,0 +1,134 @@
+#ifndef TALVENOR_NEW_GROUND_GROUND_ESTIMATE_HPP
+#define TALVENOR_NEW_GROUND_GROUND_ESTIMATE_HPP
+
+// The ground estimate of one file over flat arrays: every usable point as three floats relative
+// to the header's min x, min y and z offset, bit sets indexed by point, lowest-point grids that
+// seed a Delaunay TIN, and the refinement and integration passes that grow that TIN into the
+// ground surface. The TIN itself is the process-wide one of tin/tin.hpp.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "ground/ground_settings.hpp"
+#include "tin/tin.hpp"
+
+class LAScellGrid;
+
+// The z of a point that takes no further part in this file's ground estimate.
+constexpr float GROUND_EXCLUDED = -2e37f;
+
+// Thrown where the run cannot go on; the message is printed already. `wait` tells whether the
+// program waits for ENTER before it ends (when it was started without arguments).
+struct GroundFatal {
+  bool wait;
+};
+
+// Seconds of a monotonic clock.
+double ground_clock_seconds();
+
+// Why a file cannot be classified and is written through instead.
+enum class GroundOutcome {
+  kReady,            // the TIN holds the ground surface
+  kTooFewSurvivors,  // fewer than 10 points survived the read filtering
+  kTooFewSeeds,      // fewer than 5 coarsest seeds
+  kTooFewTinPoints,  // the TIN shrank to 4 points or fewer
+  kNoTriangles,      // the initial TIN has no triangle
+};
+
+// Normal of the triangle's plane with length 1 (from (P1 - P0) x (P2 - P0)); returns the length
+// of the cross product.
+float triangle_unit_normal(const float* p0, const float* p1, const float* p2, float normal[3]);
+// One normal per corner: the triangle's own, plus every other triangle around that corner that
+// has no long edge, weighted by how well it agrees with the triangle's.
+void vertex_normal(const TINtriangle* triangle, float normals[3][3]);
+// Linear height of the surface at (x, y); false when no corner of a finite triangle has x
+// between its own x and both others' (the position is outside the triangle's x range).
+bool ground_z_linear(const TINtriangle* triangle, double x, double y, float* z);
+// As ground_z_linear, lifted towards the corners' tangent planes by at most `bulge`.
+bool ground_z_with_bulge(const TINtriangle* triangle, double x, double y, float bulge, float* z);
+
+class GroundEstimate {
+ public:
+  GroundEstimate(const GroundSettings& settings, const GroundParameters& parameters);
+  ~GroundEstimate();
+  GroundEstimate(const GroundEstimate&) = delete;
+  GroundEstimate& operator=(const GroundEstimate&) = delete;
+
+  // Reserves room for `capacity` points and creates the seed grids.
+  void begin(uint32_t capacity);
+  // Stores the next point (coordinates relative to min x, min y and the z offset) and bins it
+  // into the seed grids by its raw Z. With a non-zero `pertube_scale` x and y move together by
+  // a random multiple of it from -10 to 10. False, storing nothing, when the room is full.
+  bool add_point(double x, double y, double z, int32_t raw_z, double pertube_scale);
+  // Everything after the read pass: seeds, initial TIN, refinement, integration.
+  GroundOutcome run();
+
+  uint32_t capacity() const { return capacity_; }
+  uint32_t count() const { return count_; }
+  const float* point(uint32_t i) const { return &points_[3 * size_t(i)]; }
+  float* point(uint32_t i) { return &points_[3 * size_t(i)]; }
+  // Whether stored point i ended as ground; false for every index past the stored points.
+  bool is_ground(uint64_t i) const { return i < count_ && get(tin_bits_, uint32_t(i)); }
+  // Mark of the verbose timing lines: the file's start, then each line's end.
+  void set_timing_mark(double seconds) { mark_ = seconds; }
+  double timing_mark() const { return mark_; }
+  // Points in the TIN after run().
+  int32_t tin_count() const { return tin_count_; }
+  // Seeds accepted per level (coarsest, coarse, fine, finest) during run().
+  uint32_t seed_count(int level) const { return seed_counts_[level]; }
+
+  // The steps of the estimate, public for tests.
+  uint32_t build_tin(const std::vector<uint32_t>* indices);
+  uint32_t insert_marked_points();
+  uint32_t delete_marked_points();
+  void mark_long_edges();
+  uint32_t remove_spikes(float up, float down, std::vector<uint32_t>* indices);
+  // Point index of a TIN vertex.
+  uint32_t index_of(const float* vertex) const { return uint32_t((vertex - points_.data()) / 3); }
+  void set_tin_bit(uint32_t i) { set(tin_bits_, i); }
+  bool tin_bit(uint32_t i) const { return get(tin_bits_, i); }
+  bool delete_bit(uint32_t i) const { return get(delete_bits_, i); }
+  // For tests that fill the buffer themselves: makes the stored points the whole set.
+  void allocate_bits();
+
+ private:
+  static bool get(const std::vector<uint32_t>& bits, uint32_t i) {
+    return (bits[i >> 5] >> (i & 31)) & 1u;
+  }
+  static void set(std::vector<uint32_t>& bits, uint32_t i) { bits[i >> 5] |= 1u << (i & 31); }
+  static void clear(std::vector<uint32_t>& bits, uint32_t i) { bits[i >> 5] &= ~(1u << (i & 31)); }
+
+  // Verbose: the seconds since the previous mark, then `what`; sets the mark.
+  void timing(const char* what);
+  void create_level_grids(int level);
+  std::unique_ptr<LAScellGrid> new_grid(const char* type);
+  void mark_occupied(LAScellGrid& occupancy, float cell, const std::vector<uint32_t>& seeds);
+  bool occupied_around(LAScellGrid& occupancy, float cell, const float* p);
+  void seed_level(int level);
+  void finest_level();
+  bool refine(int level);
+  void integrate();
+
+  const GroundSettings& settings_;
+  GroundParameters param_;
+  double mark_ = 0.0;
+
+  std::vector<float> points_;
+  uint32_t capacity_ = 0;
+  uint32_t count_ = 0;
+  std::vector<uint32_t> tin_bits_, delete_bits_, insert_bits_;
+
+  // Seed grids: per level sub x sub shifted grids of lowest points, then the finest grid.
+  std::vector<std::unique_ptr<LAScellGrid>> grids_[3];
+  std::unique_ptr<LAScellGrid> finest_grid_;
+  float cell_[3] = {0, 0, 0};
+  float shift_[3] = {0, 0, 0};
+  std::vector<int32_t> columns_, rows_;
+
+  std::vector<uint32_t> seeds_[4];
+  uint32_t seed_counts_[4] = {0, 0, 0, 0};
+  int32_t tin_count_ = 0;
+};
+
+#endif
