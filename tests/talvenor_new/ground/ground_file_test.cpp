@@ -1,0 +1,93 @@
+// A LAS file in, a classified LAS file out, through the library's LAS reader and writer; the
+// output is read back with the independent fixture reader.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/las_reader_las.hpp"
+#include "core/las_writer_las.hpp"
+#include "ground/ground_driver.hpp"
+#include "las_fixture.hpp"
+#include "scene.hpp"
+
+#if __has_include("core/las_point_record_reader.hpp") && \
+                  __has_include("core/las_point_record_writer.hpp")
+#define PL_RECORDS 1
+#endif
+
+namespace {
+
+[[maybe_unused]] std::string temp_path(const char* name) {
+  return std::string(PL_BINARY_DIR) + "/ground_file_test_" + std::to_string(getpid()) + "_" + name;
+}
+
+TEST(GroundFile, ClassifiesALasFile) {
+#ifndef PL_RECORDS
+  GTEST_SKIP() << "point records are read once the point-record reader is in the library";
+#else
+  SceneParams params;
+  params.preset = ScenePreset::kUrban;
+  params.size = 80.0;
+  params.density = 2.0;
+  params.seed = 21;
+  const Scene scene = make_scene(params);
+  const std::string in = temp_path("in.las"), out = temp_path("out.las");
+  SceneLasOptions options;
+  options.point_data_format = 3;
+  options.classification = 0;
+  ASSERT_TRUE(write_scene_las(scene, in, options));
+
+  auto open = [&](std::unique_ptr<LASreader>& reader) {
+    auto las = std::make_unique<LASreaderLAS>();
+    if (!las->open_file(in.c_str())) return false;
+    reader = std::move(las);
+    return true;
+  };
+  GroundFileIO io;
+  io.input_name = in.c_str();
+  io.reopen = open;
+  io.open_writer = [&](const LASheader& header) {
+    auto writer = std::make_unique<LASwriterLAS>();
+    if (!writer->open_file(out.c_str(), &header)) writer.reset();
+    return std::unique_ptr<LASwriter>(std::move(writer));
+  };
+  io.output_name = [&] { return out.c_str(); };
+
+  GroundSettings settings;
+  settings.quiet = true;
+  settings.compute_height = true;
+  derive_mode_settings(settings);
+  std::unique_ptr<LASreader> reader;
+  ASSERT_TRUE(open(reader));
+  const GroundFileReport report = ground_classify_file(settings, reader, io);
+  ASSERT_EQ(report.result, GroundFileResult::kClassified);
+
+  FixtureContents before, after;
+  ASSERT_TRUE(fixture_read_file(in, &before));
+  ASSERT_TRUE(fixture_read_file(out, &after));
+  ASSERT_EQ(after.points.size(), before.points.size());
+  EXPECT_EQ(after.header.generating_software, "talvenor_dor64 (210531)");
+  std::vector<uint8_t> classes;
+  for (size_t i = 0; i < before.points.size(); i++) {
+    FixturePoint expected = before.points[i];
+    expected.classification = after.points[i].classification;
+    expected.user_data = after.points[i].user_data;
+    ASSERT_EQ(fixture_point_difference(after.points[i], expected), "") << i;
+    classes.push_back(after.points[i].classification);
+  }
+  SceneScore score;
+  ASSERT_TRUE(score_scene(scene, classes, &score));
+  std::printf("[ file ] recall %.4f commission %.4f\n", score.ground_recall(),
+              score.commission_rate());
+  EXPECT_GE(score.ground_recall(), 0.8);
+  EXPECT_LE(score.commission_rate(), 0.03);
+  EXPECT_EQ(score.outliers_as_ground, 0u);
+  std::remove(in.c_str());
+  std::remove(out.c_str());
+#endif
+}
+
+}  // namespace
