@@ -1,0 +1,1058 @@
+#include "io/las_input_options.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/las_reader_las.hpp"
+#include "filter/las_filter.hpp"
+#include "io/las_index.hpp"
+
+// The transform and the ignore rules live beside the filter; the opener hands
+// them to the readers once their code is part of the library.
+#if __has_include("filter/las_transform.hpp")
+#include "filter/las_transform.hpp"
+#define PL_HAVE_TRANSFORM 1
+#endif
+#if __has_include("filter/las_ignore.hpp")
+#include "filter/las_ignore.hpp"
+#define PL_HAVE_IGNORE 1
+#endif
+
+namespace {
+
+bool starts_with(const char* text, const char* prefix) {
+  return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+void blank(char** argv, int from, int count) {
+  for (int k = from; k < from + count; k++) argv[k][0] = '\0';
+}
+
+// Every reader that this build cannot make yet is refused here, with the
+// opener's own failure line after the reason, so the caller ends the run.
+void report_missing(const char* what) {
+  std::fprintf(stderr, "ERROR: reading %s is not supported in this build\n", what);
+}
+
+}  // namespace
+
+LASinputOptions::LASinputOptions() {
+  for (int k = 0; k < kMaxAttributes; k++) {
+    attribute_scales[k] = 1.0;
+    attribute_offsets[k] = 0.0;
+    attribute_pre_scales[k] = 1.0;
+    attribute_pre_offsets[k] = 0.0;
+    attribute_no_datas[k] = 2e307;
+  }
+}
+
+LASinputOptions::~LASinputOptions() {
+  delete filter;
+#ifdef PL_HAVE_TRANSFORM
+  delete transform;
+#endif
+#ifdef PL_HAVE_IGNORE
+  delete ignore;
+#endif
+}
+
+// ---------------------------------------------------------------------------
+// setters
+
+void LASinputOptions::set_parse_string(const char* text) {
+  parse_string_set = text != nullptr;
+  parse_string = text ? text : "";
+}
+
+void LASinputOptions::set_scale_factor(const double* xyz) {
+  scale_factor_set = xyz != nullptr;
+  for (int k = 0; k < 3; k++) scale_factor[k] = xyz ? xyz[k] : 0.0;
+}
+
+void LASinputOptions::set_offset(const double* xyz) {
+  offset_set = xyz != nullptr;
+  for (int k = 0; k < 3; k++) offset[k] = xyz ? xyz[k] : 0.0;
+}
+
+void LASinputOptions::set_inside_circle(double center_x, double center_y, double radius) {
+  inside_circle[0] = center_x;
+  inside_circle[1] = center_y;
+  inside_circle[2] = radius;
+  inside_circle_set = true;
+}
+
+void LASinputOptions::set_inside_rectangle(double min_x, double min_y, double max_x, double max_y) {
+  inside_rectangle[0] = min_x;
+  inside_rectangle[1] = min_y;
+  inside_rectangle[2] = max_x;
+  inside_rectangle[3] = max_y;
+  inside_rectangle_set = true;
+}
+
+void LASinputOptions::set_inside_tile(float ll_x, float ll_y, float size) {
+  inside_tile[0] = ll_x;
+  inside_tile[1] = ll_y;
+  inside_tile[2] = size;
+  inside_tile_set = true;
+}
+
+void LASinputOptions::set_filter(LASfilter* f) {
+  if (f != filter) delete filter;
+  filter = f;
+}
+
+void LASinputOptions::set_transform(LAStransform* t) {
+#ifdef PL_HAVE_TRANSFORM
+  if (t != transform) delete transform;
+  transform = t;
+#else
+  if (t) std::fprintf(stderr, "WARNING: this build has no point transform. ignoring it.\n");
+#endif
+}
+
+void LASinputOptions::set_files_are_flightlines(int32_t start) {
+  files_are_flightlines = start;
+  if (start >= 65536) {
+    std::fprintf(stderr, "WARNING: files_are_flightlines start value %d is too large\n", start);
+  } else if (start + files_are_flightlines_index > 65535) {
+    std::fprintf(stderr,
+                 "WARNING: files_are_flightlines start value %d plus index %d is too large\n",
+                 start, files_are_flightlines_index);
+  }
+}
+
+void LASinputOptions::set_files_are_flightlines_index(int32_t index) {
+  files_are_flightlines_index = index - 1;
+  if (index >= 65536) {
+    std::fprintf(stderr, "WARNING: files_are_flightlines_index index value %d is too large\n",
+                 index);
+  } else if (index + files_are_flightlines > 65535) {
+    std::fprintf(stderr,
+                 "WARNING: files_are_flightlines start value %d plus index %d is too large\n",
+                 files_are_flightlines, index);
+  }
+}
+
+void LASinputOptions::add_attribute(uint32_t data_type, const char* name, const char* description,
+                                    double scale, double offset_value, double pre_scale,
+                                    double pre_offset, double no_data) {
+  if (data_type < 1 || data_type > 10) {
+    std::fprintf(stderr,
+                 "WARNING: attribute data type %d not supported. ignoring attribute '%s'.\n",
+                 static_cast<int>(data_type), name ? name : "");
+    return;
+  }
+  if (number_attributes >= kMaxAttributes) {
+    std::fprintf(stderr, "WARNING: at most %d attributes can be added. ignoring attribute '%s'.\n",
+                 kMaxAttributes, name ? name : "");
+    return;
+  }
+  const int k = number_attributes++;
+  attribute_data_types[k] = data_type;
+  attribute_names[k] = name ? name : "";
+  attribute_descriptions[k] = description ? description : "";
+  attribute_scales[k] = scale;
+  attribute_offsets[k] = offset_value;
+  attribute_pre_scales[k] = pre_scale;
+  attribute_pre_offsets[k] = pre_offset;
+  attribute_no_datas[k] = no_data;
+}
+
+void LASinputOptions::complete_scale_factor(const double* requested, const double* current,
+                                            double* out) {
+  for (int k = 0; k < 3; k++) out[k] = requested[k] != 0.0 ? requested[k] : current[k];
+}
+
+// ---------------------------------------------------------------------------
+// queries
+
+bool LASinputOptions::has_more_input() const {
+  return file_name_current < get_file_name_number() || use_stdin;
+}
+
+const char* LASinputOptions::current_name() const {
+  if (has_file_name) return file_name.c_str();
+  if (get_file_name_number() > 0) return get_file_name(0);
+  return nullptr;
+}
+
+bool LASinputOptions::uses_buffering() const {
+  return buffer_size > 0.0f && (get_file_name_number() > 1 || get_neighbor_file_name_number() > 0);
+}
+
+void LASinputOptions::print_help() const {
+  static const char* const kLines[] = {
+      "Supported LAS Inputs\n",
+      "  -i lidar.las\n",
+      "  -i lidar.vpk\n",
+      "  -i lidar1.las lidar2.las lidar3.las -merged\n",
+      "  -i *.las - merged\n",
+      "  -i flight0??.vpk flight1??.vpk\n",
+      "  -i terrasolid.bin\n",
+      "  -i esri.shp\n",
+      "  -i nasa.qi\n",
+      "  -i lidar.txt -iparse xyzti -iskip 2 (on-the-fly from ASCII)\n",
+      "  -i lidar.txt -iparse xyzi -itranslate_intensity 1024\n",
+      "  -lof file_list.txt\n",
+      "  -stdin (pipe from stdin)\n",
+      "  -rescale 0.01 0.01 0.001\n",
+      "  -rescale_xy 0.01 0.01\n",
+      "  -rescale_z 0.01\n",
+      "  -reoffset 600000 4000000 0\n",
+      "Fast AOI Queries for LAS/VPK with spatial indexing LAX files\n",
+      "  -inside min_x min_y max_x max_y\n",
+      "  -inside_tile ll_x ll_y size\n",
+      "  -inside_circle center_x center_y radius\n",
+  };
+  for (const char* line : kLines) std::fputs(line, stderr);
+}
+
+// ---------------------------------------------------------------------------
+// option parsing
+
+namespace {
+
+// Reads n numbers after argv[i] with one sscanf format; on a missing or bad
+// entry prints the option's message and returns false.
+struct NumberArgs {
+  int i;
+  int argc;
+  char** argv;
+
+  bool present(int n, const char* needs_message) const {
+    if (i + n >= argc) {
+      std::fprintf(stderr, needs_message, argv[i]);
+      return false;
+    }
+    return true;
+  }
+  bool f32(int k, float* value, const char* bad_message) const {
+    if (std::sscanf(argv[i + k], "%f", value) != 1) {
+      std::fprintf(stderr, bad_message, argv[i], argv[i + k]);
+      return false;
+    }
+    return true;
+  }
+  bool f64(int k, double* value, const char* bad_message) const {
+    if (std::sscanf(argv[i + k], "%lf", value) != 1) {
+      std::fprintf(stderr, bad_message, argv[i], argv[i + k]);
+      return false;
+    }
+    return true;
+  }
+  bool u32(int k, uint32_t* value, const char* bad_message) const {
+    unsigned int v = 0;
+    if (std::sscanf(argv[i + k], "%u", &v) != 1) {
+      std::fprintf(stderr, bad_message, argv[i], argv[i + k]);
+      return false;
+    }
+    *value = v;
+    return true;
+  }
+};
+
+// The "-itranslate_..." and "-iscale_..." options: one float that is not 0.
+bool take_nonzero_f32(const NumberArgs& a, const char* what, float* out) {
+  char needs[96], bad_text[128], bad_value[128];
+  std::snprintf(needs, sizeof(needs), "ERROR: '%%s' needs 1 argument: %s\n", what);
+  std::snprintf(bad_text, sizeof(bad_text),
+                "ERROR: '%%s' needs 1 argument: %s but '%%s' is not valid.\n", what);
+  std::snprintf(bad_value, sizeof(bad_value),
+                "ERROR: '%%s' needs 1 argument: %s but %%f is not valid.\n", what);
+  if (!a.present(1, needs)) return false;
+  float v = 0.0f;
+  if (!a.f32(1, &v, bad_text)) return false;
+  if (v == 0.0f) {
+    std::fprintf(stderr, bad_value, a.argv[a.i], v);
+    return false;
+  }
+  *out = v;
+  return true;
+}
+
+bool is_dash(const char* entry) {
+  return entry[0] == '-';
+}
+
+}  // namespace
+
+int LASinputOptions::take_arguments(int argc, char** argv, bool allow_ignore) {
+  // An en dash in the Windows-1252 code page starts an option as well.
+  for (int i = 1; i < argc; i++) {
+    if (static_cast<unsigned char>(argv[i][0]) == 0x96) argv[i][0] = '-';
+  }
+  for (int i = 1; i < argc; i++) {
+    char* word = argv[i];
+    if (word[0] == '\0') continue;
+    const NumberArgs a{i, argc, argv};
+    if (std::strcmp(word, "-h") == 0) {
+      LASfilter().print_help();
+#ifdef PL_HAVE_TRANSFORM
+      LAStransform().print_help();
+#endif
+#ifdef PL_HAVE_IGNORE
+      LASignore().print_help();
+#endif
+      print_help();
+      return 1;
+    }
+    if (word[0] == '-' && word[1] == 'i') {
+      if (std::strcmp(word, "-i") == 0) {
+        if (i + 1 >= argc || argv[i + 1][0] == '\0' || is_dash(argv[i + 1])) {
+          std::fprintf(stderr, "ERROR: '%s' needs at least 1 argument: file_name or wild_card\n",
+                       word);
+          return 0;
+        }
+        word[0] = '\0';
+        while (i + 1 < argc && argv[i + 1][0] != '\0' && !is_dash(argv[i + 1])) {
+          i++;
+          add_file_names_wildcard(argv[i], unique);
+          argv[i][0] = '\0';
+        }
+      } else if (starts_with(word, "-ignore_")) {
+        if (!allow_ignore) {
+          std::fprintf(stderr, "ERROR: this tool does not process '-ignore_xxxx' options\n");
+          return 0;
+        }
+#ifdef PL_HAVE_IGNORE
+        if (ignore == nullptr) ignore = new LASignore();
+        if (!ignore->take_argument(i, argc, argv)) {
+          delete ignore;
+          ignore = nullptr;
+          return 0;
+        }
+#else
+        std::fprintf(stderr, "ERROR: '%s' needs the ignore rules, which this build lacks\n", word);
+        return 0;
+#endif
+      } else if (starts_with(word, "-inside")) {
+        if (std::strcmp(word, "-inside_tile") == 0) {
+          float v[3];
+          if (!a.present(3, "ERROR: '%s' needs 3 arguments: ll_x ll_y size\n") ||
+              !a.f32(1, &v[0],
+                     "ERROR: '%s' needs 3 arguments: ll_x ll_y size, but '%s' is not a valid "
+                     "ll_x.\n") ||
+              !a.f32(2, &v[1],
+                     "ERROR: '%s' needs 3 arguments: ll_x ll_y size, but '%s' is not a valid "
+                     "ll_y.\n") ||
+              !a.f32(3, &v[2],
+                     "ERROR: '%s' needs 3 arguments: ll_x ll_y size, but '%s' is not a valid "
+                     "size.\n")) {
+            return 0;
+          }
+          if (v[2] <= 0.0f) {
+            std::fprintf(
+                stderr,
+                "ERROR: '%s' needs 3 arguments: ll_x ll_y size, but %f is not valid a size.\n",
+                word, v[2]);
+            return 0;
+          }
+          set_inside_tile(v[0], v[1], v[2]);
+          blank(argv, i, 4);
+          i += 3;
+        } else if (std::strcmp(word, "-inside_circle") == 0) {
+          double v[3];
+          if (!a.present(3, "ERROR: '%s' needs 3 arguments: center_x center_y radius\n") ||
+              !a.f64(1, &v[0],
+                     "ERROR: '%s' needs 3 arguments: center_x center_y radius, but '%s' is not a "
+                     "valid center_x.\n") ||
+              !a.f64(2, &v[1],
+                     "ERROR: '%s' needs 3 arguments: center_x center_y radius, but '%s' is not a "
+                     "valid center_y.\n") ||
+              !a.f64(3, &v[2],
+                     "ERROR: '%s' needs 3 arguments: center_x center_y radius, but '%s' is not a "
+                     "valid radius.\n")) {
+            return 0;
+          }
+          if (v[2] <= 0.0) {
+            std::fprintf(stderr,
+                         "ERROR: '%s' needs 3 arguments: center_x center_y radius, but %lf is not "
+                         "valid a radius.\n",
+                         word, v[2]);
+            return 0;
+          }
+          set_inside_circle(v[0], v[1], v[2]);
+          blank(argv, i, 4);
+          i += 3;
+        } else if (std::strcmp(word, "-inside") == 0 ||
+                   std::strcmp(word, "-inside_rectangle") == 0) {
+          double v[4];
+          if (!a.present(4, "ERROR: '%s' needs 4 arguments: min_x min_y max_x max_y\n") ||
+              !a.f64(1, &v[0],
+                     "ERROR: '%s' needs 4 arguments: min_x min_y max_x max_y, but '%s' is not a "
+                     "valid min_x.\n") ||
+              !a.f64(2, &v[1],
+                     "ERROR: '%s' needs 4 arguments: min_x min_y max_x max_y, but '%s' is not a "
+                     "valid min_y.\n") ||
+              !a.f64(3, &v[2],
+                     "ERROR: '%s' needs 4 arguments: min_x min_y max_x max_y, but '%s' is not a "
+                     "valid max_x.\n") ||
+              !a.f64(4, &v[3],
+                     "ERROR: '%s' needs 4 arguments: min_x min_y max_x max_y, but '%s' is not a "
+                     "valid max_y.\n")) {
+            return 0;
+          }
+          if (v[0] >= v[2]) {
+            std::fprintf(stderr,
+                         "ERROR: '%s' needs 4 arguments: min_x min_y max_x max_y, but %lf / %lf "
+                         "are not a valid min_x / max_x pair.\n",
+                         word, v[0], v[2]);
+            return 0;
+          }
+          if (v[1] >= v[3]) {
+            std::fprintf(stderr,
+                         "ERROR: '%s' needs 4 arguments: min_x min_y max_x max_y, but %lf / %lf "
+                         "are not a valid min_y / max_y pair.\n",
+                         word, v[1], v[3]);
+            return 0;
+          }
+          set_inside_rectangle(v[0], v[1], v[2], v[3]);
+          blank(argv, i, 5);
+          i += 4;
+        } else {
+          std::fprintf(stderr, "ERROR: unknown '-inside' option '%s'\n", word);
+          return 0;
+        }
+      } else if (std::strcmp(word, "-iadd_extra") == 0 ||
+                 std::strcmp(word, "-iadd_attribute") == 0) {
+        if (!a.present(3, "ERROR: '%s' needs 3 arguments: data_type name description\n")) return 0;
+        const int data_type = std::atoi(argv[i + 1]);
+        const char* name = argv[i + 2];
+        const char* description = argv[i + 3];
+        // Optional numbers, each only while the one before was taken. A zero
+        // scale is never a scale; a zero offset must be written as "0" or
+        // "0.0" so that a following option word does not read as one.
+        double values[5] = {1.0, 0.0, 1.0, 0.0, 2e307};
+        int taken = 0;
+        for (int k = 0; k < 5; k++) {
+          const int at = i + 4 + k;
+          if (at >= argc) break;
+          const double v = std::atof(argv[at]);
+          const bool is_scale = k == 0 || k == 2;
+          const bool explicit_zero =
+              std::strcmp(argv[at], "0") == 0 || std::strcmp(argv[at], "0.0") == 0;
+          if (v == 0.0 && (is_scale || !explicit_zero)) break;
+          values[k] = v;
+          taken++;
+        }
+        add_attribute(static_cast<uint32_t>(data_type), name, description, values[0], values[1],
+                      values[2], values[3], values[4]);
+        blank(argv, i, 4 + taken);
+        i += 3 + taken;
+      } else if (std::strcmp(word, "-iparse") == 0) {
+        if (!a.present(1, "ERROR: '%s' needs 1 argument: string\n")) return 0;
+        set_parse_string(argv[i + 1]);
+        blank(argv, i, 2);
+        i += 1;
+      } else if (std::strcmp(word, "-iskip") == 0) {
+        uint32_t v = 0;
+        if (!a.present(1, "ERROR: '%s' needs 1 argument: number_of_lines\n") ||
+            !a.u32(1, &v,
+                   "ERROR: '%s' needs 1 argument: number_of_lines but '%s' is not a valid "
+                   "number.\n")) {
+          return 0;
+        }
+        if (v == 0) {
+          std::fprintf(stderr,
+                       "ERROR: '%s' needs 1 argument: number_of_lines but %u is not valid.\n", word,
+                       v);
+          return 0;
+        }
+        skip_lines = v;
+        blank(argv, i, 2);
+        i += 1;
+      } else if (std::strcmp(word, "-io_ibuffer") == 0) {
+        uint32_t v = 0;
+        if (!a.present(1, "ERROR: '%s' needs 1 argument: size\n") ||
+            !a.u32(1, &v, "ERROR: '%s' needs 1 argument: size but '%s' is not a valid size.\n")) {
+          return 0;
+        }
+        if (v == 0) {
+          std::fprintf(stderr, "ERROR: '%s' needs 1 argument: size but %u is not valid.\n", word,
+                       v);
+          return 0;
+        }
+        io_ibuffer_size = v;
+        blank(argv, i, 2);
+        i += 1;
+      } else if (std::strcmp(word, "-itranslate_intensity") == 0) {
+        if (!take_nonzero_f32(a, "translation", &translate_intensity)) return 0;
+        blank(argv, i, 2);
+        i += 1;
+      } else if (std::strcmp(word, "-iscale_intensity") == 0) {
+        if (!take_nonzero_f32(a, "scale", &scale_intensity)) return 0;
+        blank(argv, i, 2);
+        i += 1;
+      } else if (std::strcmp(word, "-itranslate_scan_angle") == 0) {
+        if (!take_nonzero_f32(a, "translation", &translate_scan_angle)) return 0;
+        blank(argv, i, 2);
+        i += 1;
+      } else if (std::strcmp(word, "-iscale_scan_angle") == 0) {
+        if (!take_nonzero_f32(a, "scale", &scale_scan_angle)) return 0;
+        blank(argv, i, 2);
+        i += 1;
+      } else if (std::strcmp(word, "-ipts") == 0) {
+        itxt = ipts = true;
+        word[0] = '\0';
+      } else if (std::strcmp(word, "-iptx") == 0) {
+        itxt = iptx = true;
+        word[0] = '\0';
+      } else if (std::strcmp(word, "-itxt") == 0) {
+        itxt = true;
+        word[0] = '\0';
+      }
+    } else if (word[0] == '-' && word[1] == 'r') {
+      if (std::strcmp(word, "-rescale") == 0) {
+        double v[3];
+        static const char* const kBad[3] = {
+            "ERROR: '%s' needs 3 arguments: rescale_x rescale_y rescale_z, but '%s' is not a valid "
+            "rescale_x",
+            "ERROR: '%s' needs 3 arguments: rescale_x rescale_y rescale_z, but '%s' is not a valid "
+            "rescale_y",
+            "ERROR: '%s' needs 3 arguments: rescale_x rescale_y rescale_z, but '%s' is not a valid "
+            "rescale_z"};
+        static const char* const kZero[3] = {
+            "ERROR: '%s' needs 3 arguments: rescale_x rescale_y rescale_z, but %lf is not a valid "
+            "rescale_x",
+            "ERROR: '%s' needs 3 arguments: rescale_x rescale_y rescale_z, but %lf is not a valid "
+            "rescale_y",
+            "ERROR: '%s' needs 3 arguments: rescale_x rescale_y rescale_z, but %lf is not a valid "
+            "rescale_z"};
+        if (!a.present(3, "ERROR: '%s' needs 3 arguments: rescale_x rescale_y rescale_z\n"))
+          return 0;
+        for (int k = 0; k < 3; k++) {
+          if (!a.f64(k + 1, &v[k], kBad[k])) return 0;
+          if (v[k] == 0.0) {
+            std::fprintf(stderr, kZero[k], word, v[k]);
+            return 0;
+          }
+        }
+        set_scale_factor(v);
+        blank(argv, i, 4);
+        i += 3;
+      } else if (std::strcmp(word, "-rescale_xy") == 0) {
+        double v[3] = {0.0, 0.0, 0.0};
+        static const char* const kBad[2] = {
+            "ERROR: '%s' needs 3 arguments: rescale_x rescale_y, but '%s' is not a valid rescale_x",
+            "ERROR: '%s' needs 3 arguments: rescale_x rescale_y, but '%s' is not a valid "
+            "rescale_y"};
+        static const char* const kZero[2] = {
+            "ERROR: '%s' needs 3 arguments: rescale_x rescale_y, but %lf is not a valid rescale_x",
+            "ERROR: '%s' needs 3 arguments: rescale_x rescale_y, but %lf is not a valid rescale_y"};
+        if (!a.present(2, "ERROR: '%s' needs 2 argument: rescale_x rescale_y\n")) return 0;
+        for (int k = 0; k < 2; k++) {
+          if (!a.f64(k + 1, &v[k], kBad[k])) return 0;
+          if (v[k] == 0.0) {
+            std::fprintf(stderr, kZero[k], word, v[k]);
+            return 0;
+          }
+        }
+        // z keeps the factor it is read with (0 means "keep that axis").
+        set_scale_factor(v);
+        blank(argv, i, 3);
+        i += 2;
+      } else if (std::strcmp(word, "-rescale_z") == 0) {
+        double v[3] = {0.0, 0.0, 0.0};
+        if (!a.present(1, "ERROR: '%s' needs 1 argument: rescale_z\n") ||
+            !a.f64(1, &v[2],
+                   "ERROR: '%s' needs 1 argument: rescale_z, but '%s' is not a valid rescale_z")) {
+          return 0;
+        }
+        if (v[2] == 0.0) {
+          std::fprintf(stderr,
+                       "ERROR: '%s' needs 1 argument: rescale_z, but %lf is not a valid rescale_z",
+                       word, v[2]);
+          return 0;
+        }
+        set_scale_factor(v);
+        blank(argv, i, 2);
+        i += 1;
+      } else if (std::strcmp(word, "-reoffset") == 0) {
+        double v[3];
+        static const char* const kBad[3] = {
+            "ERROR: '%s' needs 3 arguments: reoffset_x, reoffset_y, reoffset_z, but '%s' is not a "
+            "valid reoffset_x",
+            "ERROR: '%s' needs 3 arguments: reoffset_x, reoffset_y, reoffset_z, but '%s' is not a "
+            "valid reoffset_y",
+            "ERROR: '%s' needs 3 arguments: reoffset_x, reoffset_y, reoffset_z, but '%s' is not a "
+            "valid reoffset_z"};
+        if (!a.present(3, "ERROR: '%s' needs 3 arguments: reoffset_x, reoffset_y, reoffset_z\n")) {
+          return 0;
+        }
+        for (int k = 0; k < 3; k++) {
+          if (!a.f64(k + 1, &v[k], kBad[k])) return 0;
+        }
+        set_offset(v);
+        blank(argv, i, 4);
+        i += 3;
+      }
+    } else if (std::strcmp(word, "-unique") == 0) {
+      unique = true;
+      word[0] = '\0';
+    } else if (std::strcmp(word, "-comma_not_point") == 0) {
+      comma_not_point = true;
+      word[0] = '\0';
+    } else if (word[0] == '-' && word[1] == 's') {
+      if (std::strcmp(word, "-stdin") == 0) {
+        use_stdin = true;
+        word[0] = '\0';
+      } else if (std::strcmp(word, "-stored") == 0) {
+        stored = true;
+        word[0] = '\0';
+      }
+    } else if (std::strcmp(word, "-lof") == 0) {
+      if (!a.present(1, "ERROR: '%s' needs 1 argument: list_of_files\n")) return 0;
+      if (!load_list_file(argv[i + 1], unique)) {
+        std::fprintf(stderr, "ERROR: cannot load list of files '%s'\n", argv[i + 1]);
+        return 0;
+      }
+      blank(argv, i, 2);
+      i += 1;
+    } else if (word[0] == '-' && word[1] == 'a') {
+      if (std::strcmp(word, "-auto_reoffset") == 0) {
+        auto_reoffset = true;
+        word[0] = '\0';
+      } else if (std::strcmp(word, "-apply_file_source_ID") == 0) {
+        apply_file_source_ID = true;
+        word[0] = '\0';
+      }
+    } else if (!(word[0] == '-' && word[1] == 'f')) {
+      if (std::strcmp(word, "-merged") == 0) {
+        merged = true;
+        word[0] = '\0';
+      } else if (std::strcmp(word, "-buffered") == 0) {
+        float v = 0.0f;
+        if (!a.present(1, "ERROR: '%s' needs 1 argument: buffer_size\n") ||
+            !a.f32(
+                1, &v,
+                "ERROR: '%s' needs 1 argument: buffer_size. but '%s' is not a valid buffer_size")) {
+          return 0;
+        }
+        if (v <= 0.0f) {
+          std::fprintf(stderr, "ERROR: '%s' needs 1 argument: buffer_size, but %f is not valid",
+                       word, v);
+          return 0;
+        }
+        buffer_size = v;
+        blank(argv, i, 2);
+        i += 1;
+      } else if (std::strcmp(word, "-temp_files") == 0) {
+        if (!a.present(1, "ERROR: '%s' needs 1 argument: base name\n")) return 0;
+        temp_file_base = argv[i + 1];
+        temp_file_base_set = true;
+        blank(argv, i, 2);
+        i += 1;
+      } else if (word[0] == '-' && word[1] == 'n') {
+        if (std::strcmp(word, "-neighbors") == 0) {
+          if (i + 1 >= argc || argv[i + 1][0] == '\0' || is_dash(argv[i + 1])) {
+            std::fprintf(stderr, "ERROR: '%s' needs at least 1 argument: file_name or wild_card\n",
+                         word);
+            return 0;
+          }
+          word[0] = '\0';
+          while (i + 1 < argc && argv[i + 1][0] != '\0' && !is_dash(argv[i + 1])) {
+            i++;
+            add_neighbor_file_names_wildcard(argv[i], false);
+            argv[i][0] = '\0';
+          }
+        } else if (std::strcmp(word, "-neighbors_lof") == 0) {
+          if (!a.present(1, "ERROR: '%s' needs at least 1 argument: file_name\n")) return 0;
+          if (!load_neighbor_list_file(argv[i + 1], unique)) {
+            std::fprintf(stderr, "ERROR: cannot load neighbor list of files '%s'\n", argv[i + 1]);
+            return 0;
+          }
+          blank(argv, i, 2);
+          i += 1;
+        }
+      } else if (word[0] == '-' && word[1] == 'p') {
+        if (std::strcmp(word, "-pipe_on") == 0) {
+          pipe_on = true;
+          word[0] = '\0';
+        } else if (std::strcmp(word, "-populate") == 0) {
+          populate_header = true;
+          word[0] = '\0';
+        }
+      } else if (std::strcmp(word, "-do_not_populate") == 0) {
+        populate_header = false;
+        word[0] = '\0';
+      }
+    } else {
+      if (std::strcmp(word, "-files_are_flightlines") == 0 || std::strcmp(word, "-faf") == 0) {
+        if (i + 1 < argc && argv[i + 1][0] >= '1' && argv[i + 1][0] <= '9') {
+          set_files_are_flightlines(std::atoi(argv[i + 1]));
+          blank(argv, i, 2);
+          i += 1;
+        } else {
+          set_files_are_flightlines(1);
+          word[0] = '\0';
+        }
+      } else if (std::strcmp(word, "-faf_index") == 0) {
+        if (!a.present(1, "ERROR: '%s' needs 1 argument: index\n")) return 0;
+        set_files_are_flightlines_index(std::atoi(argv[i + 1]));
+        blank(argv, i, 2);
+        i += 1;
+      }
+    }
+  }
+  return finish_arguments(argc, argv) ? 1 : 0;
+}
+
+bool LASinputOptions::finish_arguments(int argc, char** argv) {
+  if (get_neighbor_file_name_number() > 0) {
+    if (get_file_name_number() > 1) {
+      std::fprintf(stderr,
+                   "ERROR: neighbors only supported for one buffered input file, not for %d\n",
+                   static_cast<int>(get_file_name_number()));
+      return false;
+    }
+    if (buffer_size == 0.0f) {
+      std::fprintf(stderr,
+                   "ERROR: neighbors only make sense when used with '-buffered 50' or similar\n");
+      return false;
+    }
+  }
+
+  if (filter) {
+    filter->remove_all();
+  } else {
+    filter = new LASfilter();
+  }
+  if (!filter->take_arguments(argc, argv)) {
+    delete filter;
+    filter = nullptr;
+    return false;
+  }
+  if (filter->count() == 0) {
+    delete filter;
+    filter = nullptr;
+  }
+
+#ifdef PL_HAVE_TRANSFORM
+  if (transform) {
+    transform->remove_all();
+  } else {
+    transform = new LAStransform();
+  }
+  if (!transform->take_arguments(argc, argv)) {
+    delete transform;
+    transform = nullptr;
+    return false;
+  }
+  if (transform->num_operations() == 0) {
+    if (transform->is_filtered) {
+      std::fprintf(stderr,
+                   "WARNING: no LAStransform specified. '-filtered_transform' has no effect.\n");
+    }
+    delete transform;
+    transform = nullptr;
+  } else if (transform->is_filtered) {
+    if (filter) {
+      transform->attach_filter(filter);
+      filter = nullptr;
+    } else {
+      std::fprintf(stderr,
+                   "WARNING: no LASfilter specified. '-filtered_transform' has no effect.\n");
+    }
+  }
+  if (files_are_flightlines || apply_file_source_ID) {
+    if (transform == nullptr) transform = new LAStransform();
+    transform->set_source_id_operation(0);
+  }
+#else
+  if (files_are_flightlines || apply_file_source_ID) {
+    std::fprintf(stderr,
+                 "ERROR: '-files_are_flightlines' and '-apply_file_source_ID' need the point "
+                 "transform, which this build lacks\n");
+    return false;
+  }
+#endif
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// opening
+
+LASinputOptions::Kind LASinputOptions::kind_of(const char* name, bool for_reopen) {
+  // Searched anywhere in the name, first match wins: "a.las.txt" is LAS.
+  struct Row {
+    const char* a;
+    const char* b;
+    Kind kind;
+  };
+  static const Row kOpen[] = {
+      {".las", ".vpk", Kind::las}, {".LAS", ".VPK", Kind::las}, {".bin", ".BIN", Kind::bin},
+      {".shp", ".SHP", Kind::shp}, {".asc", ".ASC", Kind::asc}, {".bil", ".BIL", Kind::bil},
+      {".dtm", ".DTM", Kind::dtm}, {".ply", ".PLY", Kind::ply}, {".qi", ".QI", Kind::qfit}};
+  // A second pass tries QFIT before the grids and has no PLY case.
+  static const Row kReopen[] = {{".las", ".vpk", Kind::las}, {".LAS", ".VPK", Kind::las},
+                                {".bin", ".BIN", Kind::bin}, {".shp", ".SHP", Kind::shp},
+                                {".qi", ".QI", Kind::qfit},  {".asc", ".ASC", Kind::asc},
+                                {".bil", ".BIL", Kind::bil}, {".dtm", ".DTM", Kind::dtm}};
+  if (for_reopen) {
+    for (const Row& row : kReopen) {
+      if (std::strstr(name, row.a) || std::strstr(name, row.b)) return row.kind;
+    }
+  } else {
+    for (const Row& row : kOpen) {
+      if (std::strstr(name, row.a) || std::strstr(name, row.b)) return row.kind;
+    }
+  }
+  return Kind::txt;
+}
+
+const char* LASinputOptions::kind_word(Kind kind) {
+  switch (kind) {
+    case Kind::las:
+      return "las";
+    case Kind::bin:
+      return "bin";
+    case Kind::shp:
+      return "shp";
+    case Kind::asc:
+      return "asc";
+    case Kind::bil:
+      return "bil";
+    case Kind::dtm:
+      return "dtm";
+    case Kind::ply:
+      return "ply";
+    case Kind::qfit:
+      return "qfit";
+    case Kind::txt:
+      return "txt";
+  }
+  return "txt";
+}
+
+LASreader* LASinputOptions::make_las_reader(bool with_auto_reoffset) const {
+  const double* s = scale_factor;
+  const double* o = offset;
+  const bool automatic = with_auto_reoffset && auto_reoffset;
+  if (scale_factor_set && offset_set) {
+    return new LASreaderLASrescalereoffset(s[0], s[1], s[2], o[0], o[1], o[2]);
+  }
+  if (scale_factor_set && automatic) return new LASreaderLASrescalereoffset(s[0], s[1], s[2]);
+  if (scale_factor_set) return new LASreaderLASrescale(s[0], s[1], s[2], true);
+  if (offset_set) return new LASreaderLASreoffset(o[0], o[1], o[2]);
+  if (automatic) return new LASreaderLASreoffset();
+  return new LASreaderLAS();
+}
+
+void LASinputOptions::stamp_source_id(uint16_t id) {
+#ifdef PL_HAVE_TRANSFORM
+  if (transform) transform->set_source_id_operation(id);
+#else
+  (void)id;
+#endif
+}
+
+void LASinputOptions::attach_all(LASreader* reader) const {
+  if (filter) reader->attach_filter(filter);
+  if (transform) reader->attach_transform(transform);
+  if (ignore) reader->set_ignore(ignore);
+}
+
+void LASinputOptions::apply_one_area(LASreader* reader) const {
+  if (inside_rectangle_set) {
+    reader->limit_to_rectangle(inside_rectangle[0], inside_rectangle[1], inside_rectangle[2],
+                               inside_rectangle[3]);
+  } else if (inside_tile_set) {
+    reader->limit_to_tile(inside_tile[0], inside_tile[1], inside_tile[2]);
+  } else if (inside_circle_set) {
+    reader->limit_to_circle(inside_circle[0], inside_circle[1], inside_circle[2]);
+  }
+}
+
+void LASinputOptions::apply_every_area(LASreader* reader) const {
+  if (inside_tile_set) reader->limit_to_tile(inside_tile[0], inside_tile[1], inside_tile[2]);
+  if (inside_circle_set) {
+    reader->limit_to_circle(inside_circle[0], inside_circle[1], inside_circle[2]);
+  }
+  if (inside_rectangle_set) {
+    reader->limit_to_rectangle(inside_rectangle[0], inside_rectangle[1], inside_rectangle[2],
+                               inside_rectangle[3]);
+  }
+}
+
+LASreader* LASinputOptions::open_next_reader(const char* name, bool reset_index) {
+#ifdef PL_HAVE_TRANSFORM
+  if (transform) transform->restart_all();
+#endif
+  if (filter) filter->restart_all();
+  stamped_source_ID = -1;
+
+  if (file_name_allocated == 0 && name == nullptr) {
+    if (!use_stdin) return nullptr;
+    use_stdin = false;
+    populate_header = true;
+    return open_stdin();
+  }
+
+  use_stdin = false;
+  const uint32_t listed = get_file_name_number();
+  if (name == nullptr && file_name_current >= listed) return nullptr;
+
+  // Merged, buffered and text/PLY/grid readers are not part of this build;
+  // each branch refuses with the opener's own failure line.
+  if (name == nullptr && merged && (listed > 1 || has_file_names_ID())) {
+    file_name_current = listed;
+    report_missing("several files merged into one");
+    std::fprintf(stderr, "ERROR: cannot open lasreadermerged with %d file names\n",
+                 static_cast<int>(listed));
+    return nullptr;
+  }
+  if (buffer_size > 0.0f && (listed > 1 || get_neighbor_file_name_number() > 0)) {
+    if (name == nullptr) file_name_current++;
+    report_missing("buffered files");
+    std::fprintf(stderr, "ERROR: cannot open lasreaderbuffered with %d file names\n",
+                 static_cast<int>(listed + get_neighbor_file_name_number()));
+    return nullptr;
+  }
+
+  if (name) {
+    file_name = name;
+    if (reset_index) file_name_current = 0;
+  } else {
+    file_name = get_file_name(file_name_current);
+    file_name_current++;
+  }
+  has_file_name = true;
+  // The k-th input (from 0) gets start + k with the default index of -1,
+  // wrapping at 16 bits.
+  const uint16_t flightline =
+      static_cast<uint16_t>(static_cast<uint32_t>(files_are_flightlines) +
+                            static_cast<uint32_t>(files_are_flightlines_index) + file_name_current);
+  if (files_are_flightlines) stamp_source_id(flightline);
+  LASreader* reader = open_single(flightline, files_are_flightlines != 0);
+  if (reader == nullptr) return nullptr;
+  return wrap(reader, kind_word(kind_of(file_name.c_str(), false)), "");
+}
+
+LASreader* LASinputOptions::open_single(uint16_t flightline, bool stamp) {
+  const char* name = file_name.c_str();
+  const Kind kind = kind_of(name, false);
+  if (kind != Kind::las) {
+    static const char* const kWhat[] = {"LAS files",   "BIN files",   "shapefiles",
+                                        "ASCII grids", "BIL rasters", "DTM rasters",
+                                        "PLY files",   "QFIT files",  "text files"};
+    report_missing(kWhat[static_cast<int>(kind)]);
+    std::fprintf(stderr, "ERROR: cannot open lasreader%s with file name '%s'\n", kind_word(kind),
+                 name);
+    return nullptr;
+  }
+  LASreader* reader = make_las_reader(true);
+  LASreaderLAS* las = dynamic_cast<LASreaderLAS*>(reader);
+  if (!las->open_file(name, static_cast<int>(io_ibuffer_size), false, item_selection)) {
+    std::fprintf(stderr, "ERROR: cannot open lasreaderlas with file name '%s'\n", name);
+    delete reader;
+    return nullptr;
+  }
+  LASindex* index = new LASindex();
+  if (index->load_for(name)) {
+    reader->set_index(index);
+  } else {
+    delete index;
+  }
+  if (stamp) {
+    reader->header.file_source_ID = flightline;
+    stamped_source_ID = flightline;
+  } else if (apply_file_source_ID) {
+    stamp_source_id(reader->header.file_source_ID);
+  }
+  attach_all(reader);
+  apply_one_area(reader);
+  return reader;
+}
+
+LASreader* LASinputOptions::open_stdin() {
+  if (itxt) {
+    report_missing("text from standard input");
+    std::fprintf(stderr, "ERROR: cannot open lasreadertxt with file name '%s'\n",
+                 file_name.c_str());
+    return nullptr;
+  }
+  LASreader* reader = make_las_reader(false);
+  LASreaderLAS* las = dynamic_cast<LASreaderLAS*>(reader);
+  if (!las->open_cfile(stdin, false, 0xFFFFFFFFu)) {
+    std::fprintf(stderr, "ERROR: cannot open lasreaderlas from stdin \n");
+    delete reader;
+    return nullptr;
+  }
+  attach_all(reader);
+  apply_every_area(reader);
+  return wrap(reader, "las", " from stdin");
+}
+
+LASreader* LASinputOptions::wrap(LASreader* reader, const char* inner_word,
+                                 const char* pipe_suffix) {
+  if (stored) {
+    report_missing("with '-stored'");
+    std::fprintf(stderr, "ERROR: could not open lasreaderstored with lasreader%s\n", inner_word);
+    delete reader;
+    return nullptr;
+  }
+  if (pipe_on) {
+    report_missing("with '-pipe_on'");
+    std::fprintf(stderr, "ERROR: cannot open lasreaderpipeon with lasreader%s%s\n", inner_word,
+                 pipe_suffix);
+    delete reader;
+    return nullptr;
+  }
+  return reader;
+}
+
+int LASinputOptions::rebuild_reader(LASreader* reader, bool keep_buffer) {
+  (void)keep_buffer;  // only the buffered reader keeps a buffer
+  if (reader == nullptr) {
+    std::fprintf(stderr, "ERROR: pointer to LASreader is NULL\n");
+    return 0;
+  }
+  reader->close_input(true);
+  if (filter) filter->restart_all();
+#ifdef PL_HAVE_TRANSFORM
+  if (transform) transform->restart_all();
+#endif
+  if (pipe_on || stored) {
+    report_missing(pipe_on ? "with '-pipe_on'" : "with '-stored'");
+    std::fprintf(stderr, "ERROR: could not reopen lasreaderstored for stored input\n");
+    return 0;
+  }
+  const uint32_t listed = get_file_name_number();
+  if (file_name_allocated == 0) {
+    std::fprintf(stderr, "ERROR: no lasreader input specified\n");
+    return 0;
+  }
+  if (listed > 1 && merged) {
+    report_missing("several files merged into one");
+    std::fprintf(stderr, "ERROR: cannot reopen lasreadermerged\n");
+    return 0;
+  }
+  if (buffer_size > 0.0f && (listed > 1 || get_neighbor_file_name_number() > 0)) {
+    report_missing("buffered files");
+    std::fprintf(stderr, "ERROR: cannot reopen lasreaderbuffered\n");
+    return 0;
+  }
+  if (!has_file_name) return 0;
+  const char* name = file_name.c_str();
+  const Kind kind = kind_of(name, true);
+  LASreaderLAS* las = dynamic_cast<LASreaderLAS*>(reader);
+  if (kind != Kind::las || las == nullptr) {
+    if (kind != Kind::las) report_missing("this format a second time");
+    std::fprintf(stderr, "ERROR: cannot reopen lasreader%s with file name '%s'\n", kind_word(kind),
+                 name);
+    return 0;
+  }
+  if (!las->open_file(name, static_cast<int>(io_ibuffer_size), false, item_selection)) {
+    std::fprintf(stderr, "ERROR: cannot reopen lasreaderlas with file name '%s'\n", name);
+    return 0;
+  }
+  // The second pass sees the same header as the first.
+  if (stamped_source_ID >= 0)
+    reader->header.file_source_ID = static_cast<uint16_t>(stamped_source_ID);
+  if (has_area_limit()) {
+    reader->limit_none();
+    apply_one_area(reader);
+  }
+  return 1;
+}

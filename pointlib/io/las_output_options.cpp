@@ -1,0 +1,538 @@
+#include "io/las_output_options.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/las_header.hpp"
+#include "core/las_item.hpp"
+#include "core/las_writer.hpp"
+#include "platform/file_identity.hpp"
+
+// The LAS/VPK writer joins the library beside the writer base; the opener
+// makes it once its code is present.
+#if __has_include("core/las_writer_las.hpp")
+#include "core/las_writer_las.hpp"
+#define PL_HAVE_LAS_WRITER 1
+#endif
+
+namespace {
+
+// Name separators: '/' and, for names taken from lists written elsewhere, a
+// backslash. Positions are searched from the end down to the second character,
+// so a leading separator never counts.
+bool is_separator(char c) {
+  return c == '/' || c == '\\';
+}
+
+// Index of the last separator (>= 1), or std::string::npos.
+size_t last_separator(const std::string& name) {
+  for (size_t k = name.size(); k-- > 1;) {
+    if (is_separator(name[k])) return k;
+  }
+  return std::string::npos;
+}
+
+// Index of the last '.' of the file part (>= 1), or npos when the last of
+// '.' and the separators is a separator or there is none.
+size_t extension_dot(const std::string& name) {
+  for (size_t k = name.size(); k-- > 1;) {
+    if (name[k] == '.') return k;
+    if (is_separator(name[k])) return std::string::npos;
+  }
+  return std::string::npos;
+}
+
+// Start of the file part: after the last separator, else 0.
+size_t file_part_start(const std::string& name) {
+  const size_t s = last_separator(name);
+  return s == std::string::npos ? 0 : s + 1;
+}
+
+void report_missing_writer(const char* what) {
+  std::fprintf(stderr, "ERROR: writing %s is not supported in this build\n", what);
+}
+
+}  // namespace
+
+const char* LASoutputOptions::extension_of(uint32_t code) {
+  switch (code) {
+    case 0:
+    case 1:
+      return "las";
+    case 2:
+      return "vpk";
+    case 3:
+      return "bin";
+    case 4:
+      return "qi";
+    case 5:
+      return "wrl";
+    default:
+      return "txt";
+  }
+}
+
+uint16_t LASoutputOptions::compressor_kind() const {
+  if (format != 2) return LAScompressorKind::raw;
+  return native ? LAScompressorKind::multistream_chunked : LAScompressorKind::sequential_chunked;
+}
+
+// ---------------------------------------------------------------------------
+// name edits
+
+void LASoutputOptions::add_directory() {
+  if (!has_name || !has_directory) return;
+  const std::string part = file_name.substr(file_part_start(file_name));
+  file_name = directory + "/" + part;
+}
+
+void LASoutputOptions::add_appendix() {
+  if (!has_name || !has_appendix) return;
+  const size_t dot = extension_dot(file_name);
+  if (dot != std::string::npos) {
+    file_name.insert(dot, appendix);
+  } else {
+    file_name += appendix;
+  }
+}
+
+void LASoutputOptions::cut_characters() {
+  if (!has_name || cut <= 0) return;
+  const size_t start = file_part_start(file_name);
+  const size_t dot = extension_dot(file_name);
+  const size_t end = dot != std::string::npos ? dot : file_name.size();
+  const size_t length = end - start;
+  // Cutting the whole name part away would leave "/.las" or the directory.
+  if (static_cast<size_t>(cut) >= length) {
+    std::fprintf(stderr,
+                 "WARNING: cannot cut %d characters from the %d characters of '%s'. not cut.\n",
+                 cut, static_cast<int>(length), file_name.c_str());
+    return;
+  }
+  file_name.erase(end - static_cast<size_t>(cut), static_cast<size_t>(cut));
+}
+
+// ---------------------------------------------------------------------------
+// setters
+
+int LASoutputOptions::set_directory(const char* text) {
+  has_directory = false;
+  directory.clear();
+  if (text == nullptr) return 1;
+  if (std::strchr(text, ';') || std::strchr(text, '"')) {
+    std::fprintf(stderr,
+                 "WARNING: specified '-odir' seems to contain a substring '\\\"' such\n"
+                 "         as -odir \"D:\\\" or -odir \"..\\tiles\\\". this command will\n"
+                 "         probably fail. please use -odir \"D:\" or -odir \"..\\tiles\"\n"
+                 "         instead.\n");
+  }
+  // An empty text means the current directory: names stay as they are.
+  if (text[0] == '\0') return 1;
+  directory = text;
+  if (is_separator(directory.back())) directory.pop_back();
+  has_directory = true;
+  add_directory();
+  // "/" stripped to "" is the root directory.
+  return path_is_directory(directory.empty() ? "/" : directory.c_str()) ? 1 : 0;
+}
+
+void LASoutputOptions::set_appendix(const char* text) {
+  has_appendix = text != nullptr;
+  appendix = text ? text : "";
+  add_appendix();
+}
+
+bool LASoutputOptions::set_cut(int32_t n) {
+  if (n < 0) {
+    std::fprintf(stderr, "ERROR: cannot cut %d characters. the number must be 0 or more.\n", n);
+    return false;
+  }
+  cut = n;
+  if (n != 0) cut_characters();
+  return true;
+}
+
+void LASoutputOptions::set_parse_string(const char* text) {
+  has_parse_string = text != nullptr;
+  parse_string = text ? text : "";
+}
+
+void LASoutputOptions::set_separator(const char* text) {
+  has_separator = text != nullptr;
+  separator = text ? text : "";
+}
+
+int LASoutputOptions::set_format(uint32_t code) {
+  if (code > 6) return 0;
+  format_fixed = true;
+  format = code;
+  if (has_name) {
+    const size_t dot = extension_dot(file_name);
+    if (dot != std::string::npos) file_name = file_name.substr(0, dot + 1) + extension_of(code);
+  }
+  return 1;
+}
+
+void LASoutputOptions::set_name(const char* name) {
+  file_name.clear();
+  has_name = false;
+  if (name == nullptr) return;
+  file_name = name;
+  while (!file_name.empty() && file_name.back() == ' ') file_name.pop_back();
+  has_name = true;
+  // A '.' among the last four characters gives the format, unless a format
+  // option fixed it; otherwise the format's extension is appended.
+  size_t dot = std::string::npos;
+  const size_t n = file_name.size();
+  for (size_t k = n; k-- > 0 && n - k <= 4;) {
+    if (file_name[k] == '.') {
+      dot = k;
+      break;
+    }
+  }
+  if (dot != std::string::npos) {
+    if (!format_fixed) {
+      const std::string ext = file_name.substr(dot + 1);
+      auto has = [&ext](const char* a, const char* b) {
+        return ext.find(a) != std::string::npos || ext.find(b) != std::string::npos;
+      };
+      if (has("vpk", "VPK")) {
+        format = 2;
+      } else if (has("las", "LAS")) {
+        format = 1;
+      } else if (has("bin", "BIN")) {
+        format = 3;
+      } else if (has("qi", "QI")) {
+        format = 4;
+      } else if (has("wrl", "WRL")) {
+        format = 5;
+      } else {
+        format = 6;
+      }
+    }
+  } else {
+    file_name += ".";
+    file_name += extension_of(format);
+  }
+  add_directory();
+  cut_characters();
+  add_appendix();
+}
+
+void LASoutputOptions::build_name(const char* input_name, int32_t number) {
+  if (input_name) last_input_name = input_name;
+  std::string name;
+  size_t ext_at;  // where the extension goes (just after a '.')
+  if (number < 0) {
+    if (input_name == nullptr) {
+      name = "output.";
+    } else {
+      name = input_name;
+      // The name part ends at the file part's last '.'; a name without one
+      // keeps all of it (rather than losing it to a bare ".las").
+      const size_t dot = extension_dot(name);
+      if (dot != std::string::npos) name.erase(dot);
+      if (cut > 0) {
+        const size_t length = name.size() - file_part_start(name);
+        if (static_cast<size_t>(cut) < length) {
+          name.erase(name.size() - static_cast<size_t>(cut));
+        } else {
+          std::fprintf(stderr,
+                       "WARNING: cannot cut %d characters from the %d characters of '%s'. not "
+                       "cut.\n",
+                       cut, static_cast<int>(length), input_name);
+        }
+      }
+      if (has_appendix) {
+        name += appendix;
+      } else if (!has_directory && cut == 0 && number == -1) {
+        name += "_1";
+      }
+      name += ".";
+    }
+    ext_at = name.size();
+  } else {
+    if (input_name) {
+      file_name = input_name;
+      has_name = true;
+      if (cut > 0) cut_characters();
+      name = file_name;
+    } else if (has_name) {
+      name = file_name;
+    } else {
+      name = "output_0000000.xxx";
+    }
+    size_t dot = extension_dot(name);
+    if (dot == std::string::npos) {
+      name += ".";
+      dot = name.size() - 1;
+    }
+    ext_at = dot + 1;
+    // The digits just before the '.' take the number, lowest digit last;
+    // the first character of the name is never touched.
+    uint32_t left = static_cast<uint32_t>(number);
+    size_t k = dot;
+    while (k > 1 && name[k - 1] >= '0' && name[k - 1] <= '9') {
+      k--;
+      name[k] = static_cast<char>('0' + left % 10);
+      left /= 10;
+    }
+    if (left > 0) {
+      std::fprintf(stderr,
+                   "WARNING: file name number %d too big to store in '%s'. use more digits.\n",
+                   number, (name.substr(0, ext_at) + extension_of(format)).c_str());
+    }
+  }
+  name.erase(ext_at);
+  name += extension_of(format);
+  file_name = name;
+  has_name = true;
+  if (has_directory) add_directory();
+
+  if (input_name && file_name == input_name && !force) {
+    static const char* const kTemp[] = {"temp.las", "temp.las", "temp.vpk", "temp.bin",
+                                        "temp.qi",  "temp.wrl", "temp.txt"};
+    file_name = kTemp[format <= 6 ? format : 6];
+    std::fprintf(stderr, "WARNING: generated output name '%s'\n", input_name);
+    std::fprintf(stderr, "         identical to input name. changed to '%s'.\n", file_name.c_str());
+    std::fprintf(stderr, "         you can override this safety measure with '-oforce'.\n");
+  }
+}
+
+// ---------------------------------------------------------------------------
+// opening
+
+LASwriter* LASoutputOptions::open_writer(const LASheader* header, const char* input_name) {
+  const uint16_t compressor = compressor_kind();
+  (void)compressor;  // unused while the LAS writer is missing
+  (void)header;
+  if (use_nil) {
+#ifdef PL_HAVE_LAS_WRITER
+    LASwriterLAS* writer = new LASwriterLAS();
+    if (!writer->measure_header(header, compressor, 2, static_cast<int32_t>(chunk_size))) {
+      std::fprintf(stderr, "ERROR: cannot open laswriterlas to NULL\n");
+      delete writer;
+      return nullptr;
+    }
+    return writer;
+#else
+    report_missing_writer("LAS");
+    std::fprintf(stderr, "ERROR: cannot open laswriterlas to NULL\n");
+    return nullptr;
+#endif
+  }
+  if (has_name) {
+    const char* name = file_name.c_str();
+    // Text comparison of names misses "./a.las", links and other spellings
+    // of the input; the file system's identity does not.
+    const char* inputs[2] = {input_name,
+                             last_input_name.empty() ? nullptr : last_input_name.c_str()};
+    for (const char* input : inputs) {
+      if (input && paths_name_same_file(name, input)) {
+        std::fprintf(stderr,
+                     "ERROR: output file '%s' is the input file '%s'. refusing to overwrite it.\n",
+                     name, input);
+        return nullptr;
+      }
+    }
+    switch (format) {
+      case 0:
+      case 1:
+      case 2: {
+#ifdef PL_HAVE_LAS_WRITER
+        LASwriterLAS* writer = new LASwriterLAS();
+        if (!writer->open_file(name, header, compressor, 2, static_cast<int32_t>(chunk_size),
+                               static_cast<int>(io_obuffer_size))) {
+          std::fprintf(stderr, "ERROR: cannot open laswriterlas with file name '%s'\n", name);
+          delete writer;
+          return nullptr;
+        }
+        return writer;
+#else
+        report_missing_writer("LAS");
+        std::fprintf(stderr, "ERROR: cannot open laswriterlas with file name '%s'\n", name);
+        return nullptr;
+#endif
+      }
+      // The text, BIN, QFIT and VRML writers are not part of this build.
+      case 3:
+        report_missing_writer("BIN");
+        std::fprintf(stderr, "ERROR: cannot open laswriterbin with file name '%s'\n", name);
+        return nullptr;
+      case 4:
+        report_missing_writer("QFIT");
+        std::fprintf(stderr, "ERROR: cannot open laswriterqfit with file name '%s'\n", name);
+        return nullptr;
+      case 5:
+        report_missing_writer("VRML");
+        std::fprintf(stderr, "ERROR: cannot open laswriterwrl with file name '%s'\n", name);
+        return nullptr;
+      case 6:
+        report_missing_writer("text");
+        std::fprintf(stderr, "ERROR: cannot open laswritertxt with file name '%s'\n", name);
+        return nullptr;
+      default:
+        std::fprintf(stderr, "ERROR: unknown format %d\n", static_cast<int>(format));
+        return nullptr;
+    }
+  }
+  if (use_stdout) {
+    switch (format) {
+      case 0:
+      case 1:
+      case 2: {
+#ifdef PL_HAVE_LAS_WRITER
+        LASwriterLAS* writer = new LASwriterLAS();
+        if (!writer->open_cfile(stdout, header, compressor, 2, static_cast<int32_t>(chunk_size))) {
+          std::fprintf(stderr, "ERROR: cannot open laswriterlas to stdout\n");
+          delete writer;
+          return nullptr;
+        }
+        return writer;
+#else
+        report_missing_writer("LAS");
+        std::fprintf(stderr, "ERROR: cannot open laswriterlas to stdout\n");
+        return nullptr;
+#endif
+      }
+      case 3:
+        report_missing_writer("BIN");
+        std::fprintf(stderr, "ERROR: cannot open laswriterbin to stdout\n");
+        return nullptr;
+      case 4:
+        report_missing_writer("QFIT");
+        std::fprintf(stderr, "ERROR: cannot open laswriterqfit to stdout\n");
+        return nullptr;
+      case 5:
+        report_missing_writer("VRML");
+        std::fprintf(stderr, "ERROR: cannot open laswriterwrl to stdout\n");
+        return nullptr;
+      case 6:
+        report_missing_writer("text");
+        std::fprintf(stderr, "ERROR: cannot open laswritertxt to stdout\n");
+        return nullptr;
+      default:
+        std::fprintf(stderr, "ERROR: unknown format %d\n", static_cast<int>(format));
+        return nullptr;
+    }
+  }
+  std::fprintf(stderr, "ERROR: no laswriter output specified\n");
+  return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// option parsing
+
+int LASoutputOptions::take_arguments(int argc, char** argv) {
+  for (int i = 1; i < argc; i++) {
+    if (static_cast<unsigned char>(argv[i][0]) == 0x96) argv[i][0] = '-';
+  }
+  // Options with one argument: the word, the message when it is missing.
+  auto needs = [&](int i, const char* message) {
+    if (i + 1 >= argc) {
+      std::fprintf(stderr, message, argv[i]);
+      return false;
+    }
+    return true;
+  };
+  for (int i = 1; i < argc; i++) {
+    char* word = argv[i];
+    if (word[0] == '\0') continue;
+    bool with_argument = false;
+    if (std::strcmp(word, "-h") == 0) {
+      print_help();
+      return 1;
+    } else if (std::strcmp(word, "-o") == 0) {
+      if (!needs(i, "ERROR: '%s' needs 1 argument: file_name\n")) return 0;
+      set_name(argv[i + 1]);
+      with_argument = true;
+    } else if (std::strcmp(word, "-odir") == 0) {
+      if (!needs(i, "ERROR: '%s' needs 1 argument: directory\n")) return 0;
+      if (!set_directory(argv[i + 1])) {
+        std::fprintf(stderr, "ERROR: '%s' is not a valid directory\n", argv[i + 1]);
+        return 0;
+      }
+      with_argument = true;
+    } else if (std::strcmp(word, "-odix") == 0) {
+      if (!needs(i, "ERROR: '%s' needs 1 argument: appendix\n")) return 0;
+      set_appendix(argv[i + 1]);
+      with_argument = true;
+    } else if (std::strcmp(word, "-ocut") == 0) {
+      if (!needs(i, "ERROR: '%s' needs 1 argument: number of characters to cut\n")) return 0;
+      if (!set_cut(std::atoi(argv[i + 1]))) return 0;
+      with_argument = true;
+    } else if (std::strcmp(word, "-oforce") == 0) {
+      force = true;
+    } else if (std::strcmp(word, "-native") == 0) {
+      native = true;
+    } else if (std::strcmp(word, "-compatible") == 0) {
+      native = false;
+    } else if (std::strcmp(word, "-olas") == 0) {
+      set_format(1);
+    } else if (std::strcmp(word, "-ovpk") == 0) {
+      set_format(2);
+    } else if (std::strcmp(word, "-obin") == 0) {
+      set_format(3);
+    } else if (std::strcmp(word, "-oqi") == 0) {
+      set_format(4);
+    } else if (std::strcmp(word, "-owrl") == 0) {
+      set_format(5);
+    } else if (std::strcmp(word, "-otxt") == 0) {
+      // Text keeps whatever extension the name has.
+      format_fixed = true;
+      format = 6;
+    } else if (std::strcmp(word, "-stdout") == 0) {
+      set_stdout();
+    } else if (std::strcmp(word, "-nil") == 0) {
+      set_nil();
+    } else if (std::strcmp(word, "-chunk_size") == 0) {
+      if (!needs(i, "ERROR: '%s' needs 1 argument: number_points\n")) return 0;
+      chunk_size = static_cast<uint32_t>(std::atoi(argv[i + 1]));
+      with_argument = true;
+    } else if (std::strcmp(word, "-oparse") == 0) {
+      if (!needs(i, "ERROR: '%s' needs 1 argument: string\n")) return 0;
+      set_parse_string(argv[i + 1]);
+      with_argument = true;
+    } else if (std::strcmp(word, "-osep") == 0) {
+      if (!needs(i, "ERROR: '%s' needs 1 argument: separator\n")) return 0;
+      set_separator(argv[i + 1]);
+      with_argument = true;
+    } else if (std::strcmp(word, "-oscale_rgb") == 0) {
+      if (!needs(i, "ERROR: '%s' needs 1 argument: scale\n")) return 0;
+      scale_rgb = static_cast<float>(std::atof(argv[i + 1]));
+      with_argument = true;
+    } else if (std::strcmp(word, "-opts") == 0) {
+      opts = true;
+    } else if (std::strcmp(word, "-optx") == 0) {
+      optx = true;
+    } else if (std::strcmp(word, "-io_obuffer") == 0) {
+      if (!needs(i, "ERROR: '%s' needs 1 argument: size\n")) return 0;
+      io_obuffer_size = static_cast<uint32_t>(std::atoi(argv[i + 1]));
+      with_argument = true;
+    } else {
+      continue;
+    }
+    word[0] = '\0';
+    if (with_argument) {
+      argv[i + 1][0] = '\0';
+      i++;
+    }
+  }
+  return 1;
+}
+
+void LASoutputOptions::print_help() const {
+  std::fprintf(stderr, "Supported LAS Outputs\n");
+  std::fprintf(stderr, "  -o lidar.las\n");
+  std::fprintf(stderr, "  -o lidar.vpk\n");
+  std::fprintf(stderr, "  -o xyzta.txt -oparse xyzta (on-the-fly to ASCII)\n");
+  std::fprintf(stderr, "  -o terrasolid.bin\n");
+  std::fprintf(stderr, "  -o nasa.qi\n");
+  std::fprintf(stderr, "  -odir C:%cdata%cground (specify output directory)\n", '\\', '\\');
+  std::fprintf(stderr, "  -odix _classified (specify file name appendix)\n");
+  std::fprintf(stderr, "  -ocut 2 (cut the last two characters from name)\n");
+  std::fprintf(stderr, "  -olas -ovpk -otxt -obin -oqfit (specify format)\n");
+  std::fprintf(stderr, "  -stdout (pipe to stdout)\n");
+  std::fprintf(stderr, "  -nil    (pipe to NULL)\n");
+}

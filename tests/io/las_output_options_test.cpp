@@ -1,0 +1,402 @@
+#include "io/las_output_options.hpp"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "arg_vector.hpp"
+#include "core/las_header.hpp"
+#include "core/las_writer.hpp"
+
+namespace {
+
+class TempDir {
+ public:
+  TempDir() {
+    char pattern[] = "/tmp/pl_output_options_XXXXXX";
+    path = mkdtemp(pattern);
+  }
+  ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
+  std::string file(const std::string& name, const std::string& content) const {
+    const std::string full = path + "/" + name;
+    FILE* f = std::fopen(full.c_str(), "wb");
+    std::fwrite(content.data(), 1, content.size(), f);
+    std::fclose(f);
+    return full;
+  }
+  std::string path;
+};
+
+std::string read_file(const std::string& name) {
+  std::string bytes;
+  FILE* f = std::fopen(name.c_str(), "rb");
+  if (f == nullptr) return "<missing>";
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof(buffer), f)) > 0) bytes.append(buffer, n);
+  std::fclose(f);
+  return bytes;
+}
+
+std::string str(const char* text) {
+  return text ? text : "<null>";
+}
+
+}  // namespace
+
+// Command lines and input names against the output names they give. An input
+// of "" means no call of build_name; "<none>" calls it without an input name.
+TEST(LASoutputOptions, OutputNames) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string input;
+    int number;
+    std::string name;
+    uint32_t format;
+    std::string messages;
+  };
+  const std::string temp_warning =
+      "WARNING: generated output name 'tile.las'\n"
+      "         identical to input name. changed to 'temp.las'.\n"
+      "         you can override this safety measure with '-oforce'.\n";
+  const Case cases[] = {
+      // Names given with "-o", in command-line order with the edits.
+      {{"-o", "out"}, "", 0, "out.las", 0, ""},
+      {{"-obin", "-o", "out"}, "", 0, "out.bin", 3, ""},
+      {{"-o", "a.las", "-obin"}, "", 0, "a.bin", 3, ""},
+      {{"-o", "a.las", "-otxt"}, "", 0, "a.las", 6, ""},
+      {{"-o", "x.VPK"}, "", 0, "x.VPK", 2, ""},
+      {{"-o", "x.qi"}, "", 0, "x.qi", 4, ""},
+      {{"-o", "x.xyz"}, "", 0, "x.xyz", 6, ""},
+      {{"-o", "x.wrl  "}, "", 0, "x.wrl", 5, ""},
+      {{"-ovpk", "-o", "x.las"}, "", 0, "x.las", 2, ""},
+      {{"-o", "a.las", "-odix", "_g"}, "", 0, "a_g.las", 1, ""},
+      {{"-odix", "_g", "-o", "a.las"}, "", 0, "a_g.las", 1, ""},
+      {{"-o", "dir/a.las", "-odir", "/tmp"}, "", 0, "/tmp/a.las", 1, ""},
+      {{"-odir", "/tmp/", "-o", "dir/a.las"}, "", 0, "/tmp/a.las", 1, ""},
+      {{"-o", "abcd.las", "-ocut", "2"}, "", 0, "ab.las", 1, ""},
+      {{"-ocut", "1", "-o", "abcd"}, "", 0, "abc.las", 0, ""},
+      {{"-o", "dir.v2/name", "-odix", "_x"}, "", 0, "dir.v2/name_x.las", 0, ""},
+      // A cut as long as the name part is refused and the name stays.
+      {{"-o", "ab.las", "-ocut", "2"},
+       "",
+       0,
+       "ab.las",
+       1,
+       "WARNING: cannot cut 2 characters from the 2 characters of 'ab.las'. not cut.\n"},
+      // Names derived from the input.
+      {{}, "tile.las", -1, "tile_1.las", 0, ""},
+      {{"-odix", "_g"}, "tile.las", -1, "tile_g.las", 0, ""},
+      {{"-odir", "/tmp"}, "tile.las", -1, "/tmp/tile.las", 0, ""},
+      {{"-odir", "/tmp"}, "data/tile.las", -1, "/tmp/tile.las", 0, ""},
+      {{"-ocut", "2"}, "tile.las", -1, "ti.las", 0, ""},
+      {{"-otxt"}, "tile.las", -1, "tile_1.txt", 6, ""},
+      {{"-ovpk"}, "tile.las", -1, "tile_1.vpk", 2, ""},
+      {{}, "data.v2/tile", -1, "data.v2/tile_1.las", 0, ""},
+      {{"-ocut", "4"},
+       "tile.las",
+       -1,
+       "temp.las",
+       0,
+       "WARNING: cannot cut 4 characters from the 4 characters of 'tile.las'. not cut.\n" +
+           temp_warning},
+      {{}, "tile.las", -2, "temp.las", 0, temp_warning},
+      {{"-oforce"}, "tile.las", -2, "tile.las", 0, ""},
+      {{}, "<none>", -1, "output.las", 0, ""},
+      // Numbered names.
+      {{}, "<none>", 42, "output_0000042.las", 0, ""},
+      {{"-ovpk"}, "<none>", 7, "output_0000007.vpk", 2, ""},
+      {{},
+       "<none>",
+       123456789,
+       "output_3456789.las",
+       0,
+       "WARNING: file name number 123456789 too big to store in 'output_3456789.las'. use more "
+       "digits.\n"},
+      {{}, "tile_000.las", 7, "tile_007.las", 0, ""},
+      {{"-odir", "/tmp"}, "in/tile_00.las", 12, "/tmp/tile_12.las", 0, ""},
+      {{"-o", "part_00.las"}, "<none>", 3, "part_03.las", 1, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args) + " input " + c.input);
+    LASoutputOptions options;
+    ArgVector av(c.args);
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(options.take_arguments(av.argc(), av.argv()), 1);
+    if (!c.input.empty()) {
+      options.build_name(c.input == "<none>" ? nullptr : c.input.c_str(), c.number);
+    }
+    const std::string messages = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(str(options.current_name()), c.name);
+    EXPECT_EQ(options.format, c.format);
+    EXPECT_EQ(messages, c.messages);
+    EXPECT_TRUE(av.left().empty());
+  }
+}
+
+// Every option with its effect, the message for a missing argument and the
+// result.
+TEST(LASoutputOptions, OptionTable) {
+  struct Case {
+    std::vector<std::string> args;
+    int result;
+    std::string messages;
+    std::vector<std::string> left;
+    std::string check;  // what to look at, in the form "field=value"
+  };
+  const Case cases[] = {
+      {{"-o"}, 0, "ERROR: '-o' needs 1 argument: file_name\n", {"-o"}, ""},
+      {{"-odir"}, 0, "ERROR: '-odir' needs 1 argument: directory\n", {"-odir"}, ""},
+      {{"-odir", "/no/such/dir"},
+       0,
+       "ERROR: '/no/such/dir' is not a valid directory\n",
+       {"-odir", "/no/such/dir"},
+       ""},
+      {{"-odix"}, 0, "ERROR: '-odix' needs 1 argument: appendix\n", {"-odix"}, ""},
+      {{"-ocut"},
+       0,
+       "ERROR: '-ocut' needs 1 argument: number of characters to cut\n",
+       {"-ocut"},
+       ""},
+      {{"-ocut", "-3"},
+       0,
+       "ERROR: cannot cut -3 characters. the number must be 0 or more.\n",
+       {"-ocut", "-3"},
+       ""},
+      {{"-chunk_size"},
+       0,
+       "ERROR: '-chunk_size' needs 1 argument: number_points\n",
+       {"-chunk_size"},
+       ""},
+      {{"-oparse"}, 0, "ERROR: '-oparse' needs 1 argument: string\n", {"-oparse"}, ""},
+      {{"-osep"}, 0, "ERROR: '-osep' needs 1 argument: separator\n", {"-osep"}, ""},
+      {{"-oscale_rgb"}, 0, "ERROR: '-oscale_rgb' needs 1 argument: scale\n", {"-oscale_rgb"}, ""},
+      {{"-io_obuffer"}, 0, "ERROR: '-io_obuffer' needs 1 argument: size\n", {"-io_obuffer"}, ""},
+      {{"-chunk_size", "1000"}, 1, "", {}, "chunk_size=1000"},
+      {{"-chunk_size", "many"}, 1, "", {}, "chunk_size=0"},
+      {{"-io_obuffer", "4096"}, 1, "", {}, "io_obuffer_size=4096"},
+      {{"-oscale_rgb", "0.5"}, 1, "", {}, "scale_rgb=0.5"},
+      {{"-oparse", "xyz"}, 1, "", {}, "parse_string=xyz"},
+      {{"-osep", "comma"}, 1, "", {}, "separator=comma"},
+      {{"-opts"}, 1, "", {}, "opts=1"},
+      {{"-optx"}, 1, "", {}, "optx=1"},
+      {{"-oforce"}, 1, "", {}, "force=1"},
+      {{"-compatible"}, 1, "", {}, "native=0"},
+      {{"-compatible", "-native"}, 1, "", {}, "native=1"},
+      {{"-stdout"}, 1, "", {}, "stdout=1 nil=0"},
+      {{"-stdout", "-nil"}, 1, "", {}, "stdout=0 nil=1"},
+      {{"-nil", "-stdout"}, 1, "", {}, "stdout=1 nil=0"},
+      {{"-olas"}, 1, "", {}, "format=1"},
+      {{"-ovpk"}, 1, "", {}, "format=2"},
+      {{"-obin"}, 1, "", {}, "format=3"},
+      {{"-oqi"}, 1, "", {}, "format=4"},
+      {{"-owrl"}, 1, "", {}, "format=5"},
+      {{"-otxt"}, 1, "", {}, "format=6"},
+      {{"-odir", "/tmp"}, 1, "", {}, "directory=/tmp"},
+      {{"-odir", ""}, 1, "", {}, "directory=<null>"},
+      // Unknown words stay; an en dash (0x96) reads as '-'.
+      {{"-keep_class", "2", "-o", "x.las", "-foo"},
+       1,
+       "",
+       {"-keep_class", "2", "-foo"},
+       "name=x.las"},
+      {{"\x96olas", "", "-i"}, 1, "", {"-i"}, "format=1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    LASoutputOptions options;
+    ArgVector av(c.args);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(options.take_arguments(av.argc(), av.argv()), c.result);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.messages);
+    EXPECT_EQ(av.left(), c.left);
+    const std::string& k = c.check;
+    if (k.empty()) continue;
+    char seen[256];
+    if (k.rfind("chunk_size=", 0) == 0) {
+      std::snprintf(seen, sizeof(seen), "chunk_size=%u", options.chunk_size);
+    } else if (k.rfind("io_obuffer_size=", 0) == 0) {
+      std::snprintf(seen, sizeof(seen), "io_obuffer_size=%u", options.io_obuffer_size);
+    } else if (k.rfind("scale_rgb=", 0) == 0) {
+      std::snprintf(seen, sizeof(seen), "scale_rgb=%g", options.scale_rgb);
+    } else if (k.rfind("parse_string=", 0) == 0) {
+      std::snprintf(seen, sizeof(seen), "parse_string=%s", str(options.get_parse_string()).c_str());
+    } else if (k.rfind("separator=", 0) == 0) {
+      std::snprintf(seen, sizeof(seen), "separator=%s", str(options.get_separator()).c_str());
+    } else if (k.rfind("opts=", 0) == 0) {
+      std::snprintf(seen, sizeof(seen), "opts=%d", options.opts);
+    } else if (k.rfind("optx=", 0) == 0) {
+      std::snprintf(seen, sizeof(seen), "optx=%d", options.optx);
+    } else if (k.rfind("force=", 0) == 0) {
+      std::snprintf(seen, sizeof(seen), "force=%d", options.force);
+    } else if (k.rfind("native=", 0) == 0) {
+      std::snprintf(seen, sizeof(seen), "native=%d", options.native);
+    } else if (k.rfind("stdout=", 0) == 0) {
+      std::snprintf(seen, sizeof(seen), "stdout=%d nil=%d", options.use_stdout, options.use_nil);
+    } else if (k.rfind("format=", 0) == 0) {
+      std::snprintf(seen, sizeof(seen), "format=%u", options.format);
+    } else if (k.rfind("directory=", 0) == 0) {
+      std::snprintf(seen, sizeof(seen), "directory=%s", str(options.get_directory()).c_str());
+    } else {
+      std::snprintf(seen, sizeof(seen), "name=%s", str(options.current_name()).c_str());
+    }
+    EXPECT_EQ(std::string(seen), k);
+  }
+}
+
+TEST(LASoutputOptions, DefaultsAndHelp) {
+  LASoutputOptions options;
+  EXPECT_EQ(options.io_obuffer_size, 262144u);
+  EXPECT_EQ(options.chunk_size, 50000u);
+  EXPECT_TRUE(options.native);
+  EXPECT_EQ(options.format, 0u);
+  EXPECT_EQ(options.has_destination(), 0);
+  EXPECT_EQ(options.current_name(), nullptr);
+  ArgVector av({"-h", "-o"});
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(options.take_arguments(av.argc(), av.argv()), 1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Supported LAS Outputs\n"
+            "  -o lidar.las\n"
+            "  -o lidar.vpk\n"
+            "  -o xyzta.txt -oparse xyzta (on-the-fly to ASCII)\n"
+            "  -o terrasolid.bin\n"
+            "  -o nasa.qi\n"
+            "  -odir C:\\data\\ground (specify output directory)\n"
+            "  -odix _classified (specify file name appendix)\n"
+            "  -ocut 2 (cut the last two characters from name)\n"
+            "  -olas -ovpk -otxt -obin -oqfit (specify format)\n"
+            "  -stdout (pipe to stdout)\n"
+            "  -nil    (pipe to NULL)\n");
+}
+
+TEST(LASoutputOptions, CompressorKindFollowsFormatAndNative) {
+  struct Case {
+    std::vector<std::string> args;
+    uint16_t kind;
+  };
+  const Case cases[] = {
+      {{"-o", "x.VPK"}, 3},   {{"-o", "x.vpk", "-compatible"}, 2},
+      {{"-o", "x.las"}, 0},   {{"-ovpk", "-compatible", "-native"}, 3},
+      {{"-nil", "-ovpk"}, 3}, {{}, 0},
+  };
+  for (const Case& c : cases) {
+    LASoutputOptions options;
+    ArgVector av(c.args);
+    ASSERT_EQ(options.take_arguments(av.argc(), av.argv()), 1);
+    EXPECT_EQ(options.compressor_kind(), c.kind) << ::testing::PrintToString(c.args);
+  }
+}
+
+TEST(LASoutputOptions, SetFormatAndDirectoryEdges) {
+  LASoutputOptions options;
+  EXPECT_EQ(options.set_format(7), 0);
+  EXPECT_FALSE(options.format_fixed);
+  options.set_name("a.las");
+  EXPECT_EQ(options.set_format(4), 1);
+  EXPECT_EQ(str(options.current_name()), "a.qi");
+  EXPECT_EQ(options.set_format(0), 1);
+  EXPECT_EQ(str(options.current_name()), "a.las");
+  options.set_name(nullptr);
+  EXPECT_EQ(options.current_name(), nullptr);
+
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(options.set_directory("/no;such\"dir"), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "WARNING: specified '-odir' seems to contain a substring '\\\"' such\n"
+            "         as -odir \"D:\\\" or -odir \"..\\tiles\\\". this command will\n"
+            "         probably fail. please use -odir \"D:\" or -odir \"..\\tiles\"\n"
+            "         instead.\n");
+  EXPECT_EQ(options.set_directory("/"), 1);
+  options.set_name("in/x.las");
+  EXPECT_EQ(str(options.current_name()), "/x.las");
+  EXPECT_EQ(options.set_directory(nullptr), 1);
+  EXPECT_EQ(options.get_directory(), nullptr);
+}
+
+// Writers that this build cannot make fail with a message and no writer.
+TEST(LASoutputOptions, OpenWriterFailures) {
+  TempDir dir;
+  LASheader header;
+  struct Case {
+    std::vector<std::string> args;
+    std::string messages;
+  };
+  const std::string base = dir.path + "/out";
+  const Case cases[] = {
+      {{}, "ERROR: no laswriter output specified\n"},
+      {{"-o", base + ".bin"},
+       "ERROR: writing BIN is not supported in this build\n"
+       "ERROR: cannot open laswriterbin with file name '" +
+           base + ".bin'\n"},
+      {{"-o", base + ".qi"},
+       "ERROR: writing QFIT is not supported in this build\n"
+       "ERROR: cannot open laswriterqfit with file name '" +
+           base + ".qi'\n"},
+      {{"-o", base + ".wrl"},
+       "ERROR: writing VRML is not supported in this build\n"
+       "ERROR: cannot open laswriterwrl with file name '" +
+           base + ".wrl'\n"},
+      {{"-o", base + ".txt"},
+       "ERROR: writing text is not supported in this build\n"
+       "ERROR: cannot open laswritertxt with file name '" +
+           base + ".txt'\n"},
+      {{"-stdout", "-otxt"},
+       "ERROR: writing text is not supported in this build\n"
+       "ERROR: cannot open laswritertxt to stdout\n"},
+      {{"-stdout", "-obin"},
+       "ERROR: writing BIN is not supported in this build\n"
+       "ERROR: cannot open laswriterbin to stdout\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    LASoutputOptions options;
+    ArgVector av(c.args);
+    ASSERT_EQ(options.take_arguments(av.argc(), av.argv()), 1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(options.open_writer(&header), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.messages);
+  }
+}
+
+// An output that names the input under another spelling or through a link
+// is refused before anything is opened, and the input keeps its bytes.
+TEST(LASoutputOptions, RefusesToOverwriteTheInput) {
+  TempDir dir;
+  const std::string input = dir.file("a.las", "input bytes that must survive");
+  const std::string link = dir.path + "/link.las";
+  ASSERT_EQ(symlink(input.c_str(), link.c_str()), 0);
+  const std::string hard = dir.path + "/hard.las";
+  ASSERT_EQ(::link(input.c_str(), hard.c_str()), 0);
+  const std::string spellings[] = {input, dir.path + "/./a.las", dir.path + "//a.las", link, hard};
+  LASheader header;
+  for (const std::string& output : spellings) {
+    for (bool force : {false, true}) {
+      SCOPED_TRACE(output + (force ? " -oforce" : ""));
+      LASoutputOptions options;
+      ArgVector av({"-o", output});
+      ASSERT_EQ(options.take_arguments(av.argc(), av.argv()), 1);
+      options.set_force(force);
+      testing::internal::CaptureStderr();
+      EXPECT_EQ(options.open_writer(&header, input.c_str()), nullptr);
+      EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERROR: output file '" + output +
+                                                            "' is the input file '" + input +
+                                                            "'. refusing to overwrite it.\n");
+      EXPECT_EQ(read_file(input), "input bytes that must survive");
+    }
+  }
+  // The input given to build_name counts as well.
+  LASoutputOptions options;
+  options.set_force(true);
+  options.build_name(input.c_str(), -2);
+  EXPECT_EQ(str(options.current_name()), input);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(options.open_writer(&header), nullptr);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("refusing to overwrite"),
+            std::string::npos);
+  EXPECT_EQ(read_file(input), "input bytes that must survive");
+}
