@@ -10,6 +10,7 @@
 #include <cstring>
 #include <functional>
 
+#include "filter/las_ignore.hpp"
 #include "ground/ground_settings.hpp"
 #include "ground_test_io.hpp"
 #include "scene.hpp"
@@ -198,12 +199,12 @@ TEST(GroundDriver, IgnoredPointsKeepTheirClassAndGetComputedHeights) {
   for (size_t i = 0; i < points.size(); i += 13) points[i].classification = 9;
   GroundSettings s = quiet_settings();
   s.compute_height = true;
-  s.ignore_test = [](const LASignore*, const LASpoint& p) { return p.get_classification() == 9; };
-  static int token;
+  LASignore ignore;
+  ignore.flags = 0x1;  // class word 0 in use
+  ignore.classes[0] = 1u << 9;
   MemoryGroundIO memory;
-  const GroundFileReport report = classify(s, file, points, memory, [](MemoryPointReader& r) {
-    r.set_ignore(reinterpret_cast<LASignore*>(&token));
-  });
+  const GroundFileReport report =
+      classify(s, file, points, memory, [&](MemoryPointReader& r) { r.set_ignore(&ignore); });
   ASSERT_EQ(report.result, GroundFileResult::kClassified);
   size_t ignored_with_height = 0;
   for (size_t i = 0; i < points.size(); i++) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "filter/las_ignore.hpp"
 #include "ground/ground_estimate.hpp"
 #include "ground/ground_output.hpp"
 
@@ -13,9 +14,9 @@ const char* shown(const char* name, const char* instead) {
   return name ? name : instead;
 }
 
-bool is_ignored(const GroundSettings& settings, const LASreader& reader) {
-  return settings.ignore_test && reader.get_ignore() &&
-         settings.ignore_test(reader.get_ignore(), reader.point);
+// An ignored point takes no part in the estimate and keeps its class.
+bool is_ignored(const LASreader& reader) {
+  return reader.get_ignore() && reader.get_ignore()->ignores(&reader.point);
 }
 
 bool is_estimate_point(const GroundSettings& settings, const LASpoint& point) {
@@ -125,7 +126,7 @@ GroundFileResult write_classified(const GroundSettings& s, GroundEstimate& estim
   TINlocation hint = {nullptr, 0};
   bool ok = true;
   while (reader->read_point()) {
-    const bool ignored = is_ignored(s, *reader);
+    const bool ignored = is_ignored(*reader);
     if (!ignored) {
       if (is_estimate_point(s, point)) {
         // Only the points stored by the read pass have bits; any surplus is non-ground.
@@ -204,7 +205,7 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
     if (s.extra_pass) {
       if (s.verbose) std::fprintf(stderr, "extra pass for counting points to be used ...\n");
       while (reader->read_point()) {
-        if (is_ignored(s, *reader) || !is_estimate_point(s, reader->point)) continue;
+        if (is_ignored(*reader) || !is_estimate_point(s, reader->point)) continue;
         if (n < UINT32_MAX) n++;
       }
       if (s.verbose) {
@@ -246,7 +247,7 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
     const double pertube = s.pertube ? reader->header.x_scale_factor : 0.0;
     uint64_t surplus = 0;
     while (reader->read_point()) {
-      if (is_ignored(s, *reader)) continue;
+      if (is_ignored(*reader)) continue;
       const LASpoint& p = reader->point;
       if (!is_estimate_point(s, p)) continue;
       if (!estimate.add_point(p.get_x() - origin.min_x, p.get_y() - origin.min_y,

@@ -6,9 +6,6 @@
 
 #include "core/las_header.hpp"
 
-class LASpoint;
-class LASignore;
-
 // A floating-point setting that no option gave holds this marker.
 constexpr float GROUND_UNSET = -2e37f;
 inline bool ground_given(float value) {
@@ -17,10 +14,6 @@ inline bool ground_given(float value) {
 
 // The tool's version number, shown in the version line and the output header.
 constexpr int TALVENOR_VERSION = 210531;
-
-// Asks the reader's ignore rules whether a point takes no part in the ground estimate and keeps
-// its classification. Null means no point is ignored.
-using GroundIgnoreTest = bool (*)(const LASignore* ignore, const LASpoint& point);
 
 // The run's settings, fixed by the command line before the first file.
 struct GroundSettings {
@@ -59,8 +52,6 @@ struct GroundSettings {
   // Projection of the command line, stored in every output header when present.
   std::vector<LASvlrKeyEntry> geo_keys;
   std::vector<double> geo_doubles;
-
-  GroundIgnoreTest ignore_test = nullptr;
 };
 
 // Turns the mode flags into step (and offset and spike for archeology) and the step into sub
