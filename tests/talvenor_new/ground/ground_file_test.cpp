@@ -10,6 +10,8 @@
 #include "core/las_reader_las.hpp"
 #include "core/las_writer_las.hpp"
 #include "ground/ground_driver.hpp"
+#include "io/las_input_options.hpp"
+#include "io/las_output_options.hpp"
 #include "las_fixture.hpp"
 #include "scene.hpp"
 
@@ -20,7 +22,7 @@
 
 namespace {
 
-[[maybe_unused]] std::string temp_path(const char* name) {
+std::string temp_path(const char* name) {
   return std::string(PL_BINARY_DIR) + "/ground_file_test_" + std::to_string(getpid()) + "_" + name;
 }
 
@@ -88,6 +90,44 @@ TEST(GroundFile, ClassifiesALasFile) {
   std::remove(in.c_str());
   std::remove(out.c_str());
 #endif
+}
+
+// A file without points goes through the option holders and comes out as a copy.
+TEST(GroundFile, FileWithoutPointsIsCopiedThroughTheOptionHolders) {
+  const std::string in = temp_path("empty_in.las"), out = temp_path("empty_out.las");
+  FixtureFile file;
+  file.point_data_format = 1;
+  file.scale = {0.001, 0.001, 0.01};
+  file.offset = {300000.0, 5000000.0, 0.0};
+  file.file_source_ID = 77;
+  ASSERT_TRUE(fixture_write_file(in, file, {}));
+
+  LASinputOptions input;
+  ASSERT_TRUE(input.append_name(in.c_str(), false));
+  LASoutputOptions output;
+  output.set_name(out.c_str());
+  std::unique_ptr<LASreader> reader(input.open_next_reader());
+  ASSERT_NE(reader, nullptr);
+  GroundFileIO io = ground_file_io(input, output, false);
+  GroundSettings settings;
+  settings.quiet = true;
+  derive_mode_settings(settings);
+  testing::internal::CaptureStderr();
+  const GroundFileReport report = ground_classify_file(settings, reader, io);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(report.result, GroundFileResult::kCopied) << err;
+  EXPECT_NE(err.find("WARNING: input has zero points. copying '" + in + "' ...\n"),
+            std::string::npos)
+      << err;
+
+  FixtureContents copy;
+  ASSERT_TRUE(fixture_read_file(out, &copy));
+  EXPECT_TRUE(copy.points.empty());
+  EXPECT_EQ(copy.header.file_source_ID, 77);
+  EXPECT_EQ(copy.header.scale[0], 0.001);
+  EXPECT_EQ(copy.header.offset[1], 5000000.0);
+  std::remove(in.c_str());
+  std::remove(out.c_str());
 }
 
 }  // namespace

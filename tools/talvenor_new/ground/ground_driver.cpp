@@ -7,6 +7,8 @@
 #include "filter/las_ignore.hpp"
 #include "ground/ground_estimate.hpp"
 #include "ground/ground_output.hpp"
+#include "io/las_input_options.hpp"
+#include "io/las_output_options.hpp"
 
 namespace {
 
@@ -186,6 +188,24 @@ GroundFileResult write_classified(const GroundSettings& s, GroundEstimate& estim
 }
 
 }  // namespace
+
+GroundFileIO ground_file_io(LASinputOptions& input, LASoutputOptions& output,
+                            bool remain_buffered) {
+  GroundFileIO io;
+  io.input_name = input.current_name();
+  io.reopen = [&input, remain_buffered](std::unique_ptr<LASreader>& reader) {
+    if (input.rebuild_reader(reader.get(), remain_buffered)) return true;
+    std::fprintf(stderr, "ERROR: could not re-open lasreader\n");
+    return false;
+  };
+  io.open_writer = [&input, &output](const LASheader& header) {
+    if (!output.has_destination()) output.build_name(input.current_name(), -1);
+    return std::unique_ptr<LASwriter>(output.open_writer(&header, input.current_name()));
+  };
+  io.output_name = [&output] { return output.current_name(); };
+  io.count_copied_points = input.uses_buffering();
+  return io;
+}
 
 GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<LASreader>& reader,
                                       GroundFileIO& io) {

@@ -46,6 +46,14 @@ struct GroundFileReport {
   uint32_t ground = 0;  // points classified as ground
 };
 
+class LASinputOptions;
+class LASoutputOptions;
+
+// The input and output option holders as the driver's IO: re-opening through the input options
+// (keeping the buffer with `remain_buffered`), the output named after the input when no name
+// was given, and copies re-counted for buffered input. The holders must outlive the result.
+GroundFileIO ground_file_io(LASinputOptions& input, LASoutputOptions& output, bool remain_buffered);
+
 // Classifies one opened input. Closes and deletes the reader before it returns.
 GroundFileReport ground_classify_file(const GroundSettings& settings,
                                       std::unique_ptr<LASreader>& reader, GroundFileIO& io);
