@@ -578,7 +578,7 @@ TEST(LASinputOptions, FlightlineNumbers) {
       {{"-faf"}, {1, 2, 3}},
       {{"-faf", "5"}, {5, 6, 7}},
       {{"-faf", "65535"}, {65535, 0, 1}},
-      {{"-faf", "10", "-faf_index", "3"}, {12, 13, 14}},
+      {{"-faf", "10", "-faf_index", "3"}, {13, 14, 15}},
       {{"-apply_file_source_ID"}, {77, 77, 77}},
       {{}, {77, 77, 77}},
   };
