@@ -60,6 +60,16 @@ class FieldReader {
   ByteStreamIn* stream_;
 };
 
+// Bytes between the position and the end, or -1 when the stream cannot tell.
+int64_t bytes_left(ByteStreamIn* stream) {
+  if (!stream->can_seek()) return -1;
+  const int64_t here = stream->position();
+  if (!stream->seek_to_end()) return -1;
+  const int64_t end = stream->position();
+  stream->seek_to(here);
+  return end - here;
+}
+
 bool is_user(const char* user_id, const char* name) {
   return std::strncmp(user_id, name, 16) == 0;
 }
@@ -467,10 +477,9 @@ bool LASreaderLAS::read_vlrs(bool* vlrs_cut) {
   FieldReader in(stream);
   LASheader& h = header;
   const uint32_t announced = h.number_of_variable_length_records;
+  // The announced count is not trusted for any allocation up front: the
+  // list grows with the records actually read.
   h.vlrs.clear();
-  // The announced count is not trusted for the allocation: each VLR needs at
-  // least 54 bytes before the point block.
-  h.vlrs.reserve(std::min<uint64_t>(announced, (h.offset_to_point_data - h.header_size) / 54));
   int64_t vlrs_size = 0;
   for (uint32_t k = 0; k < announced; k++) {
     const int64_t left = static_cast<int64_t>(h.offset_to_point_data) - h.header_size - vlrs_size;
@@ -549,8 +558,21 @@ bool LASreaderLAS::read_vlrs(bool* vlrs_cut) {
 
   const int64_t after = static_cast<int64_t>(h.offset_to_point_data) - h.header_size - vlrs_size;
   if (after > 0) {
+    // offset_to_point_data may claim gigabytes the file does not have
+    const int64_t left = bytes_left(stream);
+    if (left >= 0 && after > left) {
+      std::fprintf(stderr, "ERROR: reading %u bytes of data into header.user_data_after_header\n",
+                   static_cast<unsigned>(after));
+      return false;
+    }
     h.user_data_after_header_size = static_cast<uint32_t>(after);
-    h.user_data_after_header.reset(new uint8_t[after]);
+    h.user_data_after_header.reset(new (std::nothrow) uint8_t[after]);
+    if (!h.user_data_after_header) {
+      h.user_data_after_header_size = 0;
+      std::fprintf(stderr, "ERROR: cannot allocate %u bytes for header.user_data_after_header\n",
+                   static_cast<unsigned>(after));
+      return false;
+    }
     if (!in.bytes(h.user_data_after_header.get(), static_cast<uint32_t>(after),
                   "ERROR: reading %d bytes of data into header.user_data_after_header\n",
                   static_cast<int>(after))) {

@@ -653,3 +653,16 @@ TEST(LASreaderLASOpen, FileErrors) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(LASreaderLASVlrs, OffsetToPointDataBeyondTheFileIsRefusedBeforeAllocating) {
+  auto bytes = fixture_write_bytes(file_of(2, 0), {});
+  fixture_put_u32(bytes, 96, 0xF0000000u);
+  LASreaderLAS reader;
+  const Opened o = open_bytes(reader, bytes);
+  EXPECT_FALSE(o.ok);
+  EXPECT_EQ(o.err, "ERROR: reading 4026531613 bytes of data into header.user_data_after_header\n");
+}
+
+}  // namespace
