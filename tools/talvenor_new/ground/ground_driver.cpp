@@ -245,7 +245,8 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
       return finish(copy_or_skip_file(s.skip_files, reader, io));
     }
 
-    GroundEstimate estimate(s, param);
+    auto owned = std::make_unique<GroundEstimate>(s, param);
+    GroundEstimate& estimate = *owned;
     estimate.set_timing_mark(mark);
     estimate.begin(n);
     if (s.verbose) {
@@ -288,6 +289,7 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
     GroundFileReport report;
     report.points = estimate.count();
     if (outcome != GroundOutcome::kReady) {
+      owned.reset();  // the copy needs none of the estimate's memory
       reopen(reader, io);
       report.result = copy_or_skip_file(s.skip_files, reader, io);
       return report;

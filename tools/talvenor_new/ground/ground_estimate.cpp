@@ -6,7 +6,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <new>
-#include <unordered_map>
 
 #include "grid/las_cell_grid.hpp"
 #include "platform/crt_random.hpp"
@@ -353,23 +352,43 @@ void GroundEstimate::mark_long_edges() {
   }
 }
 
+void GroundEstimate::clear_ranges(uint32_t vertices) {
+  uint32_t bits = 4;
+  while (bits < 31 && (1u << bits) < 2 * uint64_t(vertices)) bits++;
+  try {
+    ranges_.assign(size_t(1) << bits, VertexRange{kNoVertex, 0.0f, 0.0f});
+  } catch (const std::bad_alloc&) {
+    alloc_failed(false, "ERROR: cannot alloc float hash map.\n");
+  }
+  range_shift_ = 32 - bits;
+}
+
+GroundEstimate::VertexRange* GroundEstimate::find_range(uint32_t key, bool insert) {
+  const uint32_t mask = uint32_t(ranges_.size() - 1);
+  // Fibonacci hashing spreads the neighbouring indices of one scan line over the table.
+  for (uint32_t h = (key * 0x9E3779B1u) >> range_shift_;; h = (h + 1) & mask) {
+    VertexRange& r = ranges_[h];
+    if (r.key == key) return &r;
+    if (r.key == kNoVertex) {
+      if (!insert) return nullptr;
+      r.key = key;
+      return &r;
+    }
+  }
+}
+
 uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_t>* indices) {
   mark_long_edges();
   const uint32_t n = tin_triangle_count();
   // Lowest and highest neighbour of every vertex over its short edges, taken before anything
-  // in this call changes.
-  std::unordered_map<uint32_t, std::pair<float, float>> range;
-  try {
-    range.reserve(n / 2 + 16);
-  } catch (const std::bad_alloc&) {
-    alloc_failed(false, "ERROR: cannot alloc float hash map.\n");
-  }
+  // in this call changes. A TIN of v vertices has about 2v triangles.
+  clear_ranges(n / 2 + 16);
   for (uint32_t t = 0; t < n; t++) {
     TINtriangle* q = tin_triangle_at(t);
     if (q->flag >= 0 || !q->v[0]) continue;
     for (int k = 0; k < 3; k++) {
-      const uint32_t c = index_of(q->v[k]);
-      if (range.count(c)) continue;
+      VertexRange* range = find_range(index_of(q->v[k]), false);
+      if (range) continue;
       float low = kFar, high = -kFar;
       walk_around(q, k, [&](TINtriangle* r, int e) {
         const float* s = r->v[e];
@@ -377,7 +396,9 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
         low = std::min(low, s[2]);
         high = std::max(high, s[2]);
       });
-      range.emplace(c, std::make_pair(low, high));
+      range = find_range(index_of(q->v[k]), true);
+      range->low = low;
+      range->high = high;
     }
   }
   std::vector<uint32_t> spikes;
@@ -388,18 +409,18 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
       if (q->flag & (1 << k)) continue;
       const float* c = q->v[k];
       const uint32_t ci = index_of(c);
-      const std::pair<float, float> own = range[ci];
+      const VertexRange* own = find_range(ci, false);
       const float z = c[2];
-      if (!(z < own.first || z > own.second)) continue;
+      if (!(z < own->low || z > own->high)) continue;
       float highest_low = -kFar, lowest_high = kFar;
       walk_around(q, k, [&](TINtriangle* r, int e) {
         r->flag |= 1 << ((e + 1) % 3);
         const float* s = r->v[e];
         if (!s || (r->flag & (TIN_LONG_EDGE_01 << e))) return;
-        const auto found = range.find(index_of(s));
-        if (found == range.end()) return;
-        highest_low = std::max(highest_low, found->second.first);
-        lowest_high = std::min(lowest_high, found->second.second);
+        const VertexRange* found = find_range(index_of(s), false);
+        if (!found) return;
+        highest_low = std::max(highest_low, found->low);
+        lowest_high = std::min(lowest_high, found->high);
       });
       if (z > highest_low + up || z < lowest_high - down) spikes.push_back(ci);
     }

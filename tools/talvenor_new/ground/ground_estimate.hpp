@@ -110,6 +110,16 @@ class GroundEstimate {
   bool refine(int level);
   void integrate();
 
+  // Lowest and highest neighbour of each TIN vertex in one spike pass: an open-addressing table
+  // on the point index, kept between passes so that its memory is taken once per file.
+  struct VertexRange {
+    uint32_t key;
+    float low, high;
+  };
+  static constexpr uint32_t kNoVertex = UINT32_MAX;
+  void clear_ranges(uint32_t vertices);
+  VertexRange* find_range(uint32_t key, bool insert);
+
   const GroundSettings& settings_;
   GroundParameters param_;
   double mark_ = 0.0;
@@ -125,6 +135,9 @@ class GroundEstimate {
   float cell_[3] = {0, 0, 0};
   float shift_[3] = {0, 0, 0};
   std::vector<int32_t> columns_, rows_;
+
+  std::vector<VertexRange> ranges_;
+  uint32_t range_shift_ = 32;
 
   std::vector<uint32_t> seeds_[4];
   uint32_t seed_counts_[4] = {0, 0, 0, 0};
