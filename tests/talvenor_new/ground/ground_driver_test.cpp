@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 
@@ -468,17 +470,27 @@ TEST(GroundDriver, FailedWriterOpenEndsTheRun) {
   EXPECT_NE(err.find("ERROR: could not open laswriter\n"), std::string::npos);
 }
 
-// The "done with" line times the file from its own start, also without -v.
-TEST(GroundDriver, DoneLineNamesTheOutput) {
+// The "done with" line times the file from its own start, also without -v: never longer than
+// the call itself, although the scene was made before it.
+TEST(GroundDriver, DoneLineTimesTheFileFromItsStart) {
   const Scene scene = scene_of(ScenePreset::kFlat, 2, 60.0);
+  const FixtureFile file = scene_fixture_file(scene);
+  const std::vector<FixturePoint> points = scene_fixture_points(scene);
   MemoryGroundIO memory;
   GroundSettings s = quiet_settings();
   s.quiet = false;
   testing::internal::CaptureStderr();
-  classify(s, scene_fixture_file(scene), scene_fixture_points(scene), memory);
+  const auto before = std::chrono::steady_clock::now();
+  classify(s, file, points, memory);
+  const auto after = std::chrono::steady_clock::now();
   const std::string err = testing::internal::GetCapturedStderr();
-  const size_t at = err.find("done with 'memory_out.las'. total time ");
+  const std::string prefix = "done with 'memory_out.las'. total time ";
+  const size_t at = err.find(prefix);
   ASSERT_NE(at, std::string::npos) << err;
+  double seconds = -1.0;
+  ASSERT_EQ(std::sscanf(err.c_str() + at + prefix.size(), "%lf sec.\n", &seconds), 1);
+  EXPECT_GE(seconds, 0.0);
+  EXPECT_LE(seconds, std::chrono::duration<double>(after - before).count() * 1.001 + 1e-6);
   EXPECT_EQ(err.back(), '\n');
 }
 
@@ -494,6 +506,68 @@ TEST(GroundDriver, ExtraPassCountsTheUsablePoints) {
   ASSERT_EQ(report.result, GroundFileResult::kClassified);
   EXPECT_EQ(report.points, last);
   EXPECT_EQ(memory.reopens, 2);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(GroundDriver, VerboseLinesDescribeTheFile) {
+  const Scene scene = scene_of(ScenePreset::kFlat, 2, 60.0);
+  const std::vector<FixturePoint> points = scene_fixture_points(scene);
+  GroundSettings s = quiet_settings();
+  s.quiet = false;
+  s.verbose = s.very_verbose = true;
+  MemoryGroundIO memory;
+  testing::internal::CaptureStderr();
+  classify(s, scene_fixture_file(scene), points, memory);
+  const std::string err = testing::internal::GetCapturedStderr();
+  const char* const expected[] = {
+      "processing file 'memory.las'.\n",
+      "horizontal units are meter and vertical units are meter. nature mode.\n",
+      "reading ",
+      " points. step is 25 m, sub is 5, bulge is 2 m, spike is 1+1 m, and offset is 0.05 m ...\n",
+      "sec. finding initial ground points ...\n",
+      "processing coarsest grids ...\nprocessing coarse grids ...\nprocessing fine grids ...\n"
+      "processing finest grid ...\n",
+      "sec. generating initial ground estimate ...\n",
+      ". initial ground TIN has ",
+      "sec. refining ground ...\n",
+      "sec. integrating points 0.05 above ground ...\n",
+      ". integrated TIN has ",
+      "sec. outputting ...\n",
+      " points classified as ground.\n",
+      "done with 'memory_out.las'. total time ",
+  };
+  size_t at = 0;
+  for (const char* text : expected) {
+    const size_t found = err.find(text, at);
+    ASSERT_NE(found, std::string::npos) << text << "\n" << err;
+    at = found;
+  }
+}
+
+// Without refinement only the coarsest seeds and the integration make ground; without
+// integration only the refined seeds.
+TEST(GroundDriver, PassesCanBeSwitchedOff) {
+  const Scene scene = scene_of(ScenePreset::kHilly, 8);
+  const std::vector<FixturePoint> points = scene_fixture_points(scene);
+  uint32_t ground[4];
+  const int32_t passes[4][2] = {{0, 0}, {40, 0}, {0, 1}, {40, 1}};
+  for (int i = 0; i < 4; i++) {
+    GroundSettings s = quiet_settings();
+    s.refine_passes = passes[i][0];
+    s.iterate_passes = passes[i][1];
+    MemoryGroundIO memory;
+    const GroundFileReport report = classify(s, scene_fixture_file(scene), points, memory);
+    ASSERT_EQ(report.result, GroundFileResult::kClassified) << i;
+    ground[i] = report.ground;
+  }
+  EXPECT_LT(ground[0], ground[1]);
+  EXPECT_LT(ground[0], ground[2]);
+  EXPECT_LT(ground[1], ground[3]);
+  EXPECT_LT(ground[2], ground[3] + ground[3] / 10);
+  EXPECT_GT(ground[0], 4u);
 }
 
 }  // namespace
