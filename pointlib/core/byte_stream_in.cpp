@@ -36,6 +36,15 @@ void ByteStreamIn::read_reversed(void* value, uint32_t num_bytes) {
   for (uint32_t i = 0; i < num_bytes; i++) out[i] = swapped[num_bytes - 1 - i];
 }
 
+int64_t ByteStreamIn::bytes_left() {
+  if (!can_seek()) return -1;
+  const int64_t here = position();
+  if (here < 0 || !seek_to_end(0)) return -1;
+  const int64_t end = position();
+  if (!seek_to(here)) return -1;
+  return end > here ? end - here : 0;
+}
+
 uint32_t ByteStreamIn::get_bits(uint32_t num_bits) {
   if (num_bits_held < num_bits) {
     uint32_t word;

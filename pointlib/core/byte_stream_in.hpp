@@ -31,6 +31,9 @@ class ByteStreamIn {
   // Positions `distance` bytes before the end.
   virtual bool seek_to_end(int64_t distance = 0) = 0;
   bool skip(uint32_t num_bytes) { return seek_to(position() + num_bytes); }
+  // Bytes from the position to the end, or -1 when the stream cannot tell
+  // (it cannot seek). Lets callers bound counts read from a file.
+  virtual int64_t bytes_left();
 
   // Bit reader for raw bit fields stored as little-endian u32 words: values
   // are taken from the low end of a 64-bit buffer that is refilled one u32 at
@@ -106,6 +109,7 @@ class ByteStreamInArray : public ByteStreamIn {
   int64_t position() const override { return curr; }
   bool seek_to(int64_t offset) override;
   bool seek_to_end(int64_t distance = 0) override;
+  int64_t bytes_left() override { return size - curr; }
   const uint8_t* get_data() const { return data; }
   int64_t get_size() const { return size; }
 

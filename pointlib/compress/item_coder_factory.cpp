@@ -1,0 +1,60 @@
+#include "compress/item_coder_factory.hpp"
+
+// Each case below returns the coder of its type and version once that coder
+// exists; until then the set-up fails for it.
+
+std::unique_ptr<LASreadItemCompressed> LASitemCoderFactory::make_reader(
+    const LASitem& item, IntervalDecoder* decoder, uint32_t layer_request_mask) const {
+  (void)decoder;
+  (void)layer_request_mask;
+  switch (item.type) {
+    case LASitem::BYTE:
+    case LASitem::POINT10:
+    case LASitem::GPSTIME11:
+    case LASitem::RGB12:
+      if (item.version == 1 || item.version == 2) return nullptr;
+      break;
+    case LASitem::WAVEPACKET13:
+      if (item.version == 1) return nullptr;
+      break;
+    case LASitem::POINT14:
+    case LASitem::RGB14:
+    case LASitem::RGBNIR14:
+    case LASitem::BYTE14:
+      if (item.version >= 2 && item.version <= 4) return nullptr;
+      break;
+    case LASitem::WAVEPACKET14:
+      if (item.version == 3 || item.version == 4) return nullptr;
+      break;
+  }
+  return nullptr;
+}
+
+std::unique_ptr<LASwriteItemCompressed> LASitemCoderFactory::make_writer(
+    const LASitem& item, IntervalEncoder* encoder) const {
+  (void)encoder;
+  switch (item.type) {
+    case LASitem::BYTE:
+    case LASitem::POINT10:
+    case LASitem::GPSTIME11:
+    case LASitem::RGB12:
+      if (item.version == 1 || item.version == 2) return nullptr;
+      break;
+    case LASitem::WAVEPACKET13:
+      if (item.version == 1) return nullptr;
+      break;
+    case LASitem::POINT14:
+    case LASitem::RGB14:
+    case LASitem::RGBNIR14:
+    case LASitem::WAVEPACKET14:
+    case LASitem::BYTE14:
+      if (item.version == 3 || item.version == 4) return nullptr;
+      break;
+  }
+  return nullptr;
+}
+
+const LASitemCoderFactory& LASitemCoderFactory::standard() {
+  static const LASitemCoderFactory factory;
+  return factory;
+}
