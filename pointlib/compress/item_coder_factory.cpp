@@ -58,3 +58,24 @@ const LASitemCoderFactory& LASitemCoderFactory::standard() {
   static const LASitemCoderFactory factory;
   return factory;
 }
+
+bool LASitemCoderFactory::is_coded_version(const LASitem& item, bool writing) {
+  const uint16_t v = item.version;
+  switch (item.type) {
+    case LASitem::BYTE:
+    case LASitem::POINT10:
+    case LASitem::GPSTIME11:
+    case LASitem::RGB12:
+      return v == 1 || v == 2;
+    case LASitem::WAVEPACKET13:
+      return v == 1;
+    case LASitem::POINT14:
+    case LASitem::RGB14:
+    case LASitem::RGBNIR14:
+    case LASitem::BYTE14:
+      return v == 3 || v == 4 || (v == 2 && !writing);
+    case LASitem::WAVEPACKET14:
+      return v == 3 || v == 4;
+  }
+  return false;
+}

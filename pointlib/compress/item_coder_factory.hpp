@@ -30,6 +30,11 @@ class LASitemCoderFactory {
                                                               IntervalEncoder* encoder) const;
 
   static const LASitemCoderFactory& standard();
+
+  // Whether a compressed coder of the item's type and version belongs to the
+  // format (for the writer, or for the reader), whether or not a factory
+  // makes it.
+  static bool is_coded_version(const LASitem& item, bool writing);
 };
 
 #endif

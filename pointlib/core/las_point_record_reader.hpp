@@ -1,0 +1,104 @@
+#ifndef POINTLIB_CORE_LAS_POINT_RECORD_READER_HPP
+#define POINTLIB_CORE_LAS_POINT_RECORD_READER_HPP
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "compress/interval_decoder.hpp"
+#include "core/byte_stream_in.hpp"
+#include "core/las_item.hpp"
+#include "core/las_point.hpp"
+#include "core/las_read_item.hpp"
+
+class LASitemCoderFactory;
+
+// Reads the point records of a LAS or VPK file item by item into a point's
+// item pointers: raw records through raw item readers, compressed ones chunk
+// by chunk through the compressed item readers over one interval decoder,
+// with the chunk table that lists where every chunk starts.
+//
+// Failures of a read are caught per chunk and reported through error();
+// a corrupt chunk is skipped to the next tabled one so reading can go on.
+// Problems with the chunk table that leave it usable are warnings.
+class LASpointRecordReader {
+ public:
+  static constexpr uint32_t kAdaptive = 0xFFFFFFFFu;
+  static constexpr uint32_t kTableUnread = 0xFFFFFFFFu;
+
+  // layer_request_mask: which layers the layered coders decode. factory:
+  // where the compressed item readers come from (null: the standard one).
+  explicit LASpointRecordReader(uint32_t layer_request_mask = 0xFFFFFFFFu,
+                                const LASitemCoderFactory* factory = nullptr);
+  LASpointRecordReader(const LASpointRecordReader&) = delete;
+  LASpointRecordReader& operator=(const LASpointRecordReader&) = delete;
+  ~LASpointRecordReader();
+
+  // With a set-up record, items must be the record's own list.
+  bool setup(uint16_t num_items, const LASitem* items, const LAScompressorSetup* setup = nullptr);
+  bool init(ByteStreamIn* stream);
+  // Reads the next record into point_items (one pointer per item).
+  bool read(uint8_t* const* point_items);
+  // After the last point: whether the data ended where the table says.
+  bool check_end();
+  // Moves from record index current to target.
+  bool seek(int64_t current, int64_t target);
+  void done() { stream = nullptr; }
+
+  // The last error and warning texts, or null when there are none.
+  const char* error() const { return error_text.empty() ? nullptr : error_text.c_str(); }
+  const char* warning() const { return warning_text.empty() ? nullptr : warning_text.c_str(); }
+  const char* last_error() const { return error(); }
+  const char* last_warning() const { return warning(); }
+
+  // For inspection (tests, tools): the chunk positions known so far.
+  uint32_t get_tabled_chunks() const { return tabled_chunks; }
+  uint32_t get_number_chunks() const { return number_chunks; }
+  uint32_t get_current_chunk() const { return current_chunk; }
+  uint32_t get_chunk_size() const { return chunk_size; }
+  int64_t get_chunk_start(uint32_t i) const { return chunk_starts[i]; }
+
+ private:
+  enum class InUse { kNone, kRaw, kCompressed };
+
+  bool prepare_decoder();
+  bool read_chunk_table();
+  void chunk_table_failed(int64_t pointer, int64_t first_chunk_start, uint32_t entries_read);
+  void sum_chunk_table(uint32_t entries_read);
+  bool read_compressed(uint8_t* const* point_items);
+  void move_to_chunk(uint32_t chunk);
+  void set_error(const char* format, ...);
+
+  const LASitemCoderFactory* factory;
+  ByteStreamIn* stream = nullptr;
+  uint32_t num_readers = 0;
+  InUse in_use = InUse::kNone;
+  std::vector<std::unique_ptr<LASreadItemRaw>> readers_raw;
+  std::vector<std::unique_ptr<LASreadItemCompressed>> readers_compressed;
+  std::unique_ptr<IntervalDecoder> dec;
+  bool layered = false;
+  bool adaptive = false;  // chunk sizes come from the table
+  uint32_t chunk_size = kAdaptive;
+  uint32_t chunk_count = 0;
+  uint32_t current_chunk = 0;
+  uint32_t number_chunks = 0;
+  uint32_t tabled_chunks = 0;
+  std::vector<int64_t> chunk_starts;
+  // First point index of every chunk; adaptive chunking only.
+  std::vector<uint64_t> chunk_totals;
+  uint32_t layer_request_mask;
+  int64_t point_start = 0;
+  uint32_t point_size = 0;
+  // Target of the reads made while seeking, laid out like the real point.
+  LASpoint seek_point;
+  // Set when the chunk positions of an adaptively chunked file are unknown:
+  // every later read fails.
+  bool unreadable = false;
+  // A compressed item of the format whose coder this build lacks.
+  bool missing_coder = false;
+  std::string error_text;
+  std::string warning_text;
+};
+
+#endif
