@@ -1,0 +1,121 @@
+// The interval coder per symbol, bit and residual, encoding and decoding, as the
+// compressed item coders drive it: the cost that every compressed point pays many times.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "compress/interval_decoder.hpp"
+#include "compress/interval_encoder.hpp"
+#include "compress/residual_coder.hpp"
+#include "core/byte_stream_in.hpp"
+#include "core/byte_stream_out.hpp"
+#include "platform/crt_random.hpp"
+
+namespace {
+
+constexpr int kCount = 1 << 20;
+
+// Skewed values, as residuals of real point fields are.
+std::vector<int32_t> skewed_values() {
+  std::vector<int32_t> v(kCount);
+  crt_srand(11);
+  for (int i = 0; i < kCount; i++) v[size_t(i)] = (crt_rand() % 64) * (crt_rand() % 64) - 400;
+  return v;
+}
+
+void BM_SymbolEncode(benchmark::State& state) {
+  const std::vector<int32_t> values = skewed_values();
+  const uint32_t symbols = uint32_t(state.range(0));
+  for (auto _ : state) {
+    ByteStreamOutArrayLE out(kCount);
+    IntervalEncoder enc;
+    enc.start(&out);
+    auto m = enc.new_symbol_model(symbols);
+    m->reset();
+    for (int32_t v : values) enc.put_symbol(m.get(), uint32_t(v + 400) % symbols);
+    enc.finish();
+    benchmark::DoNotOptimize(out.get_size());
+  }
+  state.SetItemsProcessed(state.iterations() * kCount);
+}
+BENCHMARK(BM_SymbolEncode)->Arg(16)->Arg(256)->Arg(2048);
+
+void BM_SymbolDecode(benchmark::State& state) {
+  const std::vector<int32_t> values = skewed_values();
+  const uint32_t symbols = uint32_t(state.range(0));
+  ByteStreamOutArrayLE out(kCount);
+  IntervalEncoder enc;
+  enc.start(&out);
+  auto em = enc.new_symbol_model(symbols);
+  em->reset();
+  for (int32_t v : values) enc.put_symbol(em.get(), uint32_t(v + 400) % symbols);
+  enc.finish();
+  for (auto _ : state) {
+    ByteStreamInArrayLE in(out.get_data(), out.get_size());
+    IntervalDecoder dec;
+    dec.start(&in);
+    auto m = dec.new_symbol_model(symbols);
+    m->reset();
+    uint32_t sum = 0;
+    for (int i = 0; i < kCount; i++) sum += dec.get_symbol(m.get());
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(state.iterations() * kCount);
+}
+BENCHMARK(BM_SymbolDecode)->Arg(16)->Arg(256)->Arg(2048);
+
+void BM_BitRoundTrip(benchmark::State& state) {
+  std::vector<uint32_t> bits(kCount);
+  crt_srand(3);
+  for (auto& b : bits) b = crt_rand() % 10 == 0;
+  for (auto _ : state) {
+    ByteStreamOutArrayLE out(kCount / 4);
+    IntervalEncoder enc;
+    enc.start(&out);
+    BitModel em;
+    for (uint32_t b : bits) enc.put_bit(&em, b);
+    enc.finish();
+    ByteStreamInArrayLE in(out.get_data(), out.get_size());
+    IntervalDecoder dec;
+    dec.start(&in);
+    BitModel dm;
+    uint32_t sum = 0;
+    for (int i = 0; i < kCount; i++) sum += dec.get_bit(&dm);
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(state.iterations() * kCount);
+}
+BENCHMARK(BM_BitRoundTrip);
+
+void BM_ResidualRoundTrip(benchmark::State& state) {
+  const std::vector<int32_t> values = skewed_values();
+  for (auto _ : state) {
+    ByteStreamOutArrayLE out(kCount);
+    IntervalEncoder enc;
+    enc.start(&out);
+    ResidualCoder ec(&enc, 32, 4, 8, 0);
+    ec.prepare_encode();
+    int32_t prev = 0;
+    for (int i = 0; i < kCount; i++) {
+      ec.encode(prev, values[size_t(i)], uint32_t(i) & 3);
+      prev = values[size_t(i)];
+    }
+    enc.finish();
+    ByteStreamInArrayLE in(out.get_data(), out.get_size());
+    IntervalDecoder dec;
+    dec.start(&in);
+    ResidualCoder dc(&dec, 32, 4, 8, 0);
+    dc.prepare_decode();
+    prev = 0;
+    for (int i = 0; i < kCount; i++) prev = dc.decode(prev, uint32_t(i) & 3);
+    benchmark::DoNotOptimize(prev);
+  }
+  state.SetItemsProcessed(state.iterations() * kCount);
+}
+BENCHMARK(BM_ResidualRoundTrip);
+
+}  // namespace
+
+BENCHMARK_MAIN();
