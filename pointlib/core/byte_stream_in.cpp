@@ -85,9 +85,13 @@ bool ByteStreamInFile::seek_to(int64_t offset) {
   if (!seekable) {
     if (offset < bytes_read) return false;
     // Reading forward is the only way to move on a pipe.
+    uint8_t scratch[4096];
     while (bytes_read < offset) {
-      if (getc(file) == EOF) return false;
-      bytes_read++;
+      const int64_t left = offset - bytes_read;
+      const size_t want = left < 4096 ? static_cast<size_t>(left) : sizeof(scratch);
+      const size_t got = fread(scratch, 1, want, file);
+      bytes_read += static_cast<int64_t>(got);
+      if (got != want) return false;
     }
     return true;
   }

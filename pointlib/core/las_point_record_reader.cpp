@@ -75,6 +75,8 @@ bool LASpointRecordReader::setup(uint16_t num_items, const LASitem* items,
   number_chunks = tabled_chunks = current_chunk = chunk_count = 0;
   unreadable = false;
   missing_coder = false;
+  chunk_lost = false;
+  table_from_file = false;
   if (setup && setup->compressor != LAScompressorKind::raw) {
     if (setup->coder != 0) return false;
     dec = std::make_unique<IntervalDecoder>();
@@ -141,7 +143,7 @@ bool LASpointRecordReader::read(uint8_t* const* point_items) {
     }
     return true;
   }
-  if (unreadable || missing_coder) {
+  if (unreadable || missing_coder || chunk_lost) {
     if (error_text.empty()) set_error("chunk table could not be read");
     return false;
   }
@@ -152,9 +154,16 @@ bool LASpointRecordReader::read(uint8_t* const* point_items) {
       set_error("end-of-file during chunk with index %u", current_chunk);
     } else {
       set_error("chunk with index %u of %u is corrupt", current_chunk, tabled_chunks);
-      // Go on with the next chunk the table knows.
-      if (current_chunk + 1 < tabled_chunks && stream->seek_to(chunk_starts[current_chunk + 1])) {
+      // Go on with the next chunk the table knows. The last entry of a table
+      // read from the file is where the table starts, not a chunk.
+      const uint32_t next = current_chunk + 1;
+      const bool next_known = next < tabled_chunks && (!table_from_file || next < number_chunks);
+      if (next_known && stream->seek_to(chunk_starts[next])) {
         chunk_count = chunk_size;
+      } else {
+        // Nothing after this chunk can be found: fail rather than decode
+        // whatever bytes follow.
+        chunk_lost = true;
       }
     }
     return false;
@@ -291,6 +300,7 @@ bool LASpointRecordReader::read_chunk_table() {
     stream->read_u32_le(&version);
     if (version != 0) throw 4711;
     stream->read_u32_le(&number_chunks);
+    table_from_file = true;
     // Every chunk holds at least its raw first point and 4 bytes more (the
     // coder's tail or the point count), all before the table: a count beyond
     // that is corrupt and must not size the arrays.
@@ -354,6 +364,8 @@ void LASpointRecordReader::chunk_table_failed(int64_t pointer, int64_t first_chu
     // Decoding stopped part-way: the entries so far are still byte counts.
     sum_chunk_table(entries_read);
   } else if (tabled_chunks <= 1) {
+    // Only the first chunk is known; the rest are found while reading.
+    table_from_file = false;
     number_chunks = 256;
     chunk_starts.assign(1, first_chunk_start);
     tabled_chunks = 1;
@@ -379,6 +391,7 @@ void LASpointRecordReader::chunk_table_failed(int64_t pointer, int64_t first_chu
 
 void LASpointRecordReader::move_to_chunk(uint32_t chunk) {
   dec->finish();
+  chunk_lost = false;
   current_chunk = chunk;
   if (!stream->seek_to(chunk_starts[chunk])) throw -1;
   prepare_decoder();
@@ -448,6 +461,7 @@ bool LASpointRecordReader::seek(int64_t current, int64_t target) {
       if (!stream->seek_to(point_start)) return false;
       in_use = InUse::kNone;
       chunk_count = 0;
+      chunk_lost = false;
       delta = to;
     } else {
       delta = static_cast<uint64_t>(target - current);

@@ -97,6 +97,11 @@ class LASpointRecordReader {
   bool unreadable = false;
   // A compressed item of the format whose coder this build lacks.
   bool missing_coder = false;
+  // A corrupt chunk with no known chunk after it: reads fail until a seek.
+  bool chunk_lost = false;
+  // The chunk starts came from the file's table, whose last entry is the
+  // table's own position.
+  bool table_from_file = false;
   std::string error_text;
   std::string warning_text;
 };

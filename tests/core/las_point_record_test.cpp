@@ -560,6 +560,21 @@ TEST(LASpointRecord, FailedChunkStartIsAFailedRead) {
   EXPECT_EQ(text(r.reader.error()), "chunk with index 1 of 4 is corrupt");
   ASSERT_TRUE(r.read()) << text(r.reader.error());
   EXPECT_EQ(point_difference(r.point, 20), "");
+
+  // In the last chunk there is no chunk to go on with (the table's last entry
+  // is the table itself): every later read fails instead of decoding the
+  // table as points, until a seek moves to a chunk again.
+  OpenReader last(bytes, setup, &kPlain);
+  g_fail_start_chunk = 2;
+  for (uint32_t i = 0; i < 20; i++) ASSERT_TRUE(last.read());
+  EXPECT_FALSE(last.read());
+  g_fail_start_chunk = -1;
+  EXPECT_EQ(text(last.reader.error()), "chunk with index 2 of 4 is corrupt");
+  EXPECT_FALSE(last.read());
+  EXPECT_FALSE(last.read());
+  ASSERT_TRUE(last.reader.seek(21, 15));
+  ASSERT_TRUE(last.read());
+  EXPECT_EQ(point_difference(last.point, 15), "");
 }
 
 // Layered chunks: raw first point, point count, every item's layer sizes,
