@@ -1,22 +1,20 @@
 #include "compress/item_coder_factory.hpp"
 
+#include "compress/item_coders_legacy.hpp"
+
 // Each case below returns the coder of its type and version once that coder
 // exists; until then the set-up fails for it.
 
 std::unique_ptr<LASreadItemCompressed> LASitemCoderFactory::make_reader(
     const LASitem& item, IntervalDecoder* decoder, uint32_t layer_request_mask) const {
-  (void)decoder;
   (void)layer_request_mask;
   switch (item.type) {
     case LASitem::BYTE:
     case LASitem::POINT10:
     case LASitem::GPSTIME11:
     case LASitem::RGB12:
-      if (item.version == 1 || item.version == 2) return nullptr;
-      break;
     case LASitem::WAVEPACKET13:
-      if (item.version == 1) return nullptr;
-      break;
+      return make_read_item_compressed_legacy(item, decoder);
     case LASitem::POINT14:
     case LASitem::RGB14:
     case LASitem::RGBNIR14:
@@ -32,17 +30,13 @@ std::unique_ptr<LASreadItemCompressed> LASitemCoderFactory::make_reader(
 
 std::unique_ptr<LASwriteItemCompressed> LASitemCoderFactory::make_writer(
     const LASitem& item, IntervalEncoder* encoder) const {
-  (void)encoder;
   switch (item.type) {
     case LASitem::BYTE:
     case LASitem::POINT10:
     case LASitem::GPSTIME11:
     case LASitem::RGB12:
-      if (item.version == 1 || item.version == 2) return nullptr;
-      break;
     case LASitem::WAVEPACKET13:
-      if (item.version == 1) return nullptr;
-      break;
+      return make_write_item_compressed_legacy(item, encoder);
     case LASitem::POINT14:
     case LASitem::RGB14:
     case LASitem::RGBNIR14:
