@@ -104,10 +104,10 @@ void expect_round_trip(const Case& c, const std::vector<uint8_t>& records) {
 }
 
 TEST(ItemCodersRoundTrip, RandomPointsEveryFormatVersionAndChunkSize) {
-  for (const Case& c : all_cases({1u, 2u, 5u, 50000u})) {
+  for (const Case& c : all_cases({1u, 3u, 50000u})) {
     SCOPED_TRACE(case_name(c));
     const std::vector<FixturePoint> points =
-        fixture_random_points(100 + c.format, 100, c.format, c.extra);
+        fixture_random_points(100 + c.format, 60, c.format, c.extra);
     expect_round_trip(c, encode_fixture_points(points, c.format, c.extra));
   }
 }
