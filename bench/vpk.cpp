@@ -1,7 +1,7 @@
-// Compression and decompression of a realistic airborne point cloud with the
-// legacy item coders of versions 1 and 2, chunk by chunk, beside a plain copy
-// of the same bytes. Reports points per second (items_per_second) and the size
-// ratio compressed / raw.
+// Compression and decompression of a realistic airborne point cloud through
+// the point-record writer and reader with the legacy item coders of versions
+// 1 and 2, beside a plain copy of the same bytes. Reports points per second (items_per_second) and
+// the size ratio compressed / raw.
 
 #include <benchmark/benchmark.h>
 
@@ -10,12 +10,11 @@
 #include <memory>
 #include <vector>
 
-#include "compress/interval_decoder.hpp"
-#include "compress/interval_encoder.hpp"
-#include "compress/item_coders_legacy.hpp"
 #include "core/byte_stream_in.hpp"
 #include "core/byte_stream_out.hpp"
 #include "core/las_item.hpp"
+#include "core/las_point_record_reader.hpp"
+#include "core/las_point_record_writer.hpp"
 #include "las_fixture.hpp"
 #include "scene.hpp"
 
@@ -52,12 +51,6 @@ struct Cloud {
     uint16_t n = 0;
     setup.setup_from_point_type(format, static_cast<uint16_t>(record_size), &n, &items);
   }
-
-  std::vector<LASitem> items_of_version(uint16_t version) const {
-    std::vector<LASitem> list = items;
-    for (LASitem& item : list) item.version = version;
-    return list;
-  }
 };
 
 const Cloud& cloud(uint8_t format) {
@@ -66,72 +59,62 @@ const Cloud& cloud(uint8_t format) {
   return format == 1 ? format1 : format3;
 }
 
-// Chunks as the point-record writer lays them out, without the table: the
-// first record raw, then the interval coder's bytes.
-void compress(const Cloud& c, const std::vector<LASitem>& items, ByteStreamOutArrayLE* out,
-              std::vector<int64_t>* chunk_starts) {
-  IntervalEncoder enc;
-  std::vector<std::unique_ptr<LASwriteItemCompressed>> writers;
-  for (const LASitem& item : items)
-    writers.push_back(make_write_item_compressed_legacy(item, &enc));
-  chunk_starts->clear();
-  for (size_t i = 0; i < c.count; i++) {
-    const uint8_t* record = c.records.data() + i * c.record_size;
-    uint32_t context = 0;
+// Item pointers into one record buffer, as a LASpoint hands them over.
+struct ItemPointers {
+  ItemPointers(const std::vector<LASitem>& items, uint32_t size) : record(size) {
     uint32_t at = 0;
-    if (i % kChunkSize == 0) {
-      if (i) enc.finish();
-      chunk_starts->push_back(out->position());
-      out->write_bytes(record, c.record_size);
-      for (size_t w = 0; w < writers.size(); w++) {
-        writers[w]->start_chunk(record + at, context);
-        at += items[w].size;
-      }
-      enc.start(out);
-    } else {
-      for (size_t w = 0; w < writers.size(); w++) {
-        writers[w]->write_item(record + at, context);
-        at += items[w].size;
-      }
+    for (const LASitem& item : items) {
+      pointers.push_back(record.data() + at);
+      at += item.size;
     }
   }
-  enc.finish();
+  std::vector<uint8_t> record;
+  std::vector<uint8_t*> pointers;
+};
+
+LAScompressorSetup setup_of(const Cloud& c, uint16_t version) {
+  LAScompressorSetup setup;
+  setup.setup(static_cast<uint16_t>(c.items.size()), c.items.data(),
+              LAScompressorKind::sequential_chunked);
+  setup.choose_version(version);
+  setup.change_chunk_size(kChunkSize);
+  return setup;
 }
 
-void decompress(const Cloud& c, const std::vector<LASitem>& items, const uint8_t* data,
-                int64_t size, uint8_t* records) {
-  ByteStreamInArrayLE in(data, size);
-  IntervalDecoder dec;
-  std::vector<std::unique_ptr<LASreadItemCompressed>> readers;
-  for (const LASitem& item : items) readers.push_back(make_read_item_compressed_legacy(item, &dec));
+// Through the point-record writer: chunks of 50000 points, each starting with
+// its first point raw, and the chunk table at the end.
+void compress(const Cloud& c, const LAScompressorSetup& setup, ByteStreamOutArrayLE* out) {
+  LASpointRecordWriter writer;
+  writer.setup(setup.num_items, setup.items.data(), &setup);
+  writer.init(out);
+  ItemPointers p(setup.items, c.record_size);
   for (size_t i = 0; i < c.count; i++) {
-    uint8_t* record = records + i * c.record_size;
-    uint32_t context = 0;
-    uint32_t at = 0;
-    if (i % kChunkSize == 0) {
-      in.read_bytes(record, c.record_size);
-      for (size_t r = 0; r < readers.size(); r++) {
-        readers[r]->start_chunk(record + at, context);
-        at += items[r].size;
-      }
-      dec.start(&in);
-    } else {
-      for (size_t r = 0; r < readers.size(); r++) {
-        readers[r]->read_item(record + at, context);
-        at += items[r].size;
-      }
-    }
+    std::memcpy(p.record.data(), c.records.data() + i * c.record_size, c.record_size);
+    writer.write(p.pointers.data());
+  }
+  writer.done();
+}
+
+void decompress(const Cloud& c, const LAScompressorSetup& setup, const uint8_t* data, int64_t size,
+                uint8_t* records) {
+  ByteStreamInArrayLE in(data, size);
+  LASpointRecordReader reader;
+  reader.setup(setup.num_items, setup.items.data(), &setup);
+  reader.init(&in);
+  ItemPointers p(setup.items, c.record_size);
+  for (size_t i = 0; i < c.count; i++) {
+    reader.read(p.pointers.data());
+    std::memcpy(records + i * c.record_size, p.record.data(), c.record_size);
   }
 }
 
 void BM_VpkCompress(benchmark::State& state) {
   const Cloud& c = cloud(static_cast<uint8_t>(state.range(0)));
-  const std::vector<LASitem> items = c.items_of_version(static_cast<uint16_t>(state.range(1)));
-  std::vector<int64_t> starts;
+  const LAScompressorSetup setup = setup_of(c, static_cast<uint16_t>(state.range(1)));
   int64_t size = 0;
   for (auto _ : state) {
     ByteStreamOutArrayLE out(static_cast<int64_t>(c.records.size() / 2));
-    compress(c, items, &out, &starts);
+    compress(c, setup, &out);
     size = out.get_size();
     benchmark::DoNotOptimize(out.get_data());
   }
@@ -143,13 +126,12 @@ void BM_VpkCompress(benchmark::State& state) {
 
 void BM_VpkDecompress(benchmark::State& state) {
   const Cloud& c = cloud(static_cast<uint8_t>(state.range(0)));
-  const std::vector<LASitem> items = c.items_of_version(static_cast<uint16_t>(state.range(1)));
+  const LAScompressorSetup setup = setup_of(c, static_cast<uint16_t>(state.range(1)));
   ByteStreamOutArrayLE out(static_cast<int64_t>(c.records.size() / 2));
-  std::vector<int64_t> starts;
-  compress(c, items, &out, &starts);
+  compress(c, setup, &out);
   std::vector<uint8_t> records(c.records.size());
   for (auto _ : state) {
-    decompress(c, items, out.get_data(), out.get_size(), records.data());
+    decompress(c, setup, out.get_data(), out.get_size(), records.data());
     benchmark::DoNotOptimize(records.data());
   }
   if (records != c.records) state.SkipWithError("decompressed points differ");
