@@ -1,0 +1,240 @@
+// LAS files compressed to VPK and back through the library's LAS reader and
+// writer with the legacy item coders of versions 1 and 2.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/byte_stream_in.hpp"
+#include "core/byte_stream_out.hpp"
+#include "core/las_item.hpp"
+#include "core/las_point_record_reader.hpp"
+#include "core/las_reader_las.hpp"
+#include "core/las_writer_las.hpp"
+#include "las_fixture.hpp"
+#include "scene.hpp"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+const Scene& scene() {
+  static const Scene s = [] {
+    SceneParams params;
+    params.preset = ScenePreset::kHilly;
+    params.size = 45.0;
+    params.density = 3.0;
+    params.seed = 5;
+    return make_scene(params);
+  }();
+  return s;
+}
+
+// A LAS file of the scene in a legacy format, with waves and extra bytes
+// where the format has them.
+Bytes scene_las(uint8_t format, uint16_t extra, std::vector<FixturePoint>* points) {
+  SceneLasOptions options;
+  options.point_data_format = format;
+  options.version_minor = format >= 4 ? 3 : 2;
+  options.truth_classes = true;
+  FixtureFile file = scene_fixture_file(scene(), options);
+  file.extra_bytes = extra;
+  *points = scene_fixture_points(scene(), options);
+  uint64_t offset = 0;
+  for (size_t i = 0; i < points->size(); i++) {
+    FixturePoint& p = (*points)[i];
+    p.wavepacket[0] = 1;
+    for (int b = 0; b < 8; b++) p.wavepacket[1 + b] = static_cast<uint8_t>(offset >> (8 * b));
+    p.wavepacket[9] = 32;
+    offset += 32;
+    p.extra_bytes.assign(extra, static_cast<uint8_t>(i % 7));
+  }
+  const Bytes las = fixture_write_bytes(file, *points);
+  // The points as the file holds them (without the fields the format lacks).
+  FixtureContents contents;
+  EXPECT_TRUE(fixture_read_bytes(las, &contents));
+  *points = contents.points;
+  return las;
+}
+
+// Copies every point of `in` into a new file, compressed or raw.
+Bytes copy_las(const Bytes& in, uint16_t compressor, int version, int32_t chunk_size) {
+  LASreaderLAS reader;
+  EXPECT_TRUE(
+      reader.open_stream(new ByteStreamInArrayLE(in.data(), static_cast<int64_t>(in.size()))));
+  ByteStreamOutArrayLE out;
+  LASwriterLAS writer;
+  writer.set_delete_stream(false);
+  EXPECT_TRUE(writer.open_stream(&out, &reader.header, compressor, version, chunk_size));
+  while (reader.read_point()) EXPECT_TRUE(writer.write_one_point(&reader.point));
+  EXPECT_GT(writer.close_output(true), 0);
+  reader.close_input();
+  return Bytes(out.get_data(), out.get_data() + out.get_size());
+}
+
+void expect_points(const Bytes& vpk, const std::vector<FixturePoint>& expected, uint8_t format,
+                   int version = 2) {
+  LASreaderLAS reader;
+  ASSERT_TRUE(
+      reader.open_stream(new ByteStreamInArrayLE(vpk.data(), static_cast<int64_t>(vpk.size()))));
+  EXPECT_EQ(reader.format_code(), 2);
+  // The compressor record names the versions that coded the items.
+  ASSERT_NE(reader.header.vlr_compressor, nullptr);
+  for (const LASitem& item : reader.header.vlr_compressor->items) {
+    EXPECT_EQ(item.version, item.type == LASitem::WAVEPACKET13 ? 1 : version) << item.get_name();
+  }
+  ASSERT_EQ(reader.npoints, static_cast<int64_t>(expected.size()));
+  const uint16_t length = reader.header.point_data_record_length;
+  Bytes record(length);
+  size_t i = 0;
+  // Through the item bytes: the fixture decoder gives the fields back.
+  while (reader.read_point()) {
+    ASSERT_LT(i, expected.size());
+    uint32_t at = 0;
+    for (uint16_t k = 0; k < reader.point.num_items; k++) {
+      std::memcpy(record.data() + at, reader.point.point_items[k], reader.point.items[k].size);
+      at += reader.point.items[k].size;
+    }
+    ASSERT_EQ(
+        fixture_point_difference(fixture_decode_point(record.data(), format, length), expected[i]),
+        "")
+        << "point " << i;
+    i++;
+  }
+  EXPECT_EQ(i, expected.size());
+}
+
+struct Case {
+  uint8_t format;
+  uint16_t extra;
+  int version;
+  int32_t chunk_size;
+};
+
+TEST(VpkLasFile, LasToVpkToLasEveryLegacyFormat) {
+  std::vector<Case> cases;
+  for (uint8_t format = 0; format <= 5; format++) {
+    for (int version = 1; version <= 2; version++) {
+      cases.push_back({format, 0, version, 50000});
+      cases.push_back({format, 3, version, 1000});
+    }
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE("format " + std::to_string(c.format) + " extra " + std::to_string(c.extra) +
+                 " version " + std::to_string(c.version));
+    std::vector<FixturePoint> points;
+    const Bytes las = scene_las(c.format, c.extra, &points);
+    const Bytes vpk = copy_las(las, LAScompressorKind::sequential_chunked, c.version, c.chunk_size);
+    EXPECT_LT(vpk.size(), las.size() / 2);
+    expect_points(vpk, points, c.format, c.version);
+    // And back to LAS: the same points as the original file.
+    const Bytes back = copy_las(vpk, LAScompressorKind::raw, 0, -1);
+    FixtureContents contents;
+    std::string error;
+    ASSERT_TRUE(fixture_read_bytes(back, &contents, &error)) << error;
+    ASSERT_EQ(contents.points.size(), points.size());
+    for (size_t i = 0; i < points.size(); i++) {
+      ASSERT_EQ(fixture_point_difference(contents.points[i], points[i]), "") << "point " << i;
+    }
+  }
+}
+
+TEST(VpkLasFile, SeekingGivesThePointReadingGives) {
+  std::vector<FixturePoint> points;
+  const Bytes vpk =
+      copy_las(scene_las(3, 0, &points), LAScompressorKind::sequential_chunked, 2, 700);
+  LASreaderLAS reader;
+  ASSERT_TRUE(
+      reader.open_stream(new ByteStreamInArrayLE(vpk.data(), static_cast<int64_t>(vpk.size()))));
+  const int64_t n = static_cast<int64_t>(points.size());
+  for (int64_t target : {n - 1, int64_t{0}, int64_t{699}, int64_t{700}, n / 2, int64_t{3}}) {
+    SCOPED_TRACE(target);
+    ASSERT_TRUE(reader.seek_point(target));
+    ASSERT_TRUE(reader.read_point());
+    EXPECT_EQ(reader.point.X, points[static_cast<size_t>(target)].X);
+    EXPECT_EQ(reader.point.gps_time, points[static_cast<size_t>(target)].gps_time);
+    EXPECT_EQ(reader.point.rgb[2], points[static_cast<size_t>(target)].rgb[2]);
+  }
+}
+
+TEST(VpkLasFile, WrittenToAPipeAndReadBack) {
+  std::vector<FixturePoint> points;
+  const Bytes las = scene_las(1, 0, &points);
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  FILE* write_end = fdopen(fds[1], "wb");
+  FILE* read_end = fdopen(fds[0], "rb");
+  bool opened = false;
+  std::thread writer_thread([&] {
+    LASreaderLAS reader;
+    if (reader.open_stream(new ByteStreamInArrayLE(las.data(), static_cast<int64_t>(las.size())))) {
+      LASwriterLAS writer;
+      opened = writer.open_cfile(write_end, &reader.header, LAScompressorKind::sequential_chunked,
+                                 2, 1000);
+      while (opened && reader.read_point()) writer.write_one_point(&reader.point);
+      writer.close_output(false);
+    }
+    std::fclose(write_end);
+  });
+  Bytes vpk;
+  uint8_t buffer[4096];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof(buffer), read_end)) > 0) {
+    vpk.insert(vpk.end(), buffer, buffer + got);
+  }
+  writer_thread.join();
+  std::fclose(read_end);
+  ASSERT_TRUE(opened);
+  expect_points(vpk, points, 1);
+}
+
+TEST(VpkLasFile, CorruptChunkIsReported) {
+  std::vector<FixturePoint> points;
+  const Bytes las = scene_las(1, 0, &points);
+  const uint32_t chunk = static_cast<uint32_t>(points.size() / 3 + 1);
+  Bytes vpk = copy_las(las, LAScompressorKind::sequential_chunked, 2, static_cast<int32_t>(chunk));
+  // Where chunk 2 starts, from the chunk table.
+  int64_t start2 = 0;
+  {
+    LASreaderLAS probe;
+    ASSERT_TRUE(
+        probe.open_stream(new ByteStreamInArrayLE(vpk.data(), static_cast<int64_t>(vpk.size()))));
+    const LAScompressorSetup& setup = *probe.header.vlr_compressor;
+    ByteStreamInArrayLE in(vpk.data(), static_cast<int64_t>(vpk.size()));
+    // The offset to the point data as the file has it (the reader's header
+    // describes the points as if they were not compressed).
+    in.seek_to(fixture_get_u32(vpk, 96));
+    LASpointRecordReader records;
+    ASSERT_TRUE(records.setup(setup.num_items, setup.items.data(), &setup));
+    ASSERT_TRUE(records.init(&in));
+    ASSERT_TRUE(records.read(probe.point.point_items.data()));
+    ASSERT_EQ(records.get_tabled_chunks(), 4u);
+    start2 = records.get_chunk_start(2);
+  }
+  // A few garbled bytes at the end of chunk 1.
+  for (int64_t at = start2 - 60; at < start2 - 30; at += 3) vpk[static_cast<size_t>(at)] ^= 0x6B;
+
+  LASreaderLAS reader;
+  ASSERT_TRUE(
+      reader.open_stream(new ByteStreamInArrayLE(vpk.data(), static_cast<int64_t>(vpk.size()))));
+  for (uint32_t i = 0; i < chunk; i++) {
+    ASSERT_TRUE(reader.read_point());
+    ASSERT_EQ(reader.point.X, points[i].X);
+  }
+  testing::internal::CaptureStderr();
+  uint32_t read = chunk;
+  while (read <= 2 * chunk && reader.read_point()) read++;
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_LE(read, 2 * chunk);  // at the latest when chunk 2 should begin
+  EXPECT_EQ(err, "ERROR: 'chunk with index 1 of 4 is corrupt' after " + std::to_string(read) +
+                     " of " + std::to_string(points.size()) + " points for ''\n");
+}
+
+}  // namespace
