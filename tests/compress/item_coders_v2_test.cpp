@@ -302,4 +302,31 @@ TEST(ItemCodersV2, CorruptStreamThrowsOrDiffers) {
   }
 }
 
+TEST(ItemCodersV2, GpsSecondSwitchInOneItemIsCorrupt) {
+  // A writer switches sequence at most once per time; a stream that switches
+  // again (here: symbol 3 twice) is refused instead of looping.
+  ByteStreamOutArrayLE out;
+  const uint64_t t0 = 0x41B0000000000000ull;
+  out.write_bytes(reinterpret_cast<const uint8_t*>(&t0), 8);
+  {
+    IntervalEncoder enc;
+    std::unique_ptr<SymbolModel> zero = enc.new_symbol_model(6);
+    zero->reset();
+    enc.start(&out);
+    enc.put_symbol(zero.get(), 3);
+    enc.put_symbol(zero.get(), 3);
+    enc.put_symbol(zero.get(), 1);
+    enc.finish();
+  }
+  ChunkedPoints stream;
+  stream.bytes.assign(out.get_data(), out.get_data() + out.get_size());
+  stream.chunk_starts = {0};
+  try {
+    decompress_records({item(LASitem::GPSTIME11, 8)}, stream, 2, 50000);
+    FAIL() << "no exception";
+  } catch (int e) {
+    EXPECT_EQ(e, 4711);
+  }
+}
+
 }  // namespace
