@@ -7,13 +7,7 @@
 
 #include "core/byte_stream_in.hpp"
 
-#if __has_include("core/las_point_record_reader.hpp")
 #include "core/las_point_record_reader.hpp"
-#define PL_HAVE_RECORD_READER 1
-#else
-// Stands in until the point-record reader is part of the library.
-class LASpointRecordReader {};
-#endif
 #include "io/las_index.hpp"
 
 namespace {
@@ -683,7 +677,6 @@ bool LASreaderLAS::setup_points(uint32_t decompress_selective) {
   // Attributes that claim more than the records' extra bytes are refused, so
   // no attribute access runs past a point's extra bytes.
   h.check_extra_bytes(point.extra_bytes_number);
-#ifdef PL_HAVE_RECORD_READER
   reader.reset(new LASpointRecordReader(decompress_selective));
   if (!reader->setup(point.num_items, point.items.data(), h.vlr_compressor.get())) {
     std::fprintf(stderr, "ERROR: point type %d of size %d not supported\n", h.point_data_format,
@@ -692,10 +685,6 @@ bool LASreaderLAS::setup_points(uint32_t decompress_selective) {
   }
   read_special_evlrs();
   if (!reader->init(stream)) return false;
-#else
-  (void)decompress_selective;
-  read_special_evlrs();
-#endif
   checked_end = false;
   return true;
 }
@@ -738,19 +727,13 @@ void LASreaderLAS::read_special_evlrs() {
 }
 
 bool LASreaderLAS::seek_point(int64_t index) {
-#ifdef PL_HAVE_RECORD_READER
   if (!reader || index < 0 || index >= npoints) return false;
   if (!reader->seek(p_count, index)) return false;
   p_count = index;
   return true;
-#else
-  (void)index;
-  return false;
-#endif
 }
 
 bool LASreaderLAS::read_one_point() {
-#ifdef PL_HAVE_RECORD_READER
   if (!reader) return false;
   if (read_failed) return false;
   if (p_count < npoints) {
@@ -783,15 +766,10 @@ bool LASreaderLAS::read_one_point() {
     checked_end = true;
   }
   return false;
-#else
-  return false;
-#endif
 }
 
 void LASreaderLAS::close_input(bool close_stream) {
-#ifdef PL_HAVE_RECORD_READER
   if (reader) reader->done();
-#endif
   reader.reset();
   if (close_stream) {
     if (stream && delete_stream) delete stream;

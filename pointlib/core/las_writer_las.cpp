@@ -5,13 +5,7 @@
 
 #include "core/byte_stream_out.hpp"
 
-#if __has_include("core/las_point_record_writer.hpp")
 #include "core/las_point_record_writer.hpp"
-#define PL_HAVE_RECORD_WRITER 1
-#else
-// Stands in until the point-record writer is part of the library.
-class LASpointRecordWriter {};
-#endif
 
 namespace {
 
@@ -162,7 +156,6 @@ bool LASwriterLAS::open_stream(ByteStreamOut* new_stream, const LASheader* heade
       record->choose_version(0);
     }
   }
-#ifdef PL_HAVE_RECORD_WRITER
   writer.reset(new LASpointRecordWriter());
   const bool set_up = record ? writer->setup(record->num_items, record->items.data(), record.get())
                              : writer->setup(work.num_items, work.items.data(), nullptr);
@@ -175,23 +168,10 @@ bool LASwriterLAS::open_stream(ByteStreamOut* new_stream, const LASheader* heade
     writer.reset();
     return false;
   }
-#else
-  // Without the point-record writer a refused list is still refused here.
-  if (record && !record->validate()) {
-    std::fprintf(stderr,
-                 record && compressor
-                     ? "ERROR: point type %d of size %d not supported (with Vexpak)\n"
-                     : "ERROR: point type %d of size %d not supported\n",
-                 header->point_data_format, header->point_data_record_length);
-    return false;
-  }
-#endif
   if (!write_header(header, compressor != LAScompressorKind::raw ? record.get() : nullptr)) {
     return false;
   }
-#ifdef PL_HAVE_RECORD_WRITER
   if (!writer->init(stream)) return false;
-#endif
   npoints = header->number_of_point_records
                 ? header->number_of_point_records
                 : static_cast<int64_t>(header->extended_number_of_point_records);
@@ -448,20 +428,11 @@ bool LASwriterLAS::write_header(const LASheader* h, const LAScompressorSetup* re
 
 bool LASwriterLAS::write_one_point(const LASpoint* point) {
   p_count++;
-#ifdef PL_HAVE_RECORD_WRITER
   return writer && writer->write(point->point_items.data());
-#else
-  (void)point;
-  return false;
-#endif
 }
 
 bool LASwriterLAS::close_chunk() {
-#ifdef PL_HAVE_RECORD_WRITER
   return writer && writer->chunk();
-#else
-  return false;
-#endif
 }
 
 int64_t LASwriterLAS::close_output(bool update_npoints) {
@@ -471,9 +442,7 @@ int64_t LASwriterLAS::close_output(bool update_npoints) {
     std::fprintf(stderr, "WARNING: written %" PRId64 " points but expected %" PRId64 " points\n",
                  p_count, npoints);
   }
-#ifdef PL_HAVE_RECORD_WRITER
   if (writer) writer->done();
-#endif
   writer.reset();
 
   bool ok = true;

@@ -12,15 +12,10 @@
 #include "core/las_writer_las.hpp"
 #include "las_fixture.hpp"
 
-#if __has_include("core/las_point_record_reader.hpp") && \
-                  __has_include("core/las_point_record_writer.hpp")
-#define PL_RECORDS 1
-#endif
-
 namespace {
 
 // The fixture's view of a point read by the library.
-[[maybe_unused]] FixturePoint to_fixture(const LASpoint& p, uint8_t format) {
+FixturePoint to_fixture(const LASpoint& p, uint8_t format) {
   FixturePoint f;
   f.X = p.X;
   f.Y = p.Y;
@@ -66,9 +61,6 @@ struct FormatCase {
 class LASfileRoundTrip : public ::testing::TestWithParam<FormatCase> {};
 
 TEST_P(LASfileRoundTrip, ReadEveryFieldAndWriteTheSameBytes) {
-#ifndef PL_RECORDS
-  GTEST_SKIP() << "point records are read once the point-record reader is in the library";
-#else
   const FormatCase c = GetParam();
   FixtureFile f;
   f.version_minor = c.minor;
@@ -97,7 +89,6 @@ TEST_P(LASfileRoundTrip, ReadEveryFieldAndWriteTheSameBytes) {
   std::vector<uint8_t> written(out->get_data(), out->get_data() + out->get_size());
   delete out;
   EXPECT_EQ(written, bytes);
-#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFormat, LASfileRoundTrip,
@@ -110,9 +101,6 @@ INSTANTIATE_TEST_SUITE_P(EveryFormat, LASfileRoundTrip,
                                            FormatCase{4, 10, 9}));
 
 TEST(LASfileRead, TruncatedPointBlockWarnsOnce) {
-#ifndef PL_RECORDS
-  GTEST_SKIP() << "point records are read once the point-record reader is in the library";
-#else
   FixtureFile f;
   const auto points = fixture_random_points(7, 1000, 0);
   auto bytes = fixture_write_bytes(f, points);
@@ -127,13 +115,9 @@ TEST(LASfileRead, TruncatedPointBlockWarnsOnce) {
   const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(n, 600);
   EXPECT_EQ(err, "WARNING: end-of-file after 600 of 1000 points for ''\n");
-#endif
 }
 
 TEST(LASfileRead, RescaleMultipliesAndRoundsAwayFromZero) {
-#ifndef PL_RECORDS
-  GTEST_SKIP() << "point records are read once the point-record reader is in the library";
-#else
   FixtureFile f;
   std::vector<FixturePoint> points(3);
   points[0].X = 123;
@@ -161,7 +145,6 @@ TEST(LASfileRead, RescaleMultipliesAndRoundsAwayFromZero) {
     while (reader.read_point()) xs.push_back(reader.point.X);
     EXPECT_EQ(xs, (std::vector<int32_t>{62, -4, 3}));
   }
-#endif
 }
 
 }  // namespace
