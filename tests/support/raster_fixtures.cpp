@@ -6,6 +6,12 @@
 #include <cstring>
 #include <filesystem>
 
+#include "core/las_header.hpp"
+#include "core/las_point.hpp"
+#include "core/las_vlr_payload.hpp"
+#include "core/las_writer_las.hpp"
+#include "las_fixture.hpp"
+
 namespace raster_fixtures {
 
 DemGrid make_dem(int ncols, int nrows, double low, double high, int nodata_every) {
@@ -126,6 +132,130 @@ bool write_text(const std::string& path, const std::string& text) {
   if (!f) return false;
   bool ok = fwrite(text.data(), 1, text.size(), f) == text.size();
   return (fclose(f) == 0) && ok;
+}
+
+namespace {
+
+std::vector<VpkPoint> vpk_points(const DemGrid& g, const VpkOptions& o) {
+  std::vector<VpkPoint> points;
+  const double urx = g.llx + g.ncols * g.cell;
+  const double ury = g.lly + g.nrows * g.cell;
+  for (int r = 0; r < g.nrows; r++) {
+    for (int c = 0; c < g.ncols; c++) {
+      double v = g.at(c, r);
+      if (v == g.nodata || std::isnan(v)) continue;
+      VpkPoint p{g.llx + (c + 0.5) * g.cell, ury - (r + 0.5) * g.cell, v};
+      if (o.corner_points && c == g.ncols - 1 && r == 0) {
+        p.x = urx;
+        p.y = ury;
+      } else if (o.corner_points && c == 0 && r == g.nrows - 1) {
+        p.x = g.llx;
+        p.y = g.lly;
+      }
+      points.push_back(p);
+    }
+  }
+  points.insert(points.end(), o.extra.begin(), o.extra.end());
+  return points;
+}
+
+LASvlrRasterVPK vpk_record(const DemGrid& g) {
+  LASvlrRasterVPK r;
+  r.nbands = 1;
+  r.nbits = 32;
+  r.ncols = g.ncols;
+  r.nrows = g.nrows;
+  r.stepx = g.cell;
+  r.stepy = g.cell;
+  r.llx = g.llx;
+  r.lly = g.lly;
+  return r;
+}
+
+int32_t quantized(double v, double scale, double offset) {
+  return static_cast<int32_t>(std::llround((v - offset) / scale));
+}
+
+bool fail(std::string* error, const std::string& why) {
+  if (error) *error = why;
+  return false;
+}
+
+}  // namespace
+
+bool write_vpk(const std::string& path, const DemGrid& g, const VpkOptions& o,
+               std::string* error) {
+  const std::vector<VpkPoint> points = vpk_points(g, o);
+  const LASvlrRasterVPK record = vpk_record(g);
+  MallocBuffer payload = record.serialize();
+  if (!payload) return fail(error, "cannot serialize the raster record");
+  if (o.fixture_writer) {
+    FixtureFile f;
+    f.scale = {o.xy_scale, o.xy_scale, o.z_scale};
+    f.offset = {0.0, 0.0, o.z_offset};
+    if (o.with_record) {
+      FixtureVlr vlr;
+      vlr.user_id = "Raster VPK";
+      vlr.record_id = LASvlrRasterVPK::kRecordId;
+      vlr.data.assign(payload.get(), payload.get() + LASvlrRasterVPK::kPayloadLength);
+      f.vlrs.push_back(vlr);
+    }
+    std::vector<FixturePoint> fixture_points;
+    for (const VpkPoint& p : points) {
+      FixturePoint fp;
+      fp.X = quantized(p.x, o.xy_scale, 0.0);
+      fp.Y = quantized(p.y, o.xy_scale, 0.0);
+      fp.Z = quantized(p.z, o.z_scale, o.z_offset);
+      fixture_points.push_back(fp);
+    }
+    return fixture_write_file(path, f, fixture_points, error);
+  }
+  LASheader h;
+  h.x_scale_factor = h.y_scale_factor = o.xy_scale;
+  h.z_scale_factor = o.z_scale;
+  h.z_offset = o.z_offset;
+  if (o.with_record) {
+    std::unique_ptr<uint8_t[]> data(new uint8_t[LASvlrRasterVPK::kPayloadLength]);
+    memcpy(data.get(), payload.get(), LASvlrRasterVPK::kPayloadLength);
+    h.insert_vlr("Raster VPK", LASvlrRasterVPK::kRecordId, LASvlrRasterVPK::kPayloadLength,
+                 std::move(data));
+  }
+  LASpoint point;
+  if (!point.init_for_point_type(&h, 0, 20, &h)) return fail(error, "cannot lay out the point");
+  point.set_return_number(1);
+  point.set_number_of_returns(1);
+  h.number_of_point_records = static_cast<uint32_t>(points.size());
+  h.number_of_points_by_return[0] = static_cast<uint32_t>(points.size());
+  for (size_t i = 0; i < points.size(); i++) {
+    const double x = h.get_x(h.get_X(points[i].x));
+    const double y = h.get_y(h.get_Y(points[i].y));
+    const double z = h.get_z(h.get_Z(points[i].z));
+    if (i == 0 || x < h.min_x) h.min_x = x;
+    if (i == 0 || x > h.max_x) h.max_x = x;
+    if (i == 0 || y < h.min_y) h.min_y = y;
+    if (i == 0 || y > h.max_y) h.max_y = y;
+    if (i == 0 || z < h.min_z) h.min_z = z;
+    if (i == 0 || z > h.max_z) h.max_z = z;
+  }
+  if (o.extent_as_bounds) {
+    h.min_x = g.llx;
+    h.min_y = g.lly;
+    h.max_x = g.llx + g.ncols * g.cell;
+    h.max_y = g.lly + g.nrows * g.cell;
+  }
+  LASwriterLAS writer;
+  if (!writer.open_file(path.c_str(), &h, o.compressor)) return fail(error, "cannot open writer");
+  for (const VpkPoint& p : points) {
+    point.X = h.get_X(p.x);
+    point.Y = h.get_Y(p.y);
+    point.Z = h.get_Z(p.z);
+    if (!writer.write_one_point(&point)) {
+      writer.close_output(false);
+      return fail(error, "this build cannot write point records");
+    }
+  }
+  if (writer.close_output(true) <= 0) return fail(error, "cannot close writer");
+  return true;
 }
 
 ScopedTempDir::ScopedTempDir() {

@@ -41,6 +41,36 @@ bool write_bil(const std::string& path, const DemGrid& grid, BilSample kind, boo
 
 bool write_text(const std::string& path, const std::string& text);
 
+// A raster stored as points: one point per value cell at the cell's centre,
+// described by a "Raster VPK" record (7113).
+struct VpkPoint {
+  double x, y, z;
+};
+struct VpkOptions {
+  // 0: plain LAS points; 2: compressed in chunks (VPK) through the library's writer.
+  uint16_t compressor = 0;
+  double xy_scale = 0.01;
+  double z_scale = 0.01;
+  double z_offset = 0.0;
+  // The point of the top-right value cell lies on the raster's upper-right
+  // corner (x equal to urx) and the one of the bottom-left value cell on its
+  // lower-left corner (y equal to lly), instead of at their centres.
+  bool corner_points = false;
+  std::vector<VpkPoint> extra;  // written after the cell points
+  bool with_record = true;
+  // The header's bounding box is the raster's extent, whatever the points
+  // reach (a stale box). Library writer only.
+  bool extent_as_bounds = false;
+  // The independent fixture writer instead of the library's LASwriterLAS
+  // (plain points only); it works without the library's point-record writer.
+  bool fixture_writer = false;
+};
+
+// False with a reason in `error` when the file cannot be written (for the
+// library writer also when this build cannot write point records).
+bool write_vpk(const std::string& path, const DemGrid& grid, const VpkOptions& options,
+               std::string* error = nullptr);
+
 // A fresh directory under the system's temporary folder, removed with its
 // contents at the end of the scope.
 class ScopedTempDir {

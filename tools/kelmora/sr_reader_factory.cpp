@@ -9,6 +9,7 @@
 #include "sr_reader_img.hpp"
 #include "sr_reader_png.hpp"
 #include "sr_reader_tif.hpp"
+#include "sr_reader_vpk.hpp"
 
 namespace {
 
@@ -29,11 +30,7 @@ SRreader* open_raster_reader(const char* extension, const char* file_name) {
   if (extension == nullptr || file_name == nullptr) return nullptr;
   if (is_ext(extension, "asc", "ASC")) return open_with<SRreader_asc>(file_name);
   if (is_ext(extension, "bil", "BIL")) return open_with<SRreader_bil>(file_name);
-  if (is_ext(extension, "vpk", "VPK")) {
-    fprintf(stderr, "ERROR: reading VPK rasters is not supported yet. cannot open '%s'.\n",
-            file_name);
-    return nullptr;
-  }
+  if (is_ext(extension, "vpk", "VPK")) return open_with<SRreader_vpk>(file_name);
   if (is_ext(extension, "png", "PNG")) return open_with<SRreader_png>(file_name);
   if (is_ext(extension, "tif", "TIF")) return open_with<SRreader_tif>(file_name);
   if (is_ext(extension, "img", "IMG")) return open_with<SRreader_img>(file_name);

@@ -1,0 +1,47 @@
+#ifndef KELMORA_SR_READER_VPK_HPP
+#define KELMORA_SR_READER_VPK_HPP
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sr_reader.hpp"
+
+class LASreaderLAS;
+
+// A raster stored as a point file, one point per filled cell, described by its
+// "Raster VPK" record (7113). The whole file is rasterised on the first
+// read_value; cells without a point are nodata.
+//
+// Cells are delivered at the quantum of every floating-point raster (0.01,
+// offset 0) and not as raw Z, so that a file stored at another z scale or z
+// offset compares on the same footing as ASC, BIL, TIF and IMG cells. A file
+// at z scale 0.01 and z offset 0 delivers its raw Z unchanged.
+class SRreader_vpk : public SRreader {
+ public:
+  SRreader_vpk();
+  ~SRreader_vpk() override;
+
+  bool open(const char* file_name);
+  bool read_value() override;
+  bool is_nodata() const override { return nodata_flag; }
+  void close(bool close_file = true) override;
+
+  // Points that fell outside the raster (a stale bounding box) and were skipped.
+  int64_t skipped_points() const { return skipped; }
+
+ private:
+  bool rasterise();
+
+  std::unique_ptr<LASreaderLAS> lasreader;
+  std::string name;
+  std::vector<uint32_t> occupancy;  // bit k of the raster is bit k % 32 of word k / 32
+  std::vector<int32_t> pixels;
+  int64_t cells = 0;
+  int64_t skipped = 0;
+  bool nodata_flag = true;
+  bool filled = false;  // the points were dropped into their cells
+};
+
+#endif
