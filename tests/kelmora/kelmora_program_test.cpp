@@ -1,0 +1,259 @@
+// The kelmora program itself, run as a separate process in a fresh folder:
+// its verdict lines, messages and exit codes.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "raster_fixtures.hpp"
+
+#if __has_include("core/las_point_record_reader.hpp")
+#define PL_VPK_POINTS 1
+#endif
+
+using raster_fixtures::BilSample;
+using raster_fixtures::DemGrid;
+using raster_fixtures::ScopedTempDir;
+
+namespace {
+
+struct ProgramRun {
+  int code = -1;
+  std::string err;
+};
+
+class KelmoraProgram : public ::testing::Test {
+ protected:
+  ScopedTempDir dir;
+  DemGrid dem = raster_fixtures::make_dem(37, 23, 100.0, 300.0, 11);
+
+  std::string path(const std::string& name) const { return dir.file(name); }
+
+  // Runs kelmora inside the test's folder with the arguments as shell words.
+  ProgramRun run(const std::string& arguments, const std::string& input = "") const {
+    const std::string err_file = path("stderr.txt");
+    std::string command = "cd '" + dir.path() + "' && " + (input.empty() ? "" : input + " | ") +
+                          "'" PL_BINARY_DIR "/kelmora' " + arguments + " 2>'" + err_file + "'" +
+                          (input.empty() ? " </dev/null" : "");
+    ProgramRun r;
+    int status = std::system(command.c_str());
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    FILE* f = fopen(err_file.c_str(), "rb");
+    if (f) {
+      char buffer[4096];
+      size_t n;
+      while ((n = fread(buffer, 1, sizeof(buffer), f)) > 0) r.err.append(buffer, n);
+      fclose(f);
+    }
+    remove(err_file.c_str());
+    return r;
+  }
+
+  bool leaves_list_file() const {
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+      if (e.path().filename().string().rfind("file_list_buffered.", 0) == 0) return true;
+    }
+    return false;
+  }
+};
+
+const char* const kUsage =
+    "usage:\nkelmora -i dem.tif -i dem.vpk\nkelmora -i dem.img -i dem.vpk\nkelmora -i dem.asc -i "
+    "dem.vpk\nkelmora -i dem.bil -i dem.vpk\nkelmora -i dem1.vpk -i dem2.vpk\nkelmora -i "
+    "*.tif\nkelmora -i *.img\nkelmora -i *.asc\nkelmora -i *.bil\n";
+
+TEST_F(KelmoraProgram, VerdictTable) {
+  DemGrid one_nodata = dem;
+  DemGrid one_value = dem;
+  DemGrid both = dem;
+  int value_cells = 0, nodata_cells = 0;
+  for (double z : dem.z) (z == dem.nodata ? nodata_cells : value_cells)++;
+  one_nodata.at(1, 0) = dem.nodata;  // a value cell of dem
+  ASSERT_NE(dem.at(1, 0), dem.nodata);
+  one_value.at(2, 0) += 0.01;
+  ASSERT_NE(dem.at(2, 0), dem.nodata);
+  both.at(1, 0) = dem.nodata;
+  both.at(2, 0) += 1.0;
+  DemGrid shorter = raster_fixtures::make_dem(37, 22, 100.0, 300.0, 11);
+  ASSERT_TRUE(raster_fixtures::write_asc(path("dem.asc"), dem));
+  ASSERT_TRUE(raster_fixtures::write_bil(path("dem.bil"), dem, BilSample::kF32, false));
+  ASSERT_TRUE(raster_fixtures::write_asc(path("one_nodata.asc"), one_nodata));
+  ASSERT_TRUE(raster_fixtures::write_asc(path("one_value.asc"), one_value));
+  ASSERT_TRUE(raster_fixtures::write_asc(path("both.asc"), both));
+  ASSERT_TRUE(raster_fixtures::write_asc(path("shorter.asc"), shorter));
+  ASSERT_TRUE(raster_fixtures::write_text(path("cut.asc"),
+                                          "ncols 37\nnrows 23\nxllcorner 0\nyllcorner 0\n"
+                                          "cellsize 2\nNODATA_value -9999\n1 2 3\n"));
+  ASSERT_TRUE(raster_fixtures::write_text(path("nogrid.txt"), "1 2 3\n"));
+  const std::string v = std::to_string(value_cells);
+  const std::string n = std::to_string(nodata_cells);
+  const std::string v1 = std::to_string(value_cells - 1);
+  const std::string v2 = std::to_string(value_cells - 2);
+  const struct {
+    std::string arguments;
+    std::string err;
+    int code;
+  } cases[] = {
+      {"-i dem.asc dem.bil -quiet",
+       "rasters are identical. both have " + v + " value and " + n + " nodata cells.\n", 0},
+      {"-i dem.asc one_nodata.asc -quiet",
+       "rasters are nearly identical. both have " + v1 + " identical value cells. but they have 1 "
+       "different and " + n + " identical nodata cells.\n",
+       0},
+      {"-i dem.asc -i one_value.asc -quiet",
+       "rasters are not identical. rasters have 1 different and " + v1 +
+           " identical value cells. but both have " + n + " nodata cells\n",
+       0},
+      {"-i dem.bil both.asc -quiet",
+       "rasters are not identical. they have 1 different and " + v2 +
+           " identical value cells. they have 1 different and " + n + " identical nodata cells.\n",
+       0},
+      {"-i dem.asc shorter.asc -quiet",
+       "ERROR: rasters have different nrows of 23 and 22. difference too big ... \n", 0},
+      {"-i dem.asc cut.asc -quiet",
+       "ERROR in SRreader_asc::read_value(): file ends after 3 of 851 cells\n"
+       "ERROR: failed to read raster2 at col 3 and row 0 ...\n",
+       1},
+      {"-i dem.asc -i nogrid.txt -quiet",
+       "ERROR: unknown raster format 'txt'.\nERROR: cannot open raster1 with file name "
+       "'nogrid.txt'.\n",
+       1},
+      {"\xE2\x80\x93quiet -i dem.asc dem.bil", "", -2},  // only a proper 0x96 byte is a dash
+      {"\x96quiet -i dem.asc dem.bil",
+       "rasters are identical. both have " + v + " value and " + n + " nodata cells.\n", 0},
+      {"-i dem.asc dem.bil -ignore_class 2",
+       "ERROR: this tool does not process '-ignore_xxxx' options\n", 1},
+      {"-i dem.asc dem.bil -bogus", "ERROR: cannot understand argument '-bogus'\n", 1},
+      {"-bogus -h", kUsage, 0},
+      {"-quiet", "ERROR: no input specified\n", 1},
+      {"-i dem.asc dem.bil -cores", std::string("ERROR: '-cores' needs 1 argument: number\n") + kUsage,
+       1},
+      {"-i dem.asc dem.bil -gui -quiet",
+       "WARNING: not compiled with GUI support. ignoring '-gui' ...\nrasters are identical. both "
+       "have " + v + " value and " + n + " nodata cells.\n",
+       0},
+  };
+  for (const auto& c : cases) {
+    const ProgramRun r = run(c.arguments);
+    if (c.code == -2) {
+      EXPECT_EQ(r.code, 1) << c.arguments;
+      continue;
+    }
+    EXPECT_EQ(r.err, c.err) << c.arguments;
+    EXPECT_EQ(r.code, c.code) << c.arguments;
+  }
+}
+
+TEST_F(KelmoraProgram, TimingLinesUnlessQuiet) {
+  ASSERT_TRUE(raster_fixtures::write_asc(path("dem.asc"), dem));
+  ASSERT_TRUE(raster_fixtures::write_bil(path("dem.bil"), dem, BilSample::kF32, false));
+  const ProgramRun r = run("-i dem.asc dem.bil -v");
+  EXPECT_EQ(r.code, 0);
+  const std::string done = "done with 'dem.asc'. total time ";
+  EXPECT_NE(r.err.find("\n" + done), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("done with all files. total time for 2 files "), std::string::npos);
+  const ProgramRun single = run("-i dem.asc -cores 4");
+  EXPECT_EQ(single.err.rfind("WARNING: only 1 input file(s). ignoring '-cores 4' ...\n", 0), 0u)
+      << single.err;
+  EXPECT_NE(single.err.find("ERROR: cannot open raster1 with file name 'dem.vpk'.\n"),
+            std::string::npos)
+      << single.err;
+  EXPECT_EQ(single.code, 1);
+}
+
+TEST_F(KelmoraProgram, PromptsWithoutArguments) {
+  ASSERT_TRUE(raster_fixtures::write_asc(path("dem.asc"), dem));
+  ASSERT_TRUE(raster_fixtures::write_bil(path("dem.bil"), dem, BilSample::kF32, false));
+  const ProgramRun r = run("", "printf 'dem.asc\\ndem.bil\\n\\n'");
+  EXPECT_EQ(r.code, 0);
+  EXPECT_NE(r.err.find(" is better run in the command line\nenter input file1: enter input "
+                       "file2: rasters are identical."),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.err.substr(r.err.size() - 14), "<press ENTER>\n");
+}
+
+#ifdef PL_VPK_POINTS
+
+TEST_F(KelmoraProgram, SameDemAsAscBilAndVpk) {
+  raster_fixtures::VpkOptions corners;
+  corners.corner_points = true;
+  std::string why;
+  ASSERT_TRUE(raster_fixtures::write_asc(path("dem.asc"), dem));
+  ASSERT_TRUE(raster_fixtures::write_bil(path("dem.bil"), dem, BilSample::kF32, false));
+  ASSERT_TRUE(raster_fixtures::write_vpk(path("dem.vpk"), dem, corners, &why)) << why;
+  raster_fixtures::VpkOptions packed = corners;
+  packed.compressor = 2;
+  ASSERT_TRUE(raster_fixtures::write_vpk(path("packed.vpk"), dem, packed, &why)) << why;
+  DemGrid changed = dem;
+  changed.at(5, 5) += 0.5;
+  ASSERT_NE(dem.at(5, 5), dem.nodata);
+  ASSERT_TRUE(raster_fixtures::write_vpk(path("changed.vpk"), changed, corners, &why)) << why;
+  int value_cells = 0, nodata_cells = 0;
+  for (double z : dem.z) (z == dem.nodata ? nodata_cells : value_cells)++;
+  const std::string identical = "rasters are identical. both have " + std::to_string(value_cells) +
+                                " value and " + std::to_string(nodata_cells) + " nodata cells.\n";
+  const struct {
+    const char* a;
+    const char* b;
+    std::string err;
+  } cases[] = {
+      {"dem.asc", "dem.bil", identical},
+      {"dem.asc", "dem.vpk", identical},
+      {"dem.bil", "dem.vpk", identical},
+      {"dem.vpk", "packed.vpk", identical},
+      {"packed.vpk", "dem.asc", identical},
+      {"dem.asc", "changed.vpk",
+       "rasters are not identical. rasters have 1 different and " + std::to_string(value_cells - 1) +
+           " identical value cells. but both have " + std::to_string(nodata_cells) +
+           " nodata cells\n"},
+  };
+  for (const auto& c : cases) {
+    const ProgramRun r = run(std::string("-quiet -i ") + c.a + " " + c.b);
+    EXPECT_EQ(r.err, c.err) << c.a << " " << c.b;
+    EXPECT_EQ(r.code, 0) << c.a << " " << c.b;
+  }
+}
+
+TEST_F(KelmoraProgram, ThreeInputsOnTwoCores) {
+  std::string why;
+  for (const char* name : {"a", "b", "c"}) {
+    ASSERT_TRUE(raster_fixtures::write_asc(path(std::string(name) + ".asc"), dem));
+    ASSERT_TRUE(
+        raster_fixtures::write_vpk(path(std::string(name) + ".vpk"), dem, {}, &why))
+        << why;
+  }
+  const ProgramRun r = run("-i a.asc b.asc c.asc -cores 2 -quiet");
+  EXPECT_EQ(r.code, 0) << r.err;
+  size_t verdicts = 0;
+  for (size_t at = r.err.find("rasters are identical."); at != std::string::npos;
+       at = r.err.find("rasters are identical.", at + 1)) {
+    verdicts++;
+  }
+  EXPECT_EQ(verdicts, 3u) << r.err;
+  EXPECT_FALSE(leaves_list_file());
+
+  const ProgramRun merged = run("-i a.asc b.asc c.asc -merged -cpu64 -quiet");
+  EXPECT_FALSE(leaves_list_file()) << merged.err;
+
+  remove(path("b.vpk").c_str());
+  const ProgramRun missing = run("-i a.asc b.asc c.asc -cores 2 -quiet");
+  EXPECT_EQ(missing.code, 1) << missing.err;
+  EXPECT_NE(missing.err.find("ERROR: cannot open raster1 with file name 'b.vpk'.\n"),
+            std::string::npos)
+      << missing.err;
+  EXPECT_FALSE(leaves_list_file());
+}
+
+#else
+
+TEST_F(KelmoraProgram, SameDemAsAscBilAndVpk) {
+  GTEST_SKIP() << "point records are read once the point-record reader is in the library";
+}
+
+#endif
+
+}  // namespace
