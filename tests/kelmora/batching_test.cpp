@@ -131,8 +131,8 @@ TEST(Batching, ChildArgumentVectors) {
     std::vector<char*> argv;
     for (auto& s : storage) argv.push_back(&s[0]);
     BatchJobs jobs;
-    ASSERT_TRUE(build_child_jobs(static_cast<int>(argv.size()), argv.data(), c.inputs, c.mode, 99,
-                                 &jobs))
+    ASSERT_TRUE(
+        build_child_jobs(static_cast<int>(argv.size()), argv.data(), c.inputs, c.mode, 99, &jobs))
         << c.name;
     const std::string expected_list = c.inputs.temp_dir.empty() ? list : temp_list;
     std::vector<Words> expected = c.jobs;
@@ -185,8 +185,8 @@ TEST(Batching, PoolCollectsEveryExitCode) {
   const std::string mark = dir.file("m");
   // Each job appends its letter, so the file shows that every job ran.
   auto job = [&](const char* letter, int code) {
-    return Words{"-c", "printf " + std::string(letter) + " >> '" + mark + "'; exit " +
-                           std::to_string(code)};
+    return Words{
+        "-c", "printf " + std::string(letter) + " >> '" + mark + "'; exit " + std::to_string(code)};
   };
   const PoolCase cases[] = {
       {"all succeed, two at a time", "/bin/sh", {job("a", 0), job("b", 0), job("c", 0)}, 2, 0},
@@ -224,8 +224,9 @@ TEST(Batching, PoolRefusals) {
   jobs.executable = "/no/such/program";
   testing::internal::CaptureStderr();
   EXPECT_EQ(run_children(jobs, 2), 1);
-  EXPECT_EQ(testing::internal::GetCapturedStderr().rfind("ERROR: cannot start '/no/such/program'", 0),
-            0u);
+  EXPECT_EQ(
+      testing::internal::GetCapturedStderr().rfind("ERROR: cannot start '/no/such/program'", 0),
+      0u);
 }
 
 }  // namespace

@@ -100,8 +100,10 @@ TEST_F(KelmoraProgram, VerdictTable) {
       {"-i dem.asc dem.bil -quiet",
        "rasters are identical. both have " + v + " value and " + n + " nodata cells.\n", 0},
       {"-i dem.asc one_nodata.asc -quiet",
-       "rasters are nearly identical. both have " + v1 + " identical value cells. but they have 1 "
-       "different and " + n + " identical nodata cells.\n",
+       "rasters are nearly identical. both have " + v1 +
+           " identical value cells. but they have 1 "
+           "different and " +
+           n + " identical nodata cells.\n",
        0},
       {"-i dem.asc -i one_value.asc -quiet",
        "rasters are not identical. rasters have 1 different and " + v1 +
@@ -129,11 +131,12 @@ TEST_F(KelmoraProgram, VerdictTable) {
       {"-i dem.asc dem.bil -bogus", "ERROR: cannot understand argument '-bogus'\n", 1},
       {"-bogus -h", kUsage, 0},
       {"-quiet", "ERROR: no input specified\n", 1},
-      {"-i dem.asc dem.bil -cores", std::string("ERROR: '-cores' needs 1 argument: number\n") + kUsage,
-       1},
+      {"-i dem.asc dem.bil -cores",
+       std::string("ERROR: '-cores' needs 1 argument: number\n") + kUsage, 1},
       {"-i dem.asc dem.bil -gui -quiet",
        "WARNING: not compiled with GUI support. ignoring '-gui' ...\nrasters are identical. both "
-       "have " + v + " value and " + n + " nodata cells.\n",
+       "have " +
+           v + " value and " + n + " nodata cells.\n",
        0},
   };
   for (const auto& c : cases) {
@@ -207,9 +210,9 @@ TEST_F(KelmoraProgram, SameDemAsAscBilAndVpk) {
       {"dem.vpk", "packed.vpk", identical},
       {"packed.vpk", "dem.asc", identical},
       {"dem.asc", "changed.vpk",
-       "rasters are not identical. rasters have 1 different and " + std::to_string(value_cells - 1) +
-           " identical value cells. but both have " + std::to_string(nodata_cells) +
-           " nodata cells\n"},
+       "rasters are not identical. rasters have 1 different and " +
+           std::to_string(value_cells - 1) + " identical value cells. but both have " +
+           std::to_string(nodata_cells) + " nodata cells\n"},
   };
   for (const auto& c : cases) {
     const ProgramRun r = run(std::string("-quiet -i ") + c.a + " " + c.b);
@@ -222,9 +225,7 @@ TEST_F(KelmoraProgram, ThreeInputsOnTwoCores) {
   std::string why;
   for (const char* name : {"a", "b", "c"}) {
     ASSERT_TRUE(raster_fixtures::write_asc(path(std::string(name) + ".asc"), dem));
-    ASSERT_TRUE(
-        raster_fixtures::write_vpk(path(std::string(name) + ".vpk"), dem, {}, &why))
-        << why;
+    ASSERT_TRUE(raster_fixtures::write_vpk(path(std::string(name) + ".vpk"), dem, {}, &why)) << why;
   }
   const ProgramRun r = run("-i a.asc b.asc c.asc -cores 2 -quiet");
   EXPECT_EQ(r.code, 0) << r.err;

@@ -45,7 +45,8 @@ std::string open_error(const std::string& path) {
 }
 
 // Every cell of the raster: its value, or "-" for nodata.
-[[maybe_unused]] std::vector<std::string> read_cells(const std::string& path, std::string* err = nullptr) {
+[[maybe_unused]] std::vector<std::string> read_cells(const std::string& path,
+                                                     std::string* err = nullptr) {
   std::vector<std::string> cells;
   SRreader_vpk r;
   testing::internal::CaptureStderr();
@@ -94,13 +95,21 @@ TEST(SRreaderVpk, OpenRefusals) {
     const char* error;  // with %s for the path
   } cases[] = {
       {"norecord.vpk", no_record, {}, "ERROR: cannot find RasterVPK VLR in '%s'\n"},
-      {"left.vpk", plain, {{99.99, 203.0, 1.0}},
+      {"left.vpk",
+       plain,
+       {{99.99, 203.0, 1.0}},
        "ERROR: invalid RasterVPK (min_x is smaller than llx) for '%s'\n"},
-      {"below.vpk", plain, {{101.0, 199.99, 1.0}},
+      {"below.vpk",
+       plain,
+       {{101.0, 199.99, 1.0}},
        "ERROR: invalid RasterVPK (min_y is smaller than lly) for '%s'\n"},
-      {"right.vpk", plain, {{108.01, 203.0, 1.0}},
+      {"right.vpk",
+       plain,
+       {{108.01, 203.0, 1.0}},
        "ERROR: invalid RasterVPK (max_x is larger than urx) for '%s'\n"},
-      {"above.vpk", plain, {{101.0, 206.01, 1.0}},
+      {"above.vpk",
+       plain,
+       {{101.0, 206.01, 1.0}},
        "ERROR: invalid RasterVPK (max_y is larger than ury) for '%s'\n"},
       {"edges.vpk", plain, {{108.0, 200.0, 1.0}, {100.0, 206.0, 1.0}}, nullptr},
   };
@@ -136,8 +145,9 @@ TEST(SRreaderVpk, ShortRecordIsCorrupt) {
   f.vlrs.push_back(vlr);
   const std::string path = dir.file("short.vpk");
   ASSERT_TRUE(fixture_write_file(path, f, {FixturePoint()}));
-  EXPECT_EQ(open_error(path), "ERROR: reading LASvlrRasterVPK.stepy\nERROR: corrupt RasterVPK VLR in '" +
-                                  path + "'\n");
+  EXPECT_EQ(
+      open_error(path),
+      "ERROR: reading LASvlrRasterVPK.stepy\nERROR: corrupt RasterVPK VLR in '" + path + "'\n");
 }
 
 #ifdef PL_VPK_POINTS
@@ -187,22 +197,40 @@ TEST(SRreaderVpk, PointPlacement) {
     return c;
   };
   const PlacementCase cases[] = {
-      {"later point wins", {{101.0, 205.0, 5.0}, {101.5, 204.5, 6.0}}, false, with({{0, "600"}}),
+      {"later point wins",
+       {{101.0, 205.0, 5.0}, {101.5, 204.5, 6.0}},
+       false,
+       with({{0, "600"}}),
        nullptr},
-      {"upper-right corner in last column of top row", {{108.0, 206.0, 1.0}}, false,
-       with({{3, "100"}}), nullptr},
-      {"lower-left corner in first column of last row", {{100.0, 200.0, 2.0}}, false,
-       with({{8, "200"}}), nullptr},
+      {"upper-right corner in last column of top row",
+       {{108.0, 206.0, 1.0}},
+       false,
+       with({{3, "100"}}),
+       nullptr},
+      {"lower-left corner in first column of last row",
+       {{100.0, 200.0, 2.0}},
+       false,
+       with({{8, "200"}}),
+       nullptr},
       {"lower-right corner", {{108.0, 200.0, 3.0}}, false, with({{11, "300"}}), nullptr},
-      {"inner cell edges belong to the next cell", {{102.0, 204.0, 4.0}}, false,
-       with({{5, "400"}}), nullptr},
-      {"half the cells", {{101, 205, 1}, {103, 205, 2}, {105, 203, 3}, {107, 203, 4}, {101, 201, 5},
-        {107, 201, 6}}, false, with({{0, "100"}, {1, "200"}, {6, "300"}, {7, "400"}, {8, "500"},
-        {11, "600"}}), nullptr},
+      {"inner cell edges belong to the next cell",
+       {{102.0, 204.0, 4.0}},
+       false,
+       with({{5, "400"}}),
+       nullptr},
+      {"half the cells",
+       {{101, 205, 1}, {103, 205, 2}, {105, 203, 3}, {107, 203, 4}, {101, 201, 5}, {107, 201, 6}},
+       false,
+       with({{0, "100"}, {1, "200"}, {6, "300"}, {7, "400"}, {8, "500"}, {11, "600"}}),
+       nullptr},
       {"stale box: points outside are skipped",
-       {{101.0, 205.0, 1.0}, {130.0, 203.0, 9.0}, {101.0, 190.0, 9.0}, {99.0, 203.0, 9.0},
+       {{101.0, 205.0, 1.0},
+        {130.0, 203.0, 9.0},
+        {101.0, 190.0, 9.0},
+        {99.0, 203.0, 9.0},
         {101.0, 206.5, 9.0}},
-       true, with({{0, "100"}}),
+       true,
+       with({{0, "100"}}),
        "WARNING (SRreader_vpk): skipped 4 points outside the raster of '%s'\n"},
   };
   ScopedTempDir dir;

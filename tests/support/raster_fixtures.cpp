@@ -183,8 +183,7 @@ bool fail(std::string* error, const std::string& why) {
 
 }  // namespace
 
-bool write_vpk(const std::string& path, const DemGrid& g, const VpkOptions& o,
-               std::string* error) {
+bool write_vpk(const std::string& path, const DemGrid& g, const VpkOptions& o, std::string* error) {
   const std::vector<VpkPoint> points = vpk_points(g, o);
   const LASvlrRasterVPK record = vpk_record(g);
   MallocBuffer payload = record.serialize();

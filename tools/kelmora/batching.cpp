@@ -112,8 +112,7 @@ int run_children(const BatchJobs& jobs, int cores) {
       int error = 0;
       int64_t pid = child_process_start(jobs.executable, program, jobs.arguments[next], &error);
       if (pid < 0) {
-        fprintf(stderr, "ERROR: cannot start '%s': %s\n", jobs.executable.c_str(),
-                strerror(error));
+        fprintf(stderr, "ERROR: cannot start '%s': %s\n", jobs.executable.c_str(), strerror(error));
         result = 1;
         starting = false;
         break;

@@ -67,10 +67,18 @@ bool KelmoraInputs::add_file_names_wildcard(const char* pattern) {
   return options->add_file_names_wildcard(pattern, false) != 0;
 }
 
-uint32_t KelmoraInputs::file_count() const { return options->get_file_name_number(); }
-const char* KelmoraInputs::file_name(uint32_t i) const { return options->get_file_name(i); }
-bool KelmoraInputs::merged() const { return options->merged; }
-bool KelmoraInputs::has_more_input() const { return options->has_more_input(); }
+uint32_t KelmoraInputs::file_count() const {
+  return options->get_file_name_number();
+}
+const char* KelmoraInputs::file_name(uint32_t i) const {
+  return options->get_file_name(i);
+}
+bool KelmoraInputs::merged() const {
+  return options->merged;
+}
+bool KelmoraInputs::has_more_input() const {
+  return options->has_more_input();
+}
 
 BatchInputs KelmoraInputs::batch_inputs() const {
   BatchInputs b;
@@ -146,10 +154,18 @@ bool KelmoraInputs::add_file_names_wildcard(const char* pattern) {
   return list->add_file_names_wildcard(pattern, false) != 0;
 }
 
-uint32_t KelmoraInputs::file_count() const { return list->get_file_name_number(); }
-const char* KelmoraInputs::file_name(uint32_t i) const { return list->get_file_name(i); }
-bool KelmoraInputs::merged() const { return merged_inputs; }
-bool KelmoraInputs::has_more_input() const { return file_count() > 0; }
+uint32_t KelmoraInputs::file_count() const {
+  return list->get_file_name_number();
+}
+const char* KelmoraInputs::file_name(uint32_t i) const {
+  return list->get_file_name(i);
+}
+bool KelmoraInputs::merged() const {
+  return merged_inputs;
+}
+bool KelmoraInputs::has_more_input() const {
+  return file_count() > 0;
+}
 
 BatchInputs KelmoraInputs::batch_inputs() const {
   BatchInputs b;

@@ -51,7 +51,8 @@ bool SRreader_vpk::open(const char* file_name) {
   const LASheader& header = lasreader->header;
   const LASvlrRecord* record = nullptr;
   for (const LASvlrRecord& vlr : header.vlrs) {
-    if (strncmp(vlr.user_id, "Raster VPK", 16) == 0 && vlr.record_id == LASvlrRasterVPK::kRecordId) {
+    if (strncmp(vlr.user_id, "Raster VPK", 16) == 0 &&
+        vlr.record_id == LASvlrRasterVPK::kRecordId) {
       record = &vlr;
       break;
     }
@@ -135,7 +136,8 @@ bool SRreader_vpk::rasterise() {
     }
     int32_t z = point.Z;
     if (!raw_z && !sr_quantize(point.get_z(), offset[0], scale[0], &z)) {
-      fprintf(stderr, "ERROR in SRreader_vpk::read_value(): z %g has no 32-bit integer at quantum %g\n",
+      fprintf(stderr,
+              "ERROR in SRreader_vpk::read_value(): z %g has no 32-bit integer at quantum %g\n",
               point.get_z(), scale[0]);
       return false;
     }
@@ -144,7 +146,8 @@ bool SRreader_vpk::rasterise() {
     pixels[static_cast<size_t>(k)] = z;
   }
   if (skipped > 0) {
-    fprintf(stderr, "WARNING (SRreader_vpk): skipped %" PRId64 " points outside the raster of '%s'\n",
+    fprintf(stderr,
+            "WARNING (SRreader_vpk): skipped %" PRId64 " points outside the raster of '%s'\n",
             skipped, name.c_str());
   }
   lasreader->close_input(true);

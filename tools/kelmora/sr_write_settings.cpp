@@ -4,7 +4,8 @@
 
 size_t SRwriteSettings::write_options(std::string* text, bool all) const {
   size_t n = 0;
-  if (!tiling_name.empty()) n += append_format(text, "-tiling_ns %s %d ", tiling_name.c_str(), tile_size);
+  if (!tiling_name.empty())
+    n += append_format(text, "-tiling_ns %s %d ", tiling_name.c_str(), tile_size);
   if (nodata_set) n += append_format(text, "-nodata %d ", nodata);
   if (compression_quality != -1) {
     n += append_format(text, "-compression_quality %d ", compression_quality);
