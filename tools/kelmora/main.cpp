@@ -7,7 +7,8 @@
 #include <string>
 
 #include "batching.hpp"
-#include "kelmora_inputs.hpp"
+#include "input_batch.hpp"
+#include "io/las_input_options.hpp"
 #include "raster_compare.hpp"
 #include "sr_write_settings.hpp"
 
@@ -57,7 +58,7 @@ std::string prompt_line(const char* prompt) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  KelmoraInputs inputs;
+  LASinputOptions inputs;
   SRwriteSettings settings;
   int cores = 1;
   bool cpu64 = false;
@@ -67,9 +68,9 @@ int main(int argc, char* argv[]) {
   if (argc == 1) {
     fprintf(stderr, "%s is better run in the command line\n", argv[0]);
     std::string file1 = prompt_line("enter input file1: ");
-    if (!file1.empty()) inputs.add_file_names_wildcard(file1.c_str());
+    if (!file1.empty()) inputs.add_file_names_wildcard(file1.c_str(), false);
     std::string file2 = prompt_line("enter input file2: ");
-    if (!file2.empty()) inputs.add_file_names_wildcard(file2.c_str());
+    if (!file2.empty()) inputs.add_file_names_wildcard(file2.c_str(), false);
   } else {
     for (int i = 1; i < argc; i++) {
       if (argv[i][0] == '\0') continue;
@@ -77,7 +78,8 @@ int main(int argc, char* argv[]) {
       if (static_cast<unsigned char>(argv[i][0]) == 0x96) argv[i][0] = '-';
       if (strcmp(argv[i], "-h") == 0 || strcmp(argv[i], "-help") == 0) print_usage(0, false);
     }
-    if (!inputs.take_arguments(argc, argv)) exit_tool(1, false);
+    // No ignore options here: the comparison looks at cells, not points.
+    if (!inputs.take_arguments(argc, argv, false)) exit_tool(1, false);
     for (int i = 1; i < argc; i++) {
       if (argv[i][0] == '\0') continue;
       if (strcmp(argv[i], "-v") == 0 || strcmp(argv[i], "-verbose") == 0 ||
@@ -108,16 +110,17 @@ int main(int argc, char* argv[]) {
       }
     }
 
-    const uint32_t count = inputs.file_count();
+    const uint32_t count = inputs.get_file_name_number();
     if (cores > 1 && count < 2) {
       fprintf(stderr, "WARNING: only %u input file(s). ignoring '-cores %d' ...\n", count, cores);
-    } else if (cores > 1 && inputs.merged()) {
+    } else if (cores > 1 && inputs.merged) {
       fprintf(stderr, "WARNING: input files merged on-the-fly. ignoring '-cores %d' ...\n", cores);
     } else if (cores > 1) {
-      return run_on_cores(argc, argv, inputs.batch_inputs(), &settings, cores, cpu64 ? 1 : 0);
+      return run_on_cores(argc, argv, batch_inputs_from(inputs), &settings, cores, cpu64 ? 1 : 0);
     }
     if (cpu64) {
-      return run_on_cores(argc, argv, inputs.batch_inputs(), &settings, cores > 1 ? cores : 1, 1);
+      return run_on_cores(argc, argv, batch_inputs_from(inputs), &settings, cores > 1 ? cores : 1,
+                          1);
     }
   }
 
@@ -127,13 +130,13 @@ int main(int argc, char* argv[]) {
   }
 
   const double run_start = quiet ? 0.0 : elapsed_seconds();
-  const uint32_t count = inputs.file_count();
+  const uint32_t count = inputs.get_file_name_number();
   int exit_code = 0;
   uint32_t j = 0;
   while (j < count) {
     const double pair_start = quiet ? 0.0 : elapsed_seconds();
-    const char* file1 = inputs.file_name(j);
-    const char* next = j + 1 < count ? inputs.file_name(j + 1) : nullptr;
+    const char* file1 = inputs.get_file_name(j);
+    const char* next = j + 1 < count ? inputs.get_file_name(j + 1) : nullptr;
     std::string file2;
     uint32_t advance = 1;
     if (!raster_partner(file1, next, count, &file2, &advance)) exit_tool(1, wait);
@@ -152,7 +155,7 @@ int main(int argc, char* argv[]) {
     settings.set_file_name(nullptr);
     j += advance;
   }
-  if (!quiet && count > 1 && !inputs.merged()) {
+  if (!quiet && count > 1 && !inputs.merged) {
     fprintf(stderr, "done with all files. total time for %u files %g sec.\n", count,
             elapsed_seconds() - run_start);
   }
