@@ -2,6 +2,7 @@
 // independent fixture writer and reader.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -145,6 +146,87 @@ TEST(LASfileRead, RescaleMultipliesAndRoundsAwayFromZero) {
     while (reader.read_point()) xs.push_back(reader.point.X);
     EXPECT_EQ(xs, (std::vector<int32_t>{62, -4, 3}));
   }
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<int32_t> read_xs(LASreader& reader) {
+  std::vector<int32_t> xs;
+  while (reader.read_point()) xs.push_back(reader.point.X);
+  return xs;
+}
+
+TEST(LASfileRead, ReoffsetShiftsTheIntegers) {
+  FixtureFile f;
+  std::vector<FixturePoint> points(3);
+  points[0].X = 30000000;  // 3.0e5 at 0.01
+  points[1].X = 31000000;
+  points[2].X = 30000001;
+  const auto bytes = fixture_write_bytes(f, points);
+  {
+    LASreaderLASreoffset reader;  // automatic: x offset 3.0e5
+    ASSERT_TRUE(reader.open_stream(
+        new ByteStreamInArrayLE(bytes.data(), static_cast<int64_t>(bytes.size()))));
+    EXPECT_EQ(read_xs(reader), (std::vector<int32_t>{0, 1000000, 1}));
+    EXPECT_DOUBLE_EQ(reader.point.get_x(), 300000.01);
+  }
+  {
+    LASreaderLASrescalereoffset reader(0.1, 0.0, 0.0, 299000.0, 0.0, 0.0);
+    ASSERT_TRUE(reader.open_stream(
+        new ByteStreamInArrayLE(bytes.data(), static_cast<int64_t>(bytes.size()))));
+    // (3.0e5 - 2.99e5) / 0.1 = 10000; 300000.01 rounds to 10000 as well
+    EXPECT_EQ(read_xs(reader), (std::vector<int32_t>{10000, 110000, 10000}));
+  }
+}
+
+TEST(LASfileRead, SeekCloseAndReopen) {
+  FixtureFile f;
+  f.point_data_format = 3;
+  const auto points = fixture_random_points(17, 50, 3);
+  const auto bytes = fixture_write_bytes(f, points);
+  LASreaderLAS reader;
+  ASSERT_TRUE(reader.open_stream(
+      new ByteStreamInArrayLE(bytes.data(), static_cast<int64_t>(bytes.size()))));
+  ASSERT_TRUE(reader.seek_point(42));
+  ASSERT_TRUE(reader.read_point());
+  EXPECT_EQ(reader.point.X, points[42].X);
+  EXPECT_EQ(reader.p_count, 43);
+  EXPECT_FALSE(reader.seek_point(50));
+  EXPECT_FALSE(reader.seek_point(-1));
+  ASSERT_TRUE(reader.seek_point(0));
+  EXPECT_EQ(read_xs(reader).size(), 50u);
+  reader.close_input(true);
+  EXPECT_EQ(reader.input_stream(), nullptr);
+  EXPECT_FALSE(reader.read_point());
+  ASSERT_TRUE(reader.open_stream(
+      new ByteStreamInArrayLE(bytes.data(), static_cast<int64_t>(bytes.size()))));
+  EXPECT_EQ(read_xs(reader).size(), 50u);
+}
+
+TEST(LASfileWrite, FewerPointsThanAnnouncedAreCountedInTheFile) {
+  FixtureFile f;
+  f.point_data_format = 1;
+  const auto points = fixture_random_points(18, 1000, 1);
+  const auto bytes = fixture_write_bytes(f, points);
+  LASreaderLAS reader;
+  ASSERT_TRUE(reader.open_stream(
+      new ByteStreamInArrayLE(bytes.data(), static_cast<int64_t>(bytes.size()))));
+  const std::string path = std::string(PL_BINARY_DIR) + "/las_file_write_test_900.las";
+  LASwriterLAS writer;
+  ASSERT_TRUE(writer.open_file(path.c_str(), &reader.header));
+  for (int i = 0; i < 900 && reader.read_point(); i++) writer.write_one_point(&reader.point);
+  testing::internal::CaptureStderr();
+  writer.close_output(true);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "WARNING: written 900 points but expected 1000 points\n");
+  LASreaderLAS back;
+  ASSERT_TRUE(back.open_file(path.c_str()));
+  EXPECT_EQ(back.npoints, 900);
+  EXPECT_EQ(read_xs(back).size(), 900u);
+  back.close_input(true);
+  std::remove(path.c_str());
 }
 
 }  // namespace
