@@ -269,6 +269,31 @@ TEST(VpkPointRecords, SeekingGivesThePointReadingGives) {
   }
 }
 
+TEST(VpkPointRecords, SeekingToEveryPoint) {
+  // Every index in a scrambled order, including jumps back into the current
+  // chunk and to chunk starts, against the points as they were written.
+  for (uint16_t version = 1; version <= 2; version++) {
+    SCOPED_TRACE(version);
+    const size_t n = 222;
+    const Records r = make_records(fixture_random_points(31, n, 3, 1), 3, 1, version, 37);
+    const std::vector<uint8_t> bytes = compress(r);
+    ByteStreamInArrayLE in(bytes.data(), static_cast<int64_t>(bytes.size()));
+    LASpointRecordReader reader;
+    ASSERT_TRUE(reader.setup(r.setup.num_items, r.setup.items.data(), &r.setup));
+    ASSERT_TRUE(reader.init(&in));
+    ItemPointers p(r.setup, r.size);
+    int64_t current = 0;
+    for (size_t k = 0; k < n; k++) {
+      const int64_t target = static_cast<int64_t>((k * 89) % n);  // 89 is prime to n
+      ASSERT_TRUE(reader.seek(current, target)) << target;
+      ASSERT_TRUE(reader.read(p.pointers.data())) << target;
+      ASSERT_EQ(0, std::memcmp(p.record.data(), r.record(static_cast<size_t>(target)), r.size))
+          << target;
+      current = target + 1;
+    }
+  }
+}
+
 TEST(VpkPointRecords, CorruptChunkIsSkipped) {
   for (uint16_t version = 1; version <= 2; version++) {
     SCOPED_TRACE(version);
