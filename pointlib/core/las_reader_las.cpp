@@ -759,7 +759,8 @@ bool LASreaderLAS::read_one_point() {
   }
   if (!checked_end) {
     if (!reader->check_end()) {
-      std::fprintf(stderr, "ERROR: '%s' when reaching end of encoding\n", reader->error());
+      std::fprintf(stderr, "ERROR: '%s' when reaching end of encoding\n",
+                   reader->error() ? reader->error() : "");
       p_count--;
     }
     if (reader->warning()) std::fprintf(stderr, "WARNING: '%s'\n", reader->warning());
