@@ -150,14 +150,17 @@ bool LASpointRecordReader::read(uint8_t* const* point_items) {
   try {
     return read_compressed(point_items);
   } catch (int e) {
-    if (e == -1) {
+    // Go on with the next chunk the table knows. The last entry of a table
+    // read from the file is where the table starts, not a chunk.
+    const uint32_t next = current_chunk + 1;
+    const bool next_known = next < tabled_chunks && (!table_from_file || next < number_chunks);
+    // The end of the data reached from a chunk that the table says ends
+    // before it is not a short file: the chunk was garbage that the decoder
+    // read on and on. It is skipped like any other corrupt chunk.
+    if (e == -1 && !(next_known && stream->position() > chunk_starts[next])) {
       set_error("end-of-file during chunk with index %u", current_chunk);
     } else {
       set_error("chunk with index %u of %u is corrupt", current_chunk, tabled_chunks);
-      // Go on with the next chunk the table knows. The last entry of a table
-      // read from the file is where the table starts, not a chunk.
-      const uint32_t next = current_chunk + 1;
-      const bool next_known = next < tabled_chunks && (!table_from_file || next < number_chunks);
       if (next_known && stream->seek_to(chunk_starts[next])) {
         chunk_count = chunk_size;
       } else {

@@ -349,4 +349,44 @@ TEST(VpkPointRecords, CorruptChunkIsSkipped) {
   }
 }
 
+TEST(VpkPointRecords, CorruptChunkThatRunsToTheEndIsSkipped) {
+  // Garbage in the middle of chunk 1 makes its decoder read on through
+  // chunk 2 and the table to the end of the data. The table says chunk 1
+  // ends where chunk 2 begins, so this is a corrupt chunk, not a short file:
+  // reading goes on with chunk 2.
+  const std::vector<FixturePoint> points = scene_points(3, 0);
+  const uint32_t chunk = static_cast<uint32_t>(points.size() / 3 + 1);
+  const Records r = make_records(points, 3, 0, 1, chunk);
+  std::vector<uint8_t> bytes = compress(r);
+  ByteStreamInArrayLE probe(bytes.data(), static_cast<int64_t>(bytes.size()));
+  LASpointRecordReader table_reader;
+  ASSERT_TRUE(table_reader.setup(r.setup.num_items, r.setup.items.data(), &r.setup));
+  ASSERT_TRUE(table_reader.init(&probe));
+  ItemPointers p(r.setup, r.size);
+  ASSERT_TRUE(table_reader.read(p.pointers.data()));
+  const int64_t start1 = table_reader.get_chunk_start(1);
+  const int64_t start2 = table_reader.get_chunk_start(2);
+  for (int64_t at = start1 + r.size + 40; at < start2 - 40; at += 3) {
+    bytes[static_cast<size_t>(at)] ^= 0x6B;
+  }
+  ByteStreamInArrayLE in(bytes.data(), static_cast<int64_t>(bytes.size()));
+  LASpointRecordReader reader;
+  ASSERT_TRUE(reader.setup(r.setup.num_items, r.setup.items.data(), &r.setup));
+  ASSERT_TRUE(reader.init(&in));
+  size_t failed_at = 0;
+  for (size_t i = 0; i <= 2 * chunk; i++) {
+    if (!reader.read(p.pointers.data())) {
+      failed_at = i;
+      break;
+    }
+  }
+  ASSERT_GE(failed_at, chunk);
+  ASSERT_NE(reader.error(), nullptr);
+  EXPECT_STREQ(reader.error(), "chunk with index 1 of 4 is corrupt");
+  for (size_t i = 2 * chunk; i < r.count; i++) {
+    ASSERT_TRUE(reader.read(p.pointers.data())) << i;
+    ASSERT_EQ(0, std::memcmp(p.record.data(), r.record(i), r.size)) << i;
+  }
+}
+
 }  // namespace
