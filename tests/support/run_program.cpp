@@ -1,0 +1,74 @@
+#include "run_program.hpp"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+// Files rather than pipes: the child may write much to both streams while the parent feeds
+// nothing, and files never block.
+std::string read_all(std::FILE* file) {
+  std::string text;
+  std::rewind(file);
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof(buffer), file)) > 0) text.append(buffer, n);
+  return text;
+}
+
+}  // namespace
+
+ProgramRun run_program(const std::string& program, const std::vector<std::string>& args,
+                       const std::string& directory, const std::string& input) {
+  ProgramRun run;
+  std::FILE* in = std::tmpfile();
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  if (in && out && err) {
+    std::fwrite(input.data(), 1, input.size(), in);
+    std::fflush(in);
+    std::rewind(in);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const pid_t child = fork();
+    if (child == 0) {
+      if (chdir(directory.c_str()) != 0 || dup2(fileno(in), 0) < 0 || dup2(fileno(out), 1) < 0 ||
+          dup2(fileno(err), 2) < 0) {
+        _exit(127);
+      }
+      execv(program.c_str(), argv.data());
+      _exit(127);
+    }
+    int status = 0;
+    if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
+      run.exit_code = WEXITSTATUS(status);
+    }
+    run.out = read_all(out);
+    run.err = read_all(err);
+  }
+  for (std::FILE* f : {in, out, err}) {
+    if (f) std::fclose(f);
+  }
+  return run;
+}
+
+ProgramDir::ProgramDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "program_XXXXXX").string();
+  if (mkdtemp(&pattern[0]) != nullptr) path_ = pattern;
+}
+
+ProgramDir::~ProgramDir() {
+  if (path_.empty()) return;
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}

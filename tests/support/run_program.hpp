@@ -1,0 +1,34 @@
+#ifndef TESTS_SUPPORT_RUN_PROGRAM_HPP
+#define TESTS_SUPPORT_RUN_PROGRAM_HPP
+
+// Runs a built program as a child process, the way a user's shell does, so that tests see its
+// exit code and its messages exactly: arguments are passed as given (no shell, so any byte
+// reaches the program), standard input is fed from a text, standard output and error are caught.
+
+#include <string>
+#include <vector>
+
+struct ProgramRun {
+  int exit_code = -1;  // -1 when the program did not end by itself (signal) or did not start
+  std::string out;
+  std::string err;
+};
+
+ProgramRun run_program(const std::string& program, const std::vector<std::string>& args,
+                       const std::string& directory, const std::string& input = "");
+
+// A fresh directory under the system's temporary folder, removed with its contents.
+class ProgramDir {
+ public:
+  ProgramDir();
+  ~ProgramDir();
+  ProgramDir(const ProgramDir&) = delete;
+  ProgramDir& operator=(const ProgramDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+#endif  // TESTS_SUPPORT_RUN_PROGRAM_HPP

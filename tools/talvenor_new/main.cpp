@@ -1,0 +1,95 @@
+// talvenor_new: classifies the points of LiDAR files as ground or non-ground.
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "core/las_reader.hpp"
+#include "ground/ground_driver.hpp"
+#include "ground_command_line.hpp"
+#include "io/las_input_options.hpp"
+#include "io/las_output_options.hpp"
+#include "platform/file_identity.hpp"
+
+namespace {
+
+void end_if_asked(const GroundExit& exit) {
+  if (!exit.now) return;
+  if (exit.usage) usage(exit.code, exit.wait);
+  exit_tool(exit.code, exit.wait);
+}
+
+// Names that differ as text can still be one file ("./a.las" and "a.las", links), and writing
+// the output would then truncate the input before it is read.
+bool names_one_file(const char* input, const char* output) {
+  return std::strcmp(input, output) == 0 || paths_name_same_file(input, output);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  LASinputOptions input;
+  LASoutputOptions output;
+  GroundCommandLine line;
+  const bool no_arguments = argc == 1;
+
+  if (no_arguments) {
+    std::fprintf(stderr, "%s is better run in the command line\n", argv[0]);
+    std::string name;
+    std::fprintf(stderr, "enter input file: ");
+    // An empty answer names no input; the check below then reports it.
+    if (read_console_line(stdin, &name) && !name.empty()) input.append_name(name.c_str(), false);
+    std::fprintf(stderr, "enter output file: ");
+    // An empty answer names no output; the name then follows from the input's.
+    if (read_console_line(stdin, &name) && !name.empty()) output.set_name(name.c_str());
+  } else {
+    ground_prepare_arguments(argc, argv, &line);
+    if (!input.take_arguments(argc, argv, true)) exit_tool(1, false);
+    if (!output.take_arguments(argc, argv)) exit_tool(1, false);
+    end_if_asked(ground_take_arguments(argc, argv, &line));
+    end_if_asked(ground_check_layers(line, input));
+  }
+
+  if (!input.has_more_input()) {
+    std::fprintf(stderr, "ERROR: no input specified\n");
+    exit_tool(1, no_arguments);
+  }
+  input.want_header_scan(true);
+  if (input.current_name() && output.current_name() &&
+      names_one_file(input.current_name(), output.current_name())) {
+    std::fprintf(stderr, "ERROR: input and output file name are identical\n");
+    usage(1, false);
+  }
+
+  GroundSettings& settings = line.settings;
+  derive_mode_settings(settings);
+  if (input.reads_from_stdin()) input.keep_in_memory(true);
+
+  // The layer reader and writer are not part of this build; refuse before any file is touched
+  // rather than write output without the layers asked for.
+  if (line.ilay) {
+    std::fprintf(stderr, "ERROR: applying LAY files with '-ilay' is not supported in this build\n");
+    exit_tool(1, false);
+  }
+  if (line.olay) {
+    std::fprintf(stderr, "ERROR: writing LAY files with '-olay' is not supported in this build\n");
+    exit_tool(1, false);
+  }
+
+  bool failed = false;
+  while (input.has_more_input()) {
+    std::unique_ptr<LASreader> reader(input.open_next_reader());
+    if (!reader) {
+      std::fprintf(stderr, "ERROR: could not open lasreader\n");
+      exit_tool(1, no_arguments);
+    }
+    GroundFileIO io = ground_file_io(input, output, settings.remain_buffered);
+    const GroundFileReport report = ground_classify_file(settings, reader, io);
+    if (report.result == GroundFileResult::kFatal) exit_tool(1, report.fatal_waits && no_arguments);
+    if (report.result == GroundFileResult::kFailed) failed = true;
+    // A given output name serves the first file; later inputs build theirs from their own names.
+    output.set_name(nullptr);
+  }
+  exit_tool(failed ? 1 : 0, no_arguments || line.wait);
+}
