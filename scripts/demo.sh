@@ -1,11 +1,23 @@
 #!/usr/bin/env bash
-# Set-up, build, then the main job on a scene the project generates itself.
+# Set-up, build, then the main job on a scene the project generates itself: classify its
+# ground with talvenor_new and score the result against the scene's truth.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/setup.sh"
 bash "$root/scripts/build.sh"
 build_dir=${BUILD_DIR:-$root/build}
-if [[ ! -x "$build_dir/talvenor_new" ]]; then
-  echo "built the library into $build_dir; the programs are not yet complete, so there is nothing to classify yet"
-  exit 0
-fi
+out="$root/out"
+mkdir -p "$out"
+
+echo "== generating a 200 m x 200 m urban scene with its truth"
+"$build_dir/make_scene" urban "$out/demo_scene.las" 200 4 1 "$out/demo_truth.bin"
+
+echo "== classifying ground"
+"$build_dir/talvenor_new" -i "$out/demo_scene.las" -o "$out/demo_ground.las" -v
+
+echo "== score against the truth"
+"$build_dir/score_scene" "$out/demo_ground.las" "$out/demo_truth.bin"
+
+echo
+echo "input:  $out/demo_scene.las (every point class 1)"
+echo "result: $out/demo_ground.las (ground class 2, everything else class 1)"

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -73,6 +74,11 @@ struct ProgramRow {
   const char* made;                   // a file the run must leave
   bool link_b;                        // "b.las" is a hard link to "a.las"
 };
+
+// Test names show the row's name instead of its bytes.
+void PrintTo(const ProgramRow& row, std::ostream* os) {
+  *os << row.name;
+}
 
 const std::vector<ProgramRow>& program_rows() {
   static const std::vector<ProgramRow> rows = {

@@ -1,0 +1,243 @@
+// Generated scenes through the built talvenor_new program: the classification it writes, and
+// that it changes nothing else. Outputs are read back with the independent fixture reader.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/las_item.hpp"
+#include "core/las_reader_las.hpp"
+#include "core/las_writer_las.hpp"
+#include "las_fixture.hpp"
+#include "run_program.hpp"
+#include "scene.hpp"
+
+#if __has_include("core/las_point_record_reader.hpp") && \
+                  __has_include("core/las_point_record_writer.hpp")
+#define PL_RECORDS 1
+#endif
+#if __has_include("compress/item_point10_v2.hpp") && __has_include("compress/item_gpstime11_v2.hpp")
+#define PL_VPK 1
+#endif
+
+namespace {
+
+const std::string kProgram = std::string(PL_BINARY_DIR) + "/talvenor_new";
+
+std::string file_bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool exists(const std::string& path) {
+  return access(path.c_str(), F_OK) == 0;
+}
+
+const Scene& urban_scene() {
+  static const Scene scene = [] {
+    SceneParams params;
+    params.preset = ScenePreset::kUrban;
+    params.size = 80.0;
+    params.density = 2.0;
+    params.seed = 21;
+    return make_scene(params);
+  }();
+  return scene;
+}
+
+// Point format 3 carries GPS time and colour as well, so that every field is compared.
+SceneLasOptions scene_options() {
+  SceneLasOptions options;
+  options.point_data_format = 3;
+  options.classification = 1;
+  return options;
+}
+
+// Which fields a run may change besides the classification.
+enum Changes : unsigned { kClassOnly = 0, kUserData = 1, kZ = 2 };
+
+// Compares the output with the input point by point: same count and order, every field equal
+// except those the run may change.
+void expect_only_changes(const FixtureContents& in, const FixtureContents& out, unsigned changes,
+                         const std::string& what) {
+  ASSERT_EQ(out.points.size(), in.points.size()) << what;
+  for (size_t i = 0; i < in.points.size(); i++) {
+    FixturePoint expected = in.points[i];
+    expected.classification = out.points[i].classification;
+    if (changes & kUserData) expected.user_data = out.points[i].user_data;
+    if (changes & kZ) expected.Z = out.points[i].Z;
+    ASSERT_EQ(fixture_point_difference(out.points[i], expected), "") << what << " point " << i;
+  }
+}
+
+std::vector<uint8_t> classes_of(const FixtureContents& contents) {
+  std::vector<uint8_t> classes;
+  for (const FixturePoint& p : contents.points) classes.push_back(p.classification);
+  return classes;
+}
+
+// Classes as the library reads them, for compressed files the fixture reader does not read.
+[[maybe_unused]] std::vector<uint8_t> library_classes(const std::string& path) {
+  std::vector<uint8_t> classes;
+  LASreaderLAS reader;
+  if (!reader.open_file(path.c_str())) return classes;
+  while (reader.read_point()) classes.push_back(reader.point.get_classification());
+  reader.close_input(true);
+  return classes;
+}
+
+class TalvenorEndToEnd : public testing::Test {
+ protected:
+  void SetUp() override {
+#ifndef PL_RECORDS
+    GTEST_SKIP() << "point records are read once the point-record reader is in the library";
+#endif
+    ASSERT_FALSE(dir.path().empty());
+    ASSERT_TRUE(write_scene_las(urban_scene(), dir.file("a.las"), scene_options()));
+    ASSERT_TRUE(fixture_read_file(dir.file("a.las"), &input));
+    input_bytes = file_bytes(dir.file("a.las"));
+  }
+
+  // Runs the program in the directory; expects it to succeed.
+  void run(const std::vector<std::string>& args) {
+    const ProgramRun r = run_program(kProgram, args, dir.path());
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+  }
+
+  FixtureContents read(const std::string& name) {
+    FixtureContents contents;
+    EXPECT_TRUE(fixture_read_file(dir.file(name), &contents)) << name;
+    return contents;
+  }
+
+  ProgramDir dir;
+  FixtureContents input;
+  std::string input_bytes;
+};
+
+TEST_F(TalvenorEndToEnd, ClassifiesAndChangesNothingElse) {
+  run({"-i", "a.las", "-o", "o.las", "-quiet"});
+  const FixtureContents out = read("o.las");
+  expect_only_changes(input, out, kClassOnly, "plain");
+  EXPECT_EQ(out.header.generating_software, "talvenor_dor64 (210531)");
+  for (const uint8_t c : classes_of(out)) ASSERT_TRUE(c == 1 || c == 2) << int(c);
+
+  SceneScore score;
+  ASSERT_TRUE(score_scene(urban_scene(), classes_of(out), &score));
+  std::printf("[ scene ] recall %.4f commission %.4f\n", score.ground_recall(),
+              score.commission_rate());
+  EXPECT_GE(score.ground_recall(), 0.8);
+  EXPECT_LE(score.commission_rate(), 0.05);
+  EXPECT_EQ(score.outliers_as_ground, 0u);
+  EXPECT_EQ(file_bytes(dir.file("a.las")), input_bytes) << "the input changed";
+}
+
+TEST_F(TalvenorEndToEnd, HeightsGoWhereTheyAreAskedFor) {
+  struct Row {
+    std::vector<std::string> options;
+    unsigned changes;
+  };
+  const Row rows[] = {
+      {{"-compute_height"}, kUserData},
+      {{"-replace_z"}, kZ},
+      {{"-replace_z", "-store_in_user_data"}, kZ | kUserData},
+      {{"-store_in_user_data", "-replace_z"}, kZ | kUserData},
+  };
+  run({"-i", "a.las", "-o", "plain.las", "-quiet"});
+  const std::vector<uint8_t> plain = classes_of(read("plain.las"));
+  for (const Row& row : rows) {
+    std::string what;
+    std::vector<std::string> args = {"-i", "a.las", "-o", "h.las", "-quiet"};
+    for (const std::string& o : row.options) {
+      args.push_back(o);
+      what += o + " ";
+    }
+    run(args);
+    const FixtureContents out = read("h.las");
+    expect_only_changes(input, out, row.changes, what);
+    EXPECT_EQ(classes_of(out), plain) << what;
+    size_t user_data_changed = 0, z_changed = 0;
+    for (size_t i = 0; i < out.points.size(); i++) {
+      user_data_changed += out.points[i].user_data != input.points[i].user_data;
+      z_changed += out.points[i].Z != input.points[i].Z;
+    }
+    EXPECT_EQ(user_data_changed > 0, (row.changes & kUserData) != 0) << what;
+    EXPECT_EQ(z_changed > 0, (row.changes & kZ) != 0) << what;
+    if (row.changes & kZ) {
+      EXPECT_EQ(out.header.offset[2], 0.0) << what;
+    }
+  }
+}
+
+TEST_F(TalvenorEndToEnd, ClassNumbersKeepTheirLowFiveBits) {
+  run({"-i", "a.las", "-o", "two.las", "-quiet"});
+  run({"-i", "a.las", "-o", "thirty_four.las", "-quiet", "-ground_class", "34"});
+  EXPECT_EQ(file_bytes(dir.file("two.las")), file_bytes(dir.file("thirty_four.las")));
+}
+
+TEST_F(TalvenorEndToEnd, EveryInputGetsItsOwnOutput) {
+  ASSERT_EQ(link(dir.file("a.las").c_str(), dir.file("b.las").c_str()), 0);
+  run({"-i", "a.las", "b.las", "-odix", "_g", "-quiet"});
+  ASSERT_TRUE(exists(dir.file("a_g.las")));
+  ASSERT_TRUE(exists(dir.file("b_g.las")));
+  EXPECT_EQ(file_bytes(dir.file("a_g.las")), file_bytes(dir.file("b_g.las")));
+}
+
+TEST_F(TalvenorEndToEnd, FilesThatCannotBeClassifiedAreCopiedOrSkipped) {
+  FixtureFile file;
+  file.point_data_format = 1;
+  file.scale = {0.01, 0.01, 0.01};
+  file.offset = {500000.0, 4000000.0, 0.0};
+  std::vector<FixturePoint> points = fixture_random_points(7, 8, 1);
+  ASSERT_TRUE(fixture_write_file(dir.file("few.las"), file, points));
+  const FixtureContents few = read("few.las");
+
+  const ProgramRun copy = run_program(kProgram, {"-i", "few.las", "-o", "c.las"}, dir.path());
+  EXPECT_EQ(copy.exit_code, 0) << copy.err;
+  EXPECT_NE(copy.err.find(" copying 'few.las' ...\n"), std::string::npos) << copy.err;
+  const FixtureContents copied = read("c.las");
+  ASSERT_EQ(copied.points.size(), few.points.size());
+  for (size_t i = 0; i < few.points.size(); i++) {
+    EXPECT_EQ(fixture_point_difference(copied.points[i], few.points[i]), "") << i;
+  }
+
+  const ProgramRun skip =
+      run_program(kProgram, {"-i", "few.las", "-o", "s.las", "-skip_files"}, dir.path());
+  EXPECT_EQ(skip.exit_code, 0) << skip.err;
+  EXPECT_NE(skip.err.find(" skipping 'few.las' ...\n"), std::string::npos) << skip.err;
+  EXPECT_FALSE(exists(dir.file("s.las")));
+}
+
+TEST_F(TalvenorEndToEnd, CompressedInputsAndOutputsClassifyAlike) {
+#ifndef PL_VPK
+  GTEST_SKIP() << "compressed point records need the VPK coders in the library";
+#else
+  {
+    LASreaderLAS reader;
+    ASSERT_TRUE(reader.open_file(dir.file("a.las").c_str()));
+    LASwriterLAS writer;
+    ASSERT_TRUE(writer.open_file(dir.file("a.vpk").c_str(), &reader.header,
+                                 LAScompressorKind::multistream_chunked, 2, 50000));
+    while (reader.read_point()) ASSERT_TRUE(writer.write_one_point(&reader.point));
+    writer.close_output(true);
+    reader.close_input(true);
+  }
+  run({"-i", "a.las", "-o", "las_las.las", "-quiet"});
+  run({"-i", "a.las", "-o", "las_vpk.vpk", "-quiet"});
+  run({"-i", "a.vpk", "-o", "vpk_las.las", "-quiet"});
+  run({"-i", "a.vpk", "-o", "vpk_vpk.vpk", "-quiet"});
+  const std::vector<uint8_t> classes = classes_of(read("las_las.las"));
+  EXPECT_EQ(library_classes(dir.file("las_vpk.vpk")), classes);
+  EXPECT_EQ(library_classes(dir.file("vpk_vpk.vpk")), classes);
+  const FixtureContents from_vpk = read("vpk_las.las");
+  EXPECT_EQ(classes_of(from_vpk), classes);
+  expect_only_changes(input, from_vpk, kClassOnly, "from vpk");
+#endif
+}
+
+}  // namespace
