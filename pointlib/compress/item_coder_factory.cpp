@@ -1,13 +1,10 @@
 #include "compress/item_coder_factory.hpp"
 
+#include "compress/item_coders_layered.hpp"
 #include "compress/item_coders_legacy.hpp"
-
-// Each case below returns the coder of its type and version once that coder
-// exists; until then the set-up fails for it.
 
 std::unique_ptr<LASreadItemCompressed> LASitemCoderFactory::make_reader(
     const LASitem& item, IntervalDecoder* decoder, uint32_t layer_request_mask) const {
-  (void)layer_request_mask;
   switch (item.type) {
     case LASitem::BYTE:
     case LASitem::POINT10:
@@ -18,12 +15,9 @@ std::unique_ptr<LASreadItemCompressed> LASitemCoderFactory::make_reader(
     case LASitem::POINT14:
     case LASitem::RGB14:
     case LASitem::RGBNIR14:
-    case LASitem::BYTE14:
-      if (item.version >= 2 && item.version <= 4) return nullptr;
-      break;
     case LASitem::WAVEPACKET14:
-      if (item.version == 3 || item.version == 4) return nullptr;
-      break;
+    case LASitem::BYTE14:
+      return make_read_item_compressed_layered(item, decoder, layer_request_mask);
   }
   return nullptr;
 }
@@ -42,8 +36,7 @@ std::unique_ptr<LASwriteItemCompressed> LASitemCoderFactory::make_writer(
     case LASitem::RGBNIR14:
     case LASitem::WAVEPACKET14:
     case LASitem::BYTE14:
-      if (item.version == 3 || item.version == 4) return nullptr;
-      break;
+      return make_write_item_compressed_layered(item, encoder);
   }
   return nullptr;
 }

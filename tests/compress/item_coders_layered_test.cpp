@@ -1,0 +1,565 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "compress/item_coder_factory.hpp"
+#include "compress/item_point14_v3.hpp"
+#include "las_fixture.hpp"
+#include "layered_chunk_driver.hpp"
+#include "scene.hpp"
+
+namespace {
+
+constexpr uint32_t kAllLayers = 0xFFFFFFFFu;
+
+bool has_rgb(uint8_t format) {
+  return format == 7 || format == 8 || format == 10;
+}
+bool has_nir(uint8_t format) {
+  return format == 8 || format == 10;
+}
+bool has_wave(uint8_t format) {
+  return format == 9 || format == 10;
+}
+
+uint64_t gps_bits(const LASpointData& p) {
+  uint64_t b;
+  std::memcpy(&b, &p.gps_time, 8);
+  return b;
+}
+
+// The first field where two points differ, or "".
+std::string first_difference(const LayeredPoint& a, const LayeredPoint& b, uint8_t format) {
+  const LASpointData& p = a.data;
+  const LASpointData& q = b.data;
+#define PL_SAME(field) \
+  if (p.field != q.field) return #field;
+  PL_SAME(X)
+  PL_SAME(Y) PL_SAME(Z) PL_SAME(intensity) PL_SAME(return_byte) PL_SAME(class_byte)
+      PL_SAME(scan_angle_rank) PL_SAME(user_data) PL_SAME(point_source_ID)
+          PL_SAME(extended_scan_angle) PL_SAME(extended_flags_byte) PL_SAME(extended_classification)
+              PL_SAME(extended_return_byte)
+#undef PL_SAME
+                  if (gps_bits(p) != gps_bits(q)) return "gps_time";
+  if (has_rgb(format) && std::memcmp(p.rgb, q.rgb, 6) != 0) return "rgb";
+  if (has_nir(format) && p.rgb[3] != q.rgb[3]) return "nir";
+  if (has_wave(format) && std::memcmp(p.wavepacket.data, q.wavepacket.data, 29) != 0) {
+    return "wavepacket";
+  }
+  if (a.extra != b.extra) return "extra_bytes";
+  return "";
+}
+
+void expect_same(const std::vector<LayeredPoint>& got, const std::vector<LayeredPoint>& want,
+                 uint8_t format) {
+  ASSERT_EQ(got.size(), want.size());
+  for (size_t i = 0; i < got.size(); i++) {
+    const std::string diff = first_difference(got[i], want[i], format);
+    ASSERT_EQ(diff, "") << "point " << i;
+  }
+}
+
+// Scanner channels, returns and GPS times a scanner makes: channels
+// alternating point by point, every (n, r) pair of 0 to 15 in turn, GPS
+// times that step evenly with jumps forward and back.
+std::vector<FixturePoint> scanner_points(uint64_t seed, size_t count, uint8_t format,
+                                         uint16_t extra, uint32_t channels) {
+  std::vector<FixturePoint> points = fixture_random_points(seed, count, format, extra);
+  double t = 300000.0;
+  for (size_t i = 0; i < points.size(); i++) {
+    FixturePoint& p = points[i];
+    p.scanner_channel = static_cast<uint8_t>((i % channels) * (4 / channels) % 4);
+    p.number_of_returns = static_cast<uint8_t>((i / 16) % 16);
+    p.return_number = static_cast<uint8_t>(i % 16);
+    if (i % 3) t += 0.00001;
+    if (i % 500 == 250) t += 1.0e5;  // a jump past 32 bits of the double's pattern
+    if (i % 500 == 400) t -= 1.0e5;  // and back to the earlier sequence
+    p.gps_time = (i % 7 == 0) ? t + 0.5 : t;
+    p.X = static_cast<int32_t>(i * 13) + (p.X % 1000);
+    p.Y = static_cast<int32_t>(i * 7) + (p.Y % 1000);
+    p.classification = static_cast<uint8_t>(i % 5 == 0 ? p.classification : 2);
+  }
+  return points;
+}
+
+struct RoundTripRow {
+  const char* name;
+  uint8_t format;
+  uint16_t extra;
+  uint32_t channels;
+  uint32_t chunk_size;
+  size_t count;
+};
+
+const RoundTripRow kRoundTrips[] = {
+    {"format 6, one channel", 6, 0, 1, 1000, 2600},
+    {"format 6, two channels", 6, 0, 2, 1000, 2600},
+    {"format 7, four channels", 7, 0, 4, 700, 2600},
+    {"format 8, two channels", 8, 0, 2, 1000, 2600},
+    {"format 9, four channels", 9, 0, 4, 1000, 2600},
+    {"format 10 with 20 extra bytes", 10, 20, 4, 900, 2600},
+    {"format 6 with 3 extra bytes", 6, 3, 2, 1000, 2600},
+    {"tiny chunks", 8, 2, 4, 3, 200},
+    {"chunks of one point", 7, 1, 2, 1, 50},
+};
+
+}  // namespace
+
+TEST(LayeredItemTables, ReturnMapIsSymmetricAndLevelsAreDistances) {
+  for (int n = 0; n < 16; n++) {
+    for (int r = 0; r < 16; r++) {
+      EXPECT_EQ(return_map_table[n][r], return_map_table[r][n]) << n << " " << r;
+      EXPECT_LE(return_map_table[n][r], 5);
+      EXPECT_EQ(return_level_table[n][r], std::min(std::abs(n - r), 7)) << n << " " << r;
+    }
+  }
+  EXPECT_EQ(return_map_table[0][6], 3);
+  EXPECT_EQ(return_map_table[2][11], 3);
+  EXPECT_EQ(return_map_table[15][14], 5);
+}
+
+TEST(LayeredItemCoders, RoundTripEveryFormatAndVersion) {
+  for (const RoundTripRow& row : kRoundTrips) {
+    for (uint16_t version : {3, 4}) {
+      SCOPED_TRACE(std::string(row.name) + " v" + std::to_string(version));
+      const std::vector<LASitem> items = layered_items(row.format, row.extra, version);
+      const std::vector<LayeredPoint> points = layered_points(
+          scanner_points(row.format * 31 + version, row.count, row.format, row.extra, row.channels),
+          row.format, row.extra);
+      const LayeredStream stream = compress_layered(items, points, row.chunk_size);
+      expect_same(decompress_layered(items, stream, points.size(), row.chunk_size, kAllLayers),
+                  points, row.format);
+    }
+  }
+}
+
+TEST(LayeredItemCoders, RoundTripSceneAndRandomPoints) {
+  Scene scene = make_scene(SceneParams{});
+  SceneLasOptions options;
+  options.point_data_format = 6;
+  const std::vector<LayeredPoint> scene_points =
+      layered_points(scene_fixture_points(scene, options), 6, 0);
+  ASSERT_GT(scene_points.size(), 1000u);
+  for (uint16_t version : {3, 4}) {
+    const std::vector<LASitem> items = layered_items(6, 0, version);
+    const LayeredStream stream = compress_layered(items, scene_points, 50000);
+    expect_same(decompress_layered(items, stream, scene_points.size(), 50000, kAllLayers),
+                scene_points, 6);
+    EXPECT_LT(stream.bytes.size(), scene_points.size() * 30 / 2);
+  }
+  const std::vector<LayeredPoint> random =
+      layered_points(fixture_random_points(7, 3000, 10, 5), 10, 5);
+  const std::vector<LASitem> items = layered_items(10, 5, 3);
+  const LayeredStream stream = compress_layered(items, random, 1000);
+  expect_same(decompress_layered(items, stream, random.size(), 1000, kAllLayers), random, 10);
+}
+
+namespace {
+
+// What a reader with `mask` must hand out: the full decode's fields where
+// the mask asks for them, the chunk's first point's elsewhere.
+LayeredPoint masked(const LayeredPoint& full, const LayeredPoint& first, uint32_t mask) {
+  LayeredPoint e = full;
+  LASpointData& p = e.data;
+  const LASpointData& f = first.data;
+  if (!(mask & 1)) p.Z = f.Z;
+  if (!(mask & 2)) {
+    p.extended_classification = f.extended_classification;
+    p.class_byte = static_cast<uint8_t>((p.class_byte & 0xE0) | (f.class_byte & 0x1F));
+  }
+  if (!(mask & 4)) {
+    p.return_byte = static_cast<uint8_t>((p.return_byte & 0x3F) | (f.return_byte & 0xC0));
+    p.extended_flags_byte =
+        static_cast<uint8_t>((p.extended_flags_byte & 0x0F) | (f.extended_flags_byte & 0xF0));
+    p.class_byte = static_cast<uint8_t>((p.class_byte & 0x1F) | (f.class_byte & 0xE0));
+  }
+  if (!(mask & 8)) p.intensity = f.intensity;
+  if (!(mask & 16)) {
+    p.extended_scan_angle = f.extended_scan_angle;
+    p.scan_angle_rank = f.scan_angle_rank;
+  }
+  if (!(mask & 32)) p.user_data = f.user_data;
+  if (!(mask & 64)) p.point_source_ID = f.point_source_ID;
+  if (!(mask & 128)) p.gps_time = f.gps_time;
+  if (!(mask & 256)) std::memcpy(p.rgb, f.rgb, 6);
+  if (!(mask & 512)) p.rgb[3] = f.rgb[3];
+  if (!(mask & 1024)) p.wavepacket = f.wavepacket;
+  for (size_t i = 0; i < e.extra.size() && i < 16; i++) {
+    if (!((mask >> (16 + i)) & 1)) e.extra[i] = first.extra[i];
+  }
+  return e;
+}
+
+struct MaskRow {
+  const char* name;
+  uint32_t mask;
+};
+
+const MaskRow kMasks[] = {
+    {"nothing but XY", 0},
+    {"Z only", 1},
+    {"extra bytes only", 0xFFFF0000u},
+    {"RGB without NIR", 0x100},
+    {"all point fields and NIR", 0x2FF},
+    {"classification, flags and GPS time", 0x86},
+    {"wave packet and extra byte 0", 0x10400},
+    {"intensity, scan angle, user data, point source", 0x78},
+};
+
+}  // namespace
+
+TEST(LayeredItemCoders, RequestMaskGivesRequestedFieldsAndFirstPointElsewhere) {
+  const uint32_t chunk = 800;
+  for (uint16_t version : {3, 4}) {
+    const std::vector<LASitem> items = layered_items(10, 20, version);
+    const std::vector<LayeredPoint> points =
+        layered_points(scanner_points(99 + version, 2000, 10, 20, 2), 10, 20);
+    const LayeredStream stream = compress_layered(items, points, chunk);
+    const std::vector<LayeredPoint> full =
+        decompress_layered(items, stream, points.size(), chunk, kAllLayers);
+    for (const MaskRow& row : kMasks) {
+      SCOPED_TRACE(std::string(row.name) + " v" + std::to_string(version));
+      const std::vector<LayeredPoint> got =
+          decompress_layered(items, stream, points.size(), chunk, row.mask);
+      std::vector<LayeredPoint> want;
+      for (size_t i = 0; i < full.size(); i++) {
+        want.push_back(masked(full[i], full[i - i % chunk], row.mask));
+      }
+      expect_same(got, want, 10);
+    }
+  }
+}
+
+TEST(LayeredItemCoders, ConstantFieldsCostNoBytes) {
+  std::vector<FixturePoint> fixture = fixture_random_points(5, 500, 6, 0);
+  for (size_t i = 0; i < fixture.size(); i++) {
+    fixture[i] = fixture[0];
+    fixture[i].X += static_cast<int32_t>(i * 3);
+    fixture[i].Y -= static_cast<int32_t>(i * 2);
+  }
+  const std::vector<LASitem> items = layered_items(6, 0, 3);
+  const std::vector<LayeredPoint> points = layered_points(fixture, 6, 0);
+  const LayeredStream stream = compress_layered(items, points, 500);
+  const std::vector<uint32_t> counts = chunk_layer_counts(items, stream, 0, 9);
+  EXPECT_GT(counts[kLayerChannelReturnsXY], 0u);
+  EXPECT_GT(counts[kLayerZ], 0u);
+  for (uint32_t layer = kLayerClassification; layer < kPoint14Layers; layer++) {
+    EXPECT_EQ(counts[layer], 0u) << layer;
+  }
+  expect_same(decompress_layered(items, stream, points.size(), 500, kAllLayers), points, 6);
+  expect_same(decompress_layered(items, stream, points.size(), 500, 0), points, 6);
+}
+
+TEST(LayeredItemCoders, SecondChunkWithShorterLayersRoundTrips) {
+  // The first chunk varies every field, the second almost none: the layer
+  // streams are reused from position 0, so the second chunk's counts must
+  // come from the position, not from what the first chunk left in the stream.
+  std::vector<FixturePoint> fixture = scanner_points(11, 2000, 8, 4, 4);
+  for (size_t i = 1000; i < fixture.size(); i++) {
+    FixturePoint keep = fixture[1000];
+    keep.X = fixture[i].X;
+    keep.Y = fixture[i].Y;
+    keep.Z = fixture[1000].Z + static_cast<int32_t>(i % 2);
+    keep.intensity = static_cast<uint16_t>(fixture[1000].intensity + i % 3);
+    fixture[i] = keep;
+  }
+  for (uint16_t version : {3, 4}) {
+    const std::vector<LASitem> items = layered_items(8, 4, version);
+    const std::vector<LayeredPoint> points = layered_points(fixture, 8, 4);
+    const LayeredStream stream = compress_layered(items, points, 1000);
+    const std::vector<uint32_t> first = chunk_layer_counts(items, stream, 0, 9 + 2 + 4);
+    const std::vector<uint32_t> second = chunk_layer_counts(items, stream, 1, 9 + 2 + 4);
+    for (size_t layer = 0; layer < first.size(); layer++) {
+      EXPECT_LT(second[layer], first[layer]) << layer;
+    }
+    expect_same(decompress_layered(items, stream, points.size(), 1000, kAllLayers), points, 8);
+    // The second chunk alone, by coders that saw no first chunk.
+    const std::vector<LayeredPoint> tail(points.begin() + 1000, points.end());
+    expect_same(decompress_layered(items, stream, 1000, 1000, kAllLayers, 1), tail, 8);
+  }
+}
+
+TEST(LayeredItemCoders, FirstPointWithDisagreeingLegacyCopiesKeepsTheChunkDecodable) {
+  // The chunk's first point carries legacy class 5 and withheld, extended
+  // class 40 and no flags: the raw record brings back class 5 and withheld.
+  // Every point has extended class 40 and no flags, so a writer that seeded
+  // from the extended copies would see nothing change and store no class or
+  // flags at all, and the reader would hand out class 5 and withheld.
+  std::vector<FixturePoint> fixture = scanner_points(21, 600, 6, 0, 1);
+  for (FixturePoint& p : fixture) {
+    p.classification = 40;
+    p.synthetic_flag = p.keypoint_flag = p.withheld_flag = p.overlap_flag = false;
+  }
+  const std::vector<LASitem> items = layered_items(6, 0, 3);
+  std::vector<LayeredPoint> points = layered_points(fixture, 6, 0);
+  LASpointData& first = points[0].data;
+  first.class_byte = static_cast<uint8_t>(5 | 0x80);
+  first.extended_classification = 40;
+  first.extended_flags_byte = static_cast<uint8_t>(first.extended_flags_byte & 0x0F);
+  const LayeredStream stream = compress_layered(items, points, 1000);
+  const std::vector<LayeredPoint> got =
+      decompress_layered(items, stream, points.size(), 1000, kAllLayers);
+  EXPECT_EQ(got[0].data.extended_classification, 5);
+  EXPECT_EQ(got[0].data.extended_flags_byte >> 4, 4);
+  const std::vector<LayeredPoint> rest(got.begin() + 1, got.end());
+  const std::vector<LayeredPoint> want(points.begin() + 1, points.end());
+  expect_same(rest, want, 6);
+}
+
+TEST(LayeredItemCoders, VersionsThreeAndFourAreDifferentStreams) {
+  // Colours of their own per channel, channels 1 and 3 alternating.
+  std::vector<FixturePoint> fixture = fixture_random_points(31, 400, 7, 0);
+  for (size_t i = 0; i < fixture.size(); i++) {
+    fixture[i].scanner_channel = static_cast<uint8_t>(i % 2 ? 3 : 1);
+    const uint16_t base = static_cast<uint16_t>(i % 2 ? 60000 : 1000);
+    fixture[i].rgb = {base, static_cast<uint16_t>(base + 7), static_cast<uint16_t>(base + i)};
+  }
+  const std::vector<LayeredPoint> points = layered_points(fixture, 7, 0);
+  const std::vector<LASitem> v3 = layered_items(7, 0, 3);
+  const std::vector<LASitem> v4 = layered_items(7, 0, 4);
+  const LayeredStream s3 = compress_layered(v3, points, 1000);
+  const LayeredStream s4 = compress_layered(v4, points, 1000);
+  EXPECT_LT(s4.bytes.size(), s3.bytes.size());  // v4 predicts each colour from its own channel
+  expect_same(decompress_layered(v3, s3, points.size(), 1000, kAllLayers), points, 7);
+  expect_same(decompress_layered(v4, s4, points.size(), 1000, kAllLayers), points, 7);
+  // Read with the other version's rules, the colours go wrong.
+  bool differs = false;
+  try {
+    const std::vector<LayeredPoint> wrong =
+        decompress_layered(v3, s4, points.size(), 1000, kAllLayers);
+    for (size_t i = 0; i < points.size() && !differs; i++) {
+      differs = std::memcmp(wrong[i].data.rgb, points[i].data.rgb, 6) != 0;
+    }
+  } catch (int) {
+    differs = true;
+  }
+  EXPECT_TRUE(differs);
+}
+
+TEST(LayeredItemCoders, GpsTimeSequencesAndOddBitPatterns) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const std::vector<double> times = {
+      1000.0, 1000.0,  1000.25,   1000.5,  1000.75, 1001.0, 1001.0,  // steady step, repeats
+      -0.0,   0.0,     -0.0,      nan,     nan,     1.0e9,  5.0,     // sign of zero, NaN, jumps
+      1000.0, 1.0e9,   1.0e9 + 1, 1001.25, 1001.0,  1000.5, 999.0,   900.0,  1.0e-300, 1.0e300,
+      1001.5, 1001.75, 1002.0,    1002.25, 1002.5,  1010.0, 1002.75, 1002.5, 1002.25,  1003.0};
+  std::vector<FixturePoint> fixture = fixture_random_points(41, times.size() * 3, 6, 0);
+  for (size_t i = 0; i < fixture.size(); i++) {
+    fixture[i].gps_time = times[i % times.size()];
+    fixture[i].scanner_channel = static_cast<uint8_t>((i / 5) % 4);
+  }
+  for (uint16_t version : {3, 4}) {
+    const std::vector<LASitem> items = layered_items(6, 0, version);
+    const std::vector<LayeredPoint> points = layered_points(fixture, 6, 0);
+    const LayeredStream stream = compress_layered(items, points, 1000);
+    expect_same(decompress_layered(items, stream, points.size(), 1000, kAllLayers), points, 6);
+  }
+}
+
+TEST(LayeredItemCoders, LegacyFieldsDerivedFromExtendedOnes) {
+  struct Row {
+    uint8_t n, r, cls;
+    int16_t angle;
+    uint8_t legacy_n, legacy_r, legacy_cls;
+    int8_t rank;
+  };
+  const Row rows[] = {
+      {9, 8, 3, 30000, 7, 6, 3, 127},  {9, 9, 40, -30000, 7, 7, 0, -128},
+      {10, 3, 31, 83, 7, 3, 31, 0},    {5, 2, 32, 84, 5, 2, 0, 1},
+      {15, 15, 255, -84, 7, 7, 0, -1}, {3, 9, 0, 250, 3, 1, 0, 2},
+  };
+  std::vector<FixturePoint> fixture = fixture_random_points(51, 1 + std::size(rows), 6, 0);
+  for (size_t i = 0; i < std::size(rows); i++) {
+    FixturePoint& p = fixture[i + 1];
+    p.number_of_returns = rows[i].n;
+    p.return_number = rows[i].r;
+    p.classification = rows[i].cls;
+    p.extended_scan_angle = rows[i].angle;
+  }
+  const std::vector<LASitem> items = layered_items(6, 0, 3);
+  const std::vector<LayeredPoint> points = layered_points(fixture, 6, 0);
+  const LayeredStream stream = compress_layered(items, points, 1000);
+  const std::vector<LayeredPoint> got =
+      decompress_layered(items, stream, points.size(), 1000, kAllLayers);
+  for (size_t i = 0; i < std::size(rows); i++) {
+    const LASpointData& p = got[i + 1].data;
+    EXPECT_EQ((p.return_byte >> 3) & 7, rows[i].legacy_n) << i;
+    EXPECT_EQ(p.return_byte & 7, rows[i].legacy_r) << i;
+    EXPECT_EQ(p.class_byte & 31, rows[i].legacy_cls) << i;
+    EXPECT_EQ(p.scan_angle_rank, rows[i].rank) << i;
+  }
+  expect_same(got, points, 6);
+}
+
+TEST(LayeredItemCoders, WavePacketOffsetKinds) {
+  std::vector<FixturePoint> fixture = fixture_random_points(61, 64, 9, 0);
+  uint64_t offset = 1000;
+  uint32_t size = 256;
+  for (size_t i = 0; i < fixture.size(); i++) {
+    switch (i % 4) {
+      case 0:
+        break;  // same offset
+      case 1:
+        offset += size;
+        break;  // next packet
+      case 2:
+        offset += 77777;
+        break;  // a 32-bit step
+      case 3:
+        offset += 0x123456789ull;
+        break;  // beyond 32 bits
+    }
+    size = static_cast<uint32_t>(200 + i);
+    std::memcpy(fixture[i].wavepacket.data() + 1, &offset, 8);
+    std::memcpy(fixture[i].wavepacket.data() + 9, &size, 4);
+  }
+  for (uint16_t version : {3, 4}) {
+    const std::vector<LASitem> items = layered_items(9, 0, version);
+    const std::vector<LayeredPoint> points = layered_points(fixture, 9, 0);
+    const LayeredStream stream = compress_layered(items, points, 1000);
+    expect_same(decompress_layered(items, stream, points.size(), 1000, kAllLayers), points, 9);
+  }
+}
+
+TEST(LayeredItemCoders, LayerCountsBeyondTheDataFailTheChunk) {
+  const std::vector<LASitem> items = layered_items(6, 0, 3);
+  const std::vector<LayeredPoint> points =
+      layered_points(fixture_random_points(71, 50, 6, 0), 6, 0);
+  LayeredStream stream = compress_layered(items, points, 1000);
+  // The Z count, as large as a u32 goes.
+  const size_t at = stream.chunk_starts[0] + layered_record_size(items) + 4 + 4;
+  std::memset(stream.bytes.data() + at, 0xFF, 4);
+  EXPECT_THROW(decompress_layered(items, stream, points.size(), 1000, kAllLayers), int);
+}
+
+TEST(LayeredItemCoders, FactoryVersions) {
+  struct Row {
+    LASitem::Type type;
+    uint16_t size;
+    uint16_t version;
+    bool reader;
+    bool writer;
+  };
+  const Row rows[] = {
+      {LASitem::POINT14, 30, 2, true, false},       {LASitem::POINT14, 30, 3, true, true},
+      {LASitem::POINT14, 30, 4, true, true},        {LASitem::POINT14, 30, 5, false, false},
+      {LASitem::RGB14, 6, 2, true, false},          {LASitem::RGBNIR14, 8, 4, true, true},
+      {LASitem::WAVEPACKET14, 29, 2, false, false}, {LASitem::WAVEPACKET14, 29, 3, true, true},
+      {LASitem::BYTE14, 7, 3, true, true},          {LASitem::BYTE14, 7, 1, false, false},
+  };
+  IntervalDecoder dec;
+  IntervalEncoder enc;
+  const LASitemCoderFactory& factory = LASitemCoderFactory::standard();
+  for (const Row& r : rows) {
+    LASitem item;
+    item.type = r.type;
+    item.size = r.size;
+    item.version = r.version;
+    EXPECT_EQ(factory.make_reader(item, &dec, kAllLayers) != nullptr, r.reader)
+        << item.type << " v" << r.version;
+    EXPECT_EQ(factory.make_writer(item, &enc) != nullptr, r.writer)
+        << item.type << " v" << r.version;
+  }
+}
+
+namespace {
+
+// A decoder over one POINT14 layer of the first chunk, for reading what the
+// writer coded symbol by symbol with fresh models (as every chunk starts).
+struct Point14LayerReader {
+  Point14LayerReader(const std::vector<LASitem>& items, const LayeredStream& stream, uint32_t layer)
+      : in(stream.bytes.data(), static_cast<int64_t>(stream.bytes.size())) {
+    const std::vector<uint32_t> counts = chunk_layer_counts(items, stream, 0, kPoint14Layers);
+    size_t at = stream.chunk_starts[0] + layered_record_size(items) + 4 + 4 * kPoint14Layers;
+    for (uint32_t i = 0; i < layer; i++) at += counts[i];
+    in.seek_to(static_cast<int64_t>(at));
+    dec.start(&in);
+  }
+  std::unique_ptr<SymbolModel> model(uint32_t symbols) {
+    std::unique_ptr<SymbolModel> m = dec.new_symbol_model(symbols);
+    m->reset();
+    return m;
+  }
+  ByteStreamInArrayLE in;
+  IntervalDecoder dec;
+};
+
+}  // namespace
+
+TEST(LayeredItemCoders, AlternatingChannelsCodeChannelSymbolOne) {
+  // Channels 0, 2, 0: each switch is coded with bit 6 of the change mask and
+  // channel symbol 1 ((2 - 0 - 1) mod 4 and (0 - 2 - 1) mod 4), each with the
+  // fresh models of the channel it leaves.
+  std::vector<FixturePoint> fixture = fixture_random_points(81, 3, 6, 0);
+  for (size_t i = 0; i < 3; i++) {
+    fixture[i] = fixture[0];
+    fixture[i].number_of_returns = fixture[i].return_number = 1;
+    fixture[i].scanner_channel = static_cast<uint8_t>(i == 1 ? 2 : 0);
+    fixture[i].X = 1000 + static_cast<int32_t>(i) * 40;
+    fixture[i].Y = 5000 - static_cast<int32_t>(i) * 3;
+  }
+  const std::vector<LASitem> items = layered_items(6, 0, 3);
+  const LayeredStream stream = compress_layered(items, layered_points(fixture, 6, 0), 1000);
+  Point14LayerReader r(items, stream, kLayerChannelReturnsXY);
+  for (int point = 1; point < 3; point++) {
+    SCOPED_TRACE(point);
+    EXPECT_EQ(r.dec.get_symbol(r.model(128).get()), 1u << 6);
+    EXPECT_EQ(r.dec.get_symbol(r.model(3).get()), 1u);
+    ResidualCoder x(&r.dec, 32, 2);
+    ResidualCoder y(&r.dec, 32, 22);
+    x.prepare_decode();
+    y.prepare_decode();
+    // Channel 2 starts from channel 0's point; channel 0 predicts from its own.
+    const int32_t want_dx = point == 1 ? 40 : 80;
+    const int32_t want_dy = point == 1 ? -3 : -6;
+    EXPECT_EQ(x.decode(0, 1), want_dx);
+    const uint32_t k = x.k();
+    EXPECT_EQ(y.decode(0, 1 + (k < 20 ? k & ~1u : 20u)), want_dy);
+  }
+}
+
+TEST(LayeredItemCoders, GpsSymbolsForStepsJumpsAndSequenceSwitches) {
+  // Steps of 2^-20 near 1000 are 2^23 units of the double's bit pattern.
+  const double s = 1.0 / 1048576.0;
+  const double times[] = {1000.0,         1000.0 + s, 1000.0 + 2 * s,
+                          1000.0 + 3 * s, 5.0e8,      1000.0 + 4 * s};
+  std::vector<FixturePoint> fixture = fixture_random_points(91, 6, 6, 0);
+  for (size_t i = 0; i < 6; i++) {
+    const FixturePoint keep = fixture[0];
+    fixture[i] = keep;
+    fixture[i].X += static_cast<int32_t>(i);
+    fixture[i].gps_time = times[i];
+  }
+  const std::vector<LASitem> items = layered_items(6, 0, 3);
+  const LayeredStream stream = compress_layered(items, layered_points(fixture, 6, 0), 1000);
+  Point14LayerReader r(items, stream, kLayerGpsTime);
+  std::unique_ptr<SymbolModel> zero_difference = r.model(5);
+  std::unique_ptr<SymbolModel> multiplier = r.model(515);
+  ResidualCoder gps(&r.dec, 32, 9);
+  gps.prepare_decode();
+  auto bits = [](double t) {
+    uint64_t b;
+    std::memcpy(&b, &t, 8);
+    return b;
+  };
+  const int32_t step = static_cast<int32_t>(bits(times[1]) - bits(times[0]));
+  ASSERT_EQ(step, 1 << 23);
+  EXPECT_EQ(r.dec.get_symbol(zero_difference.get()), 0u);  // the first difference
+  EXPECT_EQ(gps.decode(0, 0), step);
+  for (int i = 0; i < 2; i++) {
+    EXPECT_EQ(r.dec.get_symbol(multiplier.get()), 1u);  // once the step
+    EXPECT_EQ(gps.decode(step, 1), step);
+  }
+  EXPECT_EQ(r.dec.get_symbol(multiplier.get()), 511u);  // a new sequence
+  EXPECT_EQ(static_cast<uint32_t>(gps.decode(static_cast<int32_t>(bits(times[3]) >> 32), 8)),
+            static_cast<uint32_t>(bits(5.0e8) >> 32));
+  EXPECT_EQ(r.dec.get_raw_u32(), static_cast<uint32_t>(bits(5.0e8)));
+  // Back to sequence 0, three on from sequence 1, then its step once more.
+  EXPECT_EQ(r.dec.get_symbol(zero_difference.get()), 4u);
+  EXPECT_EQ(r.dec.get_symbol(multiplier.get()), 1u);
+  EXPECT_EQ(gps.decode(step, 1), step);
+}
