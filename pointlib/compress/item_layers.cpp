@@ -1,6 +1,24 @@
 #include "compress/item_layers.hpp"
 
+#include <algorithm>
 #include <new>
+
+namespace {
+
+// Moves over a layer that was not requested. A stream that cannot seek (a
+// pipe) is read over instead, so that a request mask works there too.
+bool skip_layer(ByteStreamIn* in, uint32_t num_bytes) {
+  if (in->can_seek()) return in->skip(num_bytes);
+  uint8_t scratch[4096];
+  while (num_bytes) {
+    const uint32_t n = std::min<uint32_t>(num_bytes, sizeof(scratch));
+    in->read_bytes(scratch, n);
+    num_bytes -= n;
+  }
+  return true;
+}
+
+}  // namespace
 
 void LayersIn::read_counts(ByteStreamIn* in) {
   for (uint32_t i = 0; i < number; i++) in->read_u32_le(&layers[i].num_bytes);
@@ -34,7 +52,7 @@ bool LayersIn::load(ByteStreamIn* in) {
       continue;
     }
     if (!layer.requested) {
-      if (!in->skip(layer.num_bytes)) return false;
+      if (!skip_layer(in, layer.num_bytes)) return false;
       continue;
     }
     in->read_bytes(at, layer.num_bytes);

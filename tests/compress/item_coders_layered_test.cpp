@@ -16,53 +16,6 @@ namespace {
 
 constexpr uint32_t kAllLayers = 0xFFFFFFFFu;
 
-bool has_rgb(uint8_t format) {
-  return format == 7 || format == 8 || format == 10;
-}
-bool has_nir(uint8_t format) {
-  return format == 8 || format == 10;
-}
-bool has_wave(uint8_t format) {
-  return format == 9 || format == 10;
-}
-
-uint64_t gps_bits(const LASpointData& p) {
-  uint64_t b;
-  std::memcpy(&b, &p.gps_time, 8);
-  return b;
-}
-
-// The first field where two points differ, or "".
-std::string first_difference(const LayeredPoint& a, const LayeredPoint& b, uint8_t format) {
-  const LASpointData& p = a.data;
-  const LASpointData& q = b.data;
-#define PL_SAME(field) \
-  if (p.field != q.field) return #field;
-  PL_SAME(X)
-  PL_SAME(Y) PL_SAME(Z) PL_SAME(intensity) PL_SAME(return_byte) PL_SAME(class_byte)
-      PL_SAME(scan_angle_rank) PL_SAME(user_data) PL_SAME(point_source_ID)
-          PL_SAME(extended_scan_angle) PL_SAME(extended_flags_byte) PL_SAME(extended_classification)
-              PL_SAME(extended_return_byte)
-#undef PL_SAME
-                  if (gps_bits(p) != gps_bits(q)) return "gps_time";
-  if (has_rgb(format) && std::memcmp(p.rgb, q.rgb, 6) != 0) return "rgb";
-  if (has_nir(format) && p.rgb[3] != q.rgb[3]) return "nir";
-  if (has_wave(format) && std::memcmp(p.wavepacket.data, q.wavepacket.data, 29) != 0) {
-    return "wavepacket";
-  }
-  if (a.extra != b.extra) return "extra_bytes";
-  return "";
-}
-
-void expect_same(const std::vector<LayeredPoint>& got, const std::vector<LayeredPoint>& want,
-                 uint8_t format) {
-  ASSERT_EQ(got.size(), want.size());
-  for (size_t i = 0; i < got.size(); i++) {
-    const std::string diff = first_difference(got[i], want[i], format);
-    ASSERT_EQ(diff, "") << "point " << i;
-  }
-}
-
 // Scanner channels, returns and GPS times a scanner makes: channels
 // alternating point by point, every (n, r) pair of 0 to 15 in turn, GPS
 // times that step evenly with jumps forward and back.
