@@ -27,7 +27,6 @@ class LASreadItemCompressed_BYTE14_v3 : public LASreadItemCompressed {
   void read_item(uint8_t* item, uint32_t& context) override;
   bool read_layer_sizes() override;
   bool start_chunk(uint8_t* item, uint32_t& context) override;
-  uint32_t layer_bytes(uint32_t layer) const { return layers[layer].num_bytes; }
 
  protected:
   LASreadItemCompressed_BYTE14_v3(IntervalDecoder* decoder, uint32_t number,

@@ -85,9 +85,6 @@ class LASreadItemCompressed_POINT14_v3 : public LASreadItemCompressed {
   bool read_layer_sizes() override;
   bool start_chunk(uint8_t* item, uint32_t& context) override;
 
-  // The byte count of a layer in the current chunk (for tests and tools).
-  uint32_t layer_bytes(uint32_t layer) const { return layers[layer].num_bytes; }
-
  protected:
   LASreadItemCompressed_POINT14_v3(IntervalDecoder* decoder, uint32_t layer_request_mask,
                                    bool version4);

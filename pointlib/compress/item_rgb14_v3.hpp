@@ -30,7 +30,6 @@ class LASreadItemCompressed_RGB14_layered : public LASreadItemCompressed {
   void read_item(uint8_t* item, uint32_t& context) override;
   bool read_layer_sizes() override;
   bool start_chunk(uint8_t* item, uint32_t& context) override;
-  uint32_t layer_bytes(uint32_t layer) const { return layers[layer].num_bytes; }
 
  protected:
   LASreadItemCompressed_RGB14_layered(IntervalDecoder* decoder, uint32_t layer_request_mask,

@@ -34,7 +34,6 @@ class LASreadItemCompressed_WAVEPACKET14_v3 : public LASreadItemCompressed {
   void read_item(uint8_t* item, uint32_t& context) override;
   bool read_layer_sizes() override;
   bool start_chunk(uint8_t* item, uint32_t& context) override;
-  uint32_t layer_bytes() const { return layers[0].num_bytes; }
 
  protected:
   LASreadItemCompressed_WAVEPACKET14_v3(IntervalDecoder* decoder, uint32_t layer_request_mask,

@@ -295,15 +295,29 @@ TEST(LayeredItemCoders, VersionsThreeAndFourAreDifferentStreams) {
 
 TEST(LayeredItemCoders, GpsTimeSequencesAndOddBitPatterns) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  const std::vector<double> times = {
+  std::vector<double> times = {
       1000.0, 1000.0,  1000.25,   1000.5,  1000.75, 1001.0, 1001.0,  // steady step, repeats
       -0.0,   0.0,     -0.0,      nan,     nan,     1.0e9,  5.0,     // sign of zero, NaN, jumps
       1000.0, 1.0e9,   1.0e9 + 1, 1001.25, 1001.0,  1000.5, 999.0,   900.0,  1.0e-300, 1.0e300,
       1001.5, 1001.75, 1002.0,    1002.25, 1002.5,  1010.0, 1002.75, 1002.5, 1002.25,  1003.0};
+  // Multipliers of 0 (a small step after a large one), 500 and more, -10 and
+  // less, each met often enough to become the new reference difference.
+  std::vector<double> steps_and_extremes;
+  double t = 1000.0;
+  const double s = 1.0 / 1048576.0;
+  for (double step :
+       {s,           s / 8,       s / 8,       s / 8,       s / 8,       s / 8,   s / 8,
+        600 * s / 8, 600 * s / 8, 600 * s / 8, 600 * s / 8, 600 * s / 8, -20 * s, -20 * s,
+        -20 * s,     -20 * s,     -20 * s,     3 * s,       -2 * s,      4 * s}) {
+    t += step;
+    steps_and_extremes.push_back(t);
+  }
+  times.insert(times.end(), steps_and_extremes.begin(), steps_and_extremes.end());
   std::vector<FixturePoint> fixture = fixture_random_points(41, times.size() * 3, 6, 0);
   for (size_t i = 0; i < fixture.size(); i++) {
     fixture[i].gps_time = times[i % times.size()];
-    fixture[i].scanner_channel = static_cast<uint8_t>((i / 5) % 4);
+    // One channel for the first pass, so that the steps meet one sequence.
+    fixture[i].scanner_channel = static_cast<uint8_t>(i < times.size() ? 0 : (i / 5) % 4);
   }
   for (uint16_t version : {3, 4}) {
     const std::vector<LASitem> items = layered_items(6, 0, version);
