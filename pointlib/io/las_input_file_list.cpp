@@ -242,6 +242,11 @@ int LASinputFileList::add_neighbor_file_name_with_bounds(const char* file_name, 
 }
 
 int LASinputFileList::add_file_names_wildcard(const char* pattern, bool unique) {
+  // A plain name is taken as it stands, even when no such file exists: a misspelt input then
+  // fails with its own message when it is opened instead of silently leaving the run.
+  if (pattern != nullptr && pattern[0] != '\0' && std::strpbrk(pattern, "*?") == nullptr) {
+    return add_file_name(pattern, unique) ? 1 : 0;
+  }
   std::vector<std::string> matches;
   file_glob(pattern, matches);
   int added = 0;

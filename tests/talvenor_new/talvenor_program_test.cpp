@@ -210,7 +210,13 @@ const std::vector<ProgramRow>& program_rows() {
        "",
        1,
        "ERROR: cannot understand argument '-feet'\n"},
-      {"missing input", {"-i", "missing.las"}, "", 1, "ERROR: no input specified\n"},
+      {"missing input",
+       {"-i", "missing.las"},
+       "",
+       1,
+       "ERROR: cannot open file 'missing.las' for read\n"
+       "ERROR: cannot open lasreaderlas with file name 'missing.las'\n"
+       "ERROR: could not open lasreader\n"},
       {"no input", {"-v"}, "", 1, "ERROR: no input specified\n"},
       {"-version", {"-version"}, "", 0, "talvenor_new of Mirvelox, version 210531\n"},
       {"-h", {"-h"}, "", 0, "", {"talvenor_new of Mirvelox, version 210531\n"}, kUsage},
