@@ -16,6 +16,8 @@
 #include "las_fixture.hpp"
 
 #if __has_include("filter/las_transform.hpp")
+#include "filter/las_ignore.hpp"
+#include "filter/las_transform.hpp"
 #define PL_TEST_TRANSFORM 1
 #endif
 
@@ -321,6 +323,32 @@ TEST(LASinputOptions, OptionTable) {
          EXPECT_FALSE(o.has_more_input());
        }},
 #ifdef PL_TEST_TRANSFORM
+      // ignore rules, filter and transform share the vector
+      {{"-ignore_class", "2", "7", "-ignore_first", "-foo"}, 1, "", {"-foo"},
+       [](const LASinputOptions& o) {
+         ASSERT_NE(o.get_ignore(), nullptr);
+         EXPECT_NE(o.get_ignore()->flags, 0u);
+       }},
+      {{"-keep_class", "2", "-translate_z", "1"}, 1, "", {}, [](const LASinputOptions& o) {
+         ASSERT_NE(o.get_filter(), nullptr);
+         ASSERT_NE(o.get_transform(), nullptr);
+         EXPECT_EQ(o.get_transform()->num_operations(), 1u);
+       }},
+      {{"-keep_class", "2", "-translate_z", "1", "-filtered_transform"}, 1, "", {},
+       [](const LASinputOptions& o) {
+         EXPECT_EQ(o.get_filter(), nullptr);
+         ASSERT_NE(o.get_transform(), nullptr);
+         EXPECT_NE(o.get_transform()->get_filter(), nullptr);
+       }},
+      {{"-translate_z", "1", "-filtered_transform"}, 1,
+       "WARNING: no LASfilter specified. '-filtered_transform' has no effect.\n", {},
+       [](const LASinputOptions& o) { EXPECT_NE(o.get_transform(), nullptr); }},
+      {{"-keep_class", "2", "-filtered_transform"}, 1,
+       "WARNING: no LAStransform specified. '-filtered_transform' has no effect.\n", {},
+       [](const LASinputOptions& o) {
+         EXPECT_NE(o.get_filter(), nullptr);
+         EXPECT_EQ(o.get_transform(), nullptr);
+       }},
       {{"-faf"}, 1, "", {}, [](const LASinputOptions& o) {
          EXPECT_EQ(o.files_are_flightlines, 1);
          EXPECT_NE(o.get_transform(), nullptr);

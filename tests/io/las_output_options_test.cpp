@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -400,3 +401,45 @@ TEST(LASoutputOptions, RefusesToOverwriteTheInput) {
             std::string::npos);
   EXPECT_EQ(read_file(input), "input bytes that must survive");
 }
+
+#if __has_include("core/las_writer_las.hpp")
+// "-nil" gives a LAS writer that only counts, whatever the format; a file
+// name gives a LAS writer on that file.
+TEST(LASoutputOptions, OpensLasWriters) {
+  TempDir dir;
+  LASheader header;
+  struct Case {
+    std::vector<std::string> args;
+    std::string file;  // made by the writer, or ""
+  };
+  const std::string base = dir.path + "/w";
+  const Case cases[] = {
+      {{"-nil"}, ""},
+      {{"-stdout", "-nil", "-otxt"}, ""},
+      {{"-o", base + "1.las"}, base + "1.las"},
+      {{"-o", base + "2", "-olas"}, base + "2.las"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    LASoutputOptions options;
+    ArgVector av(c.args);
+    ASSERT_EQ(options.take_arguments(av.argc(), av.argv()), 1);
+    std::unique_ptr<LASwriter> writer(options.open_writer(&header));
+    ASSERT_NE(writer, nullptr);
+    EXPECT_GT(writer->close_output(), 0);
+    if (!c.file.empty()) {
+      EXPECT_EQ(read_file(c.file).substr(0, 4), "LASF");
+    }
+  }
+  LASoutputOptions options;
+  ArgVector av({"-o", dir.path + "/no/such/dir/x.las"});
+  ASSERT_EQ(options.take_arguments(av.argc(), av.argv()), 1);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(options.open_writer(&header), nullptr);
+  const std::string messages = testing::internal::GetCapturedStderr();
+  EXPECT_NE(messages.find("ERROR: cannot open laswriterlas with file name '" + dir.path +
+                          "/no/such/dir/x.las'\n"),
+            std::string::npos)
+      << messages;
+}
+#endif
