@@ -6,18 +6,9 @@
 
 #include "core/las_reader_las.hpp"
 #include "filter/las_filter.hpp"
-#include "io/las_index.hpp"
-
-// The transform and the ignore rules live beside the filter; the opener hands
-// them to the readers once their code is part of the library.
-#if __has_include("filter/las_transform.hpp")
-#include "filter/las_transform.hpp"
-#define PL_HAVE_TRANSFORM 1
-#endif
-#if __has_include("filter/las_ignore.hpp")
 #include "filter/las_ignore.hpp"
-#define PL_HAVE_IGNORE 1
-#endif
+#include "filter/las_transform.hpp"
+#include "io/las_index.hpp"
 
 namespace {
 
@@ -49,12 +40,8 @@ LASinputOptions::LASinputOptions() {
 
 LASinputOptions::~LASinputOptions() {
   delete filter;
-#ifdef PL_HAVE_TRANSFORM
   delete transform;
-#endif
-#ifdef PL_HAVE_IGNORE
   delete ignore;
-#endif
 }
 
 // ---------------------------------------------------------------------------
@@ -103,12 +90,8 @@ void LASinputOptions::set_filter(LASfilter* f) {
 }
 
 void LASinputOptions::set_transform(LAStransform* t) {
-#ifdef PL_HAVE_TRANSFORM
   if (t != transform) delete transform;
   transform = t;
-#else
-  if (t) std::fprintf(stderr, "WARNING: this build has no point transform. ignoring it.\n");
-#endif
 }
 
 void LASinputOptions::set_files_are_flightlines(int32_t start) {
@@ -288,12 +271,8 @@ int LASinputOptions::take_arguments(int argc, char** argv, bool allow_ignore) {
     const NumberArgs a{i, argc, argv};
     if (std::strcmp(word, "-h") == 0) {
       LASfilter().print_help();
-#ifdef PL_HAVE_TRANSFORM
       LAStransform().print_help();
-#endif
-#ifdef PL_HAVE_IGNORE
       LASignore().print_help();
-#endif
       print_help();
       return 1;
     }
@@ -315,17 +294,12 @@ int LASinputOptions::take_arguments(int argc, char** argv, bool allow_ignore) {
           std::fprintf(stderr, "ERROR: this tool does not process '-ignore_xxxx' options\n");
           return 0;
         }
-#ifdef PL_HAVE_IGNORE
         if (ignore == nullptr) ignore = new LASignore();
         if (!ignore->take_argument(i, argc, argv)) {
           delete ignore;
           ignore = nullptr;
           return 0;
         }
-#else
-        std::fprintf(stderr, "ERROR: '%s' needs the ignore rules, which this build lacks\n", word);
-        return 0;
-#endif
       } else if (starts_with(word, "-inside")) {
         if (std::strcmp(word, "-inside_tile") == 0) {
           float v[3];
@@ -728,7 +702,6 @@ bool LASinputOptions::finish_arguments(int argc, char** argv) {
     filter = nullptr;
   }
 
-#ifdef PL_HAVE_TRANSFORM
   if (transform) {
     transform->remove_all();
   } else {
@@ -759,14 +732,6 @@ bool LASinputOptions::finish_arguments(int argc, char** argv) {
     if (transform == nullptr) transform = new LAStransform();
     transform->set_source_id_operation(0);
   }
-#else
-  if (files_are_flightlines || apply_file_source_ID) {
-    std::fprintf(stderr,
-                 "ERROR: '-files_are_flightlines' and '-apply_file_source_ID' need the point "
-                 "transform, which this build lacks\n");
-    return false;
-  }
-#endif
   return true;
 }
 
@@ -840,11 +805,7 @@ LASreader* LASinputOptions::make_las_reader(bool with_auto_reoffset) const {
 }
 
 void LASinputOptions::stamp_source_id(uint16_t id) {
-#ifdef PL_HAVE_TRANSFORM
   if (transform) transform->set_source_id_operation(id);
-#else
-  (void)id;
-#endif
 }
 
 void LASinputOptions::attach_all(LASreader* reader) const {
@@ -876,9 +837,7 @@ void LASinputOptions::apply_every_area(LASreader* reader) const {
 }
 
 LASreader* LASinputOptions::open_next_reader(const char* name, bool reset_index) {
-#ifdef PL_HAVE_TRANSFORM
   if (transform) transform->restart_all();
-#endif
   if (filter) filter->restart_all();
   stamped_source_ID = -1;
 
@@ -1010,9 +969,7 @@ int LASinputOptions::rebuild_reader(LASreader* reader, bool keep_buffer) {
   }
   reader->close_input(true);
   if (filter) filter->restart_all();
-#ifdef PL_HAVE_TRANSFORM
   if (transform) transform->restart_all();
-#endif
   if (pipe_on || stored) {
     report_missing(pipe_on ? "with '-pipe_on'" : "with '-stored'");
     std::fprintf(stderr, "ERROR: could not reopen lasreaderstored for stored input\n");

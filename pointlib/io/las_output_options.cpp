@@ -7,14 +7,8 @@
 #include "core/las_header.hpp"
 #include "core/las_item.hpp"
 #include "core/las_writer.hpp"
-#include "platform/file_identity.hpp"
-
-// The LAS/VPK writer joins the library beside the writer base; the opener
-// makes it once its code is present.
-#if __has_include("core/las_writer_las.hpp")
 #include "core/las_writer_las.hpp"
-#define PL_HAVE_LAS_WRITER 1
-#endif
+#include "platform/file_identity.hpp"
 
 namespace {
 
@@ -305,10 +299,7 @@ void LASoutputOptions::build_name(const char* input_name, int32_t number) {
 
 LASwriter* LASoutputOptions::open_writer(const LASheader* header, const char* input_name) {
   const uint16_t compressor = compressor_kind();
-  (void)compressor;  // unused while the LAS writer is missing
-  (void)header;
   if (use_nil) {
-#ifdef PL_HAVE_LAS_WRITER
     LASwriterLAS* writer = new LASwriterLAS();
     if (!writer->measure_header(header, compressor, 2, static_cast<int32_t>(chunk_size))) {
       std::fprintf(stderr, "ERROR: cannot open laswriterlas to NULL\n");
@@ -316,11 +307,6 @@ LASwriter* LASoutputOptions::open_writer(const LASheader* header, const char* in
       return nullptr;
     }
     return writer;
-#else
-    report_missing_writer("LAS");
-    std::fprintf(stderr, "ERROR: cannot open laswriterlas to NULL\n");
-    return nullptr;
-#endif
   }
   if (has_name) {
     const char* name = file_name.c_str();
@@ -340,7 +326,6 @@ LASwriter* LASoutputOptions::open_writer(const LASheader* header, const char* in
       case 0:
       case 1:
       case 2: {
-#ifdef PL_HAVE_LAS_WRITER
         LASwriterLAS* writer = new LASwriterLAS();
         if (!writer->open_file(name, header, compressor, 2, static_cast<int32_t>(chunk_size),
                                static_cast<int>(io_obuffer_size))) {
@@ -349,11 +334,6 @@ LASwriter* LASoutputOptions::open_writer(const LASheader* header, const char* in
           return nullptr;
         }
         return writer;
-#else
-        report_missing_writer("LAS");
-        std::fprintf(stderr, "ERROR: cannot open laswriterlas with file name '%s'\n", name);
-        return nullptr;
-#endif
       }
       // The text, BIN, QFIT and VRML writers are not part of this build.
       case 3:
@@ -382,7 +362,6 @@ LASwriter* LASoutputOptions::open_writer(const LASheader* header, const char* in
       case 0:
       case 1:
       case 2: {
-#ifdef PL_HAVE_LAS_WRITER
         LASwriterLAS* writer = new LASwriterLAS();
         if (!writer->open_cfile(stdout, header, compressor, 2, static_cast<int32_t>(chunk_size))) {
           std::fprintf(stderr, "ERROR: cannot open laswriterlas to stdout\n");
@@ -390,11 +369,6 @@ LASwriter* LASoutputOptions::open_writer(const LASheader* header, const char* in
           return nullptr;
         }
         return writer;
-#else
-        report_missing_writer("LAS");
-        std::fprintf(stderr, "ERROR: cannot open laswriterlas to stdout\n");
-        return nullptr;
-#endif
       }
       case 3:
         report_missing_writer("BIN");

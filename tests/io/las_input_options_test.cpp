@@ -15,11 +15,8 @@
 #include "filter/las_filter.hpp"
 #include "las_fixture.hpp"
 
-#if __has_include("filter/las_transform.hpp")
 #include "filter/las_ignore.hpp"
 #include "filter/las_transform.hpp"
-#define PL_TEST_TRANSFORM 1
-#endif
 
 namespace {
 
@@ -322,7 +319,6 @@ TEST(LASinputOptions, OptionTable) {
          EXPECT_EQ(o.get_filter(), nullptr);
          EXPECT_FALSE(o.has_more_input());
        }},
-#ifdef PL_TEST_TRANSFORM
       // ignore rules, filter and transform share the vector
       {{"-ignore_class", "2", "7", "-ignore_first", "-foo"}, 1, "", {"-foo"},
        [](const LASinputOptions& o) {
@@ -367,7 +363,6 @@ TEST(LASinputOptions, OptionTable) {
          EXPECT_TRUE(o.apply_file_source_ID);
          EXPECT_NE(o.get_transform(), nullptr);
        }},
-#endif
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -593,7 +588,6 @@ TEST(LASinputOptions, ReaderVariants) {
   }
 }
 
-#ifdef PL_TEST_TRANSFORM
 // "-faf" numbers the listed inputs from its start value, wrapping at 16 bits.
 TEST(LASinputOptions, FlightlineNumbers) {
   TempDir dir;
@@ -630,7 +624,6 @@ TEST(LASinputOptions, FlightlineNumbers) {
     EXPECT_FALSE(options.has_more_input());
   }
 }
-#endif
 
 // Standard input is read as LAS once, through a pipe in place of descriptor 0.
 TEST(LASinputOptions, StandardInputHeader) {
