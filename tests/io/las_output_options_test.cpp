@@ -441,3 +441,32 @@ TEST(LASoutputOptions, OpensLasWriters) {
             std::string::npos)
       << messages;
 }
+
+// "-stdout" writes LAS to descriptor 1 (here a file put in its place).
+TEST(LASoutputOptions, WritesLasToStandardOutput) {
+  TempDir dir;
+  const std::string target = dir.file("stdout.las", "");
+  LASheader header;
+  LASoutputOptions options;
+  ArgVector av({"-stdout"});
+  ASSERT_EQ(options.take_arguments(av.argc(), av.argv()), 1);
+  std::fflush(stdout);
+  const int saved = dup(1);
+  ASSERT_GE(saved, 0);
+  FILE* f = std::fopen(target.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  dup2(fileno(f), 1);
+  std::fclose(f);
+  std::unique_ptr<LASwriter> writer(options.open_writer(&header));
+  const bool opened = writer != nullptr;
+  int64_t bytes = 0;
+  if (writer) bytes = writer->close_output();
+  writer.reset();
+  std::fflush(stdout);
+  dup2(saved, 1);
+  close(saved);
+  ASSERT_TRUE(opened);
+  const std::string written = read_file(target);
+  EXPECT_EQ(static_cast<int64_t>(written.size()), bytes);
+  EXPECT_EQ(written.substr(0, 4), "LASF");
+}
