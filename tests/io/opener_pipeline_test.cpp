@@ -309,3 +309,108 @@ TEST(OpenerPipeline, FilterKeepsTheBruteForceSelection) {
     EXPECT_GT(drops[k], 0);
   }
 }
+
+// Point source IDs from "-faf" (the flightline number) and from
+// "-apply_file_source_ID" (the file's source ID); every point gets the value.
+TEST(OpenerPipeline, FlightlinesStampEveryPoint) {
+  TempDir dir;
+  FixtureFile file;
+  file.point_data_format = 1;
+  file.file_source_ID = 77;
+  std::string names[2];
+  for (int k = 0; k < 2; k++) {
+    names[k] = dir.path + "/line" + std::to_string(k) + ".las";
+    ASSERT_TRUE(fixture_write_file(names[k], file, make_points(20 + k, 200)));
+  }
+  if (!reads_points(names[0])) GTEST_SKIP() << "the LAS reader does not read point records yet";
+  struct Case {
+    std::vector<std::string> args;
+    uint16_t ids[2];
+  };
+  const Case cases[] = {
+      {{"-faf"}, {1, 2}},
+      {{"-faf", "9"}, {9, 10}},
+      {{"-apply_file_source_ID"}, {77, 77}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    std::vector<std::string> args = {"-i", names[0], names[1]};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    ArgVector av(args);
+    LASinputOptions in;
+    ASSERT_EQ(in.take_arguments(av.argc(), av.argv()), 1);
+    for (int k = 0; k < 2; k++) {
+      std::unique_ptr<LASreader> reader(in.open_next_reader());
+      ASSERT_NE(reader, nullptr);
+      const std::vector<FixturePoint> got = read_all(reader.get());
+      ASSERT_EQ(got.size(), 200u);
+      for (const FixturePoint& p : got) ASSERT_EQ(p.point_source_ID, c.ids[k]);
+    }
+  }
+}
+
+// With a tile, a circle and a rectangle given together, a LAS input is
+// limited to the rectangle alone.
+TEST(OpenerPipeline, RectangleWinsOverTileAndCircle) {
+  TempDir dir;
+  const std::string input = dir.path + "/scene.las";
+  FixtureFile file;
+  file.point_data_format = 1;
+  const std::vector<FixturePoint> points = make_points(15, 3000);
+  ASSERT_TRUE(fixture_write_file(input, file, points));
+  if (!reads_points(input)) GTEST_SKIP() << "the LAS reader does not read point records yet";
+  ArgVector av({"-i", input, "-inside_tile", "0", "0", "10", "-inside_circle", "90", "90", "5",
+                "-inside", "20", "30", "70", "60"});
+  LASinputOptions in;
+  ASSERT_EQ(in.take_arguments(av.argc(), av.argv()), 1);
+  std::unique_ptr<LASreader> reader(in.open_next_reader());
+  ASSERT_NE(reader, nullptr);
+  std::vector<FixturePoint> expected;
+  for (const FixturePoint& p : points) {
+    const double x = p.X * 0.01, y = p.Y * 0.01;
+    if (20 <= x && x < 70 && 30 <= y && y < 60) expected.push_back(p);
+  }
+  expect_same(read_all(reader.get()), expected);
+}
+
+// "-rescale_xy" and "-rescale_z" leave the other axis as it is read.
+TEST(OpenerPipeline, RescaleOfOneAxisKeepsTheOthers) {
+  TempDir dir;
+  const std::string input = dir.path + "/scene.las";
+  FixtureFile file;
+  file.point_data_format = 1;
+  const std::vector<FixturePoint> points = make_points(16, 500);
+  ASSERT_TRUE(fixture_write_file(input, file, points));
+  if (!reads_points(input)) GTEST_SKIP() << "the LAS reader does not read point records yet";
+  // The reader's own arithmetic: integer times old factor over new factor,
+  // rounded half away from zero.
+  auto requantize = [](int32_t v, double new_scale) {
+    const double q = v * 0.01 / new_scale;
+    return static_cast<int32_t>(q >= 0 ? q + 0.5 : q - 0.5);
+  };
+  struct Case {
+    std::vector<std::string> args;
+    double xy_scale, z_scale;
+  };
+  const Case cases[] = {
+      {{"-rescale_z", "0.001"}, 0.01, 0.001},
+      {{"-rescale_xy", "0.1", "0.1"}, 0.1, 0.01},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    std::vector<std::string> args = {"-i", input};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    ArgVector av(args);
+    LASinputOptions in;
+    ASSERT_EQ(in.take_arguments(av.argc(), av.argv()), 1);
+    std::unique_ptr<LASreader> reader(in.open_next_reader());
+    ASSERT_NE(reader, nullptr);
+    std::vector<FixturePoint> expected = points;
+    for (FixturePoint& p : expected) {
+      p.X = requantize(p.X, c.xy_scale);
+      p.Y = requantize(p.Y, c.xy_scale);
+      p.Z = requantize(p.Z, c.z_scale);
+    }
+    expect_same(read_all(reader.get()), expected);
+  }
+}
