@@ -15,10 +15,6 @@
 #include "las_fixture.hpp"
 #include "scene.hpp"
 
-#if __has_include("core/las_point_record_reader.hpp") && \
-                  __has_include("core/las_point_record_writer.hpp")
-#define PL_RECORDS 1
-#endif
 
 namespace {
 
@@ -27,9 +23,6 @@ std::string temp_path(const char* name) {
 }
 
 TEST(GroundFile, ClassifiesALasFile) {
-#ifndef PL_RECORDS
-  GTEST_SKIP() << "point records are read once the point-record reader is in the library";
-#else
   SceneParams params;
   params.preset = ScenePreset::kUrban;
   params.size = 80.0;
@@ -89,7 +82,6 @@ TEST(GroundFile, ClassifiesALasFile) {
   EXPECT_EQ(score.outliers_as_ground, 0u);
   std::remove(in.c_str());
   std::remove(out.c_str());
-#endif
 }
 
 // A file without points goes through the option holders and comes out as a copy.
