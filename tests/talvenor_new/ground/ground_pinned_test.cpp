@@ -36,7 +36,7 @@ const PinRow kPins[] = {
     {"default urban", ScenePreset::kUrban, [](GroundSettings&) {}, 19754, 0x81683b389784bfe7ull,
      0xcdca26bfcef7c2c5ull},
     {"town urban", ScenePreset::kUrban, [](GroundSettings& s) { s.town = true; }, 22608,
-     0x343a422f5b28f411ull, 0xc2135cd8867d6332ull},
+     0x343a422f5b28f411ull, 0xd358b9125132cdbdull},
     {"wilderness forest", ScenePreset::kForest, [](GroundSettings& s) { s.wilderness = true; },
      19676, 0xb6743fccc0d5a5c8ull, 0xfe2f225274d70ad4ull},
     {"replace z no bulge", ScenePreset::kHilly,

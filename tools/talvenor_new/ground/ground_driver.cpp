@@ -125,7 +125,7 @@ GroundFileResult write_classified(const GroundSettings& s, GroundEstimate& estim
   LASpoint& point = reader->point;
   uint64_t k = 0;
   uint32_t ground = 0;
-  TINlocation hint = {nullptr, 0};
+  TINlocation hint = {nullptr, -1};
   bool ok = true;
   while (reader->read_point()) {
     const bool ignored = is_ignored(*reader);

@@ -95,6 +95,24 @@ double along_two_edges(const TwoEdges& w, double va, double vb, double vc) {
   throw GroundFatal{false};
 }
 
+// Bulged heights over a TIN that does not change while they are taken. Points come in reading
+// order, so runs of them fall into one triangle, whose corner normals are then made once.
+class CornerNormals {
+ public:
+  bool z(const TINtriangle* t, const float* p, float bulge, float* z) {
+    if ((t->flag & TIN_LONG_OR_HULL) || !t->v[0]) return ground_z_linear(t, p[0], p[1], z);
+    if (t != triangle_) {
+      vertex_normal(t, normals_);
+      triangle_ = t;
+    }
+    return ground_z_with_normals(t, p[0], p[1], bulge, normals_, z);
+  }
+
+ private:
+  const TINtriangle* triangle_ = nullptr;
+  float normals_[3][3];
+};
+
 }  // namespace
 
 double ground_clock_seconds() {
@@ -154,6 +172,11 @@ bool ground_z_with_bulge(const TINtriangle* t, double x, double y, float bulge, 
   if ((t->flag & TIN_LONG_OR_HULL) || !t->v[0]) return ground_z_linear(t, x, y, z);
   float normals[3][3];
   vertex_normal(t, normals);
+  return ground_z_with_normals(t, x, y, bulge, normals, z);
+}
+
+bool ground_z_with_normals(const TINtriangle* t, double x, double y, float bulge,
+                           const float normals[3][3], float* z) {
   TwoEdges w;
   if (!two_edges(t, x, y, &w)) return false;
   const double z_lin = along_two_edges(w, t->v[w.a][2], t->v[w.b][2], t->v[w.c][2]);
@@ -600,8 +623,9 @@ bool GroundEstimate::refine(int level) {
   std::vector<uint32_t> next;
   for (int32_t j = 0; j < settings_.refine_passes; j++) {
     if (!settings_.no_bulge) mark_long_edges();
-    TINlocation hint = {nullptr, 0};
+    TINlocation hint = {nullptr, -1};
     std::fill(insert_bits_.begin(), insert_bits_.end(), 0u);
+    CornerNormals normals;
     next.clear();
     for (uint32_t i : candidates) {
       const float* p = point(i);
@@ -611,9 +635,8 @@ bool GroundEstimate::refine(int level) {
       hint = found;
       if (!found.triangle) continue;
       float z;
-      const bool ok = settings_.no_bulge
-                          ? ground_z_linear(found.triangle, p[0], p[1], &z)
-                          : ground_z_with_bulge(found.triangle, p[0], p[1], param_.bulge, &z);
+      const bool ok = settings_.no_bulge ? ground_z_linear(found.triangle, p[0], p[1], &z)
+                                         : normals.z(found.triangle, p, param_.bulge, &z);
       if (!ok) outside_two_edges(settings_.no_bulge, p[0]);
       if (param_.offset > p[2] - z) {
         set(insert_bits_, i);
@@ -654,8 +677,9 @@ void GroundEstimate::integrate() {
   }
   for (int32_t j = 0; j < settings_.iterate_passes; j++) {
     if (!settings_.no_bulge) mark_long_edges();
-    TINlocation hint = {nullptr, 0};
+    TINlocation hint = {nullptr, -1};
     std::fill(insert_bits_.begin(), insert_bits_.end(), 0u);
+    CornerNormals normals;
     for (uint32_t i = 0; i < count_; i++) {
       float* p = point(i);
       if (p[2] == GROUND_EXCLUDED || get(tin_bits_, i)) continue;
@@ -664,9 +688,9 @@ void GroundEstimate::integrate() {
       hint = found;
       if (!found.triangle) continue;
       float z;
-      const bool ok = settings_.no_bulge ? ground_z_linear(found.triangle, p[0], p[1], &z)
-                                         : ground_z_with_bulge(found.triangle, p[0], p[1],
-                                                               param_.integration_bulge, &z);
+      const bool ok = settings_.no_bulge
+                          ? ground_z_linear(found.triangle, p[0], p[1], &z)
+                          : normals.z(found.triangle, p, param_.integration_bulge, &z);
       if (!ok) outside_two_edges(settings_.no_bulge, p[0]);
       const float d = p[2] - z;
       if (param_.offset > d) {

@@ -47,6 +47,10 @@ void vertex_normal(const TINtriangle* triangle, float normals[3][3]);
 bool ground_z_linear(const TINtriangle* triangle, double x, double y, float* z);
 // As ground_z_linear, lifted towards the corners' tangent planes by at most `bulge`.
 bool ground_z_with_bulge(const TINtriangle* triangle, double x, double y, float bulge, float* z);
+// As ground_z_with_bulge on a finite triangle without the long mark, with its corner normals
+// made by vertex_normal beforehand.
+bool ground_z_with_normals(const TINtriangle* triangle, double x, double y, float bulge,
+                           const float normals[3][3], float* z);
 
 class GroundEstimate {
  public:

@@ -181,6 +181,8 @@ double incircle_exact(const double* pa, const double* pb, const double* pc, cons
 
 }  // namespace
 
+double orient2d_bound_a = 0.0;
+
 void exactinit() {
   // Halve until 1 + epsilon rounds to 1; volatile keeps every sum in double.
   volatile double one_plus;
@@ -201,6 +203,7 @@ void exactinit() {
   bounds.splitter = splitter;
   bounds.resulterrbound = (3.0 + 8.0 * e) * e;
   bounds.ccwerrboundA = (3.0 + 16.0 * e) * e;
+  orient2d_bound_a = bounds.ccwerrboundA;
   bounds.ccwerrboundB = (2.0 + 12.0 * e) * e;
   bounds.ccwerrboundC = (9.0 + 64.0 * e) * e * e;
   bounds.o3derrboundA = (7.0 + 56.0 * e) * e;
@@ -259,27 +262,6 @@ int scale_expansion_zeroelim(int elen, const double* e, double b, double* h) {
   }
   if (q != 0.0 || hlen == 0) h[hlen++] = q;
   return hlen;
-}
-
-double orient2d(const double* pa, const double* pb, const double* pc) {
-  const double detleft = (pa[0] - pc[0]) * (pb[1] - pc[1]);
-  const double detright = (pa[1] - pc[1]) * (pb[0] - pc[0]);
-  const double det = detleft - detright;
-  double detsum;
-  // When the two products differ in sign (or one is zero) no cancellation
-  // can flip the sign of their difference.
-  if (detleft > 0.0) {
-    if (detright <= 0.0) return det;
-    detsum = detleft + detright;
-  } else if (detleft < 0.0) {
-    if (detright >= 0.0) return det;
-    detsum = -detleft - detright;
-  } else {
-    return det;
-  }
-  const double errbound = bounds.ccwerrboundA * detsum;
-  if (det >= errbound || -det >= errbound) return det;
-  return orient2dadapt(pa, pb, pc, detsum);
 }
 
 double orient2dadapt(const double* pa, const double* pb, const double* pc, double detsum) {

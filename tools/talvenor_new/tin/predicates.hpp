@@ -18,11 +18,35 @@
 // once before any test; running it again is harmless.
 void exactinit();
 
-// Positive when a, b, c turn counter-clockwise, negative when clockwise, zero
-// when collinear. Points are (x, y) pairs.
-double orient2d(const double* pa, const double* pb, const double* pc);
 // The refining stages of orient2d; detsum is |left product| + |right product|.
 double orient2dadapt(const double* pa, const double* pb, const double* pc, double detsum);
+
+// Error bound of orient2d's first stage, set by exactinit. Visible here so that the first
+// stage inlines into the TIN's point location, which runs it several times per point.
+extern double orient2d_bound_a;
+
+// Positive when a, b, c turn counter-clockwise, negative when clockwise, zero
+// when collinear. Points are (x, y) pairs.
+inline double orient2d(const double* pa, const double* pb, const double* pc) {
+  const double detleft = (pa[0] - pc[0]) * (pb[1] - pc[1]);
+  const double detright = (pa[1] - pc[1]) * (pb[0] - pc[0]);
+  const double det = detleft - detright;
+  double detsum;
+  // When the two products differ in sign (or one is zero) no cancellation
+  // can flip the sign of their difference.
+  if (detleft > 0.0) {
+    if (detright <= 0.0) return det;
+    detsum = detleft + detright;
+  } else if (detleft < 0.0) {
+    if (detright >= 0.0) return det;
+    detsum = -detleft - detright;
+  } else {
+    return det;
+  }
+  const double errbound = orient2d_bound_a * detsum;
+  if (det >= errbound || -det >= errbound) return det;
+  return orient2dadapt(pa, pb, pc, detsum);
+}
 
 // Positive when d lies inside the circle through a, b, c (counter-clockwise),
 // negative outside, zero on the circle. The sign flips when a, b, c turn

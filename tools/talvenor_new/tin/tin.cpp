@@ -533,8 +533,11 @@ void tin_locate(TINlocation* result, const float* q, const TINlocation* hint) {
     result->index = -1;
     return;
   }
-  int32_t t = (hint && hint->triangle) ? hint->index : last_taken_index;
-  // A hint from before the last change may name a freed slot.
+  // A vertex result is a hint too: its index names the triangle where that walk stopped, next
+  // to the vertex. Falling back to the last-taken triangle there would cross the whole TIN for
+  // every return that shares its x and y with a ground vertex.
+  int32_t t = hint ? hint->index : last_taken_index;
+  // A hint from before the last change may name a freed slot; index -1 stands for no hint.
   if (static_cast<uint32_t>(t) >= slot_count || tri(t)->flag >= 0) t = last_taken_index;
   TINtriangle* T = tri(t);
   int e = 0;

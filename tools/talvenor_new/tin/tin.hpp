@@ -70,8 +70,9 @@ bool tin_insert_point(float* point);
 // Removes a vertex and re-triangulates its star. False (nothing changed) when
 // the vertex is not found next to where it locates.
 bool tin_delete_point(float* point);
-// Walks from the hint (or the last-taken triangle when the hint's pointer is
-// null) to the triangle that contains the position.
+// Walks from the hint's triangle index (a vertex result included) to the
+// triangle that contains the position; from the last-taken triangle when the
+// hint is null or its index is -1 or names a freed slot.
 void tin_locate(TINlocation* result, const float* position, const TINlocation* hint);
 // Same contract as tin_locate, by testing every triangle.
 void brute_locate(TINlocation* result, const float* position);
