@@ -28,6 +28,16 @@ int32_t cell_index(float coordinate, float cell) {
   return int32_t(std::floor(coordinate / cell));
 }
 
+int32_t floor_div(int32_t a, int32_t b) {
+  return a / b - (a % b < 0 ? 1 : 0);
+}
+
+struct LowestCell {
+  int32_t z;
+  uint32_t index;
+};
+constexpr uint32_t kNoPoint = UINT32_MAX;
+
 float distance2(const float* a, const float* b) {
   const float dx = a[0] - b[0];
   const float dy = a[1] - b[1];
@@ -212,28 +222,15 @@ std::unique_ptr<LAScellGrid> GroundEstimate::new_grid(const char* type) {
 }
 
 void GroundEstimate::create_level_grids(int level) {
-  const int32_t sub = param_.sub;
-  std::vector<std::unique_ptr<LAScellGrid>>& grids = grids_[level];
-  try {
-    grids.resize(size_t(sub) * sub);
-  } catch (const std::bad_alloc&) {
+  atoms_[level] = new_grid("elevation lowest index");
+  if (!atoms_[level]) {
     alloc_failed(true,
-                 level == 0   ? "ERROR: cannot alloc array of %d by %d coarsest rasters.\n"
-                 : level == 1 ? "ERROR: cannot alloc array of %d by %d coarse rasters.\n"
-                              : "ERROR: cannot alloc array of %d by %d fine rasters.\n",
-                 sub, sub);
-  }
-  for (int32_t g = 0; g < sub * sub; g++) {
-    grids[g] = new_grid("elevation lowest index");
-    if (!grids[g]) {
-      alloc_failed(true,
-                   level < 2 ? "ERROR: cannot alloc coarse raster %d of %d by %d.\n"
-                             : "ERROR: cannot alloc fine raster %d of %d by %d.\n",
-                   g, sub, sub);
-    }
+                 level < 2 ? "ERROR: cannot alloc coarse raster %d of %d by %d.\n"
+                           : "ERROR: cannot alloc fine raster %d of %d by %d.\n",
+                 0, param_.sub, param_.sub);
   }
   cell_[level] = param_.step / float(1 << level);
-  shift_[level] = param_.step / float((1 << level) * sub);
+  shift_[level] = param_.step / float((1 << level) * param_.sub);
 }
 
 void GroundEstimate::begin(uint32_t capacity) {
@@ -249,8 +246,6 @@ void GroundEstimate::begin(uint32_t capacity) {
   if (param_.has_fine) create_level_grids(2);
   finest_grid_ = new_grid("elevation lowest index");
   if (!finest_grid_) alloc_failed(true, "ERROR: cannot alloc finest raster.\n");
-  columns_.resize(param_.sub);
-  rows_.resize(param_.sub);
 }
 
 bool GroundEstimate::add_point(double x, double y, double z, int32_t raw_z, double pertube_scale) {
@@ -270,18 +265,19 @@ bool GroundEstimate::add_point(double x, double y, double z, int32_t raw_z, doub
   cell_point.Z = raw_z;
   const int32_t sub = param_.sub;
   for (int level = 0; level < 3; level++) {
-    if (grids_[level].empty()) continue;
-    for (int32_t k = 0; k < sub; k++) {
-      columns_[k] = cell_index(p[0] + k * shift_[level], cell_[level]);
-      rows_[k] = cell_index(p[1] + k * shift_[level], cell_[level]);
+    LAScellGrid* atoms = atoms_[level].get();
+    if (!atoms) continue;
+    // The shifted grids' columns grow with the shift and span less than two cells, so they are
+    // the lowest one plus one for the last m grids: (lowest, m) names them all. Likewise rows.
+    int32_t m = 0, n = 0;
+    const int32_t column = cell_index(p[0], cell_[level]);
+    const int32_t row = cell_index(p[1], cell_[level]);
+    for (int32_t k = 1; k < sub; k++) {
+      m += cell_index(p[0] + k * shift_[level], cell_[level]) != column;
+      n += cell_index(p[1] + k * shift_[level], cell_[level]) != row;
     }
-    for (int32_t k = 0; k < sub; k++) {
-      for (int32_t l = 0; l < sub; l++) {
-        LAScellGrid& grid = *grids_[level][size_t(k) * sub + l];
-        grid.set_current_index(int32_t(i));
-        grid.add(columns_[k], rows_[l], cell_point);
-      }
-    }
+    atoms->set_current_index(int32_t(i));
+    atoms->add(column * sub + m, row * sub + n, cell_point);
   }
   finest_grid_->set_current_index(int32_t(i));
   finest_grid_->add(cell_index(p[0], param_.finest), cell_index(p[1], param_.finest), cell_point);
@@ -496,27 +492,53 @@ void GroundEstimate::seed_level(int level) {
   for (int before = 0; before < level; before++) mark_occupied(*occupancy, cell, seeds_[before]);
   std::vector<uint32_t>& accepted = seeds_[level];
   accepted.clear();
+  // Every shifted grid of the level gathers its cells' lowest points from the atoms: the cells
+  // of the level's finest partition that carry one column and one row in every shifted grid.
+  // Lowest raw Z wins, the earlier point on ties, as if each point had gone to every grid.
+  std::unique_ptr<LAScellGrid> atoms = std::move(atoms_[level]);
+  int32_t a0, b0, a1, b1;
+  atoms->get_cell_bounds(a0, b0, a1, b1);
+  const int32_t first_column = floor_div(a0, sub), first_row = floor_div(b0, sub);
+  const int32_t columns = floor_div(a1, sub) + 2 - first_column;
+  const int32_t rows = floor_div(b1, sub) + 2 - first_row;
+  std::vector<LowestCell> lowest;
+  try {
+    lowest.resize(size_t(columns) * size_t(rows));
+  } catch (const std::bad_alloc&) {
+    alloc_failed(true, "ERROR: cannot alloc coarse raster %d of %d by %d.\n", 0, sub, sub);
+  }
   std::vector<uint32_t> working;
-  for (int32_t g = 0; g < sub * sub; g++) {
-    std::unique_ptr<LAScellGrid> grid = std::move(grids_[level][g]);
-    working.clear();
-    int32_t c0, r0, c1, r1;
-    grid->get_cell_bounds(c0, r0, c1, r1);
-    for (int32_t c = c0; c <= c1; c++) {
-      for (int32_t r = r0; r <= r1; r++) {
-        int32_t index;
-        if (grid->get(c, r, index, 1)) working.push_back(uint32_t(index));
+  for (int32_t k = 0; k < sub; k++) {
+    for (int32_t l = 0; l < sub; l++) {
+      std::fill(lowest.begin(), lowest.end(), LowestCell{0, kNoPoint});
+      for (int32_t a = a0; a <= a1; a++) {
+        const int32_t column = floor_div(a, sub) + (a - sub * floor_div(a, sub) >= sub - k);
+        for (int32_t b = b0; b <= b1; b++) {
+          int32_t z, index;
+          if (!atoms->get(a, b, z, 0)) continue;
+          atoms->get(a, b, index, 1);
+          const int32_t row = floor_div(b, sub) + (b - sub * floor_div(b, sub) >= sub - l);
+          LowestCell& slot =
+              lowest[size_t(column - first_column) * size_t(rows) + size_t(row - first_row)];
+          if (slot.index == kNoPoint || z < slot.z ||
+              (z == slot.z && uint32_t(index) < slot.index)) {
+            slot.z = z;
+            slot.index = uint32_t(index);
+          }
+        }
+      }
+      working.clear();
+      for (const LowestCell& cell : lowest) {
+        if (cell.index != kNoPoint) working.push_back(cell.index);
+      }
+      std::sort(working.begin(), working.end());
+      build_tin(&working);
+      if (settings_.clean) remove_spikes(param_.spike, param_.down_spike, &working);
+      for (uint32_t i : working) {
+        if (!occupied_around(*occupancy, cell, point(i))) accepted.push_back(i);
       }
     }
-    grid.reset();
-    std::sort(working.begin(), working.end());
-    build_tin(&working);
-    if (settings_.clean) remove_spikes(param_.spike, param_.down_spike, &working);
-    for (uint32_t i : working) {
-      if (!occupied_around(*occupancy, cell, point(i))) accepted.push_back(i);
-    }
   }
-  grids_[level].clear();
   std::sort(accepted.begin(), accepted.end());
   seed_counts_[level] = uint32_t(accepted.size());
 }

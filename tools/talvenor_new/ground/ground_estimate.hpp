@@ -133,12 +133,12 @@ class GroundEstimate {
   uint32_t count_ = 0;
   std::vector<uint32_t> tin_bits_, delete_bits_, insert_bits_;
 
-  // Seed grids: per level sub x sub shifted grids of lowest points, then the finest grid.
-  std::vector<std::unique_ptr<LAScellGrid>> grids_[3];
+  // Seed grids: per level the lowest point of every atom (one column and one row in each of the
+  // sub x sub shifted grids, at 1/sub of the level's cell), then the finest grid.
+  std::unique_ptr<LAScellGrid> atoms_[3];
   std::unique_ptr<LAScellGrid> finest_grid_;
   float cell_[3] = {0, 0, 0};
   float shift_[3] = {0, 0, 0};
-  std::vector<int32_t> columns_, rows_;
 
   std::vector<VertexRange> ranges_;
   uint32_t range_shift_ = 32;
