@@ -16,8 +16,12 @@ namespace {
 // --- global state ------------------------------------------------------------
 
 std::unique_ptr<TINtriangle[]> buffers[TIN_MAX_BUFFERS];
-uint32_t capacity = 0;              // triangles reserved
-int32_t free_head = TIN_FREE_END;   // first free slot
+uint32_t capacity = 0;  // triangles reserved
+// The free slots are the freed ones, last freed first, then every slot from fresh_slot up to the
+// capacity in order. Those are never linked one by one, so that setting up a small TIN in large
+// storage (every seed grid of the ground tool) costs nothing per slot.
+int32_t free_head = TIN_FREE_END;   // last freed slot; its flag names the one freed before
+uint32_t fresh_slot = 0;            // first slot not handed out since tin_init
 uint32_t slot_count = 0;            // one past the highest slot handed out
 TINtriangle* last_taken = nullptr;  // default start of a walk
 int32_t last_taken_index = -1;
@@ -119,15 +123,6 @@ inline double in_circle(const float* a, const float* b, const float* c, const fl
 }
 
 // --- storage -----------------------------------------------------------------
-
-// Links slots first .. first + count - 1 into one list ending at the current head.
-void link_free(uint32_t first, uint32_t count) {
-  for (uint32_t k = 0; k < count; ++k) {
-    const uint32_t t = first + k;
-    tri(static_cast<int32_t>(t))->flag = (k + 1 < count) ? static_cast<int32_t>(t + 1) : free_head;
-  }
-  if (count > 0) free_head = static_cast<int32_t>(first);
-}
 
 inline void free_triangle(int32_t t) {
   tri(t)->flag = free_head;
@@ -433,7 +428,7 @@ bool tin_init(uint32_t n, bool hull) {
     capacity = static_cast<uint32_t>(size);
   }
   free_head = TIN_FREE_END;
-  link_free(0, capacity);
+  fresh_slot = 0;
   slot_count = 0;
   last_taken = nullptr;
   last_taken_index = -1;
@@ -447,24 +442,27 @@ bool tin_init(uint32_t n, bool hull) {
 }
 
 TINtriangle* TINclean(int32_t* index) {
-  if (free_head == TIN_FREE_END) {
-    if (capacity < TIN_BUFFER_SIZE) {
-      fatal("ERROR: failure to request sufficient TINtriangles in TINclean()\n", true);
+  int32_t t = free_head;
+  if (t != TIN_FREE_END) {
+    free_head = tri(t)->flag;
+  } else {
+    if (fresh_slot == capacity) {
+      if (capacity < TIN_BUFFER_SIZE) {
+        fatal("ERROR: failure to request sufficient TINtriangles in TINclean()\n", true);
+      }
+      const uint32_t b = capacity >> TIN_BUFFER_SHIFT;
+      if (b < static_cast<uint32_t>(TIN_USABLE_BUFFERS))
+        buffers[b].reset(allocate(TIN_BUFFER_SIZE));
+      if (b >= static_cast<uint32_t>(TIN_USABLE_BUFFERS) || !buffers[b]) {
+        std::fprintf(stderr, "ERROR: failed malloc for buffer %d of 4,194,304 TINtriangles.\n",
+                     static_cast<int>(b));
+        fatal("", true);
+      }
+      capacity += TIN_BUFFER_SIZE;
     }
-    const uint32_t b = capacity >> TIN_BUFFER_SHIFT;
-    if (b < static_cast<uint32_t>(TIN_USABLE_BUFFERS)) buffers[b].reset(allocate(TIN_BUFFER_SIZE));
-    if (b >= static_cast<uint32_t>(TIN_USABLE_BUFFERS) || !buffers[b]) {
-      std::fprintf(stderr, "ERROR: failed malloc for buffer %d of 4,194,304 TINtriangles.\n",
-                   static_cast<int>(b));
-      fatal("", true);
-    }
-    const uint32_t first = capacity;
-    capacity += TIN_BUFFER_SIZE;
-    link_free(first, TIN_BUFFER_SIZE);
+    t = static_cast<int32_t>(fresh_slot++);
   }
-  const int32_t t = free_head;
   TINtriangle* T = tri(t);
-  free_head = T->flag;
   if (static_cast<uint32_t>(t) + 1 > slot_count) slot_count = static_cast<uint32_t>(t) + 1;
   last_taken = T;
   last_taken_index = t;
