@@ -73,6 +73,39 @@ TEST(GroundEstimate, SpikeAboveFlatGroundIsRemoved) {
   }
 }
 
+// A roof that spans more than one lowest-point cell is a plateau in the seed TIN. Only a vertex
+// above all its neighbours is tested, so a plateau loses at most its highest vertex per call:
+// this is why roofs two cells wide and more stay among the seeds.
+TEST(GroundEstimate, PlateauLosesOnlyItsHighestVertex) {
+  struct Row {
+    const char* name;
+    std::vector<uint32_t> raised;  // lattice indices lifted by 5 m (roof vertices)
+    float jitter;                  // extra height of the first raised vertex
+    uint32_t spikes;
+  };
+  const Row rows[] = {
+      {"single vertex", {kCentre}, 0.0f, 1},
+      {"two equal vertices", {kCentre, kCentre + 1}, 0.0f, 0},
+      {"two vertices, one 2 cm higher", {kCentre, kCentre + 1}, 0.02f, 1},
+      {"row of four, one 2 cm higher", {kCentre - 1, kCentre, kCentre + 1, kCentre + 2}, 0.02f, 1},
+      {"three by three, centre 2 cm higher",
+       {kCentre, kCentre - 1, kCentre + 1, kCentre - 9, kCentre - 10, kCentre - 8, kCentre + 9,
+        kCentre + 8, kCentre + 10},
+       0.02f,
+       1},
+  };
+  for (const Row& row : rows) {
+    Lattice lattice(9, 5.0f, flat);
+    for (uint32_t i : row.raised) lattice.estimate.point(i)[2] += 5.0f;
+    lattice.estimate.point(row.raised[0])[2] += row.jitter;
+    lattice.estimate.build_tin(nullptr);
+    EXPECT_EQ(lattice.estimate.remove_spikes(1.0f, 1.0f, nullptr), row.spikes) << row.name;
+    uint32_t left = 0;
+    for (uint32_t i : row.raised) left += lattice.estimate.tin_bit(i);
+    EXPECT_EQ(left, uint32_t(row.raised.size()) - row.spikes) << row.name;
+  }
+}
+
 // With a set, a spike only leaves the set.
 TEST(GroundEstimate, SpikeLeavesTheSet) {
   Lattice lattice(9, 5.0f, flat);
