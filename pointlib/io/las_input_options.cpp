@@ -9,6 +9,10 @@
 #include "filter/las_ignore.hpp"
 #include "filter/las_transform.hpp"
 #include "io/las_index.hpp"
+#include "io/las_kdtree_rectangles.hpp"
+#include "io/las_reader_buffered.hpp"
+#include "io/las_reader_merged.hpp"
+#include "io/las_reader_stored.hpp"
 
 namespace {
 
@@ -852,21 +856,11 @@ LASreader* LASinputOptions::open_next_reader(const char* name, bool reset_index)
   const uint32_t listed = get_file_name_number();
   if (name == nullptr && file_name_current >= listed) return nullptr;
 
-  // Merged, buffered and text/PLY/grid readers are not part of this build;
-  // each branch refuses with the opener's own failure line.
   if (name == nullptr && merged && (listed > 1 || has_file_names_ID())) {
-    file_name_current = listed;
-    report_missing("several files merged into one");
-    std::fprintf(stderr, "ERROR: cannot open lasreadermerged with %d file names\n",
-                 static_cast<int>(listed));
-    return nullptr;
+    return open_merged();
   }
   if (buffer_size > 0.0f && (listed > 1 || get_neighbor_file_name_number() > 0)) {
-    if (name == nullptr) file_name_current++;
-    report_missing("buffered files");
-    std::fprintf(stderr, "ERROR: cannot open lasreaderbuffered with %d file names\n",
-                 static_cast<int>(listed + get_neighbor_file_name_number()));
-    return nullptr;
+    return open_buffered(name, reset_index);
   }
 
   if (name) {
@@ -946,23 +940,144 @@ LASreader* LASinputOptions::open_stdin() {
 LASreader* LASinputOptions::wrap(LASreader* reader, const char* inner_word,
                                  const char* pipe_suffix) {
   if (stored) {
-    report_missing("with '-stored'");
-    std::fprintf(stderr, "ERROR: could not open lasreaderstored with lasreader%s\n", inner_word);
-    delete reader;
-    return nullptr;
+    LASreaderStored* stored_reader = new LASreaderStored();
+    if (!stored_reader->open(reader)) {
+      std::fprintf(stderr, "ERROR: could not open lasreaderstored with lasreader%s\n", inner_word);
+      delete stored_reader;  // and the reader it took
+      return nullptr;
+    }
+    reader = stored_reader;
   }
   if (pipe_on) {
-    report_missing("with '-pipe_on'");
-    std::fprintf(stderr, "ERROR: cannot open lasreaderpipeon with lasreader%s%s\n", inner_word,
-                 pipe_suffix);
-    delete reader;
-    return nullptr;
+    LASreaderPipeOn* pipe_reader = new LASreaderPipeOn();
+    if (!pipe_reader->open(reader)) {
+      std::fprintf(stderr, "ERROR: cannot open lasreaderpipeon with lasreader%s%s\n", inner_word,
+                   pipe_suffix);
+      delete pipe_reader;
+      return nullptr;
+    }
+    reader = pipe_reader;
   }
   return reader;
 }
 
+LASreader* LASinputOptions::open_merged() {
+  const uint32_t listed = get_file_name_number();
+  LASreaderMerged* reader = new LASreaderMerged();
+  reader->set_scale_factor(get_scale_factor());
+  reader->set_offset(get_offset());
+  reader->set_parse_string(get_parse_string());
+  reader->set_skip_lines(skip_lines);
+  reader->set_populate_header(populate_header);
+  reader->set_keep_lastiling(keep_tiling_record);
+  reader->set_translate_intensity(translate_intensity);
+  reader->set_scale_intensity(scale_intensity);
+  reader->set_translate_scan_angle(translate_scan_angle);
+  reader->set_scale_scan_angle(scale_scan_angle);
+  reader->set_io_ibuffer_size(io_ibuffer_size);
+  for (uint32_t i = 0; i < listed; i++) {
+    if (has_file_names_ID()) {
+      reader->add_file_name_and_id(get_file_name(i), get_file_name_ID(i));
+    } else {
+      reader->add_file_name(get_file_name(i));
+    }
+  }
+  file_name_current = listed;
+  if (!reader->open()) {
+    std::fprintf(stderr, "ERROR: cannot open lasreadermerged with %d file names\n",
+                 static_cast<int>(listed));
+    delete reader;
+    return nullptr;
+  }
+  if (files_are_flightlines) reader->set_files_are_flightlines(files_are_flightlines);
+  if (apply_file_source_ID) reader->set_apply_file_source_ID(true);
+  attach_all(reader);
+  apply_every_area(reader);
+  return wrap(reader, "merged", "");
+}
+
+LASreader* LASinputOptions::open_buffered(const char* name, bool reset_index) {
+  const uint32_t listed = get_file_name_number();
+  const uint32_t neighbors = get_neighbor_file_name_number();
+  LASreaderBuffered* reader = new LASreaderBuffered();
+  reader->set_buffer_size(buffer_size);
+  reader->set_scale_factor(get_scale_factor());
+  reader->set_offset(get_offset());
+  reader->set_parse_string(get_parse_string());
+  reader->set_skip_lines(skip_lines);
+  reader->set_populate_header(populate_header);
+  reader->set_translate_intensity(translate_intensity);
+  reader->set_scale_intensity(scale_intensity);
+  reader->set_translate_scan_angle(translate_scan_angle);
+  reader->set_scale_scan_angle(scale_scan_angle);
+  if (name) {
+    file_name = name;
+    reader->set_file_name(name);
+    if (reset_index) file_name_current = 0;
+    for (uint32_t i = 0; i < listed; i++) {
+      if (std::strcmp(get_file_name(i), name) != 0) reader->add_neighbor_file_name(get_file_name(i));
+    }
+    for (uint32_t i = 0; i < neighbors; i++) {
+      if (std::strcmp(get_neighbor_file_name(i), name) != 0) {
+        reader->add_neighbor_file_name(get_neighbor_file_name(i));
+      }
+    }
+  } else {
+    const uint32_t current = file_name_current;
+    file_name = get_file_name(current);
+    reader->set_file_name(file_name.c_str());
+    double box[4];
+    const bool bounded = get_file_name_bounds(current, box[0], box[1], box[2], box[3]);
+    const double b = buffer_size;
+    LASkdtreeRectangles* tree = get_kdtree_rectangles();
+    if (tree && bounded) {
+      if (!tree->is_built()) tree->build_tree();
+      tree->find_overlaps(box[0] - b, box[1] - b, box[2] + b, box[3] + b);
+      tree->restart_overlaps();
+      uint32_t index;
+      while (tree->next_overlap(index)) {
+        if (index != current) reader->add_neighbor_file_name(get_file_name(index));
+      }
+    } else {
+      for (uint32_t i = 0; i < listed; i++) {
+        if (i != current) reader->add_neighbor_file_name(get_file_name(i));
+      }
+    }
+    LASkdtreeRectangles* neighbor_tree = get_neighbor_kdtree_rectangles();
+    // Without bounds of the input itself the neighbour tree cannot be asked;
+    // every neighbour is then read, limited to the buffer by the reader.
+    if (neighbor_tree && bounded) {
+      if (!neighbor_tree->is_built()) neighbor_tree->build_tree();
+      neighbor_tree->find_overlaps(box[0] - b, box[1] - b, box[2] + b, box[3] + b);
+      neighbor_tree->restart_overlaps();
+      uint32_t index;
+      while (neighbor_tree->next_overlap(index)) {
+        if (file_name != get_neighbor_file_name(index)) {
+          reader->add_neighbor_file_name(get_neighbor_file_name(index));
+        }
+      }
+    } else {
+      for (uint32_t i = 0; i < neighbors; i++) {
+        if (file_name != get_neighbor_file_name(i)) {
+          reader->add_neighbor_file_name(get_neighbor_file_name(i));
+        }
+      }
+    }
+    file_name_current++;
+  }
+  has_file_name = true;
+  attach_all(reader);
+  if (!reader->open()) {
+    std::fprintf(stderr, "ERROR: cannot open lasreaderbuffered with %d file names\n",
+                 static_cast<int>(listed + neighbors));
+    delete reader;
+    return nullptr;
+  }
+  apply_every_area(reader);
+  return wrap(reader, "buffered", "");
+}
+
 int LASinputOptions::rebuild_reader(LASreader* reader, bool keep_buffer) {
-  (void)keep_buffer;  // only the buffered reader keeps a buffer
   if (reader == nullptr) {
     std::fprintf(stderr, "ERROR: pointer to LASreader is NULL\n");
     return 0;
@@ -970,25 +1085,51 @@ int LASinputOptions::rebuild_reader(LASreader* reader, bool keep_buffer) {
   reader->close_input(true);
   if (filter) filter->restart_all();
   if (transform) transform->restart_all();
-  if (pipe_on || stored) {
-    report_missing(pipe_on ? "with '-pipe_on'" : "with '-stored'");
-    std::fprintf(stderr, "ERROR: could not reopen lasreaderstored for stored input\n");
-    return 0;
+  if (pipe_on) {
+    // The pipe-on reader keeps its inner reader open; only that is reopened,
+    // and nothing is written again.
+    LASreaderPipeOn* pipe_reader = dynamic_cast<LASreaderPipeOn*>(reader);
+    if (pipe_reader) {
+      pipe_reader->p_count = 0;
+      reader = pipe_reader->get_inner();
+    }
   }
-  const uint32_t listed = get_file_name_number();
+  if (stored) {
+    LASreaderStored* stored_reader = dynamic_cast<LASreaderStored*>(reader);
+    if (stored_reader == nullptr || !stored_reader->reopen()) {
+      std::fprintf(stderr, "ERROR: could not reopen lasreaderstored for stored input\n");
+      return 0;
+    }
+    return 1;
+  }
   if (file_name_allocated == 0) {
     std::fprintf(stderr, "ERROR: no lasreader input specified\n");
     return 0;
   }
-  if (listed > 1 && merged) {
-    report_missing("several files merged into one");
-    std::fprintf(stderr, "ERROR: cannot reopen lasreadermerged\n");
-    return 0;
+  // Decided by the reader itself, so that a single listed file with an ID
+  // (which is merged) is reopened as merged too.
+  if (LASreaderMerged* merged_reader = dynamic_cast<LASreaderMerged*>(reader)) {
+    if (!merged_reader->reopen()) {
+      std::fprintf(stderr, "ERROR: cannot reopen lasreadermerged\n");
+      return 0;
+    }
+    if (has_area_limit()) {
+      reader->limit_none();
+      apply_one_area(reader);
+    }
+    return 1;
   }
-  if (buffer_size > 0.0f && (listed > 1 || get_neighbor_file_name_number() > 0)) {
-    report_missing("buffered files");
-    std::fprintf(stderr, "ERROR: cannot reopen lasreaderbuffered\n");
-    return 0;
+  if (LASreaderBuffered* buffered_reader = dynamic_cast<LASreaderBuffered*>(reader)) {
+    if (!buffered_reader->reopen()) {
+      std::fprintf(stderr, "ERROR: cannot reopen lasreaderbuffered\n");
+      return 0;
+    }
+    if (has_area_limit()) {
+      reader->limit_none();
+      apply_one_area(reader);
+    }
+    if (!keep_buffer) buffered_reader->remove_buffer();
+    return 1;
   }
   if (!has_file_name) return 0;
   const char* name = file_name.c_str();

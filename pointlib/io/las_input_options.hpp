@@ -78,6 +78,12 @@ class LASinputOptions : public LASinputFileList {
   // The holder owns what it is given.
   void set_filter(LASfilter* f);
   void set_transform(LAStransform* t);
+  // Lets go of the filter and the transform without deleting them, for a
+  // holder that only borrows them (the buffered reader's own two).
+  void forget_filter_and_transform() {
+    filter = nullptr;
+    transform = nullptr;
+  }
   void set_files_are_flightlines(int32_t start);
   void set_files_are_flightlines_index(int32_t index);
   void add_attribute(uint32_t data_type, const char* name, const char* description,
@@ -146,6 +152,8 @@ class LASinputOptions : public LASinputFileList {
   LASreader* make_las_reader(bool with_auto_reoffset) const;
   LASreader* open_single(uint16_t flightline, bool stamp);
   LASreader* open_stdin();
+  LASreader* open_merged();
+  LASreader* open_buffered(const char* name, bool reset_index);
   LASreader* wrap(LASreader* reader, const char* inner_word, const char* pipe_suffix);
   void attach_all(LASreader* reader) const;
   // One area only (rectangle, else tile, else circle), as the indexed LAS

@@ -1,0 +1,394 @@
+#include "io/las_reader_buffered.hpp"
+
+#include <cstdio>
+#include <cstring>
+
+#include "io/las_reader_merged.hpp"
+
+namespace {
+
+bool name_readable(const char* name) {
+  if (name == nullptr) {
+    std::fprintf(stderr, "ERROR: file name pointer is NULL\n");
+    return false;
+  }
+  FILE* probe = std::fopen(name, "r");
+  if (probe == nullptr) {
+    std::fprintf(stderr, "ERROR: file '%s' cannot be opened\n", name);
+    return false;
+  }
+  std::fclose(probe);
+  return true;
+}
+
+bool same_quantization(const LASscaler& a, const LASscaler& b) {
+  return a.x_scale_factor == b.x_scale_factor && a.y_scale_factor == b.y_scale_factor &&
+         a.z_scale_factor == b.z_scale_factor && a.x_offset == b.x_offset &&
+         a.y_offset == b.y_offset && a.z_offset == b.z_offset;
+}
+
+bool fits_i32(double max, double min, double offset, double scale) {
+  return (max - offset) / scale <= 2147483647.0 && (min - offset) / scale >= -2147483648.0;
+}
+
+// Keeps the header's counts and bounds in its original-counts record, so that
+// they can be put back when the buffer is dropped.
+void save_original(LASheader* h) {
+  std::unique_ptr<LASoriginalVlr> original(new LASoriginalVlr());
+  if (h->version_minor >= 4) {
+    original->number_of_point_records = h->extended_number_of_point_records;
+    for (int r = 0; r < 15; r++) {
+      original->number_of_points_by_return[r] = h->extended_number_of_points_by_return[r];
+    }
+  } else {
+    original->number_of_point_records = h->number_of_point_records;
+    for (int r = 0; r < 5; r++) original->number_of_points_by_return[r] = h->number_of_points_by_return[r];
+  }
+  original->max_x = h->max_x;
+  original->min_x = h->min_x;
+  original->max_y = h->max_y;
+  original->min_y = h->min_y;
+  original->max_z = h->max_z;
+  original->min_z = h->min_z;
+  h->vlr_lasoriginal = std::move(original);
+}
+
+bool restore_original(LASheader* h) {
+  const LASoriginalVlr* original = h->vlr_lasoriginal.get();
+  if (original == nullptr) return false;
+  if (h->version_minor >= 4) {
+    h->extended_number_of_point_records = original->number_of_point_records;
+    for (int r = 0; r < 15; r++) {
+      h->extended_number_of_points_by_return[r] = original->number_of_points_by_return[r];
+    }
+  } else {
+    h->number_of_point_records = static_cast<uint32_t>(original->number_of_point_records);
+    for (int r = 0; r < 5; r++) {
+      h->number_of_points_by_return[r] = static_cast<uint32_t>(original->number_of_points_by_return[r]);
+    }
+  }
+  h->max_x = original->max_x;
+  h->min_x = original->min_x;
+  h->max_y = original->max_y;
+  h->min_y = original->min_y;
+  h->max_z = original->max_z;
+  h->min_z = original->min_z;
+  h->vlr_lasoriginal.reset();
+  return true;
+}
+
+}  // namespace
+
+LASreaderBuffered::LASreaderBuffered() { neighbor_options.set_merged(true); }
+
+LASreaderBuffered::~LASreaderBuffered() {
+  // The opener owns filter and transform.
+  main_options.forget_filter_and_transform();
+  neighbor_options.forget_filter_and_transform();
+  inner.reset();
+  clean_buffer();
+}
+
+void LASreaderBuffered::set_scale_factor(const double* xyz) {
+  main_options.set_scale_factor(xyz);
+  neighbor_options.set_scale_factor(xyz);
+}
+void LASreaderBuffered::set_offset(const double* xyz) {
+  main_options.set_offset(xyz);
+  neighbor_options.set_offset(xyz);
+}
+void LASreaderBuffered::set_parse_string(const char* text) {
+  main_options.set_parse_string(text);
+  neighbor_options.set_parse_string(text);
+}
+void LASreaderBuffered::set_skip_lines(uint32_t lines) {
+  main_options.set_skip_lines(lines);
+  neighbor_options.set_skip_lines(lines);
+}
+void LASreaderBuffered::set_populate_header(bool flag) {
+  main_options.want_header_scan(flag);
+  neighbor_options.want_header_scan(flag);
+}
+void LASreaderBuffered::set_translate_intensity(float v) {
+  main_options.set_translate_intensity(v);
+  neighbor_options.set_translate_intensity(v);
+}
+void LASreaderBuffered::set_scale_intensity(float v) {
+  main_options.set_scale_intensity(v);
+  neighbor_options.set_scale_intensity(v);
+}
+void LASreaderBuffered::set_translate_scan_angle(float v) {
+  main_options.set_translate_scan_angle(v);
+  neighbor_options.set_translate_scan_angle(v);
+}
+void LASreaderBuffered::set_scale_scan_angle(float v) {
+  main_options.set_scale_scan_angle(v);
+  neighbor_options.set_scale_scan_angle(v);
+}
+
+bool LASreaderBuffered::set_file_name(const char* name) {
+  if (!name_readable(name)) return false;
+  main_options.append_name(name, false);
+  return true;
+}
+
+bool LASreaderBuffered::add_neighbor_file_name(const char* name) {
+  if (!name_readable(name)) return false;
+  neighbor_options.append_name(name, false);
+  return true;
+}
+
+void LASreaderBuffered::attach_filter(LASfilter* f) {
+  if (inner) inner->attach_filter(f);
+  main_options.forget_filter_and_transform();
+  neighbor_options.forget_filter_and_transform();
+  main_options.set_filter(f);
+  neighbor_options.set_filter(f);
+  main_options.set_transform(attached_transform);
+  neighbor_options.set_transform(attached_transform);
+  attached_filter = f;
+}
+
+void LASreaderBuffered::attach_transform(LAStransform* t) {
+  if (inner) inner->attach_transform(t);
+  main_options.forget_filter_and_transform();
+  neighbor_options.forget_filter_and_transform();
+  main_options.set_filter(attached_filter);
+  neighbor_options.set_filter(attached_filter);
+  main_options.set_transform(t);
+  neighbor_options.set_transform(t);
+  attached_transform = t;
+}
+
+bool LASreaderBuffered::limit_to_tile(float ll_x, float ll_y, float size) {
+  t_ll_x = ll_x;
+  t_ll_y = ll_y;
+  t_size = size;
+  t_ur_x = ll_x + size;
+  t_ur_y = ll_y + size;
+  header.min_x = ll_x;
+  header.min_y = ll_y;
+  header.max_x = t_ur_x - 0.001f * header.x_scale_factor;
+  header.max_y = t_ur_y - 0.001f * header.y_scale_factor;
+  inside = kInsideTile;
+  return true;
+}
+
+bool LASreaderBuffered::limit_to_circle(double center_x, double center_y, double radius) {
+  c_center_x = center_x;
+  c_center_y = center_y;
+  c_radius = radius;
+  c_radius_squared = radius * radius;
+  header.min_x = center_x - radius;
+  header.min_y = center_y - radius;
+  header.max_x = center_x + radius;
+  header.max_y = center_y + radius;
+  inside = kInsideCircle;
+  return true;
+}
+
+bool LASreaderBuffered::limit_to_rectangle(double min_x, double min_y, double max_x, double max_y) {
+  r_min_x = min_x;
+  r_min_y = min_y;
+  r_max_x = max_x;
+  r_max_y = max_y;
+  header.min_x = min_x;
+  header.min_y = min_y;
+  header.max_x = max_x;
+  header.max_y = max_y;
+  inside = kInsideRectangle;
+  return true;
+}
+
+void LASreaderBuffered::close_input(bool close_stream) {
+  if (inner) inner->close_input(close_stream);
+}
+
+bool LASreaderBuffered::open() {
+  if (!main_options.has_more_input()) {
+    std::fprintf(stderr, "ERROR: no input name\n");
+    return false;
+  }
+  inner.reset(main_options.open_next_reader());
+  if (!inner) {
+    const char* name = main_options.current_name();
+    std::fprintf(stderr, "ERROR: opening '%s'\n", name ? name : "");
+    return false;
+  }
+  header.assign(inner->header);
+  inner->header.drop_references();
+  bool laid_out;
+  if (header.vlr_compressor) {
+    laid_out = point.init_for_items(&header, header.vlr_compressor->num_items,
+                                    header.vlr_compressor->items.data(), &header);
+  } else {
+    laid_out = point.init_for_point_type(&header, header.point_data_format,
+                                         header.point_data_record_length, &header);
+  }
+  if (!laid_out) return false;
+  record_size = sizeof(LASpointData) + static_cast<size_t>(point.extra_bytes_number);
+  main_quantization = static_cast<const LASscaler&>(header);
+  buffer_quantization = main_quantization;
+  clean_buffer();
+
+  if (neighbor_options.has_more_input()) {
+    const double b = buffer_size;
+    neighbor_options.set_inside_rectangle(header.min_x - b, header.min_y - b, header.max_x + b,
+                                          header.max_y + b);
+    save_original(&header);
+    // The neighbour points come quantized like the main file's, unless the
+    // buffer rectangle does not fit 32-bit integers that way: then they come
+    // in their own files' quantization, so that none is clamped, and are
+    // brought into the header's after the fit check below.
+    if (fits_i32(header.max_x + b, header.min_x - b, header.x_offset, header.x_scale_factor) &&
+        fits_i32(header.max_y + b, header.min_y - b, header.y_offset, header.y_scale_factor)) {
+      const double scales[3] = {header.x_scale_factor, header.y_scale_factor,
+                                header.z_scale_factor};
+      const double offsets[3] = {header.x_offset, header.y_offset, header.z_offset};
+      neighbor_options.set_scale_factor(scales);
+      neighbor_options.set_offset(offsets);
+    } else {
+      neighbor_options.set_scale_factor(nullptr);
+      neighbor_options.set_offset(nullptr);
+    }
+    neighbor_options.rewind_list();
+    std::unique_ptr<LASreader> neighbors(neighbor_options.open_next_reader());
+    if (!neighbors) {
+      const char* name = neighbor_options.current_name();
+      std::fprintf(stderr, "ERROR: opening neighbor '%s'\n", name ? name : "");
+      return false;
+    }
+    if (header.point_data_format != neighbors->header.point_data_format && !point_type_change) {
+      std::fprintf(stderr, "WARNING: files have different point types: %d vs %d\n",
+                   header.point_data_format, neighbors->header.point_data_format);
+      point_type_change = true;
+    }
+    if (header.point_data_record_length != neighbors->header.point_data_record_length &&
+        !point_size_change) {
+      std::fprintf(stderr, "WARNING: files have different point sizes: %d vs %d\n",
+                   header.point_data_record_length, neighbors->header.point_data_record_length);
+      point_size_change = true;
+    }
+    // The neighbour points are kept as they arrive; should their quantization
+    // differ from the header's, they are brought into line when replayed.
+    buffer_quantization = static_cast<const LASscaler&>(neighbors->header);
+    while (neighbors->read_point()) {
+      point.assign(neighbors->point);
+      copy_point_to_buffer();
+      const uint8_t r = point.get_return_number();
+      if (r >= 1 && r <= 5) header.number_of_points_by_return[r - 1]++;
+      const double c[3] = {buffer_quantization.get_x(point.X), buffer_quantization.get_y(point.Y),
+                           buffer_quantization.get_z(point.Z)};
+      if (c[0] < header.min_x) {
+        header.min_x = c[0];
+      } else if (c[0] > header.max_x) {
+        header.max_x = c[0];
+      }
+      if (c[1] < header.min_y) {
+        header.min_y = c[1];
+      } else if (c[1] > header.max_y) {
+        header.max_y = c[1];
+      }
+      if (c[2] < header.min_z) {
+        header.min_z = c[2];
+      } else if (c[2] > header.max_z) {
+        header.max_z = c[2];
+      }
+    }
+    neighbors->close_input(true);
+    neighbors.reset();
+    if (header.number_of_point_records) {
+      header.number_of_point_records += buffered_points;
+    } else {
+      header.extended_number_of_point_records += buffered_points;
+    }
+    std::fprintf(stderr, "LASreaderBuffered: adding %u buffer points.\n", buffered_points);
+  }
+
+  las_fit_bounds_to_integers(&header, &rescale, &reoffset);
+  const LASscaler& now = header;
+  requantize_main = !same_quantization(main_quantization, now);
+  requantize_buffer = !same_quantization(buffer_quantization, now);
+
+  npoints = header.number_of_point_records ? header.number_of_point_records
+                                           : static_cast<int64_t>(header.extended_number_of_point_records);
+  p_count = 0;
+  next_buffered_point = 0;
+  return true;
+}
+
+bool LASreaderBuffered::reopen() {
+  p_count = 0;
+  next_buffered_point = 0;
+  if (!inner) return false;
+  return main_options.rebuild_reader(inner.get(), true) != 0;
+}
+
+bool LASreaderBuffered::remove_buffer() {
+  clean_buffer();
+  if (header.vlr_lasoriginal) {
+    npoints = static_cast<int64_t>(header.vlr_lasoriginal->number_of_point_records);
+  }
+  return restore_original(&header);
+}
+
+void LASreaderBuffered::clean_buffer() {
+  blocks.clear();
+  current_block = nullptr;
+  buffered_points = 0;
+  next_buffered_point = 0;
+}
+
+void LASreaderBuffered::copy_point_to_buffer() {
+  const uint32_t slot = buffered_points % points_per_buffer;
+  if (slot == 0) {
+    if (blocks.capacity() == 0) blocks.reserve(1024);
+    blocks.emplace_back(new uint8_t[record_size * points_per_buffer]);
+    current_block = blocks.back().get();
+  }
+  uint8_t* at = current_block + record_size * slot;
+  std::memcpy(at, point.raw(), sizeof(LASpointData));
+  if (point.extra_bytes_number > 0) {
+    std::memcpy(at + sizeof(LASpointData), point.extra_bytes.get(),
+                static_cast<size_t>(point.extra_bytes_number));
+  }
+  buffered_points++;
+}
+
+bool LASreaderBuffered::copy_point_from_buffer() {
+  const uint32_t i = next_buffered_point;
+  if (i >= buffered_points) return false;
+  const uint32_t slot = i % points_per_buffer;
+  if (slot == 0) current_block = blocks[i / points_per_buffer].get();
+  const uint8_t* at = current_block + record_size * slot;
+  std::memcpy(point.raw(), at, sizeof(LASpointData));
+  if (point.extra_bytes_number > 0) {
+    std::memcpy(point.extra_bytes.get(), at + sizeof(LASpointData),
+                static_cast<size_t>(point.extra_bytes_number));
+  }
+  next_buffered_point = i + 1;
+  return true;
+}
+
+void LASreaderBuffered::requantize(const LASscaler& from) {
+  point.X = header.get_X(from.get_x(point.X));
+  point.Y = header.get_Y(from.get_y(point.Y));
+  point.Z = header.get_Z(from.get_z(point.Z));
+}
+
+bool LASreaderBuffered::read_one_point() {
+  if (inner && inner->read_point()) {
+    point.assign(inner->point);
+    if (requantize_main) requantize(main_quantization);
+    p_count++;
+    return true;
+  }
+  if (copy_point_from_buffer()) {
+    if (requantize_buffer) requantize(buffer_quantization);
+    p_count++;
+    return true;
+  }
+  if (inner) inner->close_input(true);
+  las_zero_point(&point);
+  return false;
+}

@@ -1,0 +1,518 @@
+#include "io/las_reader_merged.hpp"
+
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "core/las_reader_las.hpp"
+#include "filter/las_filter.hpp"
+#include "filter/las_transform.hpp"
+#include "io/las_index.hpp"
+
+namespace {
+
+// Which formats a name may mean, searched anywhere in the name in this order.
+struct NameRow {
+  const char* a;
+  const char* b;
+  int kind;  // index into kKindWords
+};
+const char* const kKindWords[] = {"", "LAS", "BIN", "SHP", "ASC", "BIL", "DTM", "PLY", "QFIT", "TXT"};
+const char* const kKindWhat[] = {"",            "LAS files",   "BIN files",
+                                 "shapefiles",  "ASCII grids", "BIL rasters",
+                                 "DTM rasters", "PLY files",   "QFIT files",
+                                 "text files"};
+
+bool outside_i32(double max, double min, double offset, double scale) {
+  return (max - offset) / scale > 2147483647.0 || (min - offset) / scale < -2147483648.0;
+}
+
+}  // namespace
+
+void las_fit_bounds_to_integers(LASheader* header, bool* rescale, bool* reoffset) {
+  double* scales[3] = {&header->x_scale_factor, &header->y_scale_factor, &header->z_scale_factor};
+  double* offsets[3] = {&header->x_offset, &header->y_offset, &header->z_offset};
+  const double maxs[3] = {header->max_x, header->max_y, header->max_z};
+  const double mins[3] = {header->min_x, header->min_y, header->min_z};
+  static const char* const kScaleWarning[3] = {
+      "WARNING: i changed x_scale_factor from %g to %g to accommodate enlarged bounding box\n",
+      "WARNING: i changed y_scale_factor from %g to %g to accommodate enlarged bounding box\n",
+      "WARNING: i changed  z_scale_factor from %g to %g to accommodate enlarged bounding box\n"};
+  static const char* const kOffsetWarning[3] = {
+      "WARNING: i changed x_offset from %g to %g to accommodate enlarged bounding box\n",
+      "WARNING: i changed y_offset from %g to %g to accommodate enlarged bounding box\n",
+      "WARNING: i changed z_offset from %g to %g to accommodate enlarged bounding box\n"};
+  for (int a = 0; a < 3; a++) {
+    const double scale = *scales[a];
+    const double offset = *offsets[a];
+    if (!outside_i32(maxs[a], mins[a], offset, scale)) continue;
+    const double new_offset = static_cast<double>(las_round_i64((mins[a] + maxs[a]) / 2.0));
+    double new_scale = scale;
+    while (outside_i32(maxs[a], mins[a], new_offset, new_scale)) new_scale *= 10.0;
+    if (new_scale != scale) {
+      std::fprintf(stderr, kScaleWarning[a], scale, new_scale);
+      *scales[a] = new_scale;
+      *rescale = true;
+    }
+    if (outside_i32(maxs[a], mins[a], offset, new_scale)) {
+      std::fprintf(stderr, kOffsetWarning[a], offset, new_offset);
+      *offsets[a] = new_offset;
+      *reoffset = true;
+    }
+  }
+}
+
+void las_zero_point(LASpoint* point) {
+  std::memset(point->raw(), 0, sizeof(LASpointData));
+  if (point->extra_bytes && point->extra_bytes_number > 0) {
+    std::memset(point->extra_bytes.get(), 0, static_cast<size_t>(point->extra_bytes_number));
+  }
+}
+
+LASreaderMerged::LASreaderMerged() { clean(); }
+
+LASreaderMerged::~LASreaderMerged() {
+  if (sub) close_input(true);
+  clean();
+}
+
+void LASreaderMerged::clean() {
+  sub.reset();
+  kind = Kind::none;
+  sub_format_code = 0;
+  point_type_change = point_size_change = attribute_change = false;
+  rescale = reoffset = false;
+  scale_factor_set = offset_set = false;
+  parse_string.clear();
+  parse_string_set = false;
+  file_names.clear();
+  file_names_ID.clear();
+  bounding_boxes.clear();
+  skip_lines = 0;
+  keep_lastiling = false;
+  translate_intensity = 0.0f;
+  scale_intensity = 1.0f;
+  translate_scan_angle = 0.0f;
+  scale_scan_angle = 1.0f;
+  file_name_current = 0;
+  inside = kInsideNone;
+}
+
+void LASreaderMerged::set_scale_factor(const double* xyz) {
+  scale_factor_set = xyz != nullptr;
+  for (int a = 0; a < 3; a++) scale_factor[a] = xyz ? xyz[a] : 0.0;
+}
+
+void LASreaderMerged::set_offset(const double* xyz) {
+  offset_set = xyz != nullptr;
+  for (int a = 0; a < 3; a++) offset[a] = xyz ? xyz[a] : 0.0;
+}
+
+void LASreaderMerged::set_parse_string(const char* text) {
+  parse_string_set = text != nullptr;
+  parse_string = text ? text : "";
+}
+
+LASreaderMerged::Kind LASreaderMerged::kind_of(const char* name) {
+  static const NameRow kRows[] = {{".las", ".vpk", 1}, {".LAS", ".VPK", 1}, {".bin", ".BIN", 2},
+                                  {".shp", ".SHP", 3}, {".asc", ".ASC", 4}, {".bil", ".BIL", 5},
+                                  {".dtm", ".DTM", 6}, {".ply", ".PLY", 7}, {".qi", ".QI", 8}};
+  for (const NameRow& row : kRows) {
+    if (std::strstr(name, row.a) || std::strstr(name, row.b)) return static_cast<Kind>(row.kind);
+  }
+  return Kind::txt;
+}
+
+bool LASreaderMerged::add_file_name(const char* name) {
+  if (name == nullptr) {
+    std::fprintf(stderr, "ERROR: file name pointer is NULL\n");
+    return false;
+  }
+  FILE* probe = std::fopen(name, "r");
+  if (probe == nullptr) {
+    std::fprintf(stderr, "ERROR: file '%s' cannot be opened\n", name);
+    return false;
+  }
+  std::fclose(probe);
+  const Kind k = kind_of(name);
+  if (kind != Kind::none && kind != k) {
+    std::fprintf(stderr, "ERROR: cannot mix %s with %s. skipping '%s' ...\n",
+                 kKindWords[static_cast<int>(kind)], kKindWords[static_cast<int>(k)], name);
+    return false;
+  }
+  if (kind == Kind::none) {
+    if (k != Kind::las) {
+      // Same wording as the opener uses for readers this build lacks.
+      std::fprintf(stderr, "ERROR: reading %s is not supported in this build\n",
+                   kKindWhat[static_cast<int>(k)]);
+      return false;
+    }
+    kind = k;
+    sub.reset(new LASreaderLAS());
+  }
+  file_names.emplace_back(name);
+  if (!file_names_ID.empty()) file_names_ID.push_back(0);
+  return true;
+}
+
+bool LASreaderMerged::add_file_name_and_id(const char* name, uint32_t ID) {
+  if (!add_file_name(name)) return false;
+  // The IDs line up with the names; names added before without one get 0.
+  file_names_ID.resize(file_names.size(), 0);
+  file_names_ID.back() = ID;
+  return true;
+}
+
+bool LASreaderMerged::open() {
+  if (file_names.empty() || !sub) {
+    std::fprintf(stderr, "ERROR: no valid file names\n");
+    return false;
+  }
+  const uint32_t count = static_cast<uint32_t>(file_names.size());
+  bounding_boxes.assign(4 * static_cast<size_t>(count), 0.0);
+  header.reset();
+  rescale = reoffset = false;
+  point_type_change = point_size_change = attribute_change = false;
+  bool read_in_full = true;
+
+  for (uint32_t i = 0; i < count; i++) {
+    const char* name = file_names[i].c_str();
+    if (!sub->open_file(name, 512, !read_in_full)) {
+      std::fprintf(stderr, "ERROR: could not open lasreaderlas for file '%s'\n", name);
+      return false;
+    }
+    LASheader& h = sub->header;
+    double* box = &bounding_boxes[4 * static_cast<size_t>(i)];
+    if (sub->npoints) {
+      box[0] = h.min_x;
+      box[1] = h.min_y;
+      box[2] = h.max_x;
+      box[3] = h.max_y;
+    } else {
+      // Min above max: never meets an area of interest.
+      box[0] = box[1] = 2e307;
+      box[2] = box[3] = -2e307;
+    }
+    if (i == 0) {
+      sub_format_code = sub->format_code();
+      if (h.vlr_lastiling && (h.vlr_lastiling->implicit_levels & (1u << 30))) {
+        std::fprintf(stderr, "WARNING: first file is a buffered tile. maybe remove buffers first?\n");
+      }
+      if (!keep_lastiling) {
+        h.vlr_lastiling.reset();
+      } else if (!h.vlr_lastiling) {
+        std::fprintf(stderr,
+                     "WARNING: first file has no LAStiling VLR cannot '-keep_lastiling' ...\n");
+      }
+      header.assign(h);
+      h.drop_references();
+      header.extended_number_of_point_records =
+          h.number_of_point_records ? h.number_of_point_records : h.extended_number_of_point_records;
+      for (int r = 0; r < 5; r++) {
+        header.extended_number_of_points_by_return[r] =
+            h.number_of_points_by_return[r] ? h.number_of_points_by_return[r]
+                                            : h.extended_number_of_points_by_return[r];
+      }
+      if (header.version_minor >= 4) {
+        for (int r = 5; r < 15; r++) {
+          header.extended_number_of_points_by_return[r] = h.extended_number_of_points_by_return[r];
+        }
+      }
+      npoints = sub->npoints;
+      if (files_are_flightlines || apply_file_source_ID) header.file_source_ID = 0;
+      // Attribute descriptors can only be compared when every file is read in full.
+      read_in_full = header.number_attributes > 0;
+    } else if (sub->npoints) {
+      npoints += sub->npoints;
+      const uint64_t ext_total =
+          h.number_of_point_records ? h.number_of_point_records : h.extended_number_of_point_records;
+      if (npoints == sub->npoints) {
+        header.number_of_point_records = h.number_of_point_records;
+        for (int r = 0; r < 5; r++) header.number_of_points_by_return[r] = h.number_of_points_by_return[r];
+        header.max_x = h.max_x;
+        header.min_x = h.min_x;
+        header.max_y = h.max_y;
+        header.min_y = h.min_y;
+        header.max_z = h.max_z;
+        header.min_z = h.min_z;
+        header.x_scale_factor = h.x_scale_factor;
+        header.y_scale_factor = h.y_scale_factor;
+        header.z_scale_factor = h.z_scale_factor;
+        header.x_offset = h.x_offset;
+        header.y_offset = h.y_offset;
+        header.z_offset = h.z_offset;
+        header.extended_number_of_point_records = ext_total;
+        for (int r = 0; r < 5; r++) {
+          header.extended_number_of_points_by_return[r] =
+              h.number_of_points_by_return[r] ? h.number_of_points_by_return[r]
+                                              : h.extended_number_of_points_by_return[r];
+        }
+        if (header.version_minor >= 4) {
+          for (int r = 5; r < 15; r++) {
+            header.extended_number_of_points_by_return[r] =
+                h.extended_number_of_points_by_return[r];
+          }
+        }
+      } else {
+        header.number_of_point_records += h.number_of_point_records;
+        for (int r = 0; r < 5; r++) {
+          header.number_of_points_by_return[r] += h.number_of_points_by_return[r];
+        }
+        if (header.max_x < h.max_x) header.max_x = h.max_x;
+        if (header.max_y < h.max_y) header.max_y = h.max_y;
+        if (header.max_z < h.max_z) header.max_z = h.max_z;
+        if (header.min_x > h.min_x) header.min_x = h.min_x;
+        if (header.min_y > h.min_y) header.min_y = h.min_y;
+        if (header.min_z > h.min_z) header.min_z = h.min_z;
+        header.extended_number_of_point_records += ext_total;
+        for (int r = 0; r < 5; r++) {
+          header.extended_number_of_points_by_return[r] +=
+              h.number_of_points_by_return[r] ? h.number_of_points_by_return[r]
+                                              : h.extended_number_of_points_by_return[r];
+        }
+        if (header.version_minor >= 4) {
+          for (int r = 5; r < 15; r++) {
+            header.extended_number_of_points_by_return[r] +=
+                h.extended_number_of_points_by_return[r];
+          }
+        }
+      }
+      if (header.x_scale_factor != h.x_scale_factor || header.y_scale_factor != h.y_scale_factor ||
+          header.z_scale_factor != h.z_scale_factor) {
+        rescale = true;
+      }
+      if (header.x_offset != h.x_offset || header.y_offset != h.y_offset ||
+          header.z_offset != h.z_offset) {
+        reoffset = true;
+      }
+      if (header.point_data_format != h.point_data_format && !point_type_change) {
+        std::fprintf(stderr, "WARNING: files have different point types: %d vs %d\n",
+                     header.point_data_format, h.point_data_format);
+        point_type_change = true;
+      }
+      if (header.point_data_record_length != h.point_data_record_length && !point_size_change) {
+        std::fprintf(stderr, "WARNING: files have different point sizes: %d vs %d\n",
+                     header.point_data_record_length, h.point_data_record_length);
+        point_size_change = true;
+      }
+      if (read_in_full && !attribute_change) {
+        if (header.number_attributes != h.number_attributes) {
+          std::fprintf(stderr, "WARNING: files have different number of attributes: %d vs %d\n",
+                       header.number_attributes, h.number_attributes);
+          attribute_change = true;
+        } else {
+          for (int32_t k = 0; k < header.number_attributes; k++) {
+            if (std::memcmp(&header.attributes[k], &h.attributes[k],
+                            sizeof(LASattributeDescriptor)) != 0) {
+              std::fprintf(stderr, "WARNING: files have different attribute %d\n", k);
+              attribute_change = true;
+              break;
+            }
+          }
+        }
+      }
+    }
+    sub->close_input(true);
+  }
+
+  if (npoints > INT64_C(4294967295) && header.version_minor < 4) {
+    std::fprintf(stderr,
+                 "WARNING: on-the-fly merged LAS 1.%d files contain too many points (%" PRId64
+                 ") for single LAS 1.%d file.\n",
+                 header.version_minor, npoints, header.version_minor);
+  }
+
+  if (scale_factor_set) {
+    double* scales[3] = {&header.x_scale_factor, &header.y_scale_factor, &header.z_scale_factor};
+    for (int a = 0; a < 3; a++) {
+      if (scale_factor[a] != 0.0 && scale_factor[a] != *scales[a]) {
+        *scales[a] = scale_factor[a];
+        rescale = true;
+      }
+    }
+  }
+  if (offset_set) {
+    double* offsets[3] = {&header.x_offset, &header.y_offset, &header.z_offset};
+    for (int a = 0; a < 3; a++) {
+      if (offset[a] != *offsets[a]) {
+        *offsets[a] = offset[a];
+        reoffset = true;
+      }
+    }
+  }
+
+  bool laid_out;
+  if (header.vlr_compressor) {
+    laid_out = point.init_for_items(&header, header.vlr_compressor->num_items,
+                                    header.vlr_compressor->items.data(), &header);
+  } else {
+    laid_out = point.init_for_point_type(&header, header.point_data_format,
+                                         header.point_data_record_length, &header);
+  }
+  if (!laid_out) return false;
+
+  las_fit_bounds_to_integers(&header, &rescale, &reoffset);
+
+  if (rescale || reoffset) {
+    const double s[3] = {header.x_scale_factor, header.y_scale_factor, header.z_scale_factor};
+    const double o[3] = {header.x_offset, header.y_offset, header.z_offset};
+    if (rescale && reoffset) {
+      sub.reset(new LASreaderLASrescalereoffset(s[0], s[1], s[2], o[0], o[1], o[2]));
+    } else if (rescale) {
+      sub.reset(new LASreaderLASrescale(s[0], s[1], s[2], true));
+    } else {
+      sub.reset(new LASreaderLASreoffset(o[0], o[1], o[2]));
+    }
+  }
+  p_count = 0;
+  file_name_current = 0;
+  return true;
+}
+
+void LASreaderMerged::set_files_are_flightlines(int32_t start) {
+  files_are_flightlines = start;
+  if (start) header.file_source_ID = 0;
+}
+
+void LASreaderMerged::set_apply_file_source_ID(bool flag) {
+  apply_file_source_ID = flag;
+  if (flag) header.file_source_ID = 0;
+}
+
+bool LASreaderMerged::reopen() {
+  p_count = 0;
+  file_name_current = 0;
+  if (inside != kInsideNone) limit_none();
+  if (filter) filter->restart_all();
+  return true;
+}
+
+void LASreaderMerged::save_bounds() {
+  // Only the first area saves the box, so limit_none always restores the
+  // merged files' own bounds.
+  if (inside == kInsideNone) {
+    orig_min_x = header.min_x;
+    orig_min_y = header.min_y;
+    orig_max_x = header.max_x;
+    orig_max_y = header.max_y;
+  }
+}
+
+bool LASreaderMerged::limit_to_tile(float ll_x, float ll_y, float size) {
+  save_bounds();
+  t_ll_x = ll_x;
+  t_ll_y = ll_y;
+  t_size = size;
+  t_ur_x = ll_x + size;
+  t_ur_y = ll_y + size;
+  header.min_x = ll_x;
+  header.min_y = ll_y;
+  header.max_x = t_ur_x - 0.001f * header.x_scale_factor;
+  header.max_y = t_ur_y - 0.001f * header.y_scale_factor;
+  inside = kInsideTile;
+  return true;
+}
+
+bool LASreaderMerged::limit_to_circle(double center_x, double center_y, double radius) {
+  save_bounds();
+  c_center_x = center_x;
+  c_center_y = center_y;
+  c_radius = radius;
+  c_radius_squared = radius * radius;
+  header.min_x = center_x - radius;
+  header.min_y = center_y - radius;
+  header.max_x = center_x + radius;
+  header.max_y = center_y + radius;
+  inside = kInsideCircle;
+  return true;
+}
+
+bool LASreaderMerged::limit_to_rectangle(double min_x, double min_y, double max_x, double max_y) {
+  save_bounds();
+  r_min_x = min_x;
+  r_min_y = min_y;
+  r_max_x = max_x;
+  r_max_y = max_y;
+  header.min_x = min_x;
+  header.min_y = min_y;
+  header.max_x = max_x;
+  header.max_y = max_y;
+  inside = kInsideRectangle;
+  return true;
+}
+
+void LASreaderMerged::close_input(bool close_stream) {
+  if (sub) sub->close_input(close_stream);
+}
+
+bool LASreaderMerged::open_next_file() {
+  const uint32_t count = static_cast<uint32_t>(file_names.size());
+  while (file_name_current < count) {
+    if (inside != kInsideNone) {
+      const double* box = &bounding_boxes[4 * static_cast<size_t>(file_name_current)];
+      bool miss;
+      if (inside == kInsideRectangle) {
+        miss = box[0] > header.max_x || box[1] > header.max_y;
+      } else {
+        miss = box[0] >= header.max_x || box[1] >= header.max_y;
+      }
+      miss = miss || header.min_x > box[2] || header.min_y > box[3];
+      if (miss) {
+        file_name_current++;
+        continue;
+      }
+    }
+    const char* name = file_names[file_name_current].c_str();
+    // The area of the previous file must not decide about this one.
+    sub->limit_none();
+    if (!sub->open_file(name, static_cast<int>(io_ibuffer_size))) {
+      std::fprintf(stderr, "ERROR: could not open lasreaderlas for file '%s'\n", name);
+      return false;
+    }
+    sub_format_code = sub->format_code();
+    LASindex* index = new LASindex();
+    if (index->load_for(name)) {
+      sub->set_index(index);
+    } else {
+      delete index;
+      sub->set_index(nullptr);
+    }
+    if (transform) {
+      if (files_are_flightlines) {
+        const uint32_t id = file_names_ID.empty()
+                                ? file_name_current + static_cast<uint32_t>(files_are_flightlines)
+                                : file_names_ID[file_name_current] + 1;
+        transform->set_source_id_operation(static_cast<uint16_t>(id));
+      } else if (apply_file_source_ID) {
+        transform->set_source_id_operation(sub->header.file_source_ID);
+      }
+    }
+    file_name_current++;
+    if (filter) sub->attach_filter(filter);
+    if (transform) sub->attach_transform(transform);
+    if (inside == kInsideRectangle) {
+      sub->limit_to_rectangle(r_min_x, r_min_y, r_max_x, r_max_y);
+    } else if (inside == kInsideTile) {
+      sub->limit_to_tile(t_ll_x, t_ll_y, t_size);
+    } else if (inside == kInsideCircle) {
+      sub->limit_to_circle(c_center_x, c_center_y, c_radius);
+    }
+    return true;
+  }
+  return false;
+}
+
+bool LASreaderMerged::read_one_point() {
+  if (file_name_current == 0 && !open_next_file()) return false;
+  for (;;) {
+    if (sub->read_point()) {
+      point.assign(sub->point);
+      p_count++;
+      return true;
+    }
+    sub->close_input(true);
+    las_zero_point(&point);
+    if (!open_next_file()) return false;
+  }
+}

@@ -1,0 +1,191 @@
+#include "io/las_reader_stored.hpp"
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "core/byte_stream_in.hpp"
+#include "core/las_reader_las.hpp"
+#include "core/las_writer_las.hpp"
+#include "io/las_reader_merged.hpp"
+#include "platform/broken_pipe.hpp"
+
+namespace {
+
+constexpr int32_t kChunkSize = 50000;
+
+int64_t stored_count(const LASheader& h) {
+  return h.number_of_point_records ? h.number_of_point_records
+                                   : static_cast<int64_t>(h.extended_number_of_point_records);
+}
+
+bool lay_out(LASpoint* point, LASheader* h) {
+  if (h->vlr_compressor) {
+    return point->init_for_items(h, h->vlr_compressor->num_items, h->vlr_compressor->items.data(),
+                                 h);
+  }
+  return point->init_for_point_type(h, h->point_data_format, h->point_data_record_length, h);
+}
+
+}  // namespace
+
+void LASreaderWrapping::take_over_header() {
+  header.assign(inner->header);
+  inner->header.drop_references();
+}
+
+bool LASreaderWrapping::take_over(LASreader* reader) {
+  if (reader == nullptr) {
+    std::fprintf(stderr, "ERROR: no lasreader\n");
+    return false;
+  }
+  inner.reset(reader);
+  take_over_header();
+  return lay_out(&point, &header);
+}
+
+// ---------------------------------------------------------------------------
+// stored
+
+LASreaderStored::LASreaderStored() = default;
+
+LASreaderStored::~LASreaderStored() {
+  if (inner || writer) close(true);
+  replay_stream.reset();
+  store_stream.reset();
+}
+
+bool LASreaderStored::open(LASreader* reader) {
+  if (!take_over(reader)) return false;
+  const int64_t reserve = 2 * stored_count(header);
+  store_stream.reset(new ByteStreamOutArrayLE(reserve));
+  if (reserve > 0 && store_stream->get_capacity() == 0) {
+    std::fprintf(stderr, "ERROR: allocating streamoutarray\n");
+    return false;
+  }
+  writer.reset(new LASwriterLAS());
+  if (!writer->open_stream(store_stream.get(), &header, LAScompressorKind::sequential_chunked, 0,
+                           kChunkSize)) {
+    writer.reset();
+    std::fprintf(stderr, "ERROR: opening laswriterlas to streamoutarray\n");
+    return false;
+  }
+  writer->set_delete_stream(false);
+  first_pass_header.assign(header);
+  npoints = stored_count(header);
+  p_count = 0;
+  return true;
+}
+
+bool LASreaderStored::read_one_point() {
+  if (inner) {
+    if (inner->read_point()) {
+      point.assign(inner->point);
+      if (writer) writer->write_one_point(&point);
+      p_count++;
+      return true;
+    }
+    inner->close_input(true);
+    inner.reset();
+    if (writer) {
+      writer->close_output(true);
+      writer.reset();
+    }
+  }
+  las_zero_point(&point);
+  return false;
+}
+
+void LASreaderStored::close(bool close_stream) {
+  if (inner) {
+    inner->close_input(close_stream);
+    inner.reset();
+  }
+  if (writer) {
+    writer->close_output(true);
+    writer.reset();
+  }
+}
+
+bool LASreaderStored::reopen() {
+  if (replay_stream) {
+    replay_stream->seek_to(0);
+  } else {
+    if (!store_stream) {
+      std::fprintf(stderr, "ERROR: no streamoutarray\n");
+      return false;
+    }
+    if (store_stream->get_size() == 0) {
+      std::fprintf(stderr, "ERROR: nothing stored in streamoutarray\n");
+      return false;
+    }
+    const int64_t size = store_stream->get_size();
+    replay_data = store_stream->take_buffer();
+    replay_stream.reset(new ByteStreamInArrayLE(replay_data.get(), size));
+  }
+  inner.reset();
+  std::unique_ptr<LASreaderLAS> replay(new LASreaderLAS());
+  if (!replay->open_stream(replay_stream.get())) {
+    std::fprintf(stderr, "ERROR: opening lasreaderlas from streaminarray\n");
+    return false;
+  }
+  replay->set_delete_stream(false);
+  inner = std::move(replay);
+  take_over_header();
+  // The second pass shows the header of the first: the stored copy adds its
+  // compressor record and its own counts, which are not the input's.
+  header.assign(first_pass_header);
+  npoints = stored_count(header);
+  p_count = 0;
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// pipe-on
+
+LASreaderPipeOn::LASreaderPipeOn() = default;
+
+LASreaderPipeOn::~LASreaderPipeOn() {
+  if (inner || writer) {
+    if (inner) inner->close_input(true);
+    inner.reset();
+  }
+  writer.reset();
+}
+
+bool LASreaderPipeOn::open(LASreader* reader) {
+  if (!take_over(reader)) return false;
+  // A reader that goes away must make the writes fail, not end the process.
+  ignore_broken_pipe_signal();
+  writer.reset(new LASwriterLAS());
+  if (!writer->open_cfile(stdout, &header, LAScompressorKind::raw, 0, kChunkSize)) {
+    writer.reset();
+    std::fprintf(stderr, "ERROR: opening laswriterlas to stdout\n");
+    return false;
+  }
+  npoints = stored_count(header);
+  p_count = 0;
+  return true;
+}
+
+bool LASreaderPipeOn::read_one_point() {
+  if (inner->read_point()) {
+    point.assign(inner->point);
+    if (writer && !writer->write_one_point(&point)) {
+      std::fprintf(stderr, "ERROR: cannot write point %" PRId64 " to stdout. pipe closed?\n",
+                   p_count);
+      failed = true;
+      writer.reset();
+    }
+    p_count++;
+    return true;
+  }
+  if (writer) {
+    if (writer->close_output(true) == 0 || std::fflush(stdout) != 0) {
+      std::fprintf(stderr, "ERROR: cannot finish the LAS output on stdout. pipe closed?\n");
+      failed = true;
+    }
+    writer.reset();
+  }
+  las_zero_point(&point);
+  return false;
+}

@@ -1,0 +1,95 @@
+#ifndef POINTLIB_IO_LAS_READER_STORED_HPP
+#define POINTLIB_IO_LAS_READER_STORED_HPP
+
+#include <cstdint>
+#include <memory>
+
+#include "core/byte_stream_out.hpp"
+#include "core/las_reader.hpp"
+
+class ByteStreamInArrayLE;
+class LASreaderLAS;
+class LASwriterLAS;
+
+// Shared by the thin wrappers: they hand filter, transform and areas to the
+// reader they wrap and deliver its points unchanged.
+class LASreaderWrapping : public LASreader {
+ public:
+  int format_code() const override { return inner ? inner->format_code() : 0; }
+  bool applies_layers() const override { return false; }
+  void attach_filter(LASfilter* f) override {
+    if (inner) inner->attach_filter(f);
+  }
+  void attach_transform(LAStransform* t) override {
+    if (inner) inner->attach_transform(t);
+  }
+  bool limit_to_tile(float ll_x, float ll_y, float size) override {
+    return inner ? inner->limit_to_tile(ll_x, ll_y, size) : false;
+  }
+  bool limit_to_circle(double center_x, double center_y, double radius) override {
+    return inner ? inner->limit_to_circle(center_x, center_y, radius) : false;
+  }
+  bool limit_to_rectangle(double min_x, double min_y, double max_x, double max_y) override {
+    return inner ? inner->limit_to_rectangle(min_x, min_y, max_x, max_y) : false;
+  }
+  bool seek_point(int64_t) override { return false; }
+  ByteStreamIn* input_stream() const override { return nullptr; }
+
+  LASreader* get_inner() const { return inner.get(); }
+
+ protected:
+  // Takes the reader and its header over: the records move to this header
+  // and the inner header forgets them. False after a message.
+  bool take_over(LASreader* reader);
+  // Takes the header of `inner` over again (the records move once more).
+  void take_over_header();
+
+  std::unique_ptr<LASreader> inner;
+};
+
+// Passes the wrapped reader's points on and keeps a compressed copy of them in
+// memory, so that a second pass replays them without reading the source again.
+class LASreaderStored : public LASreaderWrapping {
+ public:
+  LASreaderStored();
+  ~LASreaderStored() override;
+
+  bool open(LASreader* reader);
+  bool reopen();
+  void close(bool close_stream = true);
+  void close_input(bool close_stream = true) override { close(close_stream); }
+
+ protected:
+  bool read_one_point() override;
+
+ private:
+  std::unique_ptr<LASwriterLAS> writer;
+  std::unique_ptr<ByteStreamInArrayLE> replay_stream;
+  MallocBuffer replay_data;  // the stored bytes, owned while they are replayed
+  std::unique_ptr<ByteStreamOutArrayLE> store_stream;
+  LASheader first_pass_header;
+};
+
+// Passes the wrapped reader's points on and writes them, uncompressed, as a
+// LAS file to standard output during the first pass.
+class LASreaderPipeOn : public LASreaderWrapping {
+ public:
+  LASreaderPipeOn();
+  ~LASreaderPipeOn() override;
+
+  bool open(LASreader* reader);
+  void close_input(bool close_stream = true) override {
+    if (inner) inner->close_input(close_stream);
+  }
+  // True once a write to standard output failed (a closed pipe).
+  bool write_failed() const { return failed; }
+
+ protected:
+  bool read_one_point() override;
+
+ private:
+  std::unique_ptr<LASwriterLAS> writer;
+  bool failed = false;
+};
+
+#endif  // POINTLIB_IO_LAS_READER_STORED_HPP
