@@ -1015,7 +1015,9 @@ LASreader* LASinputOptions::open_buffered(const char* name, bool reset_index) {
     reader->set_file_name(name);
     if (reset_index) file_name_current = 0;
     for (uint32_t i = 0; i < listed; i++) {
-      if (std::strcmp(get_file_name(i), name) != 0) reader->add_neighbor_file_name(get_file_name(i));
+      if (std::strcmp(get_file_name(i), name) != 0) {
+        reader->add_neighbor_file_name(get_file_name(i));
+      }
     }
     for (uint32_t i = 0; i < neighbors; i++) {
       if (std::strcmp(get_neighbor_file_name(i), name) != 0) {

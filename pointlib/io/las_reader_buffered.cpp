@@ -42,7 +42,8 @@ void save_original(LASheader* h) {
     }
   } else {
     original->number_of_point_records = h->number_of_point_records;
-    for (int r = 0; r < 5; r++) original->number_of_points_by_return[r] = h->number_of_points_by_return[r];
+    for (int r = 0; r < 5; r++)
+      original->number_of_points_by_return[r] = h->number_of_points_by_return[r];
   }
   original->max_x = h->max_x;
   original->min_x = h->min_x;
@@ -64,7 +65,8 @@ bool restore_original(LASheader* h) {
   } else {
     h->number_of_point_records = static_cast<uint32_t>(original->number_of_point_records);
     for (int r = 0; r < 5; r++) {
-      h->number_of_points_by_return[r] = static_cast<uint32_t>(original->number_of_points_by_return[r]);
+      h->number_of_points_by_return[r] =
+          static_cast<uint32_t>(original->number_of_points_by_return[r]);
     }
   }
   h->max_x = original->max_x;
@@ -79,7 +81,9 @@ bool restore_original(LASheader* h) {
 
 }  // namespace
 
-LASreaderBuffered::LASreaderBuffered() { neighbor_options.set_merged(true); }
+LASreaderBuffered::LASreaderBuffered() {
+  neighbor_options.set_merged(true);
+}
 
 LASreaderBuffered::~LASreaderBuffered() {
   // The opener owns filter and transform.
@@ -310,8 +314,9 @@ bool LASreaderBuffered::open() {
   requantize_main = !same_quantization(main_quantization, now);
   requantize_buffer = !same_quantization(buffer_quantization, now);
 
-  npoints = header.number_of_point_records ? header.number_of_point_records
-                                           : static_cast<int64_t>(header.extended_number_of_point_records);
+  npoints = header.number_of_point_records
+                ? header.number_of_point_records
+                : static_cast<int64_t>(header.extended_number_of_point_records);
   p_count = 0;
   next_buffered_point = 0;
   return true;

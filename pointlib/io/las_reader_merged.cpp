@@ -18,10 +18,17 @@ struct NameRow {
   const char* b;
   int kind;  // index into kKindWords
 };
-const char* const kKindWords[] = {"", "LAS", "BIN", "SHP", "ASC", "BIL", "DTM", "PLY", "QFIT", "TXT"};
-const char* const kKindWhat[] = {"",            "LAS files",   "BIN files",
-                                 "shapefiles",  "ASCII grids", "BIL rasters",
-                                 "DTM rasters", "PLY files",   "QFIT files",
+const char* const kKindWords[] = {"",    "LAS", "BIN", "SHP",  "ASC",
+                                  "BIL", "DTM", "PLY", "QFIT", "TXT"};
+const char* const kKindWhat[] = {"",
+                                 "LAS files",
+                                 "BIN files",
+                                 "shapefiles",
+                                 "ASCII grids",
+                                 "BIL rasters",
+                                 "DTM rasters",
+                                 "PLY files",
+                                 "QFIT files",
                                  "text files"};
 
 bool outside_i32(double max, double min, double offset, double scale) {
@@ -70,7 +77,9 @@ void las_zero_point(LASpoint* point) {
   }
 }
 
-LASreaderMerged::LASreaderMerged() { clean(); }
+LASreaderMerged::LASreaderMerged() {
+  clean();
+}
 
 LASreaderMerged::~LASreaderMerged() {
   if (sub) close_input(true);
@@ -197,7 +206,8 @@ bool LASreaderMerged::open() {
     if (i == 0) {
       sub_format_code = sub->format_code();
       if (h.vlr_lastiling && (h.vlr_lastiling->implicit_levels & (1u << 30))) {
-        std::fprintf(stderr, "WARNING: first file is a buffered tile. maybe remove buffers first?\n");
+        std::fprintf(stderr,
+                     "WARNING: first file is a buffered tile. maybe remove buffers first?\n");
       }
       if (!keep_lastiling) {
         h.vlr_lastiling.reset();
@@ -207,8 +217,9 @@ bool LASreaderMerged::open() {
       }
       header.assign(h);
       h.drop_references();
-      header.extended_number_of_point_records =
-          h.number_of_point_records ? h.number_of_point_records : h.extended_number_of_point_records;
+      header.extended_number_of_point_records = h.number_of_point_records
+                                                    ? h.number_of_point_records
+                                                    : h.extended_number_of_point_records;
       for (int r = 0; r < 5; r++) {
         header.extended_number_of_points_by_return[r] =
             h.number_of_points_by_return[r] ? h.number_of_points_by_return[r]
@@ -225,11 +236,12 @@ bool LASreaderMerged::open() {
       read_in_full = header.number_attributes > 0;
     } else if (sub->npoints) {
       npoints += sub->npoints;
-      const uint64_t ext_total =
-          h.number_of_point_records ? h.number_of_point_records : h.extended_number_of_point_records;
+      const uint64_t ext_total = h.number_of_point_records ? h.number_of_point_records
+                                                           : h.extended_number_of_point_records;
       if (npoints == sub->npoints) {
         header.number_of_point_records = h.number_of_point_records;
-        for (int r = 0; r < 5; r++) header.number_of_points_by_return[r] = h.number_of_points_by_return[r];
+        for (int r = 0; r < 5; r++)
+          header.number_of_points_by_return[r] = h.number_of_points_by_return[r];
         header.max_x = h.max_x;
         header.min_x = h.min_x;
         header.max_y = h.max_y;

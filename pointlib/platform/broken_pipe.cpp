@@ -2,4 +2,6 @@
 
 #include <csignal>
 
-void ignore_broken_pipe_signal() { std::signal(SIGPIPE, SIG_IGN); }
+void ignore_broken_pipe_signal() {
+  std::signal(SIGPIPE, SIG_IGN);
+}

@@ -45,8 +45,8 @@ Tiles write_tiles(const TempFolder& dir) {
     EXPECT_TRUE(fixture_write_file(t.names.back(), description, parts[k]));
     LASreaderLAS reader;
     EXPECT_TRUE(reader.open_file(t.names.back().c_str()));
-    t.boxes.push_back({reader.header.min_x, reader.header.min_y, reader.header.max_x,
-                       reader.header.max_y});
+    t.boxes.push_back(
+        {reader.header.min_x, reader.header.min_y, reader.header.max_x, reader.header.max_y});
     t.points.push_back(read_all(&reader));
   }
   return t;
@@ -149,7 +149,8 @@ TEST(LASreaderBuffered, TilesWithTheirNeighbours) {
 // more starts a second; return number 0 counts in the total only.
 TEST(LASreaderBuffered, BlocksOfTenThousand) {
   TempFolder dir("pl_buffered");
-  const std::string main_file = write_file(dir, "main.las", {{0, 0, 0}, {10, 10, 0}}, 0.01, {0, 0, 0});
+  const std::string main_file =
+      write_file(dir, "main.las", {{0, 0, 0}, {10, 10, 0}}, 0.01, {0, 0, 0});
   struct Case {
     size_t neighbours;
     uint32_t blocks;
@@ -198,7 +199,8 @@ TEST(LASreaderBuffered, BlocksOfTenThousand) {
 // Refusals and the reader without neighbours.
 TEST(LASreaderBuffered, NamesAndNoNeighbours) {
   TempFolder dir("pl_buffered");
-  const std::string main_file = write_file(dir, "main.las", {{0, 0, 0}, {10, 10, 0}}, 0.01, {0, 0, 0});
+  const std::string main_file =
+      write_file(dir, "main.las", {{0, 0, 0}, {10, 10, 0}}, 0.01, {0, 0, 0});
   LASreaderBuffered reader;
   testing::internal::CaptureStderr();
   EXPECT_FALSE(reader.set_file_name(nullptr));
@@ -223,8 +225,8 @@ TEST(LASreaderBuffered, FitCheckKeepsCoordinatesRight) {
   TempFolder dir("pl_buffered");
   const std::string main_file =
       write_file(dir, "main.las", {{2147400.0, 10, 1}, {2147480.125, 20, 2}}, 0.001, {0, 0, 0});
-  const std::string n = write_file(dir, "n.las", {{2147490.5, 15, 3}, {2147600.0, 15, 4}}, 0.001,
-                                   {2147000, 0, 0});
+  const std::string n =
+      write_file(dir, "n.las", {{2147490.5, 15, 3}, {2147600.0, 15, 4}}, 0.001, {2147000, 0, 0});
   LASinputOptions options;
   ArgVector args({"-i", main_file, "-neighbors", n, "-buffered", "50"});
   ASSERT_EQ(options.take_arguments(args.argc(), args.argv()), 1);

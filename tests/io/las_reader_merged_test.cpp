@@ -37,10 +37,10 @@ TiledScene write_tiled_scene(const TempFolder& dir, const std::string& extension
   t.description = scene_fixture_file(scene);
   t.points = scene_fixture_points(scene);
   const double mid = params.size / 2.0;
-  const int32_t mid_X = static_cast<int32_t>(std::lround(
-      (params.origin_x + mid - t.description.offset[0]) / t.description.scale[0]));
-  const int32_t mid_Y = static_cast<int32_t>(std::lround(
-      (params.origin_y + mid - t.description.offset[1]) / t.description.scale[1]));
+  const int32_t mid_X = static_cast<int32_t>(
+      std::lround((params.origin_x + mid - t.description.offset[0]) / t.description.scale[0]));
+  const int32_t mid_Y = static_cast<int32_t>(
+      std::lround((params.origin_y + mid - t.description.offset[1]) / t.description.scale[1]));
   std::vector<FixturePoint> parts[4];
   for (const FixturePoint& p : t.points) {
     parts[(p.X >= mid_X ? 1 : 0) + (p.Y >= mid_Y ? 2 : 0)].push_back(p);
@@ -233,25 +233,84 @@ TEST(LASreaderMerged, RequantizingAndFitCheck) {
     double tolerance;
   };
   const Case cases[] = {
-      {"same quantization", 0.01, 0.01, {0, 0, 0}, {0, 0, 0}, {10, 20, 30}, {40, 50, 60},
-       false, false, {0.01, 0.01, 0.01}, {0, 0, 0}, "", 0.0},
-      {"finer second file", 0.01, 0.001, {0, 0, 0}, {0, 0, 0}, {10, 20, 30}, {40.123, 50.456, 60.789},
-       true, false, {0.01, 0.01, 0.01}, {0, 0, 0}, "", 0.005},
-      {"other offset", 0.01, 0.01, {0, 0, 0}, {1000, 0, 0}, {10, 20, 30}, {1040, 50, 60},
-       false, true, {0.01, 0.01, 0.01}, {0, 0, 0}, "", 0.0},
+      {"same quantization",
+       0.01,
+       0.01,
+       {0, 0, 0},
+       {0, 0, 0},
+       {10, 20, 30},
+       {40, 50, 60},
+       false,
+       false,
+       {0.01, 0.01, 0.01},
+       {0, 0, 0},
+       "",
+       0.0},
+      {"finer second file",
+       0.01,
+       0.001,
+       {0, 0, 0},
+       {0, 0, 0},
+       {10, 20, 30},
+       {40.123, 50.456, 60.789},
+       true,
+       false,
+       {0.01, 0.01, 0.01},
+       {0, 0, 0},
+       "",
+       0.005},
+      {"other offset",
+       0.01,
+       0.01,
+       {0, 0, 0},
+       {1000, 0, 0},
+       {10, 20, 30},
+       {1040, 50, 60},
+       false,
+       true,
+       {0.01, 0.01, 0.01},
+       {0, 0, 0},
+       "",
+       0.0},
       // The offset only moves when the grown scale factor alone does not do.
-      {"offset moves to the centre", 0.001, 0.001, {0, 0, 0}, {2000000, 0, 0},
-       {1000000, 20, 30}, {2200000.5, 50, 60}, false, true, {0.001, 0.001, 0.001},
+      {"offset moves to the centre",
+       0.001,
+       0.001,
+       {0, 0, 0},
+       {2000000, 0, 0},
+       {1000000, 20, 30},
+       {2200000.5, 50, 60},
+       false,
+       true,
+       {0.001, 0.001, 0.001},
        {1600000, 0, 0},
        "WARNING: i changed x_offset from 0 to 1.6e+06 to accommodate enlarged bounding box\n",
        0.0},
-      {"scale grows by ten", 0.001, 0.001, {0, 0, 0}, {5000000, 0, 0}, {0.5, 20, 30},
-       {5000000.25, 50, 60}, true, true, {0.01, 0.001, 0.001}, {0, 0, 0},
+      {"scale grows by ten",
+       0.001,
+       0.001,
+       {0, 0, 0},
+       {5000000, 0, 0},
+       {0.5, 20, 30},
+       {5000000.25, 50, 60},
+       true,
+       true,
+       {0.01, 0.001, 0.001},
+       {0, 0, 0},
        "WARNING: i changed x_scale_factor from 0.001 to 0.01 to accommodate enlarged bounding "
        "box\n",
        0.005},
-      {"z with its own wording", 0.001, 0.001, {0, 0, 0}, {0, 0, 5000000}, {1, 2, 0.5},
-       {3, 4, 5000000.25}, true, true, {0.001, 0.001, 0.01}, {0, 0, 0},
+      {"z with its own wording",
+       0.001,
+       0.001,
+       {0, 0, 0},
+       {0, 0, 5000000},
+       {1, 2, 0.5},
+       {3, 4, 5000000.25},
+       true,
+       true,
+       {0.001, 0.001, 0.01},
+       {0, 0, 0},
        "WARNING: i changed  z_scale_factor from 0.001 to 0.01 to accommodate enlarged bounding "
        "box\n",
        0.005},
@@ -342,9 +401,8 @@ TEST(LASreaderMerged, FlightlineNumbers) {
     std::vector<std::string> extra;
     std::vector<uint16_t> ids;
   };
-  const Case cases[] = {{{"-faf", "5"}, {5, 6, 7}},
-                        {{"-faf"}, {1, 2, 3}},
-                        {{"-apply_file_source_ID"}, {30, 31, 32}}};
+  const Case cases[] = {
+      {{"-faf", "5"}, {5, 6, 7}}, {{"-faf"}, {1, 2, 3}}, {{"-apply_file_source_ID"}, {30, 31, 32}}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.extra[0]);
     LASinputOptions options;
