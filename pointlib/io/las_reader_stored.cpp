@@ -63,13 +63,19 @@ bool LASreaderStored::open(LASreader* reader) {
     return false;
   }
   writer.reset(new LASwriterLAS());
-  if (!writer->open_stream(store_stream.get(), &header, LAScompressorKind::sequential_chunked, 0,
-                           kChunkSize)) {
+  // The stored reader owns the stream, also when the open fails.
+  writer->set_delete_stream(false);
+  // The extended point types are only compressed in the layered form.
+  const uint16_t compressor = header.point_data_format > 5 ? LAScompressorKind::multistream_chunked
+                                                           : LAScompressorKind::sequential_chunked;
+  if (!writer->open_stream(store_stream.get(), &header, compressor, 0, kChunkSize)) {
     writer.reset();
     std::fprintf(stderr, "ERROR: opening laswriterlas to streamoutarray\n");
     return false;
   }
-  writer->set_delete_stream(false);
+  // A filter may keep fewer points than the header counts; the stored header
+  // takes the count written, without a warning.
+  writer->npoints = 0;
   first_pass_header.assign(header);
   npoints = stored_count(header);
   p_count = 0;

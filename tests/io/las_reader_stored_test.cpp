@@ -96,7 +96,7 @@ TEST(LASreaderStored, ReadTwiceThroughTheOpener) {
   TempFolder dir("pl_stored");
   for (uint8_t format : {uint8_t{1}, uint8_t{3}, uint8_t{6}}) {
     SCOPED_TRACE(static_cast<int>(format));
-    const std::string a = write_points(dir, "a.las", 120001, format);
+    const std::string a = write_points(dir, "a.las", 60001, format);
     LASinputOptions options;
     std::unique_ptr<LASreader> reader = open_with(options, {"-i", a, "-stored"});
     ASSERT_TRUE(reader);
@@ -110,7 +110,7 @@ TEST(LASreaderStored, ReadTwiceThroughTheOpener) {
     EXPECT_TRUE(read_all(reader.get()) == expected);
     for (int pass = 0; pass < 2; pass++) {
       ASSERT_EQ(options.rebuild_reader(reader.get()), 1);
-      EXPECT_EQ(reader->npoints, 120001);
+      EXPECT_EQ(reader->npoints, 60001);
       EXPECT_EQ(reader->header.number_of_point_records, plain.header.number_of_point_records);
       EXPECT_FALSE(reader->header.vlr_compressor);
       ASSERT_EQ(reader->header.vlrs.size(), 1u);

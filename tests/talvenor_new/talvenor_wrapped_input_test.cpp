@@ -1,0 +1,151 @@
+// The built talvenor_new over wrapped inputs: standard input (kept in memory
+// for the second pass) writes what the named file writes, merged tiles write
+// what the uncut scene writes, and buffered tiles keep or drop their buffer.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "core/las_item.hpp"
+#include "core/las_reader_las.hpp"
+#include "core/las_writer_las.hpp"
+#include "las_fixture.hpp"
+#include "run_program.hpp"
+#include "scene.hpp"
+
+namespace {
+
+const std::string kProgram = std::string(PL_BINARY_DIR) + "/talvenor_new";
+
+std::string file_bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+Scene small_scene() {
+  SceneParams params;
+  params.size = 80.0;
+  params.density = 2.0;
+  params.seed = 3;
+  return make_scene(params);
+}
+
+// Copies a LAS file into VPK.
+bool compress(const std::string& las, const std::string& vpk) {
+  LASreaderLAS reader;
+  if (!reader.open_file(las.c_str())) return false;
+  LASwriterLAS writer;
+  if (!writer.open_file(vpk.c_str(), &reader.header, LAScompressorKind::sequential_chunked)) {
+    return false;
+  }
+  while (reader.read_point()) writer.write_one_point(&reader.point);
+  return writer.close_output(true) > 0;
+}
+
+// The scene and its four quarter tiles, the uncut file in tile order too.
+struct Tiles {
+  std::string whole_in_tile_order;
+  std::vector<std::string> tiles;
+  std::vector<size_t> sizes;
+};
+
+Tiles write_tiles(const ProgramDir& dir, const Scene& scene) {
+  SceneLasOptions options;
+  options.point_data_format = 3;
+  const FixtureFile description = scene_fixture_file(scene, options);
+  const int32_t mid_X =
+      static_cast<int32_t>((scene.params.origin_x + scene.params.size / 2 - description.offset[0]) /
+                           description.scale[0]);
+  const int32_t mid_Y =
+      static_cast<int32_t>((scene.params.origin_y + scene.params.size / 2 - description.offset[1]) /
+                           description.scale[1]);
+  std::vector<FixturePoint> parts[4];
+  for (const FixturePoint& p : scene_fixture_points(scene, options)) {
+    parts[(p.X >= mid_X ? 1 : 0) + (p.Y >= mid_Y ? 2 : 0)].push_back(p);
+  }
+  Tiles t;
+  std::vector<FixturePoint> all;
+  for (int k = 0; k < 4; k++) {
+    t.tiles.push_back(dir.file("tile" + std::to_string(k) + ".las"));
+    EXPECT_TRUE(fixture_write_file(t.tiles.back(), description, parts[k]));
+    t.sizes.push_back(parts[k].size());
+    all.insert(all.end(), parts[k].begin(), parts[k].end());
+  }
+  t.whole_in_tile_order = dir.file("whole.las");
+  EXPECT_TRUE(fixture_write_file(t.whole_in_tile_order, description, all));
+  return t;
+}
+
+}  // namespace
+
+// cat a.las | talvenor_new -stdin -o o.las writes exactly what
+// talvenor_new -i a.las -o o.las writes; the same with VPK on both sides.
+TEST(TalvenorWrappedInput, StandardInputWritesWhatTheFileWrites) {
+  ProgramDir dir;
+  const Scene scene = small_scene();
+  const std::string las = dir.file("a.las");
+  ASSERT_TRUE(write_scene_las(scene, las));
+  const std::string vpk = dir.file("a.vpk");
+  ASSERT_TRUE(compress(las, vpk));
+  for (const std::string& ext : {std::string("las"), std::string("vpk")}) {
+    SCOPED_TRACE(ext);
+    const std::string input = ext == "las" ? las : vpk;
+    const std::string by_name = dir.file("by_name." + ext), piped = dir.file("piped." + ext);
+    const ProgramRun named = run_program(kProgram, {"-i", input, "-o", by_name}, dir.path());
+    ASSERT_EQ(named.exit_code, 0) << named.err;
+    const ProgramRun from_stdin =
+        run_program(kProgram, {"-stdin", "-o", piped}, dir.path(), file_bytes(input));
+    ASSERT_EQ(from_stdin.exit_code, 0) << from_stdin.err;
+    const std::string expected = file_bytes(by_name);
+    ASSERT_GT(expected.size(), 227u);
+    EXPECT_TRUE(file_bytes(piped) == expected);
+  }
+}
+
+// Four tiles with -merged write what the uncut scene (in the same point
+// order) writes, byte for byte.
+TEST(TalvenorWrappedInput, MergedTilesWriteTheWholeScene) {
+  ProgramDir dir;
+  const Tiles tiles = write_tiles(dir, small_scene());
+  const ProgramRun whole = run_program(
+      kProgram, {"-i", tiles.whole_in_tile_order, "-o", dir.file("whole_out.las")}, dir.path());
+  ASSERT_EQ(whole.exit_code, 0) << whole.err;
+  std::vector<std::string> args = {"-i"};
+  args.insert(args.end(), tiles.tiles.begin(), tiles.tiles.end());
+  args.insert(args.end(), {"-merged", "-o", dir.file("merged_out.las")});
+  const ProgramRun merged = run_program(kProgram, args, dir.path());
+  ASSERT_EQ(merged.exit_code, 0) << merged.err;
+  const std::string expected = file_bytes(dir.file("whole_out.las"));
+  ASSERT_GT(expected.size(), 227u);
+  EXPECT_TRUE(file_bytes(dir.file("merged_out.las")) == expected);
+}
+
+// Tile by tile with -buffered 25: one output per tile with the tile's points,
+// or with -remain_buffered the tile's points followed by its buffer points.
+TEST(TalvenorWrappedInput, BufferedTilesOneOutputEach) {
+  ProgramDir dir;
+  const Tiles tiles = write_tiles(dir, small_scene());
+  for (bool remain : {false, true}) {
+    SCOPED_TRACE(remain);
+    std::vector<std::string> args = {"-i"};
+    args.insert(args.end(), tiles.tiles.begin(), tiles.tiles.end());
+    args.insert(args.end(), {"-buffered", "25", "-odix", remain ? "_r" : "_g", "-olas"});
+    if (remain) args.push_back("-remain_buffered");
+    const ProgramRun run = run_program(kProgram, args, dir.path());
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    for (int k = 0; k < 4; k++) {
+      FixtureContents out;
+      const std::string name =
+          dir.file("tile" + std::to_string(k) + (remain ? "_r" : "_g") + ".las");
+      ASSERT_TRUE(fixture_read_file(name, &out)) << name;
+      if (remain) {
+        EXPECT_GT(out.points.size(), tiles.sizes[k]);
+      } else {
+        EXPECT_EQ(out.points.size(), tiles.sizes[k]);
+      }
+      EXPECT_EQ(out.header.number_of_point_records, out.points.size());
+    }
+  }
+}
