@@ -11,6 +11,7 @@
 
 #include "arg_vector.hpp"
 #include "core/las_reader_las.hpp"
+#include "core/las_writer_las.hpp"
 #include "filter/las_transform.hpp"
 #include "io/las_input_options.hpp"
 #include "las_fixture.hpp"
@@ -489,4 +490,32 @@ TEST(LASreaderMerged, SingleFileWithIdIsMerged) {
   EXPECT_TRUE(read_all(reader.get()) == read_file(a));
   ASSERT_EQ(options.rebuild_reader(reader.get()), 1);
   EXPECT_EQ(read_all(reader.get()).size(), 2u);
+}
+
+// VPK tiles merge like LAS tiles; the merged reader reports VPK.
+TEST(LASreaderMerged, VpkTiles) {
+  TempFolder dir("pl_merged");
+  const TiledScene scene = write_tiled_scene(dir);
+  std::vector<std::string> words = {"-i"};
+  for (const std::string& tile : scene.tiles) {
+    LASreaderLAS reader;
+    ASSERT_TRUE(reader.open_file(tile.c_str()));
+    const std::string vpk = tile.substr(0, tile.size() - 4) + ".vpk";
+    LASwriterLAS writer;
+    ASSERT_TRUE(
+        writer.open_file(vpk.c_str(), &reader.header, LAScompressorKind::sequential_chunked));
+    while (reader.read_point()) writer.write_one_point(&reader.point);
+    ASSERT_GT(writer.close_output(true), 0);
+    words.push_back(vpk);
+  }
+  words.push_back("-merged");
+  LASinputOptions options;
+  std::unique_ptr<LASreader> reader = open_with(options, words);
+  ASSERT_TRUE(reader);
+  EXPECT_EQ(reader->format_code(), LASformatCode::vpk);
+  std::vector<ReadPoint> merged = read_all(reader.get());
+  std::vector<ReadPoint> expected = read_file(scene.whole);
+  std::sort(merged.begin(), merged.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_TRUE(merged == expected);
 }
