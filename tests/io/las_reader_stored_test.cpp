@@ -30,24 +30,6 @@ std::string write_points(const TempFolder& dir, const std::string& name, size_t 
   return path;
 }
 
-// Whether this build writes compressed points (the stored copy is compressed).
-bool vpk_written() {
-  LASheader header;
-  header.point_data_format = 1;
-  header.point_data_record_length = 28;
-  LASpoint point;
-  point.init_for_point_type(&header, 1, 28, &header);
-  ByteStreamOutArrayLE stream;
-  LASwriterLAS writer;
-  writer.set_delete_stream(false);
-  testing::internal::CaptureStderr();
-  bool ok = writer.open_stream(&stream, &header, 2, 0, 50000);
-  ok = ok && writer.write_one_point(&point);
-  ok = writer.close_output(true) > 0 && ok;
-  testing::internal::GetCapturedStderr();
-  return ok;
-}
-
 // Sends standard output into a file (or a pipe) while alive.
 class StdoutTo {
  public:
@@ -92,7 +74,6 @@ TEST(LASreaderStored, NoReader) {
 // second pass shows the first pass's header; the wrapped reader's records
 // moved to the wrapper.
 TEST(LASreaderStored, ReadTwiceThroughTheOpener) {
-  if (!vpk_written()) GTEST_SKIP() << "the stored copy needs the VPK item coders";
   TempFolder dir("pl_stored");
   for (uint8_t format : {uint8_t{1}, uint8_t{3}, uint8_t{6}}) {
     SCOPED_TRACE(static_cast<int>(format));
@@ -121,7 +102,6 @@ TEST(LASreaderStored, ReadTwiceThroughTheOpener) {
 
 // The replay delivers what the first pass delivered after its filter.
 TEST(LASreaderStored, ReplayKeepsTheFirstPassFilter) {
-  if (!vpk_written()) GTEST_SKIP() << "the stored copy needs the VPK item coders";
   TempFolder dir("pl_stored");
   const std::string a = write_points(dir, "a.las", 1000);
   LASinputOptions options;
@@ -170,7 +150,6 @@ TEST(LASreaderPipeOn, WritesLasOnStandardOutputOnce) {
 
 // With -stored and -pipe_on the pipe-on reader wraps the stored one.
 TEST(LASreaderPipeOn, WrapsTheStoredReader) {
-  if (!vpk_written()) GTEST_SKIP() << "the stored copy needs the VPK item coders";
   TempFolder dir("pl_pipe");
   const std::string a = write_points(dir, "a.las", 300);
   const std::string out = dir.file("out.las");
@@ -225,7 +204,6 @@ TEST(LASreaderPipeOn, ClosedPipeIsAnError) {
 // Standard input read as LAS and kept with -stored gives, on both passes,
 // exactly the points and header of the same file opened by name.
 TEST(LASreaderStored, StandardInputLikeTheFile) {
-  if (!vpk_written()) GTEST_SKIP() << "the stored copy needs the VPK item coders";
   TempFolder dir("pl_stored");
   const std::string a = write_points(dir, "a.las", 777);
   const int fd = open(a.c_str(), O_RDONLY);
