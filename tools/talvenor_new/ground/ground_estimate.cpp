@@ -371,37 +371,29 @@ void GroundEstimate::mark_long_edges() {
   }
 }
 
-void GroundEstimate::clear_ranges(uint32_t vertices) {
-  uint32_t bits = 4;
-  while (bits < 31 && (1u << bits) < 2 * uint64_t(vertices)) bits++;
+void GroundEstimate::clear_ranges() {
   try {
-    ranges_.assign(size_t(1) << bits, VertexRange{kNoVertex, 0.0f, 0.0f});
+    if (ranges_.size() < count_) ranges_.resize(count_);
+    range_bits_.assign((size_t(count_) + 31) / 32, 0u);
   } catch (const std::bad_alloc&) {
     alloc_failed(false, "ERROR: cannot alloc float hash map.\n");
   }
-  range_shift_ = 32 - bits;
 }
 
 GroundEstimate::VertexRange* GroundEstimate::find_range(uint32_t key, bool insert) {
-  const uint32_t mask = uint32_t(ranges_.size() - 1);
-  // Fibonacci hashing spreads the neighbouring indices of one scan line over the table.
-  for (uint32_t h = (key * 0x9E3779B1u) >> range_shift_;; h = (h + 1) & mask) {
-    VertexRange& r = ranges_[h];
-    if (r.key == key) return &r;
-    if (r.key == kNoVertex) {
-      if (!insert) return nullptr;
-      r.key = key;
-      return &r;
-    }
+  if (!get(range_bits_, key)) {
+    if (!insert) return nullptr;
+    set(range_bits_, key);
   }
+  return &ranges_[key];
 }
 
 uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_t>* indices) {
   mark_long_edges();
   const uint32_t n = tin_triangle_count();
   // Lowest and highest neighbour of every vertex over its short edges, taken before anything
-  // in this call changes. A TIN of v vertices has about 2v triangles.
-  clear_ranges(n / 2 + 16);
+  // in this call changes.
+  clear_ranges();
   for (uint32_t t = 0; t < n; t++) {
     TINtriangle* q = tin_triangle_at(t);
     if (q->flag >= 0 || !q->v[0]) continue;

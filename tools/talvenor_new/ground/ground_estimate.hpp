@@ -114,14 +114,13 @@ class GroundEstimate {
   bool refine(int level);
   void integrate();
 
-  // Lowest and highest neighbour of each TIN vertex in one spike pass: an open-addressing table
-  // on the point index, kept between passes so that its memory is taken once per file.
+  // Lowest and highest neighbour of each TIN vertex in one spike pass, by point index, with a
+  // bit per point that tells which entries this pass has made. 8 bytes per point, taken once per
+  // file: less than a table keyed by vertex would need for a TIN of most of the points.
   struct VertexRange {
-    uint32_t key;
     float low, high;
   };
-  static constexpr uint32_t kNoVertex = UINT32_MAX;
-  void clear_ranges(uint32_t vertices);
+  void clear_ranges();
   VertexRange* find_range(uint32_t key, bool insert);
 
   const GroundSettings& settings_;
@@ -141,7 +140,7 @@ class GroundEstimate {
   float shift_[3] = {0, 0, 0};
 
   std::vector<VertexRange> ranges_;
-  uint32_t range_shift_ = 32;
+  std::vector<uint32_t> range_bits_;
 
   std::vector<uint32_t> seeds_[4];
   uint32_t seed_counts_[4] = {0, 0, 0, 0};
