@@ -393,23 +393,36 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
   const uint32_t n = tin_triangle_count();
   // Lowest and highest neighbour of every vertex over its short edges, taken before anything
   // in this call changes.
+  // Every vertex of a finite triangle has an entry. Walking around a vertex meets each of its
+  // edges once, with the long mark that both triangles of an edge share, so taking every short
+  // edge of every triangle once from each end gives the same lowest and highest neighbours.
   clear_ranges();
   for (uint32_t t = 0; t < n; t++) {
-    TINtriangle* q = tin_triangle_at(t);
+    const TINtriangle* q = tin_triangle_at(t);
     if (q->flag >= 0 || !q->v[0]) continue;
     for (int k = 0; k < 3; k++) {
-      VertexRange* range = find_range(index_of(q->v[k]), false);
-      if (range) continue;
-      float low = kFar, high = -kFar;
-      walk_around(q, k, [&](TINtriangle* r, int e) {
-        const float* s = r->v[e];
-        if (!s || (r->flag & (TIN_LONG_EDGE_01 << e))) return;
-        low = std::min(low, s[2]);
-        high = std::max(high, s[2]);
-      });
-      range = find_range(index_of(q->v[k]), true);
-      range->low = low;
-      range->high = high;
+      VertexRange* range = find_range(index_of(q->v[k]), true);
+      range->low = kFar;
+      range->high = -kFar;
+    }
+  }
+  for (uint32_t t = 0; t < n; t++) {
+    const TINtriangle* q = tin_triangle_at(t);
+    if (q->flag >= 0) continue;
+    for (int e = q->v[0] ? 0 : 1; e < 3; e++) {
+      const float* a = q->v[e];
+      const float* b = q->v[(e + 1) % 3];
+      if (!b || (q->flag & (TIN_LONG_EDGE_01 << e))) continue;
+      VertexRange* at_a = find_range(index_of(a), false);
+      VertexRange* at_b = find_range(index_of(b), false);
+      if (at_a) {
+        at_a->low = std::min(at_a->low, b[2]);
+        at_a->high = std::max(at_a->high, b[2]);
+      }
+      if (at_b) {
+        at_b->low = std::min(at_b->low, a[2]);
+        at_b->high = std::max(at_b->high, a[2]);
+      }
     }
   }
   std::vector<uint32_t> spikes;
