@@ -159,6 +159,8 @@ bool LASpointRecordReader::read(uint8_t* const* point_items) {
     // read on and on. It is skipped like any other corrupt chunk.
     if (e == -1 && !(next_known && stream->position() > chunk_starts[next])) {
       set_error("end-of-file during chunk with index %u", current_chunk);
+      // The decoder stopped inside a symbol; its state cannot go on.
+      chunk_lost = true;
     } else {
       set_error("chunk with index %u of %u is corrupt", current_chunk, tabled_chunks);
       if (next_known && stream->seek_to(chunk_starts[next])) {
@@ -417,6 +419,9 @@ bool LASpointRecordReader::seek(int64_t current, int64_t target) {
   if (stream == nullptr || !stream->can_seek() || target < 0) return false;
   if (!dec) {
     if (current != target) {
+      // A point count from a damaged header can put the target beyond any
+      // file position.
+      if (point_size != 0 && target > (INT64_MAX - point_start) / point_size) return false;
       return stream->seek_to(point_start + target * static_cast<int64_t>(point_size));
     }
     return true;
@@ -452,14 +457,14 @@ bool LASpointRecordReader::seek(int64_t current, int64_t target) {
         delta = to % chunk_size;
       }
       if (target_chunk >= tabled_chunks) {
-        if (current_chunk < tabled_chunks - 1) move_to_chunk(tabled_chunks - 1);
+        if (current_chunk < tabled_chunks - 1 || chunk_lost) move_to_chunk(tabled_chunks - 1);
         delta += uint64_t{chunk_size} * (target_chunk - current_chunk) - chunk_count;
-      } else if (current_chunk != target_chunk || current > target) {
+      } else if (current_chunk != target_chunk || current > target || chunk_lost) {
         move_to_chunk(target_chunk);
       } else {
         delta = static_cast<uint64_t>(target - current);
       }
-    } else if (current > target) {
+    } else if (current > target || chunk_lost) {
       dec->finish();
       if (!stream->seek_to(point_start)) return false;
       in_use = InUse::kNone;

@@ -97,7 +97,8 @@ class LASpointRecordReader {
   bool unreadable = false;
   // A compressed item of the format whose coder this build lacks.
   bool missing_coder = false;
-  // A corrupt chunk with no known chunk after it: reads fail until a seek.
+  // A corrupt chunk with no known chunk after it, or a chunk whose data ended
+  // inside a symbol: reads fail until a seek, which starts its chunk afresh.
   bool chunk_lost = false;
   // The chunk starts came from the file's table, whose last entry is the
   // table's own position.

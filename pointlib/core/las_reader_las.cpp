@@ -463,6 +463,14 @@ bool LASreaderLAS::read_header(bool peek_only) {
       return false;
     }
     h.point_data_format &= 0x7F;
+    // The items come from the compressor record, but the header names the
+    // format a copy is written in; one that is no point format cannot be
+    // copied or read back.
+    if (h.point_data_format > 10) {
+      std::fprintf(stderr, "ERROR: unknown point type %d with point size %d\n", h.point_data_format,
+                   h.point_data_record_length);
+      return false;
+    }
   }
   return true;
 }
@@ -597,6 +605,14 @@ bool LASreaderLAS::read_evlrs() {
   const uint32_t announced = h.number_of_extended_variable_length_records;
   h.evlrs.clear();
   bool ok = stream->seek_to(static_cast<int64_t>(h.start_of_first_extended_variable_length_record));
+  if (!ok) {
+    // A start beyond any file position (a damaged header) fails the seek
+    // itself rather than the first read.
+    std::fprintf(stderr,
+                 "ERROR: seeking to header.start_of_first_extended_variable_length_record %" PRIu64
+                 "\n",
+                 h.start_of_first_extended_variable_length_record);
+  }
   for (uint32_t k = 0; ok && k < announced; k++) {
     const int slot = static_cast<int>(h.evlrs.size());
     LASevlrRecord evlr;
@@ -674,6 +690,12 @@ bool LASreaderLAS::setup_points(uint32_t decompress_selective) {
     laid_out = point.init_for_point_type(&h, h.point_data_format, h.point_data_record_length, &h);
   }
   if (!laid_out) return false;
+  // The records are as long as their items, whatever the header says (a
+  // compressor record's items, or the standard size a too small length was
+  // raised to); whoever copies the header must see the size that was read.
+  if (point.total_point_size != static_cast<int32_t>(h.point_data_record_length)) {
+    h.point_data_record_length = static_cast<uint16_t>(point.total_point_size);
+  }
   // Attributes that claim more than the records' extra bytes are refused, so
   // no attribute access runs past a point's extra bytes.
   h.check_extra_bytes(point.extra_bytes_number);
@@ -730,6 +752,9 @@ bool LASreaderLAS::seek_point(int64_t index) {
   if (!reader || index < 0 || index >= npoints) return false;
   if (!reader->seek(p_count, index)) return false;
   p_count = index;
+  // The record reader stands on a point it can read: a failure reported
+  // before the seek no longer ends the reading.
+  read_failed = false;
   return true;
 }
 

@@ -195,7 +195,22 @@ bool LASwriterLAS::write_header(const LASheader* h, const LAScompressorSetup* re
                  version_minor);
     version_minor = 4;
   }
-  uint32_t offset_to_point_data = h->offset_to_point_data;
+  // The header block is the fields of the version written plus the user data
+  // in the header. A header read from a file of another version (an unknown
+  // one is written as 1.4) says another size; the size and the point offset
+  // written follow what is written, else the records would be read from the
+  // wrong place.
+  const uint32_t known = version_minor >= 4 ? 375u : version_minor == 3 ? 235u : 227u;
+  const uint32_t header_size = known + h->user_data_in_header_size;
+  const int64_t offset =
+      int64_t{h->offset_to_point_data} + int64_t{header_size} - int64_t{h->header_size};
+  if (header_size > 0xFFFFu || offset < header_size || offset > int64_t{0xFFFFFFFFu}) {
+    std::fprintf(stderr, "ERROR: header->header_size %d does not fit a LAS 1.%d header\n",
+                 h->header_size, version_minor);
+    return false;
+  }
+  written_header_size = header_size;
+  uint32_t offset_to_point_data = static_cast<uint32_t>(offset);
   uint32_t number_of_vlrs = h->number_of_variable_length_records;
   if (record) {
     offset_to_point_data += 54 + record->payload_size();
@@ -225,7 +240,7 @@ bool LASwriterLAS::write_header(const LASheader* h, const LAScompressorSetup* re
       !out.bytes(h->generating_software, 32, "ERROR: writing header->generating_software\n") ||
       !out.u16(h->file_creation_day, "ERROR: writing header->file_creation_day\n") ||
       !out.u16(h->file_creation_year, "ERROR: writing header->file_creation_year\n") ||
-      !out.u16(h->header_size, "ERROR: writing header->header_size\n") ||
+      !out.u16(static_cast<uint16_t>(header_size), "ERROR: writing header->header_size\n") ||
       !out.u32(offset_to_point_data, "ERROR: writing header->offset_to_point_data\n") ||
       !out.u32(number_of_vlrs, "ERROR: writing header->number_of_variable_length_records\n") ||
       !out.u8(point_data_format, "ERROR: writing header->point_data_format\n") ||
@@ -654,7 +669,7 @@ bool LASwriterLAS::rewrite_header(const LASheader* h, bool use_inventory, bool u
   }
   stream->seek_to_end();
   if (update_extra_bytes && h->number_attributes > 0) {
-    int64_t at = header_start_position + h->header_size;
+    int64_t at = header_start_position + written_header_size;
     for (size_t i = 0; i < h->vlrs.size(); i++) {
       const LASvlrRecord& v = h->vlrs[i];
       if (std::strncmp(v.user_id, "LASF_Spec", 16) == 0 && v.record_id == 4) {

@@ -46,6 +46,7 @@ class LASwriterLAS : public LASwriter {
   bool delete_stream = true;
   std::unique_ptr<LASpointRecordWriter> writer;
   int64_t header_start_position = 0;
+  uint32_t written_header_size = 0;
   bool writing_las_1_4 = false;
   bool writing_new_point_type = false;
   int64_t start_of_first_extended_variable_length_record = 0;
