@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <new>
 
@@ -24,8 +25,21 @@ constexpr float kFar = 2e37f;
   throw GroundFatal{wait};
 }
 
+// Coordinates of a damaged file can lie beyond any cell number: they are held
+// at the extreme cells (NaN at cell 0) rather than cast out of range.
 int32_t cell_index(float coordinate, float cell) {
-  return int32_t(std::floor(coordinate / cell));
+  const float index = std::floor(coordinate / cell);
+  if (!(index == index)) return 0;
+  if (index >= 2147483648.0f) return INT32_MAX;
+  if (index < -2147483648.0f) return INT32_MIN;
+  return int32_t(index);
+}
+
+// The atom of a column or row among `sub` shifted grids, held in range the
+// same way.
+int32_t atom_index(int32_t index, int32_t sub, int32_t shifted) {
+  const int64_t atom = int64_t(index) * sub + shifted;
+  return int32_t(std::min<int64_t>(std::max<int64_t>(atom, INT32_MIN), INT32_MAX));
 }
 
 int32_t floor_div(int32_t a, int32_t b) {
@@ -277,7 +291,7 @@ bool GroundEstimate::add_point(double x, double y, double z, int32_t raw_z, doub
       n += cell_index(p[1] + k * shift_[level], cell_[level]) != row;
     }
     atoms->set_current_index(int32_t(i));
-    atoms->add(column * sub + m, row * sub + n, cell_point);
+    atoms->add(atom_index(column, sub, m), atom_index(row, sub, n), cell_point);
   }
   finest_grid_->set_current_index(int32_t(i));
   finest_grid_->add(cell_index(p[0], param_.finest), cell_index(p[1], param_.finest), cell_point);
