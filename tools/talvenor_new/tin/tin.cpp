@@ -413,6 +413,21 @@ bool needs_flip(int32_t c) {
 
 // --- set-up and storage ----------------------------------------------------
 
+namespace {
+void tin_init_state() {
+  free_head = TIN_FREE_END;
+  fresh_slot = 0;
+  slot_count = 0;
+  last_taken = nullptr;
+  last_taken_index = -1;
+  have_first = false;
+  queue_full = false;
+  queue_position = 0;
+  leading.clear();
+  duplicates = 0;
+}
+}  // namespace
+
 bool tin_init(uint32_t n, bool hull) {
   exactinit();
   const uint64_t want = 2 * static_cast<uint64_t>(n);
@@ -427,18 +442,15 @@ bool tin_init(uint32_t n, bool hull) {
     }
     capacity = static_cast<uint32_t>(size);
   }
-  free_head = TIN_FREE_END;
-  fresh_slot = 0;
-  slot_count = 0;
-  last_taken = nullptr;
-  last_taken_index = -1;
+  tin_init_state();
   hull_only = hull;
-  have_first = false;
-  queue_full = false;
-  queue_position = 0;
-  leading.clear();
-  duplicates = 0;
   return true;
+}
+
+void tin_release() {
+  for (std::unique_ptr<TINtriangle[]>& buffer : buffers) buffer.reset();
+  capacity = 0;
+  tin_init_state();
 }
 
 TINtriangle* TINclean(int32_t* index) {

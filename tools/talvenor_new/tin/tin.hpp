@@ -58,6 +58,8 @@ struct TINlocation {
 // Sets up an empty TIN for up to n points. Keeps allocated storage for reuse.
 // False after "ERROR: failed malloc for %d TINtriangles.\n".
 bool tin_init(uint32_t n, bool hull_only);
+// Frees all triangle storage; the next tin_init allocates afresh.
+void tin_release();
 // Queues a point; insertion runs up to 10,000 points behind the caller, in
 // caller order with one random swap every 256 insertions.
 void tin_add_point(float* point);
