@@ -1,5 +1,5 @@
 // Writes the seed corpora of the fuzz targets from our own fixture writers:
-// <dir>/las (raw files of every point format, and their compressed copies for
+// <dir>/las_reader (raw files of every point format, and their compressed copies for
 // every coder version the library writes), <dir>/lax and <dir>/args.
 
 #include <sys/stat.h>
@@ -30,11 +30,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string dir = argv[1];
-  for (const char* sub : {"", "/las", "/lax", "/args"}) mkdir((dir + sub).c_str(), 0755);
+  for (const char* sub : {"", "/las_reader", "/lax", "/args"}) mkdir((dir + sub).c_str(), 0755);
   bool ok = true;
   int n = 0, compressed = 0;
   for (const std::vector<uint8_t>& las : fuzz_las_seed_files()) {
-    ok = write(dir + "/las/raw_" + std::to_string(n) + ".las", las) && ok;
+    ok = write(dir + "/las_reader/raw_" + std::to_string(n) + ".las", las) && ok;
     // Legacy formats get the sequential coders of versions 1 and 2, the
     // extended ones the layered coder; chunks of 3 points make several chunks
     // and a short last one. A coder the library does not build is skipped.
@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     for (const auto& [kind, version] : coders) {
       const std::vector<uint8_t> vpk = fuzz_compressed_copy(las, kind, version, 3);
       if (vpk.empty()) continue;
-      ok = write(dir + "/las/vpk_" + std::to_string(n) + "_k" + std::to_string(kind) + "_v" +
+      ok = write(dir + "/las_reader/vpk_" + std::to_string(n) + "_k" + std::to_string(kind) + "_v" +
                      std::to_string(version) + ".vpk",
                  vpk) &&
            ok;
