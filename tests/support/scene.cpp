@@ -1,6 +1,7 @@
 #include "scene.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -366,18 +367,31 @@ bool parse_scene_preset(const std::string& name, ScenePreset* preset) {
   return false;
 }
 
-Scene make_scene(const SceneParams& params) {
+Scene make_scene_layout(const SceneParams& params) {
   Scene scene;
   scene.params = params;
   const PresetShape& shape = preset_shape(params.preset);
   // Separate streams: the layout of the scene does not change with the density.
   FixtureRandom root(params.seed);
   FixtureRandom layout = root.fork(1);
-  FixtureRandom pulses = root.fork(2);
   make_terrain(shape, params, layout, &scene.terrain);
   place_buildings(shape, params, layout, &scene);
   place_trees(shape, params, layout, &scene);
+  scene.flight_lines = std::max(2, static_cast<int>(std::ceil(params.size / 250.0)));
+  return scene;
+}
 
+namespace {
+
+// The pulses of a laid-out scene in scan order. The pulse stream is forked
+// from the seed exactly as the layout's, so a streamed scene and a kept one
+// are the same points.
+template <class Sink>
+void generate_points(const Scene& scene, Sink& sink) {
+  const SceneParams& params = scene.params;
+  const PresetShape& shape = preset_shape(params.preset);
+  FixtureRandom root(params.seed);
+  FixtureRandom pulses = root.fork(2);
   FeatureGrid grid(params.origin_x, params.origin_y, params.size);
   for (size_t i = 0; i < scene.buildings.size(); ++i) {
     const SceneBuilding& b = scene.buildings[i];
@@ -393,8 +407,8 @@ Scene make_scene(const SceneParams& params) {
   // few percent; scan lines cross them, sweeping east and west in turn.
   const double size = params.size;
   const double spacing = 1.0 / std::sqrt(params.density);
-  scene.flight_lines = std::max(2, static_cast<int>(std::ceil(size / 250.0)));
-  const double strip = size / scene.flight_lines;
+  const int flight_lines = scene.flight_lines;
+  const double strip = size / flight_lines;
   const int scan_lines = std::max(1, static_cast<int>(size / spacing));
   struct Strip {
     double lo, hi;
@@ -402,7 +416,7 @@ Scene make_scene(const SceneParams& params) {
   };
   std::vector<Strip> strips;
   uint64_t total_pulses = 0;
-  for (int line = 0; line < scene.flight_lines; ++line) {
+  for (int line = 0; line < flight_lines; ++line) {
     Strip s;
     s.lo = std::max(0.0, (line - 0.05) * strip);
     s.hi = std::min(size, (line + 1.05) * strip);
@@ -420,11 +434,11 @@ Scene make_scene(const SceneParams& params) {
   std::sort(low.begin(), low.end());
   std::sort(high.begin(), high.end());
 
-  scene.points.reserve(static_cast<size_t>(total_pulses * 1.3));
+  sink.reserve(total_pulses);
   double gps_time = kFirstGpsTime;
   uint64_t pulse = 0;
   Echo echoes[8];
-  for (int line = 0; line < scene.flight_lines; ++line) {
+  for (int line = 0; line < flight_lines; ++line) {
     const Strip& s = strips[line];
     const bool north = line % 2 == 0;
     const double centre = 0.5 * (s.lo + s.hi);
@@ -467,13 +481,25 @@ Scene make_scene(const SceneParams& params) {
           p.point_source_ID = static_cast<uint16_t>(line + 1);
           p.gps_time = gps_time;
           p.scan_angle = north ? angle : -angle;
-          scene.points.push_back(p);
+          sink.point(p);
         }
         gps_time += kPulseInterval;
       }
     }
     gps_time += kTurnTime;
   }
+}
+
+}  // namespace
+
+Scene make_scene(const SceneParams& params) {
+  Scene scene = make_scene_layout(params);
+  struct Keep {
+    Scene* scene;
+    void reserve(uint64_t pulses) { scene->points.reserve(static_cast<size_t>(pulses * 1.3)); }
+    void point(const ScenePoint& p) { scene->points.push_back(p); }
+  } keep{&scene};
+  generate_points(scene, keep);
   return scene;
 }
 
@@ -491,7 +517,10 @@ FixtureFile scene_fixture_file(const Scene& scene, const SceneLasOptions& option
   return f;
 }
 
-std::vector<FixturePoint> scene_fixture_points(const Scene& scene, const SceneLasOptions& options) {
+namespace {
+
+FixturePoint scene_fixture_point(const ScenePoint& s, const FixtureFile& f,
+                                 const SceneLasOptions& options) {
   static const uint8_t kTruthClass[5] = {2, 6, 5, 7, 18};
   // Colours a viewer shows at a glance: earth, roof, leaves, white noise.
   static const uint16_t kTruthColour[5][4] = {{0x8C00, 0x6E00, 0x4B00, 0x3000},
@@ -499,33 +528,36 @@ std::vector<FixturePoint> scene_fixture_points(const Scene& scene, const SceneLa
                                               {0x2E00, 0x8B00, 0x2E00, 0xE000},
                                               {0xFF00, 0xFF00, 0xFF00, 0x8000},
                                               {0xFF00, 0xFF00, 0xFF00, 0x8000}};
+  FixturePoint p;
+  p.X = quantize(s.x, f.offset[0], f.scale[0]);
+  p.Y = quantize(s.y, f.offset[1], f.scale[1]);
+  p.Z = quantize(s.z, f.offset[2], f.scale[2]);
+  p.intensity = s.intensity;
+  p.return_number = s.return_number;
+  p.number_of_returns = s.number_of_returns;
+  p.scan_direction_flag = s.scan_direction_flag;
+  p.edge_of_flight_line = s.edge_of_flight_line;
+  const int truth = static_cast<int>(s.truth);
+  p.classification = options.truth_classes ? kTruthClass[truth] : options.classification;
+  if (f.point_data_format >= 6) {
+    p.extended_scan_angle = static_cast<int16_t>(std::lround(s.scan_angle / 0.006));
+  } else {
+    p.scan_angle_rank = static_cast<int8_t>(std::lround(s.scan_angle));
+  }
+  p.point_source_ID = s.point_source_ID;
+  p.gps_time = s.gps_time;
+  for (int c = 0; c < 3; ++c) p.rgb[c] = kTruthColour[truth][c];
+  p.nir = kTruthColour[truth][3];
+  return p;
+}
+
+}  // namespace
+
+std::vector<FixturePoint> scene_fixture_points(const Scene& scene, const SceneLasOptions& options) {
   const FixtureFile f = scene_fixture_file(scene, options);
-  const bool extended = f.point_data_format >= 6;
   std::vector<FixturePoint> out;
   out.reserve(scene.points.size());
-  for (const ScenePoint& s : scene.points) {
-    FixturePoint p;
-    p.X = quantize(s.x, f.offset[0], f.scale[0]);
-    p.Y = quantize(s.y, f.offset[1], f.scale[1]);
-    p.Z = quantize(s.z, f.offset[2], f.scale[2]);
-    p.intensity = s.intensity;
-    p.return_number = s.return_number;
-    p.number_of_returns = s.number_of_returns;
-    p.scan_direction_flag = s.scan_direction_flag;
-    p.edge_of_flight_line = s.edge_of_flight_line;
-    const int truth = static_cast<int>(s.truth);
-    p.classification = options.truth_classes ? kTruthClass[truth] : options.classification;
-    if (extended) {
-      p.extended_scan_angle = static_cast<int16_t>(std::lround(s.scan_angle / 0.006));
-    } else {
-      p.scan_angle_rank = static_cast<int8_t>(std::lround(s.scan_angle));
-    }
-    p.point_source_ID = s.point_source_ID;
-    p.gps_time = s.gps_time;
-    for (int c = 0; c < 3; ++c) p.rgb[c] = kTruthColour[truth][c];
-    p.nir = kTruthColour[truth][3];
-    out.push_back(std::move(p));
-  }
+  for (const ScenePoint& s : scene.points) out.push_back(scene_fixture_point(s, f, options));
   return out;
 }
 
@@ -533,6 +565,98 @@ bool write_scene_las(const Scene& scene, const std::string& path, const SceneLas
                      std::string* error) {
   return fixture_write_file(path, scene_fixture_file(scene, options),
                             scene_fixture_points(scene, options), error);
+}
+
+bool write_scene_las_streamed(const SceneParams& params, const std::string& path,
+                              const SceneLasOptions& options, uint64_t* point_count,
+                              std::string* error) {
+  const Scene scene = make_scene_layout(params);
+  const FixtureFile f = scene_fixture_file(scene, options);
+  // The header and records of a file without points; counts and bounds are
+  // patched in once every point has gone by.
+  std::vector<uint8_t> head = fixture_write_bytes(f, {});
+  const uint16_t record_length = fixture_record_length(f);
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  auto fail = [&](const char* what) {
+    if (error) *error = std::string(what) + " '" + path + "'";
+    if (file) std::fclose(file);
+    return false;
+  };
+  if (!file) return fail("cannot create");
+  if (std::fwrite(head.data(), 1, head.size(), file) != head.size()) return fail("cannot write");
+
+  struct Stream {
+    std::FILE* file;
+    const FixtureFile& f;
+    const SceneLasOptions& options;
+    uint16_t record_length;
+    std::vector<uint8_t> buffer;
+    size_t used = 0;
+    bool ok = true;
+    uint64_t count = 0;
+    std::array<uint64_t, 15> by_return = {};
+    int32_t lo[3] = {0, 0, 0}, hi[3] = {0, 0, 0};
+
+    void reserve(uint64_t) {}
+    void flush() {
+      if (used && std::fwrite(buffer.data(), 1, used, file) != used) ok = false;
+      used = 0;
+    }
+    void point(const ScenePoint& s) {
+      const FixturePoint p = scene_fixture_point(s, f, options);
+      const int32_t v[3] = {p.X, p.Y, p.Z};
+      for (int i = 0; i < 3; ++i) {
+        if (count == 0 || v[i] < lo[i]) lo[i] = v[i];
+        if (count == 0 || v[i] > hi[i]) hi[i] = v[i];
+      }
+      const unsigned r = f.point_data_format >= 6 ? (p.return_number & 15) : (p.return_number & 7);
+      if (r >= 1) ++by_return[r - 1];
+      ++count;
+      if (used + record_length > buffer.size()) flush();
+      fixture_encode_point(p, f.point_data_format, record_length, buffer.data() + used);
+      used += record_length;
+    }
+  } stream{file, f, options, record_length, std::vector<uint8_t>(size_t(1) << 20)};
+  generate_points(scene, stream);
+  stream.flush();
+  if (!stream.ok) return fail("cannot write");
+
+  // Only the fields that depend on the points differ from the empty file's.
+  std::vector<FixturePoint> extremes(2);
+  extremes[0].X = stream.lo[0];
+  extremes[0].Y = stream.lo[1];
+  extremes[0].Z = stream.lo[2];
+  extremes[1].X = stream.hi[0];
+  extremes[1].Y = stream.hi[1];
+  extremes[1].Z = stream.hi[2];
+  FixtureHeader h = fixture_make_header(f, stream.count ? extremes : std::vector<FixturePoint>());
+  const bool las14 = f.version_minor >= 4;
+  const bool legacy = !las14 || (f.point_data_format <= 5 && stream.count <= 0xFFFFFFFFull);
+  if (legacy) {
+    fixture_put_u32(head, 107, static_cast<uint32_t>(stream.count));
+    for (int r = 0; r < 5; ++r)
+      fixture_put_u32(head, 111 + 4 * r, static_cast<uint32_t>(stream.by_return[r]));
+  }
+  fixture_put_f64(head, 179, h.max_x);
+  fixture_put_f64(head, 187, h.min_x);
+  fixture_put_f64(head, 195, h.max_y);
+  fixture_put_f64(head, 203, h.min_y);
+  fixture_put_f64(head, 211, h.max_z);
+  fixture_put_f64(head, 219, h.min_z);
+  if (las14) {
+    fixture_put_u64(head, 247, stream.count);
+    for (int r = 0; r < 15; ++r) fixture_put_u64(head, 255 + 8 * r, stream.by_return[r]);
+  }
+  if (std::fseek(file, 0, SEEK_SET) != 0 ||
+      std::fwrite(head.data(), 1, head.size(), file) != head.size()) {
+    return fail("cannot write");
+  }
+  if (std::fclose(file) != 0) {
+    file = nullptr;
+    return fail("cannot close");
+  }
+  if (point_count) *point_count = stream.count;
+  return true;
 }
 
 std::vector<SceneTruthRecord> scene_truth(const Scene& scene) {

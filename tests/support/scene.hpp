@@ -100,6 +100,8 @@ struct Scene {
 };
 
 Scene make_scene(const SceneParams& params);
+// Terrain, buildings, trees and flight lines without the points.
+Scene make_scene_layout(const SceneParams& params);
 // "flat", "hilly", "urban", "forest".
 const char* scene_preset_name(ScenePreset preset);
 bool parse_scene_preset(const std::string& name, ScenePreset* preset);
@@ -122,6 +124,14 @@ std::vector<FixturePoint> scene_fixture_points(const Scene& scene,
                                                const SceneLasOptions& options = {});
 bool write_scene_las(const Scene& scene, const std::string& path,
                      const SceneLasOptions& options = {}, std::string* error = nullptr);
+
+// The same file as `write_scene_las(make_scene(params), ...)`, made without
+// holding the points: they go to the file in batches as they are traced, and
+// the counts and bounds are patched into the header at the end. For scenes of
+// tens of millions of points.
+bool write_scene_las_streamed(const SceneParams& params, const std::string& path,
+                              const SceneLasOptions& options = {}, uint64_t* point_count = nullptr,
+                              std::string* error = nullptr);
 
 // Truth file: "SCENETRU" magic, u32 version 1, u64 point count, then per point
 // its truth (u8) and the true ground height (f64), all little-endian.

@@ -1,0 +1,313 @@
+// The ground tool as users run it, on whole files of 1, 10 and (with PL_BENCH_LARGE=1) 30
+// million points: the built program classifies a LAS file into LAS and into VPK, next to a
+// plain copy of the same bytes as the floor of what any file-to-file tool can do. Each case
+// runs once; the figures are points per second and the child's peak resident memory per
+// million points.
+//
+// The inputs are generated once into a cache folder (PL_BENCH_CACHE, or a folder under the
+// temporary directory) and kept for later runs; generation is never timed.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "scene.hpp"
+
+namespace {
+
+// Bump when the generated scene changes, so stale cached inputs are not reused.
+constexpr int kInputVersion = 1;
+
+std::string temp_root() {
+  const char* tmp = std::getenv("TMPDIR");
+  return tmp && *tmp ? tmp : "/tmp";
+}
+
+std::string cache_dir() {
+  const char* dir = std::getenv("PL_BENCH_CACHE");
+  std::string path =
+      dir && *dir ? dir : temp_root() + "/pl_bench_ground_files_" + std::to_string(getuid());
+  mkdir(path.c_str(), 0700);
+  return path;
+}
+
+std::string self_dir() {
+  std::vector<char> buf(4096);
+  const ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+  if (n <= 0) return ".";
+  std::string path(buf.data(), size_t(n));
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+SceneParams scene_params(double size) {
+  SceneParams params;
+  params.preset = ScenePreset::kUrban;  // terrain, buildings large and small, trees
+  params.size = size;
+  params.density = 4.0;
+  params.seed = 29;
+  return params;
+}
+
+// Side of the square area that gives about `points` points, from the points per square
+// metre of a small scene of the same kind (returns per pulse depend on the cover).
+double side_for(uint64_t points) {
+  static double per_square_metre = 0.0;
+  if (per_square_metre == 0.0) {
+    const double pilot = 500.0;
+    const Scene scene = make_scene(scene_params(pilot));
+    per_square_metre = double(scene.points.size()) / (pilot * pilot);
+  }
+  return std::sqrt(double(points) / per_square_metre);
+}
+
+struct Header {
+  uint8_t version_minor = 0;
+  uint64_t points = 0;
+};
+
+bool read_header(const std::string& path, Header* header) {
+  uint8_t h[375] = {};
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  const size_t n = std::fread(h, 1, sizeof(h), f);
+  std::fclose(f);
+  if (n < 227 || std::memcmp(h, "LASF", 4) != 0) return false;
+  auto u32 = [&h](size_t at) {
+    return uint32_t(h[at]) | uint32_t(h[at + 1]) << 8 | uint32_t(h[at + 2]) << 16 |
+           uint32_t(h[at + 3]) << 24;
+  };
+  header->version_minor = h[25];
+  header->points = u32(107);
+  if (header->version_minor >= 4 && n >= 255 && header->points == 0) {
+    header->points = uint64_t(u32(247)) | uint64_t(u32(251)) << 32;
+  }
+  return true;
+}
+
+struct Input {
+  std::string path;
+  uint64_t points = 0;
+};
+
+// The input of about `millions` million points, generated on first use.
+const Input* input_of(int millions, std::string* error) {
+  static Input inputs[64];
+  Input& in = inputs[millions];
+  if (in.points) return &in;
+  const std::string path = cache_dir() + "/urban_" + std::to_string(millions) + "m_v" +
+                           std::to_string(kInputVersion) + ".las";
+  Header header;
+  if (!read_header(path, &header) || header.points == 0) {
+    // Written under another name first so that an interrupted run leaves no short input.
+    const std::string part = path + ".part";
+    if (!write_scene_las_streamed(scene_params(side_for(uint64_t(millions) * 1000000)), part,
+                                  SceneLasOptions(), nullptr, error)) {
+      return nullptr;
+    }
+    if (std::rename(part.c_str(), path.c_str()) != 0 || !read_header(path, &header)) {
+      *error = "cannot place " + path;
+      return nullptr;
+    }
+  }
+  in.path = path;
+  in.points = header.points;
+  return &in;
+}
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+bool copy_file(const std::string& from, const std::string& to) {
+  const int in = open(from.c_str(), O_RDONLY);
+  if (in < 0) return false;
+  const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (out < 0) {
+    close(in);
+    return false;
+  }
+  std::vector<char> buffer(size_t(1) << 20);
+  bool ok = true;
+  for (;;) {
+    const ssize_t n = read(in, buffer.data(), buffer.size());
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    for (ssize_t done = 0; done < n;) {
+      const ssize_t w = write(out, buffer.data() + done, size_t(n - done));
+      if (w <= 0) {
+        ok = false;
+        break;
+      }
+      done += w;
+    }
+    if (!ok) break;
+  }
+  close(in);
+  return close(out) == 0 && ok;
+}
+
+struct ChildRun {
+  int exit_code = -1;
+  double seconds = 0.0;
+  long max_rss_kb = 0;
+};
+
+// Runs the program with its messages in `log`, the way a shell would, and measures it.
+ChildRun run_child(const std::string& program, const std::vector<std::string>& args,
+                   const std::string& log) {
+  ChildRun run;
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  if (pid < 0) return run;
+  if (pid == 0) {
+    const int null_in = open("/dev/null", O_RDONLY);
+    const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (null_in < 0 || out < 0) _exit(126);
+    dup2(null_in, 0);
+    dup2(out, 1);
+    dup2(out, 2);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  struct rusage usage;
+  std::memset(&usage, 0, sizeof(usage));
+  pid_t done;
+  do {
+    done = wait4(pid, &status, 0, &usage);
+  } while (done < 0 && errno == EINTR);
+  run.seconds = seconds_since(start);
+  if (done == pid && WIFEXITED(status)) run.exit_code = WEXITSTATUS(status);
+  run.max_rss_kb = usage.ru_maxrss;  // kilobytes on Linux
+  return run;
+}
+
+std::string tail_of(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return "";
+  std::string text;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof(buf), f)) > 0) text.append(buf, n);
+  std::fclose(f);
+  return text.size() > 300 ? text.substr(text.size() - 300) : text;
+}
+
+std::string work_dir() {
+  static std::string dir;
+  if (dir.empty()) {
+    std::string pattern = temp_root() + "/pl_bench_ground_out_XXXXXX";
+    if (mkdtemp(&pattern[0])) dir = pattern;
+  }
+  return dir;
+}
+
+void BM_Copy(benchmark::State& state, int millions) {
+  std::string error;
+  const Input* in = input_of(millions, &error);
+  if (!in) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  const std::string out = work_dir() + "/copy.las";
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    const bool ok = copy_file(in->path, out);
+    state.SetIterationTime(seconds_since(start));
+    if (!ok) state.SkipWithError("copy failed");
+  }
+  std::remove(out.c_str());
+  state.counters["points"] = double(in->points);
+  state.counters["points_per_second"] = benchmark::Counter(
+      double(in->points) * double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void BM_Ground(benchmark::State& state, int millions, const char* extension) {
+  std::string error;
+  const Input* in = input_of(millions, &error);
+  if (!in) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  const std::string program = self_dir() + "/talvenor_new";
+  const std::string out = work_dir() + "/out." + extension;
+  const std::string log = work_dir() + "/talvenor_new.log";
+  ChildRun run;
+  for (auto _ : state) {
+    run = run_child(program, {"-i", in->path, "-o", out}, log);
+    state.SetIterationTime(run.seconds);
+  }
+  if (run.exit_code != 0) {
+    error = program + " exited with " + std::to_string(run.exit_code) + ": " + tail_of(log);
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  // Every point must come out: a classified file with fewer points is a wrong run, not a fast one.
+  Header header;
+  if (!read_header(out, &header) || header.points != in->points) {
+    error = "output has " + std::to_string(header.points) + " points, input " +
+            std::to_string(in->points);
+    state.SkipWithError(error.c_str());
+  }
+  std::remove(out.c_str());
+  std::remove(log.c_str());
+  state.counters["points"] = double(in->points);
+  state.counters["points_per_second"] = benchmark::Counter(
+      double(in->points) * double(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["peak_mb_per_million"] =
+      (double(run.max_rss_kb) / 1024.0) / (double(in->points) / 1.0e6);
+}
+
+void register_size(int millions) {
+  const std::string m = std::to_string(millions) + "M";
+  benchmark::RegisterBenchmark(("BM_Copy/" + m).c_str(), BM_Copy, millions)
+      ->Iterations(1)
+      ->UseManualTime()
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark(("BM_GroundLasToLas/" + m).c_str(), BM_Ground, millions, "las")
+      ->Iterations(1)
+      ->UseManualTime()
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark(("BM_GroundLasToVpk/" + m).c_str(), BM_Ground, millions, "vpk")
+      ->Iterations(1)
+      ->UseManualTime()
+      ->Unit(benchmark::kMillisecond);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  register_size(1);
+  register_size(10);
+  // 30 million points take minutes and about a gigabyte of input.
+  const char* large = std::getenv("PL_BENCH_LARGE");
+  if (large && std::strcmp(large, "0") != 0 && *large) register_size(30);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  const std::string dir = work_dir();
+  if (!dir.empty()) rmdir(dir.c_str());
+  return 0;
+}
