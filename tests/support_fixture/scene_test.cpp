@@ -8,7 +8,21 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
+
+std::vector<char> read_bytes(const std::string& path) {
+  std::vector<char> bytes;
+  if (FILE* f = std::fopen(path.c_str(), "rb")) {
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof(buffer), f)) > 0)
+      bytes.insert(bytes.end(), buffer, buffer + n);
+    std::fclose(f);
+  }
+  return bytes;
+}
 
 SceneParams small(ScenePreset preset, uint64_t seed = 7) {
   SceneParams p;
@@ -254,6 +268,27 @@ TEST(Scene, WritesAsLasInSceneOrder) {
   for (size_t i = 0; i < points.size(); ++i) {
     ASSERT_EQ(points[i].classification, expected[static_cast<int>(s.points[i].truth)]);
   }
+}
+
+// The streamed writer must give the very bytes of the in-memory one.
+TEST(Scene, StreamedLasEqualsInMemoryLas) {
+  const std::string base = ::testing::TempDir() + "scene_streamed_test_" + std::to_string(getpid());
+  for (ScenePreset preset : {ScenePreset::kUrban, ScenePreset::kHilly, ScenePreset::kForest}) {
+    for (uint8_t format : {uint8_t{1}, uint8_t{3}, uint8_t{6}}) {
+      SCOPED_TRACE(std::string(scene_preset_name(preset)) + " format " + std::to_string(format));
+      const SceneParams params = small(preset);
+      SceneLasOptions o;
+      o.point_data_format = format;
+      std::string error;
+      ASSERT_TRUE(write_scene_las(make_scene(params), base + "_a.las", o, &error)) << error;
+      uint64_t count = 0;
+      ASSERT_TRUE(write_scene_las_streamed(params, base + "_b.las", o, &count, &error)) << error;
+      EXPECT_EQ(count, make_scene(params).points.size());
+      EXPECT_EQ(read_bytes(base + "_a.las"), read_bytes(base + "_b.las"));
+    }
+  }
+  std::remove((base + "_a.las").c_str());
+  std::remove((base + "_b.las").c_str());
 }
 
 TEST(Scene, TruthFileRoundTrip) {
