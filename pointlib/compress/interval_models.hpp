@@ -8,6 +8,14 @@
 // moment here is part of the compressed file format: encoder and decoder must
 // adapt identically, so change nothing without changing the format.
 
+// For the per-value coding steps that the compiler would otherwise leave as
+// calls inside the item coders' per-point code.
+#if defined(__GNUC__)
+#define PL_CODER_INLINE inline __attribute__((always_inline))
+#else
+#define PL_CODER_INLINE inline
+#endif
+
 // Renormalisation keeps the interval length at 2^24 or more.
 constexpr uint32_t kIntervalMinLength = 0x01000000u;
 // Bit probabilities are scaled to 2^13, symbol distributions to 2^15.

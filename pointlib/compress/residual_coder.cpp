@@ -39,20 +39,19 @@ void ResidualCoder::derive_range(uint32_t bits, uint32_t range) {
 }
 
 void ResidualCoder::create_models(bool compress) {
-  length_models.resize(contexts);
-  for (auto& m : length_models) m = std::make_unique<SymbolModel>(residual_bits + 1, compress);
-  class_0_model = std::make_unique<BitModel>();
-  low_bits_models.resize(residual_bits + 1);
+  length_models.reserve(contexts);
+  for (uint32_t c = 0; c < contexts; c++) length_models.emplace_back(residual_bits + 1, compress);
+  low_bits_models.reserve(residual_bits);
   for (uint32_t k = 1; k <= residual_bits; k++) {
     const uint32_t class_bits = k <= raw_threshold_bits ? k : raw_threshold_bits;
-    low_bits_models[k] = std::make_unique<SymbolModel>(1u << class_bits, compress);
+    low_bits_models.emplace_back(1u << class_bits, compress);
   }
 }
 
 void ResidualCoder::reset_models() {
-  for (auto& m : length_models) m->reset();
-  class_0_model->reset();
-  for (uint32_t k = 1; k <= residual_bits; k++) low_bits_models[k]->reset();
+  for (SymbolModel& m : length_models) m.reset();
+  class_0_model.reset();
+  for (SymbolModel& m : low_bits_models) m.reset();
 }
 
 void ResidualCoder::prepare_encode() {

@@ -56,12 +56,14 @@ class ResidualCoder {
   int32_t residual_max;
   uint32_t last_k = 0;
 
-  std::vector<std::unique_ptr<SymbolModel>> length_models;  // one per context
-  std::unique_ptr<BitModel> class_0_model;
-  std::vector<std::unique_ptr<SymbolModel>> low_bits_models;  // index = class 1..residual_bits
+  // Held by value, side by side: the coder touches two or three of them per
+  // value and a pointer hop each was measurable.
+  std::vector<SymbolModel> length_models;  // one per context
+  BitModel class_0_model;
+  std::vector<SymbolModel> low_bits_models;  // index = class - 1
 };
 
-inline void ResidualCoder::encode(int32_t prediction, int32_t real, uint32_t context) {
+PL_CODER_INLINE void ResidualCoder::encode(int32_t prediction, int32_t real, uint32_t context) {
   // Wrap-around difference, done unsigned.
   int32_t r = static_cast<int32_t>(static_cast<uint32_t>(real) - static_cast<uint32_t>(prediction));
   if (r < residual_min) {
@@ -69,10 +71,10 @@ inline void ResidualCoder::encode(int32_t prediction, int32_t real, uint32_t con
   } else if (r > residual_max) {
     r = static_cast<int32_t>(static_cast<uint32_t>(r) - residual_range);
   }
-  encode_residual(r, length_models[context].get());
+  encode_residual(r, &length_models[context]);
 }
 
-inline void ResidualCoder::encode_residual(int32_t r, SymbolModel* length_model) {
+PL_CODER_INLINE void ResidualCoder::encode_residual(int32_t r, SymbolModel* length_model) {
   // Class L holds -(2^L - 1) .. 2^L; class 0 holds 0 and 1.
   uint32_t m = r <= 0 ? 0u - static_cast<uint32_t>(r) : static_cast<uint32_t>(r) - 1u;
   uint32_t k = 0;
@@ -83,25 +85,25 @@ inline void ResidualCoder::encode_residual(int32_t r, SymbolModel* length_model)
   last_k = k;
   encoder->put_symbol(length_model, k);
   if (k == 0) {
-    encoder->put_bit(class_0_model.get(), static_cast<uint32_t>(r));
+    encoder->put_bit(&class_0_model, static_cast<uint32_t>(r));
   } else if (k < 32) {
     uint32_t v =
         r < 0 ? static_cast<uint32_t>(r) + ((1u << k) - 1u) : static_cast<uint32_t>(r) - 1u;
     if (k <= raw_threshold_bits) {
-      encoder->put_symbol(low_bits_models[k].get(), v);
+      encoder->put_symbol(&low_bits_models[k - 1], v);
     } else {
       const uint32_t e = k - raw_threshold_bits;
       const uint32_t low = v & ((1u << e) - 1u);
       v >>= e;
-      encoder->put_symbol(low_bits_models[k].get(), v);
+      encoder->put_symbol(&low_bits_models[k - 1], v);
       encoder->put_raw_bits(e, low);
     }
   }
   // Class 32 is -2^31 alone: nothing more to code.
 }
 
-inline int32_t ResidualCoder::decode(int32_t prediction, uint32_t context) {
-  const int32_t r = decode_residual(length_models[context].get());
+PL_CODER_INLINE int32_t ResidualCoder::decode(int32_t prediction, uint32_t context) {
+  const int32_t r = decode_residual(&length_models[context]);
   uint32_t value = static_cast<uint32_t>(prediction) + static_cast<uint32_t>(r);
   if (static_cast<int32_t>(value) < 0) {
     value += residual_range;
@@ -111,17 +113,17 @@ inline int32_t ResidualCoder::decode(int32_t prediction, uint32_t context) {
   return static_cast<int32_t>(value);
 }
 
-inline int32_t ResidualCoder::decode_residual(SymbolModel* length_model) {
+PL_CODER_INLINE int32_t ResidualCoder::decode_residual(SymbolModel* length_model) {
   const uint32_t k = decoder->get_symbol(length_model);
   last_k = k;
-  if (k == 0) return static_cast<int32_t>(decoder->get_bit(class_0_model.get()));
+  if (k == 0) return static_cast<int32_t>(decoder->get_bit(&class_0_model));
   if (k >= 32) return residual_min;
   uint32_t v;
   if (k <= raw_threshold_bits) {
-    v = decoder->get_symbol(low_bits_models[k].get());
+    v = decoder->get_symbol(&low_bits_models[k - 1]);
   } else {
     const uint32_t e = k - raw_threshold_bits;
-    v = decoder->get_symbol(low_bits_models[k].get()) << e;
+    v = decoder->get_symbol(&low_bits_models[k - 1]) << e;
     v |= decoder->get_raw_bits(e);
   }
   if (v >= (1u << (k - 1))) return static_cast<int32_t>(v + 1u);
