@@ -19,31 +19,8 @@ constexpr uint32_t kPointSourceChanged = 1;
 
 }  // namespace
 
-LASreadItemCompressed_POINT10_v1::LASreadItemCompressed_POINT10_v1(IntervalDecoder* dec)
-    : dec(dec),
-      changed_values(dec->new_symbol_model(64)),
-      ic_dx(dec, 32, 1),
-      ic_dy(dec, 32, 20),
-      ic_z(dec, 32, 20),
-      ic_intensity(dec, 16, 1),
-      ic_scan_angle_rank(dec, 8, 2),
-      ic_point_source_ID(dec, 16, 1) {}
-
 bool LASreadItemCompressed_POINT10_v1::start_chunk(uint8_t* item, uint32_t&) {
-  std::fill(last_x_diff, last_x_diff + 3, 0);
-  std::fill(last_y_diff, last_y_diff + 3, 0);
-  last_incr = 0;
-  changed_values->reset();
-  return_models.reset_filled();
-  classification_models.reset_filled();
-  user_data_models.reset_filled();
-  ic_dx.prepare_decode();
-  ic_dy.prepare_decode();
-  ic_z.prepare_decode();
-  ic_intensity.prepare_decode();
-  ic_scan_angle_rank.prepare_decode();
-  ic_point_source_ID.prepare_decode();
-  std::memcpy(last_item, item, L::kSize);
+  start(item);
   return true;
 }
 
@@ -99,31 +76,8 @@ void LASreadItemCompressed_POINT10_v1::read_item(uint8_t* item, uint32_t&) {
   std::memcpy(item, last_item, L::kSize);
 }
 
-LASwriteItemCompressed_POINT10_v1::LASwriteItemCompressed_POINT10_v1(IntervalEncoder* enc)
-    : enc(enc),
-      changed_values(enc->new_symbol_model(64)),
-      ic_dx(enc, 32, 1),
-      ic_dy(enc, 32, 20),
-      ic_z(enc, 32, 20),
-      ic_intensity(enc, 16, 1),
-      ic_scan_angle_rank(enc, 8, 2),
-      ic_point_source_ID(enc, 16, 1) {}
-
 bool LASwriteItemCompressed_POINT10_v1::start_chunk(const uint8_t* item, uint32_t&) {
-  std::fill(last_x_diff, last_x_diff + 3, 0);
-  std::fill(last_y_diff, last_y_diff + 3, 0);
-  last_incr = 0;
-  changed_values->reset();
-  return_models.reset_filled();
-  classification_models.reset_filled();
-  user_data_models.reset_filled();
-  ic_dx.prepare_encode();
-  ic_dy.prepare_encode();
-  ic_z.prepare_encode();
-  ic_intensity.prepare_encode();
-  ic_scan_angle_rank.prepare_encode();
-  ic_point_source_ID.prepare_encode();
-  std::memcpy(last_item, item, L::kSize);
+  start(item);
   return true;
 }
 

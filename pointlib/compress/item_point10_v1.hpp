@@ -2,6 +2,7 @@
 #define POINTLIB_COMPRESS_ITEM_POINT10_V1_HPP
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "compress/interval_decoder.hpp"
@@ -46,14 +47,35 @@ inline int32_t median_of_three(const int32_t v[3]) {
   return v[1] < v[2] ? v[2] : v[1];
 }
 
-class LASreadItemCompressed_POINT10_v1 : public LASreadItemCompressed {
- public:
-  explicit LASreadItemCompressed_POINT10_v1(IntervalDecoder* dec);
-  void read_item(uint8_t* item, uint32_t& context) override;
-  bool start_chunk(uint8_t* item, uint32_t& context) override;
+// What the reader and the writer keep alike, built for either coder.
+template <typename Coder>
+struct Point10V1State {
+  explicit Point10V1State(Coder* coder)
+      : changed_values(coder->new_symbol_model(64)),
+        ic_dx(coder, 32, 1),
+        ic_dy(coder, 32, 20),
+        ic_z(coder, 32, 20),
+        ic_intensity(coder, 16, 1),
+        ic_scan_angle_rank(coder, 8, 2),
+        ic_point_source_ID(coder, 16, 1) {}
 
- private:
-  IntervalDecoder* dec;
+  // Every model and prediction as at a chunk start, the item as the last one.
+  void start(const uint8_t* item) {
+    for (int i = 0; i < 3; i++) last_x_diff[i] = last_y_diff[i] = 0;
+    last_incr = 0;
+    changed_values->reset();
+    return_models.reset_filled();
+    classification_models.reset_filled();
+    user_data_models.reset_filled();
+    ic_dx.prepare();
+    ic_dy.prepare();
+    ic_z.prepare();
+    ic_intensity.prepare();
+    ic_scan_angle_rank.prepare();
+    ic_point_source_ID.prepare();
+    std::memcpy(last_item, item, sizeof(last_item));
+  }
+
   std::unique_ptr<SymbolModel> changed_values;
   OnDemandModels return_models;
   OnDemandModels classification_models;
@@ -70,28 +92,28 @@ class LASreadItemCompressed_POINT10_v1 : public LASreadItemCompressed {
   uint32_t last_incr;
 };
 
-class LASwriteItemCompressed_POINT10_v1 : public LASwriteItemCompressed {
+class LASreadItemCompressed_POINT10_v1 : public LASreadItemCompressed,
+                                         private Point10V1State<IntervalDecoder> {
  public:
-  explicit LASwriteItemCompressed_POINT10_v1(IntervalEncoder* enc);
+  explicit LASreadItemCompressed_POINT10_v1(IntervalDecoder* dec)
+      : Point10V1State<IntervalDecoder>(dec), dec(dec) {}
+  void read_item(uint8_t* item, uint32_t& context) override;
+  bool start_chunk(uint8_t* item, uint32_t& context) override;
+
+ private:
+  IntervalDecoder* dec;
+};
+
+class LASwriteItemCompressed_POINT10_v1 : public LASwriteItemCompressed,
+                                          private Point10V1State<IntervalEncoder> {
+ public:
+  explicit LASwriteItemCompressed_POINT10_v1(IntervalEncoder* enc)
+      : Point10V1State<IntervalEncoder>(enc), enc(enc) {}
   bool write_item(const uint8_t* item, uint32_t& context) override;
   bool start_chunk(const uint8_t* item, uint32_t& context) override;
 
  private:
   IntervalEncoder* enc;
-  std::unique_ptr<SymbolModel> changed_values;
-  OnDemandModels return_models;
-  OnDemandModels classification_models;
-  OnDemandModels user_data_models;
-  ResidualCoder ic_dx;
-  ResidualCoder ic_dy;
-  ResidualCoder ic_z;
-  ResidualCoder ic_intensity;
-  ResidualCoder ic_scan_angle_rank;
-  ResidualCoder ic_point_source_ID;
-  uint8_t last_item[20];
-  int32_t last_x_diff[3];
-  int32_t last_y_diff[3];
-  uint32_t last_incr;
 };
 
 #endif

@@ -31,35 +31,8 @@ inline uint32_t z_context(uint32_t single, uint32_t kx, uint32_t ky) {
 
 }  // namespace
 
-LASreadItemCompressed_POINT10_v2::LASreadItemCompressed_POINT10_v2(IntervalDecoder* dec)
-    : dec(dec),
-      changed_values(dec->new_symbol_model(64)),
-      scan_angle_rank{dec->new_symbol_model(256), dec->new_symbol_model(256)},
-      ic_intensity(dec, 16, 4),
-      ic_point_source_ID(dec, 16, 1),
-      ic_dx(dec, 32, 2),
-      ic_dy(dec, 32, 22),
-      ic_z(dec, 32, 20) {}
-
 bool LASreadItemCompressed_POINT10_v2::start_chunk(uint8_t* item, uint32_t&) {
-  for (int i = 0; i < 16; i++) {
-    last_x_diff_median5[i].init();
-    last_y_diff_median5[i].init();
-    last_intensity[i] = 0;
-  }
-  std::fill(last_height, last_height + 8, 0);
-  changed_values->reset();
-  scan_angle_rank[0]->reset();
-  scan_angle_rank[1]->reset();
-  return_models.reset_filled();
-  classification_models.reset_filled();
-  user_data_models.reset_filled();
-  ic_intensity.prepare_decode();
-  ic_point_source_ID.prepare_decode();
-  ic_dx.prepare_decode();
-  ic_dy.prepare_decode();
-  ic_z.prepare_decode();
-  std::memcpy(last_item, item, L::kSize);
+  start(item);
   // The stored files were written this way: the reader forgets the first
   // point's intensity while the writer keeps it. A second point that repeats
   // every other field with intensity 0 is coded as "nothing changed" (its
@@ -129,37 +102,10 @@ void LASreadItemCompressed_POINT10_v2::read_item(uint8_t* item, uint32_t&) {
   std::memcpy(item, last_item, L::kSize);
 }
 
-LASwriteItemCompressed_POINT10_v2::LASwriteItemCompressed_POINT10_v2(IntervalEncoder* enc)
-    : enc(enc),
-      changed_values(enc->new_symbol_model(64)),
-      scan_angle_rank{enc->new_symbol_model(256), enc->new_symbol_model(256)},
-      ic_intensity(enc, 16, 4),
-      ic_point_source_ID(enc, 16, 1),
-      ic_dx(enc, 32, 2),
-      ic_dy(enc, 32, 22),
-      ic_z(enc, 32, 20) {}
-
 bool LASwriteItemCompressed_POINT10_v2::start_chunk(const uint8_t* item, uint32_t&) {
-  for (int i = 0; i < 16; i++) {
-    last_x_diff_median5[i].init();
-    last_y_diff_median5[i].init();
-    last_intensity[i] = 0;
-  }
-  std::fill(last_height, last_height + 8, 0);
-  changed_values->reset();
-  scan_angle_rank[0]->reset();
-  scan_angle_rank[1]->reset();
-  return_models.reset_filled();
-  classification_models.reset_filled();
-  user_data_models.reset_filled();
-  ic_intensity.prepare_encode();
-  ic_point_source_ID.prepare_encode();
-  ic_dx.prepare_encode();
-  ic_dy.prepare_encode();
-  ic_z.prepare_encode();
+  start(item);
   // Unlike the reader, the writer keeps the first point's real intensity; it
   // never predicts from it (intensities are predicted per return class).
-  std::memcpy(last_item, item, L::kSize);
   return true;
 }
 

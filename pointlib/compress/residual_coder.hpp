@@ -27,6 +27,8 @@ class ResidualCoder {
   // chunk start.
   void prepare_encode();
   void prepare_decode();
+  // The one of the two for the coder this one is bound to.
+  void prepare() { encoder ? prepare_encode() : prepare_decode(); }
 
   inline void encode(int32_t prediction, int32_t real, uint32_t context = 0);
   inline int32_t decode(int32_t prediction, uint32_t context = 0);
