@@ -4,6 +4,10 @@ bool IntervalDecoder::start(ByteStreamIn* stream, bool read_value) {
   if (stream == nullptr) return false;
   this->stream = stream;
   length = 0xFFFFFFFFu;
+  // A decoder started without its value (a layered chunk's shared decoder)
+  // must not keep the value of the chunk decoded before: restarting a chunk
+  // would then decode it differently.
+  value = 0;
   if (read_value) read_initial_value();
   return true;
 }

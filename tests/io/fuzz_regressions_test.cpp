@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -218,4 +219,50 @@ TEST(FuzzRegressions, CompressedFormatBeyondTheKnownOnesIsRefused) {
     const std::string messages = testing::internal::GetCapturedStderr();
     EXPECT_NE(messages.find("ERROR: unknown point type"), std::string::npos) << messages;
   }
+}
+
+// A compressed file whose set-up says layered chunks but whose items have
+// whole-point coders: those coders share a decoder that the chunk starts
+// without reading a value. A seek back restarts the chunk, and its points
+// must come back as the first reading gave them, not depend on the value the
+// decoder held from the chunk decoded before.
+TEST(FuzzRegressions, LayeredSetUpWithPointCodersRereadsTheSame) {
+  FixtureFile file;
+  file.version_minor = 3;
+  file.point_data_format = 5;
+  const std::vector<FixturePoint> points = fixture_random_points(9, 12, 5);
+  Bytes vpk = fuzz_compressed_copy(fixture_write_bytes(file, points),
+                                   LAScompressorKind::sequential_chunked, 2, 5);
+  ASSERT_FALSE(vpk.empty());
+  // The compressor is the first field after the VLR's 54-byte header, whose
+  // user id begins 2 bytes in.
+  const std::string id = LAScompressorSetup::kUserId;
+  const auto at = std::search(vpk.begin(), vpk.end(), id.begin(), id.end());
+  ASSERT_NE(at, vpk.end());
+  const size_t compressor_at = static_cast<size_t>(at - vpk.begin()) - 2 + 54;
+  ASSERT_EQ(fixture_get_u16(vpk, compressor_at), LAScompressorKind::sequential_chunked);
+  fixture_put_u16(vpk, compressor_at, LAScompressorKind::multistream_chunked);
+
+  LASreaderLAS reader;
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(
+      reader.open_stream(new ByteStreamInArrayLE(vpk.data(), static_cast<int64_t>(vpk.size()))));
+  // Every item's bytes, as decoded.
+  const auto items_of = [&reader]() {
+    std::vector<uint8_t> bytes;
+    for (uint16_t i = 0; i < reader.point.num_items; i++) {
+      const uint8_t* item = reader.point.point_items[i];
+      bytes.insert(bytes.end(), item, item + reader.point.items[i].size);
+    }
+    return bytes;
+  };
+  std::vector<std::vector<uint8_t>> first;
+  while (reader.read_point()) first.push_back(items_of());
+  ASSERT_GE(first.size(), 2u);
+  ASSERT_TRUE(reader.seek_point(0));
+  for (size_t i = 0; i < first.size(); i++) {
+    ASSERT_TRUE(reader.read_point()) << i;
+    EXPECT_EQ(items_of(), first[i]) << i;
+  }
+  testing::internal::GetCapturedStderr();
 }
