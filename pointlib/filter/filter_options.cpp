@@ -1,10 +1,7 @@
 // The filter's option parser: one table row per option word.
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <string_view>
-#include <unordered_map>
 #include <utility>
 
 #include "filter/criteria_class.hpp"
@@ -16,6 +13,7 @@
 #include "filter/criteria_thinning.hpp"
 #include "filter/criteria_time.hpp"
 #include "filter/las_filter.hpp"
+#include "filter/option_args.hpp"
 
 namespace {
 
@@ -23,18 +21,11 @@ constexpr uint32_t U8_MAX = 255;
 constexpr uint32_t U16_MAX = 65535;
 
 // One pass of the parser over an argument vector.
-struct Walk {
+struct Walk : OptionWalk {
   LASfilter* filter;
-  int argc;
-  char** argv;
-  int i = 0;     // the option word
-  int next = 0;  // behind the last argument read so far
   // extended classes 0..255, collected over the whole walk
   uint32_t keep_extended[8] = {};
   uint32_t drop_extended[8] = {};
-
-  const char* word() const { return argv[i]; }
-  const char* arg(int k) const { return argv[i + k]; }
 };
 
 struct FilterOption;
@@ -48,18 +39,10 @@ struct FilterOption {
   Maker make;
 };
 
-bool fail(const char* format, ...) {
-  va_list ap;
-  va_start(ap, format);
-  vfprintf(stderr, format, ap);
-  va_end(ap);
-  return false;
-}
-
 // Blanks the option word and every argument read, so that the parsers that
 // walk the vector after this one do not see them.
 bool consume(Walk& w) {
-  for (int k = w.i; k < w.next; k++) w.argv[k][0] = 0;
+  blank_arguments(w.argv, w.i, w.next);
   return true;
 }
 
@@ -81,20 +64,6 @@ inline const char* scan_format(uint32_t*) {
   return "%u";
 }
 
-// The k-th blank-separated word of `names`, copied into `out`.
-const char* nth_name(const char* names, int k, char* out, size_t size) {
-  while (k > 0 && *names) {
-    if (*names++ == ' ') k--;
-  }
-  size_t n = 0;
-  while (names[n] && names[n] != ' ' && n + 1 < size) {
-    out[n] = names[n];
-    n++;
-  }
-  out[n] = 0;
-  return out;
-}
-
 // Reads the N arguments behind the option word. Missing entries give
 // "needs N arguments: names", an unreadable one "... but '<entry>' is no valid
 // <name>". `labels` replaces the names in the second message where the
@@ -105,14 +74,15 @@ bool read_args(Walk& w, T (&v)[N], const char* names, const char* labels = nullp
                const char* need = nullptr) {
   char needs[128];
   snprintf(needs, sizeof(needs), "%d argument%s: %s", N, N == 1 ? "" : "s", names);
-  if (w.i + N >= w.argc) return fail("ERROR: '%s' needs %s\n", w.word(), needs);
+  if (w.i + N >= w.argc) return option_fail("ERROR: '%s' needs %s\n", w.word(), needs);
   for (int k = 0; k < N; k++) {
     if (sscanf(w.arg(k + 1), scan_format(&v[k]), &v[k]) != 1) {
       char label[64];
-      nth_name(labels ? labels : names, k, label, sizeof(label));
+      nth_list_word(labels ? labels : names, ' ', k, label, sizeof(label));
       const bool but = label[0] != '=';
-      return fail("ERROR: '%s' needs %s %s'%s' is no valid %s\n", w.word(), need ? need : needs,
-                  but ? "but " : "", w.arg(k + 1), label + (but ? 0 : 1));
+      return option_fail("ERROR: '%s' needs %s %s'%s' is no valid %s\n", w.word(),
+                         need ? need : needs, but ? "but " : "", w.arg(k + 1),
+                         label + (but ? 0 : 1));
     }
   }
   w.next = w.i + N + 1;
@@ -131,17 +101,18 @@ struct ListMessages {
 
 template <typename F>
 bool read_list(Walk& w, const ListMessages& m, F each) {
-  if (w.i + 1 >= w.argc) return fail(m.missing, w.word());
+  if (w.i + 1 >= w.argc) return option_fail(m.missing, w.word());
   int k = w.i + 1;
   do {
     uint32_t value;
     if (sscanf(w.argv[k], "%u", &value) != 1) {
-      if (k > w.i + 1 && m.further) return fail(m.further, w.argv[k]);
-      return m.bad_names_word ? fail(m.bad, w.word(), w.argv[k]) : fail(m.bad, w.argv[k]);
+      if (k > w.i + 1 && m.further) return option_fail(m.further, w.argv[k]);
+      return m.bad_names_word ? option_fail(m.bad, w.word(), w.argv[k])
+                              : option_fail(m.bad, w.argv[k]);
     }
     if (!each(value)) return false;
     k++;
-  } while (k < w.argc && w.argv[k][0] >= '0' && w.argv[k][0] <= '9');
+  } while (k < w.argc && starts_with_digit(w.argv[k]));
   w.next = k;
   return true;
 }
@@ -211,19 +182,21 @@ bool attribute(Walk& w, const FilterOption& o) {
   const int n = 1 + VALUES;
   char needs[96];
   snprintf(needs, sizeof(needs), "%d arguments: %s", n, o.names);
-  if (w.i + n >= w.argc) return fail("ERROR: '%s' needs %s\n", w.word(), needs);
+  if (w.i + n >= w.argc) return option_fail("ERROR: '%s' needs %s\n", w.word(), needs);
   if (sscanf(w.arg(1), "%d", &index[0]) != 1 || index[0] < 0) {
-    return fail("ERROR: '%s' needs %s but '%s' is no valid index\n", w.word(), needs, w.arg(1));
+    return option_fail("ERROR: '%s' needs %s but '%s' is no valid index\n", w.word(), needs,
+                       w.arg(1));
   }
   for (int k = 0; k < VALUES; k++) {
     if (sscanf(w.arg(2 + k), "%lf", &v[k]) != 1) {
       char label[32];
-      nth_name(o.names, 1 + k, label, sizeof(label));
+      nth_list_word(o.names, ' ', 1 + k, label, sizeof(label));
       if (VALUES == 1) {
-        return fail("ERROR: '%s' needs %s '%s' is no valid value\n", w.word(), needs, w.arg(2));
+        return option_fail("ERROR: '%s' needs %s '%s' is no valid value\n", w.word(), needs,
+                           w.arg(2));
       }
-      return fail("ERROR: '%s' needs %s but '%s' is no valid %s\n", w.word(), needs, w.arg(2 + k),
-                  label);
+      return option_fail("ERROR: '%s' needs %s but '%s' is no valid %s\n", w.word(), needs,
+                         w.arg(2 + k), label);
     }
   }
   w.next = w.i + n + 1;
@@ -241,8 +214,8 @@ bool keep_class(Walk& w, const FilterOption&) {
       true};
   const bool ok = read_list(w, m, [&](uint32_t c) {
     if (c > 31) {
-      return fail("ERROR: '%s' needs arguments between 0 and 31 but '%u' is out of range\n",
-                  w.word(), c);
+      return option_fail("ERROR: '%s' needs arguments between 0 and 31 but '%u' is out of range\n",
+                         w.word(), c);
     }
     keep |= 1u << c;
     return true;
@@ -264,7 +237,7 @@ bool drop_class(Walk& w, const FilterOption&) {
                           false};
   const bool ok = read_list(w, m, [&](uint32_t c) {
     if (c > 31)
-      return fail("ERROR: cannot drop classification %u because it is larger than 31\n", c);
+      return option_fail("ERROR: cannot drop classification %u because it is larger than 31\n", c);
     drop |= 1u << c;
     return true;
   });
@@ -292,8 +265,8 @@ bool keep_extended_class(Walk& w, const FilterOption&) {
                           false};
   const bool ok = read_list(w, m, [&](uint32_t c) {
     if (c > 255) {
-      return fail("ERROR: cannot keep extended classification %u because it is larger than 255\n",
-                  c);
+      return option_fail(
+          "ERROR: cannot keep extended classification %u because it is larger than 255\n", c);
     }
     w.keep_extended[c >> 5] |= 1u << (c & 31);
     return true;
@@ -308,8 +281,8 @@ bool drop_extended_class(Walk& w, const FilterOption&) {
                           false};
   const bool ok = read_list(w, m, [&](uint32_t c) {
     if (c > 255) {
-      return fail("ERROR: cannot drop extended classification %u because it is larger than 255\n",
-                  c);
+      return option_fail(
+          "ERROR: cannot drop extended classification %u because it is larger than 255\n", c);
     }
     w.drop_extended[c >> 5] |= 1u << (c & 31);
     return true;
@@ -320,12 +293,12 @@ bool drop_extended_class(Walk& w, const FilterOption&) {
 bool drop_extended_classification_mask(Walk& w, const FilterOption&) {
   static const char kNeeds[] =
       "ERROR: '%s' needs 8 arguments: mask7 mask6 mask5 mask4 mask3 mask2 mask1 mask0\n";
-  if (w.i + 8 >= w.argc) return fail(kNeeds, w.word());
+  if (w.i + 8 >= w.argc) return option_fail(kNeeds, w.word());
   uint32_t words[8];
   for (int k = 0; k < 8; k++) {
     if (sscanf(w.arg(1 + k), "%u", &words[7 - k]) != 1) {
-      fail(kNeeds, w.word());
-      return fail("       but '%s' is a bad argument for mask%d\n", w.arg(1 + k), 7 - k);
+      option_fail(kNeeds, w.word());
+      return option_fail("       but '%s' is a bad argument for mask%d\n", w.arg(1 + k), 7 - k);
     }
   }
   for (int k = 0; k < 8; k++) w.drop_extended[k] = words[k];
@@ -346,9 +319,10 @@ bool return_list(Walk& w, const FilterOption&) {
       false};
   const bool ok = read_list(w, m, [&](uint32_t r) {
     if (r > 15) {
-      return fail(KEEP ? "ERROR: cannot keep return_number %u because it is larger than 15\n"
-                       : "ERROR: cannot drop return_number %u because it is larger than 15\n",
-                  r);
+      return option_fail(KEEP
+                             ? "ERROR: cannot keep return_number %u because it is larger than 15\n"
+                             : "ERROR: cannot drop return_number %u because it is larger than 15\n",
+                         r);
     }
     set |= 1u << r;
     return true;
@@ -370,8 +344,8 @@ bool return_mask(Walk& w, const FilterOption& o) {
   uint32_t v[1];
   if (!read_args(w, v, o.names)) return false;
   if (v[0] > U16_MAX) {
-    return fail("ERROR: '%s' needs a return_mask between 0 and %u but return_mask is %u\n",
-                w.word(), U16_MAX, v[0]);
+    return option_fail("ERROR: '%s' needs a return_mask between 0 and %u but return_mask is %u\n",
+                       w.word(), U16_MAX, v[0]);
   }
   if (KEEP) return add(w, new LAScriterionKeepReturns(static_cast<uint16_t>(~v[0])));
   return add(w, new LAScriterionDropReturns(static_cast<uint16_t>(v[0])));
@@ -387,8 +361,9 @@ bool drop_number_of_returns(Walk& w, const FilterOption& o) {
   uint32_t v[1];
   if (!read_args(w, v, o.names, "value")) return false;
   if (v[0] > 15) {
-    return fail("ERROR: '%s' needs 1 argument: number of returns but '%u' is no valid value\n",
-                w.word(), v[0]);
+    return option_fail(
+        "ERROR: '%s' needs 1 argument: number of returns but '%u' is no valid value\n", w.word(),
+        v[0]);
   }
   return add(w, new LAScriterionDropSpecificNumberOfReturns(v[0]));
 }
@@ -397,8 +372,8 @@ bool drop_scan_direction(Walk& w, const FilterOption& o) {
   uint32_t v[1];
   if (!read_args(w, v, o.names, "value")) return false;
   if (v[0] > 1) {
-    return fail("ERROR: '%s' needs 1 argument: scan direction but '%u' is no valid value\n",
-                w.word(), v[0]);
+    return option_fail("ERROR: '%s' needs 1 argument: scan direction but '%u' is no valid value\n",
+                       w.word(), v[0]);
   }
   return add(w, new LAScriterionDropScanDirection(static_cast<int32_t>(v[0])));
 }
@@ -407,20 +382,22 @@ bool keep_scanner_channel(Walk& w, const FilterOption& o) {
   int32_t v[1];
   if (!read_args(w, v, o.names)) return false;
   if (v[0] < 0 || v[0] > 3) {
-    return fail("ERROR: '%s' needs 1 argument: number between 0 and 3 so '%s' is not valid\n",
-                w.word(), w.arg(1));
+    return option_fail(
+        "ERROR: '%s' needs 1 argument: number between 0 and 3 so '%s' is not valid\n", w.word(),
+        w.arg(1));
   }
   return add(w, new LAScriterionKeepScannerChannel(v[0]));
 }
 
 bool drop_scanner_channel(Walk& w, const FilterOption& o) {
   uint32_t v[1];
-  if (w.i + 1 >= w.argc) return fail("ERROR: '%s' needs 1 argument: %s\n", w.word(), o.names);
+  if (w.i + 1 >= w.argc)
+    return option_fail("ERROR: '%s' needs 1 argument: %s\n", w.word(), o.names);
   if (sscanf(w.arg(1), "%u", &v[0]) != 1) {
-    return fail("ERROR: '%s' needs 1 argument channel but '%s' is no valid value\n", w.word(),
-                w.arg(1));
+    return option_fail("ERROR: '%s' needs 1 argument channel but '%s' is no valid value\n",
+                       w.word(), w.arg(1));
   }
-  if (v[0] > 3) return fail("ERROR: %u is no valid value for '%s'\n", v[0], w.word());
+  if (v[0] > 3) return option_fail("ERROR: %u is no valid value for '%s'\n", v[0], w.word());
   w.next = w.i + 2;
   return add(w, new LAScriterionDropScannerChannel(static_cast<int32_t>(v[0])));
 }
@@ -429,12 +406,12 @@ bool keep_intensity(Walk& w, const FilterOption& o) {
   uint32_t v[2];
   if (!read_args(w, v, o.names)) return false;
   if (v[0] > U16_MAX) {
-    return fail("ERROR: cannot keep intensity because min of %u is larger than %u\n", v[0],
-                U16_MAX);
+    return option_fail("ERROR: cannot keep intensity because min of %u is larger than %u\n", v[0],
+                       U16_MAX);
   }
   if (v[1] > U16_MAX) {
-    return fail("ERROR: cannot keep intensity because max of %u is larger than %u\n", v[1],
-                U16_MAX);
+    return option_fail("ERROR: cannot keep intensity because max of %u is larger than %u\n", v[1],
+                       U16_MAX);
   }
   return add(w, new LAScriterionKeepIntensity(v[0], v[1]));
 }
@@ -443,8 +420,9 @@ bool keep_intensity_above(Walk& w, const FilterOption& o) {
   uint32_t v[1];
   if (!read_args(w, v, o.names)) return false;
   if (v[0] > U16_MAX) {
-    return fail("ERROR: cannot keep intensity above max of %u because it is larger than %u\n", v[0],
-                U16_MAX);
+    return option_fail(
+        "ERROR: cannot keep intensity above max of %u because it is larger than %u\n", v[0],
+        U16_MAX);
   }
   return add(w, new LAScriterionKeepIntensityAbove(v[0]));
 }
@@ -453,8 +431,9 @@ bool keep_intensity_below(Walk& w, const FilterOption& o) {
   uint32_t v[1];
   if (!read_args(w, v, o.names)) return false;
   if (v[0] > U16_MAX) {
-    return fail("ERROR: cannot keep intensity below min of %u because it is larger than %u\n", v[0],
-                U16_MAX);
+    return option_fail(
+        "ERROR: cannot keep intensity below min of %u because it is larger than %u\n", v[0],
+        U16_MAX);
   }
   return add(w, new LAScriterionKeepIntensityBelow(v[0]));
 }
@@ -463,10 +442,12 @@ bool keep_intensity_below(Walk& w, const FilterOption& o) {
 // their low byte (256 would otherwise keep the points of user data 0).
 bool user_data_in_range(int32_t value, const char* which) {
   if (value > 255) {
-    return fail("ERROR: cannot keep user data %s %d because it is larger than 255\n", which, value);
+    return option_fail("ERROR: cannot keep user data %s %d because it is larger than 255\n", which,
+                       value);
   }
   if (value < 0) {
-    return fail("ERROR: cannot keep user data %s %d because it is smaller than 0\n", which, value);
+    return option_fail("ERROR: cannot keep user data %s %d because it is smaller than 0\n", which,
+                       value);
   }
   return true;
 }
@@ -494,7 +475,7 @@ bool drop_user_data(Walk& w, const FilterOption&) {
   std::vector<uint8_t> values;
   const bool ok = read_list(w, m, [&](uint32_t v) {
     if (v > U8_MAX)
-      return fail("ERROR: cannot drop user data %u because it is larger than 255\n", v);
+      return option_fail("ERROR: cannot drop user data %u because it is larger than 255\n", v);
     values.push_back(static_cast<uint8_t>(v));
     return true;
   });
@@ -507,7 +488,8 @@ bool drop_user_data_below(Walk& w, const FilterOption& o) {
   uint32_t v[1];
   if (!read_args(w, v, o.names, "value")) return false;
   if (v[0] > U8_MAX) {
-    return fail("ERROR: cannot drop user data below %u because it is larger than 255\n", v[0]);
+    return option_fail("ERROR: cannot drop user data below %u because it is larger than 255\n",
+                       v[0]);
   }
   return add(w, new LAScriterionDropUserDataBelow(v[0]));
 }
@@ -516,7 +498,8 @@ bool drop_user_data_above(Walk& w, const FilterOption& o) {
   uint32_t v[1];
   if (!read_args(w, v, o.names, "value")) return false;
   if (v[0] > U8_MAX) {
-    return fail("ERROR: cannot drop user data above %u because it is larger than 255\n", v[0]);
+    return option_fail("ERROR: cannot drop user data above %u because it is larger than 255\n",
+                       v[0]);
   }
   return add(w, new LAScriterionDropUserDataAbove(v[0]));
 }
@@ -525,13 +508,13 @@ bool drop_user_data_between(Walk& w, const FilterOption& o) {
   uint32_t v[2];
   if (!read_args(w, v, o.names)) return false;
   if (v[0] > U8_MAX) {
-    return fail(
+    return option_fail(
         "ERROR: cannot drop user data between min and max because min of %u is larger than "
         "255\n",
         v[0]);
   }
   if (v[1] > U8_MAX) {
-    return fail(
+    return option_fail(
         "ERROR: cannot drop user data between min and max because max of %u is larger than "
         "255\n",
         v[1]);
@@ -549,8 +532,8 @@ bool keep_point_source(Walk& w, const FilterOption&) {
   std::vector<uint16_t> ids;
   const bool ok = read_list(w, m, [&](uint32_t id) {
     if (id > U16_MAX) {
-      return fail("ERROR: cannot keep_point_source ID %u because it is larger than %u\n", id,
-                  U16_MAX);
+      return option_fail("ERROR: cannot keep_point_source ID %u because it is larger than %u\n", id,
+                         U16_MAX);
     }
     ids.push_back(static_cast<uint16_t>(id));
     return true;
@@ -573,8 +556,8 @@ bool drop_point_source(Walk& w, const FilterOption&) {
   std::vector<uint16_t> ids;
   const bool ok = read_list(w, m, [&](uint32_t id) {
     if (id > U16_MAX) {
-      return fail("ERROR: cannot drop_point_source ID %u because it is larger than %u\n", id,
-                  U16_MAX);
+      return option_fail("ERROR: cannot drop_point_source ID %u because it is larger than %u\n", id,
+                         U16_MAX);
     }
     ids.push_back(static_cast<uint16_t>(id));
     return true;
@@ -589,14 +572,16 @@ bool point_source_between(Walk& w, const FilterOption& o) {
   uint32_t v[2];
   if (!read_args(w, v, o.names)) return false;
   if (v[0] > U16_MAX) {
-    return fail(KEEP ? "ERROR: cannot keep point source because min_ID of %u is larger than %u\n"
-                     : "ERROR: cannot drop point source because min_ID of %u is larger than %u\n",
-                v[0], U16_MAX);
+    return option_fail(
+        KEEP ? "ERROR: cannot keep point source because min_ID of %u is larger than %u\n"
+             : "ERROR: cannot drop point source because min_ID of %u is larger than %u\n",
+        v[0], U16_MAX);
   }
   if (v[1] > U16_MAX) {
-    return fail(KEEP ? "ERROR: cannot keep point source because max_ID of %u is larger than %u\n"
-                     : "ERROR: cannot drop point source because max_ID of %u is larger than %u\n",
-                v[1], U16_MAX);
+    return option_fail(
+        KEEP ? "ERROR: cannot keep point source because max_ID of %u is larger than %u\n"
+             : "ERROR: cannot drop point source because max_ID of %u is larger than %u\n",
+        v[1], U16_MAX);
   }
   return add(w, new C(v[0], v[1]));
 }
@@ -605,8 +590,9 @@ bool drop_point_source_below(Walk& w, const FilterOption& o) {
   uint32_t v[1];
   if (!read_args(w, v, o.names, nullptr, "1 argument: min_ID max_ID")) return false;
   if (v[0] > U16_MAX) {
-    return fail("ERROR: cannot drop point source below min_ID of %u because it is larger than %u\n",
-                v[0], U16_MAX);
+    return option_fail(
+        "ERROR: cannot drop point source below min_ID of %u because it is larger than %u\n", v[0],
+        U16_MAX);
   }
   return add(w, new LAScriterionDropPointSourceBelow(v[0]));
 }
@@ -615,8 +601,9 @@ bool drop_point_source_above(Walk& w, const FilterOption& o) {
   uint32_t v[1];
   if (!read_args(w, v, o.names)) return false;
   if (v[0] > U16_MAX) {
-    return fail("ERROR: cannot drop point source above max_ID of %u because it is larger than %u\n",
-                v[0], U16_MAX);
+    return option_fail(
+        "ERROR: cannot drop point source above max_ID of %u because it is larger than %u\n", v[0],
+        U16_MAX);
   }
   return add(w, new LAScriterionDropPointSourceAbove(v[0]));
 }
@@ -639,8 +626,8 @@ bool keep_profile(Walk& w, const FilterOption& o) {
   double v[5];
   if (!read_args(w, v, o.names)) return false;
   if (v[0] == v[2] && v[1] == v[3]) {
-    return fail("ERROR: '%s' needs two different end points but p1 and p2 are both %s %s\n",
-                w.word(), w.arg(1), w.arg(2));
+    return option_fail("ERROR: '%s' needs two different end points but p1 and p2 are both %s %s\n",
+                       w.word(), w.arg(1), w.arg(2));
   }
   return add(w, new LAScriterionKeepProfile(v[0], v[1], v[2], v[3], v[4]));
 }
@@ -649,15 +636,15 @@ template <typename C>
 bool every_nth(Walk& w, const FilterOption& o) {
   uint32_t v[1];
   if (!read_args(w, v, o.names)) return false;
-  if (v[0] == 0) return fail("ERROR: %u is no valid nth for '%s'\n", v[0], w.word());
+  if (v[0] == 0) return option_fail("ERROR: %u is no valid nth for '%s'\n", v[0], w.word());
   return add(w, new C(v[0]));
 }
 
 bool keep_random_fraction(Walk& w, const FilterOption&) {
-  if (w.i + 1 >= w.argc) return fail("ERROR: '%s' needs 1 argument: fraction\n", w.word());
+  if (w.i + 1 >= w.argc) return option_fail("ERROR: '%s' needs 1 argument: fraction\n", w.word());
   float fraction;
   if (sscanf(w.arg(1), "%f", &fraction) != 1) {
-    return fail(
+    return option_fail(
         "ERROR: '%s' needs at least 1 argument: fraction [seed] but '%s' is no valid "
         "fraction\n",
         w.word(), w.arg(1));
@@ -666,8 +653,8 @@ bool keep_random_fraction(Walk& w, const FilterOption&) {
   w.next = w.i + 2;
   if (w.i + 2 < w.argc && w.arg(2)[0] >= '0' && w.arg(2)[0] <= '9') {
     if (sscanf(w.arg(2), "%u", &seed) != 1) {
-      return fail("ERROR: '%s' takes seed as second argument but '%s' is no valid seed\n", w.word(),
-                  w.arg(2));
+      return option_fail("ERROR: '%s' takes seed as second argument but '%s' is no valid seed\n",
+                         w.word(), w.arg(2));
     }
     w.next = w.i + 3;
   }
@@ -678,8 +665,8 @@ bool thin_with_grid(Walk& w, const FilterOption& o) {
   float v[1];
   if (!read_args(w, v, o.names, "value")) return false;
   if (!(v[0] > 0)) {
-    return fail("ERROR: '%s' needs 1 argument: grid spacing but '%g' is no valid value\n", w.word(),
-                v[0]);
+    return option_fail("ERROR: '%s' needs 1 argument: grid spacing but '%g' is no valid value\n",
+                       w.word(), v[0]);
   }
   return add(w, new LAScriterionThinWithGrid(v[0]));
 }
@@ -689,8 +676,8 @@ bool thin_with_time(Walk& w, const FilterOption& o) {
   double v[1];
   if (!read_args(w, v, o.names, "value")) return false;
   if (!(v[0] > 0)) {
-    return fail("ERROR: '%s' needs 1 argument: time spacing but '%g' is no valid value\n", w.word(),
-                v[0]);
+    return option_fail("ERROR: '%s' needs 1 argument: time spacing but '%g' is no valid value\n",
+                       w.word(), v[0]);
   }
   return add(w, new C(v[0]));
 }
@@ -698,7 +685,7 @@ bool thin_with_time(Walk& w, const FilterOption& o) {
 template <typename C>
 bool combine(Walk& w, const FilterOption&) {
   if (w.filter->count() < 2) {
-    return fail("ERROR: '%s' needs to be preceeded by at least two filters\n", w.word());
+    return option_fail("ERROR: '%s' needs to be preceeded by at least two filters\n", w.word());
   }
   std::unique_ptr<LAScriterion> newer = w.filter->take_last();
   std::unique_ptr<LAScriterion> older = w.filter->take_last();
@@ -889,16 +876,6 @@ const FilterOption kFilterOptions[] = {
 };
 // clang-format on
 
-const FilterOption* find_option(const char* word) {
-  static const std::unordered_map<std::string_view, const FilterOption*> table = [] {
-    std::unordered_map<std::string_view, const FilterOption*> map;
-    for (const FilterOption& o : kFilterOptions) map.emplace(o.word, &o);
-    return map;
-  }();
-  const auto it = table.find(word);
-  return it == table.end() ? nullptr : it->second;
-}
-
 bool refuse_clip(const char* word) {
   fprintf(stderr, "ERROR: '%s' is no longer recognized. check documentation with '-h'.\n", word);
   fprintf(stderr, "  rename '-clip' to '-keep_xy'.\n");
@@ -921,16 +898,16 @@ bool any_bit(const uint32_t words[8]) {
 }  // namespace
 
 bool LASfilter::take_arguments(int argc, char** argv) {
-  Walk w{this, argc, argv};
+  Walk w{{argc, argv}, this};
   for (int i = 1; i < argc; i++) {
     const char* word = argv[i];
     if (word[0] == 0) continue;
-    if (strcmp(word, "-h") == 0 || strcmp(word, "-help") == 0) {
+    if (is_help_word(word)) {
       print_help();
       return true;
     }
     if (strncmp(word, "-clip_", 6) == 0) return refuse_clip(word);
-    const FilterOption* option = find_option(word);
+    const FilterOption* option = find_option_row(kFilterOptions, word);
     if (option == nullptr) continue;
     w.i = i;
     w.next = i + 1;
@@ -939,7 +916,7 @@ bool LASfilter::take_arguments(int argc, char** argv) {
   }
   const bool keep = any_bit(w.keep_extended);
   if (keep && any_bit(w.drop_extended)) {
-    return fail(
+    return option_fail(
         "ERROR: cannot use '-drop_extended_class' and '-keep_extended_class' simultaneously\n");
   }
   if (keep) {

@@ -1,6 +1,6 @@
 #include "filter/las_filter.hpp"
 
-#include <cstring>
+#include "filter/option_args.hpp"
 
 void LASfilter::append_criterion(LAScriterion* criterion) {
   if (count() == slots) {
@@ -45,17 +45,6 @@ uint32_t LASfilter::needed_fields_mask() const {
 }
 
 bool LASfilter::take_argument_string(char* text) {
-  // The vector grows with the text: a filter written back by a long command
-  // line (many point sources, say) has more words than a fixed table holds.
-  char empty[1] = {0};
-  std::vector<char*> argv(1, empty);
-  char* c = text;
-  while (*c) {
-    while (*c == ' ') c++;
-    if (*c == 0) break;
-    argv.push_back(c);
-    while (*c && *c != ' ') c++;
-    if (*c) *c++ = 0;
-  }
-  return take_arguments(static_cast<int>(argv.size()), argv.data());
+  return take_split_arguments(text,
+                              [this](int argc, char** argv) { return take_arguments(argc, argv); });
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "filter/operations_fields.hpp"
+#include "filter/option_args.hpp"
 
 void LAStransform::append_operation(LASoperation* operation) {
   if (num_operations() == slots) {
@@ -82,9 +83,6 @@ uint32_t LAStransform::needed_fields_mask() const {
 }
 
 bool LAStransform::take_argument_string(char* text) {
-  // The vector grows with the text, so a long stored transform is not cut.
-  char empty[1] = {0};
-  std::vector<char*> argv(1, empty);
-  split_argument_string(text, argv);
-  return take_arguments(static_cast<int>(argv.size()), argv.data());
+  return take_split_arguments(text,
+                              [this](int argc, char** argv) { return take_arguments(argc, argv); });
 }

@@ -1,8 +1,30 @@
 #include "filter/option_args.hpp"
 
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+
+bool option_fail(const char* format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  vfprintf(stderr, format, ap);
+  va_end(ap);
+  return false;
+}
+
+const char* nth_list_word(const char* list, char separator, int k, char* out, size_t size) {
+  while (k > 0 && *list) {
+    if (*list++ == separator) k--;
+  }
+  size_t n = 0;
+  while (list[n] && list[n] != separator && n + 1 < size) {
+    out[n] = list[n];
+    n++;
+  }
+  out[n] = 0;
+  return out;
+}
 
 void split_argument_string(char* text, std::vector<char*>& argv) {
   char* c = text;

@@ -1,14 +1,66 @@
 #ifndef POINTLIB_FILTER_OPTION_ARGS_HPP
 #define POINTLIB_FILTER_OPTION_ARGS_HPP
 
+#include <cstddef>
+#include <cstring>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // Helpers shared by the option parsers that walk one argument vector.
+
+// Where a parser stands in the vector while it reads one option word.
+struct OptionWalk {
+  int argc;
+  char** argv;
+  int i = 0;     // the option word
+  int next = 0;  // behind the last argument read so far
+
+  const char* word() const { return argv[i]; }
+  const char* arg(int k) const { return argv[i + k]; }
+};
+
+// Prints the formatted message to stderr and returns false, so that a parser
+// can report and give up in one statement.
+bool option_fail(const char* format, ...);
+
+// True for the words that ask for the option list.
+inline bool is_help_word(const char* word) {
+  return strcmp(word, "-h") == 0 || strcmp(word, "-help") == 0;
+}
+
+// The row of `rows` whose `word` is `word`, or null. The index is built on
+// the first look-up, once per table.
+template <typename Row, size_t N>
+const Row* find_option_row(const Row (&rows)[N], std::string_view word) {
+  static const std::unordered_map<std::string_view, const Row*> index = [&rows] {
+    std::unordered_map<std::string_view, const Row*> map;
+    for (const Row& row : rows) map.emplace(row.word, &row);
+    return map;
+  }();
+  const auto it = index.find(word);
+  return it == index.end() ? nullptr : it->second;
+}
+
+// The k-th `separator`-separated word of `list`, copied into `out` (cut to
+// `size` - 1 characters).
+const char* nth_list_word(const char* list, char separator, int k, char* out, size_t size);
 
 // Splits `text` in place at blanks (' ' only) into words and appends a
 // pointer to each to `argv`; the blank behind a word becomes its terminating
 // zero. Runs of blanks separate words, leading blanks are skipped.
 void split_argument_string(char* text, std::vector<char*>& argv);
+
+// Splits `text` as above behind an empty entry 0 (where a command line has
+// the program name) and hands the vector to `take(argc, argv)`. The vector
+// grows with the text, so a long stored option text is not cut.
+template <typename Take>
+bool take_split_arguments(char* text, Take take) {
+  char empty[1] = {0};
+  std::vector<char*> argv(1, empty);
+  split_argument_string(text, argv);
+  return take(static_cast<int>(argv.size()), argv.data());
+}
 
 // True when the entry begins with a digit '0'..'9' (a list of numbers goes on).
 inline bool starts_with_digit(const char* entry) {

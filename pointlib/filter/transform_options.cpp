@@ -1,11 +1,8 @@
 // The transform's option parser: one table row per option word.
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string_view>
-#include <unordered_map>
 
 #include "filter/las_transform.hpp"
 #include "filter/operations_colour.hpp"
@@ -13,6 +10,7 @@
 #include "filter/operations_fields.hpp"
 #include "filter/operations_files.hpp"
 #include "filter/operations_registers.hpp"
+#include "filter/option_args.hpp"
 
 namespace {
 
@@ -20,15 +18,8 @@ constexpr uint32_t U8_MAX = 255;
 constexpr uint32_t U16_MAX = 65535;
 
 // One pass of the parser over an argument vector.
-struct Walk {
+struct Walk : OptionWalk {
   LAStransform* transform;
-  int argc;
-  char** argv;
-  int i = 0;     // the option word
-  int next = 0;  // behind its last argument
-
-  const char* word() const { return argv[i]; }
-  const char* arg(int k) const { return argv[i + k]; }
 };
 
 // The arguments as read, one per letter of the row's kinds.
@@ -58,14 +49,6 @@ struct TransformOption {
   Maker make;
 };
 
-bool fail(const char* format, ...) {
-  va_list ap;
-  va_start(ap, format);
-  vfprintf(stderr, format, ap);
-  va_end(ap);
-  return false;
-}
-
 // Appends the operation, sets the row's change flags and blanks the word and
 // its arguments so that the parsers behind this one do not see them.
 bool put(Walk& w, const TransformOption& o, LASoperation* operation) {
@@ -73,20 +56,6 @@ bool put(Walk& w, const TransformOption& o, LASoperation* operation) {
   w.transform->change_flags |= o.flags;
   blank_arguments(w.argv, w.i, w.next);
   return true;
-}
-
-// The k-th '|'-separated label of `labels`, copied into `out`.
-const char* nth_label(const char* labels, int k, char* out, size_t size) {
-  while (k > 0 && *labels) {
-    if (*labels++ == '|') k--;
-  }
-  size_t n = 0;
-  while (labels[n] && labels[n] != '|' && n + 1 < size) {
-    out[n] = labels[n];
-    n++;
-  }
-  out[n] = 0;
-  return out;
 }
 
 // A file argument is taken verbatim, except that one pair of double quotes
@@ -103,7 +72,7 @@ const char* file_argument(char* entry) {
 
 bool read_args(Walk& w, const TransformOption& o, Value* v) {
   const int n = static_cast<int>(strlen(o.kinds));
-  if (w.i + n >= w.argc) return fail("ERROR: '%s' %s\n", w.word(), o.needs);
+  if (w.i + n >= w.argc) return option_fail("ERROR: '%s' %s\n", w.word(), o.needs);
   for (int k = 0; k < n; k++) {
     char* entry = w.argv[w.i + 1 + k];
     int ok = 1;
@@ -126,9 +95,10 @@ bool read_args(Walk& w, const TransformOption& o, Value* v) {
     }
     if (ok != 1) {
       char label[160];
-      nth_label(o.labels, k, label, sizeof(label));
-      if (strncmp(label, "ERROR", 5) == 0) return fail(label, w.word(), entry);
-      return fail("ERROR: '%s' %s but '%s' is no valid %s\n", w.word(), o.needs, entry, label);
+      nth_list_word(o.labels, '|', k, label, sizeof(label));
+      if (strncmp(label, "ERROR", 5) == 0) return option_fail(label, w.word(), entry);
+      return option_fail("ERROR: '%s' %s but '%s' is no valid %s\n", w.word(), o.needs, entry,
+                         label);
     }
   }
   w.next = w.i + n + 1;
@@ -137,13 +107,14 @@ bool read_args(Walk& w, const TransformOption& o, Value* v) {
 
 bool register_ok(const Walk& w, uint32_t index) {
   if (index <= 15) return true;
-  return fail("ERROR: '%s' index of register %u is out of valid [0,15] range\n", w.word(), index);
+  return option_fail("ERROR: '%s' index of register %u is out of valid [0,15] range\n", w.word(),
+                     index);
 }
 
 // Map and text files must exist when the option is parsed.
 bool file_ok(const Walk& w, const char* file_name, const char* message) {
   FILE* file = fopen(file_name, "r");
-  if (file == nullptr) return fail(message, w.word(), file_name);
+  if (file == nullptr) return option_fail(message, w.word(), file_name);
   fclose(file);
   return true;
 }
@@ -174,7 +145,7 @@ int32_t axis_flags(T x, T y, T z, T neutral) {
 
 // Class, colour and value checks shared by several rows.
 bool at_most(uint32_t value, uint32_t max, const char* message) {
-  return value <= max ? true : fail(message, value, max);
+  return value <= max ? true : option_fail(message, value, max);
 }
 
 #define MAKE(...)                                                         \
@@ -189,7 +160,7 @@ bool bare(Walk& w, const TransformOption& o, const Value*) {
 bool rotate(Walk& w, const TransformOption& o, const Value* v,
             LASoperation* (*make)(const Value*)) {
   if (v[0].lf == 0.0) {
-    return fail(
+    return option_fail(
         "ERROR: '%s' needs 3 arguments: angle rot_center_x rot_center_y but %g is no valid "
         "angle\n",
         w.word(), v[0].lf);
@@ -209,9 +180,10 @@ bool map_file(Walk& w, const TransformOption& o, const Value* v) {
 template <uint32_t BAND, bool DIVIDED>
 bool multiply(Walk& w, const TransformOption& o, const Value* v) {
   if (v[0].f == 0.0f) {
-    return fail(DIVIDED ? "ERROR: '%s' needs 1 argument: scale but '%g' is no valid divisor\n"
-                        : "ERROR: '%s' needs 1 argument: scale but '%g' is no valid scale\n",
-                w.word(), static_cast<double>(v[0].f));
+    return option_fail(DIVIDED
+                           ? "ERROR: '%s' needs 1 argument: scale but '%g' is no valid divisor\n"
+                           : "ERROR: '%s' needs 1 argument: scale but '%g' is no valid scale\n",
+                       w.word(), static_cast<double>(v[0].f));
   }
   const float scale = DIVIDED ? 1.0f / v[0].f : v[0].f;
   return put(w, o, new LASoperationMultiplyScaledIntensityIntoRGB(BAND, scale));
@@ -225,7 +197,7 @@ bool set_flag(Walk& w, const TransformOption& o, const Value* v, const char* wha
               LASoperation* operation) {
   if (v[0].u > 1) {
     delete operation;
-    return fail(kFlagRefused, what, v[0].u);
+    return option_fail(kFlagRefused, what, v[0].u);
   }
   return put(w, o, operation);
 }
@@ -315,14 +287,14 @@ const TransformOption kTransformOptions[] = {
   {"-transform_affine", "s", "needs 1 argument: 4 comma separated parameters", "", 0,
    MAKE(double p[4];
         if (comma_list(v[0].s, p, 4) != 4)
-          return fail("ERROR: '%s' needs 4 comma separated parameters as argument\n", w.word());
+          return option_fail("ERROR: '%s' needs 4 comma separated parameters as argument\n", w.word());
         return put(w, o, new LASoperationTransformAffine(p[0], p[1], p[2], p[3]));)},
   {"-transform_helmert", "s", "needs 1 argument: 3 or 7 comma separated parameters", "", 0,
    MAKE(double p[7];
         const int n = comma_list(v[0].s, p, 7);
         if (n == 3) return put(w, o, new LASoperationTranslateXYZ(p[0], p[1], p[2]));
         if (n == 7) return put(w, o, new LASoperationTransformHelmert(p));
-        return fail("ERROR: '%s' needs 3 or 7 comma separated parameters as argument\n", w.word());)},
+        return option_fail("ERROR: '%s' needs 3 or 7 comma separated parameters as argument\n", w.word());)},
   {"-clamp_z", "ll", "needs 2 arguments: below above", "below value|above value",
    TRANSFORM_CHANGES_Z, MAKE(return put(w, o, new LASoperationClampZ(v[0].lf, v[1].lf));)},
   {"-clamp_z_below", "l", "needs 1 argument: below", "below value", TRANSFORM_CHANGES_Z,
@@ -340,7 +312,7 @@ const TransformOption kTransformOptions[] = {
   {"-add_scaled_attribute_to_z", "uf", "needs 2 arguments: index scale", "index|scale",
    TRANSFORM_CHANGES_Z,
    MAKE(if (v[1].f == 0.0f)
-          return fail("ERROR: '%s' needs 2 arguments: index scale but '%g' is no valid scale\n",
+          return option_fail("ERROR: '%s' needs 2 arguments: index scale but '%g' is no valid scale\n",
                       w.word(), double(v[1].f));
         return put(w, o, new LASoperationAddScaledAttributeToZ(v[0].u, v[1].f));)},
   {"-copy_intensity_into_z", "", "", "", TRANSFORM_CHANGES_Z, bare<LASoperationCopyIntensityIntoZ>},
@@ -396,7 +368,7 @@ const TransformOption kTransformOptions[] = {
   ATTRIBUTE_TO("-copy_attribute_into_intensity", LASoperationCopyAttributeIntoIntensity, 0,
                "needs 1 argument: index", "index"),
   {"-bin_gps_time_into_intensity", "l", "needs 1 argument: bin_size", "bin_size", 0,
-   MAKE(if (!(v[0].lf > 0.0)) return fail("ERROR: %f is no valid bin_size for '%s'\n", v[0].lf, w.word());
+   MAKE(if (!(v[0].lf > 0.0)) return option_fail("ERROR: %f is no valid bin_size for '%s'\n", v[0].lf, w.word());
         return put(w, o, new LASoperationBinGpsTimeIntoIntensity(v[0].lf));)},
   {"-copy_RGB_into_intensity", "", "", "", 0, bare<LASoperationCopyRGBintoIntensity>},
   {"-copy_R_into_intensity", "", "", "", 0, bare<LASoperationCopyRintoIntensity>},
@@ -408,9 +380,9 @@ const TransformOption kTransformOptions[] = {
   {"-set_scan_angle", "f", "needs 1 argument: value",
    "ERROR: '%s' needs 1 argument: value but '%s' is not valid\n", 0,
    MAKE(if (v[0].f < -180.0f)
-          return fail("ERROR: cannot set scan angle because value %g is smaller than -180\n", double(v[0].f));
+          return option_fail("ERROR: cannot set scan angle because value %g is smaller than -180\n", double(v[0].f));
         if (v[0].f > 180.0f)
-          return fail("ERROR: cannot set scan angle rank because value %g is larger than 180\n", double(v[0].f));
+          return option_fail("ERROR: cannot set scan angle rank because value %g is larger than 180\n", double(v[0].f));
         return put(w, o, new LASoperationSetScanAngle(v[0].f));)},
   {"-scale_scan_angle", "f", "needs 1 argument: scale", "number", 0,
    MAKE(return put(w, o, new LASoperationScaleScanAngle(v[0].f));)},
@@ -423,7 +395,7 @@ const TransformOption kTransformOptions[] = {
   // "-set_extended_classification..." also match as prefixes, see below)
   {"-set_classification", "u", kSetClassNeeds, "classification", 0,
    MAKE(if (v[0].u > U8_MAX)
-          return fail("ERROR: cannot set classification because classification of %u is larger than 255\n", v[0].u);
+          return option_fail("ERROR: cannot set classification because classification of %u is larger than 255\n", v[0].u);
         return put(w, o, new LASoperationSetClassification(uint8_t(v[0].u)));)},
   CHANGE_FROM_TO("-change_classification_from_to", LASoperationChangeClassificationFromTo, "classification", U8_MAX),
   CHANGE_FROM_TO("-change_class_from_to", LASoperationChangeClassificationFromTo, "classification", U8_MAX),
@@ -432,31 +404,31 @@ const TransformOption kTransformOptions[] = {
   {"-classify_z_below_as", "lu", "needs 2 arguments: z_value classification",
    "z_value|classification", 0,
    MAKE(if (v[1].u > U8_MAX)
-          return fail("ERROR: cannot classify z_value because classification of %u is larger than 255\n", v[1].u);
+          return option_fail("ERROR: cannot classify z_value because classification of %u is larger than 255\n", v[1].u);
         return put(w, o, new LASoperationClassifyZbelowAs(v[0].lf, uint8_t(v[1].u)));)},
   {"-classify_z_above_as", "lu", "needs 2 arguments: z_value classification",
    "z_value|classification", 0,
    MAKE(if (v[1].u > U8_MAX)
-          return fail("ERROR: cannot classify z_value because classification of %u is larger than 255\n", v[1].u);
+          return option_fail("ERROR: cannot classify z_value because classification of %u is larger than 255\n", v[1].u);
         return put(w, o, new LASoperationClassifyZaboveAs(v[0].lf, uint8_t(v[1].u)));)},
   {"-classify_z_between_as", "llu", "needs 3 arguments: z_min z_max classification",
    "z_min|z_max|classification", 0,
    MAKE(if (v[2].u > U8_MAX)
-          return fail("ERROR: cannot classify z_value because classification of %u is larger than 255\n", v[2].u);
+          return option_fail("ERROR: cannot classify z_value because classification of %u is larger than 255\n", v[2].u);
         return put(w, o, new LASoperationClassifyZbetweenAs(v[0].lf, v[1].lf, uint8_t(v[2].u)));)},
   {"-classify_intensity_below_as", "uu", "needs 2 arguments: value classification",
    "value|classification", 0,
    MAKE(if (!at_most(v[0].u, U16_MAX, "ERROR: cannot classify intensity because value of %u is larger than %u\n"))
           return false;
         if (v[1].u > U8_MAX)
-          return fail("ERROR: cannot classify intensity because classification of %u is larger than 255\n", v[1].u);
+          return option_fail("ERROR: cannot classify intensity because classification of %u is larger than 255\n", v[1].u);
         return put(w, o, new LASoperationClassifyIntensityBelowAs(uint16_t(v[0].u), uint8_t(v[1].u)));)},
   {"-classify_intensity_above_as", "uu", "needs 2 arguments: value classification",
    "value|classification", 0,
    MAKE(if (!at_most(v[0].u, U16_MAX, "ERROR: cannot classify intensity because value of %u is larger than %u\n"))
           return false;
         if (v[1].u > U8_MAX)
-          return fail("ERROR: cannot classify intensity because classification of %u is larger than 255\n", v[1].u);
+          return option_fail("ERROR: cannot classify intensity because classification of %u is larger than 255\n", v[1].u);
         return put(w, o, new LASoperationClassifyIntensityAboveAs(uint16_t(v[0].u), uint8_t(v[1].u)));)},
   {"-classify_intensity_between_as", "uuu",
    "needs 3 arguments: min_value max_value classification", "min_value|max_value|classification", 0,
@@ -464,22 +436,22 @@ const TransformOption kTransformOptions[] = {
             !at_most(v[1].u, U16_MAX, "ERROR: cannot classify intensity because max_value of %u is larger than %u\n"))
           return false;
         if (v[2].u > U8_MAX)
-          return fail("ERROR: cannot classify intensity because classification of %u is larger than 255\n", v[2].u);
+          return option_fail("ERROR: cannot classify intensity because classification of %u is larger than 255\n", v[2].u);
         return put(w, o, new LASoperationClassifyIntensityBetweenAs(uint16_t(v[0].u), uint16_t(v[1].u), uint8_t(v[2].u)));)},
   {"-classify_attribute_below_as", "ulu",
    "needs 3 arguments: attribute_index value classification", "attribute_index|value|classification", 0,
    MAKE(if (v[2].u > U8_MAX)
-          return fail("ERROR: cannot classify attribute below because classification of %u is larger than 255\n", v[2].u);
+          return option_fail("ERROR: cannot classify attribute below because classification of %u is larger than 255\n", v[2].u);
         return put(w, o, new LASoperationClassifyAttributeBelowAs(v[0].u, v[1].lf, uint8_t(v[2].u)));)},
   {"-classify_attribute_above_as", "ulu",
    "needs 3 arguments: attribute_index value classification", "attribute_index|value|classification", 0,
    MAKE(if (v[2].u > U8_MAX)
-          return fail("ERROR: cannot classify attribute above because classification of %u is larger than 255\n", v[2].u);
+          return option_fail("ERROR: cannot classify attribute above because classification of %u is larger than 255\n", v[2].u);
         return put(w, o, new LASoperationClassifyAttributeAboveAs(v[0].u, v[1].lf, uint8_t(v[2].u)));)},
   {"-classify_attribute_between_as", "ullu",
    "needs 4 arguments: attribute_index min max classification", "attribute_index|min|max|classification", 0,
    MAKE(if (v[3].u > U8_MAX)
-          return fail("ERROR: cannot classify attribute between because classification of %u is larger than 255\n", v[3].u);
+          return option_fail("ERROR: cannot classify attribute between because classification of %u is larger than 255\n", v[3].u);
         return put(w, o, new LASoperationClassifyAttributeBetweenAs(v[0].u, v[1].lf, v[2].lf, uint8_t(v[3].u)));)},
   {"-copy_intensity_into_classification", "", "", "", 0, bare<LASoperationCopyIntensityIntoClassification>},
   {"-copy_user_data_into_classification", "", "", "", 0, bare<LASoperationCopyUserDataIntoClassification>},
@@ -492,10 +464,10 @@ const TransformOption kTransformOptions[] = {
   FLAG("-set_scan_direction_flag", LASoperationSetScanDirectionFlag, "scan direction flag"),
   FLAG("-set_edge_of_flight_line", LASoperationSetEdgeOfFlightLine, "edge of flight line"),
   {"-set_scanner_channel", "u", "needs 1 argument: value", "value", 0,
-   MAKE(if (v[0].u > 3) return fail("ERROR: cannot set scanner channel because value %u is larger than 3\n", v[0].u);
+   MAKE(if (v[0].u > 3) return option_fail("ERROR: cannot set scanner channel because value %u is larger than 3\n", v[0].u);
         return put(w, o, new LASoperationSetExtendedScannerChannel(uint8_t(v[0].u)));)},
   {"-set_extended_scanner_channel", "u", "needs 1 argument: value", "value", 0,
-   MAKE(if (v[0].u > 3) return fail("ERROR: cannot set scanner channel because value %u is larger than 3\n", v[0].u);
+   MAKE(if (v[0].u > 3) return option_fail("ERROR: cannot set scanner channel because value %u is larger than 3\n", v[0].u);
         return put(w, o, new LASoperationSetExtendedScannerChannel(uint8_t(v[0].u)));)},
 
   // --- returns
@@ -506,7 +478,7 @@ const TransformOption kTransformOptions[] = {
   {"-set_extended_number_of_returns", "u", "needs 1 argument: extended_number_of_returns",
    "extended_return_number", 0,
    MAKE(if (v[0].u > 15)
-          return fail("ERROR: cannot set extended_number_of_returns because %u is larger than 15\n", v[0].u);
+          return option_fail("ERROR: cannot set extended_number_of_returns because %u is larger than 15\n", v[0].u);
         return put(w, o, new LASoperationSetExtendedNumberOfReturns(uint8_t(v[0].u)));)},
   CHANGE_FROM_TO("-change_return_number_from_to", LASoperationChangeReturnNumberFromTo, "return_number", 7),
   CHANGE_FROM_TO("-change_number_of_returns_from_to", LASoperationChangeNumberOfReturnsFromTo, "number_of_returns", 7),
@@ -516,7 +488,7 @@ const TransformOption kTransformOptions[] = {
   // --- user data and scanner channel
   {"-set_user_data", "u", "needs 1 argument: value", "value", 0,
    MAKE(if (v[0].u > U8_MAX)
-          return fail("ERROR: cannot set user data because value %u is larger than %d\n", v[0].u, 255);
+          return option_fail("ERROR: cannot set user data because value %u is larger than %d\n", v[0].u, 255);
         return put(w, o, new LASoperationSetUserData(uint8_t(v[0].u)));)},
   {"-scale_user_data", "f", "needs 1 argument: scale", "number", 0,
    MAKE(return put(w, o, new LASoperationScaleUserData(v[0].f));)},
@@ -524,7 +496,7 @@ const TransformOption kTransformOptions[] = {
   {"-change_user_data_from_to", "uu", "needs 2 arguments: from_value to_value", "from_value|to_value", 0,
    MAKE(for (int k = 0; k < 2; k++) {
           if (v[k].u > U8_MAX)
-            return fail("ERROR: '%s' needs 2 arguments: from_value to_value but '%s' is no valid %s\n",
+            return option_fail("ERROR: '%s' needs 2 arguments: from_value to_value but '%s' is no valid %s\n",
                         w.word(), w.arg(1 + k), k ? "to_value" : "from_value");
         }
         return put(w, o, new LASoperationChangeUserDataFromTo(uint8_t(v[0].u), uint8_t(v[1].u)));)},
@@ -542,12 +514,12 @@ const TransformOption kTransformOptions[] = {
   {"-set_point_source", "u", "need 1 argument: psid",
    "ERROR: '%s' needs 1 argument: value but '%s' is no valid value\n", 0,
    MAKE(if (v[0].u > U16_MAX)
-          return fail("ERROR: cannot set point source ID because value %u is larger than %d\n", v[0].u, 65535);
+          return option_fail("ERROR: cannot set point source ID because value %u is larger than %d\n", v[0].u, 65535);
         return put(w, o, new LASoperationSetPointSource(uint16_t(v[0].u)));)},
   {"-change_point_source_from_to", "uu", "needs 2 arguments: from_value to_value", "from_value|to_value", 0,
    MAKE(for (int k = 0; k < 2; k++) {
           if (v[k].u > U16_MAX)
-            return fail("ERROR: '%s' needs 2 arguments: from_value to_value but '%s' is no valid %s\n",
+            return option_fail("ERROR: '%s' needs 2 arguments: from_value to_value but '%s' is no valid %s\n",
                         w.word(), w.arg(1 + k), k ? "to_value" : "from_value");
         }
         return put(w, o, new LASoperationChangePointSourceFromTo(uint16_t(v[0].u), uint16_t(v[1].u)));)},
@@ -561,13 +533,13 @@ const TransformOption kTransformOptions[] = {
   {"-merge_scanner_channel_into_point_source", "", "", "", 0, bare<LASoperationMergeScannerChannelIntoPointSource>},
   {"-split_scanner_channel_from_point_source", "", "", "", 0, bare<LASoperationSplitScannerChannelFromPointSource>},
   {"-bin_Z_into_point_source", "u", "needs 1 argument: bin_size", "bin_size", 0,
-   MAKE(if (v[0].u == 0) return fail("ERROR: %u is no valid bin_size for '%s'\n", v[0].u, w.word());
+   MAKE(if (v[0].u == 0) return option_fail("ERROR: %u is no valid bin_size for '%s'\n", v[0].u, w.word());
         return put(w, o, new LASoperationBinZintoPointSource(int32_t(v[0].u)));)},
   {"-bin_abs_scan_angle_into_point_source", "f", "needs 1 argument: bin_size", "bin_size", 0,
-   MAKE(if (!(v[0].f > 0.0f)) return fail("ERROR: %g is no valid bin_size for '%s'\n", double(v[0].f), w.word());
+   MAKE(if (!(v[0].f > 0.0f)) return option_fail("ERROR: %g is no valid bin_size for '%s'\n", double(v[0].f), w.word());
         return put(w, o, new LASoperationBinAbsScanAngleIntoPointSource(v[0].f));)},
   {"-bin_gps_time_into_point_source", "l", "needs 1 argument: bin_size", "bin_size", 0,
-   MAKE(if (!(v[0].lf > 0.0)) return fail("ERROR: %f is no valid bin_size for '%s'\n", v[0].lf, w.word());
+   MAKE(if (!(v[0].lf > 0.0)) return option_fail("ERROR: %f is no valid bin_size for '%s'\n", v[0].lf, w.word());
         return put(w, o, new LASoperationBinGpsTimeIntoPointSource(v[0].lf));)},
 
   // --- GPS time
@@ -670,7 +642,7 @@ const TransformOption kTransformOptions[] = {
    MAKE(static const char* const names[3] = {"input1", "input2", "output"};                  \
         for (int k = 0; k < 3; k++) {                                                        \
           if (v[k].u > 15)                                                                   \
-            return fail("ERROR: '%s' needs 3 arguments: input1 input2 output but %u is "     \
+            return option_fail("ERROR: '%s' needs 3 arguments: input1 input2 output but %u is "     \
                         "out-of-range for %s\n", w.word(), v[k].u, names[k]);                \
         }                                                                                    \
         return put(w, o, new CLASS(w.transform->registers, v[0].u, v[1].u, v[2].u));)}
@@ -692,7 +664,7 @@ const TransformOption kTransformOptions[] = {
    "ERROR: '%s' 1st of 2 arguments index of attribute '%s' is no valid index\n|"
    "ERROR: '%s' 2nd of 2 arguments index of register '%s' is no valid index\n", 0,
    MAKE(if (v[1].u > 15)
-          return fail("ERROR: '%s' 2nd of 2 arguments index of register %u is out of valid [0,15] range\n",
+          return option_fail("ERROR: '%s' 2nd of 2 arguments index of register %u is out of valid [0,15] range\n",
                       w.word(), v[1].u);
         return put(w, o, new LASoperationCopyAttributeIntoRegister(w.transform->registers, v[0].u, v[1].u));)},
   REGISTER_TO("-copy_register_into_x", LASoperationCopyRegisterIntoX, TRANSFORM_CHANGES_X,
@@ -716,7 +688,7 @@ const TransformOption kTransformOptions[] = {
    "ERROR: '%s' 1st of 2 arguments index of register '%s' is no valid index\n|"
    "ERROR: '%s' 2nd of 2 arguments index of attribute '%s' is no valid index\n", 0,
    MAKE(if (v[0].u > 15)
-          return fail("ERROR: '%s' 1st of 2 arguments index of register %u is out of valid [0,15] range\n",
+          return option_fail("ERROR: '%s' 1st of 2 arguments index of register %u is out of valid [0,15] range\n",
                       w.word(), v[0].u);
         return put(w, o, new LASoperationCopyRegisterIntoAttribute(w.transform->registers, v[0].u, v[1].u));)},
 
@@ -750,30 +722,26 @@ const TransformOption kTransformOptions[] = {
 // clang-format on
 
 const TransformOption* find_option(const char* word) {
-  static const std::unordered_map<std::string_view, const TransformOption*> table = [] {
-    std::unordered_map<std::string_view, const TransformOption*> map;
-    for (const TransformOption& o : kTransformOptions) map.emplace(o.word, &o);
-    return map;
-  }();
-  auto it = table.find(word);
-  if (it != table.end()) return it->second;
+  if (const TransformOption* row = find_option_row(kTransformOptions, word)) return row;
   // the words that are matched by their beginning alone
   if (strncmp(word, "-set_classification", 19) == 0 ||
       strncmp(word, "-set_extended_classification", 28) == 0) {
-    return table.at("-set_classification");
+    return find_option_row(kTransformOptions, "-set_classification");
   }
-  if (strncmp(word, "-set_point_source", 17) == 0) return table.at("-set_point_source");
+  if (strncmp(word, "-set_point_source", 17) == 0) {
+    return find_option_row(kTransformOptions, "-set_point_source");
+  }
   return nullptr;
 }
 
 }  // namespace
 
 bool LAStransform::take_arguments(int argc, char** argv) {
-  Walk w{this, argc, argv};
+  Walk w{{argc, argv}, this};
   for (int i = 1; i < argc; i++) {
     const char* word = argv[i];
     if (word[0] == 0) continue;
-    if (strcmp(word, "-h") == 0 || strcmp(word, "-help") == 0) {
+    if (is_help_word(word)) {
       print_help();
       return true;
     }
