@@ -3,12 +3,23 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
 bool same_ids(const char* user_id_a, uint16_t record_id_a, const char* user_id_b,
               uint16_t record_id_b) {
   return record_id_a == record_id_b && std::strncmp(user_id_a, user_id_b, 16) == 0;
+}
+
+// The index of the first record with these ids among `records`, or the
+// number of records when there is none.
+template <typename Record>
+size_t index_of(const std::vector<Record>& records, const char* user_id, uint16_t record_id) {
+  for (size_t k = 0; k < records.size(); k++) {
+    if (same_ids(records[k].user_id, records[k].record_id, user_id, record_id)) return k;
+  }
+  return records.size();
 }
 
 void write_ids(char (&user_id)[16], char (&description)[32], const char* new_user_id,
@@ -103,15 +114,7 @@ void LASheader::forget_borrowed(const uint8_t* payload, uint64_t size) {
 bool LASheader::insert_vlr(const char* user_id, uint16_t record_id, uint16_t record_length,
                            std::unique_ptr<uint8_t[]> data, bool keep_description,
                            const char* description, bool append) {
-  size_t i = vlrs.size();
-  if (!append) {
-    for (size_t k = 0; k < vlrs.size(); k++) {
-      if (same_ids(vlrs[k].user_id, vlrs[k].record_id, user_id, record_id)) {
-        i = k;
-        break;
-      }
-    }
-  }
+  const size_t i = append ? vlrs.size() : index_of(vlrs, user_id, record_id);
   const bool existed = i < vlrs.size();
   if (existed) {
     LASvlrRecord& old = vlrs[i];
@@ -156,19 +159,13 @@ bool LASheader::erase_vlr_at(uint32_t index, bool free_payload) {
 }
 
 bool LASheader::erase_vlr(const char* user_id, uint16_t record_id) {
-  for (size_t k = 0; k < vlrs.size(); k++) {
-    if (same_ids(vlrs[k].user_id, vlrs[k].record_id, user_id, record_id)) {
-      return erase_vlr_at(static_cast<uint32_t>(k), true);
-    }
-  }
-  return false;
+  const size_t k = index_of(vlrs, user_id, record_id);
+  return k < vlrs.size() && erase_vlr_at(static_cast<uint32_t>(k), true);
 }
 
 LASvlrRecord* LASheader::find_vlr(const char* user_id, uint16_t record_id) {
-  for (auto& vlr : vlrs) {
-    if (same_ids(vlr.user_id, vlr.record_id, user_id, record_id)) return &vlr;
-  }
-  return nullptr;
+  const size_t k = index_of(vlrs, user_id, record_id);
+  return k < vlrs.size() ? &vlrs[k] : nullptr;
 }
 
 const LASvlrRecord* LASheader::find_vlr(const char* user_id, uint16_t record_id) const {
@@ -178,15 +175,7 @@ const LASvlrRecord* LASheader::find_vlr(const char* user_id, uint16_t record_id)
 bool LASheader::insert_evlr(const char* user_id, uint16_t record_id, uint64_t record_length,
                             std::unique_ptr<uint8_t[]> data, bool keep_description,
                             const char* description, bool append) {
-  size_t i = evlrs.size();
-  if (!append) {
-    for (size_t k = 0; k < evlrs.size(); k++) {
-      if (same_ids(evlrs[k].user_id, evlrs[k].record_id, user_id, record_id)) {
-        i = k;
-        break;
-      }
-    }
-  }
+  const size_t i = append ? evlrs.size() : index_of(evlrs, user_id, record_id);
   const bool existed = i < evlrs.size();
   if (existed) {
     forget_borrowed(evlrs[i].data.get(), evlrs[i].record_length_after_header);

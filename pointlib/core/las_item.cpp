@@ -1,5 +1,6 @@
 #include "core/las_item.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -442,4 +443,9 @@ bool LAScompressorSetup::from_payload(const uint8_t* data, uint32_t length) {
   num_items = n;
   items = std::move(list);
   return true;
+}
+
+bool LAScompressorSetup::lists_items(uint16_t n, const LASitem* list) const {
+  return n != 0 && n == num_items && n == items.size() && list != nullptr &&
+         std::equal(list, list + n, items.begin());
 }

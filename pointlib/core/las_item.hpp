@@ -89,6 +89,9 @@ class LAScompressorSetup {
     return derive_point_type(num_items, items.data(), point_type, point_size);
   }
   static bool is_type(const LASitem& item, LASitemType type) { return item.is_type(type); }
+  // Whether `list` of `n` items is this record's own item list (its array or
+  // a copy of it); an empty list never is.
+  bool lists_items(uint16_t n, const LASitem* list) const;
 
   // The last error text (with the version suffix), or null when none.
   const char* last_error() const { return error_.empty() ? nullptr : error_.c_str(); }

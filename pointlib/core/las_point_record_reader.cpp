@@ -7,34 +7,20 @@
 
 #include "compress/item_coder_factory.hpp"
 #include "compress/residual_coder.hpp"
+#include "core/las_raw_item_maker.hpp"
 
 namespace {
 
-// The raw reader of an item, or null for a type it does not know or a size
-// that does not match the type.
-std::unique_ptr<LASreadItemRaw> make_raw_reader(const LASitem& item) {
-  if (!item.is_type(item.type)) return nullptr;
-  switch (item.type) {
-    case LASitem::BYTE:
-    case LASitem::BYTE14:
-      return std::make_unique<LASreadItemRaw_BYTE>(item.size);
-    case LASitem::POINT10:
-      return std::make_unique<LASreadItemRaw_POINT10_LE>();
-    case LASitem::GPSTIME11:
-      return std::make_unique<LASreadItemRaw_GPSTIME11_LE>();
-    case LASitem::RGB12:
-    case LASitem::RGB14:
-      return std::make_unique<LASreadItemRaw_RGB12_LE>();
-    case LASitem::WAVEPACKET13:
-    case LASitem::WAVEPACKET14:
-      return std::make_unique<LASreadItemRaw_WAVEPACKET13_LE>();
-    case LASitem::RGBNIR14:
-      return std::make_unique<LASreadItemRaw_RGBNIR14_LE>();
-    case LASitem::POINT14:
-      return std::make_unique<LASreadItemRaw_POINT14_LE>();
-  }
-  return nullptr;
-}
+struct RawReaders {
+  using Base = LASreadItemRaw;
+  using Bytes = LASreadItemRaw_BYTE;
+  using Point10 = LASreadItemRaw_POINT10_LE;
+  using GpsTime11 = LASreadItemRaw_GPSTIME11_LE;
+  using Rgb12 = LASreadItemRaw_RGB12_LE;
+  using WavePacket13 = LASreadItemRaw_WAVEPACKET13_LE;
+  using RgbNir14 = LASreadItemRaw_RGBNIR14_LE;
+  using Point14 = LASreadItemRaw_POINT14_LE;
+};
 
 }  // namespace
 
@@ -56,13 +42,8 @@ void LASpointRecordReader::set_error(const char* format, ...) {
 
 bool LASpointRecordReader::setup(uint16_t num_items, const LASitem* items,
                                  const LAScompressorSetup* setup) {
-  // With a set-up record the items must be the record's own list (its array
-  // or a copy of it).
-  if (setup &&
-      (num_items == 0 || num_items != setup->num_items || num_items != setup->items.size() ||
-       !std::equal(items, items + num_items, setup->items.begin()))) {
-    return false;
-  }
+  // With a set-up record the items must be the record's own list.
+  if (setup && !setup->lists_items(num_items, items)) return false;
   if (num_items && items == nullptr) return false;
   dec.reset();
   readers_raw.clear();
@@ -85,7 +66,7 @@ bool LASpointRecordReader::setup(uint16_t num_items, const LASitem* items,
   chunk_size = kAdaptive;
   point_size = 0;
   for (uint16_t i = 0; i < num_items; i++) {
-    std::unique_ptr<LASreadItemRaw> raw = make_raw_reader(items[i]);
+    std::unique_ptr<LASreadItemRaw> raw = make_raw_item_coder<RawReaders>(items[i]);
     if (!raw) return false;
     readers_raw.push_back(std::move(raw));
     point_size += items[i].size;

@@ -4,32 +4,20 @@
 
 #include "compress/item_coder_factory.hpp"
 #include "compress/residual_coder.hpp"
+#include "core/las_raw_item_maker.hpp"
 
 namespace {
 
-std::unique_ptr<LASwriteItemRaw> make_raw_writer(const LASitem& item) {
-  if (!item.is_type(item.type)) return nullptr;
-  switch (item.type) {
-    case LASitem::BYTE:
-    case LASitem::BYTE14:
-      return std::make_unique<LASwriteItemRaw_BYTE>(item.size);
-    case LASitem::POINT10:
-      return std::make_unique<LASwriteItemRaw_POINT10_LE>();
-    case LASitem::GPSTIME11:
-      return std::make_unique<LASwriteItemRaw_GPSTIME11_LE>();
-    case LASitem::RGB12:
-    case LASitem::RGB14:
-      return std::make_unique<LASwriteItemRaw_RGB12_LE>();
-    case LASitem::WAVEPACKET13:
-    case LASitem::WAVEPACKET14:
-      return std::make_unique<LASwriteItemRaw_WAVEPACKET13_LE>();
-    case LASitem::RGBNIR14:
-      return std::make_unique<LASwriteItemRaw_RGBNIR14_LE>();
-    case LASitem::POINT14:
-      return std::make_unique<LASwriteItemRaw_POINT14_LE>();
-  }
-  return nullptr;
-}
+struct RawWriters {
+  using Base = LASwriteItemRaw;
+  using Bytes = LASwriteItemRaw_BYTE;
+  using Point10 = LASwriteItemRaw_POINT10_LE;
+  using GpsTime11 = LASwriteItemRaw_GPSTIME11_LE;
+  using Rgb12 = LASwriteItemRaw_RGB12_LE;
+  using WavePacket13 = LASwriteItemRaw_WAVEPACKET13_LE;
+  using RgbNir14 = LASwriteItemRaw_RGBNIR14_LE;
+  using Point14 = LASwriteItemRaw_POINT14_LE;
+};
 
 }  // namespace
 
@@ -40,13 +28,8 @@ LASpointRecordWriter::~LASpointRecordWriter() = default;
 
 bool LASpointRecordWriter::setup(uint16_t num_items, const LASitem* items,
                                  const LAScompressorSetup* setup) {
-  // With a set-up record the items must be the record's own list (its array
-  // or a copy of it).
-  if (setup &&
-      (num_items == 0 || num_items != setup->num_items || num_items != setup->items.size() ||
-       !std::equal(items, items + num_items, setup->items.begin()))) {
-    return false;
-  }
+  // With a set-up record the items must be the record's own list.
+  if (setup && !setup->lists_items(num_items, items)) return false;
   if (num_items && items == nullptr) return false;
   enc.reset();
   writers_raw.clear();
@@ -66,7 +49,7 @@ bool LASpointRecordWriter::setup(uint16_t num_items, const LASitem* items,
   }
   chunk_size = kAdaptive;
   for (uint16_t i = 0; i < num_items; i++) {
-    std::unique_ptr<LASwriteItemRaw> raw = make_raw_writer(items[i]);
+    std::unique_ptr<LASwriteItemRaw> raw = make_raw_item_coder<RawWriters>(items[i]);
     if (!raw) return false;
     writers_raw.push_back(std::move(raw));
   }
