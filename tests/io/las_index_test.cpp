@@ -13,6 +13,7 @@
 #include "fixture_random.hpp"
 #include "lax_brute_force.hpp"
 #include "lax_writer.hpp"
+#include "temp_dir.hpp"
 
 namespace {
 
@@ -101,16 +102,6 @@ LaxContent tree(uint32_t levels, std::vector<LaxCell> cells) {
   c.cells = std::move(cells);
   return c;
 }
-
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/pl_index_XXXXXX";
-    path = mkdtemp(pattern);
-  }
-  ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
-  std::string path;
-};
 
 }  // namespace
 

@@ -9,24 +9,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "temp_dir.hpp"
 
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/pl_file_list_XXXXXX";
-    path = mkdtemp(pattern);
-  }
-  ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
-  std::string file(const std::string& name, const std::string& content = "") const {
-    const std::string full = path + "/" + name;
-    FILE* f = fopen(full.c_str(), "wb");
-    fwrite(content.data(), 1, content.size(), f);
-    fclose(f);
-    return full;
-  }
-  std::string path;
-};
+namespace {
 
 std::vector<std::string> names(const LASinputFileList& list) {
   std::vector<std::string> result;

@@ -17,23 +17,13 @@
 
 #include "filter/las_ignore.hpp"
 #include "filter/las_transform.hpp"
+#include "temp_dir.hpp"
 
 namespace {
 
-class TempDir {
+// A temporary directory that also writes small LAS files.
+class LasDir : public TempDir {
  public:
-  TempDir() {
-    char pattern[] = "/tmp/pl_input_options_XXXXXX";
-    path = mkdtemp(pattern);
-  }
-  ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
-  std::string file(const std::string& name, const std::string& content = "") const {
-    const std::string full = path + "/" + name;
-    FILE* f = std::fopen(full.c_str(), "wb");
-    std::fwrite(content.data(), 1, content.size(), f);
-    std::fclose(f);
-    return full;
-  }
   // A small LAS 1.2 file of format 0 with this file source ID.
   std::string las(const std::string& name, uint16_t file_source_ID = 0) const {
     FixtureFile file;
@@ -48,7 +38,6 @@ class TempDir {
     EXPECT_TRUE(fixture_write_file(full, file, points));
     return full;
   }
-  std::string path;
 };
 
 using Check = std::function<void(const LASinputOptions&)>;
@@ -58,7 +47,7 @@ using Check = std::function<void(const LASinputOptions&)>;
 // Every option with its effect, its message for a missing or bad argument and
 // the parser's result. Unknown words stay for the next parser.
 TEST(LASinputOptions, OptionTable) {
-  TempDir dir;
+  LasDir dir;
   const std::string a = dir.file("a.las");
   const std::string b = dir.file("b.las");
   const std::string list = dir.file("list.txt", a + "\n3," + b + "\n");
@@ -429,7 +418,7 @@ TEST(LASinputOptions, DefaultsAndSetters) {
 // The reader class follows from a substring anywhere in the name; readers this
 // build lacks fail with a message naming the reader.
 TEST(LASinputOptions, ReaderChoiceByName) {
-  TempDir dir;
+  LasDir dir;
   struct Case {
     std::string name;
     std::string messages;
@@ -494,7 +483,7 @@ TEST(LASinputOptions, ReaderChoiceByName) {
 // The wrapping readers over formats this build cannot read fail with the
 // format's clear error and then their own opener line.
 TEST(LASinputOptions, WrappersOverFormatsThisBuildLacks) {
-  TempDir dir;
+  LasDir dir;
   const std::string a = dir.las("a.las");
   const std::string t = dir.file("t.txt", "1 2 3\n");
   const std::string u = dir.file("u.txt", "1 2 3\n");
@@ -534,7 +523,7 @@ TEST(LASinputOptions, WrappersOverFormatsThisBuildLacks) {
 
 // The re-quantizing variant follows from the options.
 TEST(LASinputOptions, ReaderVariants) {
-  TempDir dir;
+  LasDir dir;
   const std::string a = dir.las("a.las");
   struct Case {
     std::vector<std::string> args;
@@ -583,7 +572,7 @@ TEST(LASinputOptions, ReaderVariants) {
 
 // "-faf" numbers the listed inputs from its start value, wrapping at 16 bits.
 TEST(LASinputOptions, FlightlineNumbers) {
-  TempDir dir;
+  LasDir dir;
   const std::string f[3] = {dir.las("f0.las", 77), dir.las("f1.las", 77), dir.las("f2.las", 77)};
   struct Case {
     std::vector<std::string> args;
@@ -620,7 +609,7 @@ TEST(LASinputOptions, FlightlineNumbers) {
 
 // Standard input is read as LAS once, through a pipe in place of descriptor 0.
 TEST(LASinputOptions, StandardInputHeader) {
-  TempDir dir;
+  LasDir dir;
   const std::string a = dir.las("a.las", 4242);
   FILE* f = std::fopen(a.c_str(), "rb");
   ASSERT_NE(f, nullptr);

@@ -12,25 +12,9 @@
 #include "arg_vector.hpp"
 #include "core/las_header.hpp"
 #include "core/las_writer.hpp"
+#include "temp_dir.hpp"
 
 namespace {
-
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/pl_output_options_XXXXXX";
-    path = mkdtemp(pattern);
-  }
-  ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
-  std::string file(const std::string& name, const std::string& content) const {
-    const std::string full = path + "/" + name;
-    FILE* f = std::fopen(full.c_str(), "wb");
-    std::fwrite(content.data(), 1, content.size(), f);
-    std::fclose(f);
-    return full;
-  }
-  std::string path;
-};
 
 std::string read_file(const std::string& name) {
   std::string bytes;

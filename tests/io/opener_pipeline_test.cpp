@@ -19,18 +19,9 @@
 #include "io/las_input_options.hpp"
 #include "io/las_output_options.hpp"
 #include "las_fixture.hpp"
+#include "temp_dir.hpp"
 
 namespace {
-
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/pl_opener_pipeline_XXXXXX";
-    path = mkdtemp(pattern);
-  }
-  ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
-  std::string path;
-};
 
 std::vector<uint8_t> read_bytes(const std::string& name) {
   std::vector<uint8_t> bytes;
