@@ -2,26 +2,21 @@
 
 #include <benchmark/benchmark.h>
 
-#include <string>
 #include <vector>
 
+#include "bench_points.hpp"
 #include "core/las_point.hpp"
 #include "core/las_scaler.hpp"
 #include "filter/las_filter.hpp"
 
 namespace {
 
-constexpr int kPoints = 1 << 16;
-
 struct Cloud {
   LASscaler scaler;
   std::vector<LASpoint> points;
-  Cloud() : points(kPoints) {
-    uint32_t s = 1;
-    auto next = [&s](uint32_t range) {
-      s = s * 1103515245u + 12345u;
-      return (s >> 8) % range;
-    };
+  Cloud() : points(kBenchPoints) {
+    BenchSequence sequence;
+    auto next = [&sequence](uint32_t range) { return sequence.next(range); };
     for (LASpoint& p : points) {
       p.quantizer = &scaler;
       p.X = int32_t(next(100000));
@@ -41,15 +36,14 @@ struct Cloud {
 void run(benchmark::State& state, const char* options) {
   static Cloud cloud;
   LASfilter filter;
-  std::string text = options;
-  filter.take_argument_string(&text[0]);
+  bench_take_options(filter, options);
   int64_t kept = 0;
   for (auto _ : state) {
     filter.restart_all();
     for (const LASpoint& p : cloud.points) kept += !filter.rejects(&p);
   }
   benchmark::DoNotOptimize(kept);
-  state.SetItemsProcessed(state.iterations() * kPoints);
+  state.SetItemsProcessed(state.iterations() * kBenchPoints);
 }
 
 void BM_FilterKeepClassAndBox(benchmark::State& state) {

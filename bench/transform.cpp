@@ -2,26 +2,21 @@
 
 #include <benchmark/benchmark.h>
 
-#include <string>
 #include <vector>
 
+#include "bench_points.hpp"
 #include "core/las_point.hpp"
 #include "core/las_scaler.hpp"
 #include "filter/las_transform.hpp"
 
 namespace {
 
-constexpr int kPoints = 1 << 16;
-
 struct Cloud {
   LASscaler scaler;
   std::vector<LASpointData> points;
-  Cloud() : points(kPoints) {
-    uint32_t s = 1;
-    auto next = [&s](uint32_t range) {
-      s = s * 1103515245u + 12345u;
-      return (s >> 8) % range;
-    };
+  Cloud() : points(kBenchPoints) {
+    BenchSequence sequence;
+    auto next = [&sequence](uint32_t range) { return sequence.next(range); };
     for (LASpointData& p : points) {
       p.X = int32_t(next(100000));
       p.Y = int32_t(next(100000));
@@ -37,8 +32,7 @@ struct Cloud {
 void run(benchmark::State& state, const char* options) {
   static Cloud cloud;
   LAStransform transform;
-  std::string text = options;
-  transform.take_argument_string(&text[0]);
+  bench_take_options(transform, options);
   LASpoint point;
   point.quantizer = &cloud.scaler;
   int64_t sum = 0;
@@ -51,7 +45,7 @@ void run(benchmark::State& state, const char* options) {
     }
   }
   benchmark::DoNotOptimize(sum);
-  state.SetItemsProcessed(state.iterations() * kPoints);
+  state.SetItemsProcessed(state.iterations() * kBenchPoints);
 }
 
 void BM_TransformTranslateZ(benchmark::State& state) {
