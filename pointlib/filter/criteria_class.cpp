@@ -19,11 +19,8 @@ int write_class_list(char* buffer, const char* list_word, const char* mask_word,
 
 }  // namespace
 
-int LAScriterionKeepClassifications::write_option_text(char* buffer) const {
-  return write_class_list(buffer, "keep_class", "keep_classification_mask", drop_mask, 0);
-}
-
-int LAScriterionDropClassifications::write_option_text(char* buffer) const {
+int write_classification_list(char* buffer, bool keep, uint32_t drop_mask) {
+  if (keep) return write_class_list(buffer, "keep_class", "keep_classification_mask", drop_mask, 0);
   return write_class_list(buffer, "drop_class", "drop_classification_mask", drop_mask, 1);
 }
 

@@ -3,14 +3,23 @@
 
 #include "filter/las_criterion.hpp"
 
+// Writes a legacy class criterion as the list of its kept (`keep`) or
+// dropped classes.
+int write_classification_list(char* buffer, bool keep, uint32_t drop_mask);
+
 // Legacy classes 0..31 as a 32-bit mask of the classes to drop; the keep side
 // is built with the complement of the kept classes and written as the list
 // of kept classes.
-class LAScriterionKeepClassifications final : public LAScriterion {
+template <bool KEEP>
+class LAScriterionClassifications final : public LAScriterion {
  public:
-  explicit LAScriterionKeepClassifications(uint32_t drop_mask) : drop_mask(drop_mask) {}
-  const char* option_name() const override { return "keep_classification_mask"; }
-  int write_option_text(char* buffer) const override;
+  explicit LAScriterionClassifications(uint32_t drop_mask) : drop_mask(drop_mask) {}
+  const char* option_name() const override {
+    return KEEP ? "keep_classification_mask" : "drop_classification_mask";
+  }
+  int write_option_text(char* buffer) const override {
+    return write_classification_list(buffer, KEEP, drop_mask);
+  }
   uint32_t needed_fields_mask() const override { return FIELD_CLASSIFICATION; }
   bool rejects(const LASpoint* point) override {
     return (drop_mask >> filter_field::classification(point)) & 1u;
@@ -21,20 +30,8 @@ class LAScriterionKeepClassifications final : public LAScriterion {
   uint32_t drop_mask;
 };
 
-class LAScriterionDropClassifications final : public LAScriterion {
- public:
-  explicit LAScriterionDropClassifications(uint32_t drop_mask) : drop_mask(drop_mask) {}
-  const char* option_name() const override { return "drop_classification_mask"; }
-  int write_option_text(char* buffer) const override;
-  uint32_t needed_fields_mask() const override { return FIELD_CLASSIFICATION; }
-  bool rejects(const LASpoint* point) override {
-    return (drop_mask >> filter_field::classification(point)) & 1u;
-  }
-  uint32_t mask() const { return drop_mask; }
-
- private:
-  uint32_t drop_mask;
-};
+using LAScriterionKeepClassifications = LAScriterionClassifications<true>;
+using LAScriterionDropClassifications = LAScriterionClassifications<false>;
 
 // Extended classes 0..255: word k holds classes 32k..32k+31.
 class LAScriterionDropExtendedClassifications final : public LAScriterion {
