@@ -15,7 +15,9 @@
 #include "core/byte_stream_in.hpp"
 #include "core/byte_stream_out.hpp"
 #include "core/las_item.hpp"
+#include "core/las_point.hpp"
 #include "core/las_reader_las.hpp"
+#include "core/las_write_item.hpp"
 #include "core/las_writer_las.hpp"
 #include "fuzz_harness.hpp"
 #include "las_fixture.hpp"
@@ -265,4 +267,337 @@ TEST(FuzzRegressions, LayeredSetUpWithPointCodersRereadsTheSame) {
     EXPECT_EQ(items_of(), first[i]) << i;
   }
   testing::internal::GetCapturedStderr();
+}
+
+namespace {
+
+// The record of the reader's current point as a raw writer stores it: every
+// field, and nothing of the coders' own scratch in the point.
+Bytes item_bytes(const LASpoint& point) {
+  Bytes bytes;
+  for (uint16_t i = 0; i < point.num_items; i++) {
+    const uint8_t* item = point.point_items[i];
+    if (point.items[i].type == LASitem::POINT14) {
+      uint8_t record[30];
+      LASwriteItemRaw_POINT14_LE::point_to_record(item, record);
+      bytes.insert(bytes.end(), record, record + sizeof(record));
+    } else {
+      bytes.insert(bytes.end(), item, item + point.items[i].size);
+    }
+  }
+  return bytes;
+}
+
+// The item bytes of every point a clean reading of the file delivers.
+std::vector<Bytes> all_points(const Bytes& file) {
+  LASreaderLAS reader;
+  std::vector<Bytes> points;
+  if (!reader.open_stream(new ByteStreamInArrayLE(file.data(), static_cast<int64_t>(file.size())))) {
+    return points;
+  }
+  while (reader.read_point()) points.push_back(item_bytes(reader.point));
+  return points;
+}
+
+Bytes compressed_fixture(uint8_t format, uint8_t minor, size_t count, uint16_t compressor,
+                         int version, int32_t chunk_size) {
+  FixtureFile file;
+  file.version_minor = minor;
+  file.point_data_format = format;
+  return fuzz_compressed_copy(
+      fixture_write_bytes(file, fixture_random_points(format * 7 + count, count, format)),
+      compressor, version, chunk_size);
+}
+
+// Where the compressor record's payload starts (its VLR header is 54 bytes,
+// the user id begins 2 bytes in).
+size_t compressor_payload_at(const Bytes& vpk) {
+  const std::string id = LAScompressorSetup::kUserId;
+  const auto at = std::search(vpk.begin(), vpk.end(), id.begin(), id.end());
+  return at == vpk.end() ? 0 : static_cast<size_t>(at - vpk.begin()) - 2 + 54;
+}
+
+std::string open_messages(const Bytes& bytes, bool* opened) {
+  LASreaderLAS reader;
+  testing::internal::CaptureStderr();
+  *opened =
+      reader.open_stream(new ByteStreamInArrayLE(bytes.data(), static_cast<int64_t>(bytes.size())));
+  return testing::internal::GetCapturedStderr();
+}
+
+Bytes kept_input(const char* name) {
+  return read_all(kRegressions + "las_reader/" + name);
+}
+
+// A memory stream whose seeks can be refused, like a file on a failing disk.
+class RefusingStream : public ByteStreamInArrayLE {
+ public:
+  RefusingStream(const uint8_t* data, int64_t size) : ByteStreamInArrayLE(data, size) {}
+  bool seek_to(int64_t offset) override { return !refuse && ByteStreamInArrayLE::seek_to(offset); }
+  bool refuse = false;
+};
+
+}  // namespace
+
+// The coders of the extended items reach their layers through the framing of
+// multistream chunks. A set-up that names them under another compressor gave
+// them a decoder that was never started (a member call on a null stream); it
+// is refused when the file is opened.
+TEST(FuzzRegressions, LayeredItemsOutsideMultistreamChunksAreRefused) {
+  for (uint8_t format : {uint8_t{6}, uint8_t{9}}) {
+    const Bytes vpk =
+        compressed_fixture(format, 4, 12, LAScompressorKind::multistream_chunked, 0, 4);
+    ASSERT_FALSE(vpk.empty());
+    ASSERT_EQ(all_points(vpk).size(), 12u);
+    const size_t at = compressor_payload_at(vpk);
+    ASSERT_NE(at, 0u);
+    for (uint16_t compressor :
+         {uint16_t{LAScompressorKind::sequential}, uint16_t{LAScompressorKind::sequential_chunked}}) {
+      SCOPED_TRACE(std::to_string(format) + " under compressor " + std::to_string(compressor));
+      Bytes changed = vpk;
+      fixture_put_u16(changed, at, compressor);
+      bool opened = true;
+      const std::string messages = open_messages(changed, &opened);
+      EXPECT_FALSE(opened);
+      EXPECT_NE(messages.find("ERROR: point type " + std::to_string(format)), std::string::npos)
+          << messages;
+    }
+  }
+  bool opened = true;
+  open_messages(kept_input("layered_items_in_sequential_chunks.vpk"), &opened);
+  EXPECT_FALSE(opened);
+}
+
+// A seek to a chunk whose start the stream cannot reach used to leave the
+// readers of the chunk before in use over a finished decoder: the next seek
+// into the same chunk read through a null stream. A failed seek now leaves
+// the reader lost until a seek succeeds, and then it delivers the right point.
+TEST(FuzzRegressions, FailedSeekLeavesNoChunkHalfStarted) {
+  const Bytes vpk = compressed_fixture(1, 2, 12, LAScompressorKind::sequential_chunked, 2, 4);
+  ASSERT_FALSE(vpk.empty());
+  const std::vector<Bytes> expected = all_points(vpk);
+  ASSERT_EQ(expected.size(), 12u);
+  LASreaderLAS reader;
+  auto* stream = new RefusingStream(vpk.data(), static_cast<int64_t>(vpk.size()));
+  ASSERT_TRUE(reader.open_stream(stream));
+  ASSERT_TRUE(reader.read_point());
+  ASSERT_TRUE(reader.read_point());
+  stream->refuse = true;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(reader.seek_point(5));
+  EXPECT_FALSE(reader.seek_point(6));  // the same chunk as the failed seek
+  EXPECT_FALSE(reader.read_point());
+  testing::internal::GetCapturedStderr();
+  stream->refuse = false;
+  for (int64_t target : {6, 1, 11, 4}) {
+    SCOPED_TRACE(target);
+    ASSERT_TRUE(reader.seek_point(target));
+    ASSERT_TRUE(reader.read_point());
+    EXPECT_EQ(item_bytes(reader.point), expected[static_cast<size_t>(target)]);
+  }
+  // The kept input: the table sends the second chunk beyond the data.
+  const Bytes kept = kept_input("seek_to_a_chunk_that_cannot_be_reached.vpk");
+  fuzz_las_reader_one(kept.data(), kept.size());
+}
+
+// After a read fails inside a corrupt chunk the stream stands at the next
+// chunk, not at the point after the last one delivered. A seek forward inside
+// the corrupt chunk used to count from there and delivered the next chunk's
+// points in place of the ones asked for; now it decodes the chunk afresh, so
+// it meets the damage again and fails, while points before the damage and in
+// the other chunks come back as they were read.
+TEST(FuzzRegressions, SeekAfterACorruptChunkDeliversNoPointOfAnother) {
+  const Bytes vpk = compressed_fixture(1, 2, 30, LAScompressorKind::sequential_chunked, 2, 10);
+  ASSERT_FALSE(vpk.empty());
+  const std::vector<Bytes> expected = all_points(vpk);
+  ASSERT_EQ(expected.size(), 30u);
+  // The first chunk's coded points follow the table pointer and the raw first
+  // point (28 bytes); damage one byte there after another until a reading
+  // stops inside the first chunk with the chunk reported corrupt.
+  const size_t first = fixture_get_u32(vpk, 96) + 8 + 28;
+  int damages = 0;
+  for (size_t at = first + 4; at < first + 60 && damages < 4; at++) {
+    Bytes damaged = vpk;
+    damaged[at] ^= 0x5A;
+    LASreaderLAS reader;
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(reader.open_stream(
+        new ByteStreamInArrayLE(damaged.data(), static_cast<int64_t>(damaged.size()))));
+    std::vector<Bytes> delivered;
+    while (reader.read_point()) delivered.push_back(item_bytes(reader.point));
+    const std::string messages = testing::internal::GetCapturedStderr();
+    const int64_t read = static_cast<int64_t>(delivered.size());
+    if (read < 2 || read >= 9 || messages.find("is corrupt") == std::string::npos) continue;
+    damages++;
+    SCOPED_TRACE("damage at " + std::to_string(at) + ", read " + std::to_string(read));
+    testing::internal::CaptureStderr();
+    for (int64_t target = read + 1; target < 10; target++) {
+      EXPECT_FALSE(reader.seek_point(target) && reader.read_point()) << target;
+    }
+    for (int64_t target : {int64_t{0}, read - 1, int64_t{10}, int64_t{25}}) {
+      ASSERT_TRUE(reader.seek_point(target)) << target;
+      ASSERT_TRUE(reader.read_point()) << target;
+      const size_t t = static_cast<size_t>(target);
+      EXPECT_EQ(item_bytes(reader.point), target < read ? delivered[t] : expected[t]) << target;
+    }
+    testing::internal::GetCapturedStderr();
+  }
+  EXPECT_GT(damages, 0);
+}
+
+// Every point after a layered chunk's first decodes its change mask from the
+// first layer of POINT14, which a writer never leaves empty. A chunk that
+// says it is empty was decoded with a decoder that was never started for it
+// (on a second try: divided by a zero interval); it is corrupt, and the
+// chunks around it read as written.
+TEST(FuzzRegressions, LayeredChunkWithoutChangeMaskBytesIsCorrupt) {
+  Bytes vpk = compressed_fixture(6, 4, 15, LAScompressorKind::multistream_chunked, 0, 5);
+  ASSERT_FALSE(vpk.empty());
+  const std::vector<Bytes> expected = all_points(vpk);
+  ASSERT_EQ(expected.size(), 15u);
+  // A chunk: the raw point (30 bytes), the point count, 9 layer counts and
+  // the layers' bytes.
+  const size_t chunk0 = fixture_get_u32(vpk, 96) + 8;
+  size_t chunk1 = chunk0 + 30 + 4 + 36;
+  for (int layer = 0; layer < 9; layer++) chunk1 += fixture_get_u32(vpk, chunk0 + 34 + 4 * layer);
+  ASSERT_EQ(fixture_get_u32(vpk, chunk1 + 30), 5u) << "the second chunk's point count";
+  ASSERT_GT(fixture_get_u32(vpk, chunk1 + 34), 0u);
+  fixture_put_u32(vpk, chunk1 + 34, 0);
+
+  LASreaderLAS reader;
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(
+      reader.open_stream(new ByteStreamInArrayLE(vpk.data(), static_cast<int64_t>(vpk.size()))));
+  int64_t read = 0;
+  while (reader.read_point()) read++;
+  EXPECT_EQ(read, 5);
+  for (int attempt = 0; attempt < 2; attempt++) EXPECT_FALSE(reader.seek_point(7));
+  const std::string messages = testing::internal::GetCapturedStderr();
+  EXPECT_NE(messages.find("chunk with index 1 of 4 is corrupt"), std::string::npos) << messages;
+  for (int64_t target : {12, 0, 4, 10}) {
+    ASSERT_TRUE(reader.seek_point(target)) << target;
+    ASSERT_TRUE(reader.read_point()) << target;
+    EXPECT_EQ(item_bytes(reader.point), expected[static_cast<size_t>(target)]) << target;
+  }
+  const Bytes kept = kept_input("layered_chunk_without_change_mask_bytes.vpk");
+  fuzz_las_reader_one(kept.data(), kept.size());
+}
+
+// With a compressor record the points are laid out from the record's items,
+// whatever the header's format byte says; a copy is written with the header's
+// format. A format byte that names no point format (50) made a copy reported
+// written that no reader could open; a byte that names another format than
+// the items make (3 over the items of format 1) made a copy that read the
+// records with the wrong layout. The first is refused, the second read as the
+// format its items make; items that begin with no point are refused.
+TEST(FuzzRegressions, CompressorRecordDecidesTheFormat) {
+  FixtureFile file;
+  file.point_data_format = 1;
+  const std::vector<FixturePoint> points = fixture_random_points(31, 14, 1);
+  const Bytes vpk = fuzz_compressed_copy(fixture_write_bytes(file, points),
+                                         LAScompressorKind::sequential_chunked, 2, 4);
+  ASSERT_FALSE(vpk.empty());
+
+  struct Refused {
+    const char* name;
+    uint8_t format_byte;
+    uint16_t first_item_type;
+    const char* message;
+  };
+  const Refused refused[] = {
+      {"no point format, compressed bit", 0x80 | 50, LASitem::POINT10, "ERROR: unknown point type 50"},
+      {"no point format, uncompressed", 50, LASitem::POINT10, "ERROR: unknown point type 50"},
+      {"first item no point", 0x81, LASitem::BYTE, "ERROR: first LASitem is neither POINT10 nor POINT14"},
+  };
+  const size_t items_at = compressor_payload_at(vpk) + 34;
+  for (const Refused& row : refused) {
+    SCOPED_TRACE(row.name);
+    Bytes changed = vpk;
+    fixture_put_u8(changed, 104, row.format_byte);
+    fixture_put_u16(changed, items_at, row.first_item_type);
+    bool opened = true;
+    const std::string messages = open_messages(changed, &opened);
+    EXPECT_FALSE(opened);
+    EXPECT_NE(messages.find(row.message), std::string::npos) << messages;
+  }
+  bool opened = true;
+  open_messages(kept_input("compressor_record_under_format_50.las"), &opened);
+  EXPECT_FALSE(opened);
+
+  Bytes format3 = vpk;
+  fixture_put_u8(format3, 104, 0x80 | 3);
+  LASreaderLAS reader;
+  ASSERT_TRUE(reader.open_stream(
+      new ByteStreamInArrayLE(format3.data(), static_cast<int64_t>(format3.size()))));
+  EXPECT_EQ(reader.header.point_data_format, 1);
+  for (uint16_t compressor :
+       {uint16_t{LAScompressorKind::raw}, uint16_t{LAScompressorKind::sequential_chunked}}) {
+    SCOPED_TRACE(compressor);
+    ASSERT_TRUE(reader.seek_point(0));
+    ByteStreamOutArrayLE out;
+    LASwriterLAS writer;
+    writer.set_delete_stream(false);
+    ASSERT_TRUE(writer.open_stream(&out, &reader.header, compressor, 2, 5));
+    while (reader.read_point()) ASSERT_TRUE(writer.write_one_point(&reader.point));
+    ASSERT_GT(writer.close_output(true), 0);
+    Bytes copy(out.get_data(), out.get_data() + out.get_size());
+    if (compressor != LAScompressorKind::raw) {
+      copy = fuzz_compressed_copy(copy, LAScompressorKind::raw, 0, 5);
+      ASSERT_FALSE(copy.empty());
+    }
+    FixtureContents contents;
+    std::string error;
+    ASSERT_TRUE(fixture_read_bytes(copy, &contents, &error)) << error;
+    EXPECT_EQ(contents.header.point_data_format, 1);
+    ASSERT_EQ(contents.points.size(), points.size());
+    for (size_t i = 0; i < points.size(); i++) {
+      EXPECT_EQ(fixture_point_difference(contents.points[i], points[i]), "") << i;
+    }
+  }
+}
+
+// Items in an order of no standard format (the extra bytes before the GPS
+// time) are read back only through their compressor record: an uncompressed
+// copy used to leave the record out, and its records were read back as the
+// standard format of the header.
+TEST(FuzzRegressions, UncompressedCopyOfANonStandardItemListKeepsItsRecord) {
+  FixtureFile file;
+  file.point_data_format = 1;
+  file.extra_bytes = 4;
+  const std::vector<FixturePoint> points = fixture_random_points(37, 9, 1, 4);
+  // A raw set-up record listing POINT10, BYTE (4), GPSTIME11.
+  Bytes payload(34 + 3 * 6, 0);
+  fixture_put_u16(payload, 0, LAScompressorKind::raw);
+  fixture_put_u8(payload, 4, 3);
+  fixture_put_u8(payload, 5, 4);
+  fixture_put_u16(payload, 6, 3);
+  fixture_put_u32(payload, 12, LAScompressorSetup::kDefaultChunkSize);
+  fixture_put_u64(payload, 16, ~uint64_t{0});
+  fixture_put_u64(payload, 24, ~uint64_t{0});
+  fixture_put_u16(payload, 32, 3);
+  const uint16_t items[3][2] = {{LASitem::POINT10, 20}, {LASitem::BYTE, 4}, {LASitem::GPSTIME11, 8}};
+  for (size_t i = 0; i < 3; i++) {
+    fixture_put_u16(payload, 34 + 6 * i, items[i][0]);
+    fixture_put_u16(payload, 36 + 6 * i, items[i][1]);
+  }
+  FixtureVlr record;
+  record.user_id = LAScompressorSetup::kUserId;
+  record.record_id = LAScompressorSetup::kRecordId;
+  record.data = payload;
+  file.vlrs.push_back(record);
+  const Bytes las = fixture_write_bytes(file, points);
+  const std::vector<Bytes> expected = all_points(las);
+  ASSERT_EQ(expected.size(), points.size());
+
+  LASreaderLAS reader;
+  ASSERT_TRUE(
+      reader.open_stream(new ByteStreamInArrayLE(las.data(), static_cast<int64_t>(las.size()))));
+  ByteStreamOutArrayLE out;
+  LASwriterLAS writer;
+  writer.set_delete_stream(false);
+  ASSERT_TRUE(writer.open_stream(&out, &reader.header));
+  while (reader.read_point()) ASSERT_TRUE(writer.write_one_point(&reader.point));
+  ASSERT_GT(writer.close_output(true), 0);
+  const Bytes copy(out.get_data(), out.get_data() + out.get_size());
+  EXPECT_EQ(all_points(copy), expected);
 }
