@@ -58,6 +58,9 @@ class LASreader {
   bool read_point() { return (this->*read_point_fn)(); }
 
   virtual int format_code() const = 0;
+  // True once reading the points met an error (an "ERROR: ..." line was
+  // printed): the points delivered are not all that the input holds.
+  virtual bool read_error() const { return false; }
   virtual bool applies_layers() const { return false; }
   virtual void attach_filter(LASfilter* f);
   virtual void attach_transform(LAStransform* t);

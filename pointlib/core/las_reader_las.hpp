@@ -27,6 +27,7 @@ class LASreaderLAS : public LASreader {
                            uint32_t decompress_selective = kDecompressAll);
 
   int format_code() const override;
+  bool read_error() const override { return error_met; }
   bool seek_point(int64_t index) override;
   ByteStreamIn* input_stream() const override { return stream; }
   void close_input(bool close_stream = true) override;
@@ -44,6 +45,7 @@ class LASreaderLAS : public LASreader {
   std::unique_ptr<LASpointRecordReader> reader;
   bool checked_end = false;
   bool read_failed = false;  // a broken point block was reported once
+  bool error_met = false;    // reading the points printed an ERROR since the open
 
  private:
   // Header, VLRs, user data and EVLRs (steps up to the point layout).

@@ -168,7 +168,9 @@ bool LASwriterLAS::open_stream(ByteStreamOut* new_stream, const LASheader* heade
     writer.reset();
     return false;
   }
-  if (!write_header(header, compressor != LAScompressorKind::raw ? record.get() : nullptr)) {
+  // An item list of no standard format is only read back through its record,
+  // so an uncompressed copy carries it too.
+  if (!write_header(header, record.get())) {
     return false;
   }
   if (!writer->init(stream)) return false;

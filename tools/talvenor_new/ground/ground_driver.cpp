@@ -39,6 +39,14 @@ struct Fatal {
   bool wait;
 };
 
+// The input's points could not all be read (the reader has printed its
+// ERROR): the file is not classified from the part that could.
+struct Damaged {};
+
+void stop_if_damaged(const LASreader& reader) {
+  if (reader.read_error()) throw Damaged{};
+}
+
 GroundFileReport finish(GroundFileResult result) {
   GroundFileReport report;
   report.result = result;
@@ -70,6 +78,7 @@ GroundFileResult copy_or_skip_file(bool skip, std::unique_ptr<LASreader>& reader
       break;
     }
   }
+  if (reader->read_error()) ok = false;
   if (ok && io.count_copied_points) ok = writer->rewrite_header(&reader->header, true, false);
   ok = close_writer(*writer, name) && ok;
   writer.reset();
@@ -167,6 +176,7 @@ GroundFileResult write_classified(const GroundSettings& s, GroundEstimate& estim
       break;
     }
   }
+  if (reader->read_error()) ok = false;
   if (ok && s.replace_z) ok = writer->rewrite_header(&header, true, false);
   ok = close_writer(*writer, name) && ok;
   writer.reset();
@@ -228,6 +238,7 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
         if (is_ignored(*reader) || !is_estimate_point(s, reader->point)) continue;
         if (n < UINT32_MAX) n++;
       }
+      stop_if_damaged(*reader);
       if (s.verbose) {
         const double now = ground_clock_seconds();
         std::fprintf(stderr, "took %g sec. counted %u points ... \n", now - mark, n);
@@ -276,6 +287,7 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
         surplus++;
       }
     }
+    stop_if_damaged(*reader);
     reader->close_input(true);
     if (surplus && !s.quiet) {
       std::fprintf(stderr,
@@ -296,6 +308,9 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
     }
     report.result = write_classified(s, estimate, origin, reader, io, start, &report.ground);
     return report;
+  } catch (const Damaged&) {
+    reader.reset();
+    return finish(GroundFileResult::kFailed);
   } catch (const Fatal& fatal) {
     reader.reset();
     GroundFileReport report = finish(GroundFileResult::kFatal);
