@@ -1,6 +1,7 @@
 // Writes the seed corpora of the fuzz targets from our own fixture writers:
 // <dir>/las_reader (raw files of every point format, and their compressed copies for
-// every coder version the library writes), <dir>/lax and <dir>/args.
+// every coder version the library writes), <dir>/lax, <dir>/args, <dir>/vpk_writer
+// (point sets for the writer round trip) and <dir>/raster (ASC, BIL and VPK rasters).
 
 #include <sys/stat.h>
 
@@ -30,7 +31,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string dir = argv[1];
-  for (const char* sub : {"", "/las_reader", "/lax", "/args"}) mkdir((dir + sub).c_str(), 0755);
+  for (const char* sub : {"", "/las_reader", "/lax", "/args", "/vpk_writer", "/raster"}) {
+    mkdir((dir + sub).c_str(), 0755);
+  }
   bool ok = true;
   int n = 0, compressed = 0;
   for (const std::vector<uint8_t>& las : fuzz_las_seed_files()) {
@@ -60,14 +63,24 @@ int main(int argc, char** argv) {
   for (const std::vector<uint8_t>& lax : fuzz_lax_seed_files()) {
     ok = write(dir + "/lax/seed_" + std::to_string(m++) + ".lax", lax) && ok;
   }
+  int w = 0;
+  for (const std::vector<uint8_t>& input : fuzz_vpk_writer_seed_inputs()) {
+    ok = write(dir + "/vpk_writer/seed_" + std::to_string(w++) + ".bin", input) && ok;
+  }
+  int r = 0;
+  for (const std::vector<uint8_t>& input : fuzz_raster_seed_inputs()) {
+    ok = write(dir + "/raster/seed_" + std::to_string(r++) + ".bin", input) && ok;
+  }
   int a = 0;
   for (const std::string& line : fuzz_args_seed_lines()) {
     ok = write(dir + "/args/seed_" + std::to_string(a++) + ".txt",
                std::vector<uint8_t>(line.begin(), line.end())) &&
          ok;
   }
-  std::fprintf(stderr, "%d raw and %d compressed LAS seeds, %d lax seeds, %d argument seeds\n", n,
-               compressed, m, a);
+  std::fprintf(stderr,
+               "%d raw and %d compressed LAS seeds, %d lax seeds, %d argument seeds, %d writer "
+               "seeds, %d raster seeds\n",
+               n, compressed, m, a, w, r);
   if (!ok) std::fprintf(stderr, "ERROR: cannot write the seed corpus into '%s'\n", dir.c_str());
   return ok ? 0 : 1;
 }

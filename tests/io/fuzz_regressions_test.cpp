@@ -64,6 +64,7 @@ TEST(FuzzRegressions, EveryKeptInputComesBack) {
       {"las_reader", fuzz_las_reader_one},
       {"lax", fuzz_lax_one},
       {"args", fuzz_args_one},
+      {"vpk_writer", fuzz_vpk_writer_one},
   };
   char pattern[] = "/tmp/pl_fuzz_regressions_XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -600,4 +601,16 @@ TEST(FuzzRegressions, UncompressedCopyOfANonStandardItemListKeepsItsRecord) {
   ASSERT_GT(writer.close_output(true), 0);
   const Bytes copy(out.get_data(), out.get_data() + out.get_size());
   EXPECT_EQ(all_points(copy), expected);
+}
+
+// The writer target's seeds: every point format, coder version 1 to 4,
+// sequential, fixed and adaptive chunks, with extra bytes, written and read
+// back field by field (the harness traps on the first difference).
+TEST(FuzzRegressions, WriterSeedsReadBackWhole) {
+  const std::vector<Bytes> seeds = fuzz_vpk_writer_seed_inputs();
+  EXPECT_EQ(seeds.size(), 44u);
+  testing::internal::CaptureStderr();
+  for (const Bytes& seed : seeds) fuzz_vpk_writer_one(seed.data(), seed.size());
+  const std::string messages = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(messages.find("ERROR"), std::string::npos) << messages;
 }
