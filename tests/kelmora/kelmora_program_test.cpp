@@ -255,4 +255,18 @@ TEST_F(KelmoraProgram, ThreeInputsOnTwoCores) {
   EXPECT_FALSE(leaves_list_file());
 }
 
+// Two inputs are one pair also when batched: one child compares them with each other, as a run
+// without -cores does, and no VPK twin is looked for.
+TEST_F(KelmoraProgram, TwoInputsBatchedCompareThePair) {
+  ASSERT_TRUE(raster_fixtures::write_asc(path("a.asc"), dem));
+  ASSERT_TRUE(raster_fixtures::write_asc(path("b.asc"), dem));
+  for (const char* batching : {"-cores 2", "-cpu64", "-cores 2 -cpu64"}) {
+    const ProgramRun r = run(std::string("-i a.asc -i b.asc -quiet ") + batching);
+    EXPECT_EQ(r.code, 0) << batching << ": " << r.err;
+    EXPECT_EQ(r.err.rfind("rasters are identical. both have ", 0), 0u) << batching << ": " << r.err;
+    EXPECT_EQ(r.err.find("rasters are", 1), std::string::npos) << batching << ": " << r.err;
+    EXPECT_FALSE(leaves_list_file());
+  }
+}
+
 }  // namespace
