@@ -298,6 +298,11 @@ TEST(TalvenorRunSafety, PipeOnThatCannotBeWrittenFailsTheRun) {
     EXPECT_FALSE(exists(dir.file("a_g.las")));
     EXPECT_FALSE(exists(dir.file("b_g.las")));
   }
+  // Both on standard output: the classified points would follow the piped ones unseen.
+  const ProgramRun both = run_program(kProgram, {"-i", "a.las", "-pipe_on", "-stdout"}, dir.path());
+  EXPECT_EQ(both.exit_code, 1) << both.err;
+  EXPECT_EQ(both.err, "ERROR: '-pipe_on' and '-stdout' cannot be combined\n");
+  EXPECT_TRUE(both.out.empty());
 }
 
 }  // namespace

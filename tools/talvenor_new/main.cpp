@@ -74,6 +74,12 @@ int main(int argc, char** argv) {
   }
 
   protect_inputs(input, output);
+  // Both would write a LAS file to standard output, one after the other; a reader of the pipe
+  // takes the first for the whole stream and the classified points are lost behind it.
+  if (input.pipe_on && output.use_stdout) {
+    std::fprintf(stderr, "ERROR: '-pipe_on' and '-stdout' cannot be combined\n");
+    exit_tool(1, false);
+  }
 
   GroundSettings& settings = line.settings;
   derive_mode_settings(settings);

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <new>
 
 #include "filter/las_ignore.hpp"
 #include "ground/ground_settings.hpp"
@@ -480,6 +481,31 @@ TEST_P(GroundLostPoints, FailsTheFileAndLeavesNoOutput) {
   EXPECT_EQ(memory.removals, row.writing ? 1 : 0);
   EXPECT_NE(err.find(row.writing ? "ERROR: removed the incomplete output 'memory_out.las'\n"
                                  : "ERROR: processing 'memory.las' failed. no output written.\n"),
+            std::string::npos)
+      << err;
+}
+
+// Memory running out while the output is written fails the file and removes the cut output.
+TEST(GroundDriver, OutputPassEndedByAnExceptionLeavesNoOutput) {
+  struct ThrowingWriter : MemoryPointWriter {
+    using MemoryPointWriter::MemoryPointWriter;
+    bool write_one_point(const LASpoint* point) override {
+      if (p_count == 100) throw std::bad_alloc();
+      return MemoryPointWriter::write_one_point(point);
+    }
+  };
+  const Scene scene = scene_of(ScenePreset::kFlat, 2, 60.0);
+  MemoryGroundIO memory;
+  memory.io.open_writer = [&memory](const LASheader&) {
+    return std::unique_ptr<LASwriter>(new ThrowingWriter(&memory.store));
+  };
+  testing::internal::CaptureStderr();
+  const GroundFileReport report =
+      classify(quiet_settings(), scene_fixture_file(scene), scene_fixture_points(scene), memory);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(report.result, GroundFileResult::kFailed);
+  EXPECT_EQ(memory.removals, 1);
+  EXPECT_NE(err.find("ERROR processing file 'memory.las'. maybe out of memory?\n"),
             std::string::npos)
       << err;
 }

@@ -67,6 +67,25 @@ GroundFileReport finish(GroundFileResult result) {
   return report;
 }
 
+// An output pass that ends by an exception (a fatal error, memory running out) instead of
+// through finish_output leaves no part of its output behind.
+class CutOutputRemover {
+ public:
+  CutOutputRemover(std::unique_ptr<LASwriter>& writer, GroundFileIO& io)
+      : writer_(writer), io_(io) {}
+  ~CutOutputRemover() {
+    if (!writer_) return;
+    writer_.reset();
+    if (io_.remove_output) io_.remove_output();
+  }
+  CutOutputRemover(const CutOutputRemover&) = delete;
+  CutOutputRemover& operator=(const CutOutputRemover&) = delete;
+
+ private:
+  std::unique_ptr<LASwriter>& writer_;
+  GroundFileIO& io_;
+};
+
 // A file that cannot be classified is written through unchanged, or only announced.
 GroundFileResult copy_or_skip_file(bool skip, std::unique_ptr<LASreader>& reader,
                                    GroundFileIO& io) {
@@ -82,6 +101,7 @@ GroundFileResult copy_or_skip_file(bool skip, std::unique_ptr<LASreader>& reader
     std::fprintf(stderr, "ERROR: could not open laswriter for '%s'\n", shown(name, "stdout"));
     throw Fatal{false};
   }
+  const CutOutputRemover remover(writer, io);
   bool ok = true;
   while (reader->read_point()) {
     if (io.count_copied_points) writer->add_to_inventory(&reader->point);
@@ -146,6 +166,7 @@ GroundFileResult write_classified(const GroundSettings& s, GroundEstimate& estim
     std::fprintf(stderr, "ERROR: could not open laswriter\n");
     throw Fatal{true};
   }
+  const CutOutputRemover remover(writer, io);
   const char* name = io.output_name ? io.output_name() : nullptr;
 
   LASpoint& point = reader->point;
