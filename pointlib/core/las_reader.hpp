@@ -58,9 +58,6 @@ class LASreader {
   bool read_point() { return (this->*read_point_fn)(); }
 
   virtual int format_code() const = 0;
-  // True once reading the points met an error (an "ERROR: ..." line was
-  // printed): the points delivered are not all that the input holds.
-  virtual bool read_error() const { return false; }
   virtual bool applies_layers() const { return false; }
   virtual void attach_filter(LASfilter* f);
   virtual void attach_transform(LAStransform* t);
@@ -71,6 +68,11 @@ class LASreader {
   virtual bool seek_point(int64_t index) = 0;
   virtual ByteStreamIn* input_stream() const = 0;
   virtual void close_input(bool close_stream = true) = 0;
+  // True once the reader could not deliver every point it should (a file or
+  // a stream it could not read) or could not pass its points on (a side
+  // output); it has printed its "ERROR: ..." line. A tool must then not
+  // present what it made of the points as a complete result.
+  virtual bool failed() const { return false; }
 
   // Takes ownership of a spatial index (null removes it).
   void set_index(LASindex* new_index);

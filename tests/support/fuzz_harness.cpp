@@ -252,7 +252,7 @@ void check_file(const std::vector<uint8_t>& file, const std::vector<std::vector<
     append_record(reader.point, &got);
     if (got != record) __builtin_trap();
   }
-  if (reader.read_point() || reader.read_error()) __builtin_trap();
+  if (reader.read_point() || reader.failed()) __builtin_trap();
   // A seek lands on the point asked for.
   if (!records.empty()) {
     const size_t middle = records.size() / 2;
