@@ -39,44 +39,22 @@ int LAScriterionThinWithGrid::write_option_text(char* buffer) const {
 }
 
 bool LAScriterionThinWithGrid::rejects(const LASpoint* point) {
-  const double px = filter_field::x(point), py = filter_field::y(point);
-  if (spacing < 0) {
-    spacing = -spacing;
-    anchor_row = grid_floor(py / spacing);
+  const int64_t row = grid_floor(filter_field::y(point) / spacing);
+  const int64_t col = grid_floor(filter_field::x(point) / spacing);
+  // Arithmetic shifts floor towards minus infinity, as the cells do.
+  const BlockKey key = {row >> 6, col >> 6};
+  if (last_block == nullptr || !(key == last_key)) {
+    last_block = &blocks.try_emplace(key).first->second;
+    last_key = key;
   }
-  const int64_t row = grid_floor(py / spacing) - anchor_row;
-  const int64_t col = grid_floor(px / spacing);
-  Half& half = row < 0 ? below : above;
-  const size_t index = static_cast<size_t>(row < 0 ? -row - 1 : row);
-
-  const bool started = index < half.right.rows.size() && !half.right.rows[index].empty();
-  Quarter* quarter = &half.right;
-  int64_t offset = 0;
-  if (started) {
-    offset = col - half.anchor_columns[index];
-    if (offset < 0) {
-      quarter = &half.left;
-      offset = -offset - 1;
-    }
-  }
-  if (index >= quarter->rows.size()) {
-    const size_t rows = (index / 1024 + 1) * 1024;
-    quarter->rows.resize(rows);
-    if (quarter == &half.right) half.anchor_columns.resize(rows, 0);
-  }
-  if (!started) half.anchor_columns[index] = col;
-
-  std::vector<uint32_t>& bits = quarter->rows[index];
-  const size_t word = static_cast<size_t>(offset / 32);
-  if (word >= bits.size()) bits.resize((word / 256) * 256 + 256, 0u);
-  const uint32_t bit = 1u << (offset % 32);
-  if (bits[word] & bit) return true;
-  bits[word] |= bit;
+  uint64_t& word = (*last_block)[static_cast<size_t>(row & 63)];
+  const uint64_t bit = uint64_t{1} << (col & 63);
+  if (word & bit) return true;
+  word |= bit;
   return false;
 }
 
 void LAScriterionThinWithGrid::restart() {
-  if (spacing > 0) spacing = -spacing;
-  below = Half();
-  above = Half();
+  blocks.clear();
+  last_block = nullptr;
 }

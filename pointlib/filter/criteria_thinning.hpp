@@ -1,7 +1,10 @@
 #ifndef POINTLIB_FILTER_CRITERIA_THINNING_HPP
 #define POINTLIB_FILTER_CRITERIA_THINNING_HPP
 
-#include <vector>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <unordered_map>
 
 #include "filter/las_criterion.hpp"
 
@@ -57,31 +60,36 @@ class LAScriterionKeepRandomFraction final : public LAScriterion {
   float fraction;
 };
 
-// Keeps the first point of every square cell of a grid. The grid is anchored
-// at the first point of a file: rows are counted from its row, and cells of a
-// row from the column of the first point that reached the row, so that four
-// quarters of bit rows grow outwards from where the data lies.
+// Keeps the first point of every square cell of a grid. The cells met so far
+// are bits of square blocks of 64 by 64 cells, and only blocks that hold a
+// point exist: memory follows the points, not the extent between them (two
+// stray points far apart cost two blocks).
 class LAScriterionThinWithGrid final : public LAScriterion {
  public:
-  explicit LAScriterionThinWithGrid(float spacing) : spacing(-spacing) {}
+  explicit LAScriterionThinWithGrid(float spacing) : spacing(spacing) {}
   const char* option_name() const override { return "thin_with_grid"; }
   int write_option_text(char* buffer) const override;
   bool rejects(const LASpoint* point) override;
   void restart() override;
 
  private:
-  struct Quarter {
-    // Row sizes are the rows' own lengths (32-bit words), so a row is not
-    // limited to the 65535 words of a 16-bit count.
-    std::vector<std::vector<uint32_t>> rows;
+  struct BlockKey {
+    int64_t row, col;
+    bool operator==(const BlockKey& o) const { return row == o.row && col == o.col; }
   };
-  struct Half {
-    Quarter left, right;
-    std::vector<int64_t> anchor_columns;  // sized with the right quarter
+  struct BlockHash {
+    size_t operator()(const BlockKey& k) const {
+      return std::hash<uint64_t>()(static_cast<uint64_t>(k.row) * 0x9E3779B97F4A7C15ull ^
+                                   static_cast<uint64_t>(k.col));
+    }
   };
-  float spacing;  // negative until the first point of a file
-  int64_t anchor_row = 0;
-  Half below, above;
+  using Block = std::array<uint64_t, 64>;  // one word per row of the block
+
+  float spacing;
+  std::unordered_map<BlockKey, Block, BlockHash> blocks;
+  // Points come in runs along the data: the block of the point before.
+  BlockKey last_key = {0, 0};
+  Block* last_block = nullptr;
 };
 
 #endif  // POINTLIB_FILTER_CRITERIA_THINNING_HPP

@@ -434,6 +434,10 @@ TEST(Criteria, StatefulSequences) {
       {"-thin_with_grid 1",
        {P(xy(0, 0)), P(xy(3000000, 0)), P(xy(3000000.5, 0)), P(xy(-3000000, 0))},
        "kkdk"},
+      // stray points 4e10 cells apart cost a block each, not the extent between
+      {"-thin_with_grid 0.001",
+       {P(xy(0, 0)), P(xy(4e7, 4e7)), P(xy(-4e7, -4e7)), P(xy(4e7, 4e7)), P(xy(0.0001, 0.0002))},
+       "kkkdd"},
   };
   for (const SequenceCase& c : cases) {
     LASfilter filter;

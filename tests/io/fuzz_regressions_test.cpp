@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -613,4 +614,29 @@ TEST(FuzzRegressions, WriterSeedsReadBackWhole) {
   for (const Bytes& seed : seeds) fuzz_vpk_writer_one(seed.data(), seed.size());
   const std::string messages = testing::internal::GetCapturedStderr();
   EXPECT_EQ(messages.find("ERROR"), std::string::npos) << messages;
+}
+
+// Thinning with a grid of 3 cm over the points of the args target's files,
+// which lie kilometres apart, took 1.6 GB of cell bits for the extent between
+// them (the args target ran out of memory); the cells are now kept by blocks
+// that hold points.
+TEST(FuzzRegressions, ThinWithGridMemoryFollowsThePoints) {
+  char pattern[] = "/tmp/pl_fuzz_thin_XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  char here[4096];
+  ASSERT_NE(getcwd(here, sizeof(here)), nullptr);
+  ASSERT_EQ(chdir(pattern), 0);
+  ASSERT_TRUE(fuzz_args_prepare_directory());
+  const Bytes input = read_all(kRegressions + "args/thin_with_grid_of_far_apart_points.txt");
+  ASSERT_FALSE(input.empty());
+  rusage before;
+  getrusage(RUSAGE_SELF, &before);
+  testing::internal::CaptureStderr();
+  fuzz_args_one(input.data(), input.size());
+  testing::internal::GetCapturedStderr();
+  rusage after;
+  getrusage(RUSAGE_SELF, &after);
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "kB more at the peak";
+  ASSERT_EQ(chdir(here), 0);
+  std::system((std::string("rm -rf '") + pattern + "'").c_str());
 }
