@@ -323,8 +323,8 @@ TEST(IntervalCoder, EveryStateAGarbageFileLeavesIsSafe) {
          ASSERT_TRUE(d.start(&in));
          d.finish();
        }},
-      {"started without its value", [](IntervalDecoder& d,
-                                       ByteStreamInArrayLE& in) { ASSERT_TRUE(d.start(&in, false)); }},
+      {"started without its value",
+       [](IntervalDecoder& d, ByteStreamInArrayLE& in) { ASSERT_TRUE(d.start(&in, false)); }},
       {"stopped inside a symbol",
        [](IntervalDecoder& d, ByteStreamInArrayLE& in) {
          ASSERT_TRUE(d.start(&in));
@@ -350,7 +350,8 @@ TEST(IntervalCoder, EveryStateAGarbageFileLeavesIsSafe) {
          m.reset();
          return d.get_symbol(&m) < 5 ? 0u : 1u;
        }},
-      {"bit", [](IntervalDecoder& d) {
+      {"bit",
+       [](IntervalDecoder& d) {
          BitModel m;
          return d.get_bit(&m) < 2 ? 0u : 1u;
        }},

@@ -294,7 +294,8 @@ Bytes item_bytes(const LASpoint& point) {
 std::vector<Bytes> all_points(const Bytes& file) {
   LASreaderLAS reader;
   std::vector<Bytes> points;
-  if (!reader.open_stream(new ByteStreamInArrayLE(file.data(), static_cast<int64_t>(file.size())))) {
+  if (!reader.open_stream(
+          new ByteStreamInArrayLE(file.data(), static_cast<int64_t>(file.size())))) {
     return points;
   }
   while (reader.read_point()) points.push_back(item_bytes(reader.point));
@@ -353,8 +354,8 @@ TEST(FuzzRegressions, LayeredItemsOutsideMultistreamChunksAreRefused) {
     ASSERT_EQ(all_points(vpk).size(), 12u);
     const size_t at = compressor_payload_at(vpk);
     ASSERT_NE(at, 0u);
-    for (uint16_t compressor :
-         {uint16_t{LAScompressorKind::sequential}, uint16_t{LAScompressorKind::sequential_chunked}}) {
+    for (uint16_t compressor : {uint16_t{LAScompressorKind::sequential},
+                                uint16_t{LAScompressorKind::sequential_chunked}}) {
       SCOPED_TRACE(std::to_string(format) + " under compressor " + std::to_string(compressor));
       Bytes changed = vpk;
       fixture_put_u16(changed, at, compressor);
@@ -507,9 +508,11 @@ TEST(FuzzRegressions, CompressorRecordDecidesTheFormat) {
     const char* message;
   };
   const Refused refused[] = {
-      {"no point format, compressed bit", 0x80 | 50, LASitem::POINT10, "ERROR: unknown point type 50"},
+      {"no point format, compressed bit", 0x80 | 50, LASitem::POINT10,
+       "ERROR: unknown point type 50"},
       {"no point format, uncompressed", 50, LASitem::POINT10, "ERROR: unknown point type 50"},
-      {"first item no point", 0x81, LASitem::BYTE, "ERROR: first LASitem is neither POINT10 nor POINT14"},
+      {"first item no point", 0x81, LASitem::BYTE,
+       "ERROR: first LASitem is neither POINT10 nor POINT14"},
   };
   const size_t items_at = compressor_payload_at(vpk) + 34;
   for (const Refused& row : refused) {
@@ -577,7 +580,8 @@ TEST(FuzzRegressions, UncompressedCopyOfANonStandardItemListKeepsItsRecord) {
   fixture_put_u64(payload, 16, ~uint64_t{0});
   fixture_put_u64(payload, 24, ~uint64_t{0});
   fixture_put_u16(payload, 32, 3);
-  const uint16_t items[3][2] = {{LASitem::POINT10, 20}, {LASitem::BYTE, 4}, {LASitem::GPSTIME11, 8}};
+  const uint16_t items[3][2] = {
+      {LASitem::POINT10, 20}, {LASitem::BYTE, 4}, {LASitem::GPSTIME11, 8}};
   for (size_t i = 0; i < 3; i++) {
     fixture_put_u16(payload, 34 + 6 * i, items[i][0]);
     fixture_put_u16(payload, 36 + 6 * i, items[i][1]);

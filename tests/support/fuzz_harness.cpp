@@ -212,7 +212,8 @@ WriterCase writer_case(const uint8_t* data, size_t size) {
     c.version = 3 + (mode & 1);
     c.adaptive = data[2] == 0;
   } else {
-    c.compressor = (mode & 2) ? LAScompressorKind::sequential : LAScompressorKind::sequential_chunked;
+    c.compressor =
+        (mode & 2) ? LAScompressorKind::sequential : LAScompressorKind::sequential_chunked;
     c.version = 1 + (mode & 1);
   }
   c.chunk_size = c.adaptive ? LAScompressorSetup::kAdaptiveChunkSize : 1u + data[2];
@@ -239,9 +240,11 @@ std::vector<uint8_t> write_file(const WriterCase& c, LASheader& header,
   return std::vector<uint8_t>(out.get_data(), out.get_data() + out.get_size());
 }
 
-void check_file(const std::vector<uint8_t>& file, const std::vector<std::vector<uint8_t>>& records) {
+void check_file(const std::vector<uint8_t>& file,
+                const std::vector<std::vector<uint8_t>>& records) {
   LASreaderLAS reader;
-  if (!reader.open_stream(new ByteStreamInArrayLE(file.data(), static_cast<int64_t>(file.size())))) {
+  if (!reader.open_stream(
+          new ByteStreamInArrayLE(file.data(), static_cast<int64_t>(file.size())))) {
     __builtin_trap();
   }
   if (reader.npoints != static_cast<int64_t>(records.size())) __builtin_trap();
@@ -291,7 +294,8 @@ void check_version_4(const WriterCase& c, const LASpoint& layout,
     __builtin_trap();
   }
   LASpoint point;
-  if (!point.init_for_items(nullptr, layout.num_items, layout.items.data(), nullptr)) __builtin_trap();
+  if (!point.init_for_items(nullptr, layout.num_items, layout.items.data(), nullptr))
+    __builtin_trap();
   std::vector<uint8_t> got;
   for (const std::vector<uint8_t>& record : records) {
     if (!reader.read(point.point_items.data())) __builtin_trap();

@@ -48,16 +48,15 @@ TEST(TalvenorFuzzInputs, EachEndsWithItsErrorAndExitCodeOne) {
        "ERROR: 'chunk with index 0 of 3 is corrupt' after 1 of 6 points for"},
       {"layered_chunk_without_change_mask_bytes.vpk",
        "ERROR: 'chunk with index 1 of 2 is corrupt' after 3 of 12 points for"},
-      {"compressor_record_under_format_50.las", "ERROR: unknown point type 50 with point size 20\n"},
+      {"compressor_record_under_format_50.las",
+       "ERROR: unknown point type 50 with point size 20\n"},
   };
   for (const Damaged& row : rows) {
     SCOPED_TRACE(row.file);
     ProgramDir dir;
     const std::string input = file_bytes(kKept + row.file);
     ASSERT_FALSE(input.empty());
-    {
-      std::ofstream(dir.file(row.file), std::ios::binary) << input;
-    }
+    { std::ofstream(dir.file(row.file), std::ios::binary) << input; }
     const ProgramRun run = run_program(kProgram, {"-i", row.file, "-o", "out.las"}, dir.path());
     EXPECT_EQ(run.exit_code, 1) << run.err;
     EXPECT_NE(run.err.find(row.message), std::string::npos) << run.err;
@@ -81,9 +80,7 @@ TEST(TalvenorFuzzInputs, EveryKeptInputEndsWithoutASignal) {
     SCOPED_TRACE(name);
     ProgramDir dir;
     const std::string input = file_bytes(kKept + name);
-    {
-      std::ofstream(dir.file(name), std::ios::binary) << input;
-    }
+    { std::ofstream(dir.file(name), std::ios::binary) << input; }
     const ProgramRun run = run_program(kProgram, {"-i", name, "-o", "out.las"}, dir.path());
     EXPECT_TRUE(run.exit_code == 0 || run.exit_code == 1) << run.exit_code << "\n" << run.err;
     if (run.exit_code == 1) EXPECT_NE(run.err.find("ERROR: "), std::string::npos) << run.err;
