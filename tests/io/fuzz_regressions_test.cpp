@@ -22,6 +22,7 @@
 #include "core/las_writer_las.hpp"
 #include "fuzz_harness.hpp"
 #include "las_fixture.hpp"
+#include "temp_dir.hpp"
 
 namespace {
 
@@ -29,18 +30,54 @@ using Bytes = std::vector<uint8_t>;
 
 const std::string kRegressions = std::string(PL_SOURCE_DIR) + "/tests/data/fuzz_regressions/";
 
-Bytes read_all(const std::string& path) {
-  Bytes bytes;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return bytes;
-  uint8_t buffer[4096];
-  size_t got;
-  while ((got = std::fread(buffer, 1, sizeof(buffer), f)) > 0) {
-    bytes.insert(bytes.end(), buffer, buffer + got);
+// The points the reader has left, copied through the LAS writer into memory;
+// empty when the writer refuses them or does not report the copy written.
+Bytes copy_rest(LASreaderLAS& reader, uint16_t compressor = LAScompressorKind::raw, int version = 0,
+                int32_t chunk_size = -1) {
+  ByteStreamOutArrayLE out;
+  LASwriterLAS writer;
+  writer.set_delete_stream(false);
+  if (!writer.open_stream(&out, &reader.header, compressor, version, chunk_size)) return {};
+  while (reader.read_point()) {
+    if (!writer.write_one_point(&reader.point)) return {};
   }
-  std::fclose(f);
-  return bytes;
+  if (writer.close_output(true) <= 0) return {};
+  return Bytes(out.get_data(), out.get_data() + out.get_size());
 }
+
+// A raw file read by the independent fixture reader: every point compared
+// with the expected one field by field; its header for further checks.
+FixtureHeader expect_fixture_points(const Bytes& file, const std::vector<FixturePoint>& points) {
+  FixtureContents contents;
+  std::string error;
+  EXPECT_TRUE(fixture_read_bytes(file, &contents, &error)) << error;
+  EXPECT_EQ(contents.points.size(), points.size());
+  for (size_t i = 0; i < points.size() && i < contents.points.size(); i++) {
+    EXPECT_EQ(fixture_point_difference(contents.points[i], points[i]), "") << i;
+  }
+  return contents.header;
+}
+
+// The args inputs name files of their working directory: a fresh one, left
+// again at the end of the scope.
+class ArgsDirectory {
+ public:
+  ArgsDirectory() {
+    char buffer[4096];
+    if (!dir.path.empty() && getcwd(buffer, sizeof(buffer)) && chdir(dir.path.c_str()) == 0) {
+      here = buffer;
+      ready = fuzz_args_prepare_directory();
+    }
+  }
+  ~ArgsDirectory() {
+    if (!here.empty() && chdir(here.c_str()) != 0) std::perror(here.c_str());
+  }
+  bool ready = false;
+
+ private:
+  TempDir dir;
+  std::string here;
+};
 
 std::vector<std::string> files_in(const std::string& dir) {
   std::vector<std::string> names;
@@ -67,24 +104,17 @@ TEST(FuzzRegressions, EveryKeptInputComesBack) {
       {"args", fuzz_args_one},
       {"vpk_writer", fuzz_vpk_writer_one},
   };
-  char pattern[] = "/tmp/pl_fuzz_regressions_XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  char here[4096];
-  ASSERT_NE(getcwd(here, sizeof(here)), nullptr);
-  // The args inputs name files of their working directory.
-  ASSERT_EQ(chdir(pattern), 0);
-  ASSERT_TRUE(fuzz_args_prepare_directory());
+  ArgsDirectory directory;
+  ASSERT_TRUE(directory.ready);
   int replayed = 0;
   for (const Target& target : targets) {
     for (const std::string& name : files_in(kRegressions + target.folder)) {
       SCOPED_TRACE(name);
-      const Bytes bytes = read_all(name);
+      const Bytes bytes = fuzz_file_bytes(name);
       target.run(bytes.data(), bytes.size());
       replayed++;
     }
   }
-  ASSERT_EQ(chdir(here), 0);
-  std::system((std::string("rm -rf '") + pattern + "'").c_str());
   EXPECT_GE(replayed, 2);
 }
 
@@ -145,29 +175,12 @@ TEST(FuzzRegressions, HeaderRecordLengthIsTheLengthRead) {
     testing::internal::GetCapturedStderr();
     ASSERT_TRUE(opened);
     EXPECT_EQ(reader.header.point_data_record_length, 20);
-    ByteStreamOutArrayLE out;
-    LASwriterLAS writer;
-    writer.set_delete_stream(false);
-    ASSERT_TRUE(writer.open_stream(&out, &reader.header));
-    size_t n = 0;
-    while (reader.read_point()) {
-      ASSERT_TRUE(writer.write_one_point(&reader.point));
-      n++;
-    }
-    ASSERT_GT(writer.close_output(true), 0);
-    const Bytes copy(out.get_data(), out.get_data() + out.get_size());
-    FixtureContents contents;
-    std::string error;
-    if (row.compressor == LAScompressorKind::raw && row.stored_length != 0) {
-      // A raw file whose records are read at 20 bytes though stored at 19.
-      continue;
-    }
-    ASSERT_EQ(n, points.size());
-    ASSERT_TRUE(fixture_read_bytes(copy, &contents, &error)) << error;
-    ASSERT_EQ(contents.points.size(), points.size());
-    for (size_t i = 0; i < points.size(); i++) {
-      EXPECT_EQ(fixture_point_difference(contents.points[i], points[i]), "") << i;
-    }
+    const Bytes copy = copy_rest(reader);
+    ASSERT_FALSE(copy.empty());
+    // A raw file whose records are read at 20 bytes though stored at 19 has
+    // other points; the others must come back as written.
+    if (row.compressor == LAScompressorKind::raw && row.stored_length != 0) continue;
+    expect_fixture_points(copy, points);
   }
 }
 
@@ -185,23 +198,12 @@ TEST(FuzzRegressions, CopyOfAnUnknownVersionReadsBack) {
   testing::internal::CaptureStderr();
   ASSERT_TRUE(reader.open_stream(
       new ByteStreamInArrayLE(bytes.data(), static_cast<int64_t>(bytes.size()))));
-  ByteStreamOutArrayLE out;
-  LASwriterLAS writer;
-  writer.set_delete_stream(false);
-  ASSERT_TRUE(writer.open_stream(&out, &reader.header));
-  while (reader.read_point()) ASSERT_TRUE(writer.write_one_point(&reader.point));
-  ASSERT_GT(writer.close_output(true), 0);
+  const Bytes copy = copy_rest(reader);
   testing::internal::GetCapturedStderr();
-  const Bytes copy(out.get_data(), out.get_data() + out.get_size());
-  FixtureContents contents;
-  std::string error;
-  ASSERT_TRUE(fixture_read_bytes(copy, &contents, &error)) << error;
-  EXPECT_EQ(contents.header.version_minor, 4);
-  EXPECT_EQ(contents.header.header_size, 375 + 375 - 227);
-  ASSERT_EQ(contents.points.size(), points.size());
-  for (size_t i = 0; i < points.size(); i++) {
-    EXPECT_EQ(fixture_point_difference(contents.points[i], points[i]), "") << i;
-  }
+  ASSERT_FALSE(copy.empty());
+  const FixtureHeader header = expect_fixture_points(copy, points);
+  EXPECT_EQ(header.version_minor, 4);
+  EXPECT_EQ(header.header_size, 375 + 375 - 227);
 }
 
 // A compressed file whose format byte names no point format once the
@@ -329,7 +331,7 @@ std::string open_messages(const Bytes& bytes, bool* opened) {
 }
 
 Bytes kept_input(const char* name) {
-  return read_all(kRegressions + "las_reader/" + name);
+  return fuzz_file_bytes(kRegressions + "las_reader/" + name);
 }
 
 // A memory stream whose seeks can be refused, like a file on a failing disk.
@@ -539,25 +541,12 @@ TEST(FuzzRegressions, CompressorRecordDecidesTheFormat) {
        {uint16_t{LAScompressorKind::raw}, uint16_t{LAScompressorKind::sequential_chunked}}) {
     SCOPED_TRACE(compressor);
     ASSERT_TRUE(reader.seek_point(0));
-    ByteStreamOutArrayLE out;
-    LASwriterLAS writer;
-    writer.set_delete_stream(false);
-    ASSERT_TRUE(writer.open_stream(&out, &reader.header, compressor, 2, 5));
-    while (reader.read_point()) ASSERT_TRUE(writer.write_one_point(&reader.point));
-    ASSERT_GT(writer.close_output(true), 0);
-    Bytes copy(out.get_data(), out.get_data() + out.get_size());
+    Bytes copy = copy_rest(reader, compressor, 2, 5);
     if (compressor != LAScompressorKind::raw) {
       copy = fuzz_compressed_copy(copy, LAScompressorKind::raw, 0, 5);
-      ASSERT_FALSE(copy.empty());
     }
-    FixtureContents contents;
-    std::string error;
-    ASSERT_TRUE(fixture_read_bytes(copy, &contents, &error)) << error;
-    EXPECT_EQ(contents.header.point_data_format, 1);
-    ASSERT_EQ(contents.points.size(), points.size());
-    for (size_t i = 0; i < points.size(); i++) {
-      EXPECT_EQ(fixture_point_difference(contents.points[i], points[i]), "") << i;
-    }
+    ASSERT_FALSE(copy.empty());
+    EXPECT_EQ(expect_fixture_points(copy, points).point_data_format, 1);
   }
 }
 
@@ -598,14 +587,7 @@ TEST(FuzzRegressions, UncompressedCopyOfANonStandardItemListKeepsItsRecord) {
   LASreaderLAS reader;
   ASSERT_TRUE(
       reader.open_stream(new ByteStreamInArrayLE(las.data(), static_cast<int64_t>(las.size()))));
-  ByteStreamOutArrayLE out;
-  LASwriterLAS writer;
-  writer.set_delete_stream(false);
-  ASSERT_TRUE(writer.open_stream(&out, &reader.header));
-  while (reader.read_point()) ASSERT_TRUE(writer.write_one_point(&reader.point));
-  ASSERT_GT(writer.close_output(true), 0);
-  const Bytes copy(out.get_data(), out.get_data() + out.get_size());
-  EXPECT_EQ(all_points(copy), expected);
+  EXPECT_EQ(all_points(copy_rest(reader)), expected);
 }
 
 // The writer target's seeds: every point format, coder version 1 to 4,
@@ -625,13 +607,9 @@ TEST(FuzzRegressions, WriterSeedsReadBackWhole) {
 // them (the args target ran out of memory); the cells are now kept by blocks
 // that hold points.
 TEST(FuzzRegressions, ThinWithGridMemoryFollowsThePoints) {
-  char pattern[] = "/tmp/pl_fuzz_thin_XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  char here[4096];
-  ASSERT_NE(getcwd(here, sizeof(here)), nullptr);
-  ASSERT_EQ(chdir(pattern), 0);
-  ASSERT_TRUE(fuzz_args_prepare_directory());
-  const Bytes input = read_all(kRegressions + "args/thin_with_grid_of_far_apart_points.txt");
+  ArgsDirectory directory;
+  ASSERT_TRUE(directory.ready);
+  const Bytes input = fuzz_file_bytes(kRegressions + "args/thin_with_grid_of_far_apart_points.txt");
   ASSERT_FALSE(input.empty());
   rusage before;
   getrusage(RUSAGE_SELF, &before);
@@ -641,6 +619,4 @@ TEST(FuzzRegressions, ThinWithGridMemoryFollowsThePoints) {
   rusage after;
   getrusage(RUSAGE_SELF, &after);
   EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "kB more at the peak";
-  ASSERT_EQ(chdir(here), 0);
-  std::system((std::string("rm -rf '") + pattern + "'").c_str());
 }

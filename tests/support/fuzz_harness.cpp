@@ -1,9 +1,14 @@
 #include "fuzz_harness.hpp"
 
+#include <stdlib.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "arg_vector.hpp"
@@ -356,19 +361,6 @@ FixtureFile small_file(uint8_t format, uint8_t minor) {
   return file;
 }
 
-std::vector<uint8_t> file_bytes(const std::string& name) {
-  std::vector<uint8_t> bytes;
-  if (FILE* f = std::fopen(name.c_str(), "rb")) {
-    uint8_t buffer[4096];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof(buffer), f)) > 0) {
-      bytes.insert(bytes.end(), buffer, buffer + got);
-    }
-    std::fclose(f);
-  }
-  return bytes;
-}
-
 bool write_bytes(const char* name, const std::vector<uint8_t>& bytes) {
   FILE* f = std::fopen(name, "wb");
   if (!f) return false;
@@ -469,6 +461,43 @@ std::vector<std::vector<uint8_t>> fuzz_vpk_writer_seed_inputs() {
   return seeds;
 }
 
+namespace {
+
+std::vector<std::string>& process_directories() {
+  static std::vector<std::string> directories;
+  return directories;
+}
+
+void remove_process_directories() {
+  for (const std::string& dir : process_directories()) {
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+}
+
+}  // namespace
+
+std::string fuzz_process_directory(const char* tag) {
+  std::string pattern = std::string("/tmp/pl_fuzz_") + tag + "_XXXXXX";
+  if (!mkdtemp(pattern.data())) return "";
+  if (process_directories().empty()) std::atexit(remove_process_directories);
+  process_directories().push_back(pattern);
+  return pattern;
+}
+
+std::vector<uint8_t> fuzz_file_bytes(const std::string& name) {
+  std::vector<uint8_t> bytes;
+  if (FILE* f = std::fopen(name.c_str(), "rb")) {
+    uint8_t buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof(buffer), f)) > 0) {
+      bytes.insert(bytes.end(), buffer, buffer + got);
+    }
+    std::fclose(f);
+  }
+  return bytes;
+}
+
 std::vector<std::vector<uint8_t>> fuzz_raster_seed_inputs() {
   using namespace raster_fixtures;
   std::vector<std::vector<uint8_t>> seeds;
@@ -482,7 +511,7 @@ std::vector<std::vector<uint8_t>> fuzz_raster_seed_inputs() {
   for (int decimals : {0, 2, 3}) {
     const std::string path = dir.file("a.asc");
     if (write_asc(path, grid, decimals, decimals == 3 ? 4 : 0)) {
-      seeds.push_back(with_kind(0, file_bytes(path)));
+      seeds.push_back(with_kind(0, fuzz_file_bytes(path)));
     }
   }
   const BilSample samples[] = {BilSample::kS8,  BilSample::kU8,  BilSample::kS16, BilSample::kU16,
@@ -491,11 +520,11 @@ std::vector<std::vector<uint8_t>> fuzz_raster_seed_inputs() {
     const bool big = sample == BilSample::kS16 || sample == BilSample::kF32;
     const std::string path = dir.file("b.bil");
     if (!write_bil(path, grid, sample, big)) continue;
-    const std::vector<uint8_t> header = file_bytes(dir.file("b.hdr"));
+    const std::vector<uint8_t> header = fuzz_file_bytes(dir.file("b.hdr"));
     std::vector<uint8_t> input = {1, static_cast<uint8_t>(header.size() & 0xFF),
                                   static_cast<uint8_t>(header.size() >> 8)};
     input.insert(input.end(), header.begin(), header.end());
-    const std::vector<uint8_t> raster = file_bytes(path);
+    const std::vector<uint8_t> raster = fuzz_file_bytes(path);
     input.insert(input.end(), raster.begin(), raster.end());
     seeds.push_back(std::move(input));
   }
@@ -503,7 +532,7 @@ std::vector<std::vector<uint8_t>> fuzz_raster_seed_inputs() {
     VpkOptions options;
     options.compressor = compressor;
     const std::string path = dir.file("c.vpk");
-    if (write_vpk(path, grid, options)) seeds.push_back(with_kind(2, file_bytes(path)));
+    if (write_vpk(path, grid, options)) seeds.push_back(with_kind(2, fuzz_file_bytes(path)));
   }
   return seeds;
 }

@@ -45,6 +45,13 @@ bool fuzz_args_prepare_directory();
 // The argument words of an args input, as the harness splits them.
 std::vector<std::string> fuzz_args_words(const uint8_t* data, size_t size);
 
+// A directory of its own for a fuzz process (long runs start many), removed
+// with what it holds when the process exits; empty when none can be made.
+std::string fuzz_process_directory(const char* tag);
+
+// The bytes of a file (empty when it cannot be read): kept inputs to replay.
+std::vector<uint8_t> fuzz_file_bytes(const std::string& name);
+
 // Small files of our own writers, for seed corpora and damaged-file tests.
 // Every point format in the versions that allow it, with VLRs, extra bytes,
 // user data after the header and EVLRs.
