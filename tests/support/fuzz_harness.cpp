@@ -227,9 +227,36 @@ WriterCase writer_case(const uint8_t* data, size_t size) {
   return c;
 }
 
+// The points of an input, one after the other in one point, as a raw file
+// with these records delivers them; records() keeps what each one stored.
+class InputPoints {
+ public:
+  InputPoints(const WriterCase& c, const LASheader& header, const uint8_t* records_at)
+      : stream(records_at, static_cast<int64_t>(c.points * c.record_length)) {
+    if (!point.init_for_point_type(&header, c.format, c.record_length, &header) ||
+        !raw.setup(point.num_items, point.items.data()) || !raw.init(&stream)) {
+      __builtin_trap();
+    }
+  }
+  // Reads the next point into point() and keeps its record.
+  const LASpoint& next() {
+    if (!raw.read(point.point_items.data())) __builtin_trap();
+    kept.emplace_back();
+    append_record(point, &kept.back());
+    return point;
+  }
+  const LASpoint& layout() const { return point; }
+  const std::vector<std::vector<uint8_t>>& records() const { return kept; }
+
+ private:
+  ByteStreamInArrayLE stream;
+  LASpointRecordReader raw;
+  LASpoint point;
+  std::vector<std::vector<uint8_t>> kept;
+};
+
 // Written by the LAS writer, as a user's copy is: header, points, chunk table.
-std::vector<uint8_t> write_file(const WriterCase& c, LASheader& header,
-                                const std::vector<std::unique_ptr<LASpoint>>& points) {
+std::vector<uint8_t> write_file(const WriterCase& c, const LASheader& header, InputPoints& input) {
   ByteStreamOutArrayLE out;
   LASwriterLAS writer;
   writer.set_delete_stream(false);
@@ -237,8 +264,8 @@ std::vector<uint8_t> write_file(const WriterCase& c, LASheader& header,
   // The writer is asked for 1 or 2; the extended items then get 3.
   const int requested = c.version >= 3 ? 2 : c.version;
   if (!writer.open_stream(&out, &header, c.compressor, requested, chunk)) __builtin_trap();
-  for (size_t i = 0; i < points.size(); i++) {
-    if (!writer.write_one_point(points[i].get())) __builtin_trap();
+  for (size_t i = 0; i < c.points; i++) {
+    if (!writer.write_one_point(&input.next())) __builtin_trap();
     if (c.ends_chunk(i) && !writer.close_chunk()) __builtin_trap();
   }
   if (writer.close_output(true) <= 0) __builtin_trap();
@@ -274,9 +301,8 @@ void check_file(const std::vector<uint8_t>& file,
 
 // Version 4 of the layered coders, which the LAS writer never chooses but
 // reads: through the point-record writer and reader with a list that says 4.
-void check_version_4(const WriterCase& c, const LASpoint& layout,
-                     const std::vector<std::unique_ptr<LASpoint>>& points,
-                     const std::vector<std::vector<uint8_t>>& records) {
+void check_version_4(const WriterCase& c, InputPoints& input) {
+  const LASpoint& layout = input.layout();
   LAScompressorSetup setup;
   if (!setup.setup(layout.num_items, layout.items.data(), c.compressor) ||
       !setup.choose_version(2) || !setup.change_chunk_size(c.chunk_size)) {
@@ -288,8 +314,8 @@ void check_version_4(const WriterCase& c, const LASpoint& layout,
   if (!writer.setup(setup.num_items, setup.items.data(), &setup) || !writer.init(&out)) {
     __builtin_trap();
   }
-  for (size_t i = 0; i < points.size(); i++) {
-    if (!writer.write(points[i]->point_items.data())) __builtin_trap();
+  for (size_t i = 0; i < c.points; i++) {
+    if (!writer.write(input.next().point_items.data())) __builtin_trap();
     if (c.ends_chunk(i) && !writer.chunk()) __builtin_trap();
   }
   if (!writer.done()) __builtin_trap();
@@ -299,10 +325,11 @@ void check_version_4(const WriterCase& c, const LASpoint& layout,
     __builtin_trap();
   }
   LASpoint point;
-  if (!point.init_for_items(nullptr, layout.num_items, layout.items.data(), nullptr))
+  if (!point.init_for_items(nullptr, layout.num_items, layout.items.data(), nullptr)) {
     __builtin_trap();
+  }
   std::vector<uint8_t> got;
-  for (const std::vector<uint8_t>& record : records) {
+  for (const std::vector<uint8_t>& record : input.records()) {
     if (!reader.read(point.point_items.data())) __builtin_trap();
     got.clear();
     append_record(point, &got);
@@ -325,29 +352,12 @@ void fuzz_vpk_writer_one(const uint8_t* data, size_t size) {
   } else {
     header.number_of_point_records = static_cast<uint32_t>(c.points);
   }
-  // The points as a raw file delivers these records.
-  LASpoint layout;
-  if (!layout.init_for_point_type(&header, c.format, c.record_length, &header)) __builtin_trap();
-  LASpointRecordReader raw;
-  if (!raw.setup(layout.num_items, layout.items.data())) __builtin_trap();
-  ByteStreamInArrayLE in(data + 4, static_cast<int64_t>(c.points * c.record_length));
-  if (!raw.init(&in)) __builtin_trap();
-  std::vector<std::unique_ptr<LASpoint>> points;
-  std::vector<std::vector<uint8_t>> records;
-  for (size_t i = 0; i < c.points; i++) {
-    auto point = std::make_unique<LASpoint>();
-    if (!point->init_for_point_type(&header, c.format, c.record_length, &header) ||
-        !raw.read(point->point_items.data())) {
-      __builtin_trap();
-    }
-    records.emplace_back();
-    append_record(*point, &records.back());
-    points.push_back(std::move(point));
-  }
+  InputPoints input(c, header, data + 4);
   if (c.version == 4) {
-    check_version_4(c, layout, points, records);
+    check_version_4(c, input);
   } else {
-    check_file(write_file(c, header, points), records);
+    const std::vector<uint8_t> file = write_file(c, header, input);
+    check_file(file, input.records());
   }
 }
 
