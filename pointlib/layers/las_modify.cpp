@@ -313,6 +313,14 @@ bool LASmodify::rewrite_header(const LASheader* h, bool, bool) {
     std::fprintf(stderr, "ERROR: header pointer is zero\n");
     return false;
   }
+  // A caller may hand in the very header the layers were built against.
+  if (h == header) {
+    npoints = h->number_of_point_records
+                  ? int64_t{h->number_of_point_records}
+                  : static_cast<int64_t>(h->extended_number_of_point_records);
+    header->start_of_waveform_data_packet_record = 0;
+    return true;
+  }
   header->file_source_ID = h->file_source_ID;
   header->global_encoding = h->global_encoding;
   header->version_major = h->version_major;

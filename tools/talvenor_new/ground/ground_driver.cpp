@@ -104,7 +104,8 @@ GroundFileResult write_classified(const GroundSettings& s, GroundEstimate& estim
   header.assign(reader->header);
   name_header(header);
   if (s.replace_z) header.z_offset = 0.0;
-  if (!s.geo_keys.empty()) {
+  const bool layered = bool(io.open_layer_writer);
+  if (!layered && !s.geo_keys.empty()) {
     header.store_geo_key_directory(uint32_t(s.geo_keys.size()), s.geo_keys.data());
     if (!s.geo_doubles.empty()) {
       header.store_geo_doubles(uint32_t(s.geo_doubles.size()), s.geo_doubles.data());
@@ -115,19 +116,23 @@ GroundFileResult write_classified(const GroundSettings& s, GroundEstimate& estim
     header.erase_vlr("LASF_Projection", 34737);
     header.vlr_geo_ascii_params = nullptr;
   }
-  std::unique_ptr<LASwriter> writer = io.open_writer(header);
+  std::unique_ptr<LASwriter> writer =
+      layered ? io.open_layer_writer(header, *reader) : io.open_writer(header);
   if (!writer) {
-    std::fprintf(stderr, "ERROR: could not open laswriter\n");
+    if (!layered) std::fprintf(stderr, "ERROR: could not open laswriter\n");
     throw Fatal{true};
   }
-  const char* name = io.output_name ? io.output_name() : nullptr;
-
-  LASpoint& point = reader->point;
+  // Edit layers name the input; they compare the written copy with the point as read.
+  const char* name = layered ? io.input_name : io.output_name ? io.output_name() : nullptr;
+  LASpoint written;
+  if (layered) written.init_like(&reader->point, false);
+  LASpoint& point = layered ? written : reader->point;
   uint64_t k = 0;
   uint32_t ground = 0;
   TINlocation hint = {nullptr, -1};
   bool ok = true;
   while (reader->read_point()) {
+    if (layered) written.assign(reader->point);
     const bool ignored = is_ignored(*reader);
     if (!ignored) {
       if (is_estimate_point(s, point)) {
