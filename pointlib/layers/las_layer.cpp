@@ -86,39 +86,8 @@ bool carries(uint32_t mask, const ModifiedField& f) {
   return (mask >> f.bit) & 1u;
 }
 
-bool write_value(ByteStreamOut* out, const uint8_t* value, uint32_t width) {
-  switch (width) {
-    case 1:
-      return out->write_byte(*value);
-    case 2:
-      return out->write_u16_le(value);
-    case 4:
-      return out->write_u32_le(value);
-    case 8:
-      return out->write_u64_le(value);
-    default:
-      return out->write_bytes(value, width);
-  }
-}
-
-void read_value(ByteStreamIn* in, uint8_t* value, uint32_t width) {
-  switch (width) {
-    case 1:
-      *value = static_cast<uint8_t>(in->read_byte());
-      break;
-    case 2:
-      in->read_u16_le(value);
-      break;
-    case 4:
-      in->read_u32_le(value);
-      break;
-    case 8:
-      in->read_u64_le(value);
-      break;
-    default:
-      in->read_bytes(value, width);
-  }
-}
+using layer_io::read_value;
+using layer_io::write_value;
 
 void print_field_name(const char* verb, const ModifiedField& f, uint32_t index) {
   if (f.count > 1) {

@@ -1,5 +1,7 @@
 #include "layers/lay_file_header.hpp"
 
+#include "layers/layer_io.hpp"
+
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -17,9 +19,9 @@ enum class Check {
 // One field of the copied LAS header, in file order.
 struct CopiedField {
   const char* name;
-  uint32_t width;  // bytes of one value; 8 and 32 for the byte runs are flagged by `bytes`
+  uint32_t width;  // bytes of one value
   uint32_t count;
-  bool bytes;      // compared and moved as bytes, not as a number
+  bool bytes;      // printed as text, not as a number (an 8-byte run moves like a u64)
   bool only_14;    // present only when the point file is LAS 1.4
   Check check;
   void* (*at)(LASheader&);
@@ -67,40 +69,6 @@ const CopiedField kCopiedFields[] = {
 };
 #undef PL_COPIED
 
-bool write_value(ByteStreamOut* out, const void* value, uint32_t width, bool bytes) {
-  if (bytes) return out->write_bytes(static_cast<const uint8_t*>(value), width);
-  switch (width) {
-    case 1:
-      return out->write_byte(*static_cast<const uint8_t*>(value));
-    case 2:
-      return out->write_u16_le(value);
-    case 4:
-      return out->write_u32_le(value);
-    default:
-      return out->write_u64_le(value);
-  }
-}
-
-void read_value(ByteStreamIn* in, void* value, uint32_t width, bool bytes) {
-  if (bytes) {
-    in->read_bytes(static_cast<uint8_t*>(value), width);
-    return;
-  }
-  switch (width) {
-    case 1:
-      *static_cast<uint8_t*>(value) = static_cast<uint8_t>(in->read_byte());
-      break;
-    case 2:
-      in->read_u16_le(value);
-      break;
-    case 4:
-      in->read_u32_le(value);
-      break;
-    default:
-      in->read_u64_le(value);
-  }
-}
-
 // The reads of the LAY part print the names given; the copied fields print
 // "header_" and the LAS name, except the VLR count, which is spelled without.
 void print_read_failure(const CopiedField& f, uint32_t index) {
@@ -141,7 +109,7 @@ bool compare(const CopiedField& f, LASheader& lay, const LASheader& las_const, L
 template <typename T>
 bool read_lay_field(ByteStreamIn* in, T* value, const char* name) {
   try {
-    read_value(in, value, sizeof(T), false);
+    layer_io::read_value(in, value, sizeof(T));
     return true;
   } catch (...) {
     std::fprintf(stderr, "ERROR: reading %s\n", name);
@@ -151,7 +119,7 @@ bool read_lay_field(ByteStreamIn* in, T* value, const char* name) {
 
 template <typename T>
 bool write_lay_field(ByteStreamOut* out, const T& value, const char* name) {
-  if (write_value(out, &value, sizeof(T), false)) return true;
+  if (layer_io::write_value(out, &value, sizeof(T))) return true;
   std::fprintf(stderr, "ERROR: writing %s\n", name);
   return false;
 }
@@ -179,7 +147,7 @@ bool write_lay_header(ByteStreamOut* out, const LASheader& las_const, uint32_t n
     return false;
   }
   for (int i = 0; i < 4; i++) {
-    char name[16];
+    char name[32];
     std::snprintf(name, sizeof(name), "reverved%d", i);
     if (!write_lay_field(out, lay.reserved[i], name)) return false;
   }
@@ -187,7 +155,7 @@ bool write_lay_header(ByteStreamOut* out, const LASheader& las_const, uint32_t n
     if (f.only_14 && las.version_minor < 4) continue;
     const uint8_t* value = static_cast<const uint8_t*>(f.at(las));
     for (uint32_t i = 0; i < f.count; i++, value += f.width) {
-      if (write_value(out, value, f.width, f.bytes)) continue;
+      if (layer_io::write_value(out, value, f.width)) continue;
       if (f.count > 1) {
         std::fprintf(stderr, "ERROR: writing header->%s[%u]\n", f.name, i);
       } else {
@@ -256,7 +224,7 @@ bool read_lay_header(ByteStreamIn* in, const LASheader& las, LAYside side, LAYhe
   }
   const char* reserved_word = apply ? "reserved" : "reverved";
   for (int i = 0; i < 4; i++) {
-    char name[16];
+    char name[32];
     std::snprintf(name, sizeof(name), "%s%d", reserved_word, i);
     if (!read_lay_field(in, &lay->reserved[i], name)) return false;
     if (lay->reserved[i] != 0) {
@@ -270,7 +238,7 @@ bool read_lay_header(ByteStreamIn* in, const LASheader& las, LAYside side, LAYhe
     uint8_t* value = static_cast<uint8_t*>(f.at(copy));
     for (uint32_t i = 0; i < f.count; i++, value += f.width) {
       try {
-        read_value(in, value, f.width, f.bytes);
+        layer_io::read_value(in, value, f.width);
       } catch (...) {
         print_read_failure(f, i);
         return false;

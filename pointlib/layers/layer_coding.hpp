@@ -14,6 +14,12 @@
 #include "core/byte_stream_in.hpp"
 #include "core/byte_stream_out.hpp"
 
+class LayerCoder;
+class LASlayer;
+
+// Shared by the compressed kinds: finishes the coder, then the record.
+bool finish_coded_layer(LASlayer* layer, LayerCoder& coder, ByteStreamOut* out);
+
 class LayerCoder {
  public:
   // Starts the decoder with the first value read; false (message printed)

@@ -94,6 +94,43 @@ inline bool put_bytes(ByteStreamOut* out, const void* bytes, uint32_t count, con
   return false;
 }
 
+// One value of `width` bytes at `value`: 1, 2, 4 or 8 as a little-endian
+// number, any other width as a run of bytes. The reads throw at the end of
+// the data.
+inline bool write_value(ByteStreamOut* out, const void* value, uint32_t width) {
+  switch (width) {
+    case 1:
+      return out->write_byte(*static_cast<const uint8_t*>(value));
+    case 2:
+      return out->write_u16_le(value);
+    case 4:
+      return out->write_u32_le(value);
+    case 8:
+      return out->write_u64_le(value);
+    default:
+      return out->write_bytes(static_cast<const uint8_t*>(value), width);
+  }
+}
+
+inline void read_value(ByteStreamIn* in, void* value, uint32_t width) {
+  switch (width) {
+    case 1:
+      *static_cast<uint8_t*>(value) = static_cast<uint8_t>(in->read_byte());
+      break;
+    case 2:
+      in->read_u16_le(value);
+      break;
+    case 4:
+      in->read_u32_le(value);
+      break;
+    case 8:
+      in->read_u64_le(value);
+      break;
+    default:
+      in->read_bytes(static_cast<uint8_t*>(value), width);
+  }
+}
+
 }  // namespace layer_io
 
 #endif  // POINTLIB_LAYERS_LAYER_IO_HPP

@@ -146,38 +146,17 @@ class LASlayerReplaceFlagCompressed : public LASlayer {
   BitModelSlots models;
 };
 
-class LASlayerReplaceWithheldFlagCompressed : public LASlayerReplaceFlagCompressed {
+template <uint32_t Fields>
+class LASlayerReplaceFlagKind : public LASlayerReplaceFlagCompressed {
  public:
-  explicit LASlayerReplaceWithheldFlagCompressed(LASheader* header, uint32_t modification_mask = 0,
-                                                 const char* description = nullptr)
-      : LASlayerReplaceFlagCompressed(header, LAYER_FIELDS_WITHHELD, modification_mask,
-                                      description) {}
+  explicit LASlayerReplaceFlagKind(LASheader* header, uint32_t modification_mask = 0,
+                                   const char* description = nullptr)
+      : LASlayerReplaceFlagCompressed(header, Fields, modification_mask, description) {}
 };
-
-class LASlayerReplaceSyntheticFlagCompressed : public LASlayerReplaceFlagCompressed {
- public:
-  explicit LASlayerReplaceSyntheticFlagCompressed(LASheader* header,
-                                                  uint32_t modification_mask = 0,
-                                                  const char* description = nullptr)
-      : LASlayerReplaceFlagCompressed(header, LAYER_FIELDS_SYNTHETIC, modification_mask,
-                                      description) {}
-};
-
-class LASlayerReplaceKeypointFlagCompressed : public LASlayerReplaceFlagCompressed {
- public:
-  explicit LASlayerReplaceKeypointFlagCompressed(LASheader* header, uint32_t modification_mask = 0,
-                                                 const char* description = nullptr)
-      : LASlayerReplaceFlagCompressed(header, LAYER_FIELDS_KEYPOINT, modification_mask,
-                                      description) {}
-};
-
-class LASlayerReplaceOverlapFlagCompressed : public LASlayerReplaceFlagCompressed {
- public:
-  explicit LASlayerReplaceOverlapFlagCompressed(LASheader* header, uint32_t modification_mask = 0,
-                                                const char* description = nullptr)
-      : LASlayerReplaceFlagCompressed(header, LAYER_FIELDS_OVERLAP, modification_mask,
-                                      description) {}
-};
+using LASlayerReplaceWithheldFlagCompressed = LASlayerReplaceFlagKind<LAYER_FIELDS_WITHHELD>;
+using LASlayerReplaceSyntheticFlagCompressed = LASlayerReplaceFlagKind<LAYER_FIELDS_SYNTHETIC>;
+using LASlayerReplaceKeypointFlagCompressed = LASlayerReplaceFlagKind<LAYER_FIELDS_KEYPOINT>;
+using LASlayerReplaceOverlapFlagCompressed = LASlayerReplaceFlagKind<LAYER_FIELDS_OVERLAP>;
 
 class LASlayerReplaceIntensityCompressed : public LASlayer {
  public:
@@ -221,8 +200,5 @@ class LASlayerReplaceExtendedLAS14AttributesCompressed : public LASlayer {
   std::unique_ptr<ResidualCoder> scan_angle;
   std::unique_ptr<SymbolModel> returns, classification, channel_overlap;
 };
-
-// Shared by the compressed kinds: finishes the coder, then the record.
-bool finish_coded_layer(LASlayer* layer, LayerCoder& coder, ByteStreamOut* out);
 
 #endif  // POINTLIB_LAYERS_LAYERS_ATTRIBUTES_HPP

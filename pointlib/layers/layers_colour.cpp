@@ -102,11 +102,7 @@ bool LASlayerAddColourCompressed::finish_read(ByteStreamIn* in) {
 
 bool LASlayerAddColourCompressed::finish_write(ByteStreamOut* out) {
   stop_models();
-  if (!coder.finish_write()) {
-    std::fprintf(stderr, "ERROR: writing the last bytes of a layer's coder\n");
-    return false;
-  }
-  return LASlayer::finish_write(out);
+  return finish_coded_layer(this, coder, out);
 }
 
 bool LASlayerAddColourCompressed::write_specialized_header(ByteStreamOut* out) {

@@ -161,11 +161,7 @@ bool LASlayerCoordinatesCompressed::finish_read(ByteStreamIn* in) {
 
 bool LASlayerCoordinatesCompressed::finish_write(ByteStreamOut* out) {
   residual.reset();
-  if (!coder.finish_write()) {
-    std::fprintf(stderr, "ERROR: writing the last bytes of a layer's coder\n");
-    return false;
-  }
-  return LASlayer::finish_write(out);
+  return finish_coded_layer(this, coder, out);
 }
 
 bool LASlayerCoordinatesCompressed::adjust_header() {

@@ -67,11 +67,7 @@ bool LASlayerDeletePointsCompressed::finish_read(ByteStreamIn* in) {
 
 bool LASlayerDeletePointsCompressed::finish_write(ByteStreamOut* out) {
   models.clear(0);
-  if (!coder.finish_write()) {
-    std::fprintf(stderr, "ERROR: writing the last bytes of a layer's coder\n");
-    return false;
-  }
-  return LASlayer::finish_write(out);
+  return finish_coded_layer(this, coder, out);
 }
 
 // --- append
