@@ -109,75 +109,49 @@ struct ParameterRole {
   ValueKind kind;
 };
 
-struct MethodRow {
-  int method;
-  const char* scan_message;
-  int count;
-  ParameterRole roles[7];
-};
-
 // The values each method needs, looked up by their parameter codes, so that the order in which
 // a row lists them does not matter. The Hotine variant B gives easting and northing at the
 // projection centre where variant A has false easting and northing.
-const MethodRow kMethods[] = {
-    {9807,
-     "failed to scan TM parameters from '%s'\n",
-     5,
-     {{8801, 0, ValueKind::Angle},
-      {8802, 0, ValueKind::Angle},
-      {8805, 0, ValueKind::Scale},
-      {8806, 0, ValueKind::Length},
-      {8807, 0, ValueKind::Length}}},
-    {9801,
-     "failed to scan LCC(1SP) parameters from '%s'\n",
-     5,
-     {{8801, 0, ValueKind::Angle},
-      {8802, 0, ValueKind::Angle},
-      {8805, 0, ValueKind::Scale},
-      {8806, 0, ValueKind::Length},
-      {8807, 0, ValueKind::Length}}},
-    {9802,
-     "failed to scan LCC(2SP) parameters from '%s'\n",
-     6,
-     {{8821, 0, ValueKind::Angle},
-      {8822, 0, ValueKind::Angle},
-      {8823, 0, ValueKind::Angle},
-      {8824, 0, ValueKind::Angle},
-      {8826, 0, ValueKind::Length},
-      {8827, 0, ValueKind::Length}}},
-    {9822,
-     "failed to scan AEAC parameters from '%s'\n",
-     6,
-     {{8821, 0, ValueKind::Angle},
-      {8822, 0, ValueKind::Angle},
-      {8823, 0, ValueKind::Angle},
-      {8824, 0, ValueKind::Angle},
-      {8826, 0, ValueKind::Length},
-      {8827, 0, ValueKind::Length}}},
-    {9809,
-     "failed to scan OS parameters from '%s'\n",
-     5,
-     {{8801, 0, ValueKind::Angle},
-      {8802, 0, ValueKind::Angle},
-      {8805, 0, ValueKind::Scale},
-      {8806, 0, ValueKind::Length},
-      {8807, 0, ValueKind::Length}}},
-    {9812,
-     "failed to scan HOM parameters from '%s'\n",
-     7,
-     {{8806, 8816, ValueKind::Length},
-      {8807, 8817, ValueKind::Length},
-      {8811, 0, ValueKind::Angle},
-      {8812, 0, ValueKind::Angle},
-      {8813, 0, ValueKind::Angle},
-      {8814, 0, ValueKind::Angle},
-      {8815, 0, ValueKind::Scale}}},
+constexpr ParameterRole kOriginScaleRoles[] = {{8801, 0, ValueKind::Angle},
+                                               {8802, 0, ValueKind::Angle},
+                                               {8805, 0, ValueKind::Scale},
+                                               {8806, 0, ValueKind::Length},
+                                               {8807, 0, ValueKind::Length}};
+constexpr ParameterRole kConicRoles[] = {
+    {8821, 0, ValueKind::Angle}, {8822, 0, ValueKind::Angle},  {8823, 0, ValueKind::Angle},
+    {8824, 0, ValueKind::Angle}, {8826, 0, ValueKind::Length}, {8827, 0, ValueKind::Length}};
+constexpr ParameterRole kHotineRoles[] = {
+    {8806, 8816, ValueKind::Length}, {8807, 8817, ValueKind::Length}, {8811, 0, ValueKind::Angle},
+    {8812, 0, ValueKind::Angle},     {8813, 0, ValueKind::Angle},     {8814, 0, ValueKind::Angle},
+    {8815, 0, ValueKind::Scale}};
+constexpr int kMostValues = 7;
+
+struct MethodRow {
+  int method;
+  const char* scan_message;
+  const ParameterRole* roles;
+  int count;
 };
 
-const MethodRow* find_method(int method) {
-  if (method == 9815) method = 9812;
+template <size_t N>
+constexpr MethodRow method_row(int code, const char* scan_message,
+                               const ParameterRole (&roles)[N]) {
+  return MethodRow{code, scan_message, roles, int(N)};
+}
+
+const MethodRow kMethods[] = {
+    method_row(9807, "failed to scan TM parameters from '%s'\n", kOriginScaleRoles),
+    method_row(9801, "failed to scan LCC(1SP) parameters from '%s'\n", kOriginScaleRoles),
+    method_row(9802, "failed to scan LCC(2SP) parameters from '%s'\n", kConicRoles),
+    method_row(9822, "failed to scan AEAC parameters from '%s'\n", kConicRoles),
+    method_row(9809, "failed to scan OS parameters from '%s'\n", kOriginScaleRoles),
+    method_row(9812, "failed to scan HOM parameters from '%s'\n", kHotineRoles),
+    method_row(9815, "failed to scan HOM parameters from '%s'\n", kHotineRoles),
+};
+
+const MethodRow* find_method(int code) {
   for (const MethodRow& row : kMethods) {
-    if (row.method == method) return &row;
+    if (row.method == code) return &row;
   }
   return nullptr;
 }
@@ -188,7 +162,7 @@ const MethodRow* find_method(int method) {
 // from a zero.
 bool read_method_values(const std::vector<std::string>& fields, const MethodRow& method,
                         double* values) {
-  bool found[7] = {};
+  bool found[kMostValues] = {};
   for (size_t at = 9; at + 1 < fields.size(); at += 3) {
     int code;
     if (!int_field(fields, at, &code)) return false;
@@ -464,7 +438,7 @@ bool LASgeoProjector::set_epsg_code_from_table(uint16_t code, std::string* descr
     std::fprintf(stderr, "transform %d of EPSG code %d not implemented.\n", method, code);
     return false;
   }
-  double v[7];
+  double v[kMostValues];
   if (!read_method_values(fields, *row, v)) {
     std::fprintf(stderr, row->scan_message, line.c_str());
     return false;
@@ -492,7 +466,7 @@ bool LASgeoProjector::set_epsg_code_from_table(uint16_t code, std::string* descr
     case 9809:
       set_os_projection(v[3], v[4], v[0], v[1], v[2], nullptr, source, name);
       break;
-    default:  // 9812 and 9815
+    default:  // 9812 and 9815, the two Hotine variants
       set_hom_projection(v[0], v[1], v[2], v[3], v[4], v[5], v[6], nullptr, source, name);
       break;
   }

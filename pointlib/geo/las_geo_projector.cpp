@@ -32,42 +32,35 @@ LASgeoProjector::LASgeoProjector() {
 
 // --- units ---
 
+bool LASgeoProjector::set_units(bool source, bool horizontal, double source_factor,
+                                double target_factor) {
+  if (horizontal) {
+    (source ? source_h_factor_ : target_h_factor_) = source ? source_factor : target_factor;
+    (source ? source_h_set_ : target_h_set_) = true;
+  } else {
+    (source ? source_v_factor_ : target_v_factor_) = source ? source_factor : target_factor;
+    (source ? source_v_set_ : target_v_set_) = true;
+  }
+  return source;
+}
+
 bool LASgeoProjector::set_horizontal_meter(bool source) {
-  (source ? source_h_factor_ : target_h_factor_) = 1.0;
-  (source ? source_h_set_ : target_h_set_) = true;
-  return source;
+  return set_units(source, true, 1.0, 1.0);
 }
-
 bool LASgeoProjector::set_horizontal_feet(bool source) {
-  (source ? source_h_factor_ : target_h_factor_) = source ? FEET_TO_METERS : METERS_TO_FEET;
-  (source ? source_h_set_ : target_h_set_) = true;
-  return source;
+  return set_units(source, true, FEET_TO_METERS, METERS_TO_FEET);
 }
-
 bool LASgeoProjector::set_horizontal_survey_feet(bool source) {
-  (source ? source_h_factor_ : target_h_factor_) =
-      source ? SURVEY_FEET_TO_METERS : METERS_TO_SURVEY_FEET;
-  (source ? source_h_set_ : target_h_set_) = true;
-  return source;
+  return set_units(source, true, SURVEY_FEET_TO_METERS, METERS_TO_SURVEY_FEET);
 }
-
 bool LASgeoProjector::set_vertical_meter(bool source) {
-  (source ? source_v_factor_ : target_v_factor_) = 1.0;
-  (source ? source_v_set_ : target_v_set_) = true;
-  return source;
+  return set_units(source, false, 1.0, 1.0);
 }
-
 bool LASgeoProjector::set_vertical_feet(bool source) {
-  (source ? source_v_factor_ : target_v_factor_) = source ? FEET_TO_METERS : METERS_TO_FEET;
-  (source ? source_v_set_ : target_v_set_) = true;
-  return source;
+  return set_units(source, false, FEET_TO_METERS, METERS_TO_FEET);
 }
-
 bool LASgeoProjector::set_vertical_survey_feet(bool source) {
-  (source ? source_v_factor_ : target_v_factor_) =
-      source ? SURVEY_FEET_TO_METERS : METERS_TO_SURVEY_FEET;
-  (source ? source_v_set_ : target_v_set_) = true;
-  return source;
+  return set_units(source, false, SURVEY_FEET_TO_METERS, METERS_TO_SURVEY_FEET);
 }
 
 void LASgeoProjector::reset_horizontal_units(bool source) {
@@ -178,66 +171,81 @@ void LASgeoProjector::set_target_utm_auto(std::string* description, const char* 
   if (description) *description = "auto select";
 }
 
-void LASgeoProjector::set_lcc_projection(double false_easting, double false_northing,
-                                         double origin_latitude, double central_meridian,
-                                         double parallel_1, double parallel_2,
-                                         std::string* description, bool source, const char* name) {
-  ProjectionRecord& p = new_projection(ProjectionKind::LambertConformalConic, source);
+ProjectionRecord& LASgeoProjector::placed_projection(ProjectionKind kind, bool source,
+                                                     double false_easting, double false_northing,
+                                                     double latitude, double longitude) {
+  ProjectionRecord& p = new_projection(kind, source);
   p.false_easting = false_easting;
   p.false_northing = false_northing;
-  p.latitude = origin_latitude;
-  p.longitude = central_meridian;
+  p.latitude = latitude;
+  p.longitude = longitude;
+  return p;
+}
+
+void LASgeoProjector::set_conic_projection(ProjectionKind kind, double false_easting,
+                                           double false_northing, double latitude, double longitude,
+                                           double parallel_1, double parallel_2,
+                                           std::string* description, bool source,
+                                           const char* name) {
+  ProjectionRecord& p =
+      placed_projection(kind, source, false_easting, false_northing, latitude, longitude);
   p.parallel_1 = parallel_1;
   p.parallel_2 = parallel_2;
   finish_projection(p, nullptr, name);
   describe(description,
-           "false east/north: %g/%g [m], origin lat/ meridian long: %g/%g, parallel 1st/2nd: "
-           "%g/%g",
-           false_easting, false_northing, origin_latitude, central_meridian, parallel_1,
-           parallel_2);
+           kind == ProjectionKind::LambertConformalConic
+               ? "false east/north: %g/%g [m], origin lat/ meridian long: %g/%g, parallel "
+                 "1st/2nd: %g/%g"
+               : "false east/north: %g/%g [m], center lat/long: %g/%g, parallel 1st/2nd: %g/%g",
+           false_easting, false_northing, latitude, longitude, parallel_1, parallel_2);
 }
 
-void LASgeoProjector::set_tm_projection(double false_easting, double false_northing,
-                                        double origin_latitude, double central_meridian,
-                                        double scale, std::string* description, bool source,
-                                        const char* name) {
-  ProjectionRecord& p = new_projection(ProjectionKind::TransverseMercator, source);
-  p.false_easting = false_easting;
-  p.false_northing = false_northing;
-  p.latitude = origin_latitude;
-  p.longitude = central_meridian;
+void LASgeoProjector::set_scaled_projection(ProjectionKind kind, double false_easting,
+                                            double false_northing, double origin_latitude,
+                                            double central_meridian, double scale,
+                                            std::string* description, bool source,
+                                            const char* name) {
+  ProjectionRecord& p = placed_projection(kind, source, false_easting, false_northing,
+                                          origin_latitude, central_meridian);
   p.scale = scale;
   finish_projection(p, nullptr, name);
   describe(description, "false east/north: %g/%g [m], origin lat/meridian long: %g/%g, scale: %g",
            false_easting, false_northing, origin_latitude, central_meridian, scale);
 }
 
+void LASgeoProjector::set_lcc_projection(double false_easting, double false_northing,
+                                         double origin_latitude, double central_meridian,
+                                         double parallel_1, double parallel_2,
+                                         std::string* description, bool source, const char* name) {
+  set_conic_projection(ProjectionKind::LambertConformalConic, false_easting, false_northing,
+                       origin_latitude, central_meridian, parallel_1, parallel_2, description,
+                       source, name);
+}
+
+void LASgeoProjector::set_tm_projection(double false_easting, double false_northing,
+                                        double origin_latitude, double central_meridian,
+                                        double scale, std::string* description, bool source,
+                                        const char* name) {
+  set_scaled_projection(ProjectionKind::TransverseMercator, false_easting, false_northing,
+                        origin_latitude, central_meridian, scale, description, source, name);
+}
+
 void LASgeoProjector::set_aeac_projection(double false_easting, double false_northing,
                                           double centre_latitude, double centre_longitude,
                                           double parallel_1, double parallel_2,
                                           std::string* description, bool source, const char* name) {
-  ProjectionRecord& p = new_projection(ProjectionKind::AlbersEqualAreaConic, source);
-  p.false_easting = false_easting;
-  p.false_northing = false_northing;
-  p.latitude = centre_latitude;
-  p.longitude = centre_longitude;
-  p.parallel_1 = parallel_1;
-  p.parallel_2 = parallel_2;
-  finish_projection(p, nullptr, name);
-  describe(
-      description, "false east/north: %g/%g [m], center lat/long: %g/%g, parallel 1st/2nd: %g/%g",
-      false_easting, false_northing, centre_latitude, centre_longitude, parallel_1, parallel_2);
+  set_conic_projection(ProjectionKind::AlbersEqualAreaConic, false_easting, false_northing,
+                       centre_latitude, centre_longitude, parallel_1, parallel_2, description,
+                       source, name);
 }
 
 void LASgeoProjector::set_hom_projection(double false_easting, double false_northing,
                                          double centre_latitude, double centre_longitude,
                                          double azimuth, double rectified_grid_angle, double scale,
                                          std::string* description, bool source, const char* name) {
-  ProjectionRecord& p = new_projection(ProjectionKind::HotineObliqueMercator, source);
-  p.false_easting = false_easting;
-  p.false_northing = false_northing;
-  p.latitude = centre_latitude;
-  p.longitude = centre_longitude;
+  ProjectionRecord& p =
+      placed_projection(ProjectionKind::HotineObliqueMercator, source, false_easting,
+                        false_northing, centre_latitude, centre_longitude);
   p.azimuth = azimuth;
   p.angle = rectified_grid_angle;
   p.scale = scale;
@@ -252,15 +260,8 @@ void LASgeoProjector::set_os_projection(double false_easting, double false_north
                                         double origin_latitude, double central_meridian,
                                         double scale, std::string* description, bool source,
                                         const char* name) {
-  ProjectionRecord& p = new_projection(ProjectionKind::ObliqueStereographic, source);
-  p.false_easting = false_easting;
-  p.false_northing = false_northing;
-  p.latitude = origin_latitude;
-  p.longitude = central_meridian;
-  p.scale = scale;
-  finish_projection(p, nullptr, name);
-  describe(description, "false east/north: %g/%g [m], origin lat/meridian long: %g/%g, scale: %g",
-           false_easting, false_northing, origin_latitude, central_meridian, scale);
+  set_scaled_projection(ProjectionKind::ObliqueStereographic, false_easting, false_northing,
+                        origin_latitude, central_meridian, scale, description, source, name);
 }
 
 void LASgeoProjector::set_longlat_projection(std::string* description, bool source) {

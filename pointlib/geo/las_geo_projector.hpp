@@ -154,7 +154,16 @@ class LASgeoProjector {
   static std::FILE* open_csv(const char* program_name, bool projected, bool vertical);
 
  private:
+  bool set_units(bool source, bool horizontal, double source_factor, double target_factor);
   ProjectionRecord& new_projection(ProjectionKind kind, bool source);
+  ProjectionRecord& placed_projection(ProjectionKind kind, bool source, double false_easting,
+                                      double false_northing, double latitude, double longitude);
+  void set_conic_projection(ProjectionKind kind, double false_easting, double false_northing,
+                            double latitude, double longitude, double parallel_1, double parallel_2,
+                            std::string* description, bool source, const char* name);
+  void set_scaled_projection(ProjectionKind kind, double false_easting, double false_northing,
+                             double origin_latitude, double central_meridian, double scale,
+                             std::string* description, bool source, const char* name);
   void finish_projection(ProjectionRecord& projection, std::string* description, const char* name);
   std::FILE* open_table(bool projected, bool vertical) const;
   bool set_epsg_code_from_table(uint16_t code, std::string* description, bool source);

@@ -14,6 +14,7 @@
 #include "las_fixture.hpp"
 #include "run_program.hpp"
 #include "scene.hpp"
+#include "wkt_fixtures.hpp"
 
 namespace {
 
@@ -66,16 +67,6 @@ bool has_record(const FixtureContents& contents, uint16_t record_id) {
   }
   return false;
 }
-
-const char* const kEsriFeet =
-    "PROJCS[\"NAD_1983_StatePlane_Washington_South_FIPS_4602_Feet\",GEOGCS[\"GCS_North_American_"
-    "1983\",DATUM[\"D_North_American_1983\",SPHEROID[\"GRS_1980\",6378137.0,298.257222101]],"
-    "PRIMEM[\"Greenwich\",0.0],UNIT[\"Degree\",0.0174532925199433]],"
-    "PROJECTION[\"Lambert_Conformal_Conic\"],PARAMETER[\"False_Easting\",1640416.667],"
-    "PARAMETER[\"False_Northing\",0.0],PARAMETER[\"Central_Meridian\",-120.5],"
-    "PARAMETER[\"Standard_Parallel_1\",45.83333333333334],"
-    "PARAMETER[\"Standard_Parallel_2\",47.33333333333334],"
-    "PARAMETER[\"Latitude_Of_Origin\",45.33333333333334],UNIT[\"Foot_US\",0.3048006096012192]]";
 
 class TalvenorProjection : public testing::Test {
  protected:
@@ -143,7 +134,7 @@ TEST_F(TalvenorProjection, CommandLineUnitsWinOverTheFile) {
 
 // A text without authority in US survey feet makes the horizontal units feet.
 TEST_F(TalvenorProjection, WellKnownTextInSurveyFeet) {
-  write("wkt.las", {text_vlr(2112, kEsriFeet)});
+  write("wkt.las", {text_vlr(2112, kEsriLambertInSurveyFeet)});
   const ProgramRun r = run({"-v", "-i", "wkt.las", "-o", "o.las"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_NE(r.err.find("horizontal units are feet and vertical units are meter."),
@@ -251,7 +242,7 @@ TEST_F(TalvenorProjection, WithoutTablesTheLookUpFails) {
 // records, and units the command line gave are not asked of the file.
 TEST(GroundProjection, FileUnitsFromAHeaderInMemory) {
   LASheader header;
-  const std::string wkt = kEsriFeet;
+  const std::string wkt = kEsriLambertInSurveyFeet;
   std::unique_ptr<uint8_t[]> text(new uint8_t[wkt.size()]);  // no terminating zero
   std::memcpy(text.get(), wkt.data(), wkt.size());
   ASSERT_TRUE(header.insert_vlr("LASF_Projection", 2112, uint16_t(wkt.size()), std::move(text)));

@@ -38,6 +38,8 @@ int main(int argc, char** argv) {
   const bool no_arguments = argc == 1;
 
   if (no_arguments) {
+    // Reads no option: it only keeps the program's name, by which the EPSG tables are found.
+    geo.parse(argc, argv);
     std::fprintf(stderr, "%s is better run in the command line\n", argv[0]);
     std::string name;
     std::fprintf(stderr, "enter input file: ");
