@@ -30,6 +30,8 @@ class LASapply : public LASreader {
   void close_input(bool close_stream = true) override {
     if (inner) inner->close_input(close_stream);
   }
+  // The point file lost points, or a layer's data was damaged.
+  bool failed() const override { return read_failed || (inner && inner->failed()); }
 
   // Null: the LAY file lies beside the point file.
   bool set_lay_directory(const char* directory);

@@ -146,6 +146,26 @@ TEST_F(TalvenorLayers, ALayFileThatCannotBeLoadedIsReadOverAndKept) {
   EXPECT_EQ(file_bytes(dir.file("t.lay")), garbage);
 }
 
+TEST_F(TalvenorLayers, DamagedLayerDataFailsTheFileWithoutOutput) {
+  ASSERT_EQ(run({"-i", "t.las", "-olay", "-quiet"}).exit_code, 0);
+  // The header of the LAY file just written, then a raw classification layer
+  // whose fifth point has an index that its table of two classes cannot have.
+  std::string lay = file_bytes(dir.file("t.lay")).substr(0, 276);
+  lay[16] = 1;
+  const uint32_t record[] = {51, 0, 1, 256, 1, 0, 0, 0, 0, 0, 44};
+  lay.append(reinterpret_cast<const char*>(record), sizeof(record));
+  lay.append("\x03\x00\x08", 3);
+  const uint32_t bits = 0x602u | (3u << 20);
+  lay.append(reinterpret_cast<const char*>(&bits), 4);
+  write_file(dir.file("t.lay"), lay);
+  const ProgramRun applied = run({"-i", "t.las", "-ilay", "-o", "t2.las", "-quiet"});
+  EXPECT_EQ(applied.exit_code, 1);
+  EXPECT_NE(applied.err.find("ERROR: corrupt data of LASlayer 1 of 1 after 4 points\n"),
+            std::string::npos)
+      << applied.err;
+  EXPECT_TRUE(file_bytes(dir.file("t2.las")).empty());
+}
+
 TEST_F(TalvenorLayers, LayDirectoriesNameWhereTheFilesGo) {
   ASSERT_EQ(mkdir(dir.file("lays").c_str(), 0755), 0);
   const ProgramRun recorded = run({"-i", "t.las", "-olaydir", "lays", "-quiet"});

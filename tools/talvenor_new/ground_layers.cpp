@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <functional>
 
 #include "filter/las_ignore.hpp"
 #include "layers/las_apply.hpp"
@@ -42,16 +43,24 @@ void ground_layer_io(const GroundLayerOptions& options, const GroundSettings& se
                      GroundFileIO& io) {
   const char* input_name = io.input_name;
   if (options.ilay) {
-    auto plain_reopen = io.reopen;
-    GroundFileIO plain = io;
-    io.reopen = [options, input_name, plain_reopen, plain](std::unique_ptr<LASreader>& reader) {
-      if (reader->applies_layers()) {
-        std::unique_ptr<LASreader> inner(static_cast<LASapply*>(reader.get())->release_inner());
-        reader = std::move(inner);
-      }
-      if (!plain_reopen(reader)) return false;
-      return wrap(options, input_name, reader, plain, true);
+    // Both re-openings go through the layers again (buffering, which the
+    // second one keeps, is refused with -ilay).
+    const GroundFileIO plain = io;
+    auto through_layers = [options, input_name, plain](
+                              std::function<bool(std::unique_ptr<LASreader>&)> plain_reopen) {
+      return [options, input_name, plain, plain_reopen](std::unique_ptr<LASreader>& reader) {
+        if (reader->applies_layers()) {
+          std::unique_ptr<LASreader> inner(static_cast<LASapply*>(reader.get())->release_inner());
+          reader = std::move(inner);
+        }
+        if (!plain_reopen(reader)) return false;
+        return wrap(options, input_name, reader, plain, true);
+      };
     };
+    io.reopen = through_layers(plain.reopen);
+    if (plain.reopen_keeping_buffer) {
+      io.reopen_keeping_buffer = through_layers(plain.reopen_keeping_buffer);
+    }
   }
   if (!options.olay) return;
   io.open_layer_writer = [options, settings, input_name](LASheader& header, LASreader& reader) {
