@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/las_scaler.hpp"
 #include "filter/las_ignore.hpp"
 #include "ground/ground_estimate.hpp"
 #include "ground/ground_output.hpp"
@@ -45,36 +46,80 @@ GroundFileReport finish(GroundFileResult result) {
   return report;
 }
 
-// A file that cannot be classified is written through unchanged, or only announced.
-GroundFileResult copy_or_skip_file(bool skip, std::unique_ptr<LASreader>& reader,
-                                   GroundFileIO& io) {
+// What the copy of a file without ground does with the heights asked for: every point is at
+// height 0, so Z becomes the raw value of elevation 0 and the user data 0.
+struct CopyHeights {
+  bool replace_z = false;
+  bool zero_user_data = false;
+};
+
+CopyHeights copy_heights(const GroundSettings& s) {
+  CopyHeights heights;
+  heights.replace_z = s.replace_z;
+  heights.zero_user_data = s.compute_height && s.heights_to_user_data;
+  return heights;
+}
+
+// The raw Z of elevation 0 at the header's z scale and offset; false when it does not fit 32 bits.
+bool raw_z_of_zero(const LASheader& header, int32_t* raw) {
+  const double value = (0.0 - header.z_offset) / header.z_scale_factor;
+  if (!(value > -2147483648.5 && value < 2147483647.5)) return false;
+  *raw = int32_t(las_round_i64(value));
+  return true;
+}
+
+// A file that cannot be classified is written through unchanged (but for the heights asked
+// for), or only announced.
+GroundFileResult copy_or_skip_file(bool skip, const CopyHeights& heights,
+                                   std::unique_ptr<LASreader>& reader, GroundFileIO& io) {
   if (skip) {
     std::fprintf(stderr, " skipping '%s' ...\n", shown(io.input_name, "stdin"));
     reader.reset();
     return GroundFileResult::kSkipped;
   }
   std::fprintf(stderr, " copying '%s' ...\n", shown(io.input_name, "stdin"));
-  std::unique_ptr<LASwriter> writer = io.open_writer(reader->header);
+  const LASheader* header = &reader->header;
+  int32_t zero_z = 0;
+  // An offset so far from 0 that its raw value overflows: the copy's offset becomes 0 instead,
+  // as in a classified output with heights in Z.
+  LASheader moved;
+  if (heights.replace_z && !raw_z_of_zero(*header, &zero_z)) {
+    moved.assign(*header);
+    moved.z_offset = 0.0;
+    header = &moved;
+    zero_z = 0;
+  }
+  std::unique_ptr<LASwriter> writer = io.open_writer(*header);
   const char* name = io.output_name ? io.output_name() : nullptr;
   if (!writer) {
     std::fprintf(stderr, "ERROR: could not open laswriter for '%s'\n", shown(name, "stdout"));
     throw Fatal{false};
   }
+  const bool counted = io.count_copied_points || heights.replace_z;
   bool ok = true;
+  LASpoint& point = reader->point;
   while (reader->read_point()) {
-    if (io.count_copied_points) writer->add_to_inventory(&reader->point);
-    if (!writer->write_one_point(&reader->point)) {
+    if (heights.replace_z) point.Z = zero_z;
+    if (counted) writer->add_to_inventory(&point);
+    if (heights.zero_user_data) point.set_user_data(0);
+    if (!writer->write_one_point(&point)) {
       std::fprintf(stderr, "ERROR: cannot write point %" PRId64 " to '%s'\n", writer->p_count,
                    shown(name, "stdout"));
       ok = false;
       break;
     }
   }
-  if (ok && io.count_copied_points) ok = writer->rewrite_header(&reader->header, true, false);
+  const bool wrote_points = writer->p_count > 0;
+  if (ok && counted) ok = writer->rewrite_header(header, true, false);
   ok = close_writer(*writer, name) && ok;
   writer.reset();
   reader->close_input(true);
   reader.reset();
+  // Heights of 0 look like measured ones; whoever uses them must learn that there was no ground.
+  if (ok && wrote_points && (heights.replace_z || heights.zero_user_data)) {
+    std::fprintf(stderr, "WARNING: no ground found in '%s'. all heights are 0.\n",
+                 shown(io.input_name, "stdin"));
+  }
   return ok ? GroundFileResult::kCopied : GroundFileResult::kFailed;
 }
 
@@ -242,7 +287,7 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
     }
     if (n == 0) {
       std::fprintf(stderr, "WARNING: input has zero points.");
-      return finish(copy_or_skip_file(s.skip_files, reader, io));
+      return finish(copy_or_skip_file(s.skip_files, copy_heights(s), reader, io));
     }
 
     auto owned = std::make_unique<GroundEstimate>(s, param);
@@ -291,7 +336,7 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
     if (outcome != GroundOutcome::kReady) {
       owned.reset();  // the copy needs none of the estimate's memory
       reopen(reader, io);
-      report.result = copy_or_skip_file(s.skip_files, reader, io);
+      report.result = copy_or_skip_file(s.skip_files, copy_heights(s), reader, io);
       return report;
     }
     report.result = write_classified(s, estimate, origin, reader, io, start, &report.ground);
