@@ -1,6 +1,7 @@
 #include "ground/ground_driver.hpp"
 
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -139,6 +140,32 @@ void name_header(LASheader& header) {
 struct ReadOrigin {
   double min_x, min_y, z_offset;
 };
+
+// Where the estimate takes its points from: the header's box, grown by one step so that bounds
+// rounded by the writer keep every point. A point beyond is a damaged record or was moved after
+// the header was written; binned with the rest, it would make the grids span the extent to it.
+// A box that is none (inverted, or not finite) bounds nothing.
+struct EstimateArea {
+  bool bounded = false;
+  double min_x = 0, max_x = 0, min_y = 0, max_y = 0;
+};
+
+EstimateArea estimate_area(const LASheader& header, double step) {
+  EstimateArea area;
+  area.bounded = std::isfinite(header.min_x) && std::isfinite(header.max_x) &&
+                 std::isfinite(header.min_y) && std::isfinite(header.max_y) &&
+                 header.min_x <= header.max_x && header.min_y <= header.max_y;
+  area.min_x = header.min_x - step;
+  area.max_x = header.max_x + step;
+  area.min_y = header.min_y - step;
+  area.max_y = header.max_y + step;
+  return area;
+}
+
+bool outside(const EstimateArea& area, double x, double y) {
+  return area.bounded &&
+         !(x >= area.min_x && x <= area.max_x && y >= area.min_y && y <= area.max_y);
+}
 
 // The last pass: every point again, with its class and height.
 GroundFileResult write_classified(const GroundSettings& s, GroundEstimate& estimate,
@@ -311,17 +338,32 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
     // Read pass.
     const ReadOrigin origin = {reader->header.min_x, reader->header.min_y, reader->header.z_offset};
     const double pertube = s.pertube ? reader->header.x_scale_factor : 0.0;
-    uint64_t surplus = 0;
+    const EstimateArea area = estimate_area(reader->header, param.step);
+    uint64_t surplus = 0, far_outside = 0;
     while (reader->read_point()) {
       if (is_ignored(*reader)) continue;
       const LASpoint& p = reader->point;
       if (!is_estimate_point(s, p)) continue;
-      if (!estimate.add_point(p.get_x() - origin.min_x, p.get_y() - origin.min_y,
-                              p.get_z() - origin.z_offset, p.Z, pertube)) {
-        surplus++;
+      const double x = p.get_x(), y = p.get_y();
+      bool stored;
+      if (outside(area, x, y)) {
+        far_outside++;
+        stored = estimate.add_excluded_point(x - origin.min_x, y - origin.min_y);
+      } else {
+        stored = estimate.add_point(x - origin.min_x, y - origin.min_y, p.get_z() - origin.z_offset,
+                                    p.Z, pertube);
       }
+      if (!stored) surplus++;
     }
     reader->close_input(true);
+    // Damaged data: said whatever the -quiet, like coordinates that look like longitude.
+    if (far_outside) {
+      std::fprintf(stderr,
+                   "WARNING: %" PRIu64
+                   " points lie more than one step outside the bounding box of the header. they "
+                   "are left out of the ground estimate and are not ground.\n",
+                   far_outside);
+    }
     if (surplus && !s.quiet) {
       std::fprintf(stderr,
                    "WARNING: %" PRIu64

@@ -65,11 +65,15 @@ class GroundEstimate {
   // into the seed grids by its raw Z. With a non-zero `pertube_scale` x and y move together by
   // a random multiple of it from -10 to 10. False, storing nothing, when the room is full.
   bool add_point(double x, double y, double z, int32_t raw_z, double pertube_scale);
+  // Stores the next point as excluded: it keeps its index, takes no part in the estimate and
+  // ends as non-ground. False, storing nothing, when the room is full.
+  bool add_excluded_point(double x, double y);
   // Everything after the read pass: seeds, initial TIN, refinement, integration.
   GroundOutcome run();
 
   uint32_t capacity() const { return capacity_; }
   uint32_t count() const { return count_; }
+  uint32_t excluded_count() const { return excluded_; }
   const float* point(uint32_t i) const { return &points_[3 * size_t(i)]; }
   float* point(uint32_t i) { return &points_[3 * size_t(i)]; }
   // Whether stored point i ended as ground; false for every index past the stored points.
@@ -130,6 +134,7 @@ class GroundEstimate {
   std::vector<float> points_;
   uint32_t capacity_ = 0;
   uint32_t count_ = 0;
+  uint32_t excluded_ = 0;
   std::vector<uint32_t> tin_bits_, delete_bits_, insert_bits_;
 
   // Seed grids: per level the lowest point of every atom (one column and one row in each of the
