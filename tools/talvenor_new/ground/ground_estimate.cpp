@@ -348,7 +348,43 @@ uint32_t GroundEstimate::build_tin(const std::vector<uint32_t>* indices) {
   return added;
 }
 
+void GroundEstimate::on_duplicate(float* point, float* vertex, void* context) {
+  GroundEstimate& estimate = *static_cast<GroundEstimate*>(context);
+  estimate.refused_.push_back(
+      Twin{estimate.index_of(point), vertex ? estimate.index_of(vertex) : kNoPoint});
+}
+
+void GroundEstimate::settle_refused() {
+  for (const Twin& t : refused_) {
+    if (t.vertex != kNoPoint && std::fabs(point(t.point)[2] - point(t.vertex)[2]) <= param_.offset) {
+      twins_.push_back(t);
+    } else {
+      clear(tin_bits_, t.point);
+    }
+  }
+  refused_.clear();
+}
+
+// A twin shares the fate of its vertex: removed as a spike, both leave.
+void GroundEstimate::drop_twins_of_lost_vertices() {
+  twins_.erase(std::remove_if(twins_.begin(), twins_.end(),
+                              [this](const Twin& t) {
+                                if (get(tin_bits_, t.vertex)) return false;
+                                clear(tin_bits_, t.point);
+                                point(t.point)[2] = GROUND_EXCLUDED;
+                                return true;
+                              }),
+               twins_.end());
+}
+
 uint32_t GroundEstimate::insert_marked_points() {
+  // The TIN reports refused points while it inserts; the handler must not outlive this call.
+  struct Listen {
+    explicit Listen(GroundEstimate* estimate) {
+      tin_set_duplicate_handler(&GroundEstimate::on_duplicate, estimate);
+    }
+    ~Listen() { tin_set_duplicate_handler(nullptr, nullptr); }
+  } listen(this);
   uint32_t added = 0;
   for (uint32_t w = 0; w < insert_bits_.size(); w++) {
     if (!insert_bits_[w]) continue;
@@ -362,6 +398,7 @@ uint32_t GroundEstimate::insert_marked_points() {
     }
   }
   tin_flush();
+  settle_refused();
   return added;
 }
 
@@ -488,6 +525,7 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
       point(i)[2] = GROUND_EXCLUDED;
       set(delete_bits_, i);
     }
+    if (!spikes.empty()) drop_twins_of_lost_vertices();
   }
   return uint32_t(spikes.size());
 }

@@ -95,6 +95,7 @@ class GroundEstimate {
   // Point index of a TIN vertex.
   uint32_t index_of(const float* vertex) const { return uint32_t((vertex - points_.data()) / 3); }
   void set_tin_bit(uint32_t i) { set(tin_bits_, i); }
+  void set_insert_bit(uint32_t i) { set(insert_bits_, i); }
   bool tin_bit(uint32_t i) const { return get(tin_bits_, i); }
   bool delete_bit(uint32_t i) const { return get(delete_bits_, i); }
   // For tests that fill the buffer themselves: makes the stored points the whole set.
@@ -127,6 +128,17 @@ class GroundEstimate {
   void clear_ranges();
   VertexRange* find_range(uint32_t key, bool insert);
 
+  // A point that the TIN refused because a vertex stands at its x and y. It stays ground only as
+  // the twin of that vertex: with a z within the offset of the vertex's, and for as long as the
+  // vertex stays ground. Otherwise a low outlier under a real return (or a return over a low
+  // outlier) would be ground without ever facing the spike test.
+  struct Twin {
+    uint32_t point, vertex;
+  };
+  static void on_duplicate(float* point, float* vertex, void* context);
+  void settle_refused();
+  void drop_twins_of_lost_vertices();
+
   const GroundSettings& settings_;
   GroundParameters param_;
   double mark_ = 0.0;
@@ -143,6 +155,9 @@ class GroundEstimate {
   std::unique_ptr<LAScellGrid> finest_grid_;
   float cell_[3] = {0, 0, 0};
   float shift_[3] = {0, 0, 0};
+
+  std::vector<Twin> refused_;  // during one insertion
+  std::vector<Twin> twins_;
 
   std::vector<VertexRange> ranges_;
   std::vector<uint32_t> range_bits_;
