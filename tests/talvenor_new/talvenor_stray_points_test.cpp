@@ -4,6 +4,7 @@
 // is bounded in memory and CPU time so that a fault fails the test instead of taking the machine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -91,34 +92,45 @@ class TalvenorStrayPoints : public testing::Test {
   FixtureContents input;
 };
 
-// Damaged records: X or Y moved by 30, 1,000 and 5,000 km with the header left as it was. They
-// are counted in one warning, take no part in the estimate and are not ground. Every other point
-// gets the class and height it gets in the same file without those records, so the indexes of
-// the estimate stay aligned with the output pass.
+// Damaged records: X or Y moved by 30, 1,000 and 5,000 km with the header left as it was, three
+// single returns and a first return. All four are counted in one warning; none takes part in
+// the estimate or is ground. Every other point gets the class and height it gets in the same
+// file without those records, so the indexes of the estimate stay aligned with the output pass.
 TEST_F(TalvenorStrayPoints, RecordsFarOutsideTheHeaderBoxAreLeftOut) {
-  const std::vector<size_t> moved = single_returns(3);
+  std::vector<size_t> moved = single_returns(3);
   ASSERT_EQ(moved.size(), 3u);
-  const int32_t shift_x[3] = {100000000, 0, -3000000};  // 1,000 km east, -, 30 km west
-  const int32_t shift_y[3] = {0, -500000000, 3000000};  // -, 5,000 km south, 30 km north
+  size_t first_return = input.points.size() / 2;
+  while (first_return < input.points.size() &&
+         (input.points[first_return].number_of_returns < 2 ||
+          input.points[first_return].return_number != 1)) {
+    first_return++;
+  }
+  ASSERT_LT(first_return, input.points.size());
+  moved.push_back(first_return);
+  const int32_t shift_x[4] = {100000000, 0, -3000000, 100000000};  // 1,000 km east, 30 km west
+  const int32_t shift_y[4] = {0, -500000000, 3000000, 0};          // 5,000 km south, 30 km north
+  auto is_moved = [&moved](size_t i) {
+    return std::find(moved.begin(), moved.end(), i) != moved.end();
+  };
   const std::vector<uint8_t> bytes = file_bytes(dir.file("a.las"));
   const size_t start = input.header.offset_to_point_data;
   const size_t length = input.header.point_data_record_length;
   std::vector<uint8_t> damaged = bytes;
-  for (int m = 0; m < 3; m++) {
+  for (size_t m = 0; m < moved.size(); m++) {
     const size_t at = start + moved[m] * length;
     fixture_put_u32(damaged, at, fixture_get_u32(damaged, at) + uint32_t(shift_x[m]));
     fixture_put_u32(damaged, at + 4, fixture_get_u32(damaged, at + 4) + uint32_t(shift_y[m]));
   }
   ASSERT_TRUE(put_file(dir.file("damaged.las"), damaged));
-  // The same header (bounds and all) without the three records; they are single returns.
+  // The same header (bounds and all) without the four records, all of them first returns.
   std::vector<uint8_t> without(bytes.begin(), bytes.begin() + long(start));
   for (size_t i = 0; i < input.points.size(); i++) {
-    if (i == moved[0] || i == moved[1] || i == moved[2]) continue;
+    if (is_moved(i)) continue;
     without.insert(without.end(), bytes.begin() + long(start + i * length),
                    bytes.begin() + long(start + (i + 1) * length));
   }
-  fixture_put_u32(without, 107, uint32_t(input.points.size() - 3));
-  fixture_put_u32(without, 111, fixture_get_u32(without, 111) - 3);
+  fixture_put_u32(without, 107, uint32_t(input.points.size() - moved.size()));
+  fixture_put_u32(without, 111, fixture_get_u32(without, 111) - uint32_t(moved.size()));
   ASSERT_TRUE(put_file(dir.file("without.las"), without));
 
   const ProgramRun clean = run({"-i", "without.las", "-o", "without_out.las", "-compute_height"});
@@ -128,7 +140,7 @@ TEST_F(TalvenorStrayPoints, RecordsFarOutsideTheHeaderBoxAreLeftOut) {
       run({"-i", "damaged.las", "-o", "damaged_out.las", "-compute_height", "-quiet"});
   ASSERT_EQ(run_damaged.exit_code, 0) << run_damaged.err;
   EXPECT_EQ(count_of(run_damaged.err,
-                     "WARNING: 3 points lie more than one step outside the bounding box of the "
+                     "WARNING: 4 points lie more than one step outside the bounding box of the "
                      "header. they are left out of the ground estimate and are not ground.\n"),
             1u)
       << run_damaged.err;
@@ -136,10 +148,10 @@ TEST_F(TalvenorStrayPoints, RecordsFarOutsideTheHeaderBoxAreLeftOut) {
   const FixtureContents expected = read("without_out.las");
   const FixtureContents out = read("damaged_out.las");
   ASSERT_EQ(out.points.size(), input.points.size());
-  ASSERT_EQ(expected.points.size(), input.points.size() - 3);
+  ASSERT_EQ(expected.points.size(), input.points.size() - moved.size());
   size_t ground = 0;
   for (size_t i = 0, j = 0; i < out.points.size(); i++) {
-    if (i == moved[0] || i == moved[1] || i == moved[2]) {
+    if (is_moved(i)) {
       EXPECT_EQ(out.points[i].classification, 1) << i;
       continue;
     }

@@ -341,13 +341,13 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
     const EstimateArea area = estimate_area(reader->header, param.step);
     uint64_t surplus = 0, far_outside = 0;
     while (reader->read_point()) {
-      if (is_ignored(*reader)) continue;
       const LASpoint& p = reader->point;
-      if (!is_estimate_point(s, p)) continue;
       const double x = p.get_x(), y = p.get_y();
+      const bool beyond = outside(area, x, y);
+      far_outside += beyond;  // every damaged record counts, whatever its return
+      if (is_ignored(*reader) || !is_estimate_point(s, p)) continue;
       bool stored;
-      if (outside(area, x, y)) {
-        far_outside++;
+      if (beyond) {
         stored = estimate.add_excluded_point(x - origin.min_x, y - origin.min_y);
       } else {
         stored = estimate.add_point(x - origin.min_x, y - origin.min_y, p.get_z() - origin.z_offset,
