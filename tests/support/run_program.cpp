@@ -53,9 +53,15 @@ std::string read_all(std::FILE* file) {
 ProgramRun run_program(const std::string& program, const std::vector<std::string>& args,
                        const std::string& directory, const std::string& input,
                        const ProgramLimits& limits) {
+  return run_program_to(program, args, directory, "", input, limits);
+}
+
+ProgramRun run_program_to(const std::string& program, const std::vector<std::string>& args,
+                          const std::string& directory, const std::string& output_path,
+                          const std::string& input, const ProgramLimits& limits) {
   ProgramRun run;
   std::FILE* in = std::tmpfile();
-  std::FILE* out = std::tmpfile();
+  std::FILE* out = output_path.empty() ? std::tmpfile() : std::fopen(output_path.c_str(), "wb");
   std::FILE* err = std::tmpfile();
   if (in && out && err) {
     std::fwrite(input.data(), 1, input.size(), in);
@@ -82,7 +88,7 @@ ProgramRun run_program(const std::string& program, const std::vector<std::string
       if (WIFEXITED(status)) run.exit_code = WEXITSTATUS(status);
       run.peak_memory_kb = usage.ru_maxrss;  // kilobytes on Linux
     }
-    run.out = read_all(out);
+    if (output_path.empty()) run.out = read_all(out);
     run.err = read_all(err);
   }
   for (std::FILE* f : {in, out, err}) {
