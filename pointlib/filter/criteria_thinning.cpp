@@ -58,8 +58,7 @@ bool LAScriterionThinWithGrid::rejects(const LASpoint* point) {
   return false;
 }
 
-LAScriterionThinWithGrid::Block& LAScriterionThinWithGrid::find_block(int64_t column,
-                                                                      int64_t row) {
+LAScriterionThinWithGrid::Block& LAScriterionThinWithGrid::find_block(int64_t column, int64_t row) {
   if (last < blocks.size()) {
     Block& b = blocks[last];
     if (b.cells && b.column == column && b.row == row) return b;

@@ -29,8 +29,7 @@ ProgramLimits bounded() {
 
 std::vector<uint8_t> file_bytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
-                              std::istreambuf_iterator<char>());
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool put_file(const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -100,9 +99,8 @@ TEST_F(TalvenorStrayPoints, RecordsFarOutsideTheHeaderBoxAreLeftOut) {
   std::vector<size_t> moved = single_returns(3);
   ASSERT_EQ(moved.size(), 3u);
   size_t first_return = input.points.size() / 2;
-  while (first_return < input.points.size() &&
-         (input.points[first_return].number_of_returns < 2 ||
-          input.points[first_return].return_number != 1)) {
+  while (first_return < input.points.size() && (input.points[first_return].number_of_returns < 2 ||
+                                                input.points[first_return].return_number != 1)) {
     first_return++;
   }
   ASSERT_LT(first_return, input.points.size());

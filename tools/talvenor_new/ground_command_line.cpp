@@ -42,9 +42,8 @@ bool take_step(GroundCommandLine& line, const char* word, const char* arg) {
 bool take_sub(GroundCommandLine& line, const char* word, const char* arg) {
   int sub;
   if (std::sscanf(arg, "%d", &sub) != 1) {
-    std::fprintf(stderr,
-                 "ERROR: '%s' needs 1 argument: sub_steps but '%s' in not a valid value\n", word,
-                 arg);
+    std::fprintf(stderr, "ERROR: '%s' needs 1 argument: sub_steps but '%s' in not a valid value\n",
+                 word, arg);
     return false;
   }
   if (sub < 1) {

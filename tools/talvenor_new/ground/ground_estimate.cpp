@@ -356,7 +356,8 @@ void GroundEstimate::on_duplicate(float* point, float* vertex, void* context) {
 
 void GroundEstimate::settle_refused() {
   for (const Twin& t : refused_) {
-    if (t.vertex != kNoPoint && std::fabs(point(t.point)[2] - point(t.vertex)[2]) <= param_.offset) {
+    if (t.vertex != kNoPoint &&
+        std::fabs(point(t.point)[2] - point(t.vertex)[2]) <= param_.offset) {
       twins_.push_back(t);
     } else {
       clear(tin_bits_, t.point);
@@ -613,7 +614,9 @@ void lowest_of_shifted_grid(const std::vector<Atom>& atoms, int32_t sub, int32_t
                             std::vector<uint32_t>& lowest) {
   lowest.clear();
   const size_t n = atoms.size();
-  auto class_of = [&](const Atom& a) { return (a.m >= sub - k ? 2 : 0) + (a.n >= sub - l ? 1 : 0); };
+  auto class_of = [&](const Atom& a) {
+    return (a.m >= sub - k ? 2 : 0) + (a.n >= sub - l ? 1 : 0);
+  };
   auto shifted = [](const Atom& a, int c) {
     return a.key + (uint64_t(c >> 1) << 32) + uint64_t(c & 1);
   };
@@ -675,8 +678,7 @@ void GroundEstimate::seed_level(int level) {
     alloc_failed(true, "ERROR: cannot alloc coarse raster %d of %d by %d.\n", 0, sub, sub);
   }
   atoms_[level].reset();
-  std::sort(atoms.begin(), atoms.end(),
-            [](const Atom& a, const Atom& b) { return a.key < b.key; });
+  std::sort(atoms.begin(), atoms.end(), [](const Atom& a, const Atom& b) { return a.key < b.key; });
   std::vector<uint32_t> working;
   for (int32_t k = 0; k < sub; k++) {
     for (int32_t l = 0; l < sub; l++) {
