@@ -244,7 +244,7 @@ void GroundEstimate::create_level_grids(int level) {
                  0, param_.sub, param_.sub);
   }
   cell_[level] = param_.step / float(1 << level);
-  shift_[level] = param_.step / float((1 << level) * param_.sub);
+  shift_[level] = param_.step / (float(1 << level) * float(param_.sub));
 }
 
 void GroundEstimate::begin(uint32_t capacity) {
@@ -671,8 +671,10 @@ void GroundEstimate::seed_level(int level) {
     atoms.reserve(count);
     visit_stored_cells(*atoms_[level], [&](const StoredCell& a) {
       const int32_t column = floor_div(a.column, sub), row = floor_div(a.row, sub);
-      atoms.push_back(
-          Atom{cell_key(column, row), a.z, a.index, a.column - sub * column, a.row - sub * row});
+      // In 64 bits: next to the ends of the 32-bit range sub * column lies beyond them.
+      const int32_t m = int32_t(int64_t(a.column) - int64_t(sub) * column);
+      const int32_t n = int32_t(int64_t(a.row) - int64_t(sub) * row);
+      atoms.push_back(Atom{cell_key(column, row), a.z, a.index, m, n});
     });
   } catch (const std::bad_alloc&) {
     alloc_failed(true, "ERROR: cannot alloc coarse raster %d of %d by %d.\n", 0, sub, sub);
