@@ -240,6 +240,7 @@ TEST(Tin, HullOnlyInsertsOutsidePointsOnly) {
   Points p;
   p.add(0, 0), p.add(10, 0), p.add(0, 10), p.add(3, 3), p.add(20, 20), p.add(1, 1);
   ASSERT_TRUE(tin_init(6, true));
+  tin_set_point_base(p.xyz.data());
   for (size_t i = 0; i < 3; ++i) tin_add_point(p.at(i));
   tin_flush();
   EXPECT_FALSE(tin_insert_point(p.at(3)));
@@ -606,6 +607,7 @@ TEST(Tin, FreedSlotAtTheEndOfTheFreeListIsNotEnumerated) {
   Points p = random_points(601, 21, 0, 1000);
   tin_release();  // storage kept from earlier tests would leave free slots
   ASSERT_TRUE(tin_init(100, false));  // 2 * 100 + 1000 triangles
+  tin_set_point_base(p.xyz.data());
   ASSERT_EQ(tin_capacity(), 1200u);
   for (size_t i = 0; i < p.size(); ++i) tin_add_point(p.at(i));
   tin_flush();
@@ -638,6 +640,7 @@ TEST_F(TinDeathTest, RunningOutOfTrianglesEndsTheProgram) {
       {
         Points p = random_points(700, 22, 0, 1000);
         tin_init(100, false);
+        tin_set_point_base(p.xyz.data());
         for (size_t i = 0; i < p.size(); ++i) tin_add_point(p.at(i));
         tin_flush();
       },

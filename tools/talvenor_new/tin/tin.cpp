@@ -11,6 +11,8 @@
 #include "platform/crt_random.hpp"
 #include "tin/predicates.hpp"
 
+float* tin_internal::point_base = nullptr;
+
 namespace {
 
 // --- global state ------------------------------------------------------------
@@ -37,7 +39,6 @@ uint32_t duplicates = 0;
 TINduplicateHandler duplicate_handler = nullptr;
 void* duplicate_context = nullptr;
 std::vector<int32_t> cavity;  // edge codes still to visit during an insertion
-const float* point_base = nullptr;
 
 // Scratch of vertex deletion, kept to avoid allocating per deletion.
 struct StarEntry {
@@ -309,7 +310,7 @@ void start_queue() {
 
 uint32_t point_number(const float* p) {
   if (!p) return 0xFFFFFFFFu;
-  return static_cast<uint32_t>((p - point_base) / 3);
+  return static_cast<uint32_t>((p - tin_internal::point_base) / 3);
 }
 
 inline void relink(int32_t code, int32_t value) {
@@ -503,7 +504,7 @@ uint64_t tin_reserved_bytes() {
 }
 
 void tin_set_point_base(const float* base) {
-  point_base = base;
+  tin_internal::point_base = const_cast<float*>(base);
 }
 
 // --- segment tests -----------------------------------------------------------

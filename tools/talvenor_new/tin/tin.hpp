@@ -4,8 +4,9 @@
 // The ground tool's Delaunay triangulation: one process-wide TIN, built,
 // grown, shrunk, walked and enumerated through plain functions.
 //
-// Vertices are pointers to caller-owned point records of three floats
-// (x, y, z); only x and y are read here. Every triangle's vertices run
+// Vertices are caller-owned point records of three floats (x, y, z) in one
+// array, the point base, which triangles refer to by number; only x and y are
+// read here. Every triangle's vertices run
 // counter-clockwise. A triangle whose v[0] is null is an infinite (hull)
 // triangle: v[1] -> v[2] is a hull edge with the outside on its left.
 // Neighbour code n[i] describes the edge opposite v[i] as 3 * t + j, with t
@@ -14,16 +15,37 @@
 // Geometric and storage failures that the TIN cannot recover from print one
 // "ERROR: ..." line and end the process with code 1.
 
+#include <cstddef>
 #include <cstdint>
 
+namespace tin_internal {
+extern float* point_base;  // set by tin_set_point_base
+}
+
+// A vertex of a triangle in 4 bytes: the number of a point record of the point base plus one,
+// 0 for the null vertex. Reads and assigns like a pointer to the record.
+class TINvertex {
+ public:
+  TINvertex() = default;  // trivial: fresh triangle storage stays untouched
+  TINvertex(float* point)  // NOLINT(google-explicit-constructor): stands in for a pointer
+      : id_(point ? uint32_t((point - tin_internal::point_base) / 3) + 1 : 0) {}
+  operator float*() const {  // NOLINT(google-explicit-constructor)
+    return id_ ? tin_internal::point_base + (3 * size_t(id_) - 3) : nullptr;
+  }
+  uint32_t id() const { return id_; }
+
+ private:
+  uint32_t id_;
+};
+
 struct TINtriangle {
-  float* v[3];
+  TINvertex v[3];
   int32_t n[3];
   // While the slot is free: index of the next free slot (TIN_FREE_END ends
   // the list). While in use: bit 31 set (the word is negative) plus mark bits.
   int32_t flag;
 };
-static_assert(sizeof(TINtriangle) == 40, "triangle record layout");
+static_assert(sizeof(TINtriangle) == 28, "triangle record layout");
 
 // Flag bits.
 constexpr int32_t TIN_IN_USE = INT32_MIN;        // 0x80000000: slot holds a triangle
@@ -98,8 +120,8 @@ int TINinsegment(const float* a, const float* b, const float* p);
 // True when p lies within the closed range of the segment along its axis.
 bool TINonsegment(const float* a, const float* b, const float* p);
 
-// Point numbers in messages are offsets from this base (in records of three
-// floats); the ground tool passes its point buffer.
+// The array of point records that every point given to the TIN lies in; set it before the
+// first point is added. Point numbers in messages are offsets from it.
 void tin_set_point_base(const float* base);
 
 // Statistics for benchmarks and tests.
