@@ -324,6 +324,7 @@ void GroundEstimate::allocate_bits() {
 
 uint32_t GroundEstimate::build_tin(const std::vector<uint32_t>* indices) {
   tin_set_point_base(points_.data());
+  forget_tin_changes();
   if (indices) {
     if (!tin_init(uint32_t(indices->size()), false)) {
       std::fprintf(stderr, "ERROR: cannot clean TIN for %d vertices.\n", int(indices->size()));
@@ -409,110 +410,126 @@ uint32_t GroundEstimate::delete_marked_points() {
     if (!delete_bits_[w]) continue;
     for (uint32_t b = 0; b < 32; b++) {
       if ((delete_bits_[w] >> b) & 1u) {
-        tin_delete_point(point(w * 32 + b));
+        // A vertex that stays has its excluded z in the TIN: its neighbours' tests change.
+        if (!tin_delete_point(point(w * 32 + b))) changes_unknown_ = true;
         deleted++;
       }
     }
     delete_bits_[w] = 0;
   }
+  undeleted_spikes_ = 0;
   return deleted;
 }
 
 void GroundEstimate::mark_long_edges() {
+  // Triangles keep their vertices and marks for as long as they live, so only the ones taken
+  // since the last call can lack their marks.
   const float limit = (2 * param_.step) * (2 * param_.step);
   const uint32_t n = tin_triangle_count();
-  for (uint32_t t = 0; t < n; t++) {
-    TINtriangle* q = tin_triangle_at(t);
-    if (q->flag >= 0) continue;
-    if (q->v[0]) {
-      if (distance2(q->v[0], q->v[1]) > limit) q->flag |= TIN_LONG_EDGE_01 | TIN_LONG_OR_HULL;
-      if (distance2(q->v[2], q->v[0]) > limit) q->flag |= TIN_LONG_EDGE_20 | TIN_LONG_OR_HULL;
-      if (distance2(q->v[1], q->v[2]) > limit) q->flag |= TIN_LONG_EDGE_12 | TIN_LONG_OR_HULL;
-    } else {
-      q->flag |= TIN_LONG_OR_HULL;
-      if (distance2(q->v[1], q->v[2]) > limit) q->flag |= TIN_LONG_EDGE_12;
+  const size_t words = (size_t(n) + 63) / 64;
+  if (spike_pending_.size() < words) spike_pending_.resize(words, 0);
+  if (locate_pending_.size() < words) locate_pending_.resize(words, 0);
+  const uint64_t* changed = tin_changed_bits();
+  for (size_t w = 0; w < words; w++) {
+    uint64_t bits = changed[w];
+    if (!bits) continue;
+    spike_pending_[w] |= bits;
+    locate_pending_[w] |= bits;
+    for (; bits; bits &= bits - 1) {
+      TINtriangle* q = tin_triangle_at(uint32_t(w * 64 + unsigned(__builtin_ctzll(bits))));
+      if (q->flag >= 0) continue;
+      if (q->v[0]) {
+        if (distance2(q->v[0], q->v[1]) > limit) q->flag |= TIN_LONG_EDGE_01 | TIN_LONG_OR_HULL;
+        if (distance2(q->v[2], q->v[0]) > limit) q->flag |= TIN_LONG_EDGE_20 | TIN_LONG_OR_HULL;
+        if (distance2(q->v[1], q->v[2]) > limit) q->flag |= TIN_LONG_EDGE_12 | TIN_LONG_OR_HULL;
+      } else {
+        q->flag |= TIN_LONG_OR_HULL;
+        if (distance2(q->v[1], q->v[2]) > limit) q->flag |= TIN_LONG_EDGE_12;
+      }
     }
   }
+  tin_clear_changed();
 }
 
-void GroundEstimate::clear_ranges() {
-  try {
-    if (ranges_.size() < count_) ranges_.resize(count_);
-    range_bits_.assign((size_t(count_) + 31) / 32, 0u);
-  } catch (const std::bad_alloc&) {
-    alloc_failed(false, "ERROR: cannot alloc float hash map.\n");
-  }
+void GroundEstimate::forget_tin_changes() {
+  std::fill(spike_pending_.begin(), spike_pending_.end(), 0);
+  std::fill(locate_pending_.begin(), locate_pending_.end(), 0);
+  changes_unknown_ = false;
 }
 
-GroundEstimate::VertexRange* GroundEstimate::find_range(uint32_t key, bool insert) {
-  if (!get(range_bits_, key)) {
-    if (!insert) return nullptr;
-    set(range_bits_, key);
-  }
-  return &ranges_[key];
+namespace {
+
+// Lowest and highest z of the neighbours of corner k of q over its short edges: +kFar and -kFar
+// when it has none.
+struct Range {
+  float low, high;
+};
+
+Range neighbour_range(TINtriangle* q, int k) {
+  Range range{kFar, -kFar};
+  walk_around(q, k, [&](TINtriangle* r, int e) {
+    const float* s = r->v[e];
+    if (!s || (r->flag & (TIN_LONG_EDGE_01 << e))) return;
+    range.low = std::min(range.low, s[2]);
+    range.high = std::max(range.high, s[2]);
+  });
+  return range;
+}
+
+}  // namespace
+
+bool GroundEstimate::is_spike(TINtriangle* q, int k, float up, float down) {
+  const float z = static_cast<const float*>(q->v[k])[2];
+  const Range own = neighbour_range(q, k);
+  if (!(z < own.low || z > own.high)) return false;
+  float highest_low = -kFar, lowest_high = kFar;
+  walk_around(q, k, [&](TINtriangle* r, int e) {
+    r->flag |= 1 << ((e + 1) % 3);
+    const float* s = r->v[e];
+    if (!s || (r->flag & (TIN_LONG_EDGE_01 << e))) return;
+    const Range around = neighbour_range(r, e);
+    highest_low = std::max(highest_low, around.low);
+    lowest_high = std::min(lowest_high, around.high);
+  });
+  return z > highest_low + up || z < lowest_high - down;
 }
 
 uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_t>* indices) {
   mark_long_edges();
   const uint32_t n = tin_triangle_count();
-  // Lowest and highest neighbour of every vertex over its short edges, taken before anything
-  // in this call changes.
-  // Every vertex of a finite triangle has an entry. Walking around a vertex meets each of its
-  // edges once, with the long mark that both triangles of an edge share, so taking every short
-  // edge of every triangle once from each end gives the same lowest and highest neighbours.
-  clear_ranges();
-  for (uint32_t t = 0; t < n; t++) {
-    const TINtriangle* q = tin_triangle_at(t);
-    if (q->flag >= 0 || !q->v[0]) continue;
-    for (int k = 0; k < 3; k++) {
-      VertexRange* range = find_range(index_of(q->v[k]), true);
-      range->low = kFar;
-      range->high = -kFar;
-    }
+  const size_t words = (size_t(n) + 63) / 64;
+  if (changes_unknown_ || undeleted_spikes_ > 0) {
+    std::fill(spike_pending_.begin(), spike_pending_.begin() + ptrdiff_t(words), ~uint64_t(0));
   }
-  for (uint32_t t = 0; t < n; t++) {
-    const TINtriangle* q = tin_triangle_at(t);
-    if (q->flag >= 0) continue;
-    for (int e = q->v[0] ? 0 : 1; e < 3; e++) {
-      const float* a = q->v[e];
-      const float* b = q->v[(e + 1) % 3];
-      if (!b || (q->flag & (TIN_LONG_EDGE_01 << e))) continue;
-      VertexRange* at_a = find_range(index_of(a), false);
-      VertexRange* at_b = find_range(index_of(b), false);
-      if (at_a) {
-        at_a->low = std::min(at_a->low, b[2]);
-        at_a->high = std::max(at_a->high, b[2]);
-      }
-      if (at_b) {
-        at_b->low = std::min(at_b->low, a[2]);
-        at_b->high = std::max(at_b->high, a[2]);
-      }
-    }
-  }
+  // A vertex is tested once all its triangles but none of its corner marks are old: an untested
+  // corner is the mark of a triangle that is new, or of a vertex that was no local extremum
+  // when it was last looked at. Such a vertex whose triangles are all old has the same
+  // neighbours now, of the same heights (TIN vertices keep their z), so it is still none: the
+  // vertices of the triangles taken since the last call are all that can be tested. Every
+  // test reads the neighbours' ranges as they stand before this call changes anything.
   std::vector<uint32_t> spikes;
-  for (uint32_t t = 0; t < n; t++) {
-    TINtriangle* q = tin_triangle_at(t);
-    if (q->flag >= 0 || !q->v[0]) continue;
-    for (int k = 0; k < 3; k++) {
-      if (q->flag & (1 << k)) continue;
-      const float* c = q->v[k];
-      const uint32_t ci = index_of(c);
-      const VertexRange* own = find_range(ci, false);
-      const float z = c[2];
-      if (!(z < own->low || z > own->high)) continue;
-      float highest_low = -kFar, lowest_high = kFar;
-      walk_around(q, k, [&](TINtriangle* r, int e) {
-        r->flag |= 1 << ((e + 1) % 3);
-        const float* s = r->v[e];
-        if (!s || (r->flag & (TIN_LONG_EDGE_01 << e))) return;
-        const VertexRange* found = find_range(index_of(s), false);
-        if (!found) return;
-        highest_low = std::max(highest_low, found->low);
-        lowest_high = std::min(lowest_high, found->high);
-      });
-      if (z > highest_low + up || z < lowest_high - down) spikes.push_back(ci);
+  if (seen_.size() * 32 < count_) seen_.assign((size_t(count_) + 31) / 32, 0u);
+  std::vector<uint32_t>& seen = seen_list_;
+  seen.clear();
+  for (size_t w = 0; w < words; w++) {
+    uint64_t bits = spike_pending_[w];
+    spike_pending_[w] = 0;
+    for (; bits; bits &= bits - 1) {
+      const uint32_t t = uint32_t(w * 64 + unsigned(__builtin_ctzll(bits)));
+      if (t >= n) break;
+      TINtriangle* q = tin_triangle_at(t);
+      if (q->flag >= 0 || !q->v[0]) continue;
+      for (int k = 0; k < 3; k++) {
+        if (q->flag & (1 << k)) continue;
+        const uint32_t ci = q->v[k].id() - 1;
+        if (get(seen_, ci)) continue;
+        set(seen_, ci);
+        seen.push_back(ci);
+        if (is_spike(q, k, up, down)) spikes.push_back(ci);
+      }
     }
   }
+  for (uint32_t i : seen) clear(seen_, i);
   if (indices) {
     std::sort(spikes.begin(), spikes.end());
     indices->erase(std::remove_if(indices->begin(), indices->end(),
@@ -526,6 +543,7 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
       point(i)[2] = GROUND_EXCLUDED;
       set(delete_bits_, i);
     }
+    undeleted_spikes_ += uint32_t(spikes.size());
     if (!spikes.empty()) drop_twins_of_lost_vertices();
   }
   return uint32_t(spikes.size());

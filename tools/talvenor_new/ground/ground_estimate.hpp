@@ -119,14 +119,11 @@ class GroundEstimate {
   bool refine(int level);
   void integrate();
 
-  // Lowest and highest neighbour of each TIN vertex in one spike pass, by point index, with a
-  // bit per point that tells which entries this pass has made. 8 bytes per point, taken once per
-  // file: less than a table keyed by vertex would need for a TIN of most of the points.
-  struct VertexRange {
-    float low, high;
-  };
-  void clear_ranges();
-  VertexRange* find_range(uint32_t key, bool insert);
+  // Whether corner k of q is a spike; marks the corner tested in every triangle around it when
+  // it is a local extremum.
+  bool is_spike(TINtriangle* q, int k, float up, float down);
+  // A new TIN: no change of an earlier one matters.
+  void forget_tin_changes();
 
   // A point that the TIN refused because a vertex stands at its x and y. It stays ground only as
   // the twin of that vertex: with a z within the offset of the vertex's, and for as long as the
@@ -159,8 +156,15 @@ class GroundEstimate {
   std::vector<Twin> refused_;  // during one insertion
   std::vector<Twin> twins_;
 
-  std::vector<VertexRange> ranges_;
-  std::vector<uint32_t> range_bits_;
+  // Slots taken since the last spike test and since the last location of the refinement
+  // candidates, one bit each (filled by mark_long_edges from the TIN's own record).
+  std::vector<uint64_t> spike_pending_, locate_pending_;
+  // Set when a vertex could not be deleted: it stays with its excluded z, so that every vertex
+  // and every candidate must be looked at again.
+  bool changes_unknown_ = false;
+  uint32_t undeleted_spikes_ = 0;  // spikes found since the last delete_marked_points
+  std::vector<uint32_t> seen_;       // a bit per point: looked at by this spike test
+  std::vector<uint32_t> seen_list_;  // the points whose bits are set
 
   std::vector<uint32_t> seeds_[4];
   uint32_t seed_counts_[4] = {0, 0, 0, 0};

@@ -39,6 +39,8 @@ uint32_t duplicates = 0;
 TINduplicateHandler duplicate_handler = nullptr;
 void* duplicate_context = nullptr;
 std::vector<int32_t> cavity;  // edge codes still to visit during an insertion
+// One bit per slot taken since tin_init or tin_clear_changed; sized for the capacity.
+std::vector<uint64_t> changed;
 
 // Scratch of vertex deletion, kept to avoid allocating per deletion.
 struct StarEntry {
@@ -447,12 +449,14 @@ bool tin_init(uint32_t n, bool hull) {
   }
   tin_init_state();
   hull_only = hull;
+  changed.assign((size_t(capacity) + 63) >> 6, 0);
   return true;
 }
 
 void tin_release() {
   for (std::unique_ptr<TINtriangle[]>& buffer : buffers) buffer.reset();
   capacity = 0;
+  changed = std::vector<uint64_t>();
   tin_init_state();
 }
 
@@ -479,6 +483,9 @@ TINtriangle* TINclean(int32_t* index) {
   }
   TINtriangle* T = tri(t);
   if (static_cast<uint32_t>(t) + 1 > slot_count) slot_count = static_cast<uint32_t>(t) + 1;
+  const uint32_t word = static_cast<uint32_t>(t) >> 6;
+  if (word >= changed.size()) changed.resize(size_t(word) + 1 + (capacity >> 6), 0);
+  changed[word] |= uint64_t(1) << (t & 63);
   last_taken = T;
   last_taken_index = t;
   T->flag = TIN_IN_USE;
@@ -494,12 +501,22 @@ TINtriangle* tin_triangle_at(uint32_t index) {
   return tri(static_cast<int32_t>(index));
 }
 
+const uint64_t* tin_changed_bits() {
+  return changed.data();
+}
+
+void tin_clear_changed() {
+  const size_t words = std::min(changed.size(), (size_t(slot_count) + 63) >> 6);
+  std::fill(changed.begin(), changed.begin() + static_cast<std::ptrdiff_t>(words), 0);
+}
+
 uint32_t tin_capacity() {
   return capacity;
 }
 
 uint64_t tin_reserved_bytes() {
   return static_cast<uint64_t>(capacity) * sizeof(TINtriangle) + sizeof(queue) +
+         changed.capacity() * sizeof(uint64_t) +
          cavity.capacity() * sizeof(int32_t) + leading.capacity() * sizeof(float*);
 }
 

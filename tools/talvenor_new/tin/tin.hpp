@@ -112,6 +112,12 @@ void brute_locate(TINlocation* result, const float* position);
 uint32_t tin_triangle_count();
 TINtriangle* tin_triangle_at(uint32_t index);
 
+// Which slots were taken since tin_init or the last tin_clear_changed: bit t % 64 of word
+// t / 64 for slot t, over tin_triangle_count() slots. A triangle's vertices never change after
+// the operation that takes it, so a slot without its bit holds the same triangle as before.
+const uint64_t* tin_changed_bits();
+void tin_clear_changed();
+
 // Takes a triangle from the free list, growing the storage when needed.
 TINtriangle* TINclean(int32_t* index);
 // For p collinear with a and b: 0 outside the closed segment, 1 at a, 2 at b,
