@@ -10,6 +10,7 @@
 
 #include "grid/las_cell_grid.hpp"
 #include "platform/crt_random.hpp"
+#include "tin/predicates.hpp"
 
 namespace {
 
@@ -806,19 +807,89 @@ GroundOutcome GroundEstimate::run() {
   return GroundOutcome::kReady;
 }
 
+namespace {
+
+// Whether the position lies strictly inside the finite triangle, off its edges: then every walk
+// ends in that triangle, wherever it starts.
+bool strictly_inside(const TINtriangle* t, const float* p) {
+  if (!t->v[0]) return false;
+  const double q[2] = {p[0], p[1]};
+  double v[3][2];
+  for (int k = 0; k < 3; k++) {
+    const float* c = t->v[k];
+    v[k][0] = c[0];
+    v[k][1] = c[1];
+  }
+  return orient2d(q, v[1], v[2]) > 0 && orient2d(q, v[2], v[0]) > 0 && orient2d(q, v[0], v[1]) > 0;
+}
+
+}  // namespace
+
+void GroundEstimate::touch_changed_corners(bool touch) {
+  const uint32_t n = tin_triangle_count();
+  if (touched_.size() * 32 < count_) touched_.assign((size_t(count_) + 31) / 32, 0u);
+  for (size_t w = 0; w < locate_pending_.size(); w++) {
+    for (uint64_t bits = locate_pending_[w]; bits; bits &= bits - 1) {
+      const uint32_t t = uint32_t(w * 64 + unsigned(__builtin_ctzll(bits)));
+      if (t >= n) break;
+      const TINtriangle* q = tin_triangle_at(t);
+      if (q->flag >= 0) continue;
+      for (int k = 0; k < 3; k++) {
+        if (!q->v[k]) continue;
+        const uint32_t i = q->v[k].id() - 1;
+        if (touch) {
+          set(touched_, i);
+        } else {
+          clear(touched_, i);
+        }
+      }
+    }
+  }
+}
+
+bool GroundEstimate::unchanged_since_last_pass(int32_t t) const {
+  const uint32_t u = uint32_t(t);
+  if ((locate_pending_[u >> 6] >> (u & 63)) & 1u) return false;
+  const TINtriangle* q = tin_triangle_at(u);
+  if (q->flag >= 0) return false;
+  for (int k = 0; k < 3; k++) {
+    if (get(touched_, q->v[k].id() - 1)) return false;
+  }
+  return true;
+}
+
 bool GroundEstimate::refine(int level) {
   static const char* const kNames[4] = {"coarsest", "coarse", "fine", "finest"};
   std::vector<uint32_t> candidates = std::move(seeds_[level]);
+  // Where each candidate lay strictly inside a triangle in the pass before, or -1. A candidate
+  // whose triangle and the triangles around its corners are all unchanged since then has the
+  // same surface height there, so the same answer, and its walk would end in that triangle:
+  // it is neither located nor interpolated again.
+  std::vector<int32_t> places(candidates.size(), -1);
   std::vector<uint32_t> next;
+  std::vector<int32_t> next_places;
   for (int32_t j = 0; j < settings_.refine_passes; j++) {
-    if (!settings_.no_bulge) mark_long_edges();
+    // Marks only newer triangles, whose marks no one reads before the spike test marks them
+    // anyway; also without bulge, where it notes the triangles taken since the last pass.
+    mark_long_edges();
+    const bool reuse = j > 0 && !changes_unknown_;
+    if (reuse) touch_changed_corners(true);
     TINlocation hint = {nullptr, -1};
     std::fill(insert_bits_.begin(), insert_bits_.end(), 0u);
     CornerNormals normals;
     next.clear();
-    for (uint32_t i : candidates) {
+    next_places.clear();
+    for (size_t c = 0; c < candidates.size(); c++) {
+      const uint32_t i = candidates[c];
       const float* p = point(i);
       if (p[2] == GROUND_EXCLUDED || get(tin_bits_, i)) continue;
+      const int32_t place = places[c];
+      if (reuse && place >= 0 && unchanged_since_last_pass(place)) {
+        hint = TINlocation{tin_triangle_at(uint32_t(place)), place};
+        next.push_back(i);
+        next_places.push_back(place);
+        continue;
+      }
       TINlocation found;
       tin_locate(&found, p, &hint);
       hint = found;
@@ -831,9 +902,13 @@ bool GroundEstimate::refine(int level) {
         set(insert_bits_, i);
       } else {
         next.push_back(i);
+        next_places.push_back(strictly_inside(found.triangle, p) ? found.index : -1);
       }
     }
+    if (reuse) touch_changed_corners(false);
+    std::fill(locate_pending_.begin(), locate_pending_.end(), 0);
     candidates.swap(next);
+    places.swap(next_places);
     const uint32_t k = insert_marked_points();
     if (k == 0) break;
     uint32_t d = remove_spikes(param_.spike, 1.5f * param_.down_spike, nullptr);

@@ -124,6 +124,11 @@ class GroundEstimate {
   bool is_spike(TINtriangle* q, int k, float up, float down);
   // A new TIN: no change of an earlier one matters.
   void forget_tin_changes();
+  // Sets (or clears) the bit in touched_ of every corner of a triangle taken since the last
+  // refinement pass.
+  void touch_changed_corners(bool touch);
+  // Whether triangle t and every triangle around its corners stand as in the last pass.
+  bool unchanged_since_last_pass(int32_t t) const;
 
   // A point that the TIN refused because a vertex stands at its x and y. It stays ground only as
   // the twin of that vertex: with a z within the offset of the vertex's, and for as long as the
@@ -165,6 +170,7 @@ class GroundEstimate {
   uint32_t undeleted_spikes_ = 0;  // spikes found since the last delete_marked_points
   std::vector<uint32_t> seen_;       // a bit per point: looked at by this spike test
   std::vector<uint32_t> seen_list_;  // the points whose bits are set
+  std::vector<uint32_t> touched_;    // a bit per point: a corner of a triangle new this pass
 
   std::vector<uint32_t> seeds_[4];
   uint32_t seed_counts_[4] = {0, 0, 0, 0};
