@@ -8,6 +8,10 @@
 #include <cstdio>
 #include <new>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include "grid/las_cell_grid.hpp"
 #include "platform/crt_random.hpp"
 #include "tin/predicates.hpp"
@@ -458,15 +462,10 @@ void GroundEstimate::forget_tin_changes() {
   changes_unknown_ = false;
 }
 
-namespace {
-
-// Lowest and highest z of the neighbours of corner k of q over its short edges: +kFar and -kFar
-// when it has none.
-struct Range {
-  float low, high;
-};
-
-Range neighbour_range(TINtriangle* q, int k) {
+GroundEstimate::Range GroundEstimate::neighbour_range(TINtriangle* q, int k) {
+  const uint32_t id = q->v[k].id();
+  RangeEntry& entry = range_cache_[id & (kRangeCacheSize - 1)];
+  if (entry.generation == range_generation_ && entry.vertex == id) return entry.range;
   Range range{kFar, -kFar};
   walk_around(q, k, [&](TINtriangle* r, int e) {
     const float* s = r->v[e];
@@ -474,15 +473,37 @@ Range neighbour_range(TINtriangle* q, int k) {
     range.low = std::min(range.low, s[2]);
     range.high = std::max(range.high, s[2]);
   });
+  entry = RangeEntry{id, range_generation_, range};
   return range;
+}
+
+namespace {
+
+// Whether z lies outside the range of the neighbours of corner k of q over its short edges
+// (a vertex without such neighbours lies outside their empty range). Stops at the first
+// neighbour at or below z once one at or above it was met, or the other way round.
+bool local_extremum(TINtriangle* q, int k, float z) {
+  bool below = false, above = false;
+  int32_t code = q->n[(k + 1) % 3];
+  for (;;) {
+    TINtriangle* r = tin_triangle_at(uint32_t(code) / 3);
+    const int e = code % 3;
+    const float* s = r->v[e];
+    if (s && !(r->flag & (TIN_LONG_EDGE_01 << e))) {
+      below |= s[2] <= z;
+      above |= s[2] >= z;
+      if (below && above) return false;
+    }
+    if (r == q) return true;
+    code = r->n[(e + 2) % 3];
+  }
 }
 
 }  // namespace
 
 bool GroundEstimate::is_spike(TINtriangle* q, int k, float up, float down) {
   const float z = static_cast<const float*>(q->v[k])[2];
-  const Range own = neighbour_range(q, k);
-  if (!(z < own.low || z > own.high)) return false;
+  if (!local_extremum(q, k, z)) return false;
   float highest_low = -kFar, lowest_high = kFar;
   walk_around(q, k, [&](TINtriangle* r, int e) {
     r->flag |= 1 << ((e + 1) % 3);
@@ -508,10 +529,14 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
   // neighbours now, of the same heights (TIN vertices keep their z), so it is still none: the
   // vertices of the triangles taken since the last call are all that can be tested. Every
   // test reads the neighbours' ranges as they stand before this call changes anything.
+  // Ranges are kept for the length of this call, in which no z and no edge changes.
+  if (range_cache_.empty() || ++range_generation_ == 0) {
+    range_cache_.assign(kRangeCacheSize, RangeEntry{0, 0, Range{0, 0}});
+    range_generation_ = 1;
+  }
   std::vector<uint32_t> spikes;
-  if (seen_.size() * 32 < count_) seen_.assign((size_t(count_) + 31) / 32, 0u);
-  std::vector<uint32_t>& seen = seen_list_;
-  seen.clear();
+  // A bit per point: looked at in this call.
+  seen_.assign((size_t(count_) + 31) / 32, 0u);
   for (size_t w = 0; w < words; w++) {
     uint64_t bits = spike_pending_[w];
     spike_pending_[w] = 0;
@@ -525,12 +550,10 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
         const uint32_t ci = q->v[k].id() - 1;
         if (get(seen_, ci)) continue;
         set(seen_, ci);
-        seen.push_back(ci);
         if (is_spike(q, k, up, down)) spikes.push_back(ci);
       }
     }
   }
-  for (uint32_t i : seen) clear(seen_, i);
   if (indices) {
     std::sort(spikes.begin(), spikes.end());
     indices->erase(std::remove_if(indices->begin(), indices->end(),
@@ -768,6 +791,11 @@ GroundOutcome GroundEstimate::run() {
   }
   if (vv) std::fprintf(stderr, "processing finest grid ...\n");
   finest_level();
+#ifdef __GLIBC__
+  // The seed grids and sets are gone; their memory goes back to the system rather than stay
+  // beside a TIN that the heap's free space does not fit.
+  malloc_trim(0);
+#endif
   timing("generating initial ground estimate ...\n");
 
   for (uint32_t i : seeds_[0]) set(tin_bits_, i);

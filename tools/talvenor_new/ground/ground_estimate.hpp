@@ -119,6 +119,12 @@ class GroundEstimate {
   bool refine(int level);
   void integrate();
 
+  // Lowest and highest z of the neighbours of corner k of q over its short edges (+2e37 and
+  // -2e37 when it has none), remembered for the rest of the spike test.
+  struct Range {
+    float low, high;
+  };
+  Range neighbour_range(TINtriangle* q, int k);
   // Whether corner k of q is a spike; marks the corner tested in every triangle around it when
   // it is a local extremum.
   bool is_spike(TINtriangle* q, int k, float up, float down);
@@ -168,9 +174,15 @@ class GroundEstimate {
   // and every candidate must be looked at again.
   bool changes_unknown_ = false;
   uint32_t undeleted_spikes_ = 0;  // spikes found since the last delete_marked_points
-  std::vector<uint32_t> seen_;       // a bit per point: looked at by this spike test
-  std::vector<uint32_t> seen_list_;  // the points whose bits are set
-  std::vector<uint32_t> touched_;    // a bit per point: a corner of a triangle new this pass
+  struct RangeEntry {
+    uint32_t vertex, generation;
+    Range range;
+  };
+  static constexpr uint32_t kRangeCacheSize = 1u << 16;
+  std::vector<RangeEntry> range_cache_;  // by vertex number, valid for one spike test
+  uint32_t range_generation_ = 0;
+  std::vector<uint32_t> seen_;     // a bit per point: looked at by this spike test
+  std::vector<uint32_t> touched_;  // a bit per point: a corner of a triangle new this pass
 
   std::vector<uint32_t> seeds_[4];
   uint32_t seed_counts_[4] = {0, 0, 0, 0};

@@ -12,12 +12,18 @@
 #include "tin/predicates.hpp"
 
 float* tin_internal::point_base = nullptr;
+TINtriangle* tin_internal::buffer_table[TIN_MAX_BUFFERS] = {};
 
 namespace {
 
 // --- global state ------------------------------------------------------------
 
+// Owns the storage; tin_internal::buffer_table holds the same pointers for inline access.
 std::unique_ptr<TINtriangle[]> buffers[TIN_MAX_BUFFERS];
+void own_buffer(uint32_t b, TINtriangle* storage) {
+  buffers[b].reset(storage);
+  tin_internal::buffer_table[b] = storage;
+}
 uint32_t capacity = 0;  // triangles reserved
 // The free slots are the freed ones, last freed first, then every slot from fresh_slot up to the
 // capacity in order. Those are never linked one by one, so that setting up a small TIN in large
@@ -83,7 +89,7 @@ const char* const kContactLine = "       please contact the Mirvelox support tea
 
 inline TINtriangle* tri(int32_t t) {
   const uint32_t u = static_cast<uint32_t>(t);
-  return buffers[u >> TIN_BUFFER_SHIFT].get() + (u & kIndexMask);
+  return tin_internal::buffer_table[u >> TIN_BUFFER_SHIFT] + (u & kIndexMask);
 }
 inline int32_t code_triangle(int32_t c) {
   return c / 3;
@@ -438,9 +444,9 @@ bool tin_init(uint32_t n, bool hull) {
   const uint64_t want = 2 * static_cast<uint64_t>(n);
   if (capacity < TIN_BUFFER_SIZE && (capacity == 0 || capacity < want)) {
     const uint64_t size = std::min<uint64_t>(want + 1000, TIN_BUFFER_SIZE);
-    buffers[0].reset();
+    own_buffer(0, nullptr);
     capacity = 0;
-    buffers[0].reset(allocate(static_cast<uint32_t>(size)));
+    own_buffer(0, allocate(static_cast<uint32_t>(size)));
     if (!buffers[0]) {
       std::fprintf(stderr, "ERROR: failed malloc for %d TINtriangles.\n", static_cast<int>(size));
       return false;
@@ -454,7 +460,7 @@ bool tin_init(uint32_t n, bool hull) {
 }
 
 void tin_release() {
-  for (std::unique_ptr<TINtriangle[]>& buffer : buffers) buffer.reset();
+  for (uint32_t b = 0; b < static_cast<uint32_t>(TIN_MAX_BUFFERS); b++) own_buffer(b, nullptr);
   capacity = 0;
   changed = std::vector<uint64_t>();
   tin_init_state();
@@ -471,7 +477,7 @@ TINtriangle* TINclean(int32_t* index) {
       }
       const uint32_t b = capacity >> TIN_BUFFER_SHIFT;
       if (b < static_cast<uint32_t>(TIN_USABLE_BUFFERS))
-        buffers[b].reset(allocate(TIN_BUFFER_SIZE));
+        own_buffer(b, allocate(TIN_BUFFER_SIZE));
       if (b >= static_cast<uint32_t>(TIN_USABLE_BUFFERS) || !buffers[b]) {
         std::fprintf(stderr, "ERROR: failed malloc for buffer %d of 4,194,304 TINtriangles.\n",
                      static_cast<int>(b));
@@ -495,10 +501,6 @@ TINtriangle* TINclean(int32_t* index) {
 
 uint32_t tin_triangle_count() {
   return slot_count;
-}
-
-TINtriangle* tin_triangle_at(uint32_t index) {
-  return tri(static_cast<int32_t>(index));
 }
 
 const uint64_t* tin_changed_bits() {

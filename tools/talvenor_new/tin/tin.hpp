@@ -110,7 +110,12 @@ void tin_locate(TINlocation* result, const float* position, const TINlocation* h
 void brute_locate(TINlocation* result, const float* position);
 // One past the highest slot handed out; skip slots whose flag is not negative.
 uint32_t tin_triangle_count();
-TINtriangle* tin_triangle_at(uint32_t index);
+namespace tin_internal {
+extern TINtriangle* buffer_table[TIN_MAX_BUFFERS];
+}
+inline TINtriangle* tin_triangle_at(uint32_t index) {
+  return tin_internal::buffer_table[index >> TIN_BUFFER_SHIFT] + (index & (TIN_BUFFER_SIZE - 1));
+}
 
 // Which slots were taken since tin_init or the last tin_clear_changed: bit t % 64 of word
 // t / 64 for slot t, over tin_triangle_count() slots. A triangle's vertices never change after
