@@ -286,7 +286,7 @@ TEST(Tin, WalkAgreesWithBruteForce) {
     std::vector<float> probes;
     for (uint32_t t = 0; t < tin_triangle_count(); ++t) {
       const TINtriangle* T = tin_triangle_at(t);
-      if (T->flag >= 0) continue;
+      if (!tin_in_use(T)) continue;
       for (int i = 0; i < 3; ++i) {
         const float* a = T->v[(i + 1) % 3];
         const float* b = T->v[(i + 2) % 3];
@@ -335,7 +335,7 @@ TEST(Tin, HullWalkAlongCollinearHullEdges) {
   for (const Probe& pr : probes) {
     const float q[3] = {pr.x, pr.y, 0};
     for (uint32_t t = 0; t < tin_triangle_count(); ++t) {
-      if (tin_triangle_at(t)->flag >= 0) continue;
+      if (!tin_in_use(tin_triangle_at(t))) continue;
       const TINlocation hint{tin_triangle_at(t), static_cast<int32_t>(t)};
       TINlocation loc;
       tin_locate(&loc, q, &hint);
@@ -402,7 +402,7 @@ std::vector<const float*> star_of(const float* w) {
   std::vector<const float*> ring;
   for (uint32_t t = 0; t < tin_triangle_count(); ++t) {
     const TINtriangle* T = tin_triangle_at(t);
-    if (T->flag >= 0) continue;
+    if (!tin_in_use(T)) continue;
     for (int k = 0; k < 3; ++k) {
       if (T->v[k] != w) continue;
       int32_t u = static_cast<int32_t>(t);
@@ -619,7 +619,7 @@ TEST(Tin, FreedSlotAtTheEndOfTheFreeListIsNotEnumerated) {
   EXPECT_EQ(r.problem, "");
   EXPECT_EQ(r.triangles, 2u * 600 - 2);
   uint32_t in_use = 0;
-  for (uint32_t t = 0; t < tin_triangle_count(); ++t) in_use += tin_triangle_at(t)->flag < 0;
+  for (uint32_t t = 0; t < tin_triangle_count(); ++t) in_use += tin_in_use(tin_triangle_at(t));
   EXPECT_EQ(in_use, 1198u);
 }
 

@@ -129,7 +129,7 @@ double along_two_edges(const TwoEdges& w, double va, double vb, double vc) {
 class CornerNormals {
  public:
   bool z(const TINtriangle* t, const float* p, float bulge, float* z) {
-    if ((t->flag & TIN_LONG_OR_HULL) || !t->v[0]) return ground_z_linear(t, p[0], p[1], z);
+    if (tin_long_or_hull(t)) return ground_z_linear(t, p[0], p[1], z);
     if (t != triangle_) {
       vertex_normal(t, normals_);
       triangle_ = t;
@@ -170,7 +170,7 @@ void vertex_normal(const TINtriangle* triangle, float normals[3][3]) {
   for (int k = 0; k < 3; k++) {
     float sum[3] = {n[0], n[1], n[2]};
     walk_around(q, k, [&](TINtriangle* r, int) {
-      if (r == q || (r->flag & TIN_LONG_OR_HULL) || !r->v[0]) return;
+      if (r == q || tin_long_or_hull(r)) return;
       float m[3];
       triangle_unit_normal(r->v[0], r->v[1], r->v[2], m);
       const float d = m[0] * n[0] + m[1] * n[1] + m[2] * n[2];
@@ -198,7 +198,7 @@ bool ground_z_linear(const TINtriangle* t, double x, double y, float* z) {
 }
 
 bool ground_z_with_bulge(const TINtriangle* t, double x, double y, float bulge, float* z) {
-  if ((t->flag & TIN_LONG_OR_HULL) || !t->v[0]) return ground_z_linear(t, x, y, z);
+  if (tin_long_or_hull(t)) return ground_z_linear(t, x, y, z);
   float normals[3][3];
   vertex_normal(t, normals);
   return ground_z_with_normals(t, x, y, bulge, normals, z);
@@ -433,23 +433,22 @@ void GroundEstimate::mark_long_edges() {
   const uint32_t n = tin_triangle_count();
   const size_t words = (size_t(n) + 63) / 64;
   if (spike_pending_.size() < words) spike_pending_.resize(words, 0);
-  if (locate_pending_.size() < words) locate_pending_.resize(words, 0);
+  if (refining_ && locate_pending_.size() < words) locate_pending_.resize(words, 0);
   const uint64_t* changed = tin_changed_bits();
   for (size_t w = 0; w < words; w++) {
     uint64_t bits = changed[w];
     if (!bits) continue;
     spike_pending_[w] |= bits;
-    locate_pending_[w] |= bits;
+    if (refining_) locate_pending_[w] |= bits;
     for (; bits; bits &= bits - 1) {
       TINtriangle* q = tin_triangle_at(uint32_t(w * 64 + unsigned(__builtin_ctzll(bits))));
-      if (q->flag >= 0) continue;
+      if (!tin_in_use(q)) continue;
       if (q->v[0]) {
-        if (distance2(q->v[0], q->v[1]) > limit) q->flag |= TIN_LONG_EDGE_01 | TIN_LONG_OR_HULL;
-        if (distance2(q->v[2], q->v[0]) > limit) q->flag |= TIN_LONG_EDGE_20 | TIN_LONG_OR_HULL;
-        if (distance2(q->v[1], q->v[2]) > limit) q->flag |= TIN_LONG_EDGE_12 | TIN_LONG_OR_HULL;
-      } else {
-        q->flag |= TIN_LONG_OR_HULL;
+        if (distance2(q->v[0], q->v[1]) > limit) q->flag |= TIN_LONG_EDGE_01;
+        if (distance2(q->v[2], q->v[0]) > limit) q->flag |= TIN_LONG_EDGE_20;
         if (distance2(q->v[1], q->v[2]) > limit) q->flag |= TIN_LONG_EDGE_12;
+      } else if (distance2(q->v[1], q->v[2]) > limit) {
+        q->flag |= TIN_LONG_EDGE_12;
       }
     }
   }
@@ -544,7 +543,7 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
       const uint32_t t = uint32_t(w * 64 + unsigned(__builtin_ctzll(bits)));
       if (t >= n) break;
       TINtriangle* q = tin_triangle_at(t);
-      if (q->flag >= 0 || !q->v[0]) continue;
+      if (!tin_in_use(q) || !q->v[0]) continue;
       for (int k = 0; k < 3; k++) {
         if (q->flag & (1 << k)) continue;
         const uint32_t ci = q->v[k].id() - 1;
@@ -826,10 +825,15 @@ GroundOutcome GroundEstimate::run() {
   }
 
   timing("refining ground ...\n");
+  refining_ = true;
   for (int level = 1; level < 4; level++) {
     if (level == 2 && !param_.has_fine) continue;
     if (!refine(level)) return GroundOutcome::kTooFewTinPoints;
   }
+  // What only the refinement needs makes room for the TIN's growth.
+  refining_ = false;
+  locate_pending_ = std::vector<uint64_t>();
+  touched_ = std::vector<uint32_t>();
   integrate();
   timing("outputting ...\n");
   return GroundOutcome::kReady;
@@ -861,7 +865,7 @@ void GroundEstimate::touch_changed_corners(bool touch) {
       const uint32_t t = uint32_t(w * 64 + unsigned(__builtin_ctzll(bits)));
       if (t >= n) break;
       const TINtriangle* q = tin_triangle_at(t);
-      if (q->flag >= 0) continue;
+      if (!tin_in_use(q)) continue;
       for (int k = 0; k < 3; k++) {
         if (!q->v[k]) continue;
         const uint32_t i = q->v[k].id() - 1;
@@ -879,7 +883,7 @@ bool GroundEstimate::unchanged_since_last_pass(int32_t t) const {
   const uint32_t u = uint32_t(t);
   if ((locate_pending_[u >> 6] >> (u & 63)) & 1u) return false;
   const TINtriangle* q = tin_triangle_at(u);
-  if (q->flag >= 0) return false;
+  if (!tin_in_use(q)) return false;
   for (int k = 0; k < 3; k++) {
     if (get(touched_, q->v[k].id() - 1)) return false;
   }

@@ -170,6 +170,7 @@ class GroundEstimate {
   // Slots taken since the last spike test and since the last location of the refinement
   // candidates, one bit each (filled by mark_long_edges from the TIN's own record).
   std::vector<uint64_t> spike_pending_, locate_pending_;
+  bool refining_ = false;  // locate_pending_ is kept only then
   // Set when a vertex could not be deleted: it stays with its excluded z, so that every vertex
   // and every candidate must be looked at again.
   bool changes_unknown_ = false;
@@ -178,7 +179,7 @@ class GroundEstimate {
     uint32_t vertex, generation;
     Range range;
   };
-  static constexpr uint32_t kRangeCacheSize = 1u << 16;
+  static constexpr uint32_t kRangeCacheSize = 1u << 14;
   std::vector<RangeEntry> range_cache_;  // by vertex number, valid for one spike test
   uint32_t range_generation_ = 0;
   std::vector<uint32_t> seen_;     // a bit per point: looked at by this spike test

@@ -136,7 +136,9 @@ inline double in_circle(const float* a, const float* b, const float* c, const fl
 // --- storage -----------------------------------------------------------------
 
 inline void free_triangle(int32_t t) {
-  tri(t)->flag = free_head;
+  TINtriangle* T = tri(t);
+  T->n[0] = free_head;
+  T->flag = 0;
   free_head = t;
 }
 
@@ -469,7 +471,7 @@ void tin_release() {
 TINtriangle* TINclean(int32_t* index) {
   int32_t t = free_head;
   if (t != TIN_FREE_END) {
-    free_head = tri(t)->flag;
+    free_head = tri(t)->n[0];
   } else {
     if (fresh_slot == capacity) {
       if (capacity < TIN_BUFFER_SIZE) {
@@ -570,7 +572,7 @@ void tin_locate(TINlocation* result, const float* q, const TINlocation* hint) {
   // every return that shares its x and y with a ground vertex.
   int32_t t = hint ? hint->index : last_taken_index;
   // A hint from before the last change may name a freed slot; index -1 stands for no hint.
-  if (static_cast<uint32_t>(t) >= slot_count || tri(t)->flag >= 0) t = last_taken_index;
+  if (static_cast<uint32_t>(t) >= slot_count || !tin_in_use(tri(t))) t = last_taken_index;
   TINtriangle* T = tri(t);
   int e = 0;
   double o = orient(q, T->v[1], T->v[2]);
@@ -646,7 +648,7 @@ void brute_locate(TINlocation* result, const float* q) {
   for (uint32_t u = 0; u < slot_count; ++u) {
     const int32_t t = static_cast<int32_t>(u);
     TINtriangle* T = tri(t);
-    if (T->flag >= 0) continue;
+    if (!tin_in_use(T)) continue;
     if (T->v[0]) {
       const double o0 = orient(q, T->v[1], T->v[2]);
       const double o1 = orient(q, T->v[2], T->v[0]);
@@ -686,8 +688,10 @@ void tin_set_duplicate_handler(TINduplicateHandler handler, void* context) {
 float* tin_vertex_at(const TINlocation& location, const float* position) {
   if (location.index < 0 || uint32_t(location.index) >= slot_count) return nullptr;
   auto at = [position](const TINtriangle* t) -> float* {
-    for (float* v : t->v)
+    for (int k = 0; k < 3; ++k) {
+      float* v = t->v[k];
       if (v && v[0] == position[0] && v[1] == position[1]) return v;
+    }
     return nullptr;
   };
   const TINtriangle* T = tri(location.index);

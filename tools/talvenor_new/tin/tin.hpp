@@ -23,8 +23,9 @@ extern float* point_base;  // set by tin_set_point_base
 }
 
 // A vertex of a triangle in 4 bytes: the number of a point record of the point base plus one,
-// 0 for the null vertex. Reads and assigns like a pointer to the record.
-class TINvertex {
+// 0 for the null vertex. Reads and assigns like a pointer to the record. Byte-aligned, as it
+// lies unaligned in the packed triangle records.
+class __attribute__((packed)) TINvertex {
  public:
   TINvertex() = default;  // trivial: fresh triangle storage stays untouched
   TINvertex(float* point)  // NOLINT(google-explicit-constructor): stands in for a pointer
@@ -38,26 +39,37 @@ class TINvertex {
   uint32_t id_;
 };
 
-struct TINtriangle {
+// 25 bytes, packed: the TIN of a large file holds about two triangles per ground point, and
+// their records are most of the ground tool's memory.
+struct __attribute__((packed)) TINtriangle {
   TINvertex v[3];
+  // While the slot is free, n[0] holds the index of the next free slot (TIN_FREE_END ends the
+  // list).
   int32_t n[3];
-  // While the slot is free: index of the next free slot (TIN_FREE_END ends
-  // the list). While in use: bit 31 set (the word is negative) plus mark bits.
-  int32_t flag;
+  // TIN_IN_USE while the slot holds a triangle, plus the mark bits; 0 while it is free.
+  uint8_t flag;
 };
-static_assert(sizeof(TINtriangle) == 28, "triangle record layout");
+static_assert(sizeof(TINtriangle) == 25, "triangle record layout");
 
 // Flag bits.
-constexpr int32_t TIN_IN_USE = INT32_MIN;        // 0x80000000: slot holds a triangle
-constexpr int32_t TIN_CORNER_TESTED = 0x7;       // 0x1 << corner: spike test done
-constexpr int32_t TIN_LONG_EDGE_01 = 0x40;       // edge v[0]-v[1] is long
-constexpr int32_t TIN_LONG_EDGE_12 = 0x80;       // edge v[1]-v[2] is long
-constexpr int32_t TIN_LONG_EDGE_20 = 0x100;      // edge v[2]-v[0] is long
-constexpr int32_t TIN_LONG_OR_HULL = 0x200;      // has a long edge or is a hull triangle
-constexpr int32_t TIN_BORDERS_DELETION = 0x400;  // bordered the hole of a vertex deletion
-// End of the free list. Non-negative, so that a freed slot can never be taken
-// for a triangle in use, and larger than any index (codes 3 * t + j must fit
-// 31 bits, which limits t far below it).
+constexpr uint8_t TIN_IN_USE = 0x80;            // slot holds a triangle
+constexpr uint8_t TIN_CORNER_TESTED = 0x7;      // 0x1 << corner: spike test done
+constexpr uint8_t TIN_LONG_EDGE_01 = 0x08;      // edge v[0]-v[1] is long
+constexpr uint8_t TIN_LONG_EDGE_12 = 0x10;      // edge v[1]-v[2] is long
+constexpr uint8_t TIN_LONG_EDGE_20 = 0x20;      // edge v[2]-v[0] is long
+constexpr uint8_t TIN_LONG_EDGES = 0x38;        // any edge is long
+constexpr uint8_t TIN_BORDERS_DELETION = 0x40;  // bordered the hole of a vertex deletion
+
+inline bool tin_in_use(const TINtriangle* t) {
+  return (t->flag & TIN_IN_USE) != 0;
+}
+// Whether the triangle has a long edge or is a hull triangle (once its long edges are marked).
+inline bool tin_long_or_hull(const TINtriangle* t) {
+  return (t->flag & TIN_LONG_EDGES) || !t->v[0];
+}
+
+// End of the free list: larger than any index (codes 3 * t + j must fit 31 bits, which limits
+// t far below it).
 constexpr int32_t TIN_FREE_END = INT32_MAX;
 
 // Storage: buffers of 2^22 triangles; a neighbour code's buffer is code / (3 * 2^22).
