@@ -69,6 +69,10 @@ class LASreader {
   virtual ByteStreamIn* input_stream() const = 0;
   virtual void close_input(bool close_stream = true) = 0;
 
+  // Snaps the header's bounding box to the quantization grid; a bound whose
+  // sign would flip stays as it is, with a warning.
+  void quantize_header_bounds();
+
   // Takes ownership of a spatial index (null removes it).
   void set_index(LASindex* new_index);
   LASindex* get_index() const { return index; }
