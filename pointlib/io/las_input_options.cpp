@@ -831,6 +831,12 @@ void LASinputOptions::apply_one_area(LASreader* reader) const {
   }
 }
 
+void LASinputOptions::reapply_area(LASreader* reader) const {
+  if (!has_area_limit()) return;
+  reader->limit_none();
+  apply_one_area(reader);
+}
+
 void LASinputOptions::apply_every_area(LASreader* reader) const {
   if (inside_tile_set) reader->limit_to_tile(inside_tile[0], inside_tile[1], inside_tile[2]);
   if (inside_circle_set) {
@@ -1192,10 +1198,7 @@ int LASinputOptions::rebuild_reader(LASreader* reader, bool keep_buffer) {
       std::fprintf(stderr, "ERROR: cannot reopen lasreadermerged\n");
       return 0;
     }
-    if (has_area_limit()) {
-      reader->limit_none();
-      apply_one_area(reader);
-    }
+    reapply_area(reader);
     return 1;
   }
   if (LASreaderBuffered* buffered_reader = dynamic_cast<LASreaderBuffered*>(reader)) {
@@ -1203,10 +1206,7 @@ int LASinputOptions::rebuild_reader(LASreader* reader, bool keep_buffer) {
       std::fprintf(stderr, "ERROR: cannot reopen lasreaderbuffered\n");
       return 0;
     }
-    if (has_area_limit()) {
-      reader->limit_none();
-      apply_one_area(reader);
-    }
+    reapply_area(reader);
     if (!keep_buffer) buffered_reader->remove_buffer();
     return 1;
   }
@@ -1226,10 +1226,7 @@ int LASinputOptions::rebuild_reader(LASreader* reader, bool keep_buffer) {
     }
     if (stamped_source_ID >= 0)
       reader->header.file_source_ID = static_cast<uint16_t>(stamped_source_ID);
-    if (has_area_limit()) {
-      reader->limit_none();
-      apply_one_area(reader);
-    }
+    reapply_area(reader);
     return 1;
   }
   const Kind kind = kind_of(name, true);
@@ -1247,9 +1244,6 @@ int LASinputOptions::rebuild_reader(LASreader* reader, bool keep_buffer) {
   // The second pass sees the same header as the first.
   if (stamped_source_ID >= 0)
     reader->header.file_source_ID = static_cast<uint16_t>(stamped_source_ID);
-  if (has_area_limit()) {
-    reader->limit_none();
-    apply_one_area(reader);
-  }
+  reapply_area(reader);
   return 1;
 }

@@ -167,6 +167,8 @@ class LASinputOptions : public LASinputFileList {
   // read serves one.
   void apply_one_area(LASreader* reader) const;
   void apply_every_area(LASreader* reader) const;
+  // A second pass: the area of the first removed, then one area again.
+  void reapply_area(LASreader* reader) const;
   void stamp_source_id(uint16_t id);
   bool finish_arguments(int argc, char** argv);
 

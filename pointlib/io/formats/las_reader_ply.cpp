@@ -52,16 +52,6 @@ LASreaderPLY::~LASreaderPLY() {
   input.close();
 }
 
-void LASreaderPLY::set_scale_factor(const double* xyz) {
-  scale_factor_set = xyz != nullptr;
-  for (int a = 0; a < 3; a++) scale_factor[a] = xyz ? xyz[a] : 0.0;
-}
-
-void LASreaderPLY::set_offset(const double* xyz) {
-  offset_set = xyz != nullptr;
-  for (int a = 0; a < 3; a++) offset[a] = xyz ? xyz[a] : 0.0;
-}
-
 bool LASreaderPLY::add_property(const char* text, const char* shown, bool quiet) {
   const std::string type_word = first_word(text, 64);
   const TypeWord* type = nullptr;
@@ -292,35 +282,10 @@ bool LASreaderPLY::read_vertex() {
   return false;
 }
 
-void LASreaderPLY::widen(bool first) {
-  const double x = point.coordinates[0], y = point.coordinates[1], z = point.coordinates[2];
-  if (first) {
-    header.min_x = header.max_x = x;
-    header.min_y = header.max_y = y;
-    header.min_z = header.max_z = z;
-  } else {
-    if (x < header.min_x) header.min_x = x;
-    else if (x > header.max_x) header.max_x = x;
-    if (y < header.min_y) header.min_y = y;
-    else if (y > header.max_y) header.max_y = y;
-    if (z < header.min_z) header.min_z = z;
-    else if (z > header.max_z) header.max_z = z;
-  }
-  for (int32_t k = 0; k < header.number_attributes; k++) {
-    header.attributes[k].widen_range(point.extra_bytes.get() + header.attribute_starts[k], first);
-  }
-}
-
 void LASreaderPLY::choose_scale_and_offset() {
   const double chosen = header.min_x > 100000 || header.min_y > 100000 ? 0.01 : 0.001;
-  double* scales[3] = {&header.x_scale_factor, &header.y_scale_factor, &header.z_scale_factor};
-  double* offsets[3] = {&header.x_offset, &header.y_offset, &header.z_offset};
-  const double mins[3] = {header.min_x, header.min_y, header.min_z};
-  const double maxs[3] = {header.max_x, header.max_y, header.max_z};
-  for (int a = 0; a < 3; a++) {
-    *scales[a] = scale_factor_set && scale_factor[a] != 0.0 ? scale_factor[a] : chosen;
-    *offsets[a] = offset_set ? offset[a] : side_choose_offset(mins[a], maxs[a], *scales[a]);
-  }
+  const double all[3] = {chosen, chosen, chosen};
+  requested.apply(&header, all);
 }
 
 bool LASreaderPLY::first_vertex() {
@@ -380,7 +345,7 @@ bool LASreaderPLY::open(FILE* given, const char* file_name, uint8_t requested_ty
   if (populate_header && file_name) {
     int64_t count = 0;
     while (count < npoints && read_vertex()) {
-      widen(count == 0);
+      side_widen_bounds(&header, point, count == 0);
       side_count_return(&header, point_type, point.get_return_number());
       count++;
     }
@@ -411,7 +376,7 @@ bool LASreaderPLY::open(FILE* given, const char* file_name, uint8_t requested_ty
   }
   if (!first_vertex()) return false;
   if (!populated_header) {
-    widen(true);
+    side_widen_bounds(&header, point, true);
     choose_scale_and_offset();
   }
   p_count = 0;
@@ -431,7 +396,7 @@ bool LASreaderPLY::read_one_point() {
   p_count++;
   if (populated_header) return true;
   side_count_return(&header, point_type, point.get_return_number());
-  widen(false);
+  side_widen_bounds(&header, point, false);
   return true;
 }
 

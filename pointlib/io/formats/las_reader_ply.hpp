@@ -26,8 +26,8 @@ class LASreaderPLY : public LASreader {
   void set_translate_intensity(float v) { fields.translate_intensity = v; }
   void set_scale_intensity(float v) { fields.scale_intensity = v; }
   // Three doubles, copied; null removes them. A 0 keeps that axis's choice.
-  void set_scale_factor(const double* xyz);
-  void set_offset(const double* xyz);
+  void set_scale_factor(const double* xyz) { requested.set_scale_factor(xyz); }
+  void set_offset(const double* xyz) { requested.set_offset(xyz); }
 
   virtual bool open_file(const char* file_name, uint8_t point_type = 0,
                          bool populate_header = false);
@@ -61,7 +61,6 @@ class LASreaderPLY : public LASreader {
   bool read_vertex();
   bool read_binary_vertex();
   void choose_scale_and_offset();
-  void widen(bool first);
   bool first_vertex();
   bool reopen_body(const char* file_name);
 
@@ -73,10 +72,7 @@ class LASreaderPLY : public LASreader {
   uint8_t point_type = 0;
   std::string parse_string;
   std::vector<Property> properties;
-  bool scale_factor_set = false;
-  double scale_factor[3] = {0.0, 0.0, 0.0};
-  bool offset_set = false;
-  double offset[3] = {0.0, 0.0, 0.0};
+  LASrequestedQuantizer requested;
   bool populated_header = false;
   std::string file_name_kept;
   char line[LASsideInput::kLineSize] = {};

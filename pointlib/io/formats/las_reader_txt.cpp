@@ -101,16 +101,6 @@ LASreaderTXT::~LASreaderTXT() {
   input.close();
 }
 
-void LASreaderTXT::set_scale_factor(const double* xyz) {
-  scale_factor_set = xyz != nullptr;
-  for (int a = 0; a < 3; a++) scale_factor[a] = xyz ? xyz[a] : 0.0;
-}
-
-void LASreaderTXT::set_offset(const double* xyz) {
-  offset_set = xyz != nullptr;
-  for (int a = 0; a < 3; a++) offset[a] = xyz ? xyz[a] : 0.0;
-}
-
 void LASreaderTXT::set_pts(bool flag) {
   pts = flag;
   if (flag) {
@@ -279,25 +269,6 @@ bool LASreaderTXT::next_parsed_line(const char* parse) {
   return false;
 }
 
-void LASreaderTXT::widen(bool first) {
-  const double x = point.coordinates[0], y = point.coordinates[1], z = point.coordinates[2];
-  if (first) {
-    header.min_x = header.max_x = x;
-    header.min_y = header.max_y = y;
-    header.min_z = header.max_z = z;
-  } else {
-    if (x < header.min_x) header.min_x = x;
-    else if (x > header.max_x) header.max_x = x;
-    if (y < header.min_y) header.min_y = y;
-    else if (y > header.max_y) header.max_y = y;
-    if (z < header.min_z) header.min_z = z;
-    else if (z > header.max_z) header.max_z = z;
-  }
-  for (int32_t k = 0; k < header.number_attributes; k++) {
-    header.attributes[k].widen_range(point.extra_bytes.get() + header.attribute_starts[k], first);
-  }
-}
-
 bool LASreaderTXT::populate(const char* file_name) {
   const std::string working = counting_parse_string(parse_string);
   if (!input.skip_lines(skip_lines) || !read_dialect_header(false, true)) {
@@ -306,7 +277,7 @@ bool LASreaderTXT::populate(const char* file_name) {
   int64_t count = 0;
   bool above_five = false;
   while (next_parsed_line(working.c_str())) {
-    widen(count == 0);
+    side_widen_bounds(&header, point, count == 0);
     count++;
     const uint8_t r =
         point_type > 5 ? point.get_extended_return_number() : point.get_return_number();
@@ -351,15 +322,7 @@ void LASreaderTXT::choose_scale_and_offset() {
   const bool degrees = header.min_x > -360 && header.min_y > -360 && header.max_x < 360 &&
                        header.max_y < 360;
   const double chosen[3] = {degrees ? 1e-7 : 0.01, degrees ? 1e-7 : 0.01, 0.01};
-  double* scales[3] = {&header.x_scale_factor, &header.y_scale_factor, &header.z_scale_factor};
-  double* offsets[3] = {&header.x_offset, &header.y_offset, &header.z_offset};
-  const double mins[3] = {header.min_x, header.min_y, header.min_z};
-  const double maxs[3] = {header.max_x, header.max_y, header.max_z};
-  for (int a = 0; a < 3; a++) {
-    // A requested 0 (as "-rescale_xy" leaves z) keeps the choice for that axis.
-    *scales[a] = scale_factor_set && scale_factor[a] != 0.0 ? scale_factor[a] : chosen[a];
-    *offsets[a] = offset_set ? offset[a] : side_choose_offset(mins[a], maxs[a], *scales[a]);
-  }
+  requested.apply(&header, chosen);
 }
 
 bool LASreaderTXT::first_point(const char* parse) {
@@ -370,7 +333,7 @@ bool LASreaderTXT::first_point(const char* parse) {
   }
   at_end = false;
   if (!populated_header && !header_counted) {
-    widen(true);
+    side_widen_bounds(&header, point, true);
     choose_scale_and_offset();
   }
   p_count = 0;
@@ -420,7 +383,7 @@ bool LASreaderTXT::read_one_point() {
   const uint8_t r =
       point_type > 5 ? point.get_extended_return_number() : point.get_return_number();
   side_count_return(&header, point_type, r);
-  widen(false);
+  side_widen_bounds(&header, point, false);
   return true;
 }
 

@@ -25,8 +25,8 @@ class LASreaderTXT : public LASreader {
   void set_translate_scan_angle(float v) { fields.translate_scan_angle = v; }
   void set_scale_scan_angle(float v) { fields.scale_scan_angle = v; }
   // Three doubles, copied; null removes them. A 0 keeps that axis's choice.
-  void set_scale_factor(const double* xyz);
-  void set_offset(const double* xyz);
+  void set_scale_factor(const double* xyz) { requested.set_scale_factor(xyz); }
+  void set_offset(const double* xyz) { requested.set_offset(xyz); }
   // PTS: intensities -2048..2047 move to 0..4095; PTX: 0..1 scale to 0..4095.
   void set_pts(bool flag);
   void set_ptx(bool flag);
@@ -73,17 +73,13 @@ class LASreaderTXT : public LASreader {
   // "could not parse any lines" message.
   bool first_point(const char* parse);
   void choose_scale_and_offset();
-  void widen(bool first);
   void finish_unpopulated();
 
   LASsideInput input;
   LAStextFields fields;
   uint8_t point_type = 0;
   std::string parse_string;
-  bool scale_factor_set = false;
-  double scale_factor[3] = {0.0, 0.0, 0.0};
-  bool offset_set = false;
-  double offset[3] = {0.0, 0.0, 0.0};
+  LASrequestedQuantizer requested;
   int32_t skip_lines = 0;
   bool populated_header = false;
   // An unpopulated header was completed by one pass to the end; later passes

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/las_header.hpp"
+#include "core/las_point.hpp"
 #include "io/formats/decompressing_open.hpp"
 #include "platform/file_times.hpp"
 
@@ -162,6 +163,56 @@ void side_header_identity(LASheader* header, const char* reader_name, const char
 double side_choose_offset(double min, double max, double scale) {
   if (!(min > -2e307 && min < 2e307 && max > -2e307 && max < 2e307)) return 0.0;
   return std::trunc((min + max) / scale / 2e7) * 10000000.0 * scale;
+}
+
+void LASrequestedQuantizer::set_scale_factor(const double* xyz) {
+  scale_factor_set = xyz != nullptr;
+  for (int a = 0; a < 3; a++) scale_factor[a] = xyz ? xyz[a] : 0.0;
+}
+
+void LASrequestedQuantizer::set_offset(const double* xyz) {
+  offset_set = xyz != nullptr;
+  for (int a = 0; a < 3; a++) offset[a] = xyz ? xyz[a] : 0.0;
+}
+
+void LASrequestedQuantizer::apply(LASheader* h, const double chosen[3]) const {
+  double* scales[3] = {&h->x_scale_factor, &h->y_scale_factor, &h->z_scale_factor};
+  double* offsets[3] = {&h->x_offset, &h->y_offset, &h->z_offset};
+  const double mins[3] = {h->min_x, h->min_y, h->min_z};
+  const double maxs[3] = {h->max_x, h->max_y, h->max_z};
+  for (int a = 0; a < 3; a++) {
+    // A requested 0 (as "-rescale_xy" leaves z) keeps the choice for that axis.
+    *scales[a] = scale_factor_set && scale_factor[a] != 0.0 ? scale_factor[a] : chosen[a];
+    *offsets[a] = offset_set ? offset[a] : side_choose_offset(mins[a], maxs[a], *scales[a]);
+  }
+}
+
+void side_widen_bounds(LASheader* h, const LASpoint& point, bool first) {
+  const double x = point.coordinates[0], y = point.coordinates[1], z = point.coordinates[2];
+  if (first) {
+    h->min_x = h->max_x = x;
+    h->min_y = h->max_y = y;
+    h->min_z = h->max_z = z;
+  } else {
+    if (x < h->min_x) {
+      h->min_x = x;
+    } else if (x > h->max_x) {
+      h->max_x = x;
+    }
+    if (y < h->min_y) {
+      h->min_y = y;
+    } else if (y > h->max_y) {
+      h->max_y = y;
+    }
+    if (z < h->min_z) {
+      h->min_z = z;
+    } else if (z > h->max_z) {
+      h->max_z = z;
+    }
+  }
+  for (int32_t k = 0; k < h->number_attributes; k++) {
+    h->attributes[k].widen_range(point.extra_bytes.get() + h->attribute_starts[k], first);
+  }
 }
 
 uint8_t side_format_for_parse_string(const char* parse_string) {

@@ -6,6 +6,7 @@
 #include <string>
 
 class LASheader;
+class LASpoint;
 
 // Shared by the readers of point text and PLY: the input stream (a file, a
 // decompressor pipe or a stream handed over), the attributes a caller
@@ -86,6 +87,26 @@ double side_choose_offset(double min, double max, double scale);
 // record length of a format a text can fill (0 for any other).
 uint8_t side_format_for_parse_string(const char* parse_string);
 int32_t side_base_record_length(uint8_t format);
+
+// Scale factors and offsets a caller asks for, and the choice of both for a
+// header built from the points' bounding box.
+struct LASrequestedQuantizer {
+  bool scale_factor_set = false;
+  double scale_factor[3] = {0.0, 0.0, 0.0};
+  bool offset_set = false;
+  double offset[3] = {0.0, 0.0, 0.0};
+
+  // Three doubles, copied; null removes them.
+  void set_scale_factor(const double* xyz);
+  void set_offset(const double* xyz);
+  // The requested scale factors (a 0 keeps `chosen` for that axis) or
+  // `chosen`; the requested offsets or ones near the box's centre.
+  void apply(LASheader* header, const double chosen[3]) const;
+};
+
+// Sets (first) or widens the header's bounding box to the point's coordinate
+// triple, and the range of every attribute to the point's values.
+void side_widen_bounds(LASheader* header, const LASpoint& point, bool first);
 
 // Counts a point by its return number into the header: the extended counts
 // for formats 6 and above (and for LAS 1.4 headers), else the legacy ones up
