@@ -300,6 +300,38 @@ bool LASreaderPLY::first_vertex() {
   return false;
 }
 
+void LASreaderPLY::bound_vertex_count() {
+  if (input.piped || properties.empty()) return;
+  const long here = std::ftell(input.file);
+  if (here < 0 || std::fseek(input.file, 0, SEEK_END) != 0) return;
+  const long end = std::ftell(input.file);
+  if (std::fseek(input.file, here, SEEK_SET) != 0 || end < here) return;
+  // A binary vertex takes the sizes of its properties; a text one at least a
+  // character and a separator per property.
+  int64_t per_vertex = 0;
+  for (const Property& p : properties) {
+    if (!stream) {
+      per_vertex += 2;
+    } else if (p.type == 'd') {
+      per_vertex += 8;
+    } else if (p.type == 'f' || p.type == 'i' || p.type == 'I') {
+      per_vertex += 4;
+    } else if (p.type == 'S' || p.type == 's') {
+      per_vertex += 2;
+    } else {
+      per_vertex += 1;
+    }
+  }
+  const int64_t most = (static_cast<int64_t>(end) - here) / per_vertex;
+  if (npoints > most) {
+    std::fprintf(stderr,
+                 "WARNING: PLY header states %" PRId64 " vertices but the file holds at most %" PRId64
+                 "\n",
+                 npoints, most);
+    npoints = most;
+  }
+}
+
 bool LASreaderPLY::open(FILE* given, const char* file_name, uint8_t requested_type,
                         bool populate_header) {
   if (given == nullptr) {
@@ -315,6 +347,7 @@ bool LASreaderPLY::open(FILE* given, const char* file_name, uint8_t requested_ty
   file_name_kept = file_name ? file_name : "";
   if (!parse_header(false)) return false;
   if (npoints <= 0) return false;
+  bound_vertex_count();
   header.number_of_point_records =
       npoints <= INT64_C(4294967295) ? static_cast<uint32_t>(npoints) : 0;
   header.extended_number_of_point_records = static_cast<uint64_t>(npoints);

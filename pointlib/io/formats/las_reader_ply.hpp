@@ -62,6 +62,9 @@ class LASreaderPLY : public LASreader {
   bool read_binary_vertex();
   void choose_scale_and_offset();
   bool first_vertex();
+  // A stated vertex count beyond what the rest of a file can hold is cut to
+  // that (with a warning), so nothing is sized by a hostile header.
+  void bound_vertex_count();
   bool reopen_body(const char* file_name);
 
   LASsideInput input;

@@ -158,6 +158,7 @@ bool LASreaderTXT::open(FILE* stream, const char* file_name, uint8_t requested_t
   parse_string.clear();
   populated_header = false;
   header_counted = false;
+  stated_points = 0;
   header.reset();
   npoints = 0;
   p_count = 0;
@@ -201,8 +202,10 @@ bool LASreaderTXT::read_dialect_header(bool record, bool announce) {
       }
       if (announce) std::fprintf(stderr, "PTS header states %lld points. ignoring ...\n", count);
       if (record) {
-        npoints = count < 0 ? 0 : count;
-        set_header_counts(&header, npoints, point_type);
+        // A stated count is not trusted as the number of points: a reader
+        // that sizes memory by npoints counts them while reading instead.
+        stated_points = count < 0 ? 0 : count;
+        set_header_counts(&header, stated_points, point_type);
       }
     }
     if (record) {
@@ -244,8 +247,10 @@ bool LASreaderTXT::read_dialect_header(bool record, bool announce) {
                    cols, rows, product);
     }
     if (record) {
-      npoints = product < 0 ? 0 : product;
-      if (!populated_header) set_header_counts(&header, npoints, point_type);
+      if (!populated_header) {
+        stated_points = product < 0 ? 0 : product;
+        set_header_counts(&header, stated_points, point_type);
+      }
       std::unique_ptr<uint8_t[]> payload(new uint8_t[272]());
       put_dialect_start(payload.get(), fields.translate_intensity, fields.scale_intensity,
                         parse_string);
@@ -365,9 +370,9 @@ bool LASreaderTXT::read_one_point() {
                        p_count, npoints);
         }
       } else {
-        if (npoints != 0 && p_count != npoints) {
+        if (stated_points != 0 && p_count != stated_points) {
           std::fprintf(stderr, "WARNING: end-of-file after %" PRId64 " of %" PRId64 " points\n",
-                       p_count, npoints);
+                       p_count, stated_points);
         }
         npoints = p_count;
         finish_unpopulated();

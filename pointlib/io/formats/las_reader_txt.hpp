@@ -86,6 +86,8 @@ class LASreaderTXT : public LASreader {
   // must not count the points again.
   bool header_counted = false;
   bool at_end = false;
+  // The count a PTS or PTX header states, for the end-of-file warning.
+  int64_t stated_points = 0;
   bool pts = false;
   bool ptx = false;
   char line[LASsideInput::kLineSize] = {};

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -150,25 +151,39 @@ TEST(LASreaderPLY, EveryBodyGivesTheSameVertices) {
 
 TEST(LASreaderPLY, ShortBodiesEndAsAtTheEndOfTheFile) {
   TempDir dir;
+  const bool gzip = std::system("command -v gzip >/dev/null 2>&1") == 0;
   for (const char* format : {"ascii", "binary_little_endian", "binary_big_endian"}) {
+    const bool ascii = std::strcmp(format, "ascii") == 0;
     std::string bytes = ply_file(format, kVertices, 5);
-    if (std::strcmp(format, "ascii") != 0) bytes.resize(bytes.size() - 3);  // cut the last vertex
-    Opened o = open_ply(dir.file("short.ply", bytes), false);
-    ASSERT_TRUE(o.ok) << format << o.err;
-    testing::internal::CaptureStderr();
-    int n = 0;
-    while (o.reader->read_point()) n++;
-    const std::string err = testing::internal::GetCapturedStderr();
-    const int expected = std::strcmp(format, "ascii") == 0 ? 3 : 2;
-    EXPECT_EQ(n, expected) << format;
-    EXPECT_EQ(o.reader->npoints, expected);
-    EXPECT_NE(err.find("WARNING: end-of-file after " + std::to_string(expected) + " of 5 points\n"),
-              std::string::npos)
-        << err;
-    // With the populate pass the header counts what is there.
-    Opened p = open_ply(dir.file("short.ply", bytes), true);
-    ASSERT_TRUE(p.ok) << p.err;
-    EXPECT_EQ(p.reader->header.number_of_point_records, static_cast<uint32_t>(expected));
+    if (!ascii) bytes.resize(bytes.size() - 3);  // cut the last vertex
+    const int expected = ascii ? 3 : 2;
+    const std::string name = dir.file("short.ply", bytes);
+    // A file too short for the stated count is cut to what it can hold when
+    // opened; a pipe cannot tell, and its reading ends at the short vertex.
+    std::vector<std::string> names = {name};
+    if (gzip) {
+      EXPECT_EQ(std::system(("gzip -k -f '" + name + "'").c_str()), 0);
+      names.push_back(name + ".gz");
+    }
+    for (const std::string& n : names) {
+      Opened o = open_ply(n, false);
+      ASSERT_TRUE(o.ok) << format << o.err;
+      testing::internal::CaptureStderr();
+      int read = 0;
+      while (o.reader->read_point()) read++;
+      const std::string err = o.err + testing::internal::GetCapturedStderr();
+      EXPECT_EQ(read, expected) << format << n;
+      EXPECT_EQ(o.reader->npoints, expected);
+      const bool bounded = !ascii && n == name;
+      const std::string warning =
+          bounded ? "WARNING: PLY header states 5 vertices but the file holds at most 2\n"
+                  : "WARNING: end-of-file after " + std::to_string(expected) + " of 5 points\n";
+      EXPECT_NE(err.find(warning), std::string::npos) << n << err;
+      // With the populate pass the header counts what is there.
+      Opened p = open_ply(n, true);
+      ASSERT_TRUE(p.ok) << p.err;
+      EXPECT_EQ(p.reader->header.number_of_point_records, static_cast<uint32_t>(expected));
+    }
   }
 }
 

@@ -152,7 +152,7 @@ TEST(LASreaderTXT, PtsHeaderAndRecord) {
   testing::internal::GetCapturedStderr();
   const LASheader& h = o.reader->header;
   EXPECT_EQ(h.number_of_point_records, 3u);
-  EXPECT_EQ(o.reader->npoints, 3);
+  EXPECT_EQ(o.reader->npoints, 0);  // a stated count is counted while reading
   const LASvlrRecord* vlr = h.find_vlr("Mirvelox", 2000);
   ASSERT_NE(vlr, nullptr);
   ASSERT_EQ(vlr->record_length_after_header, 32);
@@ -187,9 +187,17 @@ TEST(LASreaderTXT, PtxHeaderAndRecord) {
       "2\n3\n10 20 30\n1 0 0\n0 1 0\n0 0 1\n1 0 0 0\n0 1 0 0\n0 0 1 0\n10 20 30 1\n";
   LASreaderTXT* reader = new LASreaderTXT();
   reader->set_ptx(true);
-  Opened o = open_text(dir.file("a.ptx", head + "1 2 3 0.5\n4 5 6 1\n"), "xyzi", false, 0, reader);
+  const std::string name = dir.file("a.ptx", head + "1 2 3 0.5\n4 5 6 1\n");
+  Opened o = open_text(name, "xyzi", false, 0, reader);
   ASSERT_TRUE(o.ok) << o.err;
-  EXPECT_EQ(o.reader->npoints, 6);
+  EXPECT_EQ(o.reader->header.number_of_point_records, 6u);
+  testing::internal::CaptureStderr();
+  int n = 0;
+  while (o.reader->read_point()) n++;
+  EXPECT_EQ(n, 2);
+  EXPECT_EQ(o.reader->npoints, 2);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "WARNING: end-of-file after 2 of 6 points\n");
+  ASSERT_TRUE(o.reader->reopen(name.c_str()));
   const LASvlrRecord* vlr = o.reader->header.find_vlr("Mirvelox", 2001);
   ASSERT_NE(vlr, nullptr);
   ASSERT_EQ(vlr->record_length_after_header, 272);
