@@ -248,3 +248,38 @@ TEST(SideFormatRoads, EveryRoadCarriesEveryField) {
 }
 
 }  // namespace
+
+namespace {
+
+// The opener hands the text options to the reader: dialect, intensity
+// settings, added attributes, lines to skip and requested quantization.
+TEST(SideFormatRoads, OpenerHandsTheTextOptionsOver) {
+  TempDir dir;
+  const std::string pts = dir.file("a.pts", "skipped\n2\n1.5 2.5 3.5 -2048 7\n4 5 6 2047 9\n");
+  LASinputOptions options;
+  ArgVector av({"-i", pts, "-ipts", "-iparse", "xyzi0", "-iskip", "1", "-iadd_attribute", "3",
+                "echo", "echo width", "0.5", "-rescale", "0.001", "0.001", "0.001", "-populate"});
+  ASSERT_EQ(options.take_arguments(av.argc(), av.argv()), 1);
+  testing::internal::CaptureStderr();
+  std::unique_ptr<LASreader> reader(options.open_next_reader());
+  const std::string err = testing::internal::GetCapturedStderr();
+  ASSERT_NE(reader, nullptr) << err;
+  EXPECT_EQ(reader->format_code(), LASformatCode::txt);
+  EXPECT_EQ(reader->header.x_scale_factor, 0.001);
+  ASSERT_EQ(reader->header.number_attributes, 1);
+  EXPECT_STREQ(reader->header.attributes[0].name, "echo");
+  EXPECT_NE(reader->header.find_vlr("Mirvelox", 2000), nullptr);
+  std::vector<int> intensities;
+  std::vector<double> echoes;
+  while (reader->read_point()) {
+    intensities.push_back(reader->point.get_intensity());
+    double v;
+    ASSERT_TRUE(reader->header.get_value(reader->point, 0, &v));
+    echoes.push_back(v);
+  }
+  EXPECT_EQ(intensities, (std::vector<int>{0, 4095}));
+  EXPECT_EQ(echoes, (std::vector<double>{7.0, 9.0}));
+  EXPECT_EQ(reader->point.X, 4000);
+}
+
+}  // namespace
