@@ -107,6 +107,7 @@ void LASreaderMerged::clean() {
   translate_scan_angle = 0.0f;
   scale_scan_angle = 1.0f;
   file_name_current = 0;
+  lost_points = false;
   inside = kInsideNone;
 }
 
@@ -527,6 +528,10 @@ void LASreaderMerged::close_input(bool close_stream) {
   if (sub) sub->close_input(close_stream);
 }
 
+bool LASreaderMerged::failed() const {
+  return lost_points || (sub && sub->failed());
+}
+
 bool LASreaderMerged::open_next_file() {
   const uint32_t count = static_cast<uint32_t>(file_names.size());
   while (file_name_current < count) {
@@ -547,7 +552,10 @@ bool LASreaderMerged::open_next_file() {
     const char* name = file_names[file_name_current].c_str();
     // The area of the previous file must not decide about this one.
     sub->limit_none();
-    if (!open_sub(name, false, true)) return false;
+    if (!open_sub(name, false, true)) {
+      lost_points = true;
+      return false;
+    }
     sub_format_code = sub->format_code();
     LASindex* index = sub_txt ? nullptr : new LASindex();
     if (index && index->load_for(name)) {
@@ -593,7 +601,9 @@ bool LASreaderMerged::read_one_point() {
       // The text's own counts are known only now that it has been read.
       const LASheader& h = sub->header;
       header.number_of_point_records += h.number_of_point_records;
-      for (int r = 0; r < 5; r++) header.number_of_points_by_return[r] += h.number_of_points_by_return[r];
+      for (int r = 0; r < 5; r++) {
+        header.number_of_points_by_return[r] += h.number_of_points_by_return[r];
+      }
       if (h.min_x < header.min_x) header.min_x = h.min_x;
       if (h.min_y < header.min_y) header.min_y = h.min_y;
       if (h.min_z < header.min_z) header.min_z = h.min_z;
@@ -601,6 +611,8 @@ bool LASreaderMerged::read_one_point() {
       if (h.max_y > header.max_y) header.max_y = h.max_y;
       if (h.max_z > header.max_z) header.max_z = h.max_z;
     }
+    // The next open forgets the sub-reader's failure.
+    if (sub->failed()) lost_points = true;
     sub->close_input(true);
     las_zero_point(&point);
     if (!open_next_file()) return false;

@@ -494,8 +494,7 @@ TEST(LASinputOptions, WrappersOverFormatsThisBuildLacks) {
   };
   const Case cases[] = {
       {{"-i", t, u, "-merged"},
-       no_bin + no_bin + "ERROR: no valid file names\n" +
-           "ERROR: cannot open lasreadermerged with 2 file names\n"},
+       no_bin + no_bin + "ERROR: cannot open lasreadermerged with 2 file names\n"},
       {{"-i", t, a, "-buffered", "10"},
        no_bin + "ERROR: cannot open lasreaderbin with file name '" + t + "'\n" +
            "ERROR: opening '" + t + "'\n" +

@@ -24,10 +24,8 @@ void read_all(LASreader& reader) {
 }
 
 std::vector<uint8_t> bytes_of(uint8_t setup, const std::string& text) {
-  std::vector<uint8_t> bytes;
-  bytes.push_back(setup);
-  bytes.insert(bytes.end(), text.begin(), text.end());
-  return bytes;
+  const std::string all = static_cast<char>(setup) + text;
+  return std::vector<uint8_t>(all.begin(), all.end());
 }
 
 std::vector<uint8_t> bytes_of(const std::string& text) {

@@ -26,9 +26,15 @@ std::string read_all(std::FILE* file) {
 
 ProgramRun run_program(const std::string& program, const std::vector<std::string>& args,
                        const std::string& directory, const std::string& input) {
+  return run_program_to(program, args, directory, "", input);
+}
+
+ProgramRun run_program_to(const std::string& program, const std::vector<std::string>& args,
+                          const std::string& directory, const std::string& output_path,
+                          const std::string& input) {
   ProgramRun run;
   std::FILE* in = std::tmpfile();
-  std::FILE* out = std::tmpfile();
+  std::FILE* out = output_path.empty() ? std::tmpfile() : std::fopen(output_path.c_str(), "wb");
   std::FILE* err = std::tmpfile();
   if (in && out && err) {
     std::fwrite(input.data(), 1, input.size(), in);
@@ -53,7 +59,7 @@ ProgramRun run_program(const std::string& program, const std::vector<std::string
     if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
       run.exit_code = WEXITSTATUS(status);
     }
-    run.out = read_all(out);
+    if (output_path.empty()) run.out = read_all(out);
     run.err = read_all(err);
   }
   for (std::FILE* f : {in, out, err}) {

@@ -16,6 +16,11 @@ struct ProgramRun {
 
 ProgramRun run_program(const std::string& program, const std::vector<std::string>& args,
                        const std::string& directory, const std::string& input = "");
+// The same with standard output going to the file `output_path` ("/dev/full" is a disk that is
+// full); `out` stays empty then.
+ProgramRun run_program_to(const std::string& program, const std::vector<std::string>& args,
+                          const std::string& directory, const std::string& output_path,
+                          const std::string& input = "");
 
 // A fresh directory under the system's temporary folder, removed with its contents.
 class ProgramDir {

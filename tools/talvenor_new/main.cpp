@@ -26,6 +26,17 @@ bool names_one_file(const char* input, const char* output) {
   return std::strcmp(input, output) == 0 || paths_name_same_file(input, output);
 }
 
+// An output may overwrite no input of the run, read before or still to be read (an earlier file's
+// output named like a later input would destroy that input before it is read).
+void protect_inputs(const LASinputOptions& input, LASoutputOptions& output) {
+  for (uint32_t i = 0; i < input.get_file_name_number(); i++) {
+    output.protect_input(input.get_file_name(i));
+  }
+  for (uint32_t i = 0; i < input.get_neighbor_file_name_number(); i++) {
+    output.protect_input(input.get_neighbor_file_name(i));
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -62,6 +73,14 @@ int main(int argc, char** argv) {
     usage(1, false);
   }
 
+  protect_inputs(input, output);
+  // Both would write a LAS file to standard output, one after the other; a reader of the pipe
+  // takes the first for the whole stream and the classified points are lost behind it.
+  if (input.pipe_on && output.use_stdout) {
+    std::fprintf(stderr, "ERROR: '-pipe_on' and '-stdout' cannot be combined\n");
+    exit_tool(1, false);
+  }
+
   GroundSettings& settings = line.settings;
   derive_mode_settings(settings);
   if (input.reads_from_stdin()) input.keep_in_memory(true);
@@ -88,6 +107,9 @@ int main(int argc, char** argv) {
     const GroundFileReport report = ground_classify_file(settings, reader, io);
     if (report.result == GroundFileResult::kFatal) exit_tool(1, report.fatal_waits && no_arguments);
     if (report.result == GroundFileResult::kFailed) failed = true;
+    // Two inputs whose outputs get one name (the same name in two folders and -odir) must not
+    // lose the first output to the second.
+    if (output.current_name()) output.protect_written_output(output.current_name());
     // A given output name serves the first file; later inputs build theirs from their own names.
     output.set_name(nullptr);
   }

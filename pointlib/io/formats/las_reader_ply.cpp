@@ -417,7 +417,11 @@ bool LASreaderPLY::open(FILE* given, const char* file_name, uint8_t requested_ty
 }
 
 bool LASreaderPLY::read_one_point() {
-  if (p_count >= npoints) return false;
+  if (p_count >= npoints) {
+    // A decompressor is only judged when its stream ends.
+    if (input.piped) close_input(true);
+    return false;
+  }
   if (p_count > 0 && !read_vertex()) {
     std::fprintf(stderr, "WARNING: end-of-file after %" PRId64 " of %" PRId64 " points\n", p_count,
                  npoints);

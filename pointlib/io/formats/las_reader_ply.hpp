@@ -39,9 +39,10 @@ class LASreaderPLY : public LASreader {
   bool seek_point(int64_t index) override;
   ByteStreamIn* input_stream() const override { return nullptr; }
   void close_input(bool close_stream = true) override;
+  // The decompressor of a piped input failed: the points ended early.
+  bool failed() const override { return input.failed(); }
 
   bool is_piped() const { return input.piped; }
-  bool input_failed() const { return input.failed(); }
   // One letter per vertex property ("(N)" for attributes from 10 on).
   const char* get_parse_string() const { return parse_string.c_str(); }
   bool is_binary() const { return stream != nullptr; }

@@ -51,11 +51,10 @@ class LASreaderTXT : public LASreader {
   bool seek_point(int64_t index) override;
   ByteStreamIn* input_stream() const override { return nullptr; }
   void close_input(bool close_stream = true) override;
+  // The decompressor of a piped input failed: the points ended early.
+  bool failed() const override { return input.failed(); }
 
   bool is_piped() const { return input.piped; }
-  // Whether the decompressor of a piped input failed (the points delivered
-  // then end early).
-  bool input_failed() const { return input.failed(); }
   const char* get_parse_string() const { return parse_string.c_str(); }
 
  protected:

@@ -27,12 +27,34 @@ bool is_estimate_point(const GroundSettings& settings, const LASpoint& point) {
 
 // Closes a writer; false (message printed) when the data did not all reach the output.
 bool close_writer(LASwriter& writer, const char* name) {
-  const int64_t written = writer.p_count;
-  if (writer.close_output(true) <= 0 && written > 0) {
+  if (writer.close_output(true) <= 0) {
     std::fprintf(stderr, "ERROR: cannot finish writing '%s'\n", shown(name, "stdout"));
     return false;
   }
   return true;
+}
+
+// A reader that lost points, or could not pass them on, has printed its error; what the file's
+// passes made of the rest must not look like a complete result. Deletes the reader then.
+bool input_failed(std::unique_ptr<LASreader>& reader, const GroundFileIO& io) {
+  if (!reader->failed()) return false;
+  reader.reset();
+  std::fprintf(stderr, "ERROR: processing '%s' failed. no output written.\n",
+               shown(io.input_name, "stdin"));
+  return true;
+}
+
+// Ends an output pass: `ok` says whether every point was written. False when the pass failed,
+// which leaves no part of the output behind.
+bool finish_output(std::unique_ptr<LASwriter>& writer, bool ok, const LASreader& reader,
+                   GroundFileIO& io, const char* name) {
+  ok = close_writer(*writer, name) && ok;
+  writer.reset();
+  if (reader.failed()) ok = false;
+  if (!ok && io.remove_output && io.remove_output()) {
+    std::fprintf(stderr, "ERROR: removed the incomplete output '%s'\n", shown(name, "stdout"));
+  }
+  return ok;
 }
 
 struct Fatal {
@@ -44,6 +66,25 @@ GroundFileReport finish(GroundFileResult result) {
   report.result = result;
   return report;
 }
+
+// An output pass that ends by an exception (a fatal error, memory running out) instead of
+// through finish_output leaves no part of its output behind.
+class CutOutputRemover {
+ public:
+  CutOutputRemover(std::unique_ptr<LASwriter>& writer, GroundFileIO& io)
+      : writer_(writer), io_(io) {}
+  ~CutOutputRemover() {
+    if (!writer_) return;
+    writer_.reset();
+    if (io_.remove_output) io_.remove_output();
+  }
+  CutOutputRemover(const CutOutputRemover&) = delete;
+  CutOutputRemover& operator=(const CutOutputRemover&) = delete;
+
+ private:
+  std::unique_ptr<LASwriter>& writer_;
+  GroundFileIO& io_;
+};
 
 // A file that cannot be classified is written through unchanged, or only announced.
 GroundFileResult copy_or_skip_file(bool skip, std::unique_ptr<LASreader>& reader,
@@ -60,6 +101,7 @@ GroundFileResult copy_or_skip_file(bool skip, std::unique_ptr<LASreader>& reader
     std::fprintf(stderr, "ERROR: could not open laswriter for '%s'\n", shown(name, "stdout"));
     throw Fatal{false};
   }
+  const CutOutputRemover remover(writer, io);
   bool ok = true;
   while (reader->read_point()) {
     if (io.count_copied_points) writer->add_to_inventory(&reader->point);
@@ -71,8 +113,7 @@ GroundFileResult copy_or_skip_file(bool skip, std::unique_ptr<LASreader>& reader
     }
   }
   if (ok && io.count_copied_points) ok = writer->rewrite_header(&reader->header, true, false);
-  ok = close_writer(*writer, name) && ok;
-  writer.reset();
+  ok = finish_output(writer, ok, *reader, io, name);
   reader->close_input(true);
   reader.reset();
   return ok ? GroundFileResult::kCopied : GroundFileResult::kFailed;
@@ -80,6 +121,11 @@ GroundFileResult copy_or_skip_file(bool skip, std::unique_ptr<LASreader>& reader
 
 void reopen(std::unique_ptr<LASreader>& reader, GroundFileIO& io) {
   if (!io.reopen(reader)) throw Fatal{false};
+}
+
+void reopen_keeping_buffer(std::unique_ptr<LASreader>& reader, GroundFileIO& io) {
+  if (!io.reopen_keeping_buffer) return reopen(reader, io);
+  if (!io.reopen_keeping_buffer(reader)) throw Fatal{false};
 }
 
 void name_header(LASheader& header) {
@@ -120,6 +166,7 @@ GroundFileResult write_classified(const GroundSettings& s, GroundEstimate& estim
     std::fprintf(stderr, "ERROR: could not open laswriter\n");
     throw Fatal{true};
   }
+  const CutOutputRemover remover(writer, io);
   const char* name = io.output_name ? io.output_name() : nullptr;
 
   LASpoint& point = reader->point;
@@ -168,8 +215,7 @@ GroundFileResult write_classified(const GroundSettings& s, GroundEstimate& estim
     }
   }
   if (ok && s.replace_z) ok = writer->rewrite_header(&header, true, false);
-  ok = close_writer(*writer, name) && ok;
-  writer.reset();
+  ok = finish_output(writer, ok, *reader, io, name);
   if (s.verbose) {
     const double now = ground_clock_seconds();
     std::fprintf(stderr, "took %g sec. %d points classified as ground.\n",
@@ -198,11 +244,17 @@ GroundFileIO ground_file_io(LASinputOptions& input, LASoutputOptions& output,
     std::fprintf(stderr, "ERROR: could not re-open lasreader\n");
     return false;
   };
+  io.reopen_keeping_buffer = [&input](std::unique_ptr<LASreader>& reader) {
+    if (input.rebuild_reader(reader.get(), true)) return true;
+    std::fprintf(stderr, "ERROR: could not re-open lasreader\n");
+    return false;
+  };
   io.open_writer = [&input, &output](const LASheader& header) {
     if (!output.has_destination()) output.build_name(input.current_name(), -1);
     return std::unique_ptr<LASwriter>(output.open_writer(&header, input.current_name()));
   };
   io.output_name = [&output] { return output.current_name(); };
+  io.remove_output = [&output] { return output.remove_output(); };
   io.count_copied_points = input.uses_buffering();
   return io;
 }
@@ -229,12 +281,13 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
         if (is_ignored(*reader) || !is_estimate_point(s, reader->point)) continue;
         if (n < UINT32_MAX) n++;
       }
+      if (input_failed(reader, io)) return finish(GroundFileResult::kFailed);
       if (s.verbose) {
         const double now = ground_clock_seconds();
         std::fprintf(stderr, "took %g sec. counted %u points ... \n", now - mark, n);
         mark = now;
       }
-      reopen(reader, io);
+      reopen_keeping_buffer(reader, io);
     } else {
       // More points than fit the 32-bit count are left out of the estimate (and non-ground).
       n = reader->npoints <= 0                    ? 0
@@ -277,6 +330,7 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
         surplus++;
       }
     }
+    if (input_failed(reader, io)) return finish(GroundFileResult::kFailed);
     reader->close_input(true);
     if (surplus && !s.quiet) {
       std::fprintf(stderr,
