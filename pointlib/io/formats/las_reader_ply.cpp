@@ -301,7 +301,7 @@ bool LASreaderPLY::first_vertex() {
 }
 
 void LASreaderPLY::bound_vertex_count() {
-  if (input.piped || properties.empty()) return;
+  if (input.piped) return;
   const long here = std::ftell(input.file);
   if (here < 0 || std::fseek(input.file, 0, SEEK_END) != 0) return;
   const long end = std::ftell(input.file);
@@ -347,6 +347,11 @@ bool LASreaderPLY::open(FILE* given, const char* file_name, uint8_t requested_ty
   file_name_kept = file_name ? file_name : "";
   if (!parse_header(false)) return false;
   if (npoints <= 0) return false;
+  if (properties.empty()) {
+    // Vertices of no bytes would never end a binary body.
+    std::fprintf(stderr, "ERROR: the PLY vertices have no properties\n");
+    return false;
+  }
   bound_vertex_count();
   header.number_of_point_records =
       npoints <= INT64_C(4294967295) ? static_cast<uint32_t>(npoints) : 0;

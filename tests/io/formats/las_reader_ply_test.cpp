@@ -217,6 +217,8 @@ TEST(LASreaderPLY, HeaderVariants) {
        "unknown property type: list uchar int x"},
       {"ply\nformat ascii 1.0\nelement vertex 1\nproperty float x\n",
        "ERROR: the PLY header ends before 'end_header'\n"},
+      {"ply\nformat binary_little_endian 1.0\nelement vertex 5\nend_header\n",
+       "ERROR: the PLY vertices have no properties\n"},
   };
   for (const auto& c : cases) {
     Opened o = open_ply(dir.file("bad.ply", c.text), false);
