@@ -6,8 +6,10 @@
 #include <string>
 
 #include "core/las_reader.hpp"
+#include "geo/las_geo_projector.hpp"
 #include "ground/ground_driver.hpp"
 #include "ground_command_line.hpp"
+#include "ground_projection.hpp"
 #include "io/las_input_options.hpp"
 #include "io/las_output_options.hpp"
 #include "platform/file_identity.hpp"
@@ -41,11 +43,14 @@ void protect_inputs(const LASinputOptions& input, LASoutputOptions& output) {
 
 int main(int argc, char** argv) {
   LASinputOptions input;
+  LASgeoProjector geo;
   LASoutputOptions output;
   GroundCommandLine line;
   const bool no_arguments = argc == 1;
 
   if (no_arguments) {
+    // Reads no option: it only keeps the program's name, by which the EPSG tables are found.
+    geo.parse(argc, argv);
     std::fprintf(stderr, "%s is better run in the command line\n", argv[0]);
     std::string name;
     std::fprintf(stderr, "enter input file: ");
@@ -56,6 +61,7 @@ int main(int argc, char** argv) {
     if (read_console_line(stdin, &name) && !name.empty()) output.set_name(name.c_str());
   } else {
     ground_prepare_arguments(argc, argv, &line);
+    if (!geo.parse(argc, argv)) exit_tool(1, false);
     if (!input.take_arguments(argc, argv, true)) exit_tool(1, false);
     if (!output.take_arguments(argc, argv)) exit_tool(1, false);
     end_if_asked(ground_take_arguments(argc, argv, &line));
@@ -82,6 +88,7 @@ int main(int argc, char** argv) {
   }
 
   GroundSettings& settings = line.settings;
+  ground_take_command_line_projection(geo, settings);
   derive_mode_settings(settings);
   if (input.reads_from_stdin()) input.keep_in_memory(true);
 
@@ -104,7 +111,12 @@ int main(int argc, char** argv) {
       exit_tool(1, no_arguments);
     }
     GroundFileIO io = ground_file_io(input, output, settings.remain_buffered);
+    io.file_units = [&geo, &settings](const LASheader& header, bool* horizontal, bool* vertical) {
+      ground_file_units(geo, settings, header, horizontal, vertical);
+    };
     const GroundFileReport report = ground_classify_file(settings, reader, io);
+    // Also after a file written through unchanged, so that its units do not pass to the next.
+    ground_forget_file_units(geo, settings);
     if (report.result == GroundFileResult::kFatal) exit_tool(1, report.fatal_waits && no_arguments);
     if (report.result == GroundFileResult::kFailed) failed = true;
     // Two inputs whose outputs get one name (the same name in two folders and -odir) must not

@@ -268,8 +268,9 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
       std::fprintf(stderr,
                    "WARNING: coordinates seem to be longlat. in this case talvenor will fail.\n");
     }
-    const bool horizontal_feet = s.horizontal_units_given && s.horizontal_feet;
-    const bool vertical_feet = s.vertical_units_given && s.vertical_feet;
+    bool horizontal_feet = s.horizontal_units_given && s.horizontal_feet;
+    bool vertical_feet = s.vertical_units_given && s.vertical_feet;
+    if (io.file_units) io.file_units(reader->header, &horizontal_feet, &vertical_feet);
     const GroundParameters param = ground_parameters(s, horizontal_feet, vertical_feet);
 
     uint32_t n = 0;

@@ -34,6 +34,10 @@ struct GroundFileIO {
   // The copy of a file that cannot be classified re-counts its points for the header (buffered
   // input delivers more points than its header says).
   bool count_copied_points = false;
+  // Settles the units of the opened input where the command line gave none: the flags hold the
+  // command line's answer on entry. Without it such units are metres.
+  std::function<void(const LASheader& header, bool* horizontal_feet, bool* vertical_feet)>
+      file_units;
 };
 
 enum class GroundFileResult {
