@@ -9,6 +9,7 @@
 #include "geo/las_geo_projector.hpp"
 #include "ground/ground_driver.hpp"
 #include "ground_command_line.hpp"
+#include "ground_layers.hpp"
 #include "ground_projection.hpp"
 #include "io/las_input_options.hpp"
 #include "io/las_output_options.hpp"
@@ -92,16 +93,12 @@ int main(int argc, char** argv) {
   derive_mode_settings(settings);
   if (input.reads_from_stdin()) input.keep_in_memory(true);
 
-  // The layer reader and writer are not part of this build; refuse before any file is touched
-  // rather than write output without the layers asked for.
-  if (line.ilay) {
-    std::fprintf(stderr, "ERROR: applying LAY files with '-ilay' is not supported in this build\n");
-    exit_tool(1, false);
-  }
-  if (line.olay) {
-    std::fprintf(stderr, "ERROR: writing LAY files with '-olay' is not supported in this build\n");
-    exit_tool(1, false);
-  }
+  GroundLayerOptions layers;
+  layers.ilay = line.ilay;
+  layers.olay = line.olay;
+  if (line.has_ilay_directory) layers.ilay_directory = line.ilay_directory.c_str();
+  if (line.has_olay_directory) layers.olay_directory = line.olay_directory.c_str();
+  layers.description = line.command_text;
 
   bool failed = false;
   while (input.has_more_input()) {
@@ -114,6 +111,8 @@ int main(int argc, char** argv) {
     io.file_units = [&geo, &settings](const LASheader& header, bool* horizontal, bool* vertical) {
       ground_file_units(geo, settings, header, horizontal, vertical);
     };
+    if (!ground_apply_layers(layers, input.current_name(), reader, io)) exit_tool(1, false);
+    ground_layer_io(layers, settings, io);
     const GroundFileReport report = ground_classify_file(settings, reader, io);
     // Also after a file written through unchanged, so that its units do not pass to the next.
     ground_forget_file_units(geo, settings);
