@@ -127,15 +127,25 @@ class LASpoint : public LASpointData {
                       const LASattributeTable* attr);
   bool init_for_point_type(const LASscaler* q, uint8_t point_type, uint16_t point_size,
                            const LASattributeTable* attr);
-  // Copies the fields of a point of any layout into this one.
+  // Copies the fields of a point of any layout into this one. Parts the
+  // source lacks are zero afterwards, and a legacy source's extended fields
+  // follow its legacy ones, so nothing of an earlier point shows through.
   LASpoint& assign(const LASpoint& other);
+  // The empty point between two streams: coordinates, fields, GPS time, colour,
+  // wave packet and extra bytes 0, return 1 of 1. The layout stays, and with
+  // it the mark of an extended point.
+  void zero();
+  // After a read that filled only the items of the layout: the parts the
+  // layout lacks become 0 and a legacy point's extended fields follow its
+  // legacy ones (class, flags, returns, scan angle; channel and overlap 0).
+  void clear_unstored_fields();
   // Lays this point out like `src`, remembering it (and owning it when asked).
   void init_like(LASpoint* src, bool owns);
   // Deletes an owned source, resets, and with free_storage deletes this point
   // (which must then have been made with new).
   void release_like(bool free_storage);
-  // Stores degrees into the scan-angle field of the point's layout, clamped to
-  // the field's range.
+  // Stores degrees into the scan-angle field of the point's layout, rounded in
+  // double precision and clamped to the field's range.
   void store_scan_angle(float degrees);
 
   uint8_t* raw() { return reinterpret_cast<uint8_t*>(static_cast<LASpointData*>(this)); }
@@ -233,6 +243,11 @@ class LASpoint : public LASpointData {
   }
 
  private:
+  // The extended fields of a legacy point, from its legacy ones; the scanner
+  // channel comes from `channel_source`.
+  void extended_from_legacy(const LASpointData& legacy, uint8_t channel_source);
+  // Zeroes the optional parts that `source` does not carry.
+  void zero_parts_missing_in(const LASpoint& source);
   void set_extended_flag_bit(int bit, uint8_t v) {
     extended_flags_byte =
         static_cast<uint8_t>((extended_flags_byte & ~(1u << bit)) | ((v & 1u) << bit));

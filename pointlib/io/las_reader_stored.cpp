@@ -97,7 +97,7 @@ bool LASreaderStored::read_one_point() {
       writer.reset();
     }
   }
-  las_zero_point(&point);
+  point.zero();
   return false;
 }
 
@@ -192,6 +192,6 @@ bool LASreaderPipeOn::read_one_point() {
     }
     writer.reset();
   }
-  las_zero_point(&point);
+  point.zero();
   return false;
 }
