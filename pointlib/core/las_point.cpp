@@ -134,29 +134,6 @@ LASpoint& LASpoint::assign(const LASpoint& other) {
   return *this;
 }
 
-void LASpoint::extended_from_legacy(const LASpointData& legacy, uint8_t channel_source) {
-  extended_classification = static_cast<uint8_t>(legacy.class_byte & 0x1F);
-  // legacy synthetic, keypoint, withheld (bits 5-7) become extended flag
-  // bits 4-6; overlap stays 0
-  const uint8_t flags = static_cast<uint8_t>((legacy.class_byte >> 5) & 0x07);
-  extended_flags_byte = static_cast<uint8_t>((extended_flags_byte & 0x03) |
-                                             (channel_source & 0x0C) | (flags << 4));
-  extended_return_byte = static_cast<uint8_t>((legacy.return_byte & 0x07) |
-                                              (((legacy.return_byte >> 3) & 0x07) << 4));
-  extended_scan_angle = static_cast<int16_t>(
-      las_round_clamped(legacy.scan_angle_rank / 0.006, INT16_MIN, INT16_MAX));
-}
-
-void LASpoint::zero_parts_missing_in(const LASpoint& source) {
-  if (!source.have_gps_time) gps_time = 0.0;
-  if (!source.have_rgb) {
-    rgb[0] = rgb[1] = rgb[2] = rgb[3] = 0;
-  } else if (!source.have_nir) {
-    rgb[3] = 0;
-  }
-  if (!source.have_wavepacket) wavepacket = LASwaveformPacket{};
-}
-
 void LASpoint::zero() {
   const uint8_t type = get_extended_point_type();
   static_cast<LASpointData&>(*this) = LASpointData();
@@ -164,11 +141,6 @@ void LASpoint::zero() {
   if (extra_bytes && extra_bytes_number > 0) {
     std::memset(extra_bytes.get(), 0, static_cast<size_t>(extra_bytes_number));
   }
-}
-
-void LASpoint::clear_unstored_fields() {
-  if (get_extended_point_type() == 0) extended_from_legacy(*this, 0);
-  zero_parts_missing_in(*this);
 }
 
 void LASpoint::init_like(LASpoint* src, bool owns) {
