@@ -607,14 +607,24 @@ bool LASreaderLAS::read_evlrs() {
   const int64_t file_size = stream->position();
   const uint32_t announced = h.number_of_extended_variable_length_records;
   h.evlrs.clear();
-  bool ok = stream->seek_to(static_cast<int64_t>(h.start_of_first_extended_variable_length_record));
+  const uint64_t start = h.start_of_first_extended_variable_length_record;
+  if (start > static_cast<uint64_t>(file_size) || file_size - static_cast<int64_t>(start) < 60) {
+    // The writer could not put them where it said (a stream it could not
+    // seek back on ended before its points did): the points are still there.
+    std::fprintf(stderr,
+                 "WARNING: no EVLRs at start_of_first_extended_variable_length_record %" PRIu64
+                 " of a file of %" PRId64 " bytes. skipping %u EVLRs ...\n",
+                 start, file_size, static_cast<unsigned>(announced));
+    h.number_of_extended_variable_length_records = 0;
+    stream->seek_to(here);
+    return true;
+  }
+  bool ok = stream->seek_to(static_cast<int64_t>(start));
   if (!ok) {
-    // A start beyond any file position (a damaged header) fails the seek
-    // itself rather than the first read.
     std::fprintf(stderr,
                  "ERROR: seeking to header.start_of_first_extended_variable_length_record %" PRIu64
                  "\n",
-                 h.start_of_first_extended_variable_length_record);
+                 start);
   }
   for (uint32_t k = 0; ok && k < announced; k++) {
     const int slot = static_cast<int>(h.evlrs.size());
