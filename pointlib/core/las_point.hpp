@@ -274,10 +274,10 @@ inline void LASpoint::extended_from_legacy(const LASpointData& legacy, uint8_t c
   // legacy synthetic, keypoint, withheld (bits 5-7) become extended flag
   // bits 4-6; overlap stays 0
   const uint8_t flags = static_cast<uint8_t>((legacy.class_byte >> 5) & 0x07);
-  extended_flags_byte = static_cast<uint8_t>((extended_flags_byte & 0x03) |
-                                             (channel_source & 0x0C) | (flags << 4));
-  extended_return_byte = static_cast<uint8_t>((legacy.return_byte & 0x07) |
-                                              (((legacy.return_byte >> 3) & 0x07) << 4));
+  extended_flags_byte =
+      static_cast<uint8_t>((extended_flags_byte & 0x03) | (channel_source & 0x0C) | (flags << 4));
+  extended_return_byte =
+      static_cast<uint8_t>((legacy.return_byte & 0x07) | (((legacy.return_byte >> 3) & 0x07) << 4));
   extended_scan_angle =
       las_point_detail::kExtendedScanAngle[static_cast<uint8_t>(legacy.scan_angle_rank)];
 }

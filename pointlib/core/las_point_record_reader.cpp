@@ -173,9 +173,8 @@ bool LASpointRecordReader::read(uint8_t* const* point_items) {
 bool LASpointRecordReader::read_compressed(uint8_t* const* point_items) {
   // A layered chunk says how many points it holds; one that holds fewer than
   // the chunk size ends there.
-  const bool chunk_done =
-      chunk_count == chunk_size ||
-      (layered && in_use == InUse::kCompressed && chunk_count == chunk_points);
+  const bool chunk_done = chunk_count == chunk_size ||
+                          (layered && in_use == InUse::kCompressed && chunk_count == chunk_points);
   if (chunk_done) {
     if (point_start != 0) {
       dec->finish();

@@ -742,7 +742,9 @@ void LASreaderLAS::count_records_on_file() {
   if (evlr_start > static_cast<uint64_t>(start)) end = static_cast<int64_t>(evlr_start);
   const int64_t left = bytes_left(stream);
   if (left >= 0 && (end < 0 || start + left < end)) end = start + left;
-  if (end >= 0 && point.total_point_size > 0) records_on_file = (end - start) / point.total_point_size;
+  if (end >= 0 && point.total_point_size > 0) {
+    records_on_file = (end - start) / point.total_point_size;
+  }
 }
 
 void LASreaderLAS::read_special_evlrs() {

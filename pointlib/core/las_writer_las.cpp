@@ -76,10 +76,9 @@ bool put_in_standard_order(std::vector<LASitem>* items, uint8_t* format) {
     if (!setup.setup_from_point_type(f, size, &n, &list)) continue;
     std::vector<LASitem> sorted = list;
     std::sort(sorted.begin(), sorted.end(), key);
-    const bool same = std::equal(mine.begin(), mine.end(), sorted.begin(), sorted.end(),
-                                 [](const LASitem& a, const LASitem& b) {
-                                   return a.type == b.type && a.size == b.size;
-                                 });
+    const bool same = std::equal(
+        mine.begin(), mine.end(), sorted.begin(), sorted.end(),
+        [](const LASitem& a, const LASitem& b) { return a.type == b.type && a.size == b.size; });
     if (same) {
       *items = std::move(list);
       *format = f;
@@ -207,9 +206,9 @@ bool LASwriterLAS::open_stream(ByteStreamOut* new_stream, const LASheader* heade
     }
   }
   writer.reset(new LASpointRecordWriter());
-  const bool set_up = record ? writer->setup(record->num_items, record->items.data(), record.get())
-                             : writer->setup(static_cast<uint16_t>(items.size()), items.data(),
-                                             nullptr);
+  const bool set_up =
+      record ? writer->setup(record->num_items, record->items.data(), record.get())
+             : writer->setup(static_cast<uint16_t>(items.size()), items.data(), nullptr);
   if (!set_up) {
     std::fprintf(stderr,
                  record && compressor
@@ -540,7 +539,8 @@ bool LASwriterLAS::write_one_point(const LASpoint* point) {
   uint8_t* extra_bytes = point->extra_bytes.get();
   if (extra > 0 && (!extra_bytes || static_cast<size_t>(point->extra_bytes_number) < extra)) {
     std::fill(extra_bytes_scratch.begin(), extra_bytes_scratch.end(), 0);
-    if (extra_bytes) std::memcpy(extra_bytes_scratch.data(), extra_bytes, point->extra_bytes_number);
+    if (extra_bytes)
+      std::memcpy(extra_bytes_scratch.data(), extra_bytes, point->extra_bytes_number);
     extra_bytes = extra_bytes_scratch.data();
   }
   for (size_t i = 0; i < item_offsets.size(); i++) {

@@ -63,10 +63,9 @@ Delivered read_all(const Bytes& bytes, bool forward_only = false) {
   Delivered d;
   LASreaderLAS reader;
   ByteStreamIn* stream =
-      forward_only
-          ? static_cast<ByteStreamIn*>(
-                new ForwardOnlyStream(bytes.data(), static_cast<int64_t>(bytes.size())))
-          : new ByteStreamInArrayLE(bytes.data(), static_cast<int64_t>(bytes.size()));
+      forward_only ? static_cast<ByteStreamIn*>(
+                         new ForwardOnlyStream(bytes.data(), static_cast<int64_t>(bytes.size())))
+                   : new ByteStreamInArrayLE(bytes.data(), static_cast<int64_t>(bytes.size()));
   testing::internal::CaptureStderr();
   d.opened = reader.open_stream(stream);
   if (d.opened) {
@@ -99,8 +98,7 @@ const Stored kStored[] = {
     {"raw 1.4 format 6, EVLRs", 4, 6, true, LAScompressorKind::raw, 0, 0, false},
     {"raw 1.4 format 1, EVLRs, piped", 4, 1, true, LAScompressorKind::raw, 0, 0, true},
     {"raw 1.2 format 3", 2, 3, false, LAScompressorKind::raw, 0, 0, false},
-    {"VPK format 1, chunks of 8", 2, 1, false, LAScompressorKind::sequential_chunked, 2, 8,
-     false},
+    {"VPK format 1, chunks of 8", 2, 1, false, LAScompressorKind::sequential_chunked, 2, 8, false},
     {"VPK 1.4 format 3, EVLRs", 4, 3, true, LAScompressorKind::sequential_chunked, 2, 8, false},
     {"VPK 1.4 format 1, EVLRs, piped", 4, 1, true, LAScompressorKind::sequential_chunked, 2, 8,
      true},
@@ -110,8 +108,7 @@ const Stored kStored[] = {
      false},
     {"VPK layered format 6, adaptive", 4, 6, true, LAScompressorKind::multistream_chunked, 0, 0,
      false},
-    {"VPK layered format 8, piped", 4, 8, true, LAScompressorKind::multistream_chunked, 0, 8,
-     true},
+    {"VPK layered format 8, piped", 4, 8, true, LAScompressorKind::multistream_chunked, 0, 8, true},
 };
 
 Bytes stored_file(const Stored& s, const std::vector<FixturePoint>& points) {

@@ -352,14 +352,25 @@ TEST(LASwriterLAS, RecordsFollowTheItemList) {
   };
   const Case cases[] = {
       {"items out of order", {P10, RGB, GPS}, 3, 34, LAScompressorKind::raw, 3, 34, false},
-      {"out of order with extra bytes", {P10, EXTRA, GPS, RGB}, 3, 37, LAScompressorKind::raw, 3,
-       37, false},
-      {"format 3 over format-1 items", {P10, GPS}, 3, 28, LAScompressorKind::raw, 1, 28, false},
-      {"length 34 over 28 bytes of items", {P10, GPS}, 1, 34, LAScompressorKind::raw, 1, 28,
+      {"out of order with extra bytes",
+       {P10, EXTRA, GPS, RGB},
+       3,
+       37,
+       LAScompressorKind::raw,
+       3,
+       37,
        false},
+      {"format 3 over format-1 items", {P10, GPS}, 3, 28, LAScompressorKind::raw, 1, 28, false},
+      {"length 34 over 28 bytes of items", {P10, GPS}, 1, 34, LAScompressorKind::raw, 1, 28, false},
       {"no standard format", {P10, RGB, WAVE}, 5, 55, LAScompressorKind::raw, 5, 55, true},
-      {"compressed out of order", {P10, RGB, GPS}, 3, 34, LAScompressorKind::sequential_chunked,
-       3, 34, true},
+      {"compressed out of order",
+       {P10, RGB, GPS},
+       3,
+       34,
+       LAScompressorKind::sequential_chunked,
+       3,
+       34,
+       true},
       {"record length below the format's", {}, 1, 20, LAScompressorKind::raw, 1, 28, false},
   };
   for (const Case& c : cases) {
@@ -373,8 +384,8 @@ TEST(LASwriterLAS, RecordsFollowTheItemList) {
       h.vlr_compressor.reset(new LAScompressorSetup);
       ASSERT_TRUE(h.vlr_compressor->setup(static_cast<uint16_t>(c.items.size()), c.items.data(),
                                           LAScompressorKind::raw));
-      ASSERT_TRUE(point.init_for_items(&h, static_cast<uint16_t>(c.items.size()), c.items.data(),
-                                       &h));
+      ASSERT_TRUE(
+          point.init_for_items(&h, static_cast<uint16_t>(c.items.size()), c.items.data(), &h));
     } else {
       testing::internal::CaptureStderr();
       ASSERT_TRUE(point.init_for_point_type(&h, c.header_format, c.header_length, &h));
@@ -404,8 +415,8 @@ TEST(LASwriterLAS, RecordsFollowTheItemList) {
     EXPECT_EQ(fixture_get_u16(bytes, 105), c.length);
     EXPECT_EQ(fixture_get_u32(bytes, 100), c.item_list ? 1u : 0u) << "VLRs";
     LASreaderLAS reader;
-    ASSERT_TRUE(
-        reader.open_stream(new ByteStreamInArrayLE(bytes.data(), static_cast<int64_t>(bytes.size()))));
+    ASSERT_TRUE(reader.open_stream(
+        new ByteStreamInArrayLE(bytes.data(), static_cast<int64_t>(bytes.size()))));
     if (!c.item_list) {
       // Records of the standard layout, as any LAS reader takes them.
       FixtureContents contents;

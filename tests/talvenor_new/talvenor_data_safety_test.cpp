@@ -29,7 +29,8 @@ Bytes file_bytes(const std::string& path) {
 
 bool write_bytes(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   return bool(out);
 }
 
@@ -149,11 +150,10 @@ TEST(TalvenorDataSafety, LegacyPointsCarryNothingOfTheirPredecessor) {
   }
   {
     SCOPED_TRACE("-copy_classification_into_user_data copies 0");
-    const ProgramRun run =
-        run_program(kProgram,
-                    {"-i", dir.file("c0.las"), "-o", dir.file("u.las"),
-                     "-copy_classification_into_user_data"},
-                    dir.path());
+    const ProgramRun run = run_program(
+        kProgram,
+        {"-i", dir.file("c0.las"), "-o", dir.file("u.las"), "-copy_classification_into_user_data"},
+        dir.path());
     ASSERT_EQ(run.exit_code, 0) << run.err;
     const std::vector<FixturePoint> out = read_points(dir.file("u.las"));
     ASSERT_EQ(out.size(), points.size());
@@ -162,11 +162,11 @@ TEST(TalvenorDataSafety, LegacyPointsCarryNothingOfTheirPredecessor) {
   {
     SCOPED_TRACE("-set_RGB_of_class 40 colours the points classified 40 only");
     // z above 100.95 m: rows 10 to 19
-    const ProgramRun run = run_program(kProgram,
-                                       {"-i", dir.file("c0.las"), "-o", dir.file("rgb.las"),
-                                        "-classify_z_above_as", "100.95", "40",
-                                        "-set_RGB_of_class", "40", "1", "2", "3"},
-                                       dir.path());
+    const ProgramRun run =
+        run_program(kProgram,
+                    {"-i", dir.file("c0.las"), "-o", dir.file("rgb.las"), "-classify_z_above_as",
+                     "100.95", "40", "-set_RGB_of_class", "40", "1", "2", "3"},
+                    dir.path());
     ASSERT_EQ(run.exit_code, 0) << run.err;
     const std::vector<FixturePoint> out = read_points(dir.file("rgb.las"));
     ASSERT_EQ(out.size(), points.size());
@@ -184,7 +184,8 @@ TEST(TalvenorDataSafety, LegacyPointsCarryNothingOfTheirPredecessor) {
     ASSERT_TRUE(fixture_write_file(dir.file("f1.las"), file_of(2, 1), first));
     ASSERT_TRUE(fixture_write_file(dir.file("f0.las"), file_of(2, 0), second));
     const ProgramRun run = run_program(
-        kProgram, {"-i", dir.file("f1.las"), dir.file("f0.las"), "-merged", "-o", dir.file("m.las")},
+        kProgram,
+        {"-i", dir.file("f1.las"), dir.file("f0.las"), "-merged", "-o", dir.file("m.las")},
         dir.path());
     ASSERT_EQ(run.exit_code, 0) << run.err;
     const std::vector<FixturePoint> out = read_points(dir.file("m.las"));
@@ -248,8 +249,7 @@ TEST(TalvenorDataSafety, OnlyStoredPointsAreWritten) {
     ASSERT_EQ(run.exit_code, 0) << run.err;
     const LibraryRead out = library_read(Bytes(run.out.begin(), run.out.end()));
     ASSERT_TRUE(out.opened) << out.messages;
-    expect_same_points(out.points,
-                       std::vector<FixturePoint>(points.begin(), points.begin() + 249));
+    expect_same_points(out.points, std::vector<FixturePoint>(points.begin(), points.begin() + 249));
   }
 
   // Records shorter than their format: an error, no output.
@@ -305,15 +305,15 @@ TEST(TalvenorDataSafety, VpkItemsOutOfOrderWrittenAsLas) {
     h.max_y = 5000040.0;
     h.min_z = 100.0;
     h.max_z = 103.0;
-    const LASitem items[3] = {{LASitem::POINT10, 20, 2}, {LASitem::RGB12, 6, 2},
-                              {LASitem::GPSTIME11, 8, 2}};
+    const LASitem items[3] = {
+        {LASitem::POINT10, 20, 2}, {LASitem::RGB12, 6, 2}, {LASitem::GPSTIME11, 8, 2}};
     h.vlr_compressor.reset(new LAScompressorSetup);
     ASSERT_TRUE(h.vlr_compressor->setup(3, items, LAScompressorKind::raw));
     LASpoint point;
     ASSERT_TRUE(point.init_for_items(&h, 3, items, &h));
     LASwriterLAS writer;
-    ASSERT_TRUE(writer.open_file(dir.file("odd.vpk").c_str(), &h,
-                                 LAScompressorKind::sequential_chunked));
+    ASSERT_TRUE(
+        writer.open_file(dir.file("odd.vpk").c_str(), &h, LAScompressorKind::sequential_chunked));
     for (const FixturePoint& f : points) {
       point.X = f.X;
       point.Y = f.Y;

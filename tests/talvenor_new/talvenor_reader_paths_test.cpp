@@ -202,8 +202,8 @@ TEST_P(TalvenorReaderPaths, EveryFieldButTheClassSurvives) {
       if (road.pipe_on) {
         FixtureContents piped;
         std::string error;
-        ASSERT_TRUE(fixture_read_bytes(std::vector<uint8_t>(run.out.begin(), run.out.end()),
-                                       &piped, &error))
+        ASSERT_TRUE(fixture_read_bytes(std::vector<uint8_t>(run.out.begin(), run.out.end()), &piped,
+                                       &error))
             << error;
         expect_points(piped.points, points, true, what + ", piped copy");
       }

@@ -267,7 +267,8 @@ bool GroundEstimate::make_room() {
   if (count_ >= capacity_) return false;
   if (size_t(count_) * 3 < points_.size()) return true;
   // A header can count far more points than a file holds; the room follows the points read.
-  const uint32_t room = uint32_t(std::min<uint64_t>(capacity_, std::max<uint64_t>(1024, 2 * uint64_t(count_))));
+  const uint32_t room =
+      uint32_t(std::min<uint64_t>(capacity_, std::max<uint64_t>(1024, 2 * uint64_t(count_))));
   try {
     points_.resize(size_t(room) * 3, 0.0f);
   } catch (const std::bad_alloc&) {
