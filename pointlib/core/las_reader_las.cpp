@@ -332,6 +332,7 @@ bool LASreaderLAS::open_stream(ByteStreamIn* new_stream, bool peek_only,
   read_failed = false;
   evlr_start = 0;
   records_on_file = -1;
+  lost_points = false;
   if (!read_header(peek_only)) return false;
   if (peek_only) return true;
   return setup_points(decompress_selective);
@@ -816,6 +817,7 @@ bool LASreaderLAS::read_one_point() {
   }
   if (!checked_end) {
     if (!reader->check_end()) {
+      lost_points = true;
       std::fprintf(stderr, "ERROR: '%s' when reaching end of encoding\n",
                    reader->error() ? reader->error() : "");
       p_count--;
@@ -831,6 +833,7 @@ void LASreaderLAS::report_read_failure() {
     std::fprintf(stderr, "WARNING: '%s' for '%s'\n", reader->warning(), file_name.c_str());
   }
   if (reader->error()) {
+    lost_points = true;
     std::fprintf(stderr, "ERROR: '%s' after %" PRId64 " of %" PRId64 " points for '%s'\n",
                  reader->error(), p_count, npoints, file_name.c_str());
   } else {

@@ -98,6 +98,7 @@ void LASreaderMerged::clean() {
   translate_scan_angle = 0.0f;
   scale_scan_angle = 1.0f;
   file_name_current = 0;
+  lost_points = false;
   inside = kInsideNone;
 }
 
@@ -451,6 +452,10 @@ void LASreaderMerged::close_input(bool close_stream) {
   if (sub) sub->close_input(close_stream);
 }
 
+bool LASreaderMerged::failed() const {
+  return lost_points || (sub && sub->failed());
+}
+
 bool LASreaderMerged::open_next_file() {
   const uint32_t count = static_cast<uint32_t>(file_names.size());
   while (file_name_current < count) {
@@ -473,6 +478,7 @@ bool LASreaderMerged::open_next_file() {
     sub->limit_none();
     if (!sub->open_file(name, static_cast<int>(io_ibuffer_size))) {
       std::fprintf(stderr, "ERROR: could not open lasreaderlas for file '%s'\n", name);
+      lost_points = true;
       return false;
     }
     sub_format_code = sub->format_code();
@@ -516,6 +522,8 @@ bool LASreaderMerged::read_one_point() {
       p_count++;
       return true;
     }
+    // The next open forgets the sub-reader's failure.
+    if (sub->failed()) lost_points = true;
     sub->close_input(true);
     point.zero();
     if (!open_next_file()) return false;
