@@ -130,20 +130,39 @@ struct Road {
   bool buffered;  // one output per tile, each with the other tile as buffer
   bool pipe_on;   // standard output carries the first pass
   bool own_only;  // a buffered tile's output holds its own points only
+  bool layers;    // reads through the edit layer that a run with -olay wrote first
 };
 
 const Road kRoads[] = {
-    {"plain", {}, false, false, false, false, false},
-    {"stdin", {}, false, true, false, false, false},
-    {"stored", {"-stored"}, false, false, false, false, false},
-    {"merged", {"-merged"}, true, false, false, false, false},
-    {"merged stored", {"-merged", "-stored"}, true, false, false, false, false},
-    {"buffered", {"-buffered", "1000", "-remain_buffered"}, true, false, true, false, false},
-    {"buffered own points", {"-buffered", "1000"}, true, false, true, false, true},
-    {"pipe-on", {"-pipe_on"}, false, false, false, true, false},
-    {"stored pipe-on", {"-stored", "-pipe_on"}, false, false, false, true, false},
-    {"stdin pipe-on", {"-pipe_on"}, false, true, false, true, false},
-    {"merged pipe-on", {"-merged", "-pipe_on"}, true, false, false, true, false},
+    {"plain", {}, false, false, false, false, false, false},
+    {"stdin", {}, false, true, false, false, false, false},
+    {"stored", {"-stored"}, false, false, false, false, false, false},
+    {"merged", {"-merged"}, true, false, false, false, false, false},
+    {"merged stored", {"-merged", "-stored"}, true, false, false, false, false, false},
+    {"buffered", {"-buffered", "1000", "-remain_buffered"}, true, false, true, false, false, false},
+    {"buffered own points", {"-buffered", "1000"}, true, false, true, false, true, false},
+    {"buffered stored", {"-buffered", "1000", "-stored"}, true, false, true, false, true, false},
+    {"buffered stored remaining",
+     {"-buffered", "1000", "-stored", "-remain_buffered"},
+     true,
+     false,
+     true,
+     false,
+     false,
+     false},
+    {"pipe-on", {"-pipe_on"}, false, false, false, true, false, false},
+    {"stored pipe-on", {"-stored", "-pipe_on"}, false, false, false, true, false, false},
+    {"stdin pipe-on", {"-pipe_on"}, false, true, false, true, false, false},
+    {"merged pipe-on", {"-merged", "-pipe_on"}, true, false, false, true, false, false},
+    {"edit layers", {"-ilay"}, false, false, false, false, false, true},
+    {"edit layers stored pipe-on",
+     {"-ilay", "-stored", "-pipe_on"},
+     false,
+     false,
+     false,
+     true,
+     false,
+     true},
 };
 
 class TalvenorReaderPaths : public ::testing::TestWithParam<FormatCase> {};
@@ -179,6 +198,11 @@ TEST_P(TalvenorReaderPaths, EveryFieldButTheClassSurvives) {
         args = {"-i", dir.file("half0." + in), dir.file("half1." + in)};
       } else {
         args = {"-i", dir.file("whole." + in)};
+      }
+      if (road.layers) {
+        const ProgramRun olay =
+            run_program(kProgram, {"-i", dir.file("whole." + in), "-olay"}, dir.path());
+        ASSERT_EQ(olay.exit_code, 0) << olay.err;
       }
       args.insert(args.end(), road.words.begin(), road.words.end());
       if (road.buffered) {
