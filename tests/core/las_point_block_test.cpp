@@ -14,6 +14,7 @@
 #include "core/las_reader_las.hpp"
 #include "fuzz_harness.hpp"
 #include "las_fixture.hpp"
+#include "point_reading.hpp"
 
 namespace {
 
@@ -43,16 +44,6 @@ struct Delivered {
   std::string messages;
 };
 
-FixturePoint fields_of(const LASpoint& p) {
-  FixturePoint f;
-  f.X = p.X;
-  f.Y = p.Y;
-  f.Z = p.Z;
-  f.intensity = p.intensity;
-  f.gps_time = p.gps_time;
-  return f;
-}
-
 // The fields that tell points apart here.
 bool same_point(const FixturePoint& a, const FixturePoint& b) {
   return a.X == b.X && a.Y == b.Y && a.Z == b.Z && a.intensity == b.intensity &&
@@ -69,19 +60,11 @@ Delivered read_all(const Bytes& bytes, bool forward_only = false) {
   testing::internal::CaptureStderr();
   d.opened = reader.open_stream(stream);
   if (d.opened) {
-    while (reader.read_point()) d.points.push_back(fields_of(reader.point));
+    while (reader.read_point())
+      d.points.push_back(fixture_point_of(reader.point, reader.header.point_data_format));
   }
   d.messages = testing::internal::GetCapturedStderr();
   return d;
-}
-
-// Sets the header's point count (both counts where both are in use).
-void set_count(Bytes& bytes, uint64_t count) {
-  const uint8_t minor = bytes[25];
-  if (fixture_get_u32(bytes, 107) != 0 || minor < 4) {
-    fixture_put_u32(bytes, 107, static_cast<uint32_t>(count));
-  }
-  if (minor >= 4) fixture_put_u64(bytes, 247, count);
 }
 
 struct Stored {
@@ -138,7 +121,7 @@ TEST(LASpointBlock, MorePointsCountedThanStoredEndsWithTheStoredOnes) {
     const std::vector<FixturePoint> points = fixture_random_points(s.format, 30, s.format);
     Bytes bytes = stored_file(s, points);
     ASSERT_FALSE(bytes.empty());
-    set_count(bytes, 225);
+    fixture_set_point_count(bytes, 225);
     const Delivered d = read_all(bytes, s.forward_only);
     ASSERT_TRUE(d.opened) << d.messages;
     ASSERT_EQ(d.points.size(), points.size()) << d.messages;
@@ -158,7 +141,7 @@ TEST(LASpointBlock, CountsBeyond32BitsAreReadAndPrintedWhole) {
     SCOPED_TRACE(s.name);
     const std::vector<FixturePoint> points = fixture_random_points(9, 30, s.format);
     Bytes bytes = stored_file(s, points);
-    set_count(bytes, 4294967301ull);
+    fixture_set_point_count(bytes, 4294967301ull);
     const Delivered d = read_all(bytes);
     ASSERT_TRUE(d.opened) << d.messages;
     EXPECT_EQ(d.points.size(), points.size());
@@ -233,7 +216,9 @@ TEST(LASpointBlock, CorruptChunkIsSkippedAndReadingGoesOn) {
     ASSERT_TRUE(reader.open_stream(
         new ByteStreamInArrayLE(bytes.data(), static_cast<int64_t>(bytes.size()))));
     std::vector<std::pair<int64_t, FixturePoint>> got;
-    while (reader.read_point()) got.push_back({reader.p_count - 1, fields_of(reader.point)});
+    while (reader.read_point())
+      got.push_back(
+          {reader.p_count - 1, fixture_point_of(reader.point, reader.header.point_data_format)});
     const std::string messages = testing::internal::GetCapturedStderr();
 
     EXPECT_NE(messages.find("ERROR: 'chunk with index 1 of"), std::string::npos) << messages;

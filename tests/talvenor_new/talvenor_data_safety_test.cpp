@@ -15,6 +15,7 @@
 #include "core/las_writer_las.hpp"
 #include "fuzz_harness.hpp"
 #include "las_fixture.hpp"
+#include "point_reading.hpp"
 #include "run_program.hpp"
 
 namespace {
@@ -69,15 +70,6 @@ FixtureEvlr evlr_of(size_t size) {
   return evlr;
 }
 
-// Sets the header's point count (both counts where both are in use).
-void set_count(Bytes& bytes, uint64_t count) {
-  const uint8_t minor = bytes[25];
-  if (fixture_get_u32(bytes, 107) != 0 || minor < 4) {
-    fixture_put_u32(bytes, 107, static_cast<uint32_t>(count));
-  }
-  if (minor >= 4) fixture_put_u64(bytes, 247, count);
-}
-
 std::vector<FixturePoint> read_points(const std::string& path) {
   FixtureContents contents;
   std::string error;
@@ -88,7 +80,7 @@ std::vector<FixturePoint> read_points(const std::string& path) {
 // Every point of a LAS or VPK file as the library reads it, with the messages.
 struct LibraryRead {
   bool opened = false;
-  std::vector<FixturePoint> points;  // X, Y, Z, intensity, GPS time
+  std::vector<FixturePoint> points;
   size_t evlrs = 0;
   std::string messages;
 };
@@ -100,13 +92,7 @@ LibraryRead library_read(const Bytes& bytes) {
   r.opened =
       reader.open_stream(new ByteStreamInArrayLE(bytes.data(), static_cast<int64_t>(bytes.size())));
   while (r.opened && reader.read_point()) {
-    FixturePoint p;
-    p.X = reader.point.X;
-    p.Y = reader.point.Y;
-    p.Z = reader.point.Z;
-    p.intensity = reader.point.intensity;
-    p.gps_time = reader.point.gps_time;
-    r.points.push_back(p);
+    r.points.push_back(fixture_point_of(reader.point, reader.header.point_data_format));
   }
   r.evlrs = reader.header.evlrs.size();
   r.messages = testing::internal::GetCapturedStderr();
@@ -222,7 +208,7 @@ TEST(TalvenorDataSafety, OnlyStoredPointsAreWritten) {
       bytes = fuzz_compressed_copy(bytes, row.compressor, 2, 100);
       ASSERT_FALSE(bytes.empty());
     }
-    set_count(bytes, 3 * points.size());
+    fixture_set_point_count(bytes, 3 * points.size());
     const std::string in = dir.file(row.compressor ? "in.vpk" : "in.las");
     ASSERT_TRUE(write_bytes(in, bytes));
     const ProgramRun run = run_program(kProgram, {"-i", in, "-o", dir.file("out.las")}, dir.path());
@@ -275,7 +261,7 @@ TEST(TalvenorDataSafety, CountBeyond32BitsOfAFewPoints) {
   ProgramDir dir;
   const std::vector<FixturePoint> points = ground_points(6);
   Bytes bytes = fixture_write_bytes(file_of(4, 6), points);
-  set_count(bytes, 4294967296ull + 400);
+  fixture_set_point_count(bytes, 4294967296ull + 400);
   ASSERT_TRUE(write_bytes(dir.file("big.las"), bytes));
   const ProgramRun run =
       run_program(kProgram, {"-i", dir.file("big.las"), "-o", dir.file("out.las")}, dir.path());
