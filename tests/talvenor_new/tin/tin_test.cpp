@@ -605,7 +605,7 @@ TEST(Tin, TinWithoutAreaAfterDeletion) {
 // ends the list, and its end marker must not read as a triangle in use.
 TEST(Tin, FreedSlotAtTheEndOfTheFreeListIsNotEnumerated) {
   Points p = random_points(601, 21, 0, 1000);
-  tin_release();  // storage kept from earlier tests would leave free slots
+  tin_release();                      // storage kept from earlier tests would leave free slots
   ASSERT_TRUE(tin_init(100, false));  // 2 * 100 + 1000 triangles
   tin_set_point_base(p.xyz.data());
   ASSERT_EQ(tin_capacity(), 1200u);

@@ -253,6 +253,11 @@ void GroundEstimate::create_level_grids(int level) {
 }
 
 void GroundEstimate::begin(uint32_t capacity, uint32_t expected) {
+#ifdef __GLIBC__
+  // Large buffers come and go between the passes (grids, sets, bits); mapped on their own, they
+  // leave no holes in the heap when they go, which would stay resident beside the TIN.
+  mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+#endif
   capacity_ = capacity;
   count_ = 0;
   excluded_ = 0;
@@ -515,9 +520,9 @@ bool local_extremum(TINtriangle* q, int k, float z) {
 
 }  // namespace
 
-bool GroundEstimate::is_spike(TINtriangle* q, int k, float up, float down) {
+bool GroundEstimate::is_spike(TINtriangle* q, int k, float up, float down, bool extremum) {
   const float z = static_cast<const float*>(q->v[k])[2];
-  if (!local_extremum(q, k, z)) return false;
+  if (!extremum && !local_extremum(q, k, z)) return false;
   float highest_low = -kFar, lowest_high = kFar;
   walk_around(q, k, [&](TINtriangle* r, int e) {
     r->flag |= 1 << ((e + 1) % 3);
@@ -528,6 +533,31 @@ bool GroundEstimate::is_spike(TINtriangle* q, int k, float up, float down) {
     lowest_high = std::min(lowest_high, around.high);
   });
   return z > highest_low + up || z < lowest_high - down;
+}
+
+void GroundEstimate::find_extrema(uint32_t n) {
+  // One pass over the edges in storage order: every short edge of every triangle seen from
+  // both ends, which meets each vertex's neighbours as a walk around it would.
+  below_.assign((size_t(count_) + 31) / 32, 0u);
+  above_.assign((size_t(count_) + 31) / 32, 0u);
+  for (uint32_t t = 0; t < n; t++) {
+    const TINtriangle* q = tin_triangle_at(t);
+    if (!tin_in_use(q)) continue;
+    for (int e = q->v[0] ? 0 : 1; e < 3; e++) {
+      const float* a = q->v[e];
+      const float* b = q->v[(e + 1) % 3];
+      if (!b || (q->flag & (TIN_LONG_EDGE_01 << e))) continue;
+      const uint32_t ia = q->v[e].id() - 1, ib = q->v[(e + 1) % 3].id() - 1;
+      if (b[2] <= a[2]) {
+        set(below_, ia);
+        set(above_, ib);
+      }
+      if (b[2] >= a[2]) {
+        set(above_, ia);
+        set(below_, ib);
+      }
+    }
+  }
 }
 
 uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_t>* indices) {
@@ -549,8 +579,14 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
     range_generation_ = 1;
   }
   std::vector<uint32_t> spikes;
-  // A bit per point: looked at in this call.
-  seen_.assign((size_t(count_) + 31) / 32, 0u);
+  size_t pending = 0;
+  for (size_t w = 0; w < words; w++) pending += size_t(__builtin_popcountll(spike_pending_[w]));
+  if (pending > n / 4) {
+    find_extrema(n);
+  } else {
+    seen_.assign((size_t(count_) + 31) / 32, 0u);  // a bit per point: looked at in this call
+  }
+  const bool sweep = !below_.empty();
   for (size_t w = 0; w < words; w++) {
     uint64_t bits = spike_pending_[w];
     spike_pending_[w] = 0;
@@ -562,12 +598,20 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
       for (int k = 0; k < 3; k++) {
         if (q->flag & (1 << k)) continue;
         const uint32_t ci = q->v[k].id() - 1;
-        if (get(seen_, ci)) continue;
-        set(seen_, ci);
-        if (is_spike(q, k, up, down)) spikes.push_back(ci);
+        if (sweep) {
+          // Tested corners carry their marks from here on; one between its neighbours is none.
+          if (get(below_, ci) && get(above_, ci)) continue;
+        } else {
+          if (get(seen_, ci)) continue;
+          set(seen_, ci);
+        }
+        if (is_spike(q, k, up, down, sweep)) spikes.push_back(ci);
       }
     }
   }
+  below_ = std::vector<uint32_t>();
+  above_ = std::vector<uint32_t>();
+  seen_ = std::vector<uint32_t>();
   if (indices) {
     std::sort(spikes.begin(), spikes.end());
     indices->erase(std::remove_if(indices->begin(), indices->end(),
@@ -1011,6 +1055,8 @@ void GroundEstimate::integrate() {
       }
     }
     const uint32_t k = insert_marked_points();
+    // After the last insertion the spike test takes the room of the insert bits.
+    if (j + 1 == settings_.iterate_passes) insert_bits_ = std::vector<uint32_t>();
     uint32_t d = remove_spikes(0.75f * param_.spike, param_.down_spike, nullptr);
     if (d > 0 && (j + 1 < settings_.iterate_passes || settings_.compute_height)) {
       d = delete_marked_points();

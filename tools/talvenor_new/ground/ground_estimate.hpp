@@ -129,8 +129,11 @@ class GroundEstimate {
   };
   Range neighbour_range(TINtriangle* q, int k);
   // Whether corner k of q is a spike; marks the corner tested in every triangle around it when
-  // it is a local extremum.
-  bool is_spike(TINtriangle* q, int k, float up, float down);
+  // it is a local extremum (`extremum`: known to be one).
+  bool is_spike(TINtriangle* q, int k, float up, float down, bool extremum);
+  // Sets below_ and above_ for every TIN vertex: whether some neighbour over a short edge lies
+  // at or below it, and at or above it.
+  void find_extrema(uint32_t n);
   // A new TIN: no change of an earlier one matters.
   void forget_tin_changes();
   // Sets (or clears) the bit in touched_ of every corner of a triangle taken since the last
@@ -185,8 +188,9 @@ class GroundEstimate {
   static constexpr uint32_t kRangeCacheSize = 1u << 14;
   std::vector<RangeEntry> range_cache_;  // by vertex number, valid for one spike test
   uint32_t range_generation_ = 0;
-  std::vector<uint32_t> seen_;     // a bit per point: looked at by this spike test
-  std::vector<uint32_t> touched_;  // a bit per point: a corner of a triangle new this pass
+  std::vector<uint32_t> seen_;           // a bit per point: looked at by this spike test
+  std::vector<uint32_t> below_, above_;  // bits per point of find_extrema, during one test
+  std::vector<uint32_t> touched_;        // a bit per point: a corner of a triangle new this pass
 
   std::vector<uint32_t> seeds_[4];
   uint32_t seed_counts_[4] = {0, 0, 0, 0};

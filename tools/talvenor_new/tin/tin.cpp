@@ -478,8 +478,7 @@ TINtriangle* TINclean(int32_t* index) {
         fatal("ERROR: failure to request sufficient TINtriangles in TINclean()\n", true);
       }
       const uint32_t b = capacity >> TIN_BUFFER_SHIFT;
-      if (b < static_cast<uint32_t>(TIN_USABLE_BUFFERS))
-        own_buffer(b, allocate(TIN_BUFFER_SIZE));
+      if (b < static_cast<uint32_t>(TIN_USABLE_BUFFERS)) own_buffer(b, allocate(TIN_BUFFER_SIZE));
       if (b >= static_cast<uint32_t>(TIN_USABLE_BUFFERS) || !buffers[b]) {
         std::fprintf(stderr, "ERROR: failed malloc for buffer %d of 4,194,304 TINtriangles.\n",
                      static_cast<int>(b));
@@ -520,8 +519,8 @@ uint32_t tin_capacity() {
 
 uint64_t tin_reserved_bytes() {
   return static_cast<uint64_t>(capacity) * sizeof(TINtriangle) + sizeof(queue) +
-         changed.capacity() * sizeof(uint64_t) +
-         cavity.capacity() * sizeof(int32_t) + leading.capacity() * sizeof(float*);
+         changed.capacity() * sizeof(uint64_t) + cavity.capacity() * sizeof(int32_t) +
+         leading.capacity() * sizeof(float*);
 }
 
 void tin_set_point_base(const float* base) {

@@ -27,7 +27,7 @@ extern float* point_base;  // set by tin_set_point_base
 // lies unaligned in the packed triangle records.
 class __attribute__((packed)) TINvertex {
  public:
-  TINvertex() = default;  // trivial: fresh triangle storage stays untouched
+  TINvertex() = default;   // trivial: fresh triangle storage stays untouched
   TINvertex(float* point)  // NOLINT(google-explicit-constructor): stands in for a pointer
       : id_(point ? uint32_t((point - tin_internal::point_base) / 3) + 1 : 0) {}
   operator float*() const {  // NOLINT(google-explicit-constructor)
