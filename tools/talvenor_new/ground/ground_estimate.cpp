@@ -125,21 +125,28 @@ double along_two_edges(const TwoEdges& w, double va, double vb, double vc) {
 }
 
 // Bulged heights over a TIN that does not change while they are taken. Points come in reading
-// order, so runs of them fall into one triangle, whose corner normals are then made once.
+// order, so runs of them fall into one triangle, and the next scan line crosses the same
+// triangles again: the corner normals of recent triangles are kept.
 class CornerNormals {
  public:
+  CornerNormals() : slots_(kSlots) {}
   bool z(const TINtriangle* t, const float* p, float bulge, float* z) {
     if (tin_long_or_hull(t)) return ground_z_linear(t, p[0], p[1], z);
-    if (t != triangle_) {
-      vertex_normal(t, normals_);
-      triangle_ = t;
+    Slot& slot = slots_[(uintptr_t(t) / sizeof(TINtriangle)) & (kSlots - 1)];
+    if (slot.triangle != t) {
+      vertex_normal(t, slot.normals);
+      slot.triangle = t;
     }
-    return ground_z_with_normals(t, p[0], p[1], bulge, normals_, z);
+    return ground_z_with_normals(t, p[0], p[1], bulge, slot.normals, z);
   }
 
  private:
-  const TINtriangle* triangle_ = nullptr;
-  float normals_[3][3];
+  static constexpr size_t kSlots = 1024;
+  struct Slot {
+    const TINtriangle* triangle = nullptr;
+    float normals[3][3];
+  };
+  std::vector<Slot> slots_;
 };
 
 }  // namespace
