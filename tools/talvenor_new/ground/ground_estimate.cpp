@@ -33,11 +33,29 @@ constexpr float kFar = 2e37f;
 // Coordinates of a damaged file can lie beyond any cell number: they are held
 // at the extreme cells (NaN at cell 0) rather than cast out of range.
 int32_t cell_index(float coordinate, float cell) {
-  const float index = std::floor(coordinate / cell);
-  if (!(index == index)) return 0;
-  if (index >= 2147483648.0f) return INT32_MAX;
-  if (index < -2147483648.0f) return INT32_MIN;
-  return int32_t(index);
+  const float q = coordinate / cell;
+  if (!(q == q)) return 0;
+  if (q >= 2147483648.0f) return INT32_MAX;
+  if (q < -2147483648.0f) return INT32_MIN;
+  // The floor of q, without a library call: truncated, then one less below a negative fraction.
+  const int32_t index = int32_t(q);
+  return float(index) > q ? index - 1 : index;
+}
+
+// How many of the grids shifted by k * shift, k = 1 .. sub - 1, put the coordinate into a later
+// cell than `unshifted` (its cell without shift). The cell grows with k, so the shifted grids
+// keep that cell up to some k and take the next from there: found by bisection.
+int32_t shifted_later(float coordinate, float shift, float cell, int32_t unshifted, int32_t sub) {
+  int32_t first = 1, last = sub;  // the first k with a later cell lies in [first, last]
+  while (first < last) {
+    const int32_t k = (first + last) / 2;
+    if (cell_index(coordinate + float(k) * shift, cell) != unshifted) {
+      last = k;
+    } else {
+      first = k + 1;
+    }
+  }
+  return sub - first;
 }
 
 // The atom of a column or row among `sub` shifted grids, held in range the
@@ -316,13 +334,10 @@ bool GroundEstimate::add_point(double x, double y, double z, int32_t raw_z, doub
     if (!atoms) continue;
     // The shifted grids' columns grow with the shift and span less than two cells, so they are
     // the lowest one plus one for the last m grids: (lowest, m) names them all. Likewise rows.
-    int32_t m = 0, n = 0;
     const int32_t column = cell_index(p[0], cell_[level]);
     const int32_t row = cell_index(p[1], cell_[level]);
-    for (int32_t k = 1; k < sub; k++) {
-      m += cell_index(p[0] + k * shift_[level], cell_[level]) != column;
-      n += cell_index(p[1] + k * shift_[level], cell_[level]) != row;
-    }
+    const int32_t m = shifted_later(p[0], shift_[level], cell_[level], column, sub);
+    const int32_t n = shifted_later(p[1], shift_[level], cell_[level], row, sub);
     atoms->set_current_index(int32_t(i));
     atoms->add(atom_index(column, sub, m), atom_index(row, sub, n), cell_point);
   }
