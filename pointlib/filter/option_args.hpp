@@ -2,6 +2,8 @@
 #define POINTLIB_FILTER_OPTION_ARGS_HPP
 
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 #include <unordered_map>
@@ -42,6 +44,22 @@ const Row* find_option_row(const Row (&rows)[N], std::string_view word) {
   return it == index.end() ? nullptr : it->second;
 }
 
+// Takes one option of a table whose rows name the number of entries that must
+// follow the word (`arguments`), the "needs ..." text for when they do not, and
+// the function that reads them and has the effect (`take`, false after its
+// own message). The word and every entry the row read (up to `w.next`, which
+// `take` may move for options of a variable length) are blanked.
+template <typename Row, typename Holder>
+bool take_option_row(const Row& row, Holder& holder, OptionWalk& w) {
+  if (w.i + row.arguments >= w.argc) {
+    return option_fail("ERROR: '%s' needs %s\n", w.word(), row.needs);
+  }
+  w.next = w.i + 1 + row.arguments;
+  if (!row.take(holder, w, row)) return false;
+  for (int k = w.i; k < w.next; k++) w.argv[k][0] = 0;
+  return true;
+}
+
 // The k-th `separator`-separated word of `list`, copied into `out` (cut to
 // `size` - 1 characters).
 const char* nth_list_word(const char* list, char separator, int k, char* out, size_t size);
@@ -60,6 +78,34 @@ bool take_split_arguments(char* text, Take take) {
   std::vector<char*> argv(1, empty);
   split_argument_string(text, argv);
   return take(static_cast<int>(argv.size()), argv.data());
+}
+
+// The sscanf format of each number type the parsers read.
+inline const char* scan_format(double*) {
+  return "%lf";
+}
+inline const char* scan_format(float*) {
+  return "%f";
+}
+inline const char* scan_format(int32_t*) {
+  return "%d";
+}
+inline const char* scan_format(uint32_t*) {
+  return "%u";
+}
+
+// Reads one entry with the format of T; false when it does not parse.
+template <typename T>
+bool scan_entry(const char* entry, T* value) {
+  return sscanf(entry, scan_format(value), value) == 1;
+}
+
+// An argument beginning with the byte 0x96 (an en dash in the Windows-1252
+// code page) is read, and left, as beginning with '-'.
+inline void dash_en_dashes(int argc, char** argv) {
+  for (int i = 1; i < argc; i++) {
+    if (static_cast<unsigned char>(argv[i][0]) == 0x96) argv[i][0] = '-';
+  }
 }
 
 // True when the entry begins with a digit '0'..'9' (a list of numbers goes on).

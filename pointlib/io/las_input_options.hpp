@@ -69,6 +69,10 @@ class LASinputOptions : public LASinputFileList {
   void set_translate_scan_angle(float v) { translate_scan_angle = v; }
   void set_scale_scan_angle(float v) { scale_scan_angle = v; }
   void set_parse_string(const char* text);
+  void set_temp_file_base(const char* name) {
+    temp_file_base_set = name != nullptr;
+    temp_file_base = name ? name : "";
+  }
   // Three doubles; null removes them. A 0 on an axis keeps that axis as read.
   void set_scale_factor(const double* xyz);
   void set_offset(const double* xyz);
@@ -144,11 +148,6 @@ class LASinputOptions : public LASinputFileList {
   uint32_t item_selection = 0xFFFFFFFFu;
 
  private:
-  // The reader kinds the opener tells apart by the file name.
-  enum class Kind { las, bin, shp, asc, bil, dtm, ply, qfit, txt };
-  static Kind kind_of(const char* name, bool for_reopen);
-  static const char* kind_word(Kind kind);
-
   LASreader* make_las_reader(bool with_auto_reoffset) const;
   LASreader* open_single(uint16_t flightline, bool stamp);
   LASreader* open_stdin();

@@ -12,25 +12,6 @@
 
 namespace {
 
-// Which formats a name may mean, searched anywhere in the name in this order.
-struct NameRow {
-  const char* a;
-  const char* b;
-  int kind;  // index into kKindWords
-};
-const char* const kKindWords[] = {"",    "LAS", "BIN", "SHP",  "ASC",
-                                  "BIL", "DTM", "PLY", "QFIT", "TXT"};
-const char* const kKindWhat[] = {"",
-                                 "LAS files",
-                                 "BIN files",
-                                 "shapefiles",
-                                 "ASCII grids",
-                                 "BIL rasters",
-                                 "DTM rasters",
-                                 "PLY files",
-                                 "QFIT files",
-                                 "text files"};
-
 bool outside_i32(double max, double min, double offset, double scale) {
   return (max - offset) / scale > 2147483647.0 || (min - offset) / scale < -2147483648.0;
 }
@@ -88,7 +69,7 @@ LASreaderMerged::~LASreaderMerged() {
 
 void LASreaderMerged::clean() {
   sub.reset();
-  kind = Kind::none;
+  has_format = false;
   sub_format_code = 0;
   point_type_change = point_size_change = attribute_change = false;
   rescale = reoffset = false;
@@ -123,16 +104,6 @@ void LASreaderMerged::set_parse_string(const char* text) {
   parse_string = text ? text : "";
 }
 
-LASreaderMerged::Kind LASreaderMerged::kind_of(const char* name) {
-  static const NameRow kRows[] = {{".las", ".vpk", 1}, {".LAS", ".VPK", 1}, {".bin", ".BIN", 2},
-                                  {".shp", ".SHP", 3}, {".asc", ".ASC", 4}, {".bil", ".BIL", 5},
-                                  {".dtm", ".DTM", 6}, {".ply", ".PLY", 7}, {".qi", ".QI", 8}};
-  for (const NameRow& row : kRows) {
-    if (std::strstr(name, row.a) || std::strstr(name, row.b)) return static_cast<Kind>(row.kind);
-  }
-  return Kind::txt;
-}
-
 bool LASreaderMerged::add_file_name(const char* name) {
   if (name == nullptr) {
     std::fprintf(stderr, "ERROR: file name pointer is NULL\n");
@@ -144,20 +115,22 @@ bool LASreaderMerged::add_file_name(const char* name) {
     return false;
   }
   std::fclose(probe);
-  const Kind k = kind_of(name);
-  if (kind != Kind::none && kind != k) {
+  const LASinputFormat format = las_input_format_of(name);
+  if (has_format && format != sub_format) {
     std::fprintf(stderr, "ERROR: cannot mix %s with %s. skipping '%s' ...\n",
-                 kKindWords[static_cast<int>(kind)], kKindWords[static_cast<int>(k)], name);
+                 las_input_format_name(sub_format).upper, las_input_format_name(format).upper,
+                 name);
     return false;
   }
-  if (kind == Kind::none) {
-    if (k != Kind::las) {
+  if (!has_format) {
+    if (format != LASinputFormat::las) {
       // Same wording as the opener uses for readers this build lacks.
       std::fprintf(stderr, "ERROR: reading %s is not supported in this build\n",
-                   kKindWhat[static_cast<int>(k)]);
+                   las_input_format_name(format).what);
       return false;
     }
-    kind = k;
+    has_format = true;
+    sub_format = format;
     sub.reset(new LASreaderLAS());
   }
   file_names.emplace_back(name);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/las_reader.hpp"
+#include "io/las_input_formats.hpp"
 
 class LASreaderLAS;
 
@@ -77,17 +78,16 @@ class LASreaderMerged : public LASreader {
   bool read_one_point() override;
 
  private:
-  // The formats told apart by the file name; only LAS/VPK is read here.
-  enum class Kind { none, las, bin, shp, asc, bil, dtm, ply, qfit, txt };
-  static Kind kind_of(const char* name);
-
   bool open_next_file();
   // Saves the header's box before the first area narrows it.
   void save_bounds();
   void clean();
 
   std::unique_ptr<LASreaderLAS> sub;
-  Kind kind = Kind::none;
+  // The format of the first added file, which every other must share; only
+  // LAS/VPK is read here.
+  bool has_format = false;
+  LASinputFormat sub_format = LASinputFormat::las;
   int sub_format_code = 0;
   bool point_type_change = false;
   bool point_size_change = false;
