@@ -44,22 +44,6 @@ const Row* find_option_row(const Row (&rows)[N], std::string_view word) {
   return it == index.end() ? nullptr : it->second;
 }
 
-// Takes one option of a table whose rows name the number of entries that must
-// follow the word (`arguments`), the "needs ..." text for when they do not, and
-// the function that reads them and has the effect (`take`, false after its
-// own message). The word and every entry the row read (up to `w.next`, which
-// `take` may move for options of a variable length) are blanked.
-template <typename Row, typename Holder>
-bool take_option_row(const Row& row, Holder& holder, OptionWalk& w) {
-  if (w.i + row.arguments >= w.argc) {
-    return option_fail("ERROR: '%s' needs %s\n", w.word(), row.needs);
-  }
-  w.next = w.i + 1 + row.arguments;
-  if (!row.take(holder, w, row)) return false;
-  for (int k = w.i; k < w.next; k++) w.argv[k][0] = 0;
-  return true;
-}
-
 // The k-th `separator`-separated word of `list`, copied into `out` (cut to
 // `size` - 1 characters).
 const char* nth_list_word(const char* list, char separator, int k, char* out, size_t size);
@@ -129,5 +113,50 @@ int option_text_float_f(char* buffer, float value);
 // Upper bound of the characters one numeric item takes ("%lf" writes all 309
 // integer digits of the largest double).
 constexpr int OPTION_TEXT_ITEM_MAX = 330;
+
+// One row of an option table: the word, the number of entries that must
+// follow it, the "needs ..." text for when they do not, and the function that
+// reads them and has the effect on the holder (false after its own message).
+// `take` may move `w.next` for an option of a variable length.
+template <typename Holder>
+struct OptionRow {
+  const char* word;
+  int arguments;
+  const char* needs;
+  bool (*take)(Holder& holder, OptionWalk& w, const OptionRow& row);
+};
+
+// How a walk over an option table ended.
+enum class OptionWalkEnd { done, help, failed };
+
+// Walks argv[1..argc-1] and takes every word that has a row, blanking it and
+// every entry its row read. An empty entry is skipped; "-h" ends the walk;
+// `other(i)` sees every other word (it may take it and move i to the last
+// entry it took) and returns false after its own message to end the walk.
+template <typename Holder, size_t N, typename Other>
+OptionWalkEnd walk_option_rows(const OptionRow<Holder> (&rows)[N], Holder& holder, int argc,
+                               char** argv, Other other) {
+  dash_en_dashes(argc, argv);
+  OptionWalk w{argc, argv};
+  for (int i = 1; i < argc; i++) {
+    if (argv[i][0] == '\0') continue;
+    if (strcmp(argv[i], "-h") == 0) return OptionWalkEnd::help;
+    const OptionRow<Holder>* row = find_option_row(rows, argv[i]);
+    if (row == nullptr) {
+      if (!other(i)) return OptionWalkEnd::failed;
+      continue;
+    }
+    w.i = i;
+    if (w.i + row->arguments >= argc) {
+      option_fail("ERROR: '%s' needs %s\n", w.word(), row->needs);
+      return OptionWalkEnd::failed;
+    }
+    w.next = w.i + 1 + row->arguments;
+    if (!row->take(holder, w, *row)) return OptionWalkEnd::failed;
+    blank_arguments(argv, w.i, w.next);
+    i = w.next - 1;
+  }
+  return OptionWalkEnd::done;
+}
 
 #endif  // POINTLIB_FILTER_OPTION_ARGS_HPP

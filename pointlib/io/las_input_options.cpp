@@ -198,18 +198,7 @@ void LASinputOptions::print_help() const {
 
 namespace {
 
-struct InputOption;
-using InputTake = bool (*)(LASinputOptions&, OptionWalk&, const InputOption&);
-
-// One row per option word: the entries that must follow it, the "needs ..."
-// text for when they do not, and the function that reads them and has the
-// effect (false after its own message).
-struct InputOption {
-  const char* word;
-  int arguments;
-  const char* needs;
-  InputTake take;
-};
+using InputOption = OptionRow<LASinputOptions>;
 
 // Reads arguments 1..n of the option into v in order. An entry that does not
 // parse prints `bad` with the option word, the entry and the argument's name
@@ -267,17 +256,21 @@ bool neighbor_list_of_files(LASinputOptions& o, OptionWalk& w, const InputOption
   return option_fail("ERROR: cannot load neighbor list of files '%s'\n", w.arg(1));
 }
 
+// Three numbers of which the last, a size or a radius, must be positive.
+template <typename T>
+bool read_area(const OptionWalk& w, T* v, const char* names, const char* bad,
+               const char* not_positive) {
+  if (!read_numbers(w, 3, v, names, bad)) return false;
+  if (v[2] <= 0) return option_fail(not_positive, w.word(), v[2]);
+  return true;
+}
+
 bool inside_tile(LASinputOptions& o, OptionWalk& w, const InputOption&) {
   float v[3];
-  if (!read_numbers(
-          w, 3, v, "ll_x ll_y size",
-          "ERROR: '%s' needs 3 arguments: ll_x ll_y size, but '%s' is not a valid %s.\n")) {
+  if (!read_area(w, v, "ll_x ll_y size",
+                 "ERROR: '%s' needs 3 arguments: ll_x ll_y size, but '%s' is not a valid %s.\n",
+                 "ERROR: '%s' needs 3 arguments: ll_x ll_y size, but %f is not valid a size.\n")) {
     return false;
-  }
-  if (v[2] <= 0.0f) {
-    return option_fail(
-        "ERROR: '%s' needs 3 arguments: ll_x ll_y size, but %f is not valid a size.\n", w.word(),
-        v[2]);
   }
   o.set_inside_tile(v[0], v[1], v[2]);
   return true;
@@ -285,16 +278,12 @@ bool inside_tile(LASinputOptions& o, OptionWalk& w, const InputOption&) {
 
 bool inside_circle(LASinputOptions& o, OptionWalk& w, const InputOption&) {
   double v[3];
-  if (!read_numbers(w, 3, v, "center_x center_y radius",
-                    "ERROR: '%s' needs 3 arguments: center_x center_y radius, but '%s' is not a "
-                    "valid %s.\n")) {
+  if (!read_area(w, v, "center_x center_y radius",
+                 "ERROR: '%s' needs 3 arguments: center_x center_y radius, but '%s' is not a "
+                 "valid %s.\n",
+                 "ERROR: '%s' needs 3 arguments: center_x center_y radius, but %lf is not valid a "
+                 "radius.\n")) {
     return false;
-  }
-  if (v[2] <= 0.0) {
-    return option_fail(
-        "ERROR: '%s' needs 3 arguments: center_x center_y radius, but %lf is not valid a "
-        "radius.\n",
-        w.word(), v[2]);
   }
   o.set_inside_circle(v[0], v[1], v[2]);
   return true;
@@ -545,36 +534,31 @@ const InputOption kInputOptions[] = {
 }  // namespace
 
 int LASinputOptions::take_arguments(int argc, char** argv, bool allow_ignore) {
-  dash_en_dashes(argc, argv);
-  OptionWalk w{argc, argv};
-  for (int i = 1; i < argc; i++) {
+  const OptionWalkEnd end = walk_option_rows(kInputOptions, *this, argc, argv, [&](int& i) {
     const char* word = argv[i];
-    if (word[0] == '\0') continue;
-    if (std::strcmp(word, "-h") == 0) {
-      LASfilter().print_help();
-      LAStransform().print_help();
-      LASignore().print_help();
-      print_help();
-      return 1;
-    }
-    if (const InputOption* row = find_option_row(kInputOptions, word)) {
-      w.i = i;
-      if (!take_option_row(*row, *this, w)) return 0;
-      i = w.next - 1;
-    } else if (starts_with(word, "-ignore_")) {
+    if (starts_with(word, "-ignore_")) {
       if (!allow_ignore) {
         return option_fail("ERROR: this tool does not process '-ignore_xxxx' options\n");
       }
       if (ignore == nullptr) ignore = new LASignore();
-      if (!ignore->take_argument(i, argc, argv)) {
-        delete ignore;
-        ignore = nullptr;
-        return 0;
-      }
-    } else if (starts_with(word, "-inside")) {
+      if (ignore->take_argument(i, argc, argv)) return true;
+      delete ignore;
+      ignore = nullptr;
+      return false;
+    }
+    if (starts_with(word, "-inside")) {
       return option_fail("ERROR: unknown '-inside' option '%s'\n", word);
     }
+    return true;
+  });
+  if (end == OptionWalkEnd::help) {
+    LASfilter().print_help();
+    LAStransform().print_help();
+    LASignore().print_help();
+    print_help();
+    return 1;
   }
+  if (end == OptionWalkEnd::failed) return 0;
   return finish_arguments(argc, argv) ? 1 : 0;
 }
 

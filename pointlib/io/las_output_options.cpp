@@ -373,18 +373,7 @@ LASwriter* LASoutputOptions::open_writer(const LASheader* header, const char* in
 
 namespace {
 
-struct OutputOption;
-using OutputTake = bool (*)(LASoutputOptions&, OptionWalk&, const OutputOption&);
-
-// One row per option word: the entries that must follow it, the "needs ..."
-// text for when they do not, and the function that has the effect (false
-// after its own message).
-struct OutputOption {
-  const char* word;
-  int arguments;
-  const char* needs;
-  OutputTake take;
-};
+using OutputOption = OptionRow<LASoutputOptions>;
 
 bool name(LASoutputOptions& o, OptionWalk& w, const OutputOption&) {
   o.set_name(w.arg(1));
@@ -495,22 +484,10 @@ const OutputOption kOutputOptions[] = {
 }  // namespace
 
 int LASoutputOptions::take_arguments(int argc, char** argv) {
-  dash_en_dashes(argc, argv);
-  OptionWalk w{argc, argv};
-  for (int i = 1; i < argc; i++) {
-    const char* word = argv[i];
-    if (word[0] == '\0') continue;
-    if (std::strcmp(word, "-h") == 0) {
-      print_help();
-      return 1;
-    }
-    const OutputOption* row = find_option_row(kOutputOptions, word);
-    if (row == nullptr) continue;
-    w.i = i;
-    if (!take_option_row(*row, *this, w)) return 0;
-    i = w.next - 1;
-  }
-  return 1;
+  const OptionWalkEnd end =
+      walk_option_rows(kOutputOptions, *this, argc, argv, [](int&) { return true; });
+  if (end == OptionWalkEnd::help) print_help();
+  return end == OptionWalkEnd::failed ? 0 : 1;
 }
 
 void LASoutputOptions::print_help() const {
