@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/byte_stream_in.hpp"
+#include "core/byte_stream_out.hpp"
+
 namespace {
 
 using P = LASitemPlace;
@@ -80,22 +83,6 @@ std::string format(const char* fmt, long a, long b = 0, long c = 0, long d = 0) 
   char buffer[256];
   std::snprintf(buffer, sizeof(buffer), fmt, a, b, c, d);
   return buffer;
-}
-
-void put_u16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void put_u32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; i++) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void put_u64(uint8_t* p, uint64_t v) {
-  for (int i = 0; i < 8; i++) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-uint64_t get_le(const uint8_t* p, int bytes) {
-  uint64_t v = 0;
-  for (int i = bytes - 1; i >= 0; i--) v = (v << 8) | p[i];
-  return v;
 }
 
 }  // namespace
@@ -321,79 +308,82 @@ bool LAScompressorSetup::derive_point_type(uint16_t n, const LASitem* list, uint
 }
 
 std::vector<uint8_t> LAScompressorSetup::to_payload() const {
-  std::vector<uint8_t> out(payload_size());
-  uint8_t* p = out.data();
-  put_u16(p + 0, compressor);
-  put_u16(p + 2, coder);
-  p[4] = version_major;
-  p[5] = version_minor;
-  put_u16(p + 6, version_revision);
-  put_u32(p + 8, options);
-  put_u32(p + 12, chunk_size);
-  put_u64(p + 16, static_cast<uint64_t>(number_of_special_evlrs));
-  put_u64(p + 24, static_cast<uint64_t>(offset_to_special_evlrs));
-  put_u16(p + 32, num_items);
+  ByteStreamOutArrayLE out(payload_size());
+  out.write_u16_le(&compressor);
+  out.write_u16_le(&coder);
+  out.write_byte(version_major);
+  out.write_byte(version_minor);
+  out.write_u16_le(&version_revision);
+  out.write_u32_le(&options);
+  out.write_u32_le(&chunk_size);
+  out.write_u64_le(&number_of_special_evlrs);
+  out.write_u64_le(&offset_to_special_evlrs);
+  out.write_u16_le(&num_items);
   for (uint16_t i = 0; i < num_items; i++) {
-    uint8_t* q = p + 34 + 6 * i;
-    put_u16(q, static_cast<uint16_t>(items[i].type));
-    put_u16(q + 2, items[i].size);
-    put_u16(q + 4, items[i].version);
+    const uint16_t type = static_cast<uint16_t>(items[i].type);
+    out.write_u16_le(&type);
+    out.write_u16_le(&items[i].size);
+    out.write_u16_le(&items[i].version);
   }
-  return out;
+  return std::vector<uint8_t>(out.get_data(), out.get_data() + out.get_size());
 }
 
 bool LAScompressorSetup::from_payload(const uint8_t* data, uint32_t length) {
-  struct Field {
-    uint32_t offset;
-    int bytes;
-    const char* name;
-  };
-  static const Field kFields[] = {
-      {0, 2, "compressor"},
-      {2, 2, "coder"},
-      {4, 1, "version_major"},
-      {5, 1, "version_minor"},
-      {6, 2, "version_revision"},
-      {8, 4, "options"},
-      {12, 4, "chunk_size"},
-      {16, 8, "number_of_special_evlrs"},
-      {24, 8, "offset_to_special_evlrs"},
-      {32, 2, "num_items"},
-  };
-  uint64_t values[10] = {};
-  for (int f = 0; f < 10; f++) {
-    if (data == nullptr || kFields[f].offset + kFields[f].bytes > length) {
-      std::fprintf(stderr, "ERROR: reading %s %d\n", kFields[f].name, 0);
-      return false;
+  ByteStreamInArrayLE in(data, data ? length : 0);
+  // The field being read, named in the message when the payload ends first.
+  const char* field = "compressor";
+  int item = -1;
+  LAScompressorSetup read;
+  try {
+    in.read_u16_le(&read.compressor);
+    field = "coder";
+    in.read_u16_le(&read.coder);
+    field = "version_major";
+    read.version_major = static_cast<uint8_t>(in.read_byte());
+    field = "version_minor";
+    read.version_minor = static_cast<uint8_t>(in.read_byte());
+    field = "version_revision";
+    in.read_u16_le(&read.version_revision);
+    field = "options";
+    in.read_u32_le(&read.options);
+    field = "chunk_size";
+    in.read_u32_le(&read.chunk_size);
+    field = "number_of_special_evlrs";
+    in.read_u64_le(&read.number_of_special_evlrs);
+    field = "offset_to_special_evlrs";
+    in.read_u64_le(&read.offset_to_special_evlrs);
+    field = "num_items";
+    in.read_u16_le(&read.num_items);
+    read.items.resize(read.num_items);
+    for (item = 0; item < read.num_items; item++) {
+      uint16_t type;
+      field = "type";
+      in.read_u16_le(&type);
+      read.items[item].type = static_cast<LASitemType>(type);
+      field = "size";
+      in.read_u16_le(&read.items[item].size);
+      field = "version";
+      in.read_u16_le(&read.items[item].version);
     }
-    values[f] = get_le(data + kFields[f].offset, kFields[f].bytes);
-  }
-  const uint16_t n = static_cast<uint16_t>(values[9]);
-  std::vector<LASitem> list(n);
-  for (uint16_t i = 0; i < n; i++) {
-    const uint32_t at = kPayloadFixedSize + kPayloadItemSize * i;
-    static const char* const kItemFields[3] = {"type", "size", "version"};
-    for (int k = 0; k < 3; k++) {
-      if (at + 2 * k + 2 > length) {
-        std::fprintf(stderr, "ERROR: reading %s %d of item %d\n", kItemFields[k], 0, i);
-        return false;
-      }
+  } catch (int) {
+    if (item < 0) {
+      std::fprintf(stderr, "ERROR: reading %s %d\n", field, 0);
+    } else {
+      std::fprintf(stderr, "ERROR: reading %s %d of item %d\n", field, 0, item);
     }
-    list[i].type = static_cast<LASitemType>(get_le(data + at, 2));
-    list[i].size = static_cast<uint16_t>(get_le(data + at + 2, 2));
-    list[i].version = static_cast<uint16_t>(get_le(data + at + 4, 2));
+    return false;
   }
-  compressor = static_cast<uint16_t>(values[0]);
-  coder = static_cast<uint16_t>(values[1]);
-  version_major = static_cast<uint8_t>(values[2]);
-  version_minor = static_cast<uint8_t>(values[3]);
-  version_revision = static_cast<uint16_t>(values[4]);
-  options = static_cast<uint32_t>(values[5]);
-  chunk_size = static_cast<uint32_t>(values[6]);
-  number_of_special_evlrs = static_cast<int64_t>(values[7]);
-  offset_to_special_evlrs = static_cast<int64_t>(values[8]);
-  num_items = n;
-  items = std::move(list);
+  compressor = read.compressor;
+  coder = read.coder;
+  version_major = read.version_major;
+  version_minor = read.version_minor;
+  version_revision = read.version_revision;
+  options = read.options;
+  chunk_size = read.chunk_size;
+  number_of_special_evlrs = read.number_of_special_evlrs;
+  offset_to_special_evlrs = read.offset_to_special_evlrs;
+  num_items = read.num_items;
+  items = std::move(read.items);
   return true;
 }
 

@@ -11,12 +11,6 @@
 
 class LASreaderLAS;
 
-// Moves the offset of an axis to the rounded centre of the header's box and
-// grows its scale factor by factors of 10 until the box fits 32-bit integers,
-// with one warning per changed value. Sets *rescale / *reoffset when it changed
-// a scale factor / an offset and leaves them alone otherwise.
-void las_fit_bounds_to_integers(LASheader* header, bool* rescale, bool* reoffset);
-
 // Zeroes every field of a point (the layout stays), as readers do at the end.
 void las_zero_point(LASpoint* point);
 
