@@ -307,23 +307,53 @@ bool LAScompressorSetup::derive_point_type(uint16_t n, const LASitem* list, uint
   return fail("LASitem array does not match LAS specification 1.4");
 }
 
+namespace {
+
+// Fields of the payload by their width, little-endian as the streams move them.
+template <typename T>
+void write_le(ByteStreamOut& out, const T& value) {
+  if constexpr (sizeof(T) == 1) {
+    out.write_byte(static_cast<uint8_t>(value));
+  } else if constexpr (sizeof(T) == 2) {
+    out.write_u16_le(&value);
+  } else if constexpr (sizeof(T) == 4) {
+    out.write_u32_le(&value);
+  } else {
+    out.write_u64_le(&value);
+  }
+}
+
+template <typename T>
+void read_le(ByteStreamIn& in, T* value) {
+  if constexpr (sizeof(T) == 1) {
+    *value = static_cast<T>(in.read_byte());
+  } else if constexpr (sizeof(T) == 2) {
+    in.read_u16_le(value);
+  } else if constexpr (sizeof(T) == 4) {
+    in.read_u32_le(value);
+  } else {
+    in.read_u64_le(value);
+  }
+}
+
+}  // namespace
+
 std::vector<uint8_t> LAScompressorSetup::to_payload() const {
   ByteStreamOutArrayLE out(payload_size());
-  out.write_u16_le(&compressor);
-  out.write_u16_le(&coder);
-  out.write_byte(version_major);
-  out.write_byte(version_minor);
-  out.write_u16_le(&version_revision);
-  out.write_u32_le(&options);
-  out.write_u32_le(&chunk_size);
-  out.write_u64_le(&number_of_special_evlrs);
-  out.write_u64_le(&offset_to_special_evlrs);
-  out.write_u16_le(&num_items);
+  write_le(out, compressor);
+  write_le(out, coder);
+  write_le(out, version_major);
+  write_le(out, version_minor);
+  write_le(out, version_revision);
+  write_le(out, options);
+  write_le(out, chunk_size);
+  write_le(out, number_of_special_evlrs);
+  write_le(out, offset_to_special_evlrs);
+  write_le(out, num_items);
   for (uint16_t i = 0; i < num_items; i++) {
-    const uint16_t type = static_cast<uint16_t>(items[i].type);
-    out.write_u16_le(&type);
-    out.write_u16_le(&items[i].size);
-    out.write_u16_le(&items[i].version);
+    write_le(out, static_cast<uint16_t>(items[i].type));
+    write_le(out, items[i].size);
+    write_le(out, items[i].version);
   }
   return std::vector<uint8_t>(out.get_data(), out.get_data() + out.get_size());
 }
@@ -331,39 +361,31 @@ std::vector<uint8_t> LAScompressorSetup::to_payload() const {
 bool LAScompressorSetup::from_payload(const uint8_t* data, uint32_t length) {
   ByteStreamInArrayLE in(data, data ? length : 0);
   // The field being read, named in the message when the payload ends first.
-  const char* field = "compressor";
+  const char* field = nullptr;
   int item = -1;
+  auto take = [&](const char* name, auto* value) {
+    field = name;
+    read_le(in, value);
+  };
   LAScompressorSetup read;
   try {
-    in.read_u16_le(&read.compressor);
-    field = "coder";
-    in.read_u16_le(&read.coder);
-    field = "version_major";
-    read.version_major = static_cast<uint8_t>(in.read_byte());
-    field = "version_minor";
-    read.version_minor = static_cast<uint8_t>(in.read_byte());
-    field = "version_revision";
-    in.read_u16_le(&read.version_revision);
-    field = "options";
-    in.read_u32_le(&read.options);
-    field = "chunk_size";
-    in.read_u32_le(&read.chunk_size);
-    field = "number_of_special_evlrs";
-    in.read_u64_le(&read.number_of_special_evlrs);
-    field = "offset_to_special_evlrs";
-    in.read_u64_le(&read.offset_to_special_evlrs);
-    field = "num_items";
-    in.read_u16_le(&read.num_items);
+    take("compressor", &read.compressor);
+    take("coder", &read.coder);
+    take("version_major", &read.version_major);
+    take("version_minor", &read.version_minor);
+    take("version_revision", &read.version_revision);
+    take("options", &read.options);
+    take("chunk_size", &read.chunk_size);
+    take("number_of_special_evlrs", &read.number_of_special_evlrs);
+    take("offset_to_special_evlrs", &read.offset_to_special_evlrs);
+    take("num_items", &read.num_items);
     read.items.resize(read.num_items);
     for (item = 0; item < read.num_items; item++) {
       uint16_t type;
-      field = "type";
-      in.read_u16_le(&type);
+      take("type", &type);
       read.items[item].type = static_cast<LASitemType>(type);
-      field = "size";
-      in.read_u16_le(&read.items[item].size);
-      field = "version";
-      in.read_u16_le(&read.items[item].version);
+      take("size", &read.items[item].size);
+      take("version", &read.items[item].version);
     }
   } catch (int) {
     if (item < 0) {
@@ -373,17 +395,9 @@ bool LAScompressorSetup::from_payload(const uint8_t* data, uint32_t length) {
     }
     return false;
   }
-  compressor = read.compressor;
-  coder = read.coder;
-  version_major = read.version_major;
-  version_minor = read.version_minor;
-  version_revision = read.version_revision;
-  options = read.options;
-  chunk_size = read.chunk_size;
-  number_of_special_evlrs = read.number_of_special_evlrs;
-  offset_to_special_evlrs = read.offset_to_special_evlrs;
-  num_items = read.num_items;
-  items = std::move(read.items);
+  // The record's last error stays as it was.
+  read.error_ = std::move(error_);
+  *this = std::move(read);
   return true;
 }
 
