@@ -4,6 +4,7 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config git
           libgtest-dev libgmock-dev libbenchmark-dev
           libgdal-dev gdal-bin libtiff-dev libgeotiff-dev libpng-dev
+          proj-data sqlite3
           clang libclang-rt-dev)
 missing=()
 for p in "${packages[@]}"; do

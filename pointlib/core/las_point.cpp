@@ -16,6 +16,7 @@ void LASpoint::reset() {
   items.clear();
   items.shrink_to_fit();
   have_gps_time = have_rgb = have_nir = have_wavepacket = false;
+  deleted_flag = 0;
   extra_bytes_number = 0;
   total_point_size = 0;
   num_items = 0;

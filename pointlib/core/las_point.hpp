@@ -113,6 +113,8 @@ class LASpoint : public LASpointData {
   int32_t total_point_size = 0;
   uint16_t num_items = 0;
   std::vector<LASitem> items;
+  // Set on a point that is not to be delivered (edit layers delete points).
+  uint8_t deleted_flag = 0;
   // Set by init_like only.
   LASpoint* source = nullptr;
   bool owns_source = false;

@@ -68,6 +68,11 @@ class LASreader {
   virtual bool seek_point(int64_t index) = 0;
   virtual ByteStreamIn* input_stream() const = 0;
   virtual void close_input(bool close_stream = true) = 0;
+  // True once the reader could not deliver every point it should (a file or
+  // a stream it could not read) or could not pass its points on (a side
+  // output); it has printed its "ERROR: ..." line. A tool must then not
+  // present what it made of the points as a complete result.
+  virtual bool failed() const { return false; }
 
   // Takes ownership of a spatial index (null removes it).
   void set_index(LASindex* new_index);

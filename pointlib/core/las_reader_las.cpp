@@ -327,6 +327,7 @@ bool LASreaderLAS::open_stream(ByteStreamIn* new_stream, bool peek_only,
   reader.reset();
   checked_end = false;
   read_failed = false;
+  lost_points = false;
   if (!read_header(peek_only)) return false;
   if (peek_only) return true;
   return setup_points(decompress_selective);
@@ -767,6 +768,7 @@ bool LASreaderLAS::read_one_point() {
       std::fprintf(stderr, "WARNING: '%s' for '%s'\n", reader->warning(), file_name.c_str());
     }
     if (reader->error()) {
+      lost_points = true;
       std::fprintf(stderr, "ERROR: '%s' after %u of %u points for '%s'\n", reader->error(),
                    static_cast<unsigned>(p_count), static_cast<unsigned>(npoints),
                    file_name.c_str());
@@ -781,6 +783,7 @@ bool LASreaderLAS::read_one_point() {
   }
   if (!checked_end) {
     if (!reader->check_end()) {
+      lost_points = true;
       std::fprintf(stderr, "ERROR: '%s' when reaching end of encoding\n",
                    reader->error() ? reader->error() : "");
       p_count--;

@@ -30,6 +30,8 @@ class LASreaderLAS : public LASreader {
   bool seek_point(int64_t index) override;
   ByteStreamIn* input_stream() const override { return stream; }
   void close_input(bool close_stream = true) override;
+  // A point block that could not be decoded since the last open.
+  bool failed() const override { return lost_points; }
   // Whether closing deletes the stream (true unless a caller keeps it).
   void set_delete_stream(bool value) { delete_stream = value; }
   const char* get_file_name() const { return file_name.empty() ? nullptr : file_name.c_str(); }
@@ -44,6 +46,7 @@ class LASreaderLAS : public LASreader {
   std::unique_ptr<LASpointRecordReader> reader;
   bool checked_end = false;
   bool read_failed = false;  // a broken point block was reported once
+  bool lost_points = false;  // an error cost points since the last open
 
  private:
   // Header, VLRs, user data and EVLRs (steps up to the point layout).

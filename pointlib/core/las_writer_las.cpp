@@ -6,6 +6,7 @@
 #include "core/byte_stream_out.hpp"
 
 #include "core/las_point_record_writer.hpp"
+#include "platform/file_identity.hpp"
 
 namespace {
 
@@ -79,8 +80,19 @@ bool LASwriterLAS::open_file(const char* file_name, const LASheader* header, uin
       std::setvbuf(file, nullptr, _IOFBF, static_cast<size_t>(io_buffer_size)) != 0) {
     std::fprintf(stderr, "WARNING: setvbuf() failed with buffer size %d\n", io_buffer_size);
   }
-  return open_stream(new ByteStreamOutFileLE(file), header, compressor, requested_version,
-                     chunk_size);
+  if (open_stream(new ByteStreamOutFileLE(file), header, compressor, requested_version,
+                  chunk_size)) {
+    return true;
+  }
+  // A header that cannot be written (a point type the compressor kind does not take, a full
+  // disk) leaves no empty or cut file behind.
+  writer.reset();
+  if (delete_stream) delete stream;
+  stream = nullptr;
+  std::fclose(file);
+  file = nullptr;
+  remove_regular_file(file_name);
+  return false;
 }
 
 bool LASwriterLAS::open_cfile(FILE* cfile, const LASheader* header, uint16_t compressor,
@@ -532,9 +544,14 @@ int64_t LASwriterLAS::close_output(bool update_npoints) {
     }
   }
   if (ok) bytes = stream->position() - header_start_position;
+  // Buffered writes fail late: a full disk or a closed pipe may show only when the buffer is
+  // flushed or the file closed.
+  if (const auto* out = dynamic_cast<const ByteStreamOutFile*>(stream)) {
+    if (std::fflush(out->get_file()) != 0 || std::ferror(out->get_file())) bytes = 0;
+  }
   if (delete_stream) delete stream;
   stream = nullptr;
-  if (file) std::fclose(file);
+  if (file && std::fclose(file) != 0) bytes = 0;
   file = nullptr;
   npoints = p_count;
   p_count = 0;

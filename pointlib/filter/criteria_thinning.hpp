@@ -1,6 +1,7 @@
 #ifndef POINTLIB_FILTER_CRITERIA_THINNING_HPP
 #define POINTLIB_FILTER_CRITERIA_THINNING_HPP
 
+#include <cstdint>
 #include <vector>
 
 #include "filter/las_criterion.hpp"
@@ -57,31 +58,31 @@ class LAScriterionKeepRandomFraction final : public LAScriterion {
   float fraction;
 };
 
-// Keeps the first point of every square cell of a grid. The grid is anchored
-// at the first point of a file: rows are counted from its row, and cells of a
-// row from the column of the first point that reached the row, so that four
-// quarters of bit rows grow outwards from where the data lies.
+// Keeps the first point of every square cell of a grid. The cells seen are kept as bits in
+// blocks of 8 x 8 cells, found by a hash of the block's column and row, so that memory follows
+// the cells that hold points: a point far from the others costs one block, not the extent
+// between them.
 class LAScriterionThinWithGrid final : public LAScriterion {
  public:
-  explicit LAScriterionThinWithGrid(float spacing) : spacing(-spacing) {}
+  explicit LAScriterionThinWithGrid(float spacing) : spacing(spacing) {}
   const char* option_name() const override { return "thin_with_grid"; }
   int write_option_text(char* buffer) const override;
   bool rejects(const LASpoint* point) override;
   void restart() override;
 
  private:
-  struct Quarter {
-    // Row sizes are the rows' own lengths (32-bit words), so a row is not
-    // limited to the 65535 words of a 16-bit count.
-    std::vector<std::vector<uint32_t>> rows;
+  struct Block {
+    int64_t column, row;  // of the block: the cells' column and row divided by 8, floored
+    uint64_t cells;       // one bit per cell seen; 0 marks a free slot
   };
-  struct Half {
-    Quarter left, right;
-    std::vector<int64_t> anchor_columns;  // sized with the right quarter
-  };
-  float spacing;  // negative until the first point of a file
-  int64_t anchor_row = 0;
-  Half below, above;
+  // The block's slot, taking a free one for a new block (and growing the table).
+  Block& find_block(int64_t column, int64_t row);
+  void grow();
+
+  float spacing;
+  std::vector<Block> blocks;  // open addressing, a power of two long, at most half full
+  size_t used = 0;
+  size_t last = 0;  // slot of the last block met: points come in runs through one block
 };
 
 #endif  // POINTLIB_FILTER_CRITERIA_THINNING_HPP

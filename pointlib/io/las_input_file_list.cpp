@@ -257,6 +257,11 @@ int LASinputFileList::add_file_names_wildcard(const char* pattern, bool unique) 
 }
 
 int LASinputFileList::add_neighbor_file_names_wildcard(const char* pattern, bool) {
+  // As for inputs: a misspelt neighbour fails when it is opened instead of leaving the tile
+  // without its buffer.
+  if (pattern != nullptr && pattern[0] != '\0' && std::strpbrk(pattern, "*?") == nullptr) {
+    return add_neighbor_file_name(pattern, false) ? 1 : 0;
+  }
   std::vector<std::string> matches;
   file_glob(pattern, matches);
   int added = 0;

@@ -805,15 +805,18 @@ LASreader* LASinputOptions::open_merged() {
   reader->set_translate_scan_angle(translate_scan_angle);
   reader->set_scale_scan_angle(scale_scan_angle);
   reader->set_io_ibuffer_size(io_ibuffer_size);
+  // A refused name (unreadable, or of another format) would be left out of the merge without a
+  // trace in the result.
+  bool all_added = true;
   for (uint32_t i = 0; i < listed; i++) {
     if (has_file_names_ID()) {
-      reader->add_file_name_and_id(get_file_name(i), get_file_name_ID(i));
+      all_added = reader->add_file_name_and_id(get_file_name(i), get_file_name_ID(i)) && all_added;
     } else {
-      reader->add_file_name(get_file_name(i));
+      all_added = reader->add_file_name(get_file_name(i)) && all_added;
     }
   }
   file_name_current = listed;
-  if (!reader->open()) {
+  if (!all_added || !reader->open()) {
     std::fprintf(stderr, "ERROR: cannot open lasreadermerged with %d file names\n",
                  static_cast<int>(listed));
     delete reader;
@@ -840,18 +843,20 @@ LASreader* LASinputOptions::open_buffered(const char* name, bool reset_index) {
   reader->set_scale_intensity(scale_intensity);
   reader->set_translate_scan_angle(translate_scan_angle);
   reader->set_scale_scan_angle(scale_scan_angle);
+  // A neighbour that cannot be read would leave the tile's edges without their buffer points.
+  bool all_added = true;
   if (name) {
     file_name = name;
     reader->set_file_name(name);
     if (reset_index) file_name_current = 0;
     for (uint32_t i = 0; i < listed; i++) {
       if (std::strcmp(get_file_name(i), name) != 0) {
-        reader->add_neighbor_file_name(get_file_name(i));
+        all_added = reader->add_neighbor_file_name(get_file_name(i)) && all_added;
       }
     }
     for (uint32_t i = 0; i < neighbors; i++) {
       if (std::strcmp(get_neighbor_file_name(i), name) != 0) {
-        reader->add_neighbor_file_name(get_neighbor_file_name(i));
+        all_added = reader->add_neighbor_file_name(get_neighbor_file_name(i)) && all_added;
       }
     }
   } else {
@@ -868,11 +873,13 @@ LASreader* LASinputOptions::open_buffered(const char* name, bool reset_index) {
       tree->restart_overlaps();
       uint32_t index;
       while (tree->next_overlap(index)) {
-        if (index != current) reader->add_neighbor_file_name(get_file_name(index));
+        if (index != current) {
+          all_added = reader->add_neighbor_file_name(get_file_name(index)) && all_added;
+        }
       }
     } else {
       for (uint32_t i = 0; i < listed; i++) {
-        if (i != current) reader->add_neighbor_file_name(get_file_name(i));
+        if (i != current) all_added = reader->add_neighbor_file_name(get_file_name(i)) && all_added;
       }
     }
     LASkdtreeRectangles* neighbor_tree = get_neighbor_kdtree_rectangles();
@@ -885,13 +892,13 @@ LASreader* LASinputOptions::open_buffered(const char* name, bool reset_index) {
       uint32_t index;
       while (neighbor_tree->next_overlap(index)) {
         if (file_name != get_neighbor_file_name(index)) {
-          reader->add_neighbor_file_name(get_neighbor_file_name(index));
+          all_added = reader->add_neighbor_file_name(get_neighbor_file_name(index)) && all_added;
         }
       }
     } else {
       for (uint32_t i = 0; i < neighbors; i++) {
         if (file_name != get_neighbor_file_name(i)) {
-          reader->add_neighbor_file_name(get_neighbor_file_name(i));
+          all_added = reader->add_neighbor_file_name(get_neighbor_file_name(i)) && all_added;
         }
       }
     }
@@ -899,7 +906,7 @@ LASreader* LASinputOptions::open_buffered(const char* name, bool reset_index) {
   }
   has_file_name = true;
   attach_all(reader);
-  if (!reader->open()) {
+  if (!all_added || !reader->open()) {
     std::fprintf(stderr, "ERROR: cannot open lasreaderbuffered with %d file names\n",
                  static_cast<int>(listed + neighbors));
     delete reader;
@@ -917,20 +924,22 @@ int LASinputOptions::rebuild_reader(LASreader* reader, bool keep_buffer) {
   reader->close_input(true);
   if (filter) filter->restart_all();
   if (transform) transform->restart_all();
-  if (pipe_on) {
-    // The pipe-on reader keeps its inner reader open; only that is reopened,
-    // and nothing is written again.
-    LASreaderPipeOn* pipe_reader = dynamic_cast<LASreaderPipeOn*>(reader);
-    if (pipe_reader) {
-      pipe_reader->p_count = 0;
-      reader = pipe_reader->get_inner();
-    }
+  // The pipe-on reader keeps its inner reader open; only that is reopened, and nothing is
+  // written again. Its header follows when the inner one drops its buffer points.
+  LASreaderPipeOn* pipe_reader = pipe_on ? dynamic_cast<LASreaderPipeOn*>(reader) : nullptr;
+  if (pipe_reader) {
+    pipe_reader->p_count = 0;
+    reader = pipe_reader->get_inner();
   }
   if (stored) {
     LASreaderStored* stored_reader = dynamic_cast<LASreaderStored*>(reader);
     if (stored_reader == nullptr || !stored_reader->reopen()) {
       std::fprintf(stderr, "ERROR: could not reopen lasreaderstored for stored input\n");
       return 0;
+    }
+    // A stored buffered input holds the buffer points too.
+    if (!keep_buffer && stored_reader->remove_buffer() && pipe_reader) {
+      pipe_reader->remove_buffer();
     }
     return 1;
   }
@@ -960,7 +969,9 @@ int LASinputOptions::rebuild_reader(LASreader* reader, bool keep_buffer) {
       reader->limit_none();
       apply_one_area(reader);
     }
-    if (!keep_buffer) buffered_reader->remove_buffer();
+    if (!keep_buffer && buffered_reader->remove_buffer() && pipe_reader) {
+      pipe_reader->remove_buffer();
+    }
     return 1;
   }
   if (!has_file_name) return 0;

@@ -336,13 +336,22 @@ LASwriter* LASoutputOptions::open_writer(const LASheader* header, const char* in
     // of the input; the file system's identity does not.
     const char* inputs[2] = {input_name,
                              last_input_name.empty() ? nullptr : last_input_name.c_str()};
-    for (const char* input : inputs) {
-      if (input && paths_name_same_file(name, input)) {
-        std::fprintf(stderr,
-                     "ERROR: output file '%s' is the input file '%s'. refusing to overwrite it.\n",
-                     name, input);
-        return nullptr;
-      }
+    const char* input = protected_inputs.find(name);
+    for (const char* candidate : inputs) {
+      if (input == nullptr && candidate && paths_name_same_file(name, candidate)) input = candidate;
+    }
+    if (input) {
+      std::fprintf(stderr,
+                   "ERROR: output file '%s' is the input file '%s'. refusing to overwrite it.\n",
+                   name, input);
+      return nullptr;
+    }
+    if (const char* earlier = written_outputs.find(name)) {
+      std::fprintf(stderr,
+                   "ERROR: output file '%s' is the output '%s' written before. refusing to "
+                   "overwrite it.\n",
+                   name, earlier);
+      return nullptr;
     }
     if (!las_writer_serves(format, std::string("with file name '") + name + "'")) return nullptr;
     LASwriterLAS* writer = new LASwriterLAS();
@@ -366,6 +375,10 @@ LASwriter* LASoutputOptions::open_writer(const LASheader* header, const char* in
   }
   std::fprintf(stderr, "ERROR: no laswriter output specified\n");
   return nullptr;
+}
+
+bool LASoutputOptions::remove_output() const {
+  return has_name && remove_regular_file(file_name.c_str());
 }
 
 // ---------------------------------------------------------------------------

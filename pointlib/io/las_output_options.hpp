@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/file_identity.hpp"
+
 class LASheader;
 class LASwriter;
 
@@ -34,6 +36,14 @@ class LASoutputOptions {
   // device and inode, so any spelling or link of it) is refused, because
   // opening it for writing would destroy the input while it is read.
   LASwriter* open_writer(const LASheader* header, const char* input_name = nullptr);
+  // Files that no later open_writer may write, by device and inode: every
+  // input of the run (also one read already, also one read later) and the
+  // outputs the run has written. Names that name no existing file are left.
+  void protect_input(const char* name) { protected_inputs.add(name); }
+  void protect_written_output(const char* name) { written_outputs.add(name); }
+  // Removes the output file just written when it is a regular file, so that a
+  // failed run leaves no part of it behind. False when nothing was removed.
+  bool remove_output() const;
 
   // Valid (1) when the directory exists or the text is empty; the text is
   // stored and applied either way. Null clears it.
@@ -96,6 +106,8 @@ class LASoutputOptions {
   std::string separator;
   bool has_separator = false;
   std::string last_input_name;  // the input given to build_name last
+  FileIdentitySet protected_inputs;
+  FileIdentitySet written_outputs;
 };
 
 #endif  // POINTLIB_IO_LAS_OUTPUT_OPTIONS_HPP

@@ -54,9 +54,17 @@ void save_original(LASheader* h) {
   h->vlr_lasoriginal = std::move(original);
 }
 
-bool restore_original(LASheader* h) {
-  const LASoriginalVlr* original = h->vlr_lasoriginal.get();
-  if (original == nullptr) return false;
+}  // namespace
+
+bool las_restore_original(LASheader* h) {
+  if (h->vlr_lasoriginal == nullptr) return false;
+  const LASoriginalVlr original = *h->vlr_lasoriginal;
+  las_put_back_original(h, original);
+  return true;
+}
+
+void las_put_back_original(LASheader* h, const LASoriginalVlr& o) {
+  const LASoriginalVlr* original = &o;
   if (h->version_minor >= 4) {
     h->extended_number_of_point_records = original->number_of_point_records;
     for (int r = 0; r < 15; r++) {
@@ -76,10 +84,7 @@ bool restore_original(LASheader* h) {
   h->max_z = original->max_z;
   h->min_z = original->min_z;
   h->vlr_lasoriginal.reset();
-  return true;
 }
-
-}  // namespace
 
 LASreaderBuffered::LASreaderBuffered() {
   neighbor_options.set_merged(true);
@@ -234,12 +239,15 @@ bool LASreaderBuffered::open() {
   main_quantization = static_cast<const LASscaler&>(header);
   buffer_quantization = main_quantization;
   clean_buffer();
+  has_original = false;
 
   if (neighbor_options.has_more_input()) {
     const double b = buffer_size;
     neighbor_options.set_inside_rectangle(header.min_x - b, header.min_y - b, header.max_x + b,
                                           header.max_y + b);
     save_original(&header);
+    original = *header.vlr_lasoriginal;
+    has_original = true;
     // The neighbour points come quantized like the main file's, unless the
     // buffer rectangle does not fit 32-bit integers that way: then they come
     // in their own files' quantization, so that none is clamped, and are
@@ -299,8 +307,12 @@ bool LASreaderBuffered::open() {
         header.max_z = c[2];
       }
     }
+    // Buffer points lost to a neighbour that could not be read would change the result near the
+    // tile's edges without a trace.
+    const bool neighbors_failed = neighbors->failed();
     neighbors->close_input(true);
     neighbors.reset();
+    if (neighbors_failed) return false;
     if (header.number_of_point_records) {
       header.number_of_point_records += buffered_points;
     } else {
@@ -318,12 +330,14 @@ bool LASreaderBuffered::open() {
                 ? header.number_of_point_records
                 : static_cast<int64_t>(header.extended_number_of_point_records);
   p_count = 0;
+  main_points = 0;
   next_buffered_point = 0;
   return true;
 }
 
 bool LASreaderBuffered::reopen() {
   p_count = 0;
+  main_points = 0;
   next_buffered_point = 0;
   if (!inner) return false;
   return main_options.rebuild_reader(inner.get(), true) != 0;
@@ -331,10 +345,13 @@ bool LASreaderBuffered::reopen() {
 
 bool LASreaderBuffered::remove_buffer() {
   clean_buffer();
-  if (header.vlr_lasoriginal) {
-    npoints = static_cast<int64_t>(header.vlr_lasoriginal->number_of_point_records);
-  }
-  return restore_original(&header);
+  // From the reader's own copy: a wrapper that took the header's records over left the header
+  // without the record.
+  if (!has_original) return false;
+  npoints = static_cast<int64_t>(original.number_of_point_records);
+  las_put_back_original(&header, original);
+  has_original = false;
+  return true;
 }
 
 void LASreaderBuffered::clean_buffer() {
@@ -385,6 +402,7 @@ bool LASreaderBuffered::read_one_point() {
   if (inner && inner->read_point()) {
     point.assign(inner->point);
     if (requantize_main) requantize(main_quantization);
+    main_points++;
     p_count++;
     return true;
   }

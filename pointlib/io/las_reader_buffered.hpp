@@ -8,6 +8,12 @@
 #include "core/las_reader.hpp"
 #include "io/las_input_options.hpp"
 
+// Puts the counts and bounds kept in the header's original-counts record back
+// and drops the record; false without one.
+bool las_restore_original(LASheader* header);
+// The same with the counts and bounds of `original`.
+void las_put_back_original(LASheader* header, const LASoriginalVlr& original);
+
 // Delivers the points of one main file followed by buffer points: the points
 // of neighbouring files within the buffer size of the main file's box. The
 // buffer points are read once, at open, into blocks of memory and replayed
@@ -37,7 +43,8 @@ class LASreaderBuffered : public LASreader {
 
   bool open();
   bool reopen();
-  // Forgets the buffer points and puts the main file's counts and bounds back.
+  // Forgets the buffer points and puts the main file's counts and bounds back;
+  // false when there were no neighbours to take buffer points from.
   bool remove_buffer();
 
   int format_code() const override { return inner ? inner->format_code() : 0; }
@@ -53,8 +60,11 @@ class LASreaderBuffered : public LASreader {
   bool seek_point(int64_t) override { return false; }
   ByteStreamIn* input_stream() const override { return nullptr; }
   void close_input(bool close_stream = true) override;
+  bool failed() const override { return inner && inner->failed(); }
 
   uint32_t get_buffered_points() const { return buffered_points; }
+  // Points of the main file delivered in this pass (before the buffer points).
+  int64_t get_main_points() const { return main_points; }
   uint32_t get_block_count() const { return static_cast<uint32_t>(blocks.size()); }
   bool get_rescale() const { return rescale; }
   bool get_reoffset() const { return reoffset; }
@@ -73,6 +83,10 @@ class LASreaderBuffered : public LASreader {
   uint8_t* current_block = nullptr;
   uint32_t buffered_points = 0;
   uint32_t next_buffered_point = 0;
+  int64_t main_points = 0;
+  // The main file's counts and bounds while buffer points are counted in the header.
+  LASoriginalVlr original;
+  bool has_original = false;
   size_t record_size = 0;  // bytes of one stored point
   LASinputOptions main_options;
   LASinputOptions neighbor_options;

@@ -45,6 +45,7 @@ void LASreaderMerged::clean() {
   translate_scan_angle = 0.0f;
   scale_scan_angle = 1.0f;
   file_name_current = 0;
+  lost_points = false;
   inside = kInsideNone;
 }
 
@@ -390,6 +391,10 @@ void LASreaderMerged::close_input(bool close_stream) {
   if (sub) sub->close_input(close_stream);
 }
 
+bool LASreaderMerged::failed() const {
+  return lost_points || (sub && sub->failed());
+}
+
 bool LASreaderMerged::open_next_file() {
   const uint32_t count = static_cast<uint32_t>(file_names.size());
   while (file_name_current < count) {
@@ -412,6 +417,7 @@ bool LASreaderMerged::open_next_file() {
     sub->limit_none();
     if (!sub->open_file(name, static_cast<int>(io_ibuffer_size))) {
       std::fprintf(stderr, "ERROR: could not open lasreaderlas for file '%s'\n", name);
+      lost_points = true;
       return false;
     }
     sub_format_code = sub->format_code();
@@ -455,6 +461,8 @@ bool LASreaderMerged::read_one_point() {
       p_count++;
       return true;
     }
+    // The next open forgets the sub-reader's failure.
+    if (sub->failed()) lost_points = true;
     sub->close_input(true);
     las_zero_point(&point);
     if (!open_next_file()) return false;

@@ -63,6 +63,9 @@ class LASreaderMerged : public LASreader {
   bool seek_point(int64_t) override { return false; }
   ByteStreamIn* input_stream() const override { return nullptr; }
   void close_input(bool close_stream = true) override;
+  // A file that could not be opened or read in full while reading: the
+  // stream ended early or went on without its points.
+  bool failed() const override;
 
   bool get_rescale() const { return rescale; }
   bool get_reoffset() const { return reoffset; }
@@ -102,6 +105,7 @@ class LASreaderMerged : public LASreader {
   bool populate_header = false;
   bool keep_lastiling = false;
   uint32_t file_name_current = 0;
+  bool lost_points = false;  // a file failed while reading
   uint32_t io_ibuffer_size = 262144;
   std::vector<std::string> file_names;
   std::vector<uint32_t> file_names_ID;  // empty unless names came with IDs

@@ -6,6 +6,7 @@
 #include "core/byte_stream_in.hpp"
 #include "core/las_reader_las.hpp"
 #include "core/las_writer_las.hpp"
+#include "io/las_reader_buffered.hpp"
 #include "io/las_reader_merged.hpp"
 #include "platform/broken_pipe.hpp"
 
@@ -83,17 +84,30 @@ bool LASreaderStored::open(LASreader* reader) {
 }
 
 bool LASreaderStored::read_one_point() {
-  if (inner) {
+  if (inner && (replay_limit < 0 || p_count < replay_limit)) {
     if (inner->read_point()) {
       point.assign(inner->point);
-      if (writer) writer->write_one_point(&point);
+      if (writer && !writer->write_one_point(&point)) {
+        // The second pass would miss this point and every later one.
+        std::fprintf(stderr, "ERROR: cannot keep point %" PRId64 " in memory for the next pass\n",
+                     p_count);
+        own_failure = true;
+        writer.reset();
+      }
       p_count++;
       return true;
+    }
+    if (inner->failed()) own_failure = true;
+    if (const auto* buffered = dynamic_cast<const LASreaderBuffered*>(inner.get())) {
+      main_points = buffered->get_main_points();
     }
     inner->close_input(true);
     inner.reset();
     if (writer) {
-      writer->close_output(true);
+      if (writer->close_output(true) == 0) {
+        std::fprintf(stderr, "ERROR: cannot keep the points in memory for the next pass\n");
+        own_failure = true;
+      }
       writer.reset();
     }
   }
@@ -103,6 +117,7 @@ bool LASreaderStored::read_one_point() {
 
 void LASreaderStored::close(bool close_stream) {
   if (inner) {
+    if (inner->failed()) own_failure = true;
     inner->close_input(close_stream);
     inner.reset();
   }
@@ -142,7 +157,17 @@ bool LASreaderStored::reopen() {
   header.assign(first_pass_header);
   npoints = stored_count(header);
   p_count = 0;
+  replay_limit = -1;
   return true;
+}
+
+bool LASreaderStored::remove_buffer() {
+  if (main_points < 0 || !replay_stream) return false;
+  replay_limit = main_points;
+  if (header.vlr_lasoriginal) {
+    npoints = static_cast<int64_t>(header.vlr_lasoriginal->number_of_point_records);
+  }
+  return las_restore_original(&header);
 }
 
 // ---------------------------------------------------------------------------
@@ -173,13 +198,17 @@ bool LASreaderPipeOn::open(LASreader* reader) {
   return true;
 }
 
+void LASreaderPipeOn::remove_buffer() {
+  if (las_restore_original(&header) && inner) npoints = inner->npoints;
+}
+
 bool LASreaderPipeOn::read_one_point() {
   if (inner->read_point()) {
     point.assign(inner->point);
     if (writer && !writer->write_one_point(&point)) {
       std::fprintf(stderr, "ERROR: cannot write point %" PRId64 " to stdout. pipe closed?\n",
                    p_count);
-      failed = true;
+      own_failure = true;
       writer.reset();
     }
     p_count++;
@@ -188,7 +217,7 @@ bool LASreaderPipeOn::read_one_point() {
   if (writer) {
     if (writer->close_output(true) == 0 || std::fflush(stdout) != 0) {
       std::fprintf(stderr, "ERROR: cannot finish the LAS output on stdout. pipe closed?\n");
-      failed = true;
+      own_failure = true;
     }
     writer.reset();
   }

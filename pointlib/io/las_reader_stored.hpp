@@ -34,6 +34,9 @@ class LASreaderWrapping : public LASreader {
   }
   bool seek_point(int64_t) override { return false; }
   ByteStreamIn* input_stream() const override { return nullptr; }
+  // The wrapped reader failed, or the wrapper could not keep or pass on its
+  // points.
+  bool failed() const override { return own_failure || (inner && inner->failed()); }
 
   LASreader* get_inner() const { return inner.get(); }
 
@@ -45,6 +48,8 @@ class LASreaderWrapping : public LASreader {
   void take_over_header();
 
   std::unique_ptr<LASreader> inner;
+  // Set for good: a failure of this wrapper or of a wrapped reader that is gone.
+  bool own_failure = false;
 };
 
 // Passes the wrapped reader's points on and keeps a compressed copy of them in
@@ -56,6 +61,10 @@ class LASreaderStored : public LASreaderWrapping {
 
   bool open(LASreader* reader);
   bool reopen();
+  // After a reopen of a stored buffered input: the replay leaves the buffer
+  // points out and the header shows the main file's counts and bounds again,
+  // as a buffered reader does. False (nothing changed) for other inputs.
+  bool remove_buffer();
   void close(bool close_stream = true);
   void close_input(bool close_stream = true) override { close(close_stream); }
 
@@ -68,6 +77,10 @@ class LASreaderStored : public LASreaderWrapping {
   MallocBuffer replay_data;  // the stored bytes, owned while they are replayed
   std::unique_ptr<ByteStreamOutArrayLE> store_stream;
   LASheader first_pass_header;
+  // Of a buffered input: the stored points that came from the main file,
+  // ahead of the buffer points; -1 for other inputs.
+  int64_t main_points = -1;
+  int64_t replay_limit = -1;  // points a replay delivers; -1 for all
 };
 
 // Passes the wrapped reader's points on and writes them, uncompressed, as a
@@ -78,18 +91,20 @@ class LASreaderPipeOn : public LASreaderWrapping {
   ~LASreaderPipeOn() override;
 
   bool open(LASreader* reader);
+  // After the wrapped reader dropped its buffer points: the header shows the
+  // main file's counts and bounds again.
+  void remove_buffer();
   void close_input(bool close_stream = true) override {
     if (inner) inner->close_input(close_stream);
   }
   // True once a write to standard output failed (a closed pipe).
-  bool write_failed() const { return failed; }
+  bool write_failed() const { return own_failure; }
 
  protected:
   bool read_one_point() override;
 
  private:
   std::unique_ptr<LASwriterLAS> writer;
-  bool failed = false;
 };
 
 #endif  // POINTLIB_IO_LAS_READER_STORED_HPP

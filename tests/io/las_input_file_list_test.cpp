@@ -205,7 +205,7 @@ TEST(LASinputFileList, WildcardsExpandOnlyStarAndQuestionMark) {
   struct Case {
     std::string pattern;  // relative to the directory
     std::vector<std::string> found;
-    size_t neighbours;  // neighbours come only from files that exist
+    size_t neighbours;  // the same names as neighbours
   };
   const Case cases[] = {
       {"*.las", {"a.las", "b.las", "q\\r.las", "sub.las", "x[1].las"}, 5},
@@ -213,8 +213,8 @@ TEST(LASinputFileList, WildcardsExpandOnlyStarAndQuestionMark) {
       {"a.*", {"a.las", "a.txt"}, 2},
       {"x[1].las", {"x[1].las"}, 1},
       {"x[1]*", {"x[1].las"}, 1},
-      // A plain input name is kept even when missing, so that opening it fails loudly.
-      {"x1.las", {"x1.las"}, 0},
+      // A plain name is kept even when missing, so that opening it fails loudly.
+      {"x1.las", {"x1.las"}, 1},
       {"q\\r.las", {"q\\r.las"}, 1},
       {"q\\*", {"q\\r.las"}, 1},
       {"*.laz", {}, 0},

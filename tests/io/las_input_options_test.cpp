@@ -496,7 +496,6 @@ TEST(LASinputOptions, WrappersOverFormatsThisBuildLacks) {
       {{"-i", t, u, "-merged"},
        "ERROR: reading text files is not supported in this build\n"
        "ERROR: reading text files is not supported in this build\n"
-       "ERROR: no valid file names\n"
        "ERROR: cannot open lasreadermerged with 2 file names\n"},
       {{"-i", t, a, "-buffered", "10"},
        no_text + "ERROR: cannot open lasreadertxt with file name '" + t + "'\n" +

@@ -386,6 +386,63 @@ TEST(LASoutputOptions, RefusesToOverwriteTheInput) {
   EXPECT_EQ(read_file(input), "input bytes that must survive");
 }
 
+// Every input of a run and every output it wrote are refused by any spelling,
+// whichever input the writer is opened for; other names are opened. A failed
+// output is removed, but only when it is a regular file of its own.
+TEST(LASoutputOptions, RefusesEveryInputAndEarlierOutputOfTheRun) {
+  TempDir dir;
+  const std::string first = dir.file("first.las", "first input");
+  const std::string later = dir.file("later.las", "later input");
+  const std::string written = dir.file("written.las", "earlier output");
+  const std::string hard = dir.path + "/hard.las";
+  ASSERT_EQ(::link(later.c_str(), hard.c_str()), 0);
+  LASoutputOptions options;
+  options.protect_input(first.c_str());
+  options.protect_input(later.c_str());
+  options.protect_input((dir.path + "/missing.las").c_str());
+  options.protect_written_output(written.c_str());
+  LASheader header;
+  struct Case {
+    std::string output, message;
+  };
+  const Case cases[] = {
+      {later, "ERROR: output file '" + later + "' is the input file '" + later +
+                  "'. refusing to overwrite it.\n"},
+      {dir.path + "/./first.las", "ERROR: output file '" + dir.path +
+                                      "/./first.las' is the input file '" + first +
+                                      "'. refusing to overwrite it.\n"},
+      {hard, "ERROR: output file '" + hard + "' is the input file '" + later +
+                 "'. refusing to overwrite it.\n"},
+      {written, "ERROR: output file '" + written + "' is the output '" + written +
+                    "' written before. refusing to overwrite it.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.output);
+    options.set_name(c.output.c_str());
+    options.set_force(true);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(options.open_writer(&header, first.c_str()), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.message);
+  }
+  EXPECT_EQ(read_file(first), "first input");
+  EXPECT_EQ(read_file(later), "later input");
+  EXPECT_EQ(read_file(written), "earlier output");
+
+  const std::string fresh = dir.path + "/missing.las";
+  options.set_name(fresh.c_str());
+  std::unique_ptr<LASwriter> writer(options.open_writer(&header, first.c_str()));
+  ASSERT_NE(writer, nullptr);
+  writer->close_output(true);
+  EXPECT_TRUE(options.remove_output());
+  EXPECT_EQ(read_file(fresh), "<missing>");
+  EXPECT_FALSE(options.remove_output());
+  const std::string link = dir.path + "/link.las";
+  ASSERT_EQ(symlink(written.c_str(), link.c_str()), 0);
+  options.set_name(link.c_str());
+  EXPECT_FALSE(options.remove_output());
+  EXPECT_EQ(read_file(link), "earlier output");
+}
+
 // "-nil" gives a LAS writer that only counts, whatever the format; a file
 // name gives a LAS writer on that file.
 TEST(LASoutputOptions, OpensLasWriters) {

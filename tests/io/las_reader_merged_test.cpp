@@ -214,7 +214,6 @@ TEST(LASreaderMerged, OpenerRefusesOtherFormats) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "ERROR: reading text files is not supported in this build\n"
             "ERROR: reading text files is not supported in this build\n"
-            "ERROR: no valid file names\n"
             "ERROR: cannot open lasreadermerged with 2 file names\n");
 }
 
@@ -518,4 +517,33 @@ TEST(LASreaderMerged, VpkTiles) {
   std::sort(merged.begin(), merged.end());
   std::sort(expected.begin(), expected.end());
   EXPECT_TRUE(merged == expected);
+}
+
+// A file that can no longer be opened when the merge reaches it, and a file whose points
+// cannot all be decoded: the stream ends or goes on without them, and the reader says it
+// failed, so that no tool takes what it delivered for the whole input.
+TEST(LASreaderMerged, FileThatFailsWhileReadingFailsTheReader) {
+  TempFolder dir("pl_merged");
+  const TiledScene t = write_tiled_scene(dir);
+  LASreaderMerged intact;
+  for (const std::string& tile : t.tiles) ASSERT_TRUE(intact.add_file_name(tile.c_str()));
+  ASSERT_TRUE(intact.open());
+  EXPECT_EQ(read_all(&intact).size(), t.points.size());
+  EXPECT_FALSE(intact.failed());
+
+  LASreaderMerged merged;
+  for (const std::string& tile : t.tiles) ASSERT_TRUE(merged.add_file_name(tile.c_str()));
+  ASSERT_TRUE(merged.open());
+  ASSERT_EQ(std::remove(t.tiles[2].c_str()), 0);
+  testing::internal::CaptureStderr();
+  const size_t delivered = read_all(&merged).size();
+  const std::string messages = testing::internal::GetCapturedStderr();
+  EXPECT_LT(delivered, t.points.size());
+  EXPECT_TRUE(merged.failed());
+  EXPECT_NE(messages.find("ERROR: could not open lasreaderlas for file '" + t.tiles[2] + "'\n"),
+            std::string::npos)
+      << messages;
+  // Still failed on the next pass: the run it belongs to has lost points.
+  ASSERT_TRUE(merged.reopen());
+  EXPECT_TRUE(merged.failed());
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -182,7 +183,7 @@ TEST(LASreaderPipeOn, ClosedPipeIsAnError) {
   ASSERT_EQ(pipe(fds), 0);
   close(fds[0]);
   size_t delivered = 0;
-  bool failed = false;
+  bool failed = false, lost = false;
   std::string messages;
   {
     StdoutTo redirect(fds[1]);
@@ -192,12 +193,14 @@ TEST(LASreaderPipeOn, ClosedPipeIsAnError) {
     ASSERT_TRUE(reader);
     delivered = read_all(reader.get()).size();
     failed = dynamic_cast<LASreaderPipeOn*>(reader.get())->write_failed();
+    lost = reader->failed();
     reader.reset();
     messages = testing::internal::GetCapturedStderr();
   }
   close(fds[1]);
   EXPECT_EQ(delivered, 20000u);
   EXPECT_TRUE(failed);
+  EXPECT_TRUE(lost);
   EXPECT_NE(messages.find("to stdout. pipe closed?"), std::string::npos) << messages;
 }
 
@@ -229,4 +232,51 @@ TEST(LASreaderStored, StandardInputLikeTheFile) {
   const std::vector<ReadPoint> expected = read_all(&plain);
   EXPECT_TRUE(passes[0] == expected);
   EXPECT_TRUE(passes[1] == expected);
+}
+
+// A stored buffered input holds the buffer points with the tile's own. The pass that drops the
+// buffer replays only the tile's points under the tile's counts and bounds, as the buffered
+// reader alone does; a pass that keeps it replays them all. A pipe-on wrapper's header follows.
+TEST(LASreaderStored, BufferedInputDropsItsBufferForTheNextPass) {
+  TempFolder dir("pl_stored");
+  FixtureFile f;
+  f.point_data_format = 1;
+  const std::string a = dir.file("a.las"), b = dir.file("b.las");
+  ASSERT_TRUE(fixture_write_file(a, f, fixture_random_points(31, 3000, 1)));
+  ASSERT_TRUE(fixture_write_file(b, f, fixture_random_points(32, 2000, 1)));
+  LASreaderLAS plain;
+  ASSERT_TRUE(plain.open_file(a.c_str()));
+  const std::vector<ReadPoint> own = read_all(&plain);
+  const std::string piped = dir.file("piped.las");
+  for (bool pipe_on : {false, true}) {
+    SCOPED_TRACE(pipe_on);
+    std::vector<std::string> words = {"-i", a, b, "-buffered", "10", "-stored"};
+    if (pipe_on) words.push_back("-pipe_on");
+    const int fd = open(piped.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    StdoutTo redirect(fd);
+    close(fd);
+    LASinputOptions options;
+    testing::internal::CaptureStderr();
+    std::unique_ptr<LASreader> reader = open_with(options, words);
+    testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(reader);
+    const std::vector<ReadPoint> first = read_all(reader.get());
+    ASSERT_GT(first.size(), own.size());
+    EXPECT_TRUE(std::equal(own.begin(), own.end(), first.begin()));
+    ASSERT_EQ(options.rebuild_reader(reader.get(), true), 1);
+    EXPECT_TRUE(read_all(reader.get()) == first);
+    ASSERT_EQ(options.rebuild_reader(reader.get(), false), 1);
+    EXPECT_TRUE(read_all(reader.get()) == own);
+    EXPECT_EQ(reader->npoints, int64_t(own.size()));
+    EXPECT_EQ(reader->header.number_of_point_records, plain.header.number_of_point_records);
+    for (int r = 0; r < 5; r++) {
+      EXPECT_EQ(reader->header.number_of_points_by_return[r],
+                plain.header.number_of_points_by_return[r]);
+    }
+    EXPECT_EQ(reader->header.min_x, plain.header.min_x);
+    EXPECT_EQ(reader->header.max_y, plain.header.max_y);
+    EXPECT_FALSE(reader->header.vlr_lasoriginal);
+    EXPECT_FALSE(reader->failed());
+  }
 }

@@ -82,10 +82,12 @@ TEST(Batching, ChildArgumentVectors) {
   ScopedTempDir dir;
   BatchInputs two;
   two.names = {"a.asc", "dir with blank/b.asc"};
+  BatchInputs three = two;
+  three.names.push_back("c.asc");
   BatchInputs merged = two;
   merged.merged = true;
   merged.read_options = "-merged ";
-  BatchInputs rich = two;
+  BatchInputs rich = three;
   rich.read_options = "-inside_rectangle 1.000000 2.000000 3.000000 4.000000 -faf ";
   rich.files_are_flightlines = 1;
   rich.filter_options = "-keep_class 2 ";
@@ -98,10 +100,18 @@ TEST(Batching, ChildArgumentVectors) {
   const std::string temp_list = batch_list_file_name(dir.path(), 99);
   const JobCase cases[] = {
       {"one job per input, leftovers verbatim",
-       two,
+       three,
        {"kelmora", "", "", "-v", "", "a b"},
        0,
-       {{"-i", "a.asc", "-v", "a b"}, {"-i", "dir with blank/b.asc", "-v", "a b"}},
+       {{"-i", "a.asc", "-v", "a b"},
+        {"-i", "dir with blank/b.asc", "-v", "a b"},
+        {"-i", "c.asc", "-v", "a b"}},
+       false},
+      {"two inputs are one pair: one job compares them",
+       two,
+       {"kelmora", "-v"},
+       1,
+       {{"-i", "a.asc", "-i", "dir with blank/b.asc", "-v"}},
        false},
       {"merged: one job with the list",
        merged,
@@ -116,14 +126,15 @@ TEST(Batching, ChildArgumentVectors) {
        {{"-i", "a.asc", "-inside_rectangle", "1.000000", "2.000000", "3.000000", "4.000000", "-faf",
          "-faf_index", "0", "-keep_class", "2", "-translate_z", "1.5"},
         {"-i", "dir with blank/b.asc", "-inside_rectangle", "1.000000", "2.000000", "3.000000",
-         "4.000000", "-faf", "-faf_index", "1", "-keep_class", "2", "-translate_z", "1.5"}},
+         "4.000000", "-faf", "-faf_index", "1", "-keep_class", "2", "-translate_z", "1.5"},
+        {"-i", "c.asc", "-inside_rectangle", "1.000000", "2.000000", "3.000000", "4.000000", "-faf",
+         "-faf_index", "2", "-keep_class", "2", "-translate_z", "1.5"}},
        false},
       {"buffered: neighbours from the list in the temp folder",
        buffered,
        {"kelmora"},
        0,
-       {{"-i", "a.asc", "-buffered", "25", "-neighbors_lof", "LIST"},
-        {"-i", "dir with blank/b.asc", "-buffered", "25", "-neighbors_lof", "LIST"}},
+       {{"-i", "a.asc", "-i", "dir with blank/b.asc", "-buffered", "25", "-neighbors_lof", "LIST"}},
        true},
   };
   for (const auto& c : cases) {

@@ -227,6 +227,43 @@ TEST_F(KelmoraProgram, CompressedVpk) {
   }
 }
 
+// A VPK raster whose points cannot all be decoded has no verdict: its lost cells would pass for
+// nodata. The run fails instead.
+TEST_F(KelmoraProgram, DamagedVpkFailsTheRun) {
+  const DemGrid big = raster_fixtures::make_dem(300, 200, 100.0, 300.0, 5);
+  raster_fixtures::VpkOptions packed;
+  packed.compressor = 2;
+  ASSERT_TRUE(raster_fixtures::write_asc(path("dem.asc"), big));
+  testing::internal::CaptureStderr();
+  const bool written = raster_fixtures::write_vpk(path("dem.vpk"), big, packed);
+  testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(written);
+  const ProgramRun intact = run("-quiet -i dem.asc dem.vpk");
+  ASSERT_EQ(intact.code, 0) << intact.err;
+  // Bytes in the first of the two chunks overwritten: it no longer ends where the second starts.
+  std::string bytes;
+  {
+    FILE* f = fopen(path("dem.vpk").c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof(buffer), f)) > 0) bytes.append(buffer, n);
+    fclose(f);
+  }
+  const size_t points_start = size_t(uint8_t(bytes[96])) | size_t(uint8_t(bytes[97])) << 8 |
+                              size_t(uint8_t(bytes[98])) << 16 | size_t(uint8_t(bytes[99])) << 24;
+  const size_t at = points_start + (bytes.size() - points_start) / 4;
+  for (size_t i = at; i < at + 64; i++) bytes[i] = char(0x55);
+  FILE* f = fopen(path("dem.vpk").c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  fwrite(bytes.data(), 1, bytes.size(), f);
+  fclose(f);
+  const ProgramRun r = run("-quiet -i dem.asc dem.vpk");
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_EQ(r.err.find("rasters are"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("ERROR: failed to read raster2 at col "), std::string::npos) << r.err;
+}
+
 TEST_F(KelmoraProgram, ThreeInputsOnTwoCores) {
   std::string why;
   for (const char* name : {"a", "b", "c"}) {
@@ -253,6 +290,20 @@ TEST_F(KelmoraProgram, ThreeInputsOnTwoCores) {
             std::string::npos)
       << missing.err;
   EXPECT_FALSE(leaves_list_file());
+}
+
+// Two inputs are one pair also when batched: one child compares them with each other, as a run
+// without -cores does, and no VPK twin is looked for.
+TEST_F(KelmoraProgram, TwoInputsBatchedCompareThePair) {
+  ASSERT_TRUE(raster_fixtures::write_asc(path("a.asc"), dem));
+  ASSERT_TRUE(raster_fixtures::write_asc(path("b.asc"), dem));
+  for (const char* batching : {"-cores 2", "-cpu64", "-cores 2 -cpu64"}) {
+    const ProgramRun r = run(std::string("-i a.asc -i b.asc -quiet ") + batching);
+    EXPECT_EQ(r.code, 0) << batching << ": " << r.err;
+    EXPECT_EQ(r.err.rfind("rasters are identical. both have ", 0), 0u) << batching << ": " << r.err;
+    EXPECT_EQ(r.err.find("rasters are", 1), std::string::npos) << batching << ": " << r.err;
+    EXPECT_FALSE(leaves_list_file());
+  }
 }
 
 }  // namespace

@@ -45,16 +45,25 @@ class MemoryPointReader : public LASreader {
   int format_code() const override { return LASformatCode::las; }
   bool seek_point(int64_t index) override {
     if (index < 0 || index > int64_t(points_.size())) return false;
+    if (index == 0) {
+      pass_++;
+      lost_ = false;
+    }
     p_count = index;
     return true;
   }
   ByteStreamIn* input_stream() const override { return nullptr; }
   void close_input(bool) override { closes++; }
+  bool failed() const override { return lost_; }
   int closes = 0;
+  // The pass (1 the first; a rewind to the first point starts the next) that stops halfway, as a
+  // reader that cannot read the rest; 0 for none.
+  int fail_in_pass = 0;
 
  protected:
   bool read_one_point() override {
-    if (p_count >= int64_t(points_.size())) return false;
+    if (pass_ == fail_in_pass && p_count == int64_t(points_.size() / 2)) lost_ = true;
+    if (lost_ || p_count >= int64_t(points_.size())) return false;
     const FixturePoint& f = points_[size_t(p_count)];
     point.X = f.X;
     point.Y = f.Y;
@@ -79,6 +88,8 @@ class MemoryPointReader : public LASreader {
 
  private:
   std::vector<FixturePoint> points_;
+  int pass_ = 1;
+  bool lost_ = false;
 };
 
 // Keeps the raw record of every written point.

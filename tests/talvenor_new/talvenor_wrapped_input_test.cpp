@@ -149,3 +149,42 @@ TEST(TalvenorWrappedInput, BufferedTilesOneOutputEach) {
     }
   }
 }
+
+// Every wrapper of a buffered input writes what the buffered input alone writes, byte for byte:
+// the tile's own points (or with -remain_buffered its buffer points too) under the tile's own
+// header, never the neighbours' points in every tile.
+TEST(TalvenorWrappedInput, BufferedTilesWriteTheSameThroughEveryWrapper) {
+  ProgramDir dir;
+  const Tiles tiles = write_tiles(dir, small_scene());
+  const std::vector<std::vector<std::string>> wrappers = {{"-stored"},
+                                                          {"-pipe_on"},
+                                                          {"-stored", "-pipe_on"},
+                                                          {"-extra_pass"},
+                                                          {"-stored", "-extra_pass"}};
+  for (bool remain : {false, true}) {
+    SCOPED_TRACE(remain);
+    std::vector<std::string> plain = {"-i"};
+    plain.insert(plain.end(), tiles.tiles.begin(), tiles.tiles.end());
+    plain.insert(plain.end(), {"-buffered", "25", "-olas", "-quiet"});
+    if (remain) plain.push_back("-remain_buffered");
+    std::vector<std::string> args = plain;
+    args.insert(args.end(), {"-odix", "_plain"});
+    const ProgramRun run = run_program(kProgram, args, dir.path());
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    for (size_t w = 0; w < wrappers.size(); w++) {
+      SCOPED_TRACE(testing::PrintToString(wrappers[w]));
+      const std::string appendix = "_w" + std::to_string(w);
+      args = plain;
+      args.insert(args.end(), wrappers[w].begin(), wrappers[w].end());
+      args.insert(args.end(), {"-odix", appendix});
+      const ProgramRun wrapped = run_program(kProgram, args, dir.path());
+      ASSERT_EQ(wrapped.exit_code, 0) << wrapped.err;
+      for (int k = 0; k < 4; k++) {
+        const std::string tile = dir.file("tile" + std::to_string(k));
+        const std::string expected = file_bytes(tile + "_plain.las");
+        ASSERT_GT(expected.size(), 227u);
+        EXPECT_TRUE(file_bytes(tile + appendix + ".las") == expected) << k;
+      }
+    }
+  }
+}

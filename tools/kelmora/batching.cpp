@@ -44,7 +44,10 @@ bool build_child_jobs(int argc, char** argv, const BatchInputs& inputs, int mode
                       int32_t process_id, BatchJobs* jobs) {
   *jobs = BatchJobs();
   if (inputs.merged) mode = kBatchOneListJob;
-  const size_t njobs = mode == kBatchOneListJob ? 1 : inputs.names.size();
+  // Two inputs are one pair and are compared with each other, as without batching; a job of its
+  // own for each would compare it with its VPK twin instead.
+  const bool one_pair = mode != kBatchOneListJob && inputs.names.size() == 2;
+  const size_t njobs = mode == kBatchOneListJob || one_pair ? 1 : inputs.names.size();
   if (!find_executable(&jobs->executable)) return false;
   if (inputs.buffered || mode == kBatchOneListJob) {
     jobs->list_file = batch_list_file_name(inputs.temp_dir, process_id);
@@ -73,6 +76,10 @@ bool build_child_jobs(int argc, char** argv, const BatchInputs& inputs, int mode
     } else {
       words.push_back("-i");
       words.push_back(inputs.names[i]);
+      if (one_pair) {
+        words.push_back("-i");
+        words.push_back(inputs.names[1]);
+      }
     }
     append_words(&words, inputs.read_options);
     if (inputs.files_are_flightlines != 0) {

@@ -40,10 +40,11 @@ std::string batch_list_file_name(const std::string& temp_dir, int32_t process_id
 // "ERROR: cannot find '%s'\n".
 bool find_executable(std::string* path);
 
-// Writes the list file when needed and fills one argument vector per job:
-//   -i <name> | -lof <list>, the read options, -faf_index <i>, -buffered <size>
-//   -neighbors_lof <list>, the filter and transform options, then every entry
-//   of argv[1..] that no parser blanked.
+// Writes the list file when needed and fills one argument vector per job (one job per input,
+// one for exactly two inputs, which are one pair, and one for the list):
+//   -i <name> [-i <second of the pair>] | -lof <list>, the read options, -faf_index <i>, -buffered
+//   <size> -neighbors_lof <list>, the filter and transform options, then every entry of argv[1..]
+//   that no parser blanked.
 // The write-settings text is not passed on: a child compares and writes no
 // raster, and its option table has no output options. False after a message
 // (the list file is removed then).

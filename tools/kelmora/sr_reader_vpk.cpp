@@ -150,6 +150,8 @@ bool SRreader_vpk::rasterise() {
             "WARNING (SRreader_vpk): skipped %" PRId64 " points outside the raster of '%s'\n",
             skipped, name.c_str());
   }
+  // Cells of lost points would be compared as nodata, as if the raster had none there.
+  if (lasreader->failed()) return false;
   lasreader->close_input(true);
   lasreader.reset();
   cells = count;

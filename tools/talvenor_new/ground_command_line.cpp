@@ -37,6 +37,24 @@ bool take_step(GroundCommandLine& line, const char* word, const char* arg) {
   return true;
 }
 
+// Every seed level is split into sub x sub shifted grids, so fewer than one leaves nothing to
+// split (and a sub of 0 would divide by zero).
+bool take_sub(GroundCommandLine& line, const char* word, const char* arg) {
+  int sub;
+  if (std::sscanf(arg, "%d", &sub) != 1) {
+    std::fprintf(stderr, "ERROR: '%s' needs 1 argument: sub_steps but '%s' in not a valid value\n",
+                 word, arg);
+    return false;
+  }
+  if (sub < 1) {
+    std::fprintf(stderr, "ERROR: '%s' needs 1 argument: sub_steps but %d in not a valid value\n",
+                 word, sub);
+    return false;
+  }
+  line.settings.sub = sub;
+  return true;
+}
+
 // One row per option word. An option with an argument names it for the message that a missing
 // argument prints, unless the argument may be left out (at the end of the line); `take` gets the
 // argument (null for a switch or a left-out one) and returns false after printing its own
@@ -82,7 +100,7 @@ const OwnOption kOwnOptions[] = {
     {"-stddev", "value", SET(discontinued())},
     {"-iterate", "passes", SET(l.settings.iterate_passes = std::atoi(a))},
     {"-refine", "passes", SET(l.settings.refine_passes = std::atoi(a))},
-    {"-sub", "sub_steps", SET(l.settings.sub = std::atoi(a))},
+    {"-sub", "sub_steps", take_sub},
     {"-extra_coarse", nullptr, SET(l.settings.sub = 3)},
     {"-coarse", nullptr, SET(l.settings.sub = 4)},
     {"-fine", nullptr, SET(l.settings.sub = 6)},

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <new>
 
 #include "filter/las_ignore.hpp"
 #include "ground/ground_settings.hpp"
@@ -104,6 +105,7 @@ TEST(GroundDriver, KeepsCountOrderAndEveryOtherField) {
   ASSERT_EQ(report.result, GroundFileResult::kClassified);
   ASSERT_EQ(memory.store.points.size(), points.size());
   EXPECT_EQ(memory.reopens, 1);
+  EXPECT_EQ(memory.removals, 0);
   size_t ground = 0;
   for (size_t i = 0; i < points.size(); i++) {
     const LASpointData& out = memory.store.points[i];
@@ -331,7 +333,6 @@ TEST_P(GroundPassThrough, CopiesTheInputUnchanged) {
   const std::vector<FixturePoint> points = GetParam().make();
   const FixtureFile file = plain_file();
   GroundSettings s = quiet_settings();
-  s.compute_height = s.replace_z = true;
   MemoryGroundIO memory;
   const GroundFileReport report = classify(s, file, points, memory);
   ASSERT_EQ(report.result, GroundFileResult::kCopied);
@@ -339,6 +340,25 @@ TEST_P(GroundPassThrough, CopiesTheInputUnchanged) {
   EXPECT_TRUE(memory.store.closed);
   for (size_t i = 0; i < points.size(); i++) {
     expect_same_record(memory.store.points[i], as_read(file, points[i]), false, false, i);
+  }
+}
+
+// Without ground every height is 0: with heights in Z the copy's Z is the raw value of 0 (the
+// offset is 0 here), everything else stays.
+TEST_P(GroundPassThrough, CopiesHeightsOfZeroIntoZ) {
+  const std::vector<FixturePoint> points = GetParam().make();
+  const FixtureFile file = plain_file();
+  GroundSettings s = quiet_settings();
+  s.compute_height = s.replace_z = true;
+  s.heights_to_user_data = false;
+  MemoryGroundIO memory;
+  const GroundFileReport report = classify(s, file, points, memory);
+  ASSERT_EQ(report.result, GroundFileResult::kCopied);
+  ASSERT_EQ(memory.store.points.size(), points.size());
+  for (size_t i = 0; i < points.size(); i++) {
+    LASpointData expected = as_read(file, points[i]);
+    expected.Z = 0;
+    expect_same_record(memory.store.points[i], expected, false, false, i);
   }
 }
 
@@ -440,7 +460,78 @@ TEST_P(GroundWriteFailure, FailsTheFile) {
   EXPECT_EQ(report.result, GroundFileResult::kFailed) << row.name;
   EXPECT_NE(err.find("ERROR: "), std::string::npos) << err;
   EXPECT_TRUE(memory.store.closed) << row.name;
+  EXPECT_EQ(memory.removals, 1) << row.name;
 }
+
+struct LostPointsRow {
+  const char* name;
+  bool classifiable;  // else the file is copied through
+  bool extra_pass;
+  int fail_in_pass;
+  bool writing;  // the pass that fails writes the output
+};
+
+const LostPointsRow kLostPoints[] = {
+    {"read_pass", true, false, 1, false},        {"counting_pass", true, true, 1, false},
+    {"read_after_count", true, true, 2, false},  {"output_pass", true, false, 2, true},
+    {"output_after_count", true, true, 3, true}, {"copy", false, false, 2, true},
+};
+
+class GroundLostPoints : public testing::TestWithParam<LostPointsRow> {};
+
+// A reader that cannot deliver every point fails the file: from an incomplete read pass
+// nothing is written, and an output pass that ends early removes what it wrote.
+TEST_P(GroundLostPoints, FailsTheFileAndLeavesNoOutput) {
+  const LostPointsRow& row = GetParam();
+  const Scene scene = scene_of(ScenePreset::kFlat, 2, 60.0);
+  GroundSettings settings = quiet_settings();
+  settings.extra_pass = row.extra_pass;
+  MemoryGroundIO memory;
+  const auto fail = [&row](MemoryPointReader& reader) { reader.fail_in_pass = row.fail_in_pass; };
+  testing::internal::CaptureStderr();
+  const GroundFileReport report =
+      row.classifiable
+          ? classify(settings, scene_fixture_file(scene), scene_fixture_points(scene), memory, fail)
+          : classify(settings, plain_file(), seven_last_returns(), memory, fail);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(report.result, GroundFileResult::kFailed);
+  EXPECT_EQ(memory.store.closed, row.writing);
+  EXPECT_EQ(memory.removals, row.writing ? 1 : 0);
+  EXPECT_NE(err.find(row.writing ? "ERROR: removed the incomplete output 'memory_out.las'\n"
+                                 : "ERROR: processing 'memory.las' failed. no output written.\n"),
+            std::string::npos)
+      << err;
+}
+
+// Memory running out while the output is written fails the file and removes the cut output.
+TEST(GroundDriver, OutputPassEndedByAnExceptionLeavesNoOutput) {
+  struct ThrowingWriter : MemoryPointWriter {
+    using MemoryPointWriter::MemoryPointWriter;
+    bool write_one_point(const LASpoint* point) override {
+      if (p_count == 100) throw std::bad_alloc();
+      return MemoryPointWriter::write_one_point(point);
+    }
+  };
+  const Scene scene = scene_of(ScenePreset::kFlat, 2, 60.0);
+  MemoryGroundIO memory;
+  memory.io.open_writer = [&memory](const LASheader&) {
+    return std::unique_ptr<LASwriter>(new ThrowingWriter(&memory.store));
+  };
+  testing::internal::CaptureStderr();
+  const GroundFileReport report =
+      classify(quiet_settings(), scene_fixture_file(scene), scene_fixture_points(scene), memory);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(report.result, GroundFileResult::kFailed);
+  EXPECT_EQ(memory.removals, 1);
+  EXPECT_NE(err.find("ERROR processing file 'memory.las'. maybe out of memory?\n"),
+            std::string::npos)
+      << err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, GroundLostPoints, testing::ValuesIn(kLostPoints),
+                         [](const testing::TestParamInfo<LostPointsRow>& info) {
+                           return std::string(info.param.name);
+                         });
 
 INSTANTIATE_TEST_SUITE_P(Cases, GroundWriteFailure, testing::ValuesIn(kFailures),
                          [](const testing::TestParamInfo<FailureRow>& info) {

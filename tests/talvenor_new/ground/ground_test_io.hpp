@@ -15,6 +15,7 @@ struct MemoryGroundIO {
   int64_t fail_write_at = -1;
   bool fail_close = false;
   int reopens = 0;
+  int removals = 0;
   GroundFileIO io;
 
   MemoryGroundIO() {
@@ -30,6 +31,10 @@ struct MemoryGroundIO {
       return std::unique_ptr<LASwriter>(std::move(writer));
     };
     io.output_name = [] { return "memory_out.las"; };
+    io.remove_output = [this] {
+      removals++;
+      return true;
+    };
   }
 };
 

@@ -356,6 +356,43 @@ TEST(Tin, DuplicateIsLocatedAsVertexAndCounted) {
   EXPECT_EQ(tin_flush(), 3u);
 }
 
+// Every refused duplicate is reported with the vertex at its place, also when that vertex came
+// in the same flush; the handler hears nothing once it is cleared.
+TEST(Tin, RefusedDuplicatesAreReportedWithTheirVertex) {
+  struct Refusal {
+    const float* point;
+    const float* vertex;
+  };
+  std::vector<Refusal> heard;
+  auto listen = [](float* point, float* vertex, void* context) {
+    static_cast<std::vector<Refusal>*>(context)->push_back({point, vertex});
+  };
+  // Copies of grid points (edge, corner and inner vertices), each after its original.
+  Points p = grid(30, 30);
+  const size_t originals[] = {0, 29, 31 * 15, 899, 450};
+  for (size_t i : originals) p.add(p.at(i)[0], p.at(i)[1], 9);
+  tin_set_duplicate_handler(listen, &heard);
+  EXPECT_EQ(build(p), 5u);
+  tin_set_duplicate_handler(nullptr, nullptr);
+  ASSERT_EQ(heard.size(), 5u);
+  std::vector<std::pair<size_t, size_t>> pairs;
+  for (const Refusal& r : heard) {
+    ASSERT_NE(r.vertex, nullptr);
+    pairs.push_back({size_t(r.point - p.xyz.data()) / 3, size_t(r.vertex - p.xyz.data()) / 3});
+  }
+  std::sort(pairs.begin(), pairs.end());
+  const std::vector<std::pair<size_t, size_t>> expected = {
+      {900, 0}, {901, 29}, {902, 465}, {903, 899}, {904, 450}};
+  EXPECT_EQ(pairs, expected);
+  // Located on a vertex, the location names it; elsewhere there is none to name.
+  TINlocation loc;
+  tin_locate(&loc, p.at(902), nullptr);
+  ASSERT_EQ(loc.triangle, nullptr);
+  EXPECT_EQ(tin_vertex_at(loc, p.at(902)), p.at(465));
+  EXPECT_FALSE(tin_insert_point(p.at(903)));
+  EXPECT_EQ(heard.size(), 5u);
+}
+
 // --- deletion -------------------------------------------------------------------
 
 // The ring of Delaunay neighbours of w, counter-clockwise (null for the

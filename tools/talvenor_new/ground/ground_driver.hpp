@@ -20,14 +20,29 @@ struct GroundFileIO {
   // filter, transform, ignore rules and area (it may replace the object). False after printing
   // its own message; the run then ends.
   std::function<bool(std::unique_ptr<LASreader>& reader)> reopen;
+  // The same after the counting pass: the read pass needs the buffer points of a buffered input,
+  // which only the output pass may drop. Empty: `reopen`.
+  std::function<bool(std::unique_ptr<LASreader>& reader)> reopen_keeping_buffer;
   // Opens the output for `header` (building the output name when none was given). Null after
   // printing its own message.
   std::function<std::unique_ptr<LASwriter>(const LASheader& header)> open_writer;
   // Name of the output just opened, for messages; null for standard output.
   std::function<const char*()> output_name;
+  // Removes the output just written when the file failed, so that no part of it is left to look
+  // like a result; false when nothing was removed (standard output, no such file). May be empty.
+  std::function<bool()> remove_output;
+  // When set, the classified points go to this writer instead, which records them as edit
+  // layers of the input (`header` is the output header, `reader` the input as re-opened). It is
+  // handed a copy of each point, so that it can tell what changed. Null after its own message.
+  std::function<std::unique_ptr<LASwriter>(LASheader& header, LASreader& reader)>
+      open_layer_writer;
   // The copy of a file that cannot be classified re-counts its points for the header (buffered
   // input delivers more points than its header says).
   bool count_copied_points = false;
+  // Settles the units of the opened input where the command line gave none: the flags hold the
+  // command line's answer on entry. Without it such units are metres.
+  std::function<void(const LASheader& header, bool* horizontal_feet, bool* vertical_feet)>
+      file_units;
 };
 
 enum class GroundFileResult {
@@ -51,7 +66,8 @@ class LASoutputOptions;
 
 // The input and output option holders as the driver's IO: re-opening through the input options
 // (keeping the buffer with `remain_buffered`), the output named after the input when no name
-// was given, and copies re-counted for buffered input. The holders must outlive the result.
+// was given, removed again after a failure, and copies re-counted for buffered input. The
+// holders must outlive the result.
 GroundFileIO ground_file_io(LASinputOptions& input, LASoutputOptions& output, bool remain_buffered);
 
 // Classifies one opened input. Closes and deletes the reader before it returns.

@@ -244,12 +244,13 @@ void GroundEstimate::create_level_grids(int level) {
                  0, param_.sub, param_.sub);
   }
   cell_[level] = param_.step / float(1 << level);
-  shift_[level] = param_.step / float((1 << level) * param_.sub);
+  shift_[level] = param_.step / (float(1 << level) * float(param_.sub));
 }
 
 void GroundEstimate::begin(uint32_t capacity) {
   capacity_ = capacity;
   count_ = 0;
+  excluded_ = 0;
   try {
     points_.assign(size_t(capacity) * 3, 0.0f);
   } catch (const std::bad_alloc&) {
@@ -299,6 +300,17 @@ bool GroundEstimate::add_point(double x, double y, double z, int32_t raw_z, doub
   return true;
 }
 
+bool GroundEstimate::add_excluded_point(double x, double y) {
+  if (count_ >= capacity_) return false;
+  float* p = point(count_);
+  p[0] = float(x);
+  p[1] = float(y);
+  p[2] = GROUND_EXCLUDED;
+  count_++;
+  excluded_++;
+  return true;
+}
+
 void GroundEstimate::allocate_bits() {
   const size_t words = (size_t(count_) + 31) / 32;
   try {
@@ -336,7 +348,44 @@ uint32_t GroundEstimate::build_tin(const std::vector<uint32_t>* indices) {
   return added;
 }
 
+void GroundEstimate::on_duplicate(float* point, float* vertex, void* context) {
+  GroundEstimate& estimate = *static_cast<GroundEstimate*>(context);
+  estimate.refused_.push_back(
+      Twin{estimate.index_of(point), vertex ? estimate.index_of(vertex) : kNoPoint});
+}
+
+void GroundEstimate::settle_refused() {
+  for (const Twin& t : refused_) {
+    if (t.vertex != kNoPoint &&
+        std::fabs(point(t.point)[2] - point(t.vertex)[2]) <= param_.offset) {
+      twins_.push_back(t);
+    } else {
+      clear(tin_bits_, t.point);
+    }
+  }
+  refused_.clear();
+}
+
+// A twin shares the fate of its vertex: removed as a spike, both leave.
+void GroundEstimate::drop_twins_of_lost_vertices() {
+  twins_.erase(std::remove_if(twins_.begin(), twins_.end(),
+                              [this](const Twin& t) {
+                                if (get(tin_bits_, t.vertex)) return false;
+                                clear(tin_bits_, t.point);
+                                point(t.point)[2] = GROUND_EXCLUDED;
+                                return true;
+                              }),
+               twins_.end());
+}
+
 uint32_t GroundEstimate::insert_marked_points() {
+  // The TIN reports refused points while it inserts; the handler must not outlive this call.
+  struct Listen {
+    explicit Listen(GroundEstimate* estimate) {
+      tin_set_duplicate_handler(&GroundEstimate::on_duplicate, estimate);
+    }
+    ~Listen() { tin_set_duplicate_handler(nullptr, nullptr); }
+  } listen(this);
   uint32_t added = 0;
   for (uint32_t w = 0; w < insert_bits_.size(); w++) {
     if (!insert_bits_[w]) continue;
@@ -350,6 +399,7 @@ uint32_t GroundEstimate::insert_marked_points() {
     }
   }
   tin_flush();
+  settle_refused();
   return added;
 }
 
@@ -476,6 +526,7 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
       point(i)[2] = GROUND_EXCLUDED;
       set(delete_bits_, i);
     }
+    if (!spikes.empty()) drop_twins_of_lost_vertices();
   }
   return uint32_t(spikes.size());
 }
@@ -503,9 +554,107 @@ bool GroundEstimate::occupied_around(LAScellGrid& occupancy, float cell, const f
   return false;
 }
 
+namespace {
+
+// The stored cell of a grid: its column and row, and the lowest raw Z with that point's index.
+struct StoredCell {
+  int32_t column, row;
+  int32_t z;
+  uint32_t index;
+};
+
+// Visits the cells of every tile of `grid` in column-major order (column, then row), the order in
+// which a walk over the grid's bounds would meet them, but without the empty extent between them.
+template <class Visit>
+void visit_stored_cells(LAScellGrid& grid, Visit&& visit) {
+  const std::vector<LAScellTileOrigin> tiles = grid.get_tiles();
+  const int64_t tile = LAS_CELL_TILE_SIZE;
+  for (size_t first = 0; first < tiles.size();) {
+    size_t last = first;
+    while (last < tiles.size() && tiles[last].column == tiles[first].column) last++;
+    for (int64_t c = tiles[first].column; c < tiles[first].column + tile && c <= INT32_MAX; c++) {
+      for (size_t t = first; t < last; t++) {
+        for (int64_t r = tiles[t].row; r < tiles[t].row + tile && r <= INT32_MAX; r++) {
+          if (c < INT32_MIN || r < INT32_MIN) continue;
+          int32_t z, index;
+          if (!grid.get(int32_t(c), int32_t(r), z, 0)) continue;
+          grid.get(int32_t(c), int32_t(r), index, 1);
+          visit(StoredCell{int32_t(c), int32_t(r), z, uint32_t(index)});
+        }
+      }
+    }
+    first = last;
+  }
+}
+
+// An atom of a seed level, by the cell of the unshifted grid that holds it (column and row biased
+// into one key that sorts like the pair) and its place m, n among the sub x sub atoms of that
+// cell: in shifted grid (k, l) it lies in that cell's column + 1 when m >= sub - k, else in the
+// same, and likewise for the row with n and l.
+struct Atom {
+  uint64_t key;
+  int32_t z;
+  uint32_t index;
+  int32_t m, n;
+};
+
+uint64_t cell_key(int32_t column, int32_t row) {
+  return (uint64_t(uint32_t(column) ^ 0x80000000u) << 32) | (uint32_t(row) ^ 0x80000000u);
+}
+
+bool lower(int32_t z, uint32_t index, const LowestCell& slot) {
+  return slot.index == kNoPoint || z < slot.z || (z == slot.z && index < slot.index);
+}
+
+// The lowest point of every occupied cell of shifted grid (k, l), by index. Atoms are sorted by
+// key; the cells of the shifted grid gather atoms from four classes (column + 0 or 1, row + 0 or
+// 1), each of which keeps the key order once shifted, so a merge of the four meets every cell's
+// atoms together. Linear in the atoms, whatever the extent.
+void lowest_of_shifted_grid(const std::vector<Atom>& atoms, int32_t sub, int32_t k, int32_t l,
+                            std::vector<uint32_t>& lowest) {
+  lowest.clear();
+  const size_t n = atoms.size();
+  auto class_of = [&](const Atom& a) {
+    return (a.m >= sub - k ? 2 : 0) + (a.n >= sub - l ? 1 : 0);
+  };
+  auto shifted = [](const Atom& a, int c) {
+    return a.key + (uint64_t(c >> 1) << 32) + uint64_t(c & 1);
+  };
+  size_t at[4];
+  for (int c = 0; c < 4; c++) {
+    size_t i = 0;
+    while (i < n && class_of(atoms[i]) != c) i++;
+    at[c] = i;
+  }
+  for (;;) {
+    uint64_t key = UINT64_MAX;
+    bool any = false;
+    for (int c = 0; c < 4; c++) {
+      if (at[c] < n) {
+        key = any ? std::min(key, shifted(atoms[at[c]], c)) : shifted(atoms[at[c]], c);
+        any = true;
+      }
+    }
+    if (!any) return;
+    LowestCell slot{0, kNoPoint};
+    for (int c = 0; c < 4; c++) {
+      size_t i = at[c];
+      while (i < n && shifted(atoms[i], c) == key) {
+        if (lower(atoms[i].z, atoms[i].index, slot)) slot = LowestCell{atoms[i].z, atoms[i].index};
+        i++;
+        while (i < n && class_of(atoms[i]) != c) i++;
+      }
+      at[c] = i;
+    }
+    lowest.push_back(slot.index);
+  }
+}
+
+}  // namespace
+
 void GroundEstimate::seed_level(int level) {
   const int32_t sub = param_.sub;
-  const float cell = param_.step / float((2 << level) * sub);
+  const float cell = param_.step / (float(2 << level) * float(sub));
   std::unique_ptr<LAScellGrid> occupancy = new_grid("occupancy");
   if (!occupancy) alloc_failed(true, "ERROR: cannot alloc occupancy raster.\n");
   for (int before = 0; before < level; before++) mark_occupied(*occupancy, cell, seeds_[before]);
@@ -513,43 +662,29 @@ void GroundEstimate::seed_level(int level) {
   accepted.clear();
   // Every shifted grid of the level gathers its cells' lowest points from the atoms: the cells
   // of the level's finest partition that carry one column and one row in every shifted grid.
-  // Lowest raw Z wins, the earlier point on ties, as if each point had gone to every grid.
-  std::unique_ptr<LAScellGrid> atoms = std::move(atoms_[level]);
-  int32_t a0, b0, a1, b1;
-  atoms->get_cell_bounds(a0, b0, a1, b1);
-  const int32_t first_column = floor_div(a0, sub), first_row = floor_div(b0, sub);
-  const int32_t columns = floor_div(a1, sub) + 2 - first_column;
-  const int32_t rows = floor_div(b1, sub) + 2 - first_row;
-  std::vector<LowestCell> lowest;
+  // Lowest raw Z wins, the earlier point on ties, as if each point had gone to every grid. The
+  // atoms are read once, from the tiles that hold them.
+  std::vector<Atom> atoms;
   try {
-    lowest.resize(size_t(columns) * size_t(rows));
+    size_t count = 0;
+    visit_stored_cells(*atoms_[level], [&](const StoredCell&) { count++; });
+    atoms.reserve(count);
+    visit_stored_cells(*atoms_[level], [&](const StoredCell& a) {
+      const int32_t column = floor_div(a.column, sub), row = floor_div(a.row, sub);
+      // In 64 bits: next to the ends of the 32-bit range sub * column lies beyond them.
+      const int32_t m = int32_t(int64_t(a.column) - int64_t(sub) * column);
+      const int32_t n = int32_t(int64_t(a.row) - int64_t(sub) * row);
+      atoms.push_back(Atom{cell_key(column, row), a.z, a.index, m, n});
+    });
   } catch (const std::bad_alloc&) {
     alloc_failed(true, "ERROR: cannot alloc coarse raster %d of %d by %d.\n", 0, sub, sub);
   }
+  atoms_[level].reset();
+  std::sort(atoms.begin(), atoms.end(), [](const Atom& a, const Atom& b) { return a.key < b.key; });
   std::vector<uint32_t> working;
   for (int32_t k = 0; k < sub; k++) {
     for (int32_t l = 0; l < sub; l++) {
-      std::fill(lowest.begin(), lowest.end(), LowestCell{0, kNoPoint});
-      for (int32_t a = a0; a <= a1; a++) {
-        const int32_t column = floor_div(a, sub) + (a - sub * floor_div(a, sub) >= sub - k);
-        for (int32_t b = b0; b <= b1; b++) {
-          int32_t z, index;
-          if (!atoms->get(a, b, z, 0)) continue;
-          atoms->get(a, b, index, 1);
-          const int32_t row = floor_div(b, sub) + (b - sub * floor_div(b, sub) >= sub - l);
-          LowestCell& slot =
-              lowest[size_t(column - first_column) * size_t(rows) + size_t(row - first_row)];
-          if (slot.index == kNoPoint || z < slot.z ||
-              (z == slot.z && uint32_t(index) < slot.index)) {
-            slot.z = z;
-            slot.index = uint32_t(index);
-          }
-        }
-      }
-      working.clear();
-      for (const LowestCell& cell : lowest) {
-        if (cell.index != kNoPoint) working.push_back(cell.index);
-      }
+      lowest_of_shifted_grid(atoms, sub, k, l, working);
       std::sort(working.begin(), working.end());
       build_tin(&working);
       if (settings_.clean) remove_spikes(param_.spike, param_.down_spike, &working);
@@ -569,17 +704,9 @@ void GroundEstimate::finest_level() {
   for (int before = 0; before < 3; before++) mark_occupied(*occupancy, cell, seeds_[before]);
   std::vector<uint32_t>& accepted = seeds_[3];
   accepted.clear();
-  int32_t c0, r0, c1, r1;
-  finest_grid_->get_cell_bounds(c0, r0, c1, r1);
-  for (int32_t c = c0; c <= c1; c++) {
-    for (int32_t r = r0; r <= r1; r++) {
-      int32_t index;
-      if (!finest_grid_->get(c, r, index, 1)) continue;
-      if (!occupied_around(*occupancy, cell, point(uint32_t(index)))) {
-        accepted.push_back(uint32_t(index));
-      }
-    }
-  }
+  visit_stored_cells(*finest_grid_, [&](const StoredCell& c) {
+    if (!occupied_around(*occupancy, cell, point(c.index))) accepted.push_back(c.index);
+  });
   finest_grid_.reset();
   std::sort(accepted.begin(), accepted.end());
   seed_counts_[3] = uint32_t(accepted.size());
@@ -587,14 +714,17 @@ void GroundEstimate::finest_level() {
 
 GroundOutcome GroundEstimate::run() {
   const bool vv = settings_.very_verbose;
-  if (count_ < capacity_) {
-    if (count_ < 10) {
+  if (count_ < capacity_ || excluded_ > 0) {
+    const uint32_t usable = count_ - excluded_;
+    if (usable < 10) {
       if (!settings_.quiet) {
-        std::fprintf(stderr, "WARNING: %d of %u points survive read filtering.\n", int(count_),
+        std::fprintf(stderr, "WARNING: %d of %u points survive read filtering.\n", int(usable),
                      capacity_);
       }
       return GroundOutcome::kTooFewSurvivors;
     }
+  }
+  if (count_ < capacity_) {
     try {
       points_.resize(size_t(count_) * 3);
       points_.shrink_to_fit();

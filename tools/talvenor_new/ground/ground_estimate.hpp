@@ -65,11 +65,15 @@ class GroundEstimate {
   // into the seed grids by its raw Z. With a non-zero `pertube_scale` x and y move together by
   // a random multiple of it from -10 to 10. False, storing nothing, when the room is full.
   bool add_point(double x, double y, double z, int32_t raw_z, double pertube_scale);
+  // Stores the next point as excluded: it keeps its index, takes no part in the estimate and
+  // ends as non-ground. False, storing nothing, when the room is full.
+  bool add_excluded_point(double x, double y);
   // Everything after the read pass: seeds, initial TIN, refinement, integration.
   GroundOutcome run();
 
   uint32_t capacity() const { return capacity_; }
   uint32_t count() const { return count_; }
+  uint32_t excluded_count() const { return excluded_; }
   const float* point(uint32_t i) const { return &points_[3 * size_t(i)]; }
   float* point(uint32_t i) { return &points_[3 * size_t(i)]; }
   // Whether stored point i ended as ground; false for every index past the stored points.
@@ -91,6 +95,7 @@ class GroundEstimate {
   // Point index of a TIN vertex.
   uint32_t index_of(const float* vertex) const { return uint32_t((vertex - points_.data()) / 3); }
   void set_tin_bit(uint32_t i) { set(tin_bits_, i); }
+  void set_insert_bit(uint32_t i) { set(insert_bits_, i); }
   bool tin_bit(uint32_t i) const { return get(tin_bits_, i); }
   bool delete_bit(uint32_t i) const { return get(delete_bits_, i); }
   // For tests that fill the buffer themselves: makes the stored points the whole set.
@@ -123,6 +128,17 @@ class GroundEstimate {
   void clear_ranges();
   VertexRange* find_range(uint32_t key, bool insert);
 
+  // A point that the TIN refused because a vertex stands at its x and y. It stays ground only as
+  // the twin of that vertex: with a z within the offset of the vertex's, and for as long as the
+  // vertex stays ground. Otherwise a low outlier under a real return (or a return over a low
+  // outlier) would be ground without ever facing the spike test.
+  struct Twin {
+    uint32_t point, vertex;
+  };
+  static void on_duplicate(float* point, float* vertex, void* context);
+  void settle_refused();
+  void drop_twins_of_lost_vertices();
+
   const GroundSettings& settings_;
   GroundParameters param_;
   double mark_ = 0.0;
@@ -130,6 +146,7 @@ class GroundEstimate {
   std::vector<float> points_;
   uint32_t capacity_ = 0;
   uint32_t count_ = 0;
+  uint32_t excluded_ = 0;
   std::vector<uint32_t> tin_bits_, delete_bits_, insert_bits_;
 
   // Seed grids: per level the lowest point of every atom (one column and one row in each of the
@@ -138,6 +155,9 @@ class GroundEstimate {
   std::unique_ptr<LAScellGrid> finest_grid_;
   float cell_[3] = {0, 0, 0};
   float shift_[3] = {0, 0, 0};
+
+  std::vector<Twin> refused_;  // during one insertion
+  std::vector<Twin> twins_;
 
   std::vector<VertexRange> ranges_;
   std::vector<uint32_t> range_bits_;

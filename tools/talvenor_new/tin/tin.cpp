@@ -34,6 +34,8 @@ int queue_position = 0;
 // can be arbitrarily long, so this one grows.
 std::vector<float*> leading;
 uint32_t duplicates = 0;
+TINduplicateHandler duplicate_handler = nullptr;
+void* duplicate_context = nullptr;
 std::vector<int32_t> cavity;  // edge codes still to visit during an insertion
 const float* point_base = nullptr;
 
@@ -656,12 +658,34 @@ void brute_locate(TINlocation* result, const float* q) {
 
 // --- insertion and the delay line --------------------------------------------
 
+void tin_set_duplicate_handler(TINduplicateHandler handler, void* context) {
+  duplicate_handler = handler;
+  duplicate_context = context;
+}
+
+float* tin_vertex_at(const TINlocation& location, const float* position) {
+  if (location.index < 0 || uint32_t(location.index) >= slot_count) return nullptr;
+  auto at = [position](const TINtriangle* t) -> float* {
+    for (float* v : t->v)
+      if (v && v[0] == position[0] && v[1] == position[1]) return v;
+    return nullptr;
+  };
+  const TINtriangle* T = tri(location.index);
+  if (float* v = at(T)) return v;
+  for (int k = 0; k < 3; ++k)
+    if (float* v = at(tri(code_triangle(T->n[k])))) return v;
+  return nullptr;
+}
+
 bool tin_insert_point(float* point) {
   if (!have_first) return false;
   TINlocation location;
   tin_locate(&location, point, nullptr);
   if (!location.triangle) {
     ++duplicates;
+    if (duplicate_handler) {
+      duplicate_handler(point, tin_vertex_at(location, point), duplicate_context);
+    }
     return false;
   }
   if (hull_only && location.triangle->v[0]) return false;

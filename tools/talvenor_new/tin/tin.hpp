@@ -69,6 +69,14 @@ uint32_t tin_flush();
 // Inserts one point now. False for a duplicate (counted) or, with the
 // hull-only flag, for a point inside the hull.
 bool tin_insert_point(float* point);
+// Told of every point that an insertion refuses because a vertex already stands at its x and
+// y, with that vertex (null only if it cannot be found where the walk ended, which a valid TIN
+// never gives). A null handler (the default) tells no one.
+using TINduplicateHandler = void (*)(float* point, float* vertex, void* context);
+void tin_set_duplicate_handler(TINduplicateHandler handler, void* context);
+// The vertex at the position of a location that found a vertex (a null triangle): one of the
+// corners of the triangle where the walk ended or of its neighbours; null when none is there.
+float* tin_vertex_at(const TINlocation& location, const float* position);
 // Removes a vertex and re-triangulates its star. False (nothing changed) when
 // the vertex is not found next to where it locates.
 bool tin_delete_point(float* point);

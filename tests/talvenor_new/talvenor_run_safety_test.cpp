@@ -1,0 +1,308 @@
+// The built talvenor_new on runs that must not lose data while they report success: no output
+// overwrites an input of the run or an output the run wrote before, and a run that loses points
+// or cannot write what it was asked to ends with its ERROR line and code 1, leaving no output
+// file behind that looks like a result.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "core/las_item.hpp"
+#include "core/las_reader_las.hpp"
+#include "core/las_writer_las.hpp"
+#include "las_fixture.hpp"
+#include "run_program.hpp"
+#include "scene.hpp"
+
+namespace {
+
+const std::string kProgram = std::string(PL_BINARY_DIR) + "/talvenor_new";
+
+std::string file_bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool exists(const std::string& path) {
+  struct stat info;
+  return lstat(path.c_str(), &info) == 0;
+}
+
+bool write_bytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+  return bool(out);
+}
+
+// Small scenes: one seed, one file.
+bool write_scene(const std::string& path, uint64_t seed, const SceneLasOptions& options = {}) {
+  SceneParams params;
+  params.preset = ScenePreset::kFlat;
+  params.size = 40.0;
+  params.density = 1.0;
+  params.seed = seed;
+  return write_scene_las(make_scene(params), path, options);
+}
+
+// Copies a LAS file into VPK with the given compressor kind and chunk size (0: adaptive).
+bool write_vpk(const std::string& las, const std::string& vpk, uint16_t compressor,
+               int32_t chunk_size) {
+  LASreaderLAS reader;
+  if (!reader.open_file(las.c_str())) return false;
+  LASwriterLAS writer;
+  if (!writer.open_file(vpk.c_str(), &reader.header, compressor, 0, chunk_size)) return false;
+  while (reader.read_point()) {
+    if (!writer.write_one_point(&reader.point)) return false;
+  }
+  return writer.close_output(true) > 0;
+}
+
+uint32_t point_count(const std::string& las) {
+  FixtureContents contents;
+  return fixture_read_file(las, &contents) ? uint32_t(contents.points.size()) : 0;
+}
+
+struct InputCase {
+  const char* name;
+  std::vector<std::string> args;
+  const char* input;  // the one that an output would overwrite
+};
+
+// An earlier file's output named like a later input would destroy that input before it is read;
+// a later output named like an input read before would destroy the original. Every input of the
+// run is refused as an output, whoever names it.
+TEST(TalvenorRunSafety, NoOutputOverwritesAnInputOfTheRun) {
+  const InputCase cases[] = {
+      {"earlier output, later input", {"-i", "c.las", "c_1.las"}, "c_1.las"},
+      {"later output, earlier input", {"-i", "c_1.las", "c.las"}, "c_1.las"},
+      {"given name, later input", {"-i", "c.las", "d.las", "-o", "d.las"}, "d.las"},
+      {"given name, neighbour",
+       {"-i", "c.las", "-neighbors", "d.las", "-buffered", "5", "-o", "d.las"},
+       "d.las"},
+  };
+  for (const InputCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ProgramDir dir;
+    ASSERT_TRUE(write_scene(dir.file("c.las"), 1));
+    ASSERT_TRUE(write_scene(dir.file("c_1.las"), 2));
+    ASSERT_TRUE(write_scene(dir.file("d.las"), 3));
+    const std::vector<std::string> before = {file_bytes(dir.file("c.las")),
+                                             file_bytes(dir.file("c_1.las")),
+                                             file_bytes(dir.file("d.las"))};
+    std::vector<std::string> args = c.args;
+    args.push_back("-quiet");
+    const ProgramRun run = run_program(kProgram, args, dir.path());
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_NE(run.err.find(std::string("ERROR: output file '") + c.input + "' is the input file '" +
+                           c.input + "'. refusing to overwrite it.\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(file_bytes(dir.file("c.las")), before[0]);
+    EXPECT_EQ(file_bytes(dir.file("c_1.las")), before[1]);
+    EXPECT_EQ(file_bytes(dir.file("d.las")), before[2]);
+  }
+}
+
+// Two inputs of one name in two folders, written into one folder: the second output would
+// replace the first.
+TEST(TalvenorRunSafety, NoOutputOverwritesAnOutputWrittenBefore) {
+  ProgramDir dir;
+  ASSERT_EQ(mkdir(dir.file("x").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(dir.file("y").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(dir.file("out").c_str(), 0755), 0);
+  ASSERT_TRUE(write_scene(dir.file("x/t.las"), 1));
+  ASSERT_TRUE(write_scene(dir.file("y/t.las"), 2));
+  ASSERT_NE(point_count(dir.file("x/t.las")), point_count(dir.file("y/t.las")));
+  const ProgramRun run =
+      run_program(kProgram, {"-i", "x/t.las", "y/t.las", "-odir", "out", "-quiet"}, dir.path());
+  EXPECT_EQ(run.exit_code, 1) << run.err;
+  EXPECT_NE(run.err.find("ERROR: output file 'out/t.las' is the output 'out/t.las' written "
+                         "before. refusing to overwrite it.\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(point_count(dir.file("out/t.las")), point_count(dir.file("x/t.las")));
+}
+
+struct FailureCase {
+  const char* name;
+  std::vector<std::string> args;
+  const char* stdin_file;  // fed to standard input when not null
+  std::string message;     // a piece of standard error
+  const char* output;      // the output that must not be left behind
+};
+
+// Inputs that lose points: the run ends with the reader's ERROR line and code 1, and writes no
+// output from the points it could read.
+TEST(TalvenorRunSafety, InputThatLosesPointsFailsTheRunAndWritesNothing) {
+  const FailureCase cases[] = {
+      {"adaptively chunked VPK from stdin",
+       {"-stdin", "-o", "o.las"},
+       "adaptive.vpk",
+       "ERROR: 'adaptive chunk table cannot be read from a stream that cannot seek'",
+       "o.las"},
+      {"the same with a counting pass",
+       {"-stdin", "-o", "o.las", "-extra_pass"},
+       "adaptive.vpk",
+       "ERROR: processing 'stdin' failed. no output written.\n",
+       "o.las"},
+      {"VPK with a damaged chunk",
+       {"-i", "broken.vpk", "-o", "o.las"},
+       nullptr,
+       "ERROR: processing 'broken.vpk' failed. no output written.\n",
+       "o.las"},
+      {"merged member with a damaged chunk",
+       {"-i", "a.las", "broken.vpk", "-merged", "-o", "o.las"},
+       nullptr,
+       "ERROR: processing 'a.las' failed. no output written.\n",
+       "o.las"},
+      {"stored merged member with a damaged chunk",
+       {"-i", "a.las", "broken.vpk", "-merged", "-stored", "-o", "o.las"},
+       nullptr,
+       "ERROR: processing 'a.las' failed. no output written.\n",
+       "o.las"},
+      {"merged member that is missing",
+       {"-i", "a.las", "missing.las", "-merged", "-o", "o.las"},
+       nullptr,
+       "ERROR: file 'missing.las' cannot be opened\n"
+       "ERROR: cannot open lasreadermerged with 2 file names\n",
+       "o.las"},
+      {"merged member of another format",
+       {"-i", "a.las", "b.txt", "-merged", "-o", "o.las"},
+       nullptr,
+       "ERROR: cannot mix LAS with TXT. skipping 'b.txt' ...\n"
+       "ERROR: cannot open lasreadermerged with 2 file names\n",
+       "o.las"},
+      {"neighbour that is missing",
+       {"-i", "a.las", "-neighbors", "missing.las", "-buffered", "5", "-o", "o.las"},
+       nullptr,
+       "ERROR: file 'missing.las' cannot be opened\n"
+       "ERROR: cannot open lasreaderbuffered with 2 file names\n",
+       "o.las"},
+      {"neighbour with a damaged chunk",
+       {"-i", "a.las", "broken.vpk", "-buffered", "5", "-o", "o.las"},
+       nullptr,
+       "ERROR: cannot open lasreaderbuffered with 2 file names\n",
+       "o.las"},
+  };
+  ProgramDir dir;
+  ASSERT_TRUE(write_scene(dir.file("a.las"), 1));
+  SceneLasOptions extended;
+  extended.version_minor = 4;
+  extended.point_data_format = 6;
+  ASSERT_TRUE(write_scene(dir.file("r6.las"), 2, extended));
+  ASSERT_TRUE(write_vpk(dir.file("r6.las"), dir.file("adaptive.vpk"),
+                        LAScompressorKind::multistream_chunked, 0));
+  // Bytes in the middle of the points overwritten: the chunk they fall into no longer ends where
+  // the next one starts, and the points from there on are lost.
+  ASSERT_TRUE(write_vpk(dir.file("a.las"), dir.file("broken.vpk"),
+                        LAScompressorKind::sequential_chunked, 200));
+  std::string broken = file_bytes(dir.file("broken.vpk"));
+  const size_t points_start = size_t(uint8_t(broken[96])) | size_t(uint8_t(broken[97])) << 8 |
+                              size_t(uint8_t(broken[98])) << 16 | size_t(uint8_t(broken[99])) << 24;
+  ASSERT_LT(points_start, broken.size());
+  const size_t middle = points_start + (broken.size() - points_start) / 2;
+  for (size_t i = middle; i < middle + 64; i++) broken[i] = char(0x55);
+  ASSERT_TRUE(write_bytes(dir.file("broken.vpk"), broken));
+  ASSERT_TRUE(write_bytes(dir.file("b.txt"), "1 2 3\n"));
+
+  for (const FailureCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string input = c.stdin_file ? file_bytes(dir.file(c.stdin_file)) : "";
+    std::vector<std::string> args = c.args;
+    args.push_back("-quiet");
+    const ProgramRun run = run_program(kProgram, args, dir.path(), input);
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_FALSE(exists(dir.file(c.output)));
+    remove(dir.file(c.output).c_str());
+  }
+}
+
+// Outputs that cannot be written in full: the run ends with an ERROR line and code 1, and a file
+// it began is removed.
+TEST(TalvenorRunSafety, OutputThatCannotBeWrittenFailsTheRun) {
+  const FailureCase cases[] = {
+      {"-compatible VPK of point format 6",
+       {"-i", "r6.las", "-o", "o.vpk", "-compatible"},
+       nullptr,
+       "ERROR: cannot open laswriterlas with file name 'o.vpk'\n",
+       "o.vpk"},
+      {"LAS on a full disk",
+       {"-i", "a.las", "-o", "full.las"},
+       nullptr,
+       "ERROR: cannot write point ",
+       nullptr},
+      {"VPK on a full disk",
+       {"-i", "a.las", "-o", "full.vpk"},
+       nullptr,
+       "ERROR: cannot finish writing 'full.vpk'\n",
+       nullptr},
+      {"copy of a file without points on a full disk",
+       {"-i", "zero.las", "-o", "full.las"},
+       nullptr,
+       "ERROR: cannot finish writing 'full.las'\n",
+       nullptr},
+  };
+  ProgramDir dir;
+  ASSERT_TRUE(write_scene(dir.file("a.las"), 1));
+  SceneLasOptions extended;
+  extended.version_minor = 4;
+  extended.point_data_format = 6;
+  ASSERT_TRUE(write_scene(dir.file("r6.las"), 2, extended));
+  FixtureFile empty;
+  empty.point_data_format = 1;
+  ASSERT_TRUE(fixture_write_file(dir.file("zero.las"), empty, {}));
+  ASSERT_EQ(symlink("/dev/full", dir.file("full.las").c_str()), 0);
+  ASSERT_EQ(symlink("/dev/full", dir.file("full.vpk").c_str()), 0);
+  for (const FailureCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> args = c.args;
+    args.push_back("-quiet");
+    const ProgramRun run = run_program(kProgram, args, dir.path());
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    if (c.output) {
+      EXPECT_FALSE(exists(dir.file(c.output)));
+    }
+  }
+  for (const char* format : {"-olas", "-ovpk"}) {
+    const ProgramRun run = run_program_to(kProgram, {"-i", "a.las", "-stdout", format, "-quiet"},
+                                          dir.path(), "/dev/full");
+    EXPECT_EQ(run.exit_code, 1) << format << ": " << run.err;
+    EXPECT_NE(run.err.find("ERROR: "), std::string::npos) << run.err;
+  }
+}
+
+// -pipe_on owes the next program in the pipe every point: when standard output cannot take them
+// the run fails and writes no output of its own, whatever wraps the input.
+TEST(TalvenorRunSafety, PipeOnThatCannotBeWrittenFailsTheRun) {
+  const std::vector<std::vector<std::string>> wrappers = {{},
+                                                          {"-stored"},
+                                                          {"-extra_pass"},
+                                                          {"-i", "b.las", "-buffered", "5"},
+                                                          {"-i", "b.las", "-merged"}};
+  ProgramDir dir;
+  ASSERT_TRUE(write_scene(dir.file("a.las"), 1));
+  ASSERT_TRUE(write_scene(dir.file("b.las"), 2));
+  for (const std::vector<std::string>& wrapper : wrappers) {
+    SCOPED_TRACE(testing::PrintToString(wrapper));
+    std::vector<std::string> args = {"-i", "a.las", "-pipe_on", "-odix", "_g", "-quiet"};
+    args.insert(args.end(), wrapper.begin(), wrapper.end());
+    const ProgramRun run = run_program_to(kProgram, args, dir.path(), "/dev/full");
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_NE(run.err.find("to stdout. pipe closed?\n"), std::string::npos) << run.err;
+    EXPECT_FALSE(exists(dir.file("a_g.las")));
+    EXPECT_FALSE(exists(dir.file("b_g.las")));
+  }
+  // Both on standard output: the classified points would follow the piped ones unseen.
+  const ProgramRun both = run_program(kProgram, {"-i", "a.las", "-pipe_on", "-stdout"}, dir.path());
+  EXPECT_EQ(both.exit_code, 1) << both.err;
+  EXPECT_EQ(both.err, "ERROR: '-pipe_on' and '-stdout' cannot be combined\n");
+  EXPECT_TRUE(both.out.empty());
+}
+
+}  // namespace
