@@ -49,9 +49,8 @@ std::set<std::string> option_words(const std::string& text) {
 
 // Words a usage text shows that no row defines: every parser answers "-h";
 // "-switch_B_G" and "-oqfit" are printed as the usage has always printed
-// them, while the parsers take "-switch_G_B" and "-oqi"; the projection
-// options are not part of this build.
-const std::set<std::string> kNoRow = {"-h", "-switch_B_G", "-oqfit", "-feet", "-elevation_feet"};
+// them, while the parsers take "-switch_G_B" and "-oqi".
+const std::set<std::string> kNoRow = {"-h", "-switch_B_G", "-oqfit"};
 
 struct Source {
   std::string name;
