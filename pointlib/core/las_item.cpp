@@ -168,26 +168,36 @@ bool LAScompressorSetup::setup(uint16_t n, const LASitem* list, uint16_t request
   return true;
 }
 
+namespace {
+
+// The standard record length of each point data format and the parts its
+// record has besides the point item.
+struct PointFormat {
+  uint16_t size;
+  bool gps_time, rgb, nir, wavepacket;
+};
+
+const PointFormat kPointFormats[11] = {
+    {20, false, false, false, false}, {28, true, false, false, false},
+    {26, false, true, false, false},  {34, true, true, false, false},
+    {57, true, false, false, true},   {63, true, true, false, true},
+    {30, false, false, false, false}, {36, false, true, false, false},
+    {38, false, true, true, false},   {59, false, false, false, true},
+    {67, false, true, true, true},
+};
+
+}  // namespace
+
+uint16_t LAScompressorSetup::standard_point_size(uint8_t point_type) {
+  return point_type <= 10 ? kPointFormats[point_type].size : 0;
+}
+
 bool LAScompressorSetup::setup_from_point_type(uint8_t point_type, uint16_t point_size,
                                                uint16_t* out_num_items,
                                                std::vector<LASitem>* out_items) {
-  // The standard record length of each point data format and the parts its
-  // record has besides the point item.
-  struct Format {
-    uint16_t size;
-    bool gps_time, rgb, nir, wavepacket;
-  };
-  static const Format kFormats[11] = {
-      {20, false, false, false, false}, {28, true, false, false, false},
-      {26, false, true, false, false},  {34, true, true, false, false},
-      {57, true, false, false, true},   {63, true, true, false, true},
-      {30, false, false, false, false}, {36, false, true, false, false},
-      {38, false, true, true, false},   {59, false, false, false, true},
-      {67, false, true, true, true},
-  };
   if (point_type > 10) return fail(format("point type %ld unknown", point_type));
+  const PointFormat& f = kPointFormats[point_type];
   const bool extended = point_type >= 6;
-  const Format& f = kFormats[point_type];
   const bool have_gps_time = f.gps_time, have_rgb = f.rgb, have_nir = f.nir,
              have_wavepacket = f.wavepacket;
   int extra = static_cast<int>(point_size) - f.size;

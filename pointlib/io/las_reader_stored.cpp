@@ -111,7 +111,7 @@ bool LASreaderStored::read_one_point() {
       writer.reset();
     }
   }
-  las_zero_point(&point);
+  point.zero();
   return false;
 }
 
@@ -221,6 +221,6 @@ bool LASreaderPipeOn::read_one_point() {
     }
     writer.reset();
   }
-  las_zero_point(&point);
+  point.zero();
   return false;
 }
