@@ -140,6 +140,19 @@ bool LASheader::insert_vlr(const char* user_id, uint16_t record_id, uint16_t rec
   return true;
 }
 
+bool LASheader::update_extra_bytes_vlr(bool keep_description) {
+  if (number_attributes == 0) {
+    erase_vlr("LASF_Spec", 4);
+    return true;
+  }
+  if (number_attributes > 341) return false;
+  const size_t size = sizeof(LASattributeDescriptor) * static_cast<size_t>(number_attributes);
+  std::unique_ptr<uint8_t[]> payload(new uint8_t[size]);
+  std::memcpy(payload.get(), attributes.data(), size);
+  return insert_vlr("LASF_Spec", 4, static_cast<uint16_t>(size), std::move(payload),
+                    keep_description);
+}
+
 bool LASheader::erase_vlr_at(uint32_t index, bool free_payload) {
   if (vlrs.empty() || index >= vlrs.size()) return false;
   LASvlrRecord& vlr = vlrs[index];

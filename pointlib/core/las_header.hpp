@@ -190,6 +190,10 @@ class LASheader : public LASscaler, public LASattributeTable, public LASheaderFi
                    std::unique_ptr<uint8_t[]> data, bool keep_description = false,
                    const char* description = nullptr, bool append = false);
 
+  // Renews the "LASF_Spec" record 4 from the attribute table (removes it when
+  // there are no attributes). False, changing nothing, above 341 attributes.
+  bool update_extra_bytes_vlr(bool keep_description = false);
+
   bool store_geo_key_directory(uint32_t number_of_keys, const LASvlrKeyEntry* keys);
   bool store_geo_doubles(uint32_t number, const double* values);
 

@@ -9,6 +9,8 @@
 #include "filter/las_ignore.hpp"
 #include "filter/las_transform.hpp"
 #include "filter/option_args.hpp"
+#include "io/formats/las_reader_ply.hpp"
+#include "io/formats/las_reader_txt.hpp"
 #include "io/las_index.hpp"
 #include "io/las_input_formats.hpp"
 #include "io/las_kdtree_rectangles.hpp"
@@ -663,6 +665,12 @@ void LASinputOptions::apply_one_area(LASreader* reader) const {
   }
 }
 
+void LASinputOptions::reapply_area(LASreader* reader) const {
+  if (!has_area_limit()) return;
+  reader->limit_none();
+  apply_one_area(reader);
+}
+
 void LASinputOptions::apply_every_area(LASreader* reader) const {
   if (inside_tile_set) reader->limit_to_tile(inside_tile[0], inside_tile[1], inside_tile[2]);
   if (inside_circle_set) {
@@ -716,12 +724,76 @@ LASreader* LASinputOptions::open_next_reader(const char* name, bool reset_index)
   return wrap(reader, las_input_format_name(las_input_format_of(file_name.c_str())).word, "");
 }
 
+LASreaderTXT* LASinputOptions::make_txt_reader() const {
+  LASreaderTXT* reader = new LASreaderTXT();
+  if (ipts) {
+    reader->set_pts(true);
+  } else if (iptx) {
+    reader->set_ptx(true);
+  }
+  if (translate_intensity != 0.0f) reader->set_translate_intensity(translate_intensity);
+  if (scale_intensity != 1.0f) reader->set_scale_intensity(scale_intensity);
+  if (translate_scan_angle != 0.0f) reader->set_translate_scan_angle(translate_scan_angle);
+  if (scale_scan_angle != 1.0f) reader->set_scale_scan_angle(scale_scan_angle);
+  reader->set_scale_factor(get_scale_factor());
+  reader->set_offset(get_offset());
+  for (int k = 0; k < number_attributes; k++) {
+    reader->add_attribute(static_cast<int32_t>(attribute_data_types[k]), attribute_names[k].c_str(),
+                          attribute_descriptions[k].c_str(), attribute_scales[k],
+                          attribute_offsets[k], attribute_pre_scales[k], attribute_pre_offsets[k],
+                          attribute_no_datas[k]);
+  }
+  return reader;
+}
+
+LASreaderPLY* LASinputOptions::make_ply_reader() const {
+  LASreaderPLY* reader = new LASreaderPLY();
+  if (translate_intensity != 0.0f) reader->set_translate_intensity(translate_intensity);
+  if (scale_intensity != 1.0f) reader->set_scale_intensity(scale_intensity);
+  reader->set_scale_factor(get_scale_factor());
+  reader->set_offset(get_offset());
+  return reader;
+}
+
+LASreader* LASinputOptions::open_text_or_ply(LASinputFormat format) {
+  const char* name = file_name.c_str();
+  if (format == LASinputFormat::ply) {
+    LASreaderPLY* ply = make_ply_reader();
+    if (!ply->open_file(name, point_type, populate_header)) {
+      std::fprintf(stderr, "ERROR: cannot open lasreaderply with file name '%s'\n", name);
+      delete ply;
+      return nullptr;
+    }
+    return ply;
+  }
+  LASreaderTXT* txt = make_txt_reader();
+  if (!txt->open_file(name, point_type, get_parse_string(), static_cast<int32_t>(skip_lines),
+                      populate_header)) {
+    std::fprintf(stderr, "ERROR: cannot open lasreadertxt with file name '%s'\n", name);
+    delete txt;
+    return nullptr;
+  }
+  return txt;
+}
+
 LASreader* LASinputOptions::open_single(uint16_t flightline, bool stamp) {
   const char* name = file_name.c_str();
-  const LASinputFormatName& format = las_input_format_name(las_input_format_of(name));
-  if (format.format != LASinputFormat::las) {
-    report_missing(format.what);
-    std::fprintf(stderr, "ERROR: cannot open lasreader%s with file name '%s'\n", format.word, name);
+  const LASinputFormat format = las_input_format_of(name);
+  if (format == LASinputFormat::txt || format == LASinputFormat::ply) {
+    LASreader* reader = open_text_or_ply(format);
+    if (reader == nullptr) return nullptr;
+    if (stamp) {
+      reader->header.file_source_ID = flightline;
+      stamped_source_ID = flightline;
+    }
+    attach_all(reader);
+    apply_every_area(reader);
+    return reader;
+  }
+  if (format != LASinputFormat::las) {
+    report_missing(las_input_format_name(format).what);
+    std::fprintf(stderr, "ERROR: cannot open lasreader%s with file name '%s'\n",
+                 las_input_format_name(format).word, name);
     return nullptr;
   }
   LASreader* reader = make_las_reader(true);
@@ -750,10 +822,22 @@ LASreader* LASinputOptions::open_single(uint16_t flightline, bool stamp) {
 
 LASreader* LASinputOptions::open_stdin() {
   if (itxt) {
-    report_missing("text from standard input");
-    std::fprintf(stderr, "ERROR: cannot open lasreadertxt with file name '%s'\n",
-                 file_name.c_str());
-    return nullptr;
+    LASreaderTXT* txt = make_txt_reader();
+    if (!txt->open(stdin, nullptr, point_type, get_parse_string(), static_cast<int32_t>(skip_lines),
+                   false)) {
+      std::fprintf(stderr, "ERROR: cannot open lasreadertxt with file name '%s'\n",
+                   file_name.c_str());
+      delete txt;
+      return nullptr;
+    }
+    if (files_are_flightlines) {
+      txt->header.file_source_ID = static_cast<uint16_t>(
+          static_cast<uint32_t>(files_are_flightlines) +
+          static_cast<uint32_t>(files_are_flightlines_index) + file_name_current);
+    }
+    attach_all(txt);
+    apply_every_area(txt);
+    return wrap(txt, "txt", "");
   }
   LASreader* reader = make_las_reader(false);
   LASreaderLAS* las = dynamic_cast<LASreaderLAS*>(reader);
@@ -954,10 +1038,7 @@ int LASinputOptions::rebuild_reader(LASreader* reader, bool keep_buffer) {
       std::fprintf(stderr, "ERROR: cannot reopen lasreadermerged\n");
       return 0;
     }
-    if (has_area_limit()) {
-      reader->limit_none();
-      apply_one_area(reader);
-    }
+    reapply_area(reader);
     return 1;
   }
   if (LASreaderBuffered* buffered_reader = dynamic_cast<LASreaderBuffered*>(reader)) {
@@ -965,10 +1046,7 @@ int LASinputOptions::rebuild_reader(LASreader* reader, bool keep_buffer) {
       std::fprintf(stderr, "ERROR: cannot reopen lasreaderbuffered\n");
       return 0;
     }
-    if (has_area_limit()) {
-      reader->limit_none();
-      apply_one_area(reader);
-    }
+    reapply_area(reader);
     if (!keep_buffer && buffered_reader->remove_buffer() && pipe_reader) {
       pipe_reader->remove_buffer();
     }
@@ -976,6 +1054,23 @@ int LASinputOptions::rebuild_reader(LASreader* reader, bool keep_buffer) {
   }
   if (!has_file_name) return 0;
   const char* name = file_name.c_str();
+  // A PLY input is opened again as PLY, whatever the name table of a second
+  // pass says, so that the output pass reads what the first pass read.
+  LASreaderPLY* ply = dynamic_cast<LASreaderPLY*>(reader);
+  LASreaderTXT* txt = dynamic_cast<LASreaderTXT*>(reader);
+  if (ply || txt) {
+    const bool reopened =
+        ply ? ply->open_file(name, point_type, populate_header) : txt->reopen(name);
+    if (!reopened) {
+      std::fprintf(stderr, "ERROR: cannot reopen lasreader%s with file name '%s'\n",
+                   ply ? "ply" : "txt", name);
+      return 0;
+    }
+    if (stamped_source_ID >= 0)
+      reader->header.file_source_ID = static_cast<uint16_t>(stamped_source_ID);
+    reapply_area(reader);
+    return 1;
+  }
   const LASinputFormatName& format = las_input_format_name(las_input_format_to_reopen(name));
   LASreaderLAS* las = dynamic_cast<LASreaderLAS*>(reader);
   if (format.format != LASinputFormat::las || las == nullptr) {
@@ -991,9 +1086,6 @@ int LASinputOptions::rebuild_reader(LASreader* reader, bool keep_buffer) {
   // The second pass sees the same header as the first.
   if (stamped_source_ID >= 0)
     reader->header.file_source_ID = static_cast<uint16_t>(stamped_source_ID);
-  if (has_area_limit()) {
-    reader->limit_none();
-    apply_one_area(reader);
-  }
+  reapply_area(reader);
   return 1;
 }

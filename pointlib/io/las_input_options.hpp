@@ -5,8 +5,11 @@
 #include <string>
 
 #include "io/las_input_file_list.hpp"
+#include "io/las_input_formats.hpp"
 
 class LASreader;
+class LASreaderPLY;
+class LASreaderTXT;
 class LASfilter;
 class LAStransform;
 class LASignore;
@@ -149,6 +152,11 @@ class LASinputOptions : public LASinputFileList {
 
  private:
   LASreader* make_las_reader(bool with_auto_reoffset) const;
+  // Text and PLY readers with every setting of the options, not yet opened.
+  LASreaderTXT* make_txt_reader() const;
+  LASreaderPLY* make_ply_reader() const;
+  // Opens the current file as text or PLY; null after the opener's message.
+  LASreader* open_text_or_ply(LASinputFormat format);
   LASreader* open_single(uint16_t flightline, bool stamp);
   LASreader* open_stdin();
   LASreader* open_merged();
@@ -159,6 +167,8 @@ class LASinputOptions : public LASinputFileList {
   // read serves one.
   void apply_one_area(LASreader* reader) const;
   void apply_every_area(LASreader* reader) const;
+  // A second pass: the area of the first removed, then one area again.
+  void reapply_area(LASreader* reader) const;
   void stamp_source_id(uint16_t id);
   bool finish_arguments(int argc, char** argv);
 

@@ -10,6 +10,8 @@
 #include "io/las_input_formats.hpp"
 
 class LASreaderLAS;
+class LASreaderPLY;
+class LASreaderTXT;
 
 // Presents a list of point files of one format as one input: one header that
 // covers them all and one stream of points, file after file. Only one
@@ -72,14 +74,29 @@ class LASreaderMerged : public LASreader {
   bool read_one_point() override;
 
  private:
+  // Makes `made` the sub-reader (with its typed view).
+  void set_sub(LASreader* made);
+  // The text sub-reader gets the intensity and scan-angle settings and the
+  // requested quantization.
+  void configure_text_sub();
+  // Opens the sub-reader on a file; `header_pass` is the pass of open(),
+  // which reads later LAS files header-only unless `read_in_full`. False
+  // after the format's message.
+  bool open_sub(const char* name, bool header_pass, bool read_in_full);
+  // Replaces the sub-reader by its re-quantizing variant.
+  void make_variant_sub();
   bool open_next_file();
   // Saves the header's box before the first area narrows it.
   void save_bounds();
   void clean();
 
-  std::unique_ptr<LASreaderLAS> sub;
-  // The format of the first added file, which every other must share; only
-  // LAS/VPK is read here.
+  std::unique_ptr<LASreader> sub;
+  // Typed views of `sub`; at most one is set.
+  LASreaderLAS* sub_las = nullptr;
+  LASreaderTXT* sub_txt = nullptr;
+  LASreaderPLY* sub_ply = nullptr;
+  // The format of the first added file, which every other must share; LAS/VPK,
+  // text and PLY are read here.
   bool has_format = false;
   LASinputFormat sub_format = LASinputFormat::las;
   int sub_format_code = 0;

@@ -97,6 +97,26 @@ bool LASreaderStored::read_one_point() {
       p_count++;
       return true;
     }
+    // An input that could not tell its count before it was read (text from a
+    // pipe) knows it and its bounds now; the replay shows them.
+    if (npoints == 0 && p_count > 0) {
+      const LASheader& h = inner->header;
+      first_pass_header.number_of_point_records = h.number_of_point_records;
+      first_pass_header.extended_number_of_point_records = h.extended_number_of_point_records;
+      for (int r = 0; r < 5; r++) {
+        first_pass_header.number_of_points_by_return[r] = h.number_of_points_by_return[r];
+      }
+      for (int r = 0; r < 15; r++) {
+        first_pass_header.extended_number_of_points_by_return[r] =
+            h.extended_number_of_points_by_return[r];
+      }
+      first_pass_header.min_x = h.min_x;
+      first_pass_header.min_y = h.min_y;
+      first_pass_header.min_z = h.min_z;
+      first_pass_header.max_x = h.max_x;
+      first_pass_header.max_y = h.max_y;
+      first_pass_header.max_z = h.max_z;
+    }
     if (inner->failed()) own_failure = true;
     if (const auto* buffered = dynamic_cast<const LASreaderBuffered*>(inner.get())) {
       main_points = buffered->get_main_points();

@@ -371,7 +371,8 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
 
     uint32_t n = 0;
     double mark = start;
-    if (s.extra_pass) {
+    // An input that does not state its count (text from a pipe) is counted in a pass of its own.
+    if (s.extra_pass || reader->npoints == 0) {
       if (s.verbose) std::fprintf(stderr, "extra pass for counting points to be used ...\n");
       while (reader->read_point()) {
         if (is_ignored(*reader) || !is_estimate_point(s, reader->point)) continue;
