@@ -38,6 +38,14 @@ void append_fixed_trimmed(std::string& out, double value, int decimals) {
   if (out.back() == '.') out.pop_back();
 }
 
+// "%.<digits>g".
+void append_general_digits(std::string& out, double value, int digits) {
+  char buffer[64];
+  const auto r = std::to_chars(buffer, buffer + sizeof(buffer), value,
+                               std::chars_format::general, digits);
+  if (r.ec == std::errc()) out.append(buffer, r.ptr);
+}
+
 // "%g", or as many more significant digits as it takes for the text to read
 // back as the same value (9 at most for single, 17 for double precision): a
 // text copy must not round away what the binary value holds.
@@ -562,13 +570,13 @@ void LASwriterTXT::append_field(char letter, const LASpoint& point) {
       line += separator;
       append_integer(line, w.get_size());
       line += separator;
-      append_general(line, w.get_location(), true);
+      append_general_digits(line, w.get_location(), 6);
       line += separator;
-      append_general(line, w.get_xt(), true);
+      append_general_digits(line, w.get_xt(), 15);
       line += separator;
-      append_general(line, w.get_yt(), true);
+      append_general_digits(line, w.get_yt(), 15);
       line += separator;
-      append_general(line, w.get_zt(), true);
+      append_general_digits(line, w.get_zt(), 15);
       return;
     }
     case 'R':
