@@ -144,9 +144,7 @@ bool LASwriterBIN::open_file(const char* name, const LASheader* header, const ch
                              uint32_t io_buffer_size) {
   FILE* f = open_named(name, io_buffer_size);
   if (f == nullptr) return false;
-  if (open_stream(new ByteStreamOutFileLE(f), header, version_text)) return true;
-  abandon();
-  return false;
+  return open_stream(new ByteStreamOutFileLE(f), header, version_text);
 }
 
 bool LASwriterBIN::open_cfile(FILE* f, const LASheader* header, const char* version_text) {
@@ -155,13 +153,17 @@ bool LASwriterBIN::open_cfile(FILE* f, const LASheader* header, const char* vers
     return false;
   }
   // POSIX streams have no text mode, so standard output needs no switch.
-  if (open_stream(new ByteStreamOutFileLE(f), header, version_text)) return true;
-  abandon();
-  return false;
+  return open_stream(new ByteStreamOutFileLE(f), header, version_text);
 }
 
 bool LASwriterBIN::open_stream(ByteStreamOut* out, const LASheader* header,
                                const char* version_text) {
+  if (start(out, header, version_text)) return true;
+  abandon();
+  return false;
+}
+
+bool LASwriterBIN::start(ByteStreamOut* out, const LASheader* header, const char* version_text) {
   if (out == nullptr) {
     std::fprintf(stderr, "ERROR: ByteStreamOut pointer is zero\n");
     return false;
@@ -189,9 +191,10 @@ bool LASwriterBIN::open_stream(ByteStreamOut* out, const LASheader* header,
   if (u < 1.0) u = 1.0;
   if (u > 2147483647.0) u = 2147483647.0;
   units = static_cast<int32_t>(u);
-  origin[0] = -(header->x_offset / s);
-  origin[1] = -(header->y_offset / s);
-  origin[2] = -(header->z_offset / s);
+  // 0.0 - ... rather than a negation: a zero offset gives +0.0, not -0.0.
+  origin[0] = 0.0 - header->x_offset / s;
+  origin[1] = 0.0 - header->y_offset / s;
+  origin[2] = 0.0 - header->z_offset / s;
   // Points of the LAS 1.4 formats carry time, and some colour, as well.
   with_time = format_has_time(header->point_data_format);
   with_colour = format_has_rgb(header->point_data_format);
@@ -329,9 +332,7 @@ bool LASwriterQFIT::open_file(const char* name, const LASheader* h, int32_t reco
                               uint32_t io_buffer_size) {
   FILE* f = open_named(name, io_buffer_size);
   if (f == nullptr) return false;
-  if (open_stream(new ByteStreamOutFileLE(f), h, record_version)) return true;
-  abandon();
-  return false;
+  return open_stream(new ByteStreamOutFileLE(f), h, record_version);
 }
 
 bool LASwriterQFIT::open_cfile(FILE* f, const LASheader* h, int32_t record_version) {
@@ -339,12 +340,16 @@ bool LASwriterQFIT::open_cfile(FILE* f, const LASheader* h, int32_t record_versi
     std::fprintf(stderr, "ERROR: file pointer is zero\n");
     return false;
   }
-  if (open_stream(new ByteStreamOutFileLE(f), h, record_version)) return true;
+  return open_stream(new ByteStreamOutFileLE(f), h, record_version);
+}
+
+bool LASwriterQFIT::open_stream(ByteStreamOut* out, const LASheader* h, int32_t record_version) {
+  if (start(out, h, record_version)) return true;
   abandon();
   return false;
 }
 
-bool LASwriterQFIT::open_stream(ByteStreamOut* out, const LASheader* h, int32_t record_version) {
+bool LASwriterQFIT::start(ByteStreamOut* out, const LASheader* h, int32_t record_version) {
   if (out == nullptr) {
     std::fprintf(stderr, "ERROR: ByteStreamOut pointer is zero\n");
     return false;

@@ -30,7 +30,8 @@ class LASwriterBinarySide : public LASwriter {
   // fopen "wb" with full buffering of `io_buffer_size` bytes (only a warning
   // when that cannot be set); null after the message.
   FILE* open_named(const char* file_name, uint32_t io_buffer_size);
-  // After a failed open: forgets the stream and removes an own file.
+  // After a failed open: forgets the stream (deleting it when owned) and
+  // removes a file opened by name.
   void abandon();
   // Deletes the stream and closes an own file: the bytes written, or -1 when
   // a write, the flush or the close failed.
@@ -68,6 +69,7 @@ class LASwriterBIN : public LASwriterBinarySide {
   int64_t close_output(bool update_npoints = true) override;
 
  private:
+  bool start(ByteStreamOut* stream, const LASheader* header, const char* version);
   bool to_integer(double coordinate, double origin, char axis, int32_t* out);
 
   int32_t version = 20010712;
@@ -96,6 +98,7 @@ class LASwriterQFIT : public LASwriterBinarySide {
   int64_t close_output(bool update_npoints = true) override;
 
  private:
+  bool start(ByteStreamOut* stream, const LASheader* header, int32_t version);
   bool word_of(double value, double unit, const char* what, int32_t* out);
 
   const LASheader* header = nullptr;
