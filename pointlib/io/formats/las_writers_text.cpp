@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cinttypes>
+#include <cmath>
 #include <cstring>
 
 #include "core/las_header.hpp"
@@ -21,7 +22,42 @@ void append_integer(std::string& out, T value) {
   out.append(buffer, r.ptr);
 }
 
+constexpr double kPowersOfTen[10] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+
+// "%.<decimals>f" (1 to 9 decimals) of a value that lies within a thousandth
+// of its last decimal of a number with that many decimals, as quantized
+// coordinates and times do: the digits are those of that number, which the
+// integer formatting gives far faster than the general one. False (nothing
+// appended) for any other value, or one so large that the closeness cannot be
+// told in double precision.
+bool append_fixed_exact(std::string& out, double value, int decimals) {
+  const double unit = kPowersOfTen[decimals];
+  const double scaled = value * unit;
+  if (!(std::fabs(scaled) < 1e12)) return false;
+  const double nearest = std::round(scaled);
+  if (std::fabs(scaled - nearest) > 1e-3) return false;
+  const uint64_t digits = static_cast<uint64_t>(std::fabs(nearest));
+  char buffer[32];
+  char* end = buffer + sizeof(buffer);
+  char* p = end;
+  uint64_t v = digits;
+  for (int k = 0; k < decimals; k++) {
+    *--p = static_cast<char>('0' + v % 10);
+    v /= 10;
+  }
+  *--p = '.';
+  do {
+    *--p = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v);
+  // printf keeps the sign of a negative value that rounds to zero ("-0.00").
+  if (std::signbit(value)) *--p = '-';
+  out.append(p, end);
+  return true;
+}
+
 void append_fixed(std::string& out, double value, int decimals) {
+  if (decimals >= 1 && decimals <= 9 && append_fixed_exact(out, value, decimals)) return;
   // Wide enough for the largest double in fixed notation with 15 decimals.
   char buffer[400];
   const auto r =
@@ -748,12 +784,16 @@ int64_t LASwriterWRL::close_output(bool) {
   output.write("\t\t\t]\n\t\t}\n");
   if (with_colours) {
     output.write("\t\tcolor Color {\n\t\t\tcolor [\n");
+    // A channel is one of 256 bytes: each is formatted once.
+    std::vector<std::string> channel(256);
+    for (size_t c = 0; c < 256; c++) append_fixed(channel[c], c * 0.003921569f, 2);
     for (size_t i = 0; i + 2 < colours.size() && !output.failed(); i += 3) {
       line.clear();
-      for (int k = 0; k < 3; k++) {
-        if (k) line += ' ';
-        append_fixed(line, colours[i + static_cast<size_t>(k)] * 0.003921569f, 2);
-      }
+      line += channel[colours[i]];
+      line += ' ';
+      line += channel[colours[i + 1]];
+      line += ' ';
+      line += channel[colours[i + 2]];
       line += '\n';
       output.write(line);
     }

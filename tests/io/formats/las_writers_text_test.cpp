@@ -392,6 +392,39 @@ TEST(LASwriterTXT, CoordinatesHaveTheDecimalsOfTheScaleFactor) {
   EXPECT_EQ(write_txt(offset, o).text, "5000000.25\n");
 }
 
+// The coordinate form against printf itself, over quantized coordinates of
+// every scale with offsets on and off the grid, values near zero of either
+// sign, and values too large for the fast digits.
+TEST(LAStextCoordinateForm, MatchesPrintf) {
+  const double scales[] = {0.1,       0.01,       0.001,       0.0001, 0.00001,
+                           0.000001,  0.0000001,  0.00000001,  0.000000001};
+  const double offsets[] = {0.0, 500000.0, -70.0, 1000000.005, 0.123456789, -4e9, 1e15};
+  uint64_t state = 12345;
+  auto next = [&state]() {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<int32_t>(state >> 32);
+  };
+  char expected[512];
+  for (int d = 1; d <= 9; d++) {
+    for (const double offset : offsets) {
+      for (int i = 0; i < 2000; i++) {
+        const int32_t X = i < 10 ? i - 5 : next() >> (i % 24);
+        const double value = scales[d - 1] * X + offset;
+        std::snprintf(expected, sizeof(expected), "%.*f", d, value);
+        std::string got;
+        text_append_coordinate(got, value, d);
+        ASSERT_EQ(got, expected) << d << " " << X << " " << offset;
+      }
+    }
+    for (const double value : {-0.0, 0.0, -1e-12, 1e-12, -0.0049, 1e300, -1e300, 0.5e-9}) {
+      std::snprintf(expected, sizeof(expected), "%.*f", d, value);
+      std::string got;
+      text_append_coordinate(got, value, d);
+      EXPECT_EQ(got, expected) << d << " " << value;
+    }
+  }
+}
+
 // Attributes print in their own type; scaled ones as value x scale + offset,
 // with the digits it takes to read back the same value.
 TEST(LASwriterTXT, ExtraBytesAttributes) {
