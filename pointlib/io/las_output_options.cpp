@@ -355,10 +355,9 @@ LASwriter* LASoutputOptions::open_format_writer(const LASheader* header, const c
     case 2: {
       auto* writer = new LASwriterLAS();
       const int32_t chunk = static_cast<int32_t>(chunk_size);
-      const bool ok =
-          name ? writer->open_file(name, header, compressor_kind(), 2, chunk,
-                                   static_cast<int>(io_obuffer_size))
-               : writer->open_cfile(stdout, header, compressor_kind(), 2, chunk);
+      const bool ok = name ? writer->open_file(name, header, compressor_kind(), 2, chunk,
+                                               static_cast<int>(io_obuffer_size))
+                           : writer->open_cfile(stdout, header, compressor_kind(), 2, chunk);
       return opened(writer, ok, "las", where);
     }
     case 3: {
@@ -369,8 +368,8 @@ LASwriter* LASoutputOptions::open_format_writer(const LASheader* header, const c
     }
     case 4: {
       auto* writer = new LASwriterQFIT();
-      const bool ok =
-          name ? writer->open_file(name, header, 40, 65536) : writer->open_cfile(stdout, header, 40);
+      const bool ok = name ? writer->open_file(name, header, 40, 65536)
+                           : writer->open_cfile(stdout, header, 40);
       return opened(writer, ok, "qfit", where);
     }
     case 5: {

@@ -81,7 +81,8 @@ TEST_F(TalvenorSideOutputs, TextHoldsTheClassesOfTheLasOutput) {
     ASSERT_EQ(lines.size(), reference.points.size());
     for (size_t i = 0; i < lines.size(); i++) {
       const FixturePoint& p = reference.points[i];
-      ASSERT_EQ(lines[i], xyz_text(reference.header, p, character) + character + std::to_string(p.classification))
+      ASSERT_EQ(lines[i], xyz_text(reference.header, p, character) + character +
+                              std::to_string(p.classification))
           << i;
     }
   }
@@ -116,7 +117,8 @@ TEST_F(TalvenorSideOutputs, VrmlHoldsTheCoordinatesOfTheLasOutput) {
   const size_t n = reference.points.size();
   ASSERT_EQ(lines.size(), 9 + n + 4);
   EXPECT_EQ(lines[8], "\t\t\tpoint [");
-  for (size_t i = 0; i < n; i++) ASSERT_EQ(lines[9 + i], xyz_text(reference.header, reference.points[i], " ")) << i;
+  for (size_t i = 0; i < n; i++)
+    ASSERT_EQ(lines[9 + i], xyz_text(reference.header, reference.points[i], " ")) << i;
   EXPECT_EQ(lines.back(), "}");
 }
 

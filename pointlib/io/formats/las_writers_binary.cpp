@@ -35,9 +35,9 @@ int64_t truncate_i64(double value) {
 }
 
 int64_t announced_points(const LASheader& header) {
-  return header.number_of_point_records ? int64_t{header.number_of_point_records}
-                                        : static_cast<int64_t>(
-                                              header.extended_number_of_point_records);
+  return header.number_of_point_records
+             ? int64_t{header.number_of_point_records}
+             : static_cast<int64_t>(header.extended_number_of_point_records);
 }
 
 bool format_has_time(uint8_t format) {
@@ -174,8 +174,8 @@ bool LASwriterBIN::start(ByteStreamOut* out, const LASheader* header, const char
     return false;
   }
   version = version_text && std::strstr(version_text, "ts16") ? 20020715 : 20010712;
-  const double s = std::fmin(header->x_scale_factor,
-                             std::fmin(header->y_scale_factor, header->z_scale_factor));
+  const double s =
+      std::fmin(header->x_scale_factor, std::fmin(header->y_scale_factor, header->z_scale_factor));
   if (!(s > 0.0) || !std::isfinite(s)) {
     std::fprintf(stderr, "ERROR: scale factors %g %g %g give no terrasolid units\n",
                  header->x_scale_factor, header->y_scale_factor, header->z_scale_factor);
@@ -486,9 +486,8 @@ bool LASwriterQFIT::write_one_point(const LASpoint* point) {
   attribute(roll_start, 4, &words[8]);
   if (record_length >= 48) attribute(pulse_width_start, 1, &words[10]);
   errno = 0;
-  if (write_failed ||
-      !stream->write_bytes(reinterpret_cast<const uint8_t*>(words),
-                           static_cast<uint32_t>(record_length))) {
+  if (write_failed || !stream->write_bytes(reinterpret_cast<const uint8_t*>(words),
+                                           static_cast<uint32_t>(record_length))) {
     fail_write();
     return false;
   }

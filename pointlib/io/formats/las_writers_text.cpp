@@ -77,8 +77,8 @@ void append_fixed_trimmed(std::string& out, double value, int decimals) {
 // "%.<digits>g".
 void append_general_digits(std::string& out, double value, int digits) {
   char buffer[64];
-  const auto r = std::to_chars(buffer, buffer + sizeof(buffer), value,
-                               std::chars_format::general, digits);
+  const auto r =
+      std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::general, digits);
   if (r.ec == std::errc()) out.append(buffer, r.ptr);
 }
 
@@ -89,8 +89,8 @@ void append_general(std::string& out, double value, bool single) {
   char buffer[64];
   const int most = single ? 9 : 17;
   for (int digits = 6;; digits++) {
-    const auto r = std::to_chars(buffer, buffer + sizeof(buffer), value,
-                                 std::chars_format::general, digits);
+    const auto r =
+        std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::general, digits);
     if (r.ec != std::errc()) return;
     bool exact = digits >= most;
     if (!exact) {
@@ -116,7 +116,7 @@ struct Separator {
 };
 
 const Separator kSeparators[] = {
-    {"comma", ','}, {"tab", '\t'},   {"dot", '.'},   {"period", '.'}, {"colon", ':'},
+    {"comma", ','},     {"tab", '\t'},   {"dot", '.'},   {"period", '.'}, {"colon", ':'},
     {"semicolon", ';'}, {"hyphen", '-'}, {"minus", '-'}, {"space", ' '},
 };
 
@@ -383,9 +383,9 @@ bool LASwriterTXT::start(const LASheader* h, const char* parse, const char* sepa
   decimals[1] = text_coordinate_decimals(header->y_scale_factor);
   decimals[2] = text_coordinate_decimals(header->z_scale_factor);
   quantizer = static_cast<const LASscaler&>(*header);
-  npoints = header->number_of_point_records ? int64_t{header->number_of_point_records}
-                                            : static_cast<int64_t>(
-                                                  header->extended_number_of_point_records);
+  npoints = header->number_of_point_records
+                ? int64_t{header->number_of_point_records}
+                : static_cast<int64_t>(header->extended_number_of_point_records);
   p_count = 0;
   return !output.failed();
 }
@@ -567,14 +567,14 @@ void LASwriterTXT::append_field(char letter, const LASpoint& point) {
       if (extended) return append_fixed_trimmed(line, point.extended_scan_angle * 0.006, 3);
       return append_integer(line, int32_t{point.scan_angle_rank});
     case 'r':
-      return append_integer(line, extended ? point.get_extended_return_number()
-                                           : point.get_return_number());
+      return append_integer(
+          line, extended ? point.get_extended_return_number() : point.get_return_number());
     case 'n':
-      return append_integer(line, extended ? point.get_extended_number_of_returns()
-                                           : point.get_number_of_returns());
+      return append_integer(
+          line, extended ? point.get_extended_number_of_returns() : point.get_number_of_returns());
     case 'c':
-      return append_integer(line, extended ? point.get_extended_classification()
-                                           : point.get_classification());
+      return append_integer(
+          line, extended ? point.get_extended_classification() : point.get_classification());
     case 'u':
       return append_integer(line, point.user_data);
     case 'p':
@@ -584,14 +584,14 @@ void LASwriterTXT::append_field(char letter, const LASpoint& point) {
     case 'd':
       return append_integer(line, point.get_scan_direction_flag());
     case 'h':
-      return append_integer(line, extended ? point.get_extended_withheld_flag()
-                                           : point.get_withheld_flag());
+      return append_integer(
+          line, extended ? point.get_extended_withheld_flag() : point.get_withheld_flag());
     case 'k':
-      return append_integer(line, extended ? point.get_extended_keypoint_flag()
-                                           : point.get_keypoint_flag());
+      return append_integer(
+          line, extended ? point.get_extended_keypoint_flag() : point.get_keypoint_flag());
     case 'g':
-      return append_integer(line, extended ? point.get_extended_synthetic_flag()
-                                           : point.get_synthetic_flag());
+      return append_integer(
+          line, extended ? point.get_extended_synthetic_flag() : point.get_synthetic_flag());
     case 'o':
       return append_integer(line, point.get_extended_overlap_flag());
     case 'l':
@@ -643,49 +643,17 @@ void LASwriterTXT::append_attribute(int index, const LASpoint& point) {
   if (!point.extra_bytes || start < 0 || size <= 0 || start + size > point.extra_bytes_number) {
     return;
   }
-  const uint8_t* value = point.extra_bytes.get() + start;
-  auto load = [value](auto v) {
-    std::memcpy(&v, value, sizeof(v));
-    return v;
-  };
-  double number;
-  bool integer = true;
-  switch (d.data_type) {
-    case 1:
-      number = load(uint8_t{0});
-      break;
-    case 2:
-      number = load(int8_t{0});
-      break;
-    case 3:
-      number = load(uint16_t{0});
-      break;
-    case 4:
-      number = load(int16_t{0});
-      break;
-    case 5:
-      number = load(uint32_t{0});
-      break;
-    case 6:
-      number = load(int32_t{0});
-      break;
-    case 9:
-      number = load(0.0f);
-      integer = false;
-      break;
-    case 10:
-      number = load(0.0);
-      integer = false;
-      break;
-    default:
-      std::fprintf(stderr, "WARNING: attribute %d not (yet) implemented.\n", index);
-      return;
+  const uint8_t type = d.data_type;
+  if (type == 0 || type == 7 || type == 8 || type > 10) {
+    std::fprintf(stderr, "WARNING: attribute %d not (yet) implemented.\n", index);
+    return;
   }
-  if (d.options & (LASattributeDescriptor::kScaleBit | LASattributeDescriptor::kOffsetBit)) {
-    return append_general(line, number * d.scale[0] + d.offset[0], false);
-  }
-  if (integer) return append_integer(line, static_cast<int64_t>(number));
-  append_general(line, number, d.data_type == 9);
+  // The value with the descriptor's scale and offset, each where its bit says so.
+  const double number = d.value_as_double(point.extra_bytes.get() + start);
+  const bool scaled =
+      d.options & (LASattributeDescriptor::kScaleBit | LASattributeDescriptor::kOffsetBit);
+  if (scaled || type >= 9) return append_general(line, number, !scaled && type == 9);
+  append_integer(line, static_cast<int64_t>(number));
 }
 
 int64_t LASwriterTXT::close_output(bool) {
@@ -742,9 +710,9 @@ bool LASwriterWRL::start(const LASheader* h, const char* parse) {
   decimals[1] = text_coordinate_decimals(header->y_scale_factor);
   decimals[2] = text_coordinate_decimals(header->z_scale_factor);
   quantizer = static_cast<const LASscaler&>(*header);
-  npoints = header->number_of_point_records ? int64_t{header->number_of_point_records}
-                                            : static_cast<int64_t>(
-                                                  header->extended_number_of_point_records);
+  npoints = header->number_of_point_records
+                ? int64_t{header->number_of_point_records}
+                : static_cast<int64_t>(header->extended_number_of_point_records);
   p_count = 0;
   output.write("Shape {\n");
   if (!with_colours) {

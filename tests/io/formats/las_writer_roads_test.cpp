@@ -21,6 +21,7 @@
 #include "las_fixture.hpp"
 #include "point_reading.hpp"
 #include "temp_dir.hpp"
+#include "writer_scene.hpp"
 
 namespace {
 
@@ -34,17 +35,6 @@ bool has_gps(uint8_t format) {
 }
 bool has_rgb(uint8_t format) {
   return format == 2 || format == 3 || format == 5 || format == 7 || format == 8 || format == 10;
-}
-
-std::string read_text(const std::string& name) {
-  std::string text;
-  if (FILE* f = std::fopen(name.c_str(), "rb")) {
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof(buffer), f)) > 0) text.append(buffer, n);
-    std::fclose(f);
-  }
-  return text;
 }
 
 std::vector<std::string> split(const std::string& text, char separator) {
@@ -203,7 +193,7 @@ TEST(WriterRoads, LasToTextAndBackCarriesEveryField) {
         ASSERT_EQ(fixture_point_difference(expected_from_text(source.points[i]), back[i]), "")
             << "point " << i;
       }
-      if (std::strcmp(separator, "space") == 0) spaced = read_text(out);
+      if (std::strcmp(separator, "space") == 0) spaced = writer_read_file(out);
     }
 
     // The letters no reader takes, token by token.
@@ -240,7 +230,7 @@ TEST(WriterRoads, LasToTextAndBackCarriesEveryField) {
       for (char& ch : expected) {
         if (ch == ' ') ch = character;
       }
-      EXPECT_EQ(read_text(out), expected) << name;
+      EXPECT_EQ(writer_read_file(out), expected) << name;
     }
   }
 }
@@ -298,7 +288,7 @@ TEST(WriterRoads, PtsAndPtxScansSurviveALasFile) {
     } else {
       expected.replace(0, 3, "2     \n2     ");
     }
-    EXPECT_EQ(read_text(out), expected);
+    EXPECT_EQ(writer_read_file(out), expected);
   }
 }
 
@@ -396,7 +386,7 @@ TEST(WriterRoads, LasToBinCarriesWhatBinHolds) {
       ASSERT_TRUE(c.ok) << c.err;
       EXPECT_EQ(c.err, "");
       int32_t count = -1;
-      const std::vector<BinPoint> back = decode_bin(read_text(out), &count);
+      const std::vector<BinPoint> back = decode_bin(writer_read_file(out), &count);
       ASSERT_EQ(back.size(), kPoints);
       EXPECT_EQ(count, static_cast<int32_t>(kPoints));
       const bool wide = std::strcmp(version, "ts16") == 0;
@@ -435,7 +425,7 @@ TEST(WriterRoads, LasToQfitCarriesWhatQfitHolds) {
     const Converted c = convert(source.path, {"-o", out});
     ASSERT_TRUE(c.ok) << c.err;
     EXPECT_EQ(c.err, "");
-    const std::string bytes = read_text(out);
+    const std::string bytes = writer_read_file(out);
     auto word = [&](size_t at) {
       int32_t v;
       std::memcpy(&v, bytes.data() + at, 4);
@@ -475,7 +465,7 @@ TEST(WriterRoads, LasToVrmlCarriesCoordinatesAndColours) {
     const std::string out = dir.path + "/out.wrl";
     const Converted c = convert(source.path, {"-o", out});
     ASSERT_TRUE(c.ok) << c.err;
-    const std::vector<std::string> lines = split(read_text(out), '\n');
+    const std::vector<std::string> lines = split(writer_read_file(out), '\n');
     const bool colours = has_rgb(format);
     const size_t first = colours ? 4 : 9;
     ASSERT_EQ(lines.size(), first + kPoints + (colours ? 8 + kPoints : 4) + 1);
@@ -487,9 +477,8 @@ TEST(WriterRoads, LasToVrmlCarriesCoordinatesAndColours) {
       EXPECT_EQ(lines[first + i], expected) << i;
       if (colours) {
         auto byte = [](uint16_t v) { return v > 255 ? v >> 8 : v; };
-        std::snprintf(expected, sizeof(expected), "%.2f %.2f %.2f",
-                      byte(p.rgb[0]) * 0.003921569f, byte(p.rgb[1]) * 0.003921569f,
-                      byte(p.rgb[2]) * 0.003921569f);
+        std::snprintf(expected, sizeof(expected), "%.2f %.2f %.2f", byte(p.rgb[0]) * 0.003921569f,
+                      byte(p.rgb[1]) * 0.003921569f, byte(p.rgb[2]) * 0.003921569f);
         EXPECT_EQ(lines[first + kPoints + 4 + i], expected) << i;
       }
     }

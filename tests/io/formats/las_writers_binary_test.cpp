@@ -11,29 +11,11 @@
 #include "core/byte_stream_out.hpp"
 #include "core/las_header.hpp"
 #include "core/las_point.hpp"
+#include "writer_scene.hpp"
 
 namespace {
 
-uint16_t base_length(uint8_t format) {
-  static const uint16_t kLengths[] = {20, 28, 26, 34, 57, 63, 30, 36, 38, 59, 67};
-  return kLengths[format];
-}
-
-struct Scene {
-  LASheader header;
-  LASpoint point;
-
-  explicit Scene(uint8_t format, const std::vector<LASattributeDescriptor>& attributes = {}) {
-    header.point_data_format = format;
-    header.version_minor = format > 5 ? 4 : 2;
-    for (const LASattributeDescriptor& d : attributes) header.add_attribute(d);
-    header.point_data_record_length =
-        static_cast<uint16_t>(base_length(format) + header.total_attribute_size());
-    header.number_of_point_records = 1;
-    header.extended_number_of_point_records = 1;
-    point.init_for_point_type(&header, format, header.point_data_record_length, &header);
-  }
-};
+using Scene = WriterScene;
 
 // What a writer put into memory, and what it said.
 struct Bytes {
@@ -178,9 +160,9 @@ TEST(LASwriterBIN, EchoCodesFromTheReturns) {
     bool extended;
     int r, n;
     int echo;
-  } cases[] = {{false, 1, 1, 0},  {false, 1, 0, 0}, {false, 1, 2, 1}, {false, 2, 2, 3},
-               {false, 1, 3, 1},  {false, 2, 3, 2}, {false, 3, 3, 3}, {false, 5, 3, 3},
-               {true, 9, 12, 2},  {true, 12, 12, 3}, {true, 1, 15, 1}, {true, 1, 1, 0}};
+  } cases[] = {{false, 1, 1, 0}, {false, 1, 0, 0},  {false, 1, 2, 1}, {false, 2, 2, 3},
+               {false, 1, 3, 1}, {false, 2, 3, 2},  {false, 3, 3, 3}, {false, 5, 3, 3},
+               {true, 9, 12, 2}, {true, 12, 12, 3}, {true, 1, 15, 1}, {true, 1, 1, 0}};
   for (const auto& c : cases) {
     Scene scene(c.extended ? 6 : 0);
     if (c.extended) {
@@ -308,12 +290,6 @@ TEST(LASwriterBIN, FullDiskFailsTheOutput) {
 
 // --- QFIT ------------------------------------------------------------------
 
-LASattributeDescriptor descriptor(int type_index, const char* name) {
-  LASattributeDescriptor d;
-  LASattributeDescriptor::make(type_index, name, nullptr, &d);
-  return d;
-}
-
 void geographic(Scene& scene) {
   LASheader& h = scene.header;
   h.x_scale_factor = 0.000001;
@@ -387,7 +363,9 @@ TEST(LASwriterQFIT, ProjectedBoundsAreRefused) {
   scene.header.max_y = 4000100;
   const Bytes b = write_qfit(scene, {});
   EXPECT_FALSE(b.opened);
-  EXPECT_EQ(b.err, "ERROR: bounding box (500000 4e+06 / 500100 4.0001e+06) exceeds longitude / latitude\n");
+  EXPECT_EQ(
+      b.err,
+      "ERROR: bounding box (500000 4e+06 / 500100 4.0001e+06) exceeds longitude / latitude\n");
 }
 
 // Without stored attributes the scan angle takes the azimuth's place moved by
@@ -397,8 +375,8 @@ TEST(LASwriterQFIT, ScanAngleAsAzimuth) {
     uint8_t format;
     int angle;
     int32_t azimuth;
-  } cases[] = {{1, 10, 190000}, {1, -20, 160000}, {1, -90, 90000}, {6, -5001, 149994},
-               {6, 15000, 270000}};
+  } cases[] = {
+      {1, 10, 190000}, {1, -20, 160000}, {1, -90, 90000}, {6, -5001, 149994}, {6, 15000, 270000}};
   for (const auto& c : cases) {
     Scene scene(c.format);
     geographic(scene);
@@ -413,8 +391,8 @@ TEST(LASwriterQFIT, ScanAngleAsAzimuth) {
 }
 
 TEST(LASwriterQFIT, AttributesAndRecordLengths) {
-  Scene scene(1, {descriptor(5, "scan azimuth"), descriptor(5, "pitch"), descriptor(5, "roll"),
-                  descriptor(0, "pulse width")});
+  Scene scene(1, {writer_attribute(5, "scan azimuth"), writer_attribute(5, "pitch"),
+                  writer_attribute(5, "roll"), writer_attribute(0, "pulse width")});
   geographic(scene);
   const int32_t values[3] = {359999, -1000, 2000};
   std::memcpy(scene.point.extra_bytes.get(), values, 12);

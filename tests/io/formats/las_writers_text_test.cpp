@@ -11,45 +11,14 @@
 #include "core/las_header.hpp"
 #include "core/las_point.hpp"
 #include "temp_dir.hpp"
+#include "writer_scene.hpp"
 
 namespace {
 
-std::string read_text(const std::string& name) {
-  std::string text;
-  if (FILE* f = std::fopen(name.c_str(), "rb")) {
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof(buffer), f)) > 0) text.append(buffer, n);
-    std::fclose(f);
-  }
-  return text;
-}
-
-uint16_t base_length(uint8_t format) {
-  static const uint16_t kLengths[] = {20, 28, 26, 34, 57, 63, 30, 36, 38, 59, 67};
-  return kLengths[format];
-}
-
-// A header of one point format (with optional attributes) and a point laid
-// out for it.
-struct Scene {
-  LASheader header;
-  LASpoint point;
-
-  explicit Scene(uint8_t format, const std::vector<LASattributeDescriptor>& attributes = {}) {
-    header.point_data_format = format;
-    header.version_minor = format > 5 ? 4 : 2;
-    for (const LASattributeDescriptor& d : attributes) header.add_attribute(d);
-    header.point_data_record_length =
-        static_cast<uint16_t>(base_length(format) + header.total_attribute_size());
-    header.number_of_point_records = 3;
-    header.extended_number_of_point_records = 3;
-    lay_out();
-  }
-  void lay_out() {
-    point.init_for_point_type(&header, header.point_data_format, header.point_data_record_length,
-                              &header);
-  }
+// A scene announcing three points, with a point of typical values.
+struct Scene : WriterScene {
+  explicit Scene(uint8_t format, const std::vector<LASattributeDescriptor>& attributes = {})
+      : WriterScene(format, attributes, 3) {}
   // 638000.12 5620000.50 101.23 at scale 0.01.
   void typical() {
     point.X = 63800012;
@@ -97,23 +66,8 @@ Written write_txt(Scene& scene, const TxtOptions& o, int count = 1,
     w.bytes = writer.close_output(true);
   }
   w.err = testing::internal::GetCapturedStderr();
-  w.text = read_text(name);
+  w.text = writer_read_file(name);
   return w;
-}
-
-LASattributeDescriptor descriptor(int type_index, const char* name, double scale = 1.0,
-                                  double offset = 0.0) {
-  LASattributeDescriptor d;
-  LASattributeDescriptor::make(type_index, name, nullptr, &d);
-  if (scale != 1.0) {
-    d.scale[0] = scale;
-    d.options |= LASattributeDescriptor::kScaleBit;
-  }
-  if (offset != 0.0) {
-    d.offset[0] = offset;
-    d.options |= LASattributeDescriptor::kOffsetBit;
-  }
-  return d;
 }
 
 void add_record(LASheader& header, uint16_t id, uint16_t size, const char* parse,
@@ -135,16 +89,11 @@ void add_record(LASheader& header, uint16_t id, uint16_t size, const char* parse
 TEST(LASwriterTXT, DefaultFieldsFollowThePointFormat) {
   const char* const kXyz = "638000.12 5620000.50 101.23";
   const std::string expected[11] = {
-      std::string(kXyz) + "\n",
-      std::string(kXyz) + " 12.500000\n",
-      std::string(kXyz) + " 1 2 3\n",
-      std::string(kXyz) + " 12.500000 1 2 3\n",
-      std::string(kXyz) + " 12.500000\n",
-      std::string(kXyz) + " 12.500000 1 2 3\n",
-      std::string(kXyz) + "\n",
-      std::string(kXyz) + "\n",
-      std::string(kXyz) + "\n",
-      std::string(kXyz) + "\n",
+      std::string(kXyz) + "\n",           std::string(kXyz) + " 12.500000\n",
+      std::string(kXyz) + " 1 2 3\n",     std::string(kXyz) + " 12.500000 1 2 3\n",
+      std::string(kXyz) + " 12.500000\n", std::string(kXyz) + " 12.500000 1 2 3\n",
+      std::string(kXyz) + "\n",           std::string(kXyz) + "\n",
+      std::string(kXyz) + "\n",           std::string(kXyz) + "\n",
       std::string(kXyz) + "\n",
   };
   for (uint8_t format = 0; format <= 10; format++) {
@@ -310,8 +259,8 @@ TEST(LASwriterTXT, IntensitiesAndColoursOfTheDialectsAndScales) {
     bool pts;
     uint16_t intensity;
     const char* text;
-  } cases[] = {{true, 0, "-2048"},  {true, 4095, "2047"}, {false, 4095, "1"},
-               {false, 2048, "0.5"}, {false, 0, "0"},     {false, 1000, "0.244"}};
+  } cases[] = {{true, 0, "-2048"},   {true, 4095, "2047"}, {false, 4095, "1"},
+               {false, 2048, "0.5"}, {false, 0, "0"},      {false, 1000, "0.244"}};
   Scene scan(0);
   add_record(scan.header, 2001, 272, "xyzi", std::vector<double>(28, 0.0), 1, 1);
   for (const auto& c : cases) {
@@ -396,8 +345,8 @@ TEST(LASwriterTXT, CoordinatesHaveTheDecimalsOfTheScaleFactor) {
 // every scale with offsets on and off the grid, values near zero of either
 // sign, and values too large for the fast digits.
 TEST(LAStextCoordinateForm, MatchesPrintf) {
-  const double scales[] = {0.1,       0.01,       0.001,       0.0001, 0.00001,
-                           0.000001,  0.0000001,  0.00000001,  0.000000001};
+  const double scales[] = {0.1,      0.01,      0.001,      0.0001,     0.00001,
+                           0.000001, 0.0000001, 0.00000001, 0.000000001};
   const double offsets[] = {0.0, 500000.0, -70.0, 1000000.005, 0.123456789, -4e9, 1e15};
   uint64_t state = 12345;
   auto next = [&state]() {
@@ -429,10 +378,11 @@ TEST(LAStextCoordinateForm, MatchesPrintf) {
 // with the digits it takes to read back the same value.
 TEST(LASwriterTXT, ExtraBytesAttributes) {
   std::vector<LASattributeDescriptor> attributes = {
-      descriptor(0, "u8"),           descriptor(1, "i8"),         descriptor(2, "u16"),
-      descriptor(3, "i16"),          descriptor(4, "u32"),        descriptor(5, "i32", 0.01, 5.0),
-      descriptor(8, "f32"),          descriptor(9, "f64"),        descriptor(6, "u64"),
-      descriptor(5, "i32 scaled", 0.001),
+      writer_attribute(0, "u8"),  writer_attribute(1, "i8"),
+      writer_attribute(2, "u16"), writer_attribute(3, "i16"),
+      writer_attribute(4, "u32"), writer_attribute(5, "i32", 0.01, 5.0),
+      writer_attribute(8, "f32"), writer_attribute(9, "f64"),
+      writer_attribute(6, "u64"), writer_attribute(5, "i32 scaled", 0.001),
   };
   Scene scene(1, attributes);
   uint8_t* e = scene.point.extra_bytes.get();
@@ -509,11 +459,12 @@ TEST(LASwriterTXT, PtsAndPtxHeaderLines) {
   // PTX: the ten header lines from the record, values with the digits they need.
   Scene scan(0);
   scan.typical();
-  const std::vector<double> values = {
-      500000.125, 4100000.5, 12.0,                                 // translation
-      1.0, 0.0, 0.0, 0.0, 0.99999999, -0.1, 0.0, 0.1, 1.0,         // rotation
-      1.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0,  // transformation
-      500000.125, 4100000.5, 12.0, 1.0};
+  const std::vector<double> values = {500000.125, 4100000.5, 12.0,  // translation
+                                      1.0,        0.0,       0.0,  0.0, 0.99999999, -0.1, 0.0,
+                                      0.1,        1.0,  // rotation
+                                      1.0,        0.0,       0.0,  0.0, 0.0,        1.0,  0.0,
+                                      0.0,        0.0,       0.0,  1.0, 0.0,  // transformation
+                                      500000.125, 4100000.5, 12.0, 1.0};
   add_record(scan.header, 2001, 272, "xyzi", values, 4, 3);
   TxtOptions ptx;
   ptx.ptx = true;
@@ -602,7 +553,7 @@ Written write_wrl(Scene& scene, const char* parse, const std::vector<uint16_t>& 
     w.bytes = writer.close_output(true);
   }
   w.err = testing::internal::GetCapturedStderr();
-  w.text = read_text(name);
+  w.text = writer_read_file(name);
   return w;
 }
 
@@ -651,9 +602,9 @@ TEST(LASwriterWRL, SceneWithColours) {
     std::vector<std::string> expected = {"Shape {", "\tgeometry PointSet {",
                                          "\t\tcoord Coordinate {", "\t\t\tpoint ["};
     expected.insert(expected.end(), kPointLines.begin(), kPointLines.end());
-    for (const char* l : {"\t\t\t]", "\t\t}", "\t\tcolor Color {", "\t\t\tcolor [",
-                          "1.00 0.50 0.00", "1.00 0.50 0.00", "0.00 0.50 0.00", "\t\t\t]", "\t\t}",
-                          "\t}", "}"}) {
+    for (const char* l :
+         {"\t\t\t]", "\t\t}", "\t\tcolor Color {", "\t\t\tcolor [", "1.00 0.50 0.00",
+          "1.00 0.50 0.00", "0.00 0.50 0.00", "\t\t\t]", "\t\t}", "\t}", "}"}) {
       expected.push_back(l);
     }
     EXPECT_EQ(lines_of(w.text), expected);
