@@ -770,6 +770,8 @@ const TransformAlias kTransformAliases[] = {
   {"-scale_nir_to_16bit", "-scale_NIR_to_16bit"},
   {"-copy_attribute_into_I", "-copy_attribute_into_NIR"},
   {"-copy_register_into_I", "-copy_register_into_NIR"},
+  // the spelling the usage text shows
+  {"-switch_B_G", "-switch_G_B"},
 };
 // clang-format on
 

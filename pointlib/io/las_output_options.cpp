@@ -10,6 +10,8 @@
 #include "core/las_writer.hpp"
 #include "core/las_writer_las.hpp"
 #include "filter/option_args.hpp"
+#include "io/formats/las_writers_binary.hpp"
+#include "io/formats/las_writers_text.hpp"
 #include "platform/file_identity.hpp"
 
 namespace {
@@ -45,25 +47,84 @@ size_t file_part_start(const std::string& name) {
   return s == std::string::npos ? 0 : s + 1;
 }
 
+// Keeps a writer that opened; deletes one that did not, after the opener's
+// line naming its kind and where it was to write.
+template <typename Writer>
+LASwriter* opened(Writer* writer, bool ok, const char* kind, const std::string& where) {
+  if (ok) return writer;
+  std::fprintf(stderr, "ERROR: cannot open laswriter%s %s\n", kind, where.c_str());
+  delete writer;
+  return nullptr;
+}
+
+// The writer of each format on the named file, or on standard output when
+// `name` is null (`where` says which for the messages).
+LASwriter* open_las(const LASoutputOptions& o, const LASheader* header, const char* name,
+                    const std::string& where) {
+  auto* writer = new LASwriterLAS();
+  const int32_t chunk = static_cast<int32_t>(o.chunk_size);
+  const bool ok = name ? writer->open_file(name, header, o.compressor_kind(), 2, chunk,
+                                           static_cast<int>(o.io_obuffer_size))
+                       : writer->open_cfile(stdout, header, o.compressor_kind(), 2, chunk);
+  return opened(writer, ok, "las", where);
+}
+
+LASwriter* open_bin(const LASoutputOptions&, const LASheader* header, const char* name,
+                    const std::string& where) {
+  auto* writer = new LASwriterBIN();
+  const bool ok = name ? writer->open_file(name, header, "ts8", 262144)
+                       : writer->open_cfile(stdout, header, "ts8");
+  return opened(writer, ok, "bin", where);
+}
+
+LASwriter* open_qfit(const LASoutputOptions&, const LASheader* header, const char* name,
+                     const std::string& where) {
+  auto* writer = new LASwriterQFIT();
+  const bool ok =
+      name ? writer->open_file(name, header, 40, 65536) : writer->open_cfile(stdout, header, 40);
+  return opened(writer, ok, "qfit", where);
+}
+
+LASwriter* open_wrl(const LASoutputOptions& o, const LASheader* header, const char* name,
+                    const std::string& where) {
+  auto* writer = new LASwriterWRL();
+  const char* parse = o.get_parse_string();
+  const bool ok =
+      name ? writer->open_file(name, header, parse) : writer->open_cfile(stdout, header, parse);
+  return opened(writer, ok, "wrl", where);
+}
+
+LASwriter* open_txt(const LASoutputOptions& o, const LASheader* header, const char* name,
+                    const std::string& where) {
+  auto* writer = new LASwriterTXT();
+  if (o.opts) {
+    writer->set_pts(true);
+  } else if (o.optx) {
+    writer->set_ptx(true);
+  }
+  const char* parse = o.get_parse_string();
+  const char* sep = o.get_separator();
+  const bool ok = name ? writer->open_file(name, header, parse, sep)
+                       : writer->open_cfile(stdout, header, parse, sep);
+  if (ok && o.scale_rgb != 1.0f) writer->set_scale_rgb(o.scale_rgb);
+  return opened(writer, ok, "txt", where);
+}
+
 // The output formats. A name's extension chooses the format by the first row
 // whose extension it contains, in either case, so "vpk" is tried before "las";
-// any other extension means text. `writer` names the writer in messages, and
-// `missing` what this build cannot write yet.
+// any other extension means text.
 struct OutputFormat {
   uint32_t code;
   const char* extension;
   const char* upper;
-  const char* writer;
-  const char* missing;
+  LASwriter* (*open)(const LASoutputOptions&, const LASheader*, const char* name,
+                     const std::string& where);
 };
 
 const OutputFormat kOutputFormats[] = {
-    {LASformatCode::vpk, "vpk", "VPK", "las", nullptr},
-    {LASformatCode::las, "las", "LAS", "las", nullptr},
-    {LASformatCode::bin, "bin", "BIN", "bin", "BIN"},
-    {LASformatCode::qfit, "qi", "QI", "qfit", "QFIT"},
-    {LASformatCode::wrl, "wrl", "WRL", "wrl", "VRML"},
-    {LASformatCode::txt, "txt", "TXT", "txt", "text"},
+    {LASformatCode::vpk, "vpk", "VPK", open_las}, {LASformatCode::las, "las", "LAS", open_las},
+    {LASformatCode::bin, "bin", "BIN", open_bin}, {LASformatCode::qfit, "qi", "QI", open_qfit},
+    {LASformatCode::wrl, "wrl", "WRL", open_wrl}, {LASformatCode::txt, "txt", "TXT", open_txt},
 };
 
 const OutputFormat* output_format(uint32_t code) {
@@ -82,22 +143,6 @@ uint32_t format_of_extension(const std::string& extension) {
     }
   }
   return LASformatCode::txt;
-}
-
-// Whether the LAS writer serves the format (LAS and VPK). An unknown format and
-// the writers this build lacks are refused here, the latter with the reason
-// and then the opener's own failure line (`where` is "with file name
-// '<name>'" or "to stdout").
-bool las_writer_serves(uint32_t format, const std::string& where) {
-  const OutputFormat* f = output_format(format);
-  if (f == nullptr) {
-    std::fprintf(stderr, "ERROR: unknown format %d\n", static_cast<int>(format));
-    return false;
-  }
-  if (f->missing == nullptr) return true;
-  std::fprintf(stderr, "ERROR: writing %s is not supported in this build\n", f->missing);
-  std::fprintf(stderr, "ERROR: cannot open laswriter%s %s\n", f->writer, where.c_str());
-  return false;
 }
 
 }  // namespace
@@ -353,28 +398,21 @@ LASwriter* LASoutputOptions::open_writer(const LASheader* header, const char* in
                    name, earlier);
       return nullptr;
     }
-    if (!las_writer_serves(format, std::string("with file name '") + name + "'")) return nullptr;
-    LASwriterLAS* writer = new LASwriterLAS();
-    if (!writer->open_file(name, header, compressor, 2, static_cast<int32_t>(chunk_size),
-                           static_cast<int>(io_obuffer_size))) {
-      std::fprintf(stderr, "ERROR: cannot open laswriterlas with file name '%s'\n", name);
-      delete writer;
-      return nullptr;
-    }
-    return writer;
+    return open_format_writer(header, name);
   }
-  if (use_stdout) {
-    if (!las_writer_serves(format, "to stdout")) return nullptr;
-    LASwriterLAS* writer = new LASwriterLAS();
-    if (!writer->open_cfile(stdout, header, compressor, 2, static_cast<int32_t>(chunk_size))) {
-      std::fprintf(stderr, "ERROR: cannot open laswriterlas to stdout\n");
-      delete writer;
-      return nullptr;
-    }
-    return writer;
-  }
+  if (use_stdout) return open_format_writer(header, nullptr);
   std::fprintf(stderr, "ERROR: no laswriter output specified\n");
   return nullptr;
+}
+
+LASwriter* LASoutputOptions::open_format_writer(const LASheader* header, const char* name) {
+  const OutputFormat* f = output_format(format);
+  if (f == nullptr) {
+    std::fprintf(stderr, "ERROR: unknown format %d\n", static_cast<int>(format));
+    return nullptr;
+  }
+  const std::string where = name ? std::string("with file name '") + name + "'" : "to stdout";
+  return f->open(*this, header, name, where);
 }
 
 bool LASoutputOptions::remove_output() const {
@@ -476,6 +514,8 @@ const OutputOption kOutputOptions[] = {
   {"-ovpk", 0, nullptr, format<LASformatCode::vpk>},
   {"-obin", 0, nullptr, format<LASformatCode::bin>},
   {"-oqi", 0, nullptr, format<LASformatCode::qfit>},
+  // the spelling the usage text shows
+  {"-oqfit", 0, nullptr, format<LASformatCode::qfit>},
   {"-owrl", 0, nullptr, format<LASformatCode::wrl>},
   {"-otxt", 0, nullptr, text_format},
   {"-stdout", 0, nullptr, to_stdout},
