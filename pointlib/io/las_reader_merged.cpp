@@ -12,66 +12,6 @@
 #include "io/formats/las_reader_txt.hpp"
 #include "io/las_index.hpp"
 
-namespace {
-
-// Which formats a name may mean, searched anywhere in the name in this order.
-struct NameRow {
-  const char* a;
-  const char* b;
-  int kind;  // index into kKindWords
-};
-const char* const kKindWords[] = {"",    "LAS", "BIN", "SHP",  "ASC",
-                                  "BIL", "DTM", "PLY", "QFIT", "TXT"};
-const char* const kKindWhat[] = {"",
-                                 "LAS files",
-                                 "BIN files",
-                                 "shapefiles",
-                                 "ASCII grids",
-                                 "BIL rasters",
-                                 "DTM rasters",
-                                 "PLY files",
-                                 "QFIT files",
-                                 "text files"};
-
-bool outside_i32(double max, double min, double offset, double scale) {
-  return (max - offset) / scale > 2147483647.0 || (min - offset) / scale < -2147483648.0;
-}
-
-}  // namespace
-
-void las_fit_bounds_to_integers(LASheader* header, bool* rescale, bool* reoffset) {
-  double* scales[3] = {&header->x_scale_factor, &header->y_scale_factor, &header->z_scale_factor};
-  double* offsets[3] = {&header->x_offset, &header->y_offset, &header->z_offset};
-  const double maxs[3] = {header->max_x, header->max_y, header->max_z};
-  const double mins[3] = {header->min_x, header->min_y, header->min_z};
-  static const char* const kScaleWarning[3] = {
-      "WARNING: i changed x_scale_factor from %g to %g to accommodate enlarged bounding box\n",
-      "WARNING: i changed y_scale_factor from %g to %g to accommodate enlarged bounding box\n",
-      "WARNING: i changed  z_scale_factor from %g to %g to accommodate enlarged bounding box\n"};
-  static const char* const kOffsetWarning[3] = {
-      "WARNING: i changed x_offset from %g to %g to accommodate enlarged bounding box\n",
-      "WARNING: i changed y_offset from %g to %g to accommodate enlarged bounding box\n",
-      "WARNING: i changed z_offset from %g to %g to accommodate enlarged bounding box\n"};
-  for (int a = 0; a < 3; a++) {
-    const double scale = *scales[a];
-    const double offset = *offsets[a];
-    if (!outside_i32(maxs[a], mins[a], offset, scale)) continue;
-    const double new_offset = static_cast<double>(las_round_i64((mins[a] + maxs[a]) / 2.0));
-    double new_scale = scale;
-    while (outside_i32(maxs[a], mins[a], new_offset, new_scale)) new_scale *= 10.0;
-    if (new_scale != scale) {
-      std::fprintf(stderr, kScaleWarning[a], scale, new_scale);
-      *scales[a] = new_scale;
-      *rescale = true;
-    }
-    if (outside_i32(maxs[a], mins[a], offset, new_scale)) {
-      std::fprintf(stderr, kOffsetWarning[a], offset, new_offset);
-      *offsets[a] = new_offset;
-      *reoffset = true;
-    }
-  }
-}
-
 LASreaderMerged::LASreaderMerged() {
   clean();
 }
@@ -83,7 +23,7 @@ LASreaderMerged::~LASreaderMerged() {
 
 void LASreaderMerged::clean() {
   set_sub(nullptr);
-  kind = Kind::none;
+  has_format = false;
   sub_format_code = 0;
   point_type_change = point_size_change = attribute_change = false;
   rescale = reoffset = false;
@@ -119,16 +59,6 @@ void LASreaderMerged::set_parse_string(const char* text) {
   parse_string = text ? text : "";
 }
 
-LASreaderMerged::Kind LASreaderMerged::kind_of(const char* name) {
-  static const NameRow kRows[] = {{".las", ".vpk", 1}, {".LAS", ".VPK", 1}, {".bin", ".BIN", 2},
-                                  {".shp", ".SHP", 3}, {".asc", ".ASC", 4}, {".bil", ".BIL", 5},
-                                  {".dtm", ".DTM", 6}, {".ply", ".PLY", 7}, {".qi", ".QI", 8}};
-  for (const NameRow& row : kRows) {
-    if (std::strstr(name, row.a) || std::strstr(name, row.b)) return static_cast<Kind>(row.kind);
-  }
-  return Kind::txt;
-}
-
 bool LASreaderMerged::add_file_name(const char* name) {
   if (name == nullptr) {
     std::fprintf(stderr, "ERROR: file name pointer is NULL\n");
@@ -140,23 +70,26 @@ bool LASreaderMerged::add_file_name(const char* name) {
     return false;
   }
   std::fclose(probe);
-  const Kind k = kind_of(name);
-  if (kind != Kind::none && kind != k) {
+  const LASinputFormat format = las_input_format_of(name);
+  if (has_format && format != sub_format) {
     std::fprintf(stderr, "ERROR: cannot mix %s with %s. skipping '%s' ...\n",
-                 kKindWords[static_cast<int>(kind)], kKindWords[static_cast<int>(k)], name);
+                 las_input_format_name(sub_format).upper, las_input_format_name(format).upper,
+                 name);
     return false;
   }
-  if (kind == Kind::none) {
-    if (k != Kind::las && k != Kind::txt && k != Kind::ply) {
+  if (!has_format) {
+    if (format != LASinputFormat::las && format != LASinputFormat::txt &&
+        format != LASinputFormat::ply) {
       // Same wording as the opener uses for readers this build lacks.
       std::fprintf(stderr, "ERROR: reading %s is not supported in this build\n",
-                   kKindWhat[static_cast<int>(k)]);
+                   las_input_format_name(format).what);
       return false;
     }
-    kind = k;
-    if (k == Kind::las) set_sub(new LASreaderLAS());
-    if (k == Kind::txt) set_sub(new LASreaderTXT());
-    if (k == Kind::ply) set_sub(new LASreaderPLY());
+    has_format = true;
+    sub_format = format;
+    if (format == LASinputFormat::las) set_sub(new LASreaderLAS());
+    if (format == LASinputFormat::txt) set_sub(new LASreaderTXT());
+    if (format == LASinputFormat::ply) set_sub(new LASreaderPLY());
   }
   file_names.emplace_back(name);
   if (!file_names_ID.empty()) file_names_ID.push_back(0);
@@ -195,7 +128,8 @@ bool LASreaderMerged::open_sub(const char* name, bool header_pass, bool read_in_
     word = "ply";
     opened = sub_ply->open_file(name, 0, false);
   }
-  if (!opened) std::fprintf(stderr, "ERROR: could not open lasreader%s for file '%s'\n", word, name);
+  if (!opened)
+    std::fprintf(stderr, "ERROR: could not open lasreader%s for file '%s'\n", word, name);
   return opened;
 }
 
