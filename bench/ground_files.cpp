@@ -2,7 +2,8 @@
 // million points: the built program classifies a LAS file into LAS and into VPK, next to a
 // plain copy of the same bytes as the floor of what any file-to-file tool can do. Each case
 // runs once; the figures are points per second and the child's peak resident memory per
-// million points.
+// million points and in bytes per point. A file of five tiles along a corridor runs next to the
+// same tiles side by side: the extent between the tiles must cost little.
 //
 // The inputs are generated once into a cache folder (PL_BENCH_CACHE, or a folder under the
 // temporary directory) and kept for later runs; generation is never timed.
@@ -25,6 +26,8 @@
 #include <string>
 #include <vector>
 
+#include "core/las_reader_las.hpp"
+#include "core/las_writer_las.hpp"
 #include "scene.hpp"
 
 namespace {
@@ -120,6 +123,78 @@ const Input* input_of(int millions, std::string* error) {
       return nullptr;
     }
     if (std::rename(part.c_str(), path.c_str()) != 0 || !read_header(path, &header)) {
+      *error = "cannot place " + path;
+      return nullptr;
+    }
+  }
+  in.path = path;
+  in.points = header.points;
+  return &in;
+}
+
+// Five tiles of about 472,000 points each, every one its own scene: along a corridor, 5 km
+// apart (4 km east and 3 km north from one to the next), or side by side in a row. Both files
+// hold the same points but for the tiles' places, so their times compare what the extent
+// costs. Generated once, like the other inputs.
+const Input* tiles_input(bool corridor, std::string* error) {
+  static Input inputs[2];
+  Input& in = inputs[corridor ? 1 : 0];
+  if (in.points) return &in;
+  const std::string path = cache_dir() + (corridor ? "/corridor_v" : "/side_by_side_v") +
+                           std::to_string(kInputVersion) + ".las";
+  constexpr int kTiles = 5;
+  Header header;
+  if (!read_header(path, &header) || header.points == 0) {
+    const double side = std::floor(side_for(472000));
+    std::vector<std::string> tiles;
+    for (int i = 0; i < kTiles; i++) {
+      const std::string tile = cache_dir() + "/tile_" + std::to_string(i) + "_" +
+                               std::to_string(int(side)) + "_v" + std::to_string(kInputVersion) +
+                               ".las";
+      Header h;
+      if (!read_header(tile, &h) || h.points == 0) {
+        SceneParams params = scene_params(side);
+        params.seed = 29 + uint64_t(i);
+        const std::string part = tile + ".part";
+        if (!write_scene_las_streamed(params, part, SceneLasOptions(), nullptr, error) ||
+            std::rename(part.c_str(), tile.c_str()) != 0) {
+          if (error->empty()) *error = "cannot place " + tile;
+          return nullptr;
+        }
+      }
+      tiles.push_back(tile);
+    }
+    const std::string part = path + ".part";
+    LASwriterLAS writer;
+    LASheader out_header;
+    for (int i = 0; i < kTiles; i++) {
+      LASreaderLAS reader;
+      if (!reader.open_file(tiles[i].c_str())) {
+        *error = "cannot open " + tiles[i];
+        return nullptr;
+      }
+      if (i == 0) {
+        out_header.assign(reader.header);
+        if (!writer.open_file(part.c_str(), &out_header)) {
+          *error = "cannot write " + part;
+          return nullptr;
+        }
+      }
+      // Whole metres at the shared scale and offset: exact integer moves.
+      const double east = corridor ? 4000.0 * i : side * i;
+      const double north = corridor ? 3000.0 * i : 0.0;
+      const int32_t dx = int32_t(std::lround(east / reader.header.x_scale_factor));
+      const int32_t dy = int32_t(std::lround(north / reader.header.y_scale_factor));
+      while (reader.read_point()) {
+        reader.point.X += dx;
+        reader.point.Y += dy;
+        writer.add_to_inventory(&reader.point);
+        writer.write_one_point(&reader.point);
+      }
+      reader.close_input(true);
+    }
+    if (!writer.rewrite_header(&out_header, true, false) || writer.close_output(true) <= 0 ||
+        std::rename(part.c_str(), path.c_str()) != 0 || !read_header(path, &header)) {
       *error = "cannot place " + path;
       return nullptr;
     }
@@ -243,6 +318,8 @@ void BM_Copy(benchmark::State& state, int millions) {
       double(in->points) * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
+void run_ground(benchmark::State& state, const Input* in, const char* extension);
+
 void BM_Ground(benchmark::State& state, int millions, const char* extension) {
   std::string error;
   const Input* in = input_of(millions, &error);
@@ -250,6 +327,23 @@ void BM_Ground(benchmark::State& state, int millions, const char* extension) {
     state.SkipWithError(error.c_str());
     return;
   }
+  run_ground(state, in, extension);
+}
+
+// The corridor must not cost much more than its side-by-side twin: the time of the ground
+// estimate follows the points, not the extent.
+void BM_GroundTiles(benchmark::State& state, bool corridor) {
+  std::string error;
+  const Input* in = tiles_input(corridor, &error);
+  if (!in) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  run_ground(state, in, "las");
+}
+
+void run_ground(benchmark::State& state, const Input* in, const char* extension) {
+  std::string error;
   const std::string program = self_dir() + "/talvenor_new";
   const std::string out = work_dir() + "/out." + extension;
   const std::string log = work_dir() + "/talvenor_new.log";
@@ -277,6 +371,7 @@ void BM_Ground(benchmark::State& state, int millions, const char* extension) {
       double(in->points) * double(state.iterations()), benchmark::Counter::kIsRate);
   state.counters["peak_mb_per_million"] =
       (double(run.max_rss_kb) / 1024.0) / (double(in->points) / 1.0e6);
+  state.counters["peak_bytes_per_point"] = double(run.max_rss_kb) * 1024.0 / double(in->points);
 }
 
 void register_size(int millions) {
@@ -300,6 +395,14 @@ void register_size(int millions) {
 int main(int argc, char** argv) {
   register_size(1);
   register_size(10);
+  benchmark::RegisterBenchmark("BM_GroundSideBySide/5x472k", BM_GroundTiles, false)
+      ->Iterations(1)
+      ->UseManualTime()
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("BM_GroundCorridor/5x472k", BM_GroundTiles, true)
+      ->Iterations(1)
+      ->UseManualTime()
+      ->Unit(benchmark::kMillisecond);
   // 30 million points take minutes and about a gigabyte of input.
   const char* large = std::getenv("PL_BENCH_LARGE");
   if (large && std::strcmp(large, "0") != 0 && *large) register_size(30);

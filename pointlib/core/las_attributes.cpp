@@ -1,5 +1,6 @@
 #include "core/las_attributes.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -135,6 +136,68 @@ void LASattributeDescriptor::store_value(uint8_t* value, double v) const {
       store(value, v);
       break;
   }
+}
+
+bool LASattributeDescriptor::make(int type_index, const char* name, const char* description,
+                                  LASattributeDescriptor* out) {
+  if (type_index < 0 || type_index > 9 || name == nullptr) return false;
+  std::memset(out, 0, sizeof(*out));
+  out->data_type = static_cast<uint8_t>(type_index + 1);
+  // The fields hold 32 characters without a terminating zero when full.
+  std::memcpy(out->name, name, std::min(std::strlen(name), sizeof(out->name)));
+  if (description) {
+    std::memcpy(out->description, description,
+                std::min(std::strlen(description), sizeof(out->description)));
+  }
+  for (double& s : out->scale) s = 1.0;
+  return true;
+}
+
+bool LASattributeDescriptor::is_unsigned() const {
+  const int t = data_type == 0 ? -1 : (data_type - 1) % 10;
+  return t == 0 || t == 2 || t == 4 || t == 6;
+}
+
+bool LASattributeDescriptor::is_signed() const {
+  const int t = data_type == 0 ? -1 : (data_type - 1) % 10;
+  return t == 1 || t == 3 || t == 5 || t == 7;
+}
+
+void LASattributeDescriptor::widen_range(const uint8_t* value, bool first) {
+  if (data_type == 0 || data_type > 30) return;
+  const int t = (data_type - 1) % 10;
+  if (is_unsigned()) {
+    uint64_t v = 0;
+    if (t == 0) v = load<uint8_t>(value);
+    if (t == 2) v = load<uint16_t>(value);
+    if (t == 4) v = load<uint32_t>(value);
+    if (t == 6) v = load<uint64_t>(value);
+    if (first || v < load<uint64_t>(min[0])) store(min[0], v);
+    if (first || v > load<uint64_t>(max[0])) store(max[0], v);
+  } else if (is_signed()) {
+    int64_t v = 0;
+    if (t == 1) v = load<int8_t>(value);
+    if (t == 3) v = load<int16_t>(value);
+    if (t == 5) v = load<int32_t>(value);
+    if (t == 7) v = load<int64_t>(value);
+    if (first || v < load<int64_t>(min[0])) store(min[0], v);
+    if (first || v > load<int64_t>(max[0])) store(max[0], v);
+  } else {
+    const double v = t == 8 ? static_cast<double>(load<float>(value)) : load<double>(value);
+    if (first || v < load<double>(min[0])) store(min[0], v);
+    if (first || v > load<double>(max[0])) store(max[0], v);
+  }
+  if (first) options |= kMinBit | kMaxBit;
+}
+
+int32_t LASattributeTable::add_attribute(const LASattributeDescriptor& descriptor) {
+  const int32_t size = descriptor.byte_size();
+  if (size <= 0) return -1;
+  const int32_t start = total_attribute_size();
+  attributes.push_back(descriptor);
+  attribute_starts.push_back(start);
+  attribute_sizes.push_back(size);
+  return number_attributes++;
 }
 
 bool LASattributeTable::load_descriptors(uint32_t n, const LASattributeDescriptor* descriptors) {

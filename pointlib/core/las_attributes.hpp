@@ -22,8 +22,25 @@ struct LASattributeDescriptor {
   double offset[3];
   char description[32];
 
+  static constexpr uint8_t kNoDataBit = 1;
+  static constexpr uint8_t kMinBit = 2;
+  static constexpr uint8_t kMaxBit = 4;
   static constexpr uint8_t kScaleBit = 8;
   static constexpr uint8_t kOffsetBit = 16;
+
+  // A zeroed descriptor of data type `type_index` + 1 (index 0..9: U8 to F64)
+  // with the three scale factors 1.0 and no option bit set; name and
+  // description are cut to 32 characters. False for an index above 9 or a
+  // missing name.
+  static bool make(int type_index, const char* name, const char* description,
+                   LASattributeDescriptor* out);
+  // Whether the data type is one of the unsigned (U8 U16 U32 U64) or signed
+  // (I8 I16 I32 I64) integers; the rest are floats.
+  bool is_unsigned() const;
+  bool is_signed() const;
+  // Sets (first) or widens the minimum and maximum of the first element to
+  // the raw value stored at `value`, compared as u64, i64 or double by type.
+  void widen_range(const uint8_t* value, bool first);
 
   // Size of the attribute inside the extra bytes.
   int32_t byte_size() const;
@@ -56,6 +73,9 @@ class LASattributeTable {
   // bytes (a descriptor record may claim more than a point record has),
   // printing a warning for each; true when all fit.
   bool check_extra_bytes(int32_t extra_bytes_number);
+  // Appends a copy of the descriptor after the last attribute; its index, or
+  // -1 (nothing added) when its byte size is 0.
+  int32_t add_attribute(const LASattributeDescriptor& descriptor);
   // The bytes all attributes take together.
   int32_t total_attribute_size() const;
   // Index of the attribute with that name, or -1.

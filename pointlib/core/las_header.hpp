@@ -190,6 +190,10 @@ class LASheader : public LASscaler, public LASattributeTable, public LASheaderFi
                    std::unique_ptr<uint8_t[]> data, bool keep_description = false,
                    const char* description = nullptr, bool append = false);
 
+  // Renews the "LASF_Spec" record 4 from the attribute table (removes it when
+  // there are no attributes). False, changing nothing, above 341 attributes.
+  bool update_extra_bytes_vlr(bool keep_description = false);
+
   bool store_geo_key_directory(uint32_t number_of_keys, const LASvlrKeyEntry* keys);
   bool store_geo_doubles(uint32_t number, const double* values);
 
@@ -212,5 +216,11 @@ class LASheader : public LASscaler, public LASattributeTable, public LASheaderFi
   // Clears every borrowed pointer that points into [payload, payload + size).
   void forget_borrowed(const uint8_t* payload, uint64_t size);
 };
+
+// Moves the offset of an axis to the rounded centre of the header's box and
+// grows its scale factor by factors of 10 until the box fits 32-bit integers,
+// with one warning per changed value. Sets *rescale / *reoffset when it changed
+// a scale factor / an offset and leaves them alone otherwise.
+void las_fit_bounds_to_integers(LASheader* header, bool* rescale, bool* reoffset);
 
 #endif  // POINTLIB_CORE_LAS_HEADER_HPP

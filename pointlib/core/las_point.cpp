@@ -16,10 +16,29 @@ void LASpoint::reset() {
   items.clear();
   items.shrink_to_fit();
   have_gps_time = have_rgb = have_nir = have_wavepacket = false;
+  deleted_flag = 0;
   extra_bytes_number = 0;
   total_point_size = 0;
   num_items = 0;
 }
+
+namespace {
+
+// Where the items that live in the raw block begin in it.
+size_t place_offset(LASitemPlace place) {
+  switch (place) {
+    case LASitemPlace::gps_time:
+      return offsetof(LASpointData, gps_time);
+    case LASitemPlace::rgb:
+      return offsetof(LASpointData, rgb);
+    case LASitemPlace::wavepacket:
+      return offsetof(LASpointData, wavepacket);
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
 
 bool LASpoint::init_for_items(const LASscaler* q, uint16_t n, const LASitem* list,
                               const LASattributeTable* attr) {
@@ -30,43 +49,20 @@ bool LASpoint::init_for_items(const LASscaler* q, uint16_t n, const LASitem* lis
   uint8_t* base = raw();
   for (uint16_t i = 0; i < n; i++) {
     total_point_size += items[i].size;
-    switch (items[i].type) {
-      case LASitem::BYTE:
-      case LASitem::BYTE14:
-        extra_bytes_number = items[i].size;
-        extra_bytes.reset(new uint8_t[extra_bytes_number ? extra_bytes_number : 1]());
-        point_items[i] = extra_bytes.get();
-        break;
-      case LASitem::POINT10:
-        point_items[i] = base;
-        break;
-      case LASitem::GPSTIME11:
-        point_items[i] = base + offsetof(LASpointData, gps_time);
-        have_gps_time = true;
-        break;
-      case LASitem::RGB12:
-      case LASitem::RGB14:
-        point_items[i] = base + offsetof(LASpointData, rgb);
-        have_rgb = true;
-        break;
-      case LASitem::RGBNIR14:
-        point_items[i] = base + offsetof(LASpointData, rgb);
-        have_rgb = true;
-        have_nir = true;
-        break;
-      case LASitem::WAVEPACKET13:
-      case LASitem::WAVEPACKET14:
-        point_items[i] = base + offsetof(LASpointData, wavepacket);
-        have_wavepacket = true;
-        break;
-      case LASitem::POINT14:
-        point_items[i] = base;
-        have_gps_time = true;
-        set_extended_point_type(1);
-        break;
-      default:
-        return false;
+    const LASitemKind* kind = las_item_kind(items[i].type);
+    if (kind == nullptr) return false;
+    if (kind->place == LASitemPlace::extra_bytes) {
+      extra_bytes_number = items[i].size;
+      extra_bytes.reset(new uint8_t[extra_bytes_number ? extra_bytes_number : 1]());
+      point_items[i] = extra_bytes.get();
+    } else {
+      point_items[i] = base + place_offset(kind->place);
     }
+    if (kind->parts & ITEM_GPS_TIME) have_gps_time = true;
+    if (kind->parts & ITEM_RGB) have_rgb = true;
+    if (kind->parts & ITEM_NIR) have_nir = true;
+    if (kind->parts & ITEM_WAVEPACKET) have_wavepacket = true;
+    if (kind->parts & ITEM_EXTENDED_POINT) set_extended_point_type(1);
   }
   quantizer = q;
   attributer = attr;
@@ -111,9 +107,14 @@ LASpoint& LASpoint::assign(const LASpoint& other) {
     if (other.have_nir) rgb[3] = other.rgb[3];
   }
   if (other.have_wavepacket) wavepacket = other.wavepacket;
-  if (extra_bytes && other.extra_bytes) {
-    std::memcpy(extra_bytes.get(), other.extra_bytes.get(),
-                static_cast<size_t>(std::min(extra_bytes_number, other.extra_bytes_number)));
+  zero_parts_missing_in(other);
+  if (extra_bytes && extra_bytes_number > 0) {
+    const int32_t copied =
+        other.extra_bytes ? std::min(extra_bytes_number, other.extra_bytes_number) : 0;
+    if (copied > 0) {
+      std::memcpy(extra_bytes.get(), other.extra_bytes.get(), static_cast<size_t>(copied));
+    }
+    std::memset(extra_bytes.get() + copied, 0, static_cast<size_t>(extra_bytes_number - copied));
   }
 
   if (other.get_extended_point_type() != 0) {
@@ -121,19 +122,21 @@ LASpoint& LASpoint::assign(const LASpoint& other) {
     extended_flags_byte = (extended_flags_byte & 0x03) | (other.extended_flags_byte & 0xFC);
     extended_return_byte = other.extended_return_byte;
     extended_scan_angle = other.extended_scan_angle;
-  } else if (get_extended_point_type() != 0) {
-    extended_classification = other.get_classification();
-    // legacy synthetic, keypoint, withheld (bits 5-7) become extended flag
-    // bits 4-6; overlap stays 0
-    const uint8_t flags = static_cast<uint8_t>((other.class_byte >> 5) & 0x07);
-    extended_flags_byte = static_cast<uint8_t>((extended_flags_byte & 0x03) |
-                                               (other.extended_flags_byte & 0x0C) | (flags << 4));
-    extended_return_byte =
-        static_cast<uint8_t>(other.get_return_number() | (other.get_number_of_returns() << 4));
-    extended_scan_angle = static_cast<int16_t>(
-        las_round_clamped(other.scan_angle_rank / 0.006, INT16_MIN, INT16_MAX));
+  } else {
+    // Whatever this point's layout, its extended fields say what the legacy
+    // ones say; the channel is the one thing a legacy point may carry.
+    extended_from_legacy(other, other.extended_flags_byte);
   }
   return *this;
+}
+
+void LASpoint::zero() {
+  const uint8_t type = get_extended_point_type();
+  static_cast<LASpointData&>(*this) = LASpointData();
+  set_extended_point_type(type);
+  if (extra_bytes && extra_bytes_number > 0) {
+    std::memset(extra_bytes.get(), 0, static_cast<size_t>(extra_bytes_number));
+  }
 }
 
 void LASpoint::init_like(LASpoint* src, bool owns) {
@@ -158,25 +161,12 @@ void LASpoint::release_like(bool free_storage) {
   if (free_storage) delete this;
 }
 
-namespace {
-
-// Rounds half away from zero in single precision (the angle arrives as a
-// float) and clamps to [lo, hi] instead of wrapping.
-int32_t round_float_clamped(float value, int32_t lo, int32_t hi) {
-  const float r = value >= 0.0f ? value + 0.5f : value - 0.5f;
-  if (!(r == r)) return 0;
-  if (r >= static_cast<float>(hi) + 1.0f) return hi;
-  if (r <= static_cast<float>(lo) - 1.0f) return lo;
-  return static_cast<int32_t>(r);
-}
-
-}  // namespace
-
 void LASpoint::store_scan_angle(float degrees) {
+  // Rounded in double precision: in single precision 0.49999997 + 0.5 is 1.
   if (get_extended_point_type() != 0) {
     extended_scan_angle =
-        static_cast<int16_t>(round_float_clamped(degrees / 0.006f, INT16_MIN, INT16_MAX));
+        static_cast<int16_t>(las_round_clamped(double(degrees) / 0.006, INT16_MIN, INT16_MAX));
   } else {
-    scan_angle_rank = static_cast<int8_t>(round_float_clamped(degrees, INT8_MIN, INT8_MAX));
+    scan_angle_rank = static_cast<int8_t>(las_round_clamped(double(degrees), INT8_MIN, INT8_MAX));
   }
 }

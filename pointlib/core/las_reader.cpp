@@ -45,6 +45,37 @@ void LASreader::choose_read_chain() {
   }
 }
 
+void LASreader::quantize_header_bounds() {
+  struct Bound {
+    double* value;
+    const char* name;
+    char axis;
+    double scale, offset;
+  };
+  const Bound bounds[6] = {
+      {&header.min_x, "min_x", 'x', header.x_scale_factor, header.x_offset},
+      {&header.max_x, "max_x", 'x', header.x_scale_factor, header.x_offset},
+      {&header.min_y, "min_y", 'y', header.y_scale_factor, header.y_offset},
+      {&header.max_y, "max_y", 'y', header.y_scale_factor, header.y_offset},
+      {&header.min_z, "min_z", 'z', header.z_scale_factor, header.z_offset},
+      {&header.max_z, "max_z", 'z', header.z_scale_factor, header.z_offset}};
+  for (const Bound& b : bounds) {
+    const double q = (*b.value - b.offset) / b.scale;
+    // Clamped like every quantized coordinate, so a bound beyond the 32-bit
+    // range cannot overflow the conversion.
+    const int64_t n = LASscaler::clamp32(las_round_i64(q));
+    const double snapped = static_cast<double>(n) * b.scale + b.offset;
+    if ((*b.value > 0) == (snapped > 0)) {
+      *b.value = snapped;
+    } else {
+      std::fprintf(stderr, "WARNING: quantization sign flip for %s from %g to %g.\n", b.name,
+                   *b.value, snapped);
+      std::fprintf(stderr, "         set scale factor for %c coarser than %g with '-rescale'\n",
+                   b.axis, b.scale);
+    }
+  }
+}
+
 bool LASreader::limit_none() {
   if (inside != kInsideNone) {
     header.min_x = orig_min_x;

@@ -74,6 +74,10 @@ class LASreader {
   // present what it made of the points as a complete result.
   virtual bool failed() const { return false; }
 
+  // Snaps the header's bounding box to the quantization grid; a bound whose
+  // sign would flip stays as it is, with a warning.
+  void quantize_header_bounds();
+
   // Takes ownership of a spatial index (null removes it).
   void set_index(LASindex* new_index);
   LASindex* get_index() const { return index; }

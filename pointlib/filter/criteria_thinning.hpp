@@ -1,10 +1,8 @@
 #ifndef POINTLIB_FILTER_CRITERIA_THINNING_HPP
 #define POINTLIB_FILTER_CRITERIA_THINNING_HPP
 
-#include <array>
 #include <cstdint>
-#include <functional>
-#include <unordered_map>
+#include <vector>
 
 #include "filter/las_criterion.hpp"
 
@@ -60,10 +58,10 @@ class LAScriterionKeepRandomFraction final : public LAScriterion {
   float fraction;
 };
 
-// Keeps the first point of every square cell of a grid. The cells met so far
-// are bits of square blocks of 64 by 64 cells, and only blocks that hold a
-// point exist: memory follows the points, not the extent between them (two
-// stray points far apart cost two blocks).
+// Keeps the first point of every square cell of a grid. The cells seen are kept as bits in
+// blocks of 8 x 8 cells, found by a hash of the block's column and row, so that memory follows
+// the cells that hold points: a point far from the others costs one block, not the extent
+// between them.
 class LAScriterionThinWithGrid final : public LAScriterion {
  public:
   explicit LAScriterionThinWithGrid(float spacing) : spacing(spacing) {}
@@ -73,23 +71,18 @@ class LAScriterionThinWithGrid final : public LAScriterion {
   void restart() override;
 
  private:
-  struct BlockKey {
-    int64_t row, col;
-    bool operator==(const BlockKey& o) const { return row == o.row && col == o.col; }
+  struct Block {
+    int64_t column, row;  // of the block: the cells' column and row divided by 8, floored
+    uint64_t cells;       // one bit per cell seen; 0 marks a free slot
   };
-  struct BlockHash {
-    size_t operator()(const BlockKey& k) const {
-      return std::hash<uint64_t>()(static_cast<uint64_t>(k.row) * 0x9E3779B97F4A7C15ull ^
-                                   static_cast<uint64_t>(k.col));
-    }
-  };
-  using Block = std::array<uint64_t, 64>;  // one word per row of the block
+  // The block's slot, taking a free one for a new block (and growing the table).
+  Block& find_block(int64_t column, int64_t row);
+  void grow();
 
   float spacing;
-  std::unordered_map<BlockKey, Block, BlockHash> blocks;
-  // Points come in runs along the data: the block of the point before.
-  BlockKey last_key = {0, 0};
-  Block* last_block = nullptr;
+  std::vector<Block> blocks;  // open addressing, a power of two long, at most half full
+  size_t used = 0;
+  size_t last = 0;  // slot of the last block met: points come in runs through one block
 };
 
 #endif  // POINTLIB_FILTER_CRITERIA_THINNING_HPP

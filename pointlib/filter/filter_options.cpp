@@ -51,19 +51,6 @@ bool add(Walk& w, LAScriterion* criterion) {
   return consume(w);
 }
 
-inline const char* scan_format(double*) {
-  return "%lf";
-}
-inline const char* scan_format(float*) {
-  return "%f";
-}
-inline const char* scan_format(int32_t*) {
-  return "%d";
-}
-inline const char* scan_format(uint32_t*) {
-  return "%u";
-}
-
 // Reads the N arguments behind the option word. Missing entries give
 // "needs N arguments: names", an unreadable one "... but '<entry>' is no valid
 // <name>". `labels` replaces the names in the second message where the
@@ -608,15 +595,21 @@ bool drop_point_source_above(Walk& w, const FilterOption& o) {
   return add(w, new LAScriterionDropPointSourceAbove(v[0]));
 }
 
+// No absolute angle is below 0: a negative bound drops every point, a bound
+// of 0 or less none. Those cases get ranges that are not empty, so that the
+// option text reads back the same and the bound is never negated (the
+// negation of -2147483648 overflows).
 bool drop_abs_scan_angle_above(Walk& w, const FilterOption& o) {
   int32_t v[1];
   if (!read_args(w, v, o.names)) return false;
+  if (v[0] < 0) return add(w, new LAScriterionDropScanAngleBetween(INT32_MIN, INT32_MAX));
   return add(w, new LAScriterionKeepScanAngle(-v[0], v[0]));
 }
 
 bool drop_abs_scan_angle_below(Walk& w, const FilterOption& o) {
   int32_t v[1];
   if (!read_args(w, v, o.names)) return false;
+  if (v[0] <= 0) return add(w, new LAScriterionKeepScanAngle(INT32_MIN, INT32_MAX));
   return add(w, new LAScriterionDropScanAngleBetween(1 - v[0], v[0] - 1));
 }
 

@@ -8,74 +8,9 @@
 #include "core/las_reader_las.hpp"
 #include "filter/las_filter.hpp"
 #include "filter/las_transform.hpp"
+#include "io/formats/las_reader_ply.hpp"
+#include "io/formats/las_reader_txt.hpp"
 #include "io/las_index.hpp"
-
-namespace {
-
-// Which formats a name may mean, searched anywhere in the name in this order.
-struct NameRow {
-  const char* a;
-  const char* b;
-  int kind;  // index into kKindWords
-};
-const char* const kKindWords[] = {"",    "LAS", "BIN", "SHP",  "ASC",
-                                  "BIL", "DTM", "PLY", "QFIT", "TXT"};
-const char* const kKindWhat[] = {"",
-                                 "LAS files",
-                                 "BIN files",
-                                 "shapefiles",
-                                 "ASCII grids",
-                                 "BIL rasters",
-                                 "DTM rasters",
-                                 "PLY files",
-                                 "QFIT files",
-                                 "text files"};
-
-bool outside_i32(double max, double min, double offset, double scale) {
-  return (max - offset) / scale > 2147483647.0 || (min - offset) / scale < -2147483648.0;
-}
-
-}  // namespace
-
-void las_fit_bounds_to_integers(LASheader* header, bool* rescale, bool* reoffset) {
-  double* scales[3] = {&header->x_scale_factor, &header->y_scale_factor, &header->z_scale_factor};
-  double* offsets[3] = {&header->x_offset, &header->y_offset, &header->z_offset};
-  const double maxs[3] = {header->max_x, header->max_y, header->max_z};
-  const double mins[3] = {header->min_x, header->min_y, header->min_z};
-  static const char* const kScaleWarning[3] = {
-      "WARNING: i changed x_scale_factor from %g to %g to accommodate enlarged bounding box\n",
-      "WARNING: i changed y_scale_factor from %g to %g to accommodate enlarged bounding box\n",
-      "WARNING: i changed  z_scale_factor from %g to %g to accommodate enlarged bounding box\n"};
-  static const char* const kOffsetWarning[3] = {
-      "WARNING: i changed x_offset from %g to %g to accommodate enlarged bounding box\n",
-      "WARNING: i changed y_offset from %g to %g to accommodate enlarged bounding box\n",
-      "WARNING: i changed z_offset from %g to %g to accommodate enlarged bounding box\n"};
-  for (int a = 0; a < 3; a++) {
-    const double scale = *scales[a];
-    const double offset = *offsets[a];
-    if (!outside_i32(maxs[a], mins[a], offset, scale)) continue;
-    const double new_offset = static_cast<double>(las_round_i64((mins[a] + maxs[a]) / 2.0));
-    double new_scale = scale;
-    while (outside_i32(maxs[a], mins[a], new_offset, new_scale)) new_scale *= 10.0;
-    if (new_scale != scale) {
-      std::fprintf(stderr, kScaleWarning[a], scale, new_scale);
-      *scales[a] = new_scale;
-      *rescale = true;
-    }
-    if (outside_i32(maxs[a], mins[a], offset, new_scale)) {
-      std::fprintf(stderr, kOffsetWarning[a], offset, new_offset);
-      *offsets[a] = new_offset;
-      *reoffset = true;
-    }
-  }
-}
-
-void las_zero_point(LASpoint* point) {
-  std::memset(point->raw(), 0, sizeof(LASpointData));
-  if (point->extra_bytes && point->extra_bytes_number > 0) {
-    std::memset(point->extra_bytes.get(), 0, static_cast<size_t>(point->extra_bytes_number));
-  }
-}
 
 LASreaderMerged::LASreaderMerged() {
   clean();
@@ -87,8 +22,8 @@ LASreaderMerged::~LASreaderMerged() {
 }
 
 void LASreaderMerged::clean() {
-  sub.reset();
-  kind = Kind::none;
+  set_sub(nullptr);
+  has_format = false;
   sub_format_code = 0;
   point_type_change = point_size_change = attribute_change = false;
   rescale = reoffset = false;
@@ -124,16 +59,6 @@ void LASreaderMerged::set_parse_string(const char* text) {
   parse_string = text ? text : "";
 }
 
-LASreaderMerged::Kind LASreaderMerged::kind_of(const char* name) {
-  static const NameRow kRows[] = {{".las", ".vpk", 1}, {".LAS", ".VPK", 1}, {".bin", ".BIN", 2},
-                                  {".shp", ".SHP", 3}, {".asc", ".ASC", 4}, {".bil", ".BIL", 5},
-                                  {".dtm", ".DTM", 6}, {".ply", ".PLY", 7}, {".qi", ".QI", 8}};
-  for (const NameRow& row : kRows) {
-    if (std::strstr(name, row.a) || std::strstr(name, row.b)) return static_cast<Kind>(row.kind);
-  }
-  return Kind::txt;
-}
-
 bool LASreaderMerged::add_file_name(const char* name) {
   if (name == nullptr) {
     std::fprintf(stderr, "ERROR: file name pointer is NULL\n");
@@ -145,25 +70,99 @@ bool LASreaderMerged::add_file_name(const char* name) {
     return false;
   }
   std::fclose(probe);
-  const Kind k = kind_of(name);
-  if (kind != Kind::none && kind != k) {
+  const LASinputFormat format = las_input_format_of(name);
+  if (has_format && format != sub_format) {
     std::fprintf(stderr, "ERROR: cannot mix %s with %s. skipping '%s' ...\n",
-                 kKindWords[static_cast<int>(kind)], kKindWords[static_cast<int>(k)], name);
+                 las_input_format_name(sub_format).upper, las_input_format_name(format).upper,
+                 name);
     return false;
   }
-  if (kind == Kind::none) {
-    if (k != Kind::las) {
+  if (!has_format) {
+    if (format != LASinputFormat::las && format != LASinputFormat::txt &&
+        format != LASinputFormat::ply) {
       // Same wording as the opener uses for readers this build lacks.
       std::fprintf(stderr, "ERROR: reading %s is not supported in this build\n",
-                   kKindWhat[static_cast<int>(k)]);
+                   las_input_format_name(format).what);
       return false;
     }
-    kind = k;
-    sub.reset(new LASreaderLAS());
+    has_format = true;
+    sub_format = format;
+    if (format == LASinputFormat::las) set_sub(new LASreaderLAS());
+    if (format == LASinputFormat::txt) set_sub(new LASreaderTXT());
+    if (format == LASinputFormat::ply) set_sub(new LASreaderPLY());
   }
   file_names.emplace_back(name);
   if (!file_names_ID.empty()) file_names_ID.push_back(0);
   return true;
+}
+
+void LASreaderMerged::set_sub(LASreader* made) {
+  sub.reset(made);
+  sub_las = dynamic_cast<LASreaderLAS*>(made);
+  sub_txt = dynamic_cast<LASreaderTXT*>(made);
+  sub_ply = dynamic_cast<LASreaderPLY*>(made);
+}
+
+void LASreaderMerged::configure_text_sub() {
+  if (sub_txt) {
+    sub_txt->set_translate_intensity(translate_intensity);
+    sub_txt->set_scale_intensity(scale_intensity);
+    sub_txt->set_translate_scan_angle(translate_scan_angle);
+    sub_txt->set_scale_scan_angle(scale_scan_angle);
+    sub_txt->set_scale_factor(scale_factor_set ? scale_factor : nullptr);
+    sub_txt->set_offset(offset_set ? offset : nullptr);
+  }
+}
+
+bool LASreaderMerged::open_sub(const char* name, bool header_pass, bool read_in_full) {
+  bool opened = false;
+  const char* word = "las";
+  if (sub_las) {
+    opened = header_pass ? sub_las->open_file(name, 512, !read_in_full)
+                         : sub_las->open_file(name, static_cast<int>(io_ibuffer_size));
+  } else if (sub_txt) {
+    word = "txt";
+    opened = sub_txt->open_file(name, 0, parse_string_set ? parse_string.c_str() : nullptr,
+                                static_cast<int32_t>(skip_lines), populate_header);
+  } else if (sub_ply) {
+    word = "ply";
+    opened = sub_ply->open_file(name, 0, false);
+  }
+  if (!opened)
+    std::fprintf(stderr, "ERROR: could not open lasreader%s for file '%s'\n", word, name);
+  return opened;
+}
+
+void LASreaderMerged::make_variant_sub() {
+  const double s[3] = {header.x_scale_factor, header.y_scale_factor, header.z_scale_factor};
+  const double o[3] = {header.x_offset, header.y_offset, header.z_offset};
+  const bool both = rescale && reoffset;
+  if (sub_las) {
+    if (both) {
+      set_sub(new LASreaderLASrescalereoffset(s[0], s[1], s[2], o[0], o[1], o[2]));
+    } else if (rescale) {
+      set_sub(new LASreaderLASrescale(s[0], s[1], s[2], true));
+    } else {
+      set_sub(new LASreaderLASreoffset(o[0], o[1], o[2]));
+    }
+  } else if (sub_txt) {
+    if (both) {
+      set_sub(new LASreaderTXTrescalereoffset(s[0], s[1], s[2], o[0], o[1], o[2]));
+    } else if (rescale) {
+      set_sub(new LASreaderTXTrescale(s[0], s[1], s[2]));
+    } else {
+      set_sub(new LASreaderTXTreoffset(o[0], o[1], o[2]));
+    }
+    configure_text_sub();
+  } else if (sub_ply) {
+    if (both) {
+      set_sub(new LASreaderPLYrescalereoffset(s[0], s[1], s[2], o[0], o[1], o[2]));
+    } else if (rescale) {
+      set_sub(new LASreaderPLYrescale(s[0], s[1], s[2]));
+    } else {
+      set_sub(new LASreaderPLYreoffset(o[0], o[1], o[2]));
+    }
+  }
 }
 
 bool LASreaderMerged::add_file_name_and_id(const char* name, uint32_t ID) {
@@ -185,13 +184,11 @@ bool LASreaderMerged::open() {
   rescale = reoffset = false;
   point_type_change = point_size_change = attribute_change = false;
   bool read_in_full = true;
+  configure_text_sub();
 
   for (uint32_t i = 0; i < count; i++) {
     const char* name = file_names[i].c_str();
-    if (!sub->open_file(name, 512, !read_in_full)) {
-      std::fprintf(stderr, "ERROR: could not open lasreaderlas for file '%s'\n", name);
-      return false;
-    }
+    if (!open_sub(name, true, read_in_full)) return false;
     LASheader& h = sub->header;
     double* box = &bounding_boxes[4 * static_cast<size_t>(i)];
     if (sub->npoints) {
@@ -326,6 +323,15 @@ bool LASreaderMerged::open() {
         }
       }
     }
+    if (i > 0 && sub_txt && sub->npoints == 0) {
+      // Unpopulated text knows no count yet but quantizes by its own first
+      // point: the points must still be brought to the merged quantization.
+      rescale = rescale || header.x_scale_factor != h.x_scale_factor ||
+                header.y_scale_factor != h.y_scale_factor ||
+                header.z_scale_factor != h.z_scale_factor;
+      reoffset = reoffset || header.x_offset != h.x_offset || header.y_offset != h.y_offset ||
+                 header.z_offset != h.z_offset;
+    }
     sub->close_input(true);
   }
 
@@ -367,17 +373,7 @@ bool LASreaderMerged::open() {
 
   las_fit_bounds_to_integers(&header, &rescale, &reoffset);
 
-  if (rescale || reoffset) {
-    const double s[3] = {header.x_scale_factor, header.y_scale_factor, header.z_scale_factor};
-    const double o[3] = {header.x_offset, header.y_offset, header.z_offset};
-    if (rescale && reoffset) {
-      sub.reset(new LASreaderLASrescalereoffset(s[0], s[1], s[2], o[0], o[1], o[2]));
-    } else if (rescale) {
-      sub.reset(new LASreaderLASrescale(s[0], s[1], s[2], true));
-    } else {
-      sub.reset(new LASreaderLASreoffset(o[0], o[1], o[2]));
-    }
-  }
+  if (rescale || reoffset) make_variant_sub();
   p_count = 0;
   file_name_current = 0;
   return true;
@@ -483,14 +479,13 @@ bool LASreaderMerged::open_next_file() {
     const char* name = file_names[file_name_current].c_str();
     // The area of the previous file must not decide about this one.
     sub->limit_none();
-    if (!sub->open_file(name, static_cast<int>(io_ibuffer_size))) {
-      std::fprintf(stderr, "ERROR: could not open lasreaderlas for file '%s'\n", name);
+    if (!open_sub(name, false, true)) {
       lost_points = true;
       return false;
     }
     sub_format_code = sub->format_code();
-    LASindex* index = new LASindex();
-    if (index->load_for(name)) {
+    LASindex* index = sub_txt ? nullptr : new LASindex();
+    if (index && index->load_for(name)) {
       sub->set_index(index);
     } else {
       delete index;
@@ -529,10 +524,24 @@ bool LASreaderMerged::read_one_point() {
       p_count++;
       return true;
     }
+    if (sub_txt && !populate_header) {
+      // The text's own counts are known only now that it has been read.
+      const LASheader& h = sub->header;
+      header.number_of_point_records += h.number_of_point_records;
+      for (int r = 0; r < 5; r++) {
+        header.number_of_points_by_return[r] += h.number_of_points_by_return[r];
+      }
+      if (h.min_x < header.min_x) header.min_x = h.min_x;
+      if (h.min_y < header.min_y) header.min_y = h.min_y;
+      if (h.min_z < header.min_z) header.min_z = h.min_z;
+      if (h.max_x > header.max_x) header.max_x = h.max_x;
+      if (h.max_y > header.max_y) header.max_y = h.max_y;
+      if (h.max_z > header.max_z) header.max_z = h.max_z;
+    }
     // The next open forgets the sub-reader's failure.
     if (sub->failed()) lost_points = true;
     sub->close_input(true);
-    las_zero_point(&point);
+    point.zero();
     if (!open_next_file()) return false;
   }
 }

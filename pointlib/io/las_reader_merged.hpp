@@ -7,17 +7,11 @@
 #include <vector>
 
 #include "core/las_reader.hpp"
+#include "io/las_input_formats.hpp"
 
 class LASreaderLAS;
-
-// Moves the offset of an axis to the rounded centre of the header's box and
-// grows its scale factor by factors of 10 until the box fits 32-bit integers,
-// with one warning per changed value. Sets *rescale / *reoffset when it changed
-// a scale factor / an offset and leaves them alone otherwise.
-void las_fit_bounds_to_integers(LASheader* header, bool* rescale, bool* reoffset);
-
-// Zeroes every field of a point (the layout stays), as readers do at the end.
-void las_zero_point(LASpoint* point);
+class LASreaderPLY;
+class LASreaderTXT;
 
 // Presents a list of point files of one format as one input: one header that
 // covers them all and one stream of points, file after file. Only one
@@ -80,17 +74,31 @@ class LASreaderMerged : public LASreader {
   bool read_one_point() override;
 
  private:
-  // The formats told apart by the file name; only LAS/VPK is read here.
-  enum class Kind { none, las, bin, shp, asc, bil, dtm, ply, qfit, txt };
-  static Kind kind_of(const char* name);
-
+  // Makes `made` the sub-reader (with its typed view).
+  void set_sub(LASreader* made);
+  // The text sub-reader gets the intensity and scan-angle settings and the
+  // requested quantization.
+  void configure_text_sub();
+  // Opens the sub-reader on a file; `header_pass` is the pass of open(),
+  // which reads later LAS files header-only unless `read_in_full`. False
+  // after the format's message.
+  bool open_sub(const char* name, bool header_pass, bool read_in_full);
+  // Replaces the sub-reader by its re-quantizing variant.
+  void make_variant_sub();
   bool open_next_file();
   // Saves the header's box before the first area narrows it.
   void save_bounds();
   void clean();
 
-  std::unique_ptr<LASreaderLAS> sub;
-  Kind kind = Kind::none;
+  std::unique_ptr<LASreader> sub;
+  // Typed views of `sub`; at most one is set.
+  LASreaderLAS* sub_las = nullptr;
+  LASreaderTXT* sub_txt = nullptr;
+  LASreaderPLY* sub_ply = nullptr;
+  // The format of the first added file, which every other must share; LAS/VPK,
+  // text and PLY are read here.
+  bool has_format = false;
+  LASinputFormat sub_format = LASinputFormat::las;
   int sub_format_code = 0;
   bool point_type_change = false;
   bool point_size_change = false;

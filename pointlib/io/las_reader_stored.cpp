@@ -97,6 +97,26 @@ bool LASreaderStored::read_one_point() {
       p_count++;
       return true;
     }
+    // An input that could not tell its count before it was read (text from a
+    // pipe) knows it and its bounds now; the replay shows them.
+    if (npoints == 0 && p_count > 0) {
+      const LASheader& h = inner->header;
+      first_pass_header.number_of_point_records = h.number_of_point_records;
+      first_pass_header.extended_number_of_point_records = h.extended_number_of_point_records;
+      for (int r = 0; r < 5; r++) {
+        first_pass_header.number_of_points_by_return[r] = h.number_of_points_by_return[r];
+      }
+      for (int r = 0; r < 15; r++) {
+        first_pass_header.extended_number_of_points_by_return[r] =
+            h.extended_number_of_points_by_return[r];
+      }
+      first_pass_header.min_x = h.min_x;
+      first_pass_header.min_y = h.min_y;
+      first_pass_header.min_z = h.min_z;
+      first_pass_header.max_x = h.max_x;
+      first_pass_header.max_y = h.max_y;
+      first_pass_header.max_z = h.max_z;
+    }
     if (inner->failed()) own_failure = true;
     if (const auto* buffered = dynamic_cast<const LASreaderBuffered*>(inner.get())) {
       main_points = buffered->get_main_points();
@@ -104,14 +124,14 @@ bool LASreaderStored::read_one_point() {
     inner->close_input(true);
     inner.reset();
     if (writer) {
-      if (writer->close_output(true) == 0) {
+      if (writer->close_output(true) < 0) {
         std::fprintf(stderr, "ERROR: cannot keep the points in memory for the next pass\n");
         own_failure = true;
       }
       writer.reset();
     }
   }
-  las_zero_point(&point);
+  point.zero();
   return false;
 }
 
@@ -215,12 +235,12 @@ bool LASreaderPipeOn::read_one_point() {
     return true;
   }
   if (writer) {
-    if (writer->close_output(true) == 0 || std::fflush(stdout) != 0) {
+    if (writer->close_output(true) < 0 || std::fflush(stdout) != 0) {
       std::fprintf(stderr, "ERROR: cannot finish the LAS output on stdout. pipe closed?\n");
       own_failure = true;
     }
     writer.reset();
   }
-  las_zero_point(&point);
+  point.zero();
   return false;
 }

@@ -434,10 +434,11 @@ TEST(Criteria, StatefulSequences) {
       {"-thin_with_grid 1",
        {P(xy(0, 0)), P(xy(3000000, 0)), P(xy(3000000.5, 0)), P(xy(-3000000, 0))},
        "kkdk"},
-      // stray points 4e10 cells apart cost a block each, not the extent between
+      // cells of a millimetre 40,000 km apart: memory for the cells met, not the extent
       {"-thin_with_grid 0.001",
-       {P(xy(0, 0)), P(xy(4e7, 4e7)), P(xy(-4e7, -4e7)), P(xy(4e7, 4e7)), P(xy(0.0001, 0.0002))},
-       "kkkdd"},
+       {P(xy(-2e7, -2e7)), P(xy(2e7, 2e7)), P(xy(2e7, 2e7)), P(xy(-2e7, 2e7)), P(xy(2e7, -2e7)),
+        P(xy(-2e7, -2e7))},
+       "kkdkkd"},
   };
   for (const SequenceCase& c : cases) {
     LASfilter filter;

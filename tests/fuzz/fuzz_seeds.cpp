@@ -1,7 +1,8 @@
 // Writes the seed corpora of the fuzz targets from our own fixture writers:
 // <dir>/las_reader (raw files of every point format, and their compressed copies for
 // every coder version the library writes), <dir>/lax, <dir>/args, <dir>/vpk_writer
-// (point sets for the writer round trip) and <dir>/raster (ASC, BIL and VPK rasters).
+// (point sets for the writer round trip), <dir>/raster (ASC, BIL and VPK rasters),
+// <dir>/text_reader and <dir>/ply_reader.
 
 #include <sys/stat.h>
 
@@ -13,6 +14,7 @@
 
 #include "core/las_item.hpp"
 #include "fuzz_harness.hpp"
+#include "fuzz_text_formats.hpp"
 
 namespace {
 
@@ -31,7 +33,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string dir = argv[1];
-  for (const char* sub : {"", "/las_reader", "/lax", "/args", "/vpk_writer", "/raster"}) {
+  for (const char* sub : {"", "/las_reader", "/lax", "/args", "/vpk_writer", "/raster",
+                          "/text_reader", "/ply_reader"}) {
     mkdir((dir + sub).c_str(), 0755);
   }
   bool ok = true;
@@ -77,10 +80,17 @@ int main(int argc, char** argv) {
                std::vector<uint8_t>(line.begin(), line.end())) &&
          ok;
   }
+  int t = 0, p = 0;
+  for (const std::vector<uint8_t>& text : fuzz_text_seed_files()) {
+    ok = write(dir + "/text_reader/seed_" + std::to_string(t++) + ".txt", text) && ok;
+  }
+  for (const std::vector<uint8_t>& ply : fuzz_ply_seed_files()) {
+    ok = write(dir + "/ply_reader/seed_" + std::to_string(p++) + ".ply", ply) && ok;
+  }
   std::fprintf(stderr,
                "%d raw and %d compressed LAS seeds, %d lax seeds, %d argument seeds, %d writer "
-               "seeds, %d raster seeds\n",
-               n, compressed, m, a, w, r);
+               "seeds, %d raster seeds, %d text and %d PLY seeds\n",
+               n, compressed, m, a, w, r, t, p);
   if (!ok) std::fprintf(stderr, "ERROR: cannot write the seed corpus into '%s'\n", dir.c_str());
   return ok ? 0 : 1;
 }

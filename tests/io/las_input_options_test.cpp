@@ -438,7 +438,7 @@ TEST(LASinputOptions, ReaderChoiceByName) {
        "ERROR: cannot open lasreaderqfit with file name '" +
            p + "x.QI'\n"},
       {"x.xyz",
-       "ERROR: reading text files is not supported in this build\n"
+       "ERROR: cannot open file '" + p + "x.xyz'\n"
        "ERROR: cannot open lasreadertxt with file name '" +
            p + "x.xyz'\n"},
       {"x.bin",
@@ -462,11 +462,11 @@ TEST(LASinputOptions, ReaderChoiceByName) {
        "ERROR: cannot open lasreaderdtm with file name '" +
            p + "x.dtm'\n"},
       {"x.ply",
-       "ERROR: reading PLY files is not supported in this build\n"
+       "ERROR: cannot open file '" + p + "x.ply'\n"
        "ERROR: cannot open lasreaderply with file name '" +
            p + "x.ply'\n"},
       {"x.ply.qi",
-       "ERROR: reading PLY files is not supported in this build\n"
+       "ERROR: cannot open file '" + p + "x.ply.qi'\n"
        "ERROR: cannot open lasreaderply with file name '" +
            p + "x.ply.qi'\n"},
   };
@@ -485,25 +485,20 @@ TEST(LASinputOptions, ReaderChoiceByName) {
 TEST(LASinputOptions, WrappersOverFormatsThisBuildLacks) {
   LasDir dir;
   const std::string a = dir.las("a.las");
-  const std::string t = dir.file("t.txt", "1 2 3\n");
-  const std::string u = dir.file("u.txt", "1 2 3\n");
-  const std::string no_text = "ERROR: reading text files is not supported in this build\n";
+  const std::string t = dir.file("t.bin", "x");
+  const std::string u = dir.file("u.bin", "x");
+  const std::string no_bin = "ERROR: reading BIN files is not supported in this build\n";
   struct Case {
     std::vector<std::string> args;
     std::string messages;
   };
   const Case cases[] = {
       {{"-i", t, u, "-merged"},
-       "ERROR: reading text files is not supported in this build\n"
-       "ERROR: reading text files is not supported in this build\n"
-       "ERROR: cannot open lasreadermerged with 2 file names\n"},
+       no_bin + no_bin + "ERROR: cannot open lasreadermerged with 2 file names\n"},
       {{"-i", t, a, "-buffered", "10"},
-       no_text + "ERROR: cannot open lasreadertxt with file name '" + t + "'\n" +
+       no_bin + "ERROR: cannot open lasreaderbin with file name '" + t + "'\n" +
            "ERROR: opening '" + t + "'\n" +
            "ERROR: cannot open lasreaderbuffered with 2 file names\n"},
-      {{"-stdin", "-itxt"},
-       "ERROR: reading text from standard input is not supported in this build\n"
-       "ERROR: cannot open lasreadertxt with file name ''\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));

@@ -12,15 +12,27 @@ struct ProgramRun {
   int exit_code = -1;  // -1 when the program did not end by itself (signal) or did not start
   std::string out;
   std::string err;
+  long peak_memory_kb = 0;  // the child's peak resident memory
+};
+
+// Bounds for a child that could run away on bad input, so that a fault ends the test instead of
+// the machine: the address space (not applied in sanitizer builds, whose shadow memory reserves
+// terabytes up front) and a CPU time after which the child is killed (a guard against hangs, far
+// above any honest run; never a measure of speed).
+struct ProgramLimits {
+  unsigned long long memory_bytes = 0;  // 0: none
+  unsigned cpu_seconds = 0;             // 0: none
 };
 
 ProgramRun run_program(const std::string& program, const std::vector<std::string>& args,
-                       const std::string& directory, const std::string& input = "");
+                       const std::string& directory, const std::string& input = "",
+                       const ProgramLimits& limits = ProgramLimits());
 // The same with standard output going to the file `output_path` ("/dev/full" is a disk that is
 // full); `out` stays empty then.
 ProgramRun run_program_to(const std::string& program, const std::vector<std::string>& args,
                           const std::string& directory, const std::string& output_path,
-                          const std::string& input = "");
+                          const std::string& input = "",
+                          const ProgramLimits& limits = ProgramLimits());
 
 // A fresh directory under the system's temporary folder, removed with its contents.
 class ProgramDir {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -245,6 +246,64 @@ TEST_F(TalvenorEndToEnd, FilesThatCannotBeClassifiedAreCopiedOrSkipped) {
   EXPECT_EQ(skip.exit_code, 0) << skip.err;
   EXPECT_NE(skip.err.find(" skipping 'few.las' ...\n"), std::string::npos) << skip.err;
   EXPECT_FALSE(exists(dir.file("s.las")));
+}
+
+// A file without ground has every point at height 0: asked for heights, its copy carries them
+// (Z the raw value of elevation 0, user data 0, the header re-counted) and says why.
+TEST_F(TalvenorEndToEnd, CopiesWithoutGroundCarryHeightsOfZero) {
+  struct Row {
+    const char* name;
+    std::vector<std::string> options;
+    double z_offset;
+    bool z_zero, user_data_zero;
+    double written_z_offset;
+  };
+  const Row rows[] = {
+      {"replace z", {"-replace_z"}, 100.0, true, false, 100.0},
+      {"compute height", {"-compute_height"}, 100.0, false, true, 100.0},
+      {"replace z into user data", {"-replace_z", "-store_in_user_data"}, 100.0, true, true, 100.0},
+      // The raw value of 0 at this offset overflows 32 bits: the offset goes to 0 instead.
+      {"replace z far offset", {"-replace_z"}, 1.0e8, true, false, 0.0},
+  };
+  for (const Row& row : rows) {
+    FixtureFile file;
+    file.point_data_format = 1;
+    file.scale = {0.01, 0.01, 0.01};
+    file.offset = {500000.0, 4000000.0, row.z_offset};
+    std::vector<FixturePoint> points = fixture_random_points(7, 8, 1);
+    for (FixturePoint& p : points) p.user_data = 77;
+    ASSERT_TRUE(fixture_write_file(dir.file("few.las"), file, points)) << row.name;
+    const FixtureContents few = read("few.las");
+
+    std::vector<std::string> args = {"-i", "few.las", "-o", "c.las"};
+    args.insert(args.end(), row.options.begin(), row.options.end());
+    const ProgramRun copy = run_program(kProgram, args, dir.path());
+    EXPECT_EQ(copy.exit_code, 0) << row.name << copy.err;
+    EXPECT_NE(copy.err.find(" copying 'few.las' ...\n"), std::string::npos) << copy.err;
+    const std::string warning = "WARNING: no ground found in 'few.las'. all heights are 0.\n";
+    const size_t at = copy.err.find(warning);
+    EXPECT_NE(at, std::string::npos) << row.name << copy.err;
+    EXPECT_EQ(copy.err.find(warning, at + 1), std::string::npos) << row.name << copy.err;
+
+    const FixtureContents copied = read("c.las");
+    EXPECT_EQ(copied.header.offset[2], row.written_z_offset) << row.name;
+    if (row.z_zero) {
+      EXPECT_EQ(copied.header.min_z, 0.0) << row.name;
+      EXPECT_EQ(copied.header.max_z, 0.0) << row.name;
+    }
+    EXPECT_EQ(copied.header.number_of_point_records, few.header.number_of_point_records);
+    EXPECT_EQ(copied.header.number_of_points_by_return, few.header.number_of_points_by_return);
+    ASSERT_EQ(copied.points.size(), few.points.size()) << row.name;
+    for (size_t i = 0; i < few.points.size(); i++) {
+      FixturePoint expected = few.points[i];
+      if (row.z_zero) {
+        expected.Z = int32_t(std::lround(-row.written_z_offset / 0.01));
+        EXPECT_EQ(copied.points[i].Z * 0.01 + copied.header.offset[2], 0.0) << row.name << i;
+      }
+      if (row.user_data_zero) expected.user_data = 0;
+      EXPECT_EQ(fixture_point_difference(copied.points[i], expected), "") << row.name << i;
+    }
+  }
 }
 
 TEST_F(TalvenorEndToEnd, CompressedInputsAndOutputsClassifyAlike) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "batching.hpp"
+#include "geo/las_geo_projector.hpp"
 #include "input_batch.hpp"
 #include "io/las_input_options.hpp"
 #include "raster_compare.hpp"
@@ -59,6 +60,8 @@ std::string prompt_line(const char* prompt) {
 
 int main(int argc, char* argv[]) {
   LASinputOptions inputs;
+  // Rasters carry their own georeference; no projection option is read into it.
+  LASgeoProjector geo;
   SRwriteSettings settings;
   int cores = 1;
   bool cpu64 = false;

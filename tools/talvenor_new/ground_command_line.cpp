@@ -37,13 +37,33 @@ bool take_step(GroundCommandLine& line, const char* word, const char* arg) {
   return true;
 }
 
+// Every seed level is split into sub x sub shifted grids, so fewer than one leaves nothing to
+// split (and a sub of 0 would divide by zero).
+bool take_sub(GroundCommandLine& line, const char* word, const char* arg) {
+  int sub;
+  if (std::sscanf(arg, "%d", &sub) != 1) {
+    std::fprintf(stderr, "ERROR: '%s' needs 1 argument: sub_steps but '%s' in not a valid value\n",
+                 word, arg);
+    return false;
+  }
+  if (sub < 1) {
+    std::fprintf(stderr, "ERROR: '%s' needs 1 argument: sub_steps but %d in not a valid value\n",
+                 word, sub);
+    return false;
+  }
+  line.settings.sub = sub;
+  return true;
+}
+
 // One row per option word. An option with an argument names it for the message that a missing
-// argument prints; `take` gets the argument (null for a switch) and returns false after printing
-// its own message.
+// argument prints, unless the argument may be left out (at the end of the line); `take` gets the
+// argument (null for a switch or a left-out one) and returns false after printing its own
+// message.
 struct OwnOption {
   const char* word;
   const char* argument;
   bool (*take)(GroundCommandLine& line, const char* word, const char* arg);
+  bool argument_optional = false;
 };
 
 #define SET(body)                                        \
@@ -66,6 +86,10 @@ const OwnOption kOwnOptions[] = {
     {"-cpu64", nullptr,
      SET(std::fprintf(stderr,
                       "WARNING: not compiled with 64 bit support. ignoring '-cpu64' ...\n"))},
+    {"-cores", "number",
+     SET(std::fprintf(stderr,
+                      "WARNING: not compiled with multi-core batching. ignoring '-cores' ...\n")),
+     true},
     {"-step", "value", take_step},
     {"-offset", "value", SET(l.settings.offset = float(std::atof(a)))},
     {"-cutoff_z_above", "value", SET()},
@@ -76,7 +100,7 @@ const OwnOption kOwnOptions[] = {
     {"-stddev", "value", SET(discontinued())},
     {"-iterate", "passes", SET(l.settings.iterate_passes = std::atoi(a))},
     {"-refine", "passes", SET(l.settings.refine_passes = std::atoi(a))},
-    {"-sub", "sub_steps", SET(l.settings.sub = std::atoi(a))},
+    {"-sub", "sub_steps", take_sub},
     {"-extra_coarse", nullptr, SET(l.settings.sub = 3)},
     {"-coarse", nullptr, SET(l.settings.sub = 4)},
     {"-fine", nullptr, SET(l.settings.sub = 6)},
@@ -161,18 +185,16 @@ GroundExit ground_take_arguments(int argc, char** argv, GroundCommandLine* line)
       print_ground_version();
       return end_run(0);
     }
-    if (std::strcmp(word, "-cores") == 0) {
-      std::fprintf(stderr,
-                   "WARNING: not compiled with multi-core batching. ignoring '-cores' ...\n");
-      i++;
-      continue;
-    }
     if (const OwnOption* option = find_own_option(word)) {
       if (option->argument == nullptr) {
         option->take(*line, word, nullptr);
         continue;
       }
       if (!has_next) {
+        if (option->argument_optional) {
+          option->take(*line, word, nullptr);
+          continue;
+        }
         std::fprintf(stderr, "ERROR: '%s' needs 1 argument: %s\n", word, option->argument);
         return end_run(1);
       }

@@ -6,8 +6,11 @@
 #include <string>
 
 #include "core/las_reader.hpp"
+#include "geo/las_geo_projector.hpp"
 #include "ground/ground_driver.hpp"
 #include "ground_command_line.hpp"
+#include "ground_layers.hpp"
+#include "ground_projection.hpp"
 #include "io/las_input_options.hpp"
 #include "io/las_output_options.hpp"
 #include "platform/file_identity.hpp"
@@ -41,11 +44,14 @@ void protect_inputs(const LASinputOptions& input, LASoutputOptions& output) {
 
 int main(int argc, char** argv) {
   LASinputOptions input;
+  LASgeoProjector geo;
   LASoutputOptions output;
   GroundCommandLine line;
   const bool no_arguments = argc == 1;
 
   if (no_arguments) {
+    // Reads no option: it only keeps the program's name, by which the EPSG tables are found.
+    geo.parse(argc, argv);
     std::fprintf(stderr, "%s is better run in the command line\n", argv[0]);
     std::string name;
     std::fprintf(stderr, "enter input file: ");
@@ -56,6 +62,7 @@ int main(int argc, char** argv) {
     if (read_console_line(stdin, &name) && !name.empty()) output.set_name(name.c_str());
   } else {
     ground_prepare_arguments(argc, argv, &line);
+    if (!geo.parse(argc, argv)) exit_tool(1, false);
     if (!input.take_arguments(argc, argv, true)) exit_tool(1, false);
     if (!output.take_arguments(argc, argv)) exit_tool(1, false);
     end_if_asked(ground_take_arguments(argc, argv, &line));
@@ -82,19 +89,16 @@ int main(int argc, char** argv) {
   }
 
   GroundSettings& settings = line.settings;
+  ground_take_command_line_projection(geo, settings);
   derive_mode_settings(settings);
   if (input.reads_from_stdin()) input.keep_in_memory(true);
 
-  // The layer reader and writer are not part of this build; refuse before any file is touched
-  // rather than write output without the layers asked for.
-  if (line.ilay) {
-    std::fprintf(stderr, "ERROR: applying LAY files with '-ilay' is not supported in this build\n");
-    exit_tool(1, false);
-  }
-  if (line.olay) {
-    std::fprintf(stderr, "ERROR: writing LAY files with '-olay' is not supported in this build\n");
-    exit_tool(1, false);
-  }
+  GroundLayerOptions layers;
+  layers.ilay = line.ilay;
+  layers.olay = line.olay;
+  if (line.has_ilay_directory) layers.ilay_directory = line.ilay_directory.c_str();
+  if (line.has_olay_directory) layers.olay_directory = line.olay_directory.c_str();
+  layers.description = line.command_text;
 
   bool failed = false;
   while (input.has_more_input()) {
@@ -104,7 +108,14 @@ int main(int argc, char** argv) {
       exit_tool(1, no_arguments);
     }
     GroundFileIO io = ground_file_io(input, output, settings.remain_buffered);
+    io.file_units = [&geo, &settings](const LASheader& header, bool* horizontal, bool* vertical) {
+      ground_file_units(geo, settings, header, horizontal, vertical);
+    };
+    if (!ground_apply_layers(layers, input.current_name(), reader, io)) exit_tool(1, false);
+    ground_layer_io(layers, settings, io);
     const GroundFileReport report = ground_classify_file(settings, reader, io);
+    // Also after a file written through unchanged, so that its units do not pass to the next.
+    ground_forget_file_units(geo, settings);
     if (report.result == GroundFileResult::kFatal) exit_tool(1, report.fatal_waits && no_arguments);
     if (report.result == GroundFileResult::kFailed) failed = true;
     // Two inputs whose outputs get one name (the same name in two folders and -odir) must not

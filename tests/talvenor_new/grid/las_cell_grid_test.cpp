@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/las_point.hpp"
@@ -206,6 +207,20 @@ TEST(CellGrid, NegativeColumnsAndRows) {
   EXPECT_EQ(bounds[1], INT32_MIN);
   EXPECT_EQ(bounds[2], INT32_MAX);
   EXPECT_EQ(bounds[3], 100);
+  // The same tiles listed by their first cell, in column order, then row order; the outermost
+  // tiles begin beyond the 32-bit range.
+  const std::vector<std::pair<int64_t, int64_t>> expected = {{-2147483700, -2147483700},
+                                                             {-2147483700, 0},
+                                                             {-200, 0},
+                                                             {-100, -100},
+                                                             {-100, 0},
+                                                             {0, -200},
+                                                             {0, 0},
+                                                             {100, 100},
+                                                             {2147483600, -100}};
+  std::vector<std::pair<int64_t, int64_t>> listed;
+  for (const LAScellTileOrigin& t : grid.get_tiles()) listed.push_back({t.column, t.row});
+  EXPECT_EQ(listed, expected);
 }
 
 TEST(CellGrid, NearAndFarTileMaps) {

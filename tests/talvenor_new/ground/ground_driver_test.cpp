@@ -333,7 +333,6 @@ TEST_P(GroundPassThrough, CopiesTheInputUnchanged) {
   const std::vector<FixturePoint> points = GetParam().make();
   const FixtureFile file = plain_file();
   GroundSettings s = quiet_settings();
-  s.compute_height = s.replace_z = true;
   MemoryGroundIO memory;
   const GroundFileReport report = classify(s, file, points, memory);
   ASSERT_EQ(report.result, GroundFileResult::kCopied);
@@ -341,6 +340,25 @@ TEST_P(GroundPassThrough, CopiesTheInputUnchanged) {
   EXPECT_TRUE(memory.store.closed);
   for (size_t i = 0; i < points.size(); i++) {
     expect_same_record(memory.store.points[i], as_read(file, points[i]), false, false, i);
+  }
+}
+
+// Without ground every height is 0: with heights in Z the copy's Z is the raw value of 0 (the
+// offset is 0 here), everything else stays.
+TEST_P(GroundPassThrough, CopiesHeightsOfZeroIntoZ) {
+  const std::vector<FixturePoint> points = GetParam().make();
+  const FixtureFile file = plain_file();
+  GroundSettings s = quiet_settings();
+  s.compute_height = s.replace_z = true;
+  s.heights_to_user_data = false;
+  MemoryGroundIO memory;
+  const GroundFileReport report = classify(s, file, points, memory);
+  ASSERT_EQ(report.result, GroundFileResult::kCopied);
+  ASSERT_EQ(memory.store.points.size(), points.size());
+  for (size_t i = 0; i < points.size(); i++) {
+    LASpointData expected = as_read(file, points[i]);
+    expected.Z = 0;
+    expect_same_record(memory.store.points[i], expected, false, false, i);
   }
 }
 

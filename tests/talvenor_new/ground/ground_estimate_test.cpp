@@ -73,6 +73,40 @@ TEST(GroundEstimate, SpikeAboveFlatGroundIsRemoved) {
   }
 }
 
+// A point refused by the TIN because a vertex stands at its x and y is ground only as that
+// vertex's twin: within the offset of its z, and only while the vertex stays.
+TEST(GroundEstimate, RefusedDuplicateIsGroundOnlyAsTheTwinOfItsVertex) {
+  const GroundSettings settings = settings_with_step(25);
+  const GroundParameters param = ground_parameters(settings, false, false);  // offset 0.05
+  GroundEstimate estimate(settings, param);
+  estimate.begin(81 + 2);
+  for (int j = 0; j < 9; j++) {
+    for (int i = 0; i < 9; i++) estimate.add_point(i * 5.0, j * 5.0, 10.0, 1000, 0.0);
+  }
+  const uint32_t twin = estimate.count();
+  estimate.add_point(20.0, 20.0, 10.04, 1004, 0.0);  // within the offset of the centre
+  const uint32_t other = estimate.count();
+  estimate.add_point(20.0, 20.0, 8.5, 850, 0.0);  // a low outlier under it
+  estimate.allocate_bits();
+  for (uint32_t i = 0; i < 81; i++) {
+    if (i != kCentre) estimate.set_tin_bit(i);
+  }
+  estimate.build_tin(nullptr);
+  for (uint32_t i : {kCentre, twin, other}) estimate.set_insert_bit(i);
+  EXPECT_EQ(estimate.insert_marked_points(), 3u);
+  EXPECT_TRUE(estimate.tin_bit(kCentre));
+  EXPECT_TRUE(estimate.tin_bit(twin));
+  EXPECT_FALSE(estimate.tin_bit(other));
+  EXPECT_NE(estimate.point(other)[2], GROUND_EXCLUDED);  // still a candidate for later passes
+
+  // The centre turns out a spike: its twin leaves with it.
+  estimate.point(kCentre)[2] = 12.0f;
+  EXPECT_EQ(estimate.remove_spikes(1.0f, 1.0f, nullptr), 1u);
+  EXPECT_FALSE(estimate.tin_bit(kCentre));
+  EXPECT_FALSE(estimate.tin_bit(twin));
+  EXPECT_EQ(estimate.point(twin)[2], GROUND_EXCLUDED);
+}
+
 // A roof that spans more than one lowest-point cell is a plateau in the seed TIN. Only a vertex
 // above all its neighbours is tested, so a plateau loses at most its highest vertex per call:
 // this is why roofs two cells wide and more stay among the seeds.
@@ -147,14 +181,14 @@ TEST(GroundEstimate, LongEdges) {
     uint32_t hull = 0, finite = 0;
     for (uint32_t t = 0; t < tin_triangle_count(); t++) {
       const TINtriangle* q = tin_triangle_at(t);
-      if (q->flag >= 0) continue;
+      if (!tin_in_use(q)) continue;
       if (!q->v[0]) {
         hull++;
-        EXPECT_TRUE(q->flag & TIN_LONG_OR_HULL);
+        EXPECT_TRUE(tin_long_or_hull(q));
         continue;
       }
       finite++;
-      EXPECT_EQ((q->flag & TIN_LONG_OR_HULL) != 0, row.long_edge) << row.far_x;
+      EXPECT_EQ(tin_long_or_hull(q), row.long_edge) << row.far_x;
       // The long edge is the one between the points 0 and 1.
       int marked = 0;
       for (int k = 0; k < 3; k++) {

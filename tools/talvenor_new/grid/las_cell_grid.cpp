@@ -157,6 +157,24 @@ void LAScellGrid::get_cell_bounds(int32_t& lowest_column, int32_t& lowest_row,
   highest_row = highest_row_;
 }
 
+std::vector<LAScellTileOrigin> LAScellGrid::get_tiles() const {
+  std::vector<LAScellTileOrigin> tiles;
+  tiles.reserve(near_tiles_.size() + far_tiles_.size());
+  auto add = [&](int64_t x, int64_t y) {
+    tiles.push_back({(origin_x_ + x) * kTile, (origin_y_ + y) * kTile});
+  };
+  for (const auto& entry : near_tiles_) {
+    add(int16_t(entry.first >> 16), int16_t(entry.first & 0xFFFFu));
+  }
+  for (const auto& entry : far_tiles_) {
+    add(int32_t(uint32_t(entry.first >> 32)), int32_t(uint32_t(entry.first)));
+  }
+  std::sort(tiles.begin(), tiles.end(), [](const LAScellTileOrigin& a, const LAScellTileOrigin& b) {
+    return a.column != b.column ? a.column < b.column : a.row < b.row;
+  });
+  return tiles;
+}
+
 double LAScellGrid::get_cell_center_x(const LAScellPoint& point) const {
   return cell_center(point.get_x(), context_.step_x);
 }

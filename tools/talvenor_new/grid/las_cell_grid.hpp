@@ -30,6 +30,13 @@ struct LASrasterTile {
   LASrasterTile* previous = nullptr;  // towards more recently used
 };
 
+// Where a tile of the grid lies: its first column and row (64 bits: the last tiles of the 32-bit
+// range start beyond it). Its cells are those plus 0 to LAS_CELL_TILE_SIZE - 1.
+struct LAScellTileOrigin {
+  int64_t column;
+  int64_t row;
+};
+
 // Unbounded raster of per-cell statistics addressed by column and row. Tiles are made on first
 // use, kept within a memory budget, and the least recently used ones are paged out to unlinked
 // temporary files. Failures print one "ERROR: ..." line and make add or get return false.
@@ -64,6 +71,10 @@ class LAScellGrid {
   // Lowest and highest column and row of all successful adds (all 0 before the first).
   void get_cell_bounds(int32_t& lowest_column, int32_t& lowest_row, int32_t& highest_column,
                        int32_t& highest_row) const;
+
+  // Every tile made so far, by column, then row. Only their cells can hold values: walking them
+  // costs what the grid holds, where walking the cell bounds costs the extent.
+  std::vector<LAScellTileOrigin> get_tiles() const;
 
   double get_cell_center_x(const LAScellPoint& point) const;
   double get_cell_center_y(const LAScellPoint& point) const;

@@ -1,9 +1,13 @@
 #include "ground/ground_driver.hpp"
 
+#include <algorithm>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
+#include "core/byte_stream_in.hpp"
+#include "core/las_scaler.hpp"
 #include "filter/las_ignore.hpp"
 #include "ground/ground_estimate.hpp"
 #include "ground/ground_output.hpp"
@@ -27,7 +31,7 @@ bool is_estimate_point(const GroundSettings& settings, const LASpoint& point) {
 
 // Closes a writer; false (message printed) when the data did not all reach the output.
 bool close_writer(LASwriter& writer, const char* name) {
-  if (writer.close_output(true) <= 0) {
+  if (writer.close_output(true) < 0) {
     std::fprintf(stderr, "ERROR: cannot finish writing '%s'\n", shown(name, "stdout"));
     return false;
   }
@@ -86,36 +90,80 @@ class CutOutputRemover {
   GroundFileIO& io_;
 };
 
-// A file that cannot be classified is written through unchanged, or only announced.
-GroundFileResult copy_or_skip_file(bool skip, std::unique_ptr<LASreader>& reader,
-                                   GroundFileIO& io) {
+// What the copy of a file without ground does with the heights asked for: every point is at
+// height 0, so Z becomes the raw value of elevation 0 and the user data 0.
+struct CopyHeights {
+  bool replace_z = false;
+  bool zero_user_data = false;
+};
+
+CopyHeights copy_heights(const GroundSettings& s) {
+  CopyHeights heights;
+  heights.replace_z = s.replace_z;
+  heights.zero_user_data = s.compute_height && s.heights_to_user_data;
+  return heights;
+}
+
+// The raw Z of elevation 0 at the header's z scale and offset; false when it does not fit 32 bits.
+bool raw_z_of_zero(const LASheader& header, int32_t* raw) {
+  const double value = (0.0 - header.z_offset) / header.z_scale_factor;
+  if (!(value > -2147483648.5 && value < 2147483647.5)) return false;
+  *raw = int32_t(las_round_i64(value));
+  return true;
+}
+
+// A file that cannot be classified is written through unchanged (but for the heights asked
+// for), or only announced.
+GroundFileResult copy_or_skip_file(bool skip, const CopyHeights& heights,
+                                   std::unique_ptr<LASreader>& reader, GroundFileIO& io) {
   if (skip) {
     std::fprintf(stderr, " skipping '%s' ...\n", shown(io.input_name, "stdin"));
     reader.reset();
     return GroundFileResult::kSkipped;
   }
   std::fprintf(stderr, " copying '%s' ...\n", shown(io.input_name, "stdin"));
-  std::unique_ptr<LASwriter> writer = io.open_writer(reader->header);
+  const LASheader* header = &reader->header;
+  int32_t zero_z = 0;
+  // An offset so far from 0 that its raw value overflows: the copy's offset becomes 0 instead,
+  // as in a classified output with heights in Z.
+  LASheader moved;
+  if (heights.replace_z && !raw_z_of_zero(*header, &zero_z)) {
+    moved.assign(*header);
+    moved.z_offset = 0.0;
+    header = &moved;
+    zero_z = 0;
+  }
+  std::unique_ptr<LASwriter> writer = io.open_writer(*header);
   const char* name = io.output_name ? io.output_name() : nullptr;
   if (!writer) {
     std::fprintf(stderr, "ERROR: could not open laswriter for '%s'\n", shown(name, "stdout"));
     throw Fatal{false};
   }
   const CutOutputRemover remover(writer, io);
+  const bool counted = io.count_copied_points || heights.replace_z;
   bool ok = true;
+  LASpoint& point = reader->point;
   while (reader->read_point()) {
-    if (io.count_copied_points) writer->add_to_inventory(&reader->point);
-    if (!writer->write_one_point(&reader->point)) {
+    if (heights.replace_z) point.Z = zero_z;
+    if (counted) writer->add_to_inventory(&point);
+    if (heights.zero_user_data) point.set_user_data(0);
+    if (!writer->write_one_point(&point)) {
       std::fprintf(stderr, "ERROR: cannot write point %" PRId64 " to '%s'\n", writer->p_count,
                    shown(name, "stdout"));
       ok = false;
       break;
     }
   }
-  if (ok && io.count_copied_points) ok = writer->rewrite_header(&reader->header, true, false);
+  const bool wrote_points = writer->p_count > 0;
+  if (ok && counted) ok = writer->rewrite_header(header, true, false);
   ok = finish_output(writer, ok, *reader, io, name);
   reader->close_input(true);
   reader.reset();
+  // Heights of 0 look like measured ones; whoever uses them must learn that there was no ground.
+  if (ok && wrote_points && (heights.replace_z || heights.zero_user_data)) {
+    std::fprintf(stderr, "WARNING: no ground found in '%s'. all heights are 0.\n",
+                 shown(io.input_name, "stdin"));
+  }
   return ok ? GroundFileResult::kCopied : GroundFileResult::kFailed;
 }
 
@@ -137,9 +185,48 @@ void name_header(LASheader& header) {
                 "talvenor_dor64 (%d)", TALVENOR_VERSION);
 }
 
+// The most points the input's bytes can hold (a header may count billions of points in a
+// file of a few kilobytes): uncompressed records by their length, compressed ones at a byte
+// each. The estimate's room grows beyond when a file holds more.
+uint32_t points_the_input_holds(LASreader& reader, uint32_t counted) {
+  ByteStreamIn* stream = reader.input_stream();
+  const int64_t bytes = stream ? stream->bytes_left() : -1;
+  if (bytes < 0) return counted;
+  const int64_t record = reader.format_code() == LASformatCode::las
+                             ? std::max<int64_t>(1, reader.header.point_data_record_length)
+                             : 1;
+  return uint32_t(std::min<int64_t>(counted, bytes / record + 1));
+}
+
 struct ReadOrigin {
   double min_x, min_y, z_offset;
 };
+
+// Where the estimate takes its points from: the header's box, grown by one step so that bounds
+// rounded by the writer keep every point. A point beyond is a damaged record or was moved after
+// the header was written; binned with the rest, it would make the grids span the extent to it.
+// A box that is none (inverted, or not finite) bounds nothing.
+struct EstimateArea {
+  bool bounded = false;
+  double min_x = 0, max_x = 0, min_y = 0, max_y = 0;
+};
+
+EstimateArea estimate_area(const LASheader& header, double step) {
+  EstimateArea area;
+  area.bounded = std::isfinite(header.min_x) && std::isfinite(header.max_x) &&
+                 std::isfinite(header.min_y) && std::isfinite(header.max_y) &&
+                 header.min_x <= header.max_x && header.min_y <= header.max_y;
+  area.min_x = header.min_x - step;
+  area.max_x = header.max_x + step;
+  area.min_y = header.min_y - step;
+  area.max_y = header.max_y + step;
+  return area;
+}
+
+bool outside(const EstimateArea& area, double x, double y) {
+  return area.bounded &&
+         !(x >= area.min_x && x <= area.max_x && y >= area.min_y && y <= area.max_y);
+}
 
 // The last pass: every point again, with its class and height.
 GroundFileResult write_classified(const GroundSettings& s, GroundEstimate& estimate,
@@ -150,7 +237,8 @@ GroundFileResult write_classified(const GroundSettings& s, GroundEstimate& estim
   header.assign(reader->header);
   name_header(header);
   if (s.replace_z) header.z_offset = 0.0;
-  if (!s.geo_keys.empty()) {
+  const bool layered = bool(io.open_layer_writer);
+  if (!layered && !s.geo_keys.empty()) {
     header.store_geo_key_directory(uint32_t(s.geo_keys.size()), s.geo_keys.data());
     if (!s.geo_doubles.empty()) {
       header.store_geo_doubles(uint32_t(s.geo_doubles.size()), s.geo_doubles.data());
@@ -161,20 +249,28 @@ GroundFileResult write_classified(const GroundSettings& s, GroundEstimate& estim
     header.erase_vlr("LASF_Projection", 34737);
     header.vlr_geo_ascii_params = nullptr;
   }
-  std::unique_ptr<LASwriter> writer = io.open_writer(header);
+  std::unique_ptr<LASwriter> writer =
+      layered ? io.open_layer_writer(header, *reader) : io.open_writer(header);
   if (!writer) {
-    std::fprintf(stderr, "ERROR: could not open laswriter\n");
+    if (!layered) std::fprintf(stderr, "ERROR: could not open laswriter\n");
     throw Fatal{true};
   }
-  const CutOutputRemover remover(writer, io);
-  const char* name = io.output_name ? io.output_name() : nullptr;
-
-  LASpoint& point = reader->point;
+  // A LAY file is no output of the output options: a failed pass must not remove what they
+  // name, which this pass never wrote.
+  GroundFileIO out_io = io;
+  if (layered) out_io.remove_output = nullptr;
+  const CutOutputRemover remover(writer, out_io);
+  // Edit layers name the input; they compare the written copy with the point as read.
+  const char* name = layered ? io.input_name : io.output_name ? io.output_name() : nullptr;
+  LASpoint written;
+  if (layered) written.init_like(&reader->point, false);
+  LASpoint& point = layered ? written : reader->point;
   uint64_t k = 0;
   uint32_t ground = 0;
   TINlocation hint = {nullptr, -1};
   bool ok = true;
   while (reader->read_point()) {
+    if (layered) written.assign(reader->point);
     const bool ignored = is_ignored(*reader);
     if (!ignored) {
       if (is_estimate_point(s, point)) {
@@ -215,7 +311,7 @@ GroundFileResult write_classified(const GroundSettings& s, GroundEstimate& estim
     }
   }
   if (ok && s.replace_z) ok = writer->rewrite_header(&header, true, false);
-  ok = finish_output(writer, ok, *reader, io, name);
+  ok = finish_output(writer, ok, *reader, out_io, name);
   if (s.verbose) {
     const double now = ground_clock_seconds();
     std::fprintf(stderr, "took %g sec. %d points classified as ground.\n",
@@ -268,13 +364,15 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
       std::fprintf(stderr,
                    "WARNING: coordinates seem to be longlat. in this case talvenor will fail.\n");
     }
-    const bool horizontal_feet = s.horizontal_units_given && s.horizontal_feet;
-    const bool vertical_feet = s.vertical_units_given && s.vertical_feet;
+    bool horizontal_feet = s.horizontal_units_given && s.horizontal_feet;
+    bool vertical_feet = s.vertical_units_given && s.vertical_feet;
+    if (io.file_units) io.file_units(reader->header, &horizontal_feet, &vertical_feet);
     const GroundParameters param = ground_parameters(s, horizontal_feet, vertical_feet);
 
     uint32_t n = 0;
     double mark = start;
-    if (s.extra_pass) {
+    // An input that does not state its count (text from a pipe) is counted in a pass of its own.
+    if (s.extra_pass || reader->npoints == 0) {
       if (s.verbose) std::fprintf(stderr, "extra pass for counting points to be used ...\n");
       while (reader->read_point()) {
         if (is_ignored(*reader) || !is_estimate_point(s, reader->point)) continue;
@@ -295,13 +393,13 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
     }
     if (n == 0) {
       std::fprintf(stderr, "WARNING: input has zero points.");
-      return finish(copy_or_skip_file(s.skip_files, reader, io));
+      return finish(copy_or_skip_file(s.skip_files, copy_heights(s), reader, io));
     }
 
     auto owned = std::make_unique<GroundEstimate>(s, param);
     GroundEstimate& estimate = *owned;
     estimate.set_timing_mark(mark);
-    estimate.begin(n);
+    estimate.begin(n, points_the_input_holds(*reader, n));
     if (s.verbose) {
       const char* h = horizontal_feet ? "ft" : "m";
       const char* v = vertical_feet ? "ft" : "m";
@@ -319,18 +417,33 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
     // Read pass.
     const ReadOrigin origin = {reader->header.min_x, reader->header.min_y, reader->header.z_offset};
     const double pertube = s.pertube ? reader->header.x_scale_factor : 0.0;
-    uint64_t surplus = 0;
+    const EstimateArea area = estimate_area(reader->header, param.step);
+    uint64_t surplus = 0, far_outside = 0;
     while (reader->read_point()) {
-      if (is_ignored(*reader)) continue;
       const LASpoint& p = reader->point;
-      if (!is_estimate_point(s, p)) continue;
-      if (!estimate.add_point(p.get_x() - origin.min_x, p.get_y() - origin.min_y,
-                              p.get_z() - origin.z_offset, p.Z, pertube)) {
-        surplus++;
+      const double x = p.get_x(), y = p.get_y();
+      const bool beyond = outside(area, x, y);
+      far_outside += beyond;  // every damaged record counts, whatever its return
+      if (is_ignored(*reader) || !is_estimate_point(s, p)) continue;
+      bool stored;
+      if (beyond) {
+        stored = estimate.add_excluded_point(x - origin.min_x, y - origin.min_y);
+      } else {
+        stored = estimate.add_point(x - origin.min_x, y - origin.min_y, p.get_z() - origin.z_offset,
+                                    p.Z, pertube);
       }
+      if (!stored) surplus++;
     }
     if (input_failed(reader, io)) return finish(GroundFileResult::kFailed);
     reader->close_input(true);
+    // Damaged data: said whatever the -quiet, like coordinates that look like longitude.
+    if (far_outside) {
+      std::fprintf(stderr,
+                   "WARNING: %" PRIu64
+                   " points lie more than one step outside the bounding box of the header. they "
+                   "are left out of the ground estimate and are not ground.\n",
+                   far_outside);
+    }
     if (surplus && !s.quiet) {
       std::fprintf(stderr,
                    "WARNING: %" PRIu64
@@ -345,7 +458,7 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
     if (outcome != GroundOutcome::kReady) {
       owned.reset();  // the copy needs none of the estimate's memory
       reopen(reader, io);
-      report.result = copy_or_skip_file(s.skip_files, reader, io);
+      report.result = copy_or_skip_file(s.skip_files, copy_heights(s), reader, io);
       return report;
     }
     report.result = write_classified(s, estimate, origin, reader, io, start, &report.ground);

@@ -31,9 +31,18 @@ struct GroundFileIO {
   // Removes the output just written when the file failed, so that no part of it is left to look
   // like a result; false when nothing was removed (standard output, no such file). May be empty.
   std::function<bool()> remove_output;
+  // When set, the classified points go to this writer instead, which records them as edit
+  // layers of the input (`header` is the output header, `reader` the input as re-opened). It is
+  // handed a copy of each point, so that it can tell what changed. Null after its own message.
+  std::function<std::unique_ptr<LASwriter>(LASheader& header, LASreader& reader)>
+      open_layer_writer;
   // The copy of a file that cannot be classified re-counts its points for the header (buffered
   // input delivers more points than its header says).
   bool count_copied_points = false;
+  // Settles the units of the opened input where the command line gave none: the flags hold the
+  // command line's answer on entry. Without it such units are metres.
+  std::function<void(const LASheader& header, bool* horizontal_feet, bool* vertical_feet)>
+      file_units;
 };
 
 enum class GroundFileResult {

@@ -59,17 +59,24 @@ class GroundEstimate {
   GroundEstimate(const GroundEstimate&) = delete;
   GroundEstimate& operator=(const GroundEstimate&) = delete;
 
-  // Reserves room for `capacity` points and creates the seed grids.
-  void begin(uint32_t capacity);
+  // Takes at most `capacity` points, with room for `expected` of them at first (the room grows
+  // as points come), and creates the seed grids.
+  void begin(uint32_t capacity, uint32_t expected = UINT32_MAX);
   // Stores the next point (coordinates relative to min x, min y and the z offset) and bins it
   // into the seed grids by its raw Z. With a non-zero `pertube_scale` x and y move together by
   // a random multiple of it from -10 to 10. False, storing nothing, when the room is full.
   bool add_point(double x, double y, double z, int32_t raw_z, double pertube_scale);
+  // Stores the next point as excluded: it keeps its index, takes no part in the estimate and
+  // ends as non-ground. False, storing nothing, when the room is full.
+  bool add_excluded_point(double x, double y);
   // Everything after the read pass: seeds, initial TIN, refinement, integration.
   GroundOutcome run();
 
   uint32_t capacity() const { return capacity_; }
+  // Room for one more point; false when the capacity is reached.
+  bool make_room();
   uint32_t count() const { return count_; }
+  uint32_t excluded_count() const { return excluded_; }
   const float* point(uint32_t i) const { return &points_[3 * size_t(i)]; }
   float* point(uint32_t i) { return &points_[3 * size_t(i)]; }
   // Whether stored point i ended as ground; false for every index past the stored points.
@@ -91,6 +98,7 @@ class GroundEstimate {
   // Point index of a TIN vertex.
   uint32_t index_of(const float* vertex) const { return uint32_t((vertex - points_.data()) / 3); }
   void set_tin_bit(uint32_t i) { set(tin_bits_, i); }
+  void set_insert_bit(uint32_t i) { set(insert_bits_, i); }
   bool tin_bit(uint32_t i) const { return get(tin_bits_, i); }
   bool delete_bit(uint32_t i) const { return get(delete_bits_, i); }
   // For tests that fill the buffer themselves: makes the stored points the whole set.
@@ -114,14 +122,36 @@ class GroundEstimate {
   bool refine(int level);
   void integrate();
 
-  // Lowest and highest neighbour of each TIN vertex in one spike pass, by point index, with a
-  // bit per point that tells which entries this pass has made. 8 bytes per point, taken once per
-  // file: less than a table keyed by vertex would need for a TIN of most of the points.
-  struct VertexRange {
+  // Lowest and highest z of the neighbours of corner k of q over its short edges (+2e37 and
+  // -2e37 when it has none), remembered for the rest of the spike test.
+  struct Range {
     float low, high;
   };
-  void clear_ranges();
-  VertexRange* find_range(uint32_t key, bool insert);
+  Range neighbour_range(TINtriangle* q, int k);
+  // Whether corner k of q is a spike; marks the corner tested in every triangle around it when
+  // it is a local extremum (`extremum`: known to be one).
+  bool is_spike(TINtriangle* q, int k, float up, float down, bool extremum);
+  // Sets below_ and above_ for every TIN vertex: whether some neighbour over a short edge lies
+  // at or below it, and at or above it.
+  void find_extrema(uint32_t n);
+  // A new TIN: no change of an earlier one matters.
+  void forget_tin_changes();
+  // Sets (or clears) the bit in touched_ of every corner of a triangle taken since the last
+  // refinement pass.
+  void touch_changed_corners(bool touch);
+  // Whether triangle t and every triangle around its corners stand as in the last pass.
+  bool unchanged_since_last_pass(int32_t t) const;
+
+  // A point that the TIN refused because a vertex stands at its x and y. It stays ground only as
+  // the twin of that vertex: with a z within the offset of the vertex's, and for as long as the
+  // vertex stays ground. Otherwise a low outlier under a real return (or a return over a low
+  // outlier) would be ground without ever facing the spike test.
+  struct Twin {
+    uint32_t point, vertex;
+  };
+  static void on_duplicate(float* point, float* vertex, void* context);
+  void settle_refused();
+  void drop_twins_of_lost_vertices();
 
   const GroundSettings& settings_;
   GroundParameters param_;
@@ -130,6 +160,7 @@ class GroundEstimate {
   std::vector<float> points_;
   uint32_t capacity_ = 0;
   uint32_t count_ = 0;
+  uint32_t excluded_ = 0;
   std::vector<uint32_t> tin_bits_, delete_bits_, insert_bits_;
 
   // Seed grids: per level the lowest point of every atom (one column and one row in each of the
@@ -139,8 +170,27 @@ class GroundEstimate {
   float cell_[3] = {0, 0, 0};
   float shift_[3] = {0, 0, 0};
 
-  std::vector<VertexRange> ranges_;
-  std::vector<uint32_t> range_bits_;
+  std::vector<Twin> refused_;  // during one insertion
+  std::vector<Twin> twins_;
+
+  // Slots taken since the last spike test and since the last location of the refinement
+  // candidates, one bit each (filled by mark_long_edges from the TIN's own record).
+  std::vector<uint64_t> spike_pending_, locate_pending_;
+  bool refining_ = false;  // locate_pending_ is kept only then
+  // Set when a vertex could not be deleted: it stays with its excluded z, so that every vertex
+  // and every candidate must be looked at again.
+  bool changes_unknown_ = false;
+  uint32_t undeleted_spikes_ = 0;  // spikes found since the last delete_marked_points
+  struct RangeEntry {
+    uint32_t vertex, generation;
+    Range range;
+  };
+  static constexpr uint32_t kRangeCacheSize = 1u << 14;
+  std::vector<RangeEntry> range_cache_;  // by vertex number, valid for one spike test
+  uint32_t range_generation_ = 0;
+  std::vector<uint32_t> seen_;           // a bit per point: looked at by this spike test
+  std::vector<uint32_t> below_, above_;  // bits per point of find_extrema, during one test
+  std::vector<uint32_t> touched_;        // a bit per point: a corner of a triangle new this pass
 
   std::vector<uint32_t> seeds_[4];
   uint32_t seed_counts_[4] = {0, 0, 0, 0};

@@ -44,12 +44,12 @@ struct GroundSettings {
        archeology = false;
   bool verbose = false, very_verbose = false, quiet = false;
 
-  // Units of the command line; when not given, the file's own decide (metres until the
-  // projection converter reads them from the header).
+  // Units of the command line; when not given, the file's own decide.
   bool horizontal_units_given = false, vertical_units_given = false;
   bool horizontal_feet = false, vertical_feet = false;
 
   // Projection of the command line, stored in every output header when present.
+  bool projection_given = false;
   std::vector<LASvlrKeyEntry> geo_keys;
   std::vector<double> geo_doubles;
 };

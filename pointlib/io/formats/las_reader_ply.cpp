@@ -1,0 +1,502 @@
+#include "io/formats/las_reader_ply.hpp"
+
+#include <cinttypes>
+#include <cstring>
+
+#include "core/byte_stream_in.hpp"
+#include "io/formats/las_reader_txt.hpp"
+
+namespace {
+
+const char* const kContact = " Please send this file to the makers of Mirvelox.\n";
+
+bool starts_with(const char* text, const char* prefix) {
+  return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+// The first word of `text` (blank-separated), at most `limit` characters.
+std::string first_word(const char* text, size_t limit) {
+  while (*text == ' ') text++;
+  size_t n = 0;
+  while (text[n] && text[n] != ' ' && n < limit) n++;
+  return std::string(text, n);
+}
+
+uint16_t colour_from(double v) {
+  if (!(v >= 0.0)) return 0;
+  const double r = v + 0.5;
+  const int64_t n = r >= 2147483647.0 ? INT32_MAX : static_cast<int64_t>(r);
+  return static_cast<uint16_t>(n & 0xFFFF);
+}
+
+// The binary types of PLY properties as the attribute data type (1..10) they
+// keep when they are no point field.
+struct TypeWord {
+  const char* word;
+  const char* alias;
+  char type;
+  int32_t data_type;
+};
+const TypeWord kTypeWords[] = {
+    {"float", "float32", 'f', 9}, {"double", "float64", 'd', 10}, {"uchar", "uint8", 'C', 1},
+    {"char", "int8", 'c', 2},     {"ushort", "uint16", 'S', 3},   {"short", "int16", 's', 4},
+    {"int", "int32", 'i', 6},     {"uint", "uint32", 'I', 5},
+};
+
+}  // namespace
+
+LASreaderPLY::LASreaderPLY() = default;
+
+LASreaderPLY::~LASreaderPLY() {
+  stream.reset();
+  input.close();
+}
+
+bool LASreaderPLY::add_property(const char* text, const char* shown, bool quiet) {
+  const std::string type_word = first_word(text, 64);
+  const TypeWord* type = nullptr;
+  for (const TypeWord& t : kTypeWords) {
+    if (type_word == t.word || type_word == t.alias) type = &t;
+  }
+  if (type == nullptr) {
+    std::fprintf(stderr, "unknown property type: %snot implemented.%s", shown, kContact);
+    return false;
+  }
+  const char* rest = text + type_word.size();
+  while (*rest == ' ') rest++;
+  const std::string name = first_word(rest, 64);
+  Property p{type->type, 0, -1};
+  int32_t data_type = type->data_type;
+  const char* normal = nullptr;
+  if (p.type == 'f' || p.type == 'd') {
+    if (name == "x" || name == "y" || name == "z") p.letter = name[0];
+    if (p.type == 'f' && name == "intensity") p.letter = 'i';
+    if (name == "nx") normal = "normal x coordinate";
+    if (name == "ny") normal = "normal y coordinate";
+    if (name == "nz") normal = "normal z coordinate";
+  } else if (p.type == 'C') {
+    if (std::strstr(rest, "red")) p.letter = 'R';
+    if (std::strstr(rest, "green")) p.letter = 'G';
+    if (std::strstr(rest, "blue")) p.letter = 'B';
+    if (std::strstr(rest, "gray")) p.letter = 'i';
+  }
+  if (p.letter == 0) {
+    const int32_t index = pending.number;
+    bool added;
+    if (normal) {
+      // Unit normals fit 16 bits at 0.00005.
+      added = pending.add(4, name.c_str(), normal, 0.00005, 0.0, 1.0, 0.0, 2e307);
+    } else {
+      const std::string attribute = name.substr(0, 15);
+      const std::string description = name.substr(0, 31);
+      added = pending.add(data_type, attribute.c_str(), description.c_str(), 1.0, 0.0, 1.0, 0.0,
+                          2e307);
+    }
+    if (added) {
+      p.letter = 'a';
+      p.attribute = index;
+    } else {
+      p.letter = 's';
+      if (!quiet) std::fprintf(stderr, "WARNING: skipping vertex property '%s'\n", name.c_str());
+    }
+  }
+  properties.push_back(p);
+  if (p.letter == 'a') {
+    if (p.attribute < 10) {
+      parse_string += static_cast<char>('0' + p.attribute);
+    } else {
+      parse_string += "(" + std::to_string(p.attribute) + ")";
+    }
+  } else {
+    parse_string += p.letter;
+  }
+  return true;
+}
+
+bool LASreaderPLY::parse_header(bool quiet) {
+  stream.reset();
+  binary = false;
+  if (!input.read_line(line) || !starts_with(line, "ply")) return false;
+  parse_string.clear();
+  properties.clear();
+  pending = LASpendingAttributes();
+  bool in_vertex = false;
+  bool skipping = false;
+  bool seen_vertex = false;
+  while (input.read_line(line)) {
+    const std::string shown = std::string(line) + "\n";
+    if (starts_with(line, "end_header")) {
+      if (binary) {
+        if (big_endian) {
+          stream.reset(new ByteStreamInFileBE(input.file));
+        } else {
+          stream.reset(new ByteStreamInFileLE(input.file));
+        }
+      }
+      return true;
+    }
+    if (skipping) continue;
+    if (starts_with(line, "format ")) {
+      const char* word = line + 7;
+      if (starts_with(word, "binary_little_endian")) {
+        binary = true;
+        big_endian = false;
+      } else if (starts_with(word, "binary_big_endian")) {
+        binary = true;
+        big_endian = true;
+      } else if (starts_with(word, "ascii")) {
+        binary = false;
+      } else {
+        std::fprintf(stderr, "format: %s\nnot implemented.%s", word, kContact);
+        return false;
+      }
+    } else if (starts_with(line, "comment") || starts_with(line, "obj_info")) {
+    } else if (starts_with(line, "element ")) {
+      if (starts_with(line + 8, "vertex ") && !seen_vertex) {
+        const char* number = line + 15;
+        long long n = 0;
+        if (std::sscanf(number, "%lld", &n) != 1) {
+          std::fprintf(stderr, "element vertex: %s\ncannot parse number of points.%s", number,
+                       kContact);
+          return false;
+        }
+        npoints = n;
+        in_vertex = seen_vertex = true;
+      } else {
+        if (!quiet) {
+          std::fprintf(stderr, "not supported: %sskipping remaining header ...\n", shown.c_str());
+        }
+        in_vertex = false;
+        skipping = true;
+        continue;
+      }
+    } else if (starts_with(line, "property ")) {
+      if (in_vertex && !add_property(line + 9, line + 9, quiet)) return false;
+    } else {
+      std::fprintf(stderr, "unknown header item: %snot implemented.%s", shown.c_str(), kContact);
+    }
+    if (!quiet) std::fprintf(stderr, "parsed: %s", shown.c_str());
+  }
+  std::fprintf(stderr, "ERROR: the PLY header ends before 'end_header'\n");
+  return false;
+}
+
+bool LASreaderPLY::open_file(const char* file_name, uint8_t requested_type, bool populate_header) {
+  if (file_name == nullptr) {
+    std::fprintf(stderr, "ERROR: file name pointer is zero\n");
+    return false;
+  }
+  stream.reset();
+  if (!input.open(file_name, "rb")) {
+    std::fprintf(stderr, "ERROR: cannot open file '%s'\n", file_name);
+    return false;
+  }
+  return open(input.file, file_name, requested_type, populate_header);
+}
+
+bool LASreaderPLY::read_binary_vertex() {
+  try {
+    for (const Property& p : properties) {
+      double v = 0.0;
+      switch (p.type) {
+        case 'f': {
+          float f;
+          stream->read_u32_le(&f);
+          v = f;
+          break;
+        }
+        case 'd':
+          stream->read_u64_le(&v);
+          break;
+        case 'C':
+          v = stream->read_byte();
+          break;
+        case 'c':
+          v = static_cast<int8_t>(stream->read_byte());
+          break;
+        case 'S': {
+          uint16_t u;
+          stream->read_u16_le(&u);
+          v = u;
+          break;
+        }
+        case 's': {
+          int16_t s;
+          stream->read_u16_le(&s);
+          v = s;
+          break;
+        }
+        case 'i': {
+          int32_t i;
+          stream->read_u32_le(&i);
+          v = i;
+          break;
+        }
+        case 'I': {
+          uint32_t u;
+          stream->read_u32_le(&u);
+          v = u;
+          break;
+        }
+      }
+      switch (p.letter) {
+        case 'x':
+        case 'y':
+        case 'z':
+          point.coordinates[p.letter - 'x'] = v;
+          break;
+        case 'i':
+          text_store_intensity(static_cast<float>(v), fields, &point);
+          break;
+        case 'R':
+          point.set_R(colour_from(v));
+          break;
+        case 'G':
+          point.set_G(colour_from(v));
+          break;
+        case 'B':
+          point.set_B(colour_from(v));
+          break;
+        case 'a':
+          if (!text_store_attribute(p.attribute, v, fields, &point)) return false;
+          break;
+      }
+    }
+  } catch (int) {
+    // A vertex cut short by the end of the file is no vertex.
+    return false;
+  }
+  return true;
+}
+
+bool LASreaderPLY::read_vertex() {
+  if (!input.is_open()) return false;
+  if (stream) return read_binary_vertex();
+  bool cut = false;
+  const char* parse = parse_string.c_str();
+  while (input.read_line(line, &cut)) {
+    const char* end = nullptr;
+    if (text_parse_line(line, parse, fields, &point, &end) && !(cut && *end == '\0')) return true;
+    std::fprintf(stderr, "WARNING: cannot parse '%s' with '%s'. skipping ...\n", line, parse);
+  }
+  return false;
+}
+
+void LASreaderPLY::choose_scale_and_offset() {
+  const double chosen = header.min_x > 100000 || header.min_y > 100000 ? 0.01 : 0.001;
+  const double all[3] = {chosen, chosen, chosen};
+  requested.apply(&header, all);
+}
+
+bool LASreaderPLY::first_vertex() {
+  if (read_vertex()) return true;
+  if (stream) {
+    std::fprintf(stderr, "ERROR: could not read any vertex of '%s'\n", file_name_kept.c_str());
+  } else {
+    std::fprintf(stderr, "ERROR: could not parse any lines with '%s'\n", parse_string.c_str());
+  }
+  stream.reset();
+  input.close();
+  return false;
+}
+
+void LASreaderPLY::bound_vertex_count() {
+  if (input.piped) return;
+  const long here = std::ftell(input.file);
+  if (here < 0 || std::fseek(input.file, 0, SEEK_END) != 0) return;
+  const long end = std::ftell(input.file);
+  if (std::fseek(input.file, here, SEEK_SET) != 0 || end < here) return;
+  // A binary vertex takes the sizes of its properties; a text one at least a
+  // character and a separator per property.
+  int64_t per_vertex = 0;
+  for (const Property& p : properties) {
+    if (!stream) {
+      per_vertex += 2;
+    } else if (p.type == 'd') {
+      per_vertex += 8;
+    } else if (p.type == 'f' || p.type == 'i' || p.type == 'I') {
+      per_vertex += 4;
+    } else if (p.type == 'S' || p.type == 's') {
+      per_vertex += 2;
+    } else {
+      per_vertex += 1;
+    }
+  }
+  const int64_t most = (static_cast<int64_t>(end) - here) / per_vertex;
+  if (npoints > most) {
+    std::fprintf(stderr,
+                 "WARNING: PLY header states %" PRId64 " vertices but the file holds at most %" PRId64
+                 "\n",
+                 npoints, most);
+    npoints = most;
+  }
+}
+
+bool LASreaderPLY::open(FILE* given, const char* file_name, uint8_t requested_type,
+                        bool populate_header) {
+  if (given == nullptr) {
+    std::fprintf(stderr, "ERROR: file pointer is zero\n");
+    return false;
+  }
+  if (given != input.file) stream.reset();
+  input.adopt(given);
+  populated_header = false;
+  header.reset();
+  npoints = 0;
+  p_count = 0;
+  file_name_kept = file_name ? file_name : "";
+  if (!parse_header(false)) return false;
+  if (npoints <= 0) return false;
+  if (properties.empty()) {
+    // Vertices of no bytes would never end a binary body.
+    std::fprintf(stderr, "ERROR: the PLY vertices have no properties\n");
+    return false;
+  }
+  bound_vertex_count();
+  header.number_of_point_records =
+      npoints <= INT64_C(4294967295) ? static_cast<uint32_t>(npoints) : 0;
+  header.extended_number_of_point_records = static_cast<uint64_t>(npoints);
+  side_header_identity(&header, "LASreaderPLY", file_name, 2018);
+
+  const uint8_t format =
+      requested_type == 0 ? side_format_for_parse_string(parse_string.c_str()) : requested_type;
+  const int32_t length = side_base_record_length(format);
+  if (length == 0) return false;
+  point_type = format;
+  fields.point_type = format;
+  header.point_data_format = format;
+  if (format > 5) {
+    header.version_minor = 4;
+    header.header_size = 375;
+    header.offset_to_point_data = 375;
+  }
+  if (!pending.add_to_header(&header)) return false;
+  if (header.number_attributes > 0) header.update_extra_bytes_vlr();
+  header.point_data_record_length = static_cast<uint16_t>(length + header.total_attribute_size());
+  fields.attributes = &header;
+  fields.pre_scales = pending.pre_scales;
+  fields.pre_offsets = pending.pre_offsets;
+  if (!point.init_for_point_type(&header, format, header.point_data_record_length, &header)) {
+    return false;
+  }
+
+  if (populate_header && file_name) {
+    int64_t count = 0;
+    while (count < npoints && read_vertex()) {
+      side_widen_bounds(&header, point, count == 0);
+      side_count_return(&header, point_type, point.get_return_number());
+      count++;
+    }
+    if (count == 0) return first_vertex();
+    if (count < npoints) {
+      std::fprintf(stderr, "WARNING: end-of-file after %" PRId64 " of %" PRId64 " points\n",
+                   count, npoints);
+      npoints = count;
+    }
+    const bool v14 = format > 5 || npoints > INT64_C(4294967295);
+    header.number_of_point_records = v14 ? 0 : static_cast<uint32_t>(npoints);
+    header.extended_number_of_point_records = static_cast<uint64_t>(npoints);
+    if (v14) {
+      for (uint32_t& c : header.number_of_points_by_return) c = 0;
+    }
+    stream.reset();
+    // A decompressor that failed gave a short stream: the count is not the file's.
+    if (!input.close()) return false;
+    choose_scale_and_offset();
+    quantize_header_bounds();
+    if (header.number_attributes > 0) header.update_extra_bytes_vlr();
+    populated_header = true;
+    if (!input.open(file_name, "rb")) {
+      std::fprintf(stderr, "ERROR: could not open '%s' for second pass\n", file_name);
+      return false;
+    }
+    if (!parse_header(true)) return false;
+  }
+  if (!first_vertex()) return false;
+  if (!populated_header) {
+    side_widen_bounds(&header, point, true);
+    choose_scale_and_offset();
+  }
+  p_count = 0;
+  return true;
+}
+
+bool LASreaderPLY::read_one_point() {
+  if (p_count >= npoints) {
+    // A decompressor is only judged when its stream ends.
+    if (input.piped) close_input(true);
+    return false;
+  }
+  if (p_count > 0 && !read_vertex()) {
+    std::fprintf(stderr, "WARNING: end-of-file after %" PRId64 " of %" PRId64 " points\n", p_count,
+                 npoints);
+    npoints = p_count;
+    if (!populated_header) quantize_header_bounds();
+    return false;
+  }
+  point.compute_XYZ();
+  p_count++;
+  if (populated_header) return true;
+  side_count_return(&header, point_type, point.get_return_number());
+  side_widen_bounds(&header, point, false);
+  return true;
+}
+
+bool LASreaderPLY::seek_point(int64_t index) {
+  if (index < p_count) {
+    if (input.piped || !input.is_open()) return false;
+    stream.reset();
+    if (std::fseek(input.file, 0, SEEK_SET) != 0) return false;
+    // The body is found again behind the header; the header keeps its fields.
+    const LASpendingAttributes kept = pending;
+    const bool parsed = parse_header(true);
+    pending = kept;
+    if (!parsed || !first_vertex()) return false;
+    p_count = 0;
+  }
+  while (p_count < index) {
+    if (!read_one_point()) return false;
+  }
+  p_count = index;
+  return true;
+}
+
+void LASreaderPLY::close_input(bool) {
+  stream.reset();
+  input.close();
+}
+
+// ---------------------------------------------------------------------------
+// variants
+
+LASreaderPLYrescale::LASreaderPLYrescale(double x_scale, double y_scale, double z_scale)
+    : requested_scale{x_scale, y_scale, z_scale} {}
+
+bool LASreaderPLYrescale::open_file(const char* file_name, uint8_t type, bool populate_header) {
+  if (!LASreaderPLY::open_file(file_name, type, populate_header)) return false;
+  side_apply_rescale(&header, requested_scale);
+  return true;
+}
+
+LASreaderPLYreoffset::LASreaderPLYreoffset(double x_offset, double y_offset, double z_offset)
+    : requested_offset{x_offset, y_offset, z_offset} {}
+
+bool LASreaderPLYreoffset::open_file(const char* file_name, uint8_t type, bool populate_header) {
+  if (!LASreaderPLY::open_file(file_name, type, populate_header)) return false;
+  side_apply_reoffset(&header, requested_offset);
+  return true;
+}
+
+LASreaderPLYrescalereoffset::LASreaderPLYrescalereoffset(double x_scale, double y_scale,
+                                                         double z_scale, double x_offset,
+                                                         double y_offset, double z_offset)
+    : LASreaderPLYrescale(x_scale, y_scale, z_scale),
+      LASreaderPLYreoffset(x_offset, y_offset, z_offset) {}
+
+bool LASreaderPLYrescalereoffset::open_file(const char* file_name, uint8_t type,
+                                            bool populate_header) {
+  if (!LASreaderPLY::open_file(file_name, type, populate_header)) return false;
+  side_apply_rescale(&header, requested_scale);
+  side_apply_reoffset(&header, requested_offset);
+  return true;
+}

@@ -1,0 +1,114 @@
+#ifndef POINTLIB_IO_FORMATS_LAS_READER_PLY_HPP
+#define POINTLIB_IO_FORMATS_LAS_READER_PLY_HPP
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/las_reader.hpp"
+#include "io/formats/side_input.hpp"
+#include "io/formats/text_parse.hpp"
+
+class ByteStreamInFile;
+
+// The vertices of a PLY file, ASCII or binary of either byte order, as
+// points. Every vertex property becomes a point field (x, y, z, intensity,
+// colour) or an extra-bytes attribute (normals as scaled 16-bit integers,
+// anything else in its own type); elements other than the vertices are not
+// read.
+class LASreaderPLY : public LASreader {
+ public:
+  LASreaderPLY();
+  ~LASreaderPLY() override;
+
+  void set_translate_intensity(float v) { fields.translate_intensity = v; }
+  void set_scale_intensity(float v) { fields.scale_intensity = v; }
+  // Three doubles, copied; null removes them. A 0 keeps that axis's choice.
+  void set_scale_factor(const double* xyz) { requested.set_scale_factor(xyz); }
+  void set_offset(const double* xyz) { requested.set_offset(xyz); }
+
+  virtual bool open_file(const char* file_name, uint8_t point_type = 0,
+                         bool populate_header = false);
+  // On an open stream, which the reader closes; without a name there is no
+  // populate pass.
+  bool open(FILE* stream, const char* file_name, uint8_t point_type, bool populate_header);
+
+  int format_code() const override { return LASformatCode::ply; }
+  bool seek_point(int64_t index) override;
+  ByteStreamIn* input_stream() const override { return nullptr; }
+  void close_input(bool close_stream = true) override;
+  // The decompressor of a piped input failed: the points ended early.
+  bool failed() const override { return input.failed(); }
+
+  bool is_piped() const { return input.piped; }
+  // One letter per vertex property ("(N)" for attributes from 10 on).
+  const char* get_parse_string() const { return parse_string.c_str(); }
+  bool is_binary() const { return stream != nullptr; }
+
+ protected:
+  bool read_one_point() override;
+
+ private:
+  // How one vertex property is read (binary type) and where it goes.
+  struct Property {
+    char type;      // f d C c S s i I: float, double, u8, i8, u16, i16, i32, u32
+    char letter;    // x y z i R G B, or 'a' for an attribute
+    int32_t attribute;
+  };
+  bool parse_header(bool quiet);
+  bool add_property(const char* text, const char* shown, bool quiet);
+  bool read_vertex();
+  bool read_binary_vertex();
+  void choose_scale_and_offset();
+  bool first_vertex();
+  // A stated vertex count beyond what the rest of a file can hold is cut to
+  // that (with a warning), so nothing is sized by a hostile header.
+  void bound_vertex_count();
+  bool reopen_body(const char* file_name);
+
+  LASsideInput input;
+  std::unique_ptr<ByteStreamInFile> stream;  // null for an ASCII body
+  bool big_endian = false;
+  bool binary = false;
+  LAStextFields fields;
+  uint8_t point_type = 0;
+  std::string parse_string;
+  std::vector<Property> properties;
+  LASrequestedQuantizer requested;
+  bool populated_header = false;
+  std::string file_name_kept;
+  char line[LASsideInput::kLineSize] = {};
+  LASpendingAttributes pending;
+};
+
+class LASreaderPLYrescale : public virtual LASreaderPLY {
+ public:
+  LASreaderPLYrescale(double x_scale, double y_scale, double z_scale);
+  bool open_file(const char* file_name, uint8_t point_type = 0,
+                 bool populate_header = false) override;
+
+ protected:
+  double requested_scale[3];
+};
+
+class LASreaderPLYreoffset : public virtual LASreaderPLY {
+ public:
+  LASreaderPLYreoffset(double x_offset, double y_offset, double z_offset);
+  bool open_file(const char* file_name, uint8_t point_type = 0,
+                 bool populate_header = false) override;
+
+ protected:
+  double requested_offset[3];
+};
+
+class LASreaderPLYrescalereoffset : public LASreaderPLYrescale, public LASreaderPLYreoffset {
+ public:
+  LASreaderPLYrescalereoffset(double x_scale, double y_scale, double z_scale, double x_offset,
+                              double y_offset, double z_offset);
+  bool open_file(const char* file_name, uint8_t point_type = 0,
+                 bool populate_header = false) override;
+};
+
+#endif  // POINTLIB_IO_FORMATS_LAS_READER_PLY_HPP

@@ -1,0 +1,133 @@
+#ifndef POINTLIB_IO_FORMATS_LAS_READER_TXT_HPP
+#define POINTLIB_IO_FORMATS_LAS_READER_TXT_HPP
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "core/las_reader.hpp"
+#include "io/formats/side_input.hpp"
+#include "io/formats/text_parse.hpp"
+
+// Points from ASCII text, one per line, whose values a parse string names
+// letter by letter; also the PTS (a count line) and PTX (a ten-line scan
+// header) dialects. The reader builds a LAS header for the text, optionally
+// after a first pass that fills in its counts and bounding box (populate),
+// and delivers one quantized point per line that parses.
+class LASreaderTXT : public LASreader {
+ public:
+  LASreaderTXT();
+  ~LASreaderTXT() override;
+
+  // Setters, before opening. A translation of 0 and a scale of 1 mean none.
+  void set_translate_intensity(float v) { fields.translate_intensity = v; }
+  void set_scale_intensity(float v) { fields.scale_intensity = v; }
+  void set_translate_scan_angle(float v) { fields.translate_scan_angle = v; }
+  void set_scale_scan_angle(float v) { fields.scale_scan_angle = v; }
+  // Three doubles, copied; null removes them. A 0 keeps that axis's choice.
+  void set_scale_factor(const double* xyz) { requested.set_scale_factor(xyz); }
+  void set_offset(const double* xyz) { requested.set_offset(xyz); }
+  // PTS: intensities -2048..2047 move to 0..4095; PTX: 0..1 scale to 0..4095.
+  void set_pts(bool flag);
+  void set_ptx(bool flag);
+  void add_attribute(int32_t data_type, const char* name = nullptr,
+                     const char* description = nullptr, double scale = 1.0, double offset = 0.0,
+                     double pre_scale = 1.0, double pre_offset = 0.0, double no_data = 2e307);
+
+  // point_type 0 chooses the format from the parse string; 1, 2, 3, 6, 7, 8
+  // name it. Null parse string: "xyz". False after a message (an unusable
+  // point type fails silently).
+  virtual bool open_file(const char* file_name, uint8_t point_type = 0,
+                         const char* parse_string = nullptr, int32_t skip_lines = 0,
+                         bool populate_header = false);
+  // The same on an open stream, which the reader closes; without a name
+  // (standard input) there is no populate pass.
+  bool open(FILE* stream, const char* file_name, uint8_t point_type, const char* parse_string,
+            int32_t skip_lines, bool populate_header);
+  // The same file again, before its first point, with the settings kept.
+  bool reopen(const char* file_name);
+
+  int format_code() const override { return LASformatCode::txt; }
+  bool seek_point(int64_t index) override;
+  ByteStreamIn* input_stream() const override { return nullptr; }
+  void close_input(bool close_stream = true) override;
+  // The decompressor of a piped input failed: the points ended early.
+  bool failed() const override { return input.failed(); }
+
+  bool is_piped() const { return input.piped; }
+  const char* get_parse_string() const { return parse_string.c_str(); }
+
+ protected:
+  bool read_one_point() override;
+
+ private:
+  bool choose_point_type(uint8_t requested, const char* parse);
+  bool populate(const char* file_name);
+  // The PTS count line or the PTX header after the skipped lines; with
+  // `record` the values go into the header and its variable-length record.
+  bool read_dialect_header(bool record, bool announce_only);
+  // Reads lines until one parses with `parse`; false at the end of input.
+  bool next_parsed_line(const char* parse);
+  // The first parsable line at open, rewind and reopen; false after the
+  // "could not parse any lines" message.
+  bool first_point(const char* parse);
+  void choose_scale_and_offset();
+  void finish_unpopulated();
+
+  LASsideInput input;
+  LAStextFields fields;
+  uint8_t point_type = 0;
+  std::string parse_string;
+  LASrequestedQuantizer requested;
+  int32_t skip_lines = 0;
+  bool populated_header = false;
+  // An unpopulated header was completed by one pass to the end; later passes
+  // must not count the points again.
+  bool header_counted = false;
+  bool at_end = false;
+  // The count a PTS or PTX header states, for the end-of-file warning.
+  int64_t stated_points = 0;
+  bool pts = false;
+  bool ptx = false;
+  char line[LASsideInput::kLineSize] = {};
+  LASpendingAttributes pending;
+};
+
+// The variants put requested scale factors and offsets into the header after
+// the plain open by name; points are quantized with them as delivered.
+class LASreaderTXTrescale : public virtual LASreaderTXT {
+ public:
+  LASreaderTXTrescale(double x_scale, double y_scale, double z_scale);
+  bool open_file(const char* file_name, uint8_t point_type = 0, const char* parse_string = nullptr,
+                 int32_t skip_lines = 0, bool populate_header = false) override;
+
+ protected:
+  void apply_rescale();
+  double requested_scale[3];
+};
+
+class LASreaderTXTreoffset : public virtual LASreaderTXT {
+ public:
+  LASreaderTXTreoffset(double x_offset, double y_offset, double z_offset);
+  bool open_file(const char* file_name, uint8_t point_type = 0, const char* parse_string = nullptr,
+                 int32_t skip_lines = 0, bool populate_header = false) override;
+
+ protected:
+  void apply_reoffset();
+  double requested_offset[3];
+};
+
+class LASreaderTXTrescalereoffset : public LASreaderTXTrescale, public LASreaderTXTreoffset {
+ public:
+  LASreaderTXTrescalereoffset(double x_scale, double y_scale, double z_scale, double x_offset,
+                              double y_offset, double z_offset);
+  bool open_file(const char* file_name, uint8_t point_type = 0, const char* parse_string = nullptr,
+                 int32_t skip_lines = 0, bool populate_header = false) override;
+};
+
+// Writes requested scale factors (each not 0 and different) and then offsets
+// (each different) into a header; shared by the text and PLY variants.
+void side_apply_rescale(LASheader* header, const double* scale);
+void side_apply_reoffset(LASheader* header, const double* offset);
+
+#endif  // POINTLIB_IO_FORMATS_LAS_READER_TXT_HPP

@@ -1,0 +1,239 @@
+#include "io/formats/side_input.hpp"
+
+#include <cmath>
+#include <cstring>
+
+#include "core/las_header.hpp"
+#include "core/las_point.hpp"
+#include "io/formats/decompressing_open.hpp"
+#include "platform/file_times.hpp"
+
+namespace {
+
+constexpr int kLibraryVersion = 210531;
+constexpr const char* kSystemIdentifier = "Mirvelox by Zentoravik GmbH";
+
+}  // namespace
+
+bool LASsideInput::open(const char* file_name, const char* mode) {
+  close();
+  decompressor_failed = false;
+  file = fopen_decompressing(file_name, mode, &piped);
+  if (file == nullptr) return false;
+  if (std::setvbuf(file, nullptr, _IOFBF, kStdioBufferSize) != 0) {
+    std::fprintf(stderr, "WARNING: setvbuf() failed with buffer size %d\n", kStdioBufferSize);
+  }
+  return true;
+}
+
+void LASsideInput::adopt(FILE* stream) {
+  if (stream == file) return;
+  close();
+  decompressor_failed = false;
+  file = stream;
+  piped = false;
+}
+
+bool LASsideInput::close() {
+  if (file == nullptr) return !decompressor_failed;
+  FILE* f = file;
+  file = nullptr;
+  if (!fclose_decompressing(f)) decompressor_failed = true;
+  return !decompressor_failed;
+}
+
+bool LASsideInput::read_line(char* line, bool* cut) {
+  if (cut) *cut = false;
+  if (file == nullptr || std::fgets(line, kLineSize, file) == nullptr) return false;
+  size_t n = std::strlen(line);
+  if (n > 0 && line[n - 1] == '\n') {
+    line[--n] = '\0';
+  } else if (n == kLineSize - 1) {
+    // The rest of an over-long line must not arrive as a line of its own.
+    int c;
+    while ((c = std::fgetc(file)) != EOF && c != '\n') {
+    }
+    std::fprintf(stderr,
+                 "WARNING: line longer than %d characters. ignoring the characters after them "
+                 "...\n",
+                 kLineSize - 1);
+    if (cut) *cut = true;
+  }
+  if (n > 0 && line[n - 1] == '\r') line[--n] = '\0';
+  return true;
+}
+
+bool LASsideInput::skip_lines(int64_t n) {
+  char line[kLineSize];
+  for (int64_t i = 0; i < n; i++) {
+    if (!read_line(line)) return false;
+  }
+  return true;
+}
+
+bool LASpendingAttributes::add(int32_t data_type, const char* name, const char* description,
+                               double scale, double offset, double pre_scale, double pre_offset,
+                               double no_data) {
+  if (number >= kMax) {
+    std::fprintf(stderr, "WARNING: at most %d attributes can be added. ignoring attribute '%s'.\n",
+                 kMax, name ? name : "");
+    return false;
+  }
+  const int k = number++;
+  data_types[k] = data_type;
+  if (name) {
+    names[k] = name;
+  } else {
+    char text[32];
+    std::snprintf(text, sizeof(text), "attribute %d", k);
+    names[k] = text;
+  }
+  has_description[k] = description != nullptr;
+  descriptions[k] = description ? description : "";
+  scales[k] = scale;
+  offsets[k] = offset;
+  pre_scales[k] = pre_scale;
+  pre_offsets[k] = pre_offset;
+  no_datas[k] = no_data;
+  return true;
+}
+
+bool LASpendingAttributes::add_to_header(LASheader* header) const {
+  for (int32_t k = 0; k < number; k++) {
+    LASattributeDescriptor d;
+    const char* description = has_description[k] ? descriptions[k].c_str() : nullptr;
+    const bool made = data_types[k] > 0 &&
+                      LASattributeDescriptor::make((data_types[k] - 1) % 10, names[k].c_str(),
+                                                   description, &d);
+    if (made) {
+      if (scales[k] != 1.0 || offsets[k] != 0.0) {
+        d.scale[0] = scales[k];
+        d.options |= LASattributeDescriptor::kScaleBit;
+      }
+      if (offsets[k] != 0.0) {
+        d.offset[0] = offsets[k];
+        d.options |= LASattributeDescriptor::kOffsetBit;
+      }
+      if (no_datas[k] != 2e307) {
+        if (d.is_unsigned()) {
+          const double v = no_datas[k];
+          const uint64_t u = v <= 0.0 ? 0 : v >= 18446744073709551615.0
+                                                ? UINT64_MAX
+                                                : static_cast<uint64_t>(v);
+          std::memcpy(d.no_data[0], &u, 8);
+        } else if (d.is_signed()) {
+          const int64_t s = las_round_i64(no_datas[k]);
+          std::memcpy(d.no_data[0], &s, 8);
+        } else {
+          std::memcpy(d.no_data[0], &no_datas[k], 8);
+        }
+        d.options |= LASattributeDescriptor::kNoDataBit;
+      }
+    }
+    if (!made || header->add_attribute(d) < 0) {
+      std::fprintf(stderr, "ERROR: initializing attribute %s\n", description ? description : "");
+      return false;
+    }
+  }
+  return true;
+}
+
+void side_header_identity(LASheader* header, const char* reader_name, const char* file_name,
+                          int default_year) {
+  std::memset(header->system_identifier, 0, sizeof(header->system_identifier));
+  std::strncpy(header->system_identifier, kSystemIdentifier,
+               sizeof(header->system_identifier) - 1);
+  std::memset(header->generating_software, 0, sizeof(header->generating_software));
+  std::snprintf(header->generating_software, sizeof(header->generating_software),
+                "via %s (%d)", reader_name, kLibraryVersion);
+  static const int kDaysBefore[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+  FileDate date;
+  if (file_name && file_creation_date(file_name, &date)) {
+    header->file_creation_year = static_cast<uint16_t>(date.year);
+    // Every fourth year counts as a leap year, as stored files have it.
+    const int leap = (date.year % 4 == 0 && date.month > 2) ? 1 : 0;
+    header->file_creation_day =
+        static_cast<uint16_t>(kDaysBefore[date.month - 1] + date.day + leap);
+  } else {
+    header->file_creation_year = static_cast<uint16_t>(default_year);
+    header->file_creation_day = 1;
+  }
+}
+
+double side_choose_offset(double min, double max, double scale) {
+  if (!(min > -2e307 && min < 2e307 && max > -2e307 && max < 2e307)) return 0.0;
+  return std::trunc((min + max) / scale / 2e7) * 10000000.0 * scale;
+}
+
+void LASrequestedQuantizer::set_scale_factor(const double* xyz) {
+  scale_factor_set = xyz != nullptr;
+  for (int a = 0; a < 3; a++) scale_factor[a] = xyz ? xyz[a] : 0.0;
+}
+
+void LASrequestedQuantizer::set_offset(const double* xyz) {
+  offset_set = xyz != nullptr;
+  for (int a = 0; a < 3; a++) offset[a] = xyz ? xyz[a] : 0.0;
+}
+
+void LASrequestedQuantizer::apply(LASheader* h, const double chosen[3]) const {
+  double* scales[3] = {&h->x_scale_factor, &h->y_scale_factor, &h->z_scale_factor};
+  double* offsets[3] = {&h->x_offset, &h->y_offset, &h->z_offset};
+  const double mins[3] = {h->min_x, h->min_y, h->min_z};
+  const double maxs[3] = {h->max_x, h->max_y, h->max_z};
+  for (int a = 0; a < 3; a++) {
+    // A requested 0 (as "-rescale_xy" leaves z) keeps the choice for that axis.
+    *scales[a] = scale_factor_set && scale_factor[a] != 0.0 ? scale_factor[a] : chosen[a];
+    *offsets[a] = offset_set ? offset[a] : side_choose_offset(mins[a], maxs[a], *scales[a]);
+  }
+}
+
+void side_widen_bounds(LASheader* h, const LASpoint& point, bool first) {
+  const double x = point.coordinates[0], y = point.coordinates[1], z = point.coordinates[2];
+  if (first) {
+    h->min_x = h->max_x = x;
+    h->min_y = h->max_y = y;
+    h->min_z = h->max_z = z;
+  } else {
+    if (x < h->min_x) {
+      h->min_x = x;
+    } else if (x > h->max_x) {
+      h->max_x = x;
+    }
+    if (y < h->min_y) {
+      h->min_y = y;
+    } else if (y > h->max_y) {
+      h->max_y = y;
+    }
+    if (z < h->min_z) {
+      h->min_z = z;
+    } else if (z > h->max_z) {
+      h->max_z = z;
+    }
+  }
+  for (int32_t k = 0; k < h->number_attributes; k++) {
+    h->attributes[k].widen_range(point.extra_bytes.get() + h->attribute_starts[k], first);
+  }
+}
+
+uint8_t side_format_for_parse_string(const char* parse_string) {
+  const char* p = parse_string ? parse_string : "";
+  const bool colour = std::strpbrk(p, "RGBH") != nullptr;
+  if (std::strpbrk(p, "olI") == nullptr) {
+    return std::strchr(p, 't') ? (colour ? 3 : 1) : (colour ? 2 : 0);
+  }
+  return std::strchr(p, 'I') ? 8 : colour ? 7 : 6;
+}
+
+int32_t side_base_record_length(uint8_t format) {
+  static const int32_t kLengths[9] = {20, 28, 26, 34, 0, 0, 30, 36, 38};
+  return format < 9 ? kLengths[format] : 0;
+}
+
+void side_count_return(LASheader* header, uint8_t point_type, uint8_t return_number) {
+  if (return_number == 0) return;
+  if (point_type > 5 || header->version_minor >= 4) {
+    if (return_number <= 15) header->extended_number_of_points_by_return[return_number - 1]++;
+  } else if (return_number <= 5) {
+    header->number_of_points_by_return[return_number - 1]++;
+  }
+}

@@ -1,0 +1,116 @@
+#ifndef POINTLIB_IO_FORMATS_SIDE_INPUT_HPP
+#define POINTLIB_IO_FORMATS_SIDE_INPUT_HPP
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+class LASheader;
+class LASpoint;
+
+// Shared by the readers of point text and PLY: the input stream (a file, a
+// decompressor pipe or a stream handed over), the attributes a caller
+// declares before opening, and the header fields such a reader builds itself.
+
+// The open input of a text or PLY reader.
+class LASsideInput {
+ public:
+  static constexpr int kLineSize = 512;
+  static constexpr int kStdioBufferSize = 2621440;
+
+  ~LASsideInput() { close(); }
+
+  // Opens by name through the decompressing open, with the large stdio
+  // buffer (only a warning when it cannot be set). False when it cannot be
+  // opened (a decompressor that cannot start has printed why).
+  bool open(const char* file_name, const char* mode);
+  // Takes over a stream opened elsewhere (standard input, memory); it is
+  // closed by close() like an own one.
+  void adopt(FILE* stream);
+  // Closes the stream; a piped one is read to its end first and its
+  // decompressor waited for. False when that decompressor failed (its
+  // message printed); the failure stays visible in failed().
+  bool close();
+  bool is_open() const { return file != nullptr; }
+  bool failed() const { return decompressor_failed; }
+
+  // Reads one line without its line end ("\n" or "\r\n") into `line`
+  // (kLineSize bytes). A longer line is consumed to its end with a warning;
+  // `cut` tells whether this one was. False at the end of the input.
+  bool read_line(char* line, bool* cut = nullptr);
+  // Skips n lines; false when the input ends first.
+  bool skip_lines(int64_t n);
+
+  FILE* file = nullptr;
+  bool piped = false;
+
+ private:
+  bool decompressor_failed = false;
+};
+
+// Attributes declared before an open: one extra-bytes attribute each.
+struct LASpendingAttributes {
+  static constexpr int kMax = 32;
+  int32_t number = 0;
+  int32_t data_types[kMax] = {};
+  std::string names[kMax];
+  std::string descriptions[kMax];
+  bool has_description[kMax] = {};
+  double scales[kMax] = {};
+  double offsets[kMax] = {};
+  double pre_scales[kMax] = {};
+  double pre_offsets[kMax] = {};
+  double no_datas[kMax] = {};
+
+  // False, with a warning, when all kMax are taken. A null name becomes
+  // "attribute %d".
+  bool add(int32_t data_type, const char* name, const char* description, double scale,
+           double offset, double pre_scale, double pre_offset, double no_data);
+  // Adds every attribute to the header's attribute table; false after
+  // "ERROR: initializing attribute %s\n".
+  bool add_to_header(LASheader* header) const;
+};
+
+// system_identifier, generating_software ("via <reader> (210531)") and the
+// creation date: the file's when a name is given, else day 1 of
+// `default_year`.
+void side_header_identity(LASheader* header, const char* reader_name, const char* file_name,
+                          int default_year);
+
+// The offset of one axis for a box of coordinates at a scale factor: a whole
+// multiple of 10^7 scale factors near the box's centre, so that the integers
+// stay small; 0 for a box beyond +-2e307.
+double side_choose_offset(double min, double max, double scale);
+
+// The point format that the letters of a parse string need (legacy formats
+// 0 to 3 unless NIR, overlap or scanner channel ask for 6 to 8), and the base
+// record length of a format a text can fill (0 for any other).
+uint8_t side_format_for_parse_string(const char* parse_string);
+int32_t side_base_record_length(uint8_t format);
+
+// Scale factors and offsets a caller asks for, and the choice of both for a
+// header built from the points' bounding box.
+struct LASrequestedQuantizer {
+  bool scale_factor_set = false;
+  double scale_factor[3] = {0.0, 0.0, 0.0};
+  bool offset_set = false;
+  double offset[3] = {0.0, 0.0, 0.0};
+
+  // Three doubles, copied; null removes them.
+  void set_scale_factor(const double* xyz);
+  void set_offset(const double* xyz);
+  // The requested scale factors (a 0 keeps `chosen` for that axis) or
+  // `chosen`; the requested offsets or ones near the box's centre.
+  void apply(LASheader* header, const double chosen[3]) const;
+};
+
+// Sets (first) or widens the header's bounding box to the point's coordinate
+// triple, and the range of every attribute to the point's values.
+void side_widen_bounds(LASheader* header, const LASpoint& point, bool first);
+
+// Counts a point by its return number into the header: the extended counts
+// for formats 6 and above (and for LAS 1.4 headers), else the legacy ones up
+// to return 5.
+void side_count_return(LASheader* header, uint8_t point_type, uint8_t return_number);
+
+#endif  // POINTLIB_IO_FORMATS_SIDE_INPUT_HPP

@@ -1,0 +1,628 @@
+#include "layers/las_layer.hpp"
+
+#include <cinttypes>
+#include <cstring>
+
+#include "layers/layer_io.hpp"
+#include "layers/layers_attributes.hpp"
+#include "layers/layers_colour.hpp"
+#include "layers/layers_coordinates.hpp"
+#include "layers/layers_point_sets.hpp"
+
+namespace {
+
+// One header field that a bit of the modification mask carries. Fields follow
+// each other in bit order and, within a bit, in this order.
+struct ModifiedField {
+  uint32_t bit;
+  const char* name;
+  uint32_t width;  // bytes of one value; 32 for the text fields
+  uint32_t count;  // values in a row
+  void* (*at)(LASheader&);
+};
+
+#define PL_MODIFIED(bit, member, width, count) \
+  { bit, #member, width, count, [](LASheader& h) -> void* { return &h.member; } }
+const ModifiedField kModifiedFields[] = {
+    PL_MODIFIED(0, file_source_ID, 2, 1),
+    PL_MODIFIED(1, global_encoding, 2, 1),
+    PL_MODIFIED(3, version_major, 1, 1),
+    PL_MODIFIED(3, version_minor, 1, 1),
+    PL_MODIFIED(4, system_identifier, 32, 1),
+    PL_MODIFIED(5, generating_software, 32, 1),
+    PL_MODIFIED(6, file_creation_day, 2, 1),
+    PL_MODIFIED(6, file_creation_year, 2, 1),
+    PL_MODIFIED(7, header_size, 2, 1),
+    PL_MODIFIED(8, offset_to_point_data, 4, 1),
+    PL_MODIFIED(9, number_of_variable_length_records, 4, 1),
+    PL_MODIFIED(10, point_data_format, 1, 1),
+    PL_MODIFIED(11, point_data_record_length, 2, 1),
+    PL_MODIFIED(12, number_of_point_records, 4, 1),
+    PL_MODIFIED(13, number_of_points_by_return, 4, 5),
+    PL_MODIFIED(14, x_scale_factor, 8, 1),
+    PL_MODIFIED(15, y_scale_factor, 8, 1),
+    PL_MODIFIED(16, z_scale_factor, 8, 1),
+    PL_MODIFIED(17, x_offset, 8, 1),
+    PL_MODIFIED(18, y_offset, 8, 1),
+    PL_MODIFIED(19, z_offset, 8, 1),
+    PL_MODIFIED(20, max_x, 8, 1),
+    PL_MODIFIED(20, min_x, 8, 1),
+    PL_MODIFIED(21, max_y, 8, 1),
+    PL_MODIFIED(21, min_y, 8, 1),
+    PL_MODIFIED(22, max_z, 8, 1),
+    PL_MODIFIED(22, min_z, 8, 1),
+    PL_MODIFIED(25, number_of_extended_variable_length_records, 4, 1),
+    PL_MODIFIED(26, extended_number_of_point_records, 8, 1),
+    PL_MODIFIED(27, extended_number_of_points_by_return, 8, 15),
+};
+#undef PL_MODIFIED
+
+// Printed names of bits 0 to 22 (null: the bit carries nothing).
+const char* const kModifiedBitNames[23] = {"file_source_ID",
+                                           "global_encoding",
+                                           nullptr,
+                                           "version",
+                                           "system_identifier",
+                                           "generating_software",
+                                           "file_creation_date",
+                                           "header_size",
+                                           "offset_to_point_data",
+                                           "number_of_vlrs",
+                                           "point_data_format",
+                                           "point_data_record_length",
+                                           "number_of_point_records",
+                                           "number_of_points_by_return",
+                                           "x_scale_factor",
+                                           "y_scale_factor",
+                                           "z_scale_factor",
+                                           "x_offset",
+                                           "y_offset",
+                                           "z_offset",
+                                           "max_x min_x",
+                                           "max_y min_y",
+                                           "max_z min_z"};
+
+bool carries(uint32_t mask, const ModifiedField& f) {
+  return (mask >> f.bit) & 1u;
+}
+
+using layer_io::read_value;
+using layer_io::write_value;
+
+void print_field_name(const char* verb, const ModifiedField& f, uint32_t index) {
+  if (f.count > 1) {
+    std::fprintf(stderr, "ERROR: %s modified %s[%u]\n", verb, f.name, index);
+  } else {
+    std::fprintf(stderr, "ERROR: %s modified %s\n", verb, f.name);
+  }
+}
+
+// The kinds the factory knows, by (type, fields, compression).
+struct LayerKind {
+  uint32_t type, fields, compression;
+  std::unique_ptr<LASlayer> (*make)(LASheader*);
+};
+
+template <typename Kind>
+std::unique_ptr<LASlayer> make_kind(LASheader* header) {
+  return std::make_unique<Kind>(header);
+}
+
+const LayerKind kLayerKinds[] = {
+    {LAYER_REPLACE, LAYER_FIELDS_Z, LAYER_RAW, make_kind<LASlayerReplaceZRaw>},
+    {LAYER_REPLACE, LAYER_FIELDS_Z, LAYER_POINTWISE, make_kind<LASlayerReplaceZCompressed>},
+    {LAYER_DIFFERENCE, LAYER_FIELDS_Z, LAYER_POINTWISE, make_kind<LASlayerDiffZCompressed>},
+    {LAYER_DIFFERENCE, LAYER_FIELDS_XY, LAYER_POINTWISE, make_kind<LASlayerDiffXYCompressed>},
+    {LAYER_DIFFERENCE, LAYER_FIELDS_XYZ, LAYER_POINTWISE, make_kind<LASlayerDiffXYZCompressed>},
+    {LAYER_REPLACE, LAYER_FIELDS_CLASSIFICATION, LAYER_RAW,
+     make_kind<LASlayerReplaceClassificationRaw>},
+    {LAYER_REPLACE, LAYER_FIELDS_CLASSIFICATION, LAYER_POINTWISE,
+     make_kind<LASlayerReplaceClassificationCompressed>},
+    {LAYER_REPLACE, LAYER_FIELDS_USER_DATA, LAYER_RAW, make_kind<LASlayerReplaceUserDataRaw>},
+    {LAYER_REPLACE, LAYER_FIELDS_USER_DATA, LAYER_POINTWISE,
+     make_kind<LASlayerReplaceUserDataCompressed>},
+    {LAYER_REPLACE, LAYER_FIELDS_WITHHELD, LAYER_POINTWISE,
+     make_kind<LASlayerReplaceWithheldFlagCompressed>},
+    {LAYER_REPLACE, LAYER_FIELDS_SYNTHETIC, LAYER_POINTWISE,
+     make_kind<LASlayerReplaceSyntheticFlagCompressed>},
+    {LAYER_REPLACE, LAYER_FIELDS_KEYPOINT, LAYER_POINTWISE,
+     make_kind<LASlayerReplaceKeypointFlagCompressed>},
+    {LAYER_REPLACE, LAYER_FIELDS_OVERLAP, LAYER_POINTWISE,
+     make_kind<LASlayerReplaceOverlapFlagCompressed>},
+    {LAYER_REPLACE, LAYER_FIELDS_INTENSITY, LAYER_POINTWISE,
+     make_kind<LASlayerReplaceIntensityCompressed>},
+    {LAYER_REPLACE, LAYER_FIELDS_LAS14, LAYER_POINTWISE,
+     make_kind<LASlayerReplaceExtendedLAS14AttributesCompressed>},
+    {LAYER_ADD, LAYER_FIELDS_RGB, LAYER_RAW, make_kind<LASlayerAddRGBRaw>},
+    {LAYER_ADD, LAYER_FIELDS_RGB, LAYER_POINTWISE, make_kind<LASlayerAddRGBCompressed>},
+    {LAYER_ADD, LAYER_FIELDS_NIR, LAYER_POINTWISE, make_kind<LASlayerAddNIRCompressed>},
+    {LAYER_DELETE, LAYER_FIELDS_ALL, LAYER_POINTWISE, make_kind<LASlayerDeletePointsCompressed>},
+    {LAYER_APPEND, LAYER_FIELDS_ALL, LAYER_RAW, make_kind<LASlayerAppendPointsRaw>},
+    {LAYER_FILTER, LAYER_FIELDS_ALL, LAYER_RAW, make_kind<LASlayerFilter>},
+    {LAYER_TRANSFORM, LAYER_FIELDS_ALL, LAYER_RAW, make_kind<LASlayerTransform>},
+    {LAYER_ADD_VLR, LAYER_FIELDS_ALL, LAYER_RAW, make_kind<LASlayerAddVLR>},
+    {LAYER_HEADER, LAYER_FIELDS_ALL, LAYER_RAW, make_kind<LASlayerChangeHeader>},
+};
+
+const LayerKind* find_kind(uint32_t type, uint32_t fields, uint32_t compression) {
+  for (const LayerKind& k : kLayerKinds) {
+    if (k.type == type && k.fields == fields && k.compression == compression) return &k;
+  }
+  return nullptr;
+}
+
+const char* type_word(uint32_t type) {
+  switch (type) {
+    case LAYER_REPLACE:
+      return "replace";
+    case LAYER_DIFFERENCE:
+      return "diff";
+    case LAYER_ADD:
+      return "add";
+    case LAYER_HEADER:
+      return "header";
+    case LAYER_DELETE:
+      return "delete";
+    case LAYER_APPEND:
+      return "append";
+    case LAYER_FILTER:
+      return "filter";
+    case LAYER_TRANSFORM:
+      return "transform";
+    case LAYER_ADD_VLR:
+      return "add VRL";
+    default:
+      return "unknown";
+  }
+}
+
+const char* fields_word(uint32_t fields) {
+  switch (fields) {
+    case LAYER_FIELDS_ALL:
+      return "all";
+    case LAYER_FIELDS_XY:
+      return "XY";
+    case LAYER_FIELDS_Z:
+      return "Z";
+    case LAYER_FIELDS_INTENSITY:
+      return "intensity";
+    case LAYER_FIELDS_CLASSIFICATION:
+      return "classification";
+    case LAYER_FIELDS_WITHHELD:
+      return "withheld_flag";
+    case LAYER_FIELDS_SYNTHETIC:
+      return "synthetic_flag";
+    case LAYER_FIELDS_KEYPOINT:
+      return "keypoint_flag";
+    case LAYER_FIELDS_OVERLAP:
+      return "overlap_flag";
+    case LAYER_FIELDS_USER_DATA:
+      return "user_data";
+    case LAYER_FIELDS_RGB:
+      return "RGB";
+    case LAYER_FIELDS_LAS14:
+      return "extended LAS 1.4 attributes";
+    default:
+      return "unknown";
+  }
+}
+
+const char* compression_word(uint32_t compression) {
+  switch (compression) {
+    case LAYER_POINTWISE:
+      return "pointwise";
+    case LAYER_RAW:
+      return "none";
+    default:
+      return "unknown";
+  }
+}
+
+}  // namespace
+
+const uint8_t LASlayer::kReturnContext[8][8] = {
+    {0, 1, 2, 3, 3, 3, 3, 3}, {1, 0, 1, 1, 1, 1, 1, 1}, {2, 1, 2, 3, 3, 3, 3, 3},
+    {3, 1, 3, 2, 3, 3, 3, 3}, {3, 1, 3, 3, 2, 3, 3, 3}, {3, 1, 3, 3, 3, 2, 3, 3},
+    {3, 1, 3, 3, 3, 3, 2, 3}, {3, 1, 3, 3, 3, 3, 3, 2}};
+
+LASlayer::LASlayer(LASheader* header, uint32_t modification_mask, const char* text)
+    : modification_mask(modification_mask), header(header) {
+  if (text && text[0]) {
+    const size_t n = std::strlen(text);
+    description_size = static_cast<uint32_t>(n > UINT32_MAX - 1 ? UINT32_MAX - 1 : n);
+    description.reset(new char[description_size + 1]);
+    std::memcpy(description.get(), text, description_size);
+    description[description_size] = '\0';
+  }
+}
+
+LASlayer::~LASlayer() {
+  release_own_input();
+}
+
+void LASlayer::release_own_input() {
+  own_stream.reset();
+  if (own_file) std::fclose(own_file);
+  own_file = nullptr;
+}
+
+void LASlayer::copy_from(const LASlayer& other) {
+  flags = other.flags;
+  std::memcpy(classes, other.classes, sizeof(classes));
+  start_position = other.start_position;
+  size = other.size;
+  fields = other.fields;
+  type = other.type;
+  compression = other.compression;
+  modification_mask = other.modification_mask;
+  description_size = other.description_size;
+  header_size = other.header_size;
+  header = other.header;
+  description.reset();
+  if (other.description) {
+    description.reset(new char[description_size + 1]);
+    std::memcpy(description.get(), other.description.get(), description_size + 1);
+  }
+  writes_to_own_array = other.writes_to_own_array;
+  out_stream = other.out_stream;
+  in_stream = other.in_stream;
+}
+
+bool LASlayer::init_read(ByteStreamIn* in) {
+  if (in == nullptr) {
+    std::fprintf(stderr, "ERROR: pointer to ByteStreamIn is zero\n");
+    return false;
+  }
+  in_stream = in;
+  return true;
+}
+
+bool LASlayer::init_write(ByteStreamOut* out) {
+  if (out) {
+    writes_to_own_array = false;
+    out_stream = out;
+    return write_record(out);
+  }
+  writes_to_own_array = true;
+  own_array = std::make_unique<ByteStreamOutArrayLE>(4096);
+  if (own_array->get_capacity() < 4096) {
+    std::fprintf(stderr, "ERROR: allocating ByteStreamOutArray\n");
+    own_array.reset();
+    return false;
+  }
+  out_stream = own_array.get();
+  return true;
+}
+
+bool LASlayer::record_point(const LASpoint*) {
+  return false;
+}
+
+bool LASlayer::apply_to_point(LASpoint*) {
+  return false;
+}
+
+bool LASlayer::update_point_layout(LASheader*, LASpoint*) {
+  return true;
+}
+
+bool LASlayer::finish_read(ByteStreamIn*) {
+  // The stream handed in is the layer's own when it owns a file.
+  release_own_input();
+  in_stream = nullptr;
+  return true;
+}
+
+bool LASlayer::finish_write(ByteStreamOut* out) {
+  if (writes_to_own_array && own_array) {
+    if (out) {
+      if (!write_record(out)) return false;
+      const uint8_t* data = own_array->get_data();
+      int64_t left = own_array->get_size();
+      const int64_t total = left;
+      while (left > 0) {
+        const uint32_t n = left > (1 << 30) ? (1u << 30) : static_cast<uint32_t>(left);
+        if (!out->write_bytes(data, n)) {
+          std::fprintf(stderr, "ERROR: writing %u bytes from ByteStreamOutArray to stream\n",
+                       static_cast<uint32_t>(total));
+          return false;
+        }
+        data += n;
+        left -= n;
+      }
+    }
+    own_array.reset();
+  }
+  out_stream = nullptr;
+  if (out == nullptr) return true;
+
+  // The end is remembered rather than sought: when layers are re-written over
+  // older ones the file may go on behind this record.
+  const int64_t end = out->position();
+  size = static_cast<uint64_t>(end - start_position);
+  if (!out->seek_to(start_position) || !out->write_u64_le(&size)) {
+    std::fprintf(stderr, "ERROR: updating layer size\n");
+    return false;
+  }
+  if (!out->seek_to(start_position + header_size)) {
+    std::fprintf(stderr, "ERROR: writing LAS header modifications\n");
+    return false;
+  }
+  if (!adjust_header()) {
+    std::fprintf(stderr, "ERROR: updating LAS header\n");
+    return false;
+  }
+  if (!write_modifications(out)) {
+    std::fprintf(stderr, "ERROR: writing LAS header modifications\n");
+    return false;
+  }
+  return out->seek_to(end);
+}
+
+bool LASlayer::write_specialized_header(ByteStreamOut* out) {
+  const uint16_t offset_to_data = 2;
+  return layer_io::put(out, offset_to_data,
+                       "ERROR: writing layer specialized header offset_to_data\n");
+}
+
+bool LASlayer::read_specialized_header(ByteStreamIn* in) {
+  uint16_t offset_to_data;
+  if (!layer_io::get(in, &offset_to_data,
+                     "ERROR: reading layer specialized header offset_to_data\n")) {
+    return false;
+  }
+  if (offset_to_data < 2) {
+    std::fprintf(stderr, "ERROR: offset_to_data %d < 2\n", offset_to_data);
+    return false;
+  }
+  return layer_io::skip(in, offset_to_data - 2u,
+                        "ERROR: reading layer specialized header extra bytes\n");
+}
+
+bool LASlayer::write_modifications(ByteStreamOut* out) const {
+  for (const ModifiedField& f : kModifiedFields) {
+    if (!carries(modification_mask, f)) continue;
+    const uint8_t* value = static_cast<const uint8_t*>(f.at(*header));
+    for (uint32_t i = 0; i < f.count; i++, value += f.width) {
+      if (!write_value(out, value, f.width)) {
+        print_field_name("writing", f, i);
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+bool LASlayer::write_ignores(ByteStreamOut* out) const {
+  for (uint32_t i = 0; i < 8; i++) {
+    if (!(flags & (1u << i))) continue;
+    if (!out->write_u32_le(&classes[i])) {
+      std::fprintf(stderr, "ERROR: writing ignore_classification_mask[%u]\n", i);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool LASlayer::read_modifications(ByteStreamIn* in) {
+  for (const ModifiedField& f : kModifiedFields) {
+    if (!carries(modification_mask, f)) continue;
+    uint8_t* value = static_cast<uint8_t*>(f.at(*header));
+    for (uint32_t i = 0; i < f.count; i++, value += f.width) {
+      try {
+        read_value(in, value, f.width);
+      } catch (...) {
+        print_field_name("reading", f, i);
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+bool LASlayer::read_ignores(ByteStreamIn* in) {
+  for (uint32_t i = 0; i < 8; i++) {
+    if (!(flags & (1u << i))) continue;
+    try {
+      in->read_u32_le(&classes[i]);
+    } catch (...) {
+      std::fprintf(stderr, "ERROR: reading ignore_classification_mask[%u]\n", i);
+      return false;
+    }
+  }
+  return true;
+}
+
+uint32_t LASlayer::modification_size() const {
+  uint32_t n = 0;
+  for (const ModifiedField& f : kModifiedFields) {
+    if (carries(modification_mask, f)) n += f.width * f.count;
+  }
+  return n;
+}
+
+uint32_t LASlayer::ignore_size() const {
+  uint32_t n = 0;
+  for (uint32_t i = 0; i < 8; i++) n += (flags >> i) & 1u;
+  return 4 * n;
+}
+
+bool LASlayer::write_record(ByteStreamOut* out) {
+  using layer_io::put;
+  start_position = out->position();
+  const uint32_t reserved = 0;
+  if (!put(out, size, "ERROR: writing layer size\n") ||
+      !put(out, type, "ERROR: writing layer type\n") ||
+      !put(out, fields, "ERROR: writing layer fields\n") ||
+      !put(out, compression, "ERROR: writing layer compression\n") ||
+      !put(out, modification_mask, "ERROR: writing layer modification_mask\n") ||
+      !put(out, flags, "ERROR: writing layer ignore_mask\n") ||
+      !put(out, description_size, "ERROR: writing layer description_size\n") ||
+      !put(out, reserved, "ERROR: writing layer reserved1\n") ||
+      !put(out, reserved, "ERROR: writing layer reserved2\n") ||
+      !put(out, header_size, "ERROR: writing layer header_size\n")) {
+    return false;
+  }
+  if (!write_modifications(out) || !write_ignores(out)) {
+    std::fprintf(stderr, "ERROR: writing LAS header modifications\n");
+    return false;
+  }
+  if (description_size &&
+      !out->write_bytes(reinterpret_cast<const uint8_t*>(description.get()), description_size)) {
+    std::fprintf(stderr, "ERROR: writing description of size %u\n", description_size);
+    std::fprintf(stderr, "ERROR: writing layer description\n");
+    return false;
+  }
+  if (!write_specialized_header(out)) {
+    std::fprintf(stderr, "ERROR: writing specialized header\n");
+    return false;
+  }
+  return true;
+}
+
+bool LASlayer::read_record(ByteStreamIn* in) {
+  using layer_io::get;
+  start_position = in->position();
+  uint32_t reserved;
+  if (!get(in, &size, "ERROR: reading layer size\n") ||
+      !get(in, &type, "ERROR: reading layer type\n") ||
+      !get(in, &fields, "ERROR: reading layer fields\n") ||
+      !get(in, &compression, "ERROR: reading layer compression\n") ||
+      !get(in, &modification_mask, "ERROR: reading layer modification_mask\n") ||
+      !get(in, &flags, "ERROR: reading layer ignore_mask\n") ||
+      !get(in, &description_size, "ERROR: reading layer description_size\n") ||
+      !get(in, &reserved, "ERROR: reading layer reserved1\n") ||
+      !get(in, &reserved, "ERROR: reading layer reserved2\n") ||
+      !get(in, &header_size, "ERROR: reading layer header_size\n")) {
+    return false;
+  }
+  // The modifications start header_size bytes into the record; a larger value
+  // leaves room for fields this reader does not know.
+  if (header_size < kRecordHeaderSize) {
+    std::fprintf(stderr, "ERROR: layer header_size %u smaller than %u\n", header_size,
+                 kRecordHeaderSize);
+    return false;
+  }
+  if (!layer_io::skip(in, header_size - kRecordHeaderSize,
+                      "ERROR: reading layer header extra bytes\n")) {
+    return false;
+  }
+  if (!read_modifications(in)) {
+    std::fprintf(stderr, "ERROR: reading LAS header modifications\n");
+    return false;
+  }
+  if (!read_ignores(in)) {
+    std::fprintf(stderr, "ERROR: reading LAS point ignores\n");
+    return false;
+  }
+  description.reset();
+  if (description_size) {
+    if (!layer_io::bytes_there(in, description_size)) {
+      std::fprintf(stderr, "ERROR: reading description of size %u\n", description_size);
+      std::fprintf(stderr, "ERROR: reading layer description\n");
+      return false;
+    }
+    description.reset(new char[uint64_t{description_size} + 1]);
+    if (!layer_io::get_bytes(in, description.get(), description_size, "")) {
+      std::fprintf(stderr, "ERROR: reading description of size %u\n", description_size);
+      std::fprintf(stderr, "ERROR: reading layer description\n");
+      description.reset();
+      return false;
+    }
+    description[description_size] = '\0';
+  }
+  return true;
+}
+
+std::unique_ptr<LASlayer> LASlayer::load(ByteStreamIn* in, std::unique_ptr<ByteStreamIn> stream,
+                                         FILE* file) {
+  // Whatever goes wrong, the file handed in is closed.
+  struct FileCloser {
+    FILE* file;
+    ~FileCloser() {
+      if (file) std::fclose(file);
+    }
+  } closer{file};
+  type = fields = compression = 0;
+  const LayerKind* kind = nullptr;
+  if (read_record(in)) kind = find_kind(type, fields, compression);
+  if (kind == nullptr) {
+    std::fprintf(stderr, "ERROR: unknown layer of type %u fields %u compression %u\n", type,
+                 fields, compression);
+    return nullptr;
+  }
+  std::unique_ptr<LASlayer> layer = kind->make(header);
+  layer->copy_from(*this);
+  if (!layer->read_specialized_header(in)) {
+    std::fprintf(stderr, "ERROR: loading specialized header for LASlayer\n");
+    return nullptr;
+  }
+  // The size locates the next record; one that does not cover this record's
+  // headers, or reaches past the data there, belongs to a damaged file.
+  const int64_t consumed = in->position() - start_position;
+  if (consumed < 0 || layer->size < static_cast<uint64_t>(consumed) ||
+      !layer_io::bytes_there(in, layer->size - static_cast<uint64_t>(consumed))) {
+    std::fprintf(stderr, "ERROR: layer size %" PRIu64 " does not fit the LAY file\n", layer->size);
+    return nullptr;
+  }
+  layer->own_stream = std::move(stream);
+  layer->own_file = file;
+  closer.file = nullptr;
+  return layer;
+}
+
+bool LASlayer::print(FILE* out, bool description_only) const {
+  const char* text = description ? description.get() : "";
+  if (description_only) {
+    std::fprintf(out, "%s\n", text);
+    return true;
+  }
+  std::fprintf(out, "  start_position     %9" PRId64 "\n", start_position);
+  std::fprintf(out, "  size               %9" PRId64 "\n", static_cast<int64_t>(size));
+  std::fprintf(out, "  type               %9d (%s)\n", static_cast<int>(type), type_word(type));
+  std::fprintf(out, "  fields             %9d (%s)\n", static_cast<int>(fields),
+               fields_word(fields));
+  std::fprintf(out, "  compression        %9d (%s)\n", static_cast<int>(compression),
+               compression_word(compression));
+  std::fprintf(out, "  modification_mask  %9d", static_cast<int>(modification_mask));
+  if (modification_mask) {
+    std::fprintf(out, " (");
+    for (uint32_t bit = 0; bit < 23; bit++) {
+      if ((modification_mask >> bit) & 1u && kModifiedBitNames[bit]) {
+        std::fprintf(out, "%s ", kModifiedBitNames[bit]);
+      }
+    }
+    std::fprintf(out, "\b)");
+  }
+  std::fprintf(out, "\n");
+  std::fprintf(out, "  ignore_mask        %9d ", static_cast<int>(flags));
+  if (flags & IGNORE_CLASS_WORDS) {
+    std::fprintf(out, "-ignore_class ");
+    for (uint32_t c = 0; c < 256; c++) {
+      if ((classes[c >> 5] >> (c & 31)) & 1u) std::fprintf(out, "%u ", c);
+    }
+  }
+  if (flags & 0xF00) {
+    if (!(flags & IGNORE_SINGLE)) {
+      if (flags & IGNORE_FIRST_OF_MANY) std::fprintf(out, "-ignore_first_of_many ");
+      if (flags & IGNORE_LAST_OF_MANY) std::fprintf(out, "-ignore_last_of_many ");
+    } else if (flags & (IGNORE_FIRST_OF_MANY | IGNORE_LAST_OF_MANY)) {
+      if (flags & IGNORE_FIRST_OF_MANY) std::fprintf(out, "-ignore_first ");
+      if (flags & IGNORE_LAST_OF_MANY) std::fprintf(out, "-ignore_last ");
+    } else {
+      std::fprintf(out, "-ignore_single ");
+    }
+    if (flags & IGNORE_INTERMEDIATE) std::fprintf(out, "-ignore_intermediate ");
+  }
+  if (flags & IGNORE_SYNTHETIC) std::fprintf(out, "-ignore_synthetic ");
+  if (flags & IGNORE_KEYPOINT) std::fprintf(out, "-ignore_keypoint ");
+  if (flags & IGNORE_WITHHELD) std::fprintf(out, "-ignore_withheld ");
+  if (flags & IGNORE_OVERLAP) std::fprintf(out, "-ignore_overlap ");
+  std::fprintf(out, "\n");
+  std::fprintf(out, "  header_size        %9d\n", static_cast<int>(header_size));
+  std::fprintf(out, "  modification size  %9u\n", modification_size());
+  std::fprintf(out, "  ignore size        %9u\n", ignore_size());
+  std::fprintf(out, "  description size   %9u\n", description_size);
+  std::fprintf(out, "  description           %s\n", text);
+  return true;
+}

@@ -1,0 +1,58 @@
+#ifndef POINTLIB_LAYERS_LAY_FILE_HEADER_HPP
+#define POINTLIB_LAYERS_LAY_FILE_HEADER_HPP
+
+// The header of a LAY file: its own 56 bytes (signature, encoding, version,
+// number of layers, where they begin) and a 220-byte copy of the public header
+// of the point file the layers belong to, plus the LAS 1.4 counts (128 bytes)
+// when that file is LAS 1.4. The copy lets a reader refuse a LAY file of
+// another point file.
+
+#include <cstdint>
+#include <string>
+
+#include "core/byte_stream_in.hpp"
+#include "core/byte_stream_out.hpp"
+#include "core/las_header.hpp"
+
+struct LAYheader {
+  static constexpr uint32_t kSize = 276;      // LAS below 1.4
+  static constexpr uint32_t kSize14 = 404;    // with the LAS 1.4 counts
+  static constexpr uint32_t kNumLayersAt = 16;
+
+  char file_signature[4] = {'L', 'A', 'Y', 'F'};
+  char file_encoding[4] = {'B', 'I', 'N', '\n'};
+  uint8_t version_major = 0;
+  uint8_t version_minor = 0;
+  uint16_t version_release = 0;
+  uint32_t compression = 0;
+  uint32_t num_layers = 0;
+  uint32_t offset_to_layers = kSize;
+  int64_t reserved[4] = {0, 0, 0, 0};
+
+  // 276 or 404, by the point file's LAS version.
+  static uint32_t size_for(const LASheader& las) {
+    return las.version_minor >= 4 ? kSize14 : kSize;
+  }
+};
+
+// The reader of a LAY file applies it, the writer extends it: a few
+// differences to the point file are warnings for the one, errors for the
+// other, and their messages differ.
+enum class LAYside { apply, modify };
+
+// Writes the header for the point file's header at the stream's position.
+// False after a message.
+bool write_lay_header(ByteStreamOut* out, const LASheader& las, uint32_t num_layers);
+
+// Reads and checks the header against the point file's header; leaves the
+// stream at the first layer record and keeps the LAY part in `lay`. False
+// after a message.
+bool read_lay_header(ByteStreamIn* in, const LASheader& las, LAYside side, LAYheader* lay);
+
+// The LAY file of a point file: the point file's name, or its base name in
+// `directory` when one is given, with the last three characters replaced by
+// "lay" (tile.las and tile.vpk both give tile.lay); ".lay" is appended to a
+// name shorter than that.
+std::string lay_file_name(const char* point_file_name, const char* directory);
+
+#endif  // POINTLIB_LAYERS_LAY_FILE_HEADER_HPP

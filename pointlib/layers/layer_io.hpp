@@ -1,0 +1,136 @@
+#ifndef POINTLIB_LAYERS_LAYER_IO_HPP
+#define POINTLIB_LAYERS_LAYER_IO_HPP
+
+// Field reads and writes of layer records and LAY headers: each prints its own
+// "ERROR: ..." line when it fails and answers false, so that a record reader is
+// a chain of calls. Byte streams throw at the end of the data; the throw stops
+// here.
+
+#include <cstdint>
+#include <cstdio>
+
+#include "core/byte_stream_in.hpp"
+#include "core/byte_stream_out.hpp"
+
+namespace layer_io {
+
+// `message` is printed as given (it names the field and ends with a line feed).
+template <typename T>
+bool get(ByteStreamIn* in, T* value, const char* message) {
+  static_assert(sizeof(T) == 1 || sizeof(T) == 2 || sizeof(T) == 4 || sizeof(T) == 8,
+                "a value of 1, 2, 4 or 8 bytes");
+  try {
+    if constexpr (sizeof(T) == 1) {
+      *reinterpret_cast<uint8_t*>(value) = static_cast<uint8_t>(in->read_byte());
+    } else if constexpr (sizeof(T) == 2) {
+      in->read_u16_le(value);
+    } else if constexpr (sizeof(T) == 4) {
+      in->read_u32_le(value);
+    } else {
+      in->read_u64_le(value);
+    }
+    return true;
+  } catch (...) {
+    std::fprintf(stderr, "%s", message);
+    return false;
+  }
+}
+
+inline bool get_bytes(ByteStreamIn* in, void* bytes, uint32_t count, const char* message) {
+  try {
+    in->read_bytes(static_cast<uint8_t*>(bytes), count);
+    return true;
+  } catch (...) {
+    std::fprintf(stderr, "%s", message);
+    return false;
+  }
+}
+
+// Whether `count` more bytes are there to read; a stream that cannot tell is
+// trusted, its reads fail at the end instead. Counts read from a file are
+// checked with it before they size an allocation or a skip.
+inline bool bytes_there(ByteStreamIn* in, uint64_t count) {
+  const int64_t left = in->bytes_left();
+  return left < 0 || static_cast<uint64_t>(left) >= count;
+}
+
+// A seek on a file succeeds past its end, so a skip is checked against the
+// bytes there first.
+inline bool skip(ByteStreamIn* in, uint64_t count, const char* message) {
+  if (count == 0) return true;
+  try {
+    if (count > UINT32_MAX || !bytes_there(in, count) || !in->skip(static_cast<uint32_t>(count))) {
+      std::fprintf(stderr, "%s", message);
+      return false;
+    }
+    return true;
+  } catch (...) {
+    std::fprintf(stderr, "%s", message);
+    return false;
+  }
+}
+
+template <typename T>
+bool put(ByteStreamOut* out, const T& value, const char* message) {
+  static_assert(sizeof(T) == 1 || sizeof(T) == 2 || sizeof(T) == 4 || sizeof(T) == 8,
+                "a value of 1, 2, 4 or 8 bytes");
+  bool ok;
+  if constexpr (sizeof(T) == 1) {
+    ok = out->write_byte(*reinterpret_cast<const uint8_t*>(&value));
+  } else if constexpr (sizeof(T) == 2) {
+    ok = out->write_u16_le(&value);
+  } else if constexpr (sizeof(T) == 4) {
+    ok = out->write_u32_le(&value);
+  } else {
+    ok = out->write_u64_le(&value);
+  }
+  if (!ok) std::fprintf(stderr, "%s", message);
+  return ok;
+}
+
+inline bool put_bytes(ByteStreamOut* out, const void* bytes, uint32_t count, const char* message) {
+  if (count == 0 || out->write_bytes(static_cast<const uint8_t*>(bytes), count)) return true;
+  std::fprintf(stderr, "%s", message);
+  return false;
+}
+
+// One value of `width` bytes at `value`: 1, 2, 4 or 8 as a little-endian
+// number, any other width as a run of bytes. The reads throw at the end of
+// the data.
+inline bool write_value(ByteStreamOut* out, const void* value, uint32_t width) {
+  switch (width) {
+    case 1:
+      return out->write_byte(*static_cast<const uint8_t*>(value));
+    case 2:
+      return out->write_u16_le(value);
+    case 4:
+      return out->write_u32_le(value);
+    case 8:
+      return out->write_u64_le(value);
+    default:
+      return out->write_bytes(static_cast<const uint8_t*>(value), width);
+  }
+}
+
+inline void read_value(ByteStreamIn* in, void* value, uint32_t width) {
+  switch (width) {
+    case 1:
+      *static_cast<uint8_t*>(value) = static_cast<uint8_t>(in->read_byte());
+      break;
+    case 2:
+      in->read_u16_le(value);
+      break;
+    case 4:
+      in->read_u32_le(value);
+      break;
+    case 8:
+      in->read_u64_le(value);
+      break;
+    default:
+      in->read_bytes(static_cast<uint8_t*>(value), width);
+  }
+}
+
+}  // namespace layer_io
+
+#endif  // POINTLIB_LAYERS_LAYER_IO_HPP

@@ -1,0 +1,144 @@
+#ifndef POINTLIB_LAYERS_LAYERS_POINT_SETS_HPP
+#define POINTLIB_LAYERS_LAYERS_POINT_SETS_HPP
+
+// Layers that change the point set or the header rather than one field:
+// deleted points, points appended after the file's last, a filter or
+// transform rule run on every read point, an added VLR, header changes alone.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/las_writer.hpp"
+#include "filter/las_filter.hpp"
+#include "filter/las_transform.hpp"
+#include "layers/las_layer.hpp"
+#include "layers/layer_coding.hpp"
+
+// Kinds that count the points they record and put the counts and bounds into
+// the header when they complete.
+class LASlayerCounting : public LASlayer {
+ public:
+  bool adjust_header() override;
+
+ protected:
+  using LASlayer::LASlayer;
+  LASpointInventory inventory;
+};
+
+class LASlayerDeletePointsCompressed : public LASlayerCounting {
+ public:
+  explicit LASlayerDeletePointsCompressed(LASheader* header, uint32_t modification_mask = 0,
+                                          const char* description = nullptr);
+  bool init_read(ByteStreamIn* in) override;
+  bool init_write(ByteStreamOut* out) override;
+  bool record_point(const LASpoint* point) override;
+  bool is_deleted() const override { return last != 0; }
+  bool apply_to_point(LASpoint* point) override;
+  bool finish_read(ByteStreamIn* in) override;
+  bool finish_write(ByteStreamOut* out) override;
+
+ private:
+  LayerCoder coder;
+  BitModelSlots models;
+  uint32_t last = 0;
+};
+
+class LASlayerAppendPointsRaw : public LASlayerCounting {
+ public:
+  explicit LASlayerAppendPointsRaw(LASheader* header, uint32_t modification_mask = 0,
+                                   const char* description = nullptr);
+  bool init_read(ByteStreamIn* in) override;
+  bool init_write(ByteStreamOut* out) override;
+  bool record_point(const LASpoint* point) override;
+  bool apply_to_point(LASpoint* point) override;
+  bool finish_write(ByteStreamOut* out) override;
+
+  uint64_t first_appended = 0;
+  uint64_t end_count = 0;
+
+ private:
+  int64_t counter = 0;
+  int64_t end_count_position = 0;
+};
+
+// Filter and transform: a command text kept in the record and parsed when
+// the layer is read or recorded.
+class LASlayerCommand : public LASlayerCounting {
+ public:
+  void set_command(const char* text) { command = text ? text : ""; }
+  const std::string& get_command() const { return command; }
+  bool record_point(const LASpoint* point) override;
+  bool write_specialized_header(ByteStreamOut* out) override;
+  bool read_specialized_header(ByteStreamIn* in) override;
+
+ protected:
+  LASlayerCommand(LASheader* header, uint32_t type, uint32_t modification_mask,
+                  const char* description, const char* word);
+  std::string command;
+
+ private:
+  const char* word;  // "filter" or "transform", in messages
+};
+
+class LASlayerFilter : public LASlayerCommand {
+ public:
+  explicit LASlayerFilter(LASheader* header, uint32_t modification_mask = 0,
+                          const char* description = nullptr);
+  bool init_read(ByteStreamIn* in) override;
+  bool init_write(ByteStreamOut* out) override;
+  bool apply_to_point(LASpoint* point) override;
+  bool finish_read(ByteStreamIn* in) override;
+  bool finish_write(ByteStreamOut* out) override;
+
+ private:
+  bool parse();
+  LASfilter filter;
+};
+
+class LASlayerTransform : public LASlayerCommand {
+ public:
+  explicit LASlayerTransform(LASheader* header, uint32_t modification_mask = 0,
+                             const char* description = nullptr);
+  bool init_read(ByteStreamIn* in) override;
+  bool init_write(ByteStreamOut* out) override;
+  bool apply_to_point(LASpoint* point) override;
+  bool finish_read(ByteStreamIn* in) override;
+  bool finish_write(ByteStreamOut* out) override;
+
+ private:
+  bool parse(bool with_filter);
+  LAStransform transform;
+};
+
+class LASlayerAddVLR : public LASlayer {
+ public:
+  explicit LASlayerAddVLR(LASheader* header, uint32_t modification_mask = 0,
+                          const char* description = nullptr);
+  // The record to add (the payload is copied); with `append` the header gets
+  // a new record even when one with the same ids exists.
+  void set_record(const char* user_id, uint16_t record_id, uint16_t record_length,
+                  const uint8_t* data, bool append);
+  bool init_read(ByteStreamIn* in) override;
+  bool record_point(const LASpoint*) override { return true; }
+  bool apply_to_point(LASpoint*) override { return true; }
+  bool write_specialized_header(ByteStreamOut* out) override;
+  bool read_specialized_header(ByteStreamIn* in) override;
+
+  char user_id[16] = {};
+  uint16_t record_id = 0;
+  uint16_t record_length_after_header = 0;
+  std::vector<uint8_t> data;
+  bool append = false;
+};
+
+class LASlayerChangeHeader : public LASlayer {
+ public:
+  explicit LASlayerChangeHeader(LASheader* header, uint32_t modification_mask = 0,
+                                const char* description = nullptr);
+  bool record_point(const LASpoint*) override { return true; }
+  bool apply_to_point(LASpoint*) override { return true; }
+};
+
+#endif  // POINTLIB_LAYERS_LAYERS_POINT_SETS_HPP

@@ -1,0 +1,286 @@
+// Units and projections through talvenor_new: from the projection options, from a file's
+// GeoKeys or well-known text, and the command-line projection in the output header.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/las_header.hpp"
+#include "geo/geo_header_records.hpp"
+#include "geo/las_geo_projector.hpp"
+#include "ground_projection.hpp"
+#include "las_fixture.hpp"
+#include "run_program.hpp"
+#include "scene.hpp"
+#include "wkt_fixtures.hpp"
+
+namespace {
+
+const std::string kProgram = std::string(PL_BINARY_DIR) + "/talvenor_new";
+
+void put16(std::vector<uint8_t>& bytes, uint16_t v) {
+  bytes.push_back(uint8_t(v & 0xFF));
+  bytes.push_back(uint8_t(v >> 8));
+}
+
+FixtureVlr projection_vlr(uint16_t record_id, std::vector<uint8_t> data) {
+  FixtureVlr vlr;
+  vlr.user_id = "LASF_Projection";
+  vlr.record_id = record_id;
+  vlr.data = std::move(data);
+  return vlr;
+}
+
+// A GeoKey directory record of key entries (key, location, count, value).
+FixtureVlr geo_keys_vlr(const std::vector<std::vector<uint16_t>>& keys) {
+  std::vector<uint8_t> bytes;
+  for (uint16_t v : {1, 1, 0, int(keys.size())}) put16(bytes, uint16_t(v));
+  for (const auto& k : keys) {
+    for (uint16_t v : k) put16(bytes, v);
+  }
+  return projection_vlr(34735, bytes);
+}
+
+FixtureVlr text_vlr(uint16_t record_id, const std::string& text) {
+  return projection_vlr(record_id, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+// The key entries of a file's GeoKey directory (its own first entry left out); empty without.
+std::vector<std::vector<uint16_t>> file_keys(const FixtureContents& contents) {
+  std::vector<std::vector<uint16_t>> keys;
+  for (const FixtureVlr& vlr : contents.file.vlrs) {
+    if (vlr.user_id != "LASF_Projection" || vlr.record_id != 34735) continue;
+    auto at = [&vlr](size_t k) { return uint16_t(vlr.data[2 * k] | (vlr.data[2 * k + 1] << 8)); };
+    EXPECT_EQ((std::vector<uint16_t>{at(0), at(1), at(2)}), (std::vector<uint16_t>{1, 1, 0}));
+    for (size_t e = 1; e <= at(3); e++) {
+      keys.push_back({at(4 * e), at(4 * e + 1), at(4 * e + 2), at(4 * e + 3)});
+    }
+  }
+  return keys;
+}
+
+bool has_record(const FixtureContents& contents, uint16_t record_id) {
+  for (const FixtureVlr& vlr : contents.file.vlrs) {
+    if (vlr.user_id == "LASF_Projection" && vlr.record_id == record_id) return true;
+  }
+  return false;
+}
+
+class TalvenorProjection : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_FALSE(dir.path().empty()); }
+
+  // A small scene with these projection records.
+  void write(const std::string& name, const std::vector<FixtureVlr>& vlrs) {
+    static const Scene scene = [] {
+      SceneParams params;
+      params.preset = ScenePreset::kFlat;
+      params.size = 40.0;
+      params.density = 1.0;
+      params.seed = 5;
+      return make_scene(params);
+    }();
+    FixtureFile file = scene_fixture_file(scene);
+    file.vlrs = vlrs;
+    ASSERT_TRUE(fixture_write_file(dir.file(name), file, scene_fixture_points(scene)));
+  }
+
+  ProgramRun run(const std::vector<std::string>& args) {
+    return run_program(kProgram, args, dir.path());
+  }
+
+  FixtureContents read(const std::string& name) {
+    FixtureContents contents;
+    EXPECT_TRUE(fixture_read_file(dir.file(name), &contents)) << name;
+    return contents;
+  }
+
+  ProgramDir dir;
+};
+
+const char* const kMetresLine =
+    "step is 25 m, sub is 5, bulge is 2 m, spike is 1+1 m, and offset is 0.05 m ...\n";
+const char* const kFeetLine =
+    "step is 75 ft, sub is 5, bulge is 2 ft, spike is 3+3 ft, and offset is 0.15 ft ...\n";
+
+TEST_F(TalvenorProjection, GeoKeysInFeetScaleStepSpikeAndOffset) {
+  write("feet.las",
+        {geo_keys_vlr(
+            {{1024, 0, 1, 1}, {3072, 0, 1, 32767}, {3076, 0, 1, 9002}, {4099, 0, 1, 9002}})});
+  write("metres.las", {});
+  const ProgramRun r = run({"-v", "-i", "feet.las", "metres.las", "-odix", "_g"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const size_t feet = r.err.find("horizontal units are feet and vertical units are feet.");
+  const size_t metres = r.err.find("horizontal units are meter and vertical units are meter.");
+  ASSERT_NE(feet, std::string::npos) << r.err;
+  ASSERT_NE(metres, std::string::npos) << "the next file starts again from metres\n" << r.err;
+  EXPECT_LT(feet, metres);
+  EXPECT_NE(r.err.find(kFeetLine), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(kMetresLine), std::string::npos) << r.err;
+  // Without a command-line projection the file's own records pass through.
+  EXPECT_EQ(file_keys(read("feet_g.las")).size(), 4u);
+}
+
+TEST_F(TalvenorProjection, CommandLineUnitsWinOverTheFile) {
+  write("feet.las", {geo_keys_vlr({{1024, 0, 1, 1}, {3076, 0, 1, 9002}, {4099, 0, 1, 9002}})});
+  const ProgramRun r = run({"-v", "-meter", "-i", "feet.las", "-o", "o.las"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.err.find("horizontal units are meter and vertical units are feet."),
+            std::string::npos)
+      << r.err;
+}
+
+// A text without authority in US survey feet makes the horizontal units feet.
+TEST_F(TalvenorProjection, WellKnownTextInSurveyFeet) {
+  write("wkt.las", {text_vlr(2112, kEsriLambertInSurveyFeet)});
+  const ProgramRun r = run({"-v", "-i", "wkt.las", "-o", "o.las"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.err.find("horizontal units are feet and vertical units are meter."),
+            std::string::npos)
+      << r.err;
+}
+
+TEST_F(TalvenorProjection, EpsgInSurveyFeet) {
+  write("a.las", {});
+  // A step fit for the small scene in metres: in "feet" the tool triples it.
+  const ProgramRun r = run({"-epsg", "2264", "-v", "-step", "4", "-i", "a.las", "-o", "o.las"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.err.find("horizontal units are feet and vertical units are meter."),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(file_keys(read("o.las")),
+            (std::vector<std::vector<uint16_t>>{
+                {1024, 0, 1, 1}, {3072, 0, 1, 2264}, {3076, 0, 1, 9003}, {4099, 0, 1, 9001}}));
+}
+
+// The command-line projection replaces the file's key directory, and the file's double and
+// ASCII parameters go.
+TEST_F(TalvenorProjection, CommandLineProjectionGoesIntoTheOutputHeader) {
+  std::vector<uint8_t> doubles(16, 0);
+  write("a.las", {geo_keys_vlr({{1024, 0, 1, 1},
+                                {3072, 0, 1, 32767},
+                                {3075, 0, 1, 1},
+                                {3082, 34736, 1, 0},
+                                {3083, 34736, 1, 1}}),
+                  projection_vlr(34736, doubles), text_vlr(34737, "NAD83|")});
+  const ProgramRun r = run({"-epsg", "32632", "-i", "a.las", "-o", "o.las", "-quiet"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const FixtureContents out = read("o.las");
+  EXPECT_EQ(file_keys(out),
+            (std::vector<std::vector<uint16_t>>{
+                {1024, 0, 1, 1}, {3072, 0, 1, 32632}, {3076, 0, 1, 9001}, {4099, 0, 1, 9001}}));
+  EXPECT_FALSE(has_record(out, 34736));
+  EXPECT_FALSE(has_record(out, 34737));
+
+  // A user-defined projection writes its parameters as doubles.
+  const ProgramRun t = run({"-tm", "1500000", "0", "feet", "47", "-120.833333", "0.99996", "-step",
+                            "4", "-i", "a.las", "-o", "t.las", "-quiet"});
+  ASSERT_EQ(t.exit_code, 0) << t.err;
+  const FixtureContents tm = read("t.las");
+  EXPECT_EQ(file_keys(tm).size(), 11u);
+  ASSERT_TRUE(has_record(tm, 34736));
+  for (const FixtureVlr& vlr : tm.file.vlrs) {
+    if (vlr.record_id != 34736) continue;
+    ASSERT_EQ(vlr.data.size(), 5u * 8);
+    double false_easting;
+    std::memcpy(&false_easting, vlr.data.data() + 3 * 8, 8);
+    EXPECT_NEAR(false_easting, 1500000, 1e-6);
+  }
+}
+
+TEST_F(TalvenorProjection, StatePlaneMessage) {
+  write("a.las", {});
+  const ProgramRun r = run({"-v", "-sp83", "CA_I", "-i", "a.las", "-o", "o.las"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.err.find("using state plane 'CA_I' (NAD83 LCC) 'NAD83 / California zone 1'\n"), 0u)
+      << r.err;
+  EXPECT_EQ(file_keys(read("o.las"))[1], (std::vector<uint16_t>{3072, 0, 1, 26941}));
+}
+
+TEST_F(TalvenorProjection, ProjectionErrorsEndTheRun) {
+  write("a.las", {});
+  const struct {
+    std::vector<std::string> args;
+    const char* message;
+  } cases[] = {
+      {{"-i", "a.las", "-utm"}, "ERROR: '-utm' needs 1 argument: zone\n"},
+      {{"-i", "a.las", "-utm", "61N"},
+       "ERROR: utm zone '61N' is unknown. use '32north', '55south', '10n', '56s', '17U', or "
+       "'49L'\n"},
+      {{"-i", "a.las", "-epsg", "40000"},
+       "ERROR: '-epsg' needs 1 argument: EPSG code but 40000 is not a valid code\n"},
+  };
+  for (const auto& c : cases) {
+    const ProgramRun r = run(c.args);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.err, c.message);
+  }
+}
+
+// A copy of the program in a folder without zuze/geo has no tables.
+TEST_F(TalvenorProjection, WithoutTablesTheLookUpFails) {
+  write("a.las", {});
+  const std::string copy = dir.file("talvenor_copy");
+  std::filesystem::copy_file(kProgram, copy);
+  std::filesystem::permissions(copy, std::filesystem::perms::owner_all);
+  const ProgramRun r = run_program(copy, {"-sp83", "CA_I", "-i", "a.las"}, dir.path());
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err.find("ERROR: cannot open 'pcs.csv' file. maybe your Mirvelox distribution\n"
+                       "       has no .\\Mirvelox\\bin\\zuze\\geo\\pcs.csv file. download the\n"
+                       "       latest version at "),
+            0u)
+      << r.err;
+  EXPECT_NE(r.err.find("\nERROR: bad state code in '-sp83 CA_I'.\n"), std::string::npos);
+  // Built-in codes need no table.
+  const ProgramRun b = run_program(copy, {"-epsg", "32632", "-i", "a.las", "-quiet"}, dir.path());
+  EXPECT_EQ(b.exit_code, 0) << b.err;
+}
+
+// The tool's own reading of a header in memory: texts and key lists are bounded by their
+// records, and units the command line gave are not asked of the file.
+TEST(GroundProjection, FileUnitsFromAHeaderInMemory) {
+  LASheader header;
+  const std::string wkt = kEsriLambertInSurveyFeet;
+  std::unique_ptr<uint8_t[]> text(new uint8_t[wkt.size()]);  // no terminating zero
+  std::memcpy(text.get(), wkt.data(), wkt.size());
+  ASSERT_TRUE(header.insert_vlr("LASF_Projection", 2112, uint16_t(wkt.size()), std::move(text)));
+  header.vlr_geo_ogc_wkt = reinterpret_cast<char*>(header.vlrs.back().data.get());
+  EXPECT_EQ(header_ogc_wkt(header), wkt);
+  const LASvlrKeyEntry keys[] = {{1024, 0, 1, 1}, {4099, 0, 1, 9003}};
+  ASSERT_TRUE(header.store_geo_key_directory(2, keys));
+  EXPECT_EQ(header_geo_key_count(header), 2);
+  EXPECT_EQ(header_geo_double_count(header), 0);
+
+  LASgeoProjector geo;
+  GroundSettings settings;
+  ground_take_command_line_projection(geo, settings);
+  bool horizontal = false, vertical = false;
+  ground_file_units(geo, settings, header, &horizontal, &vertical);
+  EXPECT_TRUE(horizontal);
+  EXPECT_FALSE(vertical) << "the text set a projection, so the keys are not read";
+  ground_forget_file_units(geo, settings);
+  EXPECT_FALSE(geo.has_projection(true));
+  EXPECT_FALSE(geo.horizontal_units_set(true));
+
+  header.erase_vlr("LASF_Projection", 2112);
+  header.vlr_geo_ogc_wkt = nullptr;
+  horizontal = false;
+  ground_file_units(geo, settings, header, &horizontal, &vertical);
+  EXPECT_FALSE(horizontal);
+  EXPECT_TRUE(vertical);
+
+  // Units from the command line stay whatever the file says.
+  LASgeoProjector given;
+  given.set_horizontal_meter(true);
+  given.set_vertical_meter(true);
+  GroundSettings fixed;
+  ground_take_command_line_projection(given, fixed);
+  horizontal = vertical = false;
+  ground_file_units(given, fixed, header, &horizontal, &vertical);
+  EXPECT_FALSE(horizontal || vertical);
+  EXPECT_TRUE(fixed.geo_keys.empty());
+}
+
+}  // namespace
