@@ -118,13 +118,13 @@ bool LASapply::open_source(LASreader* reader) {
   reader->header.drop_references();
   // The points reach this reader decompressed.
   header.vlr_compressor.reset();
-  if (!point.init_for_point_type(&header, header.point_data_format,
-                                 header.point_data_record_length, &header)) {
+  if (!point.init_for_point_type(&header, header.point_data_format, header.point_data_record_length,
+                                 &header)) {
     return false;
   }
-  npoints = header.number_of_point_records ? int64_t{header.number_of_point_records}
-                                           : static_cast<int64_t>(
-                                                 header.extended_number_of_point_records);
+  npoints = header.number_of_point_records
+                ? int64_t{header.number_of_point_records}
+                : static_cast<int64_t>(header.extended_number_of_point_records);
   p_count = 0;
   move_area(reader, this);
   move_rules(reader, this);

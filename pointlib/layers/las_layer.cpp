@@ -21,8 +21,10 @@ struct ModifiedField {
   void* (*at)(LASheader&);
 };
 
-#define PL_MODIFIED(bit, member, width, count) \
-  { bit, #member, width, count, [](LASheader& h) -> void* { return &h.member; } }
+#define PL_MODIFIED(bit, member, width, count)                                  \
+  {                                                                             \
+    bit, #member, width, count, [](LASheader& h) -> void* { return &h.member; } \
+  }
 const ModifiedField kModifiedFields[] = {
     PL_MODIFIED(0, file_source_ID, 2, 1),
     PL_MODIFIED(1, global_encoding, 2, 1),
@@ -97,9 +99,17 @@ void print_field_name(const char* verb, const ModifiedField& f, uint32_t index) 
   }
 }
 
-// The kinds the factory knows, by (type, fields, compression).
+// The specialized header of the kinds that keep nothing in it.
+const layer_io::ByteHeader kPlainHeader = {
+    "ERROR: writing layer specialized header offset_to_data\n",
+    "ERROR: reading layer specialized header offset_to_data\n",
+    "ERROR: offset_to_data",
+    "ERROR: reading layer specialized header extra bytes\n",
+    {}};
+
+// The kinds the factory knows, by the ids they carry.
 struct LayerKind {
-  uint32_t type, fields, compression;
+  LayerKindId id;
   std::unique_ptr<LASlayer> (*make)(LASheader*);
 };
 
@@ -108,45 +118,41 @@ std::unique_ptr<LASlayer> make_kind(LASheader* header) {
   return std::make_unique<Kind>(header);
 }
 
+template <typename Kind>
+constexpr LayerKind kind_row() {
+  return {Kind::kKind, make_kind<Kind>};
+}
+
 const LayerKind kLayerKinds[] = {
-    {LAYER_REPLACE, LAYER_FIELDS_Z, LAYER_RAW, make_kind<LASlayerReplaceZRaw>},
-    {LAYER_REPLACE, LAYER_FIELDS_Z, LAYER_POINTWISE, make_kind<LASlayerReplaceZCompressed>},
-    {LAYER_DIFFERENCE, LAYER_FIELDS_Z, LAYER_POINTWISE, make_kind<LASlayerDiffZCompressed>},
-    {LAYER_DIFFERENCE, LAYER_FIELDS_XY, LAYER_POINTWISE, make_kind<LASlayerDiffXYCompressed>},
-    {LAYER_DIFFERENCE, LAYER_FIELDS_XYZ, LAYER_POINTWISE, make_kind<LASlayerDiffXYZCompressed>},
-    {LAYER_REPLACE, LAYER_FIELDS_CLASSIFICATION, LAYER_RAW,
-     make_kind<LASlayerReplaceClassificationRaw>},
-    {LAYER_REPLACE, LAYER_FIELDS_CLASSIFICATION, LAYER_POINTWISE,
-     make_kind<LASlayerReplaceClassificationCompressed>},
-    {LAYER_REPLACE, LAYER_FIELDS_USER_DATA, LAYER_RAW, make_kind<LASlayerReplaceUserDataRaw>},
-    {LAYER_REPLACE, LAYER_FIELDS_USER_DATA, LAYER_POINTWISE,
-     make_kind<LASlayerReplaceUserDataCompressed>},
-    {LAYER_REPLACE, LAYER_FIELDS_WITHHELD, LAYER_POINTWISE,
-     make_kind<LASlayerReplaceWithheldFlagCompressed>},
-    {LAYER_REPLACE, LAYER_FIELDS_SYNTHETIC, LAYER_POINTWISE,
-     make_kind<LASlayerReplaceSyntheticFlagCompressed>},
-    {LAYER_REPLACE, LAYER_FIELDS_KEYPOINT, LAYER_POINTWISE,
-     make_kind<LASlayerReplaceKeypointFlagCompressed>},
-    {LAYER_REPLACE, LAYER_FIELDS_OVERLAP, LAYER_POINTWISE,
-     make_kind<LASlayerReplaceOverlapFlagCompressed>},
-    {LAYER_REPLACE, LAYER_FIELDS_INTENSITY, LAYER_POINTWISE,
-     make_kind<LASlayerReplaceIntensityCompressed>},
-    {LAYER_REPLACE, LAYER_FIELDS_LAS14, LAYER_POINTWISE,
-     make_kind<LASlayerReplaceExtendedLAS14AttributesCompressed>},
-    {LAYER_ADD, LAYER_FIELDS_RGB, LAYER_RAW, make_kind<LASlayerAddRGBRaw>},
-    {LAYER_ADD, LAYER_FIELDS_RGB, LAYER_POINTWISE, make_kind<LASlayerAddRGBCompressed>},
-    {LAYER_ADD, LAYER_FIELDS_NIR, LAYER_POINTWISE, make_kind<LASlayerAddNIRCompressed>},
-    {LAYER_DELETE, LAYER_FIELDS_ALL, LAYER_POINTWISE, make_kind<LASlayerDeletePointsCompressed>},
-    {LAYER_APPEND, LAYER_FIELDS_ALL, LAYER_RAW, make_kind<LASlayerAppendPointsRaw>},
-    {LAYER_FILTER, LAYER_FIELDS_ALL, LAYER_RAW, make_kind<LASlayerFilter>},
-    {LAYER_TRANSFORM, LAYER_FIELDS_ALL, LAYER_RAW, make_kind<LASlayerTransform>},
-    {LAYER_ADD_VLR, LAYER_FIELDS_ALL, LAYER_RAW, make_kind<LASlayerAddVLR>},
-    {LAYER_HEADER, LAYER_FIELDS_ALL, LAYER_RAW, make_kind<LASlayerChangeHeader>},
+    kind_row<LASlayerReplaceZRaw>(),
+    kind_row<LASlayerReplaceZCompressed>(),
+    kind_row<LASlayerDiffZCompressed>(),
+    kind_row<LASlayerDiffXYCompressed>(),
+    kind_row<LASlayerDiffXYZCompressed>(),
+    kind_row<LASlayerReplaceClassificationRaw>(),
+    kind_row<LASlayerReplaceClassificationCompressed>(),
+    kind_row<LASlayerReplaceUserDataRaw>(),
+    kind_row<LASlayerReplaceUserDataCompressed>(),
+    kind_row<LASlayerReplaceWithheldFlagCompressed>(),
+    kind_row<LASlayerReplaceSyntheticFlagCompressed>(),
+    kind_row<LASlayerReplaceKeypointFlagCompressed>(),
+    kind_row<LASlayerReplaceOverlapFlagCompressed>(),
+    kind_row<LASlayerReplaceIntensityCompressed>(),
+    kind_row<LASlayerReplaceExtendedLAS14AttributesCompressed>(),
+    kind_row<LASlayerAddRGBRaw>(),
+    kind_row<LASlayerAddRGBCompressed>(),
+    kind_row<LASlayerAddNIRCompressed>(),
+    kind_row<LASlayerDeletePointsCompressed>(),
+    kind_row<LASlayerAppendPointsRaw>(),
+    kind_row<LASlayerFilter>(),
+    kind_row<LASlayerTransform>(),
+    kind_row<LASlayerAddVLR>(),
+    kind_row<LASlayerChangeHeader>(),
 };
 
 const LayerKind* find_kind(uint32_t type, uint32_t fields, uint32_t compression) {
   for (const LayerKind& k : kLayerKinds) {
-    if (k.type == type && k.fields == fields && k.compression == compression) return &k;
+    if (k.id.type == type && k.id.fields == fields && k.id.compression == compression) return &k;
   }
   return nullptr;
 }
@@ -220,10 +226,10 @@ const char* compression_word(uint32_t compression) {
 
 }  // namespace
 
-const uint8_t LASlayer::kReturnContext[8][8] = {
-    {0, 1, 2, 3, 3, 3, 3, 3}, {1, 0, 1, 1, 1, 1, 1, 1}, {2, 1, 2, 3, 3, 3, 3, 3},
-    {3, 1, 3, 2, 3, 3, 3, 3}, {3, 1, 3, 3, 2, 3, 3, 3}, {3, 1, 3, 3, 3, 2, 3, 3},
-    {3, 1, 3, 3, 3, 3, 2, 3}, {3, 1, 3, 3, 3, 3, 3, 2}};
+const uint8_t LASlayer::kReturnContext[8][8] = {{0, 1, 2, 3, 3, 3, 3, 3}, {1, 0, 1, 1, 1, 1, 1, 1},
+                                                {2, 1, 2, 3, 3, 3, 3, 3}, {3, 1, 3, 2, 3, 3, 3, 3},
+                                                {3, 1, 3, 3, 2, 3, 3, 3}, {3, 1, 3, 3, 3, 2, 3, 3},
+                                                {3, 1, 3, 3, 3, 3, 2, 3}, {3, 1, 3, 3, 3, 3, 3, 2}};
 
 LASlayer::LASlayer(LASheader* header, uint32_t modification_mask, const char* text)
     : modification_mask(modification_mask), header(header) {
@@ -234,6 +240,14 @@ LASlayer::LASlayer(LASheader* header, uint32_t modification_mask, const char* te
     std::memcpy(description.get(), text, description_size);
     description[description_size] = '\0';
   }
+}
+
+LASlayer::LASlayer(const LayerKindId& kind, LASheader* header, uint32_t modification_mask,
+                   const char* description)
+    : LASlayer(header, modification_mask | kind.preset_mask, description) {
+  type = kind.type;
+  fields = kind.fields;
+  compression = kind.compression;
 }
 
 LASlayer::~LASlayer() {
@@ -360,23 +374,11 @@ bool LASlayer::finish_write(ByteStreamOut* out) {
 }
 
 bool LASlayer::write_specialized_header(ByteStreamOut* out) {
-  const uint16_t offset_to_data = 2;
-  return layer_io::put(out, offset_to_data,
-                       "ERROR: writing layer specialized header offset_to_data\n");
+  return layer_io::write_byte_header(out, kPlainHeader, {});
 }
 
 bool LASlayer::read_specialized_header(ByteStreamIn* in) {
-  uint16_t offset_to_data;
-  if (!layer_io::get(in, &offset_to_data,
-                     "ERROR: reading layer specialized header offset_to_data\n")) {
-    return false;
-  }
-  if (offset_to_data < 2) {
-    std::fprintf(stderr, "ERROR: offset_to_data %d < 2\n", offset_to_data);
-    return false;
-  }
-  return layer_io::skip(in, offset_to_data - 2u,
-                        "ERROR: reading layer specialized header extra bytes\n");
+  return layer_io::read_whole_byte_header(in, kPlainHeader, {});
 }
 
 bool LASlayer::write_modifications(ByteStreamOut* out) const {
@@ -547,8 +549,8 @@ std::unique_ptr<LASlayer> LASlayer::load(ByteStreamIn* in, std::unique_ptr<ByteS
   const LayerKind* kind = nullptr;
   if (read_record(in)) kind = find_kind(type, fields, compression);
   if (kind == nullptr) {
-    std::fprintf(stderr, "ERROR: unknown layer of type %u fields %u compression %u\n", type,
-                 fields, compression);
+    std::fprintf(stderr, "ERROR: unknown layer of type %u fields %u compression %u\n", type, fields,
+                 compression);
     return nullptr;
   }
   std::unique_ptr<LASlayer> layer = kind->make(header);

@@ -11,9 +11,9 @@ namespace {
 // How a copied field is compared with the point file's.
 enum class Check {
   none,
-  error,            // a mismatch refuses the LAY file
-  apply_warning,    // a mismatch only warns when applying, refuses when extending
-  warning,          // a mismatch only warns
+  error,          // a mismatch refuses the LAY file
+  apply_warning,  // a mismatch only warns when applying, refuses when extending
+  warning,        // a mismatch only warns
 };
 
 // One field of the copied LAS header, in file order.
@@ -21,15 +21,15 @@ struct CopiedField {
   const char* name;
   uint32_t width;  // bytes of one value
   uint32_t count;
-  bool bytes;      // printed as text, not as a number (an 8-byte run moves like a u64)
-  bool only_14;    // present only when the point file is LAS 1.4
+  bool bytes;    // printed as text, not as a number (an 8-byte run moves like a u64)
+  bool only_14;  // present only when the point file is LAS 1.4
   Check check;
   void* (*at)(LASheader&);
 };
 
-#define PL_COPIED(member, width, count, bytes, only_14, check)                                \
-  {                                                                                          \
-    #member, width, count, bytes, only_14, check, [](LASheader& h) -> void* { return &h.member; } \
+#define PL_COPIED(member, width, count, bytes, only_14, check)                                     \
+  {                                                                                                \
+#member, width, count, bytes, only_14, check, [](LASheader & h) -> void* { return &h.member; } \
   }
 const CopiedField kCopiedFields[] = {
     PL_COPIED(file_source_ID, 2, 1, false, false, Check::error),
@@ -87,8 +87,8 @@ bool compare(const CopiedField& f, LASheader& lay, const LASheader& las_const, L
   const void* a = f.at(lay);
   const void* b = f.at(las);
   if (f.check == Check::none || std::memcmp(a, b, f.width) == 0) return true;
-  const bool refuses = f.check == Check::error ||
-                       (f.check == Check::apply_warning && side == LAYside::modify);
+  const bool refuses =
+      f.check == Check::error || (f.check == Check::apply_warning && side == LAYside::modify);
   const char* level = refuses ? "ERROR" : "WARNING";
   if (f.bytes) {
     // Byte runs without terminator: printed with their length as the limit.
@@ -99,8 +99,10 @@ bool compare(const CopiedField& f, LASheader& lay, const LASheader& las_const, L
     std::fprintf(stderr, "%s: mismatch in header %s (LAY %u LAS %u)\n", level, f.name,
                  *static_cast<const uint32_t*>(a), *static_cast<const uint32_t*>(b));
   } else {
-    const int va = f.width == 1 ? *static_cast<const uint8_t*>(a) : *static_cast<const uint16_t*>(a);
-    const int vb = f.width == 1 ? *static_cast<const uint8_t*>(b) : *static_cast<const uint16_t*>(b);
+    const int va =
+        f.width == 1 ? *static_cast<const uint8_t*>(a) : *static_cast<const uint16_t*>(a);
+    const int vb =
+        f.width == 1 ? *static_cast<const uint8_t*>(b) : *static_cast<const uint16_t*>(b);
     std::fprintf(stderr, "%s: mismatch in header %s (LAY %d LAS %d)\n", level, f.name, va, vb);
   }
   return !refuses;
@@ -211,10 +213,10 @@ bool read_lay_header(ByteStreamIn* in, const LASheader& las, LAYside side, LAYhe
   }
   if (!read_lay_field(in, &lay->num_layers, "num_layers")) return false;
   if (lay->num_layers == 0) {
-    std::fprintf(stderr,
-                 apply ? "WARNING: LAY file with %u layers\n"
-                       : "WARNING: existing LAY file has %u layers\n",
-                 lay->num_layers);
+    std::fprintf(
+        stderr,
+        apply ? "WARNING: LAY file with %u layers\n" : "WARNING: existing LAY file has %u layers\n",
+        lay->num_layers);
   }
   if (!read_lay_field(in, &lay->offset_to_layers, "offset_to_layers")) return false;
   if (lay->offset_to_layers < LAYheader::kSize) {

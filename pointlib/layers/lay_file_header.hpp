@@ -15,8 +15,8 @@
 #include "core/las_header.hpp"
 
 struct LAYheader {
-  static constexpr uint32_t kSize = 276;      // LAS below 1.4
-  static constexpr uint32_t kSize14 = 404;    // with the LAS 1.4 counts
+  static constexpr uint32_t kSize = 276;    // LAS below 1.4
+  static constexpr uint32_t kSize14 = 404;  // with the LAS 1.4 counts
   static constexpr uint32_t kNumLayersAt = 16;
 
   char file_signature[4] = {'L', 'A', 'Y', 'F'};

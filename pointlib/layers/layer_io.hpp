@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 
 #include "core/byte_stream_in.hpp"
 #include "core/byte_stream_out.hpp"
@@ -130,6 +131,30 @@ inline void read_value(ByteStreamIn* in, void* value, uint32_t width) {
       in->read_bytes(static_cast<uint8_t*>(value), width);
   }
 }
+
+// The specialized header of most kinds: offset_to_data (u16, counting
+// itself), one-byte fields, then bytes this reader does not know. The
+// messages are each kind's own; `too_short` is printed with " %d < %u\n".
+struct ByteHeader {
+  const char* write_offset;
+  const char* read_offset;
+  const char* too_short;
+  const char* extra;
+  struct Field {
+    const char* read;
+    const char* write;
+  } fields[3];
+};
+
+bool write_byte_header(ByteStreamOut* out, const ByteHeader& header,
+                       std::initializer_list<const uint8_t*> values);
+// Reads offset_to_data and the fields; `extra` receives the count of unknown
+// bytes behind them, for the caller to skip once it has checked the values.
+bool read_byte_header(ByteStreamIn* in, const ByteHeader& header,
+                      std::initializer_list<uint8_t*> values, uint32_t* extra);
+// The same, skipping the unknown bytes.
+bool read_whole_byte_header(ByteStreamIn* in, const ByteHeader& header,
+                            std::initializer_list<uint8_t*> values);
 
 }  // namespace layer_io
 

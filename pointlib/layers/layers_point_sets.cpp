@@ -15,31 +15,16 @@ std::vector<char> writable_copy(const std::string& text) {
 
 }  // namespace
 
-bool LASlayerCounting::adjust_header() {
+bool LASlayerCounting::put_counts(const LASpointInventory& inventory, LASheader* header) {
   if (inventory.number_of_point_records == 0) return true;
   return inventory.write_to_header(header);
 }
 
 // --- delete
 
-LASlayerDeletePointsCompressed::LASlayerDeletePointsCompressed(LASheader* header, uint32_t mask,
-                                                               const char* description)
-    : LASlayerCounting(header, mask | MODIFY_COUNTS_AND_BOUNDS, description) {
-  type = LAYER_DELETE;
-  fields = LAYER_FIELDS_ALL;
-  compression = LAYER_POINTWISE;
-}
-
-bool LASlayerDeletePointsCompressed::init_read(ByteStreamIn* in) {
+void LASlayerDeletePointsCompressed::start_models() {
   models.clear(2);
   last = 0;
-  return LASlayer::init_read(in) && coder.start_read(in);
-}
-
-bool LASlayerDeletePointsCompressed::init_write(ByteStreamOut* out) {
-  models.clear(2);
-  last = 0;
-  return LASlayer::init_write(out) && coder.start_write(out_stream);
 }
 
 bool LASlayerDeletePointsCompressed::record_point(const LASpoint* point) {
@@ -59,26 +44,7 @@ bool LASlayerDeletePointsCompressed::apply_to_point(LASpoint* point) {
   return true;
 }
 
-bool LASlayerDeletePointsCompressed::finish_read(ByteStreamIn* in) {
-  coder.finish_read();
-  models.clear(0);
-  return LASlayer::finish_read(in);
-}
-
-bool LASlayerDeletePointsCompressed::finish_write(ByteStreamOut* out) {
-  models.clear(0);
-  return finish_coded_layer(this, coder, out);
-}
-
 // --- append
-
-LASlayerAppendPointsRaw::LASlayerAppendPointsRaw(LASheader* header, uint32_t mask,
-                                                 const char* description)
-    : LASlayerCounting(header, mask | MODIFY_COUNTS_AND_BOUNDS, description) {
-  type = LAYER_APPEND;
-  fields = LAYER_FIELDS_ALL;
-  compression = LAYER_RAW;
-}
 
 bool LASlayerAppendPointsRaw::init_write(ByteStreamOut* out) {
   if (!LASlayer::init_write(out)) return false;
@@ -145,14 +111,6 @@ bool LASlayerAppendPointsRaw::apply_to_point(LASpoint* point) {
 
 // --- filter and transform
 
-LASlayerCommand::LASlayerCommand(LASheader* header, uint32_t kind_type, uint32_t mask,
-                                 const char* description, const char* word)
-    : LASlayerCounting(header, mask, description), word(word) {
-  type = kind_type;
-  fields = LAYER_FIELDS_ALL;
-  compression = LAYER_RAW;
-}
-
 bool LASlayerCommand::record_point(const LASpoint* point) {
   inventory.count_point(*source_of(point));
   return true;
@@ -198,8 +156,8 @@ bool LASlayerCommand::read_specialized_header(ByteStreamIn* in) {
   if (!layer_io::get(in, &length, message)) return false;
   // The string lies inside the specialized header.
   if (offset_to_data < 4u + length) {
-    std::fprintf(stderr, "ERROR: layer %s specialized header has offset_to_data %d < 4+%d\n",
-                 word, offset_to_data, length);
+    std::fprintf(stderr, "ERROR: layer %s specialized header has offset_to_data %d < 4+%d\n", word,
+                 offset_to_data, length);
     return false;
   }
   std::snprintf(message, sizeof(message), "ERROR: reading layer %s specialized header %s string\n",
@@ -209,14 +167,10 @@ bool LASlayerCommand::read_specialized_header(ByteStreamIn* in) {
   command.assign(text.data(), length);
   // A NUL inside the stored bytes ends the text, as it would for the parser.
   command.resize(std::strlen(command.c_str()));
-  std::snprintf(message, sizeof(message), "ERROR: reading layer %s specialized header extra bytes\n",
-                word);
+  std::snprintf(message, sizeof(message),
+                "ERROR: reading layer %s specialized header extra bytes\n", word);
   return layer_io::skip(in, offset_to_data - 4u - length, message);
 }
-
-LASlayerFilter::LASlayerFilter(LASheader* header, uint32_t mask, const char* description)
-    : LASlayerCommand(header, LAYER_FILTER, mask | MODIFY_COUNTS_AND_BOUNDS, description,
-                      "filter") {}
 
 bool LASlayerFilter::parse() {
   filter.remove_all();
@@ -246,10 +200,6 @@ bool LASlayerFilter::finish_write(ByteStreamOut* out) {
   filter.remove_all();
   return LASlayer::finish_write(out);
 }
-
-LASlayerTransform::LASlayerTransform(LASheader* header, uint32_t mask, const char* description)
-    : LASlayerCommand(header, LAYER_TRANSFORM, mask | MODIFY_RETURN_COUNTS_AND_BOUNDS, description,
-                      "transform") {}
 
 bool LASlayerTransform::parse(bool with_filter) {
   transform.remove_all();
@@ -288,13 +238,6 @@ bool LASlayerTransform::finish_write(ByteStreamOut* out) {
 }
 
 // --- add VLR
-
-LASlayerAddVLR::LASlayerAddVLR(LASheader* header, uint32_t mask, const char* description)
-    : LASlayer(header, mask, description) {
-  type = LAYER_ADD_VLR;
-  fields = LAYER_FIELDS_ALL;
-  compression = LAYER_RAW;
-}
 
 void LASlayerAddVLR::set_record(const char* id, uint16_t record, uint16_t length,
                                 const uint8_t* payload, bool append_record) {
@@ -369,12 +312,4 @@ bool LASlayerAddVLR::read_specialized_header(ByteStreamIn* in) {
   append = false;
   return layer_io::skip(in, offset_to_data - 24u - record_length_after_header,
                         "ERROR: reading layer add vlr specialized header extra bytes\n");
-}
-
-LASlayerChangeHeader::LASlayerChangeHeader(LASheader* header, uint32_t mask,
-                                           const char* description)
-    : LASlayer(header, mask, description) {
-  type = LAYER_HEADER;
-  fields = LAYER_FIELDS_ALL;
-  compression = LAYER_RAW;
 }

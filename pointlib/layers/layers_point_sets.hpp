@@ -20,35 +20,42 @@
 // the header when they complete.
 class LASlayerCounting : public LASlayer {
  public:
-  bool adjust_header() override;
+  bool adjust_header() override { return put_counts(inventory, header); }
+  // Nothing when no point was counted.
+  static bool put_counts(const LASpointInventory& inventory, LASheader* header);
 
  protected:
   using LASlayer::LASlayer;
   LASpointInventory inventory;
 };
 
-class LASlayerDeletePointsCompressed : public LASlayerCounting {
+class LASlayerDeletePointsCompressed : public LASlayerCoded {
  public:
+  static constexpr LayerKindId kKind = {LAYER_DELETE, LAYER_FIELDS_ALL, LAYER_POINTWISE,
+                                        MODIFY_COUNTS_AND_BOUNDS};
   explicit LASlayerDeletePointsCompressed(LASheader* header, uint32_t modification_mask = 0,
-                                          const char* description = nullptr);
-  bool init_read(ByteStreamIn* in) override;
-  bool init_write(ByteStreamOut* out) override;
+                                          const char* description = nullptr)
+      : LASlayerCoded(kKind, header, modification_mask, description) {}
   bool record_point(const LASpoint* point) override;
   bool is_deleted() const override { return last != 0; }
   bool apply_to_point(LASpoint* point) override;
-  bool finish_read(ByteStreamIn* in) override;
-  bool finish_write(ByteStreamOut* out) override;
+  bool adjust_header() override { return LASlayerCounting::put_counts(inventory, header); }
 
  private:
-  LayerCoder coder;
+  void start_models() override;
+  void stop_models() override { models.clear(0); }
+  LASpointInventory inventory;
   BitModelSlots models;
   uint32_t last = 0;
 };
 
 class LASlayerAppendPointsRaw : public LASlayerCounting {
  public:
+  static constexpr LayerKindId kKind = {LAYER_APPEND, LAYER_FIELDS_ALL, LAYER_RAW,
+                                        MODIFY_COUNTS_AND_BOUNDS};
   explicit LASlayerAppendPointsRaw(LASheader* header, uint32_t modification_mask = 0,
-                                   const char* description = nullptr);
+                                   const char* description = nullptr)
+      : LASlayerCounting(kKind, header, modification_mask, description) {}
   bool init_read(ByteStreamIn* in) override;
   bool init_write(ByteStreamOut* out) override;
   bool record_point(const LASpoint* point) override;
@@ -74,8 +81,9 @@ class LASlayerCommand : public LASlayerCounting {
   bool read_specialized_header(ByteStreamIn* in) override;
 
  protected:
-  LASlayerCommand(LASheader* header, uint32_t type, uint32_t modification_mask,
-                  const char* description, const char* word);
+  LASlayerCommand(const LayerKindId& kind, LASheader* header, uint32_t modification_mask,
+                  const char* description, const char* word)
+      : LASlayerCounting(kind, header, modification_mask, description), word(word) {}
   std::string command;
 
  private:
@@ -84,8 +92,11 @@ class LASlayerCommand : public LASlayerCounting {
 
 class LASlayerFilter : public LASlayerCommand {
  public:
+  static constexpr LayerKindId kKind = {LAYER_FILTER, LAYER_FIELDS_ALL, LAYER_RAW,
+                                        MODIFY_COUNTS_AND_BOUNDS};
   explicit LASlayerFilter(LASheader* header, uint32_t modification_mask = 0,
-                          const char* description = nullptr);
+                          const char* description = nullptr)
+      : LASlayerCommand(kKind, header, modification_mask, description, "filter") {}
   bool init_read(ByteStreamIn* in) override;
   bool init_write(ByteStreamOut* out) override;
   bool apply_to_point(LASpoint* point) override;
@@ -99,8 +110,11 @@ class LASlayerFilter : public LASlayerCommand {
 
 class LASlayerTransform : public LASlayerCommand {
  public:
+  static constexpr LayerKindId kKind = {LAYER_TRANSFORM, LAYER_FIELDS_ALL, LAYER_RAW,
+                                        MODIFY_RETURN_COUNTS_AND_BOUNDS};
   explicit LASlayerTransform(LASheader* header, uint32_t modification_mask = 0,
-                             const char* description = nullptr);
+                             const char* description = nullptr)
+      : LASlayerCommand(kKind, header, modification_mask, description, "transform") {}
   bool init_read(ByteStreamIn* in) override;
   bool init_write(ByteStreamOut* out) override;
   bool apply_to_point(LASpoint* point) override;
@@ -114,8 +128,10 @@ class LASlayerTransform : public LASlayerCommand {
 
 class LASlayerAddVLR : public LASlayer {
  public:
+  static constexpr LayerKindId kKind = {LAYER_ADD_VLR, LAYER_FIELDS_ALL, LAYER_RAW};
   explicit LASlayerAddVLR(LASheader* header, uint32_t modification_mask = 0,
-                          const char* description = nullptr);
+                          const char* description = nullptr)
+      : LASlayer(kKind, header, modification_mask, description) {}
   // The record to add (the payload is copied); with `append` the header gets
   // a new record even when one with the same ids exists.
   void set_record(const char* user_id, uint16_t record_id, uint16_t record_length,
@@ -135,8 +151,10 @@ class LASlayerAddVLR : public LASlayer {
 
 class LASlayerChangeHeader : public LASlayer {
  public:
+  static constexpr LayerKindId kKind = {LAYER_HEADER, LAYER_FIELDS_ALL, LAYER_RAW};
   explicit LASlayerChangeHeader(LASheader* header, uint32_t modification_mask = 0,
-                                const char* description = nullptr);
+                                const char* description = nullptr)
+      : LASlayer(kKind, header, modification_mask, description) {}
   bool record_point(const LASpoint*) override { return true; }
   bool apply_to_point(LASpoint*) override { return true; }
 };
