@@ -166,16 +166,19 @@ class LASlayer : public LASignore {
   FILE* own_file = nullptr;
 };
 
-// A kind of a family whose members differ only in their id (and the
+// A kind: its id row on the body that implements it (LASlayer itself, a base
+// of several kinds, or a family whose members differ only in their id and the
 // arguments `Extra` that the family's constructor takes behind the
-// description): the system's class names are aliases of these.
-template <typename Family, uint32_t Type, uint32_t Fields, uint32_t Compression, auto... Extra>
-class LASlayerKindOf : public Family {
+// description). The kinds of a family are aliases of these; a kind with a body
+// of its own derives from one and inherits its constructor.
+template <typename Body, uint32_t Type, uint32_t Fields, uint32_t Compression,
+          uint32_t PresetMask = 0, auto... Extra>
+class LASlayerKindOf : public Body {
  public:
-  static constexpr LayerKindId kKind = {Type, Fields, Compression};
+  static constexpr LayerKindId kKind = {Type, Fields, Compression, PresetMask};
   explicit LASlayerKindOf(LASheader* header, uint32_t modification_mask = 0,
                           const char* description = nullptr)
-      : Family(kKind, header, modification_mask, description, Extra...) {}
+      : Body(kKind, header, modification_mask, description, Extra...) {}
 };
 
 #endif  // POINTLIB_LAYERS_LAS_LAYER_HPP

@@ -63,14 +63,11 @@ using LASlayerReplaceClassificationRaw = LASlayerKindOf<LASlayerReplaceAttribute
 using LASlayerReplaceUserDataRaw =
     LASlayerKindOf<LASlayerReplaceAttributeRaw, LAYER_REPLACE, LAYER_FIELDS_USER_DATA, LAYER_RAW>;
 
-class LASlayerReplaceClassificationCompressed : public LASlayerCoded {
+class LASlayerReplaceClassificationCompressed
+    : public LASlayerKindOf<LASlayerCoded, LAYER_REPLACE, LAYER_FIELDS_CLASSIFICATION,
+                            LAYER_POINTWISE> {
  public:
-  static constexpr LayerKindId kKind = {LAYER_REPLACE, LAYER_FIELDS_CLASSIFICATION,
-                                        LAYER_POINTWISE};
-  explicit LASlayerReplaceClassificationCompressed(LASheader* header,
-                                                   uint32_t modification_mask = 0,
-                                                   const char* description = nullptr)
-      : LASlayerCoded(kKind, header, modification_mask, description) {}
+  using LASlayerKindOf::LASlayerKindOf;
   // Each class below 256, at most 255 of them. False after a message.
   bool set_classifications(uint32_t count, const uint32_t* classes, bool allow_unchanged);
   bool init_write(ByteStreamOut* out) override;
@@ -92,12 +89,10 @@ class LASlayerReplaceClassificationCompressed : public LASlayerCoded {
   BitModelSlots bit_models;
 };
 
-class LASlayerReplaceUserDataCompressed : public LASlayerCoded {
+class LASlayerReplaceUserDataCompressed
+    : public LASlayerKindOf<LASlayerCoded, LAYER_REPLACE, LAYER_FIELDS_USER_DATA, LAYER_POINTWISE> {
  public:
-  static constexpr LayerKindId kKind = {LAYER_REPLACE, LAYER_FIELDS_USER_DATA, LAYER_POINTWISE};
-  explicit LASlayerReplaceUserDataCompressed(LASheader* header, uint32_t modification_mask = 0,
-                                             const char* description = nullptr)
-      : LASlayerCoded(kKind, header, modification_mask, description) {}
+  using LASlayerKindOf::LASlayerKindOf;
   // False, with a message, when max_value is below min_value.
   bool set_value_range(uint8_t min_value, uint8_t max_value);
   bool record_point(const LASpoint* point) override;
@@ -149,12 +144,10 @@ using LASlayerReplaceOverlapFlagCompressed =
     LASlayerKindOf<LASlayerReplaceFlagCompressed, LAYER_REPLACE, LAYER_FIELDS_OVERLAP,
                    LAYER_POINTWISE>;
 
-class LASlayerReplaceIntensityCompressed : public LASlayerCoded {
+class LASlayerReplaceIntensityCompressed
+    : public LASlayerKindOf<LASlayerCoded, LAYER_REPLACE, LAYER_FIELDS_INTENSITY, LAYER_POINTWISE> {
  public:
-  static constexpr LayerKindId kKind = {LAYER_REPLACE, LAYER_FIELDS_INTENSITY, LAYER_POINTWISE};
-  explicit LASlayerReplaceIntensityCompressed(LASheader* header, uint32_t modification_mask = 0,
-                                              const char* description = nullptr)
-      : LASlayerCoded(kKind, header, modification_mask, description) {}
+  using LASlayerKindOf::LASlayerKindOf;
   // Which byte is known to be zero; both cannot be.
   bool set_byte_use(bool lower_byte_zero, bool upper_byte_zero);
   bool record_point(const LASpoint* point) override;
@@ -169,13 +162,10 @@ class LASlayerReplaceIntensityCompressed : public LASlayerCoded {
   void stop_models() override { bytes.stop(); }
 };
 
-class LASlayerReplaceExtendedLAS14AttributesCompressed : public LASlayerCoded {
+class LASlayerReplaceExtendedLAS14AttributesCompressed
+    : public LASlayerKindOf<LASlayerCoded, LAYER_REPLACE, LAYER_FIELDS_LAS14, LAYER_POINTWISE> {
  public:
-  static constexpr LayerKindId kKind = {LAYER_REPLACE, LAYER_FIELDS_LAS14, LAYER_POINTWISE};
-  explicit LASlayerReplaceExtendedLAS14AttributesCompressed(LASheader* header,
-                                                            uint32_t modification_mask = 0,
-                                                            const char* description = nullptr)
-      : LASlayerCoded(kKind, header, modification_mask, description) {}
+  using LASlayerKindOf::LASlayerKindOf;
   bool record_point(const LASpoint* point) override;
   bool apply_to_point(LASpoint* point) override;
   bool update_point_layout(LASheader* reading_header, LASpoint* point) override;

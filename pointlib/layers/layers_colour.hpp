@@ -10,12 +10,9 @@
 #include "layers/las_layer.hpp"
 #include "layers/layer_coding.hpp"
 
-class LASlayerAddRGBRaw : public LASlayer {
+class LASlayerAddRGBRaw : public LASlayerKindOf<LASlayer, LAYER_ADD, LAYER_FIELDS_RGB, LAYER_RAW> {
  public:
-  static constexpr LayerKindId kKind = {LAYER_ADD, LAYER_FIELDS_RGB, LAYER_RAW};
-  explicit LASlayerAddRGBRaw(LASheader* header, uint32_t modification_mask = 0,
-                             const char* description = nullptr)
-      : LASlayer(kKind, header, modification_mask, description) {}
+  using LASlayerKindOf::LASlayerKindOf;
   bool record_point(const LASpoint* point) override;
   bool apply_to_point(LASpoint* point) override;
   bool write_specialized_header(ByteStreamOut* out) override;
@@ -41,12 +38,10 @@ class LASlayerAddColourCompressed : public LASlayerCoded {
   using LASlayerCoded::LASlayerCoded;
 };
 
-class LASlayerAddRGBCompressed : public LASlayerAddColourCompressed {
+class LASlayerAddRGBCompressed : public LASlayerKindOf<LASlayerAddColourCompressed, LAYER_ADD,
+                                                       LAYER_FIELDS_RGB, LAYER_POINTWISE> {
  public:
-  static constexpr LayerKindId kKind = {LAYER_ADD, LAYER_FIELDS_RGB, LAYER_POINTWISE};
-  explicit LASlayerAddRGBCompressed(LASheader* header, uint32_t modification_mask = 0,
-                                    const char* description = nullptr)
-      : LASlayerAddColourCompressed(kKind, header, modification_mask, description) {}
+  using LASlayerKindOf::LASlayerKindOf;
   bool record_point(const LASpoint* point) override;
   bool apply_to_point(LASpoint* point) override;
   bool update_point_layout(LASheader* reading_header, LASpoint* point) override;
@@ -66,12 +61,10 @@ class LASlayerAddRGBCompressed : public LASlayerAddColourCompressed {
   uint16_t last[3] = {0, 0, 0};
 };
 
-class LASlayerAddNIRCompressed : public LASlayerAddColourCompressed {
+class LASlayerAddNIRCompressed : public LASlayerKindOf<LASlayerAddColourCompressed, LAYER_ADD,
+                                                       LAYER_FIELDS_NIR, LAYER_POINTWISE> {
  public:
-  static constexpr LayerKindId kKind = {LAYER_ADD, LAYER_FIELDS_NIR, LAYER_POINTWISE};
-  explicit LASlayerAddNIRCompressed(LASheader* header, uint32_t modification_mask = 0,
-                                    const char* description = nullptr)
-      : LASlayerAddColourCompressed(kKind, header, modification_mask, description) {}
+  using LASlayerKindOf::LASlayerKindOf;
   bool record_point(const LASpoint* point) override;
   bool apply_to_point(LASpoint* point) override;
   bool update_point_layout(LASheader* reading_header, LASpoint* point) override;

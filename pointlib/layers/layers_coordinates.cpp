@@ -18,15 +18,6 @@ uint32_t axis_count(uint32_t axes) {
   return (axes & kX ? 1 : 0) + (axes & kY ? 1 : 0) + (axes & kZ ? 1 : 0);
 }
 
-// The header's bounds of the coordinates a kind changes.
-uint32_t bounds_of_axes(uint32_t axes) {
-  uint32_t mask = 0;
-  if (axes & kX) mask |= MODIFY_BOUNDS_X;
-  if (axes & kY) mask |= MODIFY_BOUNDS_Y;
-  if (axes & kZ) mask |= MODIFY_BOUNDS_Z;
-  return mask;
-}
-
 }  // namespace
 
 bool LASlayerReplaceZRaw::record_point(const LASpoint* point) {
@@ -71,7 +62,7 @@ LASlayerCoordinatesCompressed::LASlayerCoordinatesCompressed(const LayerKindId& 
                                                              LASheader* header, uint32_t mask,
                                                              const char* description,
                                                              ContextByReturn context)
-    : LASlayerCoded(kind, header, mask | bounds_of_axes(kind.fields), description),
+    : LASlayerCoded(kind, header, mask, description),
       axes(kind.fields),
       per_return_context(context),
       replaces(kind.type == LAYER_REPLACE) {}

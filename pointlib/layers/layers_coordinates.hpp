@@ -12,12 +12,10 @@
 #include "layers/las_layer.hpp"
 #include "layers/layer_coding.hpp"
 
-class LASlayerReplaceZRaw : public LASlayer {
+class LASlayerReplaceZRaw
+    : public LASlayerKindOf<LASlayer, LAYER_REPLACE, LAYER_FIELDS_Z, LAYER_RAW> {
  public:
-  static constexpr LayerKindId kKind = {LAYER_REPLACE, LAYER_FIELDS_Z, LAYER_RAW};
-  explicit LASlayerReplaceZRaw(LASheader* header, uint32_t modification_mask = 0,
-                               const char* description = nullptr)
-      : LASlayer(kKind, header, modification_mask, description) {}
+  using LASlayerKindOf::LASlayerKindOf;
   bool record_point(const LASpoint* point) override;
   bool apply_to_point(LASpoint* point) override;
   bool write_specialized_header(ByteStreamOut* out) override;
@@ -28,7 +26,8 @@ class LASlayerReplaceZRaw : public LASlayer {
 
 // The four compressed kinds: one body, told apart by the coordinates they
 // code (the bits of their fields), whether they code the value or its change,
-// and whether the context is the point's return.
+// and whether the context is the point's return. Each sets the bounds of its
+// coordinates in the header.
 class LASlayerCoordinatesCompressed : public LASlayerCoded {
  public:
   enum ContextByReturn : bool { kSameContext = false, kContextByReturn = true };
@@ -59,15 +58,17 @@ class LASlayerCoordinatesCompressed : public LASlayerCoded {
 
 using LASlayerReplaceZCompressed =
     LASlayerKindOf<LASlayerCoordinatesCompressed, LAYER_REPLACE, LAYER_FIELDS_Z, LAYER_POINTWISE,
-                   LASlayerCoordinatesCompressed::kContextByReturn>;
+                   MODIFY_BOUNDS_Z, LASlayerCoordinatesCompressed::kContextByReturn>;
 using LASlayerDiffZCompressed =
     LASlayerKindOf<LASlayerCoordinatesCompressed, LAYER_DIFFERENCE, LAYER_FIELDS_Z, LAYER_POINTWISE,
-                   LASlayerCoordinatesCompressed::kSameContext>;
+                   MODIFY_BOUNDS_Z, LASlayerCoordinatesCompressed::kSameContext>;
 using LASlayerDiffXYCompressed =
     LASlayerKindOf<LASlayerCoordinatesCompressed, LAYER_DIFFERENCE, LAYER_FIELDS_XY,
-                   LAYER_POINTWISE, LASlayerCoordinatesCompressed::kContextByReturn>;
+                   LAYER_POINTWISE, MODIFY_BOUNDS_X | MODIFY_BOUNDS_Y,
+                   LASlayerCoordinatesCompressed::kContextByReturn>;
 using LASlayerDiffXYZCompressed =
     LASlayerKindOf<LASlayerCoordinatesCompressed, LAYER_DIFFERENCE, LAYER_FIELDS_XYZ,
-                   LAYER_POINTWISE, LASlayerCoordinatesCompressed::kContextByReturn>;
+                   LAYER_POINTWISE, MODIFY_BOUNDS_XYZ,
+                   LASlayerCoordinatesCompressed::kContextByReturn>;
 
 #endif  // POINTLIB_LAYERS_LAYERS_COORDINATES_HPP

@@ -111,6 +111,29 @@ bool LASlayerAppendPointsRaw::apply_to_point(LASpoint* point) {
 
 // --- filter and transform
 
+LASlayerCommand::LASlayerCommand(const LayerKindId& kind, LASheader* header, uint32_t mask,
+                                 const char* description)
+    : LASlayerCounting(kind, header, mask, description),
+      word(kind.type == LAYER_FILTER ? "filter" : "transform") {}
+
+bool LASlayerCommand::init_read(ByteStreamIn* in) {
+  return LASlayer::init_read(in) && parse(true);
+}
+
+bool LASlayerCommand::init_write(ByteStreamOut* out) {
+  return LASlayer::init_write(out) && parse(false);
+}
+
+bool LASlayerCommand::finish_read(ByteStreamIn* in) {
+  clear();
+  return LASlayer::finish_read(in);
+}
+
+bool LASlayerCommand::finish_write(ByteStreamOut* out) {
+  clear();
+  return LASlayer::finish_write(out);
+}
+
 bool LASlayerCommand::record_point(const LASpoint* point) {
   inventory.count_point(*source_of(point));
   return true;
@@ -172,18 +195,10 @@ bool LASlayerCommand::read_specialized_header(ByteStreamIn* in) {
   return layer_io::skip(in, offset_to_data - 4u - length, message);
 }
 
-bool LASlayerFilter::parse() {
+bool LASlayerFilter::parse(bool) {
   filter.remove_all();
   std::vector<char> text = writable_copy(command);
   return filter.take_argument_string(text.data());
-}
-
-bool LASlayerFilter::init_read(ByteStreamIn* in) {
-  return LASlayer::init_read(in) && parse();
-}
-
-bool LASlayerFilter::init_write(ByteStreamOut* out) {
-  return LASlayer::init_write(out) && parse();
 }
 
 bool LASlayerFilter::apply_to_point(LASpoint* point) {
@@ -191,21 +206,11 @@ bool LASlayerFilter::apply_to_point(LASpoint* point) {
   return true;
 }
 
-bool LASlayerFilter::finish_read(ByteStreamIn* in) {
-  filter.remove_all();
-  return LASlayer::finish_read(in);
-}
-
-bool LASlayerFilter::finish_write(ByteStreamOut* out) {
-  filter.remove_all();
-  return LASlayer::finish_write(out);
-}
-
-bool LASlayerTransform::parse(bool with_filter) {
+bool LASlayerTransform::parse(bool reading) {
   transform.remove_all();
   std::vector<char> text = writable_copy(command);
   if (!transform.take_argument_string(text.data())) return false;
-  if (with_filter && command.find("-filtered_transform") != std::string::npos) {
+  if (reading && command.find("-filtered_transform") != std::string::npos) {
     auto filter = std::make_unique<LASfilter>();
     text = writable_copy(command);
     if (!filter->take_argument_string(text.data())) return false;
@@ -214,27 +219,9 @@ bool LASlayerTransform::parse(bool with_filter) {
   return true;
 }
 
-bool LASlayerTransform::init_read(ByteStreamIn* in) {
-  return LASlayer::init_read(in) && parse(true);
-}
-
-bool LASlayerTransform::init_write(ByteStreamOut* out) {
-  return LASlayer::init_write(out) && parse(false);
-}
-
 bool LASlayerTransform::apply_to_point(LASpoint* point) {
   transform.apply(point);
   return true;
-}
-
-bool LASlayerTransform::finish_read(ByteStreamIn* in) {
-  transform.remove_all();
-  return LASlayer::finish_read(in);
-}
-
-bool LASlayerTransform::finish_write(ByteStreamOut* out) {
-  transform.remove_all();
-  return LASlayer::finish_write(out);
 }
 
 // --- add VLR
