@@ -73,29 +73,21 @@ std::unique_ptr<LASlayer> make_kind(LASheader* header) {
 using Maker = std::unique_ptr<LASlayer> (*)(LASheader*);
 
 // The record and data of one layer over every written point.
-std::vector<uint8_t> record(Maker make) {
+void record_into(Maker make, ByteStreamOutArrayLE& out) {
   Cloud& c = cloud();
   LASheader header;
   bench_header(&header);
   std::unique_ptr<LASlayer> layer = make(&header);
-  ByteStreamOutArrayLE out;
   layer->init_write(&out);
   for (const LASpoint& w : c.written) layer->record_point(&w);
   layer->finish_write(&out);
-  return std::vector<uint8_t>(out.get_data(), out.get_data() + out.get_size());
 }
 
 void run_record(benchmark::State& state, Maker make) {
-  Cloud& c = cloud();
   int64_t bytes = 0;
   for (auto _ : state) {
-    LASheader header;
-    bench_header(&header);
-    std::unique_ptr<LASlayer> layer = make(&header);
     ByteStreamOutArrayLE out;
-    layer->init_write(&out);
-    for (const LASpoint& w : c.written) layer->record_point(&w);
-    layer->finish_write(&out);
+    record_into(make, out);
     bytes += out.get_size();
   }
   benchmark::DoNotOptimize(bytes);
@@ -104,7 +96,9 @@ void run_record(benchmark::State& state, Maker make) {
 
 void run_apply(benchmark::State& state, Maker make) {
   Cloud& c = cloud();
-  const std::vector<uint8_t> data = record(make);
+  ByteStreamOutArrayLE recorded;
+  record_into(make, recorded);
+  const std::vector<uint8_t> data(recorded.get_data(), recorded.get_data() + recorded.get_size());
   LASpoint point;
   point.init_like(&c.source[0], false);
   int64_t sum = 0;

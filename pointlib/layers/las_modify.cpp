@@ -160,8 +160,7 @@ bool LASmodify::transform_points(const char* options, uint32_t mask, const char*
 }
 
 bool LASmodify::set_lay_directory(const char* directory) {
-  has_lay_directory = directory != nullptr;
-  lay_directory = directory ? directory : "";
+  lay_folder.set(directory);
   return true;
 }
 
@@ -241,20 +240,13 @@ bool LASmodify::place_after_existing(LASreader* reader) {
 
 bool LASmodify::open(const char* point_file_name, LASreader* reader, bool extend,
                      bool buffer_all_layers, uint32_t io_buffer_size) {
-  if (reader == nullptr) {
-    std::fprintf(stderr, "ERROR: LASreader pointer is zero\n");
-    return false;
-  }
-  if (point_file_name == nullptr) {
-    std::fprintf(stderr, "ERROR: file name pointer is zero\n");
-    return false;
-  }
+  if (!lay_reader_given(reader) || !lay_point_file_given(point_file_name)) return false;
   if (opened()) {
     std::fprintf(stderr, "ERROR: LAY file '%s' is already open\n", lay_name.c_str());
     return false;
   }
   add_filter_transform_layers(reader);
-  lay_name = lay_file_name(point_file_name, has_lay_directory ? lay_directory.c_str() : nullptr);
+  lay_name = lay_folder.lay_file_of(point_file_name);
   // A point file whose name ends in "lay" would be overwritten by its layers.
   if (lay_name == point_file_name || paths_name_same_file(lay_name.c_str(), point_file_name)) {
     std::fprintf(stderr, "ERROR: LAY file '%s' would be the point file itself\n", lay_name.c_str());

@@ -220,3 +220,15 @@ std::string lay_file_name(const char* point_file_name, const char* directory) {
   name.replace(name.size() - 3, 3, "lay");
   return name;
 }
+
+bool lay_reader_given(const LASreader* reader) {
+  if (reader) return true;
+  std::fprintf(stderr, "ERROR: LASreader pointer is zero\n");
+  return false;
+}
+
+bool lay_point_file_given(const char* point_file_name) {
+  if (point_file_name) return true;
+  std::fprintf(stderr, "ERROR: file name pointer is zero\n");
+  return false;
+}
