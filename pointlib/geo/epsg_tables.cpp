@@ -233,6 +233,20 @@ const KnownGcs kKnownGcs[] = {
     {4149, 3, "CH1903"},           {4277, 1, "OSGB1936"},
 };
 
+// Transverse Mercator systems in metres; the description is the geographic system's name.
+struct KnownTransverseMercator {
+  int code;
+  int gcs;
+  double false_easting, false_northing, origin_latitude, central_meridian, scale;
+  const char* name;
+};
+
+const KnownTransverseMercator kKnownTransverseMercator[] = {
+    {21781, 4149, 600000, 200000, 46.95240555555556, 7.439583333333333, 1.0, "CH1903 / LV03"},
+    {23700, 4237, 650000, 200000, 47.14439372222222, 19.04857177777778, 0.99993,
+     "EOV / HD72 / Hungarian National Grid"},
+};
+
 struct KnownVertical {
   int code;
   const char* description;
@@ -352,7 +366,10 @@ std::FILE* LASgeoProjector::open_csv(const char* program_name, bool projected, b
 }
 
 std::FILE* LASgeoProjector::open_table(bool projected, bool vertical) const {
-  return open_csv(has_program_name_ ? program_name_.c_str() : nullptr, projected, vertical);
+  std::FILE* file =
+      open_csv(has_program_name_ ? program_name_.c_str() : nullptr, projected, vertical);
+  if (!file) print_missing_table(table_name(projected, vertical));
+  return file;
 }
 
 void LASgeoProjector::set_projection_epsg(uint16_t code, bool source) {
@@ -385,18 +402,11 @@ bool LASgeoProjector::set_epsg_code(uint16_t code, std::string* description, boo
     set_projection_epsg(code, source);
     return true;
   }
-  if (code == 21781) {
-    set_gcs(4149, description);
-    set_tm_projection(600000, 200000, 46.95240555555556, 7.439583333333333, 1.0, nullptr, source,
-                      "CH1903 / LV03");
-    set_horizontal_meter(source);
-    set_projection_epsg(code, source);
-    return true;
-  }
-  if (code == 23700) {
-    set_gcs(4237, description);
-    set_tm_projection(650000, 200000, 47.14439372222222, 19.04857177777778, 0.99993, nullptr,
-                      source, "EOV / HD72 / Hungarian National Grid");
+  for (const KnownTransverseMercator& known : kKnownTransverseMercator) {
+    if (known.code != code) continue;
+    set_gcs(known.gcs, description);
+    set_tm_projection(known.false_easting, known.false_northing, known.origin_latitude,
+                      known.central_meridian, known.scale, nullptr, source, known.name);
     set_horizontal_meter(source);
     set_projection_epsg(code, source);
     return true;
@@ -407,10 +417,7 @@ bool LASgeoProjector::set_epsg_code(uint16_t code, std::string* description, boo
 bool LASgeoProjector::set_epsg_code_from_table(uint16_t code, std::string* description,
                                                bool source) {
   TableFile file(open_table(true, false));
-  if (!file) {
-    print_missing_table("pcs.csv");
-    return false;
-  }
+  if (!file) return false;
   std::string line;
   if (!find_line(file.get(), code, line)) {
     std::fprintf(stderr, "EPSG code %d not found in 'pcs.csv' file\n", code);
@@ -489,10 +496,7 @@ bool LASgeoProjector::set_gcs(int32_t code, std::string* description) {
 
 bool LASgeoProjector::set_gcs_from_table(int32_t code, std::string* description) {
   TableFile file(open_table(false, false));
-  if (!file) {
-    print_missing_table("gcs.csv");
-    return false;
-  }
+  if (!file) return false;
   std::string line;
   while (find_line(file.get(), code, line)) {
     const std::vector<std::string> fields = split_fields(line);
@@ -532,10 +536,7 @@ bool LASgeoProjector::set_VerticalCSTypeGeoKey(int code, std::string* descriptio
 
 bool LASgeoProjector::set_vertical_from_table(int code, std::string* description) {
   TableFile file(open_table(false, true));
-  if (!file) {
-    print_missing_table("vertcs.csv");
-    return false;
-  }
+  if (!file) return false;
   std::string line;
   // Vertical codes are 16-bit; a larger number names no row.
   if (code < 0 || code > 65535 || !find_line(file.get(), code, line)) {

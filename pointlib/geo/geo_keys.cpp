@@ -181,37 +181,15 @@ GeoKeyEntry entry(uint16_t key, uint16_t value) {
 }  // namespace
 
 bool LASgeoProjector::set_ProjLinearUnitsGeoKey(int code, bool source) {
-  switch (code) {
-    case EPSG_UNIT_METRE:
-      set_horizontal_meter(source);
-      return true;
-    case EPSG_UNIT_FOOT:
-      set_horizontal_feet(source);
-      return true;
-    case EPSG_UNIT_SURVEY_FOOT:
-      set_horizontal_survey_feet(source);
-      return true;
-    default:
-      std::fprintf(stderr, "set_ProjLinearUnitsGeoKey: look-up for %d not implemented\n", code);
-      return false;
-  }
+  if (set_unit_code(code, source, true)) return true;
+  std::fprintf(stderr, "set_ProjLinearUnitsGeoKey: look-up for %d not implemented\n", code);
+  return false;
 }
 
 bool LASgeoProjector::set_VerticalUnitsGeoKey(int code) {
-  switch (code) {
-    case EPSG_UNIT_METRE:
-      set_vertical_meter(true);
-      return true;
-    case EPSG_UNIT_FOOT:
-      set_vertical_feet(true);
-      return true;
-    case EPSG_UNIT_SURVEY_FOOT:
-      set_vertical_survey_feet(true);
-      return true;
-    default:
-      std::fprintf(stderr, "set_VerticalUnitsGeoKey: look-up for %d not implemented\n", code);
-      return false;
-  }
+  if (set_unit_code(code, true, false)) return true;
+  std::fprintf(stderr, "set_VerticalUnitsGeoKey: look-up for %d not implemented\n", code);
+  return false;
 }
 
 bool LASgeoProjector::set_ProjectedCSTypeGeoKey(int code, std::string* description, bool source) {
@@ -287,13 +265,7 @@ bool LASgeoProjector::set_projection_from_geo_keys(int number_of_keys, const Geo
         break;
       }
       case GeogLinearUnitsGeoKey:
-        if (value == EPSG_UNIT_METRE) {
-          set_horizontal_meter(true);
-        } else if (value == EPSG_UNIT_FOOT) {
-          set_horizontal_feet(true);
-        } else if (value == EPSG_UNIT_SURVEY_FOOT) {
-          set_horizontal_survey_feet(true);
-        } else {
+        if (!set_unit_code(value, true, true)) {
           std::fprintf(stderr, "GeogLinearUnitsGeoKey: look-up for %d not implemented\n", value);
         }
         break;
@@ -514,9 +486,46 @@ uint16_t utm_code_by_gcs(int gcs, int zone, bool northern) {
   return 0;
 }
 
-uint16_t zone_code(int zone, int first, int last, int base, const char* message) {
-  if (zone >= first && zone <= last) return uint16_t(base + zone);
-  std::fprintf(stderr, message, zone);
+// The zones first to last of a hemisphere, numbered base + zone; a zone outside them prints
+// that it is `beyond` ("out-of-range", or "does not exist").
+struct ZoneRange {
+  int first, last, base;
+  const char* beyond;
+};
+constexpr const char* kOutOfRange = "out-of-range";
+constexpr const char* kNoSuchZone = "does not exist";
+constexpr ZoneRange kNoZones = {1, 0, 0, kNoSuchZone};
+
+// The UTM zones of the datums of the built-in ellipsoids that have codes for them.
+struct UtmDatum {
+  int ellipsoid;
+  const char* datum;
+  ZoneRange north, south;
+};
+const UtmDatum kUtmDatums[] = {
+    {5, "NAD27", {3, 22, 26700, kOutOfRange}, kNoZones},
+    {10, "SAD69", {18, 22, 29100, kOutOfRange}, {17, 25, 29160, kOutOfRange}},
+    {11, "NAD83", {28, 38, 25800, kOutOfRange}, kNoZones},
+    {14, "ED50", {28, 38, 23000, kOutOfRange}, kNoZones},
+    {24, "ID74", {46, 53, 23800, kOutOfRange}, {46, 54, 23840, kOutOfRange}},
+};
+
+// The southern MGA zones of the Australian systems on the NAD83 ellipsoid.
+struct MgaDatum {
+  int gcs;
+  const char* datum;
+  ZoneRange south;
+};
+const MgaDatum kMgaDatums[] = {
+    {4283, "GDA94", {48, 58, 28300, kNoSuchZone}},
+    {7844, "GDA2020", {46, 59, 7800, kNoSuchZone}},
+};
+
+uint16_t zone_code(int zone, bool north, const ZoneRange& range, const char* grid,
+                   const char* datum) {
+  if (zone >= range.first && zone <= range.last) return uint16_t(range.base + zone);
+  std::fprintf(stderr, "get_ProjectedCSTypeGeoKey: %s %s zone %d for %s %s\n",
+               north ? "northern" : "southern", grid, zone, datum, range.beyond);
   return 0;
 }
 
@@ -553,75 +562,25 @@ uint16_t LASgeoProjector::get_ProjectedCSTypeGeoKey(bool source) const {
   // The automatic zone has no number yet, so it has no code either.
   if (zone < 1) return 0;
   if (const uint16_t code = utm_code_by_gcs(gcs_code_, zone, north)) return code;
-  switch (ellipsoid_.id) {
-    case 5:
-      if (north) {
-        return zone_code(zone, 3, 22, 26700,
-                         "get_ProjectedCSTypeGeoKey: northern UTM zone %d for NAD27 "
-                         "out-of-range\n");
-      }
-      std::fprintf(stderr,
-                   "get_ProjectedCSTypeGeoKey: southern UTM zone %d for NAD27 does not exist\n",
-                   zone);
-      return 0;
-    case 10:
-      if (north) {
-        return zone_code(zone, 18, 22, 29100,
-                         "get_ProjectedCSTypeGeoKey: northern UTM zone %d for SAD69 "
-                         "out-of-range\n");
-      }
-      return zone_code(zone, 17, 25, 29160,
-                       "get_ProjectedCSTypeGeoKey: southern UTM zone %d for SAD69 out-of-range\n");
-    case 11:
-      if (north) {
-        if (zone >= 3 && zone <= 23) return uint16_t(26900 + zone);
-        return zone_code(zone, 28, 38, 25800,
-                         "get_ProjectedCSTypeGeoKey: northern UTM zone %d for NAD83 "
-                         "out-of-range\n");
-      }
-      if (gcs_code_ == 4283) {
-        return zone_code(zone, 48, 58, 28300,
-                         "get_ProjectedCSTypeGeoKey: southern MGA zone %d for GDA94 does not "
-                         "exist\n");
-      }
-      if (gcs_code_ == 7844) {
-        return zone_code(zone, 46, 59, 7800,
-                         "get_ProjectedCSTypeGeoKey: southern MGA zone %d for GDA2020 does not "
-                         "exist\n");
-      }
-      std::fprintf(stderr,
-                   "get_ProjectedCSTypeGeoKey: southern UTM zone %d for NAD83 does not exist\n",
-                   zone);
-      return 0;
-    case 14:
-      if (north) {
-        return zone_code(zone, 28, 38, 23000,
-                         "get_ProjectedCSTypeGeoKey: northern UTM zone %d for ED50 "
-                         "out-of-range\n");
-      }
-      std::fprintf(stderr,
-                   "get_ProjectedCSTypeGeoKey: southern UTM zone %d for ED50 does not exist\n",
-                   zone);
-      return 0;
-    case 22:
-      return uint16_t((north ? 32200 : 32300) + zone);
-    case 23:
-      return uint16_t((north ? 32600 : 32700) + zone);
-    case 24:
-      if (north) {
-        return zone_code(zone, 46, 53, 23800,
-                         "get_ProjectedCSTypeGeoKey: northern UTM zone %d for ID74 "
-                         "out-of-range\n");
-      }
-      return zone_code(zone, 46, 54, 23840,
-                       "get_ProjectedCSTypeGeoKey: southern UTM zone %d for ID74 out-of-range\n");
-    default:
-      std::fprintf(stderr,
-                   "get_ProjectedCSTypeGeoKey: look-up for UTM zone %d and ellipsoid with id %d "
-                   "not implemented\n",
-                   zone, ellipsoid_.id);
-      return 0;
+  const int ellipsoid = ellipsoid_.id;
+  if (ellipsoid == 22) return uint16_t((north ? 32200 : 32300) + zone);
+  if (ellipsoid == 23) return uint16_t((north ? 32600 : 32700) + zone);
+  if (ellipsoid == 11) {
+    if (north && zone >= 3 && zone <= 23) return uint16_t(26900 + zone);
+    for (const MgaDatum& m : kMgaDatums) {
+      if (!north && gcs_code_ == m.gcs) return zone_code(zone, false, m.south, "MGA", m.datum);
+    }
   }
+  for (const UtmDatum& d : kUtmDatums) {
+    if (d.ellipsoid == ellipsoid) {
+      return zone_code(zone, north, north ? d.north : d.south, "UTM", d.datum);
+    }
+  }
+  std::fprintf(stderr,
+               "get_ProjectedCSTypeGeoKey: look-up for UTM zone %d and ellipsoid with id %d "
+               "not implemented\n",
+               zone, ellipsoid);
+  return 0;
 }
 
 bool LASgeoProjector::get_geo_keys_from_projection(std::vector<GeoKeyEntry>& keys,

@@ -151,29 +151,21 @@ bool ellipsoid_from_id(int id, EllipsoidRecord* ellipsoid) {
 }
 
 const char* default_projection_description(ProjectionKind kind) {
-  switch (kind) {
-    case ProjectionKind::UTM:
-      return "";
-    case ProjectionKind::LambertConformalConic:
-      return "Lambert Conformal Conic";
-    case ProjectionKind::TransverseMercator:
-      return "Transverse Mercator";
-    case ProjectionKind::LongLat:
-      return "longitude/latitude";
-    case ProjectionKind::LatLong:
-      return "latitude/longitude";
-    case ProjectionKind::ECEF:
-      return "earth-centered earth-fixed";
-    case ProjectionKind::AlbersEqualAreaConic:
-      return "Albers Equal Area Conic";
-    case ProjectionKind::HotineObliqueMercator:
-      return "Hotine Oblique Mercator";
-    case ProjectionKind::ObliqueStereographic:
-      return "Oblique Stereographic";
-    case ProjectionKind::NoProjection:
-      return "intentionally no projection";
-  }
-  return "";
+  // By the kind's value.
+  static const char* const kDescriptions[] = {"",
+                                              "Lambert Conformal Conic",
+                                              "Transverse Mercator",
+                                              "longitude/latitude",
+                                              "latitude/longitude",
+                                              "earth-centered earth-fixed",
+                                              "Albers Equal Area Conic",
+                                              "Hotine Oblique Mercator",
+                                              "Oblique Stereographic",
+                                              "intentionally no projection"};
+  static_assert(int(ProjectionKind::UTM) == 0 && int(ProjectionKind::NoProjection) == 9,
+                "one description for each kind, in the order of their values");
+  const auto index = size_t(kind);
+  return index < sizeof(kDescriptions) / sizeof(kDescriptions[0]) ? kDescriptions[index] : "";
 }
 
 void compute_projection_constants(ProjectionRecord& p, const EllipsoidRecord& ellipsoid) {
