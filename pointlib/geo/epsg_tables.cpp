@@ -267,6 +267,17 @@ const KnownVertical kKnownVertical[] = {
     {5114, "Canadian Geodetic Vertical Datum of 1928"},
 };
 
+// The built-in ellipsoid of an EPSG ellipsoid code.
+struct EpsgEllipsoid {
+  int epsg_code;
+  int id;
+};
+const EpsgEllipsoid kEpsgEllipsoids[] = {
+    {7001, 1},  {7002, 16}, {7003, 2},  {7004, 3},  {7005, 3},  {7006, 4},  {7046, 4},
+    {7008, 5},  {7009, 5},  {7010, 6},  {7011, 6},  {7012, 6},  {7013, 6},  {7014, 6},
+    {7034, 6},  {7015, 7},  {7016, 7},  {7017, 7},  {7018, 17}, {7019, 11}, {7020, 12},
+    {7021, 24}, {7022, 14}, {7023, 14}, {7024, 15}, {7030, 23}, {7043, 22}};
+
 const char* table_name(bool projected, bool vertical) {
   return vertical ? "vertcs.csv" : projected ? "pcs.csv" : "gcs.csv";
 }
@@ -303,53 +314,10 @@ double length_to_meters(double value, int unit) {
 }
 
 int ellipsoid_id_from_epsg(int code) {
-  switch (code) {
-    case 7001:
-      return 1;
-    case 7002:
-      return 16;
-    case 7003:
-      return 2;
-    case 7004:
-    case 7005:
-      return 3;
-    case 7006:
-    case 7046:
-      return 4;
-    case 7008:
-    case 7009:
-      return 5;
-    case 7010:
-    case 7011:
-    case 7012:
-    case 7013:
-    case 7014:
-    case 7034:
-      return 6;
-    case 7015:
-    case 7016:
-    case 7017:
-      return 7;
-    case 7018:
-      return 17;
-    case 7019:
-      return 11;
-    case 7020:
-      return 12;
-    case 7021:
-      return 24;
-    case 7022:
-    case 7023:
-      return 14;
-    case 7024:
-      return 15;
-    case 7030:
-      return 23;
-    case 7043:
-      return 22;
-    default:
-      return -1;
+  for (const EpsgEllipsoid& e : kEpsgEllipsoids) {
+    if (e.epsg_code == code) return e.id;
   }
+  return -1;
 }
 
 std::FILE* LASgeoProjector::open_csv(const char* program_name, bool projected, bool vertical) {
