@@ -10,6 +10,7 @@
 #include "filter/las_transform.hpp"
 #include "io/formats/las_reader_ply.hpp"
 #include "io/formats/las_reader_txt.hpp"
+#include "io/formats/side_readers.hpp"
 #include "io/las_index.hpp"
 #include "io/las_kdtree_rectangles.hpp"
 #include "io/las_reader_buffered.hpp"
@@ -24,12 +25,6 @@ bool starts_with(const char* text, const char* prefix) {
 
 void blank(char** argv, int from, int count) {
   for (int k = from; k < from + count; k++) argv[k][0] = '\0';
-}
-
-// Every reader that this build cannot make yet is refused here, with the
-// opener's own failure line after the reason, so the caller ends the run.
-void report_missing(const char* what) {
-  std::fprintf(stderr, "ERROR: reading %s is not supported in this build\n", what);
 }
 
 }  // namespace
@@ -796,6 +791,23 @@ const char* LASinputOptions::kind_word(Kind kind) {
   return "txt";
 }
 
+LASsideFormat LASinputOptions::side_format_of(Kind kind) {
+  switch (kind) {
+    case Kind::shp:
+      return LASsideFormat::shp;
+    case Kind::asc:
+      return LASsideFormat::asc;
+    case Kind::bil:
+      return LASsideFormat::bil;
+    case Kind::dtm:
+      return LASsideFormat::dtm;
+    case Kind::qfit:
+      return LASsideFormat::qfit;
+    default:
+      return LASsideFormat::bin;
+  }
+}
+
 LASreader* LASinputOptions::make_las_reader(bool with_auto_reoffset) const {
   const double* s = scale_factor;
   const double* o = offset;
@@ -942,11 +954,34 @@ LASreader* LASinputOptions::open_text_or_ply(Kind kind) {
   return txt;
 }
 
+LASreader* LASinputOptions::open_side(Kind kind) {
+  const char* name = file_name.c_str();
+  LASreaderSide* reader =
+      side_make_reader(side_format_of(kind), get_scale_factor(), get_offset(), comma_not_point);
+  if (!reader->open_name(name)) {
+    std::fprintf(stderr, "ERROR: cannot open lasreader%s with file name '%s'\n", kind_word(kind),
+                 name);
+    delete reader;
+    return nullptr;
+  }
+  // Only the formats that can seek to a point use a spatial index.
+  if (kind == Kind::bin || kind == Kind::qfit) {
+    LASindex* index = new LASindex();
+    if (index->load_for(name)) {
+      reader->set_index(index);
+    } else {
+      delete index;
+    }
+  }
+  return reader;
+}
+
 LASreader* LASinputOptions::open_single(uint16_t flightline, bool stamp) {
   const char* name = file_name.c_str();
   const Kind kind = kind_of(name, false);
-  if (kind == Kind::txt || kind == Kind::ply) {
-    LASreader* reader = open_text_or_ply(kind);
+  if (kind != Kind::las) {
+    LASreader* reader =
+        kind == Kind::txt || kind == Kind::ply ? open_text_or_ply(kind) : open_side(kind);
     if (reader == nullptr) return nullptr;
     if (stamp) {
       reader->header.file_source_ID = flightline;
@@ -955,15 +990,6 @@ LASreader* LASinputOptions::open_single(uint16_t flightline, bool stamp) {
     attach_all(reader);
     apply_every_area(reader);
     return reader;
-  }
-  if (kind != Kind::las) {
-    static const char* const kWhat[] = {"LAS files",   "BIN files",   "shapefiles",
-                                        "ASCII grids", "BIL rasters", "DTM rasters",
-                                        "PLY files",   "QFIT files",  "text files"};
-    report_missing(kWhat[static_cast<int>(kind)]);
-    std::fprintf(stderr, "ERROR: cannot open lasreader%s with file name '%s'\n", kind_word(kind),
-                 name);
-    return nullptr;
   }
   LASreader* reader = make_las_reader(true);
   LASreaderLAS* las = dynamic_cast<LASreaderLAS*>(reader);
@@ -1223,16 +1249,19 @@ int LASinputOptions::rebuild_reader(LASreader* reader, bool keep_buffer) {
   }
   if (!has_file_name) return 0;
   const char* name = file_name.c_str();
-  // A PLY input is opened again as PLY, whatever the name table of a second
-  // pass says, so that the output pass reads what the first pass read.
+  // Every input that is not LAS is opened again by the reader that read it,
+  // whatever the name table of a second pass says (it has no PLY case), so
+  // that the output pass reads what the first pass read.
   LASreaderPLY* ply = dynamic_cast<LASreaderPLY*>(reader);
   LASreaderTXT* txt = dynamic_cast<LASreaderTXT*>(reader);
-  if (ply || txt) {
-    const bool reopened = ply ? ply->open_file(name, point_type, populate_header)
-                              : txt->reopen(name);
+  LASreaderSide* side = dynamic_cast<LASreaderSide*>(reader);
+  if (ply || txt || side) {
+    const bool reopened = ply   ? ply->open_file(name, point_type, populate_header)
+                          : txt ? txt->reopen(name)
+                                : side->reopen_name(name);
     if (!reopened) {
       std::fprintf(stderr, "ERROR: cannot reopen lasreader%s with file name '%s'\n",
-                   ply ? "ply" : "txt", name);
+                   kind_word(kind_of(name, false)), name);
       return 0;
     }
     if (stamped_source_ID >= 0)
@@ -1243,7 +1272,6 @@ int LASinputOptions::rebuild_reader(LASreader* reader, bool keep_buffer) {
   const Kind kind = kind_of(name, true);
   LASreaderLAS* las = dynamic_cast<LASreaderLAS*>(reader);
   if (kind != Kind::las || las == nullptr) {
-    if (kind != Kind::las) report_missing("this format a second time");
     std::fprintf(stderr, "ERROR: cannot reopen lasreader%s with file name '%s'\n", kind_word(kind),
                  name);
     return 0;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "io/formats/side_readers.hpp"
 #include "io/las_input_file_list.hpp"
 
 class LASreader;
@@ -157,6 +158,11 @@ class LASinputOptions : public LASinputFileList {
   LASreaderPLY* make_ply_reader() const;
   // Opens the current file as text or PLY; null after the opener's message.
   LASreader* open_text_or_ply(Kind kind);
+  // Opens the current file as BIN, shapefile, ASCII grid, BIL, DTM or QFIT
+  // (with its index where the format can seek); null after the opener's
+  // message.
+  LASreader* open_side(Kind kind);
+  static LASsideFormat side_format_of(Kind kind);
   LASreader* open_single(uint16_t flightline, bool stamp);
   LASreader* open_stdin();
   LASreader* open_merged();

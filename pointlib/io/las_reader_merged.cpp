@@ -10,6 +10,7 @@
 #include "filter/las_transform.hpp"
 #include "io/formats/las_reader_ply.hpp"
 #include "io/formats/las_reader_txt.hpp"
+#include "io/formats/side_readers.hpp"
 #include "io/las_index.hpp"
 
 namespace {
@@ -22,16 +23,8 @@ struct NameRow {
 };
 const char* const kKindWords[] = {"",    "LAS", "BIN", "SHP",  "ASC",
                                   "BIL", "DTM", "PLY", "QFIT", "TXT"};
-const char* const kKindWhat[] = {"",
-                                 "LAS files",
-                                 "BIN files",
-                                 "shapefiles",
-                                 "ASCII grids",
-                                 "BIL rasters",
-                                 "DTM rasters",
-                                 "PLY files",
-                                 "QFIT files",
-                                 "text files"};
+const char* const kKindReaders[] = {"",    "las", "bin", "shp",  "asc",
+                                    "bil", "dtm", "ply", "qfit", "txt"};
 
 bool outside_i32(double max, double min, double offset, double scale) {
   return (max - offset) / scale > 2147483647.0 || (min - offset) / scale < -2147483648.0;
@@ -154,20 +147,37 @@ bool LASreaderMerged::add_file_name(const char* name) {
     return false;
   }
   if (kind == Kind::none) {
-    if (k != Kind::las && k != Kind::txt && k != Kind::ply) {
-      // Same wording as the opener uses for readers this build lacks.
-      std::fprintf(stderr, "ERROR: reading %s is not supported in this build\n",
-                   kKindWhat[static_cast<int>(k)]);
-      return false;
-    }
     kind = k;
-    if (k == Kind::las) set_sub(new LASreaderLAS());
-    if (k == Kind::txt) set_sub(new LASreaderTXT());
-    if (k == Kind::ply) set_sub(new LASreaderPLY());
+    if (k == Kind::las) {
+      set_sub(new LASreaderLAS());
+    } else if (k == Kind::txt) {
+      set_sub(new LASreaderTXT());
+    } else if (k == Kind::ply) {
+      set_sub(new LASreaderPLY());
+    } else {
+      set_sub(side_make_reader(side_format(), nullptr, nullptr));
+    }
   }
   file_names.emplace_back(name);
   if (!file_names_ID.empty()) file_names_ID.push_back(0);
   return true;
+}
+
+LASsideFormat LASreaderMerged::side_format() const {
+  switch (kind) {
+    case Kind::shp:
+      return LASsideFormat::shp;
+    case Kind::asc:
+      return LASsideFormat::asc;
+    case Kind::bil:
+      return LASsideFormat::bil;
+    case Kind::dtm:
+      return LASsideFormat::dtm;
+    case Kind::qfit:
+      return LASsideFormat::qfit;
+    default:
+      return LASsideFormat::bin;
+  }
 }
 
 void LASreaderMerged::set_sub(LASreader* made) {
@@ -175,6 +185,7 @@ void LASreaderMerged::set_sub(LASreader* made) {
   sub_las = dynamic_cast<LASreaderLAS*>(made);
   sub_txt = dynamic_cast<LASreaderTXT*>(made);
   sub_ply = dynamic_cast<LASreaderPLY*>(made);
+  sub_side = dynamic_cast<LASreaderSide*>(made);
 }
 
 void LASreaderMerged::configure_text_sub() {
@@ -190,19 +201,21 @@ void LASreaderMerged::configure_text_sub() {
 
 bool LASreaderMerged::open_sub(const char* name, bool header_pass, bool read_in_full) {
   bool opened = false;
-  const char* word = "las";
   if (sub_las) {
     opened = header_pass ? sub_las->open_file(name, 512, !read_in_full)
                          : sub_las->open_file(name, static_cast<int>(io_ibuffer_size));
   } else if (sub_txt) {
-    word = "txt";
     opened = sub_txt->open_file(name, 0, parse_string_set ? parse_string.c_str() : nullptr,
                                 static_cast<int32_t>(skip_lines), populate_header);
   } else if (sub_ply) {
-    word = "ply";
     opened = sub_ply->open_file(name, 0, false);
+  } else if (sub_side) {
+    opened = sub_side->open_name(name);
   }
-  if (!opened) std::fprintf(stderr, "ERROR: could not open lasreader%s for file '%s'\n", word, name);
+  if (!opened) {
+    std::fprintf(stderr, "ERROR: could not open lasreader%s for file '%s'\n",
+                 kKindReaders[static_cast<int>(kind)], name);
+  }
   return opened;
 }
 
@@ -235,6 +248,10 @@ void LASreaderMerged::make_variant_sub() {
     } else {
       set_sub(new LASreaderPLYreoffset(o[0], o[1], o[2]));
     }
+  } else if (sub_side) {
+    // Both triples: a raster reader chooses its offsets for the scale
+    // factors it is given, which need not be the merged ones.
+    set_sub(side_make_reader(side_format(), s, o));
   }
 }
 
@@ -557,7 +574,9 @@ bool LASreaderMerged::open_next_file() {
       return false;
     }
     sub_format_code = sub->format_code();
-    LASindex* index = sub_txt ? nullptr : new LASindex();
+    // Only readers that can seek to a point use a spatial index.
+    const bool seeks = sub_las || sub_ply || kind == Kind::bin || kind == Kind::qfit;
+    LASindex* index = seeks ? new LASindex() : nullptr;
     if (index && index->load_for(name)) {
       sub->set_index(index);
     } else {

@@ -10,7 +10,9 @@
 
 class LASreaderLAS;
 class LASreaderPLY;
+class LASreaderSide;
 class LASreaderTXT;
+enum class LASsideFormat;
 
 // Moves the offset of an axis to the rounded centre of the header's box and
 // grows its scale factor by factors of 10 until the box fits 32-bit integers,
@@ -45,8 +47,7 @@ class LASreaderMerged : public LASreader {
   void set_io_ibuffer_size(uint32_t size) { io_ibuffer_size = size; }
 
   // False, with a message and the list unchanged, for a null or unreadable
-  // name, a format that cannot be mixed with the list's or a format this
-  // build cannot read.
+  // name or a format that cannot be mixed with the list's.
   bool add_file_name(const char* name);
   bool add_file_name_and_id(const char* name, uint32_t ID);
 
@@ -82,10 +83,10 @@ class LASreaderMerged : public LASreader {
   bool read_one_point() override;
 
  private:
-  // The formats told apart by the file name; LAS/VPK, text and PLY are read
-  // here.
+  // The formats told apart by the file name.
   enum class Kind { none, las, bin, shp, asc, bil, dtm, ply, qfit, txt };
   static Kind kind_of(const char* name);
+  LASsideFormat side_format() const;
 
   // Makes `made` the sub-reader (with its typed view).
   void set_sub(LASreader* made);
@@ -108,6 +109,7 @@ class LASreaderMerged : public LASreader {
   LASreaderLAS* sub_las = nullptr;
   LASreaderTXT* sub_txt = nullptr;
   LASreaderPLY* sub_ply = nullptr;
+  LASreaderSide* sub_side = nullptr;
   Kind kind = Kind::none;
   int sub_format_code = 0;
   bool point_type_change = false;
