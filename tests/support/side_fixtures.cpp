@@ -95,8 +95,8 @@ Bytes qfit_bytes(int32_t record_size, bool big_endian, const std::vector<QfitRec
   ByteWriter w;
   w.big = big_endian;
   w.i32(record_size);
-  for (int k = 4; k < record_size; k++) w.u8(0);
-  const int64_t start = offset < 0 ? record_size + 4 : offset;
+  for (int k = 0; k < record_size; k++) w.u8(0);
+  const int64_t start = offset < 0 ? record_size + 8 : offset;
   w.u32(static_cast<uint32_t>(start));
   while (static_cast<int64_t>(w.bytes.size()) < start) w.u8(0);
   for (const QfitRecord& r : records) {
@@ -147,7 +147,8 @@ Bytes shp_bytes(int32_t type, const std::vector<ShpRecord>& records) {
   for (const ShpRecord& r : records) {
     ByteWriter content;
     content.i32(r.type);
-    if (r.type != 0) {
+    const bool points = r.type == 1 || r.type == 11 || r.type == 21 || multipoint(r.type);
+    if (points) {
       const bool m = with_m(r.type) && r.with_m;
       if (multipoint(r.type)) {
         double rb[4] = {1e300, 1e300, -1e300, -1e300};
@@ -158,8 +159,7 @@ Bytes shp_bytes(int32_t type, const std::vector<ShpRecord>& records) {
           rb[3] = std::max(rb[3], v.y);
         }
         for (double b : rb) content.f64(b);
-        content.i32(r.stated_count < 0 ? static_cast<int32_t>(r.vertices.size())
-                                       : r.stated_count);
+        content.i32(r.count_given ? r.stated_count : static_cast<int32_t>(r.vertices.size()));
         for (const ShpVertex& v : r.vertices) {
           content.f64(v.x);
           content.f64(v.y);
@@ -194,8 +194,7 @@ Bytes shp_bytes(int32_t type, const std::vector<ShpRecord>& records) {
     content.bytes.insert(content.bytes.end(), r.trailing.begin(), r.trailing.end());
     body.big = true;
     body.i32(number++);
-    body.i32(r.stated_length < 0 ? static_cast<int32_t>(content.bytes.size() / 2)
-                                 : r.stated_length);
+    body.i32(r.length_given ? r.stated_length : static_cast<int32_t>(content.bytes.size() / 2));
     body.bytes.insert(body.bytes.end(), content.bytes.begin(), content.bytes.end());
   }
   if (!any) std::fill(box, box + 8, 0.0);

@@ -65,8 +65,8 @@ struct QfitRecord {
   int32_t roll = 0;
   uint8_t pulse_width = 0;  // 48-byte records
 };
-// A first record of `record_size` bytes whose word 0 is the size and whose
-// word after it gives the offset of the points (default: right after it).
+// The record size as the first word; at byte 4 + record size the word that
+// gives the offset of the points (default: right after that word).
 Bytes qfit_bytes(int32_t record_size, bool big_endian, const std::vector<QfitRecord>& records,
                  int64_t offset = -1);
 
@@ -75,12 +75,14 @@ struct ShpVertex {
   double x = 0.0, y = 0.0, z = 0.0, m = 0.0;
 };
 struct ShpRecord {
-  int32_t type = 1;  // 0 is a null shape
+  int32_t type = 1;  // 0 is a null shape; a type of no points has only `trailing`
   std::vector<ShpVertex> vertices;
-  bool with_m = true;             // M types and Z types: the M part is written
-  int32_t stated_count = -1;      // multipoints: -1 is the number of vertices
-  int32_t stated_length = -1;     // content length in 16-bit words: -1 is the true one
-  std::string trailing;           // bytes after the content, counted in the length
+  bool with_m = true;          // M types and Z types: the M part is written
+  bool count_given = false;    // multipoints: else the number of vertices
+  int32_t stated_count = 0;
+  bool length_given = false;   // else the true content length
+  int32_t stated_length = 0;   // in 16-bit words
+  std::string trailing;        // bytes after the content, counted in the length
 };
 // The main header says `type`; its box is the box of every vertex.
 Bytes shp_bytes(int32_t type, const std::vector<ShpRecord>& records);

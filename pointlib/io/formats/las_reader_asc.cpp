@@ -71,12 +71,13 @@ bool LASreaderASC::is_first_data_line(const std::string& line) const {
   // With fewer than 5 columns the line must hold exactly ncols numbers,
   // else at least 5.
   const int wanted = ncols < 5 ? ncols : 5;
-  static const char kFormat[] = "%f%f%f%f%f%f";
+  const int conversions = ncols < 5 ? ncols + 1 : 5;
+  static const char kFormat[] = "%f%f%f%f%f";
   char format[sizeof(kFormat)];
-  std::memcpy(format, kFormat, 2 * static_cast<size_t>(wanted + 1));
-  format[2 * (wanted + 1)] = '\0';
-  float v[6];
-  return std::sscanf(line.c_str(), format, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]) == wanted;
+  std::memcpy(format, kFormat, 2 * static_cast<size_t>(conversions));
+  format[2 * conversions] = '\0';
+  float v[5];
+  return std::sscanf(line.c_str(), format, &v[0], &v[1], &v[2], &v[3], &v[4]) == wanted;
 }
 
 bool LASreaderASC::read_header() {
