@@ -193,11 +193,16 @@ bool LAScompressorSetup::setup(uint16_t n, const LASitem* list, uint16_t request
   return true;
 }
 
+uint16_t LAScompressorSetup::standard_point_size(uint8_t point_type) {
+  static const uint16_t kStandardSize[11] = {20, 28, 26, 34, 57, 63, 30, 36, 38, 59, 67};
+  return point_type <= 10 ? kStandardSize[point_type] : 0;
+}
+
 bool LAScompressorSetup::setup_from_point_type(uint8_t point_type, uint16_t point_size,
                                                uint16_t* out_num_items,
                                                std::vector<LASitem>* out_items) {
-  static const uint16_t kStandardSize[11] = {20, 28, 26, 34, 57, 63, 30, 36, 38, 59, 67};
   if (point_type > 10) return fail(format("point type %ld unknown", point_type));
+  const uint16_t standard = standard_point_size(point_type);
   const bool extended = point_type >= 6;
   bool have_gps_time = false, have_rgb = false, have_nir = false, have_wavepacket = false;
   switch (point_type) {
@@ -231,12 +236,12 @@ bool LAScompressorSetup::setup_from_point_type(uint8_t point_type, uint16_t poin
     default:
       break;
   }
-  int extra = static_cast<int>(point_size) - kStandardSize[point_type];
+  int extra = static_cast<int>(point_size) - standard;
   if (extra < 0) {
     std::fprintf(stderr,
                  "WARNING: point size %d too small by %d bytes for point type %d. assuming "
                  "point_size of %d\n",
-                 point_size, -extra, point_type, kStandardSize[point_type]);
+                 point_size, -extra, point_type, standard);
     extra = 0;
   }
   const bool legacy_layout = extended && (options & 1u);

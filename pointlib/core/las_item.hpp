@@ -79,6 +79,9 @@ class LAScompressorSetup {
   // the out parameters; the record's own fields do not change.
   bool setup_from_point_type(uint8_t point_type, uint16_t point_size, uint16_t* out_num_items,
                              std::vector<LASitem>* out_items);
+  // The record length of a LAS point data format without extra bytes; 0 for
+  // a format above 10.
+  static uint16_t standard_point_size(uint8_t point_type);
   // Compressor, coder and item checks; point_size 0 skips the size comparison.
   bool validate(uint16_t point_size = 0);
   bool choose_version(uint16_t requested);

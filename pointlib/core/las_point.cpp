@@ -112,9 +112,14 @@ LASpoint& LASpoint::assign(const LASpoint& other) {
     if (other.have_nir) rgb[3] = other.rgb[3];
   }
   if (other.have_wavepacket) wavepacket = other.wavepacket;
-  if (extra_bytes && other.extra_bytes) {
-    std::memcpy(extra_bytes.get(), other.extra_bytes.get(),
-                static_cast<size_t>(std::min(extra_bytes_number, other.extra_bytes_number)));
+  zero_parts_missing_in(other);
+  if (extra_bytes && extra_bytes_number > 0) {
+    const int32_t copied =
+        other.extra_bytes ? std::min(extra_bytes_number, other.extra_bytes_number) : 0;
+    if (copied > 0) {
+      std::memcpy(extra_bytes.get(), other.extra_bytes.get(), static_cast<size_t>(copied));
+    }
+    std::memset(extra_bytes.get() + copied, 0, static_cast<size_t>(extra_bytes_number - copied));
   }
 
   if (other.get_extended_point_type() != 0) {
@@ -122,19 +127,21 @@ LASpoint& LASpoint::assign(const LASpoint& other) {
     extended_flags_byte = (extended_flags_byte & 0x03) | (other.extended_flags_byte & 0xFC);
     extended_return_byte = other.extended_return_byte;
     extended_scan_angle = other.extended_scan_angle;
-  } else if (get_extended_point_type() != 0) {
-    extended_classification = other.get_classification();
-    // legacy synthetic, keypoint, withheld (bits 5-7) become extended flag
-    // bits 4-6; overlap stays 0
-    const uint8_t flags = static_cast<uint8_t>((other.class_byte >> 5) & 0x07);
-    extended_flags_byte = static_cast<uint8_t>((extended_flags_byte & 0x03) |
-                                               (other.extended_flags_byte & 0x0C) | (flags << 4));
-    extended_return_byte =
-        static_cast<uint8_t>(other.get_return_number() | (other.get_number_of_returns() << 4));
-    extended_scan_angle = static_cast<int16_t>(
-        las_round_clamped(other.scan_angle_rank / 0.006, INT16_MIN, INT16_MAX));
+  } else {
+    // Whatever this point's layout, its extended fields say what the legacy
+    // ones say; the channel is the one thing a legacy point may carry.
+    extended_from_legacy(other, other.extended_flags_byte);
   }
   return *this;
+}
+
+void LASpoint::zero() {
+  const uint8_t type = get_extended_point_type();
+  static_cast<LASpointData&>(*this) = LASpointData();
+  set_extended_point_type(type);
+  if (extra_bytes && extra_bytes_number > 0) {
+    std::memset(extra_bytes.get(), 0, static_cast<size_t>(extra_bytes_number));
+  }
 }
 
 void LASpoint::init_like(LASpoint* src, bool owns) {
@@ -159,25 +166,12 @@ void LASpoint::release_like(bool free_storage) {
   if (free_storage) delete this;
 }
 
-namespace {
-
-// Rounds half away from zero in single precision (the angle arrives as a
-// float) and clamps to [lo, hi] instead of wrapping.
-int32_t round_float_clamped(float value, int32_t lo, int32_t hi) {
-  const float r = value >= 0.0f ? value + 0.5f : value - 0.5f;
-  if (!(r == r)) return 0;
-  if (r >= static_cast<float>(hi) + 1.0f) return hi;
-  if (r <= static_cast<float>(lo) - 1.0f) return lo;
-  return static_cast<int32_t>(r);
-}
-
-}  // namespace
-
 void LASpoint::store_scan_angle(float degrees) {
+  // Rounded in double precision: in single precision 0.49999997 + 0.5 is 1.
   if (get_extended_point_type() != 0) {
     extended_scan_angle =
-        static_cast<int16_t>(round_float_clamped(degrees / 0.006f, INT16_MIN, INT16_MAX));
+        static_cast<int16_t>(las_round_clamped(double(degrees) / 0.006, INT16_MIN, INT16_MAX));
   } else {
-    scan_angle_rank = static_cast<int8_t>(round_float_clamped(degrees, INT8_MIN, INT8_MAX));
+    scan_angle_rank = static_cast<int8_t>(las_round_clamped(double(degrees), INT8_MIN, INT8_MAX));
   }
 }

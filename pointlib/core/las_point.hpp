@@ -1,6 +1,7 @@
 #ifndef POINTLIB_CORE_LAS_POINT_HPP
 #define POINTLIB_CORE_LAS_POINT_HPP
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -129,15 +130,25 @@ class LASpoint : public LASpointData {
                       const LASattributeTable* attr);
   bool init_for_point_type(const LASscaler* q, uint8_t point_type, uint16_t point_size,
                            const LASattributeTable* attr);
-  // Copies the fields of a point of any layout into this one.
+  // Copies the fields of a point of any layout into this one. Parts the
+  // source lacks are zero afterwards, and a legacy source's extended fields
+  // follow its legacy ones, so nothing of an earlier point shows through.
   LASpoint& assign(const LASpoint& other);
+  // The empty point between two streams: coordinates, fields, GPS time, colour,
+  // wave packet and extra bytes 0, return 1 of 1. The layout stays, and with
+  // it the mark of an extended point.
+  void zero();
+  // After a read that filled only the items of the layout: the parts the
+  // layout lacks become 0 and a legacy point's extended fields follow its
+  // legacy ones (class, flags, returns, scan angle; channel and overlap 0).
+  void clear_unstored_fields();
   // Lays this point out like `src`, remembering it (and owning it when asked).
   void init_like(LASpoint* src, bool owns);
   // Deletes an owned source, resets, and with free_storage deletes this point
   // (which must then have been made with new).
   void release_like(bool free_storage);
-  // Stores degrees into the scan-angle field of the point's layout, clamped to
-  // the field's range.
+  // Stores degrees into the scan-angle field of the point's layout, rounded in
+  // double precision and clamped to the field's range.
   void store_scan_angle(float degrees);
 
   uint8_t* raw() { return reinterpret_cast<uint8_t*>(static_cast<LASpointData*>(this)); }
@@ -235,10 +246,57 @@ class LASpoint : public LASpointData {
   }
 
  private:
+  // The extended fields of a legacy point, from its legacy ones; the scanner
+  // channel comes from `channel_source`.
+  void extended_from_legacy(const LASpointData& legacy, uint8_t channel_source);
+  // Zeroes the optional parts that `source` does not carry.
+  void zero_parts_missing_in(const LASpoint& source);
   void set_extended_flag_bit(int bit, uint8_t v) {
     extended_flags_byte =
         static_cast<uint8_t>((extended_flags_byte & ~(1u << bit)) | ((v & 1u) << bit));
   }
 };
+
+namespace las_point_detail {
+// The extended scan angle of each legacy one (whole degrees -128 to 127, at
+// index rank & 0xFF): rank / 0.006 rounded half away from zero. A table,
+// because every read of a legacy point needs it.
+inline constexpr std::array<int16_t, 256> kExtendedScanAngle = [] {
+  std::array<int16_t, 256> table{};
+  for (int rank = -128; rank < 128; rank++) {
+    const double q = rank / 0.006;
+    table[static_cast<uint8_t>(rank)] = static_cast<int16_t>(q >= 0.0 ? q + 0.5 : q - 0.5);
+  }
+  return table;
+}();
+}  // namespace las_point_detail
+
+inline void LASpoint::extended_from_legacy(const LASpointData& legacy, uint8_t channel_source) {
+  extended_classification = static_cast<uint8_t>(legacy.class_byte & 0x1F);
+  // legacy synthetic, keypoint, withheld (bits 5-7) become extended flag
+  // bits 4-6; overlap stays 0
+  const uint8_t flags = static_cast<uint8_t>((legacy.class_byte >> 5) & 0x07);
+  extended_flags_byte =
+      static_cast<uint8_t>((extended_flags_byte & 0x03) | (channel_source & 0x0C) | (flags << 4));
+  extended_return_byte =
+      static_cast<uint8_t>((legacy.return_byte & 0x07) | (((legacy.return_byte >> 3) & 0x07) << 4));
+  extended_scan_angle =
+      las_point_detail::kExtendedScanAngle[static_cast<uint8_t>(legacy.scan_angle_rank)];
+}
+
+inline void LASpoint::zero_parts_missing_in(const LASpoint& source) {
+  if (!source.have_gps_time) gps_time = 0.0;
+  if (!source.have_rgb) {
+    rgb[0] = rgb[1] = rgb[2] = rgb[3] = 0;
+  } else if (!source.have_nir) {
+    rgb[3] = 0;
+  }
+  if (!source.have_wavepacket) wavepacket = LASwaveformPacket{};
+}
+
+inline void LASpoint::clear_unstored_fields() {
+  if (get_extended_point_type() == 0) extended_from_legacy(*this, 0);
+  zero_parts_missing_in(*this);
+}
 
 #endif  // POINTLIB_CORE_LAS_POINT_HPP

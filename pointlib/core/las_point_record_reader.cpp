@@ -58,6 +58,11 @@ bool LASpointRecordReader::setup(uint16_t num_items, const LASitem* items,
   missing_coder = false;
   chunk_lost = false;
   table_from_file = false;
+  table_position = 0;
+  chunk_bound = 0;
+  chunk_points = 0;
+  exhausted = false;
+  resume_at = -1;
   if (setup && setup->compressor != LAScompressorKind::raw) {
     if (setup->coder != 0) return false;
     dec = std::make_unique<IntervalDecoder>();
@@ -114,6 +119,7 @@ bool LASpointRecordReader::init(ByteStreamIn* stream) {
 }
 
 bool LASpointRecordReader::read(uint8_t* const* point_items) {
+  resume_at = -1;
   if (!dec) {
     try {
       uint32_t context = 0;
@@ -124,6 +130,7 @@ bool LASpointRecordReader::read(uint8_t* const* point_items) {
     }
     return true;
   }
+  if (exhausted) return false;
   if (unreadable || missing_coder || chunk_lost) {
     if (error_text.empty()) set_error("chunk table could not be read");
     return false;
@@ -131,6 +138,12 @@ bool LASpointRecordReader::read(uint8_t* const* point_items) {
   try {
     return read_compressed(point_items);
   } catch (int e) {
+    // The last chunk's data ran out past its end: the points ended before
+    // the count the header gives.
+    if (chunk_bound > 0 && stream->position() > chunk_bound) {
+      exhausted = true;
+      return false;
+    }
     // Go on with the next chunk the table knows. The last entry of a table
     // read from the file is where the table starts, not a chunk.
     const uint32_t next = current_chunk + 1;
@@ -146,6 +159,7 @@ bool LASpointRecordReader::read(uint8_t* const* point_items) {
       set_error("chunk with index %u of %u is corrupt", current_chunk, tabled_chunks);
       if (next_known && stream->seek_to(chunk_starts[next])) {
         chunk_count = chunk_size;
+        resume_at = first_point_of(next);
       } else {
         // Nothing after this chunk can be found: fail rather than decode
         // whatever bytes follow.
@@ -157,7 +171,11 @@ bool LASpointRecordReader::read(uint8_t* const* point_items) {
 }
 
 bool LASpointRecordReader::read_compressed(uint8_t* const* point_items) {
-  if (chunk_count == chunk_size) {
+  // A layered chunk says how many points it holds; one that holds fewer than
+  // the chunk size ends there.
+  const bool chunk_done = chunk_count == chunk_size ||
+                          (layered && in_use == InUse::kCompressed && chunk_count == chunk_points);
+  if (chunk_done) {
     if (point_start != 0) {
       dec->finish();
       current_chunk++;
@@ -167,26 +185,19 @@ bool LASpointRecordReader::read_compressed(uint8_t* const* point_items) {
         throw 4711;
       }
     }
-    if (!prepare_decoder()) return false;
-    if (current_chunk == tabled_chunks) {
-      // A chunk the table does not know (a table built while reading).
-      chunk_starts.resize(tabled_chunks);
-      chunk_starts.push_back(point_start);
-      tabled_chunks++;
-    } else if (adaptive) {
-      if (current_chunk + 1 >= tabled_chunks) throw 4711;  // more points than the table holds
-      const uint64_t count = chunk_totals[current_chunk + 1] - chunk_totals[current_chunk];
-      chunk_size = static_cast<uint32_t>(count);
-    }
-    // An empty chunk cannot exist; trusting one would never end the chunk.
-    if (chunk_size == 0) throw 4711;
-    chunk_count = 0;
+    if (!prepare_decoder() || !enter_chunk()) return false;
   }
   chunk_count++;
   uint32_t context = 0;
   if (in_use == InUse::kCompressed) {
     for (uint32_t i = 0; i < num_readers; i++) {
       readers_compressed[i]->read_item(point_items[i], context);
+    }
+    // A point whose bytes lie past the chunk's end was made up from what
+    // follows the points.
+    if (chunk_bound > 0 && stream->position() > chunk_bound) {
+      exhausted = true;
+      return false;
     }
     return true;
   }
@@ -195,8 +206,8 @@ bool LASpointRecordReader::read_compressed(uint8_t* const* point_items) {
   context = 0;
   if (layered) {
     dec->start(stream, false);
-    uint32_t count;
-    stream->read_u32_le(&count);
+    stream->read_u32_le(&chunk_points);
+    if (chunk_points == 0) throw 4711;
     for (auto& r : readers_compressed) {
       if (!r->read_layer_sizes()) throw 4711;
     }
@@ -211,6 +222,45 @@ bool LASpointRecordReader::read_compressed(uint8_t* const* point_items) {
   }
   in_use = InUse::kCompressed;
   return true;
+}
+
+bool LASpointRecordReader::enter_chunk() {
+  if (at_table()) {
+    exhausted = true;
+    return false;
+  }
+  if (current_chunk == tabled_chunks) {
+    // A chunk the table does not know (a table built while reading).
+    chunk_starts.resize(tabled_chunks);
+    chunk_starts.push_back(point_start);
+    tabled_chunks++;
+  } else if (adaptive) {
+    if (current_chunk + 1 >= tabled_chunks) throw 4711;  // more points than the table holds
+    const uint64_t count = chunk_totals[current_chunk + 1] - chunk_totals[current_chunk];
+    chunk_size = static_cast<uint32_t>(count);
+  }
+  // An empty chunk cannot exist; trusting one would never end the chunk.
+  if (chunk_size == 0) throw 4711;
+  chunk_count = 0;
+  // Only the last chunk of fixed-size chunking holds an unknown number of
+  // points: its data must not run past the table.
+  const uint32_t next = current_chunk + 1;
+  const bool next_is_chunk = next < tabled_chunks && (!table_from_file || next < number_chunks);
+  chunk_bound = 0;
+  if (!layered && !adaptive && !next_is_chunk) {
+    chunk_bound = next < tabled_chunks ? chunk_starts[next] : table_position;
+  }
+  return true;
+}
+
+bool LASpointRecordReader::at_table() {
+  if (table_from_file && current_chunk >= number_chunks) return true;
+  return table_position > 0 && stream->position() >= table_position;
+}
+
+int64_t LASpointRecordReader::first_point_of(uint32_t chunk) const {
+  if (adaptive) return chunk < chunk_totals.size() ? static_cast<int64_t>(chunk_totals[chunk]) : -1;
+  return static_cast<int64_t>(chunk) * chunk_size;
 }
 
 bool LASpointRecordReader::prepare_decoder() {
@@ -261,9 +311,10 @@ bool LASpointRecordReader::read_chunk_table() {
       set_error("adaptive chunk table cannot be read from a stream that cannot seek");
       return false;
     }
-    // The table is built while reading.
+    // The table is built while reading; it starts where the pointer says.
     number_chunks = tabled_chunks = 0;
     chunk_starts.clear();
+    if (pointer > first_chunk_start) table_position = pointer;
     return true;
   }
   if (pointer == -1) {
@@ -316,6 +367,7 @@ bool LASpointRecordReader::read_chunk_table() {
       summed = true;
       if (tabled_chunks != number_chunks + 1) throw 4711;
     }
+    table_position = pointer;
     if (!stream->seek_to(first_chunk_start)) throw 4711;
     return true;
   } catch (int) {
@@ -378,10 +430,11 @@ void LASpointRecordReader::chunk_table_failed(int64_t pointer, int64_t first_chu
 void LASpointRecordReader::move_to_chunk(uint32_t chunk) {
   dec->finish();
   chunk_lost = false;
+  exhausted = false;
   current_chunk = chunk;
   if (!stream->seek_to(chunk_starts[chunk])) throw -1;
   prepare_decoder();
-  chunk_count = 0;
+  enter_chunk();
 }
 
 bool LASpointRecordReader::check_end() {
@@ -411,8 +464,7 @@ bool LASpointRecordReader::seek(int64_t current, int64_t target) {
   uint64_t delta = 0;
   try {
     if (point_start == 0) {
-      if (!prepare_decoder()) return false;
-      chunk_count = 0;
+      if (!prepare_decoder() || !enter_chunk()) return false;
     }
     const uint64_t to = static_cast<uint64_t>(target);
     if (tabled_chunks > 0) {

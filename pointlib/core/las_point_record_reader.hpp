@@ -46,6 +46,16 @@ class LASpointRecordReader {
   bool seek(int64_t current, int64_t target);
   void done() { stream = nullptr; }
 
+  // After a failed read: the index of the point that the next read delivers
+  // (the first of the chunk after a corrupt one), or -1 when reading cannot
+  // go on.
+  int64_t resume_index() const { return resume_at; }
+  // Forgets the texts once they were reported.
+  void clear_messages() {
+    error_text.clear();
+    warning_text.clear();
+  }
+
   // The last error and warning texts, or null when there are none.
   const char* error() const { return error_text.empty() ? nullptr : error_text.c_str(); }
   const char* warning() const { return warning_text.empty() ? nullptr : warning_text.c_str(); }
@@ -67,6 +77,14 @@ class LASpointRecordReader {
   void chunk_table_failed(int64_t pointer, int64_t first_chunk_start, uint32_t entries_read);
   void sum_chunk_table(uint32_t entries_read);
   bool read_compressed(uint8_t* const* point_items);
+  // Bookkeeping at the start of the current chunk, the stream standing at
+  // it; false (exhausted) when no chunk starts there.
+  bool enter_chunk();
+  // True when the chunk that starts at the stream's position is the chunk
+  // table (or lies beyond it); the reading then ends.
+  bool at_table();
+  // The first point index of chunk `chunk`.
+  int64_t first_point_of(uint32_t chunk) const;
   void move_to_chunk(uint32_t chunk);
   void set_error(const char* format, ...);
 
@@ -103,6 +121,18 @@ class LASpointRecordReader {
   // The chunk starts came from the file's table, whose last entry is the
   // table's own position.
   bool table_from_file = false;
+  // Where the chunk table starts (0 when unknown): no chunk begins there or
+  // after it, so a header that counts more points than the chunks hold ends
+  // the reading there instead of decoding the table and what follows it.
+  int64_t table_position = 0;
+  // Where the current chunk must end, when the points it holds are not known
+  // from its size (the last chunk of fixed-size chunking); 0 otherwise.
+  int64_t chunk_bound = 0;
+  // The points of the current chunk, as a layered chunk stores them.
+  uint32_t chunk_points = 0;
+  // Set when the points end before the header's count: reads fail quietly.
+  bool exhausted = false;
+  int64_t resume_at = -1;
   std::string error_text;
   std::string warning_text;
 };

@@ -330,6 +330,8 @@ bool LASreaderLAS::open_stream(ByteStreamIn* new_stream, bool peek_only,
   reader.reset();
   checked_end = false;
   read_failed = false;
+  evlr_start = 0;
+  records_on_file = -1;
   lost_points = false;
   if (!read_header(peek_only)) return false;
   if (peek_only) return true;
@@ -591,6 +593,7 @@ bool LASreaderLAS::read_evlrs() {
       h.number_of_extended_variable_length_records == 0) {
     return true;
   }
+  evlr_start = h.start_of_first_extended_variable_length_record;
   if (!stream->can_seek()) {
     std::fprintf(stderr, "WARNING: LAS %d.%d file has %d EVLRs but stream is not seekable ...\n",
                  h.version_major, h.version_minor,
@@ -605,14 +608,24 @@ bool LASreaderLAS::read_evlrs() {
   const int64_t file_size = stream->position();
   const uint32_t announced = h.number_of_extended_variable_length_records;
   h.evlrs.clear();
-  bool ok = stream->seek_to(static_cast<int64_t>(h.start_of_first_extended_variable_length_record));
+  const uint64_t start = h.start_of_first_extended_variable_length_record;
+  if (start > static_cast<uint64_t>(file_size) || file_size - static_cast<int64_t>(start) < 60) {
+    // The writer could not put them where it said (a stream it could not
+    // seek back on ended before its points did): the points are still there.
+    std::fprintf(stderr,
+                 "WARNING: no EVLRs at start_of_first_extended_variable_length_record %" PRIu64
+                 " of a file of %" PRId64 " bytes. skipping %u EVLRs ...\n",
+                 start, file_size, static_cast<unsigned>(announced));
+    h.number_of_extended_variable_length_records = 0;
+    stream->seek_to(here);
+    return true;
+  }
+  bool ok = stream->seek_to(static_cast<int64_t>(start));
   if (!ok) {
-    // A start beyond any file position (a damaged header) fails the seek
-    // itself rather than the first read.
     std::fprintf(stderr,
                  "ERROR: seeking to header.start_of_first_extended_variable_length_record %" PRIu64
                  "\n",
-                 h.start_of_first_extended_variable_length_record);
+                 start);
   }
   for (uint32_t k = 0; ok && k < announced; k++) {
     const int slot = static_cast<int>(h.evlrs.size());
@@ -688,12 +701,21 @@ bool LASreaderLAS::setup_points(uint32_t decompress_selective) {
     laid_out =
         point.init_for_items(&h, h.vlr_compressor->num_items, h.vlr_compressor->items.data(), &h);
   } else {
+    // Records shorter than their format cannot hold its fields: read with
+    // the format's size, every point after the first would be made of the
+    // bytes of two records.
+    const uint16_t standard = LAScompressorSetup::standard_point_size(h.point_data_format);
+    if (h.point_data_record_length < standard) {
+      std::fprintf(stderr, "ERROR: point size %d too small by %d bytes for point type %d\n",
+                   h.point_data_record_length, standard - h.point_data_record_length,
+                   h.point_data_format);
+      return false;
+    }
     laid_out = point.init_for_point_type(&h, h.point_data_format, h.point_data_record_length, &h);
   }
   if (!laid_out) return false;
-  // The records are as long as their items, whatever the header says (a
-  // compressor record's items, or the standard size a too small length was
-  // raised to); whoever copies the header must see the size that was read.
+  // The records are as long as their items, whatever the header says;
+  // whoever copies the header must see the size that was read.
   if (point.total_point_size != static_cast<int32_t>(h.point_data_record_length)) {
     h.point_data_record_length = static_cast<uint16_t>(point.total_point_size);
   }
@@ -708,8 +730,22 @@ bool LASreaderLAS::setup_points(uint32_t decompress_selective) {
   }
   read_special_evlrs();
   if (!reader->init(stream)) return false;
+  if (!h.vlr_compressor || h.vlr_compressor->compressor == LAScompressorKind::raw) {
+    count_records_on_file();
+  }
   checked_end = false;
   return true;
+}
+
+void LASreaderLAS::count_records_on_file() {
+  const int64_t start = stream->position();
+  int64_t end = -1;
+  if (evlr_start > static_cast<uint64_t>(start)) end = static_cast<int64_t>(evlr_start);
+  const int64_t left = bytes_left(stream);
+  if (left >= 0 && (end < 0 || start + left < end)) end = start + left;
+  if (end >= 0 && point.total_point_size > 0) {
+    records_on_file = (end - start) / point.total_point_size;
+  }
 }
 
 void LASreaderLAS::read_special_evlrs() {
@@ -762,27 +798,22 @@ bool LASreaderLAS::seek_point(int64_t index) {
 bool LASreaderLAS::read_one_point() {
   if (!reader) return false;
   if (read_failed) return false;
-  if (p_count < npoints) {
-    if (reader->read(point.point_items.data())) {
+  while (p_count < npoints) {
+    const bool on_file = records_on_file < 0 || p_count < records_on_file;
+    if (on_file && reader->read(point.point_items.data())) {
+      point.clear_unstored_fields();
       p_count++;
       return true;
     }
-    if (reader->warning()) {
-      std::fprintf(stderr, "WARNING: '%s' for '%s'\n", reader->warning(), file_name.c_str());
+    report_read_failure();
+    // A corrupt chunk is skipped: the points of the chunks after it can
+    // still be read.
+    const int64_t next = on_file ? reader->resume_index() : -1;
+    if (next < p_count) {
+      read_failed = true;
+      return false;
     }
-    if (reader->error()) {
-      lost_points = true;
-      std::fprintf(stderr, "ERROR: '%s' after %u of %u points for '%s'\n", reader->error(),
-                   static_cast<unsigned>(p_count), static_cast<unsigned>(npoints),
-                   file_name.c_str());
-    } else {
-      std::fprintf(stderr, "WARNING: end-of-file after %u of %u points for '%s'\n",
-                   static_cast<unsigned>(p_count), static_cast<unsigned>(npoints),
-                   file_name.c_str());
-    }
-    // The rest of the points cannot be read; report the failure once.
-    read_failed = true;
-    return false;
+    p_count = next;
   }
   if (!checked_end) {
     if (!reader->check_end()) {
@@ -795,6 +826,21 @@ bool LASreaderLAS::read_one_point() {
     checked_end = true;
   }
   return false;
+}
+
+void LASreaderLAS::report_read_failure() {
+  if (reader->warning()) {
+    std::fprintf(stderr, "WARNING: '%s' for '%s'\n", reader->warning(), file_name.c_str());
+  }
+  if (reader->error()) {
+    lost_points = true;
+    std::fprintf(stderr, "ERROR: '%s' after %" PRId64 " of %" PRId64 " points for '%s'\n",
+                 reader->error(), p_count, npoints, file_name.c_str());
+  } else {
+    std::fprintf(stderr, "WARNING: end-of-file after %" PRId64 " of %" PRId64 " points for '%s'\n",
+                 p_count, npoints, file_name.c_str());
+  }
+  reader->clear_messages();
 }
 
 void LASreaderLAS::close_input(bool close_stream) {

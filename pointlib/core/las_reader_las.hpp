@@ -46,6 +46,12 @@ class LASreaderLAS : public LASreader {
   std::unique_ptr<LASpointRecordReader> reader;
   bool checked_end = false;
   bool read_failed = false;  // a broken point block was reported once
+  // Where the EVLRs start when the file announces some (0 otherwise), and
+  // how many uncompressed records lie before them or the end of the data
+  // (-1 when the stream cannot tell): a header that counts more points must
+  // not make the bytes after the points into points.
+  uint64_t evlr_start = 0;
+  int64_t records_on_file = -1;
   bool lost_points = false;  // an error cost points since the last open
 
  private:
@@ -54,7 +60,10 @@ class LASreaderLAS : public LASreader {
   bool read_vlrs(bool* vlrs_cut);
   bool read_evlrs();
   bool setup_points(uint32_t decompress_selective);
+  void count_records_on_file();
   void read_special_evlrs();
+  // Prints why the point block ended early.
+  void report_read_failure();
 };
 
 // Re-quantizes coordinates to new scale factors while reading.

@@ -1,5 +1,6 @@
 #include "core/las_writer_las.hpp"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstring>
 
@@ -56,6 +57,37 @@ class FieldWriter {
   }
   ByteStreamOut* stream_;
 };
+
+// The items of a standard point format that `items` holds in another order:
+// replaces them by the format's list and gives the format; false when no
+// format holds the same items.
+bool put_in_standard_order(std::vector<LASitem>* items, uint8_t* format) {
+  uint16_t size = 0;
+  for (const LASitem& item : *items) size = static_cast<uint16_t>(size + item.size);
+  const auto key = [](const LASitem& a, const LASitem& b) {
+    return a.type != b.type ? a.type < b.type : a.size < b.size;
+  };
+  std::vector<LASitem> mine = *items;
+  std::sort(mine.begin(), mine.end(), key);
+  for (uint8_t f = 0; f <= 10; f++) {
+    if (size < LAScompressorSetup::standard_point_size(f)) continue;
+    LAScompressorSetup setup;
+    uint16_t n = 0;
+    std::vector<LASitem> list;
+    if (!setup.setup_from_point_type(f, size, &n, &list)) continue;
+    std::vector<LASitem> sorted = list;
+    std::sort(sorted.begin(), sorted.end(), key);
+    const bool same = std::equal(
+        mine.begin(), mine.end(), sorted.begin(), sorted.end(),
+        [](const LASitem& a, const LASitem& b) { return a.type == b.type && a.size == b.size; });
+    if (same) {
+      *items = std::move(list);
+      *format = f;
+      return true;
+    }
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -127,6 +159,7 @@ bool LASwriterLAS::open_stream(ByteStreamOut* new_stream, const LASheader* heade
 
   LASpoint work;
   bool standard = false;
+  point_data_format = header->point_data_format;
   if (header->vlr_compressor) {
     if (!work.init_for_items(header, header->vlr_compressor->num_items,
                              header->vlr_compressor->items.data(), header)) {
@@ -136,6 +169,9 @@ bool LASwriterLAS::open_stream(ByteStreamOut* new_stream, const LASheader* heade
     uint8_t format = 0;
     uint16_t size = 0;
     standard = probe.derive_point_type(work.num_items, work.items.data(), &format, &size);
+    // The items decide what the records are; a header that says otherwise
+    // would make every reader cut the records in the wrong places.
+    if (standard) point_data_format = format;
   } else {
     if (!work.init_for_point_type(header, header->point_data_format,
                                   header->point_data_record_length, header)) {
@@ -143,24 +179,37 @@ bool LASwriterLAS::open_stream(ByteStreamOut* new_stream, const LASheader* heade
     }
     standard = true;
   }
+  point_data_record_length = static_cast<uint16_t>(work.total_point_size);
+  // The items in the order of the records written.
+  std::vector<LASitem> items = work.items;
+  if (!standard && compressor == LAScompressorKind::raw) {
+    // Uncompressed records in the standard order need no item list, and every
+    // LAS reader reads them.
+    uint8_t format = 0;
+    if (put_in_standard_order(&items, &format)) {
+      standard = true;
+      point_data_format = format;
+    }
+  }
+  if (!map_items(items)) return false;
   if (compressor != LAScompressorKind::raw &&
-      compressor != LAScompressorKind::multistream_chunked && header->point_data_format > 5) {
+      compressor != LAScompressorKind::multistream_chunked && point_data_format > 5) {
     std::fprintf(stderr,
                  "ERROR: point type %d requires using \"native LAS 1.4 extension\" of Vexpak\n",
-                 header->point_data_format);
+                 point_data_format);
     return false;
   }
   std::unique_ptr<LAScompressorSetup> record;
   if (compressor != LAScompressorKind::raw || !standard) {
     record.reset(new LAScompressorSetup);
-    record->setup(work.num_items, work.items.data(), compressor);
+    record->setup(static_cast<uint16_t>(items.size()), items.data(), compressor);
     if (chunk_size >= 0) record->change_chunk_size(static_cast<uint32_t>(chunk_size));
     if (compressor != LAScompressorKind::raw) {
-      if (chunk_size == 0 && header->point_data_format <= 5) {
+      if (chunk_size == 0 && point_data_format <= 5) {
         std::fprintf(stderr,
                      "ERROR: adaptive chunking is depricated for point type %d.\n       only "
                      "available for new LAS 1.4 point types 6 or higher.\n",
-                     header->point_data_format);
+                     point_data_format);
         return false;
       }
       record->choose_version(static_cast<uint16_t>(requested_version ? requested_version : 2));
@@ -169,29 +218,31 @@ bool LASwriterLAS::open_stream(ByteStreamOut* new_stream, const LASheader* heade
     }
   }
   writer.reset(new LASpointRecordWriter());
-  const bool set_up = record ? writer->setup(record->num_items, record->items.data(), record.get())
-                             : writer->setup(work.num_items, work.items.data(), nullptr);
+  const bool set_up =
+      record ? writer->setup(record->num_items, record->items.data(), record.get())
+             : writer->setup(static_cast<uint16_t>(items.size()), items.data(), nullptr);
   if (!set_up) {
     std::fprintf(stderr,
                  record && compressor
                      ? "ERROR: point type %d of size %d not supported (with Vexpak)\n"
                      : "ERROR: point type %d of size %d not supported\n",
-                 header->point_data_format, header->point_data_record_length);
+                 point_data_format, point_data_record_length);
     writer.reset();
     return false;
   }
-  if (!write_header(header, compressor != LAScompressorKind::raw ? record.get() : nullptr)) {
-    return false;
-  }
-  if (!writer->init(stream)) return false;
   npoints = header->number_of_point_records
                 ? header->number_of_point_records
                 : static_cast<int64_t>(header->extended_number_of_point_records);
+  // Items that are no standard format are only read right with their list,
+  // compressed or not.
+  if (!write_header(header, record.get(), compressor != LAScompressorKind::raw)) return false;
+  if (!writer->init(stream)) return false;
   p_count = 0;
   return true;
 }
 
-bool LASwriterLAS::write_header(const LASheader* h, const LAScompressorSetup* record) {
+bool LASwriterLAS::write_header(const LASheader* h, const LAScompressorSetup* record,
+                                bool compressing) {
   FieldWriter out(stream);
   header_start_position = stream->position();
 
@@ -236,8 +287,9 @@ bool LASwriterLAS::write_header(const LASheader* h, const LAScompressorSetup* re
     offset_to_point_data += 54 + 176;
     number_of_vlrs++;
   }
-  const uint8_t point_data_format =
-      record ? static_cast<uint8_t>(h->point_data_format | 128) : h->point_data_format;
+  points_offset = offset_to_point_data;
+  const uint8_t format_written =
+      compressing ? static_cast<uint8_t>(point_data_format | 128) : point_data_format;
 
   if (!out.bytes(h->file_signature, 4, "ERROR: writing header->file_signature\n") ||
       !out.u16(h->file_source_ID, "ERROR: writing header->file_source_ID\n") ||
@@ -255,8 +307,8 @@ bool LASwriterLAS::write_header(const LASheader* h, const LAScompressorSetup* re
       !out.u16(static_cast<uint16_t>(header_size), "ERROR: writing header->header_size\n") ||
       !out.u32(offset_to_point_data, "ERROR: writing header->offset_to_point_data\n") ||
       !out.u32(number_of_vlrs, "ERROR: writing header->number_of_variable_length_records\n") ||
-      !out.u8(point_data_format, "ERROR: writing header->point_data_format\n") ||
-      !out.u16(h->point_data_record_length, "ERROR: writing header->point_data_record_length\n") ||
+      !out.u8(format_written, "ERROR: writing header->point_data_format\n") ||
+      !out.u16(point_data_record_length, "ERROR: writing header->point_data_record_length\n") ||
       !out.u32(h->number_of_point_records, "ERROR: writing header->number_of_point_records\n")) {
     return false;
   }
@@ -296,16 +348,17 @@ bool LASwriterLAS::write_header(const LASheader* h, const LAScompressorSetup* re
   start_of_first_extended_variable_length_record = 0;
   if (version_minor >= 4) {
     writing_las_1_4 = true;
-    writing_new_point_type = h->point_data_format > 5;
+    writing_new_point_type = point_data_format > 5;
     start_of_first_extended_variable_length_record =
         static_cast<int64_t>(h->start_of_first_extended_variable_length_record);
     number_of_extended_variable_length_records = h->number_of_extended_variable_length_records;
     evlrs = &h->evlrs;
+    if (!h->evlrs.empty() && !stream->can_seek()) announce_evlrs_unseekable(h, compressing);
     const uint64_t count = h->number_of_point_records ? h->number_of_point_records
                                                       : h->extended_number_of_point_records;
-    if (!out.u64(h->start_of_first_extended_variable_length_record,
+    if (!out.u64(static_cast<uint64_t>(start_of_first_extended_variable_length_record),
                  "ERROR: writing header->start_of_first_extended_variable_length_record\n") ||
-        !out.u32(h->number_of_extended_variable_length_records,
+        !out.u32(number_of_extended_variable_length_records,
                  "ERROR: writing header->number_of_extended_variable_length_records\n") ||
         !out.u64(count, "ERROR: writing header->extended_number_of_point_records\n")) {
       return false;
@@ -453,9 +506,59 @@ bool LASwriterLAS::write_header(const LASheader* h, const LAScompressorSetup* re
   return true;
 }
 
+// The header cannot be corrected once the points are out, so the EVLR start
+// it says must be right from the start: where uncompressed points of the
+// expected count end. Compressed points end nobody knows where; their EVLRs
+// are left out rather than announced at a place where they will not be.
+void LASwriterLAS::announce_evlrs_unseekable(const LASheader* h, bool compressing) {
+  if (!compressing && npoints > 0) {
+    start_of_first_extended_variable_length_record =
+        int64_t{points_offset} + npoints * int64_t{point_data_record_length};
+    return;
+  }
+  std::fprintf(stderr,
+               "WARNING: stream not seekable. dropping %u EVLRs that cannot be placed after "
+               "compressed points.\n",
+               static_cast<unsigned>(h->evlrs.size()));
+  start_of_first_extended_variable_length_record = 0;
+  number_of_extended_variable_length_records = 0;
+  evlrs = nullptr;
+}
+
+bool LASwriterLAS::map_items(const std::vector<LASitem>& items) {
+  LASpoint layout;
+  if (!layout.init_for_items(nullptr, static_cast<uint16_t>(items.size()), items.data(), nullptr)) {
+    return false;
+  }
+  item_offsets.assign(items.size(), -1);
+  item_pointers.assign(items.size(), nullptr);
+  extra_bytes_scratch.assign(static_cast<size_t>(layout.extra_bytes_number), 0);
+  for (size_t i = 0; i < items.size(); i++) {
+    if (layout.point_items[i] != layout.extra_bytes.get()) {
+      item_offsets[i] = static_cast<int32_t>(layout.point_items[i] - layout.raw());
+    }
+  }
+  return true;
+}
+
 bool LASwriterLAS::write_one_point(const LASpoint* point) {
   p_count++;
-  return writer && writer->write(point->point_items.data());
+  if (!writer) return false;
+  // The records' items come from the point's fields, whatever order the
+  // point's own items have; missing extra bytes are written as 0.
+  uint8_t* raw = const_cast<uint8_t*>(point->raw());
+  const size_t extra = extra_bytes_scratch.size();
+  uint8_t* extra_bytes = point->extra_bytes.get();
+  if (extra > 0 && (!extra_bytes || static_cast<size_t>(point->extra_bytes_number) < extra)) {
+    std::fill(extra_bytes_scratch.begin(), extra_bytes_scratch.end(), 0);
+    if (extra_bytes)
+      std::memcpy(extra_bytes_scratch.data(), extra_bytes, point->extra_bytes_number);
+    extra_bytes = extra_bytes_scratch.data();
+  }
+  for (size_t i = 0; i < item_offsets.size(); i++) {
+    item_pointers[i] = item_offsets[i] >= 0 ? raw + item_offsets[i] : extra_bytes;
+  }
+  return writer->write(item_pointers.data());
 }
 
 bool LASwriterLAS::close_chunk() {
@@ -473,9 +576,19 @@ int64_t LASwriterLAS::close_output(bool update_npoints) {
   writer.reset();
 
   bool ok = true;
-  if (writing_las_1_4 && evlrs && !evlrs->empty()) {
+  const int64_t evlr_start = stream->position() - header_start_position;
+  if (writing_las_1_4 && evlrs && !evlrs->empty() &&
+      evlr_start != start_of_first_extended_variable_length_record && !stream->can_seek()) {
+    // Fewer or more points than announced: the EVLRs cannot go where the
+    // header says they start.
+    std::fprintf(stderr,
+                 "WARNING: stream not seekable. cannot write %u EVLRs at %" PRId64
+                 " instead of %" PRId64 ".\n",
+                 static_cast<unsigned>(evlrs->size()), evlr_start,
+                 start_of_first_extended_variable_length_record);
+  } else if (writing_las_1_4 && evlrs && !evlrs->empty()) {
     FieldWriter out(stream);
-    const int64_t start = stream->position() - header_start_position;
+    const int64_t start = evlr_start;
     for (size_t i = 0; ok && i < evlrs->size(); i++) {
       const LASevlrRecord& e = (*evlrs)[i];
       const int k = static_cast<int>(i);
@@ -502,18 +615,11 @@ int64_t LASwriterLAS::close_output(bool update_npoints) {
       }
     }
     if (ok && start != start_of_first_extended_variable_length_record) {
-      if (stream->can_seek()) {
-        const int64_t here = stream->position();
-        stream->seek_to(header_start_position + 235);
-        const uint64_t value = static_cast<uint64_t>(start);
-        stream->write_u64_le(&value);
-        stream->seek_to(here);
-      } else {
-        std::fprintf(stderr,
-                     "WARNING: stream not seekable. cannot update start of EVLRs from %" PRId64
-                     " to %" PRId64 ".\n",
-                     start_of_first_extended_variable_length_record, start);
-      }
+      const int64_t here = stream->position();
+      stream->seek_to(header_start_position + 235);
+      const uint64_t value = static_cast<uint64_t>(start);
+      stream->write_u64_le(&value);
+      stream->seek_to(here);
     }
   }
 
@@ -573,7 +679,7 @@ bool LASwriterLAS::rewrite_header(const LASheader* h, bool use_inventory, bool u
   }
   FieldWriter out(stream);
   const uint8_t minor = h->version_minor > 4 ? 4 : h->version_minor;
-  const bool new_type = h->point_data_format > 5;
+  const bool new_type = point_data_format > 5;
   constexpr int64_t kU32 = int64_t{1} << 32;
   stream->seek_to(header_start_position + 107);
   if (use_inventory) {

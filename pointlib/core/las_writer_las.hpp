@@ -39,7 +39,12 @@ class LASwriterLAS : public LASwriter {
   ByteStreamOut* get_stream() const { return stream; }
 
  private:
-  bool write_header(const LASheader* header, const LAScompressorSetup* record);
+  // `record`: the compressor record to write (compressing, or items that are
+  // no standard format); `compressing`: whether the points are compressed.
+  bool write_header(const LASheader* header, const LAScompressorSetup* record, bool compressing);
+  void announce_evlrs_unseekable(const LASheader* header, bool compressing);
+  // Where each item of the records lives in a point (-1: the extra bytes).
+  bool map_items(const std::vector<LASitem>& items);
 
   FILE* file = nullptr;
   ByteStreamOut* stream = nullptr;
@@ -49,6 +54,14 @@ class LASwriterLAS : public LASwriter {
   uint32_t written_header_size = 0;
   bool writing_las_1_4 = false;
   bool writing_new_point_type = false;
+  // The point format and record length the items make, which the header
+  // written says whatever the given header says.
+  uint8_t point_data_format = 0;
+  uint16_t point_data_record_length = 0;
+  uint32_t points_offset = 0;  // the offset to the point data written
+  std::vector<int32_t> item_offsets;
+  std::vector<uint8_t*> item_pointers;
+  std::vector<uint8_t> extra_bytes_scratch;
   int64_t start_of_first_extended_variable_length_record = 0;
   uint32_t number_of_extended_variable_length_records = 0;
   const std::vector<LASevlrRecord>* evlrs = nullptr;  // borrowed from the open's header

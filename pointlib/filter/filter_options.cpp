@@ -608,15 +608,21 @@ bool drop_point_source_above(Walk& w, const FilterOption& o) {
   return add(w, new LAScriterionDropPointSourceAbove(v[0]));
 }
 
+// No absolute angle is below 0: a negative bound drops every point, a bound
+// of 0 or less none. Those cases get ranges that are not empty, so that the
+// option text reads back the same and the bound is never negated (the
+// negation of -2147483648 overflows).
 bool drop_abs_scan_angle_above(Walk& w, const FilterOption& o) {
   int32_t v[1];
   if (!read_args(w, v, o.names)) return false;
+  if (v[0] < 0) return add(w, new LAScriterionDropScanAngleBetween(INT32_MIN, INT32_MAX));
   return add(w, new LAScriterionKeepScanAngle(-v[0], v[0]));
 }
 
 bool drop_abs_scan_angle_below(Walk& w, const FilterOption& o) {
   int32_t v[1];
   if (!read_args(w, v, o.names)) return false;
+  if (v[0] <= 0) return add(w, new LAScriterionKeepScanAngle(INT32_MIN, INT32_MAX));
   return add(w, new LAScriterionDropScanAngleBetween(1 - v[0], v[0] - 1));
 }
 

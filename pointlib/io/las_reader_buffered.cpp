@@ -412,6 +412,6 @@ bool LASreaderBuffered::read_one_point() {
     return true;
   }
   if (inner) inner->close_input(true);
-  las_zero_point(&point);
+  point.zero();
   return false;
 }

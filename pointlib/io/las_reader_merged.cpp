@@ -65,13 +65,6 @@ void las_fit_bounds_to_integers(LASheader* header, bool* rescale, bool* reoffset
   }
 }
 
-void las_zero_point(LASpoint* point) {
-  std::memset(point->raw(), 0, sizeof(LASpointData));
-  if (point->extra_bytes && point->extra_bytes_number > 0) {
-    std::memset(point->extra_bytes.get(), 0, static_cast<size_t>(point->extra_bytes_number));
-  }
-}
-
 LASreaderMerged::LASreaderMerged() {
   clean();
 }
@@ -633,7 +626,7 @@ bool LASreaderMerged::read_one_point() {
     // The next open forgets the sub-reader's failure.
     if (sub->failed()) lost_points = true;
     sub->close_input(true);
-    las_zero_point(&point);
+    point.zero();
     if (!open_next_file()) return false;
   }
 }

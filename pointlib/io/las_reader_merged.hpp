@@ -20,9 +20,6 @@ enum class LASsideFormat;
 // a scale factor / an offset and leaves them alone otherwise.
 void las_fit_bounds_to_integers(LASheader* header, bool* rescale, bool* reoffset);
 
-// Zeroes every field of a point (the layout stays), as readers do at the end.
-void las_zero_point(LASpoint* point);
-
 // Presents a list of point files of one format as one input: one header that
 // covers them all and one stream of points, file after file. Only one
 // sub-reader exists at a time; it is reopened on each file and, when the files

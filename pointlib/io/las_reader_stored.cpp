@@ -131,7 +131,7 @@ bool LASreaderStored::read_one_point() {
       writer.reset();
     }
   }
-  las_zero_point(&point);
+  point.zero();
   return false;
 }
 
@@ -241,6 +241,6 @@ bool LASreaderPipeOn::read_one_point() {
     }
     writer.reset();
   }
-  las_zero_point(&point);
+  point.zero();
   return false;
 }

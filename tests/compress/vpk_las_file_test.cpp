@@ -228,13 +228,26 @@ TEST(VpkLasFile, CorruptChunkIsReported) {
     ASSERT_TRUE(reader.read_point());
     ASSERT_EQ(reader.point.X, points[i].X);
   }
+  // The damage shows at the latest when chunk 2 should begin; reading goes on
+  // with chunk 2, every point at its own index.
   testing::internal::CaptureStderr();
-  uint32_t read = chunk;
-  while (read <= 2 * chunk && reader.read_point()) read++;
+  int64_t reported = -1;
+  size_t after = 0;
+  while (reader.read_point()) {
+    const int64_t index = reader.p_count - 1;
+    if (index >= int64_t{2} * chunk) {
+      if (reported < 0) reported = index;
+      ASSERT_EQ(reader.point.X, points[static_cast<size_t>(index)].X) << index;
+      after++;
+    }
+  }
   const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_LE(read, 2 * chunk);  // at the latest when chunk 2 should begin
-  EXPECT_EQ(err, "ERROR: 'chunk with index 1 of 4 is corrupt' after " + std::to_string(read) +
-                     " of " + std::to_string(points.size()) + " points for ''\n");
+  EXPECT_EQ(after, points.size() - 2 * chunk);
+  EXPECT_EQ(reported, int64_t{2} * chunk);
+  EXPECT_EQ(err.rfind("ERROR: 'chunk with index 1 of 4 is corrupt' after ", 0), 0u) << err;
+  EXPECT_NE(err.find(" of " + std::to_string(points.size()) + " points for ''\n"),
+            std::string::npos)
+      << err;
 }
 
 }  // namespace

@@ -265,7 +265,7 @@ TEST(LASpointAssign, LegacyToExtendedDerivesExtendedFields) {
   EXPECT_EQ(extended.extended_scan_angle, -2500);
 }
 
-TEST(LASpointAssign, LegacyToExtendedNirOnlyWithSourceNir) {
+TEST(LASpointAssign, LegacyToExtendedNirZeroWithoutSourceNir) {
   LASpoint legacy, extended;
   ASSERT_TRUE(legacy.init_for_point_type(nullptr, 3, 34, nullptr));
   ASSERT_TRUE(extended.init_for_point_type(nullptr, 8, 38, nullptr));
@@ -273,7 +273,40 @@ TEST(LASpointAssign, LegacyToExtendedNirOnlyWithSourceNir) {
   extended.rgb[3] = 99;
   extended.assign(legacy);
   EXPECT_EQ(extended.rgb[2], 3000);
-  EXPECT_EQ(extended.rgb[3], 99);
+  EXPECT_EQ(extended.rgb[3], 0) << "an earlier point's NIR must not show through";
+}
+
+// Parts the source does not carry are 0 in the copy, whatever the copy held
+// before: an earlier point's values must never reach a later one.
+TEST(LASpointAssign, PartsTheSourceLacksBecomeZero) {
+  struct Case {
+    uint8_t source_format;
+    uint16_t source_size;
+    bool gps, rgb, nir, wavepacket;  // kept from the source
+  };
+  const Case cases[] = {
+      {0, 20, false, false, false, false}, {1, 28, true, false, false, false},
+      {2, 26, false, true, false, false},  {4, 57, true, false, false, true},
+      {6, 30, true, false, false, false},  {7, 36, true, true, false, false},
+      {8, 38, true, true, true, false},    {9, 59, true, false, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(int(c.source_format));
+    LASpoint source, copy;
+    ASSERT_TRUE(source.init_for_point_type(nullptr, c.source_format, c.source_size, nullptr));
+    ASSERT_TRUE(copy.init_for_point_type(nullptr, 10, 67 + 3, nullptr));
+    fill(source, 5);
+    fill(copy, 9);
+    for (int i = 0; i < 3; i++) copy.extra_bytes[i] = 0xEE;
+    copy.assign(source);
+    EXPECT_EQ(copy.gps_time, c.gps ? source.gps_time : 0.0);
+    EXPECT_EQ(copy.rgb[0], c.rgb ? source.rgb[0] : 0);
+    EXPECT_EQ(copy.rgb[2], c.rgb ? source.rgb[2] : 0);
+    EXPECT_EQ(copy.rgb[3], c.nir ? source.rgb[3] : 0);
+    EXPECT_EQ(copy.wavepacket.data[5], c.wavepacket ? source.wavepacket.data[5] : 0);
+    EXPECT_EQ(copy.wavepacket.data[28], c.wavepacket ? source.wavepacket.data[28] : 0);
+    for (int i = 0; i < 3; i++) EXPECT_EQ(copy.extra_bytes[i], 0) << i;
+  }
 }
 
 TEST(LASpointAssign, ScanAngleConversionAtTheEdges) {
@@ -327,16 +360,26 @@ TEST(LASpointAssign, ExtendedToLegacyKeepsReturnsAboveSevenAndClassesAbove31) {
   EXPECT_EQ(again.get_extended_classification_flags(), 0x9);
 }
 
-TEST(LASpointAssign, LegacyToLegacyLeavesExtendedFields) {
+// A legacy point's extended fields say what its legacy ones say, also in a
+// legacy copy: filters on the extended class see the 5-bit class.
+TEST(LASpointAssign, LegacyToLegacyMirrorsExtendedFields) {
   LASpoint a, b;
   ASSERT_TRUE(a.init_for_point_type(nullptr, 1, 28, nullptr));
   ASSERT_TRUE(b.init_for_point_type(nullptr, 0, 20, nullptr));
   fill(a, 3);
   b.extended_classification = 42;
   b.extended_scan_angle = 17;
+  b.set_extended_overlap_flag(1);
+  b.set_extended_return_number(9);
   b.assign(a);
-  EXPECT_EQ(b.extended_classification, 42);
-  EXPECT_EQ(b.extended_scan_angle, 17);
+  EXPECT_EQ(b.extended_classification, 20);
+  EXPECT_EQ(b.extended_scan_angle, -2500);
+  EXPECT_EQ(b.get_extended_overlap_flag(), 0);
+  EXPECT_EQ(b.get_extended_synthetic_flag(), 1);
+  EXPECT_EQ(b.get_extended_withheld_flag(), 1);
+  EXPECT_EQ(b.get_extended_return_number(), 3);
+  EXPECT_EQ(b.get_extended_number_of_returns(), 5);
+  EXPECT_EQ(b.get_extended_point_type(), 0);
   EXPECT_EQ(b.gps_time, a.gps_time) << "the source's flags decide";
 }
 
@@ -368,10 +411,25 @@ TEST(LASpointScanAngle, StoresIntoTheLayoutsField) {
     int expected;
   };
   const Case cases[] = {
-      {0, -12.5f, -13},   {6, -12.5f, -2083}, {0, 12.5f, 13},        {0, 0.49f, 0},
-      {0, 127.4f, 127},   {0, 200.0f, 127},   {0, -300.0f, -128},    {0, -128.4f, -128},
-      {6, 196.6f, 32767}, {6, 500.0f, 32767}, {6, -196.61f, -32768}, {6, -1000.0f, -32768},
-      {6, 0.003f, 1},     {6, -0.003f, -1},   {6, 90.0f, 15000},
+      {0, -12.5f, -13},
+      {6, -12.5f, -2083},
+      {0, 12.5f, 13},
+      {0, 0.49f, 0},
+      {0, 127.4f, 127},
+      {0, 200.0f, 127},
+      {0, -300.0f, -128},
+      {0, -128.4f, -128},
+      {6, 196.6f, 32767},
+      {6, 500.0f, 32767},
+      {6, -196.61f, -32768},
+      {6, -1000.0f, -32768},
+      {6, 0.003f, 1},
+      {6, -0.003f, -1},
+      {6, 90.0f, 15000},
+      // in single precision the sums round up to the next integer
+      {0, 0.49999997f, 0},
+      {0, -0.49999997f, 0},
+      {6, 0.0029999998f, 0},
   };
   for (const auto& c : cases) {
     LASpoint point;
@@ -385,6 +443,83 @@ TEST(LASpointScanAngle, StoresIntoTheLayoutsField) {
       EXPECT_EQ(point.scan_angle_rank, c.expected) << c.degrees;
       EXPECT_EQ(point.extended_scan_angle, 0);
     }
+  }
+}
+
+// The point between two streams: all 0 but return 1 of 1; the layout and the
+// mark of an extended point stay, so that later copies keep every field.
+TEST(LASpointZero, KeepsLayoutAndPointType) {
+  for (uint8_t format : {uint8_t{3}, uint8_t{8}}) {
+    SCOPED_TRACE(int(format));
+    LASpoint point;
+    ASSERT_TRUE(point.init_for_point_type(nullptr, format, format == 3 ? 36 : 40, nullptr));
+    fill(point, 7);
+    point.extended_classification = 99;
+    point.set_extended_scanner_channel(3);
+    point.set_extended_overlap_flag(1);
+    point.extended_scan_angle = 1234;
+    point.extended_return_byte = 0xC8;
+    point.extra_bytes[0] = point.extra_bytes[1] = 0xAA;
+    point.zero();
+    LASpoint reset;
+    ASSERT_TRUE(reset.init_for_point_type(nullptr, format, format == 3 ? 36 : 40, nullptr));
+    // every field; the padding bytes between and after them aside
+    const size_t gps = offsetof(LASpointData, gps_time);
+    const size_t end = offsetof(LASpointData, wavepacket) + sizeof(LASwaveformPacket);
+    EXPECT_EQ(std::memcmp(point.raw(), reset.raw(), offsetof(LASpointData, extended_reserved) + 1),
+              0);
+    EXPECT_EQ(std::memcmp(point.raw() + gps, reset.raw() + gps, end - gps), 0);
+    EXPECT_EQ(point.get_extended_point_type(), format == 8 ? 1 : 0);
+    EXPECT_EQ(point.get_return_number(), 1);
+    EXPECT_EQ(point.get_extended_number_of_returns(), 1);
+    EXPECT_EQ(point.extra_bytes_number, 2);
+    EXPECT_EQ(point.extra_bytes[0], 0);
+    EXPECT_EQ(point.extra_bytes[1], 0);
+    EXPECT_EQ(point.point_items.size(), reset.point_items.size());
+  }
+}
+
+// What a read leaves in the fields its layout does not store.
+TEST(LASpointUnstored, LegacyFieldsMirrorAndMissingPartsAreZero) {
+  struct Case {
+    uint8_t format;
+    uint16_t size;
+  };
+  for (const Case& c : {Case{0, 20}, Case{1, 28}, Case{2, 26}, Case{6, 30}, Case{7, 36}}) {
+    SCOPED_TRACE(int(c.format));
+    LASpoint point;
+    ASSERT_TRUE(point.init_for_point_type(nullptr, c.format, c.size, nullptr));
+    fill(point, 4);  // as a transform of an earlier point may have left them
+    point.extended_classification = 40;
+    point.set_extended_scanner_channel(1);
+    point.set_extended_overlap_flag(1);
+    point.extended_scan_angle = 777;
+    point.extended_return_byte = 0xF9;
+    const LASpointData before = point;
+    point.clear_unstored_fields();
+    EXPECT_EQ(point.gps_time, point.have_gps_time ? before.gps_time : 0.0);
+    EXPECT_EQ(point.rgb[1], point.have_rgb ? before.rgb[1] : 0);
+    EXPECT_EQ(point.rgb[3], 0);
+    EXPECT_EQ(point.wavepacket.data[3], 0);
+    if (c.format >= 6) {
+      EXPECT_EQ(point.extended_classification, 40) << "stored by the extended record";
+      EXPECT_EQ(point.extended_scan_angle, 777);
+      EXPECT_EQ(point.get_extended_scanner_channel(), 1);
+      EXPECT_EQ(point.get_extended_point_type(), 1);
+    } else {
+      EXPECT_EQ(point.extended_classification, 20);
+      EXPECT_EQ(point.get_extended_scanner_channel(), 0);
+      EXPECT_EQ(point.get_extended_overlap_flag(), 0);
+      EXPECT_EQ(point.get_extended_synthetic_flag(), 1);
+      EXPECT_EQ(point.get_extended_keypoint_flag(), 0);
+      EXPECT_EQ(point.get_extended_withheld_flag(), 1);
+      EXPECT_EQ(point.get_extended_return_number(), 3);
+      EXPECT_EQ(point.get_extended_number_of_returns(), 5);
+      EXPECT_EQ(point.extended_scan_angle, -2500);
+      EXPECT_EQ(point.get_extended_point_type(), 0);
+    }
+    EXPECT_EQ(point.class_byte, before.class_byte);
+    EXPECT_EQ(point.return_byte, before.return_byte);
   }
 }
 

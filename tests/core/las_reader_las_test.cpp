@@ -548,6 +548,33 @@ TEST(LASreaderLASEvlrs, ReadInterpretedAndBounded) {
       << o.err;
 }
 
+// EVLRs announced where the file has no room for them (a writer on a pipe
+// whose points ended before it said): a warning, and the points are read.
+TEST(LASreaderLASEvlrs, StartBeyondTheFileIsSkipped) {
+  FixtureFile f = file_of(4, 6);
+  FixtureEvlr e;
+  e.user_id = "other";
+  e.data = payload(4);
+  f.evlrs = {e};
+  const std::vector<FixturePoint> points = fixture_random_points(12, 5, 6);
+  auto bytes = fixture_write_bytes(f, points);
+  for (uint64_t moved : {uint64_t{bytes.size()} - 30, uint64_t{bytes.size()} + 30 * 10,
+                         uint64_t{0x7FFFFFFFFFFFFFFFull}}) {
+    SCOPED_TRACE(moved);
+    fixture_put_u64(bytes, 235, moved);
+    LASreaderLAS reader;
+    const Opened o = open_bytes(reader, bytes);
+    ASSERT_TRUE(o.ok) << o.err;
+    EXPECT_EQ(o.err, "WARNING: no EVLRs at start_of_first_extended_variable_length_record " +
+                         std::to_string(moved) + " of a file of " + std::to_string(bytes.size()) +
+                         " bytes. skipping 1 EVLRs ...\n");
+    EXPECT_EQ(reader.header.evlrs.size(), 0u);
+    int n = 0;
+    while (reader.read_point()) EXPECT_EQ(reader.point.X, points[static_cast<size_t>(n++)].X);
+    EXPECT_EQ(n, 5);
+  }
+}
+
 TEST(LASreaderLASEvlrs, NotSeekableStandardInputWarns) {
   FixtureFile f = file_of(4, 6);
   FixtureEvlr e;

@@ -235,38 +235,220 @@ TEST(LASwriterLAS, CountMismatchIsWarnedAndRewritten) {
   EXPECT_EQ(fixture_get_u64(w14.bytes, 247), 4u);
 }
 
-TEST(LASwriterLAS, NotSeekableOutputWarnsInsteadOfUpdating) {
-  LASheader h;
-  h.version_minor = 4;
-  h.header_size = 375;
-  h.offset_to_point_data = 375;
-  h.number_of_point_records = 5;
-  h.start_of_first_extended_variable_length_record = 12345;  // stale
-  h.insert_evlr("x", 1, 2, bytes_of({1, 2}));
+// Bytes written to a pipe (which cannot seek), as a reader at its other end
+// receives them.
+struct Piped {
+  bool opened = false;
+  int64_t closed = 0;
+  std::string err;
+  std::vector<uint8_t> bytes;
+};
+
+Piped write_to_pipe(const LASheader& h, uint16_t compressor, int points) {
+  Piped p;
   int fds[2];
-  ASSERT_EQ(pipe(fds), 0);
-  std::vector<uint8_t> received;
+  if (pipe(fds) != 0) return p;
   std::thread drain([&] {
     uint8_t buffer[4096];
     ssize_t n;
     while ((n = read(fds[0], buffer, sizeof(buffer))) > 0)
-      received.insert(received.end(), buffer, buffer + n);
+      p.bytes.insert(p.bytes.end(), buffer, buffer + n);
   });
   FILE* out = fdopen(fds[1], "wb");
   LASwriterLAS writer;
   testing::internal::CaptureStderr();
-  ASSERT_TRUE(writer.open_cfile(out, &h));
-  const int64_t bytes = writer.close_output(true);
-  const std::string err = testing::internal::GetCapturedStderr();
+  p.opened = writer.open_cfile(out, &h, compressor);
+  if (p.opened) {
+    LASpoint point;
+    point.init_for_point_type(&h, h.point_data_format, h.point_data_record_length, &h);
+    for (int i = 0; i < points; i++) {
+      point.X = i;
+      writer.write_one_point(&point);
+    }
+    p.closed = writer.close_output(true);
+  }
+  p.err = testing::internal::GetCapturedStderr();
   std::fclose(out);
   drain.join();
-  EXPECT_EQ(err,
-            "WARNING: written 0 points but expected 5 points\n"
-            "WARNING: stream not seekable. cannot update start of EVLRs from 12345 to 375.\n"
-            "WARNING: stream not seekable. cannot update header from 5 to 0 points.\n");
-  EXPECT_EQ(bytes, 375 + 60 + 2);
-  ASSERT_EQ(received.size(), 375u + 60 + 2);
-  EXPECT_EQ(fixture_get_u32(received, 107), 5u) << "left as written";
+  return p;
+}
+
+// A stream that cannot seek back gets an EVLR start that is right when it is
+// written: after the expected number of uncompressed points. Compressed
+// points end at no known place, so their EVLRs are dropped with a warning,
+// and so are those that the points written did not lead up to.
+TEST(LASwriterLAS, NotSeekableOutputPlacesOrDropsEvlrs) {
+  struct Case {
+    const char* name;
+    uint16_t compressor;
+    int points;
+    std::string err;
+    uint64_t start;  // in the header written
+    uint32_t count;
+    size_t size;
+  };
+  const Case cases[] = {
+      {"all points", LAScompressorKind::raw, 5, "", 375 + 5 * 20, 1, 375 + 5 * 20 + 62},
+      {"no point", LAScompressorKind::raw, 0,
+       "WARNING: written 0 points but expected 5 points\n"
+       "WARNING: stream not seekable. cannot write 1 EVLRs at 375 instead of 475.\n"
+       "WARNING: stream not seekable. cannot update header from 5 to 0 points.\n",
+       475, 1, 375},
+      {"compressed", LAScompressorKind::sequential_chunked, 5,
+       "WARNING: stream not seekable. dropping 1 EVLRs that cannot be placed after compressed "
+       "points.\n",
+       0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LASheader h;
+    h.version_minor = 4;
+    h.header_size = 375;
+    h.offset_to_point_data = 375;
+    h.number_of_point_records = 5;
+    h.start_of_first_extended_variable_length_record = 12345;  // stale
+    h.insert_evlr("x", 1, 2, bytes_of({1, 2}));
+    const Piped p = write_to_pipe(h, c.compressor, c.points);
+    ASSERT_TRUE(p.opened) << p.err;
+    EXPECT_EQ(p.err, c.err);
+    ASSERT_GE(p.bytes.size(), 375u);
+    EXPECT_EQ(fixture_get_u64(p.bytes, 235), c.start);
+    EXPECT_EQ(fixture_get_u32(p.bytes, 243), c.count);
+    EXPECT_EQ(fixture_get_u32(p.bytes, 107), 5u) << "left as written";
+    if (c.size) {
+      EXPECT_EQ(p.bytes.size(), c.size);
+    }
+    if (c.points == 5) {
+      // What was written opens and reads again, with the EVLRs it announces.
+      LASreaderLAS reader;
+      ASSERT_TRUE(reader.open_stream(
+          new ByteStreamInArrayLE(p.bytes.data(), static_cast<int64_t>(p.bytes.size()))));
+      EXPECT_EQ(reader.header.evlrs.size(), c.count);
+      int n = 0;
+      while (reader.read_point()) EXPECT_EQ(reader.point.X, n++);
+      EXPECT_EQ(n, 5);
+    }
+  }
+}
+
+// A header whose item list (from a VPK file) disagrees with its point format
+// and record length, or lists its items out of the standard order: the records
+// written are what the items make, the header says so, and every field reads
+// back. Uncompressed records go in the standard order where a format holds the
+// same items, and otherwise with their item list.
+TEST(LASwriterLAS, RecordsFollowTheItemList) {
+  using T = LASitem;
+  const LASitem P10{T::POINT10, 20, 2}, GPS{T::GPSTIME11, 8, 2}, RGB{T::RGB12, 6, 2},
+      WAVE{T::WAVEPACKET13, 29, 1}, EXTRA{T::BYTE, 3, 2};
+  struct Case {
+    const char* name;
+    std::vector<LASitem> items;  // none: no compressor record in the header
+    uint8_t header_format;
+    uint16_t header_length;
+    uint16_t compressor;
+    uint8_t format;   // written
+    uint16_t length;  // written
+    bool item_list;   // a compressor record is written
+  };
+  const Case cases[] = {
+      {"items out of order", {P10, RGB, GPS}, 3, 34, LAScompressorKind::raw, 3, 34, false},
+      {"out of order with extra bytes",
+       {P10, EXTRA, GPS, RGB},
+       3,
+       37,
+       LAScompressorKind::raw,
+       3,
+       37,
+       false},
+      {"format 3 over format-1 items", {P10, GPS}, 3, 28, LAScompressorKind::raw, 1, 28, false},
+      {"length 34 over 28 bytes of items", {P10, GPS}, 1, 34, LAScompressorKind::raw, 1, 28, false},
+      {"no standard format", {P10, RGB, WAVE}, 5, 55, LAScompressorKind::raw, 5, 55, true},
+      {"compressed out of order",
+       {P10, RGB, GPS},
+       3,
+       34,
+       LAScompressorKind::sequential_chunked,
+       3,
+       34,
+       true},
+      {"record length below the format's", {}, 1, 20, LAScompressorKind::raw, 1, 28, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LASheader h;
+    h.point_data_format = c.header_format;
+    h.point_data_record_length = c.header_length;
+    h.number_of_point_records = 10;
+    LASpoint point;
+    if (!c.items.empty()) {
+      h.vlr_compressor.reset(new LAScompressorSetup);
+      ASSERT_TRUE(h.vlr_compressor->setup(static_cast<uint16_t>(c.items.size()), c.items.data(),
+                                          LAScompressorKind::raw));
+      ASSERT_TRUE(
+          point.init_for_items(&h, static_cast<uint16_t>(c.items.size()), c.items.data(), &h));
+    } else {
+      testing::internal::CaptureStderr();
+      ASSERT_TRUE(point.init_for_point_type(&h, c.header_format, c.header_length, &h));
+      testing::internal::GetCapturedStderr();
+    }
+    auto* stream = new ByteStreamOutArrayLE();
+    LASwriterLAS writer;
+    writer.set_delete_stream(false);
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(writer.open_stream(stream, &h, c.compressor));
+    for (int i = 0; i < 10; i++) {
+      point.X = i;
+      point.intensity = static_cast<uint16_t>(100 + i);
+      point.gps_time = 1000.5 + i;
+      point.rgb[0] = static_cast<uint16_t>(7 * i);
+      point.rgb[2] = static_cast<uint16_t>(9 * i);
+      point.wavepacket.data[5] = static_cast<uint8_t>(i);
+      if (point.extra_bytes_number > 0) point.extra_bytes[point.extra_bytes_number - 1] = 'a' + i;
+      ASSERT_TRUE(writer.write_one_point(&point));
+    }
+    ASSERT_GT(writer.close_output(true), 0);
+    testing::internal::GetCapturedStderr();
+    const std::vector<uint8_t> bytes(stream->get_data(), stream->get_data() + stream->get_size());
+    delete stream;
+
+    EXPECT_EQ(bytes[104] & 0x7F, c.format);
+    EXPECT_EQ(fixture_get_u16(bytes, 105), c.length);
+    EXPECT_EQ(fixture_get_u32(bytes, 100), c.item_list ? 1u : 0u) << "VLRs";
+    LASreaderLAS reader;
+    ASSERT_TRUE(reader.open_stream(
+        new ByteStreamInArrayLE(bytes.data(), static_cast<int64_t>(bytes.size()))));
+    if (!c.item_list) {
+      // Records of the standard layout, as any LAS reader takes them.
+      FixtureContents contents;
+      std::string error;
+      ASSERT_TRUE(fixture_read_bytes(bytes, &contents, &error)) << error;
+      ASSERT_EQ(contents.points.size(), 10u);
+      for (int i = 0; i < 10; i++) {
+        const FixturePoint& f = contents.points[static_cast<size_t>(i)];
+        EXPECT_EQ(f.X, i);
+        EXPECT_EQ(f.intensity, 100 + i);
+        EXPECT_EQ(f.gps_time, point.have_gps_time ? 1000.5 + i : 0.0);
+        EXPECT_EQ(f.rgb[2], point.have_rgb ? 9 * i : 0);
+        if (point.extra_bytes_number > 0) {
+          EXPECT_EQ(f.extra_bytes.back(), 'a' + i);
+        }
+      }
+    }
+    int n = 0;
+    for (; reader.read_point(); n++) {
+      const LASpoint& q = reader.point;
+      EXPECT_EQ(q.X, n);
+      EXPECT_EQ(q.intensity, 100 + n);
+      EXPECT_EQ(q.gps_time, q.have_gps_time ? 1000.5 + n : 0.0);
+      EXPECT_EQ(q.rgb[0], q.have_rgb ? 7 * n : 0);
+      EXPECT_EQ(q.rgb[2], q.have_rgb ? 9 * n : 0);
+      EXPECT_EQ(q.wavepacket.data[5], q.have_wavepacket ? n : 0);
+      if (q.extra_bytes_number > 0) {
+        EXPECT_EQ(q.extra_bytes[q.extra_bytes_number - 1], 'a' + n);
+      }
+    }
+    EXPECT_EQ(n, 10);
+  }
 }
 
 TEST(LASwriterLAS, RewriteHeaderFromInventory) {

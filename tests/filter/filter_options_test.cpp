@@ -128,6 +128,13 @@ const TextCase kTextCases[] = {
     {"-keep_scan_angle_between 15 -15", "-keep_scan_angle -15 15 "},
     {"-drop_abs_scan_angle_above 15", "-keep_scan_angle -15 15 "},
     {"-drop_abs_scan_angle_below 1", "-drop_scan_angle_between 0 0 "},
+    // bounds no absolute angle can pass, down to the one whose negation overflows
+    {"-drop_abs_scan_angle_above -1", "-drop_scan_angle_between -2147483648 2147483647 "},
+    {"-drop_abs_scan_angle_above -2147483648", "-drop_scan_angle_between -2147483648 2147483647 "},
+    {"-drop_abs_scan_angle_above 2147483647", "-keep_scan_angle -2147483647 2147483647 "},
+    {"-drop_abs_scan_angle_below 0", "-keep_scan_angle -2147483648 2147483647 "},
+    {"-drop_abs_scan_angle_below -2147483648", "-keep_scan_angle -2147483648 2147483647 "},
+    {"-drop_abs_scan_angle_below 2147483647", "-drop_scan_angle_between -2147483646 2147483646 "},
     {"-drop_scan_angle_below -15 -drop_scan_angle_above 15",
      "-drop_scan_angle_below -15 -drop_scan_angle_above 15 "},
     {"-drop_scan_angle_between -23 -25", "-drop_scan_angle_between -25 -23 "},
@@ -190,6 +197,39 @@ TEST(FilterOptions, OptionTextIsAFixedPoint) {
     ASSERT_TRUE(parse_filter(second, text)) << text;
     EXPECT_EQ(filter_text(second), text) << c.options;
     EXPECT_EQ(second.count(), first.count()) << c.options;
+  }
+}
+
+// The absolute scan angle bounds over every angle a legacy point holds, the
+// extreme bounds included (negating -2147483648 overflows).
+TEST(FilterOptions, AbsoluteScanAngleBoundsSelectByTheAbsoluteAngle) {
+  struct Case {
+    const char* options;
+    int kept_up_to;  // |angle| kept up to this (above: -drop_abs_scan_angle_above)
+    int kept_from;   // |angle| kept from this (below: -drop_abs_scan_angle_below)
+  };
+  const Case cases[] = {
+      {"-drop_abs_scan_angle_above 15", 15, 0},
+      {"-drop_abs_scan_angle_above 0", 0, 0},
+      {"-drop_abs_scan_angle_above -1", -1, 0},
+      {"-drop_abs_scan_angle_above -2147483648", -1, 0},
+      {"-drop_abs_scan_angle_above 2147483647", 128, 0},
+      {"-drop_abs_scan_angle_below 15", 128, 15},
+      {"-drop_abs_scan_angle_below 1", 128, 1},
+      {"-drop_abs_scan_angle_below 0", 128, 0},
+      {"-drop_abs_scan_angle_below -2147483648", 128, 0},
+      {"-drop_abs_scan_angle_below 2147483647", 128, 129},
+  };
+  for (const Case& c : cases) {
+    LASfilter filter;
+    ASSERT_TRUE(parse_filter(filter, c.options)) << c.options;
+    for (int angle = -128; angle <= 127; angle++) {
+      TestPoint p;
+      p.angle(angle);
+      const int a = angle < 0 ? -angle : angle;
+      EXPECT_EQ(filter.rejects(&p.point), !(a <= c.kept_up_to && a >= c.kept_from))
+          << c.options << " at " << angle;
+    }
   }
 }
 

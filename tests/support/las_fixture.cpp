@@ -751,6 +751,14 @@ void fixture_put_f64(std::vector<uint8_t>& bytes, size_t at, double value) {
   if (bytes.size() < at + 8) bytes.resize(at + 8, 0);
   putf64(bytes.data() + at, value);
 }
+void fixture_set_point_count(std::vector<uint8_t>& bytes, uint64_t count) {
+  const uint8_t minor = bytes.at(25);
+  if (fixture_get_u32(bytes, 107) != 0 || minor < 4) {
+    fixture_put_u32(bytes, 107, static_cast<uint32_t>(count));
+  }
+  if (minor >= 4) fixture_put_u64(bytes, 247, count);
+}
+
 uint16_t fixture_get_u16(const std::vector<uint8_t>& bytes, size_t at) {
   if (bytes.size() < at + 2) throw std::out_of_range("fixture_get_u16");
   return get16(bytes.data() + at);

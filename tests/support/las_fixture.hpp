@@ -222,6 +222,9 @@ void fixture_put_u16(std::vector<uint8_t>& bytes, size_t at, uint16_t value);
 void fixture_put_u32(std::vector<uint8_t>& bytes, size_t at, uint32_t value);
 void fixture_put_u64(std::vector<uint8_t>& bytes, size_t at, uint64_t value);
 void fixture_put_f64(std::vector<uint8_t>& bytes, size_t at, double value);
+// Sets the point count of a written file's header: the legacy count where the
+// file uses it (below LAS 1.4, or non-zero in 1.4), and the 1.4 count.
+void fixture_set_point_count(std::vector<uint8_t>& bytes, uint64_t count);
 uint16_t fixture_get_u16(const std::vector<uint8_t>& bytes, size_t at);
 uint32_t fixture_get_u32(const std::vector<uint8_t>& bytes, size_t at);
 uint64_t fixture_get_u64(const std::vector<uint8_t>& bytes, size_t at);

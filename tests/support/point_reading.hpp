@@ -10,11 +10,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "core/las_reader.hpp"
+#include "las_fixture.hpp"
 
 class TempFolder {
  public:
@@ -82,6 +84,45 @@ inline std::vector<ReadPoint> read_all(LASreader* reader) {
   std::vector<ReadPoint> points;
   while (reader->read_point()) points.push_back(read_point_of(reader->point));
   return points;
+}
+
+// The fixture's view of a point read by the library, every field that
+// `format` stores.
+inline FixturePoint fixture_point_of(const LASpoint& p, uint8_t format) {
+  FixturePoint f;
+  f.X = p.X;
+  f.Y = p.Y;
+  f.Z = p.Z;
+  f.intensity = p.intensity;
+  f.user_data = p.user_data;
+  f.point_source_ID = p.point_source_ID;
+  if (format >= 6) {
+    f.return_number = p.get_extended_return_number();
+    f.number_of_returns = p.get_extended_number_of_returns();
+    f.classification = p.get_extended_classification();
+    f.synthetic_flag = p.get_extended_synthetic_flag();
+    f.keypoint_flag = p.get_extended_keypoint_flag();
+    f.withheld_flag = p.get_extended_withheld_flag();
+    f.overlap_flag = p.get_extended_overlap_flag();
+    f.scanner_channel = p.get_extended_scanner_channel();
+    f.extended_scan_angle = p.extended_scan_angle;
+  } else {
+    f.return_number = p.get_return_number();
+    f.number_of_returns = p.get_number_of_returns();
+    f.classification = p.get_classification();
+    f.synthetic_flag = p.get_synthetic_flag();
+    f.keypoint_flag = p.get_keypoint_flag();
+    f.withheld_flag = p.get_withheld_flag();
+    f.scan_angle_rank = p.scan_angle_rank;
+  }
+  f.scan_direction_flag = p.get_scan_direction_flag();
+  f.edge_of_flight_line = p.get_edge_of_flight_line();
+  if (p.have_gps_time) f.gps_time = p.gps_time;
+  if (p.have_rgb) f.rgb = {p.rgb[0], p.rgb[1], p.rgb[2]};
+  if (p.have_nir) f.nir = p.rgb[3];
+  if (p.have_wavepacket) std::memcpy(f.wavepacket.data(), p.wavepacket.data, 29);
+  f.extra_bytes.assign(p.extra_bytes.get(), p.extra_bytes.get() + p.extra_bytes_number);
+  return f;
 }
 
 #endif  // TESTS_SUPPORT_POINT_READING_HPP

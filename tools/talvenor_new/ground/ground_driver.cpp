@@ -1,10 +1,12 @@
 #include "ground/ground_driver.hpp"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
+#include "core/byte_stream_in.hpp"
 #include "core/las_scaler.hpp"
 #include "filter/las_ignore.hpp"
 #include "ground/ground_estimate.hpp"
@@ -181,6 +183,19 @@ void name_header(LASheader& header) {
   std::memset(header.generating_software, 0, sizeof(header.generating_software));
   std::snprintf(header.generating_software, sizeof(header.generating_software),
                 "talvenor_dor64 (%d)", TALVENOR_VERSION);
+}
+
+// The most points the input's bytes can hold (a header may count billions of points in a
+// file of a few kilobytes): uncompressed records by their length, compressed ones at a byte
+// each. The estimate's room grows beyond when a file holds more.
+uint32_t points_the_input_holds(LASreader& reader, uint32_t counted) {
+  ByteStreamIn* stream = reader.input_stream();
+  const int64_t bytes = stream ? stream->bytes_left() : -1;
+  if (bytes < 0) return counted;
+  const int64_t record = reader.format_code() == LASformatCode::las
+                             ? std::max<int64_t>(1, reader.header.point_data_record_length)
+                             : 1;
+  return uint32_t(std::min<int64_t>(counted, bytes / record + 1));
 }
 
 struct ReadOrigin {
@@ -384,7 +399,7 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
     auto owned = std::make_unique<GroundEstimate>(s, param);
     GroundEstimate& estimate = *owned;
     estimate.set_timing_mark(mark);
-    estimate.begin(n);
+    estimate.begin(n, points_the_input_holds(*reader, n));
     if (s.verbose) {
       const char* h = horizontal_feet ? "ft" : "m";
       const char* v = vertical_feet ? "ft" : "m";

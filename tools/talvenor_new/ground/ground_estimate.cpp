@@ -247,14 +247,15 @@ void GroundEstimate::create_level_grids(int level) {
   shift_[level] = param_.step / (float(1 << level) * float(param_.sub));
 }
 
-void GroundEstimate::begin(uint32_t capacity) {
+void GroundEstimate::begin(uint32_t capacity, uint32_t expected) {
   capacity_ = capacity;
   count_ = 0;
   excluded_ = 0;
+  const uint32_t room = std::min(capacity, expected);
   try {
-    points_.assign(size_t(capacity) * 3, 0.0f);
+    points_.assign(size_t(room) * 3, 0.0f);
   } catch (const std::bad_alloc&) {
-    alloc_failed(true, "ERROR: cannot alloc point_buffer for %u points.\n", capacity);
+    alloc_failed(true, "ERROR: cannot alloc point_buffer for %u points.\n", room);
   }
   create_level_grids(0);
   create_level_grids(1);
@@ -263,8 +264,22 @@ void GroundEstimate::begin(uint32_t capacity) {
   if (!finest_grid_) alloc_failed(true, "ERROR: cannot alloc finest raster.\n");
 }
 
-bool GroundEstimate::add_point(double x, double y, double z, int32_t raw_z, double pertube_scale) {
+bool GroundEstimate::make_room() {
   if (count_ >= capacity_) return false;
+  if (size_t(count_) * 3 < points_.size()) return true;
+  // A header can count far more points than a file holds; the room follows the points read.
+  const uint32_t room =
+      uint32_t(std::min<uint64_t>(capacity_, std::max<uint64_t>(1024, 2 * uint64_t(count_))));
+  try {
+    points_.resize(size_t(room) * 3, 0.0f);
+  } catch (const std::bad_alloc&) {
+    alloc_failed(true, "ERROR: cannot alloc point_buffer for %u points.\n", room);
+  }
+  return true;
+}
+
+bool GroundEstimate::add_point(double x, double y, double z, int32_t raw_z, double pertube_scale) {
+  if (!make_room()) return false;
   const uint32_t i = count_;
   float* p = point(i);
   p[0] = float(x);
@@ -301,7 +316,7 @@ bool GroundEstimate::add_point(double x, double y, double z, int32_t raw_z, doub
 }
 
 bool GroundEstimate::add_excluded_point(double x, double y) {
-  if (count_ >= capacity_) return false;
+  if (!make_room()) return false;
   float* p = point(count_);
   p[0] = float(x);
   p[1] = float(y);

@@ -59,8 +59,9 @@ class GroundEstimate {
   GroundEstimate(const GroundEstimate&) = delete;
   GroundEstimate& operator=(const GroundEstimate&) = delete;
 
-  // Reserves room for `capacity` points and creates the seed grids.
-  void begin(uint32_t capacity);
+  // Takes at most `capacity` points, with room for `expected` of them at first (the room grows
+  // as points come), and creates the seed grids.
+  void begin(uint32_t capacity, uint32_t expected = UINT32_MAX);
   // Stores the next point (coordinates relative to min x, min y and the z offset) and bins it
   // into the seed grids by its raw Z. With a non-zero `pertube_scale` x and y move together by
   // a random multiple of it from -10 to 10. False, storing nothing, when the room is full.
@@ -72,6 +73,8 @@ class GroundEstimate {
   GroundOutcome run();
 
   uint32_t capacity() const { return capacity_; }
+  // Room for one more point; false when the capacity is reached.
+  bool make_room();
   uint32_t count() const { return count_; }
   uint32_t excluded_count() const { return excluded_; }
   const float* point(uint32_t i) const { return &points_[3 * size_t(i)]; }
