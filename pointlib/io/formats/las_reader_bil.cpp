@@ -190,7 +190,7 @@ bool LASreaderBIL::read_cell(float* value) {
     *value = signed_ints ? static_cast<float>(record_i16(p, big_endian))
                          : static_cast<float>(record_u16(p, big_endian));
   } else {
-    // One byte of each band of the cell; the first band is the height.
+    // A byte of each band for every cell; the first band is the height.
     if ((p = cells.take(1)) == nullptr) return false;
     *value = signed_ints ? static_cast<float>(static_cast<int8_t>(p[0])) : p[0];
     if (nbands > 1 && !cells.skip(static_cast<uint64_t>(nbands) - 1)) return false;
@@ -206,6 +206,13 @@ bool LASreaderBIL::open(const char* file_name) {
   clean();
   if (!read_hdr(file_name)) {
     std::fprintf(stderr, "ERROR: reading the *.hdr file for '%s'\n", file_name);
+    return false;
+  }
+  // Cells of other sizes, and wider cells of several bands (stored band after
+  // band in each row), would be read as heights they are not.
+  if ((nbits != 8 && nbits != 16 && nbits != 32) || (nbits != 8 && nbands > 1)) {
+    std::fprintf(stderr, "ERROR: BIL cells of %d bits in %d bands are not supported\n", nbits,
+                 nbands);
     return false;
   }
   if (!read_blw(file_name)) {

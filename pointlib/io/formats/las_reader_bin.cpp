@@ -55,6 +55,24 @@ bool LASreaderBIN::open_file(const char* file_name) {
   return open(new ByteStreamInFileLE(file));
 }
 
+bool LASreaderBIN::reopen(const char* file_name) {
+  if (file_name == nullptr) {
+    std::fprintf(stderr, "ERROR: file name pointer is zero\n");
+    return false;
+  }
+  close_input(true);
+  file = std::fopen(file_name, "rb");
+  if (file == nullptr) {
+    std::fprintf(stderr, "ERROR: cannot reopen file '%s'\n", file_name);
+    return false;
+  }
+  if (std::setvbuf(file, nullptr, _IOFBF, kStdioBufferSize) != 0) {
+    std::fprintf(stderr, "WARNING: setvbuf() failed with buffer size %d\n", kStdioBufferSize);
+  }
+  stream.reset(new ByteStreamInFileLE(file));
+  return seek_point(0);
+}
+
 bool LASreaderBIN::read_header() {
   uint8_t h[kHeaderSize];
   try {

@@ -22,13 +22,15 @@ class LASreaderBIN : public LASreaderSide {
   bool open_file(const char* file_name);
   // Reads from the stream, which the reader then owns.
   bool open(ByteStreamIn* stream);
+  // The same file again before its first point; the header stays.
+  bool reopen(const char* file_name);
 
   int format_code() const override { return LASformatCode::bin; }
   bool seek_point(int64_t index) override;
   ByteStreamIn* input_stream() const override { return stream.get(); }
   void close_input(bool close_stream = true) override;
   bool open_name(const char* file_name) override { return open_file(file_name); }
-  bool reopen_name(const char* file_name) override { return open_file(file_name); }
+  bool reopen_name(const char* file_name) override { return reopen(file_name); }
 
  protected:
   bool read_one_point() override;

@@ -253,6 +253,15 @@ TEST(LASreaderBIL, ShortDataAndBadHeaders) {
     EXPECT_EQ(bad.messages, std::string(c.message) + "ERROR: reading the *.hdr file for '" +
                                 name + "'\n");
   }
+  for (const char* hdr : {"ncols 4\nnrows 3\nnbands 1\nnbits 64\n",
+                          "ncols 4\nnrows 3\nnbands 1\nnbits 4\n",
+                          "ncols 4\nnrows 3\nnbands 2\nnbits 16\n"}) {
+    SCOPED_TRACE(hdr);
+    dir.file("c.hdr", hdr);
+    Opened refused = open_bil(name);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_NE(refused.messages.find("ERROR: BIL cells of "), std::string::npos) << refused.messages;
+  }
   // Huge grids and many bands of bytes end at the data's end, taking no
   // memory by their size.
   dir.file("c.hdr", "ncols 2147483647\nnrows 2147483647\nnbands 2147483647\nnbits 8\n");

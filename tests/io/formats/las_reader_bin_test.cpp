@@ -179,6 +179,10 @@ TEST(LASreaderBIN, BoxHoldsEveryPoint) {
   EXPECT_EQ(o.reader->point.Y, 777777);
   EXPECT_FALSE(o.reader->seek_point(25));
   EXPECT_FALSE(o.reader->seek_point(-1));
+  // A second pass by name starts at the first point with the header kept.
+  ASSERT_TRUE(o.reader->reopen((dir.path + "/f.bin").c_str()));
+  EXPECT_EQ(side_points_of(*o.reader), first);
+  EXPECT_EQ(h.max_x, 900.0);
 }
 
 // The variants put the requested quantization into the header and bring every
