@@ -257,14 +257,7 @@ bool LASreaderASC::read_one_point() {
       col = 0;
       row++;
     }
-    if (row >= nrows || !read_word(word)) {
-      std::fprintf(stderr,
-                   "WARNING: end-of-file after %d of %d rows and %d of %d cols. read %" PRId64
-                   " points\n",
-                   row, nrows, col, ncols, p_count);
-      npoints = p_count;
-      return false;
-    }
+    if (row >= nrows || !read_word(word)) return end_of_cells();
     double z;
     if (read_cell(word, &z)) {
       const double x = xllcenter + static_cast<float>(col) * cellsize;

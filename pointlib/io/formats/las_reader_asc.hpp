@@ -53,14 +53,10 @@ class LASreaderASC : public LASreaderRaster {
   LASsideInput input;
   bool comma = false;
   int64_t line_count = 0;  // up to and including the first data line
-  int32_t ncols = 0;
-  int32_t nrows = 0;
   double xllcenter = 2e307;
   double yllcenter = 2e307;
   float cellsize = 0.0f;
   double nodata = -9999.0;
-  int32_t col = 0;
-  int32_t row = 0;
   // The first data line as the header pass read it, taken before the input.
   std::string first_line;
   size_t first_line_pos = 0;

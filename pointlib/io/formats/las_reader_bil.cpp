@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr int kStdioBufferSize = 524288;
-
 // The name up to and including the dot of its three-letter extension; false
 // after a message when it has none.
 bool side_file_base(const char* name, std::string* base) {
@@ -60,9 +58,7 @@ LASreaderBIL::~LASreaderBIL() {
 }
 
 void LASreaderBIL::clean() {
-  if (file) std::fclose(file);
-  file = nullptr;
-  cells.attach(nullptr);
+  close_cells();
   col = row = 0;
   reset_overflows();
   ulxcenter = ulycenter = 2e307;
@@ -234,14 +230,7 @@ bool LASreaderBIL::open(const char* file_name) {
     ulycenter = (nrows - 0.5) * ydim;
     std::fprintf(stderr, "WARNING: ulycenter was not set. setting to %g\n", ulycenter);
   }
-  file = std::fopen(file_name, "rb");
-  if (file == nullptr) {
-    std::fprintf(stderr, "ERROR: cannot open file '%s'\n", file_name);
-    return false;
-  }
-  if (std::setvbuf(file, nullptr, _IOFBF, kStdioBufferSize) != 0) {
-    std::fprintf(stderr, "WARNING: setvbuf() failed with buffer size %d\n", kStdioBufferSize);
-  }
+  if (!open_cells(file_name, "open", 0)) return false;
   if (!begin_header("LASreaderBIL", file_name)) return false;
   header.min_x = ulxcenter;
   header.max_x = ulxcenter + static_cast<float>(ncols - 1) * xdim;
@@ -249,7 +238,6 @@ bool LASreaderBIL::open(const char* file_name) {
   header.min_y = ulycenter - static_cast<float>(nrows - 1) * ydim;
 
   begin_count();
-  cells.attach(file);
   float value;
   bool more = true;
   for (int64_t r = 0; r < nrows && more; r++) {
@@ -268,23 +256,7 @@ bool LASreaderBIL::open(const char* file_name) {
 }
 
 bool LASreaderBIL::reopen(const char* file_name) {
-  if (file_name == nullptr) {
-    std::fprintf(stderr, "ERROR: file name pointer is zero\n");
-    return false;
-  }
-  if (file) std::fclose(file);
-  file = std::fopen(file_name, "rb");
-  if (file == nullptr) {
-    std::fprintf(stderr, "ERROR: cannot reopen file '%s'\n", file_name);
-    return false;
-  }
-  if (std::setvbuf(file, nullptr, _IOFBF, kStdioBufferSize) != 0) {
-    std::fprintf(stderr, "WARNING: setvbuf() failed with buffer size %d\n", kStdioBufferSize);
-  }
-  cells.attach(file);
-  col = row = 0;
-  p_count = 0;
-  return true;
+  return open_cells(file_name, "reopen", 0);
 }
 
 bool LASreaderBIL::read_one_point() {
@@ -295,14 +267,7 @@ bool LASreaderBIL::read_one_point() {
       row++;
     }
     float value;
-    if (row >= nrows || !read_cell(&value)) {
-      std::fprintf(stderr,
-                   "WARNING: end-of-file after %d of %d rows and %d of %d cols. read %" PRId64
-                   " points\n",
-                   row, nrows, col, ncols, p_count);
-      npoints = p_count;
-      return false;
-    }
+    if (row >= nrows || !read_cell(&value)) return end_of_cells();
     if (is_value(value, nodata)) {
       set_point(static_cast<float>(col) * xdim + ulxcenter,
                 ulycenter - static_cast<float>(row) * ydim, value);
@@ -316,7 +281,5 @@ bool LASreaderBIL::read_one_point() {
 
 void LASreaderBIL::close_input(bool) {
   report_overflows();
-  if (file) std::fclose(file);
-  file = nullptr;
-  cells.attach(nullptr);
+  close_cells();
 }

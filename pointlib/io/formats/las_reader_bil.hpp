@@ -2,8 +2,6 @@
 #define POINTLIB_IO_FORMATS_LAS_READER_BIL_HPP
 
 #include <cstdint>
-#include <cstdio>
-#include <string>
 
 #include "io/formats/side_raster.hpp"
 
@@ -40,12 +38,6 @@ class LASreaderBIL : public LASreaderRaster {
   // The next cell; false when the data end.
   bool read_cell(float* value);
 
-  FILE* file = nullptr;
-  LASrasterCells cells;
-  int32_t col = 0;
-  int32_t row = 0;
-  int32_t ncols = 0;
-  int32_t nrows = 0;
   int32_t nbands = 0;
   int32_t nbits = 0;
   double ulxcenter = 2e307;

@@ -30,47 +30,15 @@ void set_returns(uint8_t echo, LASpoint* point) {
 
 }  // namespace
 
-LASreaderBIN::LASreaderBIN() = default;
-
-LASreaderBIN::~LASreaderBIN() {
-  close_input(true);
-}
-
 bool LASreaderBIN::open_file(const char* file_name) {
-  if (file_name == nullptr) {
-    std::fprintf(stderr, "ERROR: file name pointer is zero\n");
-    return false;
-  }
-  close_input(true);
-  file = std::fopen(file_name, "rb");
-  if (file == nullptr) {
-    std::fprintf(stderr, "ERROR: cannot open file '%s'\n", file_name);
-    return false;
-  }
-  if (std::setvbuf(file, nullptr, _IOFBF, kStdioBufferSize) != 0) {
-    std::fprintf(stderr, "WARNING: setvbuf() failed with buffer size %d\n", kStdioBufferSize);
-  }
+  if (!open_stream_file(file_name, "open", kStdioBufferSize)) return false;
   header.reset();
   side_header_date(&header, file_name);
-  return open(new ByteStreamInFileLE(file));
+  return open(stream.get());
 }
 
 bool LASreaderBIN::reopen(const char* file_name) {
-  if (file_name == nullptr) {
-    std::fprintf(stderr, "ERROR: file name pointer is zero\n");
-    return false;
-  }
-  close_input(true);
-  file = std::fopen(file_name, "rb");
-  if (file == nullptr) {
-    std::fprintf(stderr, "ERROR: cannot reopen file '%s'\n", file_name);
-    return false;
-  }
-  if (std::setvbuf(file, nullptr, _IOFBF, kStdioBufferSize) != 0) {
-    std::fprintf(stderr, "WARNING: setvbuf() failed with buffer size %d\n", kStdioBufferSize);
-  }
-  stream.reset(new ByteStreamInFileLE(file));
-  return seek_point(0);
+  return open_stream_file(file_name, "reopen", kStdioBufferSize) && seek_point(0);
 }
 
 bool LASreaderBIN::read_header() {
@@ -137,18 +105,14 @@ bool LASreaderBIN::open(ByteStreamIn* given) {
     std::fprintf(stderr, "ERROR: ByteStreamIn* pointer is zero\n");
     return false;
   }
-  if (given != stream.get()) stream.reset(given);
-  requantize = false;
+  take_stream(given);
   p_count = 0;
   if (!read_header()) return false;
   if (!point.init_for_point_type(&header, header.point_data_format,
                                  header.point_data_record_length, &header)) {
     return false;
   }
-  if (!scan_points() || !seek_point(0)) return false;
-  requested.replace(&header);
-  requantize = side_quantization_differs(header, file_quantizer);
-  return !requantize || side_bounds_fit(header);
+  return scan_points() && seek_point(0) && settle_quantization();
 }
 
 bool LASreaderBIN::scan_points() {
@@ -194,15 +158,7 @@ bool LASreaderBIN::decode_next() {
     xyz[1] = record_i32(record + 8);
     xyz[2] = record_i32(record + 12);
   }
-  if (requantize) {
-    point.X = header.get_X(file_quantizer.get_x(xyz[0]));
-    point.Y = header.get_Y(file_quantizer.get_y(xyz[1]));
-    point.Z = header.get_Z(file_quantizer.get_z(xyz[2]));
-  } else {
-    point.X = xyz[0];
-    point.Y = xyz[1];
-    point.Z = xyz[2];
-  }
+  set_xyz(xyz[0], xyz[1], xyz[2]);
   point.set_classification(code & 31);
   set_returns(echo, &point);
   if (has_time || has_color) {
@@ -238,11 +194,4 @@ bool LASreaderBIN::seek_point(int64_t index) {
   if (!stream || index < 0 || index >= npoints) return false;
   p_count = index;
   return stream->seek_to(kHeaderSize + index * static_cast<int64_t>(record_size));
-}
-
-void LASreaderBIN::close_input(bool close_stream) {
-  if (!close_stream) return;
-  stream.reset();
-  if (file) std::fclose(file);
-  file = nullptr;
 }

@@ -2,22 +2,16 @@
 #define POINTLIB_IO_FORMATS_LAS_READER_BIN_HPP
 
 #include <cstdint>
-#include <cstdio>
-#include <memory>
 
-#include "core/byte_stream_in.hpp"
 #include "io/formats/side_reader.hpp"
 
 // Terrasolid BIN files: a 56-byte header, then records of 16 or 20 bytes,
 // each optionally followed by a time word and a colour word, in point
 // formats 0 to 3. The header is complete when the open returns: its box and
 // counts by return come from one pass over every point.
-class LASreaderBIN : public LASreaderSide {
+class LASreaderBIN : public LASreaderSideStream {
  public:
   static constexpr int32_t kVersion20 = 20020715;  // the 20-byte record
-
-  LASreaderBIN();
-  ~LASreaderBIN() override;
 
   bool open_file(const char* file_name);
   // Reads from the stream, which the reader then owns.
@@ -27,8 +21,6 @@ class LASreaderBIN : public LASreaderSide {
 
   int format_code() const override { return LASformatCode::bin; }
   bool seek_point(int64_t index) override;
-  ByteStreamIn* input_stream() const override { return stream.get(); }
-  void close_input(bool close_stream = true) override;
   bool open_name(const char* file_name) override { return open_file(file_name); }
   bool reopen_name(const char* file_name) override { return reopen(file_name); }
 
@@ -41,16 +33,10 @@ class LASreaderBIN : public LASreaderSide {
   bool scan_points();
   bool decode_next();
 
-  FILE* file = nullptr;
-  std::unique_ptr<ByteStreamIn> stream;
   int32_t version = 0;
   uint32_t record_size = 16;  // with the time and colour words
   bool has_time = false;
   bool has_color = false;
-  // The quantization of the file's integers; the header's differs only when
-  // scale factors or offsets were requested.
-  LASscaler file_quantizer;
-  bool requantize = false;
   uint8_t record[28] = {};
 };
 

@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr int kStdioBufferSize = 524288;
 constexpr char kSignature[21] = "PLANS-PC BINARY .DTM";
 
 // The header fields in file order, named as their read failure names them.
@@ -87,9 +86,7 @@ LASreaderDTM::~LASreaderDTM() {
 }
 
 void LASreaderDTM::clean() {
-  if (file) std::fclose(file);
-  file = nullptr;
-  cells.attach(nullptr);
+  close_cells();
   col = row = 0;
   ncols = nrows = 0;
   xdim = ydim = 0.0f;
@@ -99,7 +96,7 @@ void LASreaderDTM::clean() {
 
 bool LASreaderDTM::read_header(const char* file_name) {
   uint8_t h[kHeaderSize];
-  const size_t got = std::fread(h, 1, kHeaderSize, file);
+  const size_t got = cells.copy(h, kHeaderSize);
   if (got >= sizeof(kSignature) && std::memcmp(h, kSignature, sizeof(kSignature)) != 0) {
     char shown[sizeof(kSignature) + 1] = {};
     std::memcpy(shown, h, sizeof(kSignature));
@@ -212,15 +209,7 @@ bool LASreaderDTM::open(const char* file_name) {
     return false;
   }
   clean();
-  file = std::fopen(file_name, "rb");
-  if (file == nullptr) {
-    std::fprintf(stderr, "ERROR: cannot open file '%s'\n", file_name);
-    return false;
-  }
-  if (std::setvbuf(file, nullptr, _IOFBF, kStdioBufferSize) != 0) {
-    std::fprintf(stderr, "WARNING: setvbuf() failed with buffer size %d\n", kStdioBufferSize);
-  }
-  if (!read_header(file_name)) return false;
+  if (!open_cells(file_name, "open", 0) || !read_header(file_name)) return false;
   if (!begin_header("LASreaderDTM", file_name)) return false;
   header.min_x = llx;
   header.min_y = lly;
@@ -228,7 +217,6 @@ bool LASreaderDTM::open(const char* file_name) {
   header.max_y = lly + static_cast<float>(nrows - 1) * ydim;
 
   begin_count();
-  cells.attach(file);
   float value;
   double wide;
   bool more = true;
@@ -248,24 +236,7 @@ bool LASreaderDTM::open(const char* file_name) {
 }
 
 bool LASreaderDTM::reopen(const char* file_name) {
-  if (file_name == nullptr) {
-    std::fprintf(stderr, "ERROR: file name pointer is zero\n");
-    return false;
-  }
-  if (file) std::fclose(file);
-  file = std::fopen(file_name, "rb");
-  if (file == nullptr) {
-    std::fprintf(stderr, "ERROR: cannot reopen file '%s'\n", file_name);
-    return false;
-  }
-  if (std::setvbuf(file, nullptr, _IOFBF, kStdioBufferSize) != 0) {
-    std::fprintf(stderr, "WARNING: setvbuf() failed with buffer size %d\n", kStdioBufferSize);
-  }
-  cells.attach(file);
-  if (cells.take(kHeaderSize) == nullptr) return false;
-  col = row = 0;
-  p_count = 0;
-  return true;
+  return open_cells(file_name, "reopen", 0) && cells.take(kHeaderSize) != nullptr;
 }
 
 bool LASreaderDTM::read_one_point() {
@@ -277,14 +248,7 @@ bool LASreaderDTM::read_one_point() {
     }
     float value;
     double wide;
-    if (col >= ncols || !read_cell(&value, &wide)) {
-      std::fprintf(stderr,
-                   "WARNING: end-of-file after %d of %d rows and %d of %d cols. read %" PRId64
-                   " points\n",
-                   row, nrows, col, ncols, p_count);
-      npoints = p_count;
-      return false;
-    }
+    if (col >= ncols || !read_cell(&value, &wide)) return end_of_cells();
     if (is_value(value, kNodata)) {
       set_point(llx + static_cast<float>(col) * xdim, lly + static_cast<float>(row) * ydim, value);
       row++;
@@ -297,7 +261,5 @@ bool LASreaderDTM::read_one_point() {
 
 void LASreaderDTM::close_input(bool) {
   report_overflows();
-  if (file) std::fclose(file);
-  file = nullptr;
-  cells.attach(nullptr);
+  close_cells();
 }

@@ -2,7 +2,6 @@
 #define POINTLIB_IO_FORMATS_LAS_READER_DTM_HPP
 
 #include <cstdint>
-#include <cstdio>
 
 #include "io/formats/side_raster.hpp"
 
@@ -42,12 +41,6 @@ class LASreaderDTM : public LASreaderRaster {
   // false when the data end.
   bool read_cell(float* value, double* wide);
 
-  FILE* file = nullptr;
-  LASrasterCells cells;
-  int32_t col = 0;
-  int32_t row = 0;
-  int32_t ncols = 0;
-  int32_t nrows = 0;
   double llx = 0.0;  // centre of the lower-left cell
   double lly = 0.0;
   float xdim = 0.0f;

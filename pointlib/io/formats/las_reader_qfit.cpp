@@ -33,29 +33,14 @@ const QfitAttribute kAttributes[4] = {
 
 }  // namespace
 
-LASreaderQFIT::LASreaderQFIT() = default;
-
-LASreaderQFIT::~LASreaderQFIT() {
-  close_input(true);
-}
-
 bool LASreaderQFIT::open_file(const char* file_name) {
-  if (file_name == nullptr) {
-    std::fprintf(stderr, "ERROR: file name pointer is zero\n");
-    return false;
-  }
-  close_input(true);
-  file = std::fopen(file_name, "rb");
-  if (file == nullptr) {
-    std::fprintf(stderr, "ERROR: cannot open file '%s'\n", file_name);
-    return false;
-  }
+  if (!open_stream_file(file_name, "open", 0)) return false;
   header.reset();
   static const LASvlrKeyEntry kKeys[4] = {
       {1024, 0, 1, 2}, {2048, 0, 1, 4326}, {4099, 0, 1, 9001}, {4096, 0, 1, 5030}};
   header.store_geo_key_directory(4, kKeys);
   side_header_date(&header, file_name);
-  return open(new ByteStreamInFileLE(file));
+  return open(stream.get());
 }
 
 bool LASreaderQFIT::read_layout() {
@@ -128,8 +113,7 @@ bool LASreaderQFIT::open(ByteStreamIn* given) {
     std::fprintf(stderr, "ERROR: ByteStreamIn* pointer is zero\n");
     return false;
   }
-  if (given != stream.get()) stream.reset(given);
-  requantize = false;
+  take_stream(given);
   if (!read_layout()) return false;
   side_header_software(&header, "LASreaderQFIT");
   header.number_of_point_records =
@@ -155,10 +139,7 @@ bool LASreaderQFIT::open(ByteStreamIn* given) {
     const int32_t index = header.get_attribute_index(kAttributes[k].name);
     *starts[k] = index < 0 ? -1 : header.attribute_starts[index];
   }
-  if (!scan_points() || !seek_point(0)) return false;
-  requested.replace(&header);
-  requantize = side_quantization_differs(header, file_quantizer);
-  return !requantize || side_bounds_fit(header);
+  return scan_points() && seek_point(0) && settle_quantization();
 }
 
 bool LASreaderQFIT::scan_points() {
@@ -184,15 +165,7 @@ bool LASreaderQFIT::decode_next() {
   int32_t longitude = record_i32(record + 8, big);
   if (longitude > 180000000) longitude -= 360000000;
   const int32_t elevation = record_i32(record + 12, big);
-  if (requantize) {
-    point.X = header.get_X(file_quantizer.get_x(longitude));
-    point.Y = header.get_Y(file_quantizer.get_y(latitude));
-    point.Z = header.get_Z(file_quantizer.get_z(elevation));
-  } else {
-    point.X = longitude;
-    point.Y = latitude;
-    point.Z = elevation;
-  }
+  set_xyz(longitude, latitude, elevation);
   point.set_intensity(static_cast<uint16_t>(record_u32(record + 20, big) & 0xFFFF));
   const int32_t azimuth = record_i32(record + 24, big);
   point.scan_angle_rank = static_cast<int8_t>(las_round_clamped(azimuth * 0.001 - 180.0, -128, 127));
@@ -218,24 +191,7 @@ bool LASreaderQFIT::seek_point(int64_t index) {
 }
 
 bool LASreaderQFIT::reopen(const char* file_name) {
-  if (file_name == nullptr) {
-    std::fprintf(stderr, "ERROR: file name pointer is zero\n");
-    return false;
-  }
-  close_input(true);
-  file = std::fopen(file_name, "rb");
-  if (file == nullptr) {
-    std::fprintf(stderr, "ERROR: cannot open file '%s'\n", file_name);
-    return false;
-  }
-  stream.reset(new ByteStreamInFileLE(file));
+  if (!open_stream_file(file_name, "open", 0)) return false;
   p_count = 0;
   return stream->seek_to(first_record);
-}
-
-void LASreaderQFIT::close_input(bool close_stream) {
-  if (!close_stream) return;
-  stream.reset();
-  if (file) std::fclose(file);
-  file = nullptr;
 }

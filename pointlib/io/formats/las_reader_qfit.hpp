@@ -2,10 +2,7 @@
 #define POINTLIB_IO_FORMATS_LAS_READER_QFIT_HPP
 
 #include <cstdint>
-#include <cstdio>
-#include <memory>
 
-#include "core/byte_stream_in.hpp"
 #include "io/formats/side_reader.hpp"
 
 // ATM QFIT files: records of 40, 48 or 56 bytes of 32-bit words in either
@@ -13,11 +10,8 @@
 // in millimetres, read as point format 1 with scan azimuth, pitch, roll and
 // (48-byte records) pulse width as extra-bytes attributes. The header's box
 // comes from one pass over every point while opening.
-class LASreaderQFIT : public LASreaderSide {
+class LASreaderQFIT : public LASreaderSideStream {
  public:
-  LASreaderQFIT();
-  ~LASreaderQFIT() override;
-
   bool open_file(const char* file_name);
   // Reads from the stream, which the reader then owns.
   bool open(ByteStreamIn* stream);
@@ -26,8 +20,6 @@ class LASreaderQFIT : public LASreaderSide {
 
   int format_code() const override { return LASformatCode::qfit; }
   bool seek_point(int64_t index) override;
-  ByteStreamIn* input_stream() const override { return stream.get(); }
-  void close_input(bool close_stream = true) override;
   bool open_name(const char* file_name) override { return open_file(file_name); }
   bool reopen_name(const char* file_name) override { return reopen(file_name); }
 
@@ -43,8 +35,6 @@ class LASreaderQFIT : public LASreaderSide {
   bool scan_points();
   bool decode_next();
 
-  FILE* file = nullptr;
-  std::unique_ptr<ByteStreamIn> stream;
   int32_t record_size = 0;
   bool big_endian = false;
   int64_t first_record = 0;
@@ -52,8 +42,6 @@ class LASreaderQFIT : public LASreaderSide {
   int32_t start_pitch = -1;
   int32_t start_roll = -1;
   int32_t start_pulse_width = -1;
-  LASscaler file_quantizer;
-  bool requantize = false;
   uint8_t record[56] = {};
 };
 

@@ -71,6 +71,22 @@ bool LASsideInput::skip_lines(int64_t n) {
   return true;
 }
 
+FILE* side_open_binary(const char* file_name, const char* verb, int buffer_size) {
+  if (file_name == nullptr) {
+    std::fprintf(stderr, "ERROR: file name pointer is zero\n");
+    return nullptr;
+  }
+  FILE* file = std::fopen(file_name, "rb");
+  if (file == nullptr) {
+    std::fprintf(stderr, "ERROR: cannot %s file '%s'\n", verb, file_name);
+    return nullptr;
+  }
+  if (buffer_size > 0 && std::setvbuf(file, nullptr, _IOFBF, buffer_size) != 0) {
+    std::fprintf(stderr, "WARNING: setvbuf() failed with buffer size %d\n", buffer_size);
+  }
+  return file;
+}
+
 bool LASpendingAttributes::add(int32_t data_type, const char* name, const char* description,
                                double scale, double offset, double pre_scale, double pre_offset,
                                double no_data) {

@@ -52,6 +52,11 @@ class LASsideInput {
   bool decompressor_failed = false;
 };
 
+// Opens a file for reading in binary, fully buffered with `buffer_size`
+// bytes (only a warning when that cannot be set). Null after "ERROR: file
+// name pointer is zero" or "ERROR: cannot <verb> file '<name>'".
+FILE* side_open_binary(const char* file_name, const char* verb, int buffer_size);
+
 // Attributes declared before an open: one extra-bytes attribute each.
 struct LASpendingAttributes {
   static constexpr int kMax = 32;

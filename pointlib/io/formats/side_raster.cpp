@@ -1,5 +1,6 @@
 #include "io/formats/side_raster.hpp"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdlib>
 #include <cstring>
@@ -70,6 +71,22 @@ const uint8_t* LASrasterCells::take(size_t n) {
   const uint8_t* at = buffer.get() + pos;
   pos += n;
   return at;
+}
+
+size_t LASrasterCells::copy(uint8_t* out, size_t n) {
+  size_t copied = 0;
+  while (copied < n) {
+    if (pos == end) {
+      pos = end = 0;
+      if (file) end = std::fread(buffer.get(), 1, kChunkSize, file);
+      if (end == 0) break;
+    }
+    const size_t step = std::min(n - copied, end - pos);
+    std::memcpy(out + copied, buffer.get() + pos, step);
+    pos += step;
+    copied += step;
+  }
+  return copied;
 }
 
 bool LASrasterCells::skip(uint64_t n) {
@@ -143,6 +160,31 @@ bool LASreaderRaster::add_raster_record(int32_t ncols, int32_t nrows, double ste
   return header.insert_vlr(raster.vlr_user_id(), LASvlrRasterVPK::kRecordId,
                            LASvlrRasterVPK::kPayloadLength, std::move(payload), false,
                            LASheader::kDefaultDescription);
+}
+
+bool LASreaderRaster::end_of_cells() {
+  std::fprintf(stderr,
+               "WARNING: end-of-file after %d of %d rows and %d of %d cols. read %" PRId64
+               " points\n",
+               row, nrows, col, ncols, p_count);
+  npoints = p_count;
+  return false;
+}
+
+bool LASreaderRaster::open_cells(const char* file_name, const char* verb, uint64_t skip) {
+  close_cells();
+  file = side_open_binary(file_name, verb, kStdioBufferSize);
+  if (file == nullptr) return false;
+  cells.attach(file);
+  col = row = 0;
+  p_count = 0;
+  return skip == 0 || cells.skip(skip);
+}
+
+void LASreaderRaster::close_cells() {
+  if (file) std::fclose(file);
+  file = nullptr;
+  cells.attach(nullptr);
 }
 
 void LASreaderRaster::report_overflows() {

@@ -20,6 +20,8 @@ class LASrasterCells {
   void attach(FILE* file);
   // The next n (1 to 8) bytes, or null when the data end first.
   const uint8_t* take(size_t n);
+  // Copies up to n bytes into `out`; the number copied (fewer at the end).
+  size_t copy(uint8_t* out, size_t n);
   // Drops the next n bytes; false when the data end first.
   bool skip(uint64_t n);
 
@@ -44,6 +46,9 @@ bool raster_line_word(const char* line, char* word, size_t size);
 // opening, then reads the file again for the points.
 class LASreaderRaster : public LASreaderSide {
  public:
+  static constexpr int kStdioBufferSize = 524288;
+
+  ~LASreaderRaster() override { close_cells(); }
   bool seek_point(int64_t) override { return false; }
   ByteStreamIn* input_stream() const override { return nullptr; }
 
@@ -87,6 +92,22 @@ class LASreaderRaster : public LASreaderSide {
   // counter that is not 0, which is then reset.
   void report_overflows();
   void reset_overflows() { overflows[0] = overflows[1] = overflows[2] = 0; }
+  // The point pass ended before the points counted: the warning, and
+  // npoints becomes the points read. False, to be returned.
+  bool end_of_cells();
+
+  // The cells of a binary raster (BIL, DTM), by name, from the first cell
+  // (after `skip` header bytes); false after a message ("open" or "reopen"
+  // names the failure).
+  bool open_cells(const char* file_name, const char* verb, uint64_t skip);
+  void close_cells();
+
+  int32_t ncols = 0;
+  int32_t nrows = 0;
+  int32_t col = 0;  // of the next cell
+  int32_t row = 0;
+  FILE* file = nullptr;
+  LASrasterCells cells;
 
  private:
   int32_t quantize(double c, double scale, double offset, int axis) {
