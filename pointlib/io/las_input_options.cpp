@@ -791,23 +791,6 @@ const char* LASinputOptions::kind_word(Kind kind) {
   return "txt";
 }
 
-LASsideFormat LASinputOptions::side_format_of(Kind kind) {
-  switch (kind) {
-    case Kind::shp:
-      return LASsideFormat::shp;
-    case Kind::asc:
-      return LASsideFormat::asc;
-    case Kind::bil:
-      return LASsideFormat::bil;
-    case Kind::dtm:
-      return LASsideFormat::dtm;
-    case Kind::qfit:
-      return LASsideFormat::qfit;
-    default:
-      return LASsideFormat::bin;
-  }
-}
-
 LASreader* LASinputOptions::make_las_reader(bool with_auto_reoffset) const {
   const double* s = scale_factor;
   const double* o = offset;
@@ -957,7 +940,7 @@ LASreader* LASinputOptions::open_text_or_ply(Kind kind) {
 LASreader* LASinputOptions::open_side(Kind kind) {
   const char* name = file_name.c_str();
   LASreaderSide* reader =
-      side_make_reader(side_format_of(kind), get_scale_factor(), get_offset(), comma_not_point);
+      side_make_reader(kind_word(kind), get_scale_factor(), get_offset(), comma_not_point);
   if (!reader->open_name(name)) {
     std::fprintf(stderr, "ERROR: cannot open lasreader%s with file name '%s'\n", kind_word(kind),
                  name);

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <string>
 
-#include "io/formats/side_readers.hpp"
 #include "io/las_input_file_list.hpp"
 
 class LASreader;
@@ -162,7 +161,6 @@ class LASinputOptions : public LASinputFileList {
   // (with its index where the format can seek); null after the opener's
   // message.
   LASreader* open_side(Kind kind);
-  static LASsideFormat side_format_of(Kind kind);
   LASreader* open_single(uint16_t flightline, bool stamp);
   LASreader* open_stdin();
   LASreader* open_merged();

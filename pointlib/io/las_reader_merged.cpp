@@ -148,29 +148,12 @@ bool LASreaderMerged::add_file_name(const char* name) {
     } else if (k == Kind::ply) {
       set_sub(new LASreaderPLY());
     } else {
-      set_sub(side_make_reader(side_format(), nullptr, nullptr));
+      set_sub(side_make_reader(kKindReaders[static_cast<int>(k)], nullptr, nullptr));
     }
   }
   file_names.emplace_back(name);
   if (!file_names_ID.empty()) file_names_ID.push_back(0);
   return true;
-}
-
-LASsideFormat LASreaderMerged::side_format() const {
-  switch (kind) {
-    case Kind::shp:
-      return LASsideFormat::shp;
-    case Kind::asc:
-      return LASsideFormat::asc;
-    case Kind::bil:
-      return LASsideFormat::bil;
-    case Kind::dtm:
-      return LASsideFormat::dtm;
-    case Kind::qfit:
-      return LASsideFormat::qfit;
-    default:
-      return LASsideFormat::bin;
-  }
 }
 
 void LASreaderMerged::set_sub(LASreader* made) {
@@ -244,7 +227,7 @@ void LASreaderMerged::make_variant_sub() {
   } else if (sub_side) {
     // Both triples: a raster reader chooses its offsets for the scale
     // factors it is given, which need not be the merged ones.
-    set_sub(side_make_reader(side_format(), s, o));
+    set_sub(side_make_reader(kKindReaders[static_cast<int>(kind)], s, o));
   }
 }
 

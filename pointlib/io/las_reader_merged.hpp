@@ -12,7 +12,6 @@ class LASreaderLAS;
 class LASreaderPLY;
 class LASreaderSide;
 class LASreaderTXT;
-enum class LASsideFormat;
 
 // Moves the offset of an axis to the rounded centre of the header's box and
 // grows its scale factor by factors of 10 until the box fits 32-bit integers,
@@ -83,7 +82,6 @@ class LASreaderMerged : public LASreader {
   // The formats told apart by the file name.
   enum class Kind { none, las, bin, shp, asc, bil, dtm, ply, qfit, txt };
   static Kind kind_of(const char* name);
-  LASsideFormat side_format() const;
 
   // Makes `made` the sub-reader (with its typed view).
   void set_sub(LASreader* made);

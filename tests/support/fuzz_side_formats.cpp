@@ -57,8 +57,7 @@ void fuzz_side_reader_one(const uint8_t* data, size_t size) {
   uint64_t sum = 0;
   if (choice == 0 || choice == 1) {
     // From memory: the stream does not own the bytes.
-    std::unique_ptr<LASreaderSide> reader(
-        side_make_reader(choice == 0 ? LASsideFormat::bin : LASsideFormat::qfit, scale, offset));
+    std::unique_ptr<LASreaderSide> reader(side_make_reader(choice == 0 ? "bin" : "qfit", scale, offset));
     ByteStreamIn* stream = new ByteStreamInArrayLE(data, static_cast<int64_t>(size));
     const bool opened = choice == 0 ? static_cast<LASreaderBIN*>(reader.get())->open(stream)
                                     : static_cast<LASreaderQFIT*>(reader.get())->open(stream);
@@ -66,11 +65,8 @@ void fuzz_side_reader_one(const uint8_t* data, size_t size) {
     sum += read_all(*reader);
     if (reader->seek_point(0)) sum += read_all(*reader);
   } else {
-    static const char* const kNames[6] = {"", "", "f.shp", "f.asc", "f.bil", "f.dtm"};
-    static const LASsideFormat kFormats[6] = {LASsideFormat::bin, LASsideFormat::qfit,
-                                              LASsideFormat::shp, LASsideFormat::asc,
-                                              LASsideFormat::bil, LASsideFormat::dtm};
-    const std::string name = fuzz_folder() + "/" + kNames[choice];
+    static const char* const kWords[6] = {"bin", "qfit", "shp", "asc", "bil", "dtm"};
+    const std::string name = fuzz_folder() + "/f." + kWords[choice];
     if (choice == 4) {
       const size_t hdr = size == 0 ? 0 : data[0];
       if (size < 1 + hdr) return;
@@ -79,7 +75,7 @@ void fuzz_side_reader_one(const uint8_t* data, size_t size) {
       size -= 1 + hdr;
     }
     if (!write_bytes(name, data, size)) return;
-    std::unique_ptr<LASreaderSide> reader(side_make_reader(kFormats[choice], scale, offset));
+    std::unique_ptr<LASreaderSide> reader(side_make_reader(kWords[choice], scale, offset));
     if (!reader->open_name(name.c_str())) return;
     sum += read_all(*reader);
     if (reader->reopen_name(name.c_str())) sum += read_all(*reader);

@@ -1,5 +1,7 @@
 #include "io/formats/side_readers.hpp"
 
+#include <cstring>
+
 #include "io/formats/las_reader_asc.hpp"
 #include "io/formats/las_reader_bil.hpp"
 #include "io/formats/las_reader_bin.hpp"
@@ -7,24 +9,33 @@
 #include "io/formats/las_reader_qfit.hpp"
 #include "io/formats/las_reader_shp.hpp"
 
-LASreaderSide* side_make_reader(LASsideFormat format, const double* scale, const double* offset,
+namespace {
+
+template <class Plain>
+LASreaderSide* make(const double* scale, const double* offset) {
+  return side_make_variant<Plain>(scale, offset);
+}
+
+struct SideReaderRow {
+  const char* word;
+  LASreaderSide* (*make)(const double* scale, const double* offset);
+};
+const SideReaderRow kSideReaders[] = {
+    {"bin", make<LASreaderBIN>}, {"shp", make<LASreaderSHP>}, {"asc", make<LASreaderASC>},
+    {"bil", make<LASreaderBIL>}, {"dtm", make<LASreaderDTM>}, {"qfit", make<LASreaderQFIT>},
+};
+
+}  // namespace
+
+LASreaderSide* side_make_reader(const char* word, const double* scale, const double* offset,
                                 bool comma_not_point) {
-  switch (format) {
-    case LASsideFormat::bin:
-      return side_make_variant<LASreaderBIN>(scale, offset);
-    case LASsideFormat::shp:
-      return side_make_variant<LASreaderSHP>(scale, offset);
-    case LASsideFormat::asc: {
-      LASreaderASC* asc = side_make_variant<LASreaderASC>(scale, offset);
+  for (const SideReaderRow& row : kSideReaders) {
+    if (std::strcmp(row.word, word) != 0) continue;
+    LASreaderSide* reader = row.make(scale, offset);
+    if (LASreaderASC* asc = dynamic_cast<LASreaderASC*>(reader)) {
       asc->set_comma_not_point(comma_not_point);
-      return asc;
     }
-    case LASsideFormat::bil:
-      return side_make_variant<LASreaderBIL>(scale, offset);
-    case LASsideFormat::dtm:
-      return side_make_variant<LASreaderDTM>(scale, offset);
-    case LASsideFormat::qfit:
-      return side_make_variant<LASreaderQFIT>(scale, offset);
+    return reader;
   }
   return nullptr;
 }

@@ -47,19 +47,11 @@ void expect_cells(const std::vector<SidePoint>& read, const std::vector<Cell>& c
   }
 }
 
-struct Opened {
-  std::unique_ptr<LASreaderASC> reader;
-  bool ok = false;
-  std::string messages;
-};
+using Opened = OpenedReader<LASreaderASC>;
 
 Opened open_asc(const std::string& name, bool comma = false, LASreaderASC* reader = nullptr) {
-  Opened o;
-  o.reader.reset(reader ? reader : new LASreaderASC());
-  testing::internal::CaptureStderr();
-  o.ok = o.reader->open(name.c_str(), comma);
-  o.messages = testing::internal::GetCapturedStderr();
-  return o;
+  return open_caught(reader ? reader : new LASreaderASC(),
+                     [&](LASreaderASC& r) { return r.open(name.c_str(), comma); });
 }
 
 TEST(LASreaderASC, CellsNorthToSouthWithTheRasterRecord) {

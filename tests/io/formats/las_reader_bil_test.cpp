@@ -24,19 +24,11 @@ namespace {
 
 using side_fixtures::BilRaster;
 
-struct Opened {
-  std::unique_ptr<LASreaderBIL> reader;
-  bool ok = false;
-  std::string messages;
-};
+using Opened = OpenedReader<LASreaderBIL>;
 
 Opened open_bil(const std::string& name, LASreaderBIL* reader = nullptr) {
-  Opened o;
-  o.reader.reset(reader ? reader : new LASreaderBIL());
-  testing::internal::CaptureStderr();
-  o.ok = o.reader->open(name.c_str());
-  o.messages = testing::internal::GetCapturedStderr();
-  return o;
+  return open_caught(reader ? reader : new LASreaderBIL(),
+                     [&name](LASreaderBIL& r) { return r.open(name.c_str()); });
 }
 
 // A 4 x 3 raster with one nodata cell, its values fit for every cell type.

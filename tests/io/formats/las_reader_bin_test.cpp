@@ -39,22 +39,14 @@ std::vector<BinPoint> some_points() {
   return points;
 }
 
-struct Opened {
-  std::unique_ptr<LASreaderBIN> reader;
-  bool ok = false;
-  std::string messages;
-};
+using Opened = OpenedReader<LASreaderBIN>;
 
 Opened open_bin(const TempDir& dir, const BinFile& file, const std::vector<BinPoint>& points,
                 LASreaderBIN* reader = nullptr) {
   const side_fixtures::Bytes bytes = side_fixtures::bin_bytes(file, points);
   const std::string name = dir.file("f.bin", std::string(bytes.begin(), bytes.end()));
-  Opened o;
-  o.reader.reset(reader ? reader : new LASreaderBIN());
-  testing::internal::CaptureStderr();
-  o.ok = o.reader->open_file(name.c_str());
-  o.messages = testing::internal::GetCapturedStderr();
-  return o;
+  return open_caught(reader ? reader : new LASreaderBIN(),
+                     [&name](LASreaderBIN& r) { return r.open_file(name.c_str()); });
 }
 
 TEST(LASreaderBIN, RecordLayoutsCarryEveryField) {

@@ -21,21 +21,13 @@ namespace {
 
 using side_fixtures::DtmRaster;
 
-struct Opened {
-  std::unique_ptr<LASreaderDTM> reader;
-  bool ok = false;
-  std::string messages;
-};
+using Opened = OpenedReader<LASreaderDTM>;
 
 Opened open_dtm(const TempDir& dir, const side_fixtures::Bytes& bytes,
                 LASreaderDTM* reader = nullptr) {
   const std::string name = dir.file("f.dtm", std::string(bytes.begin(), bytes.end()));
-  Opened o;
-  o.reader.reset(reader ? reader : new LASreaderDTM());
-  testing::internal::CaptureStderr();
-  o.ok = o.reader->open(name.c_str());
-  o.messages = testing::internal::GetCapturedStderr();
-  return o;
+  return open_caught(reader ? reader : new LASreaderDTM(),
+                     [&name](LASreaderDTM& r) { return r.open(name.c_str()); });
 }
 
 // Three columns of two cells, from the south: one nodata cell.

@@ -36,21 +36,13 @@ std::vector<QfitRecord> some_records(int n) {
   return records;
 }
 
-struct Opened {
-  std::unique_ptr<LASreaderQFIT> reader;
-  bool ok = false;
-  std::string messages;
-};
+using Opened = OpenedReader<LASreaderQFIT>;
 
 Opened open_qfit(const TempDir& dir, const side_fixtures::Bytes& bytes,
                  LASreaderQFIT* reader = nullptr) {
   const std::string name = dir.file("f.qi", std::string(bytes.begin(), bytes.end()));
-  Opened o;
-  o.reader.reset(reader ? reader : new LASreaderQFIT());
-  testing::internal::CaptureStderr();
-  o.ok = o.reader->open_file(name.c_str());
-  o.messages = testing::internal::GetCapturedStderr();
-  return o;
+  return open_caught(reader ? reader : new LASreaderQFIT(),
+                     [&name](LASreaderQFIT& r) { return r.open_file(name.c_str()); });
 }
 
 TEST(LASreaderQFIT, RecordSizesAndByteOrders) {

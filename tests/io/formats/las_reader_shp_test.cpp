@@ -21,19 +21,11 @@ namespace {
 using side_fixtures::ShpRecord;
 using side_fixtures::ShpVertex;
 
-struct Opened {
-  std::unique_ptr<LASreaderSHP> reader;
-  bool ok = false;
-  std::string messages;
-};
+using Opened = OpenedReader<LASreaderSHP>;
 
 Opened open_shp(const std::string& name, LASreaderSHP* reader = nullptr) {
-  Opened o;
-  o.reader.reset(reader ? reader : new LASreaderSHP());
-  testing::internal::CaptureStderr();
-  o.ok = o.reader->open(name.c_str());
-  o.messages = testing::internal::GetCapturedStderr();
-  return o;
+  return open_caught(reader ? reader : new LASreaderSHP(),
+                     [&name](LASreaderSHP& r) { return r.open(name.c_str()); });
 }
 
 std::string write_shp(const TempDir& dir, int32_t type, const std::vector<ShpRecord>& records) {

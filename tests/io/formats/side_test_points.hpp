@@ -2,9 +2,13 @@
 #define TESTS_IO_FORMATS_SIDE_TEST_POINTS_HPP
 
 // The points a side-format reader delivers, every field the side formats
-// fill, as plain values that compare and print.
+// fill, as plain values that compare and print; a reader opened with its
+// messages caught.
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <tuple>
@@ -70,6 +74,24 @@ inline std::vector<SidePoint> side_points_of(LASreader& reader) {
   std::vector<SidePoint> points;
   while (reader.read_point()) points.push_back(side_point_of(reader));
   return points;
+}
+
+// A reader after its open, with the messages the open printed.
+template <class Reader>
+struct OpenedReader {
+  std::unique_ptr<Reader> reader;
+  bool ok = false;
+  std::string messages;
+};
+
+template <class Reader, class Open>
+OpenedReader<Reader> open_caught(Reader* reader, Open open) {
+  OpenedReader<Reader> o;
+  o.reader.reset(reader);
+  testing::internal::CaptureStderr();
+  o.ok = open(*reader);
+  o.messages = testing::internal::GetCapturedStderr();
+  return o;
 }
 
 #endif  // TESTS_IO_FORMATS_SIDE_TEST_POINTS_HPP
