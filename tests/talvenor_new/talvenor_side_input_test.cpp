@@ -92,7 +92,7 @@ SideCase shp_case(const ProgramDir& dir) {
         side_fixtures::ShpRecord single;
         single.type = 11;
         single.with_m = r % 2 == 0;
-        single.vertices = {{p.x, p.y, p.z, 0}};
+        single.vertices.push_back({p.x, p.y, p.z, 0.0});
         records.push_back(single);
       } else {
         rec.vertices.push_back({p.x, p.y, p.z, 0});
@@ -210,7 +210,9 @@ TEST(TalvenorSideInput, EveryFormatReadsItsPointsInOrder) {
       EXPECT_TRUE(p.classification == 1 || p.classification == 2) << k;
       ground += p.classification == 2;
     }
-    if (c.resolution_xy >= 0.01) EXPECT_GT(ground, 0u);
+    if (c.resolution_xy >= 0.01) {
+      EXPECT_GT(ground, 0u);
+    }
     const FixtureVlr* raster = nullptr;
     for (const FixtureVlr& v : contents.file.vlrs) {
       if (v.user_id == "Raster VPK" && v.record_id == LASvlrRasterVPK::kRecordId) raster = &v;
@@ -247,7 +249,7 @@ TEST(TalvenorSideInput, RefusedInputsEndTheRun) {
   side_fixtures::Bytes shp = side_fixtures::shp_bytes(8, {});
   side_fixtures::ShpRecord bad;
   bad.type = 8;
-  bad.vertices = {{1, 2, 3, 4}};
+  bad.vertices.push_back({1, 2, 3, 4});
   bad.count_given = true;
   bad.stated_count = 1 << 30;
   shp = side_fixtures::shp_bytes(8, {bad});

@@ -95,6 +95,18 @@ LASreaderSHP::Record LASreaderSHP::read_vertices(int32_t type, int64_t length, i
     return Record::corrupt;
   }
   vertex_count = 0;
+  if (!is_multipoint(type) && length <= 64) {
+    // A single point in one read: x, y, then z or m.
+    uint8_t content[64];
+    if (!read_bytes(content, static_cast<size_t>(length))) return Record::end;
+    vertices.resize(3);
+    vertices[0] = record_f64(content);
+    vertices[1] = record_f64(content + 8);
+    vertices[2] = has_z(type) ? record_f64(content + 16) : 0.0;
+    vertex_count = 1;
+    vertex_next = 0;
+    return Record::read;
+  }
   uint8_t chunk[16 * kChunkVertices];
   for (int64_t done = 0; done < n;) {
     const int64_t step = n - done < kChunkVertices ? n - done : kChunkVertices;
@@ -127,12 +139,13 @@ LASreaderSHP::Record LASreaderSHP::read_vertices(int32_t type, int64_t length, i
 
 LASreaderSHP::Record LASreaderSHP::read_record() {
   for (;;) {
+    // Record number and content length (big-endian), then the shape type.
     uint8_t head[12];
-    const size_t got = std::fread(head, 1, 8, input.file);
+    const size_t got = std::fread(head, 1, 12, input.file);
     if (got == 0) return Record::end;
     records++;
     cut_short = true;
-    if (got < 8) return Record::end;
+    if (got < 12) return Record::end;
     // The content length counts 16-bit words and includes the shape type.
     const int64_t length = 2 * static_cast<int64_t>(record_i32(head + 4, true)) - 4;
     if (length < 0) {
@@ -140,20 +153,15 @@ LASreaderSHP::Record LASreaderSHP::read_record() {
                    length + 4);
       return Record::corrupt;
     }
-    if (!read_bytes(head + 8, 4)) return Record::end;
-    int32_t type = record_i32(head + 8);
-    if (type == 0) {
+    const int32_t type = record_i32(head + 8);
+    if (type != shape_type && type != 0) {
+      std::fprintf(stderr, "WARNING: wrong shape type %d != %d in record\n", type, shape_type);
+    }
+    if (!is_point_type(type)) {
+      // Null shapes, and shapes of no points, are passed over.
       if (!skip_bytes(length)) return Record::end;
       cut_short = false;
       continue;
-    }
-    if (type != shape_type) {
-      std::fprintf(stderr, "WARNING: wrong shape type %d != %d in record\n", type, shape_type);
-      if (!is_point_type(type)) {
-        if (!skip_bytes(length)) return Record::end;
-        cut_short = false;
-        continue;
-      }
     }
     Record result;
     if (is_multipoint(type)) {

@@ -92,7 +92,9 @@ TEST(LASreaderQFIT, RecordSizesAndByteOrders) {
         EXPECT_DOUBLE_EQ(read[k].attributes[0], r.azimuth * 0.001);
         EXPECT_DOUBLE_EQ(read[k].attributes[1], r.pitch * 0.001);
         EXPECT_DOUBLE_EQ(read[k].attributes[2], r.roll * 0.001);
-        if (size >= 48) EXPECT_EQ(read[k].attributes[3], r.pulse_width);
+        if (size >= 48) {
+          EXPECT_EQ(read[k].attributes[3], r.pulse_width);
+        }
       }
       // Azimuth 0 limits to -128, 90 degrees gives -90, 359.999 limits to 127.
       EXPECT_EQ(read[0].scan_angle, -128);
