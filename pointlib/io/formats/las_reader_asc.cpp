@@ -203,14 +203,14 @@ bool LASreaderASC::open(const char* file_name, bool comma_not_point) {
 
   begin_count();
   char word[kWordSize];
-  for (row = 0; row < nrows; row++) {
-    for (col = 0; col < ncols; col++) {
-      if (!read_word(word)) {
+  bool more = true;
+  for (int32_t r = 0; r < nrows && more; r++) {
+    for (int32_t c = 0; c < ncols; c++) {
+      if (!(more = read_word(word))) {
         std::fprintf(stderr,
                      "WARNING: end-of-file after %d of %d rows and %d of %d cols. read %" PRId64
                      " points\n",
-                     row, nrows, col, ncols, npoints);
-        row = nrows;
+                     r, nrows, c, ncols, npoints);
         break;
       }
       double v;
