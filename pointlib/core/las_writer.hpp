@@ -70,7 +70,8 @@ class LASwriter {
   virtual bool close_chunk() { return true; }
   virtual bool rewrite_header(const LASheader* header, bool use_inventory,
                               bool update_extra_bytes) = 0;
-  // Bytes written; 0 on failure.
+  // Bytes written (0 is a valid count: a text output of no points); -1 on
+  // failure.
   virtual int64_t close_output(bool update_npoints = true) = 0;
 };
 

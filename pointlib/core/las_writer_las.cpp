@@ -566,8 +566,8 @@ bool LASwriterLAS::close_chunk() {
 }
 
 int64_t LASwriterLAS::close_output(bool update_npoints) {
-  if (stream == nullptr) return 0;
-  int64_t bytes = 0;
+  if (stream == nullptr) return -1;
+  int64_t bytes = -1;
   if (npoints != p_count && (npoints != 0 || !update_npoints)) {
     std::fprintf(stderr, "WARNING: written %" PRId64 " points but expected %" PRId64 " points\n",
                  p_count, npoints);
@@ -653,11 +653,11 @@ int64_t LASwriterLAS::close_output(bool update_npoints) {
   // Buffered writes fail late: a full disk or a closed pipe may show only when the buffer is
   // flushed or the file closed.
   if (const auto* out = dynamic_cast<const ByteStreamOutFile*>(stream)) {
-    if (std::fflush(out->get_file()) != 0 || std::ferror(out->get_file())) bytes = 0;
+    if (std::fflush(out->get_file()) != 0 || std::ferror(out->get_file())) bytes = -1;
   }
   if (delete_stream) delete stream;
   stream = nullptr;
-  if (file && std::fclose(file) != 0) bytes = 0;
+  if (file && std::fclose(file) != 0) bytes = -1;
   file = nullptr;
   npoints = p_count;
   p_count = 0;

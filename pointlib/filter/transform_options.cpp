@@ -600,6 +600,8 @@ const TransformOption kTransformOptions[] = {
   {"-switch_R_G", "", "", "", 0, bare<LASoperationSwitchRG>},
   {"-switch_R_B", "", "", "", 0, bare<LASoperationSwitchRB>},
   {"-switch_G_B", "", "", "", 0, bare<LASoperationSwitchGB>},
+  // The spelling the usage text shows.
+  {"-switch_B_G", "", "", "", 0, bare<LASoperationSwitchGB>},
   {"-switch_RGBI_into_CIR", "", "", "", 0, bare<LASoperationSwitchRGBItoCIR>},
   {"-switch_RGB_intensity_into_CIR", "", "", "", 0, bare<LASoperationSwitchRGBIntensitytoCIR>},
   {"-copy_R_into_NIR", "", "", "", 0, bare<LASoperationCopyRintoNIR>},

@@ -8,6 +8,8 @@
 #include "core/las_item.hpp"
 #include "core/las_writer.hpp"
 #include "core/las_writer_las.hpp"
+#include "io/formats/las_writers_binary.hpp"
+#include "io/formats/las_writers_text.hpp"
 #include "platform/file_identity.hpp"
 
 namespace {
@@ -43,8 +45,14 @@ size_t file_part_start(const std::string& name) {
   return s == std::string::npos ? 0 : s + 1;
 }
 
-void report_missing_writer(const char* what) {
-  std::fprintf(stderr, "ERROR: writing %s is not supported in this build\n", what);
+// Keeps a writer that opened; deletes one that did not, after the opener's
+// line naming its kind and where it was to write.
+template <typename Writer>
+LASwriter* opened(Writer* writer, bool ok, const char* kind, const std::string& where) {
+  if (ok) return writer;
+  std::fprintf(stderr, "ERROR: cannot open laswriter%s %s\n", kind, where.c_str());
+  delete writer;
+  return nullptr;
 }
 
 }  // namespace
@@ -331,77 +339,62 @@ LASwriter* LASoutputOptions::open_writer(const LASheader* header, const char* in
                    name, earlier);
       return nullptr;
     }
-    switch (format) {
-      case 0:
-      case 1:
-      case 2: {
-        LASwriterLAS* writer = new LASwriterLAS();
-        if (!writer->open_file(name, header, compressor, 2, static_cast<int32_t>(chunk_size),
-                               static_cast<int>(io_obuffer_size))) {
-          std::fprintf(stderr, "ERROR: cannot open laswriterlas with file name '%s'\n", name);
-          delete writer;
-          return nullptr;
-        }
-        return writer;
-      }
-      // The text, BIN, QFIT and VRML writers are not part of this build.
-      case 3:
-        report_missing_writer("BIN");
-        std::fprintf(stderr, "ERROR: cannot open laswriterbin with file name '%s'\n", name);
-        return nullptr;
-      case 4:
-        report_missing_writer("QFIT");
-        std::fprintf(stderr, "ERROR: cannot open laswriterqfit with file name '%s'\n", name);
-        return nullptr;
-      case 5:
-        report_missing_writer("VRML");
-        std::fprintf(stderr, "ERROR: cannot open laswriterwrl with file name '%s'\n", name);
-        return nullptr;
-      case 6:
-        report_missing_writer("text");
-        std::fprintf(stderr, "ERROR: cannot open laswritertxt with file name '%s'\n", name);
-        return nullptr;
-      default:
-        std::fprintf(stderr, "ERROR: unknown format %d\n", static_cast<int>(format));
-        return nullptr;
-    }
+    return open_format_writer(header, name);
   }
-  if (use_stdout) {
-    switch (format) {
-      case 0:
-      case 1:
-      case 2: {
-        LASwriterLAS* writer = new LASwriterLAS();
-        if (!writer->open_cfile(stdout, header, compressor, 2, static_cast<int32_t>(chunk_size))) {
-          std::fprintf(stderr, "ERROR: cannot open laswriterlas to stdout\n");
-          delete writer;
-          return nullptr;
-        }
-        return writer;
-      }
-      case 3:
-        report_missing_writer("BIN");
-        std::fprintf(stderr, "ERROR: cannot open laswriterbin to stdout\n");
-        return nullptr;
-      case 4:
-        report_missing_writer("QFIT");
-        std::fprintf(stderr, "ERROR: cannot open laswriterqfit to stdout\n");
-        return nullptr;
-      case 5:
-        report_missing_writer("VRML");
-        std::fprintf(stderr, "ERROR: cannot open laswriterwrl to stdout\n");
-        return nullptr;
-      case 6:
-        report_missing_writer("text");
-        std::fprintf(stderr, "ERROR: cannot open laswritertxt to stdout\n");
-        return nullptr;
-      default:
-        std::fprintf(stderr, "ERROR: unknown format %d\n", static_cast<int>(format));
-        return nullptr;
-    }
-  }
+  if (use_stdout) return open_format_writer(header, nullptr);
   std::fprintf(stderr, "ERROR: no laswriter output specified\n");
   return nullptr;
+}
+
+LASwriter* LASoutputOptions::open_format_writer(const LASheader* header, const char* name) {
+  const std::string where = name ? std::string("with file name '") + name + "'" : "to stdout";
+  const char* parse = get_parse_string();
+  switch (format) {
+    case 0:
+    case 1:
+    case 2: {
+      auto* writer = new LASwriterLAS();
+      const int32_t chunk = static_cast<int32_t>(chunk_size);
+      const bool ok = name ? writer->open_file(name, header, compressor_kind(), 2, chunk,
+                                               static_cast<int>(io_obuffer_size))
+                           : writer->open_cfile(stdout, header, compressor_kind(), 2, chunk);
+      return opened(writer, ok, "las", where);
+    }
+    case 3: {
+      auto* writer = new LASwriterBIN();
+      const bool ok = name ? writer->open_file(name, header, "ts8", 262144)
+                           : writer->open_cfile(stdout, header, "ts8");
+      return opened(writer, ok, "bin", where);
+    }
+    case 4: {
+      auto* writer = new LASwriterQFIT();
+      const bool ok = name ? writer->open_file(name, header, 40, 65536)
+                           : writer->open_cfile(stdout, header, 40);
+      return opened(writer, ok, "qfit", where);
+    }
+    case 5: {
+      auto* writer = new LASwriterWRL();
+      const bool ok =
+          name ? writer->open_file(name, header, parse) : writer->open_cfile(stdout, header, parse);
+      return opened(writer, ok, "wrl", where);
+    }
+    case 6: {
+      auto* writer = new LASwriterTXT();
+      if (opts) {
+        writer->set_pts(true);
+      } else if (optx) {
+        writer->set_ptx(true);
+      }
+      const char* sep = get_separator();
+      const bool ok = name ? writer->open_file(name, header, parse, sep)
+                           : writer->open_cfile(stdout, header, parse, sep);
+      if (ok && scale_rgb != 1.0f) writer->set_scale_rgb(scale_rgb);
+      return opened(writer, ok, "txt", where);
+    }
+    default:
+      std::fprintf(stderr, "ERROR: unknown format %d\n", static_cast<int>(format));
+      return nullptr;
+  }
 }
 
 bool LASoutputOptions::remove_output() const {
@@ -461,7 +454,8 @@ int LASoutputOptions::take_arguments(int argc, char** argv) {
       set_format(2);
     } else if (std::strcmp(word, "-obin") == 0) {
       set_format(3);
-    } else if (std::strcmp(word, "-oqi") == 0) {
+    } else if (std::strcmp(word, "-oqi") == 0 || std::strcmp(word, "-oqfit") == 0) {
+      // The usage text shows "-oqfit"; both spellings are taken.
       set_format(4);
     } else if (std::strcmp(word, "-owrl") == 0) {
       set_format(5);

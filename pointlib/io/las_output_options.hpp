@@ -91,6 +91,9 @@ class LASoutputOptions {
   bool use_nil = false;
 
  private:
+  // The writer of the current format on the named file, or on standard
+  // output when `name` is null.
+  LASwriter* open_format_writer(const LASheader* header, const char* name);
   void add_directory();
   void add_appendix();
   void cut_characters();

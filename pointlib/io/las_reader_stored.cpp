@@ -124,7 +124,7 @@ bool LASreaderStored::read_one_point() {
     inner->close_input(true);
     inner.reset();
     if (writer) {
-      if (writer->close_output(true) == 0) {
+      if (writer->close_output(true) < 0) {
         std::fprintf(stderr, "ERROR: cannot keep the points in memory for the next pass\n");
         own_failure = true;
       }
@@ -235,7 +235,7 @@ bool LASreaderPipeOn::read_one_point() {
     return true;
   }
   if (writer) {
-    if (writer->close_output(true) == 0 || std::fflush(stdout) != 0) {
+    if (writer->close_output(true) < 0 || std::fflush(stdout) != 0) {
       std::fprintf(stderr, "ERROR: cannot finish the LAS output on stdout. pipe closed?\n");
       own_failure = true;
     }

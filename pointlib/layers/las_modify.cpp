@@ -414,5 +414,5 @@ int64_t LASmodify::close_output(bool) {
   file = nullptr;
   npoints = p_count;
   p_count = 0;
-  return ok ? bytes : 0;
+  return ok ? bytes : -1;
 }

@@ -207,6 +207,7 @@ const OperationCase kCases[] = {
     {"-switch_R_G", F().rgbn(1, 2, 3, 4), F().rgbn(2, 1, 3, 4)},
     {"-switch_R_B", F().rgbn(1, 2, 3, 4), F().rgbn(3, 2, 1, 4)},
     {"-switch_G_B", F().rgbn(1, 2, 3, 4), F().rgbn(1, 3, 2, 4)},
+    {"-switch_B_G", F().rgbn(1, 2, 3, 4), F().rgbn(1, 3, 2, 4)},  // as the usage text spells it
     {"-switch_RGBI_into_CIR", F().rgbn(1, 2, 3, 4), F().rgbn(4, 1, 2, 4)},
     {"-switch_RGB_intensity_into_CIR", F().rgbn(1, 2, 3, 4).inten(9),
      F().rgbn(9, 1, 2, 4).inten(9)},

@@ -179,6 +179,7 @@ TEST(LASoutputOptions, OptionTable) {
       {{"-ovpk"}, 1, "", {}, "format=2"},
       {{"-obin"}, 1, "", {}, "format=3"},
       {{"-oqi"}, 1, "", {}, "format=4"},
+      {{"-oqfit"}, 1, "", {}, "format=4"},  // the spelling the usage text shows
       {{"-owrl"}, 1, "", {}, "format=5"},
       {{"-otxt"}, 1, "", {}, "format=6"},
       {{"-odir", "/tmp"}, 1, "", {}, "directory=/tmp"},
@@ -303,39 +304,45 @@ TEST(LASoutputOptions, SetFormatAndDirectoryEdges) {
   EXPECT_EQ(options.get_directory(), nullptr);
 }
 
-// Writers that this build cannot make fail with a message and no writer.
+// Writers that cannot open fail with their own message, then the opener's
+// line, and leave no writer and no file.
 TEST(LASoutputOptions, OpenWriterFailures) {
   TempDir dir;
   LASheader header;
+  header.min_x = 500000.0;
+  header.max_x = 500100.0;
   struct Case {
     std::vector<std::string> args;
     std::string messages;
   };
   const std::string base = dir.path + "/out";
+  const std::string missing = dir.path + "/no/such/dir/out";
   const Case cases[] = {
       {{}, "ERROR: no laswriter output specified\n"},
-      {{"-o", base + ".bin"},
-       "ERROR: writing BIN is not supported in this build\n"
-       "ERROR: cannot open laswriterbin with file name '" +
-           base + ".bin'\n"},
       {{"-o", base + ".qi"},
-       "ERROR: writing QFIT is not supported in this build\n"
+       "ERROR: bounding box (500000 0 / 500100 0) exceeds longitude / latitude\n"
        "ERROR: cannot open laswriterqfit with file name '" +
            base + ".qi'\n"},
-      {{"-o", base + ".wrl"},
-       "ERROR: writing VRML is not supported in this build\n"
-       "ERROR: cannot open laswriterwrl with file name '" +
-           base + ".wrl'\n"},
-      {{"-o", base + ".txt"},
-       "ERROR: writing text is not supported in this build\n"
+      {{"-stdout", "-oqfit"},
+       "ERROR: bounding box (500000 0 / 500100 0) exceeds longitude / latitude\n"
+       "ERROR: cannot open laswriterqfit to stdout\n"},
+      {{"-o", base + ".txt", "-osep", "pipe"},
+       "ERROR: unknown seperator 'pipe'\n"
        "ERROR: cannot open laswritertxt with file name '" +
            base + ".txt'\n"},
-      {{"-stdout", "-otxt"},
-       "ERROR: writing text is not supported in this build\n"
+      {{"-o", base + ".txt", "-oparse", "xyz0"},
+       "ERROR: extra bytes attribute '0' does not exist.\n"
+       "ERROR: cannot open laswritertxt with file name '" +
+           base + ".txt'\n"},
+      {{"-stdout", "-otxt", "-oparse", ""},
+       "ERROR: the parse string is empty\n"
        "ERROR: cannot open laswritertxt to stdout\n"},
-      {{"-stdout", "-obin"},
-       "ERROR: writing BIN is not supported in this build\n"
-       "ERROR: cannot open laswriterbin to stdout\n"},
+      {{"-o", missing + ".bin"},
+       "ERROR: cannot open file '" + missing + ".bin'\n" +
+           "ERROR: cannot open laswriterbin with file name '" + missing + ".bin'\n"},
+      {{"-o", missing + ".wrl"},
+       "ERROR: cannot open file '" + missing + ".wrl'\n" +
+           "ERROR: cannot open laswriterwrl with file name '" + missing + ".wrl'\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -346,6 +353,8 @@ TEST(LASoutputOptions, OpenWriterFailures) {
     EXPECT_EQ(options.open_writer(&header), nullptr);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), c.messages);
   }
+  EXPECT_EQ(read_file(base + ".qi"), "<missing>");
+  EXPECT_EQ(read_file(base + ".txt"), "<missing>");
 }
 
 // An output that names the input under another spelling or through a link

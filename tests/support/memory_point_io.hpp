@@ -119,7 +119,7 @@ class MemoryPointWriter : public LASwriter {
   }
   int64_t close_output(bool) override {
     store_->closed = true;
-    return fail_close_ ? 0 : 227 + 28 * p_count;
+    return fail_close_ ? -1 : 227 + 28 * p_count;
   }
   bool fail_close_ = false;
 

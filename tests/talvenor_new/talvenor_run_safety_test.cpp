@@ -61,6 +61,19 @@ bool write_vpk(const std::string& las, const std::string& vpk, uint16_t compress
   return writer.close_output(true) > 0;
 }
 
+// A VPK copy with bytes in the middle of the points overwritten: the chunk they fall into no
+// longer ends where the next one starts, and the points from there on are lost.
+bool write_broken_vpk(const std::string& las, const std::string& vpk) {
+  if (!write_vpk(las, vpk, LAScompressorKind::sequential_chunked, 200)) return false;
+  std::string broken = file_bytes(vpk);
+  const size_t points_start = size_t(uint8_t(broken[96])) | size_t(uint8_t(broken[97])) << 8 |
+                              size_t(uint8_t(broken[98])) << 16 | size_t(uint8_t(broken[99])) << 24;
+  if (points_start >= broken.size()) return false;
+  const size_t middle = points_start + (broken.size() - points_start) / 2;
+  for (size_t i = middle; i < middle + 64; i++) broken[i] = char(0x55);
+  return write_bytes(vpk, broken);
+}
+
 uint32_t point_count(const std::string& las) {
   FixtureContents contents;
   return fixture_read_file(las, &contents) ? uint32_t(contents.points.size()) : 0;
@@ -196,17 +209,7 @@ TEST(TalvenorRunSafety, InputThatLosesPointsFailsTheRunAndWritesNothing) {
   ASSERT_TRUE(write_scene(dir.file("r6.las"), 2, extended));
   ASSERT_TRUE(write_vpk(dir.file("r6.las"), dir.file("adaptive.vpk"),
                         LAScompressorKind::multistream_chunked, 0));
-  // Bytes in the middle of the points overwritten: the chunk they fall into no longer ends where
-  // the next one starts, and the points from there on are lost.
-  ASSERT_TRUE(write_vpk(dir.file("a.las"), dir.file("broken.vpk"),
-                        LAScompressorKind::sequential_chunked, 200));
-  std::string broken = file_bytes(dir.file("broken.vpk"));
-  const size_t points_start = size_t(uint8_t(broken[96])) | size_t(uint8_t(broken[97])) << 8 |
-                              size_t(uint8_t(broken[98])) << 16 | size_t(uint8_t(broken[99])) << 24;
-  ASSERT_LT(points_start, broken.size());
-  const size_t middle = points_start + (broken.size() - points_start) / 2;
-  for (size_t i = middle; i < middle + 64; i++) broken[i] = char(0x55);
-  ASSERT_TRUE(write_bytes(dir.file("broken.vpk"), broken));
+  ASSERT_TRUE(write_broken_vpk(dir.file("a.las"), dir.file("broken.vpk")));
   ASSERT_TRUE(write_bytes(dir.file("b.txt"), "1 2 3\n"));
 
   for (const FailureCase& c : cases) {
@@ -246,6 +249,41 @@ TEST(TalvenorRunSafety, OutputThatCannotBeWrittenFailsTheRun) {
        nullptr,
        "ERROR: cannot finish writing 'full.las'\n",
        nullptr},
+      {"text on a full disk",
+       {"-i", "a.las", "-o", "full.txt", "-oparse", "xyzc"},
+       nullptr,
+       "ERROR: cannot write to 'full.txt': No space left on device\n",
+       nullptr},
+      {"BIN on a full disk",
+       {"-i", "a.las", "-o", "full.bin"},
+       nullptr,
+       "ERROR: cannot write to 'full.bin': No space left on device\n",
+       nullptr},
+      {"QFIT on a full disk",
+       {"-i", "lonlat.las", "-o", "full.qi"},
+       nullptr,
+       "ERROR: cannot write to 'full.qi': No space left on device\n",
+       nullptr},
+      {"VRML on a full disk",
+       {"-i", "a.las", "-o", "full.wrl"},
+       nullptr,
+       "ERROR: cannot write to 'full.wrl': No space left on device\n",
+       nullptr},
+      {"QFIT of projected coordinates",
+       {"-i", "a.las", "-o", "o.qi"},
+       nullptr,
+       "ERROR: cannot open laswriterqfit with file name 'o.qi'\n",
+       "o.qi"},
+      {"text of an input that loses points",
+       {"-i", "broken.vpk", "-o", "o.txt"},
+       nullptr,
+       "ERROR: ",
+       "o.txt"},
+      {"text with a separator no one knows",
+       {"-i", "a.las", "-o", "o.txt", "-osep", "pipe"},
+       nullptr,
+       "ERROR: unknown seperator 'pipe'\n",
+       "o.txt"},
   };
   ProgramDir dir;
   ASSERT_TRUE(write_scene(dir.file("a.las"), 1));
@@ -256,8 +294,21 @@ TEST(TalvenorRunSafety, OutputThatCannotBeWrittenFailsTheRun) {
   FixtureFile empty;
   empty.point_data_format = 1;
   ASSERT_TRUE(fixture_write_file(dir.file("zero.las"), empty, {}));
-  ASSERT_EQ(symlink("/dev/full", dir.file("full.las").c_str()), 0);
-  ASSERT_EQ(symlink("/dev/full", dir.file("full.vpk").c_str()), 0);
+  // Points in longitude and latitude, for QFIT.
+  FixtureFile lonlat;
+  lonlat.point_data_format = 1;
+  lonlat.scale = {0.000001, 0.000001, 0.001};
+  std::vector<FixturePoint> lonlat_points(3000);
+  for (size_t i = 0; i < lonlat_points.size(); i++) {
+    lonlat_points[i].X = -70000000 + int32_t(i % 50) * 100;
+    lonlat_points[i].Y = 42000000 + int32_t(i / 50) * 100;
+    lonlat_points[i].Z = 10000 + int32_t(i % 7);
+  }
+  ASSERT_TRUE(fixture_write_file(dir.file("lonlat.las"), lonlat, lonlat_points));
+  ASSERT_TRUE(write_broken_vpk(dir.file("a.las"), dir.file("broken.vpk")));
+  for (const char* name : {"full.las", "full.vpk", "full.txt", "full.bin", "full.qi", "full.wrl"}) {
+    ASSERT_EQ(symlink("/dev/full", dir.file(name).c_str()), 0);
+  }
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.name);
     std::vector<std::string> args = c.args;
@@ -269,7 +320,7 @@ TEST(TalvenorRunSafety, OutputThatCannotBeWrittenFailsTheRun) {
       EXPECT_FALSE(exists(dir.file(c.output)));
     }
   }
-  for (const char* format : {"-olas", "-ovpk"}) {
+  for (const char* format : {"-olas", "-ovpk", "-otxt", "-obin", "-owrl"}) {
     const ProgramRun run = run_program_to(kProgram, {"-i", "a.las", "-stdout", format, "-quiet"},
                                           dir.path(), "/dev/full");
     EXPECT_EQ(run.exit_code, 1) << format << ": " << run.err;

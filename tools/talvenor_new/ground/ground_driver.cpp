@@ -31,7 +31,7 @@ bool is_estimate_point(const GroundSettings& settings, const LASpoint& point) {
 
 // Closes a writer; false (message printed) when the data did not all reach the output.
 bool close_writer(LASwriter& writer, const char* name) {
-  if (writer.close_output(true) <= 0) {
+  if (writer.close_output(true) < 0) {
     std::fprintf(stderr, "ERROR: cannot finish writing '%s'\n", shown(name, "stdout"));
     return false;
   }
