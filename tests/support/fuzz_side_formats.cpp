@@ -59,8 +59,8 @@ void fuzz_side_reader_one(const uint8_t* data, size_t size) {
     // From memory: the stream does not own the bytes.
     std::unique_ptr<LASreaderSide> reader(side_make_reader(choice == 0 ? "bin" : "qfit", scale, offset));
     ByteStreamIn* stream = new ByteStreamInArrayLE(data, static_cast<int64_t>(size));
-    const bool opened = choice == 0 ? static_cast<LASreaderBIN*>(reader.get())->open(stream)
-                                    : static_cast<LASreaderQFIT*>(reader.get())->open(stream);
+    const bool opened = choice == 0 ? dynamic_cast<LASreaderBIN&>(*reader).open(stream)
+                                    : dynamic_cast<LASreaderQFIT&>(*reader).open(stream);
     if (!opened) return;
     sum += read_all(*reader);
     if (reader->seek_point(0)) sum += read_all(*reader);

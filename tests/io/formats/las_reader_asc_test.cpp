@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "arg_vector.hpp"
 #include "io/formats/las_reader_asc.hpp"
+#include "io/las_input_options.hpp"
 #include "raster_fixtures.hpp"
 #include "raster_record_check.hpp"
 #include "side_test_points.hpp"
@@ -261,6 +263,25 @@ TEST(LASreaderASC, GridWrittenByGdalTranslate) {
   EXPECT_EQ(o.messages, "");
   expect_cells(side_points_of(*o.reader), cells_of(g));
   expect_raster_record(o.reader->header, 23, 17, 2.0, 2.0, g.llx, g.lly);
+}
+
+// "-comma_not_point" reaches the grid reader through the opener.
+TEST(LASreaderASC, OpenerHandsTheCommaOver) {
+  TempDir dir;
+  const std::string name = dir.file(
+      "c.asc", "ncols 2\nnrows 1\nxllcorner 630000,5\nyllcorner 4830000\ncellsize 0,5\n1,5 2,25\n");
+  LASinputOptions options;
+  ArgVector av({"-i", name, "-comma_not_point"});
+  ASSERT_EQ(options.take_arguments(av.argc(), av.argv()), 1);
+  testing::internal::CaptureStderr();
+  std::unique_ptr<LASreader> reader(options.open_next_reader());
+  ASSERT_NE(reader, nullptr) << testing::internal::GetCapturedStderr();
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(reader->format_code(), LASformatCode::asc);
+  const std::vector<SidePoint> read = side_points_of(*reader);
+  ASSERT_EQ(read.size(), 2u);
+  EXPECT_NEAR(read[0].x, 630000.75, 1e-6);
+  EXPECT_NEAR(read[1].z, 2.25, 1e-6);
 }
 
 }  // namespace
