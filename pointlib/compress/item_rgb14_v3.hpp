@@ -74,21 +74,28 @@ class LASwriteItemCompressed_RGB14_layered : public LASwriteItemCompressed {
   uint16_t* last = nullptr;
 };
 
-#define PL_LAYERED_RGB_CODERS(NAME, NIR, V4)                                            \
-  class LASreadItemCompressed_##NAME : public LASreadItemCompressed_RGB14_layered {     \
-   public:                                                                              \
-    LASreadItemCompressed_##NAME(IntervalDecoder* decoder, uint32_t layer_request_mask) \
-        : LASreadItemCompressed_RGB14_layered(decoder, layer_request_mask, NIR, V4) {}  \
-  };                                                                                    \
-  class LASwriteItemCompressed_##NAME : public LASwriteItemCompressed_RGB14_layered {   \
-   public:                                                                              \
-    explicit LASwriteItemCompressed_##NAME(IntervalEncoder* encoder)                    \
-        : LASwriteItemCompressed_RGB14_layered(encoder, NIR, V4) {}                     \
-  };
-PL_LAYERED_RGB_CODERS(RGB14_v3, false, false)
-PL_LAYERED_RGB_CODERS(RGB14_v4, false, true)
-PL_LAYERED_RGB_CODERS(RGBNIR14_v3, true, false)
-PL_LAYERED_RGB_CODERS(RGBNIR14_v4, true, true)
-#undef PL_LAYERED_RGB_CODERS
+// The four named coders: near infrared or not, version 3 or 4.
+template <bool NIR, bool VERSION4>
+class LASreadItemCompressed_RGB14_of : public LASreadItemCompressed_RGB14_layered {
+ public:
+  LASreadItemCompressed_RGB14_of(IntervalDecoder* decoder, uint32_t layer_request_mask)
+      : LASreadItemCompressed_RGB14_layered(decoder, layer_request_mask, NIR, VERSION4) {}
+};
+
+template <bool NIR, bool VERSION4>
+class LASwriteItemCompressed_RGB14_of : public LASwriteItemCompressed_RGB14_layered {
+ public:
+  explicit LASwriteItemCompressed_RGB14_of(IntervalEncoder* encoder)
+      : LASwriteItemCompressed_RGB14_layered(encoder, NIR, VERSION4) {}
+};
+
+using LASreadItemCompressed_RGB14_v3 = LASreadItemCompressed_RGB14_of<false, false>;
+using LASreadItemCompressed_RGB14_v4 = LASreadItemCompressed_RGB14_of<false, true>;
+using LASreadItemCompressed_RGBNIR14_v3 = LASreadItemCompressed_RGB14_of<true, false>;
+using LASreadItemCompressed_RGBNIR14_v4 = LASreadItemCompressed_RGB14_of<true, true>;
+using LASwriteItemCompressed_RGB14_v3 = LASwriteItemCompressed_RGB14_of<false, false>;
+using LASwriteItemCompressed_RGB14_v4 = LASwriteItemCompressed_RGB14_of<false, true>;
+using LASwriteItemCompressed_RGBNIR14_v3 = LASwriteItemCompressed_RGB14_of<true, false>;
+using LASwriteItemCompressed_RGBNIR14_v4 = LASwriteItemCompressed_RGB14_of<true, true>;
 
 #endif

@@ -361,3 +361,44 @@ void LASheader::drop_references() {
   vlr_lasoriginal.reset();
   offset_to_point_data = header_size;
 }
+
+namespace {
+
+bool outside_i32(double max, double min, double offset, double scale) {
+  return (max - offset) / scale > 2147483647.0 || (min - offset) / scale < -2147483648.0;
+}
+
+}  // namespace
+
+void las_fit_bounds_to_integers(LASheader* header, bool* rescale, bool* reoffset) {
+  double* scales[3] = {&header->x_scale_factor, &header->y_scale_factor, &header->z_scale_factor};
+  double* offsets[3] = {&header->x_offset, &header->y_offset, &header->z_offset};
+  const double maxs[3] = {header->max_x, header->max_y, header->max_z};
+  const double mins[3] = {header->min_x, header->min_y, header->min_z};
+  static const char* const kScaleWarning[3] = {
+      "WARNING: i changed x_scale_factor from %g to %g to accommodate enlarged bounding box\n",
+      "WARNING: i changed y_scale_factor from %g to %g to accommodate enlarged bounding box\n",
+      "WARNING: i changed  z_scale_factor from %g to %g to accommodate enlarged bounding box\n"};
+  static const char* const kOffsetWarning[3] = {
+      "WARNING: i changed x_offset from %g to %g to accommodate enlarged bounding box\n",
+      "WARNING: i changed y_offset from %g to %g to accommodate enlarged bounding box\n",
+      "WARNING: i changed z_offset from %g to %g to accommodate enlarged bounding box\n"};
+  for (int a = 0; a < 3; a++) {
+    const double scale = *scales[a];
+    const double offset = *offsets[a];
+    if (!outside_i32(maxs[a], mins[a], offset, scale)) continue;
+    const double new_offset = static_cast<double>(las_round_i64((mins[a] + maxs[a]) / 2.0));
+    double new_scale = scale;
+    while (outside_i32(maxs[a], mins[a], new_offset, new_scale)) new_scale *= 10.0;
+    if (new_scale != scale) {
+      std::fprintf(stderr, kScaleWarning[a], scale, new_scale);
+      *scales[a] = new_scale;
+      *rescale = true;
+    }
+    if (outside_i32(maxs[a], mins[a], offset, new_scale)) {
+      std::fprintf(stderr, kOffsetWarning[a], offset, new_offset);
+      *offsets[a] = new_offset;
+      *reoffset = true;
+    }
+  }
+}

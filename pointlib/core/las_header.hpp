@@ -217,4 +217,10 @@ class LASheader : public LASscaler, public LASattributeTable, public LASheaderFi
   void forget_borrowed(const uint8_t* payload, uint64_t size);
 };
 
+// Moves the offset of an axis to the rounded centre of the header's box and
+// grows its scale factor by factors of 10 until the box fits 32-bit integers,
+// with one warning per changed value. Sets *rescale / *reoffset when it changed
+// a scale factor / an offset and leaves them alone otherwise.
+void las_fit_bounds_to_integers(LASheader* header, bool* rescale, bool* reoffset);
+
 #endif  // POINTLIB_CORE_LAS_HEADER_HPP

@@ -4,31 +4,79 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/byte_stream_in.hpp"
+#include "core/byte_stream_out.hpp"
+
 namespace {
 
-// Fixed sizes of the item types; 0 for BYTE/BYTE14 (any size) and for codes
-// that are not item types.
-uint16_t fixed_size(int32_t type) {
-  switch (type) {
-    case LASitem::POINT10:
-      return 20;
-    case LASitem::GPSTIME11:
-      return 8;
-    case LASitem::RGB12:
-      return 6;
-    case LASitem::WAVEPACKET13:
-      return 29;
-    case LASitem::POINT14:
-      return 30;
-    case LASitem::RGB14:
-      return 6;
-    case LASitem::RGBNIR14:
-      return 8;
-    case LASitem::WAVEPACKET14:
-      return 29;
-    default:
-      return 0;
+using P = LASitemPlace;
+using R = LASrawLayout;
+
+// Version sets as bits: V(0) | V(2) is versions 0 and 2.
+constexpr uint8_t V(int version) {
+  return static_cast<uint8_t>(1u << version);
+}
+
+// clang-format off
+const LASitemKind kItemKinds[] = {
+  // type, name, size, versions a set-up record may hold, version chosen for
+  // compression, layered, place in the point, parts, raw layout
+  {LASitem::BYTE, "BYTE", 0, V(0) | V(1) | V(2), 0, false, P::extra_bytes, 0, R::bytes},
+  {LASitem::POINT10, "POINT10", 20, V(0) | V(1) | V(2), 0, false, P::point, 0, R::point10},
+  {LASitem::GPSTIME11, "GPSTIME11", 8, V(0) | V(1) | V(2), 0, false, P::gps_time, ITEM_GPS_TIME,
+   R::gpstime11},
+  {LASitem::RGB12, "RGB12", 6, V(0) | V(1) | V(2), 0, false, P::rgb, ITEM_RGB, R::rgb12},
+  {LASitem::WAVEPACKET13, "WAVEPACKET13", 29, V(0) | V(1), 1, false, P::wavepacket,
+   ITEM_WAVEPACKET, R::wavepacket13},
+  {LASitem::POINT14, "POINT14", 30, V(0) | V(2) | V(3) | V(4), 3, true, P::point,
+   ITEM_GPS_TIME | ITEM_EXTENDED_POINT, R::point14},
+  {LASitem::RGB14, "RGB14", 6, V(0) | V(2) | V(3) | V(4), 3, true, P::rgb, ITEM_RGB, R::rgb12},
+  {LASitem::RGBNIR14, "RGBNIR14", 8, V(0) | V(2) | V(3) | V(4), 3, true, P::rgb,
+   ITEM_RGB | ITEM_NIR, R::rgbnir14},
+  {LASitem::WAVEPACKET14, "WAVEPACKET14", 29, V(0) | V(3) | V(4), 3, true, P::wavepacket,
+   ITEM_WAVEPACKET, R::wavepacket13},
+  {LASitem::BYTE14, "BYTE14", 0, V(0) | V(2) | V(3) | V(4), 3, true, P::extra_bytes, 0, R::bytes},
+};
+// clang-format on
+
+bool accepts_version(const LASitemKind& kind, uint16_t version) {
+  return version < 8 && ((kind.versions >> version) & 1u);
+}
+
+// "<NAME> has version > 2" for a run of versions from 0, else the accepted
+// ones listed: "<NAME> has version != 0 and != 3 and != 4".
+std::string version_refusal(const LASitemKind& kind) {
+  std::string text = std::string(kind.name) + " has version ";
+  const unsigned run = kind.versions + 1u;
+  if ((run & (run - 1u)) == 0) {
+    int highest = 0;
+    while (kind.versions >> (highest + 1)) highest++;
+    return text + "> " + std::to_string(highest);
   }
+  const char* joint = "";
+  for (int v = 0; v < 8; v++) {
+    if (!((kind.versions >> v) & 1u)) continue;
+    text += joint;
+    text += "!= " + std::to_string(v);
+    joint = " and ";
+  }
+  return text;
+}
+
+}  // namespace
+
+const LASitemKind* las_item_kind(int32_t type) {
+  for (const LASitemKind& kind : kItemKinds) {
+    if (kind.type == type) return &kind;
+  }
+  return nullptr;
+}
+
+namespace {
+
+// An item of a type of fixed size, with that size and version 0.
+LASitem fixed_item(LASitemType type) {
+  return {type, las_item_kind(type)->size, 0};
 }
 
 std::string format(const char* fmt, long a, long b = 0, long c = 0, long d = 0) {
@@ -37,55 +85,18 @@ std::string format(const char* fmt, long a, long b = 0, long c = 0, long d = 0) 
   return buffer;
 }
 
-void put_u16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void put_u32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; i++) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void put_u64(uint8_t* p, uint64_t v) {
-  for (int i = 0; i < 8; i++) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-uint64_t get_le(const uint8_t* p, int bytes) {
-  uint64_t v = 0;
-  for (int i = bytes - 1; i >= 0; i--) v = (v << 8) | p[i];
-  return v;
-}
-
 }  // namespace
 
 bool LASitem::is_type(Type t) const {
   if (type != t) return false;
-  if (t == BYTE || t == BYTE14) return size != 0;
-  uint16_t expected = fixed_size(t);
-  return expected != 0 && size == expected;
+  const LASitemKind* kind = las_item_kind(t);
+  if (kind == nullptr) return false;
+  return kind->size == 0 ? size != 0 : size == kind->size;
 }
 
 const char* LASitem::get_name() const {
-  switch (type) {
-    case BYTE:
-      return "BYTE";
-    case POINT10:
-      return "POINT10";
-    case GPSTIME11:
-      return "GPSTIME11";
-    case RGB12:
-      return "RGB12";
-    case WAVEPACKET13:
-      return "WAVEPACKET13";
-    case POINT14:
-      return "POINT14";
-    case RGB14:
-      return "RGB14";
-    case RGBNIR14:
-      return "RGBNIR14";
-    case WAVEPACKET14:
-      return "WAVEPACKET14";
-    case BYTE14:
-      return "BYTE14";
-  }
-  return "unknown";
+  const LASitemKind* kind = las_item_kind(type);
+  return kind ? kind->name : "unknown";
 }
 
 bool LAScompressorSetup::fail(const std::string& message) {
@@ -107,53 +118,17 @@ bool LAScompressorSetup::check_coder(uint16_t value) {
 }
 
 bool LAScompressorSetup::check_item(const LASitem& item) {
-  const uint16_t v = item.version;
-  const bool v0234 = v == 0 || v == 2 || v == 3 || v == 4;
-  switch (item.type) {
-    case LASitem::BYTE:
-      if (item.size < 1) return fail("BYTE has size < 1");
-      if (v > 2) return fail("BYTE has version > 2");
-      return true;
-    case LASitem::POINT10:
-      if (item.size != 20) return fail("POINT10 has size != 20");
-      if (v > 2) return fail("POINT10 has version > 2");
-      return true;
-    case LASitem::GPSTIME11:
-      if (item.size != 8) return fail("GPSTIME11 has size != 8");
-      if (v > 2) return fail("GPSTIME11 has version > 2");
-      return true;
-    case LASitem::RGB12:
-      if (item.size != 6) return fail("RGB12 has size != 6");
-      if (v > 2) return fail("RGB12 has version > 2");
-      return true;
-    case LASitem::WAVEPACKET13:
-      if (item.size != 29) return fail("WAVEPACKET13 has size != 29");
-      if (v > 1) return fail("WAVEPACKET13 has version > 1");
-      return true;
-    case LASitem::POINT14:
-      if (item.size != 30) return fail("POINT14 has size != 30");
-      if (!v0234) return fail("POINT14 has version != 0 and != 2 and != 3 and != 4");
-      return true;
-    case LASitem::RGB14:
-      if (item.size != 6) return fail("RGB14 has size != 6");
-      if (!v0234) return fail("RGB14 has version != 0 and != 2 and != 3 and != 4");
-      return true;
-    case LASitem::RGBNIR14:
-      if (item.size != 8) return fail("RGBNIR14 has size != 8");
-      if (!v0234) return fail("RGBNIR14 has version != 0 and != 2 and != 3 and != 4");
-      return true;
-    case LASitem::WAVEPACKET14:
-      if (item.size != 29) return fail("WAVEPACKET14 has size != 29");
-      if (v != 0 && v != 3 && v != 4)
-        return fail("WAVEPACKET14 has version != 0 and != 3 and != 4");
-      return true;
-    case LASitem::BYTE14:
-      if (item.size < 1) return fail("BYTE14 has size < 1");
-      if (!v0234) return fail("BYTE14 has version != 0 and != 2 and != 3 and != 4");
-      return true;
+  const LASitemKind* kind = las_item_kind(item.type);
+  if (kind == nullptr) {
+    return fail(format("item unknown (%ld,%ld,%ld)", static_cast<long>(item.type), item.size,
+                       item.version));
   }
-  return fail(
-      format("item unknown (%ld,%ld,%ld)", static_cast<long>(item.type), item.size, item.version));
+  if (kind->size == 0 && item.size < 1) return fail(std::string(kind->name) + " has size < 1");
+  if (kind->size != 0 && item.size != kind->size) {
+    return fail(std::string(kind->name) + " has size != " + std::to_string(kind->size));
+  }
+  if (!accepts_version(*kind, item.version)) return fail(version_refusal(*kind));
+  return true;
 }
 
 bool LAScompressorSetup::check_items(uint16_t n, const LASitem* list, uint16_t point_size) {
@@ -193,73 +168,59 @@ bool LAScompressorSetup::setup(uint16_t n, const LASitem* list, uint16_t request
   return true;
 }
 
+namespace {
+
+// The standard record length of each point data format and the parts its
+// record has besides the point item.
+struct PointFormat {
+  uint16_t size;
+  bool gps_time, rgb, nir, wavepacket;
+};
+
+const PointFormat kPointFormats[11] = {
+    {20, false, false, false, false}, {28, true, false, false, false},
+    {26, false, true, false, false},  {34, true, true, false, false},
+    {57, true, false, false, true},   {63, true, true, false, true},
+    {30, false, false, false, false}, {36, false, true, false, false},
+    {38, false, true, true, false},   {59, false, false, false, true},
+    {67, false, true, true, true},
+};
+
+}  // namespace
+
 uint16_t LAScompressorSetup::standard_point_size(uint8_t point_type) {
-  static const uint16_t kStandardSize[11] = {20, 28, 26, 34, 57, 63, 30, 36, 38, 59, 67};
-  return point_type <= 10 ? kStandardSize[point_type] : 0;
+  return point_type <= 10 ? kPointFormats[point_type].size : 0;
 }
 
 bool LAScompressorSetup::setup_from_point_type(uint8_t point_type, uint16_t point_size,
                                                uint16_t* out_num_items,
                                                std::vector<LASitem>* out_items) {
   if (point_type > 10) return fail(format("point type %ld unknown", point_type));
-  const uint16_t standard = standard_point_size(point_type);
+  const PointFormat& f = kPointFormats[point_type];
   const bool extended = point_type >= 6;
-  bool have_gps_time = false, have_rgb = false, have_nir = false, have_wavepacket = false;
-  switch (point_type) {
-    case 1:
-      have_gps_time = true;
-      break;
-    case 2:
-      have_rgb = true;
-      break;
-    case 3:
-      have_gps_time = have_rgb = true;
-      break;
-    case 4:
-      have_gps_time = have_wavepacket = true;
-      break;
-    case 5:
-      have_gps_time = have_rgb = have_wavepacket = true;
-      break;
-    case 7:
-      have_rgb = true;
-      break;
-    case 8:
-      have_rgb = have_nir = true;
-      break;
-    case 9:
-      have_wavepacket = true;
-      break;
-    case 10:
-      have_rgb = have_nir = have_wavepacket = true;
-      break;
-    default:
-      break;
-  }
-  int extra = static_cast<int>(point_size) - standard;
+  const bool have_gps_time = f.gps_time, have_rgb = f.rgb, have_nir = f.nir,
+             have_wavepacket = f.wavepacket;
+  int extra = static_cast<int>(point_size) - f.size;
   if (extra < 0) {
     std::fprintf(stderr,
                  "WARNING: point size %d too small by %d bytes for point type %d. assuming "
                  "point_size of %d\n",
-                 point_size, -extra, point_type, standard);
+                 point_size, -extra, point_type, f.size);
     extra = 0;
   }
   const bool legacy_layout = extended && (options & 1u);
   std::vector<LASitem> list;
   if (!extended || legacy_layout) {
-    list.push_back({LASitem::POINT10, 20, 0});
-    list.push_back({LASitem::GPSTIME11, 8, 0});
-    if (!extended && !have_gps_time) list.pop_back();
-    if (have_rgb) list.push_back({LASitem::RGB12, 6, 0});
-    if (have_wavepacket) list.push_back({LASitem::WAVEPACKET13, 29, 0});
+    list.push_back(fixed_item(LASitem::POINT10));
+    if (extended || have_gps_time) list.push_back(fixed_item(LASitem::GPSTIME11));
+    if (have_rgb) list.push_back(fixed_item(LASitem::RGB12));
+    if (have_wavepacket) list.push_back(fixed_item(LASitem::WAVEPACKET13));
     if (legacy_layout) extra += have_nir ? 7 : 5;  // the extended fields ride in the extra bytes
     if (extra > 0) list.push_back({LASitem::BYTE, static_cast<uint16_t>(extra), 0});
   } else {
-    list.push_back({LASitem::POINT14, 30, 0});
-    if (have_rgb)
-      list.push_back({have_nir ? LASitem::RGBNIR14 : LASitem::RGB14,
-                      static_cast<uint16_t>(have_nir ? 8 : 6), 0});
-    if (have_wavepacket) list.push_back({LASitem::WAVEPACKET14, 29, 0});
+    list.push_back(fixed_item(LASitem::POINT14));
+    if (have_rgb) list.push_back(fixed_item(have_nir ? LASitem::RGBNIR14 : LASitem::RGB14));
+    if (have_wavepacket) list.push_back(fixed_item(LASitem::WAVEPACKET14));
     if (extra > 0) list.push_back({LASitem::BYTE14, static_cast<uint16_t>(extra), 0});
   }
   *out_num_items = static_cast<uint16_t>(list.size());
@@ -282,26 +243,9 @@ bool LAScompressorSetup::choose_version(uint16_t requested) {
     if (requested > 2) return fail("version larger than 2 not supported");
   }
   for (uint16_t i = 0; i < num_items; i++) {
-    switch (items[i].type) {
-      case LASitem::BYTE:
-      case LASitem::POINT10:
-      case LASitem::GPSTIME11:
-      case LASitem::RGB12:
-        items[i].version = requested;
-        break;
-      case LASitem::WAVEPACKET13:
-        items[i].version = 1;
-        break;
-      case LASitem::POINT14:
-      case LASitem::RGB14:
-      case LASitem::RGBNIR14:
-      case LASitem::WAVEPACKET14:
-      case LASitem::BYTE14:
-        items[i].version = 3;
-        break;
-      default:
-        return fail("item type not supported");
-    }
+    const LASitemKind* kind = las_item_kind(items[i].type);
+    if (kind == nullptr) return fail("item type not supported");
+    items[i].version = kind->chosen_version ? kind->chosen_version : requested;
   }
   return true;
 }
@@ -373,80 +317,97 @@ bool LAScompressorSetup::derive_point_type(uint16_t n, const LASitem* list, uint
   return fail("LASitem array does not match LAS specification 1.4");
 }
 
-std::vector<uint8_t> LAScompressorSetup::to_payload() const {
-  std::vector<uint8_t> out(payload_size());
-  uint8_t* p = out.data();
-  put_u16(p + 0, compressor);
-  put_u16(p + 2, coder);
-  p[4] = version_major;
-  p[5] = version_minor;
-  put_u16(p + 6, version_revision);
-  put_u32(p + 8, options);
-  put_u32(p + 12, chunk_size);
-  put_u64(p + 16, static_cast<uint64_t>(number_of_special_evlrs));
-  put_u64(p + 24, static_cast<uint64_t>(offset_to_special_evlrs));
-  put_u16(p + 32, num_items);
-  for (uint16_t i = 0; i < num_items; i++) {
-    uint8_t* q = p + 34 + 6 * i;
-    put_u16(q, static_cast<uint16_t>(items[i].type));
-    put_u16(q + 2, items[i].size);
-    put_u16(q + 4, items[i].version);
+namespace {
+
+// Fields of the payload by their width, little-endian as the streams move them.
+template <typename T>
+void write_le(ByteStreamOut& out, const T& value) {
+  if constexpr (sizeof(T) == 1) {
+    out.write_byte(static_cast<uint8_t>(value));
+  } else if constexpr (sizeof(T) == 2) {
+    out.write_u16_le(&value);
+  } else if constexpr (sizeof(T) == 4) {
+    out.write_u32_le(&value);
+  } else {
+    out.write_u64_le(&value);
   }
-  return out;
+}
+
+template <typename T>
+void read_le(ByteStreamIn& in, T* value) {
+  if constexpr (sizeof(T) == 1) {
+    *value = static_cast<T>(in.read_byte());
+  } else if constexpr (sizeof(T) == 2) {
+    in.read_u16_le(value);
+  } else if constexpr (sizeof(T) == 4) {
+    in.read_u32_le(value);
+  } else {
+    in.read_u64_le(value);
+  }
+}
+
+}  // namespace
+
+std::vector<uint8_t> LAScompressorSetup::to_payload() const {
+  ByteStreamOutArrayLE out(payload_size());
+  write_le(out, compressor);
+  write_le(out, coder);
+  write_le(out, version_major);
+  write_le(out, version_minor);
+  write_le(out, version_revision);
+  write_le(out, options);
+  write_le(out, chunk_size);
+  write_le(out, number_of_special_evlrs);
+  write_le(out, offset_to_special_evlrs);
+  write_le(out, num_items);
+  for (uint16_t i = 0; i < num_items; i++) {
+    write_le(out, static_cast<uint16_t>(items[i].type));
+    write_le(out, items[i].size);
+    write_le(out, items[i].version);
+  }
+  return std::vector<uint8_t>(out.get_data(), out.get_data() + out.get_size());
 }
 
 bool LAScompressorSetup::from_payload(const uint8_t* data, uint32_t length) {
-  struct Field {
-    uint32_t offset;
-    int bytes;
-    const char* name;
+  ByteStreamInArrayLE in(data, data ? length : 0);
+  // The field being read, named in the message when the payload ends first.
+  const char* field = nullptr;
+  int item = -1;
+  auto take = [&](const char* name, auto* value) {
+    field = name;
+    read_le(in, value);
   };
-  static const Field kFields[] = {
-      {0, 2, "compressor"},
-      {2, 2, "coder"},
-      {4, 1, "version_major"},
-      {5, 1, "version_minor"},
-      {6, 2, "version_revision"},
-      {8, 4, "options"},
-      {12, 4, "chunk_size"},
-      {16, 8, "number_of_special_evlrs"},
-      {24, 8, "offset_to_special_evlrs"},
-      {32, 2, "num_items"},
-  };
-  uint64_t values[10] = {};
-  for (int f = 0; f < 10; f++) {
-    if (data == nullptr || kFields[f].offset + kFields[f].bytes > length) {
-      std::fprintf(stderr, "ERROR: reading %s %d\n", kFields[f].name, 0);
-      return false;
+  LAScompressorSetup read;
+  try {
+    take("compressor", &read.compressor);
+    take("coder", &read.coder);
+    take("version_major", &read.version_major);
+    take("version_minor", &read.version_minor);
+    take("version_revision", &read.version_revision);
+    take("options", &read.options);
+    take("chunk_size", &read.chunk_size);
+    take("number_of_special_evlrs", &read.number_of_special_evlrs);
+    take("offset_to_special_evlrs", &read.offset_to_special_evlrs);
+    take("num_items", &read.num_items);
+    read.items.resize(read.num_items);
+    for (item = 0; item < read.num_items; item++) {
+      uint16_t type;
+      take("type", &type);
+      read.items[item].type = static_cast<LASitemType>(type);
+      take("size", &read.items[item].size);
+      take("version", &read.items[item].version);
     }
-    values[f] = get_le(data + kFields[f].offset, kFields[f].bytes);
-  }
-  const uint16_t n = static_cast<uint16_t>(values[9]);
-  std::vector<LASitem> list(n);
-  for (uint16_t i = 0; i < n; i++) {
-    const uint32_t at = kPayloadFixedSize + kPayloadItemSize * i;
-    static const char* const kItemFields[3] = {"type", "size", "version"};
-    for (int k = 0; k < 3; k++) {
-      if (at + 2 * k + 2 > length) {
-        std::fprintf(stderr, "ERROR: reading %s %d of item %d\n", kItemFields[k], 0, i);
-        return false;
-      }
+  } catch (int) {
+    if (item < 0) {
+      std::fprintf(stderr, "ERROR: reading %s %d\n", field, 0);
+    } else {
+      std::fprintf(stderr, "ERROR: reading %s %d of item %d\n", field, 0, item);
     }
-    list[i].type = static_cast<LASitemType>(get_le(data + at, 2));
-    list[i].size = static_cast<uint16_t>(get_le(data + at + 2, 2));
-    list[i].version = static_cast<uint16_t>(get_le(data + at + 4, 2));
+    return false;
   }
-  compressor = static_cast<uint16_t>(values[0]);
-  coder = static_cast<uint16_t>(values[1]);
-  version_major = static_cast<uint8_t>(values[2]);
-  version_minor = static_cast<uint8_t>(values[3]);
-  version_revision = static_cast<uint16_t>(values[4]);
-  options = static_cast<uint32_t>(values[5]);
-  chunk_size = static_cast<uint32_t>(values[6]);
-  number_of_special_evlrs = static_cast<int64_t>(values[7]);
-  offset_to_special_evlrs = static_cast<int64_t>(values[8]);
-  num_items = n;
-  items = std::move(list);
+  // The record's last error stays as it was.
+  read.error_ = std::move(error_);
+  *this = std::move(read);
   return true;
 }
 

@@ -33,6 +33,46 @@ struct LASitem {
 };
 using LASitemType = LASitem::Type;
 
+// Where an item's bytes live in a LASpoint.
+enum class LASitemPlace : uint8_t { point, gps_time, rgb, wavepacket, extra_bytes };
+
+// The raw coders copy an item by its record layout; the items of the
+// extended points keep the layout of the older items they extend.
+enum class LASrawLayout : uint8_t {
+  bytes,
+  point10,
+  gpstime11,
+  rgb12,
+  wavepacket13,
+  rgbnir14,
+  point14
+};
+
+// What an item tells a LASpoint about its layout besides where it lives.
+enum LASitemParts : uint8_t {
+  ITEM_GPS_TIME = 1,
+  ITEM_RGB = 2,
+  ITEM_NIR = 4,
+  ITEM_WAVEPACKET = 8,
+  ITEM_EXTENDED_POINT = 16
+};
+
+// The facts of one item type, one table row each.
+struct LASitemKind {
+  LASitemType type;
+  const char* name;
+  uint16_t size;           // 0: any size of at least 1 (the extra bytes)
+  uint8_t versions;        // bit v set: version v may stand in a set-up record
+  uint8_t chosen_version;  // 0: the version asked for; otherwise always this one
+  bool layered;            // compressed in layers (the items of the extended points)
+  LASitemPlace place;
+  uint8_t parts;  // LASitemParts
+  LASrawLayout raw;
+};
+
+// The kind of a type code, or null for a code that is no item type.
+const LASitemKind* las_item_kind(int32_t type);
+
 inline bool operator==(const LASitem& a, const LASitem& b) {
   return a.type == b.type && a.size == b.size && a.version == b.version;
 }

@@ -22,6 +22,24 @@ void LASpoint::reset() {
   num_items = 0;
 }
 
+namespace {
+
+// Where the items that live in the raw block begin in it.
+size_t place_offset(LASitemPlace place) {
+  switch (place) {
+    case LASitemPlace::gps_time:
+      return offsetof(LASpointData, gps_time);
+    case LASitemPlace::rgb:
+      return offsetof(LASpointData, rgb);
+    case LASitemPlace::wavepacket:
+      return offsetof(LASpointData, wavepacket);
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
 bool LASpoint::init_for_items(const LASscaler* q, uint16_t n, const LASitem* list,
                               const LASattributeTable* attr) {
   reset();
@@ -31,43 +49,20 @@ bool LASpoint::init_for_items(const LASscaler* q, uint16_t n, const LASitem* lis
   uint8_t* base = raw();
   for (uint16_t i = 0; i < n; i++) {
     total_point_size += items[i].size;
-    switch (items[i].type) {
-      case LASitem::BYTE:
-      case LASitem::BYTE14:
-        extra_bytes_number = items[i].size;
-        extra_bytes.reset(new uint8_t[extra_bytes_number ? extra_bytes_number : 1]());
-        point_items[i] = extra_bytes.get();
-        break;
-      case LASitem::POINT10:
-        point_items[i] = base;
-        break;
-      case LASitem::GPSTIME11:
-        point_items[i] = base + offsetof(LASpointData, gps_time);
-        have_gps_time = true;
-        break;
-      case LASitem::RGB12:
-      case LASitem::RGB14:
-        point_items[i] = base + offsetof(LASpointData, rgb);
-        have_rgb = true;
-        break;
-      case LASitem::RGBNIR14:
-        point_items[i] = base + offsetof(LASpointData, rgb);
-        have_rgb = true;
-        have_nir = true;
-        break;
-      case LASitem::WAVEPACKET13:
-      case LASitem::WAVEPACKET14:
-        point_items[i] = base + offsetof(LASpointData, wavepacket);
-        have_wavepacket = true;
-        break;
-      case LASitem::POINT14:
-        point_items[i] = base;
-        have_gps_time = true;
-        set_extended_point_type(1);
-        break;
-      default:
-        return false;
+    const LASitemKind* kind = las_item_kind(items[i].type);
+    if (kind == nullptr) return false;
+    if (kind->place == LASitemPlace::extra_bytes) {
+      extra_bytes_number = items[i].size;
+      extra_bytes.reset(new uint8_t[extra_bytes_number ? extra_bytes_number : 1]());
+      point_items[i] = extra_bytes.get();
+    } else {
+      point_items[i] = base + place_offset(kind->place);
     }
+    if (kind->parts & ITEM_GPS_TIME) have_gps_time = true;
+    if (kind->parts & ITEM_RGB) have_rgb = true;
+    if (kind->parts & ITEM_NIR) have_nir = true;
+    if (kind->parts & ITEM_WAVEPACKET) have_wavepacket = true;
+    if (kind->parts & ITEM_EXTENDED_POINT) set_extended_point_type(1);
   }
   quantizer = q;
   attributer = attr;

@@ -8,28 +8,24 @@
 // The raw coder of `item` for one direction, or null for a type it does not
 // know or a size that does not match the type. `Coders` names the classes of
 // that direction: Base, Bytes (any size), Point10, GpsTime11, Rgb12,
-// WavePacket13, RgbNir14 and Point14. The 1.4 types share the raw coders of
-// the older types whose record layout they keep.
+// WavePacket13, RgbNir14 and Point14, one per raw layout of the item table.
 template <typename Coders>
 std::unique_ptr<typename Coders::Base> make_raw_item_coder(const LASitem& item) {
   if (!item.is_type(item.type)) return nullptr;
-  switch (item.type) {
-    case LASitem::BYTE:
-    case LASitem::BYTE14:
+  switch (las_item_kind(item.type)->raw) {
+    case LASrawLayout::bytes:
       return std::make_unique<typename Coders::Bytes>(item.size);
-    case LASitem::POINT10:
+    case LASrawLayout::point10:
       return std::make_unique<typename Coders::Point10>();
-    case LASitem::GPSTIME11:
+    case LASrawLayout::gpstime11:
       return std::make_unique<typename Coders::GpsTime11>();
-    case LASitem::RGB12:
-    case LASitem::RGB14:
+    case LASrawLayout::rgb12:
       return std::make_unique<typename Coders::Rgb12>();
-    case LASitem::WAVEPACKET13:
-    case LASitem::WAVEPACKET14:
+    case LASrawLayout::wavepacket13:
       return std::make_unique<typename Coders::WavePacket13>();
-    case LASitem::RGBNIR14:
+    case LASrawLayout::rgbnir14:
       return std::make_unique<typename Coders::RgbNir14>();
-    case LASitem::POINT14:
+    case LASrawLayout::point14:
       return std::make_unique<typename Coders::Point14>();
   }
   return nullptr;

@@ -68,10 +68,6 @@ bool is_user(const char* user_id, const char* name) {
   return std::strncmp(user_id, name, 16) == 0;
 }
 
-uint16_t le16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
 // What one VLR or EVLR payload means to the header; `extended` picks the
 // EVLR wording and drops the checks that only VLRs get.
 void interpret_record(LASheader& header, const char* user_id, uint16_t record_id, uint8_t* data,
@@ -90,7 +86,8 @@ void interpret_record(LASheader& header, const char* user_id, uint16_t record_id
         }
         // The key count must be covered by the payload, or key look-ups
         // would read past it.
-        const uint16_t keys = length >= 8 ? le16(data + 6) : 0;
+        uint16_t keys = 0;
+        if (length >= 8) ByteStreamInArrayLE(data + 6, 2).read_u16_le(&keys);
         if (length < 8 || length < 8 + 8 * static_cast<uint64_t>(keys)) {
           std::fprintf(stderr,
                        "WARNING: GeoKeyDirectoryTag of %d bytes cannot hold %d keys. ignoring "

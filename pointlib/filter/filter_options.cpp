@@ -51,19 +51,6 @@ bool add(Walk& w, LAScriterion* criterion) {
   return consume(w);
 }
 
-inline const char* scan_format(double*) {
-  return "%lf";
-}
-inline const char* scan_format(float*) {
-  return "%f";
-}
-inline const char* scan_format(int32_t*) {
-  return "%d";
-}
-inline const char* scan_format(uint32_t*) {
-  return "%u";
-}
-
 // Reads the N arguments behind the option word. Missing entries give
 // "needs N arguments: names", an unreadable one "... but '<entry>' is no valid
 // <name>". `labels` replaces the names in the second message where the

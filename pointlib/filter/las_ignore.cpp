@@ -7,90 +7,104 @@
 
 namespace {
 
-struct IgnoreFlag {
+// The classes 0..255 that follow the word: one at least, more while the next
+// entry begins with a digit.
+bool ignore_classes(LASignore& ignore, int& i, int argc, char** argv) {
+  const char* word = argv[i];
+  if (i + 1 >= argc) {
+    fprintf(stderr, "ERROR: '%s' needs 1 at least argument: classification\n", word);
+    return false;
+  }
+  // keep the word for the messages before its entry is blanked
+  char option[32];
+  snprintf(option, sizeof(option), "%s", word);
+  argv[i][0] = 0;
+  do {
+    i++;
+    unsigned c;
+    if (sscanf(argv[i], "%u", &c) != 1) {
+      fprintf(stderr, "ERROR: '%s' needs arguments between 0 and 255 but '%s' is no valid code\n",
+              option, argv[i]);
+      return false;
+    }
+    if (c > 255) {
+      fprintf(stderr, "ERROR: '%s' needs arguments between 0 and 255 but '%u' is out of range\n",
+              option, c);
+      return false;
+    }
+    ignore.flags |= 1u << (c >> 5);
+    ignore.classes[c >> 5] |= 1u << (c & 31);
+    argv[i][0] = 0;
+  } while (i + 1 < argc && starts_with_digit(argv[i + 1]));
+  return true;
+}
+
+// The classes 0..31 as one mask.
+bool ignore_class_mask(LASignore& ignore, int& i, int argc, char** argv) {
+  const char* word = argv[i];
+  if (i + 1 >= argc) {
+    fprintf(stderr, "ERROR: '%s' needs 1 argument: mask\n", word);
+    return false;
+  }
+  unsigned mask;
+  if (sscanf(argv[i + 1], "%u", &mask) != 1) {
+    fprintf(stderr,
+            "ERROR: '%s' needs argument between 0x00000000 and 0xFFFFFFFF but '%s' is no valid "
+            "mask\n",
+            word, argv[i + 1]);
+    return false;
+  }
+  if (mask == 0 || mask == 0xFFFFFFFFu) {
+    fprintf(stderr,
+            "ERROR: '%s' needs argument between 0x00000000 and 0xFFFFFFFF but %u makes no "
+            "sense\n",
+            word, mask);
+    return false;
+  }
+  ignore.flags |= 1u;
+  ignore.classes[0] = mask;
+  blank_arguments(argv, i, i + 2);
+  i++;
+  return true;
+}
+
+template <uint32_t BITS>
+bool ignore_flag(LASignore& ignore, int& i, int, char** argv) {
+  ignore.flags |= BITS;
+  argv[i][0] = 0;
+  return true;
+}
+
+// One row per option word; `take` consumes the word and its arguments, moves
+// the position to the last of them and returns false after its own message.
+struct IgnoreOption {
   const char* word;
-  uint32_t bits;
+  bool (*take)(LASignore&, int& i, int argc, char** argv);
 };
 
-const IgnoreFlag kIgnoreFlags[] = {
-    {"-ignore_first_of_many", IGNORE_FIRST_OF_MANY},
-    {"-ignore_last_of_many", IGNORE_LAST_OF_MANY},
-    {"-ignore_intermediate", IGNORE_INTERMEDIATE},
-    {"-ignore_single", IGNORE_SINGLE},
-    {"-ignore_first", IGNORE_FIRST_OF_MANY | IGNORE_SINGLE},
-    {"-ignore_last", IGNORE_LAST_OF_MANY | IGNORE_SINGLE},
-    {"-ignore_synthetic", IGNORE_SYNTHETIC},
-    {"-ignore_keypoint", IGNORE_KEYPOINT},
-    {"-ignore_withheld", IGNORE_WITHHELD},
-    {"-ignore_overlap", IGNORE_OVERLAP},
+const IgnoreOption kIgnoreOptions[] = {
+    {"-ignore_class", ignore_classes},
+    {"-ignore_extended_class", ignore_classes},
+    {"-ignore_class_mask", ignore_class_mask},
+    {"-ignore_first_of_many", ignore_flag<IGNORE_FIRST_OF_MANY>},
+    {"-ignore_last_of_many", ignore_flag<IGNORE_LAST_OF_MANY>},
+    {"-ignore_intermediate", ignore_flag<IGNORE_INTERMEDIATE>},
+    {"-ignore_single", ignore_flag<IGNORE_SINGLE>},
+    {"-ignore_first", ignore_flag<IGNORE_FIRST_OF_MANY | IGNORE_SINGLE>},
+    {"-ignore_last", ignore_flag<IGNORE_LAST_OF_MANY | IGNORE_SINGLE>},
+    {"-ignore_synthetic", ignore_flag<IGNORE_SYNTHETIC>},
+    {"-ignore_keypoint", ignore_flag<IGNORE_KEYPOINT>},
+    {"-ignore_withheld", ignore_flag<IGNORE_WITHHELD>},
+    {"-ignore_overlap", ignore_flag<IGNORE_OVERLAP>},
 };
 
 }  // namespace
 
 bool LASignore::take_argument(int& i, int argc, char** argv) {
-  const char* word = argv[i];
-  if (strcmp(word, "-ignore_class") == 0 || strcmp(word, "-ignore_extended_class") == 0) {
-    if (i + 1 >= argc) {
-      fprintf(stderr, "ERROR: '%s' needs 1 at least argument: classification\n", word);
-      return false;
-    }
-    // keep the word for the messages before its entry is blanked
-    char option[32];
-    snprintf(option, sizeof(option), "%s", word);
-    argv[i][0] = 0;
-    do {
-      i++;
-      unsigned c;
-      if (sscanf(argv[i], "%u", &c) != 1) {
-        fprintf(stderr, "ERROR: '%s' needs arguments between 0 and 255 but '%s' is no valid code\n",
-                option, argv[i]);
-        return false;
-      }
-      if (c > 255) {
-        fprintf(stderr, "ERROR: '%s' needs arguments between 0 and 255 but '%u' is out of range\n",
-                option, c);
-        return false;
-      }
-      flags |= 1u << (c >> 5);
-      classes[c >> 5] |= 1u << (c & 31);
-      argv[i][0] = 0;
-    } while (i + 1 < argc && starts_with_digit(argv[i + 1]));
-    return true;
+  if (const IgnoreOption* row = find_option_row(kIgnoreOptions, argv[i])) {
+    return row->take(*this, i, argc, argv);
   }
-  if (strcmp(word, "-ignore_class_mask") == 0) {
-    if (i + 1 >= argc) {
-      fprintf(stderr, "ERROR: '%s' needs 1 argument: mask\n", word);
-      return false;
-    }
-    unsigned mask;
-    if (sscanf(argv[i + 1], "%u", &mask) != 1) {
-      fprintf(stderr,
-              "ERROR: '%s' needs argument between 0x00000000 and 0xFFFFFFFF but '%s' is no valid "
-              "mask\n",
-              word, argv[i + 1]);
-      return false;
-    }
-    if (mask == 0 || mask == 0xFFFFFFFFu) {
-      fprintf(stderr,
-              "ERROR: '%s' needs argument between 0x00000000 and 0xFFFFFFFF but %u makes no "
-              "sense\n",
-              word, mask);
-      return false;
-    }
-    flags |= 1u;
-    classes[0] = mask;
-    blank_arguments(argv, i, i + 2);
-    i++;
-    return true;
-  }
-  for (const IgnoreFlag& f : kIgnoreFlags) {
-    if (strcmp(word, f.word) == 0) {
-      flags |= f.bits;
-      argv[i][0] = 0;
-      return true;
-    }
-  }
-  fprintf(stderr, "ERROR: cannot understand argument '%s'\n", word);
+  fprintf(stderr, "ERROR: cannot understand argument '%s'\n", argv[i]);
   return false;
 }
 

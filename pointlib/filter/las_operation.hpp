@@ -234,6 +234,9 @@ struct OpParams<A, B, C, D> {
 template <typename... K>
 class LASoperationWith : public LASoperation, protected OpParams<K...> {
  public:
+  // How many parameters the option word takes, for the parser's rows.
+  static constexpr size_t kParameters = sizeof...(K);
+
   explicit LASoperationWith(typename K::type... v) : OpParams<K...>{v...} {}
   int write_option_text(char* buffer) const override {
     const int n = option_text_name(buffer, option_name());

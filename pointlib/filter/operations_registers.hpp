@@ -4,9 +4,8 @@
 #include "filter/las_operation.hpp"
 
 // Operations on the transform's sixteen registers r[0..15] (the parser checks
-// every register index), on extra-bytes attributes and on the wave packet.
-// Register values may be anything a double holds, NaN and infinities
-// included; the conversions into fields are guarded.
+// every register index). Register values may be anything a double holds, NaN
+// and infinities included; the conversions into fields are guarded.
 
 // clang-format off
 // index, value
@@ -57,28 +56,6 @@ PL_REGISTER_OPERATION(LASoperationCopyRegisterIntoUserData, "copy_register_into_
 PL_REGISTER_OPERATION(LASoperationCopyRegisterIntoAttribute, "copy_register_into_attribute", 0,
                       (U32, U32),
                       attribute_store(point, p1, r[p0]);)
-
-// --- extra-bytes attributes: index, then the value
-PL_OPERATION(LASoperationSetAttribute, "set_attribute", 0, (U32, Gd),
-             attribute_store(point, p0, p1);)
-PL_OPERATION(LASoperationScaleAttribute, "scale_attribute", FIELD_EXTRA_BYTES, (U32, Gf),
-             attribute_store(point, p0, p1 * attribute_value(point, p0));)
-PL_OPERATION(LASoperationTranslateAttribute, "translate_attribute", FIELD_EXTRA_BYTES, (U32, Lf),
-             attribute_store(point, p0, attribute_value(point, p0) + p1);)
-PL_OPERATION(LASoperationCopyUserDataIntoAttribute, "copy_user_data_into_attribute",
-             FIELD_USER_DATA, (U32),
-             attribute_store(point, p0, point->user_data);)
-PL_OPERATION(LASoperationCopyIntensityIntoAttribute, "copy_intensity_into_attribute",
-             FIELD_INTENSITY, (U32),
-             attribute_store(point, p0, point->intensity);)
-PL_OPERATION(LASoperationCopyZIntoAttribute, "copy_z_into_attribute", FIELD_Z, (U32),
-             attribute_store(point, p0, coordinate<2>(point));)
-
-// --- wave packet
-PL_OPERATION(LASoperationFlipWaveformDirection, "flip_waveform_direction", FIELD_WAVEPACKET, (),
-             point->wavepacket.set_xt(-point->wavepacket.get_xt());
-             point->wavepacket.set_yt(-point->wavepacket.get_yt());
-             point->wavepacket.set_zt(-point->wavepacket.get_zt());)
 // clang-format on
 
 // r[index] = rgb[band]; the option word names the band.

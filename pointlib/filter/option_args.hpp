@@ -2,6 +2,8 @@
 #define POINTLIB_FILTER_OPTION_ARGS_HPP
 
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 #include <unordered_map>
@@ -62,6 +64,34 @@ bool take_split_arguments(char* text, Take take) {
   return take(static_cast<int>(argv.size()), argv.data());
 }
 
+// The sscanf format of each number type the parsers read.
+inline const char* scan_format(double*) {
+  return "%lf";
+}
+inline const char* scan_format(float*) {
+  return "%f";
+}
+inline const char* scan_format(int32_t*) {
+  return "%d";
+}
+inline const char* scan_format(uint32_t*) {
+  return "%u";
+}
+
+// Reads one entry with the format of T; false when it does not parse.
+template <typename T>
+bool scan_entry(const char* entry, T* value) {
+  return sscanf(entry, scan_format(value), value) == 1;
+}
+
+// An argument beginning with the byte 0x96 (an en dash in the Windows-1252
+// code page) is read, and left, as beginning with '-'.
+inline void dash_en_dashes(int argc, char** argv) {
+  for (int i = 1; i < argc; i++) {
+    if (static_cast<unsigned char>(argv[i][0]) == 0x96) argv[i][0] = '-';
+  }
+}
+
 // True when the entry begins with a digit '0'..'9' (a list of numbers goes on).
 inline bool starts_with_digit(const char* entry) {
   return entry[0] >= '0' && entry[0] <= '9';
@@ -83,5 +113,50 @@ int option_text_float_f(char* buffer, float value);
 // Upper bound of the characters one numeric item takes ("%lf" writes all 309
 // integer digits of the largest double).
 constexpr int OPTION_TEXT_ITEM_MAX = 330;
+
+// One row of an option table: the word, the number of entries that must
+// follow it, the "needs ..." text for when they do not, and the function that
+// reads them and has the effect on the holder (false after its own message).
+// `take` may move `w.next` for an option of a variable length.
+template <typename Holder>
+struct OptionRow {
+  const char* word;
+  int arguments;
+  const char* needs;
+  bool (*take)(Holder& holder, OptionWalk& w, const OptionRow& row);
+};
+
+// How a walk over an option table ended.
+enum class OptionWalkEnd { done, help, failed };
+
+// Walks argv[1..argc-1] and takes every word that has a row, blanking it and
+// every entry its row read. An empty entry is skipped; "-h" ends the walk;
+// `other(i)` sees every other word (it may take it and move i to the last
+// entry it took) and returns false after its own message to end the walk.
+template <typename Holder, size_t N, typename Other>
+OptionWalkEnd walk_option_rows(const OptionRow<Holder> (&rows)[N], Holder& holder, int argc,
+                               char** argv, Other other) {
+  dash_en_dashes(argc, argv);
+  OptionWalk w{argc, argv};
+  for (int i = 1; i < argc; i++) {
+    if (argv[i][0] == '\0') continue;
+    if (strcmp(argv[i], "-h") == 0) return OptionWalkEnd::help;
+    const OptionRow<Holder>* row = find_option_row(rows, argv[i]);
+    if (row == nullptr) {
+      if (!other(i)) return OptionWalkEnd::failed;
+      continue;
+    }
+    w.i = i;
+    if (w.i + row->arguments >= argc) {
+      option_fail("ERROR: '%s' needs %s\n", w.word(), row->needs);
+      return OptionWalkEnd::failed;
+    }
+    w.next = w.i + 1 + row->arguments;
+    if (!row->take(holder, w, *row)) return OptionWalkEnd::failed;
+    blank_arguments(argv, w.i, w.next);
+    i = w.next - 1;
+  }
+  return OptionWalkEnd::done;
+}
 
 #endif  // POINTLIB_FILTER_OPTION_ARGS_HPP

@@ -8,10 +8,12 @@
 #include "filter/las_filter.hpp"
 #include "filter/las_ignore.hpp"
 #include "filter/las_transform.hpp"
+#include "filter/option_args.hpp"
 #include "io/formats/las_reader_ply.hpp"
 #include "io/formats/las_reader_txt.hpp"
 #include "io/formats/side_readers.hpp"
 #include "io/las_index.hpp"
+#include "io/las_input_formats.hpp"
 #include "io/las_kdtree_rectangles.hpp"
 #include "io/las_reader_buffered.hpp"
 #include "io/las_reader_merged.hpp"
@@ -21,10 +23,6 @@ namespace {
 
 bool starts_with(const char* text, const char* prefix) {
   return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
-}
-
-void blank(char** argv, int from, int count) {
-  for (int k = from; k < from + count; k++) argv[k][0] = '\0';
 }
 
 }  // namespace
@@ -197,479 +195,367 @@ void LASinputOptions::print_help() const {
 
 namespace {
 
-// Reads n numbers after argv[i] with one sscanf format; on a missing or bad
-// entry prints the option's message and returns false.
-struct NumberArgs {
-  int i;
-  int argc;
-  char** argv;
+using InputOption = OptionRow<LASinputOptions>;
 
-  bool present(int n, const char* needs_message) const {
-    if (i + n >= argc) {
-      std::fprintf(stderr, needs_message, argv[i]);
-      return false;
-    }
-    return true;
+// Reads arguments 1..n of the option into v in order. An entry that does not
+// parse prints `bad` with the option word, the entry and the argument's name
+// (from the blank-separated `names`); with `zero`, a value of 0 prints it with
+// the option word, the value and the name. Each argument is checked in full
+// before the next is read.
+template <typename T>
+bool read_numbers(const OptionWalk& w, int n, T* v, const char* names, const char* bad,
+                  const char* zero = nullptr) {
+  for (int k = 0; k < n; k++) {
+    char name[32];
+    nth_list_word(names, ' ', k, name, sizeof(name));
+    if (!scan_entry(w.arg(k + 1), &v[k])) return option_fail(bad, w.word(), w.arg(k + 1), name);
+    if (zero && v[k] == 0) return option_fail(zero, w.word(), v[k], name);
   }
-  bool f32(int k, float* value, const char* bad_message) const {
-    if (std::sscanf(argv[i + k], "%f", value) != 1) {
-      std::fprintf(stderr, bad_message, argv[i], argv[i + k]);
-      return false;
-    }
-    return true;
-  }
-  bool f64(int k, double* value, const char* bad_message) const {
-    if (std::sscanf(argv[i + k], "%lf", value) != 1) {
-      std::fprintf(stderr, bad_message, argv[i], argv[i + k]);
-      return false;
-    }
-    return true;
-  }
-  bool u32(int k, uint32_t* value, const char* bad_message) const {
-    unsigned int v = 0;
-    if (std::sscanf(argv[i + k], "%u", &v) != 1) {
-      std::fprintf(stderr, bad_message, argv[i], argv[i + k]);
-      return false;
-    }
-    *value = v;
-    return true;
-  }
-};
-
-// The "-itranslate_..." and "-iscale_..." options: one float that is not 0.
-bool take_nonzero_f32(const NumberArgs& a, const char* what, float* out) {
-  char needs[96], bad_text[128], bad_value[128];
-  std::snprintf(needs, sizeof(needs), "ERROR: '%%s' needs 1 argument: %s\n", what);
-  std::snprintf(bad_text, sizeof(bad_text),
-                "ERROR: '%%s' needs 1 argument: %s but '%%s' is not valid.\n", what);
-  std::snprintf(bad_value, sizeof(bad_value),
-                "ERROR: '%%s' needs 1 argument: %s but %%f is not valid.\n", what);
-  if (!a.present(1, needs)) return false;
-  float v = 0.0f;
-  if (!a.f32(1, &v, bad_text)) return false;
-  if (v == 0.0f) {
-    std::fprintf(stderr, bad_value, a.argv[a.i], v);
-    return false;
-  }
-  *out = v;
   return true;
 }
 
-bool is_dash(const char* entry) {
+bool starts_option(const char* entry) {
   return entry[0] == '-';
 }
+
+// A run of names up to the first empty entry or the next option, at least one.
+template <int (LASinputFileList::*ADD)(const char*, bool)>
+bool name_run(LASinputOptions& o, OptionWalk& w, const InputOption& row, bool unique) {
+  if (w.arg(1)[0] == '\0' || starts_option(w.arg(1))) {
+    return option_fail("ERROR: '%s' needs %s\n", w.word(), row.needs);
+  }
+  int k = w.i + 1;
+  while (k < w.argc && w.argv[k][0] != '\0' && !starts_option(w.argv[k])) {
+    (o.*ADD)(w.argv[k], unique);
+    w.argv[k][0] = '\0';
+    k++;
+  }
+  w.next = k;
+  return true;
+}
+
+bool inputs(LASinputOptions& o, OptionWalk& w, const InputOption& row) {
+  return name_run<&LASinputFileList::add_file_names_wildcard>(o, w, row, o.unique);
+}
+
+// Neighbours are never held to the "-unique" rule.
+bool neighbors(LASinputOptions& o, OptionWalk& w, const InputOption& row) {
+  return name_run<&LASinputFileList::add_neighbor_file_names_wildcard>(o, w, row, false);
+}
+
+bool list_of_files(LASinputOptions& o, OptionWalk& w, const InputOption&) {
+  if (o.load_list_file(w.arg(1), o.unique)) return true;
+  return option_fail("ERROR: cannot load list of files '%s'\n", w.arg(1));
+}
+
+bool neighbor_list_of_files(LASinputOptions& o, OptionWalk& w, const InputOption&) {
+  if (o.load_neighbor_list_file(w.arg(1), o.unique)) return true;
+  return option_fail("ERROR: cannot load neighbor list of files '%s'\n", w.arg(1));
+}
+
+// Three numbers of which the last, a size or a radius, must be positive.
+template <typename T>
+bool read_area(const OptionWalk& w, T* v, const char* names, const char* bad,
+               const char* not_positive) {
+  if (!read_numbers(w, 3, v, names, bad)) return false;
+  if (v[2] <= 0) return option_fail(not_positive, w.word(), v[2]);
+  return true;
+}
+
+bool inside_tile(LASinputOptions& o, OptionWalk& w, const InputOption&) {
+  float v[3];
+  if (!read_area(w, v, "ll_x ll_y size",
+                 "ERROR: '%s' needs 3 arguments: ll_x ll_y size, but '%s' is not a valid %s.\n",
+                 "ERROR: '%s' needs 3 arguments: ll_x ll_y size, but %f is not valid a size.\n")) {
+    return false;
+  }
+  o.set_inside_tile(v[0], v[1], v[2]);
+  return true;
+}
+
+bool inside_circle(LASinputOptions& o, OptionWalk& w, const InputOption&) {
+  double v[3];
+  if (!read_area(w, v, "center_x center_y radius",
+                 "ERROR: '%s' needs 3 arguments: center_x center_y radius, but '%s' is not a "
+                 "valid %s.\n",
+                 "ERROR: '%s' needs 3 arguments: center_x center_y radius, but %lf is not valid a "
+                 "radius.\n")) {
+    return false;
+  }
+  o.set_inside_circle(v[0], v[1], v[2]);
+  return true;
+}
+
+bool inside_rectangle(LASinputOptions& o, OptionWalk& w, const InputOption&) {
+  double v[4];
+  if (!read_numbers(w, 4, v, "min_x min_y max_x max_y",
+                    "ERROR: '%s' needs 4 arguments: min_x min_y max_x max_y, but '%s' is not a "
+                    "valid %s.\n")) {
+    return false;
+  }
+  for (int axis = 0; axis < 2; axis++) {
+    if (v[axis] >= v[axis + 2]) {
+      return option_fail(
+          "ERROR: '%s' needs 4 arguments: min_x min_y max_x max_y, but %lf / %lf are not a valid "
+          "%s pair.\n",
+          w.word(), v[axis], v[axis + 2], axis == 0 ? "min_x / max_x" : "min_y / max_y");
+    }
+  }
+  o.set_inside_rectangle(v[0], v[1], v[2], v[3]);
+  return true;
+}
+
+// Optional numbers after data_type, name and description: scale, offset,
+// pre_scale, pre_offset and no_data, each only while the one before was
+// taken. A zero scale is never a scale; a zero offset must be written as "0"
+// or "0.0" so that a following option word does not read as one.
+bool added_attribute(LASinputOptions& o, OptionWalk& w, const InputOption&) {
+  double values[5] = {1.0, 0.0, 1.0, 0.0, 2e307};
+  int taken = 0;
+  for (int k = 0; k < 5 && w.next + k < w.argc; k++) {
+    const char* entry = w.argv[w.next + k];
+    const double v = std::atof(entry);
+    const bool is_scale = k == 0 || k == 2;
+    const bool explicit_zero = std::strcmp(entry, "0") == 0 || std::strcmp(entry, "0.0") == 0;
+    if (v == 0.0 && (is_scale || !explicit_zero)) break;
+    values[k] = v;
+    taken++;
+  }
+  o.add_attribute(static_cast<uint32_t>(std::atoi(w.arg(1))), w.arg(2), w.arg(3), values[0],
+                  values[1], values[2], values[3], values[4]);
+  w.next += taken;
+  return true;
+}
+
+bool parse_string(LASinputOptions& o, OptionWalk& w, const InputOption&) {
+  o.set_parse_string(w.arg(1));
+  return true;
+}
+
+bool skip_lines(LASinputOptions& o, OptionWalk& w, const InputOption&) {
+  uint32_t v;
+  if (!read_numbers(w, 1, &v, "",
+                    "ERROR: '%s' needs 1 argument: number_of_lines but '%s' is not a valid "
+                    "number.\n",
+                    "ERROR: '%s' needs 1 argument: number_of_lines but %u is not valid.\n")) {
+    return false;
+  }
+  o.set_skip_lines(v);
+  return true;
+}
+
+bool io_ibuffer(LASinputOptions& o, OptionWalk& w, const InputOption&) {
+  uint32_t v;
+  if (!read_numbers(w, 1, &v, "",
+                    "ERROR: '%s' needs 1 argument: size but '%s' is not a valid size.\n",
+                    "ERROR: '%s' needs 1 argument: size but %u is not valid.\n")) {
+    return false;
+  }
+  o.set_io_ibuffer_size(v);
+  return true;
+}
+
+// The "-itranslate_..." and "-iscale_..." options: one float that is not 0.
+template <void (LASinputOptions::*SET)(float)>
+bool translation(LASinputOptions& o, OptionWalk& w, const InputOption&) {
+  float v;
+  if (!read_numbers(w, 1, &v, "",
+                    "ERROR: '%s' needs 1 argument: translation but '%s' is not valid.\n",
+                    "ERROR: '%s' needs 1 argument: translation but %f is not valid.\n")) {
+    return false;
+  }
+  (o.*SET)(v);
+  return true;
+}
+
+template <void (LASinputOptions::*SET)(float)>
+bool scale(LASinputOptions& o, OptionWalk& w, const InputOption&) {
+  float v;
+  if (!read_numbers(w, 1, &v, "", "ERROR: '%s' needs 1 argument: scale but '%s' is not valid.\n",
+                    "ERROR: '%s' needs 1 argument: scale but %f is not valid.\n")) {
+    return false;
+  }
+  (o.*SET)(v);
+  return true;
+}
+
+// A factor of 0 keeps that axis as read.
+bool rescale(LASinputOptions& o, OptionWalk& w, const InputOption&) {
+  double v[3];
+  if (!read_numbers(w, 3, v, "rescale_x rescale_y rescale_z",
+                    "ERROR: '%s' needs 3 arguments: rescale_x rescale_y rescale_z, but '%s' is not "
+                    "a valid %s",
+                    "ERROR: '%s' needs 3 arguments: rescale_x rescale_y rescale_z, but %lf is not "
+                    "a valid %s")) {
+    return false;
+  }
+  o.set_scale_factor(v);
+  return true;
+}
+
+bool rescale_xy(LASinputOptions& o, OptionWalk& w, const InputOption&) {
+  double v[3] = {0.0, 0.0, 0.0};
+  if (!read_numbers(
+          w, 2, v, "rescale_x rescale_y",
+          "ERROR: '%s' needs 3 arguments: rescale_x rescale_y, but '%s' is not a valid %s",
+          "ERROR: '%s' needs 3 arguments: rescale_x rescale_y, but %lf is not a valid "
+          "%s")) {
+    return false;
+  }
+  o.set_scale_factor(v);
+  return true;
+}
+
+bool rescale_z(LASinputOptions& o, OptionWalk& w, const InputOption&) {
+  double v[3] = {0.0, 0.0, 0.0};
+  if (!read_numbers(w, 1, &v[2], "rescale_z",
+                    "ERROR: '%s' needs 1 argument: rescale_z, but '%s' is not a valid %s",
+                    "ERROR: '%s' needs 1 argument: rescale_z, but %lf is not a valid %s")) {
+    return false;
+  }
+  o.set_scale_factor(v);
+  return true;
+}
+
+bool reoffset(LASinputOptions& o, OptionWalk& w, const InputOption&) {
+  double v[3];
+  if (!read_numbers(w, 3, v, "reoffset_x reoffset_y reoffset_z",
+                    "ERROR: '%s' needs 3 arguments: reoffset_x, reoffset_y, reoffset_z, but '%s' "
+                    "is not a valid %s")) {
+    return false;
+  }
+  o.set_offset(v);
+  return true;
+}
+
+bool buffered(LASinputOptions& o, OptionWalk& w, const InputOption&) {
+  float v;
+  if (!read_numbers(w, 1, &v, "",
+                    "ERROR: '%s' needs 1 argument: buffer_size. but '%s' is not a valid "
+                    "buffer_size")) {
+    return false;
+  }
+  if (v <= 0.0f) {
+    return option_fail("ERROR: '%s' needs 1 argument: buffer_size, but %f is not valid", w.word(),
+                       v);
+  }
+  o.set_buffer_size(v);
+  return true;
+}
+
+bool temp_files(LASinputOptions& o, OptionWalk& w, const InputOption&) {
+  o.set_temp_file_base(w.arg(1));
+  return true;
+}
+
+// An optional start follows when the next entry begins with '1'..'9'.
+bool files_are_flightlines(LASinputOptions& o, OptionWalk& w, const InputOption&) {
+  if (w.next < w.argc && w.argv[w.next][0] >= '1' && w.argv[w.next][0] <= '9') {
+    o.set_files_are_flightlines(std::atoi(w.argv[w.next]));
+    w.next++;
+  } else {
+    o.set_files_are_flightlines(1);
+  }
+  return true;
+}
+
+bool faf_index(LASinputOptions& o, OptionWalk& w, const InputOption&) {
+  o.set_files_are_flightlines_index(std::atoi(w.arg(1)));
+  return true;
+}
+
+template <bool LASinputOptions::*FLAG, bool VALUE>
+bool flag(LASinputOptions& o, OptionWalk&, const InputOption&) {
+  o.*FLAG = VALUE;
+  return true;
+}
+
+// Text input with the point layout of the PTS or PTX format.
+template <bool LASinputOptions::*FORM>
+bool text_form(LASinputOptions& o, OptionWalk&, const InputOption&) {
+  o.itxt = true;
+  o.*FORM = true;
+  return true;
+}
+
+using O = LASinputOptions;
+
+// clang-format off
+const InputOption kInputOptions[] = {
+  // inputs
+  {"-i", 1, "at least 1 argument: file_name or wild_card", inputs},
+  {"-lof", 1, "1 argument: list_of_files", list_of_files},
+  {"-stdin", 0, nullptr, flag<&O::use_stdin, true>},
+  {"-unique", 0, nullptr, flag<&O::unique, true>},
+  {"-merged", 0, nullptr, flag<&O::merged, true>},
+  {"-buffered", 1, "1 argument: buffer_size", buffered},
+  {"-neighbors", 1, "at least 1 argument: file_name or wild_card", neighbors},
+  {"-neighbors_lof", 1, "at least 1 argument: file_name", neighbor_list_of_files},
+  {"-temp_files", 1, "1 argument: base name", temp_files},
+  {"-stored", 0, nullptr, flag<&O::stored, true>},
+  {"-pipe_on", 0, nullptr, flag<&O::pipe_on, true>},
+  {"-populate", 0, nullptr, flag<&O::populate_header, true>},
+  {"-do_not_populate", 0, nullptr, flag<&O::populate_header, false>},
+  {"-io_ibuffer", 1, "1 argument: size", io_ibuffer},
+  // areas of interest
+  {"-inside_tile", 3, "3 arguments: ll_x ll_y size", inside_tile},
+  {"-inside_circle", 3, "3 arguments: center_x center_y radius", inside_circle},
+  {"-inside", 4, "4 arguments: min_x min_y max_x max_y", inside_rectangle},
+  {"-inside_rectangle", 4, "4 arguments: min_x min_y max_x max_y", inside_rectangle},
+  // re-quantizing and flightlines
+  {"-rescale", 3, "3 arguments: rescale_x rescale_y rescale_z", rescale},
+  {"-rescale_xy", 2, "2 argument: rescale_x rescale_y", rescale_xy},
+  {"-rescale_z", 1, "1 argument: rescale_z", rescale_z},
+  {"-reoffset", 3, "3 arguments: reoffset_x, reoffset_y, reoffset_z", reoffset},
+  {"-auto_reoffset", 0, nullptr, flag<&O::auto_reoffset, true>},
+  {"-files_are_flightlines", 0, nullptr, files_are_flightlines},
+  {"-faf", 0, nullptr, files_are_flightlines},
+  {"-faf_index", 1, "1 argument: index", faf_index},
+  {"-apply_file_source_ID", 0, nullptr, flag<&O::apply_file_source_ID, true>},
+  // text, PLY and grid inputs
+  {"-itxt", 0, nullptr, flag<&O::itxt, true>},
+  {"-ipts", 0, nullptr, text_form<&O::ipts>},
+  {"-iptx", 0, nullptr, text_form<&O::iptx>},
+  {"-iparse", 1, "1 argument: string", parse_string},
+  {"-iskip", 1, "1 argument: number_of_lines", skip_lines},
+  {"-iadd_extra", 3, "3 arguments: data_type name description", added_attribute},
+  {"-iadd_attribute", 3, "3 arguments: data_type name description", added_attribute},
+  {"-itranslate_intensity", 1, "1 argument: translation", translation<&O::set_translate_intensity>},
+  {"-iscale_intensity", 1, "1 argument: scale", scale<&O::set_scale_intensity>},
+  {"-itranslate_scan_angle", 1, "1 argument: translation", translation<&O::set_translate_scan_angle>},
+  {"-iscale_scan_angle", 1, "1 argument: scale", scale<&O::set_scale_scan_angle>},
+  {"-comma_not_point", 0, nullptr, flag<&O::comma_not_point, true>},
+};
+// clang-format on
 
 }  // namespace
 
 int LASinputOptions::take_arguments(int argc, char** argv, bool allow_ignore) {
-  // An en dash in the Windows-1252 code page starts an option as well.
-  for (int i = 1; i < argc; i++) {
-    if (static_cast<unsigned char>(argv[i][0]) == 0x96) argv[i][0] = '-';
-  }
-  for (int i = 1; i < argc; i++) {
-    char* word = argv[i];
-    if (word[0] == '\0') continue;
-    const NumberArgs a{i, argc, argv};
-    if (std::strcmp(word, "-h") == 0) {
-      LASfilter().print_help();
-      LAStransform().print_help();
-      LASignore().print_help();
-      print_help();
-      return 1;
+  const OptionWalkEnd end = walk_option_rows(kInputOptions, *this, argc, argv, [&](int& i) {
+    const char* word = argv[i];
+    if (starts_with(word, "-ignore_")) {
+      if (!allow_ignore) {
+        return option_fail("ERROR: this tool does not process '-ignore_xxxx' options\n");
+      }
+      if (ignore == nullptr) ignore = new LASignore();
+      if (ignore->take_argument(i, argc, argv)) return true;
+      delete ignore;
+      ignore = nullptr;
+      return false;
     }
-    if (word[0] == '-' && word[1] == 'i') {
-      if (std::strcmp(word, "-i") == 0) {
-        if (i + 1 >= argc || argv[i + 1][0] == '\0' || is_dash(argv[i + 1])) {
-          std::fprintf(stderr, "ERROR: '%s' needs at least 1 argument: file_name or wild_card\n",
-                       word);
-          return 0;
-        }
-        word[0] = '\0';
-        while (i + 1 < argc && argv[i + 1][0] != '\0' && !is_dash(argv[i + 1])) {
-          i++;
-          add_file_names_wildcard(argv[i], unique);
-          argv[i][0] = '\0';
-        }
-      } else if (starts_with(word, "-ignore_")) {
-        if (!allow_ignore) {
-          std::fprintf(stderr, "ERROR: this tool does not process '-ignore_xxxx' options\n");
-          return 0;
-        }
-        if (ignore == nullptr) ignore = new LASignore();
-        if (!ignore->take_argument(i, argc, argv)) {
-          delete ignore;
-          ignore = nullptr;
-          return 0;
-        }
-      } else if (starts_with(word, "-inside")) {
-        if (std::strcmp(word, "-inside_tile") == 0) {
-          float v[3];
-          if (!a.present(3, "ERROR: '%s' needs 3 arguments: ll_x ll_y size\n") ||
-              !a.f32(1, &v[0],
-                     "ERROR: '%s' needs 3 arguments: ll_x ll_y size, but '%s' is not a valid "
-                     "ll_x.\n") ||
-              !a.f32(2, &v[1],
-                     "ERROR: '%s' needs 3 arguments: ll_x ll_y size, but '%s' is not a valid "
-                     "ll_y.\n") ||
-              !a.f32(3, &v[2],
-                     "ERROR: '%s' needs 3 arguments: ll_x ll_y size, but '%s' is not a valid "
-                     "size.\n")) {
-            return 0;
-          }
-          if (v[2] <= 0.0f) {
-            std::fprintf(
-                stderr,
-                "ERROR: '%s' needs 3 arguments: ll_x ll_y size, but %f is not valid a size.\n",
-                word, v[2]);
-            return 0;
-          }
-          set_inside_tile(v[0], v[1], v[2]);
-          blank(argv, i, 4);
-          i += 3;
-        } else if (std::strcmp(word, "-inside_circle") == 0) {
-          double v[3];
-          if (!a.present(3, "ERROR: '%s' needs 3 arguments: center_x center_y radius\n") ||
-              !a.f64(1, &v[0],
-                     "ERROR: '%s' needs 3 arguments: center_x center_y radius, but '%s' is not a "
-                     "valid center_x.\n") ||
-              !a.f64(2, &v[1],
-                     "ERROR: '%s' needs 3 arguments: center_x center_y radius, but '%s' is not a "
-                     "valid center_y.\n") ||
-              !a.f64(3, &v[2],
-                     "ERROR: '%s' needs 3 arguments: center_x center_y radius, but '%s' is not a "
-                     "valid radius.\n")) {
-            return 0;
-          }
-          if (v[2] <= 0.0) {
-            std::fprintf(stderr,
-                         "ERROR: '%s' needs 3 arguments: center_x center_y radius, but %lf is not "
-                         "valid a radius.\n",
-                         word, v[2]);
-            return 0;
-          }
-          set_inside_circle(v[0], v[1], v[2]);
-          blank(argv, i, 4);
-          i += 3;
-        } else if (std::strcmp(word, "-inside") == 0 ||
-                   std::strcmp(word, "-inside_rectangle") == 0) {
-          double v[4];
-          if (!a.present(4, "ERROR: '%s' needs 4 arguments: min_x min_y max_x max_y\n") ||
-              !a.f64(1, &v[0],
-                     "ERROR: '%s' needs 4 arguments: min_x min_y max_x max_y, but '%s' is not a "
-                     "valid min_x.\n") ||
-              !a.f64(2, &v[1],
-                     "ERROR: '%s' needs 4 arguments: min_x min_y max_x max_y, but '%s' is not a "
-                     "valid min_y.\n") ||
-              !a.f64(3, &v[2],
-                     "ERROR: '%s' needs 4 arguments: min_x min_y max_x max_y, but '%s' is not a "
-                     "valid max_x.\n") ||
-              !a.f64(4, &v[3],
-                     "ERROR: '%s' needs 4 arguments: min_x min_y max_x max_y, but '%s' is not a "
-                     "valid max_y.\n")) {
-            return 0;
-          }
-          if (v[0] >= v[2]) {
-            std::fprintf(stderr,
-                         "ERROR: '%s' needs 4 arguments: min_x min_y max_x max_y, but %lf / %lf "
-                         "are not a valid min_x / max_x pair.\n",
-                         word, v[0], v[2]);
-            return 0;
-          }
-          if (v[1] >= v[3]) {
-            std::fprintf(stderr,
-                         "ERROR: '%s' needs 4 arguments: min_x min_y max_x max_y, but %lf / %lf "
-                         "are not a valid min_y / max_y pair.\n",
-                         word, v[1], v[3]);
-            return 0;
-          }
-          set_inside_rectangle(v[0], v[1], v[2], v[3]);
-          blank(argv, i, 5);
-          i += 4;
-        } else {
-          std::fprintf(stderr, "ERROR: unknown '-inside' option '%s'\n", word);
-          return 0;
-        }
-      } else if (std::strcmp(word, "-iadd_extra") == 0 ||
-                 std::strcmp(word, "-iadd_attribute") == 0) {
-        if (!a.present(3, "ERROR: '%s' needs 3 arguments: data_type name description\n")) return 0;
-        const int data_type = std::atoi(argv[i + 1]);
-        const char* name = argv[i + 2];
-        const char* description = argv[i + 3];
-        // Optional numbers, each only while the one before was taken. A zero
-        // scale is never a scale; a zero offset must be written as "0" or
-        // "0.0" so that a following option word does not read as one.
-        double values[5] = {1.0, 0.0, 1.0, 0.0, 2e307};
-        int taken = 0;
-        for (int k = 0; k < 5; k++) {
-          const int at = i + 4 + k;
-          if (at >= argc) break;
-          const double v = std::atof(argv[at]);
-          const bool is_scale = k == 0 || k == 2;
-          const bool explicit_zero =
-              std::strcmp(argv[at], "0") == 0 || std::strcmp(argv[at], "0.0") == 0;
-          if (v == 0.0 && (is_scale || !explicit_zero)) break;
-          values[k] = v;
-          taken++;
-        }
-        add_attribute(static_cast<uint32_t>(data_type), name, description, values[0], values[1],
-                      values[2], values[3], values[4]);
-        blank(argv, i, 4 + taken);
-        i += 3 + taken;
-      } else if (std::strcmp(word, "-iparse") == 0) {
-        if (!a.present(1, "ERROR: '%s' needs 1 argument: string\n")) return 0;
-        set_parse_string(argv[i + 1]);
-        blank(argv, i, 2);
-        i += 1;
-      } else if (std::strcmp(word, "-iskip") == 0) {
-        uint32_t v = 0;
-        if (!a.present(1, "ERROR: '%s' needs 1 argument: number_of_lines\n") ||
-            !a.u32(1, &v,
-                   "ERROR: '%s' needs 1 argument: number_of_lines but '%s' is not a valid "
-                   "number.\n")) {
-          return 0;
-        }
-        if (v == 0) {
-          std::fprintf(stderr,
-                       "ERROR: '%s' needs 1 argument: number_of_lines but %u is not valid.\n", word,
-                       v);
-          return 0;
-        }
-        skip_lines = v;
-        blank(argv, i, 2);
-        i += 1;
-      } else if (std::strcmp(word, "-io_ibuffer") == 0) {
-        uint32_t v = 0;
-        if (!a.present(1, "ERROR: '%s' needs 1 argument: size\n") ||
-            !a.u32(1, &v, "ERROR: '%s' needs 1 argument: size but '%s' is not a valid size.\n")) {
-          return 0;
-        }
-        if (v == 0) {
-          std::fprintf(stderr, "ERROR: '%s' needs 1 argument: size but %u is not valid.\n", word,
-                       v);
-          return 0;
-        }
-        io_ibuffer_size = v;
-        blank(argv, i, 2);
-        i += 1;
-      } else if (std::strcmp(word, "-itranslate_intensity") == 0) {
-        if (!take_nonzero_f32(a, "translation", &translate_intensity)) return 0;
-        blank(argv, i, 2);
-        i += 1;
-      } else if (std::strcmp(word, "-iscale_intensity") == 0) {
-        if (!take_nonzero_f32(a, "scale", &scale_intensity)) return 0;
-        blank(argv, i, 2);
-        i += 1;
-      } else if (std::strcmp(word, "-itranslate_scan_angle") == 0) {
-        if (!take_nonzero_f32(a, "translation", &translate_scan_angle)) return 0;
-        blank(argv, i, 2);
-        i += 1;
-      } else if (std::strcmp(word, "-iscale_scan_angle") == 0) {
-        if (!take_nonzero_f32(a, "scale", &scale_scan_angle)) return 0;
-        blank(argv, i, 2);
-        i += 1;
-      } else if (std::strcmp(word, "-ipts") == 0) {
-        itxt = ipts = true;
-        word[0] = '\0';
-      } else if (std::strcmp(word, "-iptx") == 0) {
-        itxt = iptx = true;
-        word[0] = '\0';
-      } else if (std::strcmp(word, "-itxt") == 0) {
-        itxt = true;
-        word[0] = '\0';
-      }
-    } else if (word[0] == '-' && word[1] == 'r') {
-      if (std::strcmp(word, "-rescale") == 0) {
-        double v[3];
-        static const char* const kBad[3] = {
-            "ERROR: '%s' needs 3 arguments: rescale_x rescale_y rescale_z, but '%s' is not a valid "
-            "rescale_x",
-            "ERROR: '%s' needs 3 arguments: rescale_x rescale_y rescale_z, but '%s' is not a valid "
-            "rescale_y",
-            "ERROR: '%s' needs 3 arguments: rescale_x rescale_y rescale_z, but '%s' is not a valid "
-            "rescale_z"};
-        static const char* const kZero[3] = {
-            "ERROR: '%s' needs 3 arguments: rescale_x rescale_y rescale_z, but %lf is not a valid "
-            "rescale_x",
-            "ERROR: '%s' needs 3 arguments: rescale_x rescale_y rescale_z, but %lf is not a valid "
-            "rescale_y",
-            "ERROR: '%s' needs 3 arguments: rescale_x rescale_y rescale_z, but %lf is not a valid "
-            "rescale_z"};
-        if (!a.present(3, "ERROR: '%s' needs 3 arguments: rescale_x rescale_y rescale_z\n"))
-          return 0;
-        for (int k = 0; k < 3; k++) {
-          if (!a.f64(k + 1, &v[k], kBad[k])) return 0;
-          if (v[k] == 0.0) {
-            std::fprintf(stderr, kZero[k], word, v[k]);
-            return 0;
-          }
-        }
-        set_scale_factor(v);
-        blank(argv, i, 4);
-        i += 3;
-      } else if (std::strcmp(word, "-rescale_xy") == 0) {
-        double v[3] = {0.0, 0.0, 0.0};
-        static const char* const kBad[2] = {
-            "ERROR: '%s' needs 3 arguments: rescale_x rescale_y, but '%s' is not a valid rescale_x",
-            "ERROR: '%s' needs 3 arguments: rescale_x rescale_y, but '%s' is not a valid "
-            "rescale_y"};
-        static const char* const kZero[2] = {
-            "ERROR: '%s' needs 3 arguments: rescale_x rescale_y, but %lf is not a valid rescale_x",
-            "ERROR: '%s' needs 3 arguments: rescale_x rescale_y, but %lf is not a valid rescale_y"};
-        if (!a.present(2, "ERROR: '%s' needs 2 argument: rescale_x rescale_y\n")) return 0;
-        for (int k = 0; k < 2; k++) {
-          if (!a.f64(k + 1, &v[k], kBad[k])) return 0;
-          if (v[k] == 0.0) {
-            std::fprintf(stderr, kZero[k], word, v[k]);
-            return 0;
-          }
-        }
-        // z keeps the factor it is read with (0 means "keep that axis").
-        set_scale_factor(v);
-        blank(argv, i, 3);
-        i += 2;
-      } else if (std::strcmp(word, "-rescale_z") == 0) {
-        double v[3] = {0.0, 0.0, 0.0};
-        if (!a.present(1, "ERROR: '%s' needs 1 argument: rescale_z\n") ||
-            !a.f64(1, &v[2],
-                   "ERROR: '%s' needs 1 argument: rescale_z, but '%s' is not a valid rescale_z")) {
-          return 0;
-        }
-        if (v[2] == 0.0) {
-          std::fprintf(stderr,
-                       "ERROR: '%s' needs 1 argument: rescale_z, but %lf is not a valid rescale_z",
-                       word, v[2]);
-          return 0;
-        }
-        set_scale_factor(v);
-        blank(argv, i, 2);
-        i += 1;
-      } else if (std::strcmp(word, "-reoffset") == 0) {
-        double v[3];
-        static const char* const kBad[3] = {
-            "ERROR: '%s' needs 3 arguments: reoffset_x, reoffset_y, reoffset_z, but '%s' is not a "
-            "valid reoffset_x",
-            "ERROR: '%s' needs 3 arguments: reoffset_x, reoffset_y, reoffset_z, but '%s' is not a "
-            "valid reoffset_y",
-            "ERROR: '%s' needs 3 arguments: reoffset_x, reoffset_y, reoffset_z, but '%s' is not a "
-            "valid reoffset_z"};
-        if (!a.present(3, "ERROR: '%s' needs 3 arguments: reoffset_x, reoffset_y, reoffset_z\n")) {
-          return 0;
-        }
-        for (int k = 0; k < 3; k++) {
-          if (!a.f64(k + 1, &v[k], kBad[k])) return 0;
-        }
-        set_offset(v);
-        blank(argv, i, 4);
-        i += 3;
-      }
-    } else if (std::strcmp(word, "-unique") == 0) {
-      unique = true;
-      word[0] = '\0';
-    } else if (std::strcmp(word, "-comma_not_point") == 0) {
-      comma_not_point = true;
-      word[0] = '\0';
-    } else if (word[0] == '-' && word[1] == 's') {
-      if (std::strcmp(word, "-stdin") == 0) {
-        use_stdin = true;
-        word[0] = '\0';
-      } else if (std::strcmp(word, "-stored") == 0) {
-        stored = true;
-        word[0] = '\0';
-      }
-    } else if (std::strcmp(word, "-lof") == 0) {
-      if (!a.present(1, "ERROR: '%s' needs 1 argument: list_of_files\n")) return 0;
-      if (!load_list_file(argv[i + 1], unique)) {
-        std::fprintf(stderr, "ERROR: cannot load list of files '%s'\n", argv[i + 1]);
-        return 0;
-      }
-      blank(argv, i, 2);
-      i += 1;
-    } else if (word[0] == '-' && word[1] == 'a') {
-      if (std::strcmp(word, "-auto_reoffset") == 0) {
-        auto_reoffset = true;
-        word[0] = '\0';
-      } else if (std::strcmp(word, "-apply_file_source_ID") == 0) {
-        apply_file_source_ID = true;
-        word[0] = '\0';
-      }
-    } else if (!(word[0] == '-' && word[1] == 'f')) {
-      if (std::strcmp(word, "-merged") == 0) {
-        merged = true;
-        word[0] = '\0';
-      } else if (std::strcmp(word, "-buffered") == 0) {
-        float v = 0.0f;
-        if (!a.present(1, "ERROR: '%s' needs 1 argument: buffer_size\n") ||
-            !a.f32(
-                1, &v,
-                "ERROR: '%s' needs 1 argument: buffer_size. but '%s' is not a valid buffer_size")) {
-          return 0;
-        }
-        if (v <= 0.0f) {
-          std::fprintf(stderr, "ERROR: '%s' needs 1 argument: buffer_size, but %f is not valid",
-                       word, v);
-          return 0;
-        }
-        buffer_size = v;
-        blank(argv, i, 2);
-        i += 1;
-      } else if (std::strcmp(word, "-temp_files") == 0) {
-        if (!a.present(1, "ERROR: '%s' needs 1 argument: base name\n")) return 0;
-        temp_file_base = argv[i + 1];
-        temp_file_base_set = true;
-        blank(argv, i, 2);
-        i += 1;
-      } else if (word[0] == '-' && word[1] == 'n') {
-        if (std::strcmp(word, "-neighbors") == 0) {
-          if (i + 1 >= argc || argv[i + 1][0] == '\0' || is_dash(argv[i + 1])) {
-            std::fprintf(stderr, "ERROR: '%s' needs at least 1 argument: file_name or wild_card\n",
-                         word);
-            return 0;
-          }
-          word[0] = '\0';
-          while (i + 1 < argc && argv[i + 1][0] != '\0' && !is_dash(argv[i + 1])) {
-            i++;
-            add_neighbor_file_names_wildcard(argv[i], false);
-            argv[i][0] = '\0';
-          }
-        } else if (std::strcmp(word, "-neighbors_lof") == 0) {
-          if (!a.present(1, "ERROR: '%s' needs at least 1 argument: file_name\n")) return 0;
-          if (!load_neighbor_list_file(argv[i + 1], unique)) {
-            std::fprintf(stderr, "ERROR: cannot load neighbor list of files '%s'\n", argv[i + 1]);
-            return 0;
-          }
-          blank(argv, i, 2);
-          i += 1;
-        }
-      } else if (word[0] == '-' && word[1] == 'p') {
-        if (std::strcmp(word, "-pipe_on") == 0) {
-          pipe_on = true;
-          word[0] = '\0';
-        } else if (std::strcmp(word, "-populate") == 0) {
-          populate_header = true;
-          word[0] = '\0';
-        }
-      } else if (std::strcmp(word, "-do_not_populate") == 0) {
-        populate_header = false;
-        word[0] = '\0';
-      }
-    } else {
-      if (std::strcmp(word, "-files_are_flightlines") == 0 || std::strcmp(word, "-faf") == 0) {
-        if (i + 1 < argc && argv[i + 1][0] >= '1' && argv[i + 1][0] <= '9') {
-          set_files_are_flightlines(std::atoi(argv[i + 1]));
-          blank(argv, i, 2);
-          i += 1;
-        } else {
-          set_files_are_flightlines(1);
-          word[0] = '\0';
-        }
-      } else if (std::strcmp(word, "-faf_index") == 0) {
-        if (!a.present(1, "ERROR: '%s' needs 1 argument: index\n")) return 0;
-        set_files_are_flightlines_index(std::atoi(argv[i + 1]));
-        blank(argv, i, 2);
-        i += 1;
-      }
+    if (starts_with(word, "-inside")) {
+      return option_fail("ERROR: unknown '-inside' option '%s'\n", word);
     }
+    return true;
+  });
+  if (end == OptionWalkEnd::help) {
+    LASfilter().print_help();
+    LAStransform().print_help();
+    LASignore().print_help();
+    print_help();
+    return 1;
   }
+  if (end == OptionWalkEnd::failed) return 0;
   return finish_arguments(argc, argv) ? 1 : 0;
 }
 
@@ -738,58 +624,6 @@ bool LASinputOptions::finish_arguments(int argc, char** argv) {
 
 // ---------------------------------------------------------------------------
 // opening
-
-LASinputOptions::Kind LASinputOptions::kind_of(const char* name, bool for_reopen) {
-  // Searched anywhere in the name, first match wins: "a.las.txt" is LAS.
-  struct Row {
-    const char* a;
-    const char* b;
-    Kind kind;
-  };
-  static const Row kOpen[] = {
-      {".las", ".vpk", Kind::las}, {".LAS", ".VPK", Kind::las}, {".bin", ".BIN", Kind::bin},
-      {".shp", ".SHP", Kind::shp}, {".asc", ".ASC", Kind::asc}, {".bil", ".BIL", Kind::bil},
-      {".dtm", ".DTM", Kind::dtm}, {".ply", ".PLY", Kind::ply}, {".qi", ".QI", Kind::qfit}};
-  // A second pass tries QFIT before the grids and has no PLY case.
-  static const Row kReopen[] = {{".las", ".vpk", Kind::las}, {".LAS", ".VPK", Kind::las},
-                                {".bin", ".BIN", Kind::bin}, {".shp", ".SHP", Kind::shp},
-                                {".qi", ".QI", Kind::qfit},  {".asc", ".ASC", Kind::asc},
-                                {".bil", ".BIL", Kind::bil}, {".dtm", ".DTM", Kind::dtm}};
-  if (for_reopen) {
-    for (const Row& row : kReopen) {
-      if (std::strstr(name, row.a) || std::strstr(name, row.b)) return row.kind;
-    }
-  } else {
-    for (const Row& row : kOpen) {
-      if (std::strstr(name, row.a) || std::strstr(name, row.b)) return row.kind;
-    }
-  }
-  return Kind::txt;
-}
-
-const char* LASinputOptions::kind_word(Kind kind) {
-  switch (kind) {
-    case Kind::las:
-      return "las";
-    case Kind::bin:
-      return "bin";
-    case Kind::shp:
-      return "shp";
-    case Kind::asc:
-      return "asc";
-    case Kind::bil:
-      return "bil";
-    case Kind::dtm:
-      return "dtm";
-    case Kind::ply:
-      return "ply";
-    case Kind::qfit:
-      return "qfit";
-    case Kind::txt:
-      return "txt";
-  }
-  return "txt";
-}
 
 LASreader* LASinputOptions::make_las_reader(bool with_auto_reoffset) const {
   const double* s = scale_factor;
@@ -882,7 +716,7 @@ LASreader* LASinputOptions::open_next_reader(const char* name, bool reset_index)
   if (files_are_flightlines) stamp_source_id(flightline);
   LASreader* reader = open_single(flightline, files_are_flightlines != 0);
   if (reader == nullptr) return nullptr;
-  return wrap(reader, kind_word(kind_of(file_name.c_str(), false)), "");
+  return wrap(reader, las_input_format_name(las_input_format_of(file_name.c_str())).word, "");
 }
 
 LASreaderTXT* LASinputOptions::make_txt_reader() const {
@@ -899,10 +733,10 @@ LASreaderTXT* LASinputOptions::make_txt_reader() const {
   reader->set_scale_factor(get_scale_factor());
   reader->set_offset(get_offset());
   for (int k = 0; k < number_attributes; k++) {
-    reader->add_attribute(static_cast<int32_t>(attribute_data_types[k]),
-                          attribute_names[k].c_str(), attribute_descriptions[k].c_str(),
-                          attribute_scales[k], attribute_offsets[k], attribute_pre_scales[k],
-                          attribute_pre_offsets[k], attribute_no_datas[k]);
+    reader->add_attribute(static_cast<int32_t>(attribute_data_types[k]), attribute_names[k].c_str(),
+                          attribute_descriptions[k].c_str(), attribute_scales[k],
+                          attribute_offsets[k], attribute_pre_scales[k], attribute_pre_offsets[k],
+                          attribute_no_datas[k]);
   }
   return reader;
 }
@@ -916,9 +750,9 @@ LASreaderPLY* LASinputOptions::make_ply_reader() const {
   return reader;
 }
 
-LASreader* LASinputOptions::open_text_or_ply(Kind kind) {
+LASreader* LASinputOptions::open_text_or_ply(LASinputFormat format) {
   const char* name = file_name.c_str();
-  if (kind == Kind::ply) {
+  if (format == LASinputFormat::ply) {
     LASreaderPLY* ply = make_ply_reader();
     if (!ply->open_file(name, point_type, populate_header)) {
       std::fprintf(stderr, "ERROR: cannot open lasreaderply with file name '%s'\n", name);
@@ -937,18 +771,17 @@ LASreader* LASinputOptions::open_text_or_ply(Kind kind) {
   return txt;
 }
 
-LASreader* LASinputOptions::open_side(Kind kind) {
+LASreader* LASinputOptions::open_side(LASinputFormat format) {
   const char* name = file_name.c_str();
-  LASreaderSide* reader =
-      side_make_reader(kind_word(kind), get_scale_factor(), get_offset(), comma_not_point);
+  const char* word = las_input_format_name(format).word;
+  LASreaderSide* reader = side_make_reader(word, get_scale_factor(), get_offset(), comma_not_point);
   if (!reader->open_name(name)) {
-    std::fprintf(stderr, "ERROR: cannot open lasreader%s with file name '%s'\n", kind_word(kind),
-                 name);
+    std::fprintf(stderr, "ERROR: cannot open lasreader%s with file name '%s'\n", word, name);
     delete reader;
     return nullptr;
   }
   // Only the formats that can seek to a point use a spatial index.
-  if (kind == Kind::bin || kind == Kind::qfit) {
+  if (format == LASinputFormat::bin || format == LASinputFormat::qfit) {
     LASindex* index = new LASindex();
     if (index->load_for(name)) {
       reader->set_index(index);
@@ -961,10 +794,11 @@ LASreader* LASinputOptions::open_side(Kind kind) {
 
 LASreader* LASinputOptions::open_single(uint16_t flightline, bool stamp) {
   const char* name = file_name.c_str();
-  const Kind kind = kind_of(name, false);
-  if (kind != Kind::las) {
-    LASreader* reader =
-        kind == Kind::txt || kind == Kind::ply ? open_text_or_ply(kind) : open_side(kind);
+  const LASinputFormat format = las_input_format_of(name);
+  if (format != LASinputFormat::las) {
+    LASreader* reader = format == LASinputFormat::txt || format == LASinputFormat::ply
+                            ? open_text_or_ply(format)
+                            : open_side(format);
     if (reader == nullptr) return nullptr;
     if (stamp) {
       reader->header.file_source_ID = flightline;
@@ -1001,8 +835,8 @@ LASreader* LASinputOptions::open_single(uint16_t flightline, bool stamp) {
 LASreader* LASinputOptions::open_stdin() {
   if (itxt) {
     LASreaderTXT* txt = make_txt_reader();
-    if (!txt->open(stdin, nullptr, point_type, get_parse_string(),
-                   static_cast<int32_t>(skip_lines), false)) {
+    if (!txt->open(stdin, nullptr, point_type, get_parse_string(), static_cast<int32_t>(skip_lines),
+                   false)) {
       std::fprintf(stderr, "ERROR: cannot open lasreadertxt with file name '%s'\n",
                    file_name.c_str());
       delete txt;
@@ -1244,7 +1078,7 @@ int LASinputOptions::rebuild_reader(LASreader* reader, bool keep_buffer) {
                                 : side->reopen_name(name);
     if (!reopened) {
       std::fprintf(stderr, "ERROR: cannot reopen lasreader%s with file name '%s'\n",
-                   kind_word(kind_of(name, false)), name);
+                   las_input_format_name(las_input_format_of(name)).word, name);
       return 0;
     }
     if (stamped_source_ID >= 0)
@@ -1252,10 +1086,10 @@ int LASinputOptions::rebuild_reader(LASreader* reader, bool keep_buffer) {
     reapply_area(reader);
     return 1;
   }
-  const Kind kind = kind_of(name, true);
+  const LASinputFormatName& format = las_input_format_name(las_input_format_to_reopen(name));
   LASreaderLAS* las = dynamic_cast<LASreaderLAS*>(reader);
-  if (kind != Kind::las || las == nullptr) {
-    std::fprintf(stderr, "ERROR: cannot reopen lasreader%s with file name '%s'\n", kind_word(kind),
+  if (format.format != LASinputFormat::las || las == nullptr) {
+    std::fprintf(stderr, "ERROR: cannot reopen lasreader%s with file name '%s'\n", format.word,
                  name);
     return 0;
   }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "io/las_input_file_list.hpp"
+#include "io/las_input_formats.hpp"
 
 class LASreader;
 class LASreaderPLY;
@@ -71,6 +72,10 @@ class LASinputOptions : public LASinputFileList {
   void set_translate_scan_angle(float v) { translate_scan_angle = v; }
   void set_scale_scan_angle(float v) { scale_scan_angle = v; }
   void set_parse_string(const char* text);
+  void set_temp_file_base(const char* name) {
+    temp_file_base_set = name != nullptr;
+    temp_file_base = name ? name : "";
+  }
   // Three doubles; null removes them. A 0 on an axis keeps that axis as read.
   void set_scale_factor(const double* xyz);
   void set_offset(const double* xyz);
@@ -146,21 +151,16 @@ class LASinputOptions : public LASinputFileList {
   uint32_t item_selection = 0xFFFFFFFFu;
 
  private:
-  // The reader kinds the opener tells apart by the file name.
-  enum class Kind { las, bin, shp, asc, bil, dtm, ply, qfit, txt };
-  static Kind kind_of(const char* name, bool for_reopen);
-  static const char* kind_word(Kind kind);
-
   LASreader* make_las_reader(bool with_auto_reoffset) const;
   // Text and PLY readers with every setting of the options, not yet opened.
   LASreaderTXT* make_txt_reader() const;
   LASreaderPLY* make_ply_reader() const;
   // Opens the current file as text or PLY; null after the opener's message.
-  LASreader* open_text_or_ply(Kind kind);
+  LASreader* open_text_or_ply(LASinputFormat format);
   // Opens the current file as BIN, shapefile, ASCII grid, BIL, DTM or QFIT
   // (with its index where the format can seek); null after the opener's
   // message.
-  LASreader* open_side(Kind kind);
+  LASreader* open_side(LASinputFormat format);
   LASreader* open_single(uint16_t flightline, bool stamp);
   LASreader* open_stdin();
   LASreader* open_merged();

@@ -6,8 +6,10 @@
 
 #include "core/las_header.hpp"
 #include "core/las_item.hpp"
+#include "core/las_reader.hpp"
 #include "core/las_writer.hpp"
 #include "core/las_writer_las.hpp"
+#include "filter/option_args.hpp"
 #include "io/formats/las_writers_binary.hpp"
 #include "io/formats/las_writers_text.hpp"
 #include "platform/file_identity.hpp"
@@ -55,28 +57,103 @@ LASwriter* opened(Writer* writer, bool ok, const char* kind, const std::string& 
   return nullptr;
 }
 
+// The writer of each format on the named file, or on standard output when
+// `name` is null (`where` says which for the messages).
+LASwriter* open_las(const LASoutputOptions& o, const LASheader* header, const char* name,
+                    const std::string& where) {
+  auto* writer = new LASwriterLAS();
+  const int32_t chunk = static_cast<int32_t>(o.chunk_size);
+  const bool ok = name ? writer->open_file(name, header, o.compressor_kind(), 2, chunk,
+                                           static_cast<int>(o.io_obuffer_size))
+                       : writer->open_cfile(stdout, header, o.compressor_kind(), 2, chunk);
+  return opened(writer, ok, "las", where);
+}
+
+LASwriter* open_bin(const LASoutputOptions&, const LASheader* header, const char* name,
+                    const std::string& where) {
+  auto* writer = new LASwriterBIN();
+  const bool ok = name ? writer->open_file(name, header, "ts8", 262144)
+                       : writer->open_cfile(stdout, header, "ts8");
+  return opened(writer, ok, "bin", where);
+}
+
+LASwriter* open_qfit(const LASoutputOptions&, const LASheader* header, const char* name,
+                     const std::string& where) {
+  auto* writer = new LASwriterQFIT();
+  const bool ok =
+      name ? writer->open_file(name, header, 40, 65536) : writer->open_cfile(stdout, header, 40);
+  return opened(writer, ok, "qfit", where);
+}
+
+LASwriter* open_wrl(const LASoutputOptions& o, const LASheader* header, const char* name,
+                    const std::string& where) {
+  auto* writer = new LASwriterWRL();
+  const char* parse = o.get_parse_string();
+  const bool ok =
+      name ? writer->open_file(name, header, parse) : writer->open_cfile(stdout, header, parse);
+  return opened(writer, ok, "wrl", where);
+}
+
+LASwriter* open_txt(const LASoutputOptions& o, const LASheader* header, const char* name,
+                    const std::string& where) {
+  auto* writer = new LASwriterTXT();
+  if (o.opts) {
+    writer->set_pts(true);
+  } else if (o.optx) {
+    writer->set_ptx(true);
+  }
+  const char* parse = o.get_parse_string();
+  const char* sep = o.get_separator();
+  const bool ok = name ? writer->open_file(name, header, parse, sep)
+                       : writer->open_cfile(stdout, header, parse, sep);
+  if (ok && o.scale_rgb != 1.0f) writer->set_scale_rgb(o.scale_rgb);
+  return opened(writer, ok, "txt", where);
+}
+
+// The output formats. A name's extension chooses the format by the first row
+// whose extension it contains, in either case, so "vpk" is tried before "las";
+// any other extension means text.
+struct OutputFormat {
+  uint32_t code;
+  const char* extension;
+  const char* upper;
+  LASwriter* (*open)(const LASoutputOptions&, const LASheader*, const char* name,
+                     const std::string& where);
+};
+
+const OutputFormat kOutputFormats[] = {
+    {LASformatCode::vpk, "vpk", "VPK", open_las}, {LASformatCode::las, "las", "LAS", open_las},
+    {LASformatCode::bin, "bin", "BIN", open_bin}, {LASformatCode::qfit, "qi", "QI", open_qfit},
+    {LASformatCode::wrl, "wrl", "WRL", open_wrl}, {LASformatCode::txt, "txt", "TXT", open_txt},
+};
+
+const OutputFormat* output_format(uint32_t code) {
+  if (code == LASformatCode::none) code = LASformatCode::las;
+  for (const OutputFormat& f : kOutputFormats) {
+    if (f.code == code) return &f;
+  }
+  return nullptr;
+}
+
+uint32_t format_of_extension(const std::string& extension) {
+  for (const OutputFormat& f : kOutputFormats) {
+    if (extension.find(f.extension) != std::string::npos ||
+        extension.find(f.upper) != std::string::npos) {
+      return f.code;
+    }
+  }
+  return LASformatCode::txt;
+}
+
 }  // namespace
 
 const char* LASoutputOptions::extension_of(uint32_t code) {
-  switch (code) {
-    case 0:
-    case 1:
-      return "las";
-    case 2:
-      return "vpk";
-    case 3:
-      return "bin";
-    case 4:
-      return "qi";
-    case 5:
-      return "wrl";
-    default:
-      return "txt";
-  }
+  const OutputFormat* f = output_format(code);
+  return f ? f->extension : "txt";
 }
 
 uint16_t LASoutputOptions::compressor_kind() const {
-  if (format != 2) return LAScompressorKind::raw;
+  if (format != LASformatCode::vpk) return LAScompressorKind::raw;
   return native ? LAScompressorKind::multistream_chunked : LAScompressorKind::sequential_chunked;
 }
 
@@ -195,23 +272,7 @@ void LASoutputOptions::set_name(const char* name) {
   }
   if (dot != std::string::npos) {
     if (!format_fixed) {
-      const std::string ext = file_name.substr(dot + 1);
-      auto has = [&ext](const char* a, const char* b) {
-        return ext.find(a) != std::string::npos || ext.find(b) != std::string::npos;
-      };
-      if (has("vpk", "VPK")) {
-        format = 2;
-      } else if (has("las", "LAS")) {
-        format = 1;
-      } else if (has("bin", "BIN")) {
-        format = 3;
-      } else if (has("qi", "QI")) {
-        format = 4;
-      } else if (has("wrl", "WRL")) {
-        format = 5;
-      } else {
-        format = 6;
-      }
+      format = format_of_extension(file_name.substr(dot + 1));
     }
   } else {
     file_name += ".";
@@ -293,9 +354,7 @@ void LASoutputOptions::build_name(const char* input_name, int32_t number) {
   if (has_directory) add_directory();
 
   if (input_name && file_name == input_name && !force) {
-    static const char* const kTemp[] = {"temp.las", "temp.las", "temp.vpk", "temp.bin",
-                                        "temp.qi",  "temp.wrl", "temp.txt"};
-    file_name = kTemp[format <= 6 ? format : 6];
+    file_name = std::string("temp.") + extension_of(format);
     std::fprintf(stderr, "WARNING: generated output name '%s'\n", input_name);
     std::fprintf(stderr, "         identical to input name. changed to '%s'.\n", file_name.c_str());
     std::fprintf(stderr, "         you can override this safety measure with '-oforce'.\n");
@@ -347,54 +406,13 @@ LASwriter* LASoutputOptions::open_writer(const LASheader* header, const char* in
 }
 
 LASwriter* LASoutputOptions::open_format_writer(const LASheader* header, const char* name) {
-  const std::string where = name ? std::string("with file name '") + name + "'" : "to stdout";
-  const char* parse = get_parse_string();
-  switch (format) {
-    case 0:
-    case 1:
-    case 2: {
-      auto* writer = new LASwriterLAS();
-      const int32_t chunk = static_cast<int32_t>(chunk_size);
-      const bool ok = name ? writer->open_file(name, header, compressor_kind(), 2, chunk,
-                                               static_cast<int>(io_obuffer_size))
-                           : writer->open_cfile(stdout, header, compressor_kind(), 2, chunk);
-      return opened(writer, ok, "las", where);
-    }
-    case 3: {
-      auto* writer = new LASwriterBIN();
-      const bool ok = name ? writer->open_file(name, header, "ts8", 262144)
-                           : writer->open_cfile(stdout, header, "ts8");
-      return opened(writer, ok, "bin", where);
-    }
-    case 4: {
-      auto* writer = new LASwriterQFIT();
-      const bool ok = name ? writer->open_file(name, header, 40, 65536)
-                           : writer->open_cfile(stdout, header, 40);
-      return opened(writer, ok, "qfit", where);
-    }
-    case 5: {
-      auto* writer = new LASwriterWRL();
-      const bool ok =
-          name ? writer->open_file(name, header, parse) : writer->open_cfile(stdout, header, parse);
-      return opened(writer, ok, "wrl", where);
-    }
-    case 6: {
-      auto* writer = new LASwriterTXT();
-      if (opts) {
-        writer->set_pts(true);
-      } else if (optx) {
-        writer->set_ptx(true);
-      }
-      const char* sep = get_separator();
-      const bool ok = name ? writer->open_file(name, header, parse, sep)
-                           : writer->open_cfile(stdout, header, parse, sep);
-      if (ok && scale_rgb != 1.0f) writer->set_scale_rgb(scale_rgb);
-      return opened(writer, ok, "txt", where);
-    }
-    default:
-      std::fprintf(stderr, "ERROR: unknown format %d\n", static_cast<int>(format));
-      return nullptr;
+  const OutputFormat* f = output_format(format);
+  if (f == nullptr) {
+    std::fprintf(stderr, "ERROR: unknown format %d\n", static_cast<int>(format));
+    return nullptr;
   }
+  const std::string where = name ? std::string("with file name '") + name + "'" : "to stdout";
+  return f->open(*this, header, name, where);
 }
 
 bool LASoutputOptions::remove_output() const {
@@ -404,103 +422,125 @@ bool LASoutputOptions::remove_output() const {
 // ---------------------------------------------------------------------------
 // option parsing
 
+namespace {
+
+using OutputOption = OptionRow<LASoutputOptions>;
+
+bool name(LASoutputOptions& o, OptionWalk& w, const OutputOption&) {
+  o.set_name(w.arg(1));
+  return true;
+}
+
+bool directory(LASoutputOptions& o, OptionWalk& w, const OutputOption&) {
+  if (o.set_directory(w.arg(1))) return true;
+  return option_fail("ERROR: '%s' is not a valid directory\n", w.arg(1));
+}
+
+bool appendix(LASoutputOptions& o, OptionWalk& w, const OutputOption&) {
+  o.set_appendix(w.arg(1));
+  return true;
+}
+
+bool cut(LASoutputOptions& o, OptionWalk& w, const OutputOption&) {
+  return o.set_cut(std::atoi(w.arg(1)));
+}
+
+bool parse_string(LASoutputOptions& o, OptionWalk& w, const OutputOption&) {
+  o.set_parse_string(w.arg(1));
+  return true;
+}
+
+bool separator(LASoutputOptions& o, OptionWalk& w, const OutputOption&) {
+  o.set_separator(w.arg(1));
+  return true;
+}
+
+bool scale_rgb(LASoutputOptions& o, OptionWalk& w, const OutputOption&) {
+  o.set_scale_rgb(static_cast<float>(std::atof(w.arg(1))));
+  return true;
+}
+
+bool chunk_size(LASoutputOptions& o, OptionWalk& w, const OutputOption&) {
+  o.set_chunk_size(static_cast<uint32_t>(std::atoi(w.arg(1))));
+  return true;
+}
+
+bool io_obuffer(LASoutputOptions& o, OptionWalk& w, const OutputOption&) {
+  o.io_obuffer_size = static_cast<uint32_t>(std::atoi(w.arg(1)));
+  return true;
+}
+
+template <uint32_t CODE>
+bool format(LASoutputOptions& o, OptionWalk&, const OutputOption&) {
+  o.set_format(CODE);
+  return true;
+}
+
+// Text keeps whatever extension the name has.
+bool text_format(LASoutputOptions& o, OptionWalk&, const OutputOption&) {
+  o.format_fixed = true;
+  o.format = LASformatCode::txt;
+  return true;
+}
+
+template <bool LASoutputOptions::*FLAG, bool VALUE>
+bool flag(LASoutputOptions& o, OptionWalk&, const OutputOption&) {
+  o.*FLAG = VALUE;
+  return true;
+}
+
+bool to_stdout(LASoutputOptions& o, OptionWalk&, const OutputOption&) {
+  o.set_stdout();
+  return true;
+}
+
+bool to_nil(LASoutputOptions& o, OptionWalk&, const OutputOption&) {
+  o.set_nil();
+  return true;
+}
+
+using O = LASoutputOptions;
+
+// clang-format off
+const OutputOption kOutputOptions[] = {
+  // names
+  {"-o", 1, "1 argument: file_name", name},
+  {"-odir", 1, "1 argument: directory", directory},
+  {"-odix", 1, "1 argument: appendix", appendix},
+  {"-ocut", 1, "1 argument: number of characters to cut", cut},
+  {"-oforce", 0, nullptr, flag<&O::force, true>},
+  // formats and destinations
+  {"-olas", 0, nullptr, format<LASformatCode::las>},
+  {"-ovpk", 0, nullptr, format<LASformatCode::vpk>},
+  {"-obin", 0, nullptr, format<LASformatCode::bin>},
+  {"-oqi", 0, nullptr, format<LASformatCode::qfit>},
+  // the spelling the usage text shows
+  {"-oqfit", 0, nullptr, format<LASformatCode::qfit>},
+  {"-owrl", 0, nullptr, format<LASformatCode::wrl>},
+  {"-otxt", 0, nullptr, text_format},
+  {"-stdout", 0, nullptr, to_stdout},
+  {"-nil", 0, nullptr, to_nil},
+  // compression and buffering
+  {"-native", 0, nullptr, flag<&O::native, true>},
+  {"-compatible", 0, nullptr, flag<&O::native, false>},
+  {"-chunk_size", 1, "1 argument: number_points", chunk_size},
+  {"-io_obuffer", 1, "1 argument: size", io_obuffer},
+  // text output
+  {"-oparse", 1, "1 argument: string", parse_string},
+  {"-osep", 1, "1 argument: separator", separator},
+  {"-oscale_rgb", 1, "1 argument: scale", scale_rgb},
+  {"-opts", 0, nullptr, flag<&O::opts, true>},
+  {"-optx", 0, nullptr, flag<&O::optx, true>},
+};
+// clang-format on
+
+}  // namespace
+
 int LASoutputOptions::take_arguments(int argc, char** argv) {
-  for (int i = 1; i < argc; i++) {
-    if (static_cast<unsigned char>(argv[i][0]) == 0x96) argv[i][0] = '-';
-  }
-  // Options with one argument: the word, the message when it is missing.
-  auto needs = [&](int i, const char* message) {
-    if (i + 1 >= argc) {
-      std::fprintf(stderr, message, argv[i]);
-      return false;
-    }
-    return true;
-  };
-  for (int i = 1; i < argc; i++) {
-    char* word = argv[i];
-    if (word[0] == '\0') continue;
-    bool with_argument = false;
-    if (std::strcmp(word, "-h") == 0) {
-      print_help();
-      return 1;
-    } else if (std::strcmp(word, "-o") == 0) {
-      if (!needs(i, "ERROR: '%s' needs 1 argument: file_name\n")) return 0;
-      set_name(argv[i + 1]);
-      with_argument = true;
-    } else if (std::strcmp(word, "-odir") == 0) {
-      if (!needs(i, "ERROR: '%s' needs 1 argument: directory\n")) return 0;
-      if (!set_directory(argv[i + 1])) {
-        std::fprintf(stderr, "ERROR: '%s' is not a valid directory\n", argv[i + 1]);
-        return 0;
-      }
-      with_argument = true;
-    } else if (std::strcmp(word, "-odix") == 0) {
-      if (!needs(i, "ERROR: '%s' needs 1 argument: appendix\n")) return 0;
-      set_appendix(argv[i + 1]);
-      with_argument = true;
-    } else if (std::strcmp(word, "-ocut") == 0) {
-      if (!needs(i, "ERROR: '%s' needs 1 argument: number of characters to cut\n")) return 0;
-      if (!set_cut(std::atoi(argv[i + 1]))) return 0;
-      with_argument = true;
-    } else if (std::strcmp(word, "-oforce") == 0) {
-      force = true;
-    } else if (std::strcmp(word, "-native") == 0) {
-      native = true;
-    } else if (std::strcmp(word, "-compatible") == 0) {
-      native = false;
-    } else if (std::strcmp(word, "-olas") == 0) {
-      set_format(1);
-    } else if (std::strcmp(word, "-ovpk") == 0) {
-      set_format(2);
-    } else if (std::strcmp(word, "-obin") == 0) {
-      set_format(3);
-    } else if (std::strcmp(word, "-oqi") == 0 || std::strcmp(word, "-oqfit") == 0) {
-      // The usage text shows "-oqfit"; both spellings are taken.
-      set_format(4);
-    } else if (std::strcmp(word, "-owrl") == 0) {
-      set_format(5);
-    } else if (std::strcmp(word, "-otxt") == 0) {
-      // Text keeps whatever extension the name has.
-      format_fixed = true;
-      format = 6;
-    } else if (std::strcmp(word, "-stdout") == 0) {
-      set_stdout();
-    } else if (std::strcmp(word, "-nil") == 0) {
-      set_nil();
-    } else if (std::strcmp(word, "-chunk_size") == 0) {
-      if (!needs(i, "ERROR: '%s' needs 1 argument: number_points\n")) return 0;
-      chunk_size = static_cast<uint32_t>(std::atoi(argv[i + 1]));
-      with_argument = true;
-    } else if (std::strcmp(word, "-oparse") == 0) {
-      if (!needs(i, "ERROR: '%s' needs 1 argument: string\n")) return 0;
-      set_parse_string(argv[i + 1]);
-      with_argument = true;
-    } else if (std::strcmp(word, "-osep") == 0) {
-      if (!needs(i, "ERROR: '%s' needs 1 argument: separator\n")) return 0;
-      set_separator(argv[i + 1]);
-      with_argument = true;
-    } else if (std::strcmp(word, "-oscale_rgb") == 0) {
-      if (!needs(i, "ERROR: '%s' needs 1 argument: scale\n")) return 0;
-      scale_rgb = static_cast<float>(std::atof(argv[i + 1]));
-      with_argument = true;
-    } else if (std::strcmp(word, "-opts") == 0) {
-      opts = true;
-    } else if (std::strcmp(word, "-optx") == 0) {
-      optx = true;
-    } else if (std::strcmp(word, "-io_obuffer") == 0) {
-      if (!needs(i, "ERROR: '%s' needs 1 argument: size\n")) return 0;
-      io_obuffer_size = static_cast<uint32_t>(std::atoi(argv[i + 1]));
-      with_argument = true;
-    } else {
-      continue;
-    }
-    word[0] = '\0';
-    if (with_argument) {
-      argv[i + 1][0] = '\0';
-      i++;
-    }
-  }
-  return 1;
+  const OptionWalkEnd end =
+      walk_option_rows(kOutputOptions, *this, argc, argv, [](int&) { return true; });
+  if (end == OptionWalkEnd::help) print_help();
+  return end == OptionWalkEnd::failed ? 0 : 1;
 }
 
 void LASoutputOptions::print_help() const {

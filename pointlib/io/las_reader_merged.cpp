@@ -13,58 +13,6 @@
 #include "io/formats/side_readers.hpp"
 #include "io/las_index.hpp"
 
-namespace {
-
-// Which formats a name may mean, searched anywhere in the name in this order.
-struct NameRow {
-  const char* a;
-  const char* b;
-  int kind;  // index into kKindWords
-};
-const char* const kKindWords[] = {"",    "LAS", "BIN", "SHP",  "ASC",
-                                  "BIL", "DTM", "PLY", "QFIT", "TXT"};
-const char* const kKindReaders[] = {"",    "las", "bin", "shp",  "asc",
-                                    "bil", "dtm", "ply", "qfit", "txt"};
-
-bool outside_i32(double max, double min, double offset, double scale) {
-  return (max - offset) / scale > 2147483647.0 || (min - offset) / scale < -2147483648.0;
-}
-
-}  // namespace
-
-void las_fit_bounds_to_integers(LASheader* header, bool* rescale, bool* reoffset) {
-  double* scales[3] = {&header->x_scale_factor, &header->y_scale_factor, &header->z_scale_factor};
-  double* offsets[3] = {&header->x_offset, &header->y_offset, &header->z_offset};
-  const double maxs[3] = {header->max_x, header->max_y, header->max_z};
-  const double mins[3] = {header->min_x, header->min_y, header->min_z};
-  static const char* const kScaleWarning[3] = {
-      "WARNING: i changed x_scale_factor from %g to %g to accommodate enlarged bounding box\n",
-      "WARNING: i changed y_scale_factor from %g to %g to accommodate enlarged bounding box\n",
-      "WARNING: i changed  z_scale_factor from %g to %g to accommodate enlarged bounding box\n"};
-  static const char* const kOffsetWarning[3] = {
-      "WARNING: i changed x_offset from %g to %g to accommodate enlarged bounding box\n",
-      "WARNING: i changed y_offset from %g to %g to accommodate enlarged bounding box\n",
-      "WARNING: i changed z_offset from %g to %g to accommodate enlarged bounding box\n"};
-  for (int a = 0; a < 3; a++) {
-    const double scale = *scales[a];
-    const double offset = *offsets[a];
-    if (!outside_i32(maxs[a], mins[a], offset, scale)) continue;
-    const double new_offset = static_cast<double>(las_round_i64((mins[a] + maxs[a]) / 2.0));
-    double new_scale = scale;
-    while (outside_i32(maxs[a], mins[a], new_offset, new_scale)) new_scale *= 10.0;
-    if (new_scale != scale) {
-      std::fprintf(stderr, kScaleWarning[a], scale, new_scale);
-      *scales[a] = new_scale;
-      *rescale = true;
-    }
-    if (outside_i32(maxs[a], mins[a], offset, new_scale)) {
-      std::fprintf(stderr, kOffsetWarning[a], offset, new_offset);
-      *offsets[a] = new_offset;
-      *reoffset = true;
-    }
-  }
-}
-
 LASreaderMerged::LASreaderMerged() {
   clean();
 }
@@ -76,7 +24,7 @@ LASreaderMerged::~LASreaderMerged() {
 
 void LASreaderMerged::clean() {
   set_sub(nullptr);
-  kind = Kind::none;
+  has_format = false;
   sub_format_code = 0;
   point_type_change = point_size_change = attribute_change = false;
   rescale = reoffset = false;
@@ -112,16 +60,6 @@ void LASreaderMerged::set_parse_string(const char* text) {
   parse_string = text ? text : "";
 }
 
-LASreaderMerged::Kind LASreaderMerged::kind_of(const char* name) {
-  static const NameRow kRows[] = {{".las", ".vpk", 1}, {".LAS", ".VPK", 1}, {".bin", ".BIN", 2},
-                                  {".shp", ".SHP", 3}, {".asc", ".ASC", 4}, {".bil", ".BIL", 5},
-                                  {".dtm", ".DTM", 6}, {".ply", ".PLY", 7}, {".qi", ".QI", 8}};
-  for (const NameRow& row : kRows) {
-    if (std::strstr(name, row.a) || std::strstr(name, row.b)) return static_cast<Kind>(row.kind);
-  }
-  return Kind::txt;
-}
-
 bool LASreaderMerged::add_file_name(const char* name) {
   if (name == nullptr) {
     std::fprintf(stderr, "ERROR: file name pointer is NULL\n");
@@ -133,22 +71,24 @@ bool LASreaderMerged::add_file_name(const char* name) {
     return false;
   }
   std::fclose(probe);
-  const Kind k = kind_of(name);
-  if (kind != Kind::none && kind != k) {
+  const LASinputFormat format = las_input_format_of(name);
+  if (has_format && format != sub_format) {
     std::fprintf(stderr, "ERROR: cannot mix %s with %s. skipping '%s' ...\n",
-                 kKindWords[static_cast<int>(kind)], kKindWords[static_cast<int>(k)], name);
+                 las_input_format_name(sub_format).upper, las_input_format_name(format).upper,
+                 name);
     return false;
   }
-  if (kind == Kind::none) {
-    kind = k;
-    if (k == Kind::las) {
+  if (!has_format) {
+    has_format = true;
+    sub_format = format;
+    if (format == LASinputFormat::las) {
       set_sub(new LASreaderLAS());
-    } else if (k == Kind::txt) {
+    } else if (format == LASinputFormat::txt) {
       set_sub(new LASreaderTXT());
-    } else if (k == Kind::ply) {
+    } else if (format == LASinputFormat::ply) {
       set_sub(new LASreaderPLY());
     } else {
-      set_sub(side_make_reader(kKindReaders[static_cast<int>(k)], nullptr, nullptr));
+      set_sub(side_make_reader(las_input_format_name(format).word, nullptr, nullptr));
     }
   }
   file_names.emplace_back(name);
@@ -190,7 +130,7 @@ bool LASreaderMerged::open_sub(const char* name, bool header_pass, bool read_in_
   }
   if (!opened) {
     std::fprintf(stderr, "ERROR: could not open lasreader%s for file '%s'\n",
-                 kKindReaders[static_cast<int>(kind)], name);
+                 las_input_format_name(sub_format).word, name);
   }
   return opened;
 }
@@ -227,7 +167,7 @@ void LASreaderMerged::make_variant_sub() {
   } else if (sub_side) {
     // Both triples: a raster reader chooses its offsets for the scale
     // factors it is given, which need not be the merged ones.
-    set_sub(side_make_reader(kKindReaders[static_cast<int>(kind)], s, o));
+    set_sub(side_make_reader(las_input_format_name(sub_format).word, s, o));
   }
 }
 
@@ -551,7 +491,8 @@ bool LASreaderMerged::open_next_file() {
     }
     sub_format_code = sub->format_code();
     // Only readers that can seek to a point use a spatial index.
-    const bool seeks = sub_las || sub_ply || kind == Kind::bin || kind == Kind::qfit;
+    const bool seeks = sub_las || sub_ply || sub_format == LASinputFormat::bin ||
+                       sub_format == LASinputFormat::qfit;
     LASindex* index = seeks ? new LASindex() : nullptr;
     if (index && index->load_for(name)) {
       sub->set_index(index);

@@ -7,17 +7,12 @@
 #include <vector>
 
 #include "core/las_reader.hpp"
+#include "io/las_input_formats.hpp"
 
 class LASreaderLAS;
 class LASreaderPLY;
 class LASreaderSide;
 class LASreaderTXT;
-
-// Moves the offset of an axis to the rounded centre of the header's box and
-// grows its scale factor by factors of 10 until the box fits 32-bit integers,
-// with one warning per changed value. Sets *rescale / *reoffset when it changed
-// a scale factor / an offset and leaves them alone otherwise.
-void las_fit_bounds_to_integers(LASheader* header, bool* rescale, bool* reoffset);
 
 // Presents a list of point files of one format as one input: one header that
 // covers them all and one stream of points, file after file. Only one
@@ -79,10 +74,6 @@ class LASreaderMerged : public LASreader {
   bool read_one_point() override;
 
  private:
-  // The formats told apart by the file name.
-  enum class Kind { none, las, bin, shp, asc, bil, dtm, ply, qfit, txt };
-  static Kind kind_of(const char* name);
-
   // Makes `made` the sub-reader (with its typed view).
   void set_sub(LASreader* made);
   // The text sub-reader gets the intensity and scan-angle settings and the
@@ -105,7 +96,9 @@ class LASreaderMerged : public LASreader {
   LASreaderTXT* sub_txt = nullptr;
   LASreaderPLY* sub_ply = nullptr;
   LASreaderSide* sub_side = nullptr;
-  Kind kind = Kind::none;
+  // The format of the first added file, which every other must share.
+  bool has_format = false;
+  LASinputFormat sub_format = LASinputFormat::las;
   int sub_format_code = 0;
   bool point_type_change = false;
   bool point_size_change = false;

@@ -56,12 +56,14 @@ bool take_sub(GroundCommandLine& line, const char* word, const char* arg) {
 }
 
 // One row per option word. An option with an argument names it for the message that a missing
-// argument prints; `take` gets the argument (null for a switch) and returns false after printing
-// its own message.
+// argument prints, unless the argument may be left out (at the end of the line); `take` gets the
+// argument (null for a switch or a left-out one) and returns false after printing its own
+// message.
 struct OwnOption {
   const char* word;
   const char* argument;
   bool (*take)(GroundCommandLine& line, const char* word, const char* arg);
+  bool argument_optional = false;
 };
 
 #define SET(body)                                        \
@@ -84,6 +86,10 @@ const OwnOption kOwnOptions[] = {
     {"-cpu64", nullptr,
      SET(std::fprintf(stderr,
                       "WARNING: not compiled with 64 bit support. ignoring '-cpu64' ...\n"))},
+    {"-cores", "number",
+     SET(std::fprintf(stderr,
+                      "WARNING: not compiled with multi-core batching. ignoring '-cores' ...\n")),
+     true},
     {"-step", "value", take_step},
     {"-offset", "value", SET(l.settings.offset = float(std::atof(a)))},
     {"-cutoff_z_above", "value", SET()},
@@ -179,18 +185,16 @@ GroundExit ground_take_arguments(int argc, char** argv, GroundCommandLine* line)
       print_ground_version();
       return end_run(0);
     }
-    if (std::strcmp(word, "-cores") == 0) {
-      std::fprintf(stderr,
-                   "WARNING: not compiled with multi-core batching. ignoring '-cores' ...\n");
-      i++;
-      continue;
-    }
     if (const OwnOption* option = find_own_option(word)) {
       if (option->argument == nullptr) {
         option->take(*line, word, nullptr);
         continue;
       }
       if (!has_next) {
+        if (option->argument_optional) {
+          option->take(*line, word, nullptr);
+          continue;
+        }
         std::fprintf(stderr, "ERROR: '%s' needs 1 argument: %s\n", word, option->argument);
         return end_run(1);
       }
