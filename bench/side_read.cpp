@@ -64,15 +64,16 @@ void write_kind(int kind, const std::string& name) {
       for (int i = 0; i < n; i++) {
         records[i].type = 11;
         records[i].with_m = false;
-        records[i].vertices.push_back(
-            {500000.0 + (i % kSide) * 0.37, 4000000.0 + (i / kSide) * 0.41, height(i % kSide, 0), 0});
+        records[i].vertices.push_back({500000.0 + (i % kSide) * 0.37,
+                                       4000000.0 + (i / kSide) * 0.41, height(i % kSide, 0), 0});
       }
       write_file(name, shp_bytes(11, records));
       break;
     }
     case 3: {
-      std::string text = "ncols 1000\nnrows 1000\nxllcorner 500000\nyllcorner 4000000\n"
-                         "cellsize 0.5\nNODATA_value -9999\n";
+      std::string text =
+          "ncols 1000\nnrows 1000\nxllcorner 500000\nyllcorner 4000000\n"
+          "cellsize 0.5\nNODATA_value -9999\n";
       char cell[32];
       for (int r = 0; r < kSide; r++) {
         for (int c = 0; c < kSide; c++) {

@@ -433,42 +433,41 @@ TEST(LASinputOptions, ReaderChoiceByName) {
                     "x.VPK' for read\n"
                     "ERROR: cannot open lasreaderlas with file name '" +
                     p + "x.VPK'\n"},
-      {"x.QI",
-       "ERROR: cannot open file '" + p + "x.QI'\n"
-       "ERROR: cannot open lasreaderqfit with file name '" +
-           p + "x.QI'\n"},
-      {"x.xyz",
-       "ERROR: cannot open file '" + p + "x.xyz'\n"
-       "ERROR: cannot open lasreadertxt with file name '" +
-           p + "x.xyz'\n"},
-      {"x.bin",
-       "ERROR: cannot open file '" + p + "x.bin'\n"
-       "ERROR: cannot open lasreaderbin with file name '" +
-           p + "x.bin'\n"},
-      {"x.SHP",
-       "ERROR: cannot open file '" + p + "x.SHP'\n"
-       "ERROR: cannot open lasreadershp with file name '" +
-           p + "x.SHP'\n"},
-      {"x.asc",
-       "ERROR: cannot open file '" + p + "x.asc'\n"
-       "ERROR: cannot open lasreaderasc with file name '" +
-           p + "x.asc'\n"},
-      {"x.BIL",
-       "ERROR: cannot open files '" + p + "x.hdr' or '" + p + "x.HDR'\n" +
-           "ERROR: reading the *.hdr file for '" + p + "x.BIL'\n" +
-           "ERROR: cannot open lasreaderbil with file name '" + p + "x.BIL'\n"},
-      {"x.dtm",
-       "ERROR: cannot open file '" + p + "x.dtm'\n"
-       "ERROR: cannot open lasreaderdtm with file name '" +
-           p + "x.dtm'\n"},
-      {"x.ply",
-       "ERROR: cannot open file '" + p + "x.ply'\n"
-       "ERROR: cannot open lasreaderply with file name '" +
-           p + "x.ply'\n"},
-      {"x.ply.qi",
-       "ERROR: cannot open file '" + p + "x.ply.qi'\n"
-       "ERROR: cannot open lasreaderply with file name '" +
-           p + "x.ply.qi'\n"},
+      {"x.QI", "ERROR: cannot open file '" + p +
+                   "x.QI'\n"
+                   "ERROR: cannot open lasreaderqfit with file name '" +
+                   p + "x.QI'\n"},
+      {"x.xyz", "ERROR: cannot open file '" + p +
+                    "x.xyz'\n"
+                    "ERROR: cannot open lasreadertxt with file name '" +
+                    p + "x.xyz'\n"},
+      {"x.bin", "ERROR: cannot open file '" + p +
+                    "x.bin'\n"
+                    "ERROR: cannot open lasreaderbin with file name '" +
+                    p + "x.bin'\n"},
+      {"x.SHP", "ERROR: cannot open file '" + p +
+                    "x.SHP'\n"
+                    "ERROR: cannot open lasreadershp with file name '" +
+                    p + "x.SHP'\n"},
+      {"x.asc", "ERROR: cannot open file '" + p +
+                    "x.asc'\n"
+                    "ERROR: cannot open lasreaderasc with file name '" +
+                    p + "x.asc'\n"},
+      {"x.BIL", "ERROR: cannot open files '" + p + "x.hdr' or '" + p + "x.HDR'\n" +
+                    "ERROR: reading the *.hdr file for '" + p + "x.BIL'\n" +
+                    "ERROR: cannot open lasreaderbil with file name '" + p + "x.BIL'\n"},
+      {"x.dtm", "ERROR: cannot open file '" + p +
+                    "x.dtm'\n"
+                    "ERROR: cannot open lasreaderdtm with file name '" +
+                    p + "x.dtm'\n"},
+      {"x.ply", "ERROR: cannot open file '" + p +
+                    "x.ply'\n"
+                    "ERROR: cannot open lasreaderply with file name '" +
+                    p + "x.ply'\n"},
+      {"x.ply.qi", "ERROR: cannot open file '" + p +
+                       "x.ply.qi'\n"
+                       "ERROR: cannot open lasreaderply with file name '" +
+                       p + "x.ply.qi'\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

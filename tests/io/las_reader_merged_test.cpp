@@ -215,8 +215,9 @@ TEST(LASreaderMerged, OpenerReportsRefusedFiles) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "ERROR: reading terrasolid header\n"
             "ERROR: could not open lasreaderbin for file '" +
-                a + "'\n"
-                    "ERROR: cannot open lasreadermerged with 2 file names\n");
+                a +
+                "'\n"
+                "ERROR: cannot open lasreadermerged with 2 file names\n");
 }
 
 // Scale factors and offsets: a file that differs is re-quantized to the

@@ -36,7 +36,8 @@ uint64_t read_all(LASreader& reader) {
   uint64_t sum = 0;
   while (reader.read_point()) {
     sum += static_cast<uint64_t>(reader.point.X) + static_cast<uint64_t>(reader.point.Z);
-    for (int32_t k = 0; k < reader.point.extra_bytes_number; k++) sum += reader.point.extra_bytes[k];
+    for (int32_t k = 0; k < reader.point.extra_bytes_number; k++)
+      sum += reader.point.extra_bytes[k];
   }
   return sum;
 }
@@ -57,7 +58,8 @@ void fuzz_side_reader_one(const uint8_t* data, size_t size) {
   uint64_t sum = 0;
   if (choice == 0 || choice == 1) {
     // From memory: the stream does not own the bytes.
-    std::unique_ptr<LASreaderSide> reader(side_make_reader(choice == 0 ? "bin" : "qfit", scale, offset));
+    std::unique_ptr<LASreaderSide> reader(
+        side_make_reader(choice == 0 ? "bin" : "qfit", scale, offset));
     ByteStreamIn* stream = new ByteStreamInArrayLE(data, static_cast<int64_t>(size));
     const bool opened = choice == 0 ? dynamic_cast<LASreaderBIN&>(*reader).open(stream)
                                     : dynamic_cast<LASreaderQFIT&>(*reader).open(stream);
@@ -133,7 +135,8 @@ std::vector<std::vector<uint8_t>> fuzz_side_seed_files() {
       "ncols 4\nnrows 3\nxllcorner 630000\nyllcorner 4830000\ncellsize 2\nNODATA_value -9999\n"
       "1.5 2 3 4\n5 -9999 7 8.25\n9 10 11 12\n";
   add(3, Bytes(asc.begin(), asc.end()));
-  const std::string centre = "NCOLS 2\nNROWS 2\nXLLCENTER 1,5\nYLLCENTER 2\nCELLSIZE 0,5\n1,25 2\n3 4\n";
+  const std::string centre =
+      "NCOLS 2\nNROWS 2\nXLLCENTER 1,5\nYLLCENTER 2\nCELLSIZE 0,5\n1,25 2\n3 4\n";
   add(11, Bytes(centre.begin(), centre.end()));
 
   const std::string hdr =

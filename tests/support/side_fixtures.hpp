@@ -77,12 +77,12 @@ struct ShpVertex {
 struct ShpRecord {
   int32_t type = 1;  // 0 is a null shape; a type of no points has only `trailing`
   std::vector<ShpVertex> vertices;
-  bool with_m = true;          // M types and Z types: the M part is written
-  bool count_given = false;    // multipoints: else the number of vertices
+  bool with_m = true;        // M types and Z types: the M part is written
+  bool count_given = false;  // multipoints: else the number of vertices
   int32_t stated_count = 0;
-  bool length_given = false;   // else the true content length
-  int32_t stated_length = 0;   // in 16-bit words
-  std::string trailing;        // bytes after the content, counted in the length
+  bool length_given = false;  // else the true content length
+  int32_t stated_length = 0;  // in 16-bit words
+  std::string trailing;       // bytes after the content, counted in the length
 };
 // The main header says `type`; its box is the box of every vertex.
 Bytes shp_bytes(int32_t type, const std::vector<ShpRecord>& records);

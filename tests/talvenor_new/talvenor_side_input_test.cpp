@@ -125,8 +125,9 @@ bool nodata_cell(int c, int r) {
 
 SideCase asc_case(const ProgramDir& dir) {
   SideCase c{dir.file("f.asc"), {}, 0.01, true, raster_record(2.0, 2.0, 630000.0, 4830000.0)};
-  std::string text = "ncols 12\nnrows 9\nxllcorner 630000\nyllcorner 4830000\ncellsize 2\n"
-                     "NODATA_value -9999\n";
+  std::string text =
+      "ncols 12\nnrows 9\nxllcorner 630000\nyllcorner 4830000\ncellsize 2\n"
+      "NODATA_value -9999\n";
   for (int r = 0; r < kRows; r++) {
     for (int k = 0; k < kCols; k++) {
       char cell[32];
@@ -143,7 +144,10 @@ SideCase asc_case(const ProgramDir& dir) {
 }
 
 SideCase bil_case(const ProgramDir& dir, bool big) {
-  SideCase c{dir.file(big ? "big.bil" : "f.bil"), {}, 0.01, true,
+  SideCase c{dir.file(big ? "big.bil" : "f.bil"),
+             {},
+             0.01,
+             true,
              raster_record(2.0, 2.0, 630000.0, 4830000.0)};
   side_fixtures::BilRaster b;
   b.ncols = kCols;
@@ -176,7 +180,8 @@ SideCase dtm_case(const ProgramDir& dir) {
   for (int k = 0; k < kCols; k++) {
     for (int r = 0; r < kRows; r++) {
       d.cells.push_back(nodata_cell(k, r) ? -9999.0 : height(k, r));
-      if (!nodata_cell(k, r)) c.points.push_back({630001.0 + 2.0 * k, 4830001.0 + 2.0 * r, height(k, r)});
+      if (!nodata_cell(k, r))
+        c.points.push_back({630001.0 + 2.0 * k, 4830001.0 + 2.0 * r, height(k, r)});
     }
   }
   side_fixtures::write_file(c.name, side_fixtures::dtm_bytes(d));
@@ -185,9 +190,9 @@ SideCase dtm_case(const ProgramDir& dir) {
 
 TEST(TalvenorSideInput, EveryFormatReadsItsPointsInOrder) {
   ProgramDir dir;
-  const SideCase cases[] = {bin_case(dir),         qfit_case(dir, false), qfit_case(dir, true),
-                            shp_case(dir),         asc_case(dir),         bil_case(dir, false),
-                            bil_case(dir, true),   dtm_case(dir)};
+  const SideCase cases[] = {bin_case(dir),       qfit_case(dir, false), qfit_case(dir, true),
+                            shp_case(dir),       asc_case(dir),         bil_case(dir, false),
+                            bil_case(dir, true), dtm_case(dir)};
   for (const SideCase& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string out = c.name + ".las";
@@ -223,7 +228,8 @@ TEST(TalvenorSideInput, EveryFormatReadsItsPointsInOrder) {
     }
     ASSERT_NE(raster, nullptr);
     LASvlrRasterVPK record;
-    ASSERT_TRUE(record.deserialize(raster->data.data(), static_cast<uint32_t>(raster->data.size())));
+    ASSERT_TRUE(
+        record.deserialize(raster->data.data(), static_cast<uint32_t>(raster->data.size())));
     EXPECT_EQ(record.ncols, c.record.ncols);
     EXPECT_EQ(record.nrows, c.record.nrows);
     EXPECT_EQ(record.nbands, 1);

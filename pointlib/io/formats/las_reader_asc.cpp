@@ -108,8 +108,7 @@ bool LASreaderASC::read_header() {
       // Kept as read, so that cells written with the same digits compare equal.
       raster_line_double(t, &nodata);
     } else if (ncols > 0 && nrows > 0 && cellsize > 0.0f && std::isfinite(cellsize) &&
-               ((known(xllcorner) && known(yllcorner)) ||
-                (known(xllcenter) && known(yllcenter))) &&
+               ((known(xllcorner) && known(yllcorner)) || (known(xllcenter) && known(yllcenter))) &&
                is_first_data_line(line)) {
       if (known(xllcorner) && known(yllcorner)) {
         xllcenter = xllcorner + cellsize * 0.5;
@@ -127,7 +126,8 @@ bool LASreaderASC::read_header() {
 bool LASreaderASC::read_word(char* word) {
   size_t n = 0;
   const size_t size = first_line.size();
-  while (first_line_pos < size && is_blank(static_cast<unsigned char>(first_line[first_line_pos]))) {
+  while (first_line_pos < size &&
+         is_blank(static_cast<unsigned char>(first_line[first_line_pos]))) {
     first_line_pos++;
   }
   if (first_line_pos < size) {

@@ -108,8 +108,8 @@ bool LASreaderBIN::open(ByteStreamIn* given) {
   take_stream(given);
   p_count = 0;
   if (!read_header()) return false;
-  if (!point.init_for_point_type(&header, header.point_data_format,
-                                 header.point_data_record_length, &header)) {
+  if (!point.init_for_point_type(&header, header.point_data_format, header.point_data_record_length,
+                                 &header)) {
     return false;
   }
   return scan_points() && seek_point(0) && settle_quantization();

@@ -17,12 +17,12 @@ struct HeaderField {
   const char* name;
 };
 const HeaderField kHeaderFields[] = {
-    {0, 21, "signature"},          {21, 61, "description"},      {82, 4, "version"},
-    {86, 8, "lower_left_x"},       {94, 8, "lower_left_y"},      {102, 8, "min_value"},
-    {110, 8, "max_value"},         {118, 8, "rotation"},         {126, 8, "column_spacing"},
+    {0, 21, "signature"},          {21, 61, "description"},       {82, 4, "version"},
+    {86, 8, "lower_left_x"},       {94, 8, "lower_left_y"},       {102, 8, "min_value"},
+    {110, 8, "max_value"},         {118, 8, "rotation"},          {126, 8, "column_spacing"},
     {134, 8, "row_spacing"},       {142, 4, "number_of_columns"}, {146, 4, "number_of_rows"},
-    {150, 2, "horizontal_units"},  {152, 2, "vertical_units"},   {154, 2, "data_type"},
-    {156, 2, "coordinate_system"}, {158, 2, "coordinate_zone"},  {160, 2, "horizontal_datum"},
+    {150, 2, "horizontal_units"},  {152, 2, "vertical_units"},    {154, 2, "data_type"},
+    {156, 2, "coordinate_system"}, {158, 2, "coordinate_zone"},   {160, 2, "horizontal_datum"},
     {162, 2, "vertical_datum"},    {164, 36, "reserved"},
 };
 
@@ -32,12 +32,12 @@ struct StatePlaneCode {
   uint16_t code;
 };
 const StatePlaneCode kStatePlanes[122] = {
-    {101, 26929}, {102, 26930}, {201, 26948}, {202, 26949}, {203, 26950}, {301, 26951},
-    {302, 26952}, {401, 26941}, {402, 26942}, {403, 26943}, {404, 26944}, {405, 26945},
-    {406, 26946}, {501, 26953}, {502, 26954}, {503, 26955}, {600, 26956}, {700, 26957},
-    {901, 26958}, {902, 26959}, {903, 26960}, {1001, 26966}, {1002, 26967}, {1101, 26968},
+    {101, 26929},  {102, 26930},  {201, 26948},  {202, 26949},  {203, 26950},  {301, 26951},
+    {302, 26952},  {401, 26941},  {402, 26942},  {403, 26943},  {404, 26944},  {405, 26945},
+    {406, 26946},  {501, 26953},  {502, 26954},  {503, 26955},  {600, 26956},  {700, 26957},
+    {901, 26958},  {902, 26959},  {903, 26960},  {1001, 26966}, {1002, 26967}, {1101, 26968},
     {1102, 26969}, {1103, 26970}, {1201, 26971}, {1202, 26972}, {1301, 26973}, {1302, 26974},
-    {1401, 26975}, {1402, 26976}, {1501, 26977}, {1502, 26978}, {1601, 2205}, {1602, 26980},
+    {1401, 26975}, {1402, 26976}, {1501, 26977}, {1502, 26978}, {1601, 2205},  {1602, 26980},
     {1701, 26981}, {1702, 26982}, {1801, 26983}, {1802, 26984}, {1900, 26985}, {2001, 26986},
     {2002, 26987}, {2111, 26988}, {2112, 26989}, {2113, 26990}, {2201, 26991}, {2202, 26992},
     {2203, 26993}, {2301, 26994}, {2302, 26995}, {2401, 26996}, {2402, 26997}, {2403, 26998},
@@ -115,7 +115,8 @@ bool LASreaderDTM::read_header(const char* file_name) {
     return false;
   }
   const float version = record_f32(h + 82);
-  if (version != 3.1f) std::fprintf(stderr, "WARNING: expected 3.1 but version is %1.1f\n", version);
+  if (version != 3.1f)
+    std::fprintf(stderr, "WARNING: expected 3.1 but version is %1.1f\n", version);
   const double rotation = record_f64(h + 118);
   if (rotation != 0.0) std::fprintf(stderr, "WARNING: expected 0.0 but rotation is %g\n", rotation);
   llx = record_f64(h + 86);
@@ -132,8 +133,8 @@ bool LASreaderDTM::read_header(const char* file_name) {
     return false;
   }
   if (!std::isfinite(llx) || !std::isfinite(lly)) {
-    std::fprintf(stderr, "ERROR: DTM file '%s' has no lower-left corner (%g, %g)\n", file_name,
-                 llx, lly);
+    std::fprintf(stderr, "ERROR: DTM file '%s' has no lower-left corner (%g, %g)\n", file_name, llx,
+                 lly);
     return false;
   }
   if (data_type < 0 || data_type > 3) {
@@ -151,14 +152,14 @@ bool LASreaderDTM::read_header(const char* file_name) {
   // The file gives the cell's corner; the points lie at the centres.
   llx += xdim * 0.5;
   lly += ydim * 0.5;
-  store_geo_keys(record_i16(h + 150), record_i16(h + 152), record_i16(h + 156),
-                 record_i16(h + 158), record_i16(h + 160), record_i16(h + 162));
+  store_geo_keys(record_i16(h + 150), record_i16(h + 152), record_i16(h + 156), record_i16(h + 158),
+                 record_i16(h + 160), record_i16(h + 162));
   return true;
 }
 
 void LASreaderDTM::store_geo_keys(int16_t horizontal_units, int16_t vertical_units,
-                                  int16_t coordinate_system, int16_t zone,
-                                  int16_t horizontal_datum, int16_t vertical_datum) {
+                                  int16_t coordinate_system, int16_t zone, int16_t horizontal_datum,
+                                  int16_t vertical_datum) {
   LASvlrKeyEntry keys[5];
   uint32_t n = 0;
   auto add = [&keys, &n](uint16_t key, uint16_t value) { keys[n++] = {key, 0, 1, value}; };

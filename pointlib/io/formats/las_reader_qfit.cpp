@@ -80,8 +80,9 @@ bool LASreaderQFIT::read_layout() {
   const int64_t length = stream->position();
   npoints = length > first_record ? (length - first_record) / record_size : 0;
   if (npoints == 0) {
-    std::fprintf(stderr, "ERROR: no QFIT point record after the offset %" PRId64 " in %" PRId64
-                 " bytes\n", first_record, length);
+    std::fprintf(stderr,
+                 "ERROR: no QFIT point record after the offset %" PRId64 " in %" PRId64 " bytes\n",
+                 first_record, length);
     return false;
   }
   return stream->seek_to(first_record);
@@ -168,7 +169,8 @@ bool LASreaderQFIT::decode_next() {
   set_xyz(longitude, latitude, elevation);
   point.set_intensity(static_cast<uint16_t>(record_u32(record + 20, big) & 0xFFFF));
   const int32_t azimuth = record_i32(record + 24, big);
-  point.scan_angle_rank = static_cast<int8_t>(las_round_clamped(azimuth * 0.001 - 180.0, -128, 127));
+  point.scan_angle_rank =
+      static_cast<int8_t>(las_round_clamped(azimuth * 0.001 - 180.0, -128, 127));
   uint8_t* extra = point.extra_bytes.get();
   record_store_u32(extra + start_azimuth, static_cast<uint32_t>(azimuth));
   record_store_u32(extra + start_pitch, record_u32(record + 28, big));

@@ -46,8 +46,8 @@ bool LASreaderSHP::read_bytes(uint8_t* bytes, size_t n) {
 bool LASreaderSHP::skip_bytes(int64_t n) {
   uint8_t scrap[4096];
   while (n > 0) {
-    const size_t step = n < static_cast<int64_t>(sizeof(scrap)) ? static_cast<size_t>(n)
-                                                                 : sizeof(scrap);
+    const size_t step =
+        n < static_cast<int64_t>(sizeof(scrap)) ? static_cast<size_t>(n) : sizeof(scrap);
     if (!read_bytes(scrap, step)) return false;
     n -= static_cast<int64_t>(step);
   }
@@ -167,8 +167,9 @@ LASreaderSHP::Record LASreaderSHP::read_record() {
     if (is_multipoint(type)) {
       uint8_t box_and_count[36];
       if (length < 36) {
-        std::fprintf(stderr, "ERROR: shapefile record %d of shape type %d is %" PRId64
-                     " bytes long\n", records, type, length + 4);
+        std::fprintf(stderr,
+                     "ERROR: shapefile record %d of shape type %d is %" PRId64 " bytes long\n",
+                     records, type, length + 4);
         return Record::corrupt;
       }
       if (!read_bytes(box_and_count, 36)) return Record::end;
@@ -212,7 +213,8 @@ bool LASreaderSHP::open(const char* file_name) {
   }
   if (r == Record::corrupt) return false;
   if (cut_short) {
-    std::fprintf(stderr, "WARNING: end-of-file inside shapefile record %d. its points are not read\n",
+    std::fprintf(stderr,
+                 "WARNING: end-of-file inside shapefile record %d. its points are not read\n",
                  records);
   }
   if (!input.close()) return false;

@@ -42,9 +42,8 @@ class LASreaderTXT : public LASreader {
   // point_type 0 chooses the format from the parse string; 1, 2, 3, 6, 7, 8
   // name it. Null parse string: "xyz". False after a message (an unusable
   // point type fails silently).
-  bool open_file(const char* file_name, uint8_t point_type = 0,
-                 const char* parse_string = nullptr, int32_t skip_lines = 0,
-                 bool populate_header = false);
+  bool open_file(const char* file_name, uint8_t point_type = 0, const char* parse_string = nullptr,
+                 int32_t skip_lines = 0, bool populate_header = false);
   // The same on an open stream, which the reader closes; without a name
   // (standard input) there is no populate pass.
   bool open(FILE* stream, const char* file_name, uint8_t point_type, const char* parse_string,

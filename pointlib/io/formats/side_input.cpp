@@ -173,7 +173,8 @@ bool side_header_date(LASheader* header, const char* file_name) {
   FileDate date;
   if (file_name == nullptr || !file_creation_date(file_name, &date)) return false;
   header->file_creation_year = static_cast<uint16_t>(date.year);
-  header->file_creation_day = static_cast<uint16_t>(side_day_of_year(date.year, date.month, date.day));
+  header->file_creation_day =
+      static_cast<uint16_t>(side_day_of_year(date.year, date.month, date.day));
   return true;
 }
 

@@ -118,8 +118,8 @@ TEST(HostileSideFormats, EveryInputComesBack) {
               "1e308 -1e308 nan 4 5\n"));
   add(3, text("ncols 6\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3 4 5 " +
               std::string(100000, '7') + "\n"));
-  add(3, text("ncols 6\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n" +
-              std::string(9000, ' ') + "1 2 3 4 5 6\n" + std::string(70000, '\n') + "7"));
+  add(3, text("ncols 6\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n" + std::string(9000, ' ') +
+              "1 2 3 4 5 6\n" + std::string(70000, '\n') + "7"));
 
   auto bil = [&add](const std::string& hdr, const Bytes& cells) {
     Bytes input = {static_cast<uint8_t>(hdr.size())};

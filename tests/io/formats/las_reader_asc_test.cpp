@@ -103,29 +103,45 @@ TEST(LASreaderASC, HeaderForms) {
     std::vector<Cell> cells;
   };
   const Case cases[] = {
-      {"corner", "ncols 2\nnrows 2\nxllcorner 100\nyllcorner 200\ncellsize 10\n1 2\n3 4\n", false,
+      {"corner",
+       "ncols 2\nnrows 2\nxllcorner 100\nyllcorner 200\ncellsize 10\n1 2\n3 4\n",
+       false,
        {{105, 215, 1}, {115, 215, 2}, {105, 205, 3}, {115, 205, 4}}},
-      {"centre", "NCOLS 2\nNROWS 2\nXLLCENTER 100\nYLLCENTER 200\nCELLSIZE 10\n1 2\n3 4\n", false,
+      {"centre",
+       "NCOLS 2\nNROWS 2\nXLLCENTER 100\nYLLCENTER 200\nCELLSIZE 10\n1 2\n3 4\n",
+       false,
        {{100, 210, 1}, {110, 210, 2}, {100, 200, 3}, {110, 200, 4}}},
-      {"corner decides", "ncols 2\nnrows 1\nxllcenter 0\nyllcenter 0\nxllcorner 100\n"
-                         "yllcorner 200\ncellsize 10\n1 2\n", false,
+      {"corner decides",
+       "ncols 2\nnrows 1\nxllcenter 0\nyllcenter 0\nxllcorner 100\n"
+       "yllcorner 200\ncellsize 10\n1 2\n",
+       false,
        {{105, 205, 1}, {115, 205, 2}}},
-      {"default nodata", "ncols 3\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n5 -9999 6\n",
-       false, {{0.5, 0.5, 5}, {2.5, 0.5, 6}}},
+      {"default nodata",
+       "ncols 3\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n5 -9999 6\n",
+       false,
+       {{0.5, 0.5, 5}, {2.5, 0.5, 6}}},
       {"nodata a float cannot hold",
        "ncols 3\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999.99\n"
        "-9999.99 -9999.990 -9999.98\n",
-       false, {{2.5, 0.5, -9999.98}}},
+       false,
+       {{2.5, 0.5, -9999.98}}},
       {"nan cells are no heights",
        "ncols 4\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\nnodata_value nan\n"
        "1 nan NaN inf\n",
-       false, {{0.5, 0.5, 1}}},
-      {"decimal commas", "ncols 2\nnrows 1\nxllcorner 0,5\nyllcorner 1\ncellsize 0,5\n1,5 2,25\n",
-       true, {{0.75, 1.25, 1.5}, {1.25, 1.25, 2.25}}},
-      {"windows line ends", "ncols 2\r\nnrows 1\r\nxllcorner 0\r\nyllcorner 0\r\ncellsize 1\r\n"
-                            "7 8\r\n", false, {{0.5, 0.5, 7}, {1.5, 0.5, 8}}},
+       false,
+       {{0.5, 0.5, 1}}},
+      {"decimal commas",
+       "ncols 2\nnrows 1\nxllcorner 0,5\nyllcorner 1\ncellsize 0,5\n1,5 2,25\n",
+       true,
+       {{0.75, 1.25, 1.5}, {1.25, 1.25, 2.25}}},
+      {"windows line ends",
+       "ncols 2\r\nnrows 1\r\nxllcorner 0\r\nyllcorner 0\r\ncellsize 1\r\n"
+       "7 8\r\n",
+       false,
+       {{0.5, 0.5, 7}, {1.5, 0.5, 8}}},
       {"a text line before the cells",
-       "ncols 2\nnrows 1\ncomment\nxllcorner 0\nyllcorner 0\ncellsize 1\n\n 7 8\n", false,
+       "ncols 2\nnrows 1\ncomment\nxllcorner 0\nyllcorner 0\ncellsize 1\n\n 7 8\n",
+       false,
        {{0.5, 0.5, 7}, {1.5, 0.5, 8}}},
   };
   for (const Case& c : cases) {
@@ -209,9 +225,9 @@ TEST(LASreaderASC, HeadersThatAreNoGridAreRefused) {
   testing::internal::CaptureStderr();
   EXPECT_FALSE(reader.open(nullptr, false));
   EXPECT_FALSE(reader.open((dir.path + "/missing.asc").c_str(), false));
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "ERROR: file name pointer is zero\nERROR: cannot open file '" + dir.path +
-                "/missing.asc'\n");
+  EXPECT_EQ(
+      testing::internal::GetCapturedStderr(),
+      "ERROR: file name pointer is zero\nERROR: cannot open file '" + dir.path + "/missing.asc'\n");
 }
 
 // Requested scale factors and offsets are chosen from the start; a 0 on an
@@ -232,8 +248,7 @@ TEST(LASreaderASC, VariantsChooseTheQuantization) {
   expect_cells(read, cells_of(g));
   EXPECT_EQ(read[0].X, 1000);
 
-  Opened fine =
-      open_asc(name, false, new LASreaderASCrescalereoffset(1e-6, 1e-6, 0, 630000, 0, 0));
+  Opened fine = open_asc(name, false, new LASreaderASCrescalereoffset(1e-6, 1e-6, 0, 630000, 0, 0));
   ASSERT_TRUE(fine.ok) << fine.messages;
   testing::internal::CaptureStderr();
   side_points_of(*fine.reader);
@@ -255,8 +270,8 @@ TEST(LASreaderASC, GridWrittenByGdalTranslate) {
   TempDir dir;
   raster_fixtures::DemGrid g = raster_fixtures::make_dem(23, 17, -12.0, 480.0, 5);
   ASSERT_TRUE(raster_fixtures::write_asc(dir.path + "/ours.asc", g));
-  const std::string command = "gdal_translate -q -of AAIGrid '" + dir.path + "/ours.asc' '" +
-                              dir.path + "/gdal.asc' 2>&1";
+  const std::string command =
+      "gdal_translate -q -of AAIGrid '" + dir.path + "/ours.asc' '" + dir.path + "/gdal.asc' 2>&1";
   ASSERT_EQ(std::system(command.c_str()), 0);
   Opened o = open_asc(dir.path + "/gdal.asc");
   ASSERT_TRUE(o.ok) << o.messages;

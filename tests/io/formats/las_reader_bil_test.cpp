@@ -78,8 +78,10 @@ TEST(LASreaderBIL, CellTypesInBothByteOrders) {
     const char* nodata;
   };
   const Case cases[] = {
-      {"float", 32, "float", "-9999"},       {"signed 32", 32, "SIGNEDINT", "-9999"},
-      {"signed 16", 16, "SIGNEDINT", "-9999"}, {"unsigned 16", 16, "UNSIGNEDINT", "0"},
+      {"float", 32, "float", "-9999"},
+      {"signed 32", 32, "SIGNEDINT", "-9999"},
+      {"signed 16", 16, "SIGNEDINT", "-9999"},
+      {"unsigned 16", 16, "UNSIGNEDINT", "0"},
       {"unsigned 16, no pixel type", 16, nullptr, "0"},
       {"unsigned 8", 8, "UNSIGNEDINT", "0"},
   };
@@ -98,9 +100,8 @@ TEST(LASreaderBIL, CellTypesInBothByteOrders) {
       Opened o = open_bil(name);
       ASSERT_TRUE(o.ok) << o.messages;
       EXPECT_EQ(o.reader->is_big_endian(), big);
-      EXPECT_EQ(o.messages, "WARNING: cannot open files '" + dir.path + "/r.blw' or '" +
-                                dir.path + "/r.BLW'\nWARNING: reading the *.blw file for '" +
-                                name + "'\n");
+      EXPECT_EQ(o.messages, "WARNING: cannot open files '" + dir.path + "/r.blw' or '" + dir.path +
+                                "/r.BLW'\nWARNING: reading the *.blw file for '" + name + "'\n");
       const LASheader& h = o.reader->header;
       EXPECT_EQ(o.reader->npoints, 11);
       EXPECT_EQ(h.number_of_point_records, 11u);
@@ -242,12 +243,12 @@ TEST(LASreaderBIL, ShortDataAndBadHeaders) {
     dir.file("c.hdr", c.hdr);
     Opened bad = open_bil(name);
     EXPECT_FALSE(bad.ok);
-    EXPECT_EQ(bad.messages, std::string(c.message) + "ERROR: reading the *.hdr file for '" +
-                                name + "'\n");
+    EXPECT_EQ(bad.messages,
+              std::string(c.message) + "ERROR: reading the *.hdr file for '" + name + "'\n");
   }
-  for (const char* hdr : {"ncols 4\nnrows 3\nnbands 1\nnbits 64\n",
-                          "ncols 4\nnrows 3\nnbands 1\nnbits 4\n",
-                          "ncols 4\nnrows 3\nnbands 2\nnbits 16\n"}) {
+  for (const char* hdr :
+       {"ncols 4\nnrows 3\nnbands 1\nnbits 64\n", "ncols 4\nnrows 3\nnbands 1\nnbits 4\n",
+        "ncols 4\nnrows 3\nnbands 2\nnbits 16\n"}) {
     SCOPED_TRACE(hdr);
     dir.file("c.hdr", hdr);
     Opened refused = open_bil(name);
@@ -263,9 +264,9 @@ TEST(LASreaderBIL, ShortDataAndBadHeaders) {
 
   Opened none = open_bil(dir.path + "/none.bil");
   EXPECT_FALSE(none.ok);
-  EXPECT_EQ(none.messages, "ERROR: cannot open files '" + dir.path + "/none.hdr' or '" +
-                               dir.path + "/none.HDR'\nERROR: reading the *.hdr file for '" +
-                               dir.path + "/none.bil'\n");
+  EXPECT_EQ(none.messages, "ERROR: cannot open files '" + dir.path + "/none.hdr' or '" + dir.path +
+                               "/none.HDR'\nERROR: reading the *.hdr file for '" + dir.path +
+                               "/none.bil'\n");
   Opened nameless = open_bil("bil");
   EXPECT_FALSE(nameless.ok);
   EXPECT_EQ(nameless.messages,
@@ -331,8 +332,8 @@ TEST(LASreaderBIL, RastersWrittenByGdalTranslate) {
       ASSERT_EQ(std::system(command.c_str()), 0) << command;
       if (big) {
         swap_to_big_endian(base + ".bil", base + ".hdr", c.cell_size);
-        const std::string back = "gdal_translate -q -of AAIGrid '" + base + ".bil' '" + base +
-                                 "_back.asc' 2>&1";
+        const std::string back =
+            "gdal_translate -q -of AAIGrid '" + base + ".bil' '" + base + "_back.asc' 2>&1";
         ASSERT_EQ(std::system(back.c_str()), 0);
         LASreaderASC check;
         testing::internal::CaptureStderr();

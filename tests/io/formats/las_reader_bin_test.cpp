@@ -112,7 +112,7 @@ TEST(LASreaderBIN, EchoCodesGiveReturns) {
     int r, n;
   };
   const Case cases[] = {
-      {20020715, 0, 1, 1}, {20020715, 1, 1, 2}, {20020715, 2, 2, 3},  {20020715, 3, 2, 2},
+      {20020715, 0, 1, 1}, {20020715, 1, 1, 2},   {20020715, 2, 2, 3}, {20020715, 3, 2, 2},
       {20020715, 4, 2, 3}, {20020715, 200, 2, 3}, {1, 0, 1, 1},        {1, 1, 1, 2},
       {1, 2, 2, 3},        {1, 3, 2, 2},
   };
@@ -197,10 +197,14 @@ TEST(LASreaderBIN, VariantsRequantizeEveryPoint) {
       {"rescale", new LASreaderBINrescale(0.01, 0.01, 0.1), {0.01, 0.01, 0.1}, {-0.5, 0, 0}},
       // A 0 keeps the file's factor on that axis.
       {"rescale z only", new LASreaderBINrescale(0, 0, 0.01), {0.001, 0.001, 0.01}, {-0.5, 0, 0}},
-      {"reoffset", new LASreaderBINreoffset(1000, -2000, 5), {0.001, 0.001, 0.001},
+      {"reoffset",
+       new LASreaderBINreoffset(1000, -2000, 5),
+       {0.001, 0.001, 0.001},
        {1000, -2000, 5}},
-      {"both", new LASreaderBINrescalereoffset(0.002, 0.004, 0.008, 900, -1900, 10),
-       {0.002, 0.004, 0.008}, {900, -1900, 10}},
+      {"both",
+       new LASreaderBINrescalereoffset(0.002, 0.004, 0.008, 900, -1900, 10),
+       {0.002, 0.004, 0.008},
+       {900, -1900, 10}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -285,9 +289,9 @@ TEST(LASreaderBIN, HostileHeadersAreRefused) {
   testing::internal::CaptureStderr();
   EXPECT_FALSE(reader.open_file(nullptr));
   EXPECT_FALSE(reader.open_file((dir.path + "/missing.bin").c_str()));
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "ERROR: file name pointer is zero\nERROR: cannot open file '" + dir.path +
-                "/missing.bin'\n");
+  EXPECT_EQ(
+      testing::internal::GetCapturedStderr(),
+      "ERROR: file name pointer is zero\nERROR: cannot open file '" + dir.path + "/missing.bin'\n");
 }
 
 TEST(LASreaderBIN, TimeAndColourWordsCutShort) {

@@ -62,10 +62,14 @@ TEST(LASreaderSHP, EveryPointShapeTypeWithAndWithoutM) {
     int per_record;
   };
   const Case cases[] = {
-      {"point", 1, false, 1},          {"point z with m", 11, true, 1},
-      {"point z without m", 11, false, 1}, {"point m", 21, true, 1},
-      {"multipoint", 8, false, 3},     {"multipoint z with m", 18, true, 3},
-      {"multipoint z without m", 18, false, 4}, {"multipoint m", 28, true, 2},
+      {"point", 1, false, 1},
+      {"point z with m", 11, true, 1},
+      {"point z without m", 11, false, 1},
+      {"point m", 21, true, 1},
+      {"multipoint", 8, false, 3},
+      {"multipoint z with m", 18, true, 3},
+      {"multipoint z without m", 18, false, 4},
+      {"multipoint m", 28, true, 2},
       {"multipoint m without m", 28, false, 2},
   };
   for (const Case& c : cases) {
@@ -208,7 +212,8 @@ TEST(LASreaderSHP, CutFileDeliversWholeRecords) {
   const std::string name = dir.file("cut.shp", std::string(bytes.begin(), bytes.end()));
   Opened o = open_shp(name);
   ASSERT_TRUE(o.ok) << o.messages;
-  EXPECT_EQ(o.messages, "WARNING: end-of-file inside shapefile record 4. its points are not read\n");
+  EXPECT_EQ(o.messages,
+            "WARNING: end-of-file inside shapefile record 4. its points are not read\n");
   EXPECT_EQ(o.reader->npoints, 6);
   EXPECT_EQ(side_points_of(*o.reader).size(), 6u);
 }
@@ -308,8 +313,8 @@ TEST(LASreaderSHP, ShapefilesWrittenByOgr2ogr) {
     }
     const std::string csv_name = dir.file(std::string(c.name) + ".csv", csv);
     const std::string shp_name = dir.path + "/" + c.name + ".shp";
-    const std::string command = "ogr2ogr -q -f 'ESRI Shapefile' '" + shp_name + "' '" + csv_name +
-                                "' 2>&1";
+    const std::string command =
+        "ogr2ogr -q -f 'ESRI Shapefile' '" + shp_name + "' '" + csv_name + "' 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     Opened o = open_shp(shp_name);
     ASSERT_TRUE(o.ok) << o.messages;

@@ -313,7 +313,7 @@ struct SideFiles {
   std::string a, b;
   std::vector<RoadPoint> points_a, points_b;
   double resolution_xy, resolution_z;
-  bool pipes;  // opened through the decompressing open
+  bool pipes;                      // opened through the decompressing open
   std::vector<std::string> finer;  // a road's -rescale and -reoffset that lose nothing
 };
 
@@ -334,8 +334,10 @@ const double kFirstEast = 99950.0;
 const double kSecondEast = 99995.0;
 
 SideFiles bin_files(const TempDir& dir) {
-  SideFiles f{"BIN", "", "", {}, {}, 0.01, 0.01, false,
-              {"-rescale", "0.001", "0.001", "0.001", "-reoffset", "99000", "5000", "0"}};
+  SideFiles f{
+      "BIN", "",    "",
+      {},    {},    0.01,
+      0.01,  false, {"-rescale", "0.001", "0.001", "0.001", "-reoffset", "99000", "5000", "0"}};
   for (int file = 0; file < 2; file++) {
     side_fixtures::BinFile bin;
     bin.time = bin.color = true;
@@ -378,8 +380,10 @@ SideFiles bin_files(const TempDir& dir) {
 }
 
 SideFiles qfit_files(const TempDir& dir) {
-  SideFiles f{"QFIT", "", "", {}, {}, 1e-6, 0.001, false,
-              {"-rescale", "0.0000001", "0.0000001", "0.0001", "-reoffset", "0", "0", "0"}};
+  SideFiles f{
+      "QFIT", "",    "",
+      {},     {},    1e-6,
+      0.001,  false, {"-rescale", "0.0000001", "0.0000001", "0.0001", "-reoffset", "0", "0", "0"}};
   for (int file = 0; file < 2; file++) {
     std::vector<QfitRecord> records;
     for (int i = 0; i < 20; i++) {
@@ -399,12 +403,13 @@ SideFiles qfit_files(const TempDir& dir) {
       s.intensity = r.intensity_word;
       s.return_number = s.number_of_returns = 1;
       s.gps_time = r.time_ms * 0.001;
-      s.scan_angle = static_cast<int>(std::max(-128L, std::min(127L, std::lround(r.azimuth * 0.001 - 180))));
+      s.scan_angle =
+          static_cast<int>(std::max(-128L, std::min(127L, std::lround(r.azimuth * 0.001 - 180))));
       s.attributes = {r.azimuth * 0.001, r.pitch * 0.001, r.roll * 0.001,
                       static_cast<double>(r.pulse_width)};
       (file == 0 ? f.points_a : f.points_b)
-          .push_back(road_point(r.longitude * 1e-6, r.latitude * 1e-6, r.elevation * 0.001, s,
-                                1e-6, 0.001));
+          .push_back(road_point(r.longitude * 1e-6, r.latitude * 1e-6, r.elevation * 0.001, s, 1e-6,
+                                0.001));
     }
     const side_fixtures::Bytes bytes = side_fixtures::qfit_bytes(48, file == 1, records);
     (file == 0 ? f.a : f.b) =
@@ -420,8 +425,10 @@ SidePoint first_of_one() {
 }
 
 SideFiles shp_files(const TempDir& dir) {
-  SideFiles f{"SHP", "", "", {}, {}, 0.01, 0.01, true,
-              {"-rescale", "0.001", "0.001", "0.001", "-reoffset", "99000", "5000", "0"}};
+  SideFiles f{
+      "SHP", "",   "",
+      {},    {},   0.01,
+      0.01,  true, {"-rescale", "0.001", "0.001", "0.001", "-reoffset", "99000", "5000", "0"}};
   for (int file = 0; file < 2; file++) {
     std::vector<ShpRecord> records;
     for (int i = 0; i < 5; i++) {
@@ -433,8 +440,8 @@ SideFiles shp_files(const TempDir& dir) {
         const double x = (file == 0 ? kFirstEast : kSecondEast) + 2.0 * k;
         r.vertices.push_back({x, 5000.0 + 0.75 * k, 10.0 + 0.25 * k, 1.0});
         (file == 0 ? f.points_a : f.points_b)
-            .push_back(road_point(x, 5000.0 + 0.75 * k, 10.0 + 0.25 * k, first_of_one(), 0.01,
-                                  0.01));
+            .push_back(
+                road_point(x, 5000.0 + 0.75 * k, 10.0 + 0.25 * k, first_of_one(), 0.01, 0.01));
       }
       records.push_back(r);
     }
@@ -453,8 +460,10 @@ double height_of(int file, int c, int r) {
 }
 
 SideFiles asc_files(const TempDir& dir) {
-  SideFiles f{"ASC", "", "", {}, {}, 0.01, 0.01, true,
-              {"-rescale", "0.001", "0.001", "0.001", "-reoffset", "99000", "5000", "0"}};
+  SideFiles f{
+      "ASC", "",   "",
+      {},    {},   0.01,
+      0.01,  true, {"-rescale", "0.001", "0.001", "0.001", "-reoffset", "99000", "5000", "0"}};
   for (int file = 0; file < 2; file++) {
     const double west = file == 0 ? kFirstEast : kSecondEast;
     std::string text = "ncols 20\nnrows 2\nxllcorner " + std::to_string(west - 1.0) +
@@ -463,7 +472,8 @@ SideFiles asc_files(const TempDir& dir) {
       for (int c = 0; c < 20; c++) {
         const bool nodata = c == 3 && r == 1;
         char cell[32];
-        std::snprintf(cell, sizeof(cell), "%s%.2f", c ? " " : "", nodata ? -1.0 : height_of(file, c, r));
+        std::snprintf(cell, sizeof(cell), "%s%.2f", c ? " " : "",
+                      nodata ? -1.0 : height_of(file, c, r));
         text += cell;
         if (!nodata) {
           (file == 0 ? f.points_a : f.points_b)
@@ -479,8 +489,10 @@ SideFiles asc_files(const TempDir& dir) {
 }
 
 SideFiles bil_files(const TempDir& dir) {
-  SideFiles f{"BIL", "", "", {}, {}, 0.01, 0.01, false,
-              {"-rescale", "0.001", "0.001", "0.001", "-reoffset", "99000", "5000", "0"}};
+  SideFiles f{
+      "BIL", "",    "",
+      {},    {},    0.01,
+      0.01,  false, {"-rescale", "0.001", "0.001", "0.001", "-reoffset", "99000", "5000", "0"}};
   for (int file = 0; file < 2; file++) {
     side_fixtures::BilRaster r;
     r.ncols = 20;
@@ -510,8 +522,10 @@ SideFiles bil_files(const TempDir& dir) {
 }
 
 SideFiles dtm_files(const TempDir& dir) {
-  SideFiles f{"DTM", "", "", {}, {}, 0.01, 0.01, false,
-              {"-rescale", "0.001", "0.001", "0.001", "-reoffset", "99000", "5000", "0"}};
+  SideFiles f{
+      "DTM", "",    "",
+      {},    {},    0.01,
+      0.01,  false, {"-rescale", "0.001", "0.001", "0.001", "-reoffset", "99000", "5000", "0"}};
   for (int file = 0; file < 2; file++) {
     side_fixtures::DtmRaster r;
     r.ncols = 20;
@@ -623,10 +637,9 @@ TEST(SideFormatRoads, EverySideFormatAlongEveryRoad) {
       ASSERT_EQ(first.size(), road.points->size()) << err;
       for (size_t k = 0; k < first.size(); k++) {
         EXPECT_TRUE(first[k] == (*road.points)[k])
-            << "point " << k << ": " << first[k].x << " " << first[k].y << " " << first[k].z
-            << " " << first[k].fields << " expected " << (*road.points)[k].x << " "
-            << (*road.points)[k].y << " " << (*road.points)[k].z << " "
-            << (*road.points)[k].fields;
+            << "point " << k << ": " << first[k].x << " " << first[k].y << " " << first[k].z << " "
+            << first[k].fields << " expected " << (*road.points)[k].x << " " << (*road.points)[k].y
+            << " " << (*road.points)[k].z << " " << (*road.points)[k].fields;
       }
       EXPECT_TRUE(sorted(second) == first);
     }
