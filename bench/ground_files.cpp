@@ -2,8 +2,8 @@
 // million points: the built program classifies a LAS file into LAS and into VPK, next to a
 // plain copy of the same bytes as the floor of what any file-to-file tool can do. Each case
 // runs once; the figures are points per second and the child's peak resident memory per
-// million points. A file of five tiles along a corridor runs next to the same tiles side by
-// side: the extent between the tiles must cost little.
+// million points and in bytes per point. A file of five tiles along a corridor runs next to the
+// same tiles side by side: the extent between the tiles must cost little.
 //
 // The inputs are generated once into a cache folder (PL_BENCH_CACHE, or a folder under the
 // temporary directory) and kept for later runs; generation is never timed.
@@ -371,6 +371,7 @@ void run_ground(benchmark::State& state, const Input* in, const char* extension)
       double(in->points) * double(state.iterations()), benchmark::Counter::kIsRate);
   state.counters["peak_mb_per_million"] =
       (double(run.max_rss_kb) / 1024.0) / (double(in->points) / 1.0e6);
+  state.counters["peak_bytes_per_point"] = double(run.max_rss_kb) * 1024.0 / double(in->points);
 }
 
 void register_size(int millions) {

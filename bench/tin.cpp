@@ -118,6 +118,7 @@ void BM_DeleteTenth(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     tin_init(static_cast<uint32_t>(n), false);
+    tin_set_point_base(r.data());
     for (int64_t i = 0; i < n; ++i) tin_add_point(r.data() + 3 * i);
     tin_flush();
     state.ResumeTiming();

@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config git
           libgtest-dev libgmock-dev libbenchmark-dev
           libgdal-dev gdal-bin libtiff-dev libgeotiff-dev libpng-dev
-          proj-data sqlite3
+          proj-data sqlite3 parallel
           clang libclang-rt-dev
           gzip unzip p7zip-full unrar-free)
 missing=()

@@ -1,7 +1,7 @@
 // Writes the seed corpora of the fuzz targets from our own fixture writers:
 // <dir>/las_reader (raw files of every point format, and their compressed copies for
-// every coder version the library writes), <dir>/lax, <dir>/args, <dir>/text_reader and
-// <dir>/ply_reader.
+// every coder version the library writes), <dir>/lax, <dir>/args, <dir>/text_reader,
+// <dir>/ply_reader and <dir>/side_reader.
 
 #include <sys/stat.h>
 
@@ -13,6 +13,7 @@
 
 #include "core/las_item.hpp"
 #include "fuzz_harness.hpp"
+#include "fuzz_side_formats.hpp"
 #include "fuzz_text_formats.hpp"
 
 namespace {
@@ -32,7 +33,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string dir = argv[1];
-  for (const char* sub : {"", "/las_reader", "/lax", "/args", "/text_reader", "/ply_reader"}) mkdir((dir + sub).c_str(), 0755);
+  for (const char* sub :
+       {"", "/las_reader", "/lax", "/args", "/text_reader", "/ply_reader", "/side_reader"}) {
+    mkdir((dir + sub).c_str(), 0755);
+  }
   bool ok = true;
   int n = 0, compressed = 0;
   for (const std::vector<uint8_t>& las : fuzz_las_seed_files()) {
@@ -75,7 +79,11 @@ int main(int argc, char** argv) {
   for (const std::vector<uint8_t>& ply : fuzz_ply_seed_files()) {
     ok = write(dir + "/ply_reader/seed_" + std::to_string(p++) + ".ply", ply) && ok;
   }
-  std::fprintf(stderr, "%d text and %d PLY seeds\n", t, p);
+  int sides = 0;
+  for (const std::vector<uint8_t>& side : fuzz_side_seed_files()) {
+    ok = write(dir + "/side_reader/seed_" + std::to_string(sides++), side) && ok;
+  }
+  std::fprintf(stderr, "%d text, %d PLY and %d side-format seeds\n", t, p, sides);
   std::fprintf(stderr, "%d raw and %d compressed LAS seeds, %d lax seeds, %d argument seeds\n", n,
                compressed, m, a);
   if (!ok) std::fprintf(stderr, "ERROR: cannot write the seed corpus into '%s'\n", dir.c_str());

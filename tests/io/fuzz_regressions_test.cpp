@@ -18,6 +18,7 @@
 #include "core/las_reader_las.hpp"
 #include "core/las_writer_las.hpp"
 #include "fuzz_harness.hpp"
+#include "fuzz_side_formats.hpp"
 #include "fuzz_text_formats.hpp"
 #include "las_fixture.hpp"
 
@@ -65,6 +66,7 @@ TEST(FuzzRegressions, EveryKeptInputComesBack) {
       {"args", fuzz_args_one},
       {"text_reader", fuzz_text_reader_one},
       {"ply_reader", fuzz_ply_reader_one},
+      {"side_reader", fuzz_side_reader_one},
   };
   char pattern[] = "/tmp/pl_fuzz_regressions_XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);

@@ -14,6 +14,7 @@
 #include "las_fixture.hpp"
 #include "run_program.hpp"
 #include "scene.hpp"
+#include "scene_tiles.hpp"
 
 namespace {
 
@@ -42,40 +43,6 @@ bool compress(const std::string& las, const std::string& vpk) {
   }
   while (reader.read_point()) writer.write_one_point(&reader.point);
   return writer.close_output(true) > 0;
-}
-
-// The scene and its four quarter tiles, the uncut file in tile order too.
-struct Tiles {
-  std::string whole_in_tile_order;
-  std::vector<std::string> tiles;
-  std::vector<size_t> sizes;
-};
-
-Tiles write_tiles(const ProgramDir& dir, const Scene& scene) {
-  SceneLasOptions options;
-  options.point_data_format = 3;
-  const FixtureFile description = scene_fixture_file(scene, options);
-  const int32_t mid_X =
-      static_cast<int32_t>((scene.params.origin_x + scene.params.size / 2 - description.offset[0]) /
-                           description.scale[0]);
-  const int32_t mid_Y =
-      static_cast<int32_t>((scene.params.origin_y + scene.params.size / 2 - description.offset[1]) /
-                           description.scale[1]);
-  std::vector<FixturePoint> parts[4];
-  for (const FixturePoint& p : scene_fixture_points(scene, options)) {
-    parts[(p.X >= mid_X ? 1 : 0) + (p.Y >= mid_Y ? 2 : 0)].push_back(p);
-  }
-  Tiles t;
-  std::vector<FixturePoint> all;
-  for (int k = 0; k < 4; k++) {
-    t.tiles.push_back(dir.file("tile" + std::to_string(k) + ".las"));
-    EXPECT_TRUE(fixture_write_file(t.tiles.back(), description, parts[k]));
-    t.sizes.push_back(parts[k].size());
-    all.insert(all.end(), parts[k].begin(), parts[k].end());
-  }
-  t.whole_in_tile_order = dir.file("whole.las");
-  EXPECT_TRUE(fixture_write_file(t.whole_in_tile_order, description, all));
-  return t;
 }
 
 }  // namespace
@@ -108,7 +75,7 @@ TEST(TalvenorWrappedInput, StandardInputWritesWhatTheFileWrites) {
 // order) writes, byte for byte.
 TEST(TalvenorWrappedInput, MergedTilesWriteTheWholeScene) {
   ProgramDir dir;
-  const Tiles tiles = write_tiles(dir, small_scene());
+  const Tiles tiles = write_tiles(dir.path(), small_scene());
   const ProgramRun whole = run_program(
       kProgram, {"-i", tiles.whole_in_tile_order, "-o", dir.file("whole_out.las")}, dir.path());
   ASSERT_EQ(whole.exit_code, 0) << whole.err;
@@ -126,7 +93,7 @@ TEST(TalvenorWrappedInput, MergedTilesWriteTheWholeScene) {
 // or with -remain_buffered the tile's points followed by its buffer points.
 TEST(TalvenorWrappedInput, BufferedTilesOneOutputEach) {
   ProgramDir dir;
-  const Tiles tiles = write_tiles(dir, small_scene());
+  const Tiles tiles = write_tiles(dir.path(), small_scene());
   for (bool remain : {false, true}) {
     SCOPED_TRACE(remain);
     std::vector<std::string> args = {"-i"};
@@ -155,7 +122,7 @@ TEST(TalvenorWrappedInput, BufferedTilesOneOutputEach) {
 // header, never the neighbours' points in every tile.
 TEST(TalvenorWrappedInput, BufferedTilesWriteTheSameThroughEveryWrapper) {
   ProgramDir dir;
-  const Tiles tiles = write_tiles(dir, small_scene());
+  const Tiles tiles = write_tiles(dir.path(), small_scene());
   const std::vector<std::vector<std::string>> wrappers = {{"-stored"},
                                                           {"-pipe_on"},
                                                           {"-stored", "-pipe_on"},

@@ -181,14 +181,14 @@ TEST(GroundEstimate, LongEdges) {
     uint32_t hull = 0, finite = 0;
     for (uint32_t t = 0; t < tin_triangle_count(); t++) {
       const TINtriangle* q = tin_triangle_at(t);
-      if (q->flag >= 0) continue;
+      if (!tin_in_use(q)) continue;
       if (!q->v[0]) {
         hull++;
-        EXPECT_TRUE(q->flag & TIN_LONG_OR_HULL);
+        EXPECT_TRUE(tin_long_or_hull(q));
         continue;
       }
       finite++;
-      EXPECT_EQ((q->flag & TIN_LONG_OR_HULL) != 0, row.long_edge) << row.far_x;
+      EXPECT_EQ(tin_long_or_hull(q), row.long_edge) << row.far_x;
       // The long edge is the one between the points 0 and 1.
       int marked = 0;
       for (int k = 0; k < 3; k++) {

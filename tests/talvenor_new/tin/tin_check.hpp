@@ -43,11 +43,11 @@ inline TinReport check_tin() {
   const uint32_t count = tin_triangle_count();
   std::map<const float*, uint32_t> incidence;
   auto in_use = [&](int32_t t) {
-    return t >= 0 && static_cast<uint32_t>(t) < count && tin_triangle_at(t)->flag < 0;
+    return t >= 0 && static_cast<uint32_t>(t) < count && tin_in_use(tin_triangle_at(t));
   };
   for (uint32_t t = 0; t < count && out.str().empty(); ++t) {
     const TINtriangle* T = tin_triangle_at(t);
-    if (T->flag >= 0) continue;
+    if (!tin_in_use(T)) continue;
     ++r.triangles;
     if (!T->v[1] || !T->v[2]) {
       out << "triangle " << t << " has the null vertex off v[0]";
@@ -105,7 +105,7 @@ inline TinReport check_tin() {
     std::set<const float*> walked;
     for (uint32_t t = 0; t < count && out.str().empty(); ++t) {
       const TINtriangle* T = tin_triangle_at(t);
-      if (T->flag >= 0) continue;
+      if (!tin_in_use(T)) continue;
       for (int k = 0; k < 3; ++k) {
         const float* w = T->v[k];
         if (!w || walked.count(w)) continue;
@@ -143,7 +143,7 @@ inline bool location_holds(const TINlocation& loc, const float* q) {
       if (T->v[i] && T->v[i][0] == q[0] && T->v[i][1] == q[1]) return true;
     return false;
   }
-  if (loc.triangle != T || T->flag >= 0) return false;
+  if (loc.triangle != T || !tin_in_use(T)) return false;
   for (int i = 0; i < 3; ++i)
     if (T->v[i] && T->v[i][0] == q[0] && T->v[i][1] == q[1]) return false;
   if (T->v[0]) {

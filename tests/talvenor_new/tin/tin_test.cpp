@@ -240,6 +240,7 @@ TEST(Tin, HullOnlyInsertsOutsidePointsOnly) {
   Points p;
   p.add(0, 0), p.add(10, 0), p.add(0, 10), p.add(3, 3), p.add(20, 20), p.add(1, 1);
   ASSERT_TRUE(tin_init(6, true));
+  tin_set_point_base(p.xyz.data());
   for (size_t i = 0; i < 3; ++i) tin_add_point(p.at(i));
   tin_flush();
   EXPECT_FALSE(tin_insert_point(p.at(3)));
@@ -285,7 +286,7 @@ TEST(Tin, WalkAgreesWithBruteForce) {
     std::vector<float> probes;
     for (uint32_t t = 0; t < tin_triangle_count(); ++t) {
       const TINtriangle* T = tin_triangle_at(t);
-      if (T->flag >= 0) continue;
+      if (!tin_in_use(T)) continue;
       for (int i = 0; i < 3; ++i) {
         const float* a = T->v[(i + 1) % 3];
         const float* b = T->v[(i + 2) % 3];
@@ -334,7 +335,7 @@ TEST(Tin, HullWalkAlongCollinearHullEdges) {
   for (const Probe& pr : probes) {
     const float q[3] = {pr.x, pr.y, 0};
     for (uint32_t t = 0; t < tin_triangle_count(); ++t) {
-      if (tin_triangle_at(t)->flag >= 0) continue;
+      if (!tin_in_use(tin_triangle_at(t))) continue;
       const TINlocation hint{tin_triangle_at(t), static_cast<int32_t>(t)};
       TINlocation loc;
       tin_locate(&loc, q, &hint);
@@ -401,7 +402,7 @@ std::vector<const float*> star_of(const float* w) {
   std::vector<const float*> ring;
   for (uint32_t t = 0; t < tin_triangle_count(); ++t) {
     const TINtriangle* T = tin_triangle_at(t);
-    if (T->flag >= 0) continue;
+    if (!tin_in_use(T)) continue;
     for (int k = 0; k < 3; ++k) {
       if (T->v[k] != w) continue;
       int32_t u = static_cast<int32_t>(t);
@@ -604,8 +605,9 @@ TEST(Tin, TinWithoutAreaAfterDeletion) {
 // ends the list, and its end marker must not read as a triangle in use.
 TEST(Tin, FreedSlotAtTheEndOfTheFreeListIsNotEnumerated) {
   Points p = random_points(601, 21, 0, 1000);
-  tin_release();  // storage kept from earlier tests would leave free slots
+  tin_release();                      // storage kept from earlier tests would leave free slots
   ASSERT_TRUE(tin_init(100, false));  // 2 * 100 + 1000 triangles
+  tin_set_point_base(p.xyz.data());
   ASSERT_EQ(tin_capacity(), 1200u);
   for (size_t i = 0; i < p.size(); ++i) tin_add_point(p.at(i));
   tin_flush();
@@ -617,7 +619,7 @@ TEST(Tin, FreedSlotAtTheEndOfTheFreeListIsNotEnumerated) {
   EXPECT_EQ(r.problem, "");
   EXPECT_EQ(r.triangles, 2u * 600 - 2);
   uint32_t in_use = 0;
-  for (uint32_t t = 0; t < tin_triangle_count(); ++t) in_use += tin_triangle_at(t)->flag < 0;
+  for (uint32_t t = 0; t < tin_triangle_count(); ++t) in_use += tin_in_use(tin_triangle_at(t));
   EXPECT_EQ(in_use, 1198u);
 }
 
@@ -638,6 +640,7 @@ TEST_F(TinDeathTest, RunningOutOfTrianglesEndsTheProgram) {
       {
         Points p = random_points(700, 22, 0, 1000);
         tin_init(100, false);
+        tin_set_point_base(p.xyz.data());
         for (size_t i = 0; i < p.size(); ++i) tin_add_point(p.at(i));
         tin_flush();
       },

@@ -8,8 +8,13 @@
 #include <cstdio>
 #include <new>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include "grid/las_cell_grid.hpp"
 #include "platform/crt_random.hpp"
+#include "tin/predicates.hpp"
 
 namespace {
 
@@ -28,11 +33,29 @@ constexpr float kFar = 2e37f;
 // Coordinates of a damaged file can lie beyond any cell number: they are held
 // at the extreme cells (NaN at cell 0) rather than cast out of range.
 int32_t cell_index(float coordinate, float cell) {
-  const float index = std::floor(coordinate / cell);
-  if (!(index == index)) return 0;
-  if (index >= 2147483648.0f) return INT32_MAX;
-  if (index < -2147483648.0f) return INT32_MIN;
-  return int32_t(index);
+  const float q = coordinate / cell;
+  if (!(q == q)) return 0;
+  if (q >= 2147483648.0f) return INT32_MAX;
+  if (q < -2147483648.0f) return INT32_MIN;
+  // The floor of q, without a library call: truncated, then one less below a negative fraction.
+  const int32_t index = int32_t(q);
+  return float(index) > q ? index - 1 : index;
+}
+
+// How many of the grids shifted by k * shift, k = 1 .. sub - 1, put the coordinate into a later
+// cell than `unshifted` (its cell without shift). The cell grows with k, so the shifted grids
+// keep that cell up to some k and take the next from there: found by bisection.
+int32_t shifted_later(float coordinate, float shift, float cell, int32_t unshifted, int32_t sub) {
+  int32_t first = 1, last = sub;  // the first k with a later cell lies in [first, last]
+  while (first < last) {
+    const int32_t k = (first + last) / 2;
+    if (cell_index(coordinate + float(k) * shift, cell) != unshifted) {
+      last = k;
+    } else {
+      first = k + 1;
+    }
+  }
+  return sub - first;
 }
 
 // The atom of a column or row among `sub` shifted grids, held in range the
@@ -120,21 +143,28 @@ double along_two_edges(const TwoEdges& w, double va, double vb, double vc) {
 }
 
 // Bulged heights over a TIN that does not change while they are taken. Points come in reading
-// order, so runs of them fall into one triangle, whose corner normals are then made once.
+// order, so runs of them fall into one triangle, and the next scan line crosses the same
+// triangles again: the corner normals of recent triangles are kept.
 class CornerNormals {
  public:
+  CornerNormals() : slots_(kSlots) {}
   bool z(const TINtriangle* t, const float* p, float bulge, float* z) {
-    if ((t->flag & TIN_LONG_OR_HULL) || !t->v[0]) return ground_z_linear(t, p[0], p[1], z);
-    if (t != triangle_) {
-      vertex_normal(t, normals_);
-      triangle_ = t;
+    if (tin_long_or_hull(t)) return ground_z_linear(t, p[0], p[1], z);
+    Slot& slot = slots_[(uintptr_t(t) / sizeof(TINtriangle)) & (kSlots - 1)];
+    if (slot.triangle != t) {
+      vertex_normal(t, slot.normals);
+      slot.triangle = t;
     }
-    return ground_z_with_normals(t, p[0], p[1], bulge, normals_, z);
+    return ground_z_with_normals(t, p[0], p[1], bulge, slot.normals, z);
   }
 
  private:
-  const TINtriangle* triangle_ = nullptr;
-  float normals_[3][3];
+  static constexpr size_t kSlots = 1024;
+  struct Slot {
+    const TINtriangle* triangle = nullptr;
+    float normals[3][3];
+  };
+  std::vector<Slot> slots_;
 };
 
 }  // namespace
@@ -165,7 +195,7 @@ void vertex_normal(const TINtriangle* triangle, float normals[3][3]) {
   for (int k = 0; k < 3; k++) {
     float sum[3] = {n[0], n[1], n[2]};
     walk_around(q, k, [&](TINtriangle* r, int) {
-      if (r == q || (r->flag & TIN_LONG_OR_HULL) || !r->v[0]) return;
+      if (r == q || tin_long_or_hull(r)) return;
       float m[3];
       triangle_unit_normal(r->v[0], r->v[1], r->v[2], m);
       const float d = m[0] * n[0] + m[1] * n[1] + m[2] * n[2];
@@ -193,7 +223,7 @@ bool ground_z_linear(const TINtriangle* t, double x, double y, float* z) {
 }
 
 bool ground_z_with_bulge(const TINtriangle* t, double x, double y, float bulge, float* z) {
-  if ((t->flag & TIN_LONG_OR_HULL) || !t->v[0]) return ground_z_linear(t, x, y, z);
+  if (tin_long_or_hull(t)) return ground_z_linear(t, x, y, z);
   float normals[3][3];
   vertex_normal(t, normals);
   return ground_z_with_normals(t, x, y, bulge, normals, z);
@@ -248,6 +278,11 @@ void GroundEstimate::create_level_grids(int level) {
 }
 
 void GroundEstimate::begin(uint32_t capacity, uint32_t expected) {
+#ifdef __GLIBC__
+  // Large buffers come and go between the passes (grids, sets, bits); mapped on their own, they
+  // leave no holes in the heap when they go, which would stay resident beside the TIN.
+  mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+#endif
   capacity_ = capacity;
   count_ = 0;
   excluded_ = 0;
@@ -299,13 +334,10 @@ bool GroundEstimate::add_point(double x, double y, double z, int32_t raw_z, doub
     if (!atoms) continue;
     // The shifted grids' columns grow with the shift and span less than two cells, so they are
     // the lowest one plus one for the last m grids: (lowest, m) names them all. Likewise rows.
-    int32_t m = 0, n = 0;
     const int32_t column = cell_index(p[0], cell_[level]);
     const int32_t row = cell_index(p[1], cell_[level]);
-    for (int32_t k = 1; k < sub; k++) {
-      m += cell_index(p[0] + k * shift_[level], cell_[level]) != column;
-      n += cell_index(p[1] + k * shift_[level], cell_[level]) != row;
-    }
+    const int32_t m = shifted_later(p[0], shift_[level], cell_[level], column, sub);
+    const int32_t n = shifted_later(p[1], shift_[level], cell_[level], row, sub);
     atoms->set_current_index(int32_t(i));
     atoms->add(atom_index(column, sub, m), atom_index(row, sub, n), cell_point);
   }
@@ -339,6 +371,7 @@ void GroundEstimate::allocate_bits() {
 
 uint32_t GroundEstimate::build_tin(const std::vector<uint32_t>* indices) {
   tin_set_point_base(points_.data());
+  forget_tin_changes();
   if (indices) {
     if (!tin_init(uint32_t(indices->size()), false)) {
       std::fprintf(stderr, "ERROR: cannot clean TIN for %d vertices.\n", int(indices->size()));
@@ -424,110 +457,183 @@ uint32_t GroundEstimate::delete_marked_points() {
     if (!delete_bits_[w]) continue;
     for (uint32_t b = 0; b < 32; b++) {
       if ((delete_bits_[w] >> b) & 1u) {
-        tin_delete_point(point(w * 32 + b));
+        // A vertex that stays has its excluded z in the TIN: its neighbours' tests change.
+        if (!tin_delete_point(point(w * 32 + b))) changes_unknown_ = true;
         deleted++;
       }
     }
     delete_bits_[w] = 0;
   }
+  undeleted_spikes_ = 0;
   return deleted;
 }
 
 void GroundEstimate::mark_long_edges() {
+  // Triangles keep their vertices and marks for as long as they live, so only the ones taken
+  // since the last call can lack their marks.
   const float limit = (2 * param_.step) * (2 * param_.step);
   const uint32_t n = tin_triangle_count();
-  for (uint32_t t = 0; t < n; t++) {
-    TINtriangle* q = tin_triangle_at(t);
-    if (q->flag >= 0) continue;
-    if (q->v[0]) {
-      if (distance2(q->v[0], q->v[1]) > limit) q->flag |= TIN_LONG_EDGE_01 | TIN_LONG_OR_HULL;
-      if (distance2(q->v[2], q->v[0]) > limit) q->flag |= TIN_LONG_EDGE_20 | TIN_LONG_OR_HULL;
-      if (distance2(q->v[1], q->v[2]) > limit) q->flag |= TIN_LONG_EDGE_12 | TIN_LONG_OR_HULL;
-    } else {
-      q->flag |= TIN_LONG_OR_HULL;
-      if (distance2(q->v[1], q->v[2]) > limit) q->flag |= TIN_LONG_EDGE_12;
+  const size_t words = (size_t(n) + 63) / 64;
+  if (spike_pending_.size() < words) spike_pending_.resize(words, 0);
+  if (refining_ && locate_pending_.size() < words) locate_pending_.resize(words, 0);
+  const uint64_t* changed = tin_changed_bits();
+  for (size_t w = 0; w < words; w++) {
+    uint64_t bits = changed[w];
+    if (!bits) continue;
+    spike_pending_[w] |= bits;
+    if (refining_) locate_pending_[w] |= bits;
+    for (; bits; bits &= bits - 1) {
+      TINtriangle* q = tin_triangle_at(uint32_t(w * 64 + unsigned(__builtin_ctzll(bits))));
+      if (!tin_in_use(q)) continue;
+      if (q->v[0]) {
+        if (distance2(q->v[0], q->v[1]) > limit) q->flag |= TIN_LONG_EDGE_01;
+        if (distance2(q->v[2], q->v[0]) > limit) q->flag |= TIN_LONG_EDGE_20;
+        if (distance2(q->v[1], q->v[2]) > limit) q->flag |= TIN_LONG_EDGE_12;
+      } else if (distance2(q->v[1], q->v[2]) > limit) {
+        q->flag |= TIN_LONG_EDGE_12;
+      }
     }
   }
+  tin_clear_changed();
 }
 
-void GroundEstimate::clear_ranges() {
-  try {
-    if (ranges_.size() < count_) ranges_.resize(count_);
-    range_bits_.assign((size_t(count_) + 31) / 32, 0u);
-  } catch (const std::bad_alloc&) {
-    alloc_failed(false, "ERROR: cannot alloc float hash map.\n");
+void GroundEstimate::forget_tin_changes() {
+  std::fill(spike_pending_.begin(), spike_pending_.end(), 0);
+  std::fill(locate_pending_.begin(), locate_pending_.end(), 0);
+  changes_unknown_ = false;
+}
+
+GroundEstimate::Range GroundEstimate::neighbour_range(TINtriangle* q, int k) {
+  const uint32_t id = q->v[k].id();
+  RangeEntry& entry = range_cache_[id & (kRangeCacheSize - 1)];
+  if (entry.generation == range_generation_ && entry.vertex == id) return entry.range;
+  Range range{kFar, -kFar};
+  walk_around(q, k, [&](TINtriangle* r, int e) {
+    const float* s = r->v[e];
+    if (!s || (r->flag & (TIN_LONG_EDGE_01 << e))) return;
+    range.low = std::min(range.low, s[2]);
+    range.high = std::max(range.high, s[2]);
+  });
+  entry = RangeEntry{id, range_generation_, range};
+  return range;
+}
+
+namespace {
+
+// Whether z lies outside the range of the neighbours of corner k of q over its short edges
+// (a vertex without such neighbours lies outside their empty range). Stops at the first
+// neighbour at or below z once one at or above it was met, or the other way round.
+bool local_extremum(TINtriangle* q, int k, float z) {
+  bool below = false, above = false;
+  int32_t code = q->n[(k + 1) % 3];
+  for (;;) {
+    TINtriangle* r = tin_triangle_at(uint32_t(code) / 3);
+    const int e = code % 3;
+    const float* s = r->v[e];
+    if (s && !(r->flag & (TIN_LONG_EDGE_01 << e))) {
+      below |= s[2] <= z;
+      above |= s[2] >= z;
+      if (below && above) return false;
+    }
+    if (r == q) return true;
+    code = r->n[(e + 2) % 3];
   }
 }
 
-GroundEstimate::VertexRange* GroundEstimate::find_range(uint32_t key, bool insert) {
-  if (!get(range_bits_, key)) {
-    if (!insert) return nullptr;
-    set(range_bits_, key);
+}  // namespace
+
+bool GroundEstimate::is_spike(TINtriangle* q, int k, float up, float down, bool extremum) {
+  const float z = static_cast<const float*>(q->v[k])[2];
+  if (!extremum && !local_extremum(q, k, z)) return false;
+  float highest_low = -kFar, lowest_high = kFar;
+  walk_around(q, k, [&](TINtriangle* r, int e) {
+    r->flag |= 1 << ((e + 1) % 3);
+    const float* s = r->v[e];
+    if (!s || (r->flag & (TIN_LONG_EDGE_01 << e))) return;
+    const Range around = neighbour_range(r, e);
+    highest_low = std::max(highest_low, around.low);
+    lowest_high = std::min(lowest_high, around.high);
+  });
+  return z > highest_low + up || z < lowest_high - down;
+}
+
+void GroundEstimate::find_extrema(uint32_t n) {
+  // One pass over the edges in storage order: every short edge of every triangle seen from
+  // both ends, which meets each vertex's neighbours as a walk around it would.
+  below_.assign((size_t(count_) + 31) / 32, 0u);
+  above_.assign((size_t(count_) + 31) / 32, 0u);
+  for (uint32_t t = 0; t < n; t++) {
+    const TINtriangle* q = tin_triangle_at(t);
+    if (!tin_in_use(q)) continue;
+    for (int e = q->v[0] ? 0 : 1; e < 3; e++) {
+      const float* a = q->v[e];
+      const float* b = q->v[(e + 1) % 3];
+      if (!b || (q->flag & (TIN_LONG_EDGE_01 << e))) continue;
+      const uint32_t ia = q->v[e].id() - 1, ib = q->v[(e + 1) % 3].id() - 1;
+      if (b[2] <= a[2]) {
+        set(below_, ia);
+        set(above_, ib);
+      }
+      if (b[2] >= a[2]) {
+        set(above_, ia);
+        set(below_, ib);
+      }
+    }
   }
-  return &ranges_[key];
 }
 
 uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_t>* indices) {
   mark_long_edges();
   const uint32_t n = tin_triangle_count();
-  // Lowest and highest neighbour of every vertex over its short edges, taken before anything
-  // in this call changes.
-  // Every vertex of a finite triangle has an entry. Walking around a vertex meets each of its
-  // edges once, with the long mark that both triangles of an edge share, so taking every short
-  // edge of every triangle once from each end gives the same lowest and highest neighbours.
-  clear_ranges();
-  for (uint32_t t = 0; t < n; t++) {
-    const TINtriangle* q = tin_triangle_at(t);
-    if (q->flag >= 0 || !q->v[0]) continue;
-    for (int k = 0; k < 3; k++) {
-      VertexRange* range = find_range(index_of(q->v[k]), true);
-      range->low = kFar;
-      range->high = -kFar;
-    }
+  const size_t words = (size_t(n) + 63) / 64;
+  if (changes_unknown_ || undeleted_spikes_ > 0) {
+    std::fill(spike_pending_.begin(), spike_pending_.begin() + ptrdiff_t(words), ~uint64_t(0));
   }
-  for (uint32_t t = 0; t < n; t++) {
-    const TINtriangle* q = tin_triangle_at(t);
-    if (q->flag >= 0) continue;
-    for (int e = q->v[0] ? 0 : 1; e < 3; e++) {
-      const float* a = q->v[e];
-      const float* b = q->v[(e + 1) % 3];
-      if (!b || (q->flag & (TIN_LONG_EDGE_01 << e))) continue;
-      VertexRange* at_a = find_range(index_of(a), false);
-      VertexRange* at_b = find_range(index_of(b), false);
-      if (at_a) {
-        at_a->low = std::min(at_a->low, b[2]);
-        at_a->high = std::max(at_a->high, b[2]);
-      }
-      if (at_b) {
-        at_b->low = std::min(at_b->low, a[2]);
-        at_b->high = std::max(at_b->high, a[2]);
-      }
-    }
+  // A vertex is tested once all its triangles but none of its corner marks are old: an untested
+  // corner is the mark of a triangle that is new, or of a vertex that was no local extremum
+  // when it was last looked at. Such a vertex whose triangles are all old has the same
+  // neighbours now, of the same heights (TIN vertices keep their z), so it is still none: the
+  // vertices of the triangles taken since the last call are all that can be tested. Every
+  // test reads the neighbours' ranges as they stand before this call changes anything.
+  // Ranges are kept for the length of this call, in which no z and no edge changes.
+  if (range_cache_.empty() || ++range_generation_ == 0) {
+    range_cache_.assign(kRangeCacheSize, RangeEntry{0, 0, Range{0, 0}});
+    range_generation_ = 1;
   }
   std::vector<uint32_t> spikes;
-  for (uint32_t t = 0; t < n; t++) {
-    TINtriangle* q = tin_triangle_at(t);
-    if (q->flag >= 0 || !q->v[0]) continue;
-    for (int k = 0; k < 3; k++) {
-      if (q->flag & (1 << k)) continue;
-      const float* c = q->v[k];
-      const uint32_t ci = index_of(c);
-      const VertexRange* own = find_range(ci, false);
-      const float z = c[2];
-      if (!(z < own->low || z > own->high)) continue;
-      float highest_low = -kFar, lowest_high = kFar;
-      walk_around(q, k, [&](TINtriangle* r, int e) {
-        r->flag |= 1 << ((e + 1) % 3);
-        const float* s = r->v[e];
-        if (!s || (r->flag & (TIN_LONG_EDGE_01 << e))) return;
-        const VertexRange* found = find_range(index_of(s), false);
-        if (!found) return;
-        highest_low = std::max(highest_low, found->low);
-        lowest_high = std::min(lowest_high, found->high);
-      });
-      if (z > highest_low + up || z < lowest_high - down) spikes.push_back(ci);
+  size_t pending = 0;
+  for (size_t w = 0; w < words; w++) pending += size_t(__builtin_popcountll(spike_pending_[w]));
+  if (pending > n / 4) {
+    find_extrema(n);
+  } else {
+    seen_.assign((size_t(count_) + 31) / 32, 0u);  // a bit per point: looked at in this call
+  }
+  const bool sweep = !below_.empty();
+  for (size_t w = 0; w < words; w++) {
+    uint64_t bits = spike_pending_[w];
+    spike_pending_[w] = 0;
+    for (; bits; bits &= bits - 1) {
+      const uint32_t t = uint32_t(w * 64 + unsigned(__builtin_ctzll(bits)));
+      if (t >= n) break;
+      TINtriangle* q = tin_triangle_at(t);
+      if (!tin_in_use(q) || !q->v[0]) continue;
+      for (int k = 0; k < 3; k++) {
+        if (q->flag & (1 << k)) continue;
+        const uint32_t ci = q->v[k].id() - 1;
+        if (sweep) {
+          // Tested corners carry their marks from here on; one between its neighbours is none.
+          if (get(below_, ci) && get(above_, ci)) continue;
+        } else {
+          if (get(seen_, ci)) continue;
+          set(seen_, ci);
+        }
+        if (is_spike(q, k, up, down, sweep)) spikes.push_back(ci);
+      }
     }
   }
+  below_ = std::vector<uint32_t>();
+  above_ = std::vector<uint32_t>();
+  seen_ = std::vector<uint32_t>();
   if (indices) {
     std::sort(spikes.begin(), spikes.end());
     indices->erase(std::remove_if(indices->begin(), indices->end(),
@@ -541,6 +647,7 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
       point(i)[2] = GROUND_EXCLUDED;
       set(delete_bits_, i);
     }
+    undeleted_spikes_ += uint32_t(spikes.size());
     if (!spikes.empty()) drop_twins_of_lost_vertices();
   }
   return uint32_t(spikes.size());
@@ -764,6 +871,11 @@ GroundOutcome GroundEstimate::run() {
   }
   if (vv) std::fprintf(stderr, "processing finest grid ...\n");
   finest_level();
+#ifdef __GLIBC__
+  // The seed grids and sets are gone; their memory goes back to the system rather than stay
+  // beside a TIN that the heap's free space does not fit.
+  malloc_trim(0);
+#endif
   timing("generating initial ground estimate ...\n");
 
   for (uint32_t i : seeds_[0]) set(tin_bits_, i);
@@ -794,28 +906,103 @@ GroundOutcome GroundEstimate::run() {
   }
 
   timing("refining ground ...\n");
+  refining_ = true;
   for (int level = 1; level < 4; level++) {
     if (level == 2 && !param_.has_fine) continue;
     if (!refine(level)) return GroundOutcome::kTooFewTinPoints;
   }
+  // What only the refinement needs makes room for the TIN's growth.
+  refining_ = false;
+  locate_pending_ = std::vector<uint64_t>();
+  touched_ = std::vector<uint32_t>();
   integrate();
   timing("outputting ...\n");
   return GroundOutcome::kReady;
 }
 
+namespace {
+
+// Whether the position lies strictly inside the finite triangle, off its edges: then every walk
+// ends in that triangle, wherever it starts.
+bool strictly_inside(const TINtriangle* t, const float* p) {
+  if (!t->v[0]) return false;
+  const double q[2] = {p[0], p[1]};
+  double v[3][2];
+  for (int k = 0; k < 3; k++) {
+    const float* c = t->v[k];
+    v[k][0] = c[0];
+    v[k][1] = c[1];
+  }
+  return orient2d(q, v[1], v[2]) > 0 && orient2d(q, v[2], v[0]) > 0 && orient2d(q, v[0], v[1]) > 0;
+}
+
+}  // namespace
+
+void GroundEstimate::touch_changed_corners(bool touch) {
+  const uint32_t n = tin_triangle_count();
+  if (touched_.size() * 32 < count_) touched_.assign((size_t(count_) + 31) / 32, 0u);
+  for (size_t w = 0; w < locate_pending_.size(); w++) {
+    for (uint64_t bits = locate_pending_[w]; bits; bits &= bits - 1) {
+      const uint32_t t = uint32_t(w * 64 + unsigned(__builtin_ctzll(bits)));
+      if (t >= n) break;
+      const TINtriangle* q = tin_triangle_at(t);
+      if (!tin_in_use(q)) continue;
+      for (int k = 0; k < 3; k++) {
+        if (!q->v[k]) continue;
+        const uint32_t i = q->v[k].id() - 1;
+        if (touch) {
+          set(touched_, i);
+        } else {
+          clear(touched_, i);
+        }
+      }
+    }
+  }
+}
+
+bool GroundEstimate::unchanged_since_last_pass(int32_t t) const {
+  const uint32_t u = uint32_t(t);
+  if ((locate_pending_[u >> 6] >> (u & 63)) & 1u) return false;
+  const TINtriangle* q = tin_triangle_at(u);
+  if (!tin_in_use(q)) return false;
+  for (int k = 0; k < 3; k++) {
+    if (get(touched_, q->v[k].id() - 1)) return false;
+  }
+  return true;
+}
+
 bool GroundEstimate::refine(int level) {
   static const char* const kNames[4] = {"coarsest", "coarse", "fine", "finest"};
   std::vector<uint32_t> candidates = std::move(seeds_[level]);
+  // Where each candidate lay strictly inside a triangle in the pass before, or -1. A candidate
+  // whose triangle and the triangles around its corners are all unchanged since then has the
+  // same surface height there, so the same answer, and its walk would end in that triangle:
+  // it is neither located nor interpolated again.
+  std::vector<int32_t> places(candidates.size(), -1);
   std::vector<uint32_t> next;
+  std::vector<int32_t> next_places;
   for (int32_t j = 0; j < settings_.refine_passes; j++) {
-    if (!settings_.no_bulge) mark_long_edges();
+    // Marks only newer triangles, whose marks no one reads before the spike test marks them
+    // anyway; also without bulge, where it notes the triangles taken since the last pass.
+    mark_long_edges();
+    const bool reuse = j > 0 && !changes_unknown_;
+    if (reuse) touch_changed_corners(true);
     TINlocation hint = {nullptr, -1};
     std::fill(insert_bits_.begin(), insert_bits_.end(), 0u);
     CornerNormals normals;
     next.clear();
-    for (uint32_t i : candidates) {
+    next_places.clear();
+    for (size_t c = 0; c < candidates.size(); c++) {
+      const uint32_t i = candidates[c];
       const float* p = point(i);
       if (p[2] == GROUND_EXCLUDED || get(tin_bits_, i)) continue;
+      const int32_t place = places[c];
+      if (reuse && place >= 0 && unchanged_since_last_pass(place)) {
+        hint = TINlocation{tin_triangle_at(uint32_t(place)), place};
+        next.push_back(i);
+        next_places.push_back(place);
+        continue;
+      }
       TINlocation found;
       tin_locate(&found, p, &hint);
       hint = found;
@@ -828,9 +1015,13 @@ bool GroundEstimate::refine(int level) {
         set(insert_bits_, i);
       } else {
         next.push_back(i);
+        next_places.push_back(strictly_inside(found.triangle, p) ? found.index : -1);
       }
     }
+    if (reuse) touch_changed_corners(false);
+    std::fill(locate_pending_.begin(), locate_pending_.end(), 0);
     candidates.swap(next);
+    places.swap(next_places);
     const uint32_t k = insert_marked_points();
     if (k == 0) break;
     uint32_t d = remove_spikes(param_.spike, 1.5f * param_.down_spike, nullptr);
@@ -886,6 +1077,8 @@ void GroundEstimate::integrate() {
       }
     }
     const uint32_t k = insert_marked_points();
+    // After the last insertion the spike test takes the room of the insert bits.
+    if (j + 1 == settings_.iterate_passes) insert_bits_ = std::vector<uint32_t>();
     uint32_t d = remove_spikes(0.75f * param_.spike, param_.down_spike, nullptr);
     if (d > 0 && (j + 1 < settings_.iterate_passes || settings_.compute_height)) {
       d = delete_marked_points();

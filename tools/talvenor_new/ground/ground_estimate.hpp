@@ -122,14 +122,25 @@ class GroundEstimate {
   bool refine(int level);
   void integrate();
 
-  // Lowest and highest neighbour of each TIN vertex in one spike pass, by point index, with a
-  // bit per point that tells which entries this pass has made. 8 bytes per point, taken once per
-  // file: less than a table keyed by vertex would need for a TIN of most of the points.
-  struct VertexRange {
+  // Lowest and highest z of the neighbours of corner k of q over its short edges (+2e37 and
+  // -2e37 when it has none), remembered for the rest of the spike test.
+  struct Range {
     float low, high;
   };
-  void clear_ranges();
-  VertexRange* find_range(uint32_t key, bool insert);
+  Range neighbour_range(TINtriangle* q, int k);
+  // Whether corner k of q is a spike; marks the corner tested in every triangle around it when
+  // it is a local extremum (`extremum`: known to be one).
+  bool is_spike(TINtriangle* q, int k, float up, float down, bool extremum);
+  // Sets below_ and above_ for every TIN vertex: whether some neighbour over a short edge lies
+  // at or below it, and at or above it.
+  void find_extrema(uint32_t n);
+  // A new TIN: no change of an earlier one matters.
+  void forget_tin_changes();
+  // Sets (or clears) the bit in touched_ of every corner of a triangle taken since the last
+  // refinement pass.
+  void touch_changed_corners(bool touch);
+  // Whether triangle t and every triangle around its corners stand as in the last pass.
+  bool unchanged_since_last_pass(int32_t t) const;
 
   // A point that the TIN refused because a vertex stands at its x and y. It stays ground only as
   // the twin of that vertex: with a z within the offset of the vertex's, and for as long as the
@@ -162,8 +173,24 @@ class GroundEstimate {
   std::vector<Twin> refused_;  // during one insertion
   std::vector<Twin> twins_;
 
-  std::vector<VertexRange> ranges_;
-  std::vector<uint32_t> range_bits_;
+  // Slots taken since the last spike test and since the last location of the refinement
+  // candidates, one bit each (filled by mark_long_edges from the TIN's own record).
+  std::vector<uint64_t> spike_pending_, locate_pending_;
+  bool refining_ = false;  // locate_pending_ is kept only then
+  // Set when a vertex could not be deleted: it stays with its excluded z, so that every vertex
+  // and every candidate must be looked at again.
+  bool changes_unknown_ = false;
+  uint32_t undeleted_spikes_ = 0;  // spikes found since the last delete_marked_points
+  struct RangeEntry {
+    uint32_t vertex, generation;
+    Range range;
+  };
+  static constexpr uint32_t kRangeCacheSize = 1u << 14;
+  std::vector<RangeEntry> range_cache_;  // by vertex number, valid for one spike test
+  uint32_t range_generation_ = 0;
+  std::vector<uint32_t> seen_;           // a bit per point: looked at by this spike test
+  std::vector<uint32_t> below_, above_;  // bits per point of find_extrema, during one test
+  std::vector<uint32_t> touched_;        // a bit per point: a corner of a triangle new this pass
 
   std::vector<uint32_t> seeds_[4];
   uint32_t seed_counts_[4] = {0, 0, 0, 0};

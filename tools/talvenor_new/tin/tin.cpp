@@ -11,11 +11,19 @@
 #include "platform/crt_random.hpp"
 #include "tin/predicates.hpp"
 
+float* tin_internal::point_base = nullptr;
+TINtriangle* tin_internal::buffer_table[TIN_MAX_BUFFERS] = {};
+
 namespace {
 
 // --- global state ------------------------------------------------------------
 
+// Owns the storage; tin_internal::buffer_table holds the same pointers for inline access.
 std::unique_ptr<TINtriangle[]> buffers[TIN_MAX_BUFFERS];
+void own_buffer(uint32_t b, TINtriangle* storage) {
+  buffers[b].reset(storage);
+  tin_internal::buffer_table[b] = storage;
+}
 uint32_t capacity = 0;  // triangles reserved
 // The free slots are the freed ones, last freed first, then every slot from fresh_slot up to the
 // capacity in order. Those are never linked one by one, so that setting up a small TIN in large
@@ -37,7 +45,8 @@ uint32_t duplicates = 0;
 TINduplicateHandler duplicate_handler = nullptr;
 void* duplicate_context = nullptr;
 std::vector<int32_t> cavity;  // edge codes still to visit during an insertion
-const float* point_base = nullptr;
+// One bit per slot taken since tin_init or tin_clear_changed; sized for the capacity.
+std::vector<uint64_t> changed;
 
 // Scratch of vertex deletion, kept to avoid allocating per deletion.
 struct StarEntry {
@@ -80,7 +89,7 @@ const char* const kContactLine = "       please contact the Mirvelox support tea
 
 inline TINtriangle* tri(int32_t t) {
   const uint32_t u = static_cast<uint32_t>(t);
-  return buffers[u >> TIN_BUFFER_SHIFT].get() + (u & kIndexMask);
+  return tin_internal::buffer_table[u >> TIN_BUFFER_SHIFT] + (u & kIndexMask);
 }
 inline int32_t code_triangle(int32_t c) {
   return c / 3;
@@ -127,7 +136,9 @@ inline double in_circle(const float* a, const float* b, const float* c, const fl
 // --- storage -----------------------------------------------------------------
 
 inline void free_triangle(int32_t t) {
-  tri(t)->flag = free_head;
+  TINtriangle* T = tri(t);
+  T->n[0] = free_head;
+  T->flag = 0;
   free_head = t;
 }
 
@@ -309,7 +320,7 @@ void start_queue() {
 
 uint32_t point_number(const float* p) {
   if (!p) return 0xFFFFFFFFu;
-  return static_cast<uint32_t>((p - point_base) / 3);
+  return static_cast<uint32_t>((p - tin_internal::point_base) / 3);
 }
 
 inline void relink(int32_t code, int32_t value) {
@@ -435,9 +446,9 @@ bool tin_init(uint32_t n, bool hull) {
   const uint64_t want = 2 * static_cast<uint64_t>(n);
   if (capacity < TIN_BUFFER_SIZE && (capacity == 0 || capacity < want)) {
     const uint64_t size = std::min<uint64_t>(want + 1000, TIN_BUFFER_SIZE);
-    buffers[0].reset();
+    own_buffer(0, nullptr);
     capacity = 0;
-    buffers[0].reset(allocate(static_cast<uint32_t>(size)));
+    own_buffer(0, allocate(static_cast<uint32_t>(size)));
     if (!buffers[0]) {
       std::fprintf(stderr, "ERROR: failed malloc for %d TINtriangles.\n", static_cast<int>(size));
       return false;
@@ -446,27 +457,28 @@ bool tin_init(uint32_t n, bool hull) {
   }
   tin_init_state();
   hull_only = hull;
+  changed.assign((size_t(capacity) + 63) >> 6, 0);
   return true;
 }
 
 void tin_release() {
-  for (std::unique_ptr<TINtriangle[]>& buffer : buffers) buffer.reset();
+  for (uint32_t b = 0; b < static_cast<uint32_t>(TIN_MAX_BUFFERS); b++) own_buffer(b, nullptr);
   capacity = 0;
+  changed = std::vector<uint64_t>();
   tin_init_state();
 }
 
 TINtriangle* TINclean(int32_t* index) {
   int32_t t = free_head;
   if (t != TIN_FREE_END) {
-    free_head = tri(t)->flag;
+    free_head = tri(t)->n[0];
   } else {
     if (fresh_slot == capacity) {
       if (capacity < TIN_BUFFER_SIZE) {
         fatal("ERROR: failure to request sufficient TINtriangles in TINclean()\n", true);
       }
       const uint32_t b = capacity >> TIN_BUFFER_SHIFT;
-      if (b < static_cast<uint32_t>(TIN_USABLE_BUFFERS))
-        buffers[b].reset(allocate(TIN_BUFFER_SIZE));
+      if (b < static_cast<uint32_t>(TIN_USABLE_BUFFERS)) own_buffer(b, allocate(TIN_BUFFER_SIZE));
       if (b >= static_cast<uint32_t>(TIN_USABLE_BUFFERS) || !buffers[b]) {
         std::fprintf(stderr, "ERROR: failed malloc for buffer %d of 4,194,304 TINtriangles.\n",
                      static_cast<int>(b));
@@ -478,6 +490,9 @@ TINtriangle* TINclean(int32_t* index) {
   }
   TINtriangle* T = tri(t);
   if (static_cast<uint32_t>(t) + 1 > slot_count) slot_count = static_cast<uint32_t>(t) + 1;
+  const uint32_t word = static_cast<uint32_t>(t) >> 6;
+  if (word >= changed.size()) changed.resize(size_t(word) + 1 + (capacity >> 6), 0);
+  changed[word] |= uint64_t(1) << (t & 63);
   last_taken = T;
   last_taken_index = t;
   T->flag = TIN_IN_USE;
@@ -489,8 +504,13 @@ uint32_t tin_triangle_count() {
   return slot_count;
 }
 
-TINtriangle* tin_triangle_at(uint32_t index) {
-  return tri(static_cast<int32_t>(index));
+const uint64_t* tin_changed_bits() {
+  return changed.data();
+}
+
+void tin_clear_changed() {
+  const size_t words = std::min(changed.size(), (size_t(slot_count) + 63) >> 6);
+  std::fill(changed.begin(), changed.begin() + static_cast<std::ptrdiff_t>(words), 0);
 }
 
 uint32_t tin_capacity() {
@@ -499,11 +519,12 @@ uint32_t tin_capacity() {
 
 uint64_t tin_reserved_bytes() {
   return static_cast<uint64_t>(capacity) * sizeof(TINtriangle) + sizeof(queue) +
-         cavity.capacity() * sizeof(int32_t) + leading.capacity() * sizeof(float*);
+         changed.capacity() * sizeof(uint64_t) + cavity.capacity() * sizeof(int32_t) +
+         leading.capacity() * sizeof(float*);
 }
 
 void tin_set_point_base(const float* base) {
-  point_base = base;
+  tin_internal::point_base = const_cast<float*>(base);
 }
 
 // --- segment tests -----------------------------------------------------------
@@ -550,7 +571,7 @@ void tin_locate(TINlocation* result, const float* q, const TINlocation* hint) {
   // every return that shares its x and y with a ground vertex.
   int32_t t = hint ? hint->index : last_taken_index;
   // A hint from before the last change may name a freed slot; index -1 stands for no hint.
-  if (static_cast<uint32_t>(t) >= slot_count || tri(t)->flag >= 0) t = last_taken_index;
+  if (static_cast<uint32_t>(t) >= slot_count || !tin_in_use(tri(t))) t = last_taken_index;
   TINtriangle* T = tri(t);
   int e = 0;
   double o = orient(q, T->v[1], T->v[2]);
@@ -626,7 +647,7 @@ void brute_locate(TINlocation* result, const float* q) {
   for (uint32_t u = 0; u < slot_count; ++u) {
     const int32_t t = static_cast<int32_t>(u);
     TINtriangle* T = tri(t);
-    if (T->flag >= 0) continue;
+    if (!tin_in_use(T)) continue;
     if (T->v[0]) {
       const double o0 = orient(q, T->v[1], T->v[2]);
       const double o1 = orient(q, T->v[2], T->v[0]);
@@ -666,8 +687,10 @@ void tin_set_duplicate_handler(TINduplicateHandler handler, void* context) {
 float* tin_vertex_at(const TINlocation& location, const float* position) {
   if (location.index < 0 || uint32_t(location.index) >= slot_count) return nullptr;
   auto at = [position](const TINtriangle* t) -> float* {
-    for (float* v : t->v)
+    for (int k = 0; k < 3; ++k) {
+      float* v = t->v[k];
       if (v && v[0] == position[0] && v[1] == position[1]) return v;
+    }
     return nullptr;
   };
   const TINtriangle* T = tri(location.index);

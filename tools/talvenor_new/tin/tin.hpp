@@ -4,8 +4,9 @@
 // The ground tool's Delaunay triangulation: one process-wide TIN, built,
 // grown, shrunk, walked and enumerated through plain functions.
 //
-// Vertices are pointers to caller-owned point records of three floats
-// (x, y, z); only x and y are read here. Every triangle's vertices run
+// Vertices are caller-owned point records of three floats (x, y, z) in one
+// array, the point base, which triangles refer to by number; only x and y are
+// read here. Every triangle's vertices run
 // counter-clockwise. A triangle whose v[0] is null is an infinite (hull)
 // triangle: v[1] -> v[2] is a hull edge with the outside on its left.
 // Neighbour code n[i] describes the edge opposite v[i] as 3 * t + j, with t
@@ -14,28 +15,61 @@
 // Geometric and storage failures that the TIN cannot recover from print one
 // "ERROR: ..." line and end the process with code 1.
 
+#include <cstddef>
 #include <cstdint>
 
-struct TINtriangle {
-  float* v[3];
-  int32_t n[3];
-  // While the slot is free: index of the next free slot (TIN_FREE_END ends
-  // the list). While in use: bit 31 set (the word is negative) plus mark bits.
-  int32_t flag;
+namespace tin_internal {
+extern float* point_base;  // set by tin_set_point_base
+}
+
+// A vertex of a triangle in 4 bytes: the number of a point record of the point base plus one,
+// 0 for the null vertex. Reads and assigns like a pointer to the record. Byte-aligned, as it
+// lies unaligned in the packed triangle records.
+class __attribute__((packed)) TINvertex {
+ public:
+  TINvertex() = default;   // trivial: fresh triangle storage stays untouched
+  TINvertex(float* point)  // NOLINT(google-explicit-constructor): stands in for a pointer
+      : id_(point ? uint32_t((point - tin_internal::point_base) / 3) + 1 : 0) {}
+  operator float*() const {  // NOLINT(google-explicit-constructor)
+    return id_ ? tin_internal::point_base + (3 * size_t(id_) - 3) : nullptr;
+  }
+  uint32_t id() const { return id_; }
+
+ private:
+  uint32_t id_;
 };
-static_assert(sizeof(TINtriangle) == 40, "triangle record layout");
+
+// 25 bytes, packed: the TIN of a large file holds about two triangles per ground point, and
+// their records are most of the ground tool's memory.
+struct __attribute__((packed)) TINtriangle {
+  TINvertex v[3];
+  // While the slot is free, n[0] holds the index of the next free slot (TIN_FREE_END ends the
+  // list).
+  int32_t n[3];
+  // TIN_IN_USE while the slot holds a triangle, plus the mark bits; 0 while it is free.
+  uint8_t flag;
+};
+static_assert(sizeof(TINtriangle) == 25, "triangle record layout");
 
 // Flag bits.
-constexpr int32_t TIN_IN_USE = INT32_MIN;        // 0x80000000: slot holds a triangle
-constexpr int32_t TIN_CORNER_TESTED = 0x7;       // 0x1 << corner: spike test done
-constexpr int32_t TIN_LONG_EDGE_01 = 0x40;       // edge v[0]-v[1] is long
-constexpr int32_t TIN_LONG_EDGE_12 = 0x80;       // edge v[1]-v[2] is long
-constexpr int32_t TIN_LONG_EDGE_20 = 0x100;      // edge v[2]-v[0] is long
-constexpr int32_t TIN_LONG_OR_HULL = 0x200;      // has a long edge or is a hull triangle
-constexpr int32_t TIN_BORDERS_DELETION = 0x400;  // bordered the hole of a vertex deletion
-// End of the free list. Non-negative, so that a freed slot can never be taken
-// for a triangle in use, and larger than any index (codes 3 * t + j must fit
-// 31 bits, which limits t far below it).
+constexpr uint8_t TIN_IN_USE = 0x80;            // slot holds a triangle
+constexpr uint8_t TIN_CORNER_TESTED = 0x7;      // 0x1 << corner: spike test done
+constexpr uint8_t TIN_LONG_EDGE_01 = 0x08;      // edge v[0]-v[1] is long
+constexpr uint8_t TIN_LONG_EDGE_12 = 0x10;      // edge v[1]-v[2] is long
+constexpr uint8_t TIN_LONG_EDGE_20 = 0x20;      // edge v[2]-v[0] is long
+constexpr uint8_t TIN_LONG_EDGES = 0x38;        // any edge is long
+constexpr uint8_t TIN_BORDERS_DELETION = 0x40;  // bordered the hole of a vertex deletion
+
+inline bool tin_in_use(const TINtriangle* t) {
+  return (t->flag & TIN_IN_USE) != 0;
+}
+// Whether the triangle has a long edge or is a hull triangle (once its long edges are marked).
+inline bool tin_long_or_hull(const TINtriangle* t) {
+  return (t->flag & TIN_LONG_EDGES) || !t->v[0];
+}
+
+// End of the free list: larger than any index (codes 3 * t + j must fit 31 bits, which limits
+// t far below it).
 constexpr int32_t TIN_FREE_END = INT32_MAX;
 
 // Storage: buffers of 2^22 triangles; a neighbour code's buffer is code / (3 * 2^22).
@@ -88,7 +122,18 @@ void tin_locate(TINlocation* result, const float* position, const TINlocation* h
 void brute_locate(TINlocation* result, const float* position);
 // One past the highest slot handed out; skip slots whose flag is not negative.
 uint32_t tin_triangle_count();
-TINtriangle* tin_triangle_at(uint32_t index);
+namespace tin_internal {
+extern TINtriangle* buffer_table[TIN_MAX_BUFFERS];
+}
+inline TINtriangle* tin_triangle_at(uint32_t index) {
+  return tin_internal::buffer_table[index >> TIN_BUFFER_SHIFT] + (index & (TIN_BUFFER_SIZE - 1));
+}
+
+// Which slots were taken since tin_init or the last tin_clear_changed: bit t % 64 of word
+// t / 64 for slot t, over tin_triangle_count() slots. A triangle's vertices never change after
+// the operation that takes it, so a slot without its bit holds the same triangle as before.
+const uint64_t* tin_changed_bits();
+void tin_clear_changed();
 
 // Takes a triangle from the free list, growing the storage when needed.
 TINtriangle* TINclean(int32_t* index);
@@ -98,8 +143,8 @@ int TINinsegment(const float* a, const float* b, const float* p);
 // True when p lies within the closed range of the segment along its axis.
 bool TINonsegment(const float* a, const float* b, const float* p);
 
-// Point numbers in messages are offsets from this base (in records of three
-// floats); the ground tool passes its point buffer.
+// The array of point records that every point given to the TIN lies in; set it before the
+// first point is added. Point numbers in messages are offsets from it.
 void tin_set_point_base(const float* base);
 
 // Statistics for benchmarks and tests.
