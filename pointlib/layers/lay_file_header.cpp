@@ -137,7 +137,7 @@ bool write_lay_header(ByteStreamOut* out, const LASheader& las_const, uint32_t n
     return false;
   }
   for (int i = 0; i < 4; i++) {
-    char message[32];
+    char message[48];
     std::snprintf(message, sizeof(message), "ERROR: writing reverved%d\n", i);
     if (!put(out, lay.reserved[i], message)) return false;
   }
