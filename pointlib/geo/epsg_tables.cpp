@@ -233,6 +233,20 @@ const KnownGcs kKnownGcs[] = {
     {4149, 3, "CH1903"},           {4277, 1, "OSGB1936"},
 };
 
+// Transverse Mercator systems in metres; the description is the geographic system's name.
+struct KnownTransverseMercator {
+  int code;
+  int gcs;
+  double false_easting, false_northing, origin_latitude, central_meridian, scale;
+  const char* name;
+};
+
+const KnownTransverseMercator kKnownTransverseMercator[] = {
+    {21781, 4149, 600000, 200000, 46.95240555555556, 7.439583333333333, 1.0, "CH1903 / LV03"},
+    {23700, 4237, 650000, 200000, 47.14439372222222, 19.04857177777778, 0.99993,
+     "EOV / HD72 / Hungarian National Grid"},
+};
+
 struct KnownVertical {
   int code;
   const char* description;
@@ -252,6 +266,17 @@ const KnownVertical kKnownVertical[] = {
     {5102, "National Geodetic Vertical Datum 1929"},
     {5114, "Canadian Geodetic Vertical Datum of 1928"},
 };
+
+// The built-in ellipsoid of an EPSG ellipsoid code.
+struct EpsgEllipsoid {
+  int epsg_code;
+  int id;
+};
+const EpsgEllipsoid kEpsgEllipsoids[] = {
+    {7001, 1},  {7002, 16}, {7003, 2},  {7004, 3},  {7005, 3},  {7006, 4},  {7046, 4},
+    {7008, 5},  {7009, 5},  {7010, 6},  {7011, 6},  {7012, 6},  {7013, 6},  {7014, 6},
+    {7034, 6},  {7015, 7},  {7016, 7},  {7017, 7},  {7018, 17}, {7019, 11}, {7020, 12},
+    {7021, 24}, {7022, 14}, {7023, 14}, {7024, 15}, {7030, 23}, {7043, 22}};
 
 const char* table_name(bool projected, bool vertical) {
   return vertical ? "vertcs.csv" : projected ? "pcs.csv" : "gcs.csv";
@@ -289,53 +314,10 @@ double length_to_meters(double value, int unit) {
 }
 
 int ellipsoid_id_from_epsg(int code) {
-  switch (code) {
-    case 7001:
-      return 1;
-    case 7002:
-      return 16;
-    case 7003:
-      return 2;
-    case 7004:
-    case 7005:
-      return 3;
-    case 7006:
-    case 7046:
-      return 4;
-    case 7008:
-    case 7009:
-      return 5;
-    case 7010:
-    case 7011:
-    case 7012:
-    case 7013:
-    case 7014:
-    case 7034:
-      return 6;
-    case 7015:
-    case 7016:
-    case 7017:
-      return 7;
-    case 7018:
-      return 17;
-    case 7019:
-      return 11;
-    case 7020:
-      return 12;
-    case 7021:
-      return 24;
-    case 7022:
-    case 7023:
-      return 14;
-    case 7024:
-      return 15;
-    case 7030:
-      return 23;
-    case 7043:
-      return 22;
-    default:
-      return -1;
+  for (const EpsgEllipsoid& e : kEpsgEllipsoids) {
+    if (e.epsg_code == code) return e.id;
   }
+  return -1;
 }
 
 std::FILE* LASgeoProjector::open_csv(const char* program_name, bool projected, bool vertical) {
@@ -352,7 +334,10 @@ std::FILE* LASgeoProjector::open_csv(const char* program_name, bool projected, b
 }
 
 std::FILE* LASgeoProjector::open_table(bool projected, bool vertical) const {
-  return open_csv(has_program_name_ ? program_name_.c_str() : nullptr, projected, vertical);
+  std::FILE* file =
+      open_csv(has_program_name_ ? program_name_.c_str() : nullptr, projected, vertical);
+  if (!file) print_missing_table(table_name(projected, vertical));
+  return file;
 }
 
 void LASgeoProjector::set_projection_epsg(uint16_t code, bool source) {
@@ -385,18 +370,11 @@ bool LASgeoProjector::set_epsg_code(uint16_t code, std::string* description, boo
     set_projection_epsg(code, source);
     return true;
   }
-  if (code == 21781) {
-    set_gcs(4149, description);
-    set_tm_projection(600000, 200000, 46.95240555555556, 7.439583333333333, 1.0, nullptr, source,
-                      "CH1903 / LV03");
-    set_horizontal_meter(source);
-    set_projection_epsg(code, source);
-    return true;
-  }
-  if (code == 23700) {
-    set_gcs(4237, description);
-    set_tm_projection(650000, 200000, 47.14439372222222, 19.04857177777778, 0.99993, nullptr,
-                      source, "EOV / HD72 / Hungarian National Grid");
+  for (const KnownTransverseMercator& known : kKnownTransverseMercator) {
+    if (known.code != code) continue;
+    set_gcs(known.gcs, description);
+    set_tm_projection(known.false_easting, known.false_northing, known.origin_latitude,
+                      known.central_meridian, known.scale, nullptr, source, known.name);
     set_horizontal_meter(source);
     set_projection_epsg(code, source);
     return true;
@@ -407,10 +385,7 @@ bool LASgeoProjector::set_epsg_code(uint16_t code, std::string* description, boo
 bool LASgeoProjector::set_epsg_code_from_table(uint16_t code, std::string* description,
                                                bool source) {
   TableFile file(open_table(true, false));
-  if (!file) {
-    print_missing_table("pcs.csv");
-    return false;
-  }
+  if (!file) return false;
   std::string line;
   if (!find_line(file.get(), code, line)) {
     std::fprintf(stderr, "EPSG code %d not found in 'pcs.csv' file\n", code);
@@ -489,10 +464,7 @@ bool LASgeoProjector::set_gcs(int32_t code, std::string* description) {
 
 bool LASgeoProjector::set_gcs_from_table(int32_t code, std::string* description) {
   TableFile file(open_table(false, false));
-  if (!file) {
-    print_missing_table("gcs.csv");
-    return false;
-  }
+  if (!file) return false;
   std::string line;
   while (find_line(file.get(), code, line)) {
     const std::vector<std::string> fields = split_fields(line);
@@ -532,10 +504,7 @@ bool LASgeoProjector::set_VerticalCSTypeGeoKey(int code, std::string* descriptio
 
 bool LASgeoProjector::set_vertical_from_table(int code, std::string* description) {
   TableFile file(open_table(false, true));
-  if (!file) {
-    print_missing_table("vertcs.csv");
-    return false;
-  }
+  if (!file) return false;
   std::string line;
   // Vertical codes are 16-bit; a larger number names no row.
   if (code < 0 || code > 65535 || !find_line(file.get(), code, line)) {

@@ -49,56 +49,71 @@ enum : int {
   CT_ObliqueStereographic = 16,
 };
 
-// Names of the transformations this system does not implement, by their value.
-const char* unimplemented_transformation(int value) {
-  switch (value) {
-    case 2:
-      return "CT_TransvMercator_Modified_Alaska";
-    case 4:
-      return "CT_ObliqueMercator_Laborde";
-    case 5:
-      return "CT_ObliqueMercator_Rosenmund";
-    case 6:
-      return "CT_ObliqueMercator_Spherical";
-    case 7:
-      return "CT_Mercator";
-    case 9:
-      return "CT_LambertConfConic_Helmert";
-    case 10:
-      return "CT_LambertAzimEqualArea";
-    case 12:
-      return "CT_AzimuthalEquidistant";
-    case 13:
-      return "CT_EquidistantConic";
-    case 14:
-      return "CT_Stereographic";
-    case 15:
-      return "CT_PolarStereographic";
-    case 17:
-      return "CT_Equirectangular";
-    case 18:
-      return "CT_CassiniSoldner";
-    case 19:
-      return "CT_Gnomonic";
-    case 20:
-      return "CT_MillerCylindrical";
-    case 21:
-      return "CT_Orthographic";
-    case 22:
-      return "CT_Polyconic";
-    case 23:
-      return "CT_Robinson";
-    case 24:
-      return "CT_Sinusoidal";
-    case 25:
-      return "CT_VanDerGrinten";
-    case 26:
-      return "CT_NewZealandMapGrid";
-    case 27:
-      return "CT_TransvMercator_SouthOriented";
-    default:
-      return nullptr;
+// The transformations this system implements, by their value; the oblique stereographic is
+// read but not written.
+struct Transformation {
+  int value;
+  ProjectionKind kind;
+  bool written;
+};
+const Transformation kTransformations[] = {
+    {CT_TransverseMercator, ProjectionKind::TransverseMercator, true},
+    {CT_ObliqueMercator, ProjectionKind::HotineObliqueMercator, true},
+    {CT_LambertConfConic_2SP, ProjectionKind::LambertConformalConic, true},
+    {CT_AlbersEqualArea, ProjectionKind::AlbersEqualAreaConic, true},
+    {CT_ObliqueStereographic, ProjectionKind::ObliqueStereographic, false},
+};
+
+bool implemented_transformation(int value) {
+  for (const Transformation& t : kTransformations) {
+    if (t.value == value) return true;
   }
+  return false;
+}
+
+// The value a written projection of `kind` has; 0 for a kind that is not written.
+int written_transformation(ProjectionKind kind) {
+  for (const Transformation& t : kTransformations) {
+    if (t.kind == kind && t.written) return t.value;
+  }
+  return 0;
+}
+
+// Names of the transformations this system does not implement, by their value.
+struct NamedValue {
+  int value;
+  const char* name;
+};
+const NamedValue kUnimplementedTransformations[] = {
+    {2, "CT_TransvMercator_Modified_Alaska"},
+    {4, "CT_ObliqueMercator_Laborde"},
+    {5, "CT_ObliqueMercator_Rosenmund"},
+    {6, "CT_ObliqueMercator_Spherical"},
+    {7, "CT_Mercator"},
+    {9, "CT_LambertConfConic_Helmert"},
+    {10, "CT_LambertAzimEqualArea"},
+    {12, "CT_AzimuthalEquidistant"},
+    {13, "CT_EquidistantConic"},
+    {14, "CT_Stereographic"},
+    {15, "CT_PolarStereographic"},
+    {17, "CT_Equirectangular"},
+    {18, "CT_CassiniSoldner"},
+    {19, "CT_Gnomonic"},
+    {20, "CT_MillerCylindrical"},
+    {21, "CT_Orthographic"},
+    {22, "CT_Polyconic"},
+    {23, "CT_Robinson"},
+    {24, "CT_Sinusoidal"},
+    {25, "CT_VanDerGrinten"},
+    {26, "CT_NewZealandMapGrid"},
+    {27, "CT_TransvMercator_SouthOriented"},
+};
+
+const char* unimplemented_transformation(int value) {
+  for (const NamedValue& t : kUnimplementedTransformations) {
+    if (t.value == value) return t.name;
+  }
+  return nullptr;
 }
 
 // What a GeographicTypeGeoKey value means here: an ellipsoid, a geographic system, or nothing.
@@ -174,6 +189,15 @@ class ParameterIndices {
                                  -1, -1, -1, -1, -1, -1, -1, -1, -1};
 };
 
+// The geographic system written for a built-in ellipsoid when no system is known.
+struct EllipsoidGcs {
+  int ellipsoid;
+  uint16_t gcs;
+};
+const EllipsoidGcs kEllipsoidGcs[] = {{1, 4001},  {2, 4003},  {3, 4004},  {4, 4006},  {5, 4267},
+                                      {6, 4034},  {11, 4269}, {12, 4020}, {14, 4022}, {15, 4024},
+                                      {16, 4002}, {17, 4018}, {22, 4322}, {23, 4326}};
+
 GeoKeyEntry entry(uint16_t key, uint16_t value) {
   return GeoKeyEntry{key, 0, 1, value};
 }
@@ -181,37 +205,15 @@ GeoKeyEntry entry(uint16_t key, uint16_t value) {
 }  // namespace
 
 bool LASgeoProjector::set_ProjLinearUnitsGeoKey(int code, bool source) {
-  switch (code) {
-    case EPSG_UNIT_METRE:
-      set_horizontal_meter(source);
-      return true;
-    case EPSG_UNIT_FOOT:
-      set_horizontal_feet(source);
-      return true;
-    case EPSG_UNIT_SURVEY_FOOT:
-      set_horizontal_survey_feet(source);
-      return true;
-    default:
-      std::fprintf(stderr, "set_ProjLinearUnitsGeoKey: look-up for %d not implemented\n", code);
-      return false;
-  }
+  if (set_unit_code(code, source, true)) return true;
+  std::fprintf(stderr, "set_ProjLinearUnitsGeoKey: look-up for %d not implemented\n", code);
+  return false;
 }
 
 bool LASgeoProjector::set_VerticalUnitsGeoKey(int code) {
-  switch (code) {
-    case EPSG_UNIT_METRE:
-      set_vertical_meter(true);
-      return true;
-    case EPSG_UNIT_FOOT:
-      set_vertical_feet(true);
-      return true;
-    case EPSG_UNIT_SURVEY_FOOT:
-      set_vertical_survey_feet(true);
-      return true;
-    default:
-      std::fprintf(stderr, "set_VerticalUnitsGeoKey: look-up for %d not implemented\n", code);
-      return false;
-  }
+  if (set_unit_code(code, true, false)) return true;
+  std::fprintf(stderr, "set_VerticalUnitsGeoKey: look-up for %d not implemented\n", code);
+  return false;
 }
 
 bool LASgeoProjector::set_ProjectedCSTypeGeoKey(int code, std::string* description, bool source) {
@@ -287,13 +289,7 @@ bool LASgeoProjector::set_projection_from_geo_keys(int number_of_keys, const Geo
         break;
       }
       case GeogLinearUnitsGeoKey:
-        if (value == EPSG_UNIT_METRE) {
-          set_horizontal_meter(true);
-        } else if (value == EPSG_UNIT_FOOT) {
-          set_horizontal_feet(true);
-        } else if (value == EPSG_UNIT_SURVEY_FOOT) {
-          set_horizontal_survey_feet(true);
-        } else {
+        if (!set_unit_code(value, true, true)) {
           std::fprintf(stderr, "GeogLinearUnitsGeoKey: look-up for %d not implemented\n", value);
         }
         break;
@@ -304,9 +300,7 @@ bool LASgeoProjector::set_projection_from_geo_keys(int number_of_keys, const Geo
         result = set_ProjectedCSTypeGeoKey(value, description, source);
         break;
       case ProjCoordTransGeoKey:
-        if (value == CT_TransverseMercator || value == CT_ObliqueMercator ||
-            value == CT_LambertConfConic_2SP || value == CT_AlbersEqualArea ||
-            value == CT_ObliqueStereographic) {
+        if (implemented_transformation(value)) {
           transformation = value;
         } else if (const char* name = unimplemented_transformation(value)) {
           transformation = 0;
@@ -441,41 +435,12 @@ uint16_t LASgeoProjector::get_GeographicTypeGeoKey() const {
     if (key.key_id == GeographicTypeGeoKey) return key.value_offset;
   }
   if (gcs_code_ != -1) return uint16_t(gcs_code_);
-  switch (ellipsoid_.id) {
-    case 1:
-      return 4001;
-    case 2:
-      return 4003;
-    case 3:
-      return 4004;
-    case 4:
-      return 4006;
-    case 5:
-      return 4267;
-    case 6:
-      return 4034;
-    case 11:
-      return 4269;
-    case 12:
-      return 4020;
-    case 14:
-      return 4022;
-    case 15:
-      return 4024;
-    case 16:
-      return 4002;
-    case 17:
-      return 4018;
-    case 22:
-      return 4322;
-    case 23:
-      return 4326;
-    default:
-      std::fprintf(stderr,
-                   "GeographicTypeGeoKey: look-up for ellipsoid with id %d not implemented\n",
-                   ellipsoid_.id);
-      return 0;
+  for (const EllipsoidGcs& e : kEllipsoidGcs) {
+    if (e.ellipsoid == ellipsoid_.id) return e.gcs;
   }
+  std::fprintf(stderr, "GeographicTypeGeoKey: look-up for ellipsoid with id %d not implemented\n",
+               ellipsoid_.id);
+  return 0;
 }
 
 uint16_t LASgeoProjector::get_VerticalCSTypeGeoKey() const {
@@ -514,9 +479,46 @@ uint16_t utm_code_by_gcs(int gcs, int zone, bool northern) {
   return 0;
 }
 
-uint16_t zone_code(int zone, int first, int last, int base, const char* message) {
-  if (zone >= first && zone <= last) return uint16_t(base + zone);
-  std::fprintf(stderr, message, zone);
+// The zones first to last of a hemisphere, numbered base + zone; a zone outside them prints
+// that it is `beyond` ("out-of-range", or "does not exist").
+struct ZoneRange {
+  int first, last, base;
+  const char* beyond;
+};
+constexpr const char* kOutOfRange = "out-of-range";
+constexpr const char* kNoSuchZone = "does not exist";
+constexpr ZoneRange kNoZones = {1, 0, 0, kNoSuchZone};
+
+// The UTM zones of the datums of the built-in ellipsoids that have codes for them.
+struct UtmDatum {
+  int ellipsoid;
+  const char* datum;
+  ZoneRange north, south;
+};
+const UtmDatum kUtmDatums[] = {
+    {5, "NAD27", {3, 22, 26700, kOutOfRange}, kNoZones},
+    {10, "SAD69", {18, 22, 29100, kOutOfRange}, {17, 25, 29160, kOutOfRange}},
+    {11, "NAD83", {28, 38, 25800, kOutOfRange}, kNoZones},
+    {14, "ED50", {28, 38, 23000, kOutOfRange}, kNoZones},
+    {24, "ID74", {46, 53, 23800, kOutOfRange}, {46, 54, 23840, kOutOfRange}},
+};
+
+// The southern MGA zones of the Australian systems on the NAD83 ellipsoid.
+struct MgaDatum {
+  int gcs;
+  const char* datum;
+  ZoneRange south;
+};
+const MgaDatum kMgaDatums[] = {
+    {4283, "GDA94", {48, 58, 28300, kNoSuchZone}},
+    {7844, "GDA2020", {46, 59, 7800, kNoSuchZone}},
+};
+
+uint16_t zone_code(int zone, bool north, const ZoneRange& range, const char* grid,
+                   const char* datum) {
+  if (zone >= range.first && zone <= range.last) return uint16_t(range.base + zone);
+  std::fprintf(stderr, "get_ProjectedCSTypeGeoKey: %s %s zone %d for %s %s\n",
+               north ? "northern" : "southern", grid, zone, datum, range.beyond);
   return 0;
 }
 
@@ -553,75 +555,25 @@ uint16_t LASgeoProjector::get_ProjectedCSTypeGeoKey(bool source) const {
   // The automatic zone has no number yet, so it has no code either.
   if (zone < 1) return 0;
   if (const uint16_t code = utm_code_by_gcs(gcs_code_, zone, north)) return code;
-  switch (ellipsoid_.id) {
-    case 5:
-      if (north) {
-        return zone_code(zone, 3, 22, 26700,
-                         "get_ProjectedCSTypeGeoKey: northern UTM zone %d for NAD27 "
-                         "out-of-range\n");
-      }
-      std::fprintf(stderr,
-                   "get_ProjectedCSTypeGeoKey: southern UTM zone %d for NAD27 does not exist\n",
-                   zone);
-      return 0;
-    case 10:
-      if (north) {
-        return zone_code(zone, 18, 22, 29100,
-                         "get_ProjectedCSTypeGeoKey: northern UTM zone %d for SAD69 "
-                         "out-of-range\n");
-      }
-      return zone_code(zone, 17, 25, 29160,
-                       "get_ProjectedCSTypeGeoKey: southern UTM zone %d for SAD69 out-of-range\n");
-    case 11:
-      if (north) {
-        if (zone >= 3 && zone <= 23) return uint16_t(26900 + zone);
-        return zone_code(zone, 28, 38, 25800,
-                         "get_ProjectedCSTypeGeoKey: northern UTM zone %d for NAD83 "
-                         "out-of-range\n");
-      }
-      if (gcs_code_ == 4283) {
-        return zone_code(zone, 48, 58, 28300,
-                         "get_ProjectedCSTypeGeoKey: southern MGA zone %d for GDA94 does not "
-                         "exist\n");
-      }
-      if (gcs_code_ == 7844) {
-        return zone_code(zone, 46, 59, 7800,
-                         "get_ProjectedCSTypeGeoKey: southern MGA zone %d for GDA2020 does not "
-                         "exist\n");
-      }
-      std::fprintf(stderr,
-                   "get_ProjectedCSTypeGeoKey: southern UTM zone %d for NAD83 does not exist\n",
-                   zone);
-      return 0;
-    case 14:
-      if (north) {
-        return zone_code(zone, 28, 38, 23000,
-                         "get_ProjectedCSTypeGeoKey: northern UTM zone %d for ED50 "
-                         "out-of-range\n");
-      }
-      std::fprintf(stderr,
-                   "get_ProjectedCSTypeGeoKey: southern UTM zone %d for ED50 does not exist\n",
-                   zone);
-      return 0;
-    case 22:
-      return uint16_t((north ? 32200 : 32300) + zone);
-    case 23:
-      return uint16_t((north ? 32600 : 32700) + zone);
-    case 24:
-      if (north) {
-        return zone_code(zone, 46, 53, 23800,
-                         "get_ProjectedCSTypeGeoKey: northern UTM zone %d for ID74 "
-                         "out-of-range\n");
-      }
-      return zone_code(zone, 46, 54, 23840,
-                       "get_ProjectedCSTypeGeoKey: southern UTM zone %d for ID74 out-of-range\n");
-    default:
-      std::fprintf(stderr,
-                   "get_ProjectedCSTypeGeoKey: look-up for UTM zone %d and ellipsoid with id %d "
-                   "not implemented\n",
-                   zone, ellipsoid_.id);
-      return 0;
+  const int ellipsoid = ellipsoid_.id;
+  if (ellipsoid == 22) return uint16_t((north ? 32200 : 32300) + zone);
+  if (ellipsoid == 23) return uint16_t((north ? 32600 : 32700) + zone);
+  if (ellipsoid == 11) {
+    if (north && zone >= 3 && zone <= 23) return uint16_t(26900 + zone);
+    for (const MgaDatum& m : kMgaDatums) {
+      if (!north && gcs_code_ == m.gcs) return zone_code(zone, false, m.south, "MGA", m.datum);
+    }
   }
+  for (const UtmDatum& d : kUtmDatums) {
+    if (d.ellipsoid == ellipsoid) {
+      return zone_code(zone, north, north ? d.north : d.south, "UTM", d.datum);
+    }
+  }
+  std::fprintf(stderr,
+               "get_ProjectedCSTypeGeoKey: look-up for UTM zone %d and ellipsoid with id %d "
+               "not implemented\n",
+               zone, ellipsoid);
+  return 0;
 }
 
 bool LASgeoProjector::get_geo_keys_from_projection(std::vector<GeoKeyEntry>& keys,
@@ -660,23 +612,10 @@ bool LASgeoProjector::get_geo_keys_from_projection(std::vector<GeoKeyEntry>& key
     keys.push_back(entry(ProjLinearUnitsGeoKey, h));
     return finish();
   }
-  int transformation;
-  switch (p->kind) {
-    case ProjectionKind::TransverseMercator:
-      transformation = CT_TransverseMercator;
-      break;
-    case ProjectionKind::LambertConformalConic:
-      transformation = CT_LambertConfConic_2SP;
-      break;
-    case ProjectionKind::AlbersEqualAreaConic:
-      transformation = CT_AlbersEqualArea;
-      break;
-    case ProjectionKind::HotineObliqueMercator:
-      transformation = CT_ObliqueMercator;
-      break;
-    default:
-      std::fprintf(stderr, "get_geo_keys_from_projection for generic projection not implemented\n");
-      return false;
+  const int transformation = written_transformation(p->kind);
+  if (transformation == 0) {
+    std::fprintf(stderr, "get_geo_keys_from_projection for generic projection not implemented\n");
+    return false;
   }
   keys.push_back(entry(GTModelTypeGeoKey, 1));
   keys.push_back(entry(ProjectedCSTypeGeoKey, kUserDefined));

@@ -117,24 +117,23 @@ bool take_vertical_epsg(GeoOptionWalk& w, const GeoOption&) {
 
 // --- projections ---
 
-bool take_latlong(GeoOptionWalk& w, const GeoOption& o) {
-  std::string description;
-  w.geo->set_latlong_projection(&description, o.source);
+void say_projection(const GeoOptionWalk& w, const GeoOption& o, const std::string& description) {
   if (w.verbose) std::fprintf(stderr, "using %s '%s'\n", side_word(o.source), description.c_str());
-  return true;
 }
 
-bool take_longlat(GeoOptionWalk& w, const GeoOption& o) {
+// The projections without parameters.
+template <void (LASgeoProjector::*Set)(std::string*, bool)>
+bool take_plain_projection(GeoOptionWalk& w, const GeoOption& o) {
   std::string description;
-  w.geo->set_longlat_projection(&description, o.source);
-  if (w.verbose) std::fprintf(stderr, "using %s '%s'\n", side_word(o.source), description.c_str());
+  (w.geo->*Set)(&description, o.source);
+  say_projection(w, o, description);
   return true;
 }
 
 bool take_ecef(GeoOptionWalk& w, const GeoOption& o) {
   std::string description;
   w.geo->set_ecef_projection(&description, o.source);
-  if (w.verbose) std::fprintf(stderr, "using %s '%s'\n", side_word(o.source), description.c_str());
+  say_projection(w, o, description);
   return true;
 }
 
@@ -300,38 +299,21 @@ bool take_tm(GeoOptionWalk& w, const GeoOption& o) {
 
 // --- units and precisions ---
 
-bool take_horizontal_survey_feet(GeoOptionWalk& w, const GeoOption& o) {
-  w.geo->set_horizontal_survey_feet(o.source);
+// The options that set the side's unit.
+template <bool (LASgeoProjector::*Set)(bool)>
+bool take_unit(GeoOptionWalk& w, const GeoOption& o) {
+  (w.geo->*Set)(o.source);
   return true;
 }
-bool take_horizontal_feet(GeoOptionWalk& w, const GeoOption& o) {
-  w.geo->set_horizontal_feet(o.source);
-  return true;
-}
-bool take_horizontal_meter(GeoOptionWalk& w, const GeoOption& o) {
-  w.geo->set_horizontal_meter(o.source);
-  return true;
-}
-bool take_vertical_survey_feet(GeoOptionWalk& w, const GeoOption& o) {
-  w.geo->set_vertical_survey_feet(o.source);
-  return true;
-}
-bool take_vertical_feet(GeoOptionWalk& w, const GeoOption& o) {
-  w.geo->set_vertical_feet(o.source);
-  return true;
-}
-bool take_vertical_meter(GeoOptionWalk& w, const GeoOption& o) {
-  w.geo->set_vertical_meter(o.source);
-  return true;
-}
+
+// The options that set a precision of the target.
+template <void (LASgeoProjector::*Set)(double)>
 bool take_precision(GeoOptionWalk& w, const GeoOption&) {
-  w.geo->set_target_precision(std::atof(w.arg(1)));
+  (w.geo->*Set)(std::atof(w.arg(1)));
   return true;
 }
-bool take_elevation_precision(GeoOptionWalk& w, const GeoOption&) {
-  w.geo->set_target_elevation_precision(std::atof(w.arg(1)));
-  return true;
-}
+
+using G = LASgeoProjector;
 
 constexpr bool S = true;   // the source side
 constexpr bool T = false;  // the target side
@@ -374,10 +356,10 @@ const GeoOption kGeoOptions[] = {
     {"-vertical_dhhn2016", 0, nullptr, S, 7837, take_vertical},
     {"-vertical_nzvd2016", 0, nullptr, S, 7839, take_vertical},
     {"-vertical_epsg", 1, "1 argument: EPSG code", S, 0, take_vertical_epsg},
-    {"-latlong", 0, nullptr, S, 0, take_latlong},
-    {"-target_latlong", 0, nullptr, T, 0, take_latlong},
-    {"-longlat", 0, nullptr, S, 0, take_longlat},
-    {"-target_longlat", 0, nullptr, T, 0, take_longlat},
+    {"-latlong", 0, nullptr, S, 0, take_plain_projection<&G::set_latlong_projection>},
+    {"-target_latlong", 0, nullptr, T, 0, take_plain_projection<&G::set_latlong_projection>},
+    {"-longlat", 0, nullptr, S, 0, take_plain_projection<&G::set_longlat_projection>},
+    {"-target_longlat", 0, nullptr, T, 0, take_plain_projection<&G::set_longlat_projection>},
     {"-ecef", 0, nullptr, S, 0, take_ecef},
     {"-target_ecef", 0, nullptr, T, 0, take_ecef},
     {"-utm", 1, "1 argument: zone", S, 0, take_utm},
@@ -395,24 +377,26 @@ const GeoOption kGeoOptions[] = {
     {"-target_tm", 6, kTmNames, T, 0, take_tm},
     {"-aeac", 7, kAeacNames, S, 0, take_aeac},
     {"-target_aeac", 7, kAeacNames, T, 0, take_aeac},
-    {"-surveyfeet", 0, nullptr, S, 0, take_horizontal_survey_feet},
-    {"-survey_feet", 0, nullptr, S, 0, take_horizontal_survey_feet},
-    {"-target_surveyfeet", 0, nullptr, T, 0, take_horizontal_survey_feet},
-    {"-target_survey_feet", 0, nullptr, T, 0, take_horizontal_survey_feet},
-    {"-feet", 0, nullptr, S, 0, take_horizontal_feet},
-    {"-target_feet", 0, nullptr, T, 0, take_horizontal_feet},
-    {"-meter", 0, nullptr, S, 0, take_horizontal_meter},
-    {"-target_meter", 0, nullptr, T, 0, take_horizontal_meter},
-    {"-elevation_surveyfeet", 0, nullptr, S, 0, take_vertical_survey_feet},
-    {"-elevation_survey_feet", 0, nullptr, S, 0, take_vertical_survey_feet},
-    {"-target_elevation_surveyfeet", 0, nullptr, T, 0, take_vertical_survey_feet},
-    {"-target_elevation_survey_feet", 0, nullptr, T, 0, take_vertical_survey_feet},
-    {"-elevation_feet", 0, nullptr, S, 0, take_vertical_feet},
-    {"-target_elevation_feet", 0, nullptr, T, 0, take_vertical_feet},
-    {"-elevation_meter", 0, nullptr, S, 0, take_vertical_meter},
-    {"-target_elevation_meter", 0, nullptr, T, 0, take_vertical_meter},
-    {"-target_precision", 1, "1 argument: precision", T, 0, take_precision},
-    {"-target_elevation_precision", 1, "1 argument: precision", T, 0, take_elevation_precision},
+    {"-surveyfeet", 0, nullptr, S, 0, take_unit<&G::set_horizontal_survey_feet>},
+    {"-survey_feet", 0, nullptr, S, 0, take_unit<&G::set_horizontal_survey_feet>},
+    {"-target_surveyfeet", 0, nullptr, T, 0, take_unit<&G::set_horizontal_survey_feet>},
+    {"-target_survey_feet", 0, nullptr, T, 0, take_unit<&G::set_horizontal_survey_feet>},
+    {"-feet", 0, nullptr, S, 0, take_unit<&G::set_horizontal_feet>},
+    {"-target_feet", 0, nullptr, T, 0, take_unit<&G::set_horizontal_feet>},
+    {"-meter", 0, nullptr, S, 0, take_unit<&G::set_horizontal_meter>},
+    {"-target_meter", 0, nullptr, T, 0, take_unit<&G::set_horizontal_meter>},
+    {"-elevation_surveyfeet", 0, nullptr, S, 0, take_unit<&G::set_vertical_survey_feet>},
+    {"-elevation_survey_feet", 0, nullptr, S, 0, take_unit<&G::set_vertical_survey_feet>},
+    {"-target_elevation_surveyfeet", 0, nullptr, T, 0, take_unit<&G::set_vertical_survey_feet>},
+    {"-target_elevation_survey_feet", 0, nullptr, T, 0, take_unit<&G::set_vertical_survey_feet>},
+    {"-elevation_feet", 0, nullptr, S, 0, take_unit<&G::set_vertical_feet>},
+    {"-target_elevation_feet", 0, nullptr, T, 0, take_unit<&G::set_vertical_feet>},
+    {"-elevation_meter", 0, nullptr, S, 0, take_unit<&G::set_vertical_meter>},
+    {"-target_elevation_meter", 0, nullptr, T, 0, take_unit<&G::set_vertical_meter>},
+    {"-target_precision", 1, "1 argument: precision", T, 0,
+     take_precision<&G::set_target_precision>},
+    {"-target_elevation_precision", 1, "1 argument: precision", T, 0,
+     take_precision<&G::set_target_elevation_precision>},
 };
 
 bool starts_with(const char* text, const char* prefix) {

@@ -150,30 +150,40 @@ bool ellipsoid_from_id(int id, EllipsoidRecord* ellipsoid) {
   return true;
 }
 
+namespace {
+
+// One row a kind, in the order of their values: the description a kind has unless a name
+// replaces it, and how it derives its constants from the ellipsoid (null: it has none).
+struct KindRow {
+  const char* description;
+  void (*constants)(ProjectionRecord&, const EllipsoidRecord&);
+};
+const KindRow kKindRows[] = {
+    {"", nullptr},  // UTM: its text is built from its zone
+    {"Lambert Conformal Conic", lambert},
+    {"Transverse Mercator", transverse_mercator},
+    {"longitude/latitude", nullptr},
+    {"latitude/longitude", nullptr},
+    {"earth-centered earth-fixed", nullptr},
+    {"Albers Equal Area Conic", albers},
+    {"Hotine Oblique Mercator", hotine},
+    {"Oblique Stereographic", stereographic},
+    {"intentionally no projection", nullptr},
+};
+static_assert(int(ProjectionKind::UTM) == 0 && int(ProjectionKind::NoProjection) == 9 &&
+                  sizeof(kKindRows) / sizeof(kKindRows[0]) == 10,
+              "one row for each kind, in the order of their values");
+
+const KindRow* kind_row(ProjectionKind kind) {
+  const auto index = size_t(kind);
+  return index < sizeof(kKindRows) / sizeof(kKindRows[0]) ? &kKindRows[index] : nullptr;
+}
+
+}  // namespace
+
 const char* default_projection_description(ProjectionKind kind) {
-  switch (kind) {
-    case ProjectionKind::UTM:
-      return "";
-    case ProjectionKind::LambertConformalConic:
-      return "Lambert Conformal Conic";
-    case ProjectionKind::TransverseMercator:
-      return "Transverse Mercator";
-    case ProjectionKind::LongLat:
-      return "longitude/latitude";
-    case ProjectionKind::LatLong:
-      return "latitude/longitude";
-    case ProjectionKind::ECEF:
-      return "earth-centered earth-fixed";
-    case ProjectionKind::AlbersEqualAreaConic:
-      return "Albers Equal Area Conic";
-    case ProjectionKind::HotineObliqueMercator:
-      return "Hotine Oblique Mercator";
-    case ProjectionKind::ObliqueStereographic:
-      return "Oblique Stereographic";
-    case ProjectionKind::NoProjection:
-      return "intentionally no projection";
-  }
-  return "";
+  const KindRow* row = kind_row(kind);
+  return row ? row->description : "";
 }
 
 void compute_projection_constants(ProjectionRecord& p, const EllipsoidRecord& ellipsoid) {
@@ -183,23 +193,6 @@ void compute_projection_constants(ProjectionRecord& p, const EllipsoidRecord& el
   p.parallel_2_r = p.parallel_2 * DEGREES_TO_RADIANS;
   p.azimuth_r = p.azimuth * DEGREES_TO_RADIANS;
   p.angle_r = p.angle * DEGREES_TO_RADIANS;
-  switch (p.kind) {
-    case ProjectionKind::LambertConformalConic:
-      lambert(p, ellipsoid);
-      break;
-    case ProjectionKind::TransverseMercator:
-      transverse_mercator(p, ellipsoid);
-      break;
-    case ProjectionKind::AlbersEqualAreaConic:
-      albers(p, ellipsoid);
-      break;
-    case ProjectionKind::HotineObliqueMercator:
-      hotine(p, ellipsoid);
-      break;
-    case ProjectionKind::ObliqueStereographic:
-      stereographic(p, ellipsoid);
-      break;
-    default:
-      break;
-  }
+  const KindRow* row = kind_row(p.kind);
+  if (row && row->constants) row->constants(p, ellipsoid);
 }

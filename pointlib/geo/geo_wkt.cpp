@@ -26,6 +26,13 @@ const char* read_epsg_authority(const char* at, int* code) {
   return quote + 1;
 }
 
+// One character on, counting the square brackets passed.
+void step(const char*& at, int& depth) {
+  if (*at == '[') depth++;
+  if (*at == ']') depth--;
+  at++;
+}
+
 bool near(double value, double target, double tolerance) {
   return std::fabs(value - target) <= tolerance;
 }
@@ -86,9 +93,7 @@ bool LASgeoProjector::set_projection_from_ogc_wkt(const char* text, std::string*
         at = comma + 1;
         continue;
       }
-      if (*at == '[') depth++;
-      if (*at == ']') depth--;
-      at++;
+      step(at, depth);
     }
   }
 
@@ -109,9 +114,7 @@ bool LASgeoProjector::set_projection_from_ogc_wkt(const char* text, std::string*
       at += 9;
       continue;
     }
-    if (*at == '[') depth++;
-    if (*at == ']') depth--;
-    at++;
+    step(at, depth);
   }
 
   const char* projection = std::strstr(projected, "PROJECTION[");

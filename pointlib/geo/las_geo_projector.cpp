@@ -63,6 +63,26 @@ bool LASgeoProjector::set_vertical_survey_feet(bool source) {
   return set_units(source, false, SURVEY_FEET_TO_METERS, METERS_TO_SURVEY_FEET);
 }
 
+bool LASgeoProjector::set_unit_code(int code, bool source, bool horizontal) {
+  using Setter = bool (LASgeoProjector::*)(bool);
+  static const struct {
+    int code;
+    Setter horizontal, vertical;
+  } kUnits[] = {
+      {EPSG_UNIT_METRE, &LASgeoProjector::set_horizontal_meter,
+       &LASgeoProjector::set_vertical_meter},
+      {EPSG_UNIT_FOOT, &LASgeoProjector::set_horizontal_feet, &LASgeoProjector::set_vertical_feet},
+      {EPSG_UNIT_SURVEY_FOOT, &LASgeoProjector::set_horizontal_survey_feet,
+       &LASgeoProjector::set_vertical_survey_feet},
+  };
+  for (const auto& unit : kUnits) {
+    if (unit.code != code) continue;
+    (this->*(horizontal ? unit.horizontal : unit.vertical))(source);
+    return true;
+  }
+  return false;
+}
+
 void LASgeoProjector::reset_horizontal_units(bool source) {
   (source ? source_h_set_ : target_h_set_) = false;
   (source ? source_h_factor_ : target_h_factor_) = 1.0;

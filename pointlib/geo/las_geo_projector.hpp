@@ -155,6 +155,8 @@ class LASgeoProjector {
 
  private:
   bool set_units(bool source, bool horizontal, double source_factor, double target_factor);
+  // The unit of an EPSG unit code (metre, foot, survey foot); false for any other code.
+  bool set_unit_code(int code, bool source, bool horizontal);
   ProjectionRecord& new_projection(ProjectionKind kind, bool source);
   ProjectionRecord& placed_projection(ProjectionKind kind, bool source, double false_easting,
                                       double false_northing, double latitude, double longitude);

@@ -6,15 +6,15 @@ namespace {
 
 // clang-format off
 const LASinputFormatName kInputFormats[] = {
-  {LASinputFormat::las, {".las", ".vpk", ".LAS", ".VPK"}, "las", "LAS", "LAS files"},
-  {LASinputFormat::bin, {".bin", ".BIN"}, "bin", "BIN", "BIN files"},
-  {LASinputFormat::shp, {".shp", ".SHP"}, "shp", "SHP", "shapefiles"},
-  {LASinputFormat::asc, {".asc", ".ASC"}, "asc", "ASC", "ASCII grids"},
-  {LASinputFormat::bil, {".bil", ".BIL"}, "bil", "BIL", "BIL rasters"},
-  {LASinputFormat::dtm, {".dtm", ".DTM"}, "dtm", "DTM", "DTM rasters"},
-  {LASinputFormat::ply, {".ply", ".PLY"}, "ply", "PLY", "PLY files"},
-  {LASinputFormat::qfit, {".qi", ".QI"}, "qfit", "QFIT", "QFIT files"},
-  {LASinputFormat::txt, {nullptr}, "txt", "TXT", "text files"},
+  {LASinputFormat::las, {".las", ".vpk", ".LAS", ".VPK"}, "las", "LAS"},
+  {LASinputFormat::bin, {".bin", ".BIN"}, "bin", "BIN"},
+  {LASinputFormat::shp, {".shp", ".SHP"}, "shp", "SHP"},
+  {LASinputFormat::asc, {".asc", ".ASC"}, "asc", "ASC"},
+  {LASinputFormat::bil, {".bil", ".BIL"}, "bil", "BIL"},
+  {LASinputFormat::dtm, {".dtm", ".DTM"}, "dtm", "DTM"},
+  {LASinputFormat::ply, {".ply", ".PLY"}, "ply", "PLY"},
+  {LASinputFormat::qfit, {".qi", ".QI"}, "qfit", "QFIT"},
+  {LASinputFormat::txt, {nullptr}, "txt", "TXT"},
 };
 // clang-format on
 

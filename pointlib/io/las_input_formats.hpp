@@ -12,7 +12,6 @@ struct LASinputFormatName {
   const char* patterns[5];
   const char* word;   // as in "lasreader<word>" of the opener's messages
   const char* upper;  // as in the merged reader's "cannot mix <upper> with ..."
-  const char* what;   // as in "reading <what> is not supported"
 };
 
 // The reader of a name: the first row, in table order, with a pattern found

@@ -11,6 +11,7 @@
 #include "filter/option_args.hpp"
 #include "io/formats/las_reader_ply.hpp"
 #include "io/formats/las_reader_txt.hpp"
+#include "io/formats/side_readers.hpp"
 #include "io/las_index.hpp"
 #include "io/las_input_formats.hpp"
 #include "io/las_kdtree_rectangles.hpp"
@@ -22,12 +23,6 @@ namespace {
 
 bool starts_with(const char* text, const char* prefix) {
   return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
-}
-
-// Every reader that this build cannot make yet is refused here, with the
-// opener's own failure line after the reason, so the caller ends the run.
-void report_missing(const char* what) {
-  std::fprintf(stderr, "ERROR: reading %s is not supported in this build\n", what);
 }
 
 }  // namespace
@@ -776,11 +771,34 @@ LASreader* LASinputOptions::open_text_or_ply(LASinputFormat format) {
   return txt;
 }
 
+LASreader* LASinputOptions::open_side(LASinputFormat format) {
+  const char* name = file_name.c_str();
+  const char* word = las_input_format_name(format).word;
+  LASreaderSide* reader = side_make_reader(word, get_scale_factor(), get_offset(), comma_not_point);
+  if (!reader->open_name(name)) {
+    std::fprintf(stderr, "ERROR: cannot open lasreader%s with file name '%s'\n", word, name);
+    delete reader;
+    return nullptr;
+  }
+  // Only the formats that can seek to a point use a spatial index.
+  if (format == LASinputFormat::bin || format == LASinputFormat::qfit) {
+    LASindex* index = new LASindex();
+    if (index->load_for(name)) {
+      reader->set_index(index);
+    } else {
+      delete index;
+    }
+  }
+  return reader;
+}
+
 LASreader* LASinputOptions::open_single(uint16_t flightline, bool stamp) {
   const char* name = file_name.c_str();
   const LASinputFormat format = las_input_format_of(name);
-  if (format == LASinputFormat::txt || format == LASinputFormat::ply) {
-    LASreader* reader = open_text_or_ply(format);
+  if (format != LASinputFormat::las) {
+    LASreader* reader = format == LASinputFormat::txt || format == LASinputFormat::ply
+                            ? open_text_or_ply(format)
+                            : open_side(format);
     if (reader == nullptr) return nullptr;
     if (stamp) {
       reader->header.file_source_ID = flightline;
@@ -789,12 +807,6 @@ LASreader* LASinputOptions::open_single(uint16_t flightline, bool stamp) {
     attach_all(reader);
     apply_every_area(reader);
     return reader;
-  }
-  if (format != LASinputFormat::las) {
-    report_missing(las_input_format_name(format).what);
-    std::fprintf(stderr, "ERROR: cannot open lasreader%s with file name '%s'\n",
-                 las_input_format_name(format).word, name);
-    return nullptr;
   }
   LASreader* reader = make_las_reader(true);
   LASreaderLAS* las = dynamic_cast<LASreaderLAS*>(reader);
@@ -1054,16 +1066,19 @@ int LASinputOptions::rebuild_reader(LASreader* reader, bool keep_buffer) {
   }
   if (!has_file_name) return 0;
   const char* name = file_name.c_str();
-  // A PLY input is opened again as PLY, whatever the name table of a second
-  // pass says, so that the output pass reads what the first pass read.
+  // Every input that is not LAS is opened again by the reader that read it,
+  // whatever the name table of a second pass says (it has no PLY case), so
+  // that the output pass reads what the first pass read.
   LASreaderPLY* ply = dynamic_cast<LASreaderPLY*>(reader);
   LASreaderTXT* txt = dynamic_cast<LASreaderTXT*>(reader);
-  if (ply || txt) {
-    const bool reopened =
-        ply ? ply->open_file(name, point_type, populate_header) : txt->reopen(name);
+  LASreaderSide* side = dynamic_cast<LASreaderSide*>(reader);
+  if (ply || txt || side) {
+    const bool reopened = ply   ? ply->open_file(name, point_type, populate_header)
+                          : txt ? txt->reopen(name)
+                                : side->reopen_name(name);
     if (!reopened) {
       std::fprintf(stderr, "ERROR: cannot reopen lasreader%s with file name '%s'\n",
-                   ply ? "ply" : "txt", name);
+                   las_input_format_name(las_input_format_of(name)).word, name);
       return 0;
     }
     if (stamped_source_ID >= 0)
@@ -1074,7 +1089,6 @@ int LASinputOptions::rebuild_reader(LASreader* reader, bool keep_buffer) {
   const LASinputFormatName& format = las_input_format_name(las_input_format_to_reopen(name));
   LASreaderLAS* las = dynamic_cast<LASreaderLAS*>(reader);
   if (format.format != LASinputFormat::las || las == nullptr) {
-    if (format.format != LASinputFormat::las) report_missing("this format a second time");
     std::fprintf(stderr, "ERROR: cannot reopen lasreader%s with file name '%s'\n", format.word,
                  name);
     return 0;

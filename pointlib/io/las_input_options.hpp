@@ -157,6 +157,10 @@ class LASinputOptions : public LASinputFileList {
   LASreaderPLY* make_ply_reader() const;
   // Opens the current file as text or PLY; null after the opener's message.
   LASreader* open_text_or_ply(LASinputFormat format);
+  // Opens the current file as BIN, shapefile, ASCII grid, BIL, DTM or QFIT
+  // (with its index where the format can seek); null after the opener's
+  // message.
+  LASreader* open_side(LASinputFormat format);
   LASreader* open_single(uint16_t flightline, bool stamp);
   LASreader* open_stdin();
   LASreader* open_merged();

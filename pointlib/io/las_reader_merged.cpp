@@ -10,6 +10,7 @@
 #include "filter/las_transform.hpp"
 #include "io/formats/las_reader_ply.hpp"
 #include "io/formats/las_reader_txt.hpp"
+#include "io/formats/side_readers.hpp"
 #include "io/las_index.hpp"
 
 LASreaderMerged::LASreaderMerged() {
@@ -78,18 +79,17 @@ bool LASreaderMerged::add_file_name(const char* name) {
     return false;
   }
   if (!has_format) {
-    if (format != LASinputFormat::las && format != LASinputFormat::txt &&
-        format != LASinputFormat::ply) {
-      // Same wording as the opener uses for readers this build lacks.
-      std::fprintf(stderr, "ERROR: reading %s is not supported in this build\n",
-                   las_input_format_name(format).what);
-      return false;
-    }
     has_format = true;
     sub_format = format;
-    if (format == LASinputFormat::las) set_sub(new LASreaderLAS());
-    if (format == LASinputFormat::txt) set_sub(new LASreaderTXT());
-    if (format == LASinputFormat::ply) set_sub(new LASreaderPLY());
+    if (format == LASinputFormat::las) {
+      set_sub(new LASreaderLAS());
+    } else if (format == LASinputFormat::txt) {
+      set_sub(new LASreaderTXT());
+    } else if (format == LASinputFormat::ply) {
+      set_sub(new LASreaderPLY());
+    } else {
+      set_sub(side_make_reader(las_input_format_name(format).word, nullptr, nullptr));
+    }
   }
   file_names.emplace_back(name);
   if (!file_names_ID.empty()) file_names_ID.push_back(0);
@@ -101,6 +101,7 @@ void LASreaderMerged::set_sub(LASreader* made) {
   sub_las = dynamic_cast<LASreaderLAS*>(made);
   sub_txt = dynamic_cast<LASreaderTXT*>(made);
   sub_ply = dynamic_cast<LASreaderPLY*>(made);
+  sub_side = dynamic_cast<LASreaderSide*>(made);
 }
 
 void LASreaderMerged::configure_text_sub() {
@@ -116,20 +117,21 @@ void LASreaderMerged::configure_text_sub() {
 
 bool LASreaderMerged::open_sub(const char* name, bool header_pass, bool read_in_full) {
   bool opened = false;
-  const char* word = "las";
   if (sub_las) {
     opened = header_pass ? sub_las->open_file(name, 512, !read_in_full)
                          : sub_las->open_file(name, static_cast<int>(io_ibuffer_size));
   } else if (sub_txt) {
-    word = "txt";
     opened = sub_txt->open_file(name, 0, parse_string_set ? parse_string.c_str() : nullptr,
                                 static_cast<int32_t>(skip_lines), populate_header);
   } else if (sub_ply) {
-    word = "ply";
     opened = sub_ply->open_file(name, 0, false);
+  } else if (sub_side) {
+    opened = sub_side->open_name(name);
   }
-  if (!opened)
-    std::fprintf(stderr, "ERROR: could not open lasreader%s for file '%s'\n", word, name);
+  if (!opened) {
+    std::fprintf(stderr, "ERROR: could not open lasreader%s for file '%s'\n",
+                 las_input_format_name(sub_format).word, name);
+  }
   return opened;
 }
 
@@ -162,6 +164,10 @@ void LASreaderMerged::make_variant_sub() {
     } else {
       set_sub(new LASreaderPLYreoffset(o[0], o[1], o[2]));
     }
+  } else if (sub_side) {
+    // Both triples: a raster reader chooses its offsets for the scale
+    // factors it is given, which need not be the merged ones.
+    set_sub(side_make_reader(las_input_format_name(sub_format).word, s, o));
   }
 }
 
@@ -484,7 +490,10 @@ bool LASreaderMerged::open_next_file() {
       return false;
     }
     sub_format_code = sub->format_code();
-    LASindex* index = sub_txt ? nullptr : new LASindex();
+    // Only readers that can seek to a point use a spatial index.
+    const bool seeks = sub_las || sub_ply || sub_format == LASinputFormat::bin ||
+                       sub_format == LASinputFormat::qfit;
+    LASindex* index = seeks ? new LASindex() : nullptr;
     if (index && index->load_for(name)) {
       sub->set_index(index);
     } else {

@@ -11,6 +11,7 @@
 
 class LASreaderLAS;
 class LASreaderPLY;
+class LASreaderSide;
 class LASreaderTXT;
 
 // Presents a list of point files of one format as one input: one header that
@@ -37,8 +38,7 @@ class LASreaderMerged : public LASreader {
   void set_io_ibuffer_size(uint32_t size) { io_ibuffer_size = size; }
 
   // False, with a message and the list unchanged, for a null or unreadable
-  // name, a format that cannot be mixed with the list's or a format this
-  // build cannot read.
+  // name or a format that cannot be mixed with the list's.
   bool add_file_name(const char* name);
   bool add_file_name_and_id(const char* name, uint32_t ID);
 
@@ -95,8 +95,8 @@ class LASreaderMerged : public LASreader {
   LASreaderLAS* sub_las = nullptr;
   LASreaderTXT* sub_txt = nullptr;
   LASreaderPLY* sub_ply = nullptr;
-  // The format of the first added file, which every other must share; LAS/VPK,
-  // text and PLY are read here.
+  LASreaderSide* sub_side = nullptr;
+  // The format of the first added file, which every other must share.
   bool has_format = false;
   LASinputFormat sub_format = LASinputFormat::las;
   int sub_format_code = 0;

@@ -54,8 +54,7 @@ LASapply::~LASapply() {
 }
 
 bool LASapply::set_lay_directory(const char* directory) {
-  has_lay_directory = directory != nullptr;
-  lay_directory = directory ? directory : "";
+  lay_folder.set(directory);
   return true;
 }
 
@@ -65,21 +64,19 @@ void LASapply::drop_layers() {
   read_failed = false;
 }
 
-bool LASapply::open(const char* point_file_name, LASreader* reader, uint32_t io_buffer_size) {
-  if (reader == nullptr) {
-    std::fprintf(stderr, "ERROR: LASreader pointer is zero\n");
-    return false;
-  }
-  if (point_file_name == nullptr) {
-    std::fprintf(stderr, "ERROR: file name pointer is zero\n");
-    return false;
-  }
+void LASapply::close_lay() {
   drop_layers();
   lay_stream.reset();
   if (lay_file_handle) std::fclose(lay_file_handle);
   lay_file_handle = nullptr;
   lay_data = nullptr;
-  lay_name = lay_file_name(point_file_name, has_lay_directory ? lay_directory.c_str() : nullptr);
+  lay_name.clear();
+}
+
+bool LASapply::open(const char* point_file_name, LASreader* reader, uint32_t io_buffer_size) {
+  if (!lay_reader_given(reader) || !lay_point_file_given(point_file_name)) return false;
+  close_lay();
+  lay_name = lay_folder.lay_file_of(point_file_name);
   lay_file_handle = std::fopen(lay_name.c_str(), "rb");
   if (lay_file_handle == nullptr) {
     std::fprintf(stderr, "ERROR: cannot open file '%s'\n", lay_name.c_str());
@@ -94,15 +91,8 @@ bool LASapply::open(const char* point_file_name, LASreader* reader, uint32_t io_
 }
 
 bool LASapply::open_memory(const uint8_t* data, size_t size, LASreader* reader) {
-  if (reader == nullptr) {
-    std::fprintf(stderr, "ERROR: LASreader pointer is zero\n");
-    return false;
-  }
-  drop_layers();
-  lay_stream.reset();
-  if (lay_file_handle) std::fclose(lay_file_handle);
-  lay_file_handle = nullptr;
-  lay_name.clear();
+  if (!lay_reader_given(reader)) return false;
+  close_lay();
   lay_data = data;
   lay_data_size = size;
   lay_stream = std::make_unique<ByteStreamInArrayLE>(data, static_cast<int64_t>(size));
@@ -118,13 +108,13 @@ bool LASapply::open_source(LASreader* reader) {
   reader->header.drop_references();
   // The points reach this reader decompressed.
   header.vlr_compressor.reset();
-  if (!point.init_for_point_type(&header, header.point_data_format,
-                                 header.point_data_record_length, &header)) {
+  if (!point.init_for_point_type(&header, header.point_data_format, header.point_data_record_length,
+                                 &header)) {
     return false;
   }
-  npoints = header.number_of_point_records ? int64_t{header.number_of_point_records}
-                                           : static_cast<int64_t>(
-                                                 header.extended_number_of_point_records);
+  npoints = header.number_of_point_records
+                ? int64_t{header.number_of_point_records}
+                : static_cast<int64_t>(header.extended_number_of_point_records);
   p_count = 0;
   move_area(reader, this);
   move_rules(reader, this);

@@ -62,6 +62,8 @@ class LASapply : public LASreader {
   bool read_one_point() override;
 
  private:
+  // Drops the layers and closes the LAY file or forgets the data in memory.
+  void close_lay();
   bool open_source(LASreader* reader);
   // A stream of its own over the LAY data for a layer after the first.
   bool open_layer_stream(std::unique_ptr<ByteStreamIn>* stream, FILE** file);
@@ -71,8 +73,7 @@ class LASapply : public LASreader {
 
   std::unique_ptr<LASreader> inner;
   std::string lay_name;
-  std::string lay_directory;
-  bool has_lay_directory = false;
+  LAYfolder lay_folder;
   FILE* lay_file_handle = nullptr;
   const uint8_t* lay_data = nullptr;
   size_t lay_data_size = 0;

@@ -15,47 +15,41 @@ namespace {
 // each other in bit order and, within a bit, in this order.
 struct ModifiedField {
   uint32_t bit;
-  const char* name;
-  uint32_t width;  // bytes of one value; 32 for the text fields
-  uint32_t count;  // values in a row
-  void* (*at)(LASheader&);
+  layer_io::HeaderField field;
 };
 
-#define PL_MODIFIED(bit, member, width, count) \
-  { bit, #member, width, count, [](LASheader& h) -> void* { return &h.member; } }
 const ModifiedField kModifiedFields[] = {
-    PL_MODIFIED(0, file_source_ID, 2, 1),
-    PL_MODIFIED(1, global_encoding, 2, 1),
-    PL_MODIFIED(3, version_major, 1, 1),
-    PL_MODIFIED(3, version_minor, 1, 1),
-    PL_MODIFIED(4, system_identifier, 32, 1),
-    PL_MODIFIED(5, generating_software, 32, 1),
-    PL_MODIFIED(6, file_creation_day, 2, 1),
-    PL_MODIFIED(6, file_creation_year, 2, 1),
-    PL_MODIFIED(7, header_size, 2, 1),
-    PL_MODIFIED(8, offset_to_point_data, 4, 1),
-    PL_MODIFIED(9, number_of_variable_length_records, 4, 1),
-    PL_MODIFIED(10, point_data_format, 1, 1),
-    PL_MODIFIED(11, point_data_record_length, 2, 1),
-    PL_MODIFIED(12, number_of_point_records, 4, 1),
-    PL_MODIFIED(13, number_of_points_by_return, 4, 5),
-    PL_MODIFIED(14, x_scale_factor, 8, 1),
-    PL_MODIFIED(15, y_scale_factor, 8, 1),
-    PL_MODIFIED(16, z_scale_factor, 8, 1),
-    PL_MODIFIED(17, x_offset, 8, 1),
-    PL_MODIFIED(18, y_offset, 8, 1),
-    PL_MODIFIED(19, z_offset, 8, 1),
-    PL_MODIFIED(20, max_x, 8, 1),
-    PL_MODIFIED(20, min_x, 8, 1),
-    PL_MODIFIED(21, max_y, 8, 1),
-    PL_MODIFIED(21, min_y, 8, 1),
-    PL_MODIFIED(22, max_z, 8, 1),
-    PL_MODIFIED(22, min_z, 8, 1),
-    PL_MODIFIED(25, number_of_extended_variable_length_records, 4, 1),
-    PL_MODIFIED(26, extended_number_of_point_records, 8, 1),
-    PL_MODIFIED(27, extended_number_of_points_by_return, 8, 15),
+    {0, PL_HEADER_FIELD(file_source_ID, 2, 1)},
+    {1, PL_HEADER_FIELD(global_encoding, 2, 1)},
+    {3, PL_HEADER_FIELD(version_major, 1, 1)},
+    {3, PL_HEADER_FIELD(version_minor, 1, 1)},
+    {4, PL_HEADER_FIELD(system_identifier, 32, 1)},
+    {5, PL_HEADER_FIELD(generating_software, 32, 1)},
+    {6, PL_HEADER_FIELD(file_creation_day, 2, 1)},
+    {6, PL_HEADER_FIELD(file_creation_year, 2, 1)},
+    {7, PL_HEADER_FIELD(header_size, 2, 1)},
+    {8, PL_HEADER_FIELD(offset_to_point_data, 4, 1)},
+    {9, PL_HEADER_FIELD(number_of_variable_length_records, 4, 1)},
+    {10, PL_HEADER_FIELD(point_data_format, 1, 1)},
+    {11, PL_HEADER_FIELD(point_data_record_length, 2, 1)},
+    {12, PL_HEADER_FIELD(number_of_point_records, 4, 1)},
+    {13, PL_HEADER_FIELD(number_of_points_by_return, 4, 5)},
+    {14, PL_HEADER_FIELD(x_scale_factor, 8, 1)},
+    {15, PL_HEADER_FIELD(y_scale_factor, 8, 1)},
+    {16, PL_HEADER_FIELD(z_scale_factor, 8, 1)},
+    {17, PL_HEADER_FIELD(x_offset, 8, 1)},
+    {18, PL_HEADER_FIELD(y_offset, 8, 1)},
+    {19, PL_HEADER_FIELD(z_offset, 8, 1)},
+    {20, PL_HEADER_FIELD(max_x, 8, 1)},
+    {20, PL_HEADER_FIELD(min_x, 8, 1)},
+    {21, PL_HEADER_FIELD(max_y, 8, 1)},
+    {21, PL_HEADER_FIELD(min_y, 8, 1)},
+    {22, PL_HEADER_FIELD(max_z, 8, 1)},
+    {22, PL_HEADER_FIELD(min_z, 8, 1)},
+    {25, PL_HEADER_FIELD(number_of_extended_variable_length_records, 4, 1)},
+    {26, PL_HEADER_FIELD(extended_number_of_point_records, 8, 1)},
+    {27, PL_HEADER_FIELD(extended_number_of_points_by_return, 8, 15)},
 };
-#undef PL_MODIFIED
 
 // Printed names of bits 0 to 22 (null: the bit carries nothing).
 const char* const kModifiedBitNames[23] = {"file_source_ID",
@@ -82,24 +76,21 @@ const char* const kModifiedBitNames[23] = {"file_source_ID",
                                            "max_y min_y",
                                            "max_z min_z"};
 
-bool carries(uint32_t mask, const ModifiedField& f) {
-  return (mask >> f.bit) & 1u;
+bool carries(uint32_t mask, const ModifiedField& m) {
+  return (mask >> m.bit) & 1u;
 }
 
-using layer_io::read_value;
-using layer_io::write_value;
+// The specialized header of the kinds that keep nothing in it.
+const layer_io::ByteHeader kPlainHeader = {
+    "ERROR: writing layer specialized header offset_to_data\n",
+    "ERROR: reading layer specialized header offset_to_data\n",
+    "ERROR: offset_to_data",
+    "ERROR: reading layer specialized header extra bytes\n",
+    {}};
 
-void print_field_name(const char* verb, const ModifiedField& f, uint32_t index) {
-  if (f.count > 1) {
-    std::fprintf(stderr, "ERROR: %s modified %s[%u]\n", verb, f.name, index);
-  } else {
-    std::fprintf(stderr, "ERROR: %s modified %s\n", verb, f.name);
-  }
-}
-
-// The kinds the factory knows, by (type, fields, compression).
+// The kinds the factory knows, by the ids they carry.
 struct LayerKind {
-  uint32_t type, fields, compression;
+  LayerKindId id;
   std::unique_ptr<LASlayer> (*make)(LASheader*);
 };
 
@@ -108,122 +99,85 @@ std::unique_ptr<LASlayer> make_kind(LASheader* header) {
   return std::make_unique<Kind>(header);
 }
 
+template <typename Kind>
+constexpr LayerKind kind_row() {
+  return {Kind::kKind, make_kind<Kind>};
+}
+
 const LayerKind kLayerKinds[] = {
-    {LAYER_REPLACE, LAYER_FIELDS_Z, LAYER_RAW, make_kind<LASlayerReplaceZRaw>},
-    {LAYER_REPLACE, LAYER_FIELDS_Z, LAYER_POINTWISE, make_kind<LASlayerReplaceZCompressed>},
-    {LAYER_DIFFERENCE, LAYER_FIELDS_Z, LAYER_POINTWISE, make_kind<LASlayerDiffZCompressed>},
-    {LAYER_DIFFERENCE, LAYER_FIELDS_XY, LAYER_POINTWISE, make_kind<LASlayerDiffXYCompressed>},
-    {LAYER_DIFFERENCE, LAYER_FIELDS_XYZ, LAYER_POINTWISE, make_kind<LASlayerDiffXYZCompressed>},
-    {LAYER_REPLACE, LAYER_FIELDS_CLASSIFICATION, LAYER_RAW,
-     make_kind<LASlayerReplaceClassificationRaw>},
-    {LAYER_REPLACE, LAYER_FIELDS_CLASSIFICATION, LAYER_POINTWISE,
-     make_kind<LASlayerReplaceClassificationCompressed>},
-    {LAYER_REPLACE, LAYER_FIELDS_USER_DATA, LAYER_RAW, make_kind<LASlayerReplaceUserDataRaw>},
-    {LAYER_REPLACE, LAYER_FIELDS_USER_DATA, LAYER_POINTWISE,
-     make_kind<LASlayerReplaceUserDataCompressed>},
-    {LAYER_REPLACE, LAYER_FIELDS_WITHHELD, LAYER_POINTWISE,
-     make_kind<LASlayerReplaceWithheldFlagCompressed>},
-    {LAYER_REPLACE, LAYER_FIELDS_SYNTHETIC, LAYER_POINTWISE,
-     make_kind<LASlayerReplaceSyntheticFlagCompressed>},
-    {LAYER_REPLACE, LAYER_FIELDS_KEYPOINT, LAYER_POINTWISE,
-     make_kind<LASlayerReplaceKeypointFlagCompressed>},
-    {LAYER_REPLACE, LAYER_FIELDS_OVERLAP, LAYER_POINTWISE,
-     make_kind<LASlayerReplaceOverlapFlagCompressed>},
-    {LAYER_REPLACE, LAYER_FIELDS_INTENSITY, LAYER_POINTWISE,
-     make_kind<LASlayerReplaceIntensityCompressed>},
-    {LAYER_REPLACE, LAYER_FIELDS_LAS14, LAYER_POINTWISE,
-     make_kind<LASlayerReplaceExtendedLAS14AttributesCompressed>},
-    {LAYER_ADD, LAYER_FIELDS_RGB, LAYER_RAW, make_kind<LASlayerAddRGBRaw>},
-    {LAYER_ADD, LAYER_FIELDS_RGB, LAYER_POINTWISE, make_kind<LASlayerAddRGBCompressed>},
-    {LAYER_ADD, LAYER_FIELDS_NIR, LAYER_POINTWISE, make_kind<LASlayerAddNIRCompressed>},
-    {LAYER_DELETE, LAYER_FIELDS_ALL, LAYER_POINTWISE, make_kind<LASlayerDeletePointsCompressed>},
-    {LAYER_APPEND, LAYER_FIELDS_ALL, LAYER_RAW, make_kind<LASlayerAppendPointsRaw>},
-    {LAYER_FILTER, LAYER_FIELDS_ALL, LAYER_RAW, make_kind<LASlayerFilter>},
-    {LAYER_TRANSFORM, LAYER_FIELDS_ALL, LAYER_RAW, make_kind<LASlayerTransform>},
-    {LAYER_ADD_VLR, LAYER_FIELDS_ALL, LAYER_RAW, make_kind<LASlayerAddVLR>},
-    {LAYER_HEADER, LAYER_FIELDS_ALL, LAYER_RAW, make_kind<LASlayerChangeHeader>},
+    kind_row<LASlayerReplaceZRaw>(),
+    kind_row<LASlayerReplaceZCompressed>(),
+    kind_row<LASlayerDiffZCompressed>(),
+    kind_row<LASlayerDiffXYCompressed>(),
+    kind_row<LASlayerDiffXYZCompressed>(),
+    kind_row<LASlayerReplaceClassificationRaw>(),
+    kind_row<LASlayerReplaceClassificationCompressed>(),
+    kind_row<LASlayerReplaceUserDataRaw>(),
+    kind_row<LASlayerReplaceUserDataCompressed>(),
+    kind_row<LASlayerReplaceWithheldFlagCompressed>(),
+    kind_row<LASlayerReplaceSyntheticFlagCompressed>(),
+    kind_row<LASlayerReplaceKeypointFlagCompressed>(),
+    kind_row<LASlayerReplaceOverlapFlagCompressed>(),
+    kind_row<LASlayerReplaceIntensityCompressed>(),
+    kind_row<LASlayerReplaceExtendedLAS14AttributesCompressed>(),
+    kind_row<LASlayerAddRGBRaw>(),
+    kind_row<LASlayerAddRGBCompressed>(),
+    kind_row<LASlayerAddNIRCompressed>(),
+    kind_row<LASlayerDeletePointsCompressed>(),
+    kind_row<LASlayerAppendPointsRaw>(),
+    kind_row<LASlayerFilter>(),
+    kind_row<LASlayerTransform>(),
+    kind_row<LASlayerAddVLR>(),
+    kind_row<LASlayerChangeHeader>(),
 };
 
 const LayerKind* find_kind(uint32_t type, uint32_t fields, uint32_t compression) {
   for (const LayerKind& k : kLayerKinds) {
-    if (k.type == type && k.fields == fields && k.compression == compression) return &k;
+    if (k.id.type == type && k.id.fields == fields && k.id.compression == compression) return &k;
   }
   return nullptr;
 }
 
-const char* type_word(uint32_t type) {
-  switch (type) {
-    case LAYER_REPLACE:
-      return "replace";
-    case LAYER_DIFFERENCE:
-      return "diff";
-    case LAYER_ADD:
-      return "add";
-    case LAYER_HEADER:
-      return "header";
-    case LAYER_DELETE:
-      return "delete";
-    case LAYER_APPEND:
-      return "append";
-    case LAYER_FILTER:
-      return "filter";
-    case LAYER_TRANSFORM:
-      return "transform";
-    case LAYER_ADD_VLR:
-      return "add VRL";
-    default:
-      return "unknown";
-  }
-}
+// The words the print-out gives the record's values.
+struct ValueWord {
+  uint32_t value;
+  const char* word;
+};
 
-const char* fields_word(uint32_t fields) {
-  switch (fields) {
-    case LAYER_FIELDS_ALL:
-      return "all";
-    case LAYER_FIELDS_XY:
-      return "XY";
-    case LAYER_FIELDS_Z:
-      return "Z";
-    case LAYER_FIELDS_INTENSITY:
-      return "intensity";
-    case LAYER_FIELDS_CLASSIFICATION:
-      return "classification";
-    case LAYER_FIELDS_WITHHELD:
-      return "withheld_flag";
-    case LAYER_FIELDS_SYNTHETIC:
-      return "synthetic_flag";
-    case LAYER_FIELDS_KEYPOINT:
-      return "keypoint_flag";
-    case LAYER_FIELDS_OVERLAP:
-      return "overlap_flag";
-    case LAYER_FIELDS_USER_DATA:
-      return "user_data";
-    case LAYER_FIELDS_RGB:
-      return "RGB";
-    case LAYER_FIELDS_LAS14:
-      return "extended LAS 1.4 attributes";
-    default:
-      return "unknown";
-  }
-}
+const ValueWord kTypeWords[] = {
+    {LAYER_REPLACE, "replace"}, {LAYER_DIFFERENCE, "diff"},     {LAYER_ADD, "add"},
+    {LAYER_HEADER, "header"},   {LAYER_DELETE, "delete"},       {LAYER_APPEND, "append"},
+    {LAYER_FILTER, "filter"},   {LAYER_TRANSFORM, "transform"}, {LAYER_ADD_VLR, "add VRL"}};
 
-const char* compression_word(uint32_t compression) {
-  switch (compression) {
-    case LAYER_POINTWISE:
-      return "pointwise";
-    case LAYER_RAW:
-      return "none";
-    default:
-      return "unknown";
+const ValueWord kFieldsWords[] = {{LAYER_FIELDS_ALL, "all"},
+                                  {LAYER_FIELDS_XY, "XY"},
+                                  {LAYER_FIELDS_Z, "Z"},
+                                  {LAYER_FIELDS_INTENSITY, "intensity"},
+                                  {LAYER_FIELDS_CLASSIFICATION, "classification"},
+                                  {LAYER_FIELDS_WITHHELD, "withheld_flag"},
+                                  {LAYER_FIELDS_SYNTHETIC, "synthetic_flag"},
+                                  {LAYER_FIELDS_KEYPOINT, "keypoint_flag"},
+                                  {LAYER_FIELDS_OVERLAP, "overlap_flag"},
+                                  {LAYER_FIELDS_USER_DATA, "user_data"},
+                                  {LAYER_FIELDS_RGB, "RGB"},
+                                  {LAYER_FIELDS_LAS14, "extended LAS 1.4 attributes"}};
+
+const ValueWord kCompressionWords[] = {{LAYER_POINTWISE, "pointwise"}, {LAYER_RAW, "none"}};
+
+template <size_t N>
+const char* word_of(const ValueWord (&words)[N], uint32_t value) {
+  for (const ValueWord& w : words) {
+    if (w.value == value) return w.word;
   }
+  return "unknown";
 }
 
 }  // namespace
 
-const uint8_t LASlayer::kReturnContext[8][8] = {
-    {0, 1, 2, 3, 3, 3, 3, 3}, {1, 0, 1, 1, 1, 1, 1, 1}, {2, 1, 2, 3, 3, 3, 3, 3},
-    {3, 1, 3, 2, 3, 3, 3, 3}, {3, 1, 3, 3, 2, 3, 3, 3}, {3, 1, 3, 3, 3, 2, 3, 3},
-    {3, 1, 3, 3, 3, 3, 2, 3}, {3, 1, 3, 3, 3, 3, 3, 2}};
+const uint8_t LASlayer::kReturnContext[8][8] = {{0, 1, 2, 3, 3, 3, 3, 3}, {1, 0, 1, 1, 1, 1, 1, 1},
+                                                {2, 1, 2, 3, 3, 3, 3, 3}, {3, 1, 3, 2, 3, 3, 3, 3},
+                                                {3, 1, 3, 3, 2, 3, 3, 3}, {3, 1, 3, 3, 3, 2, 3, 3},
+                                                {3, 1, 3, 3, 3, 3, 2, 3}, {3, 1, 3, 3, 3, 3, 3, 2}};
 
 LASlayer::LASlayer(LASheader* header, uint32_t modification_mask, const char* text)
     : modification_mask(modification_mask), header(header) {
@@ -234,6 +188,14 @@ LASlayer::LASlayer(LASheader* header, uint32_t modification_mask, const char* te
     std::memcpy(description.get(), text, description_size);
     description[description_size] = '\0';
   }
+}
+
+LASlayer::LASlayer(const LayerKindId& kind, LASheader* header, uint32_t modification_mask,
+                   const char* description)
+    : LASlayer(header, modification_mask | kind.preset_mask, description) {
+  type = kind.type;
+  fields = kind.fields;
+  compression = kind.compression;
 }
 
 LASlayer::~LASlayer() {
@@ -360,34 +322,18 @@ bool LASlayer::finish_write(ByteStreamOut* out) {
 }
 
 bool LASlayer::write_specialized_header(ByteStreamOut* out) {
-  const uint16_t offset_to_data = 2;
-  return layer_io::put(out, offset_to_data,
-                       "ERROR: writing layer specialized header offset_to_data\n");
+  return layer_io::write_byte_header(out, kPlainHeader, {});
 }
 
 bool LASlayer::read_specialized_header(ByteStreamIn* in) {
-  uint16_t offset_to_data;
-  if (!layer_io::get(in, &offset_to_data,
-                     "ERROR: reading layer specialized header offset_to_data\n")) {
-    return false;
-  }
-  if (offset_to_data < 2) {
-    std::fprintf(stderr, "ERROR: offset_to_data %d < 2\n", offset_to_data);
-    return false;
-  }
-  return layer_io::skip(in, offset_to_data - 2u,
-                        "ERROR: reading layer specialized header extra bytes\n");
+  return layer_io::read_whole_byte_header(in, kPlainHeader, {});
 }
 
 bool LASlayer::write_modifications(ByteStreamOut* out) const {
-  for (const ModifiedField& f : kModifiedFields) {
-    if (!carries(modification_mask, f)) continue;
-    const uint8_t* value = static_cast<const uint8_t*>(f.at(*header));
-    for (uint32_t i = 0; i < f.count; i++, value += f.width) {
-      if (!write_value(out, value, f.width)) {
-        print_field_name("writing", f, i);
-        return false;
-      }
+  for (const ModifiedField& m : kModifiedFields) {
+    if (carries(modification_mask, m) &&
+        !layer_io::write_header_field(out, m.field, *header, "ERROR: writing modified ")) {
+      return false;
     }
   }
   return true;
@@ -405,16 +351,10 @@ bool LASlayer::write_ignores(ByteStreamOut* out) const {
 }
 
 bool LASlayer::read_modifications(ByteStreamIn* in) {
-  for (const ModifiedField& f : kModifiedFields) {
-    if (!carries(modification_mask, f)) continue;
-    uint8_t* value = static_cast<uint8_t*>(f.at(*header));
-    for (uint32_t i = 0; i < f.count; i++, value += f.width) {
-      try {
-        read_value(in, value, f.width);
-      } catch (...) {
-        print_field_name("reading", f, i);
-        return false;
-      }
+  for (const ModifiedField& m : kModifiedFields) {
+    if (carries(modification_mask, m) &&
+        !layer_io::read_header_field(in, m.field, *header, "ERROR: reading modified ")) {
+      return false;
     }
   }
   return true;
@@ -435,8 +375,8 @@ bool LASlayer::read_ignores(ByteStreamIn* in) {
 
 uint32_t LASlayer::modification_size() const {
   uint32_t n = 0;
-  for (const ModifiedField& f : kModifiedFields) {
-    if (carries(modification_mask, f)) n += f.width * f.count;
+  for (const ModifiedField& m : kModifiedFields) {
+    if (carries(modification_mask, m)) n += m.field.width * m.field.count;
   }
   return n;
 }
@@ -547,8 +487,8 @@ std::unique_ptr<LASlayer> LASlayer::load(ByteStreamIn* in, std::unique_ptr<ByteS
   const LayerKind* kind = nullptr;
   if (read_record(in)) kind = find_kind(type, fields, compression);
   if (kind == nullptr) {
-    std::fprintf(stderr, "ERROR: unknown layer of type %u fields %u compression %u\n", type,
-                 fields, compression);
+    std::fprintf(stderr, "ERROR: unknown layer of type %u fields %u compression %u\n", type, fields,
+                 compression);
     return nullptr;
   }
   std::unique_ptr<LASlayer> layer = kind->make(header);
@@ -579,11 +519,12 @@ bool LASlayer::print(FILE* out, bool description_only) const {
   }
   std::fprintf(out, "  start_position     %9" PRId64 "\n", start_position);
   std::fprintf(out, "  size               %9" PRId64 "\n", static_cast<int64_t>(size));
-  std::fprintf(out, "  type               %9d (%s)\n", static_cast<int>(type), type_word(type));
+  std::fprintf(out, "  type               %9d (%s)\n", static_cast<int>(type),
+               word_of(kTypeWords, type));
   std::fprintf(out, "  fields             %9d (%s)\n", static_cast<int>(fields),
-               fields_word(fields));
+               word_of(kFieldsWords, fields));
   std::fprintf(out, "  compression        %9d (%s)\n", static_cast<int>(compression),
-               compression_word(compression));
+               word_of(kCompressionWords, compression));
   std::fprintf(out, "  modification_mask  %9d", static_cast<int>(modification_mask));
   if (modification_mask) {
     std::fprintf(out, " (");

@@ -67,6 +67,13 @@ enum : uint32_t {
   MODIFY_RETURN_COUNTS_AND_BOUNDS = 0x702000
 };
 
+// What the factory tells the kinds apart by, and the header fields a kind
+// always carries.
+struct LayerKindId {
+  uint32_t type, fields, compression;
+  uint32_t preset_mask = 0;
+};
+
 class LASlayer : public LASignore {
  public:
   // Bytes of record fields 1 to 10.
@@ -135,6 +142,11 @@ class LASlayer : public LASignore {
   }
 
  protected:
+  // The constructor of the kinds: the kind's id, and its preset fields added
+  // to the modification mask.
+  LASlayer(const LayerKindId& kind, LASheader* header, uint32_t modification_mask,
+           const char* description);
+
   // A written point is judged by the point it was made like.
   static const LASpoint* source_of(const LASpoint* written) {
     return written->source ? written->source : written;
@@ -152,6 +164,21 @@ class LASlayer : public LASignore {
   std::unique_ptr<ByteStreamOutArrayLE> own_array;
   std::unique_ptr<ByteStreamIn> own_stream;
   FILE* own_file = nullptr;
+};
+
+// A kind: its id row on the body that implements it (LASlayer itself, a base
+// of several kinds, or a family whose members differ only in their id and the
+// arguments `Extra` that the family's constructor takes behind the
+// description). The kinds of a family are aliases of these; a kind with a body
+// of its own derives from one and inherits its constructor.
+template <typename Body, uint32_t Type, uint32_t Fields, uint32_t Compression,
+          uint32_t PresetMask = 0, auto... Extra>
+class LASlayerKindOf : public Body {
+ public:
+  static constexpr LayerKindId kKind = {Type, Fields, Compression, PresetMask};
+  explicit LASlayerKindOf(LASheader* header, uint32_t modification_mask = 0,
+                          const char* description = nullptr)
+      : Body(kKind, header, modification_mask, description, Extra...) {}
 };
 
 #endif  // POINTLIB_LAYERS_LAS_LAYER_HPP

@@ -67,7 +67,8 @@ bool LASmodify::replace_field(const char* field, uint32_t mask, const char* desc
   if (values == nullptr) count = 0;
   std::unique_ptr<LASlayer> layer;
   if (std::strcmp(field, "classification") == 0) {
-    auto kind = std::make_unique<LASlayerReplaceClassificationCompressed>(header, mask, description);
+    auto kind =
+        std::make_unique<LASlayerReplaceClassificationCompressed>(header, mask, description);
     if (count) {
       const double n_value = values[0];
       if (!(n_value >= 0.0 && n_value <= count - 1.0)) {
@@ -88,7 +89,8 @@ bool LASmodify::replace_field(const char* field, uint32_t mask, const char* desc
   } else if (std::strcmp(field, "user_data") == 0) {
     auto kind = std::make_unique<LASlayerReplaceUserDataCompressed>(header, mask, description);
     uint8_t min = 0, max = 255;
-    if ((count > 0 && !byte_value(values[0], &min)) || (count > 1 && !byte_value(values[1], &max))) {
+    if ((count > 0 && !byte_value(values[0], &min)) ||
+        (count > 1 && !byte_value(values[1], &max))) {
       std::fprintf(stderr, "ERROR: user data range outside 0 to 255\n");
       return false;
     }
@@ -114,7 +116,7 @@ bool LASmodify::replace_field(const char* field, uint32_t mask, const char* desc
     layer = std::make_unique<LASlayerReplaceOverlapFlagCompressed>(header, mask, description);
   } else if (std::strcmp(field, "extended LAS 1.4 attributes") == 0) {
     layer = std::make_unique<LASlayerReplaceExtendedLAS14AttributesCompressed>(header, mask,
-                                                                                description);
+                                                                               description);
   } else {
     std::fprintf(stderr, "ERROR: changing field '%s' not supported.\n", field);
     return false;
@@ -158,8 +160,7 @@ bool LASmodify::transform_points(const char* options, uint32_t mask, const char*
 }
 
 bool LASmodify::set_lay_directory(const char* directory) {
-  has_lay_directory = directory != nullptr;
-  lay_directory = directory ? directory : "";
+  lay_folder.set(directory);
   return true;
 }
 
@@ -210,7 +211,8 @@ bool LASmodify::open_file(bool* extend) {
 
 bool LASmodify::place_after_existing(LASreader* reader) {
   stream->seek_to(0);
-  const LASapply* apply = reader->applies_layers() ? dynamic_cast<const LASapply*>(reader) : nullptr;
+  const LASapply* apply =
+      reader->applies_layers() ? dynamic_cast<const LASapply*>(reader) : nullptr;
   const LASreader* checked = apply && apply->inner_reader() ? apply->inner_reader() : reader;
   bool ok;
   try {
@@ -238,24 +240,16 @@ bool LASmodify::place_after_existing(LASreader* reader) {
 
 bool LASmodify::open(const char* point_file_name, LASreader* reader, bool extend,
                      bool buffer_all_layers, uint32_t io_buffer_size) {
-  if (reader == nullptr) {
-    std::fprintf(stderr, "ERROR: LASreader pointer is zero\n");
-    return false;
-  }
-  if (point_file_name == nullptr) {
-    std::fprintf(stderr, "ERROR: file name pointer is zero\n");
-    return false;
-  }
+  if (!lay_reader_given(reader) || !lay_point_file_given(point_file_name)) return false;
   if (opened()) {
     std::fprintf(stderr, "ERROR: LAY file '%s' is already open\n", lay_name.c_str());
     return false;
   }
   add_filter_transform_layers(reader);
-  lay_name = lay_file_name(point_file_name, has_lay_directory ? lay_directory.c_str() : nullptr);
+  lay_name = lay_folder.lay_file_of(point_file_name);
   // A point file whose name ends in "lay" would be overwritten by its layers.
   if (lay_name == point_file_name || paths_name_same_file(lay_name.c_str(), point_file_name)) {
-    std::fprintf(stderr, "ERROR: LAY file '%s' would be the point file itself\n",
-                 lay_name.c_str());
+    std::fprintf(stderr, "ERROR: LAY file '%s' would be the point file itself\n", lay_name.c_str());
     return false;
   }
   if (!open_file(&extend)) return false;
@@ -340,7 +334,8 @@ bool LASmodify::rewrite_header(const LASheader* h, bool, bool) {
   header->x_offset = h->x_offset;
   header->y_offset = h->y_offset;
   header->z_offset = h->z_offset;
-  header->number_of_extended_variable_length_records = h->number_of_extended_variable_length_records;
+  header->number_of_extended_variable_length_records =
+      h->number_of_extended_variable_length_records;
   header->number_of_point_records = h->number_of_point_records;
   std::memcpy(header->number_of_points_by_return, h->number_of_points_by_return,
               sizeof(header->number_of_points_by_return));
@@ -402,8 +397,7 @@ int64_t LASmodify::close_output(bool) {
       }
     }
     if (ok && !truncate_open_file(file, end)) {
-      std::fprintf(stderr, "ERROR: cutting LAY file '%s' after its last layer\n",
-                   lay_name.c_str());
+      std::fprintf(stderr, "ERROR: cutting LAY file '%s' after its last layer\n", lay_name.c_str());
       ok = false;
     }
     bytes = end - new_layers_position;

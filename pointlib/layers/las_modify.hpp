@@ -73,8 +73,7 @@ class LASmodify : public LASwriter {
   LAYheader lay;
   uint32_t kept_layers = 0;  // of the existing file
   std::string lay_name;
-  std::string lay_directory;
-  bool has_lay_directory = false;
+  LAYfolder lay_folder;
 };
 
 #endif  // POINTLIB_LAYERS_LAS_MODIFY_HPP

@@ -14,9 +14,11 @@
 #include "core/byte_stream_out.hpp"
 #include "core/las_header.hpp"
 
+class LASreader;
+
 struct LAYheader {
-  static constexpr uint32_t kSize = 276;      // LAS below 1.4
-  static constexpr uint32_t kSize14 = 404;    // with the LAS 1.4 counts
+  static constexpr uint32_t kSize = 276;    // LAS below 1.4
+  static constexpr uint32_t kSize14 = 404;  // with the LAS 1.4 counts
   static constexpr uint32_t kNumLayersAt = 16;
 
   char file_signature[4] = {'L', 'A', 'Y', 'F'};
@@ -54,5 +56,28 @@ bool read_lay_header(ByteStreamIn* in, const LASheader& las, LAYside side, LAYhe
 // "lay" (tile.las and tile.vpk both give tile.lay); ".lay" is appended to a
 // name shorter than that.
 std::string lay_file_name(const char* point_file_name, const char* directory);
+
+// The folder of the LAY files of the layer reader and writer: beside each
+// point file, or one given.
+class LAYfolder {
+ public:
+  // Null: beside the point file.
+  void set(const char* folder) {
+    given = folder != nullptr;
+    directory = folder ? folder : "";
+  }
+  std::string lay_file_of(const char* point_file_name) const {
+    return lay_file_name(point_file_name, given ? directory.c_str() : nullptr);
+  }
+
+ private:
+  std::string directory;
+  bool given = false;
+};
+
+// The reader of the points that the layers belong to, and the point file's
+// name: false, after a message, when missing.
+bool lay_reader_given(const LASreader* reader);
+bool lay_point_file_given(const char* point_file_name);
 
 #endif  // POINTLIB_LAYERS_LAY_FILE_HEADER_HPP

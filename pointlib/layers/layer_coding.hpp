@@ -2,7 +2,8 @@
 #define POINTLIB_LAYERS_LAYER_CODING_HPP
 
 // The interval coder of a compressed layer and its lazily made models: a
-// decoder while the layer is applied, an encoder while it is recorded.
+// decoder while the layer is applied, an encoder while it is recorded; and the
+// life of the compressed kinds around it.
 
 #include <cstdint>
 #include <cstdio>
@@ -11,14 +12,10 @@
 
 #include "compress/interval_decoder.hpp"
 #include "compress/interval_encoder.hpp"
+#include "compress/residual_coder.hpp"
 #include "core/byte_stream_in.hpp"
 #include "core/byte_stream_out.hpp"
-
-class LayerCoder;
-class LASlayer;
-
-// Shared by the compressed kinds: finishes the coder, then the record.
-bool finish_coded_layer(LASlayer* layer, LayerCoder& coder, ByteStreamOut* out);
+#include "layers/las_layer.hpp"
 
 class LayerCoder {
  public:
@@ -55,6 +52,13 @@ class LayerCoder {
     auto model = std::make_unique<SymbolModel>(symbols, encoding());
     model->reset();
     return model;
+  }
+  // A residual coder of 32-bit values on the side in use, ready to code.
+  std::unique_ptr<ResidualCoder> new_residual_coder(uint32_t contexts) const {
+    auto residual = encoding() ? std::make_unique<ResidualCoder>(encoder.get(), 32, contexts, 8, 0)
+                               : std::make_unique<ResidualCoder>(decoder.get(), 32, contexts, 8, 0);
+    residual->prepare();
+    return residual;
   }
 
   std::unique_ptr<IntervalEncoder> encoder;
@@ -149,6 +153,26 @@ class TwoByteCoder {
  private:
   std::unique_ptr<SymbolModel> low, mask, high;
   uint32_t last = 0;  // the last value, or with one byte in use the last byte
+};
+
+// The compressed kinds: the coder starts behind the record (or at the start of
+// the buffered data) and ends before the record is completed. Kinds make their
+// models in start_models, once the coder knows its side, and drop them in
+// stop_models.
+class LASlayerCoded : public LASlayer {
+ public:
+  bool init_read(ByteStreamIn* in) override;
+  bool init_write(ByteStreamOut* out) override;
+  bool finish_read(ByteStreamIn* in) override;
+  bool finish_write(ByteStreamOut* out) override;
+
+ protected:
+  LASlayerCoded(const LayerKindId& kind, LASheader* header, uint32_t modification_mask,
+                const char* description)
+      : LASlayer(kind, header, modification_mask, description) {}
+  virtual void start_models() = 0;
+  virtual void stop_models() = 0;
+  LayerCoder coder;
 };
 
 #endif  // POINTLIB_LAYERS_LAYER_CODING_HPP

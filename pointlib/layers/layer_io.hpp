@@ -8,9 +8,11 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 
 #include "core/byte_stream_in.hpp"
 #include "core/byte_stream_out.hpp"
+#include "core/las_header.hpp"
 
 namespace layer_io {
 
@@ -94,42 +96,51 @@ inline bool put_bytes(ByteStreamOut* out, const void* bytes, uint32_t count, con
   return false;
 }
 
-// One value of `width` bytes at `value`: 1, 2, 4 or 8 as a little-endian
-// number, any other width as a run of bytes. The reads throw at the end of
-// the data.
-inline bool write_value(ByteStreamOut* out, const void* value, uint32_t width) {
-  switch (width) {
-    case 1:
-      return out->write_byte(*static_cast<const uint8_t*>(value));
-    case 2:
-      return out->write_u16_le(value);
-    case 4:
-      return out->write_u32_le(value);
-    case 8:
-      return out->write_u64_le(value);
-    default:
-      return out->write_bytes(static_cast<const uint8_t*>(value), width);
-  }
-}
+// A field of the LAS header as layer records and LAY headers store it: `count`
+// values of `width` bytes each, 1, 2, 4 or 8 as little-endian numbers, any
+// other width as a run of bytes.
+struct HeaderField {
+  const char* name;
+  uint32_t width;
+  uint32_t count;
+  void* (*at)(LASheader&);
+};
 
-inline void read_value(ByteStreamIn* in, void* value, uint32_t width) {
-  switch (width) {
-    case 1:
-      *static_cast<uint8_t*>(value) = static_cast<uint8_t>(in->read_byte());
-      break;
-    case 2:
-      in->read_u16_le(value);
-      break;
-    case 4:
-      in->read_u32_le(value);
-      break;
-    case 8:
-      in->read_u64_le(value);
-      break;
-    default:
-      in->read_bytes(static_cast<uint8_t*>(value), width);
-  }
-}
+// clang-format off
+#define PL_HEADER_FIELD(member, width, count) \
+  layer_io::HeaderField { #member, width, count, [](LASheader& h) -> void* { return &h.member; } }
+// clang-format on
+
+// A failure prints `failure` followed by the field's name (and the index of
+// the value in a row of several).
+bool write_header_field(ByteStreamOut* out, const HeaderField& field, LASheader& header,
+                        const char* failure);
+bool read_header_field(ByteStreamIn* in, const HeaderField& field, LASheader& header,
+                       const char* failure);
+
+// The specialized header of most kinds: offset_to_data (u16, counting
+// itself), one-byte fields, then bytes this reader does not know. The
+// messages are each kind's own; `too_short` is printed with " %d < %u\n".
+struct ByteHeader {
+  const char* write_offset;
+  const char* read_offset;
+  const char* too_short;
+  const char* extra;
+  struct Field {
+    const char* read;
+    const char* write;
+  } fields[3];
+};
+
+bool write_byte_header(ByteStreamOut* out, const ByteHeader& header,
+                       std::initializer_list<const uint8_t*> values);
+// Reads offset_to_data and the fields; `extra` receives the count of unknown
+// bytes behind them, for the caller to skip once it has checked the values.
+bool read_byte_header(ByteStreamIn* in, const ByteHeader& header,
+                      std::initializer_list<uint8_t*> values, uint32_t* extra);
+// The same, skipping the unknown bytes.
+bool read_whole_byte_header(ByteStreamIn* in, const ByteHeader& header,
+                            std::initializer_list<uint8_t*> values);
 
 }  // namespace layer_io
 

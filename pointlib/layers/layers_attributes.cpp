@@ -24,15 +24,54 @@ bool raw_value_bits_valid(uint8_t bits) {
   return bits >= 1 && bits <= 32;
 }
 
-}  // namespace
+// The specialized headers and their messages, which differ from kind to kind.
+struct RawAttributeHeader {
+  layer_io::ByteHeader layout;
+  const char* unsupported_bits;  // printed with " %d\n"
+};
 
-bool finish_coded_layer(LASlayer* layer, LayerCoder& coder, ByteStreamOut* out) {
-  if (!coder.finish_write()) {
-    std::fprintf(stderr, "ERROR: writing the last bytes of a layer's coder\n");
-    return false;
-  }
-  return layer->LASlayer::finish_write(out);
-}
+const RawAttributeHeader kClassificationRawHeader = {
+    {"ERROR: writing layer replace classification raw specialized header offset_to_data\n",
+     "ERROR: reading layer replace classification raw specialized header offset_to_data\n",
+     "ERROR: layer replace classification raw specialized header has offset_to_data",
+     "ERROR: reading layer replace classification raw specialized header extra bytes\n",
+     {{"ERROR: reading layer replace classification raw specialized header max_value_bits\n",
+       "ERROR: writing layer replace classification raw specialized header max_value_bits\n"}}},
+    "ERROR: layer replace classification raw specialized header has unsupported max_value_bits "
+    "of"};
+
+const RawAttributeHeader kUserDataRawHeader = {
+    {"ERROR: writing layer specialized header offset_to_data\n",
+     "ERROR: reading layer replace user data raw specialized offset_to_data\n",
+     "ERROR: layer replace user data raw specialized has offset_to_data",
+     "ERROR: reading layer replace user data raw extra bytes\n",
+     {{"ERROR: reading layer replace user data raw specialized header few_values\n",
+       "ERROR: writing layer specialized header few_values\n"},
+      {"ERROR: reading layer replace user data raw specialized header max_value_bits\n",
+       "ERROR: writing layer specialized header max_value_bits\n"}}},
+    "ERROR: layer replace user data raw specialized has unsupported max_value_bits of"};
+
+const layer_io::ByteHeader kUserDataCompressedHeader = {
+    "ERROR: writing layer specialized header offset_to_data\n",
+    "ERROR: reading layer replace user data compressed specialized offset_to_data\n",
+    "ERROR: layer replace user data compressed specialized has offset_to_data",
+    "ERROR: reading layer replace user data compressed extra bytes\n",
+    {{"ERROR: reading layer replace user data compressed specialized header min_value\n",
+      "ERROR: writing layer specialized header min_value\n"},
+     {"ERROR: reading layer replace user data compressed specialized header max_value\n",
+      "ERROR: writing layer specialized header max_value\n"}}};
+
+const layer_io::ByteHeader kIntensityHeader = {
+    "ERROR: writing layer specialized header offset_to_data\n",
+    "ERROR: reading layer replace intensity compressed specialized offset_to_data\n",
+    "ERROR: layer replace intensity compressed specialized has offset_to_data",
+    "ERROR: reading layer replace intensity compressed extra bytes\n",
+    {{"ERROR: reading layer replace intensity compressed specialized header uses_both_bytes\n",
+      "ERROR: writing layer specialized header uses_both_bytes\n"},
+     {"ERROR: reading layer replace intensity compressed specialized header uses_lower_byte\n",
+      "ERROR: writing layer specialized header uses_lower_byte\n"}}};
+
+}  // namespace
 
 // --- raw dictionary
 
@@ -65,14 +104,6 @@ uint32_t RawValueDictionary::apply(ByteStreamIn* in, uint32_t value_bits) {
 }
 
 // --- raw classification and user data
-
-LASlayerReplaceAttributeRaw::LASlayerReplaceAttributeRaw(LASheader* header, uint32_t kind_fields,
-                                                         uint32_t mask, const char* description)
-    : LASlayer(header, mask, description) {
-  type = LAYER_REPLACE;
-  fields = kind_fields;
-  compression = LAYER_RAW;
-}
 
 bool LASlayerReplaceAttributeRaw::init_read(ByteStreamIn* in) {
   dictionary.clear();
@@ -117,102 +148,31 @@ bool LASlayerReplaceAttributeRaw::finish_write(ByteStreamOut* out) {
   return LASlayer::finish_write(out);
 }
 
-LASlayerReplaceClassificationRaw::LASlayerReplaceClassificationRaw(LASheader* header, uint32_t mask,
-                                                                   const char* description)
-    : LASlayerReplaceAttributeRaw(header, LAYER_FIELDS_CLASSIFICATION, mask, description) {}
-
-bool LASlayerReplaceClassificationRaw::write_specialized_header(ByteStreamOut* out) {
-  const uint16_t offset_to_data = 3;
-  return layer_io::put(
-             out, offset_to_data,
-             "ERROR: writing layer replace classification raw specialized header offset_to_data\n") &&
-         layer_io::put(
-             out, max_value_bits,
-             "ERROR: writing layer replace classification raw specialized header max_value_bits\n");
+bool LASlayerReplaceAttributeRaw::write_specialized_header(ByteStreamOut* out) {
+  if (classification()) {
+    return layer_io::write_byte_header(out, kClassificationRawHeader.layout, {&max_value_bits});
+  }
+  return layer_io::write_byte_header(out, kUserDataRawHeader.layout,
+                                     {&few_values, &max_value_bits});
 }
 
-bool LASlayerReplaceClassificationRaw::read_specialized_header(ByteStreamIn* in) {
-  uint16_t offset_to_data;
-  if (!layer_io::get(
-          in, &offset_to_data,
-          "ERROR: reading layer replace classification raw specialized header offset_to_data\n")) {
-    return false;
-  }
-  if (offset_to_data < 3) {
-    std::fprintf(
-        stderr,
-        "ERROR: layer replace classification raw specialized header has offset_to_data %d < 3\n",
-        offset_to_data);
-    return false;
-  }
-  if (!layer_io::get(
-          in, &max_value_bits,
-          "ERROR: reading layer replace classification raw specialized header max_value_bits\n")) {
-    return false;
-  }
+bool LASlayerReplaceAttributeRaw::read_specialized_header(ByteStreamIn* in) {
+  const RawAttributeHeader& header =
+      classification() ? kClassificationRawHeader : kUserDataRawHeader;
+  uint32_t extra;
+  const bool read =
+      classification()
+          ? layer_io::read_byte_header(in, header.layout, {&max_value_bits}, &extra)
+          : layer_io::read_byte_header(in, header.layout, {&few_values, &max_value_bits}, &extra);
+  if (!read) return false;
   if (!raw_value_bits_valid(max_value_bits)) {
-    std::fprintf(stderr,
-                 "ERROR: layer replace classification raw specialized header has unsupported "
-                 "max_value_bits of %d\n",
-                 max_value_bits);
+    std::fprintf(stderr, "%s %d\n", header.unsupported_bits, max_value_bits);
     return false;
   }
-  return layer_io::skip(
-      in, offset_to_data - 3u,
-      "ERROR: reading layer replace classification raw specialized header extra bytes\n");
-}
-
-LASlayerReplaceUserDataRaw::LASlayerReplaceUserDataRaw(LASheader* header, uint32_t mask,
-                                                       const char* description)
-    : LASlayerReplaceAttributeRaw(header, LAYER_FIELDS_USER_DATA, mask, description) {}
-
-bool LASlayerReplaceUserDataRaw::write_specialized_header(ByteStreamOut* out) {
-  const uint16_t offset_to_data = 4;
-  return layer_io::put(out, offset_to_data,
-                       "ERROR: writing layer specialized header offset_to_data\n") &&
-         layer_io::put(out, few_values, "ERROR: writing layer specialized header few_values\n") &&
-         layer_io::put(out, max_value_bits,
-                       "ERROR: writing layer specialized header max_value_bits\n");
-}
-
-bool LASlayerReplaceUserDataRaw::read_specialized_header(ByteStreamIn* in) {
-  uint16_t offset_to_data;
-  if (!layer_io::get(in, &offset_to_data,
-                     "ERROR: reading layer replace user data raw specialized offset_to_data\n")) {
-    return false;
-  }
-  if (offset_to_data < 4) {
-    std::fprintf(stderr, "ERROR: layer replace user data raw specialized has offset_to_data %d < 4\n",
-                 offset_to_data);
-    return false;
-  }
-  if (!layer_io::get(in, &few_values,
-                     "ERROR: reading layer replace user data raw specialized header few_values\n") ||
-      !layer_io::get(
-          in, &max_value_bits,
-          "ERROR: reading layer replace user data raw specialized header max_value_bits\n")) {
-    return false;
-  }
-  if (!raw_value_bits_valid(max_value_bits)) {
-    std::fprintf(stderr,
-                 "ERROR: layer replace user data raw specialized has unsupported max_value_bits "
-                 "of %d\n",
-                 max_value_bits);
-    return false;
-  }
-  return layer_io::skip(in, offset_to_data - 4u,
-                        "ERROR: reading layer replace user data raw extra bytes\n");
+  return layer_io::skip(in, extra, header.layout.extra);
 }
 
 // --- compressed classification
-
-LASlayerReplaceClassificationCompressed::LASlayerReplaceClassificationCompressed(
-    LASheader* header, uint32_t mask, const char* description)
-    : LASlayer(header, mask, description) {
-  type = LAYER_REPLACE;
-  fields = LAYER_FIELDS_CLASSIFICATION;
-  compression = LAYER_POINTWISE;
-}
 
 bool LASlayerReplaceClassificationCompressed::set_classifications(uint32_t count,
                                                                   const uint32_t* classes,
@@ -233,26 +193,30 @@ bool LASlayerReplaceClassificationCompressed::set_classifications(uint32_t count
   return true;
 }
 
-void LASlayerReplaceClassificationCompressed::start_models() {
+void LASlayerReplaceClassificationCompressed::complete_class_list() {
   if (classifications.empty()) {
     for (uint8_t c = 0; c < 32; c++) classifications.push_back(c);
   }
+}
+
+void LASlayerReplaceClassificationCompressed::start_models() {
+  complete_class_list();
   symbols = static_cast<uint32_t>(classifications.size()) + (allow_unchanged ? 1u : 0u);
   symbol_models.clear(4 * size_t{symbols}, symbols);
   bit_models.clear(4 * size_t{symbols});
   last = 0;
 }
 
-bool LASlayerReplaceClassificationCompressed::init_read(ByteStreamIn* in) {
-  start_models();
-  return LASlayer::init_read(in) && coder.start_read(in);
+void LASlayerReplaceClassificationCompressed::stop_models() {
+  symbol_models.clear(0, 2);
+  bit_models.clear(0);
 }
 
 bool LASlayerReplaceClassificationCompressed::init_write(ByteStreamOut* out) {
   // The class list is completed first, so that the record shows it whether
   // it is written now or at the end.
-  start_models();
-  return LASlayer::init_write(out) && coder.start_write(out_stream);
+  complete_class_list();
+  return LASlayerCoded::init_write(out);
 }
 
 bool LASlayerReplaceClassificationCompressed::record_point(const LASpoint* point) {
@@ -304,19 +268,6 @@ bool LASlayerReplaceClassificationCompressed::apply_to_point(LASpoint* point) {
   return true;
 }
 
-bool LASlayerReplaceClassificationCompressed::finish_read(ByteStreamIn* in) {
-  coder.finish_read();
-  symbol_models.clear(0, 2);
-  bit_models.clear(0);
-  return LASlayer::finish_read(in);
-}
-
-bool LASlayerReplaceClassificationCompressed::finish_write(ByteStreamOut* out) {
-  symbol_models.clear(0, 2);
-  bit_models.clear(0);
-  return finish_coded_layer(this, coder, out);
-}
-
 bool LASlayerReplaceClassificationCompressed::write_specialized_header(ByteStreamOut* out) {
   const uint8_t n = static_cast<uint8_t>(classifications.size());
   const uint16_t offset_to_data = static_cast<uint16_t>(n + 4);
@@ -356,15 +307,6 @@ bool LASlayerReplaceClassificationCompressed::read_specialized_header(ByteStream
 
 // --- compressed user data
 
-LASlayerReplaceUserDataCompressed::LASlayerReplaceUserDataCompressed(LASheader* header,
-                                                                     uint32_t mask,
-                                                                     const char* description)
-    : LASlayer(header, mask, description) {
-  type = LAYER_REPLACE;
-  fields = LAYER_FIELDS_USER_DATA;
-  compression = LAYER_POINTWISE;
-}
-
 bool LASlayerReplaceUserDataCompressed::set_value_range(uint8_t min, uint8_t max) {
   if (max < min) {
     std::fprintf(stderr, "ERROR: user data range from %d to %d is empty\n", min, max);
@@ -378,16 +320,6 @@ bool LASlayerReplaceUserDataCompressed::set_value_range(uint8_t min, uint8_t max
 void LASlayerReplaceUserDataCompressed::start_models() {
   models.clear(symbols(), symbols());
   last = 0;
-}
-
-bool LASlayerReplaceUserDataCompressed::init_read(ByteStreamIn* in) {
-  start_models();
-  return LASlayer::init_read(in) && coder.start_read(in);
-}
-
-bool LASlayerReplaceUserDataCompressed::init_write(ByteStreamOut* out) {
-  start_models();
-  return LASlayer::init_write(out) && coder.start_write(out_stream);
 }
 
 bool LASlayerReplaceUserDataCompressed::record_point(const LASpoint* point) {
@@ -408,62 +340,19 @@ bool LASlayerReplaceUserDataCompressed::apply_to_point(LASpoint* point) {
   return true;
 }
 
-bool LASlayerReplaceUserDataCompressed::finish_read(ByteStreamIn* in) {
-  coder.finish_read();
-  models.clear(0, 2);
-  return LASlayer::finish_read(in);
-}
-
-bool LASlayerReplaceUserDataCompressed::finish_write(ByteStreamOut* out) {
-  models.clear(0, 2);
-  return finish_coded_layer(this, coder, out);
-}
-
 bool LASlayerReplaceUserDataCompressed::write_specialized_header(ByteStreamOut* out) {
-  const uint16_t offset_to_data = 4;
-  return layer_io::put(out, offset_to_data,
-                       "ERROR: writing layer specialized header offset_to_data\n") &&
-         layer_io::put(out, min_value, "ERROR: writing layer specialized header min_value\n") &&
-         layer_io::put(out, max_value, "ERROR: writing layer specialized header max_value\n");
+  return layer_io::write_byte_header(out, kUserDataCompressedHeader, {&min_value, &max_value});
 }
 
 bool LASlayerReplaceUserDataCompressed::read_specialized_header(ByteStreamIn* in) {
-  uint16_t offset_to_data;
-  if (!layer_io::get(
-          in, &offset_to_data,
-          "ERROR: reading layer replace user data compressed specialized offset_to_data\n")) {
-    return false;
-  }
-  if (offset_to_data < 4) {
-    std::fprintf(stderr,
-                 "ERROR: layer replace user data compressed specialized has offset_to_data %d < 4\n",
-                 offset_to_data);
-    return false;
-  }
-  uint8_t min, max;
-  if (!layer_io::get(
-          in, &min,
-          "ERROR: reading layer replace user data compressed specialized header min_value\n") ||
-      !layer_io::get(
-          in, &max,
-          "ERROR: reading layer replace user data compressed specialized header max_value\n") ||
-      !set_value_range(min, max)) {
-    return false;
-  }
-  return layer_io::skip(in, offset_to_data - 4u,
-                        "ERROR: reading layer replace user data compressed extra bytes\n");
+  uint32_t extra;
+  return layer_io::read_byte_header(in, kUserDataCompressedHeader, {&min_value, &max_value},
+                                    &extra) &&
+         set_value_range(min_value, max_value) &&
+         layer_io::skip(in, extra, kUserDataCompressedHeader.extra);
 }
 
 // --- flags
-
-LASlayerReplaceFlagCompressed::LASlayerReplaceFlagCompressed(LASheader* header,
-                                                             uint32_t kind_fields, uint32_t mask,
-                                                             const char* description)
-    : LASlayer(header, mask, description) {
-  type = LAYER_REPLACE;
-  fields = kind_fields;
-  compression = LAYER_POINTWISE;
-}
 
 uint32_t LASlayerReplaceFlagCompressed::flag_of(const LASpoint* point) const {
   switch (fields) {
@@ -498,16 +387,9 @@ void LASlayerReplaceFlagCompressed::set_flag(LASpoint* point, uint32_t bit) cons
   }
 }
 
-bool LASlayerReplaceFlagCompressed::init_read(ByteStreamIn* in) {
+void LASlayerReplaceFlagCompressed::start_models() {
   models.clear(8);
   last = 0;
-  return LASlayer::init_read(in) && coder.start_read(in);
-}
-
-bool LASlayerReplaceFlagCompressed::init_write(ByteStreamOut* out) {
-  models.clear(8);
-  last = 0;
-  return LASlayer::init_write(out) && coder.start_write(out_stream);
 }
 
 bool LASlayerReplaceFlagCompressed::record_point(const LASpoint* point) {
@@ -526,44 +408,12 @@ bool LASlayerReplaceFlagCompressed::apply_to_point(LASpoint* point) {
   return true;
 }
 
-bool LASlayerReplaceFlagCompressed::finish_read(ByteStreamIn* in) {
-  coder.finish_read();
-  models.clear(0);
-  return LASlayer::finish_read(in);
-}
-
-bool LASlayerReplaceFlagCompressed::finish_write(ByteStreamOut* out) {
-  models.clear(0);
-  return finish_coded_layer(this, coder, out);
-}
-
 // --- intensity
-
-LASlayerReplaceIntensityCompressed::LASlayerReplaceIntensityCompressed(LASheader* header,
-                                                                       uint32_t mask,
-                                                                       const char* description)
-    : LASlayer(header, mask, description) {
-  type = LAYER_REPLACE;
-  fields = LAYER_FIELDS_INTENSITY;
-  compression = LAYER_POINTWISE;
-}
 
 bool LASlayerReplaceIntensityCompressed::set_byte_use(bool lower_byte_zero, bool upper_byte_zero) {
   if (lower_byte_zero && upper_byte_zero) return false;
   bytes.uses_both_bytes = !lower_byte_zero && !upper_byte_zero;
   bytes.uses_lower_byte = upper_byte_zero;
-  return true;
-}
-
-bool LASlayerReplaceIntensityCompressed::init_read(ByteStreamIn* in) {
-  if (!LASlayer::init_read(in) || !coder.start_read(in)) return false;
-  bytes.start(coder);
-  return true;
-}
-
-bool LASlayerReplaceIntensityCompressed::init_write(ByteStreamOut* out) {
-  if (!LASlayer::init_write(out) || !coder.start_write(out_stream)) return false;
-  bytes.start(coder);
   return true;
 }
 
@@ -579,82 +429,30 @@ bool LASlayerReplaceIntensityCompressed::apply_to_point(LASpoint* point) {
   return true;
 }
 
-bool LASlayerReplaceIntensityCompressed::finish_read(ByteStreamIn* in) {
-  coder.finish_read();
-  bytes.stop();
-  return LASlayer::finish_read(in);
-}
-
-bool LASlayerReplaceIntensityCompressed::finish_write(ByteStreamOut* out) {
-  bytes.stop();
-  return finish_coded_layer(this, coder, out);
-}
-
 bool LASlayerReplaceIntensityCompressed::write_specialized_header(ByteStreamOut* out) {
-  const uint16_t offset_to_data = 4;
-  return layer_io::put(out, offset_to_data,
-                       "ERROR: writing layer specialized header offset_to_data\n") &&
-         layer_io::put(out, bytes.uses_both_bytes,
-                       "ERROR: writing layer specialized header uses_both_bytes\n") &&
-         layer_io::put(out, bytes.uses_lower_byte,
-                       "ERROR: writing layer specialized header uses_lower_byte\n");
+  return layer_io::write_byte_header(out, kIntensityHeader,
+                                     {&bytes.uses_both_bytes, &bytes.uses_lower_byte});
 }
 
 bool LASlayerReplaceIntensityCompressed::read_specialized_header(ByteStreamIn* in) {
-  uint16_t offset_to_data;
-  if (!layer_io::get(
-          in, &offset_to_data,
-          "ERROR: reading layer replace intensity compressed specialized offset_to_data\n")) {
-    return false;
-  }
-  if (offset_to_data < 4) {
-    std::fprintf(stderr,
-                 "ERROR: layer replace intensity compressed specialized has offset_to_data %d < 4\n",
-                 offset_to_data);
-    return false;
-  }
-  return layer_io::get(
-             in, &bytes.uses_both_bytes,
-             "ERROR: reading layer replace intensity compressed specialized header "
-             "uses_both_bytes\n") &&
-         layer_io::get(
-             in, &bytes.uses_lower_byte,
-             "ERROR: reading layer replace intensity compressed specialized header "
-             "uses_lower_byte\n") &&
-         layer_io::skip(in, offset_to_data - 4u,
-                        "ERROR: reading layer replace intensity compressed extra bytes\n");
+  return layer_io::read_whole_byte_header(in, kIntensityHeader,
+                                          {&bytes.uses_both_bytes, &bytes.uses_lower_byte});
 }
 
 // --- extended LAS 1.4 attributes
 
-LASlayerReplaceExtendedLAS14AttributesCompressed::LASlayerReplaceExtendedLAS14AttributesCompressed(
-    LASheader* header, uint32_t mask, const char* description)
-    : LASlayer(header, mask, description) {
-  type = LAYER_REPLACE;
-  fields = LAYER_FIELDS_LAS14;
-  compression = LAYER_POINTWISE;
-}
-
 void LASlayerReplaceExtendedLAS14AttributesCompressed::start_models() {
+  scan_angle = coder.new_residual_coder(8);
   returns = coder.new_symbol_model(256);
   classification = coder.new_symbol_model(256);
   channel_overlap = coder.new_symbol_model(8);
 }
 
-bool LASlayerReplaceExtendedLAS14AttributesCompressed::init_read(ByteStreamIn* in) {
-  if (!LASlayer::init_read(in) || !coder.start_read(in)) return false;
-  scan_angle = std::make_unique<ResidualCoder>(coder.decoder.get(), 32, 8, 8, 0);
-  scan_angle->prepare_decode();
-  start_models();
-  return true;
-}
-
-bool LASlayerReplaceExtendedLAS14AttributesCompressed::init_write(ByteStreamOut* out) {
-  if (!LASlayer::init_write(out) || !coder.start_write(out_stream)) return false;
-  scan_angle = std::make_unique<ResidualCoder>(coder.encoder.get(), 32, 8, 8, 0);
-  scan_angle->prepare_encode();
-  start_models();
-  return true;
+void LASlayerReplaceExtendedLAS14AttributesCompressed::stop_models() {
+  scan_angle.reset();
+  returns.reset();
+  classification.reset();
+  channel_overlap.reset();
 }
 
 bool LASlayerReplaceExtendedLAS14AttributesCompressed::record_point(const LASpoint* point) {
@@ -664,8 +462,8 @@ bool LASlayerReplaceExtendedLAS14AttributesCompressed::record_point(const LASpoi
   enc->put_symbol(returns.get(), (point->get_extended_number_of_returns() & 15u) |
                                      ((point->get_extended_return_number() & 15u) << 4));
   enc->put_symbol(classification.get(), point->get_extended_classification());
-  enc->put_symbol(channel_overlap.get(), 2u * point->get_extended_scanner_channel() +
-                                             point->get_extended_overlap_flag());
+  enc->put_symbol(channel_overlap.get(),
+                  2u * point->get_extended_scanner_channel() + point->get_extended_overlap_flag());
   return true;
 }
 
@@ -681,23 +479,6 @@ bool LASlayerReplaceExtendedLAS14AttributesCompressed::apply_to_point(LASpoint* 
   point->set_extended_scanner_channel(static_cast<uint8_t>(co >> 1));
   point->set_extended_overlap_flag(static_cast<uint8_t>(co & 1u));
   return true;
-}
-
-bool LASlayerReplaceExtendedLAS14AttributesCompressed::finish_read(ByteStreamIn* in) {
-  scan_angle.reset();
-  returns.reset();
-  classification.reset();
-  channel_overlap.reset();
-  coder.finish_read();
-  return LASlayer::finish_read(in);
-}
-
-bool LASlayerReplaceExtendedLAS14AttributesCompressed::finish_write(ByteStreamOut* out) {
-  scan_angle.reset();
-  returns.reset();
-  classification.reset();
-  channel_overlap.reset();
-  return finish_coded_layer(this, coder, out);
 }
 
 bool LASlayerReplaceExtendedLAS14AttributesCompressed::update_point_layout(

@@ -41,48 +41,38 @@ class LASlayerReplaceAttributeRaw : public LASlayer {
   bool record_point(const LASpoint* point) override;
   bool apply_to_point(LASpoint* point) override;
   bool finish_write(ByteStreamOut* out) override;
+  bool write_specialized_header(ByteStreamOut* out) override;
+  bool read_specialized_header(ByteStreamIn* in) override;
 
+  // Stored only by the user data kind.
   uint8_t few_values = 0;
   uint8_t max_value_bits = 8;
 
  protected:
-  LASlayerReplaceAttributeRaw(LASheader* header, uint32_t fields, uint32_t modification_mask,
-                              const char* description);
+  LASlayerReplaceAttributeRaw(const LayerKindId& kind, LASheader* header,
+                              uint32_t modification_mask, const char* description)
+      : LASlayer(kind, header, modification_mask, description) {}
 
  private:
   bool classification() const { return fields == LAYER_FIELDS_CLASSIFICATION; }
   RawValueDictionary dictionary;
 };
 
-class LASlayerReplaceClassificationRaw : public LASlayerReplaceAttributeRaw {
- public:
-  explicit LASlayerReplaceClassificationRaw(LASheader* header, uint32_t modification_mask = 0,
-                                            const char* description = nullptr);
-  bool write_specialized_header(ByteStreamOut* out) override;
-  bool read_specialized_header(ByteStreamIn* in) override;
-};
+using LASlayerReplaceClassificationRaw = LASlayerKindOf<LASlayerReplaceAttributeRaw, LAYER_REPLACE,
+                                                        LAYER_FIELDS_CLASSIFICATION, LAYER_RAW>;
+using LASlayerReplaceUserDataRaw =
+    LASlayerKindOf<LASlayerReplaceAttributeRaw, LAYER_REPLACE, LAYER_FIELDS_USER_DATA, LAYER_RAW>;
 
-class LASlayerReplaceUserDataRaw : public LASlayerReplaceAttributeRaw {
+class LASlayerReplaceClassificationCompressed
+    : public LASlayerKindOf<LASlayerCoded, LAYER_REPLACE, LAYER_FIELDS_CLASSIFICATION,
+                            LAYER_POINTWISE> {
  public:
-  explicit LASlayerReplaceUserDataRaw(LASheader* header, uint32_t modification_mask = 0,
-                                      const char* description = nullptr);
-  bool write_specialized_header(ByteStreamOut* out) override;
-  bool read_specialized_header(ByteStreamIn* in) override;
-};
-
-class LASlayerReplaceClassificationCompressed : public LASlayer {
- public:
-  explicit LASlayerReplaceClassificationCompressed(LASheader* header,
-                                                   uint32_t modification_mask = 0,
-                                                   const char* description = nullptr);
+  using LASlayerKindOf::LASlayerKindOf;
   // Each class below 256, at most 255 of them. False after a message.
   bool set_classifications(uint32_t count, const uint32_t* classes, bool allow_unchanged);
-  bool init_read(ByteStreamIn* in) override;
   bool init_write(ByteStreamOut* out) override;
   bool record_point(const LASpoint* point) override;
   bool apply_to_point(LASpoint* point) override;
-  bool finish_read(ByteStreamIn* in) override;
-  bool finish_write(ByteStreamOut* out) override;
   bool write_specialized_header(ByteStreamOut* out) override;
   bool read_specialized_header(ByteStreamIn* in) override;
 
@@ -90,26 +80,23 @@ class LASlayerReplaceClassificationCompressed : public LASlayer {
   uint8_t allow_unchanged = 0;
 
  private:
-  void start_models();
+  void complete_class_list();
+  void start_models() override;
+  void stop_models() override;
   uint32_t symbols = 0;
   uint32_t last = 0;
-  LayerCoder coder;
   SymbolModelSlots symbol_models;
   BitModelSlots bit_models;
 };
 
-class LASlayerReplaceUserDataCompressed : public LASlayer {
+class LASlayerReplaceUserDataCompressed
+    : public LASlayerKindOf<LASlayerCoded, LAYER_REPLACE, LAYER_FIELDS_USER_DATA, LAYER_POINTWISE> {
  public:
-  explicit LASlayerReplaceUserDataCompressed(LASheader* header, uint32_t modification_mask = 0,
-                                             const char* description = nullptr);
+  using LASlayerKindOf::LASlayerKindOf;
   // False, with a message, when max_value is below min_value.
   bool set_value_range(uint8_t min_value, uint8_t max_value);
-  bool init_read(ByteStreamIn* in) override;
-  bool init_write(ByteStreamOut* out) override;
   bool record_point(const LASpoint* point) override;
   bool apply_to_point(LASpoint* point) override;
-  bool finish_read(ByteStreamIn* in) override;
-  bool finish_write(ByteStreamOut* out) override;
   bool write_specialized_header(ByteStreamOut* out) override;
   bool read_specialized_header(ByteStreamIn* in) override;
 
@@ -117,86 +104,77 @@ class LASlayerReplaceUserDataCompressed : public LASlayer {
   uint8_t max_value = 255;
 
  private:
-  void start_models();
+  void start_models() override;
+  void stop_models() override { models.clear(0, 2); }
   uint32_t symbols() const { return uint32_t{max_value} - min_value + 1; }
   uint32_t last = 0;
-  LayerCoder coder;
   SymbolModelSlots models;
 };
 
 // The four flag kinds: one body, told apart by the flag.
-class LASlayerReplaceFlagCompressed : public LASlayer {
+class LASlayerReplaceFlagCompressed : public LASlayerCoded {
  public:
-  bool init_read(ByteStreamIn* in) override;
-  bool init_write(ByteStreamOut* out) override;
   bool record_point(const LASpoint* point) override;
   bool apply_to_point(LASpoint* point) override;
-  bool finish_read(ByteStreamIn* in) override;
-  bool finish_write(ByteStreamOut* out) override;
 
  protected:
-  LASlayerReplaceFlagCompressed(LASheader* header, uint32_t fields, uint32_t modification_mask,
-                                const char* description);
+  LASlayerReplaceFlagCompressed(const LayerKindId& kind, LASheader* header,
+                                uint32_t modification_mask, const char* description)
+      : LASlayerCoded(kind, header, modification_mask, description) {}
 
  private:
+  void start_models() override;
+  void stop_models() override { models.clear(0); }
   uint32_t flag_of(const LASpoint* point) const;
   void set_flag(LASpoint* point, uint32_t bit) const;
   uint32_t last = 0;
-  LayerCoder coder;
   BitModelSlots models;
 };
 
-template <uint32_t Fields>
-class LASlayerReplaceFlagKind : public LASlayerReplaceFlagCompressed {
- public:
-  explicit LASlayerReplaceFlagKind(LASheader* header, uint32_t modification_mask = 0,
-                                   const char* description = nullptr)
-      : LASlayerReplaceFlagCompressed(header, Fields, modification_mask, description) {}
-};
-using LASlayerReplaceWithheldFlagCompressed = LASlayerReplaceFlagKind<LAYER_FIELDS_WITHHELD>;
-using LASlayerReplaceSyntheticFlagCompressed = LASlayerReplaceFlagKind<LAYER_FIELDS_SYNTHETIC>;
-using LASlayerReplaceKeypointFlagCompressed = LASlayerReplaceFlagKind<LAYER_FIELDS_KEYPOINT>;
-using LASlayerReplaceOverlapFlagCompressed = LASlayerReplaceFlagKind<LAYER_FIELDS_OVERLAP>;
+using LASlayerReplaceWithheldFlagCompressed =
+    LASlayerKindOf<LASlayerReplaceFlagCompressed, LAYER_REPLACE, LAYER_FIELDS_WITHHELD,
+                   LAYER_POINTWISE>;
+using LASlayerReplaceSyntheticFlagCompressed =
+    LASlayerKindOf<LASlayerReplaceFlagCompressed, LAYER_REPLACE, LAYER_FIELDS_SYNTHETIC,
+                   LAYER_POINTWISE>;
+using LASlayerReplaceKeypointFlagCompressed =
+    LASlayerKindOf<LASlayerReplaceFlagCompressed, LAYER_REPLACE, LAYER_FIELDS_KEYPOINT,
+                   LAYER_POINTWISE>;
+using LASlayerReplaceOverlapFlagCompressed =
+    LASlayerKindOf<LASlayerReplaceFlagCompressed, LAYER_REPLACE, LAYER_FIELDS_OVERLAP,
+                   LAYER_POINTWISE>;
 
-class LASlayerReplaceIntensityCompressed : public LASlayer {
+class LASlayerReplaceIntensityCompressed
+    : public LASlayerKindOf<LASlayerCoded, LAYER_REPLACE, LAYER_FIELDS_INTENSITY, LAYER_POINTWISE> {
  public:
-  explicit LASlayerReplaceIntensityCompressed(LASheader* header, uint32_t modification_mask = 0,
-                                              const char* description = nullptr);
+  using LASlayerKindOf::LASlayerKindOf;
   // Which byte is known to be zero; both cannot be.
   bool set_byte_use(bool lower_byte_zero, bool upper_byte_zero);
-  bool init_read(ByteStreamIn* in) override;
-  bool init_write(ByteStreamOut* out) override;
   bool record_point(const LASpoint* point) override;
   bool apply_to_point(LASpoint* point) override;
-  bool finish_read(ByteStreamIn* in) override;
-  bool finish_write(ByteStreamOut* out) override;
   bool write_specialized_header(ByteStreamOut* out) override;
   bool read_specialized_header(ByteStreamIn* in) override;
 
   TwoByteCoder bytes;
 
  private:
-  LayerCoder coder;
+  void start_models() override { bytes.start(coder); }
+  void stop_models() override { bytes.stop(); }
 };
 
-class LASlayerReplaceExtendedLAS14AttributesCompressed : public LASlayer {
+class LASlayerReplaceExtendedLAS14AttributesCompressed
+    : public LASlayerKindOf<LASlayerCoded, LAYER_REPLACE, LAYER_FIELDS_LAS14, LAYER_POINTWISE> {
  public:
-  explicit LASlayerReplaceExtendedLAS14AttributesCompressed(LASheader* header,
-                                                            uint32_t modification_mask = 0,
-                                                            const char* description = nullptr);
-  bool init_read(ByteStreamIn* in) override;
-  bool init_write(ByteStreamOut* out) override;
+  using LASlayerKindOf::LASlayerKindOf;
   bool record_point(const LASpoint* point) override;
   bool apply_to_point(LASpoint* point) override;
-  bool finish_read(ByteStreamIn* in) override;
-  bool finish_write(ByteStreamOut* out) override;
   bool update_point_layout(LASheader* reading_header, LASpoint* point) override;
   bool write_specialized_header(ByteStreamOut* out) override;
   bool read_specialized_header(ByteStreamIn* in) override;
 
  private:
-  void start_models();
-  LayerCoder coder;
+  void start_models() override;
+  void stop_models() override;
   std::unique_ptr<ResidualCoder> scan_angle;
   std::unique_ptr<SymbolModel> returns, classification, channel_overlap;
 };

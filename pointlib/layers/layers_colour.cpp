@@ -20,16 +20,31 @@ void add_rgb(LASheader* header, LASpoint* point) {
   header->point_data_record_length = static_cast<uint16_t>(header->point_data_record_length + 6);
 }
 
+const layer_io::ByteHeader kRGBRawHeader = {
+    "ERROR: writing layer specialized header offset_to_data\n",
+    "ERROR: reading layer add RGB raw specialized offset_to_data\n",
+    "ERROR: layer add RGB raw specialized has offset_to_data",
+    "ERROR: reading layer add RGB raw extra bytes\n",
+    {{"ERROR: reading layer add RGB raw specialized header lower_byte_zero\n",
+      "ERROR: writing layer specialized header lower_byte_zero\n"}}};
+
+// Of RGB and near infrared both; writing clear_ignored fails with the
+// message of uses_lower_byte.
+const layer_io::ByteHeader kColourCompressedHeader = {
+    "ERROR: writing layer specialized header offset_to_data\n",
+    "ERROR: reading layer add RGB compressed specialized offset_to_data\n",
+    "ERROR: layer add RGB compressed specialized has offset_to_data",
+    "ERROR: reading layer add RGB compressed extra bytes\n",
+    {{"ERROR: reading layer add RGB compressed specialized header uses_both_bytes\n",
+      "ERROR: writing layer specialized header uses_both_bytes\n"},
+     {"ERROR: reading layer add RGB compressed specialized header uses_lower_byte\n",
+      "ERROR: writing layer specialized header uses_lower_byte\n"},
+     {"ERROR: reading layer add RGB compressed specialized header clear_ignored\n",
+      "ERROR: writing layer specialized header uses_lower_byte\n"}}};
+
 }  // namespace
 
 // --- raw RGB
-
-LASlayerAddRGBRaw::LASlayerAddRGBRaw(LASheader* header, uint32_t mask, const char* description)
-    : LASlayer(header, mask, description) {
-  type = LAYER_ADD;
-  fields = LAYER_FIELDS_RGB;
-  compression = LAYER_RAW;
-}
 
 bool LASlayerAddRGBRaw::record_point(const LASpoint* point) {
   if (out_stream == nullptr) return false;
@@ -49,103 +64,26 @@ bool LASlayerAddRGBRaw::apply_to_point(LASpoint* point) {
 }
 
 bool LASlayerAddRGBRaw::write_specialized_header(ByteStreamOut* out) {
-  const uint16_t offset_to_data = 3;
-  return layer_io::put(out, offset_to_data,
-                       "ERROR: writing layer specialized header offset_to_data\n") &&
-         layer_io::put(out, lower_byte_zero,
-                       "ERROR: writing layer specialized header lower_byte_zero\n");
+  return layer_io::write_byte_header(out, kRGBRawHeader, {&lower_byte_zero});
 }
 
 bool LASlayerAddRGBRaw::read_specialized_header(ByteStreamIn* in) {
-  uint16_t offset_to_data;
-  if (!layer_io::get(in, &offset_to_data,
-                     "ERROR: reading layer add RGB raw specialized offset_to_data\n")) {
-    return false;
-  }
-  if (offset_to_data < 3) {
-    std::fprintf(stderr, "ERROR: layer add RGB raw specialized has offset_to_data %d < 3\n",
-                 offset_to_data);
-    return false;
-  }
-  return layer_io::get(in, &lower_byte_zero,
-                       "ERROR: reading layer add RGB raw specialized header lower_byte_zero\n") &&
-         layer_io::skip(in, offset_to_data - 3u, "ERROR: reading layer add RGB raw extra bytes\n");
+  return layer_io::read_whole_byte_header(in, kRGBRawHeader, {&lower_byte_zero});
 }
 
 // --- compressed colour, shared
 
-LASlayerAddColourCompressed::LASlayerAddColourCompressed(LASheader* header, uint32_t kind_fields,
-                                                         uint32_t mask, const char* description)
-    : LASlayer(header, mask, description) {
-  type = LAYER_ADD;
-  fields = kind_fields;
-  compression = LAYER_POINTWISE;
-}
-
-bool LASlayerAddColourCompressed::start_read(ByteStreamIn* in) {
-  if (!LASlayer::init_read(in) || !coder.start_read(in)) return false;
-  start_models();
-  return true;
-}
-
-bool LASlayerAddColourCompressed::start_write(ByteStreamOut* out) {
-  if (!LASlayer::init_write(out) || !coder.start_write(out_stream)) return false;
-  start_models();
-  return true;
-}
-
-bool LASlayerAddColourCompressed::finish_read(ByteStreamIn* in) {
-  stop_models();
-  coder.finish_read();
-  return LASlayer::finish_read(in);
-}
-
-bool LASlayerAddColourCompressed::finish_write(ByteStreamOut* out) {
-  stop_models();
-  return finish_coded_layer(this, coder, out);
-}
-
 bool LASlayerAddColourCompressed::write_specialized_header(ByteStreamOut* out) {
-  const uint16_t offset_to_data = 5;
-  return layer_io::put(out, offset_to_data,
-                       "ERROR: writing layer specialized header offset_to_data\n") &&
-         layer_io::put(out, uses_both_bytes,
-                       "ERROR: writing layer specialized header uses_both_bytes\n") &&
-         layer_io::put(out, uses_lower_byte,
-                       "ERROR: writing layer specialized header uses_lower_byte\n") &&
-         layer_io::put(out, clear_ignored,
-                       "ERROR: writing layer specialized header uses_lower_byte\n");
+  return layer_io::write_byte_header(out, kColourCompressedHeader,
+                                     {&uses_both_bytes, &uses_lower_byte, &clear_ignored});
 }
 
 bool LASlayerAddColourCompressed::read_specialized_header(ByteStreamIn* in) {
-  uint16_t offset_to_data;
-  if (!layer_io::get(in, &offset_to_data,
-                     "ERROR: reading layer add RGB compressed specialized offset_to_data\n")) {
-    return false;
-  }
-  if (offset_to_data < 5) {
-    std::fprintf(stderr, "ERROR: layer add RGB compressed specialized has offset_to_data %d < 5\n",
-                 offset_to_data);
-    return false;
-  }
-  return layer_io::get(
-             in, &uses_both_bytes,
-             "ERROR: reading layer add RGB compressed specialized header uses_both_bytes\n") &&
-         layer_io::get(
-             in, &uses_lower_byte,
-             "ERROR: reading layer add RGB compressed specialized header uses_lower_byte\n") &&
-         layer_io::get(
-             in, &clear_ignored,
-             "ERROR: reading layer add RGB compressed specialized header clear_ignored\n") &&
-         layer_io::skip(in, offset_to_data - 5u,
-                        "ERROR: reading layer add RGB compressed extra bytes\n");
+  return layer_io::read_whole_byte_header(in, kColourCompressedHeader,
+                                          {&uses_both_bytes, &uses_lower_byte, &clear_ignored});
 }
 
 // --- compressed RGB
-
-LASlayerAddRGBCompressed::LASlayerAddRGBCompressed(LASheader* header, uint32_t mask,
-                                                   const char* description)
-    : LASlayerAddColourCompressed(header, LAYER_FIELDS_RGB, mask, description) {}
 
 void LASlayerAddRGBCompressed::start_models() {
   mask = coder.new_symbol_model(uses_both_bytes ? 128 : 16);
@@ -203,7 +141,8 @@ void LASlayerAddRGBCompressed::record_one_byte(const LASpoint* point) {
   if (m & 8u) {
     const int32_t d = c[0] - lr;
     if (m & 2u) enc->put_symbol(bytes[1].get(), mod256(c[1] - clamp_byte(lg + d)));
-    if (m & 4u) enc->put_symbol(bytes[2].get(), mod256(c[2] - clamp_byte(lb + (d + c[1] - lg) / 2)));
+    if (m & 4u)
+      enc->put_symbol(bytes[2].get(), mod256(c[2] - clamp_byte(lb + (d + c[1] - lg) / 2)));
   }
   for (int i = 0; i < 3; i++) last[i] = static_cast<uint16_t>(c[i]);
 }
@@ -213,7 +152,8 @@ void LASlayerAddRGBCompressed::apply_one_byte(LASpoint* point) {
   const int32_t lr = last[0], lg = last[1], lb = last[2];
   const uint32_t m = dec->get_symbol(mask.get());
   int32_t r = lr, g, b;
-  if (m & 1u) r = static_cast<int32_t>(mod256(lr + static_cast<int32_t>(dec->get_symbol(bytes[0].get()))));
+  if (m & 1u)
+    r = static_cast<int32_t>(mod256(lr + static_cast<int32_t>(dec->get_symbol(bytes[0].get()))));
   if (m & 8u) {
     const int32_t d = r - lr;
     g = lg;
@@ -303,10 +243,6 @@ void LASlayerAddRGBCompressed::apply_both_bytes(LASpoint* point) {
 }
 
 // --- compressed near infrared
-
-LASlayerAddNIRCompressed::LASlayerAddNIRCompressed(LASheader* header, uint32_t mask,
-                                                   const char* description)
-    : LASlayerAddColourCompressed(header, LAYER_FIELDS_NIR, mask, description) {}
 
 void LASlayerAddNIRCompressed::start_models() {
   nir.uses_both_bytes = uses_both_bytes;

@@ -10,10 +10,9 @@
 #include "layers/las_layer.hpp"
 #include "layers/layer_coding.hpp"
 
-class LASlayerAddRGBRaw : public LASlayer {
+class LASlayerAddRGBRaw : public LASlayerKindOf<LASlayer, LAYER_ADD, LAYER_FIELDS_RGB, LAYER_RAW> {
  public:
-  explicit LASlayerAddRGBRaw(LASheader* header, uint32_t modification_mask = 0,
-                             const char* description = nullptr);
+  using LASlayerKindOf::LASlayerKindOf;
   bool record_point(const LASpoint* point) override;
   bool apply_to_point(LASpoint* point) override;
   bool write_specialized_header(ByteStreamOut* out) override;
@@ -26,10 +25,8 @@ class LASlayerAddRGBRaw : public LASlayer {
 };
 
 // The compressed kinds share their specialized header and coder.
-class LASlayerAddColourCompressed : public LASlayer {
+class LASlayerAddColourCompressed : public LASlayerCoded {
  public:
-  bool finish_read(ByteStreamIn* in) override;
-  bool finish_write(ByteStreamOut* out) override;
   bool write_specialized_header(ByteStreamOut* out) override;
   bool read_specialized_header(ByteStreamIn* in) override;
 
@@ -38,21 +35,13 @@ class LASlayerAddColourCompressed : public LASlayer {
   uint8_t clear_ignored = 0;
 
  protected:
-  LASlayerAddColourCompressed(LASheader* header, uint32_t fields, uint32_t modification_mask,
-                              const char* description);
-  virtual void start_models() = 0;
-  virtual void stop_models() = 0;
-  bool start_read(ByteStreamIn* in);
-  bool start_write(ByteStreamOut* out);
-  LayerCoder coder;
+  using LASlayerCoded::LASlayerCoded;
 };
 
-class LASlayerAddRGBCompressed : public LASlayerAddColourCompressed {
+class LASlayerAddRGBCompressed : public LASlayerKindOf<LASlayerAddColourCompressed, LAYER_ADD,
+                                                       LAYER_FIELDS_RGB, LAYER_POINTWISE> {
  public:
-  explicit LASlayerAddRGBCompressed(LASheader* header, uint32_t modification_mask = 0,
-                                    const char* description = nullptr);
-  bool init_read(ByteStreamIn* in) override { return start_read(in); }
-  bool init_write(ByteStreamOut* out) override { return start_write(out); }
+  using LASlayerKindOf::LASlayerKindOf;
   bool record_point(const LASpoint* point) override;
   bool apply_to_point(LASpoint* point) override;
   bool update_point_layout(LASheader* reading_header, LASpoint* point) override;
@@ -72,12 +61,10 @@ class LASlayerAddRGBCompressed : public LASlayerAddColourCompressed {
   uint16_t last[3] = {0, 0, 0};
 };
 
-class LASlayerAddNIRCompressed : public LASlayerAddColourCompressed {
+class LASlayerAddNIRCompressed : public LASlayerKindOf<LASlayerAddColourCompressed, LAYER_ADD,
+                                                       LAYER_FIELDS_NIR, LAYER_POINTWISE> {
  public:
-  explicit LASlayerAddNIRCompressed(LASheader* header, uint32_t modification_mask = 0,
-                                    const char* description = nullptr);
-  bool init_read(ByteStreamIn* in) override { return start_read(in); }
-  bool init_write(ByteStreamOut* out) override { return start_write(out); }
+  using LASlayerKindOf::LASlayerKindOf;
   bool record_point(const LASpoint* point) override;
   bool apply_to_point(LASpoint* point) override;
   bool update_point_layout(LASheader* reading_header, LASpoint* point) override;

@@ -2,20 +2,31 @@
 
 #include "layers/layer_io.hpp"
 
-LASlayerReplaceZRaw::LASlayerReplaceZRaw(LASheader* header, uint32_t mask, const char* description)
-    : LASlayer(header, mask, description) {
-  type = LAYER_REPLACE;
-  fields = LAYER_FIELDS_Z;
-  compression = LAYER_RAW;
+namespace {
+
+const layer_io::ByteHeader kZRawHeader = {
+    "ERROR: writing layer specialized header offset_to_data\n",
+    "ERROR: reading layer replace Z raw specialized header offset_to_data\n",
+    "ERROR: layer replace Z raw specialized has offset_to_data",
+    "ERROR: reading layer replace Z raw extra bytes\n",
+    {{"ERROR: reading layer replace Z raw specialized header max_value_bits\n",
+      "ERROR: writing layer specialized header max_value_bits\n"}}};
+
+enum : uint32_t { kX = 1, kY = 2, kZ = 4 };
+
+uint32_t axis_count(uint32_t axes) {
+  return (axes & kX ? 1 : 0) + (axes & kY ? 1 : 0) + (axes & kZ ? 1 : 0);
 }
+
+}  // namespace
 
 bool LASlayerReplaceZRaw::record_point(const LASpoint* point) {
   if (out_stream == nullptr) return false;
   if (ignores_source(point)) return true;
   if (max_value_bits == 32) return out_stream->write_u32_le(&point->Z);
-  const int16_t z =
-      static_cast<int16_t>(point->Z < INT16_MIN ? INT16_MIN : point->Z > INT16_MAX ? INT16_MAX
-                                                                                   : point->Z);
+  const int16_t z = static_cast<int16_t>(point->Z < INT16_MIN   ? INT16_MIN
+                                         : point->Z > INT16_MAX ? INT16_MAX
+                                                                : point->Z);
   return out_stream->write_u16_le(&z);
 }
 
@@ -32,67 +43,35 @@ bool LASlayerReplaceZRaw::apply_to_point(LASpoint* point) {
 }
 
 bool LASlayerReplaceZRaw::write_specialized_header(ByteStreamOut* out) {
-  const uint16_t offset_to_data = 3;
-  return layer_io::put(out, offset_to_data,
-                       "ERROR: writing layer specialized header offset_to_data\n") &&
-         layer_io::put(out, max_value_bits,
-                       "ERROR: writing layer specialized header max_value_bits\n");
+  return layer_io::write_byte_header(out, kZRawHeader, {&max_value_bits});
 }
 
 bool LASlayerReplaceZRaw::read_specialized_header(ByteStreamIn* in) {
-  uint16_t offset_to_data;
-  if (!layer_io::get(in, &offset_to_data,
-                     "ERROR: reading layer replace Z raw specialized header offset_to_data\n")) {
-    return false;
-  }
-  if (offset_to_data < 3) {
-    std::fprintf(stderr, "ERROR: layer replace Z raw specialized has offset_to_data %d < 3\n",
-                 offset_to_data);
-    return false;
-  }
-  if (!layer_io::get(in, &max_value_bits,
-                     "ERROR: reading layer replace Z raw specialized header max_value_bits\n")) {
-    return false;
-  }
+  uint32_t extra;
+  if (!layer_io::read_byte_header(in, kZRawHeader, {&max_value_bits}, &extra)) return false;
   if (max_value_bits != 16 && max_value_bits != 32) {
     std::fprintf(stderr,
                  "ERROR: layer replace Z raw specialized has unsupported max_value_bits of %d\n",
                  max_value_bits);
     return false;
   }
-  return layer_io::skip(in, offset_to_data - 3u, "ERROR: reading layer replace Z raw extra bytes\n");
+  return layer_io::skip(in, extra, kZRawHeader.extra);
 }
 
-LASlayerCoordinatesCompressed::LASlayerCoordinatesCompressed(LASheader* header, uint32_t kind_type,
-                                                             uint32_t kind_fields, uint32_t mask,
+LASlayerCoordinatesCompressed::LASlayerCoordinatesCompressed(const LayerKindId& kind,
+                                                             LASheader* header, uint32_t mask,
                                                              const char* description,
-                                                             uint32_t axes, uint32_t contexts,
-                                                             bool per_return_context)
-    : LASlayer(header, mask, description),
-      axes(axes),
-      contexts(contexts),
-      per_return_context(per_return_context),
-      replaces(kind_type == LAYER_REPLACE) {
-  type = kind_type;
-  fields = kind_fields;
-  compression = LAYER_POINTWISE;
-}
+                                                             ContextByReturn context)
+    : LASlayerCoded(kind, header, mask, description),
+      axes(kind.fields),
+      per_return_context(context),
+      replaces(kind.type == LAYER_REPLACE) {}
 
-bool LASlayerCoordinatesCompressed::init_read(ByteStreamIn* in) {
-  if (!LASlayer::init_read(in) || !coder.start_read(in)) return false;
-  residual = std::make_unique<ResidualCoder>(coder.decoder.get(), 32, contexts, 8, 0);
-  residual->prepare_decode();
-  for (int32_t& p : predictions) p = 0;
-  return true;
-}
-
-bool LASlayerCoordinatesCompressed::init_write(ByteStreamOut* out) {
-  if (!LASlayer::init_write(out) || !coder.start_write(out_stream)) return false;
-  residual = std::make_unique<ResidualCoder>(coder.encoder.get(), 32, contexts, 8, 0);
-  residual->prepare_encode();
+void LASlayerCoordinatesCompressed::start_models() {
+  // Four return contexts for each coordinate coded.
+  residual = coder.new_residual_coder(4 * axis_count(axes));
   for (int32_t& p : predictions) p = 0;
   no_point_yet = true;
-  return true;
 }
 
 void LASlayerCoordinatesCompressed::widen_box(const LASpoint* point) {
@@ -123,10 +102,9 @@ bool LASlayerCoordinatesCompressed::record_point(const LASpoint* point) {
   for (int a = 0; a < 3; a++) {
     if (!(axes & (1u << a))) continue;
     // Differences wrap in 32 bits, as the decoder's sum does.
-    const int32_t value =
-        replaces ? now[a]
-                 : static_cast<int32_t>(static_cast<uint32_t>(now[a]) -
-                                        static_cast<uint32_t>(before[a]));
+    const int32_t value = replaces ? now[a]
+                                   : static_cast<int32_t>(static_cast<uint32_t>(now[a]) -
+                                                          static_cast<uint32_t>(before[a]));
     const uint32_t context = c + 4 * k;
     residual->encode(predictions[context], value, context);
     predictions[context] = value;
@@ -145,23 +123,13 @@ bool LASlayerCoordinatesCompressed::apply_to_point(LASpoint* point) {
     const uint32_t context = c + 4 * k;
     const int32_t value = residual->decode(predictions[context], context);
     predictions[context] = value;
-    *xyz[a] = replaces ? value
-                       : static_cast<int32_t>(static_cast<uint32_t>(*xyz[a]) +
-                                              static_cast<uint32_t>(value));
+    *xyz[a] =
+        replaces
+            ? value
+            : static_cast<int32_t>(static_cast<uint32_t>(*xyz[a]) + static_cast<uint32_t>(value));
     k++;
   }
   return true;
-}
-
-bool LASlayerCoordinatesCompressed::finish_read(ByteStreamIn* in) {
-  residual.reset();
-  coder.finish_read();
-  return LASlayer::finish_read(in);
-}
-
-bool LASlayerCoordinatesCompressed::finish_write(ByteStreamOut* out) {
-  residual.reset();
-  return finish_coded_layer(this, coder, out);
 }
 
 bool LASlayerCoordinatesCompressed::adjust_header() {
@@ -179,26 +147,4 @@ bool LASlayerCoordinatesCompressed::adjust_header() {
     header->min_z = header->get_z(box_min[2]);
   }
   return true;
-}
-
-LASlayerReplaceZCompressed::LASlayerReplaceZCompressed(LASheader* header, uint32_t mask,
-                                                       const char* description)
-    : LASlayerCoordinatesCompressed(header, LAYER_REPLACE, LAYER_FIELDS_Z, mask | MODIFY_BOUNDS_Z,
-                                    description, kZ, 4, true) {}
-
-LASlayerDiffZCompressed::LASlayerDiffZCompressed(LASheader* header, uint32_t mask,
-                                                 const char* description)
-    : LASlayerCoordinatesCompressed(header, LAYER_DIFFERENCE, LAYER_FIELDS_Z,
-                                    mask | MODIFY_BOUNDS_Z, description, kZ, 4, false) {}
-
-LASlayerDiffXYCompressed::LASlayerDiffXYCompressed(LASheader* header, uint32_t mask,
-                                                   const char* description)
-    : LASlayerCoordinatesCompressed(header, LAYER_DIFFERENCE, LAYER_FIELDS_XY,
-                                    mask | MODIFY_BOUNDS_X | MODIFY_BOUNDS_Y, description, kX | kY,
-                                    8, true) {}
-
-LASlayerDiffXYZCompressed::LASlayerDiffXYZCompressed(LASheader* header, uint32_t mask,
-                                                     const char* description)
-    : LASlayerCoordinatesCompressed(header, LAYER_DIFFERENCE, LAYER_FIELDS_XYZ,
-                                    mask | MODIFY_BOUNDS_XYZ, description, kX | kY | kZ, 12, true) {
 }

@@ -12,10 +12,10 @@
 #include "layers/las_layer.hpp"
 #include "layers/layer_coding.hpp"
 
-class LASlayerReplaceZRaw : public LASlayer {
+class LASlayerReplaceZRaw
+    : public LASlayerKindOf<LASlayer, LAYER_REPLACE, LAYER_FIELDS_Z, LAYER_RAW> {
  public:
-  explicit LASlayerReplaceZRaw(LASheader* header, uint32_t modification_mask = 0,
-                               const char* description = nullptr);
+  using LASlayerKindOf::LASlayerKindOf;
   bool record_point(const LASpoint* point) override;
   bool apply_to_point(LASpoint* point) override;
   bool write_specialized_header(ByteStreamOut* out) override;
@@ -24,32 +24,31 @@ class LASlayerReplaceZRaw : public LASlayer {
   uint8_t max_value_bits = 32;  // 16 or 32
 };
 
-// The four compressed kinds: one body, told apart by which coordinates they
-// code and whether they code the value or its change.
-class LASlayerCoordinatesCompressed : public LASlayer {
+// The four compressed kinds: one body, told apart by the coordinates they
+// code (the bits of their fields), whether they code the value or its change,
+// and whether the context is the point's return. Each sets the bounds of its
+// coordinates in the header.
+class LASlayerCoordinatesCompressed : public LASlayerCoded {
  public:
-  bool init_read(ByteStreamIn* in) override;
-  bool init_write(ByteStreamOut* out) override;
+  enum ContextByReturn : bool { kSameContext = false, kContextByReturn = true };
+
   bool record_point(const LASpoint* point) override;
   bool apply_to_point(LASpoint* point) override;
-  bool finish_read(ByteStreamIn* in) override;
-  bool finish_write(ByteStreamOut* out) override;
   bool adjust_header() override;
 
  protected:
-  enum Axes : uint32_t { kX = 1, kY = 2, kZ = 4 };
-  LASlayerCoordinatesCompressed(LASheader* header, uint32_t type, uint32_t fields,
+  LASlayerCoordinatesCompressed(const LayerKindId& kind, LASheader* header,
                                 uint32_t modification_mask, const char* description,
-                                uint32_t axes, uint32_t contexts, bool per_return_context);
+                                ContextByReturn context);
 
  private:
+  void start_models() override;
+  void stop_models() override { residual.reset(); }
   void widen_box(const LASpoint* point);
 
-  uint32_t axes;
-  uint32_t contexts;
+  uint32_t axes;  // bit 0 X, 1 Y, 2 Z
   bool per_return_context;
   bool replaces;  // codes the new value rather than the change
-  LayerCoder coder;
   std::unique_ptr<ResidualCoder> residual;
   int32_t predictions[12] = {};
   int32_t box_min[3] = {0, 0, 0};
@@ -57,28 +56,19 @@ class LASlayerCoordinatesCompressed : public LASlayer {
   bool no_point_yet = true;
 };
 
-class LASlayerReplaceZCompressed : public LASlayerCoordinatesCompressed {
- public:
-  explicit LASlayerReplaceZCompressed(LASheader* header, uint32_t modification_mask = 0,
-                                      const char* description = nullptr);
-};
-
-class LASlayerDiffZCompressed : public LASlayerCoordinatesCompressed {
- public:
-  explicit LASlayerDiffZCompressed(LASheader* header, uint32_t modification_mask = 0,
-                                   const char* description = nullptr);
-};
-
-class LASlayerDiffXYCompressed : public LASlayerCoordinatesCompressed {
- public:
-  explicit LASlayerDiffXYCompressed(LASheader* header, uint32_t modification_mask = 0,
-                                    const char* description = nullptr);
-};
-
-class LASlayerDiffXYZCompressed : public LASlayerCoordinatesCompressed {
- public:
-  explicit LASlayerDiffXYZCompressed(LASheader* header, uint32_t modification_mask = 0,
-                                     const char* description = nullptr);
-};
+using LASlayerReplaceZCompressed =
+    LASlayerKindOf<LASlayerCoordinatesCompressed, LAYER_REPLACE, LAYER_FIELDS_Z, LAYER_POINTWISE,
+                   MODIFY_BOUNDS_Z, LASlayerCoordinatesCompressed::kContextByReturn>;
+using LASlayerDiffZCompressed =
+    LASlayerKindOf<LASlayerCoordinatesCompressed, LAYER_DIFFERENCE, LAYER_FIELDS_Z, LAYER_POINTWISE,
+                   MODIFY_BOUNDS_Z, LASlayerCoordinatesCompressed::kSameContext>;
+using LASlayerDiffXYCompressed =
+    LASlayerKindOf<LASlayerCoordinatesCompressed, LAYER_DIFFERENCE, LAYER_FIELDS_XY,
+                   LAYER_POINTWISE, MODIFY_BOUNDS_X | MODIFY_BOUNDS_Y,
+                   LASlayerCoordinatesCompressed::kContextByReturn>;
+using LASlayerDiffXYZCompressed =
+    LASlayerKindOf<LASlayerCoordinatesCompressed, LAYER_DIFFERENCE, LAYER_FIELDS_XYZ,
+                   LAYER_POINTWISE, MODIFY_BOUNDS_XYZ,
+                   LASlayerCoordinatesCompressed::kContextByReturn>;
 
 #endif  // POINTLIB_LAYERS_LAYERS_COORDINATES_HPP

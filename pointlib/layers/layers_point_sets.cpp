@@ -15,31 +15,16 @@ std::vector<char> writable_copy(const std::string& text) {
 
 }  // namespace
 
-bool LASlayerCounting::adjust_header() {
+bool LASlayerCounting::put_counts(const LASpointInventory& inventory, LASheader* header) {
   if (inventory.number_of_point_records == 0) return true;
   return inventory.write_to_header(header);
 }
 
 // --- delete
 
-LASlayerDeletePointsCompressed::LASlayerDeletePointsCompressed(LASheader* header, uint32_t mask,
-                                                               const char* description)
-    : LASlayerCounting(header, mask | MODIFY_COUNTS_AND_BOUNDS, description) {
-  type = LAYER_DELETE;
-  fields = LAYER_FIELDS_ALL;
-  compression = LAYER_POINTWISE;
-}
-
-bool LASlayerDeletePointsCompressed::init_read(ByteStreamIn* in) {
+void LASlayerDeletePointsCompressed::start_models() {
   models.clear(2);
   last = 0;
-  return LASlayer::init_read(in) && coder.start_read(in);
-}
-
-bool LASlayerDeletePointsCompressed::init_write(ByteStreamOut* out) {
-  models.clear(2);
-  last = 0;
-  return LASlayer::init_write(out) && coder.start_write(out_stream);
 }
 
 bool LASlayerDeletePointsCompressed::record_point(const LASpoint* point) {
@@ -59,26 +44,7 @@ bool LASlayerDeletePointsCompressed::apply_to_point(LASpoint* point) {
   return true;
 }
 
-bool LASlayerDeletePointsCompressed::finish_read(ByteStreamIn* in) {
-  coder.finish_read();
-  models.clear(0);
-  return LASlayer::finish_read(in);
-}
-
-bool LASlayerDeletePointsCompressed::finish_write(ByteStreamOut* out) {
-  models.clear(0);
-  return finish_coded_layer(this, coder, out);
-}
-
 // --- append
-
-LASlayerAppendPointsRaw::LASlayerAppendPointsRaw(LASheader* header, uint32_t mask,
-                                                 const char* description)
-    : LASlayerCounting(header, mask | MODIFY_COUNTS_AND_BOUNDS, description) {
-  type = LAYER_APPEND;
-  fields = LAYER_FIELDS_ALL;
-  compression = LAYER_RAW;
-}
 
 bool LASlayerAppendPointsRaw::init_write(ByteStreamOut* out) {
   if (!LASlayer::init_write(out)) return false;
@@ -145,12 +111,27 @@ bool LASlayerAppendPointsRaw::apply_to_point(LASpoint* point) {
 
 // --- filter and transform
 
-LASlayerCommand::LASlayerCommand(LASheader* header, uint32_t kind_type, uint32_t mask,
-                                 const char* description, const char* word)
-    : LASlayerCounting(header, mask, description), word(word) {
-  type = kind_type;
-  fields = LAYER_FIELDS_ALL;
-  compression = LAYER_RAW;
+LASlayerCommand::LASlayerCommand(const LayerKindId& kind, LASheader* header, uint32_t mask,
+                                 const char* description)
+    : LASlayerCounting(kind, header, mask, description),
+      word(kind.type == LAYER_FILTER ? "filter" : "transform") {}
+
+bool LASlayerCommand::init_read(ByteStreamIn* in) {
+  return LASlayer::init_read(in) && parse(true);
+}
+
+bool LASlayerCommand::init_write(ByteStreamOut* out) {
+  return LASlayer::init_write(out) && parse(false);
+}
+
+bool LASlayerCommand::finish_read(ByteStreamIn* in) {
+  clear();
+  return LASlayer::finish_read(in);
+}
+
+bool LASlayerCommand::finish_write(ByteStreamOut* out) {
+  clear();
+  return LASlayer::finish_write(out);
 }
 
 bool LASlayerCommand::record_point(const LASpoint* point) {
@@ -198,8 +179,8 @@ bool LASlayerCommand::read_specialized_header(ByteStreamIn* in) {
   if (!layer_io::get(in, &length, message)) return false;
   // The string lies inside the specialized header.
   if (offset_to_data < 4u + length) {
-    std::fprintf(stderr, "ERROR: layer %s specialized header has offset_to_data %d < 4+%d\n",
-                 word, offset_to_data, length);
+    std::fprintf(stderr, "ERROR: layer %s specialized header has offset_to_data %d < 4+%d\n", word,
+                 offset_to_data, length);
     return false;
   }
   std::snprintf(message, sizeof(message), "ERROR: reading layer %s specialized header %s string\n",
@@ -209,27 +190,15 @@ bool LASlayerCommand::read_specialized_header(ByteStreamIn* in) {
   command.assign(text.data(), length);
   // A NUL inside the stored bytes ends the text, as it would for the parser.
   command.resize(std::strlen(command.c_str()));
-  std::snprintf(message, sizeof(message), "ERROR: reading layer %s specialized header extra bytes\n",
-                word);
+  std::snprintf(message, sizeof(message),
+                "ERROR: reading layer %s specialized header extra bytes\n", word);
   return layer_io::skip(in, offset_to_data - 4u - length, message);
 }
 
-LASlayerFilter::LASlayerFilter(LASheader* header, uint32_t mask, const char* description)
-    : LASlayerCommand(header, LAYER_FILTER, mask | MODIFY_COUNTS_AND_BOUNDS, description,
-                      "filter") {}
-
-bool LASlayerFilter::parse() {
+bool LASlayerFilter::parse(bool) {
   filter.remove_all();
   std::vector<char> text = writable_copy(command);
   return filter.take_argument_string(text.data());
-}
-
-bool LASlayerFilter::init_read(ByteStreamIn* in) {
-  return LASlayer::init_read(in) && parse();
-}
-
-bool LASlayerFilter::init_write(ByteStreamOut* out) {
-  return LASlayer::init_write(out) && parse();
 }
 
 bool LASlayerFilter::apply_to_point(LASpoint* point) {
@@ -237,25 +206,11 @@ bool LASlayerFilter::apply_to_point(LASpoint* point) {
   return true;
 }
 
-bool LASlayerFilter::finish_read(ByteStreamIn* in) {
-  filter.remove_all();
-  return LASlayer::finish_read(in);
-}
-
-bool LASlayerFilter::finish_write(ByteStreamOut* out) {
-  filter.remove_all();
-  return LASlayer::finish_write(out);
-}
-
-LASlayerTransform::LASlayerTransform(LASheader* header, uint32_t mask, const char* description)
-    : LASlayerCommand(header, LAYER_TRANSFORM, mask | MODIFY_RETURN_COUNTS_AND_BOUNDS, description,
-                      "transform") {}
-
-bool LASlayerTransform::parse(bool with_filter) {
+bool LASlayerTransform::parse(bool reading) {
   transform.remove_all();
   std::vector<char> text = writable_copy(command);
   if (!transform.take_argument_string(text.data())) return false;
-  if (with_filter && command.find("-filtered_transform") != std::string::npos) {
+  if (reading && command.find("-filtered_transform") != std::string::npos) {
     auto filter = std::make_unique<LASfilter>();
     text = writable_copy(command);
     if (!filter->take_argument_string(text.data())) return false;
@@ -264,37 +219,12 @@ bool LASlayerTransform::parse(bool with_filter) {
   return true;
 }
 
-bool LASlayerTransform::init_read(ByteStreamIn* in) {
-  return LASlayer::init_read(in) && parse(true);
-}
-
-bool LASlayerTransform::init_write(ByteStreamOut* out) {
-  return LASlayer::init_write(out) && parse(false);
-}
-
 bool LASlayerTransform::apply_to_point(LASpoint* point) {
   transform.apply(point);
   return true;
 }
 
-bool LASlayerTransform::finish_read(ByteStreamIn* in) {
-  transform.remove_all();
-  return LASlayer::finish_read(in);
-}
-
-bool LASlayerTransform::finish_write(ByteStreamOut* out) {
-  transform.remove_all();
-  return LASlayer::finish_write(out);
-}
-
 // --- add VLR
-
-LASlayerAddVLR::LASlayerAddVLR(LASheader* header, uint32_t mask, const char* description)
-    : LASlayer(header, mask, description) {
-  type = LAYER_ADD_VLR;
-  fields = LAYER_FIELDS_ALL;
-  compression = LAYER_RAW;
-}
 
 void LASlayerAddVLR::set_record(const char* id, uint16_t record, uint16_t length,
                                 const uint8_t* payload, bool append_record) {
@@ -369,12 +299,4 @@ bool LASlayerAddVLR::read_specialized_header(ByteStreamIn* in) {
   append = false;
   return layer_io::skip(in, offset_to_data - 24u - record_length_after_header,
                         "ERROR: reading layer add vlr specialized header extra bytes\n");
-}
-
-LASlayerChangeHeader::LASlayerChangeHeader(LASheader* header, uint32_t mask,
-                                           const char* description)
-    : LASlayer(header, mask, description) {
-  type = LAYER_HEADER;
-  fields = LAYER_FIELDS_ALL;
-  compression = LAYER_RAW;
 }

@@ -20,35 +20,38 @@
 // the header when they complete.
 class LASlayerCounting : public LASlayer {
  public:
-  bool adjust_header() override;
+  bool adjust_header() override { return put_counts(inventory, header); }
+  // Nothing when no point was counted.
+  static bool put_counts(const LASpointInventory& inventory, LASheader* header);
 
  protected:
   using LASlayer::LASlayer;
   LASpointInventory inventory;
 };
 
-class LASlayerDeletePointsCompressed : public LASlayerCounting {
+class LASlayerDeletePointsCompressed
+    : public LASlayerKindOf<LASlayerCoded, LAYER_DELETE, LAYER_FIELDS_ALL, LAYER_POINTWISE,
+                            MODIFY_COUNTS_AND_BOUNDS> {
  public:
-  explicit LASlayerDeletePointsCompressed(LASheader* header, uint32_t modification_mask = 0,
-                                          const char* description = nullptr);
-  bool init_read(ByteStreamIn* in) override;
-  bool init_write(ByteStreamOut* out) override;
+  using LASlayerKindOf::LASlayerKindOf;
   bool record_point(const LASpoint* point) override;
   bool is_deleted() const override { return last != 0; }
   bool apply_to_point(LASpoint* point) override;
-  bool finish_read(ByteStreamIn* in) override;
-  bool finish_write(ByteStreamOut* out) override;
+  bool adjust_header() override { return LASlayerCounting::put_counts(inventory, header); }
 
  private:
-  LayerCoder coder;
+  void start_models() override;
+  void stop_models() override { models.clear(0); }
+  LASpointInventory inventory;
   BitModelSlots models;
   uint32_t last = 0;
 };
 
-class LASlayerAppendPointsRaw : public LASlayerCounting {
+class LASlayerAppendPointsRaw
+    : public LASlayerKindOf<LASlayerCounting, LAYER_APPEND, LAYER_FIELDS_ALL, LAYER_RAW,
+                            MODIFY_COUNTS_AND_BOUNDS> {
  public:
-  explicit LASlayerAppendPointsRaw(LASheader* header, uint32_t modification_mask = 0,
-                                   const char* description = nullptr);
+  using LASlayerKindOf::LASlayerKindOf;
   bool init_read(ByteStreamIn* in) override;
   bool init_write(ByteStreamOut* out) override;
   bool record_point(const LASpoint* point) override;
@@ -69,53 +72,54 @@ class LASlayerCommand : public LASlayerCounting {
  public:
   void set_command(const char* text) { command = text ? text : ""; }
   const std::string& get_command() const { return command; }
+  bool init_read(ByteStreamIn* in) override;
+  bool init_write(ByteStreamOut* out) override;
   bool record_point(const LASpoint* point) override;
+  bool finish_read(ByteStreamIn* in) override;
+  bool finish_write(ByteStreamOut* out) override;
   bool write_specialized_header(ByteStreamOut* out) override;
   bool read_specialized_header(ByteStreamIn* in) override;
 
  protected:
-  LASlayerCommand(LASheader* header, uint32_t type, uint32_t modification_mask,
-                  const char* description, const char* word);
+  LASlayerCommand(const LayerKindId& kind, LASheader* header, uint32_t modification_mask,
+                  const char* description);
+  // False when the command does not parse.
+  virtual bool parse(bool reading) = 0;
+  virtual void clear() = 0;
   std::string command;
 
  private:
   const char* word;  // "filter" or "transform", in messages
 };
 
-class LASlayerFilter : public LASlayerCommand {
+class LASlayerFilter : public LASlayerKindOf<LASlayerCommand, LAYER_FILTER, LAYER_FIELDS_ALL,
+                                             LAYER_RAW, MODIFY_COUNTS_AND_BOUNDS> {
  public:
-  explicit LASlayerFilter(LASheader* header, uint32_t modification_mask = 0,
-                          const char* description = nullptr);
-  bool init_read(ByteStreamIn* in) override;
-  bool init_write(ByteStreamOut* out) override;
+  using LASlayerKindOf::LASlayerKindOf;
   bool apply_to_point(LASpoint* point) override;
-  bool finish_read(ByteStreamIn* in) override;
-  bool finish_write(ByteStreamOut* out) override;
 
  private:
-  bool parse();
+  bool parse(bool reading) override;
+  void clear() override { filter.remove_all(); }
   LASfilter filter;
 };
 
-class LASlayerTransform : public LASlayerCommand {
+class LASlayerTransform : public LASlayerKindOf<LASlayerCommand, LAYER_TRANSFORM, LAYER_FIELDS_ALL,
+                                                LAYER_RAW, MODIFY_RETURN_COUNTS_AND_BOUNDS> {
  public:
-  explicit LASlayerTransform(LASheader* header, uint32_t modification_mask = 0,
-                             const char* description = nullptr);
-  bool init_read(ByteStreamIn* in) override;
-  bool init_write(ByteStreamOut* out) override;
+  using LASlayerKindOf::LASlayerKindOf;
   bool apply_to_point(LASpoint* point) override;
-  bool finish_read(ByteStreamIn* in) override;
-  bool finish_write(ByteStreamOut* out) override;
 
  private:
-  bool parse(bool with_filter);
+  // The filter of a filtered transform is parsed only when the layer is read.
+  bool parse(bool reading) override;
+  void clear() override { transform.remove_all(); }
   LAStransform transform;
 };
 
-class LASlayerAddVLR : public LASlayer {
+class LASlayerAddVLR : public LASlayerKindOf<LASlayer, LAYER_ADD_VLR, LAYER_FIELDS_ALL, LAYER_RAW> {
  public:
-  explicit LASlayerAddVLR(LASheader* header, uint32_t modification_mask = 0,
-                          const char* description = nullptr);
+  using LASlayerKindOf::LASlayerKindOf;
   // The record to add (the payload is copied); with `append` the header gets
   // a new record even when one with the same ids exists.
   void set_record(const char* user_id, uint16_t record_id, uint16_t record_length,
@@ -133,10 +137,10 @@ class LASlayerAddVLR : public LASlayer {
   bool append = false;
 };
 
-class LASlayerChangeHeader : public LASlayer {
+class LASlayerChangeHeader
+    : public LASlayerKindOf<LASlayer, LAYER_HEADER, LAYER_FIELDS_ALL, LAYER_RAW> {
  public:
-  explicit LASlayerChangeHeader(LASheader* header, uint32_t modification_mask = 0,
-                                const char* description = nullptr);
+  using LASlayerKindOf::LASlayerKindOf;
   bool record_point(const LASpoint*) override { return true; }
   bool apply_to_point(LASpoint*) override { return true; }
 };

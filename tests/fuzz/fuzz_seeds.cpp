@@ -2,7 +2,7 @@
 // <dir>/las_reader (raw files of every point format, and their compressed copies for
 // every coder version the library writes), <dir>/lax, <dir>/args, <dir>/vpk_writer
 // (point sets for the writer round trip), <dir>/raster (ASC, BIL and VPK rasters),
-// <dir>/text_reader and <dir>/ply_reader.
+// <dir>/text_reader, <dir>/ply_reader and <dir>/side_reader.
 
 #include <sys/stat.h>
 
@@ -14,6 +14,7 @@
 
 #include "core/las_item.hpp"
 #include "fuzz_harness.hpp"
+#include "fuzz_side_formats.hpp"
 #include "fuzz_text_formats.hpp"
 
 namespace {
@@ -34,7 +35,7 @@ int main(int argc, char** argv) {
   }
   const std::string dir = argv[1];
   for (const char* sub : {"", "/las_reader", "/lax", "/args", "/vpk_writer", "/raster",
-                          "/text_reader", "/ply_reader"}) {
+                          "/text_reader", "/ply_reader", "/side_reader"}) {
     mkdir((dir + sub).c_str(), 0755);
   }
   bool ok = true;
@@ -87,10 +88,14 @@ int main(int argc, char** argv) {
   for (const std::vector<uint8_t>& ply : fuzz_ply_seed_files()) {
     ok = write(dir + "/ply_reader/seed_" + std::to_string(p++) + ".ply", ply) && ok;
   }
+  int sides = 0;
+  for (const std::vector<uint8_t>& side : fuzz_side_seed_files()) {
+    ok = write(dir + "/side_reader/seed_" + std::to_string(sides++), side) && ok;
+  }
   std::fprintf(stderr,
                "%d raw and %d compressed LAS seeds, %d lax seeds, %d argument seeds, %d writer "
-               "seeds, %d raster seeds, %d text and %d PLY seeds\n",
-               n, compressed, m, a, w, r, t, p);
+               "seeds, %d raster seeds, %d text, %d PLY and %d side-format seeds\n",
+               n, compressed, m, a, w, r, t, p, sides);
   if (!ok) std::fprintf(stderr, "ERROR: cannot write the seed corpus into '%s'\n", dir.c_str());
   return ok ? 0 : 1;
 }

@@ -21,6 +21,7 @@
 #include "core/las_write_item.hpp"
 #include "core/las_writer_las.hpp"
 #include "fuzz_harness.hpp"
+#include "fuzz_side_formats.hpp"
 #include "fuzz_text_formats.hpp"
 #include "las_fixture.hpp"
 #include "temp_dir.hpp"
@@ -106,6 +107,7 @@ TEST(FuzzRegressions, EveryKeptInputComesBack) {
       {"vpk_writer", fuzz_vpk_writer_one},
       {"text_reader", fuzz_text_reader_one},
       {"ply_reader", fuzz_ply_reader_one},
+      {"side_reader", fuzz_side_reader_one},
   };
   ArgsDirectory directory;
   ASSERT_TRUE(directory.ready);

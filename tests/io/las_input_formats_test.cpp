@@ -48,20 +48,18 @@ TEST(LASinputFormats, WordsOfTheMessages) {
     LASinputFormat format;
     const char* word;
     const char* upper;
-    const char* what;
   };
   const Words kWords[] = {
-      {LASinputFormat::las, "las", "LAS", "LAS files"},
-      {LASinputFormat::qfit, "qfit", "QFIT", "QFIT files"},
-      {LASinputFormat::shp, "shp", "SHP", "shapefiles"},
-      {LASinputFormat::txt, "txt", "TXT", "text files"},
+      {LASinputFormat::las, "las", "LAS"},
+      {LASinputFormat::qfit, "qfit", "QFIT"},
+      {LASinputFormat::shp, "shp", "SHP"},
+      {LASinputFormat::txt, "txt", "TXT"},
   };
   for (const Words& w : kWords) {
     const LASinputFormatName& name = las_input_format_name(w.format);
     EXPECT_EQ(name.format, w.format);
     EXPECT_STREQ(name.word, w.word);
     EXPECT_STREQ(name.upper, w.upper);
-    EXPECT_STREQ(name.what, w.what);
   }
 }
 

@@ -433,42 +433,41 @@ TEST(LASinputOptions, ReaderChoiceByName) {
                     "x.VPK' for read\n"
                     "ERROR: cannot open lasreaderlas with file name '" +
                     p + "x.VPK'\n"},
-      {"x.QI",
-       "ERROR: reading QFIT files is not supported in this build\n"
-       "ERROR: cannot open lasreaderqfit with file name '" +
-           p + "x.QI'\n"},
-      {"x.xyz",
-       "ERROR: cannot open file '" + p + "x.xyz'\n"
-       "ERROR: cannot open lasreadertxt with file name '" +
-           p + "x.xyz'\n"},
-      {"x.bin",
-       "ERROR: reading BIN files is not supported in this build\n"
-       "ERROR: cannot open lasreaderbin with file name '" +
-           p + "x.bin'\n"},
-      {"x.SHP",
-       "ERROR: reading shapefiles is not supported in this build\n"
-       "ERROR: cannot open lasreadershp with file name '" +
-           p + "x.SHP'\n"},
-      {"x.asc",
-       "ERROR: reading ASCII grids is not supported in this build\n"
-       "ERROR: cannot open lasreaderasc with file name '" +
-           p + "x.asc'\n"},
-      {"x.BIL",
-       "ERROR: reading BIL rasters is not supported in this build\n"
-       "ERROR: cannot open lasreaderbil with file name '" +
-           p + "x.BIL'\n"},
-      {"x.dtm",
-       "ERROR: reading DTM rasters is not supported in this build\n"
-       "ERROR: cannot open lasreaderdtm with file name '" +
-           p + "x.dtm'\n"},
-      {"x.ply",
-       "ERROR: cannot open file '" + p + "x.ply'\n"
-       "ERROR: cannot open lasreaderply with file name '" +
-           p + "x.ply'\n"},
-      {"x.ply.qi",
-       "ERROR: cannot open file '" + p + "x.ply.qi'\n"
-       "ERROR: cannot open lasreaderply with file name '" +
-           p + "x.ply.qi'\n"},
+      {"x.QI", "ERROR: cannot open file '" + p +
+                   "x.QI'\n"
+                   "ERROR: cannot open lasreaderqfit with file name '" +
+                   p + "x.QI'\n"},
+      {"x.xyz", "ERROR: cannot open file '" + p +
+                    "x.xyz'\n"
+                    "ERROR: cannot open lasreadertxt with file name '" +
+                    p + "x.xyz'\n"},
+      {"x.bin", "ERROR: cannot open file '" + p +
+                    "x.bin'\n"
+                    "ERROR: cannot open lasreaderbin with file name '" +
+                    p + "x.bin'\n"},
+      {"x.SHP", "ERROR: cannot open file '" + p +
+                    "x.SHP'\n"
+                    "ERROR: cannot open lasreadershp with file name '" +
+                    p + "x.SHP'\n"},
+      {"x.asc", "ERROR: cannot open file '" + p +
+                    "x.asc'\n"
+                    "ERROR: cannot open lasreaderasc with file name '" +
+                    p + "x.asc'\n"},
+      {"x.BIL", "ERROR: cannot open files '" + p + "x.hdr' or '" + p + "x.HDR'\n" +
+                    "ERROR: reading the *.hdr file for '" + p + "x.BIL'\n" +
+                    "ERROR: cannot open lasreaderbil with file name '" + p + "x.BIL'\n"},
+      {"x.dtm", "ERROR: cannot open file '" + p +
+                    "x.dtm'\n"
+                    "ERROR: cannot open lasreaderdtm with file name '" +
+                    p + "x.dtm'\n"},
+      {"x.ply", "ERROR: cannot open file '" + p +
+                    "x.ply'\n"
+                    "ERROR: cannot open lasreaderply with file name '" +
+                    p + "x.ply'\n"},
+      {"x.ply.qi", "ERROR: cannot open file '" + p +
+                       "x.ply.qi'\n"
+                       "ERROR: cannot open lasreaderply with file name '" +
+                       p + "x.ply.qi'\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -480,23 +479,24 @@ TEST(LASinputOptions, ReaderChoiceByName) {
   }
 }
 
-// The wrapping readers over formats this build cannot read fail with the
-// format's clear error and then their own opener line.
-TEST(LASinputOptions, WrappersOverFormatsThisBuildLacks) {
+// The wrapping readers over inputs their reader refuses fail with the
+// reader's clear error and then their own opener line.
+TEST(LASinputOptions, WrappersOverRefusedInputs) {
   LasDir dir;
   const std::string a = dir.las("a.las");
   const std::string t = dir.file("t.bin", "x");
   const std::string u = dir.file("u.bin", "x");
-  const std::string no_bin = "ERROR: reading BIN files is not supported in this build\n";
+  const std::string short_bin = "ERROR: reading terrasolid header\n";
   struct Case {
     std::vector<std::string> args;
     std::string messages;
   };
   const Case cases[] = {
       {{"-i", t, u, "-merged"},
-       no_bin + no_bin + "ERROR: cannot open lasreadermerged with 2 file names\n"},
+       short_bin + "ERROR: could not open lasreaderbin for file '" + t + "'\n" +
+           "ERROR: cannot open lasreadermerged with 2 file names\n"},
       {{"-i", t, a, "-buffered", "10"},
-       no_bin + "ERROR: cannot open lasreaderbin with file name '" + t + "'\n" +
+       short_bin + "ERROR: cannot open lasreaderbin with file name '" + t + "'\n" +
            "ERROR: opening '" + t + "'\n" +
            "ERROR: cannot open lasreaderbuffered with 2 file names\n"},
   };

@@ -180,7 +180,8 @@ TEST(LASreaderMerged, AddFileNameRefusals) {
       {{missing}, false, "ERROR: file '" + missing + "' cannot be opened\n"},
       {{las, bin}, false, "ERROR: cannot mix LAS with BIN. skipping '" + bin + "' ...\n"},
       {{las, txt}, false, "ERROR: cannot mix LAS with TXT. skipping '" + txt + "' ...\n"},
-      {{bin}, false, "ERROR: reading BIN files is not supported in this build\n"},
+      {{bin}, true, ""},
+      {{bin, txt}, false, "ERROR: cannot mix BIN with TXT. skipping '" + txt + "' ...\n"},
       {{txt}, true, ""},
   };
   for (const Case& c : cases) {
@@ -201,8 +202,8 @@ TEST(LASreaderMerged, AddFileNameRefusals) {
             "ERROR: file name pointer is NULL\nERROR: no valid file names\n");
 }
 
-// Files of other formats get the opener's clear error and the merge fails.
-TEST(LASreaderMerged, OpenerRefusesOtherFormats) {
+// A file its reader refuses gets the reader's clear error, and the merge fails.
+TEST(LASreaderMerged, OpenerReportsRefusedFiles) {
   TempFolder dir("pl_merged");
   const std::string a = dir.write("a.bin", "1 2 3\n");
   const std::string b = dir.write("b.bin", "1 2 3\n");
@@ -212,9 +213,11 @@ TEST(LASreaderMerged, OpenerRefusesOtherFormats) {
   testing::internal::CaptureStderr();
   EXPECT_EQ(options.open_next_reader(), nullptr);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "ERROR: reading BIN files is not supported in this build\n"
-            "ERROR: reading BIN files is not supported in this build\n"
-            "ERROR: cannot open lasreadermerged with 2 file names\n");
+            "ERROR: reading terrasolid header\n"
+            "ERROR: could not open lasreaderbin for file '" +
+                a +
+                "'\n"
+                "ERROR: cannot open lasreadermerged with 2 file names\n");
 }
 
 // Scale factors and offsets: a file that differs is re-quantized to the

@@ -86,28 +86,36 @@ std::unique_ptr<LASlayer> load(const Bytes& bytes, LASheader* h, std::string* me
   return layer;
 }
 
+// A layer loaded from its record and data, with the stream it applies from
+// and the header it was loaded for.
+struct LoadedLayer {
+  explicit LoadedLayer(const Bytes& bytes) : in(bytes.data(), int64_t(bytes.size())) {
+    LASlayer loader(&header);
+    layer = loader.load(&in, nullptr, nullptr);
+  }
+  ByteStreamInArrayLE in;
+  LASheader header;
+  std::unique_ptr<LASlayer> layer;
+};
+
 TEST(LayerRecord, RawClassificationsTwoTwoOneTwoGiveTheseBits) {
   // 8 bits for 2 (no index yet); index 0 in 1 bit; the escape 1 in 1 bit and
   // 8 bits for 1, after which indices take 2 bits; index 0 in 2 bits: 20 bits,
   // 0b00_00000001_1_0_00000010, padded into one u32.
   Bytes expected = record_header(51, 1, 256, 1);
-  put_u16(expected, 3);    // offset_to_data
-  expected.push_back(8);   // max_value_bits
+  put_u16(expected, 3);   // offset_to_data
+  expected.push_back(8);  // max_value_bits
   put_u32(expected, 0x602);
   EXPECT_EQ(record_raw_classes({2, 2, 1, 2}), expected);
 
-  LASheader h;
-  std::string messages;
-  ByteStreamInArrayLE in(expected.data(), int64_t(expected.size()));
-  LASlayer loader(&h);
-  std::unique_ptr<LASlayer> layer = loader.load(&in, nullptr, nullptr);
-  ASSERT_TRUE(layer);
-  ASSERT_TRUE(layer->init_read(&in));
+  LoadedLayer loaded(expected);
+  ASSERT_TRUE(loaded.layer);
+  ASSERT_TRUE(loaded.layer->init_read(&loaded.in));
   LASpoint p;
-  p.init_for_point_type(&h, 0, 20, nullptr);
+  p.init_for_point_type(&loaded.header, 0, 20, nullptr);
   for (uint8_t c : {2, 2, 1, 2}) {
     p.set_classification(9);
-    ASSERT_TRUE(layer->apply_to_point(&p));
+    ASSERT_TRUE(loaded.layer->apply_to_point(&p));
     EXPECT_EQ(p.get_classification(), c);
   }
 }
@@ -427,20 +435,16 @@ TEST(LayerRecord, ACorruptDictionaryIndexThrowsInsteadOfReadingPastTheTable) {
   b.push_back(8);
   put_u32(b, 2u | (1u << 8) | (5u << 9) | (3u << 17));
   patch_u64(b, 0, b.size());
-  LASheader h;
-  std::string messages;
-  ByteStreamInArrayLE in(b.data(), int64_t(b.size()));
-  LASlayer loader(&h);
-  std::unique_ptr<LASlayer> layer = loader.load(&in, nullptr, nullptr);
-  ASSERT_TRUE(layer);
-  ASSERT_TRUE(layer->init_read(&in));
+  LoadedLayer loaded(b);
+  ASSERT_TRUE(loaded.layer);
+  ASSERT_TRUE(loaded.layer->init_read(&loaded.in));
   LASpoint p;
-  p.init_for_point_type(&h, 0, 20, nullptr);
-  EXPECT_TRUE(layer->apply_to_point(&p));
+  p.init_for_point_type(&loaded.header, 0, 20, nullptr);
+  EXPECT_TRUE(loaded.layer->apply_to_point(&p));
   EXPECT_EQ(p.get_classification(), 2);
-  EXPECT_TRUE(layer->apply_to_point(&p));
+  EXPECT_TRUE(loaded.layer->apply_to_point(&p));
   EXPECT_EQ(p.get_classification(), 5);
-  EXPECT_ANY_THROW(layer->apply_to_point(&p));
+  EXPECT_ANY_THROW(loaded.layer->apply_to_point(&p));
 }
 
 // --- edge cases of single kinds
@@ -552,17 +556,14 @@ TEST(LayerKindEdges, OneClassWithUnchangedCodesTheOthersAsUnchanged) {
   }
   ASSERT_TRUE(layer.finish_write(&out));
   const Bytes b = bytes_of(out);
-  ByteStreamInArrayLE in(b.data(), int64_t(b.size()));
-  LASheader rh;
-  LASlayer loader(&rh);
-  std::unique_ptr<LASlayer> loaded = loader.load(&in, nullptr, nullptr);
-  ASSERT_TRUE(loaded);
-  ASSERT_TRUE(loaded->init_read(&in));
+  LoadedLayer loaded(b);
+  ASSERT_TRUE(loaded.layer);
+  ASSERT_TRUE(loaded.layer->init_read(&loaded.in));
   const uint8_t read_as[] = {2, 3, 3, 3};
   const uint8_t expected[] = {2, 3, 2, 3};
   for (int i = 0; i < 4; i++) {
     p.set_classification(read_as[i]);
-    ASSERT_TRUE(loaded->apply_to_point(&p));
+    ASSERT_TRUE(loaded.layer->apply_to_point(&p));
     EXPECT_EQ(p.get_classification(), expected[i]) << i;
   }
 }
@@ -590,19 +591,16 @@ TEST(LayerKindEdges, AppendedPointsFollowTheFilesPoints) {
   EXPECT_EQ(fixture_get_u64(b, data), 1000u);
   EXPECT_EQ(fixture_get_u64(b, data + 8), 1005u);
 
-  ByteStreamInArrayLE in(b.data(), int64_t(b.size()));
-  LASheader rh;
-  LASlayer loader(&rh);
-  std::unique_ptr<LASlayer> loaded = loader.load(&in, nullptr, nullptr);
-  ASSERT_TRUE(loaded);
-  ASSERT_TRUE(loaded->init_read(&in));
-  for (int i = 0; i < 1000; i++) ASSERT_TRUE(loaded->apply_to_point(&p));
+  LoadedLayer loaded(b);
+  ASSERT_TRUE(loaded.layer);
+  ASSERT_TRUE(loaded.layer->init_read(&loaded.in));
+  for (int i = 0; i < 1000; i++) ASSERT_TRUE(loaded.layer->apply_to_point(&p));
   for (int i = 1000; i < 1005; i++) {
-    ASSERT_TRUE(loaded->apply_to_point(&p));
+    ASSERT_TRUE(loaded.layer->apply_to_point(&p));
     EXPECT_EQ(p.X, i);
     EXPECT_EQ(p.gps_time, i * 0.25);
   }
-  EXPECT_FALSE(loaded->apply_to_point(&p));
+  EXPECT_FALSE(loaded.layer->apply_to_point(&p));
 
   // Without GPS time a record is 20 bytes.
   LASpoint q;

@@ -5,14 +5,13 @@
 // on standard output and point counts beyond 32 bits.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "core/byte_stream_in.hpp"
 #include "core/las_reader_las.hpp"
 #include "core/las_writer_las.hpp"
+#include "file_bytes.hpp"
 #include "fuzz_harness.hpp"
 #include "las_fixture.hpp"
 #include "point_reading.hpp"
@@ -22,18 +21,6 @@ namespace {
 
 const std::string kProgram = std::string(PL_BINARY_DIR) + "/talvenor_new";
 using Bytes = std::vector<uint8_t>;
-
-Bytes file_bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool write_bytes(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  return bool(out);
-}
 
 // 400 points on gently rolling ground, 2 m apart, with random fields; half of
 // them last returns. Z rises with the row, so that "row above 9" is a height.

@@ -191,7 +191,9 @@ bool LASreaderPLY::open_file(const char* file_name, uint8_t requested_type, bool
     std::fprintf(stderr, "ERROR: cannot open file '%s'\n", file_name);
     return false;
   }
-  return open(input.file, file_name, requested_type, populate_header);
+  if (!open(input.file, file_name, requested_type, populate_header)) return false;
+  variant.replace(&header);
+  return true;
 }
 
 bool LASreaderPLY::read_binary_vertex() {
@@ -464,39 +466,4 @@ bool LASreaderPLY::seek_point(int64_t index) {
 void LASreaderPLY::close_input(bool) {
   stream.reset();
   input.close();
-}
-
-// ---------------------------------------------------------------------------
-// variants
-
-LASreaderPLYrescale::LASreaderPLYrescale(double x_scale, double y_scale, double z_scale)
-    : requested_scale{x_scale, y_scale, z_scale} {}
-
-bool LASreaderPLYrescale::open_file(const char* file_name, uint8_t type, bool populate_header) {
-  if (!LASreaderPLY::open_file(file_name, type, populate_header)) return false;
-  side_apply_rescale(&header, requested_scale);
-  return true;
-}
-
-LASreaderPLYreoffset::LASreaderPLYreoffset(double x_offset, double y_offset, double z_offset)
-    : requested_offset{x_offset, y_offset, z_offset} {}
-
-bool LASreaderPLYreoffset::open_file(const char* file_name, uint8_t type, bool populate_header) {
-  if (!LASreaderPLY::open_file(file_name, type, populate_header)) return false;
-  side_apply_reoffset(&header, requested_offset);
-  return true;
-}
-
-LASreaderPLYrescalereoffset::LASreaderPLYrescalereoffset(double x_scale, double y_scale,
-                                                         double z_scale, double x_offset,
-                                                         double y_offset, double z_offset)
-    : LASreaderPLYrescale(x_scale, y_scale, z_scale),
-      LASreaderPLYreoffset(x_offset, y_offset, z_offset) {}
-
-bool LASreaderPLYrescalereoffset::open_file(const char* file_name, uint8_t type,
-                                            bool populate_header) {
-  if (!LASreaderPLY::open_file(file_name, type, populate_header)) return false;
-  side_apply_rescale(&header, requested_scale);
-  side_apply_reoffset(&header, requested_offset);
-  return true;
 }

@@ -9,6 +9,7 @@
 
 #include "core/las_reader.hpp"
 #include "io/formats/side_input.hpp"
+#include "io/formats/side_variants.hpp"
 #include "io/formats/text_parse.hpp"
 
 class ByteStreamInFile;
@@ -28,9 +29,11 @@ class LASreaderPLY : public LASreader {
   // Three doubles, copied; null removes them. A 0 keeps that axis's choice.
   void set_scale_factor(const double* xyz) { requested.set_scale_factor(xyz); }
   void set_offset(const double* xyz) { requested.set_offset(xyz); }
+  // What the variants ask for: put into the header after an open by name.
+  void request_rescale(const double* xyz) { variant.set_scale_factor(xyz); }
+  void request_reoffset(const double* xyz) { variant.set_offset(xyz); }
 
-  virtual bool open_file(const char* file_name, uint8_t point_type = 0,
-                         bool populate_header = false);
+  bool open_file(const char* file_name, uint8_t point_type = 0, bool populate_header = false);
   // On an open stream, which the reader closes; without a name there is no
   // populate pass.
   bool open(FILE* stream, const char* file_name, uint8_t point_type, bool populate_header);
@@ -77,38 +80,17 @@ class LASreaderPLY : public LASreader {
   std::string parse_string;
   std::vector<Property> properties;
   LASrequestedQuantizer requested;
+  LASrequestedQuantizer variant;
   bool populated_header = false;
   std::string file_name_kept;
   char line[LASsideInput::kLineSize] = {};
   LASpendingAttributes pending;
 };
 
-class LASreaderPLYrescale : public virtual LASreaderPLY {
- public:
-  LASreaderPLYrescale(double x_scale, double y_scale, double z_scale);
-  bool open_file(const char* file_name, uint8_t point_type = 0,
-                 bool populate_header = false) override;
-
- protected:
-  double requested_scale[3];
-};
-
-class LASreaderPLYreoffset : public virtual LASreaderPLY {
- public:
-  LASreaderPLYreoffset(double x_offset, double y_offset, double z_offset);
-  bool open_file(const char* file_name, uint8_t point_type = 0,
-                 bool populate_header = false) override;
-
- protected:
-  double requested_offset[3];
-};
-
-class LASreaderPLYrescalereoffset : public LASreaderPLYrescale, public LASreaderPLYreoffset {
- public:
-  LASreaderPLYrescalereoffset(double x_scale, double y_scale, double z_scale, double x_offset,
-                              double y_offset, double z_offset);
-  bool open_file(const char* file_name, uint8_t point_type = 0,
-                 bool populate_header = false) override;
-};
+// The variants put requested scale factors and offsets into the header after
+// the plain open by name.
+using LASreaderPLYrescale = LASsideRescale<LASreaderPLY>;
+using LASreaderPLYreoffset = LASsideReoffset<LASreaderPLY>;
+using LASreaderPLYrescalereoffset = LASsideRescaleReoffset<LASreaderPLY>;
 
 #endif  // POINTLIB_IO_FORMATS_LAS_READER_PLY_HPP

@@ -81,20 +81,6 @@ void put_dialect_start(uint8_t* payload, float translate, float scale, const std
 
 }  // namespace
 
-void side_apply_rescale(LASheader* header, const double* scale) {
-  double* scales[3] = {&header->x_scale_factor, &header->y_scale_factor, &header->z_scale_factor};
-  for (int a = 0; a < 3; a++) {
-    if (scale[a] != 0.0 && scale[a] != *scales[a]) *scales[a] = scale[a];
-  }
-}
-
-void side_apply_reoffset(LASheader* header, const double* offset) {
-  double* offsets[3] = {&header->x_offset, &header->y_offset, &header->z_offset};
-  for (int a = 0; a < 3; a++) {
-    if (offset[a] != *offsets[a]) *offsets[a] = offset[a];
-  }
-}
-
 LASreaderTXT::LASreaderTXT() = default;
 
 LASreaderTXT::~LASreaderTXT() {
@@ -133,7 +119,9 @@ bool LASreaderTXT::open_file(const char* file_name, uint8_t requested_type, cons
     std::fprintf(stderr, "ERROR: cannot open file '%s'\n", file_name);
     return false;
   }
-  return open(input.file, file_name, requested_type, parse, skip, populate_header);
+  if (!open(input.file, file_name, requested_type, parse, skip, populate_header)) return false;
+  variant.replace(&header);
+  return true;
 }
 
 bool LASreaderTXT::choose_point_type(uint8_t requested, const char* parse) {
@@ -429,49 +417,4 @@ bool LASreaderTXT::seek_point(int64_t index) {
 
 void LASreaderTXT::close_input(bool) {
   input.close();
-}
-
-// ---------------------------------------------------------------------------
-// variants
-
-LASreaderTXTrescale::LASreaderTXTrescale(double x_scale, double y_scale, double z_scale)
-    : requested_scale{x_scale, y_scale, z_scale} {}
-
-void LASreaderTXTrescale::apply_rescale() {
-  side_apply_rescale(&header, requested_scale);
-}
-
-bool LASreaderTXTrescale::open_file(const char* file_name, uint8_t type, const char* parse,
-                                    int32_t skip, bool populate_header) {
-  if (!LASreaderTXT::open_file(file_name, type, parse, skip, populate_header)) return false;
-  apply_rescale();
-  return true;
-}
-
-LASreaderTXTreoffset::LASreaderTXTreoffset(double x_offset, double y_offset, double z_offset)
-    : requested_offset{x_offset, y_offset, z_offset} {}
-
-void LASreaderTXTreoffset::apply_reoffset() {
-  side_apply_reoffset(&header, requested_offset);
-}
-
-bool LASreaderTXTreoffset::open_file(const char* file_name, uint8_t type, const char* parse,
-                                     int32_t skip, bool populate_header) {
-  if (!LASreaderTXT::open_file(file_name, type, parse, skip, populate_header)) return false;
-  apply_reoffset();
-  return true;
-}
-
-LASreaderTXTrescalereoffset::LASreaderTXTrescalereoffset(double x_scale, double y_scale,
-                                                         double z_scale, double x_offset,
-                                                         double y_offset, double z_offset)
-    : LASreaderTXTrescale(x_scale, y_scale, z_scale),
-      LASreaderTXTreoffset(x_offset, y_offset, z_offset) {}
-
-bool LASreaderTXTrescalereoffset::open_file(const char* file_name, uint8_t type, const char* parse,
-                                            int32_t skip, bool populate_header) {
-  if (!LASreaderTXT::open_file(file_name, type, parse, skip, populate_header)) return false;
-  apply_rescale();
-  apply_reoffset();
-  return true;
 }

@@ -7,6 +7,7 @@
 
 #include "core/las_reader.hpp"
 #include "io/formats/side_input.hpp"
+#include "io/formats/side_variants.hpp"
 #include "io/formats/text_parse.hpp"
 
 // Points from ASCII text, one per line, whose values a parse string names
@@ -27,6 +28,10 @@ class LASreaderTXT : public LASreader {
   // Three doubles, copied; null removes them. A 0 keeps that axis's choice.
   void set_scale_factor(const double* xyz) { requested.set_scale_factor(xyz); }
   void set_offset(const double* xyz) { requested.set_offset(xyz); }
+  // What the variants ask for: put into the header after an open by name
+  // (each scale factor that is not 0, then each offset).
+  void request_rescale(const double* xyz) { variant.set_scale_factor(xyz); }
+  void request_reoffset(const double* xyz) { variant.set_offset(xyz); }
   // PTS: intensities -2048..2047 move to 0..4095; PTX: 0..1 scale to 0..4095.
   void set_pts(bool flag);
   void set_ptx(bool flag);
@@ -37,9 +42,8 @@ class LASreaderTXT : public LASreader {
   // point_type 0 chooses the format from the parse string; 1, 2, 3, 6, 7, 8
   // name it. Null parse string: "xyz". False after a message (an unusable
   // point type fails silently).
-  virtual bool open_file(const char* file_name, uint8_t point_type = 0,
-                         const char* parse_string = nullptr, int32_t skip_lines = 0,
-                         bool populate_header = false);
+  bool open_file(const char* file_name, uint8_t point_type = 0, const char* parse_string = nullptr,
+                 int32_t skip_lines = 0, bool populate_header = false);
   // The same on an open stream, which the reader closes; without a name
   // (standard input) there is no populate pass.
   bool open(FILE* stream, const char* file_name, uint8_t point_type, const char* parse_string,
@@ -79,6 +83,7 @@ class LASreaderTXT : public LASreader {
   uint8_t point_type = 0;
   std::string parse_string;
   LASrequestedQuantizer requested;
+  LASrequestedQuantizer variant;
   int32_t skip_lines = 0;
   bool populated_header = false;
   // An unpopulated header was completed by one pass to the end; later passes
@@ -95,39 +100,8 @@ class LASreaderTXT : public LASreader {
 
 // The variants put requested scale factors and offsets into the header after
 // the plain open by name; points are quantized with them as delivered.
-class LASreaderTXTrescale : public virtual LASreaderTXT {
- public:
-  LASreaderTXTrescale(double x_scale, double y_scale, double z_scale);
-  bool open_file(const char* file_name, uint8_t point_type = 0, const char* parse_string = nullptr,
-                 int32_t skip_lines = 0, bool populate_header = false) override;
-
- protected:
-  void apply_rescale();
-  double requested_scale[3];
-};
-
-class LASreaderTXTreoffset : public virtual LASreaderTXT {
- public:
-  LASreaderTXTreoffset(double x_offset, double y_offset, double z_offset);
-  bool open_file(const char* file_name, uint8_t point_type = 0, const char* parse_string = nullptr,
-                 int32_t skip_lines = 0, bool populate_header = false) override;
-
- protected:
-  void apply_reoffset();
-  double requested_offset[3];
-};
-
-class LASreaderTXTrescalereoffset : public LASreaderTXTrescale, public LASreaderTXTreoffset {
- public:
-  LASreaderTXTrescalereoffset(double x_scale, double y_scale, double z_scale, double x_offset,
-                              double y_offset, double z_offset);
-  bool open_file(const char* file_name, uint8_t point_type = 0, const char* parse_string = nullptr,
-                 int32_t skip_lines = 0, bool populate_header = false) override;
-};
-
-// Writes requested scale factors (each not 0 and different) and then offsets
-// (each different) into a header; shared by the text and PLY variants.
-void side_apply_rescale(LASheader* header, const double* scale);
-void side_apply_reoffset(LASheader* header, const double* offset);
+using LASreaderTXTrescale = LASsideRescale<LASreaderTXT>;
+using LASreaderTXTreoffset = LASsideReoffset<LASreaderTXT>;
+using LASreaderTXTrescalereoffset = LASsideRescaleReoffset<LASreaderTXT>;
 
 #endif  // POINTLIB_IO_FORMATS_LAS_READER_TXT_HPP

@@ -71,6 +71,22 @@ bool LASsideInput::skip_lines(int64_t n) {
   return true;
 }
 
+FILE* side_open_binary(const char* file_name, const char* verb, int buffer_size) {
+  if (file_name == nullptr) {
+    std::fprintf(stderr, "ERROR: file name pointer is zero\n");
+    return nullptr;
+  }
+  FILE* file = std::fopen(file_name, "rb");
+  if (file == nullptr) {
+    std::fprintf(stderr, "ERROR: cannot %s file '%s'\n", verb, file_name);
+    return nullptr;
+  }
+  if (buffer_size > 0 && std::setvbuf(file, nullptr, _IOFBF, buffer_size) != 0) {
+    std::fprintf(stderr, "WARNING: setvbuf() failed with buffer size %d\n", buffer_size);
+  }
+  return file;
+}
+
 bool LASpendingAttributes::add(int32_t data_type, const char* name, const char* description,
                                double scale, double offset, double pre_scale, double pre_offset,
                                double no_data) {
@@ -138,23 +154,34 @@ bool LASpendingAttributes::add_to_header(LASheader* header) const {
   return true;
 }
 
-void side_header_identity(LASheader* header, const char* reader_name, const char* file_name,
-                          int default_year) {
+void side_header_software(LASheader* header, const char* reader_name) {
   std::memset(header->system_identifier, 0, sizeof(header->system_identifier));
   std::strncpy(header->system_identifier, kSystemIdentifier,
                sizeof(header->system_identifier) - 1);
   std::memset(header->generating_software, 0, sizeof(header->generating_software));
   std::snprintf(header->generating_software, sizeof(header->generating_software),
                 "via %s (%d)", reader_name, kLibraryVersion);
+}
+
+int side_day_of_year(int year, int month, int day) {
   static const int kDaysBefore[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+  const bool leap_year = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+  return kDaysBefore[(month - 1) % 12] + day + ((leap_year && month > 2) ? 1 : 0);
+}
+
+bool side_header_date(LASheader* header, const char* file_name) {
   FileDate date;
-  if (file_name && file_creation_date(file_name, &date)) {
-    header->file_creation_year = static_cast<uint16_t>(date.year);
-    // Every fourth year counts as a leap year, as stored files have it.
-    const int leap = (date.year % 4 == 0 && date.month > 2) ? 1 : 0;
-    header->file_creation_day =
-        static_cast<uint16_t>(kDaysBefore[date.month - 1] + date.day + leap);
-  } else {
+  if (file_name == nullptr || !file_creation_date(file_name, &date)) return false;
+  header->file_creation_year = static_cast<uint16_t>(date.year);
+  header->file_creation_day =
+      static_cast<uint16_t>(side_day_of_year(date.year, date.month, date.day));
+  return true;
+}
+
+void side_header_identity(LASheader* header, const char* reader_name, const char* file_name,
+                          int default_year) {
+  side_header_software(header, reader_name);
+  if (!side_header_date(header, file_name)) {
     header->file_creation_year = static_cast<uint16_t>(default_year);
     header->file_creation_day = 1;
   }
@@ -163,6 +190,52 @@ void side_header_identity(LASheader* header, const char* reader_name, const char
 double side_choose_offset(double min, double max, double scale) {
   if (!(min > -2e307 && min < 2e307 && max > -2e307 && max < 2e307)) return 0.0;
   return std::trunc((min + max) / scale / 2e7) * 10000000.0 * scale;
+}
+
+void side_default_scale_factors(const LASheader& h, double projected_x, double projected_y,
+                                double scale[3]) {
+  const bool degrees = h.min_x > -360.0 && h.min_y > -360.0 && h.max_x < 360.0 && h.max_y < 360.0;
+  scale[0] = degrees ? 1e-7 : projected_x;
+  scale[1] = degrees ? 1e-7 : projected_y;
+  scale[2] = 0.01;
+}
+
+void side_apply_rescale(LASheader* header, const double* scale) {
+  double* scales[3] = {&header->x_scale_factor, &header->y_scale_factor, &header->z_scale_factor};
+  for (int a = 0; a < 3; a++) {
+    if (scale[a] != 0.0 && scale[a] != *scales[a]) *scales[a] = scale[a];
+  }
+}
+
+void side_apply_reoffset(LASheader* header, const double* offset) {
+  double* offsets[3] = {&header->x_offset, &header->y_offset, &header->z_offset};
+  for (int a = 0; a < 3; a++) {
+    if (offset[a] != *offsets[a]) *offsets[a] = offset[a];
+  }
+}
+
+bool side_quantization_differs(const LASscaler& a, const LASscaler& b) {
+  return a.x_scale_factor != b.x_scale_factor || a.y_scale_factor != b.y_scale_factor ||
+         a.z_scale_factor != b.z_scale_factor || a.x_offset != b.x_offset ||
+         a.y_offset != b.y_offset || a.z_offset != b.z_offset;
+}
+
+bool side_bounds_fit(const LASheader& h) {
+  static const char* const kNames[6] = {"min_x", "max_x", "min_y", "max_y", "min_z", "max_z"};
+  const double bounds[6] = {h.min_x, h.max_x, h.min_y, h.max_y, h.min_z, h.max_z};
+  const double scales[3] = {h.x_scale_factor, h.y_scale_factor, h.z_scale_factor};
+  const double offsets[3] = {h.x_offset, h.y_offset, h.z_offset};
+  for (int b = 0; b < 6; b++) {
+    const double n = (bounds[b] - offsets[b / 2]) / scales[b / 2];
+    if (!(n > -2147483648.5 && n < 2147483647.5)) {
+      std::fprintf(stderr,
+                   "ERROR: %s = %g does not fit a 32-bit integer with scale factor %g and offset "
+                   "%g\n",
+                   kNames[b], bounds[b], scales[b / 2], offsets[b / 2]);
+      return false;
+    }
+  }
+  return true;
 }
 
 void LASrequestedQuantizer::set_scale_factor(const double* xyz) {
@@ -187,29 +260,38 @@ void LASrequestedQuantizer::apply(LASheader* h, const double chosen[3]) const {
   }
 }
 
-void side_widen_bounds(LASheader* h, const LASpoint& point, bool first) {
-  const double x = point.coordinates[0], y = point.coordinates[1], z = point.coordinates[2];
+void LASrequestedQuantizer::replace(LASheader* header) const {
+  if (scale_factor_set) side_apply_rescale(header, scale_factor);
+  if (offset_set) side_apply_reoffset(header, offset);
+}
+
+void side_widen_box(LASheader* h, const double xyz[3], bool first) {
+  const double x = xyz[0], y = xyz[1], z = xyz[2];
   if (first) {
     h->min_x = h->max_x = x;
     h->min_y = h->max_y = y;
     h->min_z = h->max_z = z;
-  } else {
-    if (x < h->min_x) {
-      h->min_x = x;
-    } else if (x > h->max_x) {
-      h->max_x = x;
-    }
-    if (y < h->min_y) {
-      h->min_y = y;
-    } else if (y > h->max_y) {
-      h->max_y = y;
-    }
-    if (z < h->min_z) {
-      h->min_z = z;
-    } else if (z > h->max_z) {
-      h->max_z = z;
-    }
+    return;
   }
+  if (x < h->min_x) {
+    h->min_x = x;
+  } else if (x > h->max_x) {
+    h->max_x = x;
+  }
+  if (y < h->min_y) {
+    h->min_y = y;
+  } else if (y > h->max_y) {
+    h->max_y = y;
+  }
+  if (z < h->min_z) {
+    h->min_z = z;
+  } else if (z > h->max_z) {
+    h->max_z = z;
+  }
+}
+
+void side_widen_bounds(LASheader* h, const LASpoint& point, bool first) {
+  side_widen_box(h, point.coordinates, first);
   for (int32_t k = 0; k < h->number_attributes; k++) {
     h->attributes[k].widen_range(point.extra_bytes.get() + h->attribute_starts[k], first);
   }

@@ -5,12 +5,16 @@
 #include <cstdio>
 #include <string>
 
+#include "core/las_scaler.hpp"
+
 class LASheader;
 class LASpoint;
 
-// Shared by the readers of point text and PLY: the input stream (a file, a
-// decompressor pipe or a stream handed over), the attributes a caller
-// declares before opening, and the header fields such a reader builds itself.
+// Shared by the readers of files that are not LAS (point text, PLY, BIN,
+// shapefile, QFIT and the rasters): the input stream (a file, a decompressor
+// pipe or a stream handed over), the attributes a caller declares before
+// opening, the header fields such a reader builds itself and its choice of
+// scale factors and offsets.
 
 // The open input of a text or PLY reader.
 class LASsideInput {
@@ -48,6 +52,11 @@ class LASsideInput {
   bool decompressor_failed = false;
 };
 
+// Opens a file for reading in binary, fully buffered with `buffer_size`
+// bytes (only a warning when that cannot be set). Null after "ERROR: file
+// name pointer is zero" or "ERROR: cannot <verb> file '<name>'".
+FILE* side_open_binary(const char* file_name, const char* verb, int buffer_size);
+
 // Attributes declared before an open: one extra-bytes attribute each.
 struct LASpendingAttributes {
   static constexpr int kMax = 32;
@@ -76,11 +85,23 @@ struct LASpendingAttributes {
 // `default_year`.
 void side_header_identity(LASheader* header, const char* reader_name, const char* file_name,
                           int default_year);
+// The first two of those, and the creation date alone (false, changing
+// nothing, when the file cannot be examined).
+void side_header_software(LASheader* header, const char* reader_name);
+bool side_header_date(LASheader* header, const char* file_name);
+// Day of the year, January 1 being day 1, with the full leap-year rule.
+int side_day_of_year(int year, int month, int day);
 
 // The offset of one axis for a box of coordinates at a scale factor: a whole
 // multiple of 10^7 scale factors near the box's centre, so that the integers
 // stay small; 0 for a box beyond +-2e307.
 double side_choose_offset(double min, double max, double scale);
+
+// The scale factors of a header built for points whose box the header holds:
+// 1e-7 for x and y when the box lies within +-360 (degrees), else the given
+// projected ones; z 0.01.
+void side_default_scale_factors(const LASheader& header, double projected_x, double projected_y,
+                                double scale[3]);
 
 // The point format that the letters of a parse string need (legacy formats
 // 0 to 3 unless NIR, overlap or scanner channel ask for 6 to 8), and the base
@@ -102,11 +123,30 @@ struct LASrequestedQuantizer {
   // The requested scale factors (a 0 keeps `chosen` for that axis) or
   // `chosen`; the requested offsets or ones near the box's centre.
   void apply(LASheader* header, const double chosen[3]) const;
+  // Puts what is requested into a header that has its own quantization:
+  // each scale factor that is not 0, then each offset.
+  void replace(LASheader* header) const;
 };
+
+// Writes requested scale factors (each not 0 and different) and then offsets
+// (each different) into a header.
+void side_apply_rescale(LASheader* header, const double* scale);
+void side_apply_reoffset(LASheader* header, const double* offset);
+
+// Whether two quantizations differ in any scale factor or offset.
+bool side_quantization_differs(const LASscaler& a, const LASscaler& b);
+
+// False, after "ERROR: ... does not fit ...", when a bound of the header's box
+// cannot be held by a 32-bit integer at the header's scale factor and offset:
+// its points would be clamped.
+bool side_bounds_fit(const LASheader& header);
 
 // Sets (first) or widens the header's bounding box to the point's coordinate
 // triple, and the range of every attribute to the point's values.
 void side_widen_bounds(LASheader* header, const LASpoint& point, bool first);
+// The box alone: each coordinate is compared with the minimum first and only
+// when it is not smaller with the maximum.
+void side_widen_box(LASheader* header, const double xyz[3], bool first);
 
 // Counts a point by its return number into the header: the extended counts
 // for formats 6 and above (and for LAS 1.4 headers), else the legacy ones up

@@ -1,6 +1,7 @@
-// Every road a user takes with text and PLY input (plain, populated, piped
-// through a decompressor, merged, buffered, stored, and a second pass) carries
-// the points of each point-format family, compared field by field.
+// Every road a user takes with text, PLY and the other side formats (plain,
+// populated, re-quantized, piped through a decompressor, merged, buffered,
+// stored, and a second pass) carries the points of each point-format family,
+// compared field by field.
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,8 @@
 #include "arg_vector.hpp"
 #include "core/las_reader.hpp"
 #include "io/las_input_options.hpp"
+#include "side_fixtures.hpp"
+#include "side_test_points.hpp"
 #include "temp_dir.hpp"
 
 namespace {
@@ -280,6 +283,367 @@ TEST(SideFormatRoads, OpenerHandsTheTextOptionsOver) {
   EXPECT_EQ(intensities, (std::vector<int>{0, 4095}));
   EXPECT_EQ(echoes, (std::vector<double>{7.0, 9.0}));
   EXPECT_EQ(reader->point.X, 4000);
+}
+
+}  // namespace
+
+namespace {
+
+// Every road a user takes with BIN, shapefile, QFIT, ASCII grid, BIL and DTM
+// input (plain, re-quantized, merged, buffered, stored, piped through a
+// decompressor where the format opens through one) carries every field the
+// format fills, in the first pass and the second.
+
+using side_fixtures::BinPoint;
+using side_fixtures::QfitRecord;
+using side_fixtures::ShpRecord;
+
+// One delivered or expected point: the coordinates as whole multiples of the
+// files' resolution, so that any quantization that holds them compares equal.
+struct RoadPoint {
+  int64_t x, y, z;
+  SidePoint fields;  // everything but the coordinates
+  auto key() const { return std::make_tuple(x, y, z, fields.key()); }
+  bool operator<(const RoadPoint& o) const { return key() < o.key(); }
+  bool operator==(const RoadPoint& o) const { return key() == o.key(); }
+};
+
+struct SideFiles {
+  const char* format;
+  std::string a, b;
+  std::vector<RoadPoint> points_a, points_b;
+  double resolution_xy, resolution_z;
+  bool pipes;                      // opened through the decompressing open
+  std::vector<std::string> finer;  // a road's -rescale and -reoffset that lose nothing
+};
+
+RoadPoint road_point(double x, double y, double z, SidePoint fields, double res_xy, double res_z) {
+  fields.X = fields.Y = fields.Z = 0;
+  fields.x = fields.y = fields.z = 0.0;
+  return {std::llround(x / res_xy), std::llround(y / res_xy), std::llround(z / res_z), fields};
+}
+
+RoadPoint road_point_of(const LASreader& reader, double res_xy, double res_z) {
+  const SidePoint p = side_point_of(reader);
+  return road_point(p.x, p.y, p.z, p, res_xy, res_z);
+}
+
+// The second file's points lie east of the first's, the first three of them
+// within 10 of its box.
+const double kFirstEast = 99950.0;
+const double kSecondEast = 99995.0;
+
+SideFiles bin_files(const TempDir& dir) {
+  SideFiles f{
+      "BIN", "",    "",
+      {},    {},    0.01,
+      0.01,  false, {"-rescale", "0.001", "0.001", "0.001", "-reoffset", "99000", "5000", "0"}};
+  for (int file = 0; file < 2; file++) {
+    side_fixtures::BinFile bin;
+    bin.time = bin.color = true;
+    bin.units = file == 0 ? 100 : 1000;  // the second is re-quantized when merged
+    std::vector<BinPoint> points;
+    for (int i = 0; i < 20; i++) {
+      const double x = file == 0 ? kFirstEast + 2.0 * i : kSecondEast + 2.0 * i;
+      const double y = 5000.0 + 0.75 * i, z = 10.0 + 0.33 * (i % 5);
+      BinPoint p;
+      p.x = static_cast<int32_t>(std::llround(x * bin.units));
+      p.y = static_cast<int32_t>(std::llround(y * bin.units));
+      p.z = static_cast<int32_t>(std::llround(z * bin.units));
+      p.code = static_cast<uint8_t>(1 + i % 3);
+      p.echo = static_cast<uint8_t>(i % 4);
+      p.line = static_cast<uint16_t>(7 + file);
+      p.intensity = static_cast<uint16_t>(100 * i + file);
+      p.time = 1000u * i;
+      p.red = static_cast<uint8_t>(i);
+      p.green = static_cast<uint8_t>(200 - i);
+      p.blue = static_cast<uint8_t>(3 * i);
+      points.push_back(p);
+      SidePoint s;
+      s.intensity = p.intensity;
+      s.classification = p.code;
+      static const int kReturns[4][2] = {{1, 1}, {1, 2}, {2, 3}, {2, 2}};
+      s.return_number = kReturns[i % 4][0];
+      s.number_of_returns = kReturns[i % 4][1];
+      s.point_source_ID = p.line;
+      s.gps_time = p.time * 0.0002;
+      s.red = p.red * 256;
+      s.green = p.green * 256;
+      s.blue = p.blue * 256;
+      (file == 0 ? f.points_a : f.points_b).push_back(road_point(x, y, z, s, 0.01, 0.01));
+    }
+    const side_fixtures::Bytes bytes = side_fixtures::bin_bytes(bin, points);
+    (file == 0 ? f.a : f.b) =
+        dir.file(file == 0 ? "a.bin" : "b.bin", std::string(bytes.begin(), bytes.end()));
+  }
+  return f;
+}
+
+SideFiles qfit_files(const TempDir& dir) {
+  SideFiles f{
+      "QFIT", "",    "",
+      {},     {},    1e-6,
+      0.001,  false, {"-rescale", "0.0000001", "0.0000001", "0.0001", "-reoffset", "0", "0", "0"}};
+  for (int file = 0; file < 2; file++) {
+    std::vector<QfitRecord> records;
+    for (int i = 0; i < 20; i++) {
+      QfitRecord r;
+      r.time_ms = 1000 * i + file;
+      r.latitude = 60000000 + 250000 * i;
+      // Degrees east: the second file from 20.5, within 10 of the first's 11.
+      r.longitude = file == 0 ? 10000000 + 50000 * i : 20500000 + 1000000 * i;
+      r.elevation = 1000 + 7 * i;
+      r.intensity_word = 40 * i;
+      r.azimuth = 10000 * i;
+      r.pitch = -i;
+      r.roll = i;
+      r.pulse_width = static_cast<uint8_t>(i);
+      records.push_back(r);
+      SidePoint s;
+      s.intensity = r.intensity_word;
+      s.return_number = s.number_of_returns = 1;
+      s.gps_time = r.time_ms * 0.001;
+      s.scan_angle =
+          static_cast<int>(std::max(-128L, std::min(127L, std::lround(r.azimuth * 0.001 - 180))));
+      s.attributes = {r.azimuth * 0.001, r.pitch * 0.001, r.roll * 0.001,
+                      static_cast<double>(r.pulse_width)};
+      (file == 0 ? f.points_a : f.points_b)
+          .push_back(road_point(r.longitude * 1e-6, r.latitude * 1e-6, r.elevation * 0.001, s, 1e-6,
+                                0.001));
+    }
+    const side_fixtures::Bytes bytes = side_fixtures::qfit_bytes(48, file == 1, records);
+    (file == 0 ? f.a : f.b) =
+        dir.file(file == 0 ? "a.qi" : "b.qi", std::string(bytes.begin(), bytes.end()));
+  }
+  return f;
+}
+
+SidePoint first_of_one() {
+  SidePoint s;
+  s.return_number = s.number_of_returns = 1;
+  return s;
+}
+
+SideFiles shp_files(const TempDir& dir) {
+  SideFiles f{
+      "SHP", "",   "",
+      {},    {},   0.01,
+      0.01,  true, {"-rescale", "0.001", "0.001", "0.001", "-reoffset", "99000", "5000", "0"}};
+  for (int file = 0; file < 2; file++) {
+    std::vector<ShpRecord> records;
+    for (int i = 0; i < 5; i++) {
+      ShpRecord r;
+      r.type = 18;
+      r.with_m = file == 1;
+      for (int v = 0; v < 4; v++) {
+        const int k = 4 * i + v;
+        const double x = (file == 0 ? kFirstEast : kSecondEast) + 2.0 * k;
+        r.vertices.push_back({x, 5000.0 + 0.75 * k, 10.0 + 0.25 * k, 1.0});
+        (file == 0 ? f.points_a : f.points_b)
+            .push_back(
+                road_point(x, 5000.0 + 0.75 * k, 10.0 + 0.25 * k, first_of_one(), 0.01, 0.01));
+      }
+      records.push_back(r);
+    }
+    const side_fixtures::Bytes bytes = side_fixtures::shp_bytes(18, records);
+    (file == 0 ? f.a : f.b) =
+        dir.file(file == 0 ? "a.shp" : "b.shp", std::string(bytes.begin(), bytes.end()));
+  }
+  return f;
+}
+
+// Rasters of 20 columns and 2 rows; the second file's cells are finer
+// (BIL: scale factors 0.001) or lie where the offsets differ (ASC, DTM), so
+// that a merge re-quantizes them.
+double height_of(int file, int c, int r) {
+  return 100.0 + 10.0 * file + 0.5 * c + 0.25 * r;
+}
+
+SideFiles asc_files(const TempDir& dir) {
+  SideFiles f{
+      "ASC", "",   "",
+      {},    {},   0.01,
+      0.01,  true, {"-rescale", "0.001", "0.001", "0.001", "-reoffset", "99000", "5000", "0"}};
+  for (int file = 0; file < 2; file++) {
+    const double west = file == 0 ? kFirstEast : kSecondEast;
+    std::string text = "ncols 20\nnrows 2\nxllcorner " + std::to_string(west - 1.0) +
+                       "\nyllcorner 4999\ncellsize 2\nNODATA_value -1\n";
+    for (int r = 0; r < 2; r++) {
+      for (int c = 0; c < 20; c++) {
+        const bool nodata = c == 3 && r == 1;
+        char cell[32];
+        std::snprintf(cell, sizeof(cell), "%s%.2f", c ? " " : "",
+                      nodata ? -1.0 : height_of(file, c, r));
+        text += cell;
+        if (!nodata) {
+          (file == 0 ? f.points_a : f.points_b)
+              .push_back(road_point(west + 2.0 * c, 5002.0 - 2.0 * r, height_of(file, c, r),
+                                    first_of_one(), 0.01, 0.01));
+        }
+      }
+      text += "\n";
+    }
+    (file == 0 ? f.a : f.b) = dir.file(file == 0 ? "a.asc" : "b.asc", text);
+  }
+  return f;
+}
+
+SideFiles bil_files(const TempDir& dir) {
+  SideFiles f{
+      "BIL", "",    "",
+      {},    {},    0.01,
+      0.01,  false, {"-rescale", "0.001", "0.001", "0.001", "-reoffset", "99000", "5000", "0"}};
+  for (int file = 0; file < 2; file++) {
+    side_fixtures::BilRaster r;
+    r.ncols = 20;
+    r.nrows = 2;
+    r.big_endian = file == 0;
+    r.ulxmap = file == 0 ? kFirstEast : kSecondEast;
+    r.ulymap = 5002.0;
+    r.xdim = file == 0 ? 2.0 : 0.25;
+    r.ydim = file == 0 ? 2.0 : 0.25;
+    r.nodata = "-1";
+    for (int row = 0; row < 2; row++) {
+      for (int c = 0; c < 20; c++) {
+        const bool nodata = c == 4 && row == 0;
+        r.cells.push_back(nodata ? -1.0 : height_of(file, c, row));
+        if (!nodata) {
+          (file == 0 ? f.points_a : f.points_b)
+              .push_back(road_point(r.ulxmap + r.xdim * c, r.ulymap - r.ydim * row,
+                                    height_of(file, c, row), first_of_one(), 0.01, 0.01));
+        }
+      }
+    }
+    const std::string name = dir.path + (file == 0 ? "/a.bil" : "/b.bil");
+    EXPECT_TRUE(side_fixtures::write_bil(name, r));
+    (file == 0 ? f.a : f.b) = name;
+  }
+  return f;
+}
+
+SideFiles dtm_files(const TempDir& dir) {
+  SideFiles f{
+      "DTM", "",    "",
+      {},    {},    0.01,
+      0.01,  false, {"-rescale", "0.001", "0.001", "0.001", "-reoffset", "99000", "5000", "0"}};
+  for (int file = 0; file < 2; file++) {
+    side_fixtures::DtmRaster r;
+    r.ncols = 20;
+    r.nrows = 2;
+    r.llx = (file == 0 ? kFirstEast : kSecondEast) - 1.0;
+    r.lly = 4999.0;
+    r.xdim = r.ydim = 2.0;
+    r.data_type = file == 0 ? 2 : 3;
+    for (int c = 0; c < 20; c++) {
+      for (int row = 0; row < 2; row++) {
+        const bool nodata = c == 6 && row == 0;
+        r.cells.push_back(nodata ? -9999.0 : height_of(file, c, row));
+        if (!nodata) {
+          (file == 0 ? f.points_a : f.points_b)
+              .push_back(road_point(r.llx + 1.0 + 2.0 * c, 5000.0 + 2.0 * row,
+                                    height_of(file, c, row), first_of_one(), 0.01, 0.01));
+        }
+      }
+    }
+    const side_fixtures::Bytes bytes = side_fixtures::dtm_bytes(r);
+    (file == 0 ? f.a : f.b) =
+        dir.file(file == 0 ? "a.dtm" : "b.dtm", std::string(bytes.begin(), bytes.end()));
+  }
+  return f;
+}
+
+std::vector<RoadPoint> sorted(std::vector<RoadPoint> points) {
+  std::sort(points.begin(), points.end());
+  return points;
+}
+
+// The points of the second file within `b` of the box of the first's.
+std::vector<RoadPoint> within_buffer(const SideFiles& f, double b) {
+  double box[4] = {1e300, 1e300, -1e300, -1e300};
+  for (const RoadPoint& p : f.points_a) {
+    box[0] = std::min(box[0], p.x * f.resolution_xy);
+    box[1] = std::min(box[1], p.y * f.resolution_xy);
+    box[2] = std::max(box[2], p.x * f.resolution_xy);
+    box[3] = std::max(box[3], p.y * f.resolution_xy);
+  }
+  std::vector<RoadPoint> points = f.points_a;
+  for (const RoadPoint& p : f.points_b) {
+    const double x = p.x * f.resolution_xy, y = p.y * f.resolution_xy;
+    if (x >= box[0] - b && x < box[2] + b && y >= box[1] - b && y < box[3] + b) {
+      points.push_back(p);
+    }
+  }
+  return points;
+}
+
+TEST(SideFormatRoads, EverySideFormatAlongEveryRoad) {
+  TempDir dir;
+  const bool gzip = have_gzip();
+  const SideFiles formats[] = {bin_files(dir), qfit_files(dir), shp_files(dir),
+                               asc_files(dir), bil_files(dir),  dtm_files(dir)};
+  for (const SideFiles& f : formats) {
+    if (f.pipes && gzip) {
+      EXPECT_EQ(std::system(("gzip -k -f '" + f.a + "'").c_str()), 0);
+    }
+    const std::vector<RoadPoint> only_a = sorted(f.points_a);
+    std::vector<RoadPoint> both = f.points_a;
+    both.insert(both.end(), f.points_b.begin(), f.points_b.end());
+    both = sorted(both);
+    const std::vector<RoadPoint> buffered = sorted(within_buffer(f, 10.0));
+    ASSERT_GT(buffered.size(), only_a.size()) << f.format;
+    ASSERT_LT(buffered.size(), both.size()) << f.format;
+    struct Road {
+      const char* name;
+      std::vector<std::string> args;
+      const std::vector<RoadPoint>* points;
+      bool needs_pipe;
+    };
+    std::vector<std::string> finer = {"-i", f.a};
+    finer.insert(finer.end(), f.finer.begin(), f.finer.end());
+    const Road roads[] = {
+        {"plain", {"-i", f.a}, &only_a, false},
+        {"finer quantization", finer, &only_a, false},
+        {"finer z only", {"-i", f.a, "-rescale_z", "0.0001"}, &only_a, false},
+        {"merged", {"-i", f.a, f.b, "-merged"}, &both, false},
+        {"merged and stored", {"-i", f.a, f.b, "-merged", "-stored"}, &both, false},
+        {"buffered", {"-i", f.a, f.b, "-buffered", "10"}, &buffered, false},
+        {"stored", {"-i", f.a, "-stored"}, &only_a, false},
+        {"piped", {"-i", f.a + ".gz"}, &only_a, true},
+        {"piped and merged", {"-i", f.a + ".gz", f.b, "-merged"}, &both, true},
+    };
+    for (const Road& road : roads) {
+      if (road.needs_pipe && !(f.pipes && gzip)) continue;
+      SCOPED_TRACE(std::string(f.format) + " " + road.name);
+      LASinputOptions options;
+      ArgVector av(road.args);
+      ASSERT_EQ(options.take_arguments(av.argc(), av.argv()), 1);
+      testing::internal::CaptureStderr();
+      std::unique_ptr<LASreader> reader(options.open_next_reader());
+      ASSERT_NE(reader, nullptr) << testing::internal::GetCapturedStderr();
+      std::vector<RoadPoint> first, second;
+      while (reader->read_point()) {
+        first.push_back(road_point_of(*reader, f.resolution_xy, f.resolution_z));
+      }
+      EXPECT_FALSE(reader->failed());
+      // The second pass, as the ground tool takes it, gives the same again.
+      ASSERT_EQ(options.rebuild_reader(reader.get(), true), 1);
+      while (reader->read_point()) {
+        second.push_back(road_point_of(*reader, f.resolution_xy, f.resolution_z));
+      }
+      reader->close_input(true);
+      const std::string err = testing::internal::GetCapturedStderr();
+      EXPECT_EQ(err.find("ERROR"), std::string::npos) << err;
+      first = sorted(first);
+      ASSERT_EQ(first.size(), road.points->size()) << err;
+      for (size_t k = 0; k < first.size(); k++) {
+        EXPECT_TRUE(first[k] == (*road.points)[k])
+            << "point " << k << ": " << first[k].x << " " << first[k].y << " " << first[k].z << " "
+            << first[k].fields << " expected " << (*road.points)[k].x << " " << (*road.points)[k].y
+            << " " << (*road.points)[k].z << " " << (*road.points)[k].fields;
+      }
+      EXPECT_TRUE(sorted(second) == first);
+    }
+  }
 }
 
 }  // namespace

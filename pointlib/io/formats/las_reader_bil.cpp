@@ -1,0 +1,288 @@
+#include "io/formats/las_reader_bil.hpp"
+
+#include <cinttypes>
+#include <cmath>
+#include <cstring>
+
+#include "io/formats/record_bytes.hpp"
+
+namespace {
+
+// The name up to and including the dot of its three-letter extension; false
+// after a message when it has none.
+bool side_file_base(const char* name, std::string* base) {
+  const size_t length = std::strlen(name);
+  for (size_t i = length >= 3 ? length - 3 : 0; i >= 1 && i < length; i--) {
+    if (name[i] == '.') {
+      base->assign(name, i + 1);
+      return true;
+    }
+  }
+  if (name[0] == '.') {
+    base->assign(".");
+    return true;
+  }
+  std::fprintf(stderr, "ERROR: file name '%s' is not a valid BIL file\n", name);
+  return false;
+}
+
+// The side file with the lower-case extension, else the upper-case one.
+FILE* open_side_file(const std::string& base, const char* lower, const char* upper) {
+  FILE* f = std::fopen((base + lower).c_str(), "r");
+  if (f == nullptr) f = std::fopen((base + upper).c_str(), "r");
+  return f;
+}
+
+// One line of at most 255 characters; the rest of a longer one is dropped.
+bool read_short_line(FILE* f, char line[256]) {
+  if (std::fgets(line, 256, f) == nullptr) return false;
+  if (std::strchr(line, '\n') == nullptr) {
+    int c;
+    do {
+      c = std::fgetc(f);
+    } while (c != EOF && c != '\n');
+  }
+  return true;
+}
+
+bool is_set(double v) {
+  return std::isfinite(v) && v < 2e307;
+}
+
+}  // namespace
+
+LASreaderBIL::LASreaderBIL() = default;
+
+LASreaderBIL::~LASreaderBIL() {
+  clean();
+}
+
+void LASreaderBIL::clean() {
+  close_cells();
+  col = row = 0;
+  reset_overflows();
+  ulxcenter = ulycenter = 2e307;
+  nodata = -9999.0f;
+  floats = signed_ints = big_endian = false;
+}
+
+bool LASreaderBIL::read_hdr(const char* file_name) {
+  col = row = 0;
+  ncols = nrows = nbands = nbits = 0;
+  xdim = ydim = 0.0f;
+  floats = signed_ints = big_endian = false;
+  nodata = -9999.0f;
+  std::string base;
+  if (!side_file_base(file_name, &base)) return false;
+  FILE* f = open_side_file(base, "hdr", "HDR");
+  if (f == nullptr) {
+    const std::string cut = base.substr(0, base.size() - 1);
+    std::fprintf(stderr, "ERROR: cannot open files '%s.hdr' or '%s.HDR'\n", cut.c_str(),
+                 cut.c_str());
+    return false;
+  }
+  char line[256];
+  char word[256];
+  while (read_short_line(f, line)) {
+    if (line[0] == '#') continue;
+    double v;
+    if (raster_line_has(line, "ncols", "NCOLS")) {
+      raster_line_int(line, &ncols);
+    } else if (raster_line_has(line, "nrows", "NROWS")) {
+      raster_line_int(line, &nrows);
+    } else if (raster_line_has(line, "nbands", "NBANDS")) {
+      raster_line_int(line, &nbands);
+    } else if (raster_line_has(line, "nbits", "NBITS")) {
+      raster_line_int(line, &nbits);
+    } else if (raster_line_has(line, "layout", "LAYOUT")) {
+      const char* keyword = std::strstr(line, "layout") ? "layout" : "LAYOUT";
+      if (!raster_line_word(line, word, sizeof(word))) {
+        std::fprintf(stderr, "WARNING: argument of %s missing for LASreader_bil\n", keyword);
+      } else if (std::strcmp(word, "bil") != 0 && std::strcmp(word, "BIL") != 0) {
+        std::fprintf(stderr, "WARNING: %s '%s' not recognized by LASreader_bil\n", keyword, word);
+      }
+    } else if (raster_line_has(line, "pixeltype", "PIXELTYPE")) {
+      raster_line_word(line, word, sizeof(word));
+      if (std::strcmp(word, "float") == 0 || std::strcmp(word, "FLOAT") == 0) {
+        floats = true;
+      } else if (std::strcmp(word, "signedint") == 0 || std::strcmp(word, "SIGNEDINT") == 0) {
+        signed_ints = true;
+      } else if (std::strcmp(word, "unsignedint") != 0 && std::strcmp(word, "UNSIGNEDINT") != 0) {
+        std::fprintf(stderr, "WARNING: pixeltype '%s' not recognized by LASreader_bil\n", word);
+      }
+    } else if (raster_line_has(line, "nodata", "NODATA")) {
+      if (raster_line_double(line, &v)) nodata = static_cast<float>(v);
+    } else if (raster_line_has(line, "byteorder", "BYTEORDER")) {
+      raster_line_word(line, word, sizeof(word));
+      if (std::strcmp(word, "m") == 0 || std::strcmp(word, "M") == 0) {
+        big_endian = true;
+      } else if (std::strcmp(word, "i") != 0 && std::strcmp(word, "I") != 0) {
+        std::fprintf(stderr, "WARNING: byteorder '%s' not recognized by LASreader_bil\n", word);
+      }
+    } else if (raster_line_has(line, "ulxmap", "ULXMAP")) {
+      if (raster_line_double(line, &v) && v < 2e307) ulxcenter = v;
+    } else if (raster_line_has(line, "ulymap", "ULYMAP")) {
+      if (raster_line_double(line, &v) && v < 2e307) ulycenter = v;
+    } else if (raster_line_has(line, "xdim", "XDIM")) {
+      if (raster_line_double(line, &v)) xdim = static_cast<float>(v);
+    } else if (raster_line_has(line, "ydim", "YDIM")) {
+      if (raster_line_double(line, &v)) ydim = static_cast<float>(v);
+    }
+  }
+  std::fclose(f);
+  if (ncols <= 0 || nrows <= 0 || nbands <= 0 || nbits <= 0) {
+    std::fprintf(stderr, "WARNING: not able to find all entries in HDR file\n");
+    std::fprintf(stderr, "       ncols  = %d\n", ncols);
+    std::fprintf(stderr, "       nrows  = %d\n", nrows);
+    std::fprintf(stderr, "       nbands = %d\n", nbands);
+    std::fprintf(stderr, "       nbits  = %d\n", nbits);
+    return false;
+  }
+  return true;
+}
+
+bool LASreaderBIL::read_blw(const char* file_name) {
+  std::string base;
+  if (!side_file_base(file_name, &base)) return false;
+  FILE* f = open_side_file(base, "blw", "BLW");
+  if (f == nullptr) {
+    const std::string cut = base.substr(0, base.size() - 1);
+    std::fprintf(stderr, "WARNING: cannot open files '%s.blw' or '%s.BLW'\n", cut.c_str(),
+                 cut.c_str());
+    return false;
+  }
+  // Lines 1, 4, 5 and 6 place the cells; a world file that lacks one
+  // changes nothing.
+  double values[6];
+  bool complete = true;
+  char line[256];
+  for (int k = 0; k < 6 && complete; k++) {
+    complete = read_short_line(f, line);
+    if (complete && k != 1 && k != 2) {
+      char* end;
+      values[k] = std::strtod(line, &end);
+      complete = end != line;
+    }
+  }
+  std::fclose(f);
+  if (!complete) {
+    std::fprintf(stderr, "WARNING: corrupt world file\n");
+    return false;
+  }
+  xdim = static_cast<float>(values[0]);
+  ydim = static_cast<float>(-values[3]);
+  ulxcenter = values[4];
+  ulycenter = values[5];
+  return true;
+}
+
+bool LASreaderBIL::read_cell(float* value) {
+  const uint8_t* p;
+  if (nbits == 32) {
+    if ((p = cells.take(4)) == nullptr) return false;
+    *value = floats ? record_f32(p, big_endian) : static_cast<float>(record_i32(p, big_endian));
+  } else if (nbits == 16) {
+    if ((p = cells.take(2)) == nullptr) return false;
+    *value = signed_ints ? static_cast<float>(record_i16(p, big_endian))
+                         : static_cast<float>(record_u16(p, big_endian));
+  } else {
+    // A byte of each band for every cell; the first band is the height.
+    if ((p = cells.take(1)) == nullptr) return false;
+    *value = signed_ints ? static_cast<float>(static_cast<int8_t>(p[0])) : p[0];
+    if (nbands > 1 && !cells.skip(static_cast<uint64_t>(nbands) - 1)) return false;
+  }
+  return true;
+}
+
+bool LASreaderBIL::open(const char* file_name) {
+  if (file_name == nullptr) {
+    std::fprintf(stderr, "ERROR: file name pointer is zero\n");
+    return false;
+  }
+  clean();
+  if (!read_hdr(file_name)) {
+    std::fprintf(stderr, "ERROR: reading the *.hdr file for '%s'\n", file_name);
+    return false;
+  }
+  // Cells of other sizes, and wider cells of several bands (stored band after
+  // band in each row), would be read as heights they are not.
+  if ((nbits != 8 && nbits != 16 && nbits != 32) || (nbits != 8 && nbands > 1)) {
+    std::fprintf(stderr, "ERROR: BIL cells of %d bits in %d bands are not supported\n", nbits,
+                 nbands);
+    return false;
+  }
+  if (!read_blw(file_name)) {
+    std::fprintf(stderr, "WARNING: reading the *.blw file for '%s'\n", file_name);
+  }
+  if (!(xdim > 0.0f) || !std::isfinite(xdim)) {
+    xdim = 1.0f;
+    std::fprintf(stderr, "WARNING: xdim was not set. setting to %g\n", xdim);
+  }
+  if (!(ydim > 0.0f) || !std::isfinite(ydim)) {
+    ydim = 1.0f;
+    std::fprintf(stderr, "WARNING: ydim was not set. setting to %g\n", ydim);
+  }
+  if (!is_set(ulxcenter)) {
+    ulxcenter = xdim * 0.5;
+    std::fprintf(stderr, "WARNING: ulxcenter was not set. setting to %g\n", ulxcenter);
+  }
+  if (!is_set(ulycenter)) {
+    ulycenter = (nrows - 0.5) * ydim;
+    std::fprintf(stderr, "WARNING: ulycenter was not set. setting to %g\n", ulycenter);
+  }
+  if (!open_cells(file_name, "open", 0)) return false;
+  if (!begin_header("LASreaderBIL", file_name)) return false;
+  header.min_x = ulxcenter;
+  header.max_x = ulxcenter + static_cast<float>(ncols - 1) * xdim;
+  header.max_y = ulycenter;
+  header.min_y = ulycenter - static_cast<float>(nrows - 1) * ydim;
+
+  begin_count();
+  float value;
+  bool more = true;
+  for (int64_t r = 0; r < nrows && more; r++) {
+    for (int64_t c = 0; c < ncols; c++) {
+      if (!(more = read_cell(&value))) {
+        count_ended(r, c);
+        break;
+      }
+      if (is_value(value, nodata)) count_cell(value);
+    }
+  }
+  close_input(true);
+  end_count("BIL", xdim >= 0.5f ? 0.01 : 0.001, ydim >= 0.5f ? 0.01 : 0.001);
+  if (!add_raster_record(ncols, nrows, xdim, ydim, ulxcenter - xdim * 0.5,
+                         ulycenter + (0.5 - nrows) * ydim)) {
+    return false;
+  }
+  return reopen(file_name);
+}
+
+bool LASreaderBIL::reopen(const char* file_name) {
+  return open_cells(file_name, "reopen", 0);
+}
+
+bool LASreaderBIL::read_one_point() {
+  if (p_count >= npoints) return false;
+  for (;;) {
+    if (col >= ncols) {
+      col = 0;
+      row++;
+    }
+    float value;
+    if (row >= nrows || !read_cell(&value)) return end_of_cells();
+    if (is_value(value, nodata)) {
+      set_point(static_cast<float>(col) * xdim + ulxcenter,
+                ulycenter - static_cast<float>(row) * ydim, value);
+      col++;
+      p_count++;
+      return true;
+    }
+    col++;
+  }
+}
+
+void LASreaderBIL::close_input(bool) {
+  report_overflows();
+  close_cells();
+}
