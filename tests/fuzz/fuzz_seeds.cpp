@@ -1,7 +1,7 @@
 // Writes the seed corpora of the fuzz targets from our own fixture writers:
 // <dir>/las_reader (raw files of every point format, and their compressed copies for
 // every coder version the library writes), <dir>/lax, <dir>/args, <dir>/text_reader,
-// <dir>/ply_reader and <dir>/side_reader.
+// <dir>/ply_reader, <dir>/side_reader and <dir>/lay.
 
 #include <sys/stat.h>
 
@@ -13,6 +13,7 @@
 
 #include "core/las_item.hpp"
 #include "fuzz_harness.hpp"
+#include "fuzz_lay.hpp"
 #include "fuzz_side_formats.hpp"
 #include "fuzz_text_formats.hpp"
 
@@ -34,7 +35,7 @@ int main(int argc, char** argv) {
   }
   const std::string dir = argv[1];
   for (const char* sub :
-       {"", "/las_reader", "/lax", "/args", "/text_reader", "/ply_reader", "/side_reader"}) {
+       {"", "/las_reader", "/lax", "/args", "/text_reader", "/ply_reader", "/side_reader", "/lay"}) {
     mkdir((dir + sub).c_str(), 0755);
   }
   bool ok = true;
@@ -83,7 +84,11 @@ int main(int argc, char** argv) {
   for (const std::vector<uint8_t>& side : fuzz_side_seed_files()) {
     ok = write(dir + "/side_reader/seed_" + std::to_string(sides++), side) && ok;
   }
-  std::fprintf(stderr, "%d text, %d PLY and %d side-format seeds\n", t, p, sides);
+  int lays = 0;
+  for (const std::vector<uint8_t>& lay : fuzz_lay_seed_files()) {
+    ok = write(dir + "/lay/seed_" + std::to_string(lays++) + ".lay", lay) && ok;
+  }
+  std::fprintf(stderr, "%d text, %d PLY, %d side-format and %d LAY seeds\n", t, p, sides, lays);
   std::fprintf(stderr, "%d raw and %d compressed LAS seeds, %d lax seeds, %d argument seeds\n", n,
                compressed, m, a);
   if (!ok) std::fprintf(stderr, "ERROR: cannot write the seed corpus into '%s'\n", dir.c_str());

@@ -18,6 +18,7 @@
 #include "core/las_reader_las.hpp"
 #include "core/las_writer_las.hpp"
 #include "fuzz_harness.hpp"
+#include "fuzz_lay.hpp"
 #include "fuzz_side_formats.hpp"
 #include "fuzz_text_formats.hpp"
 #include "las_fixture.hpp"
@@ -52,6 +53,12 @@ std::vector<std::string> files_in(const std::string& dir) {
   return names;
 }
 
+// The LAY target's two readings of the same bytes.
+void fuzz_lay_both(const uint8_t* data, size_t size) {
+  fuzz_lay_one(data, size);
+  fuzz_lay_header_to_extend(data, size);
+}
+
 struct Target {
   const char* folder;
   void (*run)(const uint8_t*, size_t);
@@ -67,6 +74,7 @@ TEST(FuzzRegressions, EveryKeptInputComesBack) {
       {"text_reader", fuzz_text_reader_one},
       {"ply_reader", fuzz_ply_reader_one},
       {"side_reader", fuzz_side_reader_one},
+      {"lay", fuzz_lay_both},
   };
   char pattern[] = "/tmp/pl_fuzz_regressions_XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
