@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -17,11 +18,13 @@
 #include "core/las_item.hpp"
 #include "core/las_reader_las.hpp"
 #include "core/las_writer_las.hpp"
+#include "io/formats/las_reader_ply.hpp"
 #include "fuzz_harness.hpp"
 #include "fuzz_lay.hpp"
 #include "fuzz_side_formats.hpp"
 #include "fuzz_text_formats.hpp"
 #include "las_fixture.hpp"
+#include "platform/memory_stream.hpp"
 
 namespace {
 
@@ -283,4 +286,32 @@ TEST(FuzzRegressions, LayeredSetUpWithPointCodersRereadsTheSame) {
     EXPECT_EQ(items_of(), first[i]) << i;
   }
   testing::internal::GetCapturedStderr();
+}
+
+// A binary PLY whose float intensity is not a number: the value is out of
+// range like a negative one, said so and stored as 0, where it once went
+// through a conversion to an integer that has no result.
+TEST(FuzzRegressions, PlyIntensityNotANumberIsZero) {
+  std::string ply =
+      "ply\nformat binary_little_endian 1.0\nelement vertex 3\nproperty float x\n"
+      "property float y\nproperty float z\nproperty float intensity\nend_header\n";
+  const float vertices[3][4] = {{1, 2, 3, std::nanf("")},
+                                {4, 5, 6, -std::nanf("")},
+                                {7, 8, 9, 300.25f}};
+  ply.append(reinterpret_cast<const char*>(vertices), sizeof(vertices));
+  FILE* stream = open_memory_stream(ply.data(), ply.size());
+  ASSERT_NE(stream, nullptr);
+  LASreaderPLY reader;
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(reader.open(stream, nullptr, 0, false));
+  std::vector<int> intensities;
+  while (reader.read_point()) intensities.push_back(reader.point.get_intensity());
+  const std::string messages = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(intensities, (std::vector<int>{0, 0, 300}));
+  EXPECT_NE(messages.find("WARNING: intensity nan is out of range of unsigned short\n"),
+            std::string::npos)
+      << messages;
+  EXPECT_NE(messages.find("WARNING: intensity -nan is out of range of unsigned short\n"),
+            std::string::npos)
+      << messages;
 }
