@@ -1,7 +1,9 @@
 // Writes the seed corpora of the fuzz targets from our own fixture writers:
 // <dir>/las_reader (raw files of every point format, and their compressed copies for
 // every coder version the library writes), <dir>/lax, <dir>/args, <dir>/text_reader,
-// <dir>/ply_reader, <dir>/side_reader and <dir>/lay.
+// <dir>/ply_reader, <dir>/side_reader and <dir>/lay, and <dir>/lay_point_file.las, the
+// point file the LAY inputs belong to (to replay one through the programs, beside it as
+// lay_point_file.lay, with -ilay).
 
 #include <sys/stat.h>
 
@@ -84,6 +86,7 @@ int main(int argc, char** argv) {
   for (const std::vector<uint8_t>& side : fuzz_side_seed_files()) {
     ok = write(dir + "/side_reader/seed_" + std::to_string(sides++), side) && ok;
   }
+  ok = write(dir + "/lay_point_file.las", fuzz_lay_point_file()) && ok;
   int lays = 0;
   for (const std::vector<uint8_t>& lay : fuzz_lay_seed_files()) {
     ok = write(dir + "/lay/seed_" + std::to_string(lays++) + ".lay", lay) && ok;
