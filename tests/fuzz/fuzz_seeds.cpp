@@ -2,7 +2,9 @@
 // <dir>/las_reader (raw files of every point format, and their compressed copies for
 // every coder version the library writes), <dir>/lax, <dir>/args, <dir>/vpk_writer
 // (point sets for the writer round trip), <dir>/raster (ASC, BIL and VPK rasters),
-// <dir>/text_reader, <dir>/ply_reader and <dir>/side_reader.
+// <dir>/text_reader, <dir>/ply_reader, <dir>/side_reader and <dir>/lay, and
+// <dir>/lay_point_file.las, the point file the LAY inputs belong to (to replay one through the
+// programs, beside it as lay_point_file.lay, with -ilay).
 
 #include <sys/stat.h>
 
@@ -14,6 +16,7 @@
 
 #include "core/las_item.hpp"
 #include "fuzz_harness.hpp"
+#include "fuzz_lay.hpp"
 #include "fuzz_side_formats.hpp"
 #include "fuzz_text_formats.hpp"
 
@@ -35,7 +38,7 @@ int main(int argc, char** argv) {
   }
   const std::string dir = argv[1];
   for (const char* sub : {"", "/las_reader", "/lax", "/args", "/vpk_writer", "/raster",
-                          "/text_reader", "/ply_reader", "/side_reader"}) {
+                          "/text_reader", "/ply_reader", "/side_reader", "/lay"}) {
     mkdir((dir + sub).c_str(), 0755);
   }
   bool ok = true;
@@ -92,10 +95,15 @@ int main(int argc, char** argv) {
   for (const std::vector<uint8_t>& side : fuzz_side_seed_files()) {
     ok = write(dir + "/side_reader/seed_" + std::to_string(sides++), side) && ok;
   }
+  ok = write(dir + "/lay_point_file.las", fuzz_lay_point_file()) && ok;
+  int lays = 0;
+  for (const std::vector<uint8_t>& lay : fuzz_lay_seed_files()) {
+    ok = write(dir + "/lay/seed_" + std::to_string(lays++) + ".lay", lay) && ok;
+  }
   std::fprintf(stderr,
                "%d raw and %d compressed LAS seeds, %d lax seeds, %d argument seeds, %d writer "
-               "seeds, %d raster seeds, %d text, %d PLY and %d side-format seeds\n",
-               n, compressed, m, a, w, r, t, p, sides);
+               "seeds, %d raster seeds, %d text, %d PLY, %d side-format and %d LAY seeds\n",
+               n, compressed, m, a, w, r, t, p, sides, lays);
   if (!ok) std::fprintf(stderr, "ERROR: cannot write the seed corpus into '%s'\n", dir.c_str());
   return ok ? 0 : 1;
 }

@@ -16,7 +16,7 @@ BUILD_DIR="$build_dir" \
 work=$(mktemp -d /tmp/pl_fuzz_ci_XXXXXX)
 trap 'rm -rf "$work"' EXIT
 "$build_dir/fuzz_seeds" "$work/seeds" 2>/dev/null
-for target in las_reader lax args vpk_writer raster text_reader ply_reader side_reader; do
+for target in las_reader lax args vpk_writer raster text_reader ply_reader side_reader lay; do
   mkdir -p "$work/corpus_$target" "$work/artifacts_$target"
   echo "fuzz_$target: $runs inputs"
   # A fixed seed and run count keep CI repeatable: it replays the regression inputs and

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -20,11 +21,14 @@
 #include "core/las_reader_las.hpp"
 #include "core/las_write_item.hpp"
 #include "core/las_writer_las.hpp"
+#include "io/formats/las_reader_ply.hpp"
 #include "fuzz_harness.hpp"
+#include "fuzz_lay.hpp"
 #include "fuzz_side_formats.hpp"
 #include "fuzz_text_formats.hpp"
 #include "las_fixture.hpp"
 #include "temp_dir.hpp"
+#include "platform/memory_stream.hpp"
 
 namespace {
 
@@ -92,6 +96,12 @@ std::vector<std::string> files_in(const std::string& dir) {
   return names;
 }
 
+// The LAY target's two readings of the same bytes.
+void fuzz_lay_both(const uint8_t* data, size_t size) {
+  fuzz_lay_one(data, size);
+  fuzz_lay_header_to_extend(data, size);
+}
+
 struct Target {
   const char* folder;
   void (*run)(const uint8_t*, size_t);
@@ -108,6 +118,7 @@ TEST(FuzzRegressions, EveryKeptInputComesBack) {
       {"text_reader", fuzz_text_reader_one},
       {"ply_reader", fuzz_ply_reader_one},
       {"side_reader", fuzz_side_reader_one},
+      {"lay", fuzz_lay_both},
   };
   ArgsDirectory directory;
   ASSERT_TRUE(directory.ready);
@@ -649,4 +660,32 @@ TEST(FuzzRegressions, ThinWithGridMemoryFollowsThePoints) {
   rusage after;
   getrusage(RUSAGE_SELF, &after);
   EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "kB more at the peak";
+}
+
+// A binary PLY whose float intensity is not a number: the value is out of
+// range like a negative one, said so and stored as 0, where it once went
+// through a conversion to an integer that has no result.
+TEST(FuzzRegressions, PlyIntensityNotANumberIsZero) {
+  std::string ply =
+      "ply\nformat binary_little_endian 1.0\nelement vertex 3\nproperty float x\n"
+      "property float y\nproperty float z\nproperty float intensity\nend_header\n";
+  const float vertices[3][4] = {{1, 2, 3, std::nanf("")},
+                                {4, 5, 6, -std::nanf("")},
+                                {7, 8, 9, 300.25f}};
+  ply.append(reinterpret_cast<const char*>(vertices), sizeof(vertices));
+  FILE* stream = open_memory_stream(ply.data(), ply.size());
+  ASSERT_NE(stream, nullptr);
+  LASreaderPLY reader;
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(reader.open(stream, nullptr, 0, false));
+  std::vector<int> intensities;
+  while (reader.read_point()) intensities.push_back(reader.point.get_intensity());
+  const std::string messages = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(intensities, (std::vector<int>{0, 0, 300}));
+  EXPECT_NE(messages.find("WARNING: intensity nan is out of range of unsigned short\n"),
+            std::string::npos)
+      << messages;
+  EXPECT_NE(messages.find("WARNING: intensity -nan is out of range of unsigned short\n"),
+            std::string::npos)
+      << messages;
 }
