@@ -311,6 +311,11 @@ void insert_into(int32_t t0, float* q) {
   tri(before)->n[before_edge] = 3 * first + first_edge;
 }
 
+inline void link(int32_t a, int32_t b) {
+  relink(a, b);
+  relink(b, a);
+}
+
 // Inserts q past the end of a TIN without area that the location found at infinite triangle t:
 // the line grows by the segment from its end to q, seen from both sides.
 void extend_line(int32_t t, float* q) {
@@ -324,11 +329,48 @@ void extend_line(int32_t t, float* q) {
   TINtriangle* Y = TINclean(&y);
   X->v[0] = nullptr, X->v[1] = b, X->v[2] = q;
   Y->v[0] = nullptr, Y->v[1] = q, Y->v[2] = b;
-  X->n[0] = 3 * y + 0, Y->n[0] = 3 * x + 0;  // b - q
-  X->n[1] = 3 * y + 2, Y->n[2] = 3 * x + 1;  // q - null: the line's new end
-  X->n[2] = 3 * t + 1, T->n[1] = 3 * x + 2;  // null - b on T's side
-  Y->n[1] = r_edge;                          // null - b on R's side
-  relink(r_edge, 3 * y + 1);
+  link(3 * x + 0, 3 * y + 0);  // b - q
+  link(3 * x + 1, 3 * y + 2);  // q - null: the line's new end
+  link(3 * x + 2, 3 * t + 1);  // null - b on T's side
+  link(3 * y + 1, r_edge);     // b - null on R's side
+}
+
+// Splits the segment of infinite triangle t of a TIN without area at q, which lies inside it:
+// T = (null, a, b) and R = (null, b, a) become (null, a, q), (null, q, b) on T's side and
+// (null, b, q), (null, q, a) on R's. The cavity of an insertion cannot do it at an end of the
+// line, where T and R also share the edge to the null vertex.
+void split_segment(int32_t t, float* q) {
+  const int32_t r = code_triangle(tri(t)->n[0]);
+  float* a = tri(t)->v[1];
+  float* b = tri(t)->v[2];
+  // T's b - null and null - a, R's a - null and null - b.
+  const int32_t old[4] = {3 * t + 1, 3 * t + 2, 3 * r + 1, 3 * r + 2};
+  const int32_t outer[4] = {tri(t)->n[1], tri(t)->n[2], tri(r)->n[1], tri(r)->n[2]};
+  free_triangle(t);
+  free_triangle(r);
+  int32_t t1, t2, r1, r2;
+  TINtriangle* T1 = TINclean(&t1);
+  TINtriangle* T2 = TINclean(&t2);
+  TINtriangle* R1 = TINclean(&r1);
+  TINtriangle* R2 = TINclean(&r2);
+  T1->v[0] = nullptr, T1->v[1] = a, T1->v[2] = q;
+  T2->v[0] = nullptr, T2->v[1] = q, T2->v[2] = b;
+  R1->v[0] = nullptr, R1->v[1] = b, R1->v[2] = q;
+  R2->v[0] = nullptr, R2->v[1] = q, R2->v[2] = a;
+  link(3 * t1 + 0, 3 * r2 + 0);  // a - q
+  link(3 * t2 + 0, 3 * r1 + 0);  // q - b
+  link(3 * t1 + 1, 3 * t2 + 2);  // q - null on T's side
+  link(3 * r1 + 1, 3 * r2 + 2);  // q - null on R's side
+  const int32_t now[4] = {3 * t2 + 1, 3 * t1 + 2, 3 * r2 + 1, 3 * r1 + 2};
+  for (int m = 0; m < 4; ++m) {
+    int32_t far = outer[m];
+    // At an end of the line the far side is the other triangle's edge, replaced as well.
+    // (The new triangles reuse the old slots: compare old codes only.)
+    for (int x = 0; x < 4; ++x) {
+      if (outer[m] == old[x]) far = now[x];
+    }
+    link(now[m], far);
+  }
 }
 
 // Builds triangles 0 to 3 from a, b, c; false when they are collinear.
@@ -780,11 +822,14 @@ bool tin_insert_point(float* point) {
   }
   const TINtriangle* T = location.triangle;
   if (hull_only && T->v[0]) return false;
-  // Only in a TIN without area does a location leave a position on the line of an infinite
-  // triangle's edge but outside it.
-  if (!T->v[0] && orient(point, T->v[1], T->v[2]) == 0 &&
-      !TINinsegment(T->v[1], T->v[2], point)) {
-    extend_line(location.index, point);
+  // Only in a TIN without area is an infinite triangle's segment seen from an infinite
+  // triangle on its other side too. A position on its line extends it or splits a segment.
+  if (!T->v[0] && !tri(code_triangle(T->n[0]))->v[0] && orient(point, T->v[1], T->v[2]) == 0) {
+    if (TINinsegment(T->v[1], T->v[2], point)) {
+      split_segment(location.index, point);
+    } else {
+      extend_line(location.index, point);
+    }
     return true;
   }
   insert_into(location.index, point);
@@ -861,8 +906,7 @@ bool delete_from_line() {
     const int32_t a = star[0].outer;
     const int32_t b = star[1].outer;
     if (code_triangle(a) == star[1].triangle) return false;
-    relink(a, b);
-    relink(b, a);
+    link(a, b);
     for (const StarEntry& s : star) free_triangle(s.triangle);
     take_as_last(code_triangle(a));
     return true;
@@ -879,7 +923,7 @@ bool delete_from_line() {
   TINtriangle* V = TINclean(&v);
   U->v[0] = nullptr, U->v[1] = r1, U->v[2] = r2;
   V->v[0] = nullptr, V->v[1] = r2, V->v[2] = r1;
-  U->n[0] = 3 * v, V->n[0] = 3 * u;
+  link(3 * u + 0, 3 * v + 0);
   // Each star triangle's outer edge, from its ring vertex to the next, has one end at null.
   int32_t now[4];
   for (int m = 0; m < 4; ++m) {
@@ -892,11 +936,12 @@ bool delete_from_line() {
   }
   for (int m = 0; m < 4; ++m) {
     int32_t outer = star[m].outer;
-    // At an end of the line the outer edge is shared with another star triangle.
-    for (int x = 0; x < 4; ++x)
-      if (code_triangle(outer) == star[x].triangle) outer = now[x];
-    relink(now[m], outer);
-    relink(outer, now[m]);
+    // At an end of the line the outer edge is shared with another star triangle. (The new
+    // triangles reuse the star's slots: compare the old code only.)
+    for (int x = 0; x < 4; ++x) {
+      if (code_triangle(star[m].outer) == star[x].triangle) outer = now[x];
+    }
+    link(now[m], outer);
   }
   return true;
 }
