@@ -26,6 +26,16 @@ bool LASsideInput::open(const char* file_name, const char* mode) {
   return true;
 }
 
+bool LASsideInput::open_named(const char* file_name, const char* mode, const char* verb) {
+  if (file_name == nullptr) {
+    std::fprintf(stderr, "ERROR: file name pointer is zero\n");
+    return false;
+  }
+  if (open(file_name, mode)) return true;
+  std::fprintf(stderr, "ERROR: cannot %s file '%s'\n", verb, file_name);
+  return false;
+}
+
 void LASsideInput::adopt(FILE* stream) {
   if (stream == file) return;
   close();

@@ -28,6 +28,9 @@ class LASsideInput {
   // buffer (only a warning when it cannot be set). False when it cannot be
   // opened (a decompressor that cannot start has printed why).
   bool open(const char* file_name, const char* mode);
+  // The same after "ERROR: file name pointer is zero" for a null name, or
+  // "ERROR: cannot <verb> file '<name>'" when it cannot be opened.
+  bool open_named(const char* file_name, const char* mode, const char* verb);
   // Takes over a stream opened elsewhere (standard input, memory); it is
   // closed by close() like an own one.
   void adopt(FILE* stream);
