@@ -28,7 +28,7 @@ void LASreaderMerged::clean() {
   sub_format_code = 0;
   point_type_change = point_size_change = attribute_change = false;
   rescale = reoffset = false;
-  scale_factor_set = offset_set = false;
+  requested = LASrequestedQuantizer();
   parse_string.clear();
   parse_string_set = false;
   file_names.clear();
@@ -45,14 +45,17 @@ void LASreaderMerged::clean() {
   inside = kInsideNone;
 }
 
-void LASreaderMerged::set_scale_factor(const double* xyz) {
-  scale_factor_set = xyz != nullptr;
-  for (int a = 0; a < 3; a++) scale_factor[a] = xyz ? xyz[a] : 0.0;
-}
-
-void LASreaderMerged::set_offset(const double* xyz) {
-  offset_set = xyz != nullptr;
-  for (int a = 0; a < 3; a++) offset[a] = xyz ? xyz[a] : 0.0;
+void LASreaderMerged::add_counts_and_box(const LASheader& h) {
+  header.number_of_point_records += h.number_of_point_records;
+  for (int r = 0; r < 5; r++) {
+    header.number_of_points_by_return[r] += h.number_of_points_by_return[r];
+  }
+  if (h.min_x < header.min_x) header.min_x = h.min_x;
+  if (h.min_y < header.min_y) header.min_y = h.min_y;
+  if (h.min_z < header.min_z) header.min_z = h.min_z;
+  if (h.max_x > header.max_x) header.max_x = h.max_x;
+  if (h.max_y > header.max_y) header.max_y = h.max_y;
+  if (h.max_z > header.max_z) header.max_z = h.max_z;
 }
 
 void LASreaderMerged::set_parse_string(const char* text) {
@@ -110,8 +113,8 @@ void LASreaderMerged::configure_text_sub() {
     sub_txt->set_scale_intensity(scale_intensity);
     sub_txt->set_translate_scan_angle(translate_scan_angle);
     sub_txt->set_scale_scan_angle(scale_scan_angle);
-    sub_txt->set_scale_factor(scale_factor_set ? scale_factor : nullptr);
-    sub_txt->set_offset(offset_set ? offset : nullptr);
+    sub_txt->set_scale_factor(requested.get_scale_factor());
+    sub_txt->set_offset(requested.get_offset());
   }
 }
 
@@ -271,16 +274,7 @@ bool LASreaderMerged::open() {
           }
         }
       } else {
-        header.number_of_point_records += h.number_of_point_records;
-        for (int r = 0; r < 5; r++) {
-          header.number_of_points_by_return[r] += h.number_of_points_by_return[r];
-        }
-        if (header.max_x < h.max_x) header.max_x = h.max_x;
-        if (header.max_y < h.max_y) header.max_y = h.max_y;
-        if (header.max_z < h.max_z) header.max_z = h.max_z;
-        if (header.min_x > h.min_x) header.min_x = h.min_x;
-        if (header.min_y > h.min_y) header.min_y = h.min_y;
-        if (header.min_z > h.min_z) header.min_z = h.min_z;
+        add_counts_and_box(h);
         header.extended_number_of_point_records += ext_total;
         for (int r = 0; r < 5; r++) {
           header.extended_number_of_points_by_return[r] +=
@@ -348,24 +342,10 @@ bool LASreaderMerged::open() {
                  header.version_minor, npoints, header.version_minor);
   }
 
-  if (scale_factor_set) {
-    double* scales[3] = {&header.x_scale_factor, &header.y_scale_factor, &header.z_scale_factor};
-    for (int a = 0; a < 3; a++) {
-      if (scale_factor[a] != 0.0 && scale_factor[a] != *scales[a]) {
-        *scales[a] = scale_factor[a];
-        rescale = true;
-      }
-    }
+  if (requested.scale_factor_set && side_apply_rescale(&header, requested.scale_factor)) {
+    rescale = true;
   }
-  if (offset_set) {
-    double* offsets[3] = {&header.x_offset, &header.y_offset, &header.z_offset};
-    for (int a = 0; a < 3; a++) {
-      if (offset[a] != *offsets[a]) {
-        *offsets[a] = offset[a];
-        reoffset = true;
-      }
-    }
-  }
+  if (requested.offset_set && side_apply_reoffset(&header, requested.offset)) reoffset = true;
 
   bool laid_out;
   if (header.vlr_compressor) {
@@ -535,17 +515,7 @@ bool LASreaderMerged::read_one_point() {
     }
     if (sub_txt && !populate_header) {
       // The text's own counts are known only now that it has been read.
-      const LASheader& h = sub->header;
-      header.number_of_point_records += h.number_of_point_records;
-      for (int r = 0; r < 5; r++) {
-        header.number_of_points_by_return[r] += h.number_of_points_by_return[r];
-      }
-      if (h.min_x < header.min_x) header.min_x = h.min_x;
-      if (h.min_y < header.min_y) header.min_y = h.min_y;
-      if (h.min_z < header.min_z) header.min_z = h.min_z;
-      if (h.max_x > header.max_x) header.max_x = h.max_x;
-      if (h.max_y > header.max_y) header.max_y = h.max_y;
-      if (h.max_z > header.max_z) header.max_z = h.max_z;
+      add_counts_and_box(sub->header);
     }
     // The next open forgets the sub-reader's failure.
     if (sub->failed()) lost_points = true;
