@@ -25,11 +25,7 @@ std::vector<char> read_bytes(const std::string& path) {
 }
 
 SceneParams small(ScenePreset preset, uint64_t seed = 7) {
-  SceneParams p;
-  p.preset = preset;
-  p.size = 100.0;
-  p.density = 2.0;
-  p.seed = seed;
+  SceneParams p = scene_params(preset, 100.0, 2.0, seed);
   return p;
 }
 

@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +13,7 @@
 #include "core/las_item.hpp"
 #include "core/las_reader_las.hpp"
 #include "core/las_writer_las.hpp"
+#include "file_bytes.hpp"
 #include "las_fixture.hpp"
 #include "run_program.hpp"
 #include "scene.hpp"
@@ -24,37 +23,14 @@ namespace {
 
 const std::string kProgram = std::string(PL_BINARY_DIR) + "/talvenor_new";
 
-std::string file_bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool exists(const std::string& path) {
-  return access(path.c_str(), F_OK) == 0;
-}
-
 const Scene& urban_scene() {
-  static const Scene scene = [] {
-    SceneParams params;
-    params.preset = ScenePreset::kUrban;
-    params.size = 80.0;
-    params.density = 2.0;
-    params.seed = 21;
-    return make_scene(params);
-  }();
+  static const Scene scene = make_scene(scene_params(ScenePreset::kUrban, 80.0, 2.0, 21));
   return scene;
 }
 
 // A smaller scene for the runs that repeat one classification in every format.
 const Scene& format_scene() {
-  static const Scene scene = [] {
-    SceneParams params;
-    params.preset = ScenePreset::kUrban;
-    params.size = 50.0;
-    params.density = 1.5;
-    params.seed = 21;
-    return make_scene(params);
-  }();
+  static const Scene scene = make_scene(scene_params(ScenePreset::kUrban, 50.0, 1.5, 21));
   return scene;
 }
 
@@ -105,7 +81,7 @@ class TalvenorEndToEnd : public testing::Test {
     ASSERT_FALSE(dir.path().empty());
     ASSERT_TRUE(write_scene_las(urban_scene(), dir.file("a.las"), scene_options()));
     ASSERT_TRUE(fixture_read_file(dir.file("a.las"), &input));
-    input_bytes = file_bytes(dir.file("a.las"));
+    input_bytes = file_text(dir.file("a.las"));
   }
 
   // Runs the program in the directory; expects it to succeed.
@@ -143,7 +119,7 @@ TEST_F(TalvenorEndToEnd, ClassifiesAndChangesNothingElse) {
   EXPECT_GE(score.ground_recall(), 0.8);
   EXPECT_LE(score.commission_rate(), 0.05);
   EXPECT_EQ(score.outliers_as_ground, 0u);
-  EXPECT_EQ(file_bytes(dir.file("a.las")), input_bytes) << "the input changed";
+  EXPECT_EQ(file_text(dir.file("a.las")), input_bytes) << "the input changed";
 }
 
 TEST_F(TalvenorEndToEnd, EveryPointFormatClassifiesAlike) {
@@ -211,15 +187,15 @@ TEST_F(TalvenorEndToEnd, HeightsGoWhereTheyAreAskedFor) {
 TEST_F(TalvenorEndToEnd, ClassNumbersKeepTheirLowFiveBits) {
   run({"-i", "a.las", "-o", "two.las", "-quiet"});
   run({"-i", "a.las", "-o", "thirty_four.las", "-quiet", "-ground_class", "34"});
-  EXPECT_EQ(file_bytes(dir.file("two.las")), file_bytes(dir.file("thirty_four.las")));
+  EXPECT_EQ(file_text(dir.file("two.las")), file_text(dir.file("thirty_four.las")));
 }
 
 TEST_F(TalvenorEndToEnd, EveryInputGetsItsOwnOutput) {
   ASSERT_EQ(link(dir.file("a.las").c_str(), dir.file("b.las").c_str()), 0);
   run({"-i", "a.las", "b.las", "-odix", "_g", "-quiet"});
-  ASSERT_TRUE(exists(dir.file("a_g.las")));
-  ASSERT_TRUE(exists(dir.file("b_g.las")));
-  EXPECT_EQ(file_bytes(dir.file("a_g.las")), file_bytes(dir.file("b_g.las")));
+  ASSERT_TRUE(path_exists(dir.file("a_g.las")));
+  ASSERT_TRUE(path_exists(dir.file("b_g.las")));
+  EXPECT_EQ(file_text(dir.file("a_g.las")), file_text(dir.file("b_g.las")));
 }
 
 TEST_F(TalvenorEndToEnd, FilesThatCannotBeClassifiedAreCopiedOrSkipped) {
@@ -245,7 +221,7 @@ TEST_F(TalvenorEndToEnd, FilesThatCannotBeClassifiedAreCopiedOrSkipped) {
       run_program(kProgram, {"-i", "few.las", "-o", "s.las", "-skip_files"}, dir.path());
   EXPECT_EQ(skip.exit_code, 0) << skip.err;
   EXPECT_NE(skip.err.find(" skipping 'few.las' ...\n"), std::string::npos) << skip.err;
-  EXPECT_FALSE(exists(dir.file("s.las")));
+  EXPECT_FALSE(path_exists(dir.file("s.las")));
 }
 
 // A file without ground has every point at height 0: asked for heights, its copy carries them

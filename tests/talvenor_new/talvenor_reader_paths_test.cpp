@@ -5,25 +5,19 @@
 // output the second.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "core/las_reader_las.hpp"
 #include "core/las_writer_las.hpp"
+#include "file_bytes.hpp"
 #include "las_fixture.hpp"
 #include "run_program.hpp"
 
 namespace {
 
 const std::string kProgram = std::string(PL_BINARY_DIR) + "/talvenor_new";
-
-std::string file_bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 struct FormatCase {
   uint8_t format;
@@ -193,7 +187,7 @@ TEST_P(TalvenorReaderPaths, EveryFieldButTheClassSurvives) {
       std::string input;
       if (road.from_stdin) {
         args = {"-stdin"};
-        input = file_bytes(dir.file("whole." + in));
+        input = file_text(dir.file("whole." + in));
       } else if (road.two_tiles) {
         args = {"-i", dir.file("half0." + in), dir.file("half1." + in)};
       } else {
