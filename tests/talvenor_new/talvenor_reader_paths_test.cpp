@@ -28,10 +28,6 @@ void PrintTo(const FormatCase& c, std::ostream* os) {
   *os << "format " << int(c.format) << " + " << c.extra_bytes << " extra bytes";
 }
 
-bool is_extended(uint8_t format) {
-  return format >= 6;
-}
-
 // Points on gently rolling ground at 2 m spacing with random fields; every
 // 25th point (the first of the file too) carries the values that only the
 // extended fields hold: return 8 of 12, scanner channel 2, overlap, scan angle
@@ -47,7 +43,7 @@ std::vector<FixturePoint> road_points(const FormatCase& c) {
       p.Y = row * 200 + static_cast<int32_t>(random.below(50));
       p.Z = 10000 + (row * 7 + column * 3) + static_cast<int32_t>(random.below(20));
       if (random.below(2)) p.return_number = p.number_of_returns;
-      if (is_extended(c.format) && points.size() % 25 == 0) {
+      if (fixture_format_is_extended(c.format) && points.size() % 25 == 0) {
         p.return_number = 8;
         p.number_of_returns = 12;
         p.scanner_channel = 2;

@@ -118,6 +118,17 @@ TEST(TalvenorRunSafety, NoOutputOverwritesAnOutputWrittenBefore) {
   EXPECT_EQ(point_count(dir.file("out/t.las")), point_count(dir.file("x/t.las")));
 }
 
+// What both failure tables read: a small scene "a.las", another in LAS 1.4 point format 6
+// "r6.las", and "broken.vpk", a copy of the first with a damaged chunk.
+void write_failure_inputs(const ProgramDir& dir) {
+  ASSERT_TRUE(write_scene(dir.file("a.las"), 1));
+  SceneLasOptions extended;
+  extended.version_minor = 4;
+  extended.point_data_format = 6;
+  ASSERT_TRUE(write_scene(dir.file("r6.las"), 2, extended));
+  ASSERT_TRUE(write_broken_vpk(dir.file("a.las"), dir.file("broken.vpk")));
+}
+
 struct FailureCase {
   const char* name;
   std::vector<std::string> args;
@@ -180,14 +191,9 @@ TEST(TalvenorRunSafety, InputThatLosesPointsFailsTheRunAndWritesNothing) {
        "o.las"},
   };
   ProgramDir dir;
-  ASSERT_TRUE(write_scene(dir.file("a.las"), 1));
-  SceneLasOptions extended;
-  extended.version_minor = 4;
-  extended.point_data_format = 6;
-  ASSERT_TRUE(write_scene(dir.file("r6.las"), 2, extended));
+  ASSERT_NO_FATAL_FAILURE(write_failure_inputs(dir));
   ASSERT_TRUE(write_vpk(dir.file("r6.las"), dir.file("adaptive.vpk"),
                         LAScompressorKind::multistream_chunked, 0));
-  ASSERT_TRUE(write_broken_vpk(dir.file("a.las"), dir.file("broken.vpk")));
   ASSERT_TRUE(write_text(dir.file("b.txt"), "1 2 3\n"));
 
   for (const FailureCase& c : cases) {
@@ -258,11 +264,7 @@ TEST(TalvenorRunSafety, OutputThatCannotBeWrittenFailsTheRun) {
        "o.txt"},
   };
   ProgramDir dir;
-  ASSERT_TRUE(write_scene(dir.file("a.las"), 1));
-  SceneLasOptions extended;
-  extended.version_minor = 4;
-  extended.point_data_format = 6;
-  ASSERT_TRUE(write_scene(dir.file("r6.las"), 2, extended));
+  ASSERT_NO_FATAL_FAILURE(write_failure_inputs(dir));
   FixtureFile empty;
   empty.point_data_format = 1;
   ASSERT_TRUE(fixture_write_file(dir.file("zero.las"), empty, {}));
@@ -277,7 +279,6 @@ TEST(TalvenorRunSafety, OutputThatCannotBeWrittenFailsTheRun) {
     lonlat_points[i].Z = 10000 + int32_t(i % 7);
   }
   ASSERT_TRUE(fixture_write_file(dir.file("lonlat.las"), lonlat, lonlat_points));
-  ASSERT_TRUE(write_broken_vpk(dir.file("a.las"), dir.file("broken.vpk")));
   for (const char* name : {"full.las", "full.vpk", "full.txt", "full.bin", "full.qi", "full.wrl"}) {
     ASSERT_EQ(symlink("/dev/full", dir.file(name).c_str()), 0);
   }
