@@ -327,9 +327,12 @@ struct RoadPoint {
   bool operator==(const RoadPoint& o) const { return key() == o.key(); }
 };
 
-// A road's -rescale and -reoffset that lose nothing of coordinates in centimetres.
+// A road's -rescale and -reoffset that lose nothing of coordinates in centimetres, or in
+// millionths of degrees and millimetres.
 const std::vector<std::string> kFinerThanCentimetres = {
     "-rescale", "0.001", "0.001", "0.001", "-reoffset", "99000", "5000", "0"};
+const std::vector<std::string> kFinerThanMicrodegrees = {
+    "-rescale", "0.0000001", "0.0000001", "0.0001", "-reoffset", "0", "0", "0"};
 
 struct SideFiles {
   const char* format;
@@ -420,8 +423,7 @@ SideFiles bin_files(const TempDir& dir) {
 }
 
 SideFiles qfit_files(const TempDir& dir) {
-  SideFiles f{"QFIT", false, 1e-6, 0.001,
-              {"-rescale", "0.0000001", "0.0000001", "0.0001", "-reoffset", "0", "0", "0"}};
+  SideFiles f{"QFIT", false, 1e-6, 0.001, kFinerThanMicrodegrees};
   for (int file = 0; file < 2; file++) {
     std::vector<QfitRecord> records;
     for (int i = 0; i < 20; i++) {
