@@ -12,6 +12,13 @@ bool IntervalDecoder::start(ByteStreamIn* stream, bool read_value) {
   return true;
 }
 
+void IntervalDecoder::stop() {
+  none.init(nullptr, 0);
+  stream = &none;
+  value = 0;
+  length = 0xFFFFFFFFu;
+}
+
 void IntervalDecoder::read_initial_value() {
   value = static_cast<uint32_t>(stream->read_byte()) << 24;
   value |= static_cast<uint32_t>(stream->read_byte()) << 16;

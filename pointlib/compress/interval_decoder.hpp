@@ -11,6 +11,12 @@
 // wrap-around. Corrupt data throws the int 4711 where it shows (a raw value
 // out of range, a value outside the interval); the end of the stream throws
 // the stream's -1.
+//
+// Corrupt files reach the decoder in every state: before it was started, after
+// it was finished, after a throw from the middle of a symbol. In each of them
+// it has a stream (an empty one, which throws -1 at the first byte wanted) and
+// an interval of at least the minimum length, so that no call can divide by
+// zero or read through a null stream.
 class IntervalDecoder {
  public:
   IntervalDecoder() = default;
@@ -22,7 +28,8 @@ class IntervalDecoder {
   bool start(ByteStreamIn* stream, bool read_value = true);
   // Reads the first 4 bytes as the value; for a decoder started without.
   void read_initial_value();
-  void finish() { stream = nullptr; }
+  // Lets go of the stream; until the next start the decoder reads from none.
+  void finish() { stop(); }
 
   std::unique_ptr<BitModel> new_bit_model() const { return std::make_unique<BitModel>(); }
   // Models of more than 16 symbols get a decoder table.
@@ -46,21 +53,31 @@ class IntervalDecoder {
     return low | (static_cast<uint64_t>(get_raw_u32()) << 32);
   }
 
+  // The stream being decoded; an empty one when the decoder has none.
   ByteStreamIn* get_stream() const { return stream; }
 
  private:
   inline void renormalise();
+  void stop();
 
-  ByteStreamIn* stream = nullptr;
+  ByteStreamInArrayLE none;
+  ByteStreamIn* stream = &none;
   uint32_t value = 0;
-  uint32_t length = 0;
+  uint32_t length = 0xFFFFFFFFu;
 };
 
 inline void IntervalDecoder::renormalise() {
-  do {
-    value = (value << 8) | static_cast<uint32_t>(stream->read_byte());
-    length <<= 8;
-  } while (length < kIntervalMinLength);
+  // A throw from the stream would leave the interval below its minimum
+  // length: the decoder lets go of the stream before it passes the throw on.
+  try {
+    do {
+      value = (value << 8) | static_cast<uint32_t>(stream->read_byte());
+      length <<= 8;
+    } while (length < kIntervalMinLength);
+  } catch (...) {
+    stop();
+    throw;
+  }
 }
 
 inline uint32_t IntervalDecoder::get_bit(BitModel* m) {

@@ -25,6 +25,7 @@ void LayersIn::read_counts(ByteStreamIn* in) {
 }
 
 bool LayersIn::load(ByteStreamIn* in) {
+  if (in == nullptr) return false;
   uint64_t all = 0;
   uint64_t wanted = 0;
   for (uint32_t i = 0; i < number; i++) {

@@ -43,8 +43,9 @@ class LayersIn {
   // Reads one u32 count per layer from the file stream.
   void read_counts(ByteStreamIn* in);
   // Loads the requested layers of the chunk whose counts were read last and
-  // skips the others. False when the counts cannot all be in the stream or
-  // the buffer cannot be had; the stream's own -1 when it ends early.
+  // skips the others. False without a stream, when the counts cannot all be
+  // in the stream or when the buffer cannot be had; the stream's own -1 when
+  // it ends early.
   bool load(ByteStreamIn* in);
 
  private:

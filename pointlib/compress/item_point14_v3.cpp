@@ -239,6 +239,9 @@ bool LASreadItemCompressed_POINT14_v3::read_layer_sizes() {
 
 bool LASreadItemCompressed_POINT14_v3::start_chunk(uint8_t* item, uint32_t& context) {
   if (!layers.load(file_decoder->get_stream())) return false;
+  // Every point after the first decodes its change mask from this layer, and
+  // a writer always finishes it with bytes: without any the chunk is corrupt.
+  if (layers[kLayerChannelReturnsXY].num_bytes == 0) return false;
   for (State& s : channels) s.inactive = true;
   current_channel = channel_of(item);
   context = current_channel;

@@ -57,6 +57,7 @@ bool LASpointRecordReader::setup(uint16_t num_items, const LASitem* items,
   unreadable = false;
   missing_coder = false;
   chunk_lost = false;
+  position_lost = false;
   table_from_file = false;
   table_position = 0;
   chunk_bound = 0;
@@ -81,6 +82,9 @@ bool LASpointRecordReader::setup(uint16_t num_items, const LASitem* items,
 
   if (!seek_point.init_for_items(nullptr, num_items, items, nullptr)) return false;
   for (uint16_t i = 0; i < num_items; i++) {
+    // The coders of the extended items find their layers in the framing of
+    // multistream chunks; no other framing has any.
+    if (!layered && items[i].type >= LASitem::POINT14) return false;
     std::unique_ptr<LASreadItemCompressed> reader =
         factory->make_reader(items[i], dec.get(), layer_request_mask);
     if (!reader) {
@@ -138,6 +142,9 @@ bool LASpointRecordReader::read(uint8_t* const* point_items) {
   try {
     return read_compressed(point_items);
   } catch (int e) {
+    // Wherever the stream stands now, it is not at the point after the last
+    // one delivered: a seek has to start its chunk afresh.
+    position_lost = true;
     // The last chunk's data ran out past its end: the points ended before
     // the count the header gives.
     if (chunk_bound > 0 && stream->position() > chunk_bound) {
@@ -429,12 +436,16 @@ void LASpointRecordReader::chunk_table_failed(int64_t pointer, int64_t first_chu
 
 void LASpointRecordReader::move_to_chunk(uint32_t chunk) {
   dec->finish();
-  chunk_lost = false;
   exhausted = false;
   current_chunk = chunk;
+  // Lost until the chunk's start is reached: a failed move must not leave
+  // the readers of the chunk before in use on a finished decoder.
+  chunk_lost = true;
   if (!stream->seek_to(chunk_starts[chunk])) throw -1;
   prepare_decoder();
   enter_chunk();
+  chunk_lost = false;
+  position_lost = false;
 }
 
 bool LASpointRecordReader::check_end() {
@@ -461,6 +472,8 @@ bool LASpointRecordReader::seek(int64_t current, int64_t target) {
     return true;
   }
   if (unreadable || missing_coder) return false;
+  // After a failed read or seek, `current` is not where the stream stands.
+  const bool lost = chunk_lost || position_lost;
   uint64_t delta = 0;
   try {
     if (point_start == 0) {
@@ -490,29 +503,35 @@ bool LASpointRecordReader::seek(int64_t current, int64_t target) {
         delta = to % chunk_size;
       }
       if (target_chunk >= tabled_chunks) {
-        if (current_chunk < tabled_chunks - 1 || chunk_lost) move_to_chunk(tabled_chunks - 1);
+        if (current_chunk < tabled_chunks - 1 || lost) move_to_chunk(tabled_chunks - 1);
         delta += uint64_t{chunk_size} * (target_chunk - current_chunk) - chunk_count;
-      } else if (current_chunk != target_chunk || current > target || chunk_lost) {
+      } else if (current_chunk != target_chunk || current > target || lost) {
         move_to_chunk(target_chunk);
       } else {
         delta = static_cast<uint64_t>(target - current);
       }
-    } else if (current > target || chunk_lost) {
+    } else if (current > target || lost) {
       dec->finish();
+      chunk_lost = true;
       if (!stream->seek_to(point_start)) return false;
       in_use = InUse::kNone;
       chunk_count = 0;
       chunk_lost = false;
+      position_lost = false;
       delta = to;
     } else {
       delta = static_cast<uint64_t>(target - current);
     }
   } catch (int) {
     set_error("cannot seek to point %" PRId64, target);
+    position_lost = true;
     return false;
   }
   for (; delta > 0; delta--) {
-    if (!read(seek_point.point_items.data())) return false;
+    if (!read(seek_point.point_items.data())) {
+      position_lost = true;
+      return false;
+    }
   }
   return true;
 }

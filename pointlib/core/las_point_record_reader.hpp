@@ -118,6 +118,9 @@ class LASpointRecordReader {
   // A corrupt chunk with no known chunk after it, or a chunk whose data ended
   // inside a symbol: reads fail until a seek, which starts its chunk afresh.
   bool chunk_lost = false;
+  // A read or seek failed: the stream no longer stands where the caller's
+  // point index says, so the next seek starts its chunk afresh.
+  bool position_lost = false;
   // The chunk starts came from the file's table, whose last entry is the
   // table's own position.
   bool table_from_file = false;

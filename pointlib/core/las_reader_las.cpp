@@ -448,6 +448,13 @@ bool LASreaderLAS::read_header(bool peek_only) {
     std::fprintf(stderr, "       or contact the makers of Mirvelox for assistance.\n");
     return false;
   }
+  // Every point has coordinates: a list that does not begin with them
+  // describes no point that could be read or copied.
+  if (h.vlr_compressor && !h.vlr_compressor->items[0].is_type(LASitem::POINT10) &&
+      !h.vlr_compressor->items[0].is_type(LASitem::POINT14)) {
+    std::fprintf(stderr, "ERROR: first LASitem is neither POINT10 nor POINT14\n");
+    return false;
+  }
   if (h.point_data_format > 63) {
     if (!h.vlr_compressor) {
       if (vlrs_cut) {
@@ -463,14 +470,14 @@ bool LASreaderLAS::read_header(bool peek_only) {
       return false;
     }
     h.point_data_format &= 0x7F;
-    // The items come from the compressor record, but the header names the
-    // format a copy is written in; one that is no point format cannot be
-    // copied or read back.
-    if (h.point_data_format > 10) {
-      std::fprintf(stderr, "ERROR: unknown point type %d with point size %d\n", h.point_data_format,
-                   h.point_data_record_length);
-      return false;
-    }
+  }
+  // With a compressor record the items come from the record, compressed or
+  // not, but the header names the format a copy is written in; one that is no
+  // point format cannot be copied or read back.
+  if (h.vlr_compressor && h.point_data_format > 10) {
+    std::fprintf(stderr, "ERROR: unknown point type %d with point size %d\n", h.point_data_format,
+                 h.point_data_record_length);
+    return false;
   }
   return true;
 }
@@ -715,6 +722,16 @@ bool LASreaderLAS::setup_points(uint32_t decompress_selective) {
   // whoever copies the header must see the size that was read.
   if (point.total_point_size != static_cast<int32_t>(h.point_data_record_length)) {
     h.point_data_record_length = static_cast<uint16_t>(point.total_point_size);
+  }
+  // Likewise the format: a compressor record's items that make a standard
+  // record name its format, whatever the header's byte says.
+  if (h.vlr_compressor) {
+    LAScompressorSetup probe;
+    uint8_t format = 0;
+    uint16_t size = 0;
+    if (probe.derive_point_type(point.num_items, point.items.data(), &format, &size)) {
+      h.point_data_format = format;
+    }
   }
   // Attributes that claim more than the records' extra bytes are refused, so
   // no attribute access runs past a point's extra bytes.

@@ -3,6 +3,7 @@
 #include <cinttypes>
 
 #include "filter/las_ignore.hpp"
+#include "layers/layers_point_sets.hpp"
 
 namespace {
 
@@ -224,6 +225,11 @@ bool LASapply::read_one_point() {
           result = apply_layers(0);
         } else {
           appending = true;
+          for (auto& layer : layers) {
+            if (auto* append = dynamic_cast<LASlayerAppendPointsRaw*>(layer.get())) {
+              append->start_appending();
+            }
+          }
           continue;
         }
       } else {

@@ -67,7 +67,7 @@ bool LASlayerAppendPointsRaw::init_write(ByteStreamOut* out) {
 
 bool LASlayerAppendPointsRaw::record_point(const LASpoint* point) {
   const LASpoint* source = source_of(point);
-  if (static_cast<uint64_t>(counter) >= first_appended) {
+  if (counter >= first_appended) {
     // The 20 bytes of a format 0 record are the first 20 of the point's data.
     if (!out_stream->write_bytes(source->raw(), 20)) return false;
     if (source->have_gps_time && !out_stream->write_u64_le(&source->gps_time)) return false;
@@ -80,7 +80,7 @@ bool LASlayerAppendPointsRaw::record_point(const LASpoint* point) {
 bool LASlayerAppendPointsRaw::finish_write(ByteStreamOut* out) {
   if (out_stream) {
     const int64_t end = out_stream->position();
-    end_count = static_cast<uint64_t>(counter);
+    end_count = counter;
     if (!out_stream->seek_to(end_count_position) || !out_stream->write_u64_le(&end_count) ||
         !out_stream->seek_to(end)) {
       std::fprintf(stderr, "ERROR: updating end_count\n");
@@ -98,11 +98,11 @@ bool LASlayerAppendPointsRaw::init_read(ByteStreamIn* in) {
 }
 
 bool LASlayerAppendPointsRaw::apply_to_point(LASpoint* point) {
-  if (static_cast<uint64_t>(counter) < first_appended) {
+  if (counter < first_appended) {
     counter++;
     return true;
   }
-  if (static_cast<uint64_t>(counter) >= end_count) return false;
+  if (counter >= end_count) return false;
   in_stream->read_bytes(point->raw(), 20);
   if (point->have_gps_time) in_stream->read_u64_le(&point->gps_time);
   counter++;

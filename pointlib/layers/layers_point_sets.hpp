@@ -57,12 +57,19 @@ class LASlayerAppendPointsRaw
   bool record_point(const LASpoint* point) override;
   bool apply_to_point(LASpoint* point) override;
   bool finish_write(ByteStreamOut* out) override;
+  // The point file has ended: the recorded points come next. A damaged LAY
+  // file may state more file points than there are; counted on to that
+  // number, the layer would deliver the last point again for every missing
+  // one (up to 2^64 of them) before the recorded points.
+  void start_appending() {
+    if (counter < first_appended) counter = first_appended;
+  }
 
   uint64_t first_appended = 0;
   uint64_t end_count = 0;
 
  private:
-  int64_t counter = 0;
+  uint64_t counter = 0;
   int64_t end_count_position = 0;
 };
 

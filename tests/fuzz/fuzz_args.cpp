@@ -8,12 +8,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "fuzz_harness.hpp"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char pattern[] = "/tmp/pl_fuzz_args_XXXXXX";
-  if (!mkdtemp(pattern) || chdir(pattern) != 0 || !fuzz_args_prepare_directory()) {
+  const std::string directory = fuzz_process_directory("args");
+  if (directory.empty() || chdir(directory.c_str()) != 0 || !fuzz_args_prepare_directory()) {
     std::fprintf(stderr, "ERROR: cannot prepare a working directory for the args target\n");
     std::exit(1);
   }

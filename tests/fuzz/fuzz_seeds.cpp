@@ -1,7 +1,10 @@
 // Writes the seed corpora of the fuzz targets from our own fixture writers:
 // <dir>/las_reader (raw files of every point format, and their compressed copies for
-// every coder version the library writes), <dir>/lax, <dir>/args, <dir>/text_reader,
-// <dir>/ply_reader and <dir>/side_reader.
+// every coder version the library writes), <dir>/lax, <dir>/args, <dir>/vpk_writer
+// (point sets for the writer round trip), <dir>/raster (ASC, BIL and VPK rasters),
+// <dir>/text_reader, <dir>/ply_reader, <dir>/side_reader and <dir>/lay, and
+// <dir>/lay_point_file.las, the point file the LAY inputs belong to (to replay one through the
+// programs, beside it as lay_point_file.lay, with -ilay).
 
 #include <sys/stat.h>
 
@@ -13,6 +16,7 @@
 
 #include "core/las_item.hpp"
 #include "fuzz_harness.hpp"
+#include "fuzz_lay.hpp"
 #include "fuzz_side_formats.hpp"
 #include "fuzz_text_formats.hpp"
 
@@ -33,8 +37,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string dir = argv[1];
-  for (const char* sub :
-       {"", "/las_reader", "/lax", "/args", "/text_reader", "/ply_reader", "/side_reader"}) {
+  for (const char* sub : {"", "/las_reader", "/lax", "/args", "/vpk_writer", "/raster",
+                          "/text_reader", "/ply_reader", "/side_reader", "/lay"}) {
     mkdir((dir + sub).c_str(), 0755);
   }
   bool ok = true;
@@ -66,6 +70,14 @@ int main(int argc, char** argv) {
   for (const std::vector<uint8_t>& lax : fuzz_lax_seed_files()) {
     ok = write(dir + "/lax/seed_" + std::to_string(m++) + ".lax", lax) && ok;
   }
+  int w = 0;
+  for (const std::vector<uint8_t>& input : fuzz_vpk_writer_seed_inputs()) {
+    ok = write(dir + "/vpk_writer/seed_" + std::to_string(w++) + ".bin", input) && ok;
+  }
+  int r = 0;
+  for (const std::vector<uint8_t>& input : fuzz_raster_seed_inputs()) {
+    ok = write(dir + "/raster/seed_" + std::to_string(r++) + ".bin", input) && ok;
+  }
   int a = 0;
   for (const std::string& line : fuzz_args_seed_lines()) {
     ok = write(dir + "/args/seed_" + std::to_string(a++) + ".txt",
@@ -83,9 +95,15 @@ int main(int argc, char** argv) {
   for (const std::vector<uint8_t>& side : fuzz_side_seed_files()) {
     ok = write(dir + "/side_reader/seed_" + std::to_string(sides++), side) && ok;
   }
-  std::fprintf(stderr, "%d text, %d PLY and %d side-format seeds\n", t, p, sides);
-  std::fprintf(stderr, "%d raw and %d compressed LAS seeds, %d lax seeds, %d argument seeds\n", n,
-               compressed, m, a);
+  ok = write(dir + "/lay_point_file.las", fuzz_lay_point_file()) && ok;
+  int lays = 0;
+  for (const std::vector<uint8_t>& lay : fuzz_lay_seed_files()) {
+    ok = write(dir + "/lay/seed_" + std::to_string(lays++) + ".lay", lay) && ok;
+  }
+  std::fprintf(stderr,
+               "%d raw and %d compressed LAS seeds, %d lax seeds, %d argument seeds, %d writer "
+               "seeds, %d raster seeds, %d text, %d PLY, %d side-format and %d LAY seeds\n",
+               n, compressed, m, a, w, r, t, p, sides, lays);
   if (!ok) std::fprintf(stderr, "ERROR: cannot write the seed corpus into '%s'\n", dir.c_str());
   return ok ? 0 : 1;
 }

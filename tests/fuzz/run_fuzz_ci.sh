@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang and runs each for a fixed number of inputs on the seed corpus
-# and the kept regression inputs (about a minute in all).
+# and the kept regression inputs (a few minutes in all). Long runs with random seeds that go on
+# after findings: run_fuzz_long.sh.
 #   BUILD_DIR (default build-fuzz), FUZZ_SECONDS at most per target (default 120),
 #   FUZZ_RUNS per target (default 2000), FUZZ_SEED (default 1)
 set -euo pipefail
@@ -15,7 +16,7 @@ BUILD_DIR="$build_dir" \
 work=$(mktemp -d /tmp/pl_fuzz_ci_XXXXXX)
 trap 'rm -rf "$work"' EXIT
 "$build_dir/fuzz_seeds" "$work/seeds" 2>/dev/null
-for target in las_reader lax args text_reader ply_reader side_reader; do
+for target in las_reader lax args vpk_writer raster text_reader ply_reader side_reader lay; do
   mkdir -p "$work/corpus_$target" "$work/artifacts_$target"
   echo "fuzz_$target: $runs inputs"
   # A fixed seed and run count keep CI repeatable: it replays the regression inputs and

@@ -14,6 +14,7 @@ TEST(LayDamaged, TheSeedsApplyCleanly) {
     ASSERT_GT(seed.size(), 276u);
     testing::internal::CaptureStderr();
     fuzz_lay_one(seed.data(), seed.size());
+    EXPECT_TRUE(fuzz_lay_header_to_extend(seed.data(), seed.size()));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   }
 }
@@ -27,6 +28,13 @@ TEST(LayDamaged, EveryCutOfEverySeedEndsInMessages) {
       fuzz_lay_one(cut.data(), cut.size());
       const std::string said = testing::internal::GetCapturedStderr();
       EXPECT_NE(said.find("ERROR: "), std::string::npos) << n;
+      // The writer that would extend the file refuses a cut header alike.
+      if (n < 276) {
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(fuzz_lay_header_to_extend(cut.data(), cut.size())) << n;
+        EXPECT_NE(testing::internal::GetCapturedStderr().find("ERROR: reading "), std::string::npos)
+            << n;
+      }
     }
   }
 }

@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -569,27 +570,28 @@ TEST_F(LayFiles, AFileWithoutLayersLeavesThePointsAsTheyAre) {
   for (size_t i = 0; i < read.size(); i++) EXPECT_EQ(read[i].intensity, points[i].intensity);
 }
 
-TEST_F(LayFiles, DeletedPointsAreNotDeliveredAndAppendedOnesFollow) {
-  // Written by hand: an append layer with two more points, then a delete
-  // layer that deletes every third point. The append layer comes first so
-  // that it counts every point of the file.
-  auto reader = open_las(las);
+// Written by hand: an append layer with two more points, then a delete layer
+// that deletes every third point. The append layer comes first so that it
+// counts every point of the file.
+Bytes append_then_delete_layers(const std::string& las) {
+  auto reader = std::make_unique<LASreaderLAS>();
+  EXPECT_TRUE(reader->open_file(las.c_str()));
   LASheader header;
   header.assign(reader->header);
   ByteStreamOutArrayLE out;
-  ASSERT_TRUE(write_lay_header(&out, reader->header, 2));
+  EXPECT_TRUE(write_lay_header(&out, reader->header, 2));
   LASlayerAppendPointsRaw app(&header);
   LASlayerDeletePointsCompressed del(&header);
-  ASSERT_TRUE(app.init_write(nullptr));
-  ASSERT_TRUE(del.init_write(nullptr));
+  EXPECT_TRUE(app.init_write(nullptr));
+  EXPECT_TRUE(del.init_write(nullptr));
   LASpoint w;
   w.init_like(&reader->point, false);
   size_t n = 0;
   while (reader->read_point()) {
     w.assign(reader->point);
-    ASSERT_TRUE(app.record_point(&w));
+    EXPECT_TRUE(app.record_point(&w));
     w.deleted_flag = n % 3 == 0;
-    ASSERT_TRUE(del.record_point(&w));
+    EXPECT_TRUE(del.record_point(&w));
     n++;
   }
   // The appended points are the source points the written ones were made like.
@@ -597,15 +599,17 @@ TEST_F(LayFiles, DeletedPointsAreNotDeliveredAndAppendedOnesFollow) {
     reader->point.X = x;
     w.assign(reader->point);
     w.deleted_flag = 0;
-    ASSERT_TRUE(app.record_point(&w));
-    ASSERT_TRUE(del.record_point(&w));
+    EXPECT_TRUE(app.record_point(&w));
+    EXPECT_TRUE(del.record_point(&w));
   }
-  ASSERT_TRUE(app.finish_write(&out));
-  ASSERT_TRUE(del.finish_write(&out));
-  write_bytes(lay(), Bytes(out.get_data(), out.get_data() + out.get_size()));
-  reader.reset();
+  EXPECT_TRUE(app.finish_write(&out));
+  EXPECT_TRUE(del.finish_write(&out));
+  return Bytes(out.get_data(), out.get_data() + out.get_size());
+}
 
-  const std::vector<LASpointData> read = apply();
+// The file's points that the delete layer keeps, then the two appended ones.
+void expect_kept_then_appended(const std::vector<LASpointData>& read,
+                               const std::vector<FixturePoint>& points) {
   ASSERT_EQ(read.size(), points.size() - 10 + 2);
   size_t k = 0;
   for (size_t i = 0; i < points.size(); i++) {
@@ -614,6 +618,34 @@ TEST_F(LayFiles, DeletedPointsAreNotDeliveredAndAppendedOnesFollow) {
   }
   EXPECT_EQ(read[k].X, -5);
   EXPECT_EQ(read[k + 1].X, -6);
+}
+
+TEST_F(LayFiles, DeletedPointsAreNotDeliveredAndAppendedOnesFollow) {
+  write_bytes(lay(), append_then_delete_layers(las));
+  expect_kept_then_appended(apply(), points);
+}
+
+// An append layer that states more file points than the file has: its
+// recorded points follow the file's last point all the same, where it once
+// delivered that last point again for every missing one (a hang for a count
+// near 2^64).
+TEST_F(LayFiles, AppendedPointsFollowTheFileWhateverCountTheLayerStates) {
+  const Bytes written = append_then_delete_layers(las);
+  // The append layer's data: first_appended (the 30 file points) and end_count (32).
+  Bytes counts(16, 0);
+  fixture_put_u64(counts, 0, 30);
+  fixture_put_u64(counts, 8, 32);
+  const auto at = std::search(written.begin(), written.end(), counts.begin(), counts.end());
+  ASSERT_NE(at, written.end());
+  const size_t first_appended_at = size_t(at - written.begin());
+  for (uint64_t stated : {uint64_t{31}, uint64_t{1} << 40, ~uint64_t{0} - 2}) {
+    SCOPED_TRACE(stated);
+    Bytes b = written;
+    fixture_put_u64(b, first_appended_at, stated);
+    fixture_put_u64(b, first_appended_at + 8, stated + 2);
+    write_bytes(lay(), b);
+    expect_kept_then_appended(apply(), points);
+  }
 }
 
 TEST_F(LayFiles, AFailedLoadGivesTheReaderBackWithItsFilter) {

@@ -1,21 +1,33 @@
 #include "fuzz_harness.hpp"
 
+#include <stdlib.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "arg_vector.hpp"
 #include "core/byte_stream_in.hpp"
 #include "core/byte_stream_out.hpp"
+#include "core/las_header.hpp"
+#include "core/las_item.hpp"
+#include "core/las_point.hpp"
+#include "core/las_point_record_reader.hpp"
+#include "core/las_point_record_writer.hpp"
 #include "core/las_reader_las.hpp"
+#include "core/las_write_item.hpp"
 #include "core/las_writer_las.hpp"
 #include "io/las_index.hpp"
 #include "io/las_input_options.hpp"
 #include "io/las_output_options.hpp"
 #include "las_fixture.hpp"
 #include "lax_writer.hpp"
+#include "raster_fixtures.hpp"
 
 namespace {
 
@@ -165,6 +177,192 @@ void fuzz_args_one(const uint8_t* data, size_t size) {
 
 namespace {
 
+// Every field of a point as a raw writer stores it (the 30-byte record of the
+// extended formats; the other items as they lie in the point).
+void append_record(const LASpoint& point, std::vector<uint8_t>* out) {
+  for (uint16_t i = 0; i < point.num_items; i++) {
+    const uint8_t* item = point.point_items[i];
+    if (point.items[i].type == LASitem::POINT14) {
+      uint8_t record[30];
+      LASwriteItemRaw_POINT14_LE::point_to_record(item, record);
+      out->insert(out->end(), record, record + sizeof(record));
+    } else {
+      out->insert(out->end(), item, item + point.items[i].size);
+    }
+  }
+}
+
+// How one vpk_writer input is written: the first four bytes choose, the rest
+// are the raw records of the points.
+struct WriterCase {
+  uint8_t format = 0;
+  uint16_t record_length = 0;
+  uint16_t compressor = 0;
+  int version = 0;
+  bool adaptive = false;
+  uint32_t chunk_size = 0;
+  uint8_t chunk_ends = 0;  // adaptive: bit i % 8 ends a chunk after point i
+  size_t points = 0;
+
+  bool ends_chunk(size_t i) const { return adaptive && ((chunk_ends >> (i % 8)) & 1u); }
+};
+
+WriterCase writer_case(const uint8_t* data, size_t size) {
+  WriterCase c;
+  c.format = data[0] % 11;
+  const uint8_t mode = data[1];
+  c.record_length = static_cast<uint16_t>(fixture_standard_record_length(c.format) + (mode >> 5));
+  if (c.format >= 6) {
+    c.compressor = LAScompressorKind::multistream_chunked;
+    c.version = 3 + (mode & 1);
+    c.adaptive = data[2] == 0;
+  } else {
+    c.compressor =
+        (mode & 2) ? LAScompressorKind::sequential : LAScompressorKind::sequential_chunked;
+    c.version = 1 + (mode & 1);
+  }
+  c.chunk_size = c.adaptive ? LAScompressorSetup::kAdaptiveChunkSize : 1u + data[2];
+  c.chunk_ends = data[3];
+  c.points = std::min<size_t>((size - 4) / c.record_length, 1500);
+  return c;
+}
+
+// The points of an input, one after the other in one point, as a raw file
+// with these records delivers them; records() keeps what each one stored.
+class InputPoints {
+ public:
+  InputPoints(const WriterCase& c, const LASheader& header, const uint8_t* records_at)
+      : stream(records_at, static_cast<int64_t>(c.points * c.record_length)) {
+    if (!point.init_for_point_type(&header, c.format, c.record_length, &header) ||
+        !raw.setup(point.num_items, point.items.data()) || !raw.init(&stream)) {
+      __builtin_trap();
+    }
+  }
+  // Reads the next point into point() and keeps its record.
+  const LASpoint& next() {
+    if (!raw.read(point.point_items.data())) __builtin_trap();
+    kept.emplace_back();
+    append_record(point, &kept.back());
+    return point;
+  }
+  const LASpoint& layout() const { return point; }
+  const std::vector<std::vector<uint8_t>>& records() const { return kept; }
+
+ private:
+  ByteStreamInArrayLE stream;
+  LASpointRecordReader raw;
+  LASpoint point;
+  std::vector<std::vector<uint8_t>> kept;
+};
+
+// Written by the LAS writer, as a user's copy is: header, points, chunk table.
+std::vector<uint8_t> write_file(const WriterCase& c, const LASheader& header, InputPoints& input) {
+  ByteStreamOutArrayLE out;
+  LASwriterLAS writer;
+  writer.set_delete_stream(false);
+  const int32_t chunk = c.adaptive ? 0 : static_cast<int32_t>(c.chunk_size);
+  // The writer is asked for 1 or 2; the extended items then get 3.
+  const int requested = c.version >= 3 ? 2 : c.version;
+  if (!writer.open_stream(&out, &header, c.compressor, requested, chunk)) __builtin_trap();
+  for (size_t i = 0; i < c.points; i++) {
+    if (!writer.write_one_point(&input.next())) __builtin_trap();
+    if (c.ends_chunk(i) && !writer.close_chunk()) __builtin_trap();
+  }
+  if (writer.close_output(true) <= 0) __builtin_trap();
+  return std::vector<uint8_t>(out.get_data(), out.get_data() + out.get_size());
+}
+
+void check_file(const std::vector<uint8_t>& file,
+                const std::vector<std::vector<uint8_t>>& records) {
+  LASreaderLAS reader;
+  if (!reader.open_stream(
+          new ByteStreamInArrayLE(file.data(), static_cast<int64_t>(file.size())))) {
+    __builtin_trap();
+  }
+  if (reader.npoints != static_cast<int64_t>(records.size())) __builtin_trap();
+  std::vector<uint8_t> got;
+  for (const std::vector<uint8_t>& record : records) {
+    if (!reader.read_point()) __builtin_trap();
+    got.clear();
+    append_record(reader.point, &got);
+    if (got != record) __builtin_trap();
+  }
+  if (reader.read_point() || reader.failed()) __builtin_trap();
+  // A seek lands on the point asked for.
+  if (!records.empty()) {
+    const size_t middle = records.size() / 2;
+    if (!reader.seek_point(static_cast<int64_t>(middle)) || !reader.read_point()) __builtin_trap();
+    got.clear();
+    append_record(reader.point, &got);
+    if (got != records[middle]) __builtin_trap();
+  }
+  reader.close_input();
+}
+
+// Version 4 of the layered coders, which the LAS writer never chooses but
+// reads: through the point-record writer and reader with a list that says 4.
+void check_version_4(const WriterCase& c, InputPoints& input) {
+  const LASpoint& layout = input.layout();
+  LAScompressorSetup setup;
+  if (!setup.setup(layout.num_items, layout.items.data(), c.compressor) ||
+      !setup.choose_version(2) || !setup.change_chunk_size(c.chunk_size)) {
+    __builtin_trap();
+  }
+  for (LASitem& item : setup.items) item.version = 4;
+  ByteStreamOutArrayLE out;
+  LASpointRecordWriter writer;
+  if (!writer.setup(setup.num_items, setup.items.data(), &setup) || !writer.init(&out)) {
+    __builtin_trap();
+  }
+  for (size_t i = 0; i < c.points; i++) {
+    if (!writer.write(input.next().point_items.data())) __builtin_trap();
+    if (c.ends_chunk(i) && !writer.chunk()) __builtin_trap();
+  }
+  if (!writer.done()) __builtin_trap();
+  ByteStreamInArrayLE in(out.get_data(), out.get_size());
+  LASpointRecordReader reader;
+  if (!reader.setup(setup.num_items, setup.items.data(), &setup) || !reader.init(&in)) {
+    __builtin_trap();
+  }
+  LASpoint point;
+  if (!point.init_for_items(nullptr, layout.num_items, layout.items.data(), nullptr)) {
+    __builtin_trap();
+  }
+  std::vector<uint8_t> got;
+  for (const std::vector<uint8_t>& record : input.records()) {
+    if (!reader.read(point.point_items.data())) __builtin_trap();
+    got.clear();
+    append_record(point, &got);
+    if (got != record) __builtin_trap();
+  }
+  if (!reader.check_end()) __builtin_trap();
+}
+
+}  // namespace
+
+void fuzz_vpk_writer_one(const uint8_t* data, size_t size) {
+  if (size < 4) return;
+  const WriterCase c = writer_case(data, size);
+  LASheader header;
+  header.version_minor = c.format >= 6 ? 4 : 2;
+  header.point_data_format = c.format;
+  header.point_data_record_length = c.record_length;
+  if (c.format >= 6) {
+    header.extended_number_of_point_records = c.points;
+  } else {
+    header.number_of_point_records = static_cast<uint32_t>(c.points);
+  }
+  InputPoints input(c, header, data + 4);
+  if (c.version == 4) {
+    check_version_4(c, input);
+  } else {
+    const std::vector<uint8_t> file = write_file(c, header, input);
+    check_file(file, input.records());
+  }
+}
+
+namespace {
+
 FixtureFile small_file(uint8_t format, uint8_t minor) {
   FixtureFile file;
   file.version_minor = minor;
@@ -247,6 +445,106 @@ std::vector<uint8_t> fuzz_compressed_copy(const std::vector<uint8_t>& las, uint1
   while (ok && reader.read_point()) ok = writer.write_one_point(&reader.point);
   if (writer.close_output(true) <= 0 || !ok) return {};
   return std::vector<uint8_t>(out.get_data(), out.get_data() + out.get_size());
+}
+
+std::vector<std::vector<uint8_t>> fuzz_vpk_writer_seed_inputs() {
+  std::vector<std::vector<uint8_t>> seeds;
+  for (uint8_t format = 0; format <= 10; format++) {
+    // Legacy: versions 1 and 2, chunked and not; extended: versions 3 and 4,
+    // fixed and adaptive chunks.
+    for (uint8_t variant = 0; variant < 4; variant++) {
+      const uint8_t extra = static_cast<uint8_t>((format + variant) % 3);
+      const uint8_t mode = static_cast<uint8_t>((extra << 5) | variant);
+      const uint8_t chunk = format >= 6 && variant >= 2 ? 0 : static_cast<uint8_t>(6 + variant);
+      std::vector<uint8_t> input = {format, mode, chunk, 0x25};
+      const uint16_t length = static_cast<uint16_t>(fixture_standard_record_length(format) + extra);
+      const std::vector<FixturePoint> points =
+          fixture_random_points(100u * format + variant, 20, format, extra);
+      for (const FixturePoint& point : points) {
+        const size_t at = input.size();
+        input.resize(at + length);
+        fixture_encode_point(point, format, length, input.data() + at);
+      }
+      seeds.push_back(std::move(input));
+    }
+  }
+  return seeds;
+}
+
+namespace {
+
+std::vector<std::string>& process_directories() {
+  static std::vector<std::string> directories;
+  return directories;
+}
+
+void remove_process_directories() {
+  for (const std::string& dir : process_directories()) {
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+}
+
+}  // namespace
+
+std::string fuzz_process_directory(const char* tag) {
+  std::string pattern = std::string("/tmp/pl_fuzz_") + tag + "_XXXXXX";
+  if (!mkdtemp(pattern.data())) return "";
+  if (process_directories().empty()) std::atexit(remove_process_directories);
+  process_directories().push_back(pattern);
+  return pattern;
+}
+
+std::vector<uint8_t> fuzz_file_bytes(const std::string& name) {
+  std::vector<uint8_t> bytes;
+  if (FILE* f = std::fopen(name.c_str(), "rb")) {
+    uint8_t buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof(buffer), f)) > 0) {
+      bytes.insert(bytes.end(), buffer, buffer + got);
+    }
+    std::fclose(f);
+  }
+  return bytes;
+}
+
+std::vector<std::vector<uint8_t>> fuzz_raster_seed_inputs() {
+  using namespace raster_fixtures;
+  std::vector<std::vector<uint8_t>> seeds;
+  ScopedTempDir dir;
+  const auto with_kind = [](uint8_t kind, const std::vector<uint8_t>& file) {
+    std::vector<uint8_t> input = {kind};
+    input.insert(input.end(), file.begin(), file.end());
+    return input;
+  };
+  DemGrid grid = make_dem(7, 5, 100.0, 140.0, 4);
+  for (int decimals : {0, 2, 3}) {
+    const std::string path = dir.file("a.asc");
+    if (write_asc(path, grid, decimals, decimals == 3 ? 4 : 0)) {
+      seeds.push_back(with_kind(0, fuzz_file_bytes(path)));
+    }
+  }
+  const BilSample samples[] = {BilSample::kS8,  BilSample::kU8,  BilSample::kS16, BilSample::kU16,
+                               BilSample::kS32, BilSample::kU32, BilSample::kF32};
+  for (BilSample sample : samples) {
+    const bool big = sample == BilSample::kS16 || sample == BilSample::kF32;
+    const std::string path = dir.file("b.bil");
+    if (!write_bil(path, grid, sample, big)) continue;
+    const std::vector<uint8_t> header = fuzz_file_bytes(dir.file("b.hdr"));
+    std::vector<uint8_t> input = {1, static_cast<uint8_t>(header.size() & 0xFF),
+                                  static_cast<uint8_t>(header.size() >> 8)};
+    input.insert(input.end(), header.begin(), header.end());
+    const std::vector<uint8_t> raster = fuzz_file_bytes(path);
+    input.insert(input.end(), raster.begin(), raster.end());
+    seeds.push_back(std::move(input));
+  }
+  for (uint16_t compressor : {uint16_t{0}, uint16_t{2}}) {
+    VpkOptions options;
+    options.compressor = compressor;
+    const std::string path = dir.file("c.vpk");
+    if (write_vpk(path, grid, options)) seeds.push_back(with_kind(2, fuzz_file_bytes(path)));
+  }
+  return seeds;
 }
 
 std::vector<std::vector<uint8_t>> fuzz_lax_seed_files() {

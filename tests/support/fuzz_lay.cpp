@@ -95,6 +95,18 @@ void fuzz_lay_one(const uint8_t* data, size_t size) {
   }
 }
 
+bool fuzz_lay_header_to_extend(const uint8_t* data, size_t size) {
+  std::unique_ptr<LASreaderLAS> reader = open_point_file();
+  if (!reader) return false;
+  ByteStreamInArrayLE in(data, static_cast<int64_t>(size));
+  LAYheader lay;
+  try {
+    return read_lay_header(&in, reader->header, LAYside::modify, &lay);
+  } catch (...) {
+    return false;
+  }
+}
+
 std::vector<std::vector<uint8_t>> fuzz_lay_seed_files() {
   const Change none = [](LASpoint&, size_t) {};
   std::vector<std::pair<std::function<std::unique_ptr<LASlayer>(LASheader*)>, Change>> all = {

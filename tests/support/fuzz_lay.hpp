@@ -13,6 +13,11 @@
 
 void fuzz_lay_one(const uint8_t* data, size_t size);
 
+// The header of the same bytes checked the way the layer writer checks a LAY
+// file it is to extend (its own messages, and warnings of the applying side
+// that refuse here); true when the writer would go on behind its layers.
+bool fuzz_lay_header_to_extend(const uint8_t* data, size_t size);
+
 // The LAS file (LAS 1.2, point format 3, 40 points of every return kind) that
 // the LAY inputs are applied to.
 const std::vector<uint8_t>& fuzz_lay_point_file();

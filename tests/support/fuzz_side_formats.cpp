@@ -47,16 +47,35 @@ const double kOffset[3] = {1000.0, -2000.0, 0.0};
 
 }  // namespace
 
+std::vector<FuzzSideFile> fuzz_side_files(const uint8_t* data, size_t size) {
+  static const char* const kWords[6] = {"bin", "qfit", "shp", "asc", "bil", "dtm"};
+  if (size == 0) return {};
+  const int choice = data[0] % 6;
+  const uint8_t* body = data + 1;
+  size_t left = size - 1;
+  std::vector<uint8_t> hdr;
+  if (choice == 4) {
+    const size_t length = left == 0 ? 0 : body[0];
+    if (left < 1 + length) return {};
+    hdr.assign(body + 1, body + 1 + length);
+    body += 1 + length;
+    left -= 1 + length;
+  }
+  std::vector<FuzzSideFile> files = {{kWords[choice], std::vector<uint8_t>(body, body + left)}};
+  if (choice == 4) files.push_back({"hdr", hdr});
+  return files;
+}
+
 void fuzz_side_reader_one(const uint8_t* data, size_t size) {
   if (size == 0) return;
   const int choice = data[0] % 6;
   const bool variant = (data[0] & 0x08) != 0;
   const double* scale = variant ? kScale : nullptr;
   const double* offset = variant ? kOffset : nullptr;
-  data++;
-  size--;
   uint64_t sum = 0;
   if (choice == 0 || choice == 1) {
+    data++;
+    size--;
     // From memory: the stream does not own the bytes.
     std::unique_ptr<LASreaderSide> reader(
         side_make_reader(choice == 0 ? "bin" : "qfit", scale, offset));
@@ -67,17 +86,17 @@ void fuzz_side_reader_one(const uint8_t* data, size_t size) {
     sum += read_all(*reader);
     if (reader->seek_point(0)) sum += read_all(*reader);
   } else {
-    static const char* const kWords[6] = {"bin", "qfit", "shp", "asc", "bil", "dtm"};
-    const std::string name = fuzz_folder() + "/f." + kWords[choice];
-    if (choice == 4) {
-      const size_t hdr = size == 0 ? 0 : data[0];
-      if (size < 1 + hdr) return;
-      if (!write_bytes(fuzz_folder() + "/f.hdr", data + 1, hdr)) return;
-      data += 1 + hdr;
-      size -= 1 + hdr;
+    const std::vector<FuzzSideFile> files = fuzz_side_files(data, size);
+    if (files.empty()) return;
+    for (const FuzzSideFile& file : files) {
+      if (!write_bytes(fuzz_folder() + "/f." + file.extension, file.bytes.data(),
+                       file.bytes.size())) {
+        return;
+      }
     }
-    if (!write_bytes(name, data, size)) return;
-    std::unique_ptr<LASreaderSide> reader(side_make_reader(kWords[choice], scale, offset));
+    const std::string name = fuzz_folder() + "/f." + files[0].extension;
+    std::unique_ptr<LASreaderSide> reader(
+        side_make_reader(files[0].extension.c_str(), scale, offset));
     if (!reader->open_name(name.c_str())) return;
     sum += read_all(*reader);
     if (reader->reopen_name(name.c_str())) sum += read_all(*reader);

@@ -53,6 +53,18 @@ void fuzz_text_reader_one(const uint8_t* data, size_t size) {
   read_all(reader);
 }
 
+std::vector<std::string> fuzz_text_reader_options(uint8_t setup) {
+  std::vector<std::string> options = {"-iparse", kParseStrings[setup & 7]};
+  if (setup & 0x08) options.push_back("-ipts");
+  if (setup & 0x10) options.push_back("-iptx");
+  if (setup & 0x20) {
+    options.insert(options.end(), {"-iadd_attribute", std::to_string(1 + (setup >> 6)), "a",
+                                   "first", "0.01", "5.0", "-iadd_attribute", "9", "b", "second"});
+  }
+  if (setup & 0x40) options.insert(options.end(), {"-iskip", "1"});
+  return options;
+}
+
 void fuzz_ply_reader_one(const uint8_t* data, size_t size) {
   FILE* stream = open_memory_stream(data, size);
   if (stream == nullptr) return;

@@ -7,12 +7,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // The first byte chooses the set-up (parse string, PTS or PTX, declared
 // attributes, lines to skip); the rest is the text. Every point is read, then
 // a seek back and forward.
 void fuzz_text_reader_one(const uint8_t* data, size_t size);
+
+// The options of the programs that read text the way that set-up byte does
+// (when it asks for both PTS and PTX, the programs take PTS).
+std::vector<std::string> fuzz_text_reader_options(uint8_t setup);
 
 // A PLY file in memory: header, every vertex, a seek back.
 void fuzz_ply_reader_one(const uint8_t* data, size_t size);

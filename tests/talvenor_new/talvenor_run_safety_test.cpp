@@ -330,3 +330,48 @@ TEST(TalvenorRunSafety, PipeOnThatCannotBeWrittenFailsTheRun) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two rows of 20 points 2 m apart and one point 99 m below them, as a cut ASCII grid gives them:
+// the low point leaves the TIN and its hull along the rows was walked to and fro without end.
+// The run ends, within a bound far above any honest run: with every point written, or with its
+// ERROR line, code 1 and no output.
+TEST(TalvenorRunSafety, TwoCollinearRowsAndALowPointEndTheRun) {
+  ProgramDir dir;
+  FixtureFile file;
+  file.point_data_format = 0;
+  file.scale = {0.01, 0.01, 0.01};
+  file.offset = {600000.0, 4800000.0, 0.0};
+  std::vector<FixturePoint> points;
+  for (int r = 0; r < 3; r++) {
+    for (int c = 0; c < (r < 2 ? 20 : 1); c++) {
+      FixturePoint p;
+      p.X = 3000100 + 200 * c;
+      p.Y = 3002900 - 200 * r;
+      p.Z = r < 2 ? 10000 + 10 * r + c : 100;
+      points.push_back(p);
+    }
+  }
+  ASSERT_TRUE(fixture_write_file(dir.file("rows.las"), file, points));
+  ProgramLimits limits;
+  limits.cpu_seconds = 120;
+  const ProgramRun run =
+      run_program(kProgram, {"-i", "rows.las", "-o", "rows_out.las"}, dir.path(), "", limits);
+  if (run.exit_code == 0) {
+    FixtureContents out;
+    ASSERT_TRUE(fixture_read_file(dir.file("rows_out.las"), &out));
+    ASSERT_EQ(out.points.size(), points.size());
+    for (size_t i = 0; i < points.size(); i++) {
+      FixturePoint unchanged = points[i];
+      unchanged.classification = out.points[i].classification;
+      ASSERT_EQ(fixture_point_difference(out.points[i], unchanged), "") << i;
+    }
+  } else {
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_NE(run.err.find("ERROR: "), std::string::npos) << run.err;
+    EXPECT_FALSE(path_exists(dir.file("rows_out.las")));
+  }
+}
+
+}  // namespace

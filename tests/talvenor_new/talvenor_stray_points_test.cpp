@@ -232,3 +232,27 @@ TEST_F(TalvenorStrayPoints, ThinningWithAFineGridOverAHugeExtent) {
 }
 
 }  // namespace
+
+namespace {
+
+// A damaged header whose bounding box reaches 10^13 m west and south of the points puts every
+// point at the last cell index of the seeding grids; the cells around it lie beyond the index
+// range and are not looked up (the sanitizer build saw the neighbour's index overflow). Every
+// point is written with only its class changed.
+TEST_F(TalvenorStrayPoints, AHeaderBoxReachingBeyondTheCellIndexesIsClassified) {
+  std::vector<uint8_t> bytes = file_bytes(dir.file("a.las"));
+  fixture_put_f64(bytes, 187, -1e13);  // min x of a 1.2 header
+  fixture_put_f64(bytes, 203, -1e13);  // min y
+  ASSERT_TRUE(write_bytes(dir.file("box.las"), bytes));
+  const ProgramRun box = run({"-i", "box.las", "-o", "box_out.las", "-quiet"});
+  ASSERT_EQ(box.exit_code, 0) << box.err;
+  const FixtureContents out = read("box_out.las");
+  ASSERT_EQ(out.points.size(), input.points.size());
+  for (size_t i = 0; i < out.points.size(); i++) {
+    FixturePoint unchanged = input.points[i];
+    unchanged.classification = out.points[i].classification;
+    ASSERT_EQ(fixture_point_difference(out.points[i], unchanged), "") << i;
+  }
+}
+
+}  // namespace

@@ -99,8 +99,9 @@ bool SRreader_vpk::open(const char* file_name) {
       return false;
     }
   }
-  occupancy.clear();
-  pixels.clear();
+  blocks.clear();
+  current = nullptr;
+  current_index = -1;
   cells = 0;
   skipped = 0;
   filled = false;
@@ -112,18 +113,8 @@ bool SRreader_vpk::rasterise() {
   filled = true;
   // 64-bit: a raster of more than 2^31 cells is described by two 32-bit sizes.
   const int64_t count = (ncols > 0 && nrows > 0) ? static_cast<int64_t>(ncols) * nrows : 0;
-  try {
-    occupancy.assign(static_cast<size_t>((count + 31) / 32), 0u);
-  } catch (const std::bad_alloc&) {
-    fprintf(stderr, "ERROR: cannot allocate occupancy raster of size %d by %d\n", ncols, nrows);
-    return false;
-  }
-  try {
-    pixels.assign(static_cast<size_t>(count), 0);
-  } catch (const std::bad_alloc&) {
-    fprintf(stderr, "ERROR: cannot allocate pixel raster of size %d by %d\n", ncols, nrows);
-    return false;
-  }
+  Block* block = nullptr;
+  int64_t block_index = -1;
   const LASheader& header = lasreader->header;
   const bool raw_z = header.z_scale_factor == scale[0] && header.z_offset == offset[0];
   const LASpoint& point = lasreader->point;
@@ -142,8 +133,18 @@ bool SRreader_vpk::rasterise() {
       return false;
     }
     const int64_t k = row * ncols + col;
-    occupancy[static_cast<size_t>(k >> 5)] |= 1u << (k & 31);
-    pixels[static_cast<size_t>(k)] = z;
+    // Points come row by row: the block of the point before is the likely one.
+    if ((k >> 6) != block_index) {
+      block_index = k >> 6;
+      try {
+        block = &blocks[block_index];
+      } catch (const std::bad_alloc&) {
+        fprintf(stderr, "ERROR: cannot allocate pixel raster of size %d by %d\n", ncols, nrows);
+        return false;
+      }
+    }
+    block->filled |= uint64_t{1} << (k & 63);
+    block->z[k & 63] = z;
   }
   if (skipped > 0) {
     fprintf(stderr,
@@ -162,10 +163,15 @@ bool SRreader_vpk::read_value() {
   if (r_count < 0) return false;
   if (!filled && !rasterise()) return false;
   if (r_count >= cells) return false;
-  const size_t k = static_cast<size_t>(r_count);
-  if (occupancy[k >> 5] & (1u << (k & 31))) {
+  if ((r_count >> 6) != current_index) {
+    current_index = r_count >> 6;
+    const auto found = blocks.find(current_index);
+    current = found == blocks.end() ? nullptr : &found->second;
+  }
+  const int i = static_cast<int>(r_count & 63);
+  if (current && ((current->filled >> i) & 1u)) {
     nodata_flag = false;
-    value[0] = pixels[k];
+    value[0] = current->z[i];
   } else {
     nodata_flag = true;
     value[0] = 0;
@@ -175,10 +181,9 @@ bool SRreader_vpk::read_value() {
 }
 
 void SRreader_vpk::close(bool close_file) {
-  occupancy.clear();
-  occupancy.shrink_to_fit();
-  pixels.clear();
-  pixels.shrink_to_fit();
+  std::unordered_map<int64_t, Block>().swap(blocks);
+  current = nullptr;
+  current_index = -1;
   if (close_file && lasreader) {
     lasreader->close_input(true);
     lasreader.reset();

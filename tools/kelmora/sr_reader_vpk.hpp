@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
+#include <unordered_map>
 
 #include "sr_reader.hpp"
 
@@ -36,8 +36,15 @@ class SRreader_vpk : public SRreader {
 
   std::unique_ptr<LASreaderLAS> lasreader;
   std::string name;
-  std::vector<uint32_t> occupancy;  // bit k of the raster is bit k % 32 of word k / 32
-  std::vector<int32_t> pixels;
+  // The cells in blocks of 64, kept only where a point fell: memory follows the
+  // points, not the size that the raster's record announces.
+  struct Block {
+    uint64_t filled = 0;  // bit i: cell i of the block holds a point's value
+    int32_t z[64];
+  };
+  std::unordered_map<int64_t, Block> blocks;
+  const Block* current = nullptr;  // the block of cell r_count, null when empty
+  int64_t current_index = -1;
   int64_t cells = 0;
   int64_t skipped = 0;
   bool nodata_flag = true;

@@ -242,7 +242,10 @@ bool LASreaderBIL::open(const char* file_name) {
   bool more = true;
   for (int64_t r = 0; r < nrows && more; r++) {
     for (int64_t c = 0; c < ncols; c++) {
-      if (!(more = read_cell(&value))) break;
+      if (!(more = read_cell(&value))) {
+        count_ended(r, c);
+        break;
+      }
       if (is_value(value, nodata)) count_cell(value);
     }
   }

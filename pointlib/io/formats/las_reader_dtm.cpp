@@ -223,7 +223,10 @@ bool LASreaderDTM::open(const char* file_name) {
   bool more = true;
   for (int64_t c = 0; c < ncols && more; c++) {
     for (int64_t r = 0; r < nrows; r++) {
-      if (!(more = read_cell(&value, &wide))) break;
+      if (!(more = read_cell(&value, &wide))) {
+        count_ended(r, c);
+        break;
+      }
       if (is_value(value, kNodata)) count_cell(data_type == 3 ? wide : value);
     }
   }

@@ -162,6 +162,13 @@ bool LASreaderRaster::add_raster_record(int32_t ncols, int32_t nrows, double ste
                            LASheader::kDefaultDescription);
 }
 
+void LASreaderRaster::count_ended(int64_t row_at, int64_t col_at) const {
+  std::fprintf(stderr,
+               "WARNING: end-of-file after %d of %d rows and %d of %d cols. read %" PRId64
+               " points\n",
+               static_cast<int>(row_at), nrows, static_cast<int>(col_at), ncols, npoints);
+}
+
 bool LASreaderRaster::end_of_cells() {
   std::fprintf(stderr,
                "WARNING: end-of-file after %d of %d rows and %d of %d cols. read %" PRId64

@@ -106,11 +106,12 @@ uint16_t low16_rounded(float v) {
 void text_store_intensity(float v, const LAStextFields& f, LASpoint* point) {
   if (f.translate_intensity != 0.0f) v += f.translate_intensity;
   if (f.scale_intensity != 1.0f) v *= f.scale_intensity;
-  if (v < 0.0f || v >= 65535.5f) {
+  // NaN too is out of range, and stored as 0 like a negative value.
+  if (!(v >= 0.0f && v < 65535.5f)) {
     std::fprintf(stderr, "WARNING: intensity %g is out of range of unsigned short\n",
                  static_cast<double>(v));
   }
-  point->set_intensity(v < 0.0f ? 0 : low16_rounded(v));
+  point->set_intensity(v >= 0.0f ? low16_rounded(v) : 0);
 }
 
 namespace {
@@ -374,7 +375,7 @@ bool text_store_attribute(int32_t index, double value, const LAStextFields& f, L
       return true;
     }
     case 4: {
-      const uint32_t n = v < 0.0   ? 0u
+      const uint32_t n = !(v >= 0.0) ? 0u
                          : v >= 4294967295.0 ? UINT32_MAX
                                              : static_cast<uint32_t>(v + 0.5);
       std::memcpy(at, &n, 4);

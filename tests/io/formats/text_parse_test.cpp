@@ -125,6 +125,8 @@ TEST(TextParse, ClampsAndWarnings) {
       {1, "0 0 0 65535.4", "xyzi", "", kIntensity, 65535},
       {1, "0 0 0 65536", "xyzi", "WARNING: intensity 65536 is out of range of unsigned short\n",
        kIntensity, 0},
+      {1, "0 0 0 nan", "xyzi", "WARNING: intensity nan is out of range of unsigned short\n",
+       kIntensity, 0},
       {1, "0 0 0 40", "xyzc", "WARNING: classification 40 is larger than 31. clamping ...\n", kClass,
        31},
       {6, "0 0 0 40", "xyzc", "", kExtClass, 40},
@@ -249,6 +251,8 @@ TEST(TextParse, AttributesByTypeWithClamps) {
       {"0 0 0 40000", "xyz3",
        "WARNING: attribute 3 of type I16 is 40000. clamped to [-32768 32767] range.\n", 3, 32767},
       {"0 0 0 -5", "xyz4", "", 4, 0},
+      {"0 0 0 nan", "xyz4", "", 4, 0},
+      {"0 0 0 nan", "xyz0", "", 0, 0},
   };
   for (const auto& c : cases) {
     ParsePoint q(0, {0, 1, 2, 3, 4});

@@ -666,9 +666,11 @@ bool GroundEstimate::occupied_around(LAScellGrid& occupancy, float cell, const f
   const int32_t c = cell_index(p[0], cell);
   const int32_t r = cell_index(p[1], cell);
   int32_t value;
-  for (int32_t dr = 1; dr >= -1; dr--) {
-    for (int32_t dc = -1; dc <= 1; dc++) {
-      if (occupancy.get(c + dc, r + dr, value)) return true;
+  // A point at the edge of the index range (a far stray point, clamped) has no neighbour beyond it.
+  for (int64_t row = int64_t(r) + 1; row >= int64_t(r) - 1; row--) {
+    for (int64_t column = int64_t(c) - 1; column <= int64_t(c) + 1; column++) {
+      if (row < INT32_MIN || row > INT32_MAX || column < INT32_MIN || column > INT32_MAX) continue;
+      if (occupancy.get(int32_t(column), int32_t(row), value)) return true;
     }
   }
   const LAScellPoint none;

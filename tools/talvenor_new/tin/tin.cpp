@@ -155,9 +155,15 @@ void segment_answer(TINlocation* result, TINtriangle* t, int32_t index, int answ
 }
 
 // The position lies on the line of the hull edge of infinite triangle t but
-// outside that edge: follow the hull along the line.
+// outside that edge: follow the hull along the line. A sound hull is passed at
+// most once; a hull folded back on its own line (collinear rows of a regular
+// grid after deletions) would be walked to and fro for ever.
 void hull_walk(TINlocation* result, const float* q, int32_t t) {
-  for (;;) {
+  for (uint32_t steps = 0;; steps++) {
+    if (steps > slot_count) {
+      brute_locate(result, q);
+      return;
+    }
     TINtriangle* T = tri(t);
     const float* a = T->v[1];
     const float* b = T->v[2];

@@ -1,0 +1,95 @@
+// Inputs the raster fuzz target once stopped on, replayed through the same
+// harness (every file under tests/data/fuzz_regressions/raster/), and the
+// faults they showed pinned by name.
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "fuzz_harness.hpp"
+#include "fuzz_raster_harness.hpp"
+#include "las_fixture.hpp"
+#include "raster_fixtures.hpp"
+#include "sr_reader_vpk.hpp"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+const std::string kRegressions = std::string(PL_SOURCE_DIR) + "/tests/data/fuzz_regressions/raster";
+
+std::vector<Bytes> kept_inputs() {
+  std::vector<Bytes> inputs;
+  if (DIR* d = opendir(kRegressions.c_str())) {
+    while (dirent* e = readdir(d)) {
+      if (e->d_name[0] != '.') inputs.push_back(fuzz_file_bytes(kRegressions + "/" + e->d_name));
+    }
+    closedir(d);
+  }
+  return inputs;
+}
+
+}  // namespace
+
+// The seed rasters and every kept input come back through the readers.
+TEST(RasterFuzzRegressions, EveryKeptInputComesBack) {
+  raster_fixtures::ScopedTempDir dir;
+  std::vector<Bytes> inputs = fuzz_raster_seed_inputs();
+  EXPECT_GE(inputs.size(), 10u);
+  for (const Bytes& input : kept_inputs()) inputs.push_back(input);
+  testing::internal::CaptureStderr();
+  for (const Bytes& input : inputs) fuzz_raster_one(input.data(), input.size(), dir.path());
+  testing::internal::GetCapturedStderr();
+}
+
+// A VPK raster whose record announces 4 x 2^30 cells for the 11 points it
+// holds: the reader allocated every announced cell up front (the fuzz target
+// ran out of memory on 12 such inputs in four minutes). Cells are now kept in
+// blocks where points fell, so the memory follows the points, and the cells
+// still come back where the points put them.
+TEST(RasterFuzzRegressions, VpkRasterOfAHugeAnnouncedSizeTakesMemoryByItsPoints) {
+  raster_fixtures::DemGrid grid;
+  grid.ncols = 4;
+  grid.nrows = 3;
+  grid.llx = 100.0;
+  grid.lly = 200.0;
+  grid.cell = 2.0;
+  grid.z = {10.00, 10.01, 10.02, 10.03, 11.00, -9999, 11.02, 11.03, 12.00, 12.01, 12.02, 12.03};
+  raster_fixtures::ScopedTempDir dir;
+  raster_fixtures::VpkOptions options;
+  options.fixture_writer = true;
+  const std::string path = dir.file("a.vpk");
+  ASSERT_TRUE(raster_fixtures::write_vpk(path, grid, options));
+  Bytes bytes = fuzz_file_bytes(path);
+  const std::string id = "Raster VPK";
+  const auto at = std::search(bytes.begin(), bytes.end(), id.begin(), id.end());
+  ASSERT_NE(at, bytes.end());
+  const size_t ncols_at = static_cast<size_t>(at - bytes.begin()) - 2 + 54 + 8;
+  ASSERT_EQ(fixture_get_u32(bytes, ncols_at), 4u);
+  fixture_put_u32(bytes, ncols_at, 1u << 30);
+  {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+  }
+  rusage before;
+  getrusage(RUSAGE_SELF, &before);
+  SRreader_vpk reader;
+  ASSERT_TRUE(reader.open(path.c_str()));
+  EXPECT_EQ(reader.ncols, 1 << 30);
+  const char* expected[] = {"1000", "1001", "1002", "1003", "-", "-", "-", "-"};
+  for (const char* cell : expected) {
+    ASSERT_TRUE(reader.read_value());
+    EXPECT_EQ(reader.is_nodata() ? "-" : std::to_string(reader.value[0]), cell);
+  }
+  rusage after;
+  getrusage(RUSAGE_SELF, &after);
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "kB more at the peak";
+  reader.close(true);
+}
