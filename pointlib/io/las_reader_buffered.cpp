@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "io/las_area_record.hpp"
 #include "io/las_reader_merged.hpp"
 
 namespace {
@@ -170,42 +171,17 @@ void LASreaderBuffered::attach_transform(LAStransform* t) {
 }
 
 bool LASreaderBuffered::limit_to_tile(float ll_x, float ll_y, float size) {
-  t_ll_x = ll_x;
-  t_ll_y = ll_y;
-  t_size = size;
-  t_ur_x = ll_x + size;
-  t_ur_y = ll_y + size;
-  header.min_x = ll_x;
-  header.min_y = ll_y;
-  header.max_x = t_ur_x - 0.001f * header.x_scale_factor;
-  header.max_y = t_ur_y - 0.001f * header.y_scale_factor;
-  inside = kInsideTile;
+  las_record_tile(*this, ll_x, ll_y, size);
   return true;
 }
 
 bool LASreaderBuffered::limit_to_circle(double center_x, double center_y, double radius) {
-  c_center_x = center_x;
-  c_center_y = center_y;
-  c_radius = radius;
-  c_radius_squared = radius * radius;
-  header.min_x = center_x - radius;
-  header.min_y = center_y - radius;
-  header.max_x = center_x + radius;
-  header.max_y = center_y + radius;
-  inside = kInsideCircle;
+  las_record_circle(*this, center_x, center_y, radius);
   return true;
 }
 
 bool LASreaderBuffered::limit_to_rectangle(double min_x, double min_y, double max_x, double max_y) {
-  r_min_x = min_x;
-  r_min_y = min_y;
-  r_max_x = max_x;
-  r_max_y = max_y;
-  header.min_x = min_x;
-  header.min_y = min_y;
-  header.max_x = max_x;
-  header.max_y = max_y;
-  inside = kInsideRectangle;
+  las_record_rectangle(*this, min_x, min_y, max_x, max_y);
   return true;
 }
 

@@ -11,6 +11,7 @@
 #include "io/formats/las_reader_ply.hpp"
 #include "io/formats/las_reader_txt.hpp"
 #include "io/formats/side_readers.hpp"
+#include "io/las_area_record.hpp"
 #include "io/las_index.hpp"
 
 LASreaderMerged::LASreaderMerged() {
@@ -138,35 +139,32 @@ bool LASreaderMerged::open_sub(const char* name, bool header_pass, bool read_in_
   return opened;
 }
 
+namespace {
+
+// The variant of a reader family that brings its points into the scale
+// factors `s` and the offsets `o`, for what changes of the two.
+template <class RescaleReoffset, class Rescale, class Reoffset>
+LASreader* requantizing(bool rescale, bool reoffset, const double* s, const double* o) {
+  if (rescale && reoffset) return new RescaleReoffset(s[0], s[1], s[2], o[0], o[1], o[2]);
+  if (rescale) return new Rescale(s[0], s[1], s[2]);
+  return new Reoffset(o[0], o[1], o[2]);
+}
+
+}  // namespace
+
 void LASreaderMerged::make_variant_sub() {
   const double s[3] = {header.x_scale_factor, header.y_scale_factor, header.z_scale_factor};
   const double o[3] = {header.x_offset, header.y_offset, header.z_offset};
-  const bool both = rescale && reoffset;
   if (sub_las) {
-    if (both) {
-      set_sub(new LASreaderLASrescalereoffset(s[0], s[1], s[2], o[0], o[1], o[2]));
-    } else if (rescale) {
-      set_sub(new LASreaderLASrescale(s[0], s[1], s[2], true));
-    } else {
-      set_sub(new LASreaderLASreoffset(o[0], o[1], o[2]));
-    }
+    set_sub(requantizing<LASreaderLASrescalereoffset, LASreaderLASrescale, LASreaderLASreoffset>(
+        rescale, reoffset, s, o));
   } else if (sub_txt) {
-    if (both) {
-      set_sub(new LASreaderTXTrescalereoffset(s[0], s[1], s[2], o[0], o[1], o[2]));
-    } else if (rescale) {
-      set_sub(new LASreaderTXTrescale(s[0], s[1], s[2]));
-    } else {
-      set_sub(new LASreaderTXTreoffset(o[0], o[1], o[2]));
-    }
+    set_sub(requantizing<LASreaderTXTrescalereoffset, LASreaderTXTrescale, LASreaderTXTreoffset>(
+        rescale, reoffset, s, o));
     configure_text_sub();
   } else if (sub_ply) {
-    if (both) {
-      set_sub(new LASreaderPLYrescalereoffset(s[0], s[1], s[2], o[0], o[1], o[2]));
-    } else if (rescale) {
-      set_sub(new LASreaderPLYrescale(s[0], s[1], s[2]));
-    } else {
-      set_sub(new LASreaderPLYreoffset(o[0], o[1], o[2]));
-    }
+    set_sub(requantizing<LASreaderPLYrescalereoffset, LASreaderPLYrescale, LASreaderPLYreoffset>(
+        rescale, reoffset, s, o));
   } else if (sub_side) {
     // Both triples: a raster reader chooses its offsets for the scale
     // factors it is given, which need not be the merged ones.
@@ -396,44 +394,19 @@ void LASreaderMerged::save_bounds() {
 
 bool LASreaderMerged::limit_to_tile(float ll_x, float ll_y, float size) {
   save_bounds();
-  t_ll_x = ll_x;
-  t_ll_y = ll_y;
-  t_size = size;
-  t_ur_x = ll_x + size;
-  t_ur_y = ll_y + size;
-  header.min_x = ll_x;
-  header.min_y = ll_y;
-  header.max_x = t_ur_x - 0.001f * header.x_scale_factor;
-  header.max_y = t_ur_y - 0.001f * header.y_scale_factor;
-  inside = kInsideTile;
+  las_record_tile(*this, ll_x, ll_y, size);
   return true;
 }
 
 bool LASreaderMerged::limit_to_circle(double center_x, double center_y, double radius) {
   save_bounds();
-  c_center_x = center_x;
-  c_center_y = center_y;
-  c_radius = radius;
-  c_radius_squared = radius * radius;
-  header.min_x = center_x - radius;
-  header.min_y = center_y - radius;
-  header.max_x = center_x + radius;
-  header.max_y = center_y + radius;
-  inside = kInsideCircle;
+  las_record_circle(*this, center_x, center_y, radius);
   return true;
 }
 
 bool LASreaderMerged::limit_to_rectangle(double min_x, double min_y, double max_x, double max_y) {
   save_bounds();
-  r_min_x = min_x;
-  r_min_y = min_y;
-  r_max_x = max_x;
-  r_max_y = max_y;
-  header.min_x = min_x;
-  header.min_y = min_y;
-  header.max_x = max_x;
-  header.max_y = max_y;
-  inside = kInsideRectangle;
+  las_record_rectangle(*this, min_x, min_y, max_x, max_y);
   return true;
 }
 
