@@ -94,6 +94,24 @@ ListLine parse_list_line(const std::string& line) {
   return l;
 }
 
+// A plain name is taken as it stands, even when no such file exists: a
+// misspelt input then fails with its own message when it is opened instead
+// of silently leaving the run (and a neighbour the tile without its buffer).
+// A pattern adds its matches. 1 when anything was added.
+template <class Add>
+int add_names_of(const char* pattern, Add add) {
+  if (pattern != nullptr && pattern[0] != '\0' && std::strpbrk(pattern, "*?") == nullptr) {
+    return add(pattern) ? 1 : 0;
+  }
+  std::vector<std::string> matches;
+  file_glob(pattern, matches);
+  int added = 0;
+  for (const std::string& match : matches) {
+    if (add(match.c_str())) added = 1;
+  }
+  return added;
+}
+
 }  // namespace
 
 bool LASlistedBounds::reserve(uint32_t capacity, const std::string& list,
@@ -236,34 +254,13 @@ int LASinputFileList::add_neighbor_file_name_with_bounds(const char* file_name, 
 }
 
 int LASinputFileList::add_file_names_wildcard(const char* pattern, bool unique) {
-  // A plain name is taken as it stands, even when no such file exists: a misspelt input then
-  // fails with its own message when it is opened instead of silently leaving the run.
-  if (pattern != nullptr && pattern[0] != '\0' && std::strpbrk(pattern, "*?") == nullptr) {
-    return add_file_name(pattern, unique) ? 1 : 0;
-  }
-  std::vector<std::string> matches;
-  file_glob(pattern, matches);
-  int added = 0;
-  for (const std::string& match : matches) {
-    if (add_file_name(match.c_str(), unique)) added = 1;
-  }
-  return added;
+  return add_names_of(pattern, [&](const char* name) { return add_file_name(name, unique); });
 }
 
 int LASinputFileList::add_neighbor_file_names_wildcard(const char* pattern, bool) {
-  // As for inputs: a misspelt neighbour fails when it is opened instead of leaving the tile
-  // without its buffer.
-  if (pattern != nullptr && pattern[0] != '\0' && std::strpbrk(pattern, "*?") == nullptr) {
-    return add_neighbor_file_name(pattern, false) ? 1 : 0;
-  }
-  std::vector<std::string> matches;
-  file_glob(pattern, matches);
-  int added = 0;
-  for (const std::string& match : matches) {
-    // Neighbours are never tested for duplicates.
-    if (add_neighbor_file_name(match.c_str(), false)) added = 1;
-  }
-  return added;
+  // Neighbours are never tested for duplicates.
+  return add_names_of(pattern,
+                      [&](const char* name) { return add_neighbor_file_name(name, false); });
 }
 
 int LASinputFileList::load_list_file(const char* list_file_name, bool unique) {

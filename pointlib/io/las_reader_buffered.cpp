@@ -8,20 +8,6 @@
 
 namespace {
 
-bool name_readable(const char* name) {
-  if (name == nullptr) {
-    std::fprintf(stderr, "ERROR: file name pointer is NULL\n");
-    return false;
-  }
-  FILE* probe = std::fopen(name, "r");
-  if (probe == nullptr) {
-    std::fprintf(stderr, "ERROR: file '%s' cannot be opened\n", name);
-    return false;
-  }
-  std::fclose(probe);
-  return true;
-}
-
 bool same_quantization(const LASscaler& a, const LASscaler& b) {
   return a.x_scale_factor == b.x_scale_factor && a.y_scale_factor == b.y_scale_factor &&
          a.z_scale_factor == b.z_scale_factor && a.x_offset == b.x_offset &&
@@ -137,13 +123,13 @@ void LASreaderBuffered::set_scale_scan_angle(float v) {
 }
 
 bool LASreaderBuffered::set_file_name(const char* name) {
-  if (!name_readable(name)) return false;
+  if (!las_name_readable(name)) return false;
   main_options.append_name(name, false);
   return true;
 }
 
 bool LASreaderBuffered::add_neighbor_file_name(const char* name) {
-  if (!name_readable(name)) return false;
+  if (!las_name_readable(name)) return false;
   neighbor_options.append_name(name, false);
   return true;
 }

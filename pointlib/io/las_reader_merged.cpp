@@ -59,12 +59,7 @@ void LASreaderMerged::add_counts_and_box(const LASheader& h) {
   if (h.max_z > header.max_z) header.max_z = h.max_z;
 }
 
-void LASreaderMerged::set_parse_string(const char* text) {
-  parse_string_set = text != nullptr;
-  parse_string = text ? text : "";
-}
-
-bool LASreaderMerged::add_file_name(const char* name) {
+bool las_name_readable(const char* name) {
   if (name == nullptr) {
     std::fprintf(stderr, "ERROR: file name pointer is NULL\n");
     return false;
@@ -75,6 +70,35 @@ bool LASreaderMerged::add_file_name(const char* name) {
     return false;
   }
   std::fclose(probe);
+  return true;
+}
+
+namespace {
+
+// A file's counts by return as the extended ones: the legacy count where it
+// is set, the extended one beyond the legacy returns when the header has them.
+void take_extended_counts_by_return(LASheader& header, const LASheader& h) {
+  for (int r = 0; r < 5; r++) {
+    header.extended_number_of_points_by_return[r] = h.number_of_points_by_return[r]
+                                                        ? h.number_of_points_by_return[r]
+                                                        : h.extended_number_of_points_by_return[r];
+  }
+  if (header.version_minor >= 4) {
+    for (int r = 5; r < 15; r++) {
+      header.extended_number_of_points_by_return[r] = h.extended_number_of_points_by_return[r];
+    }
+  }
+}
+
+}  // namespace
+
+void LASreaderMerged::set_parse_string(const char* text) {
+  parse_string_set = text != nullptr;
+  parse_string = text ? text : "";
+}
+
+bool LASreaderMerged::add_file_name(const char* name) {
+  if (!las_name_readable(name)) return false;
   const LASinputFormat format = las_input_format_of(name);
   if (has_format && format != sub_format) {
     std::fprintf(stderr, "ERROR: cannot mix %s with %s. skipping '%s' ...\n",
@@ -225,16 +249,7 @@ bool LASreaderMerged::open() {
       header.extended_number_of_point_records = h.number_of_point_records
                                                     ? h.number_of_point_records
                                                     : h.extended_number_of_point_records;
-      for (int r = 0; r < 5; r++) {
-        header.extended_number_of_points_by_return[r] =
-            h.number_of_points_by_return[r] ? h.number_of_points_by_return[r]
-                                            : h.extended_number_of_points_by_return[r];
-      }
-      if (header.version_minor >= 4) {
-        for (int r = 5; r < 15; r++) {
-          header.extended_number_of_points_by_return[r] = h.extended_number_of_points_by_return[r];
-        }
-      }
+      take_extended_counts_by_return(header, h);
       npoints = sub->npoints;
       if (files_are_flightlines || apply_file_source_ID) header.file_source_ID = 0;
       // Attribute descriptors can only be compared when every file is read in full.
@@ -260,17 +275,7 @@ bool LASreaderMerged::open() {
         header.y_offset = h.y_offset;
         header.z_offset = h.z_offset;
         header.extended_number_of_point_records = ext_total;
-        for (int r = 0; r < 5; r++) {
-          header.extended_number_of_points_by_return[r] =
-              h.number_of_points_by_return[r] ? h.number_of_points_by_return[r]
-                                              : h.extended_number_of_points_by_return[r];
-        }
-        if (header.version_minor >= 4) {
-          for (int r = 5; r < 15; r++) {
-            header.extended_number_of_points_by_return[r] =
-                h.extended_number_of_points_by_return[r];
-          }
-        }
+        take_extended_counts_by_return(header, h);
       } else {
         add_counts_and_box(h);
         header.extended_number_of_point_records += ext_total;

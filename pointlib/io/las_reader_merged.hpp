@@ -15,6 +15,9 @@ class LASreaderPLY;
 class LASreaderSide;
 class LASreaderTXT;
 
+// False, with its message, for a null name or one that cannot be opened.
+bool las_name_readable(const char* name);
+
 // Presents a list of point files of one format as one input: one header that
 // covers them all and one stream of points, file after file. Only one
 // sub-reader exists at a time; it is reopened on each file and, when the files
