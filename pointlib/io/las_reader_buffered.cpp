@@ -86,40 +86,31 @@ LASreaderBuffered::~LASreaderBuffered() {
 }
 
 void LASreaderBuffered::set_scale_factor(const double* xyz) {
-  main_options.set_scale_factor(xyz);
-  neighbor_options.set_scale_factor(xyz);
+  to_both(&LASinputOptions::set_scale_factor, xyz);
 }
 void LASreaderBuffered::set_offset(const double* xyz) {
-  main_options.set_offset(xyz);
-  neighbor_options.set_offset(xyz);
+  to_both(&LASinputOptions::set_offset, xyz);
 }
 void LASreaderBuffered::set_parse_string(const char* text) {
-  main_options.set_parse_string(text);
-  neighbor_options.set_parse_string(text);
+  to_both(&LASinputOptions::set_parse_string, text);
 }
 void LASreaderBuffered::set_skip_lines(uint32_t lines) {
-  main_options.set_skip_lines(lines);
-  neighbor_options.set_skip_lines(lines);
+  to_both(&LASinputOptions::set_skip_lines, lines);
 }
 void LASreaderBuffered::set_populate_header(bool flag) {
-  main_options.want_header_scan(flag);
-  neighbor_options.want_header_scan(flag);
+  to_both(&LASinputOptions::want_header_scan, flag);
 }
 void LASreaderBuffered::set_translate_intensity(float v) {
-  main_options.set_translate_intensity(v);
-  neighbor_options.set_translate_intensity(v);
+  to_both(&LASinputOptions::set_translate_intensity, v);
 }
 void LASreaderBuffered::set_scale_intensity(float v) {
-  main_options.set_scale_intensity(v);
-  neighbor_options.set_scale_intensity(v);
+  to_both(&LASinputOptions::set_scale_intensity, v);
 }
 void LASreaderBuffered::set_translate_scan_angle(float v) {
-  main_options.set_translate_scan_angle(v);
-  neighbor_options.set_translate_scan_angle(v);
+  to_both(&LASinputOptions::set_translate_scan_angle, v);
 }
 void LASreaderBuffered::set_scale_scan_angle(float v) {
-  main_options.set_scale_scan_angle(v);
-  neighbor_options.set_scale_scan_angle(v);
+  to_both(&LASinputOptions::set_scale_scan_angle, v);
 }
 
 bool LASreaderBuffered::set_file_name(const char* name) {
