@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -84,6 +86,19 @@ TEST_F(KelmoraProgram, VerdictTable) {
                                           "ncols 37\nnrows 23\nxllcorner 0\nyllcorner 0\n"
                                           "cellsize 2\nNODATA_value -9999\n1 2 3\n"));
   ASSERT_TRUE(raster_fixtures::write_text(path("nogrid.txt"), "1 2 3\n"));
+  // One row more than its header says, and that row differs: no verdict may rest on the rest.
+  {
+    DemGrid taller = raster_fixtures::make_dem(37, 24, 100.0, 300.0, 11);
+    ASSERT_TRUE(raster_fixtures::write_asc(path("taller.asc"), taller));
+    std::ifstream in(path("taller.asc"));
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string grid = text.str();
+    const size_t at = grid.find("nrows 24\n");
+    ASSERT_NE(at, std::string::npos);
+    grid.replace(at, 9, "nrows 23\n");
+    ASSERT_TRUE(raster_fixtures::write_text(path("extra_row.asc"), grid));
+  }
   const std::string v = std::to_string(value_cells);
   const std::string n = std::to_string(nodata_cells);
   const std::string v1 = std::to_string(value_cells - 1);
@@ -114,6 +129,10 @@ TEST_F(KelmoraProgram, VerdictTable) {
       {"-i dem.asc cut.asc -quiet",
        "ERROR in SRreader_asc::read_value(): file ends after 3 of 851 cells\n"
        "ERROR: failed to read raster2 at col 3 and row 0 ...\n",
+       1},
+      {"-i dem.asc extra_row.asc -quiet",
+       "ERROR in SRreader_asc::read_value(): more values than nrows (23) * ncols (37) cells\n"
+       "ERROR: failed to read raster2 at col 36 and row 22 ...\n",
        1},
       {"-i dem.asc -i nogrid.txt -quiet",
        "ERROR: unknown raster format 'txt'.\nERROR: cannot open raster1 with file name "

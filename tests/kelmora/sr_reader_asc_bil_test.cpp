@@ -176,6 +176,12 @@ TEST(SRreaderAsc, ReadFailures) {
       {"1 2 123456789\n4 5 6\n", 2,
        "ERROR in SRreader_asc::read_value(): value 1.23457e+08 has no 32-bit integer at quantum "
        "0.01\n"},
+      // a row longer than ncols shifts every later cell: refused at the last cell
+      {"1 2 3 9\n4 5 6\n", 5,
+       "ERROR in SRreader_asc::read_value(): more values than nrows (2) * ncols (3) cells\n"},
+      {"1 2 3\n4 5 6\n7 8 9\n", 5,
+       "ERROR in SRreader_asc::read_value(): more values than nrows (2) * ncols (3) cells\n"},
+      {"1 2 3\n4 5 6\n \r\n\t\n", 6, ""},
   };
   ScopedTempDir dir;
   for (const auto& c : cases) {

@@ -131,6 +131,16 @@ bool SRreader_asc::read_value() {
   bool nodata_nan = std::isnan(nodata_double);
   if (!store_float_sample(v, v == nodata_double, nodata_nan, "SRreader_asc")) return false;
   r_count++;
+  // Values beyond the header's cells mean rows longer or more than it says:
+  // the cells read so far may sit in the wrong places, and the rest would go
+  // uncompared.
+  if (r_count == static_cast<int64_t>(nrows) * ncols && next_token(token, sizeof(token)) != 0) {
+    fprintf(stderr,
+            "ERROR in SRreader_asc::read_value(): more values than nrows (%d) * ncols (%d) cells\n",
+            nrows, ncols);
+    r_count--;
+    return false;
+  }
   return true;
 }
 
