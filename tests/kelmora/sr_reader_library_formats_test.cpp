@@ -308,6 +308,9 @@ TEST_F(LibraryReaders, UnsupportedTypesAndBandCounts) {
        "ERROR: images with 11 bands not supported\n"},
       // 64-bit samples open but are not compared
       {"-ot Float64", "f64.tif", "ERROR: raster 'f64.tif' has 64 bits. not implemented.\n"},
+      // half floats: GDAL stores -9999 as -9992, so neither values nor nodata would be right
+      {"-ot Float32 -co NBITS=16", "half.tif",
+       "ERROR: nbits 16 only supported for integer values by SRreader_tif\n"},
       {"-of HFA -ot Float64", "f64.img", "ERROR: raster 'f64.img' has 64 bits. not implemented.\n"},
       {"-of HFA -b 1 -b 1", "two.img", "ERROR in SRreader_img::open(): nbands is 2 in '%s'\n"},
       {"-of HFA -ot CFloat32", "complex.img",

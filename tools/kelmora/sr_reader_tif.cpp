@@ -198,6 +198,11 @@ bool SRreader_tif::open(const char* file_name) {
   }
 
   if (nbits == 8 || nbits == 16) {
+    // Half floats read as integers would compare bit patterns, and their nodata would never match.
+    if (is_float) {
+      fprintf(stderr, "ERROR: nbits %d only supported for integer values by SRreader_tif\n", nbits);
+      return false;
+    }
     if (!rescale) scale[0] = 1.0;
   } else if (nbits == 32) {
     if (is_float) {
