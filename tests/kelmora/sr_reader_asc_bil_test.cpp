@@ -210,10 +210,11 @@ TEST(SRreaderBil, HeaderGivesExtentAndDefaults) {
   ASSERT_TRUE(write_text(dir.file("b.bil"), std::string(16, '\0')));
   SRreader_bil r;
   ASSERT_TRUE(r.open(dir.file("b.bil").c_str()));
-  EXPECT_EQ(r.llx, 100.0);
-  EXPECT_EQ(r.ury, 200.0);
-  EXPECT_EQ(r.urx, 102.0);
-  EXPECT_EQ(r.lly, 199.0);
+  // ulxmap and ulymap are the centre of the upper-left cell
+  EXPECT_EQ(r.llx, 99.75);
+  EXPECT_EQ(r.ury, 200.25);
+  EXPECT_EQ(r.urx, 101.75);
+  EXPECT_EQ(r.lly, 199.25);
   EXPECT_EQ(r.nodata, -9999);
   EXPECT_FALSE(r.is_unsigned);
   EXPECT_FALSE(r.big_endian());

@@ -117,8 +117,9 @@ bool write_bil(const std::string& path, const DemGrid& g, BilSample kind, bool b
   fprintf(h, "byteorder %c\nlayout bil\nnrows %d\nncols %d\nnbands 1\nnbits %d\n",
           big_endian ? 'M' : 'I', g.nrows, g.ncols, nbits);
   if (write_pixeltype) fprintf(h, "pixeltype %s\n", pixeltype);
-  fprintf(h, "ulxmap %.3f\nulymap %.3f\nxdim %g\nydim %g\n", g.llx, g.lly + g.nrows * g.cell,
-          g.cell, g.cell);
+  // the centre of the upper-left cell
+  fprintf(h, "ulxmap %.3f\nulymap %.3f\nxdim %g\nydim %g\n", g.llx + g.cell / 2,
+          g.lly + g.nrows * g.cell - g.cell / 2, g.cell, g.cell);
   if (kind == BilSample::kF32) {
     fprintf(h, "nodata %g\n", g.nodata);
   } else {

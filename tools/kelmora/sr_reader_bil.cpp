@@ -105,6 +105,10 @@ bool SRreader_bil::open(const char* file_name) {
   nodata = quantize_nodata(nodata_double);
   nodata_fits_float = std::fabs(nodata_double) <= FLT_MAX;
   nodata_float = nodata_fits_float ? static_cast<float>(nodata_double) : 0.0f;
+  // ulxmap and ulymap give the centre of the upper-left cell, as the BIL point
+  // reader takes them; the extent runs to the cells' outer edges.
+  if (llx != SR_UNSET && stepx != SR_UNSET) llx -= stepx / 2;
+  if (ury != SR_UNSET && stepy != SR_UNSET) ury += stepy / 2;
   lly = ury - nrows * stepy;
   urx = llx + ncols * stepx;
   file = fopen(file_name, "rb");
