@@ -229,6 +229,52 @@ TEST_F(KelmoraProgram, SameDemAsAscBilAndVpk) {
   }
 }
 
+// The verdict pairs cells by their place in the grid; grids that lie apart or differ in cell size
+// are named before it, while the georeferencing of one grid in any format agrees within a
+// thousandth of a cell (a BIL gives the centre of its upper-left cell).
+TEST_F(KelmoraProgram, GridsPlacedApartAreNamed) {
+  DemGrid shifted = dem;
+  shifted.llx += 3.0;
+  DemGrid coarse = dem;
+  coarse.cell = 2.0 * dem.cell;
+  DemGrid nudged = dem;
+  nudged.lly += 0.0005;
+  std::string why;
+  ASSERT_TRUE(raster_fixtures::write_asc(path("dem.asc"), dem));
+  ASSERT_TRUE(raster_fixtures::write_bil(path("dem.bil"), dem, BilSample::kF32, false));
+  ASSERT_TRUE(raster_fixtures::write_vpk(path("dem.vpk"), dem, {}, &why)) << why;
+  ASSERT_TRUE(raster_fixtures::write_asc(path("shifted.asc"), shifted));
+  ASSERT_TRUE(raster_fixtures::write_bil(path("coarse.bil"), coarse, BilSample::kF32, false));
+  ASSERT_TRUE(raster_fixtures::write_asc(path("nudged.asc"), nudged));
+  int value_cells = 0, nodata_cells = 0;
+  for (double z : dem.z) (z == dem.nodata ? nodata_cells : value_cells)++;
+  const std::string identical = "rasters are identical. both have " + std::to_string(value_cells) +
+                                " value and " + std::to_string(nodata_cells) + " nodata cells.\n";
+  char corners[200], sizes[200];
+  snprintf(corners, sizeof(corners),
+           "WARNING: rasters have different lower left corners of (%.10g, %.10g) and (%.10g, "
+           "%.10g)\n",
+           dem.llx, dem.lly, shifted.llx, shifted.lly);
+  snprintf(sizes, sizeof(sizes),
+           "WARNING: rasters have different cell sizes of %.10g by %.10g and %.10g by %.10g\n",
+           dem.cell, dem.cell, coarse.cell, coarse.cell);
+  const struct {
+    const char* pair;
+    std::string err;
+  } cases[] = {
+      {"dem.asc shifted.asc", corners + identical},
+      {"dem.bil coarse.bil", sizes + identical},
+      {"dem.bil dem.vpk", identical},
+      {"dem.asc dem.bil", identical},
+      {"dem.asc nudged.asc", identical},
+  };
+  for (const auto& c : cases) {
+    const ProgramRun r = run(std::string("-quiet -i ") + c.pair);
+    EXPECT_EQ(r.err, c.err) << c.pair;
+    EXPECT_EQ(r.code, 0) << c.pair;
+  }
+}
+
 TEST_F(KelmoraProgram, CompressedVpk) {
   raster_fixtures::VpkOptions packed;
   packed.compressor = 2;

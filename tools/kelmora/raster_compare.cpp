@@ -1,6 +1,8 @@
 #include "raster_compare.hpp"
 
+#include <algorithm>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -119,6 +121,34 @@ bool check_raster(const SRreader& r, const char* name) {
   return true;
 }
 
+namespace {
+
+// Within a thousandth of a cell: georeferencing that passed through single
+// precision or a world file's cell centres still counts as the same.
+bool near(double a, double b, double step) {
+  return std::fabs(a - b) <= 0.001 * std::fabs(step);
+}
+
+}  // namespace
+
+void warn_if_placed_apart(const SRreader& r1, const SRreader& r2) {
+  // Cells are compared by their position in the grid only; equal cells of grids
+  // that lie apart or differ in cell size would otherwise pass for identical.
+  const double step = std::min(std::fabs(r1.stepx), std::fabs(r1.stepy));
+  const double cells = std::max(r1.ncols, r1.nrows);
+  if (!near(r1.stepx, r2.stepx, step / cells) || !near(r1.stepy, r2.stepy, step / cells)) {
+    fprintf(stderr,
+            "WARNING: rasters have different cell sizes of %.10g by %.10g and %.10g by %.10g\n",
+            r1.stepx, r1.stepy, r2.stepx, r2.stepy);
+  }
+  if (!near(r1.llx, r2.llx, step) || !near(r1.lly, r2.lly, step)) {
+    fprintf(stderr,
+            "WARNING: rasters have different lower left corners of (%.10g, %.10g) and (%.10g, "
+            "%.10g)\n",
+            r1.llx, r1.lly, r2.llx, r2.lly);
+  }
+}
+
 RasterPairStatus compare_raster_cells(SRreader* r1, SRreader* r2, RasterCellCounts* counts) {
   if (r1->ncols != r2->ncols) {
     fprintf(stderr, "ERROR: rasters have different ncols of %d and %d. difference too big ... \n",
@@ -190,6 +220,7 @@ RasterPairStatus compare_raster_files(const char* file1, const char* file2,
   if (!raster2) return RasterPairStatus::kOpenFailed;
   RasterPairStatus status = compare_raster_cells(raster1.get(), raster2.get(), counts);
   if (status != RasterPairStatus::kCompared) return status;  // deleted unclosed: no count warning
+  warn_if_placed_apart(*raster1, *raster2);
   fputs(raster_verdict_line(*counts).c_str(), stderr);
   raster1->close(true);
   raster1.reset();

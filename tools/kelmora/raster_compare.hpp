@@ -47,6 +47,11 @@ bool raster_partner(const char* file1, const char* next_file, uint32_t file_coun
 // first failure (naming the raster by name) and returns false.
 bool check_raster(const SRreader& raster, const char* name);
 
+// Warns when the two rasters differ in cell size or lower-left corner by more
+// than a thousandth of a cell (for the size, over the whole raster). The
+// verdict compares cells by their place in the grid and does not look at this.
+void warn_if_placed_apart(const SRreader& raster1, const SRreader& raster2);
+
 // Reads both rasters cell by cell and counts the cell pairs. Prints the failure
 // and returns kSizesDiffer or kReadFailed; on kCompared the counts are complete
 // but no verdict is printed yet.
