@@ -97,14 +97,20 @@ ListLine parse_list_line(const std::string& line) {
 // A plain name is taken as it stands, even when no such file exists: a
 // misspelt input then fails with its own message when it is opened instead
 // of silently leaving the run (and a neighbour the tile without its buffer).
-// A pattern adds its matches. 1 when anything was added.
+// A pattern adds its matches. 1 when anything was added. An input pattern
+// that matches nothing is named: the run would go on with the other inputs
+// alone, and kelmora, which pairs its inputs by their number, would compare
+// other rasters than asked. A neighbour pattern may well match nothing.
 template <class Add>
-int add_names_of(const char* pattern, Add add) {
+int add_names_of(const char* pattern, Add add, bool warn_no_match) {
   if (pattern != nullptr && pattern[0] != '\0' && std::strpbrk(pattern, "*?") == nullptr) {
     return add(pattern) ? 1 : 0;
   }
   std::vector<std::string> matches;
   file_glob(pattern, matches);
+  if (matches.empty() && warn_no_match && pattern != nullptr && pattern[0] != '\0') {
+    fprintf(stderr, "WARNING: no file matches '%s'\n", pattern);
+  }
   int added = 0;
   for (const std::string& match : matches) {
     if (add(match.c_str())) added = 1;
@@ -254,13 +260,14 @@ int LASinputFileList::add_neighbor_file_name_with_bounds(const char* file_name, 
 }
 
 int LASinputFileList::add_file_names_wildcard(const char* pattern, bool unique) {
-  return add_names_of(pattern, [&](const char* name) { return add_file_name(name, unique); });
+  return add_names_of(
+      pattern, [&](const char* name) { return add_file_name(name, unique); }, true);
 }
 
 int LASinputFileList::add_neighbor_file_names_wildcard(const char* pattern, bool) {
   // Neighbours are never tested for duplicates.
-  return add_names_of(pattern,
-                      [&](const char* name) { return add_neighbor_file_name(name, false); });
+  return add_names_of(
+      pattern, [&](const char* name) { return add_neighbor_file_name(name, false); }, false);
 }
 
 int LASinputFileList::load_list_file(const char* list_file_name, bool unique) {

@@ -134,6 +134,13 @@ TEST_F(KelmoraProgram, VerdictTable) {
        "ERROR in SRreader_asc::read_value(): more values than nrows (23) * ncols (37) cells\n"
        "ERROR: failed to read raster2 at col 36 and row 22 ...\n",
        1},
+      // without the warning, two named rasters and a pattern matching nothing would pass for a pair
+      {"-i 'dem_20*.asc' dem.asc dem.bil -quiet",
+       "WARNING: no file matches 'dem_20*.asc'\nrasters are identical. both have " + v +
+           " value and " + n + " nodata cells.\n",
+       0},
+      {"-i 'dem_20*.asc' -quiet",
+       "WARNING: no file matches 'dem_20*.asc'\nERROR: no input specified\n", 1},
       {"-i dem.asc -i nogrid.txt -quiet",
        "ERROR: unknown raster format 'txt'.\nERROR: cannot open raster1 with file name "
        "'nogrid.txt'.\n",
