@@ -11,6 +11,7 @@
 #include <string>
 
 #include <tiffio.h>
+#include <xtiffio.h>
 
 #include "raster_compare.hpp"
 #include "raster_fixtures.hpp"
@@ -228,6 +229,36 @@ TEST_F(LibraryReaders, TiffLayoutGeoreferencingAndNodata) {
   tiled.close();
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "WARNING (SRreader_tif): r_count is 0 but nrows (23) * ncols (37) is 851\n");
+}
+
+// The tie point may hold any cell, and PixelIsPoint rasters tie the centre of a cell: each must
+// give the grid's own corners, so the comparison with the ASCII grid warns of nothing.
+TEST_F(LibraryReaders, TiffTiePointOfAnyCellAndPixelIsPoint) {
+  ASSERT_TRUE(translate(dir, "-ot Float32", "dem.asc", "area.tif"));
+  ASSERT_TRUE(translate(dir, "-ot Float32 -mo AREA_OR_POINT=Point", "dem.asc", "point.tif"));
+  ASSERT_TRUE(translate(dir, "-ot Float32", "dem.asc", "inner.tif"));
+  {
+    // tie the upper-left corner of the cell in column 10 and row 5 instead of the raster's
+    TIFF* tif = XTIFFOpen(dir.file("inner.tif").c_str(), "r+");
+    ASSERT_NE(tif, nullptr);
+    const double top = dem.lly + dem.nrows * dem.cell;
+    double tie[6] = {10.0, 5.0, 0.0, dem.llx + 10 * dem.cell, top - 5 * dem.cell, 0.0};
+    ASSERT_TRUE(TIFFSetField(tif, TIFFTAG_GEOTIEPOINTS, 6, tie));
+    ASSERT_TRUE(TIFFRewriteDirectory(tif));
+    XTIFFClose(tif);
+  }
+  for (const char* name : {"area.tif", "point.tif", "inner.tif"}) {
+    SRreader_tif r;
+    ASSERT_TRUE(r.open(dir.file(name).c_str())) << name;
+    EXPECT_DOUBLE_EQ(r.llx, dem.llx) << name;
+    EXPECT_DOUBLE_EQ(r.lly, dem.lly) << name;
+    EXPECT_DOUBLE_EQ(r.ury, dem.lly + dem.nrows * dem.cell) << name;
+    RasterCellCounts counts;
+    std::string err;
+    EXPECT_EQ(compare(dir.file("dem.asc"), dir.file(name), &counts, &err),
+              RasterPairStatus::kCompared);
+    EXPECT_EQ(err.rfind("rasters are identical.", 0), 0u) << name << ": " << err;
+  }
 }
 
 TIFFExtendProc extender_before_ours = nullptr;

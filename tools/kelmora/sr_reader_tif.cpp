@@ -186,10 +186,19 @@ bool SRreader_tif::open(const char* file_name) {
   const double* pixel_scale = nullptr;
   if (get_doubles(tif, TIFFTAG_GEOTIEPOINTS, &tie_count, &tie) && tie_count >= 6 &&
       get_doubles(tif, TIFFTAG_GEOPIXELSCALE, &scale_count, &pixel_scale) && scale_count >= 2) {
-    llx = tie[3];
-    ury = tie[4];
     stepx = pixel_scale[0];
     stepy = pixel_scale[1];
+    // The tie point holds raster position (I, J) at model (X, Y); raster
+    // positions count from the upper-left cell's outer corner, or from its
+    // centre when the raster type is PixelIsPoint (as GDAL writes such files).
+    double shift = 0.0;
+    geocode_t raster_type = 0;
+    if (GTIFKeyGet(gtif, GTRasterTypeGeoKey, &raster_type, 0, 1) == 1 &&
+        raster_type == RasterPixelIsPoint) {
+      shift = 0.5;
+    }
+    llx = tie[3] - (tie[0] + shift) * stepx;
+    ury = tie[4] + (tie[1] + shift) * stepy;
     lly = ury - nrows * stepy;
     urx = llx + ncols * stepx;
   } else {
