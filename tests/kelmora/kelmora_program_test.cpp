@@ -282,6 +282,43 @@ TEST_F(KelmoraProgram, GridsPlacedApartAreNamed) {
   }
 }
 
+uint32_t crc32_of(const std::string& bytes) {
+  uint32_t crc = 0xffffffffu;
+  for (unsigned char b : bytes) {
+    crc ^= b;
+    for (int k = 0; k < 8; k++) crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+std::string png_chunk(const std::string& type, const std::string& data) {
+  auto be32 = [](uint32_t v) {
+    return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+  };
+  return be32(static_cast<uint32_t>(data.size())) + type + data + be32(crc32_of(type + data));
+}
+
+// A PNG header may claim any size: an image its file cannot hold is refused before anything is
+// allocated for it (an interlaced one of 900000 by 900000 cells asked for terabytes and aborted).
+TEST_F(KelmoraProgram, PngLargerThanItsFileIsRefused) {
+  for (const char interlace : {'\1', '\0'}) {
+    const std::string ihdr = std::string("\x00\x0d\xbb\xa0\x00\x0d\xbb\xa0", 8) + "\x10" +
+                             std::string("\0\0\0", 3) + interlace;
+    const std::string idat("\x78\x9c\x63\x00\x00\x00\x01\x00\x01", 9);  // one zero byte
+    ASSERT_TRUE(raster_fixtures::write_text(
+        path("huge.png"), "\x89PNG\r\n\x1a\n" + png_chunk("IHDR", ihdr) + png_chunk("IDAT", idat) +
+                              png_chunk("IEND", "")));
+    ASSERT_TRUE(raster_fixtures::write_text(path("huge.pgw"), "1\n0\n0\n-1\n0.5\n99.5\n"));
+    const ProgramRun r = run("-quiet -i huge.png huge.png");
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_EQ(r.err.find("ERROR: an image of 900000 by 900000 cells cannot come from the "), 0u)
+        << r.err;
+    EXPECT_NE(r.err.find("ERROR: cannot open raster1 with file name 'huge.png'.\n"),
+              std::string::npos)
+        << r.err;
+  }
+}
+
 TEST_F(KelmoraProgram, CompressedVpk) {
   raster_fixtures::VpkOptions packed;
   packed.compressor = 2;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "batching.hpp"
@@ -143,7 +144,14 @@ int main(int argc, char* argv[]) {
     std::string file2;
     uint32_t advance = 1;
     if (!raster_partner(file1, next, count, &file2, &advance)) exit_tool(1, wait);
-    RasterPairStatus status = compare_raster_files(file1, file2.c_str(), nullptr);
+    RasterPairStatus status = RasterPairStatus::kReadFailed;
+    try {
+      status = compare_raster_files(file1, file2.c_str(), nullptr);
+    } catch (const std::bad_alloc&) {
+      // A library or a header asked for more memory than there is: no verdict.
+      fprintf(stderr, "ERROR: out of memory comparing '%s' and '%s'\n", file1, file2.c_str());
+      exit_tool(1, wait);
+    }
     if (status == RasterPairStatus::kSizesDiffer) exit_tool(0, wait);
     // A raster that cannot be read has no verdict: the run fails.
     if (status == RasterPairStatus::kReadFailed) exit_tool(1, wait);

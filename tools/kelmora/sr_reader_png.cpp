@@ -1,13 +1,18 @@
 #include "sr_reader_png.hpp"
 
 #include <png.h>
+#include <sys/stat.h>
 
 #include <csetjmp>
 #include <cstring>
+#include <new>
 
 #include "world_file.hpp"
 
 namespace {
+
+// Deflate's largest ratio of inflated to deflated bytes is 1032; a little room above it.
+constexpr size_t kMostInflated = 1040;
 
 void png_error_to_stderr(png_structp png, png_const_charp message) {
   fprintf(stderr, "ERROR: libpng: %s\n", message);
@@ -102,7 +107,26 @@ bool SRreader_png::open(const char* file_name) {
   }
   if (ncols <= 0 || nrows <= 0) return false;
   size_t total = is_interlaced ? row_bytes * static_cast<size_t>(nrows) : row_bytes;
-  rows.assign(total, 0);
+  // The header alone sets the size: an interlaced image of 900000 by 900000
+  // cells would need terabytes before its first row is decoded. Deflate packs
+  // at most 1032 bytes into one, so an image the file cannot hold is refused.
+  struct stat status;
+  if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode) &&
+      total / kMostInflated > static_cast<uint64_t>(status.st_size)) {
+    fprintf(stderr, "ERROR: an image of %d by %d cells cannot come from the %lld bytes of '%s'\n",
+            ncols, nrows, static_cast<long long>(status.st_size), file_name);
+    return false;
+  }
+  try {
+    rows.assign(total, 0);
+  } catch (const std::bad_alloc&) {
+    if (is_interlaced) {
+      fprintf(stderr, "ERROR: allocating space for all %d rows\n", nrows);
+    } else {
+      fprintf(stderr, "ERROR: allocating space for one row\n");
+    }
+    return false;
+  }
   r_count = 0;
   rows_read = 0;
   col = ncols - 1;
