@@ -154,6 +154,9 @@ const FormatCase kFormats[] = {
      nullptr, nullptr, ""},
     {"int32_tiled_tif", 37, 23, 11, false, true,
      "-ot Int32 -co TILED=YES -co BLOCKXSIZE=32 -co BLOCKYSIZE=16", "tif", nullptr, nullptr, ""},
+    // tiles taller than the raster: only its own rows are kept
+    {"float_tiles_taller_than_the_raster", 37, 23, 11, false, false,
+     "-ot Float32 -co TILED=YES -co BLOCKXSIZE=16 -co BLOCKYSIZE=64", "tif", nullptr, nullptr, ""},
     {"hfa_64_blocks", 137, 71, 11, true, false, "-of HFA -co BLOCKSIZE=64", "img", nullptr, nullptr,
      ""},
     {"hfa_int32", 37, 23, 11, false, true, "-of HFA -ot Int32 -co BLOCKSIZE=64", "img", nullptr,

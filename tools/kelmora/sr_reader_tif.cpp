@@ -247,7 +247,9 @@ bool SRreader_tif::open(const char* file_name) {
     return false;
   }
   buffer.assign(static_cast<size_t>(size), 0);
-  if (is_tiled) band.assign(static_cast<size_t>(tile_length) * ncols * pixel_bytes, 0);
+  // a tile may reach past the last row; only the raster's own rows are kept
+  const uint32_t band_capacity = std::min<uint32_t>(tile_length, static_cast<uint32_t>(nrows));
+  if (is_tiled) band.assign(static_cast<size_t>(band_capacity) * ncols * pixel_bytes, 0);
   band_first_row = 0;
   band_rows = 0;
   r_count = 0;
