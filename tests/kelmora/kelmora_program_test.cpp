@@ -319,6 +319,23 @@ TEST_F(KelmoraProgram, PngLargerThanItsFileIsRefused) {
   }
 }
 
+// The VPK twin of an input is looked for as "vpk" and, when only that exists, as "VPK".
+TEST_F(KelmoraProgram, TwinOfAnUpperCaseName) {
+  std::string why;
+  ASSERT_TRUE(raster_fixtures::write_asc(path("UP.ASC"), dem));
+  ASSERT_TRUE(raster_fixtures::write_vpk(path("UP.VPK"), dem, {}, &why)) << why;
+  ASSERT_TRUE(raster_fixtures::write_asc(path("both.ASC"), dem));
+  ASSERT_TRUE(raster_fixtures::write_vpk(path("both.vpk"), dem, {}, &why)) << why;
+  DemGrid changed = dem;
+  changed.at(3, 3) += 1.0;
+  ASSERT_TRUE(raster_fixtures::write_vpk(path("both.VPK"), changed, {}, &why)) << why;
+  for (const char* name : {"UP.ASC", "both.ASC"}) {
+    const ProgramRun r = run(std::string("-quiet -i ") + name);
+    EXPECT_EQ(r.code, 0) << name << ": " << r.err;
+    EXPECT_EQ(r.err.rfind("rasters are identical.", 0), 0u) << name << ": " << r.err;
+  }
+}
+
 TEST_F(KelmoraProgram, CompressedVpk) {
   raster_fixtures::VpkOptions packed;
   packed.compressor = 2;

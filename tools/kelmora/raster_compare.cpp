@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/file_glob.hpp"
 #include "sr_reader_factory.hpp"
 
 RasterVerdict raster_verdict(const RasterCellCounts& c) {
@@ -71,7 +72,12 @@ bool raster_partner(const char* file1, const char* next_file, uint32_t file_coun
     return false;
   }
   *file2 = file1;
-  file2->replace(file2->size() >= 3 ? file2->size() - 3 : 0, 3, "vpk");
+  const size_t at = file2->size() >= 3 ? file2->size() - 3 : 0;
+  file2->replace(at, 3, "vpk");
+  // Windows finds "DEM.VPK" under "DEM.vpk"; here the twin is taken as it is spelt.
+  std::string upper = *file2;
+  upper.replace(at, 3, "VPK");
+  if (!file_exists(file2->c_str()) && file_exists(upper.c_str())) *file2 = upper;
   *advance = 1;
   return true;
 }
