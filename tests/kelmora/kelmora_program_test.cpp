@@ -153,6 +153,7 @@ TEST_F(KelmoraProgram, VerdictTable) {
       {"-i dem.asc dem.bil -bogus", "ERROR: cannot understand argument '-bogus'\n", 1},
       {"-bogus -h", kUsage, 0},
       {"-quiet", "ERROR: no input specified\n", 1},
+      {"-stdin -quiet", "ERROR: no input specified\n", 1},
       {"-i dem.asc dem.bil -cores",
        std::string("ERROR: '-cores' needs 1 argument: number\n") + kUsage, 1},
       {"-i dem.asc dem.bil -gui -quiet",

@@ -128,7 +128,8 @@ int main(int argc, char* argv[]) {
     }
   }
 
-  if (!inputs.has_more_input()) {
+  // Rasters are opened by name: "-stdin" alone names nothing to compare.
+  if (!inputs.has_more_input() || inputs.get_file_name_number() == 0) {
     fprintf(stderr, "ERROR: no input specified\n");
     exit_tool(1, wait);
   }
