@@ -38,8 +38,8 @@ const char* raster_base_name(const char* file_name);
 // The partner of input j (file1). With exactly two inputs it is input j+1
 // (next_file) and j advances by 2; otherwise it is file1 with its last three
 // characters replaced by "vpk" ("VPK" when only that file exists) and j
-// advances by 1. A VPK file1 has no partner
-// then: prints the error and returns false (the run ends with code 1).
+// advances by 1. A VPK file1 has no partner then: prints the error and returns
+// false (the run ends with code 1).
 bool raster_partner(const char* file1, const char* next_file, uint32_t file_count,
                     std::string* file2, uint32_t* advance);
 
