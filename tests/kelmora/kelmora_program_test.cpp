@@ -151,6 +151,16 @@ TEST_F(KelmoraProgram, VerdictTable) {
       {"-i dem.asc dem.bil -ignore_class 2",
        "ERROR: this tool does not process '-ignore_xxxx' options\n", 1},
       {"-i dem.asc dem.bil -bogus", "ERROR: cannot understand argument '-bogus'\n", 1},
+      {"-i dem.asc one_value.asc -keep_class 2 -inside_rectangle 0 0 10 10 -quiet",
+       "WARNING: filter, transform and area-of-interest options do not apply to rasters. ignoring "
+       "them ...\nrasters are not identical. rasters have 1 different and " +
+           v1 + " identical value cells. but both have " + n + " nodata cells\n",
+       0},
+      {"-i dem.asc dem.bil -translate_z 1 -quiet",
+       "WARNING: filter, transform and area-of-interest options do not apply to rasters. ignoring "
+       "them ...\nrasters are identical. both have " +
+           v + " value and " + n + " nodata cells.\n",
+       0},
       {"-bogus -h", kUsage, 0},
       {"-quiet", "ERROR: no input specified\n", 1},
       {"-stdin -quiet", "ERROR: no input specified\n", 1},
