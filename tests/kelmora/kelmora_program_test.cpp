@@ -86,6 +86,17 @@ TEST_F(KelmoraProgram, VerdictTable) {
                                           "ncols 37\nnrows 23\nxllcorner 0\nyllcorner 0\n"
                                           "cellsize 2\nNODATA_value -9999\n1 2 3\n"));
   ASSERT_TRUE(raster_fixtures::write_text(path("nogrid.txt"), "1 2 3\n"));
+  {
+    // as GDAL writes a grid without nodata: its -9999 cells are nodata by default
+    std::ifstream in(path("dem.asc"));
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string grid = text.str();
+    const size_t at = grid.find("NODATA_value");
+    ASSERT_NE(at, std::string::npos);
+    grid.erase(at, grid.find('\n', at) + 1 - at);
+    ASSERT_TRUE(raster_fixtures::write_text(path("no_nodata_line.asc"), grid));
+  }
   // One row more than its header says, and that row differs: no verdict may rest on the rest.
   {
     DemGrid taller = raster_fixtures::make_dem(37, 24, 100.0, 300.0, 11);
@@ -130,6 +141,8 @@ TEST_F(KelmoraProgram, VerdictTable) {
        "ERROR in SRreader_asc::read_value(): file ends after 3 of 851 cells\n"
        "ERROR: failed to read raster2 at col 3 and row 0 ...\n",
        1},
+      {"-i no_nodata_line.asc dem.bil -quiet",
+       "rasters are identical. both have " + v + " value and " + n + " nodata cells.\n", 0},
       {"-i dem.asc extra_row.asc -quiet",
        "ERROR in SRreader_asc::read_value(): more values than nrows (23) * ncols (37) cells\n"
        "ERROR: failed to read raster2 at col 36 and row 22 ...\n",

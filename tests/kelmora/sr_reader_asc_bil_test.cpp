@@ -78,8 +78,8 @@ TEST(SRreaderAsc, OpenFailures) {
        "ERROR in SRreader_asc::open(): yllcorner is -32767 in '%s'\n"},
       {"ncols 2\nnrows 2\nxllcorner 1\nyllcorner 1\ncellsize 0\nNODATA_value -9999\n",
        "ERROR in SRreader_asc::open(): cellsize is 0 in '%s'\n"},
-      // a file that ends before its nodata line is refused instead of read on
-      {"ncols 2\nnrows 1\nxllcorner 1\nyllcorner 1\ncellsize 1\n1 2\n",
+      // a file that ends before its nodata line and its cells is refused instead of read on
+      {"ncols 2\nnrows 1\nxllcorner 1\nyllcorner 1\ncellsize 1\n",
        "ERROR in SRreader_asc::open(): no NODATA_value line in '%s'\n"},
   };
   ScopedTempDir dir;
@@ -93,6 +93,26 @@ TEST(SRreaderAsc, OpenFailures) {
     std::string expected(c.expected_error);
     expected.replace(expected.find("%s"), 2, path);
     EXPECT_EQ(err, expected);
+  }
+}
+
+// The nodata line may be left out, as GDAL does for rasters without nodata: the first line of
+// numbers begins the cells, whatever its leading blanks, and the nodata is -9999.
+TEST(SRreaderAsc, HeaderWithoutNodataLine) {
+  ScopedTempDir dir;
+  const char* cell_rows[] = {" 1 -9999 3\n-4.5 5 +6\n", ".5 2 3\n4 5 6\n"};
+  for (const char* cells : cell_rows) {
+    std::string path = dir.file("a.asc");
+    ASSERT_TRUE(write_text(path, std::string(kAscHeader) + cells));
+    SRreader_asc r;
+    ASSERT_TRUE(r.open(path.c_str())) << cells;
+    EXPECT_EQ(r.nodata_value(), -9999.0);
+    std::string err;
+    std::vector<Cell> read = read_all(&r, &err);
+    EXPECT_EQ(err, "") << cells;
+    ASSERT_EQ(read.size(), 6u) << cells;
+    EXPECT_EQ(read[1].nodata, cells[0] == ' ') << cells;
+    EXPECT_EQ(read[5].value, 600) << cells;
   }
 }
 

@@ -7,6 +7,12 @@
 namespace {
 constexpr size_t kAscBufferSize = 1 << 16;
 constexpr size_t kAscTokenSize = 128;
+
+// A line whose first character above code 32 can begin a number.
+bool starts_with_number(const char* line) {
+  while (*line != '\0' && static_cast<unsigned char>(*line) <= 32) line++;
+  return (*line >= '0' && *line <= '9') || *line == '-' || *line == '+' || *line == '.';
+}
 }  // namespace
 
 SRreader_asc::~SRreader_asc() {
@@ -27,8 +33,15 @@ bool SRreader_asc::open(const char* file_name) {
   // read as a double so that a nodata of -9999.5 stays -9999.5.
   char line[256];
   bool have_nodata_line = false;
-  while (!have_nodata_line && fgets(line, sizeof(line), file)) {
-    if (strstr(line, "ncols")) {
+  bool have_cells = false;
+  long line_start = ftell(file);
+  while (!have_nodata_line && !have_cells && fgets(line, sizeof(line), file)) {
+    if (starts_with_number(line)) {
+      // The nodata line may be left out (GDAL does so for rasters without
+      // nodata): the first line of numbers begins the cells, nodata is -9999.
+      have_cells = fseek(file, line_start, SEEK_SET) == 0;
+      if (!have_cells) break;
+    } else if (strstr(line, "ncols")) {
       sscanf(line, "ncols %d", &ncols);
     } else if (strstr(line, "nrows")) {
       sscanf(line, "nrows %d", &nrows);
@@ -46,6 +59,7 @@ bool SRreader_asc::open(const char* file_name) {
       sscanf(line, "nodata_value %lf", &nodata_double);
       have_nodata_line = true;
     }
+    line_start = ftell(file);
   }
   if (ncols <= 0) {
     fprintf(stderr, "ERROR in SRreader_asc::open(): ncols is %d in '%s'\n", ncols, file_name);
@@ -67,7 +81,7 @@ bool SRreader_asc::open(const char* file_name) {
     fprintf(stderr, "ERROR in SRreader_asc::open(): cellsize is %g in '%s'\n", stepx, file_name);
     return false;
   }
-  if (!have_nodata_line) {
+  if (!have_nodata_line && !have_cells) {
     fprintf(stderr, "ERROR in SRreader_asc::open(): no NODATA_value line in '%s'\n", file_name);
     return false;
   }
