@@ -49,15 +49,28 @@ class ByteStreamOut {
 // Over a borrowed C FILE: the stream never opens or closes it. Standard output
 // and any file that cannot seek (a pipe) count the bytes written themselves,
 // so position() stays right where ftello() has no answer.
+//
+// Small writes (the items of a point record, one byte of a coder) gather in a
+// block of the stream's own and reach the FILE a block at a time: a library
+// call per item costs more than the item's bytes. flush() hands them over;
+// seeks and the destructor flush, so whoever flushes or closes the FILE itself
+// calls flush() first (and deletes the stream before closing the FILE).
 class ByteStreamOutFile : public ByteStreamOut {
  public:
-  bool write_byte(uint8_t byte) override;
+  ~ByteStreamOutFile() override { flush(); }
+  bool write_byte(uint8_t byte) override {
+    if (buffered == kBlockSize && !flush()) return false;
+    block[buffered++] = byte;
+    return true;
+  }
   bool write_bytes(const uint8_t* bytes, uint32_t num_bytes) override;
   bool can_seek() const override { return seekable; }
   int64_t position() const override;
   // On a stream that cannot seek only the current position is reachable.
   bool seek_to(int64_t offset) override;
   bool seek_to_end() override;
+  // Hands the gathered bytes to the FILE; false when it took fewer.
+  bool flush();
   FILE* get_file() const { return file; }
 
  protected:
@@ -65,8 +78,11 @@ class ByteStreamOutFile : public ByteStreamOut {
   FILE* file;
 
  private:
+  static constexpr uint32_t kBlockSize = 1u << 16;
   bool seekable;
-  int64_t bytes_written = 0;  // used only when not seekable
+  int64_t bytes_written = 0;  // handed to the FILE; used only when not seekable
+  uint32_t buffered = 0;
+  std::unique_ptr<uint8_t[]> block;
 };
 
 class ByteStreamOutFileLE : public ByteStreamOutFile {

@@ -652,8 +652,10 @@ int64_t LASwriterLAS::close_output(bool update_npoints) {
   if (ok) bytes = stream->position() - header_start_position;
   // Buffered writes fail late: a full disk or a closed pipe may show only when the buffer is
   // flushed or the file closed.
-  if (const auto* out = dynamic_cast<const ByteStreamOutFile*>(stream)) {
-    if (std::fflush(out->get_file()) != 0 || std::ferror(out->get_file())) bytes = -1;
+  if (auto* out = dynamic_cast<ByteStreamOutFile*>(stream)) {
+    if (!out->flush() || std::fflush(out->get_file()) != 0 || std::ferror(out->get_file())) {
+      bytes = -1;
+    }
   }
   if (delete_stream) delete stream;
   stream = nullptr;
