@@ -546,13 +546,18 @@ bool GroundEstimate::is_spike(TINtriangle* q, int k, float up, float down, bool 
   const float z = static_cast<const float*>(q->v[k])[2];
   if (!extremum && !local_extremum(q, k, z)) return false;
   float highest_low = -kFar, lowest_high = kFar;
+  // The highest low only rises and the lowest high only falls, so once both hold the corner
+  // within their limits it is no spike, whatever the other neighbours' ranges: those are not
+  // looked up (every triangle around is marked all the same).
+  bool within = false;
   walk_around(q, k, [&](TINtriangle* r, int e) {
     r->flag |= 1 << ((e + 1) % 3);
     const float* s = r->v[e];
-    if (!s || (r->flag & (TIN_LONG_EDGE_01 << e))) return;
+    if (within || !s || (r->flag & (TIN_LONG_EDGE_01 << e))) return;
     const Range around = neighbour_range(r, e);
     highest_low = std::max(highest_low, around.low);
     lowest_high = std::min(lowest_high, around.high);
+    within = !(z > highest_low + up) && !(z < lowest_high - down);
   });
   return z > highest_low + up || z < lowest_high - down;
 }
