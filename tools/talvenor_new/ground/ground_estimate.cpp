@@ -370,17 +370,31 @@ void GroundEstimate::allocate_bits() {
 }
 
 uint32_t GroundEstimate::build_tin(const std::vector<uint32_t>* indices) {
-  tin_set_point_base(points_.data());
   forget_tin_changes();
   if (indices) {
-    if (!tin_init(uint32_t(indices->size()), false)) {
-      std::fprintf(stderr, "ERROR: cannot clean TIN for %d vertices.\n", int(indices->size()));
+    // The points of a set (a seed grid's) are copied together, in their order: the TIN's walks
+    // and tests read them from a few megabytes instead of all over the point buffer. Vertex j
+    // of this TIN is point (*indices)[j].
+    const size_t n = indices->size();
+    try {
+      set_points_.resize(3 * n);
+    } catch (const std::bad_alloc&) {
+      alloc_failed(true, "ERROR: cannot alloc point_buffer for %u points.\n", uint32_t(n));
+    }
+    for (size_t j = 0; j < n; j++) std::copy_n(point((*indices)[j]), 3, &set_points_[3 * j]);
+    tin_set_point_base(set_points_.data());
+    tin_points_ = uint32_t(n);
+    if (!tin_init(uint32_t(n), false)) {
+      std::fprintf(stderr, "ERROR: cannot clean TIN for %d vertices.\n", int(n));
       throw GroundFatal{false};
     }
-    for (uint32_t i : *indices) tin_add_point(point(i));
+    for (size_t j = 0; j < n; j++) tin_add_point(&set_points_[3 * j]);
     tin_flush();
-    return uint32_t(indices->size());
+    return uint32_t(n);
   }
+  set_points_ = std::vector<float>();
+  tin_set_point_base(points_.data());
+  tin_points_ = count_;
   if (!tin_init(count_, false)) {
     std::fprintf(stderr, "ERROR: cannot clean TIN for %u vertices.\n", count_);
     throw GroundFatal{false};
@@ -565,8 +579,8 @@ bool GroundEstimate::is_spike(TINtriangle* q, int k, float up, float down, bool 
 void GroundEstimate::find_extrema(uint32_t n) {
   // One pass over the edges in storage order: every short edge of every triangle seen from
   // both ends, which meets each vertex's neighbours as a walk around it would.
-  below_.assign((size_t(count_) + 31) / 32, 0u);
-  above_.assign((size_t(count_) + 31) / 32, 0u);
+  below_.assign((size_t(tin_points_) + 31) / 32, 0u);
+  above_.assign((size_t(tin_points_) + 31) / 32, 0u);
   for (uint32_t t = 0; t < n; t++) {
     const TINtriangle* q = tin_triangle_at(t);
     if (!tin_in_use(q)) continue;
@@ -611,7 +625,7 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
   if (pending > n / 4) {
     find_extrema(n);
   } else {
-    seen_.assign((size_t(count_) + 31) / 32, 0u);  // a bit per point: looked at in this call
+    seen_.assign((size_t(tin_points_) + 31) / 32, 0u);  // a bit per vertex: looked at in this call
   }
   const bool sweep = !below_.empty();
   for (size_t w = 0; w < words; w++) {
@@ -640,6 +654,8 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
   above_ = std::vector<uint32_t>();
   seen_ = std::vector<uint32_t>();
   if (indices) {
+    // The TIN of a set numbers its vertices by their place in the set, in the same order.
+    for (uint32_t& i : spikes) i = (*indices)[i];
     std::sort(spikes.begin(), spikes.end());
     indices->erase(std::remove_if(indices->begin(), indices->end(),
                                   [&](uint32_t i) {

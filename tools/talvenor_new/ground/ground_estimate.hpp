@@ -95,7 +95,7 @@ class GroundEstimate {
   uint32_t delete_marked_points();
   void mark_long_edges();
   uint32_t remove_spikes(float up, float down, std::vector<uint32_t>* indices);
-  // Point index of a TIN vertex.
+  // Point index of a vertex of the TIN over all points (not of one over a set).
   uint32_t index_of(const float* vertex) const { return uint32_t((vertex - points_.data()) / 3); }
   void set_tin_bit(uint32_t i) { set(tin_bits_, i); }
   void set_insert_bit(uint32_t i) { set(insert_bits_, i); }
@@ -158,6 +158,10 @@ class GroundEstimate {
   double mark_ = 0.0;
 
   std::vector<float> points_;
+  // The copied points of the set that the TIN was built from (build_tin with indices), and the
+  // number of point records that the TIN's vertex numbers range over.
+  std::vector<float> set_points_;
+  uint32_t tin_points_ = 0;
   uint32_t capacity_ = 0;
   uint32_t count_ = 0;
   uint32_t excluded_ = 0;
