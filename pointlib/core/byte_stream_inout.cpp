@@ -22,13 +22,12 @@ void ByteStreamInOutFileLE::read_bytes(uint8_t* bytes, uint32_t num_bytes) {
 
 bool ByteStreamInOutFileLE::write_byte(uint8_t byte) {
   turn_to(Direction::kWriting);
-  // Straight through to the FILE: both sides read its position.
-  return ByteStreamOutFileLE::write_byte(byte) && flush();
+  return ByteStreamOutFileLE::write_byte(byte);
 }
 
 bool ByteStreamInOutFileLE::write_bytes(const uint8_t* bytes, uint32_t num_bytes) {
   turn_to(Direction::kWriting);
-  return ByteStreamOutFileLE::write_bytes(bytes, num_bytes) && flush();
+  return ByteStreamOutFileLE::write_bytes(bytes, num_bytes);
 }
 
 bool ByteStreamInOutFileLE::seek_to(int64_t offset) {

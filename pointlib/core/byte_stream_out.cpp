@@ -57,18 +57,39 @@ bool ByteStreamOut::flush_bits() {
 // --- file -------------------------------------------------------------------
 
 ByteStreamOutFile::ByteStreamOutFile(FILE* file)
-    : file(file),
-      seekable(file != stdout && ftello(file) >= 0),
-      block(new uint8_t[kBlockSize]) {}
+    : file(file), seekable(file != stdout && ftello(file) >= 0) {}
+
+ByteStreamOutFile::~ByteStreamOutFile() {
+  flush();
+}
+
+void ByteStreamOutFile::gather_writes() {
+  constexpr uint32_t kBlockSize = 4096;
+  if (block_size == 0) {
+    block.reset(new uint8_t[kBlockSize]);
+    block_size = kBlockSize;
+  }
+}
+
+bool ByteStreamOutFile::write_byte_through(uint8_t byte) {
+  if (block_size > 0) {
+    if (!flush()) return false;
+    block[buffered++] = byte;
+    return true;
+  }
+  if (fputc(byte, file) != byte) return false;
+  bytes_written++;
+  return true;
+}
 
 bool ByteStreamOutFile::write_bytes(const uint8_t* bytes, uint32_t num_bytes) {
-  if (num_bytes <= kBlockSize - buffered) {
+  if (num_bytes <= block_size - buffered) {
     if (num_bytes) std::memcpy(block.get() + buffered, bytes, num_bytes);
     buffered += num_bytes;
     return true;
   }
   if (!flush()) return false;
-  if (num_bytes < kBlockSize) {
+  if (num_bytes < block_size) {
     std::memcpy(block.get(), bytes, num_bytes);
     buffered = num_bytes;
     return true;

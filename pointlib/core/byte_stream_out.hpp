@@ -49,19 +49,15 @@ class ByteStreamOut {
 // Over a borrowed C FILE: the stream never opens or closes it. Standard output
 // and any file that cannot seek (a pipe) count the bytes written themselves,
 // so position() stays right where ftello() has no answer.
-//
-// Small writes (the items of a point record, one byte of a coder) gather in a
-// block of the stream's own and reach the FILE a block at a time: a library
-// call per item costs more than the item's bytes. flush() hands them over;
-// seeks and the destructor flush, so whoever flushes or closes the FILE itself
-// calls flush() first (and deletes the stream before closing the FILE).
 class ByteStreamOutFile : public ByteStreamOut {
  public:
-  ~ByteStreamOutFile() override { flush(); }
+  ~ByteStreamOutFile() override;
   bool write_byte(uint8_t byte) override {
-    if (buffered == kBlockSize && !flush()) return false;
-    block[buffered++] = byte;
-    return true;
+    if (buffered < block_size) {
+      block[buffered++] = byte;
+      return true;
+    }
+    return write_byte_through(byte);
   }
   bool write_bytes(const uint8_t* bytes, uint32_t num_bytes) override;
   bool can_seek() const override { return seekable; }
@@ -69,20 +65,28 @@ class ByteStreamOutFile : public ByteStreamOut {
   // On a stream that cannot seek only the current position is reachable.
   bool seek_to(int64_t offset) override;
   bool seek_to_end() override;
+  FILE* get_file() const { return file; }
+
+  // From here on small writes (the items of a point record, the bytes of a coder) gather in a
+  // block of the stream's own and reach the FILE a block at a time: a library call per item
+  // costs more than the item's bytes. The block is as large as the C library's own buffer, so
+  // a full disk or a closed pipe shows at the same write as without it. Seeks flush the block;
+  // whoever flushes or closes the FILE itself calls flush() before.
+  void gather_writes();
   // Hands the gathered bytes to the FILE; false when it took fewer.
   bool flush();
-  FILE* get_file() const { return file; }
 
  protected:
   explicit ByteStreamOutFile(FILE* file);
   FILE* file;
 
  private:
-  static constexpr uint32_t kBlockSize = 1u << 16;
+  bool write_byte_through(uint8_t byte);
   bool seekable;
   int64_t bytes_written = 0;  // handed to the FILE; used only when not seekable
-  uint32_t buffered = 0;
   std::unique_ptr<uint8_t[]> block;
+  uint32_t block_size = 0;  // 0 while writes go straight to the FILE
+  uint32_t buffered = 0;
 };
 
 class ByteStreamOutFileLE : public ByteStreamOutFile {
