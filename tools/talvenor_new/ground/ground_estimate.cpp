@@ -754,40 +754,39 @@ bool lower(int32_t z, uint32_t index, const LowestCell& slot) {
 // The lowest point of every occupied cell of shifted grid (k, l), by index. Atoms are sorted by
 // key; the cells of the shifted grid gather atoms from four classes (column + 0 or 1, row + 0 or
 // 1), each of which keeps the key order once shifted, so a merge of the four meets every cell's
-// atoms together. Linear in the atoms, whatever the extent.
+// atoms together. Linear in the atoms, whatever the extent. `classes` is room for the atoms of
+// each class, by their place in `atoms`.
 void lowest_of_shifted_grid(const std::vector<Atom>& atoms, int32_t sub, int32_t k, int32_t l,
-                            std::vector<uint32_t>& lowest) {
+                            std::vector<uint32_t> (&classes)[4], std::vector<uint32_t>& lowest) {
   lowest.clear();
-  const size_t n = atoms.size();
-  auto class_of = [&](const Atom& a) {
-    return (a.m >= sub - k ? 2 : 0) + (a.n >= sub - l ? 1 : 0);
-  };
-  auto shifted = [](const Atom& a, int c) {
-    return a.key + (uint64_t(c >> 1) << 32) + uint64_t(c & 1);
-  };
-  size_t at[4];
-  for (int c = 0; c < 4; c++) {
-    size_t i = 0;
-    while (i < n && class_of(atoms[i]) != c) i++;
-    at[c] = i;
+  for (std::vector<uint32_t>& members : classes) members.clear();
+  const uint32_t n = uint32_t(atoms.size());
+  for (uint32_t i = 0; i < n; i++) {
+    const Atom& a = atoms[i];
+    classes[(a.m >= sub - k ? 2 : 0) + (a.n >= sub - l ? 1 : 0)].push_back(i);
   }
+  auto shifted = [&](uint32_t i, int c) {
+    return atoms[i].key + (uint64_t(c >> 1) << 32) + uint64_t(c & 1);
+  };
+  size_t at[4] = {0, 0, 0, 0};
   for (;;) {
     uint64_t key = UINT64_MAX;
     bool any = false;
     for (int c = 0; c < 4; c++) {
-      if (at[c] < n) {
-        key = any ? std::min(key, shifted(atoms[at[c]], c)) : shifted(atoms[at[c]], c);
+      if (at[c] < classes[c].size()) {
+        const uint64_t head = shifted(classes[c][at[c]], c);
+        key = any ? std::min(key, head) : head;
         any = true;
       }
     }
     if (!any) return;
     LowestCell slot{0, kNoPoint};
     for (int c = 0; c < 4; c++) {
+      const std::vector<uint32_t>& members = classes[c];
       size_t i = at[c];
-      while (i < n && shifted(atoms[i], c) == key) {
-        if (lower(atoms[i].z, atoms[i].index, slot)) slot = LowestCell{atoms[i].z, atoms[i].index};
-        i++;
-        while (i < n && class_of(atoms[i]) != c) i++;
+      for (; i < members.size() && shifted(members[i], c) == key; i++) {
+        const Atom& a = atoms[members[i]];
+        if (lower(a.z, a.index, slot)) slot = LowestCell{a.z, a.index};
       }
       at[c] = i;
     }
@@ -827,9 +826,10 @@ void GroundEstimate::seed_level(int level) {
   atoms_[level].reset();
   std::sort(atoms.begin(), atoms.end(), [](const Atom& a, const Atom& b) { return a.key < b.key; });
   std::vector<uint32_t> working;
+  std::vector<uint32_t> classes[4];
   for (int32_t k = 0; k < sub; k++) {
     for (int32_t l = 0; l < sub; l++) {
-      lowest_of_shifted_grid(atoms, sub, k, l, working);
+      lowest_of_shifted_grid(atoms, sub, k, l, classes, working);
       std::sort(working.begin(), working.end());
       build_tin(&working);
       if (settings_.clean) remove_spikes(param_.spike, param_.down_spike, &working);
