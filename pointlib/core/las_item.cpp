@@ -135,8 +135,18 @@ bool LAScompressorSetup::check_items(uint16_t n, const LASitem* list, uint16_t p
   if (n == 0) return fail("number of items cannot be zero");
   if (list == nullptr) return fail("items pointer cannot be NULL");
   uint16_t sum = 0;  // summed in 16 bits on purpose, as stored lengths are
+  uint32_t places = 0;
   for (uint16_t i = 0; i < n; i++) {
     if (!check_item(list[i])) return false;
+    // Two items of one part of the point would share its storage: the second
+    // would replace the first while coders still write into it.
+    const LASitemKind* kind = las_item_kind(list[i].type);
+    const uint32_t place = 1u << static_cast<unsigned>(kind->place);
+    if (places & place) {
+      return fail(format("item %ld (", i) + kind->name +
+                  ") holds a part of the point an earlier item holds");
+    }
+    places |= place;
     sum = static_cast<uint16_t>(sum + list[i].size);
   }
   if (point_size != 0 && point_size != sum) {

@@ -178,6 +178,29 @@ TEST(Validate, ChecksCompressorCoderItemsAndSize) {
   EXPECT_EQ(error_of(empty), suffixed("items pointer cannot be NULL"));
 }
 
+// Items of one part of the point share its storage in the point: a list naming
+// a part twice left the coders of the first writing into freed memory.
+TEST(Validate, RefusesTwoItemsOfOnePart) {
+  struct Case {
+    std::vector<LASitem> list;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{P10, byte(8), byte(6)}, "item 2 (BYTE) holds a part of the point an earlier item holds"},
+      {{P10, GPS, GPS}, "item 2 (GPSTIME11) holds a part of the point an earlier item holds"},
+      {{P14, NIR, RGB}, "item 2 (RGB12) holds a part of the point an earlier item holds"},
+      {{P10, P14}, "item 1 (POINT14) holds a part of the point an earlier item holds"},
+      {{P14, byte14(4), byte(8)}, "item 2 (BYTE) holds a part of the point an earlier item holds"},
+  };
+  for (const Case& c : cases) {
+    LAScompressorSetup setup;
+    EXPECT_FALSE(setup.check_items(static_cast<uint16_t>(c.list.size()), c.list.data()));
+    EXPECT_EQ(error_of(setup), suffixed(c.message));
+  }
+  const LASitem fine[] = {P10, GPS, RGB, byte(8)};
+  EXPECT_TRUE(LAScompressorSetup().check_items(4, fine));
+}
+
 TEST(Setup, CompressorKindByFirstItem) {
   struct Case {
     LASitem first;

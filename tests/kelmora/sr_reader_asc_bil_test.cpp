@@ -369,6 +369,22 @@ TEST(SRreaderBil, ShortRowFailsInsteadOfRepeatingTheLastRow) {
   EXPECT_EQ(err, "ERROR in SRreader_bil::read_value(): file ends in row 1 of 2\n");
 }
 
+// ncols is read from the text header; a row longer than the whole data file once took
+// gigabytes before the first read could fail.
+TEST(SRreaderBil, RowLongerThanTheFileIsRefusedAtOpen) {
+  ScopedTempDir dir;
+  ASSERT_TRUE(
+      write_text(dir.file("b.hdr"), bil_header("ncols 755555555\nnrows 5\nnbands 1\nnbits 32\n")));
+  ASSERT_TRUE(write_text(dir.file("b.bil"), std::string(40, '\0')));
+  SRreader_bil r;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(r.open(dir.file("b.bil").c_str()));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "ERROR in SRreader_bil::open(): a row of 755555555 cells of 32 bits is longer than "
+            "the 40 bytes of '" +
+                dir.file("b.bil") + "'\n");
+}
+
 TEST(SRreaderBil, WrittenGridReadsBack) {
   ScopedTempDir dir;
   DemGrid g = raster_fixtures::make_dem(5, 3, 10.0, 20.0, 4);

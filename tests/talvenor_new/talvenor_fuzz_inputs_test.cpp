@@ -50,6 +50,8 @@ TEST(TalvenorFuzzInputs, EachEndsWithItsErrorAndExitCodeOne) {
        "ERROR: 'chunk with index 1 of 2 is corrupt' after 3 of 12 points for"},
       {"compressor_record_under_format_50.las",
        "ERROR: unknown point type 50 with point size 20\n"},
+      {"two_extra_bytes_items.vpk",
+       "ERROR: item 2 (BYTE) holds a part of the point an earlier item holds"},
   };
   for (const Damaged& row : rows) {
     SCOPED_TRACE(row.file);

@@ -1,5 +1,7 @@
 #include "sr_reader_bil.hpp"
 
+#include <sys/stat.h>
+
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -110,7 +112,20 @@ bool SRreader_bil::open(const char* file_name) {
     fprintf(stderr, "ERROR in SRreader_bil::open(): cannot open '%s'\n", file_name);
     return false;
   }
-  row.assign(static_cast<size_t>(nbits / 8) * static_cast<size_t>(ncols), 0);
+  const size_t row_bytes = static_cast<size_t>(nbits / 8) * static_cast<size_t>(ncols);
+  // ncols comes from a text header: a row the file cannot hold is refused before it is allocated
+  struct stat status;
+  if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode) &&
+      row_bytes > static_cast<uint64_t>(status.st_size)) {
+    fprintf(stderr,
+            "ERROR in SRreader_bil::open(): a row of %d cells of %d bits is longer than the %lld "
+            "bytes of '%s'\n",
+            ncols, nbits, static_cast<long long>(status.st_size), file_name);
+    fclose(file);
+    file = nullptr;
+    return false;
+  }
+  row.assign(row_bytes, 0);
   r_count = 0;
   rows_read = 0;
   col = ncols - 1;

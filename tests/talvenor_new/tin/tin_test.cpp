@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <random>
@@ -576,29 +577,242 @@ TEST(Tin, DeletingANonVertexChangesNothing) {
   EXPECT_EQ(check_tin().vertices, 9u);
 }
 
-// Deleting the only vertex off a line leaves a TIN without area; its vertices
-// then have only line neighbours and the null vertex, and are not deleted.
-TEST(Tin, TinWithoutAreaAfterDeletion) {
+// --- TINs without area -----------------------------------------------------------------------
+
+// Deleting the only vertex off a line leaves a TIN without area: every vertex on the line, every
+// segment seen from both sides by an infinite triangle, the hull folded back at the two ends.
+struct LineCase {
+  const char* name;
+  float origin[2], direction[2];  // vertex k lies at origin + k * direction
+  int count;
+  float off[2];    // the vertex off the line
+  bool off_first;  // inserted before the line rather than after it
+  bool reversed;   // line vertices inserted from the far end
+};
+
+const LineCase kLineCases[] = {
+    // The ground tool's case: a row of seeds and a low point below its first one.
+    {"row and a low point", {6, 4}, {2, 0}, 7, {0, 0}, false, false},
+    {"row, point above its middle", {0, 0}, {1, 0}, 5, {2, 3}, true, false},
+    {"column", {10, -4}, {0, 3}, 6, {12, 1}, false, true},
+    {"diagonal", {-2, -2}, {1, 1}, 8, {5, -1}, true, true},
+    {"steep slant", {100, 50}, {-1, 3}, 4, {90, 50}, false, false},
+    {"three points", {0, 0}, {4, 2}, 3, {-3, 6}, false, false},
+};
+
+// Point records: the line's vertices in line order, the point off it, then positions at the
+// given line parameters (records of the point base, so that they can be inserted later).
+struct Line {
   Points p;
-  for (int i = 0; i < 5; ++i) p.add(static_cast<float>(i), 0);
-  p.add(2, 3);
-  build(p);
-  ASSERT_TRUE(tin_delete_point(p.at(5)));
-  TinReport r = check_tin();
-  EXPECT_EQ(r.problem, "");
-  EXPECT_EQ(r.vertices, 5u);
-  EXPECT_EQ(r.hull_edges, 8u);  // every segment seen from both sides
-  EXPECT_FALSE(tin_delete_point(p.at(2)));
-  EXPECT_FALSE(tin_delete_point(p.at(0)));
-  r = check_tin();
-  EXPECT_EQ(r.problem, "");
-  EXPECT_EQ(r.vertices, 5u);
-  // A point off the line gives the TIN its area back.
-  tin_add_point(p.at(5));
+  const LineCase* c;
+  std::pair<float, float> at(float s) const {
+    return {c->origin[0] + s * c->direction[0], c->origin[1] + s * c->direction[1]};
+  }
+  float* off() { return p.at(static_cast<size_t>(c->count)); }
+  float* extra(size_t k) { return p.at(static_cast<size_t>(c->count) + 1 + k); }
+};
+
+// The TIN of the line and the point off it.
+Line line_tin(const LineCase& c, const std::vector<float>& extras) {
+  Line l{{}, &c};
+  for (int k = 0; k < c.count; ++k) {
+    const auto a = l.at(static_cast<float>(k));
+    l.p.add(a.first, a.second);
+  }
+  l.p.add(c.off[0], c.off[1]);
+  for (float s : extras) l.p.add(l.at(s).first, l.at(s).second);
+  std::vector<size_t> order;
+  for (int k = 0; k < c.count; ++k) order.push_back(c.reversed ? c.count - 1 - k : k);
+  if (c.off_first) {
+    order.insert(order.begin(), static_cast<size_t>(c.count));
+  } else {
+    order.push_back(static_cast<size_t>(c.count));
+  }
+  EXPECT_TRUE(tin_init(static_cast<uint32_t>(l.p.size()), false));
+  tin_set_point_base(l.p.xyz.data());
+  for (size_t i : order) tin_add_point(l.p.at(i));
   tin_flush();
+  return l;
+}
+
+// Whether q, on the line past its end vertex `end`, was located at that end: an infinite
+// triangle of the end vertex whose edge's line holds q.
+bool located_at_end(const TINlocation& loc, const float* q, const float* end) {
+  if (!loc.triangle || loc.triangle != tin_triangle_at(static_cast<uint32_t>(loc.index))) {
+    return false;
+  }
+  const TINtriangle* T = loc.triangle;
+  return !T->v[0] && (T->v[1] == end || T->v[2] == end) && orient_f(q, T->v[1], T->v[2]) == 0;
+}
+
+// Every answer for q, from each triangle in use as the hint and by brute force.
+std::vector<TINlocation> locate_from_everywhere(const float* q) {
+  std::vector<TINlocation> found;
+  for (uint32_t t = 0; t < tin_triangle_count(); ++t) {
+    if (!tin_in_use(tin_triangle_at(t))) continue;
+    const TINlocation hint{tin_triangle_at(t), static_cast<int32_t>(t)};
+    found.emplace_back();
+    tin_locate(&found.back(), q, &hint);
+  }
+  found.emplace_back();
+  brute_locate(&found.back(), q);
+  return found;
+}
+
+TEST(Tin, TinWithoutAreaLocatesInsertsAndDeletes) {
+  for (const LineCase& c : kLineCases) {
+    SCOPED_TRACE(c.name);
+    // Line parameters past either end, on vertices and between them.
+    const float n = static_cast<float>(c.count - 1);
+    const std::vector<float> params = {-7, -1, -0.5f, 0, 0.5f, 1, n - 0.5f, n, n + 0.5f, n + 3};
+    Line l = line_tin(c, params);
+    ASSERT_EQ(check_tin().problem, "");
+    ASSERT_TRUE(tin_delete_point(l.off()));
+    TinReport r = check_tin();
+    ASSERT_EQ(r.problem, "");
+    ASSERT_EQ(r.vertices, static_cast<uint32_t>(c.count));
+    ASSERT_EQ(r.hull_edges, 2u * (c.count - 1));
+    ASSERT_TRUE(all_collinear(r.vertex_set));
+
+    for (size_t k = 0; k < params.size(); ++k) {
+      const float s = params[k];
+      const float* q = l.extra(k);
+      for (const TINlocation& loc : locate_from_everywhere(q)) {
+        if (s < 0) {
+          ASSERT_TRUE(located_at_end(loc, q, l.p.at(0))) << s;
+        } else if (s > n) {
+          ASSERT_TRUE(located_at_end(loc, q, l.p.at(c.count - 1))) << s;
+        } else {
+          ASSERT_TRUE(location_holds(loc, q)) << s;
+          ASSERT_EQ(loc.triangle == nullptr, s == std::floor(s)) << s;
+        }
+      }
+    }
+    // Off the line, on either side, beside the line and beyond its ends.
+    for (float s : {-2.0f, 0.5f, n + 1}) {
+      const auto a = l.at(s);
+      const float left[3] = {a.first - c.direction[1], a.second + c.direction[0], 0};
+      const float right[3] = {a.first + 2 * c.direction[1], a.second - 2 * c.direction[0], 0};
+      for (const float* q : {left, right}) {
+        for (const TINlocation& loc : locate_from_everywhere(q)) {
+          ASSERT_NE(loc.triangle, nullptr) << s;
+          ASSERT_TRUE(location_holds(loc, q)) << s;
+        }
+      }
+    }
+
+    // Inserted one by one, positions on the line extend it or split its segments; a vertex's
+    // position is refused.
+    uint32_t vertices = c.count;
+    for (size_t k = 0; k < params.size(); ++k) {
+      const float s = params[k];
+      const bool vertex = s == std::floor(s) && s >= 0 && s <= n;
+      ASSERT_EQ(tin_insert_point(l.extra(k)), !vertex) << s;
+      vertices += !vertex;
+      r = check_tin();
+      ASSERT_EQ(r.problem, "") << s;
+      ASSERT_EQ(r.vertices, vertices);
+      ASSERT_EQ(r.hull_edges, 2u * (vertices - 1));
+      ASSERT_TRUE(all_collinear(r.vertex_set));
+    }
+    // The new ends are found as vertices.
+    for (size_t k : {size_t{0}, params.size() - 1}) {
+      for (const TINlocation& loc : locate_from_everywhere(l.extra(k))) {
+        ASSERT_EQ(loc.triangle, nullptr);
+        ASSERT_TRUE(location_holds(loc, l.extra(k)));
+      }
+    }
+
+    // Deleting an end, a vertex between two others, and the other end keeps a line.
+    for (float* w : {l.extra(0), l.p.at(1), l.extra(params.size() - 1)}) {
+      ASSERT_TRUE(tin_delete_point(w));
+      --vertices;
+      r = check_tin();
+      ASSERT_EQ(r.problem, "");
+      ASSERT_EQ(r.vertices, vertices);
+      ASSERT_EQ(r.vertex_set.count(w), 0u);
+      ASSERT_EQ(r.hull_edges, 2u * (vertices - 1));
+    }
+
+    // A point off the line gives the TIN its area back.
+    ASSERT_TRUE(tin_insert_point(l.off()));
+    r = check_tin();
+    ASSERT_EQ(r.problem, "");
+    ASSERT_EQ(r.vertices, vertices + 1);
+    ASSERT_FALSE(all_collinear(r.vertex_set));
+  }
+}
+
+// Lines of random length and slope with up to three points off them, inserted in random order;
+// the points off the line deleted one after another, then inserted again. Each step keeps a
+// sound TIN; once the last point off the line is gone, every vertex is on the line.
+TEST(Tin, DeletingThePointsOffALineLeavesTheLine) {
+  std::mt19937 rng(31);
+  for (int round = 0; round < 300; ++round) {
+    const int dx = static_cast<int>(rng() % 5) - 2;
+    const int dy = dx == 0 ? 1 + static_cast<int>(rng() % 3) : static_cast<int>(rng() % 5) - 2;
+    const int count = 2 + static_cast<int>(rng() % 10);
+    Points p;
+    for (int k = 0; k < count; ++k)
+      p.add(static_cast<float>(3 + k * dx), static_cast<float>(-1 + k * dy));
+    const int offs = 1 + static_cast<int>(rng() % 3);
+    while (static_cast<int>(p.size()) < count + offs) {
+      const float x = static_cast<float>(static_cast<int>(rng() % 41) - 20);
+      const float y = static_cast<float>(static_cast<int>(rng() % 41) - 20);
+      const float q[3] = {x, y, 0};
+      if (orient_f(p.at(0), p.at(1), q) != 0) p.add(x, y);
+    }
+    // Off points repeated by chance are refused and never become vertices.
+    std::vector<size_t> order(p.size());
+    for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::shuffle(order.begin(), order.end(), rng);
+    ASSERT_TRUE(tin_init(static_cast<uint32_t>(p.size()), false));
+    tin_set_point_base(p.xyz.data());
+    for (size_t k : order) tin_add_point(p.at(k));
+    tin_flush();
+    TinReport r = check_tin();
+    ASSERT_EQ(r.problem, "") << round;
+    for (int k = count; k < count + offs; ++k) {
+      if (!check_tin().vertex_set.count(p.at(k))) continue;
+      ASSERT_TRUE(tin_delete_point(p.at(k))) << round;
+      r = check_tin();
+      ASSERT_EQ(r.problem, "") << round;
+    }
+    ASSERT_EQ(r.vertices, static_cast<uint32_t>(count)) << round;
+    ASSERT_EQ(r.hull_edges, 2u * (count - 1)) << round;
+    for (int k = count; k < count + offs; ++k) {
+      tin_insert_point(p.at(k));
+      ASSERT_EQ(check_tin().problem, "") << round;
+    }
+    ASSERT_FALSE(all_collinear(check_tin().vertex_set)) << round;
+  }
+}
+
+// Down to the last segment: a line of two vertices keeps both, since one vertex makes no TIN;
+// past either end it grows again.
+TEST(Tin, TinWithoutAreaKeepsItsLastSegment) {
+  const LineCase& c = kLineCases[1];
+  Line l = line_tin(c, {-3, static_cast<float>(c.count) + 2});
+  ASSERT_TRUE(tin_delete_point(l.off()));
+  // An end, a vertex next to the other end, and the middle one of three, down to the ends.
+  ASSERT_EQ(c.count, 5);
+  for (int k : {4, 1, 2}) {
+    ASSERT_TRUE(tin_delete_point(l.p.at(k))) << k;
+    ASSERT_EQ(check_tin().problem, "") << k;
+  }
+  TinReport r = check_tin();
+  ASSERT_EQ(r.vertices, 2u);
+  EXPECT_FALSE(tin_delete_point(l.p.at(0)));
+  EXPECT_FALSE(tin_delete_point(l.p.at(3)));
   r = check_tin();
   EXPECT_EQ(r.problem, "");
-  EXPECT_EQ(r.vertices, 6u);
+  EXPECT_EQ(r.vertices, 2u);
+  EXPECT_EQ(r.triangles, 2u);
+  for (size_t k = 0; k < 2; ++k) {
+    ASSERT_TRUE(tin_insert_point(l.extra(k)));
+    ASSERT_EQ(check_tin().problem, "");
+  }
+  EXPECT_EQ(check_tin().vertices, 4u);
 }
 
 // With every slot in use the free list is empty; the first slot freed then

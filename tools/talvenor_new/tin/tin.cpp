@@ -103,6 +103,9 @@ inline int next(int i) {
 inline int prev(int i) {
   return i == 0 ? 2 : i - 1;
 }
+inline void relink(int32_t code, int32_t value) {
+  tri(code_triangle(code))->n[code_edge(code)] = value;
+}
 
 [[noreturn]] void fatal(const char* message, bool contact) {
   std::fputs(message, stderr);
@@ -154,6 +157,37 @@ void segment_answer(TINlocation* result, TINtriangle* t, int32_t index, int answ
   result->index = index;
 }
 
+// --- TINs without area ---------------------------------------------------------
+//
+// Deleting the last vertex off a line leaves every vertex on that line. Every triangle is then
+// infinite: each segment of the line is seen from both sides, as (null, a, b) and (null, b, a),
+// and at an end vertex the hull turns back on itself. Positions on the line past its ends lie
+// in no triangle; they belong to the end's triangles, and inserting one there extends the line.
+
+// For q on the line through a and b but outside the closed segment: whether q lies past b.
+bool past_second(const float* a, const float* b, const float* q) {
+  const int axis = a[0] != b[0] ? 0 : 1;
+  return a[axis] < b[axis] ? q[axis] > b[axis] : q[axis] < b[axis];
+}
+
+// Whether the hull edge after infinite triangle T, across T's edge e (1 past v[2], 2 before
+// v[1]), is T's own edge backwards: T then lies at an end of a TIN without area.
+inline bool folds_back(const TINtriangle* T, int e) {
+  const TINtriangle* N = tri(code_triangle(T->n[e]));
+  return N->v[1] == T->v[2] && N->v[2] == T->v[1];
+}
+
+// For q on the line of infinite triangle T's edge but outside it: whether q lies past an end
+// of a TIN without area, at T.
+bool past_line_end(const TINtriangle* T, const float* q) {
+  return folds_back(T, past_second(T->v[1], T->v[2], q) ? 1 : 2);
+}
+
+inline void take_as_last(int32_t t) {
+  last_taken = tri(t);
+  last_taken_index = t;
+}
+
 // The position lies on the line of the hull edge of infinite triangle t but
 // outside that edge: follow the hull along the line. A sound hull is passed at
 // most once; a hull folded back on its own line (collinear rows of a regular
@@ -179,16 +213,22 @@ void hull_walk(TINlocation* result, const float* q, int32_t t) {
     const bool increasing = bv > av;
     const bool beyond_b = increasing ? qa > bv : qa < bv;
     const bool beyond_a = increasing ? qa < av : qa > av;
-    int32_t code;
+    int edge;
     if (beyond_b) {
-      code = T->n[1];
+      edge = 1;
     } else if (beyond_a) {
-      code = T->n[2];
+      edge = 2;
     } else {
       result->triangle = (qa == av || qa == bv) ? nullptr : T;
       result->index = t;
       return;
     }
+    if (folds_back(T, edge)) {  // past an end of a TIN without area
+      result->triangle = T;
+      result->index = t;
+      return;
+    }
+    const int32_t code = T->n[edge];
     t = code_triangle(code);
     T = tri(t);
     const double o = orient(q, T->v[1], T->v[2]);
@@ -271,6 +311,68 @@ void insert_into(int32_t t0, float* q) {
   tri(before)->n[before_edge] = 3 * first + first_edge;
 }
 
+inline void link(int32_t a, int32_t b) {
+  relink(a, b);
+  relink(b, a);
+}
+
+// Inserts q past the end of a TIN without area that the location found at infinite triangle t:
+// the line grows by the segment from its end to q, seen from both sides.
+void extend_line(int32_t t, float* q) {
+  if (!past_second(tri(t)->v[1], tri(t)->v[2], q)) t = code_triangle(tri(t)->n[2]);
+  // T = (null, a, b) with q past b; R = (null, b, a) lies across T's edge from b to null.
+  TINtriangle* T = tri(t);
+  float* b = T->v[2];
+  const int32_t r_edge = T->n[1];  // R's edge from null to b
+  int32_t x, y;
+  TINtriangle* X = TINclean(&x);
+  TINtriangle* Y = TINclean(&y);
+  X->v[0] = nullptr, X->v[1] = b, X->v[2] = q;
+  Y->v[0] = nullptr, Y->v[1] = q, Y->v[2] = b;
+  link(3 * x + 0, 3 * y + 0);  // b - q
+  link(3 * x + 1, 3 * y + 2);  // q - null: the line's new end
+  link(3 * x + 2, 3 * t + 1);  // null - b on T's side
+  link(3 * y + 1, r_edge);     // b - null on R's side
+}
+
+// Splits the segment of infinite triangle t of a TIN without area at q, which lies inside it:
+// T = (null, a, b) and R = (null, b, a) become (null, a, q), (null, q, b) on T's side and
+// (null, b, q), (null, q, a) on R's. The cavity of an insertion cannot do it at an end of the
+// line, where T and R also share the edge to the null vertex.
+void split_segment(int32_t t, float* q) {
+  const int32_t r = code_triangle(tri(t)->n[0]);
+  float* a = tri(t)->v[1];
+  float* b = tri(t)->v[2];
+  // T's b - null and null - a, R's a - null and null - b.
+  const int32_t old[4] = {3 * t + 1, 3 * t + 2, 3 * r + 1, 3 * r + 2};
+  const int32_t outer[4] = {tri(t)->n[1], tri(t)->n[2], tri(r)->n[1], tri(r)->n[2]};
+  free_triangle(t);
+  free_triangle(r);
+  int32_t t1, t2, r1, r2;
+  TINtriangle* T1 = TINclean(&t1);
+  TINtriangle* T2 = TINclean(&t2);
+  TINtriangle* R1 = TINclean(&r1);
+  TINtriangle* R2 = TINclean(&r2);
+  T1->v[0] = nullptr, T1->v[1] = a, T1->v[2] = q;
+  T2->v[0] = nullptr, T2->v[1] = q, T2->v[2] = b;
+  R1->v[0] = nullptr, R1->v[1] = b, R1->v[2] = q;
+  R2->v[0] = nullptr, R2->v[1] = q, R2->v[2] = a;
+  link(3 * t1 + 0, 3 * r2 + 0);  // a - q
+  link(3 * t2 + 0, 3 * r1 + 0);  // q - b
+  link(3 * t1 + 1, 3 * t2 + 2);  // q - null on T's side
+  link(3 * r1 + 1, 3 * r2 + 2);  // q - null on R's side
+  const int32_t now[4] = {3 * t2 + 1, 3 * t1 + 2, 3 * r2 + 1, 3 * r1 + 2};
+  for (int m = 0; m < 4; ++m) {
+    int32_t far = outer[m];
+    // At an end of the line the far side is the other triangle's edge, replaced as well.
+    // (The new triangles reuse the old slots: compare old codes only.)
+    for (int x = 0; x < 4; ++x) {
+      if (outer[m] == old[x]) far = now[x];
+    }
+    link(now[m], far);
+  }
+}
+
 // Builds triangles 0 to 3 from a, b, c; false when they are collinear.
 bool make_first_triangle(float* a, float* b, float* c) {
   const double o = orient(a, b, c);
@@ -327,10 +429,6 @@ void start_queue() {
 uint32_t point_number(const float* p) {
   if (!p) return 0xFFFFFFFFu;
   return static_cast<uint32_t>((p - tin_internal::point_base) / 3);
-}
-
-inline void relink(int32_t code, int32_t value) {
-  tri(code_triangle(code))->n[code_edge(code)] = value;
 }
 
 // Moves the null vertex of triangle t into v[0]; true when it moved.
@@ -677,6 +775,11 @@ void brute_locate(TINlocation* result, const float* q) {
           segment_answer(result, T, t, answer);
           return;
         }
+        if (past_line_end(T, q)) {
+          result->triangle = T;
+          result->index = t;
+          return;
+        }
       }
     }
   }
@@ -717,7 +820,18 @@ bool tin_insert_point(float* point) {
     }
     return false;
   }
-  if (hull_only && location.triangle->v[0]) return false;
+  const TINtriangle* T = location.triangle;
+  if (hull_only && T->v[0]) return false;
+  // Only in a TIN without area is an infinite triangle's segment seen from an infinite
+  // triangle on its other side too. A position on its line extends it or splits a segment.
+  if (!T->v[0] && !tri(code_triangle(T->n[0]))->v[0] && orient(point, T->v[1], T->v[2]) == 0) {
+    if (TINinsegment(T->v[1], T->v[2], point)) {
+      split_segment(location.index, point);
+    } else {
+      extend_line(location.index, point);
+    }
+    return true;
+  }
   insert_into(location.index, point);
   return true;
 }
@@ -782,6 +896,58 @@ uint32_t tin_flush() {
 
 // --- deletion ----------------------------------------------------------------
 
+namespace {
+
+// Deletes the vertex whose star is in `star` from a TIN without area. At an end of the line its
+// segment goes; between two neighbours, its two segments become one. False (nothing changed)
+// for a line of two vertices, which would leave one vertex and no triangle.
+bool delete_from_line() {
+  if (star.size() == 2) {
+    const int32_t a = star[0].outer;
+    const int32_t b = star[1].outer;
+    if (code_triangle(a) == star[1].triangle) return false;
+    link(a, b);
+    for (const StarEntry& s : star) free_triangle(s.triangle);
+    take_as_last(code_triangle(a));
+    return true;
+  }
+  if (star.size() != 4) return false;
+  // The ring is r1, null, r2, null in some rotation; the new segment is (null, r1, r2) on one
+  // side and (null, r2, r1) on the other.
+  const int first = star[0].from ? 0 : 1;
+  float* r1 = star[first].from;
+  float* r2 = star[first + 2].from;
+  for (const StarEntry& s : star) free_triangle(s.triangle);
+  int32_t u, v;
+  TINtriangle* U = TINclean(&u);
+  TINtriangle* V = TINclean(&v);
+  U->v[0] = nullptr, U->v[1] = r1, U->v[2] = r2;
+  V->v[0] = nullptr, V->v[1] = r2, V->v[2] = r1;
+  link(3 * u + 0, 3 * v + 0);
+  // Each star triangle's outer edge, from its ring vertex to the next, has one end at null.
+  int32_t now[4];
+  for (int m = 0; m < 4; ++m) {
+    const float* from = star[m].from;
+    if (from) {
+      now[m] = from == r2 ? 3 * u + 1 : 3 * v + 1;  // from -> null
+    } else {
+      now[m] = star[(m + 1) % 4].from == r1 ? 3 * u + 2 : 3 * v + 2;  // null -> next
+    }
+  }
+  for (int m = 0; m < 4; ++m) {
+    int32_t outer = star[m].outer;
+    // At an end of the line the outer edge is shared with another star triangle. (The new
+    // triangles reuse the star's slots: compare the old code only.)
+    for (int x = 0; x < 4; ++x) {
+      if (code_triangle(star[m].outer) == star[x].triangle) outer = now[x];
+    }
+    link(now[m], outer);
+  }
+  return true;
+}
+
+}  // namespace
+
 bool tin_delete_point(float* w) {
   if (!have_first) return false;
   TINlocation location;
@@ -815,12 +981,12 @@ bool tin_delete_point(float* w) {
     if (tri(t)->v[k] != w || star.size() > slot_count) return false;
   } while (t != r);
   const int degree = static_cast<int>(star.size());
-  if (degree < 3) return false;
-  // In a TIN without area (all vertices on one line) the null vertex shows up
-  // twice around inner vertices; a fan cannot refill such a star.
+  // In a TIN without area an end of the line has two triangles, and the null vertex shows up
+  // twice around the vertices between; a fan cannot refill such a star.
   int nulls = 0;
   for (const StarEntry& s : star) nulls += s.from == nullptr;
-  if (nulls > 1) return false;
+  if (degree == 2 || nulls > 1) return delete_from_line();
+  if (degree < 3) return false;
   for (const StarEntry& s : star)
     for (const StarEntry& x : star)
       if (code_triangle(s.outer) == x.triangle) return false;

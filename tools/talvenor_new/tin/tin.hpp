@@ -112,7 +112,8 @@ void tin_set_duplicate_handler(TINduplicateHandler handler, void* context);
 // corners of the triangle where the walk ended or of its neighbours; null when none is there.
 float* tin_vertex_at(const TINlocation& location, const float* position);
 // Removes a vertex and re-triangulates its star. False (nothing changed) when
-// the vertex is not found next to where it locates.
+// the vertex is not found next to where it locates, or when it is one of the
+// last two vertices of a TIN whose vertices all lie on one line.
 bool tin_delete_point(float* point);
 // Walks from the hint's triangle index (a vertex result included) to the
 // triangle that contains the position; from the last-taken triangle when the
