@@ -674,30 +674,113 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
   return uint32_t(spikes.size());
 }
 
-void GroundEstimate::mark_occupied(LAScellGrid& occupancy, float cell,
-                                   const std::vector<uint32_t>& seeds) {
-  const LAScellPoint none;
+namespace {
+
+// The occupied cells of a seed level, a bit each, in tiles of 8 x 8 cells kept in a hash table
+// by tile: the memory follows the occupied area, not the extent, and the 3 x 3 block around a
+// cell lies in one tile more often than not.
+class OccupiedCells {
+ public:
+  void add(int32_t column, int32_t row) {
+    *word(tile_key(column >> 3, row >> 3), true) |= uint64_t(1) << bit(column, row);
+  }
+  // Whether a cell of the 3 x 3 block around the cell is occupied. A cell at the edge of the
+  // index range (a far stray point, clamped) has no neighbour beyond it.
+  bool any_around(int32_t column, int32_t row) {
+    const int64_t c0 = std::max<int64_t>(int64_t(column) - 1, INT32_MIN);
+    const int64_t c1 = std::min<int64_t>(int64_t(column) + 1, INT32_MAX);
+    const int64_t r0 = std::max<int64_t>(int64_t(row) - 1, INT32_MIN);
+    const int64_t r1 = std::min<int64_t>(int64_t(row) + 1, INT32_MAX);
+    for (int64_t ty = r0 >> 3; ty <= r1 >> 3; ty++) {
+      for (int64_t tx = c0 >> 3; tx <= c1 >> 3; tx++) {
+        const uint64_t* w = word(tile_key(int32_t(tx), int32_t(ty)), false);
+        if (!w) continue;
+        // The block's columns and rows inside this tile.
+        const int64_t first_c = std::max(c0, tx * 8), last_c = std::min(c1, tx * 8 + 7);
+        const int64_t first_r = std::max(r0, ty * 8), last_r = std::min(r1, ty * 8 + 7);
+        const uint64_t columns = ((uint64_t(1) << (last_c - first_c + 1)) - 1)
+                                 << (first_c - tx * 8);
+        uint64_t mask = 0;
+        for (int64_t r = first_r; r <= last_r; r++) mask |= columns << (8 * (r - ty * 8));
+        if (*w & mask) return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  struct Slot {
+    uint64_t key;
+    uint64_t bits;  // 0: the slot is free (a stored tile has a cell)
+  };
+  static uint64_t tile_key(int32_t tx, int32_t ty) {
+    return (uint64_t(uint32_t(tx)) << 32) | uint32_t(ty);
+  }
+  static int bit(int32_t column, int32_t row) { return ((row & 7) << 3) | (column & 7); }
+  size_t home(uint64_t key) const {
+    return size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - shift_));
+  }
+  // The tile's bits; null for a tile without cells unless `make`.
+  uint64_t* word(uint64_t key, bool make) {
+    if (slots_.empty()) {
+      if (!make) return nullptr;
+      grow();
+    }
+    for (size_t i = home(key);; i = (i + 1) & (slots_.size() - 1)) {
+      Slot& slot = slots_[i];
+      if (slot.bits && slot.key == key) return &slot.bits;
+      if (!slot.bits) {
+        if (!make) return nullptr;
+        if (2 * (used_ + 1) > slots_.size()) {
+          grow();
+          return word(key, true);
+        }
+        used_++;
+        slot.key = key;
+        return &slot.bits;  // set by the caller
+      }
+    }
+  }
+  void grow() {
+    std::vector<Slot> old;
+    old.swap(slots_);
+    shift_ = old.empty() ? 10 : shift_ + 1;
+    try {
+      slots_.assign(size_t(1) << shift_, Slot{0, 0});
+    } catch (const std::bad_alloc&) {
+      alloc_failed(true, "ERROR: cannot alloc occupancy raster.\n");
+    }
+    for (const Slot& s : old) {
+      if (!s.bits) continue;
+      size_t i = home(s.key);
+      while (slots_[i].bits) i = (i + 1) & (slots_.size() - 1);
+      slots_[i] = s;
+    }
+  }
+
+  std::vector<Slot> slots_;
+  size_t used_ = 0;
+  int shift_ = 0;
+};
+
+void mark_occupied(OccupiedCells& occupancy, float cell, const GroundEstimate& estimate,
+                   const std::vector<uint32_t>& seeds) {
   for (uint32_t i : seeds) {
-    const float* p = point(i);
-    occupancy.add(cell_index(p[0], cell), cell_index(p[1], cell), none);
+    const float* p = estimate.point(i);
+    occupancy.add(cell_index(p[0], cell), cell_index(p[1], cell));
   }
 }
 
-bool GroundEstimate::occupied_around(LAScellGrid& occupancy, float cell, const float* p) {
+// Whether a cell next to the point's (or its own) is occupied; if none, occupies its own.
+bool occupied_around(OccupiedCells& occupancy, float cell, const float* p) {
   const int32_t c = cell_index(p[0], cell);
   const int32_t r = cell_index(p[1], cell);
-  int32_t value;
-  // A point at the edge of the index range (a far stray point, clamped) has no neighbour beyond it.
-  for (int64_t row = int64_t(r) + 1; row >= int64_t(r) - 1; row--) {
-    for (int64_t column = int64_t(c) - 1; column <= int64_t(c) + 1; column++) {
-      if (row < INT32_MIN || row > INT32_MAX || column < INT32_MIN || column > INT32_MAX) continue;
-      if (occupancy.get(int32_t(column), int32_t(row), value)) return true;
-    }
-  }
-  const LAScellPoint none;
-  occupancy.add(c, r, none);
+  if (occupancy.any_around(c, r)) return true;
+  occupancy.add(c, r);
   return false;
 }
+
+}  // namespace
 
 namespace {
 
@@ -799,9 +882,8 @@ void lowest_of_shifted_grid(const std::vector<Atom>& atoms, int32_t sub, int32_t
 void GroundEstimate::seed_level(int level) {
   const int32_t sub = param_.sub;
   const float cell = param_.step / (float(2 << level) * float(sub));
-  std::unique_ptr<LAScellGrid> occupancy = new_grid("occupancy");
-  if (!occupancy) alloc_failed(true, "ERROR: cannot alloc occupancy raster.\n");
-  for (int before = 0; before < level; before++) mark_occupied(*occupancy, cell, seeds_[before]);
+  OccupiedCells occupancy;
+  for (int before = 0; before < level; before++) mark_occupied(occupancy, cell, *this, seeds_[before]);
   std::vector<uint32_t>& accepted = seeds_[level];
   accepted.clear();
   // Every shifted grid of the level gathers its cells' lowest points from the atoms: the cells
@@ -834,7 +916,7 @@ void GroundEstimate::seed_level(int level) {
       build_tin(&working);
       if (settings_.clean) remove_spikes(param_.spike, param_.down_spike, &working);
       for (uint32_t i : working) {
-        if (!occupied_around(*occupancy, cell, point(i))) accepted.push_back(i);
+        if (!occupied_around(occupancy, cell, point(i))) accepted.push_back(i);
       }
     }
   }
@@ -844,13 +926,12 @@ void GroundEstimate::seed_level(int level) {
 
 void GroundEstimate::finest_level() {
   const float cell = param_.finest / 4;
-  std::unique_ptr<LAScellGrid> occupancy = new_grid("occupancy");
-  if (!occupancy) alloc_failed(true, "ERROR: cannot alloc occupancy raster.\n");
-  for (int before = 0; before < 3; before++) mark_occupied(*occupancy, cell, seeds_[before]);
+  OccupiedCells occupancy;
+  for (int before = 0; before < 3; before++) mark_occupied(occupancy, cell, *this, seeds_[before]);
   std::vector<uint32_t>& accepted = seeds_[3];
   accepted.clear();
   visit_stored_cells(*finest_grid_, [&](const StoredCell& c) {
-    if (!occupied_around(*occupancy, cell, point(c.index))) accepted.push_back(c.index);
+    if (!occupied_around(occupancy, cell, point(c.index))) accepted.push_back(c.index);
   });
   finest_grid_.reset();
   std::sort(accepted.begin(), accepted.end());

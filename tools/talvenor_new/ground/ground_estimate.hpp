@@ -115,8 +115,6 @@ class GroundEstimate {
   void timing(const char* what);
   void create_level_grids(int level);
   std::unique_ptr<LAScellGrid> new_grid(const char* type);
-  void mark_occupied(LAScellGrid& occupancy, float cell, const std::vector<uint32_t>& seeds);
-  bool occupied_around(LAScellGrid& occupancy, float cell, const float* p);
   void seed_level(int level);
   void finest_level();
   bool refine(int level);
