@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <new>
 
 #ifdef __GLIBC__
@@ -56,6 +57,25 @@ int32_t shifted_later(float coordinate, float shift, float cell, int32_t unshift
     }
   }
   return sub - first;
+}
+
+// The smallest coordinate whose cell is `index` or later, found through cell_index itself (which
+// never falls as the coordinate grows); NaN when the search does not settle.
+float first_of_cell(int32_t index, float cell) {
+  if (index == INT32_MIN) return -std::numeric_limits<float>::infinity();
+  const float inf = std::numeric_limits<float>::infinity();
+  float t = float(double(index) * double(cell));
+  if (!std::isfinite(t)) t = t > 0 ? std::numeric_limits<float>::max() : -std::numeric_limits<float>::max();
+  for (int steps = 0; steps < 64; steps++) {
+    if (cell_index(t, cell) >= index) {
+      const float below = std::nextafter(t, -inf);
+      if (cell_index(below, cell) < index) return t;
+      t = below;
+    } else {
+      t = std::nextafter(t, inf);
+    }
+  }
+  return std::numeric_limits<float>::quiet_NaN();
 }
 
 // The atom of a column or row among `sub` shifted grids, held in range the
@@ -334,17 +354,50 @@ bool GroundEstimate::add_point(double x, double y, double z, int32_t raw_z, doub
     if (!atoms) continue;
     // The shifted grids' columns grow with the shift and span less than two cells, so they are
     // the lowest one plus one for the last m grids: (lowest, m) names them all. Likewise rows.
-    const int32_t column = cell_index(p[0], cell_[level]);
-    const int32_t row = cell_index(p[1], cell_[level]);
-    const int32_t m = shifted_later(p[0], shift_[level], cell_[level], column, sub);
-    const int32_t n = shifted_later(p[1], shift_[level], cell_[level], row, sub);
+    int32_t m, n;
+    const int32_t column = cell_of(axis_cells_[level][0], p[0], level, &m);
+    const int32_t row = cell_of(axis_cells_[level][1], p[1], level, &n);
     atoms->set_current_index(int32_t(i));
     atoms->add(atom_index(column, sub, m), atom_index(row, sub, n), cell_point);
   }
   finest_grid_->set_current_index(int32_t(i));
-  finest_grid_->add(cell_index(p[0], param_.finest), cell_index(p[1], param_.finest), cell_point);
+  finest_grid_->add(cell_of(axis_cells_[3][0], p[0], 3, nullptr),
+                    cell_of(axis_cells_[3][1], p[1], 3, nullptr), cell_point);
   count_++;
   return true;
+}
+
+int32_t GroundEstimate::cell_of(AxisCell& last, float x, int level, int32_t* later) {
+  const float cell = level < 3 ? cell_[level] : param_.finest;
+  const float shift = level < 3 ? shift_[level] : 0.0f;
+  const int32_t sub = param_.sub;
+  if (!(last.valid && x >= last.lo && x < last.hi)) {
+    // The bounds of the coordinate's cell, where they can be found; without them, as ever.
+    const int32_t index = cell_index(x, cell);
+    last.valid = false;
+    if (index != INT32_MAX && cell > 0 && std::isfinite(cell) && (!later || shift > 0)) {
+      const float lo = first_of_cell(index, cell), hi = first_of_cell(index + 1, cell);
+      if (lo <= x && x < hi) last = AxisCell{lo, hi, index, true};
+    }
+    if (!last.valid) {
+      if (later) *later = shifted_later(x, shift, cell, index, sub);
+      return index;
+    }
+  }
+  if (later) {
+    // The shifted coordinates only grow: those at or past the next cell's first are later.
+    int32_t first = 1, end = sub;  // the first k with a later cell lies in [first, end]
+    while (first < end) {
+      const int32_t k = (first + end) / 2;
+      if (x + float(k) * shift >= last.hi) {
+        end = k;
+      } else {
+        first = k + 1;
+      }
+    }
+    *later = sub - first;
+  }
+  return last.index;
 }
 
 bool GroundEstimate::add_excluded_point(double x, double y) {

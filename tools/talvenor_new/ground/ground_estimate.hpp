@@ -171,6 +171,17 @@ class GroundEstimate {
   std::unique_ptr<LAScellGrid> finest_grid_;
   float cell_[3] = {0, 0, 0};
   float shift_[3] = {0, 0, 0};
+  // The last cell that a coordinate fell into, per level and axis (then the finest grid's):
+  // consecutive points mostly share it, and its bounds answer without a division.
+  struct AxisCell {
+    float lo, hi;  // the coordinates with this cell: lo <= x < hi
+    int32_t index;
+    bool valid = false;
+  };
+  AxisCell axis_cells_[4][2];
+  // The cell of x at a seed level (3: the finest grid) through `last`, and for a level how many
+  // of its shifted grids put x into a later cell: cell_index and shifted_later's answers.
+  int32_t cell_of(AxisCell& last, float x, int level, int32_t* later);
 
   std::vector<Twin> refused_;  // during one insertion
   std::vector<Twin> twins_;
