@@ -535,30 +535,39 @@ uint32_t GroundEstimate::delete_marked_points() {
   return deleted;
 }
 
-void GroundEstimate::mark_long_edges() {
-  // Triangles keep their vertices and marks for as long as they live, so only the ones taken
-  // since the last call can lack their marks.
-  const float limit = (2 * param_.step) * (2 * param_.step);
+void GroundEstimate::note_changed_triangles() {
   const uint32_t n = tin_triangle_count();
   const size_t words = (size_t(n) + 63) / 64;
   if (spike_pending_.size() < words) spike_pending_.resize(words, 0);
   if (refining_ && locate_pending_.size() < words) locate_pending_.resize(words, 0);
   const uint64_t* changed = tin_changed_bits();
   for (size_t w = 0; w < words; w++) {
-    uint64_t bits = changed[w];
-    if (!bits) continue;
-    spike_pending_[w] |= bits;
-    if (refining_) locate_pending_[w] |= bits;
-    for (; bits; bits &= bits - 1) {
+    spike_pending_[w] |= changed[w];
+    if (refining_) locate_pending_[w] |= changed[w];
+  }
+}
+
+void GroundEstimate::mark_long_edges(TINtriangle* q) const {
+  const float limit = (2 * param_.step) * (2 * param_.step);
+  if (q->v[0]) {
+    if (distance2(q->v[0], q->v[1]) > limit) q->flag |= TIN_LONG_EDGE_01;
+    if (distance2(q->v[2], q->v[0]) > limit) q->flag |= TIN_LONG_EDGE_20;
+    if (distance2(q->v[1], q->v[2]) > limit) q->flag |= TIN_LONG_EDGE_12;
+  } else if (distance2(q->v[1], q->v[2]) > limit) {
+    q->flag |= TIN_LONG_EDGE_12;
+  }
+}
+
+void GroundEstimate::mark_long_edges() {
+  // Triangles keep their vertices and marks for as long as they live, so only the ones taken
+  // since the last call can lack their marks.
+  note_changed_triangles();
+  const size_t words = (size_t(tin_triangle_count()) + 63) / 64;
+  const uint64_t* changed = tin_changed_bits();
+  for (size_t w = 0; w < words; w++) {
+    for (uint64_t bits = changed[w]; bits; bits &= bits - 1) {
       TINtriangle* q = tin_triangle_at(uint32_t(w * 64 + unsigned(__builtin_ctzll(bits))));
-      if (!tin_in_use(q)) continue;
-      if (q->v[0]) {
-        if (distance2(q->v[0], q->v[1]) > limit) q->flag |= TIN_LONG_EDGE_01;
-        if (distance2(q->v[2], q->v[0]) > limit) q->flag |= TIN_LONG_EDGE_20;
-        if (distance2(q->v[1], q->v[2]) > limit) q->flag |= TIN_LONG_EDGE_12;
-      } else if (distance2(q->v[1], q->v[2]) > limit) {
-        q->flag |= TIN_LONG_EDGE_12;
-      }
+      if (tin_in_use(q)) mark_long_edges(q);
     }
   }
   tin_clear_changed();
@@ -630,17 +639,28 @@ bool GroundEstimate::is_spike(TINtriangle* q, int k, float up, float down, bool 
 }
 
 void GroundEstimate::find_extrema(uint32_t n) {
-  // One pass over the edges in storage order: every short edge of every triangle seen from
-  // both ends, which meets each vertex's neighbours as a walk around it would.
+  // One pass over the edges in storage order, which marks the long edges of the triangles taken
+  // since the last marking on the way (a triangle's marks are all its own edges need). Every
+  // short edge is seen from one of its triangles: from both, it would set the same bits of both
+  // ends, which meets each vertex's neighbours as a walk around it would.
+  note_changed_triangles();
   below_.assign((size_t(tin_points_) + 31) / 32, 0u);
   above_.assign((size_t(tin_points_) + 31) / 32, 0u);
+  const uint64_t* changed = tin_changed_bits();
   for (uint32_t t = 0; t < n; t++) {
-    const TINtriangle* q = tin_triangle_at(t);
+    TINtriangle* q = tin_triangle_at(t);
     if (!tin_in_use(q)) continue;
+    if ((changed[t >> 6] >> (t & 63)) & 1u) mark_long_edges(q);
     for (int e = q->v[0] ? 0 : 1; e < 3; e++) {
-      const float* a = q->v[e];
+      // Edge e runs from v[e] to v[e + 1], across from v[e + 2].
       const float* b = q->v[(e + 1) % 3];
       if (!b || (q->flag & (TIN_LONG_EDGE_01 << e))) continue;
+      // Seen from the finite triangle of the two, or from the first of two hull triangles (a
+      // TIN without area).
+      const uint32_t other = uint32_t(q->n[(e + 2) % 3]) / 3;
+      const bool other_finite = tin_triangle_at(other)->v[0];
+      if (q->v[0] ? other_finite && other < t : other_finite || other < t) continue;
+      const float* a = q->v[e];
       const uint32_t ia = q->v[e].id() - 1, ib = q->v[(e + 1) % 3].id() - 1;
       if (b[2] <= a[2]) {
         set(below_, ia);
@@ -652,13 +672,31 @@ void GroundEstimate::find_extrema(uint32_t n) {
       }
     }
   }
+  tin_clear_changed();
 }
 
 uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_t>* indices) {
-  mark_long_edges();
   const uint32_t n = tin_triangle_count();
   const size_t words = (size_t(n) + 63) / 64;
-  if (changes_unknown_ || undeleted_spikes_ > 0) {
+  const bool all = changes_unknown_ || undeleted_spikes_ > 0;
+  // The triangles to look at: the ones taken since the last call, or every one.
+  size_t pending = 0;
+  if (all) {
+    pending = n;
+  } else {
+    const uint64_t* changed = tin_changed_bits();
+    for (size_t w = 0; w < words; w++) {
+      const uint64_t before = w < spike_pending_.size() ? spike_pending_[w] : 0;
+      pending += size_t(__builtin_popcountll(before | changed[w]));
+    }
+  }
+  const bool sweep = pending > n / 4;
+  if (sweep) {
+    find_extrema(n);
+  } else {
+    mark_long_edges();
+  }
+  if (all) {
     std::fill(spike_pending_.begin(), spike_pending_.begin() + ptrdiff_t(words), ~uint64_t(0));
   }
   // A vertex is tested once all its triangles but none of its corner marks are old: an untested
@@ -673,14 +711,7 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
     range_generation_ = 1;
   }
   std::vector<uint32_t> spikes;
-  size_t pending = 0;
-  for (size_t w = 0; w < words; w++) pending += size_t(__builtin_popcountll(spike_pending_[w]));
-  if (pending > n / 4) {
-    find_extrema(n);
-  } else {
-    seen_.assign((size_t(tin_points_) + 31) / 32, 0u);  // a bit per vertex: looked at in this call
-  }
-  const bool sweep = !below_.empty();
+  if (!sweep) seen_.assign((size_t(tin_points_) + 31) / 32, 0u);  // a bit per vertex: looked at
   for (size_t w = 0; w < words; w++) {
     uint64_t bits = spike_pending_[w];
     spike_pending_[w] = 0;

@@ -131,7 +131,12 @@ class GroundEstimate {
   bool is_spike(TINtriangle* q, int k, float up, float down, bool extremum);
   // Sets below_ and above_ for every TIN vertex: whether some neighbour over a short edge lies
   // at or below it, and at or above it.
+  // Marks the long edges of the triangles taken since the last marking on the way.
   void find_extrema(uint32_t n);
+  // Adds the triangles taken since the last marking to the pending sets.
+  void note_changed_triangles();
+  // Marks the edges of q longer than twice the step.
+  void mark_long_edges(TINtriangle* q) const;
   // A new TIN: no change of an earlier one matters.
   void forget_tin_changes();
   // Sets (or clears) the bit in touched_ of every corner of a triangle taken since the last
