@@ -374,9 +374,13 @@ int32_t GroundEstimate::cell_of(AxisCell& last, float x, int level, int32_t* lat
   if (!(last.valid && x >= last.lo && x < last.hi)) {
     // The bounds of the coordinate's cell, where they can be found; without them, as ever.
     const int32_t index = cell_index(x, cell);
+    const AxisCell was = last;
     last.valid = false;
     if (index != INT32_MAX && cell > 0 && std::isfinite(cell) && (!later || shift > 0)) {
-      const float lo = first_of_cell(index, cell), hi = first_of_cell(index + 1, cell);
+      // A neighbour of the last cell shares one bound with it.
+      const int64_t step = int64_t(index) - int64_t(was.index);
+      const float lo = was.valid && step == 1 ? was.hi : first_of_cell(index, cell);
+      const float hi = was.valid && step == -1 ? was.lo : first_of_cell(index + 1, cell);
       if (lo <= x && x < hi) last = AxisCell{lo, hi, index, true};
     }
     if (!last.valid) {
@@ -1184,6 +1188,8 @@ bool GroundEstimate::refine(int level) {
       const uint32_t i = candidates[c];
       const float* p = point(i);
       if (p[2] == GROUND_EXCLUDED || get(tin_bits_, i)) continue;
+      // Candidates lie all over the points: the one a few ahead is asked for now.
+      if (c + 4 < candidates.size()) __builtin_prefetch(point(candidates[c + 4]));
       const int32_t place = places[c];
       if (reuse && place >= 0 && unchanged_since_last_pass(place)) {
         hint = TINlocation{tin_triangle_at(uint32_t(place)), place};
