@@ -65,7 +65,8 @@ float first_of_cell(int32_t index, float cell) {
   if (index == INT32_MIN) return -std::numeric_limits<float>::infinity();
   const float inf = std::numeric_limits<float>::infinity();
   float t = float(double(index) * double(cell));
-  if (!std::isfinite(t)) t = t > 0 ? std::numeric_limits<float>::max() : -std::numeric_limits<float>::max();
+  if (!std::isfinite(t))
+    t = t > 0 ? std::numeric_limits<float>::max() : -std::numeric_limits<float>::max();
   for (int steps = 0; steps < 64; steps++) {
     if (cell_index(t, cell) >= index) {
       const float below = std::nextafter(t, -inf);
@@ -805,9 +806,7 @@ class OccupiedCells {
     return (uint64_t(uint32_t(tx)) << 32) | uint32_t(ty);
   }
   static int bit(int32_t column, int32_t row) { return ((row & 7) << 3) | (column & 7); }
-  size_t home(uint64_t key) const {
-    return size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - shift_));
-  }
+  size_t home(uint64_t key) const { return size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - shift_)); }
   // The tile's bits; null for a tile without cells unless `make`.
   uint64_t* word(uint64_t key, bool make) {
     if (slots_.empty()) {
@@ -971,7 +970,8 @@ void GroundEstimate::seed_level(int level) {
   const int32_t sub = param_.sub;
   const float cell = param_.step / (float(2 << level) * float(sub));
   OccupiedCells occupancy;
-  for (int before = 0; before < level; before++) mark_occupied(occupancy, cell, *this, seeds_[before]);
+  for (int before = 0; before < level; before++)
+    mark_occupied(occupancy, cell, *this, seeds_[before]);
   std::vector<uint32_t>& accepted = seeds_[level];
   accepted.clear();
   // Every shifted grid of the level gathers its cells' lowest points from the atoms: the cells
