@@ -20,12 +20,7 @@ const Input& input_of(ScenePreset preset) {
   static Input inputs[4];
   Input& in = inputs[int(preset)];
   if (in.points.empty()) {
-    SceneParams params;
-    params.preset = preset;
-    params.size = 300.0;
-    params.density = 4.0;
-    params.seed = 17;
-    const Scene scene = make_scene(params);
+    const Scene scene = make_scene(scene_params(preset, 300.0, 4.0, 17));
     in.file = scene_fixture_file(scene);
     in.points = scene_fixture_points(scene);
   }

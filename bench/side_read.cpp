@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_files.hpp"
 #include "io/formats/side_readers.hpp"
 #include "side_fixtures.hpp"
 
@@ -17,14 +18,6 @@ namespace {
 
 constexpr int kSide = 1000;  // points per row; rows of the rasters
 const char* const kWords[6] = {"bin", "qfit", "shp", "asc", "bil", "dtm"};
-
-std::string folder() {
-  static std::string dir = [] {
-    char pattern[] = "/tmp/pl_bench_side_XXXXXX";
-    return std::string(mkdtemp(pattern) ? pattern : "/tmp");
-  }();
-  return dir;
-}
 
 double height(int c, int r) {
   return 100.0 + (c % 77) * 0.13 + (r % 31) * 0.07;
@@ -115,7 +108,7 @@ void write_kind(int kind, const std::string& name) {
 const std::string& file(int kind) {
   static std::string names[6];
   if (names[kind].empty()) {
-    names[kind] = folder() + "/f." + kWords[kind];
+    names[kind] = bench_folder() + "/f." + kWords[kind];
     write_kind(kind, names[kind]);
   }
   return names[kind];
@@ -142,23 +135,8 @@ BENCHMARK(BM_ReadSide)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
 // The floor: the same bytes read and written as a plain file copy.
 void BM_CopyFile(benchmark::State& state) {
   const int kind = static_cast<int>(state.range(0));
-  const std::string& name = file(kind);
   state.SetLabel(kWords[kind]);
-  const std::string copy = folder() + "/copy";
-  std::vector<char> buffer(1 << 20);
-  int64_t points = 0;
-  for (auto _ : state) {
-    FILE* in = std::fopen(name.c_str(), "rb");
-    FILE* out = std::fopen(copy.c_str(), "wb");
-    size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0) {
-      std::fwrite(buffer.data(), 1, n, out);
-    }
-    std::fclose(in);
-    std::fclose(out);
-    points += kSide * kSide;
-  }
-  state.SetItemsProcessed(points);
+  bench_copy_file(state, file(kind), kSide * kSide);
 }
 BENCHMARK(BM_CopyFile)->DenseRange(0, 5)->Unit(benchmark::kMillisecond);
 

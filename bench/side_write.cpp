@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_files.hpp"
 #include "core/las_point.hpp"
 #include "core/las_reader_las.hpp"
 #include "io/formats/las_writers_binary.hpp"
@@ -19,19 +20,11 @@ namespace {
 
 constexpr int kPoints = 200000;
 
-std::string folder() {
-  static std::string dir = [] {
-    char pattern[] = "/tmp/pl_bench_side_write_XXXXXX";
-    return std::string(mkdtemp(pattern) ? pattern : "/tmp");
-  }();
-  return dir;
-}
-
 // The points in longitude and latitude, so that QFIT takes them too.
 const std::string& source() {
   static std::string name;
   if (name.empty()) {
-    name = folder() + "/source.las";
+    name = bench_folder() + "/source.las";
     FixtureFile file;
     file.point_data_format = 3;
     file.scale = {0.000001, 0.000001, 0.001};
@@ -84,7 +77,7 @@ void BM_WriteText(benchmark::State& state) {
   const char* parse = state.range(0) ? "xyztiarncupedhkgRGB" : nullptr;
   write_all(state, [parse](const LASheader* h) {
     auto* w = new LASwriterTXT();
-    w->open_file((folder() + "/out.txt").c_str(), h, parse);
+    w->open_file((bench_folder() + "/out.txt").c_str(), h, parse);
     return w;
   });
 }
@@ -93,7 +86,7 @@ BENCHMARK(BM_WriteText)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 void BM_WriteBin(benchmark::State& state) {
   write_all(state, [](const LASheader* h) {
     auto* w = new LASwriterBIN();
-    w->open_file((folder() + "/out.bin").c_str(), h, "ts8", 262144);
+    w->open_file((bench_folder() + "/out.bin").c_str(), h, "ts8", 262144);
     return w;
   });
 }
@@ -102,7 +95,7 @@ BENCHMARK(BM_WriteBin)->Unit(benchmark::kMillisecond);
 void BM_WriteQfit(benchmark::State& state) {
   write_all(state, [](const LASheader* h) {
     auto* w = new LASwriterQFIT();
-    w->open_file((folder() + "/out.qi").c_str(), h, 40, 65536);
+    w->open_file((bench_folder() + "/out.qi").c_str(), h, 40, 65536);
     return w;
   });
 }
@@ -111,7 +104,7 @@ BENCHMARK(BM_WriteQfit)->Unit(benchmark::kMillisecond);
 void BM_WriteVrml(benchmark::State& state) {
   write_all(state, [](const LASheader* h) {
     auto* w = new LASwriterWRL();
-    w->open_file((folder() + "/out.wrl").c_str(), h);
+    w->open_file((bench_folder() + "/out.wrl").c_str(), h);
     return w;
   });
 }
@@ -119,21 +112,7 @@ BENCHMARK(BM_WriteVrml)->Unit(benchmark::kMillisecond);
 
 // The floor: the source's bytes read and written as a plain file copy.
 void BM_CopyFile(benchmark::State& state) {
-  const std::string copy = folder() + "/copy";
-  std::vector<char> buffer(1 << 20);
-  int64_t points = 0;
-  for (auto _ : state) {
-    FILE* in = std::fopen(source().c_str(), "rb");
-    FILE* out = std::fopen(copy.c_str(), "wb");
-    size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0) {
-      std::fwrite(buffer.data(), 1, n, out);
-    }
-    std::fclose(in);
-    std::fclose(out);
-    points += kPoints;
-  }
-  state.SetItemsProcessed(points);
+  bench_copy_file(state, source(), kPoints);
 }
 BENCHMARK(BM_CopyFile)->Unit(benchmark::kMillisecond);
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_files.hpp"
 #include "io/formats/las_reader_ply.hpp"
 #include "io/formats/las_reader_txt.hpp"
 
@@ -16,20 +17,12 @@ namespace {
 
 constexpr int kPoints = 200000;
 
-std::string folder() {
-  static std::string dir = [] {
-    char pattern[] = "/tmp/pl_bench_text_XXXXXX";
-    return std::string(mkdtemp(pattern) ? pattern : "/tmp");
-  }();
-  return dir;
-}
-
 // Writes the three files once: text, ASCII PLY, binary PLY of the same points.
 const std::string& file(int kind) {
   static std::string names[3];
   if (names[kind].empty()) {
     const char* ext[3] = {"/p.txt", "/a.ply", "/b.ply"};
-    names[kind] = folder() + ext[kind];
+    names[kind] = bench_folder() + ext[kind];
     FILE* f = std::fopen(names[kind].c_str(), "wb");
     if (kind > 0) {
       std::fprintf(f,
@@ -86,20 +79,7 @@ BENCHMARK(BM_ReadPly)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 // The floor: the same bytes read and written as a plain file copy.
 void BM_CopyFile(benchmark::State& state) {
-  const std::string& name = file(static_cast<int>(state.range(0)));
-  const std::string copy = folder() + "/copy";
-  std::vector<char> buffer(1 << 20);
-  int64_t points = 0;
-  for (auto _ : state) {
-    FILE* in = std::fopen(name.c_str(), "rb");
-    FILE* out = std::fopen(copy.c_str(), "wb");
-    size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0) std::fwrite(buffer.data(), 1, n, out);
-    std::fclose(in);
-    std::fclose(out);
-    points += kPoints;
-  }
-  state.SetItemsProcessed(points);
+  bench_copy_file(state, file(static_cast<int>(state.range(0))), kPoints);
 }
 BENCHMARK(BM_CopyFile)->Arg(0)->Arg(2)->Unit(benchmark::kMillisecond);
 

@@ -94,7 +94,66 @@ ListLine parse_list_line(const std::string& line) {
   return l;
 }
 
+// A plain name is taken as it stands, even when no such file exists: a
+// misspelt input then fails with its own message when it is opened instead
+// of silently leaving the run (and a neighbour the tile without its buffer).
+// A pattern adds its matches. 1 when anything was added.
+template <class Add>
+int add_names_of(const char* pattern, Add add) {
+  if (pattern != nullptr && pattern[0] != '\0' && std::strpbrk(pattern, "*?") == nullptr) {
+    return add(pattern) ? 1 : 0;
+  }
+  std::vector<std::string> matches;
+  file_glob(pattern, matches);
+  int added = 0;
+  for (const std::string& match : matches) {
+    if (add(match.c_str())) added = 1;
+  }
+  return added;
+}
+
 }  // namespace
+
+bool LASlistedBounds::reserve(uint32_t capacity, const std::string& list,
+                              const char* npoints_what) {
+  return reserve_or_report(npoints, capacity, npoints_what) &&
+         reserve_or_report(min_x, capacity, (list + "_min_x array").c_str()) &&
+         reserve_or_report(min_y, capacity, (list + "_min_y array").c_str()) &&
+         reserve_or_report(max_x, capacity, (list + "_max_x array").c_str()) &&
+         reserve_or_report(max_y, capacity, (list + "_max_y array").c_str());
+}
+
+void LASlistedBounds::start_tree(bool has_bounds, size_t earlier_names) {
+  if (!has_bounds || tree) return;
+  tree = std::make_unique<LASkdtreeRectangles>();
+  tree->reset();
+  for (size_t i = 0; i < earlier_names; i++) {
+    tree->add_rectangle(NO_BOUNDS_MIN, NO_BOUNDS_MIN, NO_BOUNDS_MAX, NO_BOUNDS_MAX);
+  }
+}
+
+void LASlistedBounds::push(bool has_bounds, int64_t count, double x0, double y0, double x1,
+                           double y1) {
+  if (!has_bounds) {
+    x0 = y0 = NO_BOUNDS_MIN;
+    x1 = y1 = NO_BOUNDS_MAX;
+    count = 0;
+  }
+  npoints.push_back(count);
+  min_x.push_back(x0);
+  min_y.push_back(y0);
+  max_x.push_back(x1);
+  max_y.push_back(y1);
+  if (tree) tree->add_rectangle(x0, y0, x1, y1);
+}
+
+bool LASlistedBounds::get(uint32_t i, double& x0, double& y0, double& x1, double& y1) const {
+  x0 = min_x[i];
+  y0 = min_y[i];
+  x1 = max_x[i];
+  y1 = max_y[i];
+  return x0 <= x1;
+}
 
 LASinputFileList::LASinputFileList()
     : file_name_allocated(0),
@@ -109,11 +168,7 @@ bool LASinputFileList::grow_inputs() {
   const uint32_t capacity = file_name_allocated == 0 ? FIRST_CAPACITY : 2 * file_name_allocated;
   if (!reserve_or_report(file_names, capacity, "file_names pointer array")) return false;
   if (!reserve_or_report(file_names_ID, capacity, "file_names_ID array")) return false;
-  if (!reserve_or_report(file_names_npoints, capacity, "file_names_npoints array")) return false;
-  if (!reserve_or_report(file_names_min_x, capacity, "file_names_min_x array")) return false;
-  if (!reserve_or_report(file_names_min_y, capacity, "file_names_min_y array")) return false;
-  if (!reserve_or_report(file_names_max_x, capacity, "file_names_max_x array")) return false;
-  if (!reserve_or_report(file_names_max_y, capacity, "file_names_max_y array")) return false;
+  if (!bounds.reserve(capacity, "file_names", "file_names_npoints array")) return false;
   file_name_allocated = capacity;
   return true;
 }
@@ -125,14 +180,8 @@ bool LASinputFileList::grow_neighbors() {
     return false;
   }
   // The neighbour list has no message of its own for the point counts.
-  if (!reserve_or_report(neighbor_file_names_npoints, capacity,
-                         "neighbor_file_names pointer array")) {
-    return false;
-  }
-  if (!reserve_or_report(neighbor_file_names_min_x, capacity, "neighbor_file_names_min_x array") ||
-      !reserve_or_report(neighbor_file_names_min_y, capacity, "neighbor_file_names_min_y array") ||
-      !reserve_or_report(neighbor_file_names_max_x, capacity, "neighbor_file_names_max_x array") ||
-      !reserve_or_report(neighbor_file_names_max_y, capacity, "neighbor_file_names_max_y array")) {
+  if (!neighbor_bounds.reserve(capacity, "neighbor_file_names",
+                               "neighbor_file_names pointer array")) {
     return false;
   }
   neighbor_file_name_allocated = capacity;
@@ -146,20 +195,7 @@ int LASinputFileList::add_input(const char* file_name, bool unique, bool has_ID,
   if (unique && file_name_set.count(file_name)) return 0;
   if (file_names.size() == file_name_allocated && !grow_inputs()) return 0;
   try {
-    if (has_bounds && !kdtree_rectangles) {
-      kdtree_rectangles = std::make_unique<LASkdtreeRectangles>();
-      kdtree_rectangles->reset();
-      // Tree numbers are list positions: earlier names take a place too.
-      for (size_t i = 0; i < file_names.size(); i++) {
-        kdtree_rectangles->add_rectangle(NO_BOUNDS_MIN, NO_BOUNDS_MIN, NO_BOUNDS_MAX,
-                                         NO_BOUNDS_MAX);
-      }
-    }
-    if (!has_bounds) {
-      min_x = min_y = NO_BOUNDS_MIN;
-      max_x = max_y = NO_BOUNDS_MAX;
-      npoints = 0;
-    }
+    bounds.start_tree(has_bounds, file_names.size());
     file_name_set.insert(file_name);
     file_names.emplace_back(file_name);
   } catch (const std::bad_alloc&) {
@@ -168,12 +204,7 @@ int LASinputFileList::add_input(const char* file_name, bool unique, bool has_ID,
   }
   // The arrays were reserved above, so these cannot fail.
   file_names_ID.push_back(has_ID ? ID : 0);
-  file_names_npoints.push_back(npoints);
-  file_names_min_x.push_back(min_x);
-  file_names_min_y.push_back(min_y);
-  file_names_max_x.push_back(max_x);
-  file_names_max_y.push_back(max_y);
-  if (kdtree_rectangles) kdtree_rectangles->add_rectangle(min_x, min_y, max_x, max_y);
+  bounds.push(has_bounds, npoints, min_x, min_y, max_x, max_y);
   if (has_ID) with_ID = true;
   if (has_bounds) with_bounds = true;
   return 1;
@@ -186,33 +217,14 @@ int LASinputFileList::add_neighbor(const char* file_name, bool unique, bool has_
   if (unique && neighbor_file_name_set.count(file_name)) return 0;
   if (neighbor_file_names.size() == neighbor_file_name_allocated && !grow_neighbors()) return 0;
   try {
-    if (has_bounds && !neighbor_kdtree_rectangles) {
-      neighbor_kdtree_rectangles = std::make_unique<LASkdtreeRectangles>();
-      neighbor_kdtree_rectangles->reset();
-      for (size_t i = 0; i < neighbor_file_names.size(); i++) {
-        neighbor_kdtree_rectangles->add_rectangle(NO_BOUNDS_MIN, NO_BOUNDS_MIN, NO_BOUNDS_MAX,
-                                                  NO_BOUNDS_MAX);
-      }
-    }
-    if (!has_bounds) {
-      min_x = min_y = NO_BOUNDS_MIN;
-      max_x = max_y = NO_BOUNDS_MAX;
-      npoints = 0;
-    }
+    neighbor_bounds.start_tree(has_bounds, neighbor_file_names.size());
     neighbor_file_name_set.insert(file_name);
     neighbor_file_names.emplace_back(file_name);
   } catch (const std::bad_alloc&) {
     fprintf(stderr, "ERROR: alloc for neighbor LASkdtreeRectangles failed\n");
     return 0;
   }
-  neighbor_file_names_npoints.push_back(npoints);
-  neighbor_file_names_min_x.push_back(min_x);
-  neighbor_file_names_min_y.push_back(min_y);
-  neighbor_file_names_max_x.push_back(max_x);
-  neighbor_file_names_max_y.push_back(max_y);
-  if (neighbor_kdtree_rectangles) {
-    neighbor_kdtree_rectangles->add_rectangle(min_x, min_y, max_x, max_y);
-  }
+  neighbor_bounds.push(has_bounds, npoints, min_x, min_y, max_x, max_y);
   if (has_bounds) neighbor_with_bounds = true;
   return 1;
 }
@@ -242,34 +254,13 @@ int LASinputFileList::add_neighbor_file_name_with_bounds(const char* file_name, 
 }
 
 int LASinputFileList::add_file_names_wildcard(const char* pattern, bool unique) {
-  // A plain name is taken as it stands, even when no such file exists: a misspelt input then
-  // fails with its own message when it is opened instead of silently leaving the run.
-  if (pattern != nullptr && pattern[0] != '\0' && std::strpbrk(pattern, "*?") == nullptr) {
-    return add_file_name(pattern, unique) ? 1 : 0;
-  }
-  std::vector<std::string> matches;
-  file_glob(pattern, matches);
-  int added = 0;
-  for (const std::string& match : matches) {
-    if (add_file_name(match.c_str(), unique)) added = 1;
-  }
-  return added;
+  return add_names_of(pattern, [&](const char* name) { return add_file_name(name, unique); });
 }
 
 int LASinputFileList::add_neighbor_file_names_wildcard(const char* pattern, bool) {
-  // As for inputs: a misspelt neighbour fails when it is opened instead of leaving the tile
-  // without its buffer.
-  if (pattern != nullptr && pattern[0] != '\0' && std::strpbrk(pattern, "*?") == nullptr) {
-    return add_neighbor_file_name(pattern, false) ? 1 : 0;
-  }
-  std::vector<std::string> matches;
-  file_glob(pattern, matches);
-  int added = 0;
-  for (const std::string& match : matches) {
-    // Neighbours are never tested for duplicates.
-    if (add_neighbor_file_name(match.c_str(), false)) added = 1;
-  }
-  return added;
+  // Neighbours are never tested for duplicates.
+  return add_names_of(pattern,
+                      [&](const char* name) { return add_neighbor_file_name(name, false); });
 }
 
 int LASinputFileList::load_list_file(const char* list_file_name, bool unique) {
@@ -324,18 +315,10 @@ int LASinputFileList::load_neighbor_list_file(const char* list_file_name, bool u
 
 bool LASinputFileList::get_file_name_bounds(uint32_t i, double& min_x, double& min_y, double& max_x,
                                             double& max_y) const {
-  min_x = file_names_min_x[i];
-  min_y = file_names_min_y[i];
-  max_x = file_names_max_x[i];
-  max_y = file_names_max_y[i];
-  return min_x <= max_x;
+  return bounds.get(i, min_x, min_y, max_x, max_y);
 }
 
 bool LASinputFileList::get_neighbor_file_name_bounds(uint32_t i, double& min_x, double& min_y,
                                                      double& max_x, double& max_y) const {
-  min_x = neighbor_file_names_min_x[i];
-  min_y = neighbor_file_names_min_y[i];
-  max_x = neighbor_file_names_max_x[i];
-  max_y = neighbor_file_names_max_y[i];
-  return min_x <= max_x;
+  return neighbor_bounds.get(i, min_x, min_y, max_x, max_y);
 }

@@ -25,6 +25,26 @@
 //
 // The add operations return 1 when the name was added and 0 when it was not
 // (duplicate with `unique`, nothing found, allocation failure).
+// The point count and the box of every name of one list, and the rectangle
+// tree of the boxes (null until a name comes with bounds).
+struct LASlistedBounds {
+  std::vector<int64_t> npoints;
+  std::vector<double> min_x, min_y, max_x, max_y;
+  std::unique_ptr<LASkdtreeRectangles> tree;
+
+  // Room for `capacity` names, or false after the message of the array that
+  // could not grow; `list` names the list's arrays in the messages.
+  bool reserve(uint32_t capacity, const std::string& list, const char* npoints_what);
+  // Starts the tree with the first name that has bounds, with a place for
+  // each earlier name, since tree numbers are list positions. Throws
+  // std::bad_alloc.
+  void start_tree(bool has_bounds, size_t earlier_names);
+  // Adds a name's entry (reserved before); one without bounds gets the box
+  // of no bounds and no point count.
+  void push(bool has_bounds, int64_t count, double x0, double y0, double x1, double y1);
+  bool get(uint32_t i, double& x0, double& y0, double& x1, double& y1) const;
+};
+
 class LASinputFileList {
  public:
   LASinputFileList();
@@ -56,9 +76,9 @@ class LASinputFileList {
   // False for a name that came without bounds.
   bool get_file_name_bounds(uint32_t i, double& min_x, double& min_y, double& max_x,
                             double& max_y) const;
-  int64_t get_file_name_npoints(uint32_t i) const { return file_names_npoints[i]; }
+  int64_t get_file_name_npoints(uint32_t i) const { return bounds.npoints[i]; }
   // Null until a name came with bounds.
-  LASkdtreeRectangles* get_kdtree_rectangles() const { return kdtree_rectangles.get(); }
+  LASkdtreeRectangles* get_kdtree_rectangles() const { return bounds.tree.get(); }
 
   // Neighbours.
   uint32_t get_neighbor_file_name_number() const {
@@ -69,12 +89,8 @@ class LASinputFileList {
   bool has_neighbor_file_names_bounds() const { return neighbor_with_bounds; }
   bool get_neighbor_file_name_bounds(uint32_t i, double& min_x, double& min_y, double& max_x,
                                      double& max_y) const;
-  int64_t get_neighbor_file_name_npoints(uint32_t i) const {
-    return neighbor_file_names_npoints[i];
-  }
-  LASkdtreeRectangles* get_neighbor_kdtree_rectangles() const {
-    return neighbor_kdtree_rectangles.get();
-  }
+  int64_t get_neighbor_file_name_npoints(uint32_t i) const { return neighbor_bounds.npoints[i]; }
+  LASkdtreeRectangles* get_neighbor_kdtree_rectangles() const { return neighbor_bounds.tree.get(); }
 
  protected:
   std::vector<std::string> file_names;
@@ -82,22 +98,12 @@ class LASinputFileList {
   bool with_ID;
   bool with_bounds;
   std::vector<uint32_t> file_names_ID;
-  std::vector<int64_t> file_names_npoints;
-  std::vector<double> file_names_min_x;
-  std::vector<double> file_names_min_y;
-  std::vector<double> file_names_max_x;
-  std::vector<double> file_names_max_y;
-  std::unique_ptr<LASkdtreeRectangles> kdtree_rectangles;
+  LASlistedBounds bounds;
 
   std::vector<std::string> neighbor_file_names;
   uint32_t neighbor_file_name_allocated;
   bool neighbor_with_bounds;
-  std::vector<int64_t> neighbor_file_names_npoints;
-  std::vector<double> neighbor_file_names_min_x;
-  std::vector<double> neighbor_file_names_min_y;
-  std::vector<double> neighbor_file_names_max_x;
-  std::vector<double> neighbor_file_names_max_y;
-  std::unique_ptr<LASkdtreeRectangles> neighbor_kdtree_rectangles;
+  LASlistedBounds neighbor_bounds;
 
  private:
   bool grow_inputs();

@@ -51,16 +51,6 @@ void LASinputOptions::set_parse_string(const char* text) {
   parse_string = text ? text : "";
 }
 
-void LASinputOptions::set_scale_factor(const double* xyz) {
-  scale_factor_set = xyz != nullptr;
-  for (int k = 0; k < 3; k++) scale_factor[k] = xyz ? xyz[k] : 0.0;
-}
-
-void LASinputOptions::set_offset(const double* xyz) {
-  offset_set = xyz != nullptr;
-  for (int k = 0; k < 3; k++) offset[k] = xyz ? xyz[k] : 0.0;
-}
-
 void LASinputOptions::set_inside_circle(double center_x, double center_y, double radius) {
   inside_circle[0] = center_x;
   inside_circle[1] = center_y;
@@ -626,15 +616,13 @@ bool LASinputOptions::finish_arguments(int argc, char** argv) {
 // opening
 
 LASreader* LASinputOptions::make_las_reader(bool with_auto_reoffset) const {
-  const double* s = scale_factor;
-  const double* o = offset;
+  const double* s = requested.get_scale_factor();
+  const double* o = requested.get_offset();
   const bool automatic = with_auto_reoffset && auto_reoffset;
-  if (scale_factor_set && offset_set) {
-    return new LASreaderLASrescalereoffset(s[0], s[1], s[2], o[0], o[1], o[2]);
-  }
-  if (scale_factor_set && automatic) return new LASreaderLASrescalereoffset(s[0], s[1], s[2]);
-  if (scale_factor_set) return new LASreaderLASrescale(s[0], s[1], s[2], true);
-  if (offset_set) return new LASreaderLASreoffset(o[0], o[1], o[2]);
+  if (s && o) return new LASreaderLASrescalereoffset(s[0], s[1], s[2], o[0], o[1], o[2]);
+  if (s && automatic) return new LASreaderLASrescalereoffset(s[0], s[1], s[2]);
+  if (s) return new LASreaderLASrescale(s[0], s[1], s[2], true);
+  if (o) return new LASreaderLASreoffset(o[0], o[1], o[2]);
   if (automatic) return new LASreaderLASreoffset();
   return new LASreaderLAS();
 }
@@ -726,12 +714,9 @@ LASreaderTXT* LASinputOptions::make_txt_reader() const {
   } else if (iptx) {
     reader->set_ptx(true);
   }
-  if (translate_intensity != 0.0f) reader->set_translate_intensity(translate_intensity);
-  if (scale_intensity != 1.0f) reader->set_scale_intensity(scale_intensity);
+  configure_parsed(reader);
   if (translate_scan_angle != 0.0f) reader->set_translate_scan_angle(translate_scan_angle);
   if (scale_scan_angle != 1.0f) reader->set_scale_scan_angle(scale_scan_angle);
-  reader->set_scale_factor(get_scale_factor());
-  reader->set_offset(get_offset());
   for (int k = 0; k < number_attributes; k++) {
     reader->add_attribute(static_cast<int32_t>(attribute_data_types[k]), attribute_names[k].c_str(),
                           attribute_descriptions[k].c_str(), attribute_scales[k],
@@ -743,11 +728,15 @@ LASreaderTXT* LASinputOptions::make_txt_reader() const {
 
 LASreaderPLY* LASinputOptions::make_ply_reader() const {
   LASreaderPLY* reader = new LASreaderPLY();
+  configure_parsed(reader);
+  return reader;
+}
+
+void LASinputOptions::configure_parsed(LASreaderParsed* reader) const {
   if (translate_intensity != 0.0f) reader->set_translate_intensity(translate_intensity);
   if (scale_intensity != 1.0f) reader->set_scale_intensity(scale_intensity);
   reader->set_scale_factor(get_scale_factor());
   reader->set_offset(get_offset());
-  return reader;
 }
 
 LASreader* LASinputOptions::open_text_or_ply(LASinputFormat format) {
@@ -887,19 +876,24 @@ LASreader* LASinputOptions::wrap(LASreader* reader, const char* inner_word,
   return reader;
 }
 
-LASreader* LASinputOptions::open_merged() {
-  const uint32_t listed = get_file_name_number();
-  LASreaderMerged* reader = new LASreaderMerged();
+template <class Reader>
+void LASinputOptions::configure_multiple(Reader* reader) const {
   reader->set_scale_factor(get_scale_factor());
   reader->set_offset(get_offset());
   reader->set_parse_string(get_parse_string());
   reader->set_skip_lines(skip_lines);
   reader->set_populate_header(populate_header);
-  reader->set_keep_lastiling(keep_tiling_record);
   reader->set_translate_intensity(translate_intensity);
   reader->set_scale_intensity(scale_intensity);
   reader->set_translate_scan_angle(translate_scan_angle);
   reader->set_scale_scan_angle(scale_scan_angle);
+}
+
+LASreader* LASinputOptions::open_merged() {
+  const uint32_t listed = get_file_name_number();
+  LASreaderMerged* reader = new LASreaderMerged();
+  configure_multiple(reader);
+  reader->set_keep_lastiling(keep_tiling_record);
   reader->set_io_ibuffer_size(io_ibuffer_size);
   // A refused name (unreadable, or of another format) would be left out of the merge without a
   // trace in the result.
@@ -930,15 +924,7 @@ LASreader* LASinputOptions::open_buffered(const char* name, bool reset_index) {
   const uint32_t neighbors = get_neighbor_file_name_number();
   LASreaderBuffered* reader = new LASreaderBuffered();
   reader->set_buffer_size(buffer_size);
-  reader->set_scale_factor(get_scale_factor());
-  reader->set_offset(get_offset());
-  reader->set_parse_string(get_parse_string());
-  reader->set_skip_lines(skip_lines);
-  reader->set_populate_header(populate_header);
-  reader->set_translate_intensity(translate_intensity);
-  reader->set_scale_intensity(scale_intensity);
-  reader->set_translate_scan_angle(translate_scan_angle);
-  reader->set_scale_scan_angle(scale_scan_angle);
+  configure_multiple(reader);
   // A neighbour that cannot be read would leave the tile's edges without their buffer points.
   bool all_added = true;
   if (name) {

@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <string>
 
+#include "io/formats/side_input.hpp"
 #include "io/las_input_file_list.hpp"
 #include "io/las_input_formats.hpp"
 
 class LASreader;
+class LASreaderParsed;
 class LASreaderPLY;
 class LASreaderTXT;
 class LASfilter;
@@ -77,8 +79,8 @@ class LASinputOptions : public LASinputFileList {
     temp_file_base = name ? name : "";
   }
   // Three doubles; null removes them. A 0 on an axis keeps that axis as read.
-  void set_scale_factor(const double* xyz);
-  void set_offset(const double* xyz);
+  void set_scale_factor(const double* xyz) { requested.set_scale_factor(xyz); }
+  void set_offset(const double* xyz) { requested.set_offset(xyz); }
   void set_inside_circle(double center_x, double center_y, double radius);
   void set_inside_rectangle(double min_x, double min_y, double max_x, double max_y);
   void set_inside_tile(float ll_x, float ll_y, float size);
@@ -100,8 +102,8 @@ class LASinputOptions : public LASinputFileList {
   LASfilter* get_filter() const { return filter; }
   LAStransform* get_transform() const { return transform; }
   LASignore* get_ignore() const { return ignore; }
-  const double* get_scale_factor() const { return scale_factor_set ? scale_factor : nullptr; }
-  const double* get_offset() const { return offset_set ? offset : nullptr; }
+  const double* get_scale_factor() const { return requested.get_scale_factor(); }
+  const double* get_offset() const { return requested.get_offset(); }
   const float* get_inside_tile() const { return inside_tile_set ? inside_tile : nullptr; }
   const double* get_inside_circle() const { return inside_circle_set ? inside_circle : nullptr; }
   const double* get_inside_rectangle() const {
@@ -155,6 +157,9 @@ class LASinputOptions : public LASinputFileList {
   // Text and PLY readers with every setting of the options, not yet opened.
   LASreaderTXT* make_txt_reader() const;
   LASreaderPLY* make_ply_reader() const;
+  // The intensity settings and the quantization asked for, which the text
+  // and PLY readers share.
+  void configure_parsed(LASreaderParsed* reader) const;
   // Opens the current file as text or PLY; null after the opener's message.
   LASreader* open_text_or_ply(LASinputFormat format);
   // Opens the current file as BIN, shapefile, ASCII grid, BIL, DTM or QFIT
@@ -163,6 +168,9 @@ class LASinputOptions : public LASinputFileList {
   LASreader* open_side(LASinputFormat format);
   LASreader* open_single(uint16_t flightline, bool stamp);
   LASreader* open_stdin();
+  // The settings of the files a merged or buffered reader opens.
+  template <class Reader>
+  void configure_multiple(Reader* reader) const;
   LASreader* open_merged();
   LASreader* open_buffered(const char* name, bool reset_index);
   LASreader* wrap(LASreader* reader, const char* inner_word, const char* pipe_suffix);
@@ -181,10 +189,7 @@ class LASinputOptions : public LASinputFileList {
   uint32_t file_name_current = 0;
   std::string temp_file_base;
   bool temp_file_base_set = false;
-  double scale_factor[3] = {0.0, 0.0, 0.0};
-  bool scale_factor_set = false;
-  double offset[3] = {0.0, 0.0, 0.0};
-  bool offset_set = false;
+  LASrequestedQuantizer requested;
   std::string parse_string;
   bool parse_string_set = false;
   LASfilter* filter = nullptr;

@@ -7,18 +7,10 @@
 
 namespace {
 
-// Reads one little-endian u32, printing the field's message on failure.
-bool read_u32(ByteStreamIn* stream, uint32_t& value, const char* field) {
-  try {
-    stream->read_u32_le(&value);
-    return true;
-  } catch (...) {
-    fprintf(stderr, "ERROR (LASquadtree): reading %s\n", field);
-    return false;
-  }
-}
-
-bool read_f32(ByteStreamIn* stream, float& value, const char* field) {
+// Reads one little-endian 32-bit field (an integer or a float), printing the
+// field's message on failure.
+template <class Field>
+bool read_32(ByteStreamIn* stream, Field& value, const char* field) {
   try {
     stream->read_u32_le(&value);
     return true;
@@ -69,7 +61,7 @@ bool LASquadtree::read(ByteStreamIn* stream) {
     return false;
   }
   uint32_t type;
-  if (!read_u32(stream, type, "LASspatial type")) return false;
+  if (!read_32(stream, type, "LASspatial type")) return false;
   if (type != 0) {
     fprintf(stderr, "ERROR (LASquadtree): unknown LASspatial type %u\n", type);
     return false;
@@ -77,8 +69,8 @@ bool LASquadtree::read(ByteStreamIn* stream) {
   if (!read_signature(stream, signature, "signature")) return false;
   if (std::strncmp(signature, "LASQ", 4) == 0) {
     uint32_t version;
-    if (!read_u32(stream, version, "version")) return false;
-    if (!read_u32(stream, levels, "levels")) return false;
+    if (!read_32(stream, version, "version")) return false;
+    if (!read_32(stream, levels, "levels")) return false;
   } else {
     // The older layout has no "LASQ" and no version: these bytes are the levels.
     std::memcpy(&levels, signature, 4);
@@ -90,12 +82,12 @@ bool LASquadtree::read(ByteStreamIn* stream) {
     return false;
   }
   uint32_t level_index, implicit_levels;
-  if (!read_u32(stream, level_index, "level_index")) return false;
-  if (!read_u32(stream, implicit_levels, "implicit_levels")) return false;
-  if (!read_f32(stream, min_x, "min_x")) return false;
-  if (!read_f32(stream, max_x, "max_x")) return false;
-  if (!read_f32(stream, min_y, "min_y")) return false;
-  if (!read_f32(stream, max_y, "max_y")) return false;
+  if (!read_32(stream, level_index, "level_index")) return false;
+  if (!read_32(stream, implicit_levels, "implicit_levels")) return false;
+  if (!read_32(stream, min_x, "min_x")) return false;
+  if (!read_32(stream, max_x, "max_x")) return false;
+  if (!read_32(stream, min_y, "min_y")) return false;
+  if (!read_32(stream, max_y, "max_y")) return false;
   return true;
 }
 

@@ -3,23 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "io/las_area_record.hpp"
 #include "io/las_reader_merged.hpp"
 
 namespace {
-
-bool name_readable(const char* name) {
-  if (name == nullptr) {
-    std::fprintf(stderr, "ERROR: file name pointer is NULL\n");
-    return false;
-  }
-  FILE* probe = std::fopen(name, "r");
-  if (probe == nullptr) {
-    std::fprintf(stderr, "ERROR: file '%s' cannot be opened\n", name);
-    return false;
-  }
-  std::fclose(probe);
-  return true;
-}
 
 bool same_quantization(const LASscaler& a, const LASscaler& b) {
   return a.x_scale_factor == b.x_scale_factor && a.y_scale_factor == b.y_scale_factor &&
@@ -99,50 +86,41 @@ LASreaderBuffered::~LASreaderBuffered() {
 }
 
 void LASreaderBuffered::set_scale_factor(const double* xyz) {
-  main_options.set_scale_factor(xyz);
-  neighbor_options.set_scale_factor(xyz);
+  to_both(&LASinputOptions::set_scale_factor, xyz);
 }
 void LASreaderBuffered::set_offset(const double* xyz) {
-  main_options.set_offset(xyz);
-  neighbor_options.set_offset(xyz);
+  to_both(&LASinputOptions::set_offset, xyz);
 }
 void LASreaderBuffered::set_parse_string(const char* text) {
-  main_options.set_parse_string(text);
-  neighbor_options.set_parse_string(text);
+  to_both(&LASinputOptions::set_parse_string, text);
 }
 void LASreaderBuffered::set_skip_lines(uint32_t lines) {
-  main_options.set_skip_lines(lines);
-  neighbor_options.set_skip_lines(lines);
+  to_both(&LASinputOptions::set_skip_lines, lines);
 }
 void LASreaderBuffered::set_populate_header(bool flag) {
-  main_options.want_header_scan(flag);
-  neighbor_options.want_header_scan(flag);
+  to_both(&LASinputOptions::want_header_scan, flag);
 }
 void LASreaderBuffered::set_translate_intensity(float v) {
-  main_options.set_translate_intensity(v);
-  neighbor_options.set_translate_intensity(v);
+  to_both(&LASinputOptions::set_translate_intensity, v);
 }
 void LASreaderBuffered::set_scale_intensity(float v) {
-  main_options.set_scale_intensity(v);
-  neighbor_options.set_scale_intensity(v);
+  to_both(&LASinputOptions::set_scale_intensity, v);
 }
 void LASreaderBuffered::set_translate_scan_angle(float v) {
-  main_options.set_translate_scan_angle(v);
-  neighbor_options.set_translate_scan_angle(v);
+  to_both(&LASinputOptions::set_translate_scan_angle, v);
 }
 void LASreaderBuffered::set_scale_scan_angle(float v) {
-  main_options.set_scale_scan_angle(v);
-  neighbor_options.set_scale_scan_angle(v);
+  to_both(&LASinputOptions::set_scale_scan_angle, v);
 }
 
 bool LASreaderBuffered::set_file_name(const char* name) {
-  if (!name_readable(name)) return false;
+  if (!las_name_readable(name)) return false;
   main_options.append_name(name, false);
   return true;
 }
 
 bool LASreaderBuffered::add_neighbor_file_name(const char* name) {
-  if (!name_readable(name)) return false;
+  if (!las_name_readable(name)) return false;
   neighbor_options.append_name(name, false);
   return true;
 }
@@ -170,42 +148,17 @@ void LASreaderBuffered::attach_transform(LAStransform* t) {
 }
 
 bool LASreaderBuffered::limit_to_tile(float ll_x, float ll_y, float size) {
-  t_ll_x = ll_x;
-  t_ll_y = ll_y;
-  t_size = size;
-  t_ur_x = ll_x + size;
-  t_ur_y = ll_y + size;
-  header.min_x = ll_x;
-  header.min_y = ll_y;
-  header.max_x = t_ur_x - 0.001f * header.x_scale_factor;
-  header.max_y = t_ur_y - 0.001f * header.y_scale_factor;
-  inside = kInsideTile;
+  las_record_tile(*this, ll_x, ll_y, size);
   return true;
 }
 
 bool LASreaderBuffered::limit_to_circle(double center_x, double center_y, double radius) {
-  c_center_x = center_x;
-  c_center_y = center_y;
-  c_radius = radius;
-  c_radius_squared = radius * radius;
-  header.min_x = center_x - radius;
-  header.min_y = center_y - radius;
-  header.max_x = center_x + radius;
-  header.max_y = center_y + radius;
-  inside = kInsideCircle;
+  las_record_circle(*this, center_x, center_y, radius);
   return true;
 }
 
 bool LASreaderBuffered::limit_to_rectangle(double min_x, double min_y, double max_x, double max_y) {
-  r_min_x = min_x;
-  r_min_y = min_y;
-  r_max_x = max_x;
-  r_max_y = max_y;
-  header.min_x = min_x;
-  header.min_y = min_y;
-  header.max_x = max_x;
-  header.max_y = max_y;
-  inside = kInsideRectangle;
+  las_record_rectangle(*this, min_x, min_y, max_x, max_y);
   return true;
 }
 

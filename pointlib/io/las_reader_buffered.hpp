@@ -73,6 +73,12 @@ class LASreaderBuffered : public LASreader {
   bool read_one_point() override;
 
  private:
+  // One setting given to the main file's options and the neighbours' alike.
+  template <class Value>
+  void to_both(void (LASinputOptions::*set)(Value), Value value) {
+    (main_options.*set)(value);
+    (neighbor_options.*set)(value);
+  }
   void copy_point_to_buffer();
   bool copy_point_from_buffer();
   void clean_buffer();

@@ -11,6 +11,7 @@
 #include "io/formats/las_reader_ply.hpp"
 #include "io/formats/las_reader_txt.hpp"
 #include "io/formats/side_readers.hpp"
+#include "io/las_area_record.hpp"
 #include "io/las_index.hpp"
 
 LASreaderMerged::LASreaderMerged() {
@@ -28,7 +29,7 @@ void LASreaderMerged::clean() {
   sub_format_code = 0;
   point_type_change = point_size_change = attribute_change = false;
   rescale = reoffset = false;
-  scale_factor_set = offset_set = false;
+  requested = LASrequestedQuantizer();
   parse_string.clear();
   parse_string_set = false;
   file_names.clear();
@@ -45,22 +46,20 @@ void LASreaderMerged::clean() {
   inside = kInsideNone;
 }
 
-void LASreaderMerged::set_scale_factor(const double* xyz) {
-  scale_factor_set = xyz != nullptr;
-  for (int a = 0; a < 3; a++) scale_factor[a] = xyz ? xyz[a] : 0.0;
+void LASreaderMerged::add_counts_and_box(const LASheader& h) {
+  header.number_of_point_records += h.number_of_point_records;
+  for (int r = 0; r < 5; r++) {
+    header.number_of_points_by_return[r] += h.number_of_points_by_return[r];
+  }
+  if (h.min_x < header.min_x) header.min_x = h.min_x;
+  if (h.min_y < header.min_y) header.min_y = h.min_y;
+  if (h.min_z < header.min_z) header.min_z = h.min_z;
+  if (h.max_x > header.max_x) header.max_x = h.max_x;
+  if (h.max_y > header.max_y) header.max_y = h.max_y;
+  if (h.max_z > header.max_z) header.max_z = h.max_z;
 }
 
-void LASreaderMerged::set_offset(const double* xyz) {
-  offset_set = xyz != nullptr;
-  for (int a = 0; a < 3; a++) offset[a] = xyz ? xyz[a] : 0.0;
-}
-
-void LASreaderMerged::set_parse_string(const char* text) {
-  parse_string_set = text != nullptr;
-  parse_string = text ? text : "";
-}
-
-bool LASreaderMerged::add_file_name(const char* name) {
+bool las_name_readable(const char* name) {
   if (name == nullptr) {
     std::fprintf(stderr, "ERROR: file name pointer is NULL\n");
     return false;
@@ -71,6 +70,35 @@ bool LASreaderMerged::add_file_name(const char* name) {
     return false;
   }
   std::fclose(probe);
+  return true;
+}
+
+namespace {
+
+// A file's counts by return as the extended ones: the legacy count where it
+// is set, the extended one beyond the legacy returns when the header has them.
+void take_extended_counts_by_return(LASheader& header, const LASheader& h) {
+  for (int r = 0; r < 5; r++) {
+    header.extended_number_of_points_by_return[r] = h.number_of_points_by_return[r]
+                                                        ? h.number_of_points_by_return[r]
+                                                        : h.extended_number_of_points_by_return[r];
+  }
+  if (header.version_minor >= 4) {
+    for (int r = 5; r < 15; r++) {
+      header.extended_number_of_points_by_return[r] = h.extended_number_of_points_by_return[r];
+    }
+  }
+}
+
+}  // namespace
+
+void LASreaderMerged::set_parse_string(const char* text) {
+  parse_string_set = text != nullptr;
+  parse_string = text ? text : "";
+}
+
+bool LASreaderMerged::add_file_name(const char* name) {
+  if (!las_name_readable(name)) return false;
   const LASinputFormat format = las_input_format_of(name);
   if (has_format && format != sub_format) {
     std::fprintf(stderr, "ERROR: cannot mix %s with %s. skipping '%s' ...\n",
@@ -110,8 +138,8 @@ void LASreaderMerged::configure_text_sub() {
     sub_txt->set_scale_intensity(scale_intensity);
     sub_txt->set_translate_scan_angle(translate_scan_angle);
     sub_txt->set_scale_scan_angle(scale_scan_angle);
-    sub_txt->set_scale_factor(scale_factor_set ? scale_factor : nullptr);
-    sub_txt->set_offset(offset_set ? offset : nullptr);
+    sub_txt->set_scale_factor(requested.get_scale_factor());
+    sub_txt->set_offset(requested.get_offset());
   }
 }
 
@@ -135,35 +163,32 @@ bool LASreaderMerged::open_sub(const char* name, bool header_pass, bool read_in_
   return opened;
 }
 
+namespace {
+
+// The variant of a reader family that brings its points into the scale
+// factors `s` and the offsets `o`, for what changes of the two.
+template <class RescaleReoffset, class Rescale, class Reoffset>
+LASreader* requantizing(bool rescale, bool reoffset, const double* s, const double* o) {
+  if (rescale && reoffset) return new RescaleReoffset(s[0], s[1], s[2], o[0], o[1], o[2]);
+  if (rescale) return new Rescale(s[0], s[1], s[2]);
+  return new Reoffset(o[0], o[1], o[2]);
+}
+
+}  // namespace
+
 void LASreaderMerged::make_variant_sub() {
   const double s[3] = {header.x_scale_factor, header.y_scale_factor, header.z_scale_factor};
   const double o[3] = {header.x_offset, header.y_offset, header.z_offset};
-  const bool both = rescale && reoffset;
   if (sub_las) {
-    if (both) {
-      set_sub(new LASreaderLASrescalereoffset(s[0], s[1], s[2], o[0], o[1], o[2]));
-    } else if (rescale) {
-      set_sub(new LASreaderLASrescale(s[0], s[1], s[2], true));
-    } else {
-      set_sub(new LASreaderLASreoffset(o[0], o[1], o[2]));
-    }
+    set_sub(requantizing<LASreaderLASrescalereoffset, LASreaderLASrescale, LASreaderLASreoffset>(
+        rescale, reoffset, s, o));
   } else if (sub_txt) {
-    if (both) {
-      set_sub(new LASreaderTXTrescalereoffset(s[0], s[1], s[2], o[0], o[1], o[2]));
-    } else if (rescale) {
-      set_sub(new LASreaderTXTrescale(s[0], s[1], s[2]));
-    } else {
-      set_sub(new LASreaderTXTreoffset(o[0], o[1], o[2]));
-    }
+    set_sub(requantizing<LASreaderTXTrescalereoffset, LASreaderTXTrescale, LASreaderTXTreoffset>(
+        rescale, reoffset, s, o));
     configure_text_sub();
   } else if (sub_ply) {
-    if (both) {
-      set_sub(new LASreaderPLYrescalereoffset(s[0], s[1], s[2], o[0], o[1], o[2]));
-    } else if (rescale) {
-      set_sub(new LASreaderPLYrescale(s[0], s[1], s[2]));
-    } else {
-      set_sub(new LASreaderPLYreoffset(o[0], o[1], o[2]));
-    }
+    set_sub(requantizing<LASreaderPLYrescalereoffset, LASreaderPLYrescale, LASreaderPLYreoffset>(
+        rescale, reoffset, s, o));
   } else if (sub_side) {
     // Both triples: a raster reader chooses its offsets for the scale
     // factors it is given, which need not be the merged ones.
@@ -224,16 +249,7 @@ bool LASreaderMerged::open() {
       header.extended_number_of_point_records = h.number_of_point_records
                                                     ? h.number_of_point_records
                                                     : h.extended_number_of_point_records;
-      for (int r = 0; r < 5; r++) {
-        header.extended_number_of_points_by_return[r] =
-            h.number_of_points_by_return[r] ? h.number_of_points_by_return[r]
-                                            : h.extended_number_of_points_by_return[r];
-      }
-      if (header.version_minor >= 4) {
-        for (int r = 5; r < 15; r++) {
-          header.extended_number_of_points_by_return[r] = h.extended_number_of_points_by_return[r];
-        }
-      }
+      take_extended_counts_by_return(header, h);
       npoints = sub->npoints;
       if (files_are_flightlines || apply_file_source_ID) header.file_source_ID = 0;
       // Attribute descriptors can only be compared when every file is read in full.
@@ -259,28 +275,9 @@ bool LASreaderMerged::open() {
         header.y_offset = h.y_offset;
         header.z_offset = h.z_offset;
         header.extended_number_of_point_records = ext_total;
-        for (int r = 0; r < 5; r++) {
-          header.extended_number_of_points_by_return[r] =
-              h.number_of_points_by_return[r] ? h.number_of_points_by_return[r]
-                                              : h.extended_number_of_points_by_return[r];
-        }
-        if (header.version_minor >= 4) {
-          for (int r = 5; r < 15; r++) {
-            header.extended_number_of_points_by_return[r] =
-                h.extended_number_of_points_by_return[r];
-          }
-        }
+        take_extended_counts_by_return(header, h);
       } else {
-        header.number_of_point_records += h.number_of_point_records;
-        for (int r = 0; r < 5; r++) {
-          header.number_of_points_by_return[r] += h.number_of_points_by_return[r];
-        }
-        if (header.max_x < h.max_x) header.max_x = h.max_x;
-        if (header.max_y < h.max_y) header.max_y = h.max_y;
-        if (header.max_z < h.max_z) header.max_z = h.max_z;
-        if (header.min_x > h.min_x) header.min_x = h.min_x;
-        if (header.min_y > h.min_y) header.min_y = h.min_y;
-        if (header.min_z > h.min_z) header.min_z = h.min_z;
+        add_counts_and_box(h);
         header.extended_number_of_point_records += ext_total;
         for (int r = 0; r < 5; r++) {
           header.extended_number_of_points_by_return[r] +=
@@ -348,24 +345,10 @@ bool LASreaderMerged::open() {
                  header.version_minor, npoints, header.version_minor);
   }
 
-  if (scale_factor_set) {
-    double* scales[3] = {&header.x_scale_factor, &header.y_scale_factor, &header.z_scale_factor};
-    for (int a = 0; a < 3; a++) {
-      if (scale_factor[a] != 0.0 && scale_factor[a] != *scales[a]) {
-        *scales[a] = scale_factor[a];
-        rescale = true;
-      }
-    }
+  if (requested.scale_factor_set && side_apply_rescale(&header, requested.scale_factor)) {
+    rescale = true;
   }
-  if (offset_set) {
-    double* offsets[3] = {&header.x_offset, &header.y_offset, &header.z_offset};
-    for (int a = 0; a < 3; a++) {
-      if (offset[a] != *offsets[a]) {
-        *offsets[a] = offset[a];
-        reoffset = true;
-      }
-    }
-  }
+  if (requested.offset_set && side_apply_reoffset(&header, requested.offset)) reoffset = true;
 
   bool laid_out;
   if (header.vlr_compressor) {
@@ -416,44 +399,19 @@ void LASreaderMerged::save_bounds() {
 
 bool LASreaderMerged::limit_to_tile(float ll_x, float ll_y, float size) {
   save_bounds();
-  t_ll_x = ll_x;
-  t_ll_y = ll_y;
-  t_size = size;
-  t_ur_x = ll_x + size;
-  t_ur_y = ll_y + size;
-  header.min_x = ll_x;
-  header.min_y = ll_y;
-  header.max_x = t_ur_x - 0.001f * header.x_scale_factor;
-  header.max_y = t_ur_y - 0.001f * header.y_scale_factor;
-  inside = kInsideTile;
+  las_record_tile(*this, ll_x, ll_y, size);
   return true;
 }
 
 bool LASreaderMerged::limit_to_circle(double center_x, double center_y, double radius) {
   save_bounds();
-  c_center_x = center_x;
-  c_center_y = center_y;
-  c_radius = radius;
-  c_radius_squared = radius * radius;
-  header.min_x = center_x - radius;
-  header.min_y = center_y - radius;
-  header.max_x = center_x + radius;
-  header.max_y = center_y + radius;
-  inside = kInsideCircle;
+  las_record_circle(*this, center_x, center_y, radius);
   return true;
 }
 
 bool LASreaderMerged::limit_to_rectangle(double min_x, double min_y, double max_x, double max_y) {
   save_bounds();
-  r_min_x = min_x;
-  r_min_y = min_y;
-  r_max_x = max_x;
-  r_max_y = max_y;
-  header.min_x = min_x;
-  header.min_y = min_y;
-  header.max_x = max_x;
-  header.max_y = max_y;
-  inside = kInsideRectangle;
+  las_record_rectangle(*this, min_x, min_y, max_x, max_y);
   return true;
 }
 
@@ -535,17 +493,7 @@ bool LASreaderMerged::read_one_point() {
     }
     if (sub_txt && !populate_header) {
       // The text's own counts are known only now that it has been read.
-      const LASheader& h = sub->header;
-      header.number_of_point_records += h.number_of_point_records;
-      for (int r = 0; r < 5; r++) {
-        header.number_of_points_by_return[r] += h.number_of_points_by_return[r];
-      }
-      if (h.min_x < header.min_x) header.min_x = h.min_x;
-      if (h.min_y < header.min_y) header.min_y = h.min_y;
-      if (h.min_z < header.min_z) header.min_z = h.min_z;
-      if (h.max_x > header.max_x) header.max_x = h.max_x;
-      if (h.max_y > header.max_y) header.max_y = h.max_y;
-      if (h.max_z > header.max_z) header.max_z = h.max_z;
+      add_counts_and_box(sub->header);
     }
     // The next open forgets the sub-reader's failure.
     if (sub->failed()) lost_points = true;

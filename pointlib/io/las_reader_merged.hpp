@@ -7,12 +7,16 @@
 #include <vector>
 
 #include "core/las_reader.hpp"
+#include "io/formats/side_input.hpp"
 #include "io/las_input_formats.hpp"
 
 class LASreaderLAS;
 class LASreaderPLY;
 class LASreaderSide;
 class LASreaderTXT;
+
+// False, with its message, for a null name or one that cannot be opened.
+bool las_name_readable(const char* name);
 
 // Presents a list of point files of one format as one input: one header that
 // covers them all and one stream of points, file after file. Only one
@@ -25,8 +29,8 @@ class LASreaderMerged : public LASreader {
   ~LASreaderMerged() override;
 
   // Setters, called before any file is added. Null removes the triple.
-  void set_scale_factor(const double* xyz);
-  void set_offset(const double* xyz);
+  void set_scale_factor(const double* xyz) { requested.set_scale_factor(xyz); }
+  void set_offset(const double* xyz) { requested.set_offset(xyz); }
   void set_parse_string(const char* text);
   void set_skip_lines(uint32_t lines) { skip_lines = lines; }
   void set_populate_header(bool flag) { populate_header = flag; }
@@ -88,6 +92,8 @@ class LASreaderMerged : public LASreader {
   bool open_next_file();
   // Saves the header's box before the first area narrows it.
   void save_bounds();
+  // A file's legacy counts added to the merged ones, its box to the box.
+  void add_counts_and_box(const LASheader& h);
   void clean();
 
   std::unique_ptr<LASreader> sub;
@@ -105,10 +111,7 @@ class LASreaderMerged : public LASreader {
   bool attribute_change = false;
   bool rescale = false;
   bool reoffset = false;
-  bool scale_factor_set = false;
-  double scale_factor[3] = {0.0, 0.0, 0.0};
-  bool offset_set = false;
-  double offset[3] = {0.0, 0.0, 0.0};
+  LASrequestedQuantizer requested;
   int32_t files_are_flightlines = 0;
   bool apply_file_source_ID = false;
   float translate_intensity = 0.0f, scale_intensity = 1.0f;

@@ -18,6 +18,7 @@
 
 #include "core/las_item.hpp"
 #include "core/las_reader_las.hpp"
+#include "file_bytes.hpp"
 #include "fuzz_harness.hpp"
 #include "las_fixture.hpp"
 
@@ -91,19 +92,6 @@ bool write_file(const std::string& path, const Bytes& bytes) {
   if (!f) return false;
   const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   return std::fclose(f) == 0 && ok;
-}
-
-Bytes read_file(const std::string& path) {
-  Bytes bytes;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return bytes;
-  uint8_t buffer[4096];
-  size_t got;
-  while ((got = std::fread(buffer, 1, sizeof(buffer), f)) > 0) {
-    bytes.insert(bytes.end(), buffer, buffer + got);
-  }
-  std::fclose(f);
-  return bytes;
 }
 
 class TempDir {
@@ -182,7 +170,7 @@ TEST(DamagedLas, ReaderEndsWithAResultAndKeepsTheInput) {
       if (!opened) {
         EXPECT_NE(messages.find("ERROR"), std::string::npos) << messages;
       }
-      EXPECT_EQ(read_file(path), bytes);
+      EXPECT_EQ(file_bytes(path), bytes);
       // The same bytes from memory, with a copy of every point read that
       // must read back (the harness traps otherwise).
       testing::internal::CaptureStderr();
@@ -214,13 +202,13 @@ TEST(DamagedLas, ProgramEndsWithACodeAndAMessage) {
       ASSERT_NE(status, -1) << "no end within 60 s";
       ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
       const int code = WEXITSTATUS(status);
-      const Bytes message = read_file(err);
+      const Bytes message = file_bytes(err);
       const std::string text(message.begin(), message.end());
       EXPECT_TRUE(code == 0 || code == 1) << code << "\n" << text;
       if (code == 1) {
         EXPECT_NE(text.find("ERROR"), std::string::npos) << text;
       }
-      EXPECT_EQ(read_file(in), bytes);
+      EXPECT_EQ(file_bytes(in), bytes);
       if (code == 0 && read_whole(in) >= 0) {
         EXPECT_EQ(read_whole(out), read_whole(in)) << text;
       }

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,19 +13,14 @@
 #include "arg_vector.hpp"
 #include "core/las_header.hpp"
 #include "core/las_writer.hpp"
+#include "file_bytes.hpp"
 #include "temp_dir.hpp"
 
 namespace {
 
+// The file's bytes, or "<missing>" when it cannot be opened.
 std::string read_file(const std::string& name) {
-  std::string bytes;
-  FILE* f = std::fopen(name.c_str(), "rb");
-  if (f == nullptr) return "<missing>";
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof(buffer), f)) > 0) bytes.append(buffer, n);
-  std::fclose(f);
-  return bytes;
+  return std::ifstream(name).good() ? file_text(name) : "<missing>";
 }
 
 std::string str(const char* text) {

@@ -12,8 +12,8 @@
 #include "core/las_reader_las.hpp"
 #include "io/las_input_options.hpp"
 #include "las_fixture.hpp"
+#include "las_tile_files.hpp"
 #include "point_reading.hpp"
-#include "scene.hpp"
 
 namespace {
 
@@ -25,24 +25,11 @@ struct Tiles {
 
 // A small scene cut into 2 x 2 tiles.
 Tiles write_tiles(const TempFolder& dir) {
-  SceneParams params;
-  params.size = 80.0;
-  params.density = 2.0;
-  params.seed = 11;
-  const Scene scene = make_scene(params);
-  const FixtureFile description = scene_fixture_file(scene);
-  const int32_t mid_X = static_cast<int32_t>(
-      std::lround((params.origin_x + 40.0 - description.offset[0]) / description.scale[0]));
-  const int32_t mid_Y = static_cast<int32_t>(
-      std::lround((params.origin_y + 40.0 - description.offset[1]) / description.scale[1]));
-  std::vector<FixturePoint> parts[4];
-  for (const FixturePoint& p : scene_fixture_points(scene)) {
-    parts[(p.X >= mid_X ? 1 : 0) + (p.Y >= mid_Y ? 2 : 0)].push_back(p);
-  }
+  const SceneQuarters scene = scene_quarters(11);
   Tiles t;
   for (int k = 0; k < 4; k++) {
     t.names.push_back(dir.file("tile" + std::to_string(k) + ".las"));
-    EXPECT_TRUE(fixture_write_file(t.names.back(), description, parts[k]));
+    EXPECT_TRUE(fixture_write_file(t.names.back(), scene.description, scene.parts[k]));
     LASreaderLAS reader;
     EXPECT_TRUE(reader.open_file(t.names.back().c_str()));
     t.boxes.push_back(
@@ -50,28 +37,6 @@ Tiles write_tiles(const TempFolder& dir) {
     t.points.push_back(read_all(&reader));
   }
   return t;
-}
-
-std::string write_file(const TempFolder& dir, const std::string& name,
-                       const std::vector<std::array<double, 3>>& xyz, double scale,
-                       std::array<double, 3> offset) {
-  FixtureFile f;
-  f.point_data_format = 1;
-  f.scale = {scale, scale, scale};
-  f.offset = offset;
-  std::vector<FixturePoint> points;
-  double t = 0.0;
-  for (const auto& c : xyz) {
-    FixturePoint p;
-    p.X = static_cast<int32_t>(std::lround((c[0] - offset[0]) / scale));
-    p.Y = static_cast<int32_t>(std::lround((c[1] - offset[1]) / scale));
-    p.Z = static_cast<int32_t>(std::lround((c[2] - offset[2]) / scale));
-    p.gps_time = t += 1.0;
-    points.push_back(p);
-  }
-  const std::string path = dir.file(name);
-  EXPECT_TRUE(fixture_write_file(path, f, points));
-  return path;
 }
 
 }  // namespace
@@ -150,7 +115,7 @@ TEST(LASreaderBuffered, TilesWithTheirNeighbours) {
 TEST(LASreaderBuffered, BlocksOfTenThousand) {
   TempFolder dir("pl_buffered");
   const std::string main_file =
-      write_file(dir, "main.las", {{0, 0, 0}, {10, 10, 0}}, 0.01, {0, 0, 0});
+      write_xyz_file(dir, "main.las", {{0, 0, 0}, {10, 10, 0}}, 0.01, {0, 0, 0});
   struct Case {
     size_t neighbours;
     uint32_t blocks;
@@ -159,7 +124,7 @@ TEST(LASreaderBuffered, BlocksOfTenThousand) {
     SCOPED_TRACE(c.neighbours);
     std::vector<std::array<double, 3>> xyz;
     for (size_t k = 0; k < c.neighbours; k++) xyz.push_back({11.0 + 0.0001 * k, 5, 0});
-    const std::string n = write_file(dir, "n.las", xyz, 0.0001, {0, 0, 0});
+    const std::string n = write_xyz_file(dir, "n.las", xyz, 0.0001, {0, 0, 0});
     LASreaderBuffered reader;
     reader.set_buffer_size(5.0f);
     ASSERT_TRUE(reader.set_file_name(main_file.c_str()));
@@ -200,7 +165,7 @@ TEST(LASreaderBuffered, BlocksOfTenThousand) {
 TEST(LASreaderBuffered, NamesAndNoNeighbours) {
   TempFolder dir("pl_buffered");
   const std::string main_file =
-      write_file(dir, "main.las", {{0, 0, 0}, {10, 10, 0}}, 0.01, {0, 0, 0});
+      write_xyz_file(dir, "main.las", {{0, 0, 0}, {10, 10, 0}}, 0.01, {0, 0, 0});
   LASreaderBuffered reader;
   testing::internal::CaptureStderr();
   EXPECT_FALSE(reader.set_file_name(nullptr));
@@ -224,9 +189,9 @@ TEST(LASreaderBuffered, NamesAndNoNeighbours) {
 TEST(LASreaderBuffered, FitCheckKeepsCoordinatesRight) {
   TempFolder dir("pl_buffered");
   const std::string main_file =
-      write_file(dir, "main.las", {{2147400.0, 10, 1}, {2147480.125, 20, 2}}, 0.001, {0, 0, 0});
-  const std::string n =
-      write_file(dir, "n.las", {{2147490.5, 15, 3}, {2147600.0, 15, 4}}, 0.001, {2147000, 0, 0});
+      write_xyz_file(dir, "main.las", {{2147400.0, 10, 1}, {2147480.125, 20, 2}}, 0.001, {0, 0, 0});
+  const std::string n = write_xyz_file(dir, "n.las", {{2147490.5, 15, 3}, {2147600.0, 15, 4}},
+                                       0.001, {2147000, 0, 0});
   LASinputOptions options;
   ArgVector args({"-i", main_file, "-neighbors", n, "-buffered", "50"});
   ASSERT_EQ(options.take_arguments(args.argc(), args.argv()), 1);

@@ -15,8 +15,8 @@
 #include "filter/las_transform.hpp"
 #include "io/las_input_options.hpp"
 #include "las_fixture.hpp"
+#include "las_tile_files.hpp"
 #include "point_reading.hpp"
-#include "scene.hpp"
 
 namespace {
 
@@ -29,54 +29,17 @@ struct TiledScene {
 };
 
 TiledScene write_tiled_scene(const TempFolder& dir, const std::string& extension = ".las") {
-  SceneParams params;
-  params.size = 80.0;
-  params.density = 2.0;
-  params.seed = 7;
-  const Scene scene = make_scene(params);
+  const SceneQuarters scene = scene_quarters(7);
   TiledScene t;
-  t.description = scene_fixture_file(scene);
-  t.points = scene_fixture_points(scene);
-  const double mid = params.size / 2.0;
-  const int32_t mid_X = static_cast<int32_t>(
-      std::lround((params.origin_x + mid - t.description.offset[0]) / t.description.scale[0]));
-  const int32_t mid_Y = static_cast<int32_t>(
-      std::lround((params.origin_y + mid - t.description.offset[1]) / t.description.scale[1]));
-  std::vector<FixturePoint> parts[4];
-  for (const FixturePoint& p : t.points) {
-    parts[(p.X >= mid_X ? 1 : 0) + (p.Y >= mid_Y ? 2 : 0)].push_back(p);
-  }
+  t.description = scene.description;
+  t.points = scene.points;
   for (int k = 0; k < 4; k++) {
     t.tiles.push_back(dir.file("tile" + std::to_string(k) + extension));
-    EXPECT_TRUE(fixture_write_file(t.tiles.back(), t.description, parts[k]));
+    EXPECT_TRUE(fixture_write_file(t.tiles.back(), t.description, scene.parts[k]));
   }
   t.whole = dir.file("whole" + extension);
   EXPECT_TRUE(fixture_write_file(t.whole, t.description, t.points));
   return t;
-}
-
-// A file of format 1 with these coordinates, scale factors and offsets.
-std::string write_file(const TempFolder& dir, const std::string& name,
-                       const std::vector<std::array<double, 3>>& xyz, double scale,
-                       std::array<double, 3> offset, uint16_t file_source_ID = 0) {
-  FixtureFile f;
-  f.point_data_format = 1;
-  f.scale = {scale, scale, scale};
-  f.offset = offset;
-  f.file_source_ID = file_source_ID;
-  std::vector<FixturePoint> points;
-  double t = 0.0;
-  for (const auto& c : xyz) {
-    FixturePoint p;
-    p.X = static_cast<int32_t>(std::lround((c[0] - offset[0]) / scale));
-    p.Y = static_cast<int32_t>(std::lround((c[1] - offset[1]) / scale));
-    p.Z = static_cast<int32_t>(std::lround((c[2] - offset[2]) / scale));
-    p.gps_time = t += 1.0;
-    points.push_back(p);
-  }
-  const std::string path = dir.file(name);
-  EXPECT_TRUE(fixture_write_file(path, f, points));
-  return path;
 }
 
 std::unique_ptr<LASreader> open_with(LASinputOptions& options, std::vector<std::string> words) {
@@ -150,7 +113,7 @@ TEST(LASreaderMerged, FirstFileRecordsMoveToTheMergedHeader) {
   points[1].X = 100;
   const std::string a = dir.file("a.las");
   ASSERT_TRUE(fixture_write_file(a, f, points));
-  const std::string b = write_file(dir, "b.las", {{1.0, 2.0, 3.0}}, 0.01, {0, 0, 0});
+  const std::string b = write_xyz_file(dir, "b.las", {{1.0, 2.0, 3.0}}, 0.01, {0, 0, 0});
   LASreaderMerged merged;
   ASSERT_TRUE(merged.add_file_name(a.c_str()));
   ASSERT_TRUE(merged.add_file_name(b.c_str()));
@@ -166,7 +129,7 @@ TEST(LASreaderMerged, FirstFileRecordsMoveToTheMergedHeader) {
 // Refusals when adding names: the message, false, and the list unchanged.
 TEST(LASreaderMerged, AddFileNameRefusals) {
   TempFolder dir("pl_merged");
-  const std::string las = write_file(dir, "a.las", {{1, 2, 3}}, 0.01, {0, 0, 0});
+  const std::string las = write_xyz_file(dir, "a.las", {{1, 2, 3}}, 0.01, {0, 0, 0});
   const std::string bin = dir.write("b.bin", "x");
   const std::string txt = dir.write("c.xyz", "1 2 3\n");
   const std::string missing = dir.file("missing.las");
@@ -320,8 +283,8 @@ TEST(LASreaderMerged, RequantizingAndFitCheck) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const std::string a = write_file(dir, "a.las", {c.xyz_a}, c.scale_a, c.offset_a);
-    const std::string b = write_file(dir, "b.las", {c.xyz_b}, c.scale_b, c.offset_b);
+    const std::string a = write_xyz_file(dir, "a.las", {c.xyz_a}, c.scale_a, c.offset_a);
+    const std::string b = write_xyz_file(dir, "b.las", {c.xyz_b}, c.scale_b, c.offset_b);
     LASreaderMerged merged;
     ASSERT_TRUE(merged.add_file_name(a.c_str()));
     ASSERT_TRUE(merged.add_file_name(b.c_str()));
@@ -351,9 +314,10 @@ TEST(LASreaderMerged, RequantizingAndFitCheck) {
 // the warnings, and every coordinate right to half the new scale factor.
 TEST(LASreaderMerged, OverflowingTilesThroughTheOpener) {
   TempFolder dir("pl_merged");
-  const std::string a = write_file(dir, "a.las", {{100.25, 7, 1}, {200.5, 8, 2}}, 0.001, {0, 0, 0});
-  const std::string b =
-      write_file(dir, "b.las", {{4300000.125, 9, 3}, {4300001.5, 10, 4}}, 0.001, {4300000, 0, 0});
+  const std::string a =
+      write_xyz_file(dir, "a.las", {{100.25, 7, 1}, {200.5, 8, 2}}, 0.001, {0, 0, 0});
+  const std::string b = write_xyz_file(dir, "b.las", {{4300000.125, 9, 3}, {4300001.5, 10, 4}},
+                                       0.001, {4300000, 0, 0});
   LASinputOptions options;
   testing::internal::CaptureStderr();
   std::unique_ptr<LASreader> reader = open_with(options, {"-i", a, b, "-merged"});
@@ -374,8 +338,8 @@ TEST(LASreaderMerged, OverflowingTilesThroughTheOpener) {
 // gives scale factors, offsets, counts and bounds.
 TEST(LASreaderMerged, EmptyFirstFile) {
   TempFolder dir("pl_merged");
-  const std::string empty = write_file(dir, "empty.las", {}, 0.1, {5, 5, 5});
-  const std::string a = write_file(dir, "a.las", {{1, 2, 3}, {4, 5, 6}}, 0.01, {0, 0, 0});
+  const std::string empty = write_xyz_file(dir, "empty.las", {}, 0.1, {5, 5, 5});
+  const std::string a = write_xyz_file(dir, "a.las", {{1, 2, 3}, {4, 5, 6}}, 0.01, {0, 0, 0});
   LASreaderMerged merged;
   ASSERT_TRUE(merged.add_file_name(empty.c_str()));
   ASSERT_TRUE(merged.add_file_name(a.c_str()));
@@ -397,8 +361,8 @@ TEST(LASreaderMerged, FlightlineNumbers) {
   TempFolder dir("pl_merged");
   std::vector<std::string> names;
   for (int k = 0; k < 3; k++) {
-    names.push_back(write_file(dir, "f" + std::to_string(k) + ".las", {{1.0 * k, 0, 0}}, 0.01,
-                               {0, 0, 0}, static_cast<uint16_t>(30 + k)));
+    names.push_back(write_xyz_file(dir, "f" + std::to_string(k) + ".las", {{1.0 * k, 0, 0}}, 0.01,
+                                   {0, 0, 0}, static_cast<uint16_t>(30 + k)));
   }
   struct Case {
     std::vector<std::string> extra;
@@ -437,9 +401,9 @@ TEST(LASreaderMerged, FlightlineNumbers) {
 // file removed after the header pass is not missed.
 TEST(LASreaderMerged, FilesOutsideTheAreaAreSkipped) {
   TempFolder dir("pl_merged");
-  const std::string a = write_file(dir, "a.las", {{10, 10, 0}, {20, 20, 0}}, 0.01, {0, 0, 0});
-  const std::string b = write_file(dir, "b.las", {{110, 10, 0}, {120, 20, 0}}, 0.01, {0, 0, 0});
-  const std::string c = write_file(dir, "c.las", {{15, 15, 0}}, 0.01, {0, 0, 0});
+  const std::string a = write_xyz_file(dir, "a.las", {{10, 10, 0}, {20, 20, 0}}, 0.01, {0, 0, 0});
+  const std::string b = write_xyz_file(dir, "b.las", {{110, 10, 0}, {120, 20, 0}}, 0.01, {0, 0, 0});
+  const std::string c = write_xyz_file(dir, "c.las", {{15, 15, 0}}, 0.01, {0, 0, 0});
   struct Case {
     const char* what;
     int kind;  // 1 tile, 3 rectangle
@@ -471,7 +435,7 @@ TEST(LASreaderMerged, FilesOutsideTheAreaAreSkipped) {
   }
   // A tile's right edge (as the header shows it) is outside: a file that starts there is skipped.
   LASreaderMerged merged;
-  const std::string d = write_file(dir, "d.las", {{64, 1, 0}}, 0.5, {0, 0, 0});
+  const std::string d = write_xyz_file(dir, "d.las", {{64, 1, 0}}, 0.5, {0, 0, 0});
   ASSERT_TRUE(merged.add_file_name(a.c_str()));
   ASSERT_TRUE(merged.add_file_name(d.c_str()));
   ASSERT_TRUE(merged.open());
@@ -483,7 +447,7 @@ TEST(LASreaderMerged, FilesOutsideTheAreaAreSkipped) {
 // One listed file with an ID is still read (and re-read) as merged.
 TEST(LASreaderMerged, SingleFileWithIdIsMerged) {
   TempFolder dir("pl_merged");
-  const std::string a = write_file(dir, "a.las", {{1, 2, 3}, {4, 5, 6}}, 0.01, {0, 0, 0});
+  const std::string a = write_xyz_file(dir, "a.las", {{1, 2, 3}, {4, 5, 6}}, 0.01, {0, 0, 0});
   const std::string list = dir.write("list.txt", "7," + a + "\n");
   LASinputOptions options;
   std::unique_ptr<LASreader> reader = open_with(options, {"-lof", list, "-merged"});

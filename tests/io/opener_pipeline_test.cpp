@@ -15,6 +15,7 @@
 #include "arg_vector.hpp"
 #include "core/las_reader_las.hpp"
 #include "core/las_writer.hpp"
+#include "file_bytes.hpp"
 #include "filter/las_filter.hpp"
 #include "io/las_input_options.hpp"
 #include "io/las_output_options.hpp"
@@ -22,18 +23,6 @@
 #include "temp_dir.hpp"
 
 namespace {
-
-std::vector<uint8_t> read_bytes(const std::string& name) {
-  std::vector<uint8_t> bytes;
-  FILE* f = std::fopen(name.c_str(), "rb");
-  if (f == nullptr) return bytes;
-  uint8_t buffer[65536];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof(buffer), f)) > 0)
-    bytes.insert(bytes.end(), buffer, buffer + n);
-  std::fclose(f);
-  return bytes;
-}
 
 // Points of format 1 on a 100 m x 100 m square at scale 0.01, classes 1 to 3,
 // one to three returns, intensities 0 to 999.
@@ -66,6 +55,15 @@ FixturePoint from_reader(const LASpoint& q) {
   p.point_source_ID = q.point_source_ID;
   p.gps_time = q.gps_time;
   return p;
+}
+
+// The points as "scene.las" of format 1 in the folder; its name.
+std::string write_scene(const TempDir& dir, const std::vector<FixturePoint>& points) {
+  const std::string input = dir.path + "/scene.las";
+  FixtureFile file;
+  file.point_data_format = 1;
+  EXPECT_TRUE(fixture_write_file(input, file, points));
+  return input;
 }
 
 // True when the library reads point records; until then the tests that need
@@ -126,11 +124,8 @@ void expect_same(const std::vector<FixturePoint>& got, const std::vector<Fixture
 
 TEST(OpenerPipeline, SelectTransformAndWriteEachFormat) {
   TempDir dir;
-  const std::string input = dir.path + "/scene.las";
-  FixtureFile file;
-  file.point_data_format = 1;
   const std::vector<FixturePoint> points = make_points(11, 5000);
-  ASSERT_TRUE(fixture_write_file(input, file, points));
+  const std::string input = write_scene(dir, points);
   ASSERT_TRUE(reads_points(input));
   const std::vector<FixturePoint> expected = expected_selection(points);
   ASSERT_GT(expected.size(), 100u);
@@ -179,13 +174,10 @@ TEST(OpenerPipeline, SelectTransformAndWriteEachFormat) {
 // same points.
 TEST(OpenerPipeline, StandardInputGivesTheSamePoints) {
   TempDir dir;
-  const std::string input = dir.path + "/scene.las";
-  FixtureFile file;
-  file.point_data_format = 1;
   const std::vector<FixturePoint> points = make_points(12, 3000);
-  ASSERT_TRUE(fixture_write_file(input, file, points));
+  const std::string input = write_scene(dir, points);
   ASSERT_TRUE(reads_points(input));
-  const std::vector<uint8_t> bytes = read_bytes(input);
+  const std::vector<uint8_t> bytes = file_bytes(input);
 
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
@@ -233,7 +225,7 @@ TEST(OpenerPipeline, OutputOverTheInputIsRefused) {
   const std::string input = dir.path + "/scene.las";
   FixtureFile file;
   ASSERT_TRUE(fixture_write_file(input, file, make_points(13, 50)));
-  const std::vector<uint8_t> before = read_bytes(input);
+  const std::vector<uint8_t> before = file_bytes(input);
   for (const std::string& spelling :
        {input, dir.path + "/./scene.las", dir.path + "/../" + dir.path.substr(5) + "/scene.las"}) {
     SCOPED_TRACE(spelling);
@@ -249,7 +241,7 @@ TEST(OpenerPipeline, OutputOverTheInputIsRefused) {
     const std::string messages = testing::internal::GetCapturedStderr();
     EXPECT_EQ(writer, nullptr);
     EXPECT_NE(messages.find("refusing to overwrite it"), std::string::npos) << messages;
-    EXPECT_EQ(read_bytes(input), before);
+    EXPECT_EQ(file_bytes(input), before);
   }
 }
 
@@ -257,11 +249,8 @@ TEST(OpenerPipeline, OutputOverTheInputIsRefused) {
 // keeps, and each criterion counts the points it dropped first.
 TEST(OpenerPipeline, FilterKeepsTheBruteForceSelection) {
   TempDir dir;
-  const std::string input = dir.path + "/scene.las";
-  FixtureFile file;
-  file.point_data_format = 1;
   const std::vector<FixturePoint> points = make_points(14, 4000);
-  ASSERT_TRUE(fixture_write_file(input, file, points));
+  const std::string input = write_scene(dir, points);
   ASSERT_TRUE(reads_points(input));
 
   ArgVector av({"-i", input, "-keep_class", "2", "3", "-drop_z_above", "50.005",
@@ -339,11 +328,8 @@ TEST(OpenerPipeline, FlightlinesStampEveryPoint) {
 // limited to the rectangle alone.
 TEST(OpenerPipeline, RectangleWinsOverTileAndCircle) {
   TempDir dir;
-  const std::string input = dir.path + "/scene.las";
-  FixtureFile file;
-  file.point_data_format = 1;
   const std::vector<FixturePoint> points = make_points(15, 3000);
-  ASSERT_TRUE(fixture_write_file(input, file, points));
+  const std::string input = write_scene(dir, points);
   ASSERT_TRUE(reads_points(input));
   ArgVector av({"-i", input, "-inside_tile", "0", "0", "10", "-inside_circle", "90", "90", "5",
                 "-inside", "20", "30", "70", "60"});
@@ -362,11 +348,8 @@ TEST(OpenerPipeline, RectangleWinsOverTileAndCircle) {
 // "-rescale_xy" and "-rescale_z" leave the other axis as it is read.
 TEST(OpenerPipeline, RescaleOfOneAxisKeepsTheOthers) {
   TempDir dir;
-  const std::string input = dir.path + "/scene.las";
-  FixtureFile file;
-  file.point_data_format = 1;
   const std::vector<FixturePoint> points = make_points(16, 500);
-  ASSERT_TRUE(fixture_write_file(input, file, points));
+  const std::string input = write_scene(dir, points);
   ASSERT_TRUE(reads_points(input));
   // The reader's own arithmetic: integer times old factor over new factor,
   // rounded half away from zero.

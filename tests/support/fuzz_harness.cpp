@@ -22,6 +22,7 @@
 #include "core/las_reader_las.hpp"
 #include "core/las_write_item.hpp"
 #include "core/las_writer_las.hpp"
+#include "file_bytes.hpp"
 #include "io/las_index.hpp"
 #include "io/las_input_options.hpp"
 #include "io/las_output_options.hpp"
@@ -496,16 +497,7 @@ std::string fuzz_process_directory(const char* tag) {
 }
 
 std::vector<uint8_t> fuzz_file_bytes(const std::string& name) {
-  std::vector<uint8_t> bytes;
-  if (FILE* f = std::fopen(name.c_str(), "rb")) {
-    uint8_t buffer[4096];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof(buffer), f)) > 0) {
-      bytes.insert(bytes.end(), buffer, buffer + got);
-    }
-    std::fclose(f);
-  }
-  return bytes;
+  return file_bytes(name);
 }
 
 std::vector<std::vector<uint8_t>> fuzz_raster_seed_inputs() {

@@ -54,22 +54,6 @@ std::string get_text(const uint8_t* p, size_t width) {
   return std::string(reinterpret_cast<const char*>(p), n);
 }
 
-bool is_extended(uint8_t format) {
-  return format >= 6;
-}
-bool has_gps(uint8_t format) {
-  return format == 1 || format >= 3;
-}
-bool has_rgb(uint8_t format) {
-  return format == 2 || format == 3 || format == 5 || format == 7 || format == 8 || format == 10;
-}
-bool has_nir(uint8_t format) {
-  return format == 8 || format == 10;
-}
-bool has_wavepacket(uint8_t format) {
-  return format == 4 || format == 5 || format == 9 || format == 10;
-}
-
 bool fail(std::string* error, const std::string& message) {
   if (error) *error = message;
   return false;
@@ -226,7 +210,7 @@ void fixture_encode_point(const FixturePoint& p, uint8_t format, uint16_t record
   put32(out + 8, static_cast<uint32_t>(p.Z));
   put16(out + 12, p.intensity);
   size_t at;
-  if (!is_extended(format)) {
+  if (!fixture_format_is_extended(format)) {
     out[14] = static_cast<uint8_t>((p.return_number & 7) | ((p.number_of_returns & 7) << 3) |
                                    (p.scan_direction_flag ? 0x40 : 0) |
                                    (p.edge_of_flight_line ? 0x80 : 0));
@@ -236,7 +220,7 @@ void fixture_encode_point(const FixturePoint& p, uint8_t format, uint16_t record
     out[17] = p.user_data;
     put16(out + 18, p.point_source_ID);
     at = 20;
-    if (has_gps(format)) {
+    if (fixture_format_has_gps(format)) {
       putf64(out + at, p.gps_time);
       at += 8;
     }
@@ -254,15 +238,15 @@ void fixture_encode_point(const FixturePoint& p, uint8_t format, uint16_t record
     putf64(out + 22, p.gps_time);
     at = 30;
   }
-  if (has_rgb(format)) {
+  if (fixture_format_has_rgb(format)) {
     for (int c = 0; c < 3; ++c) put16(out + at + 2 * c, p.rgb[c]);
     at += 6;
-    if (has_nir(format)) {
+    if (fixture_format_has_nir(format)) {
       put16(out + at, p.nir);
       at += 2;
     }
   }
-  if (has_wavepacket(format)) {
+  if (fixture_format_has_wavepacket(format)) {
     std::memcpy(out + at, p.wavepacket.data(), 29);
     at += 29;
   }
@@ -282,7 +266,7 @@ FixturePoint fixture_decode_point(const uint8_t* in, uint8_t format, uint16_t re
   p.Z = static_cast<int32_t>(get32(in + 8));
   p.intensity = get16(in + 12);
   size_t at;
-  if (!is_extended(format)) {
+  if (!fixture_format_is_extended(format)) {
     p.return_number = in[14] & 7;
     p.number_of_returns = (in[14] >> 3) & 7;
     p.scan_direction_flag = (in[14] & 0x40) != 0;
@@ -295,7 +279,7 @@ FixturePoint fixture_decode_point(const uint8_t* in, uint8_t format, uint16_t re
     p.user_data = in[17];
     p.point_source_ID = get16(in + 18);
     at = 20;
-    if (has_gps(format)) {
+    if (fixture_format_has_gps(format)) {
       p.gps_time = getf64(in + at);
       at += 8;
     }
@@ -316,15 +300,15 @@ FixturePoint fixture_decode_point(const uint8_t* in, uint8_t format, uint16_t re
     p.gps_time = getf64(in + 22);
     at = 30;
   }
-  if (has_rgb(format)) {
+  if (fixture_format_has_rgb(format)) {
     for (int c = 0; c < 3; ++c) p.rgb[c] = get16(in + at + 2 * c);
     at += 6;
-    if (has_nir(format)) {
+    if (fixture_format_has_nir(format)) {
       p.nir = get16(in + at);
       at += 2;
     }
   }
-  if (has_wavepacket(format)) {
+  if (fixture_format_has_wavepacket(format)) {
     std::memcpy(p.wavepacket.data(), in + at, 29);
     at += 29;
   }
@@ -393,7 +377,7 @@ FixtureHeader fixture_make_header(const FixtureFile& file,
   const uint64_t total = points.size();
   std::array<uint64_t, 15> by_return = {};
   for (const FixturePoint& p : points) {
-    unsigned r = is_extended(format) ? (p.return_number & 15) : (p.return_number & 7);
+    unsigned r = fixture_format_is_extended(format) ? (p.return_number & 15) : (p.return_number & 7);
     if (r >= 1) ++by_return[r - 1];
   }
   // LAS 1.4 leaves the legacy counts 0 for the new formats and for counts they
@@ -690,7 +674,7 @@ FixturePoint fixture_random_point(FixtureRandom& r, uint8_t format, uint16_t ext
   p.Y = static_cast<int32_t>(r.range(-100000000, 100000000));
   p.Z = static_cast<int32_t>(r.range(-1000000, 1000000));
   p.intensity = static_cast<uint16_t>(r.next_u32());
-  const int max_returns = is_extended(format) ? 15 : 7;
+  const int max_returns = fixture_format_is_extended(format) ? 15 : 7;
   p.number_of_returns = static_cast<uint8_t>(r.range(1, max_returns));
   p.return_number = static_cast<uint8_t>(r.range(1, p.number_of_returns));
   p.scan_direction_flag = r.chance(0.5);
@@ -700,7 +684,7 @@ FixturePoint fixture_random_point(FixtureRandom& r, uint8_t format, uint16_t ext
   p.withheld_flag = r.chance(0.5);
   p.user_data = static_cast<uint8_t>(r.next_u32());
   p.point_source_ID = static_cast<uint16_t>(r.next_u32());
-  if (is_extended(format)) {
+  if (fixture_format_is_extended(format)) {
     p.classification = static_cast<uint8_t>(r.next_u32());
     p.overlap_flag = r.chance(0.5);
     p.scanner_channel = static_cast<uint8_t>(r.below(4));
@@ -709,12 +693,12 @@ FixturePoint fixture_random_point(FixtureRandom& r, uint8_t format, uint16_t ext
     p.classification = static_cast<uint8_t>(r.below(32));
     p.scan_angle_rank = static_cast<int8_t>(r.range(-90, 90));
   }
-  if (has_gps(format)) p.gps_time = r.uniform(0.0, 1.0e6);
-  if (has_rgb(format)) {
+  if (fixture_format_has_gps(format)) p.gps_time = r.uniform(0.0, 1.0e6);
+  if (fixture_format_has_rgb(format)) {
     for (uint16_t& c : p.rgb) c = static_cast<uint16_t>(r.next_u32());
   }
-  if (has_nir(format)) p.nir = static_cast<uint16_t>(r.next_u32());
-  if (has_wavepacket(format)) {
+  if (fixture_format_has_nir(format)) p.nir = static_cast<uint16_t>(r.next_u32());
+  if (fixture_format_has_wavepacket(format)) {
     for (uint8_t& b : p.wavepacket) b = static_cast<uint8_t>(r.next_u32());
   }
   p.extra_bytes.resize(extra_bytes);

@@ -175,6 +175,23 @@ constexpr uint16_t kFixtureAttributeDescriptorSize = 192;
 uint16_t fixture_standard_record_length(uint8_t point_data_format);
 // 227 (1.0-1.2), 235 (1.3), 375 (1.4 and later minors).
 uint16_t fixture_known_header_size(uint8_t version_minor);
+// What the items of a point format hold beside the fields of format 0: the
+// extended fields of LAS 1.4 (6-10), GPS time, RGB, NIR and the wave packet.
+inline bool fixture_format_is_extended(uint8_t format) {
+  return format >= 6;
+}
+inline bool fixture_format_has_gps(uint8_t format) {
+  return format == 1 || format >= 3;
+}
+inline bool fixture_format_has_rgb(uint8_t format) {
+  return format == 2 || format == 3 || format == 5 || format == 7 || format == 8 || format == 10;
+}
+inline bool fixture_format_has_nir(uint8_t format) {
+  return format == 8 || format == 10;
+}
+inline bool fixture_format_has_wavepacket(uint8_t format) {
+  return format == 4 || format == 5 || format == 9 || format == 10;
+}
 // Formats a version admits: 1.0/1.1 0-1, 1.2 0-3, 1.3 0-5, 1.4 0-10.
 bool fixture_format_allowed(uint8_t version_minor, uint8_t point_data_format);
 // Record length of a file description: standard size plus extra bytes.

@@ -99,6 +99,17 @@ struct Scene {
   int flight_lines = 0;
 };
 
+// The parameters of a scene of the preset, `size` metres square at `density`
+// pulses per square metre, from `seed`; the others as by default.
+inline SceneParams scene_params(ScenePreset preset, double size, double density, uint64_t seed) {
+  SceneParams params;
+  params.preset = preset;
+  params.size = size;
+  params.density = density;
+  params.seed = seed;
+  return params;
+}
+
 Scene make_scene(const SceneParams& params);
 // Terrain, buildings, trees and flight lines without the points.
 Scene make_scene_layout(const SceneParams& params);

@@ -1,4 +1,5 @@
 #include "scene.hpp"
+#include "file_bytes.hpp"
 
 #include <gtest/gtest.h>
 
@@ -12,24 +13,8 @@
 
 namespace {
 
-std::vector<char> read_bytes(const std::string& path) {
-  std::vector<char> bytes;
-  if (FILE* f = std::fopen(path.c_str(), "rb")) {
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof(buffer), f)) > 0)
-      bytes.insert(bytes.end(), buffer, buffer + n);
-    std::fclose(f);
-  }
-  return bytes;
-}
-
 SceneParams small(ScenePreset preset, uint64_t seed = 7) {
-  SceneParams p;
-  p.preset = preset;
-  p.size = 100.0;
-  p.density = 2.0;
-  p.seed = seed;
+  SceneParams p = scene_params(preset, 100.0, 2.0, seed);
   return p;
 }
 
@@ -284,7 +269,7 @@ TEST(Scene, StreamedLasEqualsInMemoryLas) {
       uint64_t count = 0;
       ASSERT_TRUE(write_scene_las_streamed(params, base + "_b.las", o, &count, &error)) << error;
       EXPECT_EQ(count, make_scene(params).points.size());
-      EXPECT_EQ(read_bytes(base + "_a.las"), read_bytes(base + "_b.las"));
+      EXPECT_EQ(file_bytes(base + "_a.las"), file_bytes(base + "_b.las"));
     }
   }
   std::remove((base + "_a.las").c_str());

@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,46 +13,23 @@
 #include "core/las_item.hpp"
 #include "core/las_reader_las.hpp"
 #include "core/las_writer_las.hpp"
+#include "file_bytes.hpp"
 #include "las_fixture.hpp"
 #include "run_program.hpp"
 #include "scene.hpp"
-
 
 namespace {
 
 const std::string kProgram = std::string(PL_BINARY_DIR) + "/talvenor_new";
 
-std::string file_bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool exists(const std::string& path) {
-  return access(path.c_str(), F_OK) == 0;
-}
-
 const Scene& urban_scene() {
-  static const Scene scene = [] {
-    SceneParams params;
-    params.preset = ScenePreset::kUrban;
-    params.size = 80.0;
-    params.density = 2.0;
-    params.seed = 21;
-    return make_scene(params);
-  }();
+  static const Scene scene = make_scene(scene_params(ScenePreset::kUrban, 80.0, 2.0, 21));
   return scene;
 }
 
 // A smaller scene for the runs that repeat one classification in every format.
 const Scene& format_scene() {
-  static const Scene scene = [] {
-    SceneParams params;
-    params.preset = ScenePreset::kUrban;
-    params.size = 50.0;
-    params.density = 1.5;
-    params.seed = 21;
-    return make_scene(params);
-  }();
+  static const Scene scene = make_scene(scene_params(ScenePreset::kUrban, 50.0, 1.5, 21));
   return scene;
 }
 
@@ -105,7 +80,7 @@ class TalvenorEndToEnd : public testing::Test {
     ASSERT_FALSE(dir.path().empty());
     ASSERT_TRUE(write_scene_las(urban_scene(), dir.file("a.las"), scene_options()));
     ASSERT_TRUE(fixture_read_file(dir.file("a.las"), &input));
-    input_bytes = file_bytes(dir.file("a.las"));
+    input_bytes = file_text(dir.file("a.las"));
   }
 
   // Runs the program in the directory; expects it to succeed.
@@ -118,6 +93,23 @@ class TalvenorEndToEnd : public testing::Test {
     FixtureContents contents;
     EXPECT_TRUE(fixture_read_file(dir.file(name), &contents)) << name;
     return contents;
+  }
+
+  // The classes of the smaller scene in the default format, which every other format must give.
+  std::vector<uint8_t> reference_classes() {
+    EXPECT_TRUE(write_scene_las(format_scene(), dir.file("r.las"), scene_options()));
+    run({"-i", "r.las", "-o", "o.las", "-quiet"});
+    return classes_of(read("o.las"));
+  }
+
+  // The smaller scene as "f.las" of LAS 1.<minor> in point format `format`, read back into `in`;
+  // false when either failed.
+  bool write_format(uint8_t minor, uint8_t format, FixtureContents* in) {
+    SceneLasOptions options = scene_options();
+    options.version_minor = minor;
+    options.point_data_format = format;
+    return write_scene_las(format_scene(), dir.file("f.las"), options) &&
+           fixture_read_file(dir.file("f.las"), in);
   }
 
   ProgramDir dir;
@@ -143,7 +135,7 @@ TEST_F(TalvenorEndToEnd, ClassifiesAndChangesNothingElse) {
   EXPECT_GE(score.ground_recall(), 0.8);
   EXPECT_LE(score.commission_rate(), 0.05);
   EXPECT_EQ(score.outliers_as_ground, 0u);
-  EXPECT_EQ(file_bytes(dir.file("a.las")), input_bytes) << "the input changed";
+  EXPECT_EQ(file_text(dir.file("a.las")), input_bytes) << "the input changed";
 }
 
 TEST_F(TalvenorEndToEnd, EveryPointFormatClassifiesAlike) {
@@ -151,19 +143,13 @@ TEST_F(TalvenorEndToEnd, EveryPointFormatClassifiesAlike) {
     uint8_t minor, format;
   };
   const Row rows[] = {{0, 0}, {2, 1}, {2, 2}, {3, 5}, {4, 6}, {4, 7}, {4, 8}, {4, 10}};
-  ASSERT_TRUE(write_scene_las(format_scene(), dir.file("r.las"), scene_options()));
-  run({"-i", "r.las", "-o", "o.las", "-quiet"});
-  const std::vector<uint8_t> classes = classes_of(read("o.las"));
+  const std::vector<uint8_t> classes = reference_classes();
   ASSERT_GT(std::count(classes.begin(), classes.end(), 2), 1000);
   for (const Row& row : rows) {
     const std::string what =
         "1." + std::to_string(row.minor) + " format " + std::to_string(row.format);
-    SceneLasOptions options = scene_options();
-    options.version_minor = row.minor;
-    options.point_data_format = row.format;
-    ASSERT_TRUE(write_scene_las(format_scene(), dir.file("f.las"), options)) << what;
     FixtureContents in;
-    ASSERT_TRUE(fixture_read_file(dir.file("f.las"), &in)) << what;
+    ASSERT_TRUE(write_format(row.minor, row.format, &in)) << what;
     run({"-i", "f.las", "-o", "g.las", "-quiet"});
     const FixtureContents out = read("g.las");
     expect_only_changes(in, out, kClassOnly, what);
@@ -211,15 +197,15 @@ TEST_F(TalvenorEndToEnd, HeightsGoWhereTheyAreAskedFor) {
 TEST_F(TalvenorEndToEnd, ClassNumbersKeepTheirLowFiveBits) {
   run({"-i", "a.las", "-o", "two.las", "-quiet"});
   run({"-i", "a.las", "-o", "thirty_four.las", "-quiet", "-ground_class", "34"});
-  EXPECT_EQ(file_bytes(dir.file("two.las")), file_bytes(dir.file("thirty_four.las")));
+  EXPECT_EQ(file_text(dir.file("two.las")), file_text(dir.file("thirty_four.las")));
 }
 
 TEST_F(TalvenorEndToEnd, EveryInputGetsItsOwnOutput) {
   ASSERT_EQ(link(dir.file("a.las").c_str(), dir.file("b.las").c_str()), 0);
   run({"-i", "a.las", "b.las", "-odix", "_g", "-quiet"});
-  ASSERT_TRUE(exists(dir.file("a_g.las")));
-  ASSERT_TRUE(exists(dir.file("b_g.las")));
-  EXPECT_EQ(file_bytes(dir.file("a_g.las")), file_bytes(dir.file("b_g.las")));
+  ASSERT_TRUE(path_exists(dir.file("a_g.las")));
+  ASSERT_TRUE(path_exists(dir.file("b_g.las")));
+  EXPECT_EQ(file_text(dir.file("a_g.las")), file_text(dir.file("b_g.las")));
 }
 
 TEST_F(TalvenorEndToEnd, FilesThatCannotBeClassifiedAreCopiedOrSkipped) {
@@ -245,7 +231,7 @@ TEST_F(TalvenorEndToEnd, FilesThatCannotBeClassifiedAreCopiedOrSkipped) {
       run_program(kProgram, {"-i", "few.las", "-o", "s.las", "-skip_files"}, dir.path());
   EXPECT_EQ(skip.exit_code, 0) << skip.err;
   EXPECT_NE(skip.err.find(" skipping 'few.las' ...\n"), std::string::npos) << skip.err;
-  EXPECT_FALSE(exists(dir.file("s.las")));
+  EXPECT_FALSE(path_exists(dir.file("s.las")));
 }
 
 // A file without ground has every point at height 0: asked for heights, its copy carries them
@@ -316,19 +302,13 @@ TEST_F(TalvenorEndToEnd, CompressedInputsAndOutputsClassifyAlike) {
       {4, 6},
       {4, 8},
   };
-  ASSERT_TRUE(write_scene_las(format_scene(), dir.file("r.las"), scene_options()));
-  run({"-i", "r.las", "-o", "o.las", "-quiet"});
-  const std::vector<uint8_t> classes = classes_of(read("o.las"));
+  const std::vector<uint8_t> classes = reference_classes();
   ASSERT_GT(std::count(classes.begin(), classes.end(), 2), 1000);
   for (const Row& row : rows) {
     const std::string what =
         "1." + std::to_string(row.minor) + " format " + std::to_string(row.format);
-    SceneLasOptions options = scene_options();
-    options.version_minor = row.minor;
-    options.point_data_format = row.format;
-    ASSERT_TRUE(write_scene_las(format_scene(), dir.file("f.las"), options)) << what;
     FixtureContents in;
-    ASSERT_TRUE(fixture_read_file(dir.file("f.las"), &in)) << what;
+    ASSERT_TRUE(write_format(row.minor, row.format, &in)) << what;
     {
       LASreaderLAS reader;
       ASSERT_TRUE(reader.open_file(dir.file("f.las").c_str())) << what;

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "file_bytes.hpp"
 #include "fuzz_lay.hpp"
 #include "fuzz_side_formats.hpp"
 #include "fuzz_text_formats.hpp"
@@ -23,11 +24,6 @@ using Bytes = std::vector<uint8_t>;
 
 const std::string kProgram = std::string(PL_BINARY_DIR) + "/talvenor_new";
 const std::string kKept = std::string(PL_SOURCE_DIR) + "/tests/data/fuzz_regressions/";
-
-std::string file_bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::vector<std::string> kept_inputs(const std::string& target) {
   std::vector<std::string> names;
@@ -104,14 +100,14 @@ TEST(TalvenorFuzzFormats, EveryKeptInputEndsWithoutASignal) {
   for (const char* target : {"ply_reader", "text_reader", "side_reader", "lay"}) {
     for (const std::string& path : kept_inputs(target)) {
       SCOPED_TRACE(path);
-      const std::string kept = file_bytes(path);
+      const std::string kept = file_text(path);
       const ProgramInput run = input_of(target, Bytes(kept.begin(), kept.end()));
       if (run.files.empty()) continue;
       ProgramDir dir;
       write_files(dir, run.files);
       expect_own_end(run_bounded(run.args, dir));
       for (const auto& [name, bytes] : run.files) {
-        EXPECT_EQ(file_bytes(dir.file(name)), std::string(bytes.begin(), bytes.end()))
+        EXPECT_EQ(file_text(dir.file(name)), std::string(bytes.begin(), bytes.end()))
             << name << " changed";
       }
       runs++;
@@ -127,12 +123,12 @@ TEST(TalvenorFuzzFormats, EveryKeptLayFileExtendedEndsWithoutASignal) {
   ASSERT_GE(kept.size(), 1u);
   for (const std::string& path : kept) {
     SCOPED_TRACE(path);
-    const std::string bytes = file_bytes(path);
+    const std::string bytes = file_text(path);
     const ProgramInput run = input_of("lay", Bytes(bytes.begin(), bytes.end()));
     ProgramDir dir;
     write_files(dir, run.files);
     expect_own_end(run_bounded({"-i", "in.las", "-ilay", "-olay"}, dir));
     const Bytes& las = fuzz_lay_point_file();
-    EXPECT_EQ(file_bytes(dir.file("in.las")), std::string(las.begin(), las.end()));
+    EXPECT_EQ(file_text(dir.file("in.las")), std::string(las.begin(), las.end()));
   }
 }

@@ -11,22 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "file_bytes.hpp"
 #include "run_program.hpp"
 
 namespace {
 
 const std::string kProgram = std::string(PL_BINARY_DIR) + "/talvenor_new";
 const std::string kKept = std::string(PL_SOURCE_DIR) + "/tests/data/fuzz_regressions/las_reader/";
-
-std::string file_bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool exists(const std::string& path) {
-  struct stat s;
-  return stat(path.c_str(), &s) == 0;
-}
 
 std::string last_line(std::string text) {
   while (!text.empty() && text.back() == '\n') text.pop_back();
@@ -56,15 +47,15 @@ TEST(TalvenorFuzzInputs, EachEndsWithItsErrorAndExitCodeOne) {
   for (const Damaged& row : rows) {
     SCOPED_TRACE(row.file);
     ProgramDir dir;
-    const std::string input = file_bytes(kKept + row.file);
+    const std::string input = file_text(kKept + row.file);
     ASSERT_FALSE(input.empty());
     { std::ofstream(dir.file(row.file), std::ios::binary) << input; }
     const ProgramRun run = run_program(kProgram, {"-i", row.file, "-o", "out.las"}, dir.path());
     EXPECT_EQ(run.exit_code, 1) << run.err;
     EXPECT_NE(run.err.find(row.message), std::string::npos) << run.err;
     EXPECT_EQ(last_line(run.err).compare(0, 7, "ERROR: "), 0) << run.err;
-    EXPECT_FALSE(exists(dir.file("out.las")));
-    EXPECT_EQ(file_bytes(dir.file(row.file)), input) << "the input changed";
+    EXPECT_FALSE(path_exists(dir.file("out.las")));
+    EXPECT_EQ(file_text(dir.file(row.file)), input) << "the input changed";
   }
 }
 
@@ -81,13 +72,13 @@ TEST(TalvenorFuzzInputs, EveryKeptInputEndsWithoutASignal) {
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
     ProgramDir dir;
-    const std::string input = file_bytes(kKept + name);
+    const std::string input = file_text(kKept + name);
     { std::ofstream(dir.file(name), std::ios::binary) << input; }
     const ProgramRun run = run_program(kProgram, {"-i", name, "-o", "out.las"}, dir.path());
     EXPECT_TRUE(run.exit_code == 0 || run.exit_code == 1) << run.exit_code << "\n" << run.err;
     if (run.exit_code == 1) {
       EXPECT_NE(run.err.find("ERROR: "), std::string::npos) << run.err;
     }
-    EXPECT_EQ(file_bytes(dir.file(name)), input) << "the input changed";
+    EXPECT_EQ(file_text(dir.file(name)), input) << "the input changed";
   }
 }

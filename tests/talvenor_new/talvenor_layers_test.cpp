@@ -6,11 +6,10 @@
 #include <sys/stat.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "file_bytes.hpp"
 #include "las_fixture.hpp"
 #include "run_program.hpp"
 #include "scene.hpp"
@@ -19,29 +18,15 @@ namespace {
 
 const std::string kProgram = std::string(PL_BINARY_DIR) + "/talvenor_new";
 
-std::string file_bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void write_file(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
 class TalvenorLayers : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_FALSE(dir.path().empty());
-    SceneParams params;
-    params.preset = ScenePreset::kUrban;
-    params.size = 50.0;
-    params.density = 1.5;
-    params.seed = 21;
     SceneLasOptions options;
     options.point_data_format = 1;
     options.classification = 1;
     // With a record of its own, which every output must keep.
-    const Scene scene = make_scene(params);
+    const Scene scene = make_scene(scene_params(ScenePreset::kUrban, 50.0, 1.5, 21));
     FixtureFile file = scene_fixture_file(scene, options);
     FixtureVlr vlr;
     vlr.user_id = "layer test";
@@ -49,12 +34,12 @@ class TalvenorLayers : public ::testing::Test {
     vlr.data = {1, 2, 3};
     file.vlrs.push_back(vlr);
     ASSERT_TRUE(fixture_write_file(dir.file("t.las"), file, scene_fixture_points(scene, options)));
-    input = file_bytes(dir.file("t.las"));
+    input = file_text(dir.file("t.las"));
   }
 
   ProgramRun run(const std::vector<std::string>& args) {
     ProgramRun r = run_program(kProgram, args, dir.path());
-    EXPECT_EQ(file_bytes(dir.file("t.las")), input) << "the input changed";
+    EXPECT_EQ(file_text(dir.file("t.las")), input) << "the input changed";
     return r;
   }
 
@@ -88,7 +73,7 @@ TEST_F(TalvenorLayers, ClassifyingIntoLayersThenReadingThroughThemMatchesADirect
     olay.insert(olay.end(), extra.begin(), extra.end());
     const ProgramRun recorded = run(olay);
     ASSERT_EQ(recorded.exit_code, 0) << recorded.err;
-    const std::string lay = file_bytes(dir.file("t.lay"));
+    const std::string lay = file_text(dir.file("t.lay"));
     ASSERT_GT(lay.size(), 276u);
     EXPECT_LT(lay.size() * 20, input.size()) << "layers hold only the changes";
     const ProgramRun applied = run({"-i", "t.las", "-ilay", "-o", "t2.las", "-quiet"});
@@ -103,7 +88,7 @@ TEST_F(TalvenorLayers, ExtendingThroughTheLayersItReadKeepsTheFileClean) {
   // A second run reads through the first layer and adds its own behind it.
   const ProgramRun second = run({"-i", "t.las", "-ilay", "-olay", "-quiet", "-non_ground_unchanged"});
   ASSERT_EQ(second.exit_code, 0) << second.err;
-  const std::string lay = file_bytes(dir.file("t.lay"));
+  const std::string lay = file_text(dir.file("t.lay"));
   ASSERT_GT(lay.size(), 20u);
   EXPECT_EQ(uint8_t(lay[16]), 2);
   ASSERT_EQ(run({"-i", "t.las", "-o", "direct.las", "-quiet"}).exit_code, 0);
@@ -116,9 +101,9 @@ TEST_F(TalvenorLayers, ALayFileThatCannotBeLoadedIsReadOverAndKept) {
   ASSERT_EQ(run({"-i", "t.las", "-o", "direct.las", "-quiet"}).exit_code, 0);
   ASSERT_EQ(run({"-i", "t.las", "-olay", "-quiet"}).exit_code, 0);
   // A valid header with a layer of a kind that does not exist.
-  std::string lay = file_bytes(dir.file("t.lay"));
+  std::string lay = file_text(dir.file("t.lay"));
   lay[276 + 8] = 99;
-  write_file(dir.file("t.lay"), lay);
+  write_text(dir.file("t.lay"), lay);
   const ProgramRun applied = run({"-i", "t.las", "-ilay", "-o", "t2.las", "-quiet"});
   ASSERT_EQ(applied.exit_code, 0) << applied.err;
   EXPECT_NE(applied.err.find("WARNING: could not load layers ... skipping\n"), std::string::npos)
@@ -132,45 +117,45 @@ TEST_F(TalvenorLayers, ALayFileThatCannotBeLoadedIsReadOverAndKept) {
   // Writing layers after such a failure extends the file; it never empties it.
   const ProgramRun extended = run({"-i", "t.las", "-ilay", "-olay", "-quiet"});
   ASSERT_EQ(extended.exit_code, 0) << extended.err;
-  const std::string after = file_bytes(dir.file("t.lay"));
+  const std::string after = file_text(dir.file("t.lay"));
   ASSERT_GT(after.size(), lay.size());
   EXPECT_EQ(after.substr(20, lay.size() - 20), lay.substr(20));
 
   // A LAY file whose header is damaged is not touched at all.
   const std::string garbage = "LAYF-not-a-lay-file";
-  write_file(dir.file("t.lay"), garbage);
+  write_text(dir.file("t.lay"), garbage);
   const ProgramRun refused = run({"-i", "t.las", "-ilay", "-olay", "-quiet"});
   EXPECT_EQ(refused.exit_code, 1);
   EXPECT_NE(refused.err.find("ERROR: opening lasmodify file for 't.las'\n"), std::string::npos)
       << refused.err;
-  EXPECT_EQ(file_bytes(dir.file("t.lay")), garbage);
+  EXPECT_EQ(file_text(dir.file("t.lay")), garbage);
 }
 
 TEST_F(TalvenorLayers, DamagedLayerDataFailsTheFileWithoutOutput) {
   ASSERT_EQ(run({"-i", "t.las", "-olay", "-quiet"}).exit_code, 0);
   // The header of the LAY file just written, then a raw classification layer
   // whose fifth point has an index that its table of two classes cannot have.
-  std::string lay = file_bytes(dir.file("t.lay")).substr(0, 276);
+  std::string lay = file_text(dir.file("t.lay")).substr(0, 276);
   lay[16] = 1;
   const uint32_t record[] = {51, 0, 1, 256, 1, 0, 0, 0, 0, 0, 44};
   lay.append(reinterpret_cast<const char*>(record), sizeof(record));
   lay.append("\x03\x00\x08", 3);
   const uint32_t bits = 0x602u | (3u << 20);
   lay.append(reinterpret_cast<const char*>(&bits), 4);
-  write_file(dir.file("t.lay"), lay);
+  write_text(dir.file("t.lay"), lay);
   const ProgramRun applied = run({"-i", "t.las", "-ilay", "-o", "t2.las", "-quiet"});
   EXPECT_EQ(applied.exit_code, 1);
   EXPECT_NE(applied.err.find("ERROR: corrupt data of LASlayer 1 of 1 after 4 points\n"),
             std::string::npos)
       << applied.err;
-  EXPECT_TRUE(file_bytes(dir.file("t2.las")).empty());
+  EXPECT_TRUE(file_text(dir.file("t2.las")).empty());
 }
 
 TEST_F(TalvenorLayers, LayDirectoriesNameWhereTheFilesGo) {
   ASSERT_EQ(mkdir(dir.file("lays").c_str(), 0755), 0);
   const ProgramRun recorded = run({"-i", "t.las", "-olaydir", "lays", "-quiet"});
   ASSERT_EQ(recorded.exit_code, 0) << recorded.err;
-  EXPECT_FALSE(file_bytes(dir.file("lays/t.lay")).empty());
+  EXPECT_FALSE(file_text(dir.file("lays/t.lay")).empty());
   const ProgramRun applied = run({"-i", "t.las", "-ilaydir", "lays", "-o", "t2.las", "-quiet"});
   ASSERT_EQ(applied.exit_code, 0) << applied.err;
   EXPECT_EQ(applied.err, "");

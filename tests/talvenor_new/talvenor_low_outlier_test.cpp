@@ -31,11 +31,7 @@ struct TwinScene {
 // outliers stay as rare per seed cell as the generator's own, so that the ground estimate is
 // not built on them.
 TwinScene with_twin_outliers(ScenePreset preset, uint64_t seed, double block) {
-  SceneParams params;
-  params.preset = preset;
-  params.size = 200.0;
-  params.density = 2.0;
-  params.seed = seed;
+  SceneParams params = scene_params(preset, 200.0, 2.0, seed);
   TwinScene t;
   t.scene = make_scene(params);
   FixtureRandom random(seed * 1000 + 17);

@@ -5,12 +5,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "file_bytes.hpp"
 #include "run_program.hpp"
 #include "scene.hpp"
 #include "scene_tiles.hpp"
@@ -19,21 +18,14 @@ namespace {
 
 const std::string kProgram = std::string(PL_BINARY_DIR) + "/talvenor_new";
 
-std::string file_bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool write_text(const std::string& path, const std::string& text, bool executable = false) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-  out.close();
-  return out.good() && (!executable || chmod(path.c_str(), 0755) == 0);
+// A file the shell can run.
+bool write_script(const std::string& path, const std::string& text) {
+  return write_text(path, text) && chmod(path.c_str(), 0755) == 0;
 }
 
 // The fenced code blocks of the README section that starts with `heading`.
 std::vector<std::string> section_code(const std::string& heading) {
-  std::istringstream in(file_bytes(std::string(PL_SOURCE_DIR) + "/README.md"));
+  std::istringstream in(file_text(std::string(PL_SOURCE_DIR) + "/README.md"));
   std::vector<std::string> blocks;
   std::string line;
   bool inside = false, in_code = false;
@@ -106,14 +98,13 @@ TEST(TalvenorManyTiles, ReadmeCommandsGiveTheBytesOfOneTileAfterAnother) {
   ASSERT_TRUE(write_text(dir.file("ground.sbatch"), job_script));
   // A machine of four cores, so that xargs runs the four tiles at once; and a stand-in for
   // Slurm that runs the tasks of the array one after another.
-  ASSERT_TRUE(write_text(dir.file("bin/nproc"), "#!/bin/sh\necho 4\n", true));
-  ASSERT_TRUE(write_text(dir.file("bin/sbatch"),
-                         "#!/bin/bash\n"
-                         "range=${1#--array=}\n"
-                         "for ((i = ${range%-*}; i <= ${range#*-}; i++)); do\n"
-                         "  SLURM_ARRAY_TASK_ID=$i bash \"$2\"\n"
-                         "done\n",
-                         true));
+  ASSERT_TRUE(write_script(dir.file("bin/nproc"), "#!/bin/sh\necho 4\n"));
+  ASSERT_TRUE(write_script(dir.file("bin/sbatch"),
+                           "#!/bin/bash\n"
+                           "range=${1#--array=}\n"
+                           "for ((i = ${range%-*}; i <= ${range#*-}; i++)); do\n"
+                           "  SLURM_ARRAY_TASK_ID=$i bash \"$2\"\n"
+                           "done\n"));
   const Shell shell{dir.path(), dir.file("bin")};
   const std::vector<std::string> names = {"tile0.las", "tile1.las", "tile2.las", "tile3.las"};
 
@@ -122,7 +113,7 @@ TEST(TalvenorManyTiles, ReadmeCommandsGiveTheBytesOfOneTileAfterAnother) {
   ASSERT_EQ(run.exit_code, 0) << run.err;
   std::vector<std::string> expected;
   for (size_t k = 0; k < names.size(); k++) {
-    expected.push_back(file_bytes(dir.file("one_after_another/" + names[k])));
+    expected.push_back(file_text(dir.file("one_after_another/" + names[k])));
     FixtureContents out;
     ASSERT_TRUE(fixture_read_file(dir.file("one_after_another/" + names[k]), &out)) << names[k];
     EXPECT_EQ(out.points.size(), tiles.sizes[k]) << "the tile's own points, not its buffer";
@@ -137,7 +128,7 @@ TEST(TalvenorManyTiles, ReadmeCommandsGiveTheBytesOfOneTileAfterAnother) {
     run = shell.run("rm -rf ground\n" + setup + "\n" + command);
     ASSERT_EQ(run.exit_code, 0) << run.err;
     for (size_t k = 0; k < names.size(); k++) {
-      EXPECT_TRUE(file_bytes(dir.file("ground/" + names[k])) == expected[k]) << names[k];
+      EXPECT_TRUE(file_text(dir.file("ground/" + names[k])) == expected[k]) << names[k];
     }
   }
 }

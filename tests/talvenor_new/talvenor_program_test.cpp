@@ -3,16 +3,14 @@
 // directory holding a small scene "a.las", which no run may change.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 
 #include <cctype>
-#include <fstream>
-#include <iterator>
 #include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "file_bytes.hpp"
 #include "run_program.hpp"
 #include "scene.hpp"
 
@@ -291,24 +289,8 @@ const std::vector<ProgramRow>& program_rows() {
   return rows;
 }
 
-std::string file_bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool exists(const std::string& path) {
-  return access(path.c_str(), F_OK) == 0;
-}
-
 const Scene& small_scene() {
-  static const Scene scene = [] {
-    SceneParams params;
-    params.preset = ScenePreset::kFlat;
-    params.size = 40.0;
-    params.density = 1.0;
-    params.seed = 5;
-    return make_scene(params);
-  }();
+  static const Scene scene = make_scene(scene_params(ScenePreset::kFlat, 40.0, 1.0, 5));
   return scene;
 }
 
@@ -319,7 +301,7 @@ TEST_P(TalvenorProgram, MessagesCodeAndFiles) {
   ProgramDir dir;
   ASSERT_FALSE(dir.path().empty());
   ASSERT_TRUE(write_scene_las(small_scene(), dir.file("a.las")));
-  const std::string before = file_bytes(dir.file("a.las"));
+  const std::string before = file_text(dir.file("a.las"));
   if (row.link_b) {
     ASSERT_EQ(link(dir.file("a.las").c_str(), dir.file("b.las").c_str()), 0);
   }
@@ -340,9 +322,9 @@ TEST_P(TalvenorProgram, MessagesCodeAndFiles) {
     EXPECT_EQ(run.err.substr(run.err.size() - row.ends.size()), row.ends);
   }
   if (row.made) {
-    EXPECT_TRUE(exists(dir.file(row.made))) << row.made;
+    EXPECT_TRUE(path_exists(dir.file(row.made))) << row.made;
   }
-  EXPECT_EQ(file_bytes(dir.file("a.las")), before) << "the input changed";
+  EXPECT_EQ(file_text(dir.file("a.las")), before) << "the input changed";
 }
 
 INSTANTIATE_TEST_SUITE_P(CommandLines, TalvenorProgram, testing::ValuesIn(program_rows()),

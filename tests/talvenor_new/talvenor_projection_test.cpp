@@ -74,14 +74,7 @@ class TalvenorProjection : public testing::Test {
 
   // A small scene with these projection records.
   void write(const std::string& name, const std::vector<FixtureVlr>& vlrs) {
-    static const Scene scene = [] {
-      SceneParams params;
-      params.preset = ScenePreset::kFlat;
-      params.size = 40.0;
-      params.density = 1.0;
-      params.seed = 5;
-      return make_scene(params);
-    }();
+    static const Scene scene = make_scene(scene_params(ScenePreset::kFlat, 40.0, 1.0, 5));
     FixtureFile file = scene_fixture_file(scene);
     file.vlrs = vlrs;
     ASSERT_TRUE(fixture_write_file(dir.file(name), file, scene_fixture_points(scene)));

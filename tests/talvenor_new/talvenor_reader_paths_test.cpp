@@ -5,25 +5,19 @@
 // output the second.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "core/las_reader_las.hpp"
 #include "core/las_writer_las.hpp"
+#include "file_bytes.hpp"
 #include "las_fixture.hpp"
 #include "run_program.hpp"
 
 namespace {
 
 const std::string kProgram = std::string(PL_BINARY_DIR) + "/talvenor_new";
-
-std::string file_bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 struct FormatCase {
   uint8_t format;
@@ -32,10 +26,6 @@ struct FormatCase {
 
 void PrintTo(const FormatCase& c, std::ostream* os) {
   *os << "format " << int(c.format) << " + " << c.extra_bytes << " extra bytes";
-}
-
-bool is_extended(uint8_t format) {
-  return format >= 6;
 }
 
 // Points on gently rolling ground at 2 m spacing with random fields; every
@@ -53,7 +43,7 @@ std::vector<FixturePoint> road_points(const FormatCase& c) {
       p.Y = row * 200 + static_cast<int32_t>(random.below(50));
       p.Z = 10000 + (row * 7 + column * 3) + static_cast<int32_t>(random.below(20));
       if (random.below(2)) p.return_number = p.number_of_returns;
-      if (is_extended(c.format) && points.size() % 25 == 0) {
+      if (fixture_format_is_extended(c.format) && points.size() % 25 == 0) {
         p.return_number = 8;
         p.number_of_returns = 12;
         p.scanner_channel = 2;
@@ -193,7 +183,7 @@ TEST_P(TalvenorReaderPaths, EveryFieldButTheClassSurvives) {
       std::string input;
       if (road.from_stdin) {
         args = {"-stdin"};
-        input = file_bytes(dir.file("whole." + in));
+        input = file_text(dir.file("whole." + in));
       } else if (road.two_tiles) {
         args = {"-i", dir.file("half0." + in), dir.file("half1." + in)};
       } else {

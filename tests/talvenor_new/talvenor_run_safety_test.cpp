@@ -6,14 +6,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "core/las_item.hpp"
 #include "core/las_reader_las.hpp"
 #include "core/las_writer_las.hpp"
+#include "file_bytes.hpp"
 #include "las_fixture.hpp"
 #include "run_program.hpp"
 #include "scene.hpp"
@@ -22,30 +21,9 @@ namespace {
 
 const std::string kProgram = std::string(PL_BINARY_DIR) + "/talvenor_new";
 
-std::string file_bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool exists(const std::string& path) {
-  struct stat info;
-  return lstat(path.c_str(), &info) == 0;
-}
-
-bool write_bytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-  return bool(out);
-}
-
 // Small scenes: one seed, one file.
 bool write_scene(const std::string& path, uint64_t seed, const SceneLasOptions& options = {}) {
-  SceneParams params;
-  params.preset = ScenePreset::kFlat;
-  params.size = 40.0;
-  params.density = 1.0;
-  params.seed = seed;
-  return write_scene_las(make_scene(params), path, options);
+  return write_scene_las(make_scene(scene_params(ScenePreset::kFlat, 40.0, 1.0, seed)), path, options);
 }
 
 // Copies a LAS file into VPK with the given compressor kind and chunk size (0: adaptive).
@@ -65,13 +43,13 @@ bool write_vpk(const std::string& las, const std::string& vpk, uint16_t compress
 // longer ends where the next one starts, and the points from there on are lost.
 bool write_broken_vpk(const std::string& las, const std::string& vpk) {
   if (!write_vpk(las, vpk, LAScompressorKind::sequential_chunked, 200)) return false;
-  std::string broken = file_bytes(vpk);
+  std::string broken = file_text(vpk);
   const size_t points_start = size_t(uint8_t(broken[96])) | size_t(uint8_t(broken[97])) << 8 |
                               size_t(uint8_t(broken[98])) << 16 | size_t(uint8_t(broken[99])) << 24;
   if (points_start >= broken.size()) return false;
   const size_t middle = points_start + (broken.size() - points_start) / 2;
   for (size_t i = middle; i < middle + 64; i++) broken[i] = char(0x55);
-  return write_bytes(vpk, broken);
+  return write_text(vpk, broken);
 }
 
 uint32_t point_count(const std::string& las) {
@@ -103,9 +81,9 @@ TEST(TalvenorRunSafety, NoOutputOverwritesAnInputOfTheRun) {
     ASSERT_TRUE(write_scene(dir.file("c.las"), 1));
     ASSERT_TRUE(write_scene(dir.file("c_1.las"), 2));
     ASSERT_TRUE(write_scene(dir.file("d.las"), 3));
-    const std::vector<std::string> before = {file_bytes(dir.file("c.las")),
-                                             file_bytes(dir.file("c_1.las")),
-                                             file_bytes(dir.file("d.las"))};
+    const std::vector<std::string> before = {file_text(dir.file("c.las")),
+                                             file_text(dir.file("c_1.las")),
+                                             file_text(dir.file("d.las"))};
     std::vector<std::string> args = c.args;
     args.push_back("-quiet");
     const ProgramRun run = run_program(kProgram, args, dir.path());
@@ -114,9 +92,9 @@ TEST(TalvenorRunSafety, NoOutputOverwritesAnInputOfTheRun) {
                            c.input + "'. refusing to overwrite it.\n"),
               std::string::npos)
         << run.err;
-    EXPECT_EQ(file_bytes(dir.file("c.las")), before[0]);
-    EXPECT_EQ(file_bytes(dir.file("c_1.las")), before[1]);
-    EXPECT_EQ(file_bytes(dir.file("d.las")), before[2]);
+    EXPECT_EQ(file_text(dir.file("c.las")), before[0]);
+    EXPECT_EQ(file_text(dir.file("c_1.las")), before[1]);
+    EXPECT_EQ(file_text(dir.file("d.las")), before[2]);
   }
 }
 
@@ -138,6 +116,17 @@ TEST(TalvenorRunSafety, NoOutputOverwritesAnOutputWrittenBefore) {
             std::string::npos)
       << run.err;
   EXPECT_EQ(point_count(dir.file("out/t.las")), point_count(dir.file("x/t.las")));
+}
+
+// What both failure tables read: a small scene "a.las", another in LAS 1.4 point format 6
+// "r6.las", and "broken.vpk", a copy of the first with a damaged chunk.
+void write_failure_inputs(const ProgramDir& dir) {
+  ASSERT_TRUE(write_scene(dir.file("a.las"), 1));
+  SceneLasOptions extended;
+  extended.version_minor = 4;
+  extended.point_data_format = 6;
+  ASSERT_TRUE(write_scene(dir.file("r6.las"), 2, extended));
+  ASSERT_TRUE(write_broken_vpk(dir.file("a.las"), dir.file("broken.vpk")));
 }
 
 struct FailureCase {
@@ -202,27 +191,32 @@ TEST(TalvenorRunSafety, InputThatLosesPointsFailsTheRunAndWritesNothing) {
        "o.las"},
   };
   ProgramDir dir;
-  ASSERT_TRUE(write_scene(dir.file("a.las"), 1));
-  SceneLasOptions extended;
-  extended.version_minor = 4;
-  extended.point_data_format = 6;
-  ASSERT_TRUE(write_scene(dir.file("r6.las"), 2, extended));
+  ASSERT_NO_FATAL_FAILURE(write_failure_inputs(dir));
   ASSERT_TRUE(write_vpk(dir.file("r6.las"), dir.file("adaptive.vpk"),
                         LAScompressorKind::multistream_chunked, 0));
-  ASSERT_TRUE(write_broken_vpk(dir.file("a.las"), dir.file("broken.vpk")));
-  ASSERT_TRUE(write_bytes(dir.file("b.txt"), "1 2 3\n"));
+  ASSERT_TRUE(write_text(dir.file("b.txt"), "1 2 3\n"));
 
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::string input = c.stdin_file ? file_bytes(dir.file(c.stdin_file)) : "";
+    const std::string input = c.stdin_file ? file_text(dir.file(c.stdin_file)) : "";
     std::vector<std::string> args = c.args;
     args.push_back("-quiet");
     const ProgramRun run = run_program(kProgram, args, dir.path(), input);
     EXPECT_EQ(run.exit_code, 1) << run.err;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
-    EXPECT_FALSE(exists(dir.file(c.output)));
+    EXPECT_FALSE(path_exists(dir.file(c.output)));
     remove(dir.file(c.output).c_str());
   }
+}
+
+// A side-format output on the full disk ("full.<ext>" links to /dev/full), which its writer
+// reports in one form.
+FailureCase no_space(const char* name, const char* input, const std::string& output,
+                     const std::vector<std::string>& more = {}) {
+  std::vector<std::string> args = {"-i", input, "-o", output};
+  args.insert(args.end(), more.begin(), more.end());
+  return {name, args, nullptr, "ERROR: cannot write to '" + output + "': No space left on device\n",
+          nullptr};
 }
 
 // Outputs that cannot be written in full: the run ends with an ERROR line and code 1, and a file
@@ -249,26 +243,10 @@ TEST(TalvenorRunSafety, OutputThatCannotBeWrittenFailsTheRun) {
        nullptr,
        "ERROR: cannot finish writing 'full.las'\n",
        nullptr},
-      {"text on a full disk",
-       {"-i", "a.las", "-o", "full.txt", "-oparse", "xyzc"},
-       nullptr,
-       "ERROR: cannot write to 'full.txt': No space left on device\n",
-       nullptr},
-      {"BIN on a full disk",
-       {"-i", "a.las", "-o", "full.bin"},
-       nullptr,
-       "ERROR: cannot write to 'full.bin': No space left on device\n",
-       nullptr},
-      {"QFIT on a full disk",
-       {"-i", "lonlat.las", "-o", "full.qi"},
-       nullptr,
-       "ERROR: cannot write to 'full.qi': No space left on device\n",
-       nullptr},
-      {"VRML on a full disk",
-       {"-i", "a.las", "-o", "full.wrl"},
-       nullptr,
-       "ERROR: cannot write to 'full.wrl': No space left on device\n",
-       nullptr},
+      no_space("text on a full disk", "a.las", "full.txt", {"-oparse", "xyzc"}),
+      no_space("BIN on a full disk", "a.las", "full.bin"),
+      no_space("QFIT on a full disk", "lonlat.las", "full.qi"),
+      no_space("VRML on a full disk", "a.las", "full.wrl"),
       {"QFIT of projected coordinates",
        {"-i", "a.las", "-o", "o.qi"},
        nullptr,
@@ -286,11 +264,7 @@ TEST(TalvenorRunSafety, OutputThatCannotBeWrittenFailsTheRun) {
        "o.txt"},
   };
   ProgramDir dir;
-  ASSERT_TRUE(write_scene(dir.file("a.las"), 1));
-  SceneLasOptions extended;
-  extended.version_minor = 4;
-  extended.point_data_format = 6;
-  ASSERT_TRUE(write_scene(dir.file("r6.las"), 2, extended));
+  ASSERT_NO_FATAL_FAILURE(write_failure_inputs(dir));
   FixtureFile empty;
   empty.point_data_format = 1;
   ASSERT_TRUE(fixture_write_file(dir.file("zero.las"), empty, {}));
@@ -305,7 +279,6 @@ TEST(TalvenorRunSafety, OutputThatCannotBeWrittenFailsTheRun) {
     lonlat_points[i].Z = 10000 + int32_t(i % 7);
   }
   ASSERT_TRUE(fixture_write_file(dir.file("lonlat.las"), lonlat, lonlat_points));
-  ASSERT_TRUE(write_broken_vpk(dir.file("a.las"), dir.file("broken.vpk")));
   for (const char* name : {"full.las", "full.vpk", "full.txt", "full.bin", "full.qi", "full.wrl"}) {
     ASSERT_EQ(symlink("/dev/full", dir.file(name).c_str()), 0);
   }
@@ -317,7 +290,7 @@ TEST(TalvenorRunSafety, OutputThatCannotBeWrittenFailsTheRun) {
     EXPECT_EQ(run.exit_code, 1) << run.err;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     if (c.output) {
-      EXPECT_FALSE(exists(dir.file(c.output)));
+      EXPECT_FALSE(path_exists(dir.file(c.output)));
     }
   }
   for (const char* format : {"-olas", "-ovpk", "-otxt", "-obin", "-owrl"}) {
@@ -346,8 +319,8 @@ TEST(TalvenorRunSafety, PipeOnThatCannotBeWrittenFailsTheRun) {
     const ProgramRun run = run_program_to(kProgram, args, dir.path(), "/dev/full");
     EXPECT_EQ(run.exit_code, 1) << run.err;
     EXPECT_NE(run.err.find("to stdout. pipe closed?\n"), std::string::npos) << run.err;
-    EXPECT_FALSE(exists(dir.file("a_g.las")));
-    EXPECT_FALSE(exists(dir.file("b_g.las")));
+    EXPECT_FALSE(path_exists(dir.file("a_g.las")));
+    EXPECT_FALSE(path_exists(dir.file("b_g.las")));
   }
   // Both on standard output: the classified points would follow the piped ones unseen.
   const ProgramRun both = run_program(kProgram, {"-i", "a.las", "-pipe_on", "-stdout"}, dir.path());

@@ -4,11 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "file_bytes.hpp"
 #include "las_fixture.hpp"
 #include "run_program.hpp"
 #include "scene.hpp"
@@ -16,11 +15,6 @@
 namespace {
 
 const std::string kProgram = std::string(PL_BINARY_DIR) + "/talvenor_new";
-
-std::string file_bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::vector<std::string> lines_of(const std::string& text) {
   std::vector<std::string> lines;
@@ -48,12 +42,7 @@ int32_t i32_at(const std::string& bytes, size_t at) {
 class TalvenorSideOutputs : public testing::Test {
  protected:
   void SetUp() override {
-    SceneParams params;
-    params.preset = ScenePreset::kHilly;
-    params.size = 60.0;
-    params.density = 2.0;
-    params.seed = 5;
-    ASSERT_TRUE(write_scene_las(make_scene(params), dir.file("a.las")));
+    ASSERT_TRUE(write_scene_las(make_scene(scene_params(ScenePreset::kHilly, 60.0, 2.0, 5)), dir.file("a.las")));
     const ProgramRun run =
         run_program(kProgram, {"-i", "a.las", "-o", "ref.las", "-quiet"}, dir.path());
     ASSERT_EQ(run.exit_code, 0) << run.err;
@@ -77,7 +66,7 @@ TEST_F(TalvenorSideOutputs, TextHoldsTheClassesOfTheLasOutput) {
     SCOPED_TRACE(name);
     const ProgramRun r = run({"-o", "out.txt", "-oparse", "xyzc", "-osep", name});
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    const std::vector<std::string> lines = lines_of(file_bytes(dir.file("out.txt")));
+    const std::vector<std::string> lines = lines_of(file_text(dir.file("out.txt")));
     ASSERT_EQ(lines.size(), reference.points.size());
     for (size_t i = 0; i < lines.size(); i++) {
       const FixturePoint& p = reference.points[i];
@@ -89,13 +78,13 @@ TEST_F(TalvenorSideOutputs, TextHoldsTheClassesOfTheLasOutput) {
   // The same text on standard output.
   const ProgramRun piped = run({"-stdout", "-otxt", "-oparse", "xyzc", "-osep", "comma"});
   ASSERT_EQ(piped.exit_code, 0) << piped.err;
-  EXPECT_EQ(piped.out, file_bytes(dir.file("out.txt")));
+  EXPECT_EQ(piped.out, file_text(dir.file("out.txt")));
 }
 
 TEST_F(TalvenorSideOutputs, BinHoldsTheClassesOfTheLasOutput) {
   const ProgramRun r = run({"-o", "out.bin"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
-  const std::string bytes = file_bytes(dir.file("out.bin"));
+  const std::string bytes = file_text(dir.file("out.bin"));
   const size_t n = reference.points.size();
   ASSERT_EQ(bytes.size(), 56 + n * 20) << "16-byte records with time words (point format 1)";
   EXPECT_EQ(i32_at(bytes, 16), static_cast<int32_t>(n));
@@ -113,7 +102,7 @@ TEST_F(TalvenorSideOutputs, BinHoldsTheClassesOfTheLasOutput) {
 TEST_F(TalvenorSideOutputs, VrmlHoldsTheCoordinatesOfTheLasOutput) {
   const ProgramRun r = run({"-o", "out.wrl"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
-  const std::vector<std::string> lines = lines_of(file_bytes(dir.file("out.wrl")));
+  const std::vector<std::string> lines = lines_of(file_text(dir.file("out.wrl")));
   const size_t n = reference.points.size();
   ASSERT_EQ(lines.size(), 9 + n + 4);
   EXPECT_EQ(lines[8], "\t\t\tpoint [");
@@ -137,7 +126,7 @@ TEST_F(TalvenorSideOutputs, QfitHoldsTheCoordinatesOfALongitudeLatitudeInput) {
   const ProgramRun r =
       run_program(kProgram, {"-i", "lonlat.las", "-o", "out.qi", "-quiet"}, dir.path());
   ASSERT_EQ(r.exit_code, 0) << r.err;
-  const std::string bytes = file_bytes(dir.file("out.qi"));
+  const std::string bytes = file_text(dir.file("out.qi"));
   ASSERT_EQ(bytes.size(), 80 + 40 * points.size());
   for (size_t i = 0; i < points.size(); i++) {
     const size_t at = 80 + 40 * i;

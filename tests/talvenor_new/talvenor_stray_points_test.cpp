@@ -6,11 +6,10 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "file_bytes.hpp"
 #include "las_fixture.hpp"
 #include "run_program.hpp"
 #include "scene.hpp"
@@ -27,27 +26,9 @@ ProgramLimits bounded() {
   return limits;
 }
 
-std::vector<uint8_t> file_bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool put_file(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-  return bool(out);
-}
-
 // About 45,000 points of hilly terrain with trees and outliers.
 const Scene& hilly_scene() {
-  static const Scene scene = [] {
-    SceneParams params;
-    params.preset = ScenePreset::kHilly;
-    params.size = 140.0;
-    params.density = 2.0;
-    params.seed = 3;
-    return make_scene(params);
-  }();
+  static const Scene scene = make_scene(scene_params(ScenePreset::kHilly, 140.0, 2.0, 3));
   return scene;
 }
 
@@ -119,7 +100,7 @@ TEST_F(TalvenorStrayPoints, RecordsFarOutsideTheHeaderBoxAreLeftOut) {
     fixture_put_u32(damaged, at, fixture_get_u32(damaged, at) + uint32_t(shift_x[m]));
     fixture_put_u32(damaged, at + 4, fixture_get_u32(damaged, at + 4) + uint32_t(shift_y[m]));
   }
-  ASSERT_TRUE(put_file(dir.file("damaged.las"), damaged));
+  ASSERT_TRUE(write_bytes(dir.file("damaged.las"), damaged));
   // The same header (bounds and all) without the four records, all of them first returns.
   std::vector<uint8_t> without(bytes.begin(), bytes.begin() + long(start));
   for (size_t i = 0; i < input.points.size(); i++) {
@@ -129,7 +110,7 @@ TEST_F(TalvenorStrayPoints, RecordsFarOutsideTheHeaderBoxAreLeftOut) {
   }
   fixture_put_u32(without, 107, uint32_t(input.points.size() - moved.size()));
   fixture_put_u32(without, 111, fixture_get_u32(without, 111) - uint32_t(moved.size()));
-  ASSERT_TRUE(put_file(dir.file("without.las"), without));
+  ASSERT_TRUE(write_bytes(dir.file("without.las"), without));
 
   const ProgramRun clean = run({"-i", "without.las", "-o", "without_out.las", "-compute_height"});
   ASSERT_EQ(clean.exit_code, 0) << clean.err;
@@ -168,7 +149,7 @@ TEST_F(TalvenorStrayPoints, PointsJustOutsideTheHeaderBoxAreUsed) {
   // max x and max y of a 1.2 header, half a metre in.
   fixture_put_f64(bytes, 179, input.header.max_x - 0.5);
   fixture_put_f64(bytes, 195, input.header.max_y - 0.5);
-  ASSERT_TRUE(put_file(dir.file("b.las"), bytes));
+  ASSERT_TRUE(write_bytes(dir.file("b.las"), bytes));
   const ProgramRun whole = run({"-i", "a.las", "-o", "a_out.las", "-quiet"});
   ASSERT_EQ(whole.exit_code, 0) << whole.err;
   const ProgramRun rounded = run({"-i", "b.las", "-o", "b_out.las", "-quiet"});
@@ -262,7 +243,7 @@ TEST_F(TalvenorStrayPoints, AHeaderBoxReachingBeyondTheCellIndexesIsClassified) 
   std::vector<uint8_t> bytes = file_bytes(dir.file("a.las"));
   fixture_put_f64(bytes, 187, -1e13);  // min x of a 1.2 header
   fixture_put_f64(bytes, 203, -1e13);  // min y
-  ASSERT_TRUE(put_file(dir.file("box.las"), bytes));
+  ASSERT_TRUE(write_bytes(dir.file("box.las"), bytes));
   const ProgramRun box = run({"-i", "box.las", "-o", "box_out.las", "-quiet"});
   ASSERT_EQ(box.exit_code, 0) << box.err;
   const FixtureContents out = read("box_out.las");

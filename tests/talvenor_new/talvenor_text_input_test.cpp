@@ -22,14 +22,7 @@ bool have_program(const char* name) {
 }
 
 const Scene& text_scene() {
-  static const Scene scene = [] {
-    SceneParams params;
-    params.preset = ScenePreset::kUrban;
-    params.size = 60.0;
-    params.density = 2.0;
-    params.seed = 5;
-    return make_scene(params);
-  }();
+  static const Scene scene = make_scene(scene_params(ScenePreset::kUrban, 60.0, 2.0, 5));
   return scene;
 }
 

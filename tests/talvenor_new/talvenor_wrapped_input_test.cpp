@@ -3,14 +3,13 @@
 // what the uncut scene writes, and buffered tiles keep or drop their buffer.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "core/las_item.hpp"
 #include "core/las_reader_las.hpp"
 #include "core/las_writer_las.hpp"
+#include "file_bytes.hpp"
 #include "las_fixture.hpp"
 #include "run_program.hpp"
 #include "scene.hpp"
@@ -19,11 +18,6 @@
 namespace {
 
 const std::string kProgram = std::string(PL_BINARY_DIR) + "/talvenor_new";
-
-std::string file_bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 Scene small_scene() {
   SceneParams params;
@@ -63,11 +57,11 @@ TEST(TalvenorWrappedInput, StandardInputWritesWhatTheFileWrites) {
     const ProgramRun named = run_program(kProgram, {"-i", input, "-o", by_name}, dir.path());
     ASSERT_EQ(named.exit_code, 0) << named.err;
     const ProgramRun from_stdin =
-        run_program(kProgram, {"-stdin", "-o", piped}, dir.path(), file_bytes(input));
+        run_program(kProgram, {"-stdin", "-o", piped}, dir.path(), file_text(input));
     ASSERT_EQ(from_stdin.exit_code, 0) << from_stdin.err;
-    const std::string expected = file_bytes(by_name);
+    const std::string expected = file_text(by_name);
     ASSERT_GT(expected.size(), 227u);
-    EXPECT_TRUE(file_bytes(piped) == expected);
+    EXPECT_TRUE(file_text(piped) == expected);
   }
 }
 
@@ -84,9 +78,9 @@ TEST(TalvenorWrappedInput, MergedTilesWriteTheWholeScene) {
   args.insert(args.end(), {"-merged", "-o", dir.file("merged_out.las")});
   const ProgramRun merged = run_program(kProgram, args, dir.path());
   ASSERT_EQ(merged.exit_code, 0) << merged.err;
-  const std::string expected = file_bytes(dir.file("whole_out.las"));
+  const std::string expected = file_text(dir.file("whole_out.las"));
   ASSERT_GT(expected.size(), 227u);
-  EXPECT_TRUE(file_bytes(dir.file("merged_out.las")) == expected);
+  EXPECT_TRUE(file_text(dir.file("merged_out.las")) == expected);
 }
 
 // Tile by tile with -buffered 25: one output per tile with the tile's points,
@@ -148,9 +142,9 @@ TEST(TalvenorWrappedInput, BufferedTilesWriteTheSameThroughEveryWrapper) {
       ASSERT_EQ(wrapped.exit_code, 0) << wrapped.err;
       for (int k = 0; k < 4; k++) {
         const std::string tile = dir.file("tile" + std::to_string(k));
-        const std::string expected = file_bytes(tile + "_plain.las");
+        const std::string expected = file_text(tile + "_plain.las");
         ASSERT_GT(expected.size(), 227u);
-        EXPECT_TRUE(file_bytes(tile + appendix + ".las") == expected) << k;
+        EXPECT_TRUE(file_text(tile + appendix + ".las") == expected) << k;
       }
     }
   }

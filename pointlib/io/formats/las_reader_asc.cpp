@@ -186,10 +186,7 @@ bool LASreaderASC::open(const char* file_name, bool comma_not_point) {
   }
   clean();
   comma = comma_not_point;
-  if (!input.open(file_name, "r")) {
-    std::fprintf(stderr, "ERROR: cannot open file '%s'\n", file_name);
-    return false;
-  }
+  if (!input.open_named(file_name, "r", "open")) return false;
   header.reset();
   if (!begin_header("LASreaderASC", file_name)) return false;
   if (!read_header()) {
@@ -228,15 +225,7 @@ bool LASreaderASC::open(const char* file_name, bool comma_not_point) {
 }
 
 bool LASreaderASC::reopen(const char* file_name) {
-  if (file_name == nullptr) {
-    std::fprintf(stderr, "ERROR: file name pointer is zero\n");
-    return false;
-  }
-  input.close();
-  if (!input.open(file_name, "r")) {
-    std::fprintf(stderr, "ERROR: cannot reopen file '%s'\n", file_name);
-    return false;
-  }
+  if (!input.open_named(file_name, "r", "reopen")) return false;
   for (int64_t k = 1; k < line_count; k++) skip_line();
   first_line.clear();
   first_line_pos = 0;

@@ -28,9 +28,6 @@ class LASreaderASC : public LASreaderRaster {
   bool open_name(const char* file_name) override { return open(file_name, comma); }
   bool reopen_name(const char* file_name) override { return reopen(file_name); }
 
-  int32_t get_ncols() const { return ncols; }
-  int32_t get_nrows() const { return nrows; }
-
  protected:
   bool read_one_point() override;
 

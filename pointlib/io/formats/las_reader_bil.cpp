@@ -281,8 +281,3 @@ bool LASreaderBIL::read_one_point() {
     col++;
   }
 }
-
-void LASreaderBIL::close_input(bool) {
-  report_overflows();
-  close_cells();
-}

@@ -22,13 +22,10 @@ class LASreaderBIL : public LASreaderRaster {
   bool read_blw(const char* file_name);
 
   int format_code() const override { return LASformatCode::bil; }
-  void close_input(bool close_stream = true) override;
   bool open_name(const char* file_name) override { return open(file_name); }
   bool reopen_name(const char* file_name) override { return reopen(file_name); }
 
   bool is_big_endian() const { return big_endian; }
-  int32_t get_ncols() const { return ncols; }
-  int32_t get_nrows() const { return nrows; }
 
  protected:
   bool read_one_point() override;

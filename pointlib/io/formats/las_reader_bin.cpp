@@ -191,7 +191,5 @@ bool LASreaderBIN::read_one_point() {
 }
 
 bool LASreaderBIN::seek_point(int64_t index) {
-  if (!stream || index < 0 || index >= npoints) return false;
-  p_count = index;
-  return stream->seek_to(kHeaderSize + index * static_cast<int64_t>(record_size));
+  return seek_record(index, kHeaderSize, record_size);
 }

@@ -262,8 +262,3 @@ bool LASreaderDTM::read_one_point() {
     row++;
   }
 }
-
-void LASreaderDTM::close_input(bool) {
-  report_overflows();
-  close_cells();
-}

@@ -22,12 +22,9 @@ class LASreaderDTM : public LASreaderRaster {
   bool reopen(const char* file_name);
 
   int format_code() const override { return LASformatCode::bil; }
-  void close_input(bool close_stream = true) override;
   bool open_name(const char* file_name) override { return open(file_name); }
   bool reopen_name(const char* file_name) override { return reopen(file_name); }
 
-  int32_t get_ncols() const { return ncols; }
-  int32_t get_nrows() const { return nrows; }
 
  protected:
   bool read_one_point() override;

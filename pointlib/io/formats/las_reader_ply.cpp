@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "core/byte_stream_in.hpp"
-#include "io/formats/las_reader_txt.hpp"
 
 namespace {
 
@@ -182,15 +181,9 @@ bool LASreaderPLY::parse_header(bool quiet) {
 }
 
 bool LASreaderPLY::open_file(const char* file_name, uint8_t requested_type, bool populate_header) {
-  if (file_name == nullptr) {
-    std::fprintf(stderr, "ERROR: file name pointer is zero\n");
-    return false;
-  }
-  stream.reset();
-  if (!input.open(file_name, "rb")) {
-    std::fprintf(stderr, "ERROR: cannot open file '%s'\n", file_name);
-    return false;
-  }
+  // The binary stream reads from the file that the open closes.
+  if (file_name != nullptr) stream.reset();
+  if (!input.open_named(file_name, "rb", "open")) return false;
   if (!open(input.file, file_name, requested_type, populate_header)) return false;
   variant.replace(&header);
   return true;
@@ -274,14 +267,7 @@ bool LASreaderPLY::read_binary_vertex() {
 bool LASreaderPLY::read_vertex() {
   if (!input.is_open()) return false;
   if (stream) return read_binary_vertex();
-  bool cut = false;
-  const char* parse = parse_string.c_str();
-  while (input.read_line(line, &cut)) {
-    const char* end = nullptr;
-    if (text_parse_line(line, parse, fields, &point, &end) && !(cut && *end == '\0')) return true;
-    std::fprintf(stderr, "WARNING: cannot parse '%s' with '%s'. skipping ...\n", line, parse);
-  }
-  return false;
+  return next_parsed_line(parse_string.c_str());
 }
 
 void LASreaderPLY::choose_scale_and_offset() {
@@ -360,24 +346,17 @@ bool LASreaderPLY::open(FILE* given, const char* file_name, uint8_t requested_ty
   header.extended_number_of_point_records = static_cast<uint64_t>(npoints);
   side_header_identity(&header, "LASreaderPLY", file_name, 2018);
 
-  const uint8_t format =
-      requested_type == 0 ? side_format_for_parse_string(parse_string.c_str()) : requested_type;
-  const int32_t length = side_base_record_length(format);
+  const int32_t length = take_point_type(requested_type, parse_string.c_str());
   if (length == 0) return false;
-  point_type = format;
-  fields.point_type = format;
-  header.point_data_format = format;
+  const uint8_t format = point_type;
   if (format > 5) {
     header.version_minor = 4;
     header.header_size = 375;
     header.offset_to_point_data = 375;
   }
-  if (!pending.add_to_header(&header)) return false;
+  if (!add_pending_attributes()) return false;
   if (header.number_attributes > 0) header.update_extra_bytes_vlr();
   header.point_data_record_length = static_cast<uint16_t>(length + header.total_attribute_size());
-  fields.attributes = &header;
-  fields.pre_scales = pending.pre_scales;
-  fields.pre_offsets = pending.pre_offsets;
   if (!point.init_for_point_type(&header, format, header.point_data_record_length, &header)) {
     return false;
   }
@@ -391,8 +370,7 @@ bool LASreaderPLY::open(FILE* given, const char* file_name, uint8_t requested_ty
     }
     if (count == 0) return first_vertex();
     if (count < npoints) {
-      std::fprintf(stderr, "WARNING: end-of-file after %" PRId64 " of %" PRId64 " points\n",
-                   count, npoints);
+      warn_end_of_file(count, npoints);
       npoints = count;
     }
     const bool v14 = format > 5 || npoints > INT64_C(4294967295);
@@ -430,8 +408,7 @@ bool LASreaderPLY::read_one_point() {
     return false;
   }
   if (p_count > 0 && !read_vertex()) {
-    std::fprintf(stderr, "WARNING: end-of-file after %" PRId64 " of %" PRId64 " points\n", p_count,
-                 npoints);
+    warn_end_of_file(p_count, npoints);
     npoints = p_count;
     if (!populated_header) quantize_header_bounds();
     return false;
@@ -456,11 +433,7 @@ bool LASreaderPLY::seek_point(int64_t index) {
     if (!parsed || !first_vertex()) return false;
     p_count = 0;
   }
-  while (p_count < index) {
-    if (!read_one_point()) return false;
-  }
-  p_count = index;
-  return true;
+  return read_up_to(index);
 }
 
 void LASreaderPLY::close_input(bool) {

@@ -7,10 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/las_reader.hpp"
-#include "io/formats/side_input.hpp"
+#include "io/formats/parsed_reader.hpp"
 #include "io/formats/side_variants.hpp"
-#include "io/formats/text_parse.hpp"
 
 class ByteStreamInFile;
 
@@ -19,19 +17,10 @@ class ByteStreamInFile;
 // colour) or an extra-bytes attribute (normals as scaled 16-bit integers,
 // anything else in its own type); elements other than the vertices are not
 // read.
-class LASreaderPLY : public LASreader {
+class LASreaderPLY : public LASreaderParsed {
  public:
   LASreaderPLY();
   ~LASreaderPLY() override;
-
-  void set_translate_intensity(float v) { fields.translate_intensity = v; }
-  void set_scale_intensity(float v) { fields.scale_intensity = v; }
-  // Three doubles, copied; null removes them. A 0 keeps that axis's choice.
-  void set_scale_factor(const double* xyz) { requested.set_scale_factor(xyz); }
-  void set_offset(const double* xyz) { requested.set_offset(xyz); }
-  // What the variants ask for: put into the header after an open by name.
-  void request_rescale(const double* xyz) { variant.set_scale_factor(xyz); }
-  void request_reoffset(const double* xyz) { variant.set_offset(xyz); }
 
   bool open_file(const char* file_name, uint8_t point_type = 0, bool populate_header = false);
   // On an open stream, which the reader closes; without a name there is no
@@ -40,14 +29,10 @@ class LASreaderPLY : public LASreader {
 
   int format_code() const override { return LASformatCode::ply; }
   bool seek_point(int64_t index) override;
-  ByteStreamIn* input_stream() const override { return nullptr; }
   void close_input(bool close_stream = true) override;
-  // The decompressor of a piped input failed: the points ended early.
-  bool failed() const override { return input.failed(); }
 
-  bool is_piped() const { return input.piped; }
-  // One letter per vertex property ("(N)" for attributes from 10 on).
-  const char* get_parse_string() const { return parse_string.c_str(); }
+  // get_parse_string(): one letter per vertex property ("(N)" for attributes
+  // from 10 on).
   bool is_binary() const { return stream != nullptr; }
 
  protected:
@@ -71,20 +56,11 @@ class LASreaderPLY : public LASreader {
   void bound_vertex_count();
   bool reopen_body(const char* file_name);
 
-  LASsideInput input;
   std::unique_ptr<ByteStreamInFile> stream;  // null for an ASCII body
   bool big_endian = false;
   bool binary = false;
-  LAStextFields fields;
-  uint8_t point_type = 0;
-  std::string parse_string;
   std::vector<Property> properties;
-  LASrequestedQuantizer requested;
-  LASrequestedQuantizer variant;
-  bool populated_header = false;
   std::string file_name_kept;
-  char line[LASsideInput::kLineSize] = {};
-  LASpendingAttributes pending;
 };
 
 // The variants put requested scale factors and offsets into the header after

@@ -187,9 +187,7 @@ bool LASreaderQFIT::read_one_point() {
 }
 
 bool LASreaderQFIT::seek_point(int64_t index) {
-  if (!stream || index < 0 || index >= npoints) return false;
-  p_count = index;
-  return stream->seek_to(first_record + index * record_size);
+  return seek_record(index, first_record, record_size);
 }
 
 bool LASreaderQFIT::reopen(const char* file_name) {

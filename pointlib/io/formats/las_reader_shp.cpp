@@ -189,10 +189,7 @@ bool LASreaderSHP::open(const char* file_name) {
   }
   clean();
   corrupt = false;
-  if (!input.open(file_name, "rb")) {
-    std::fprintf(stderr, "ERROR: cannot open file '%s'\n", file_name);
-    return false;
-  }
+  if (!input.open_named(file_name, "rb", "open")) return false;
   header.reset();
   side_header_software(&header, "LASreaderSHP");
   side_header_date(&header, file_name);
@@ -239,10 +236,7 @@ bool LASreaderSHP::reopen(const char* file_name) {
     return false;
   }
   clean();
-  if (!input.open(file_name, "rb")) {
-    std::fprintf(stderr, "ERROR: cannot reopen file '%s'\n", file_name);
-    return false;
-  }
+  if (!input.open_named(file_name, "rb", "reopen")) return false;
   uint8_t h[kMainHeaderSize];
   if (!read_bytes(h, kMainHeaderSize)) return false;
   p_count = 0;

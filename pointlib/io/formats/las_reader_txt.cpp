@@ -111,26 +111,15 @@ void LASreaderTXT::add_attribute(int32_t data_type, const char* name, const char
 
 bool LASreaderTXT::open_file(const char* file_name, uint8_t requested_type, const char* parse,
                              int32_t skip, bool populate_header) {
-  if (file_name == nullptr) {
-    std::fprintf(stderr, "ERROR: file name pointer is zero\n");
-    return false;
-  }
-  if (!input.open(file_name, "r")) {
-    std::fprintf(stderr, "ERROR: cannot open file '%s'\n", file_name);
-    return false;
-  }
+  if (!input.open_named(file_name, "r", "open")) return false;
   if (!open(input.file, file_name, requested_type, parse, skip, populate_header)) return false;
   variant.replace(&header);
   return true;
 }
 
-bool LASreaderTXT::choose_point_type(uint8_t requested, const char* parse) {
-  const uint8_t format = requested == 0 ? side_format_for_parse_string(parse) : requested;
-  const int32_t length = side_base_record_length(format);
+bool LASreaderTXT::choose_point_type(uint8_t requested_type, const char* parse) {
+  const int32_t length = take_point_type(requested_type, parse);
   if (length == 0) return false;
-  point_type = format;
-  fields.point_type = format;
-  header.point_data_format = format;
   header.point_data_record_length = static_cast<uint16_t>(length + header.total_attribute_size());
   return point.init_for_point_type(&header, header.point_data_format,
                                    header.point_data_record_length, &header);
@@ -151,10 +140,7 @@ bool LASreaderTXT::open(FILE* stream, const char* file_name, uint8_t requested_t
   npoints = 0;
   p_count = 0;
 
-  if (!pending.add_to_header(&header)) return false;
-  fields.attributes = &header;
-  fields.pre_scales = pending.pre_scales;
-  fields.pre_offsets = pending.pre_offsets;
+  if (!add_pending_attributes()) return false;
   if (parse && !text_check_parse_string(parse, header)) return false;
   side_header_identity(&header, "LASreaderTXT", file_name, 2019);
   if (!choose_point_type(requested_type, parse)) return false;
@@ -251,17 +237,6 @@ bool LASreaderTXT::read_dialect_header(bool record, bool announce) {
   return true;
 }
 
-bool LASreaderTXT::next_parsed_line(const char* parse) {
-  bool cut = false;
-  while (input.read_line(line, &cut)) {
-    const char* end = nullptr;
-    // The last value of a cut line may itself be cut.
-    if (text_parse_line(line, parse, fields, &point, &end) && !(cut && *end == '\0')) return true;
-    std::fprintf(stderr, "WARNING: cannot parse '%s' with '%s'. skipping ...\n", line, parse);
-  }
-  return false;
-}
-
 bool LASreaderTXT::populate(const char* file_name) {
   const std::string working = counting_parse_string(parse_string);
   if (!input.skip_lines(skip_lines) || !read_dialect_header(false, true)) {
@@ -353,15 +328,9 @@ bool LASreaderTXT::read_one_point() {
       at_end = true;
       if (input.piped) input.close();
       if (populated_header) {
-        if (p_count != npoints) {
-          std::fprintf(stderr, "WARNING: end-of-file after %" PRId64 " of %" PRId64 " points\n",
-                       p_count, npoints);
-        }
+        if (p_count != npoints) warn_end_of_file(p_count, npoints);
       } else {
-        if (stated_points != 0 && p_count != stated_points) {
-          std::fprintf(stderr, "WARNING: end-of-file after %" PRId64 " of %" PRId64 " points\n",
-                       p_count, stated_points);
-        }
+        if (stated_points != 0 && p_count != stated_points) warn_end_of_file(p_count, stated_points);
         npoints = p_count;
         finish_unpopulated();
       }
@@ -381,14 +350,7 @@ bool LASreaderTXT::read_one_point() {
 }
 
 bool LASreaderTXT::reopen(const char* file_name) {
-  if (file_name == nullptr) {
-    std::fprintf(stderr, "ERROR: file name pointer is zero\n");
-    return false;
-  }
-  if (!input.open(file_name, "r")) {
-    std::fprintf(stderr, "ERROR: cannot reopen file '%s'\n", file_name);
-    return false;
-  }
+  if (!input.open_named(file_name, "r", "reopen")) return false;
   // The header keeps what the open made of the dialect's header lines.
   if (!input.skip_lines(skip_lines) || !read_dialect_header(false, false)) {
     if (pts || ptx) {
@@ -408,11 +370,7 @@ bool LASreaderTXT::seek_point(int64_t index) {
     }
     if (!first_point(parse_string.c_str())) return false;
   }
-  while (p_count < index) {
-    if (!read_one_point()) return false;
-  }
-  p_count = index;
-  return true;
+  return read_up_to(index);
 }
 
 void LASreaderTXT::close_input(bool) {

@@ -5,33 +5,22 @@
 #include <cstdio>
 #include <string>
 
-#include "core/las_reader.hpp"
-#include "io/formats/side_input.hpp"
+#include "io/formats/parsed_reader.hpp"
 #include "io/formats/side_variants.hpp"
-#include "io/formats/text_parse.hpp"
 
 // Points from ASCII text, one per line, whose values a parse string names
 // letter by letter; also the PTS (a count line) and PTX (a ten-line scan
 // header) dialects. The reader builds a LAS header for the text, optionally
 // after a first pass that fills in its counts and bounding box (populate),
 // and delivers one quantized point per line that parses.
-class LASreaderTXT : public LASreader {
+class LASreaderTXT : public LASreaderParsed {
  public:
   LASreaderTXT();
   ~LASreaderTXT() override;
 
   // Setters, before opening. A translation of 0 and a scale of 1 mean none.
-  void set_translate_intensity(float v) { fields.translate_intensity = v; }
-  void set_scale_intensity(float v) { fields.scale_intensity = v; }
   void set_translate_scan_angle(float v) { fields.translate_scan_angle = v; }
   void set_scale_scan_angle(float v) { fields.scale_scan_angle = v; }
-  // Three doubles, copied; null removes them. A 0 keeps that axis's choice.
-  void set_scale_factor(const double* xyz) { requested.set_scale_factor(xyz); }
-  void set_offset(const double* xyz) { requested.set_offset(xyz); }
-  // What the variants ask for: put into the header after an open by name
-  // (each scale factor that is not 0, then each offset).
-  void request_rescale(const double* xyz) { variant.set_scale_factor(xyz); }
-  void request_reoffset(const double* xyz) { variant.set_offset(xyz); }
   // PTS: intensities -2048..2047 move to 0..4095; PTX: 0..1 scale to 0..4095.
   void set_pts(bool flag);
   void set_ptx(bool flag);
@@ -53,39 +42,24 @@ class LASreaderTXT : public LASreader {
 
   int format_code() const override { return LASformatCode::txt; }
   bool seek_point(int64_t index) override;
-  ByteStreamIn* input_stream() const override { return nullptr; }
   void close_input(bool close_stream = true) override;
-  // The decompressor of a piped input failed: the points ended early.
-  bool failed() const override { return input.failed(); }
-
-  bool is_piped() const { return input.piped; }
-  const char* get_parse_string() const { return parse_string.c_str(); }
 
  protected:
   bool read_one_point() override;
 
  private:
-  bool choose_point_type(uint8_t requested, const char* parse);
+  bool choose_point_type(uint8_t requested_type, const char* parse);
   bool populate(const char* file_name);
   // The PTS count line or the PTX header after the skipped lines; with
   // `record` the values go into the header and its variable-length record.
   bool read_dialect_header(bool record, bool announce_only);
-  // Reads lines until one parses with `parse`; false at the end of input.
-  bool next_parsed_line(const char* parse);
   // The first parsable line at open, rewind and reopen; false after the
   // "could not parse any lines" message.
   bool first_point(const char* parse);
   void choose_scale_and_offset();
   void finish_unpopulated();
 
-  LASsideInput input;
-  LAStextFields fields;
-  uint8_t point_type = 0;
-  std::string parse_string;
-  LASrequestedQuantizer requested;
-  LASrequestedQuantizer variant;
   int32_t skip_lines = 0;
-  bool populated_header = false;
   // An unpopulated header was completed by one pass to the end; later passes
   // must not count the points again.
   bool header_counted = false;
@@ -94,8 +68,6 @@ class LASreaderTXT : public LASreader {
   int64_t stated_points = 0;
   bool pts = false;
   bool ptx = false;
-  char line[LASsideInput::kLineSize] = {};
-  LASpendingAttributes pending;
 };
 
 // The variants put requested scale factors and offsets into the header after

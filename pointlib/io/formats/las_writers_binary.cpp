@@ -7,6 +7,7 @@
 
 #include "core/byte_stream_out.hpp"
 #include "core/las_header.hpp"
+#include "io/formats/side_writer.hpp"
 #include "platform/file_identity.hpp"
 
 namespace {
@@ -32,20 +33,6 @@ int64_t truncate_i64(double value) {
   if (value >= 9223372036854775807.0) return INT64_MAX;
   if (value <= -9223372036854775808.0) return INT64_MIN;
   return static_cast<int64_t>(value);
-}
-
-int64_t announced_points(const LASheader& header) {
-  return header.number_of_point_records
-             ? int64_t{header.number_of_point_records}
-             : static_cast<int64_t>(header.extended_number_of_point_records);
-}
-
-bool format_has_time(uint8_t format) {
-  return format == 1 || (format >= 3 && format <= 10);
-}
-
-bool format_has_rgb(uint8_t format) {
-  return format == 2 || format == 3 || format == 5 || format == 7 || format == 8 || format == 10;
 }
 
 // Echo code of the returns: 0 only, 1 first, 2 intermediate, 3 last.
@@ -76,7 +63,7 @@ LASwriterBinarySide::~LASwriterBinarySide() {
   if (file) std::fclose(file);
 }
 
-FILE* LASwriterBinarySide::open_named(const char* name, uint32_t io_buffer_size) {
+ByteStreamOut* LASwriterBinarySide::named_stream(const char* name, uint32_t io_buffer_size) {
   if (name == nullptr) {
     std::fprintf(stderr, "ERROR: file name pointer is zero\n");
     return nullptr;
@@ -91,7 +78,32 @@ FILE* LASwriterBinarySide::open_named(const char* name, uint32_t io_buffer_size)
   }
   file = f;
   file_name = name;
-  return f;
+  return new ByteStreamOutFileLE(f);
+}
+
+ByteStreamOut* LASwriterBinarySide::cfile_stream(FILE* f) {
+  if (f == nullptr) {
+    std::fprintf(stderr, "ERROR: file pointer is zero\n");
+    return nullptr;
+  }
+  // POSIX streams have no text mode, so standard output needs no switch.
+  return new ByteStreamOutFileLE(f);
+}
+
+bool LASwriterBinarySide::take_stream(ByteStreamOut* out, const LASheader* header) {
+  if (out == nullptr) {
+    std::fprintf(stderr, "ERROR: ByteStreamOut pointer is zero\n");
+    return false;
+  }
+  stream = out;
+  return side_header_given(header);
+}
+
+void LASwriterBinarySide::begin_points(const LASheader& header) {
+  side_begin_points(this, header);
+  write_failed = false;
+  time_warned = false;
+  start_position = stream->position();
 }
 
 void LASwriterBinarySide::abandon() {
@@ -131,6 +143,7 @@ int64_t LASwriterBinarySide::finish() {
     if (std::fclose(file) != 0) fail_write();
     file = nullptr;
   }
+  side_end_points(this);
   return write_failed ? -1 : bytes;
 }
 
@@ -143,18 +156,13 @@ LASwriterBIN::~LASwriterBIN() {
 
 bool LASwriterBIN::open_file(const char* name, const LASheader* header, const char* version_text,
                              uint32_t io_buffer_size) {
-  FILE* f = open_named(name, io_buffer_size);
-  if (f == nullptr) return false;
-  return open_stream(new ByteStreamOutFileLE(f), header, version_text);
+  ByteStreamOut* out = named_stream(name, io_buffer_size);
+  return out && open_stream(out, header, version_text);
 }
 
 bool LASwriterBIN::open_cfile(FILE* f, const LASheader* header, const char* version_text) {
-  if (f == nullptr) {
-    std::fprintf(stderr, "ERROR: file pointer is zero\n");
-    return false;
-  }
-  // POSIX streams have no text mode, so standard output needs no switch.
-  return open_stream(new ByteStreamOutFileLE(f), header, version_text);
+  ByteStreamOut* out = cfile_stream(f);
+  return out && open_stream(out, header, version_text);
 }
 
 bool LASwriterBIN::open_stream(ByteStreamOut* out, const LASheader* header,
@@ -165,15 +173,7 @@ bool LASwriterBIN::open_stream(ByteStreamOut* out, const LASheader* header,
 }
 
 bool LASwriterBIN::start(ByteStreamOut* out, const LASheader* header, const char* version_text) {
-  if (out == nullptr) {
-    std::fprintf(stderr, "ERROR: ByteStreamOut pointer is zero\n");
-    return false;
-  }
-  stream = out;
-  if (header == nullptr) {
-    std::fprintf(stderr, "ERROR: LASheader pointer is zero\n");
-    return false;
-  }
+  if (!take_stream(out, header)) return false;
   version = version_text && std::strstr(version_text, "ts16") ? 20020715 : 20010712;
   const double s =
       std::fmin(header->x_scale_factor, std::fmin(header->y_scale_factor, header->z_scale_factor));
@@ -197,14 +197,9 @@ bool LASwriterBIN::start(ByteStreamOut* out, const LASheader* header, const char
   origin[1] = 0.0 - header->y_offset / s;
   origin[2] = 0.0 - header->z_offset / s;
   // Points of the LAS 1.4 formats carry time, and some colour, as well.
-  with_time = format_has_time(header->point_data_format);
-  with_colour = format_has_rgb(header->point_data_format);
-  quantizer = static_cast<const LASscaler&>(*header);
-  npoints = announced_points(*header);
-  p_count = 0;
-  write_failed = false;
-  time_warned = false;
-  start_position = stream->position();
+  with_time = side_format_has_time(header->point_data_format);
+  with_colour = side_format_has_rgb(header->point_data_format);
+  begin_points(*header);
 
   uint8_t bytes[56] = {};
   put_i32(bytes + 0, 56);
@@ -316,10 +311,7 @@ int64_t LASwriterBIN::close_output(bool update_npoints) {
                    npoints, p_count);
     }
   }
-  const int64_t bytes = finish();
-  npoints = p_count;
-  p_count = 0;
-  return bytes;
+  return finish();
 }
 
 // ---------------------------------------------------------------------------
@@ -331,17 +323,13 @@ LASwriterQFIT::~LASwriterQFIT() {
 
 bool LASwriterQFIT::open_file(const char* name, const LASheader* h, int32_t record_version,
                               uint32_t io_buffer_size) {
-  FILE* f = open_named(name, io_buffer_size);
-  if (f == nullptr) return false;
-  return open_stream(new ByteStreamOutFileLE(f), h, record_version);
+  ByteStreamOut* out = named_stream(name, io_buffer_size);
+  return out && open_stream(out, h, record_version);
 }
 
 bool LASwriterQFIT::open_cfile(FILE* f, const LASheader* h, int32_t record_version) {
-  if (f == nullptr) {
-    std::fprintf(stderr, "ERROR: file pointer is zero\n");
-    return false;
-  }
-  return open_stream(new ByteStreamOutFileLE(f), h, record_version);
+  ByteStreamOut* out = cfile_stream(f);
+  return out && open_stream(out, h, record_version);
 }
 
 bool LASwriterQFIT::open_stream(ByteStreamOut* out, const LASheader* h, int32_t record_version) {
@@ -351,15 +339,7 @@ bool LASwriterQFIT::open_stream(ByteStreamOut* out, const LASheader* h, int32_t 
 }
 
 bool LASwriterQFIT::start(ByteStreamOut* out, const LASheader* h, int32_t record_version) {
-  if (out == nullptr) {
-    std::fprintf(stderr, "ERROR: ByteStreamOut pointer is zero\n");
-    return false;
-  }
-  stream = out;
-  if (h == nullptr) {
-    std::fprintf(stderr, "ERROR: LASheader pointer is zero\n");
-    return false;
-  }
+  if (!take_stream(out, h)) return false;
   header = h;
   if (!(h->min_x > -361 && h->min_y > -361 && h->max_x < 361 && h->max_y < 361)) {
     std::fprintf(stderr, "ERROR: bounding box (%g %g / %g %g) exceeds longitude / latitude\n",
@@ -385,12 +365,7 @@ bool LASwriterQFIT::start(ByteStreamOut* out, const LASheader* h, int32_t record
     std::fprintf(stderr, "WARNING: version %d of QFIT unknown ... using 48\n", record_version);
     record_length = 48;
   }
-  quantizer = static_cast<const LASscaler&>(*h);
-  npoints = announced_points(*h);
-  p_count = 0;
-  write_failed = false;
-  time_warned = false;
-  start_position = stream->position();
+  begin_points(*h);
 
   const uint32_t L = static_cast<uint32_t>(record_length);
   uint8_t text[56] = {};
@@ -498,8 +473,5 @@ bool LASwriterQFIT::write_one_point(const LASpoint* point) {
 
 int64_t LASwriterQFIT::close_output(bool) {
   if (stream == nullptr) return -1;
-  const int64_t bytes = finish();
-  npoints = p_count;
-  p_count = 0;
-  return bytes;
+  return finish();
 }

@@ -27,14 +27,23 @@ class LASwriterBinarySide : public LASwriter {
   void set_delete_stream(bool value) { delete_stream = value; }
 
  protected:
-  // fopen "wb" with full buffering of `io_buffer_size` bytes (only a warning
-  // when that cannot be set); null after the message.
-  FILE* open_named(const char* file_name, uint32_t io_buffer_size);
+  // A stream over the file opened by name ("wb", with full buffering of
+  // `io_buffer_size` bytes; only a warning when that cannot be set), or over
+  // a FILE handed over; null after the message.
+  ByteStreamOut* named_stream(const char* file_name, uint32_t io_buffer_size);
+  static ByteStreamOut* cfile_stream(FILE* file);
+  // The stream to write to and the header to write from; false after the
+  // message when either is null.
+  bool take_stream(ByteStreamOut* out, const LASheader* header);
+  // Before the header is written: the header's quantization and count, and
+  // the stream's position.
+  void begin_points(const LASheader& header);
   // After a failed open: forgets the stream (deleting it when owned) and
   // removes a file opened by name.
   void abandon();
   // Deletes the stream and closes an own file: the bytes written, or -1 when
-  // a write, the flush or the close failed.
+  // a write, the flush or the close failed; the points written become the
+  // count.
   int64_t finish();
   // One "ERROR: ..." line naming the output and the reason; the output is failed.
   void fail_write();

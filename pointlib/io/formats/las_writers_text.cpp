@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/las_header.hpp"
+#include "io/formats/side_writer.hpp"
 #include "platform/file_identity.hpp"
 
 namespace {
@@ -155,20 +156,6 @@ const char* const kParseHelp[] = {
 // 'm' (the point's index from 0) is taken although the help does not show it.
 constexpr const char* kLetters = "BGIMRWXYZacdeghiklmnoprstuwxyz";
 
-bool has_rgb(uint8_t point_data_format) {
-  switch (point_data_format) {
-    case 2:
-    case 3:
-    case 5:
-    case 7:
-    case 8:
-    case 10:
-      return true;
-    default:
-      return false;
-  }
-}
-
 const LASvlrRecord* find_dialect_record(const LASheader& header, uint16_t record_id) {
   return header.find_vlr("Mirvelox", record_id);
 }
@@ -206,6 +193,10 @@ LAStextOutput::~LAStextOutput() {
 }
 
 bool LAStextOutput::open(const char* file_name) {
+  if (file_name == nullptr) {
+    std::fprintf(stderr, "ERROR: file name pointer is zero\n");
+    return false;
+  }
   file = std::fopen(file_name, "w");
   if (file == nullptr) {
     std::fprintf(stderr, "ERROR: cannot open file '%s'\n", file_name);
@@ -219,12 +210,22 @@ bool LAStextOutput::open(const char* file_name) {
   return true;
 }
 
-void LAStextOutput::adopt(FILE* stream) {
+bool LAStextOutput::adopt(FILE* stream) {
+  if (stream == nullptr) {
+    std::fprintf(stderr, "ERROR: file pointer is zero\n");
+    return false;
+  }
   file = stream;
   own = false;
   write_failed = false;
   bytes = 0;
   name = stream == stdout ? "stdout" : "stream";
+  return true;
+}
+
+bool LAStextOutput::kept(bool started) {
+  if (!started) discard();
+  return started;
 }
 
 void LAStextOutput::report_failure() {
@@ -285,6 +286,12 @@ int text_coordinate_decimals(double scale) {
   return -1;
 }
 
+void text_coordinate_decimals(const LASheader& header, int decimals[3]) {
+  decimals[0] = text_coordinate_decimals(header.x_scale_factor);
+  decimals[1] = text_coordinate_decimals(header.y_scale_factor);
+  decimals[2] = text_coordinate_decimals(header.z_scale_factor);
+}
+
 void text_append_coordinate(std::string& out, double value, int decimals) {
   if (decimals > 0) {
     append_fixed(out, value, decimals);
@@ -302,33 +309,16 @@ LASwriterTXT::~LASwriterTXT() {
 
 bool LASwriterTXT::open_file(const char* file_name, const LASheader* h, const char* parse,
                              const char* separator_text) {
-  if (file_name == nullptr) {
-    std::fprintf(stderr, "ERROR: file name pointer is zero\n");
-    return false;
-  }
-  if (!output.open(file_name)) return false;
-  if (start(h, parse, separator_text)) return true;
-  output.discard();
-  return false;
+  return output.open(file_name) && output.kept(start(h, parse, separator_text));
 }
 
 bool LASwriterTXT::open_cfile(FILE* file, const LASheader* h, const char* parse,
                               const char* separator_text) {
-  if (file == nullptr) {
-    std::fprintf(stderr, "ERROR: file pointer is zero\n");
-    return false;
-  }
-  output.adopt(file);
-  if (start(h, parse, separator_text)) return true;
-  output.discard();
-  return false;
+  return output.adopt(file) && output.kept(start(h, parse, separator_text));
 }
 
 bool LASwriterTXT::start(const LASheader* h, const char* parse, const char* separator_text) {
-  if (h == nullptr) {
-    std::fprintf(stderr, "ERROR: LASheader pointer is zero\n");
-    return false;
-  }
+  if (!side_header_given(h)) return false;
   header = h;
   has_parse_string = parse != nullptr;
   parse_string = parse ? parse : "";
@@ -379,14 +369,8 @@ bool LASwriterTXT::start(const LASheader* h, const char* parse, const char* sepa
     return false;
   }
   if (!check_parse_string()) return false;
-  decimals[0] = text_coordinate_decimals(header->x_scale_factor);
-  decimals[1] = text_coordinate_decimals(header->y_scale_factor);
-  decimals[2] = text_coordinate_decimals(header->z_scale_factor);
-  quantizer = static_cast<const LASscaler&>(*header);
-  npoints = header->number_of_point_records
-                ? int64_t{header->number_of_point_records}
-                : static_cast<int64_t>(header->extended_number_of_point_records);
-  p_count = 0;
+  text_coordinate_decimals(*header, decimals);
+  side_begin_points(this, *header);
   return !output.failed();
 }
 
@@ -425,22 +409,9 @@ bool LASwriterTXT::write_pts_start(const char* parse) {
                    ptx_record->record_length_after_header);
     }
   }
-  // "original" names the parse string of the input's record; without one the
-  // format's default applies rather than eight fields spelled o-r-i-g-i-n-a-l.
-  if (wants_original && parse != nullptr && parse_string == "original") {
-    has_parse_string = false;
-    parse_string.clear();
-  }
+  drop_unmet_original(parse);
   if (!write_point_count()) return false;
-  if (has_parse_string && !is_pts_parse_string(parse_string)) {
-    std::fprintf(stderr,
-                 "WARNING: the parse string for PTS should be 'xyz', 'xyzi', 'xyziRGB', or "
-                 "'xyzRGB'\n");
-  }
-  if (separator != ' ') {
-    std::fprintf(stderr, "WARNING: the separator for PTS should be 'space' not '%s'\n",
-                 separator_name.c_str());
-  }
+  warn_dialect_form("PTS");
   return true;
 }
 
@@ -478,25 +449,34 @@ bool LASwriterTXT::write_ptx_start(const char* parse) {
                    record->record_length_after_header);
     }
     std::fprintf(stderr, "         outputting PTS instead ...\n");
-    if (wants_original && parse != nullptr) {
-      has_parse_string = false;
-      parse_string.clear();
-    }
+    drop_unmet_original(parse);
     if (!write_point_count()) return false;
     // The file is PTS now, so its intensities take the PTS form too.
     pts = true;
     ptx = false;
   }
+  warn_dialect_form("PTX");
+  return true;
+}
+
+void LASwriterTXT::drop_unmet_original(const char* parse) {
+  if (parse != nullptr && parse_string == "original") {
+    has_parse_string = false;
+    parse_string.clear();
+  }
+}
+
+void LASwriterTXT::warn_dialect_form(const char* dialect) const {
   if (has_parse_string && !is_pts_parse_string(parse_string)) {
     std::fprintf(stderr,
-                 "WARNING: the parse string for PTX should be 'xyz', 'xyzi', 'xyziRGB', or "
-                 "'xyzRGB'\n");
+                 "WARNING: the parse string for %s should be 'xyz', 'xyzi', 'xyziRGB', or "
+                 "'xyzRGB'\n",
+                 dialect);
   }
   if (separator != ' ') {
-    std::fprintf(stderr, "WARNING: the separator for PTX should be 'space' not '%s'\n",
+    std::fprintf(stderr, "WARNING: the separator for %s should be 'space' not '%s'\n", dialect,
                  separator_name.c_str());
   }
-  return true;
 }
 
 bool LASwriterTXT::check_parse_string() {
@@ -658,8 +638,7 @@ void LASwriterTXT::append_attribute(int index, const LASpoint& point) {
 
 int64_t LASwriterTXT::close_output(bool) {
   const int64_t bytes = output.close();
-  npoints = p_count;
-  p_count = 0;
+  side_end_points(this);
   return bytes;
 }
 
@@ -671,49 +650,25 @@ LASwriterWRL::~LASwriterWRL() {
 }
 
 bool LASwriterWRL::open_file(const char* file_name, const LASheader* h, const char* parse) {
-  if (file_name == nullptr) {
-    std::fprintf(stderr, "ERROR: file name pointer is zero\n");
-    return false;
-  }
-  if (!output.open(file_name)) return false;
-  if (start(h, parse)) return true;
-  output.discard();
-  return false;
+  return output.open(file_name) && output.kept(start(h, parse));
 }
 
 bool LASwriterWRL::open_cfile(FILE* file, const LASheader* h, const char* parse) {
-  if (file == nullptr) {
-    std::fprintf(stderr, "ERROR: file pointer is zero\n");
-    return false;
-  }
-  output.adopt(file);
-  if (start(h, parse)) return true;
-  output.discard();
-  return false;
+  return output.adopt(file) && output.kept(start(h, parse));
 }
 
 bool LASwriterWRL::start(const LASheader* h, const char* parse) {
-  if (h == nullptr) {
-    std::fprintf(stderr, "ERROR: LASheader pointer is zero\n");
-    return false;
-  }
+  if (!side_header_given(h)) return false;
   header = h;
   const bool asked = parse == nullptr || std::strstr(parse, "RGB") != nullptr;
-  // Every format with a colour item counts, the LAS 1.4 ones (7, 8, 10) too.
-  with_colours = asked && has_rgb(header->point_data_format);
+  with_colours = asked && side_format_has_rgb(header->point_data_format);
   if (asked && parse != nullptr && !with_colours) {
     std::fprintf(stderr, "WARNING: points do not have RGB colors\n");
   }
   colours.clear();
   if (with_colours) colours.reserve(3 * 1024);
-  decimals[0] = text_coordinate_decimals(header->x_scale_factor);
-  decimals[1] = text_coordinate_decimals(header->y_scale_factor);
-  decimals[2] = text_coordinate_decimals(header->z_scale_factor);
-  quantizer = static_cast<const LASscaler&>(*header);
-  npoints = header->number_of_point_records
-                ? int64_t{header->number_of_point_records}
-                : static_cast<int64_t>(header->extended_number_of_point_records);
-  p_count = 0;
+  text_coordinate_decimals(*header, decimals);
+  side_begin_points(this, *header);
   output.write("Shape {\n");
   if (!with_colours) {
     output.write(
@@ -771,7 +726,6 @@ int64_t LASwriterWRL::close_output(bool) {
   const int64_t bytes = output.close();
   colours.clear();
   colours.shrink_to_fit();
-  npoints = p_count;
-  p_count = 0;
+  side_end_points(this);
   return bytes;
 }

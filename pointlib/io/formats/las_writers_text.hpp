@@ -23,10 +23,15 @@ class LAStextOutput {
   LAStextOutput(const LAStextOutput&) = delete;
   LAStextOutput& operator=(const LAStextOutput&) = delete;
 
-  // Opens in mode "w"; false after "ERROR: cannot open file '%s'\n".
+  // Opens in mode "w"; false after "ERROR: file name pointer is zero" or
+  // "ERROR: cannot open file '%s'\n".
   bool open(const char* file_name);
-  // Borrows an open stream, which close() flushes but does not close.
-  void adopt(FILE* stream);
+  // Borrows an open stream, which close() flushes but does not close; false
+  // after "ERROR: file pointer is zero".
+  bool adopt(FILE* stream);
+  // The output a writer has opened, kept when the writer could start it and
+  // else discarded; `started`.
+  bool kept(bool started);
   bool is_open() const { return file != nullptr; }
   bool failed() const { return write_failed; }
 
@@ -57,6 +62,8 @@ class LAStextOutput {
 // has (0.1 down to 0.000000001), else "%.15f" without trailing zeros and
 // point. `decimals` comes from text_coordinate_decimals (-1 for the latter).
 int text_coordinate_decimals(double scale_factor);
+// The same for the header's three scale factors.
+void text_coordinate_decimals(const LASheader& header, int decimals[3]);
 void text_append_coordinate(std::string& out, double value, int decimals);
 
 // Writes points as lines of text, one per point, the fields named by the
@@ -90,6 +97,12 @@ class LASwriterTXT : public LASwriter {
   bool start(const LASheader* header, const char* parse, const char* separator_name);
   bool write_pts_start(const char* parse);
   bool write_ptx_start(const char* parse);
+  // Warns about a parse string or a separator that the dialect's readers do
+  // not expect.
+  void warn_dialect_form(const char* dialect) const;
+  // "original" names the parse string of the input's record; without one the
+  // format's default applies rather than eight fields spelled o-r-i-g-i-n-a-l.
+  void drop_unmet_original(const char* parse);
   bool write_point_count();
   bool check_parse_string();
   void append_field(char letter, const LASpoint& point);

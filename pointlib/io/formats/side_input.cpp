@@ -26,6 +26,16 @@ bool LASsideInput::open(const char* file_name, const char* mode) {
   return true;
 }
 
+bool LASsideInput::open_named(const char* file_name, const char* mode, const char* verb) {
+  if (file_name == nullptr) {
+    std::fprintf(stderr, "ERROR: file name pointer is zero\n");
+    return false;
+  }
+  if (open(file_name, mode)) return true;
+  std::fprintf(stderr, "ERROR: cannot %s file '%s'\n", verb, file_name);
+  return false;
+}
+
 void LASsideInput::adopt(FILE* stream) {
   if (stream == file) return;
   close();
@@ -200,18 +210,28 @@ void side_default_scale_factors(const LASheader& h, double projected_x, double p
   scale[2] = 0.01;
 }
 
-void side_apply_rescale(LASheader* header, const double* scale) {
+bool side_apply_rescale(LASheader* header, const double* scale) {
   double* scales[3] = {&header->x_scale_factor, &header->y_scale_factor, &header->z_scale_factor};
+  bool changed = false;
   for (int a = 0; a < 3; a++) {
-    if (scale[a] != 0.0 && scale[a] != *scales[a]) *scales[a] = scale[a];
+    if (scale[a] != 0.0 && scale[a] != *scales[a]) {
+      *scales[a] = scale[a];
+      changed = true;
+    }
   }
+  return changed;
 }
 
-void side_apply_reoffset(LASheader* header, const double* offset) {
+bool side_apply_reoffset(LASheader* header, const double* offset) {
   double* offsets[3] = {&header->x_offset, &header->y_offset, &header->z_offset};
+  bool changed = false;
   for (int a = 0; a < 3; a++) {
-    if (offset[a] != *offsets[a]) *offsets[a] = offset[a];
+    if (offset[a] != *offsets[a]) {
+      *offsets[a] = offset[a];
+      changed = true;
+    }
   }
+  return changed;
 }
 
 bool side_quantization_differs(const LASscaler& a, const LASscaler& b) {

@@ -28,6 +28,9 @@ class LASsideInput {
   // buffer (only a warning when it cannot be set). False when it cannot be
   // opened (a decompressor that cannot start has printed why).
   bool open(const char* file_name, const char* mode);
+  // The same after "ERROR: file name pointer is zero" for a null name, or
+  // "ERROR: cannot <verb> file '<name>'" when it cannot be opened.
+  bool open_named(const char* file_name, const char* mode, const char* verb);
   // Takes over a stream opened elsewhere (standard input, memory); it is
   // closed by close() like an own one.
   void adopt(FILE* stream);
@@ -120,6 +123,9 @@ struct LASrequestedQuantizer {
   // Three doubles, copied; null removes them.
   void set_scale_factor(const double* xyz);
   void set_offset(const double* xyz);
+  // The triples as set (null when removed).
+  const double* get_scale_factor() const { return scale_factor_set ? scale_factor : nullptr; }
+  const double* get_offset() const { return offset_set ? offset : nullptr; }
   // The requested scale factors (a 0 keeps `chosen` for that axis) or
   // `chosen`; the requested offsets or ones near the box's centre.
   void apply(LASheader* header, const double chosen[3]) const;
@@ -129,9 +135,9 @@ struct LASrequestedQuantizer {
 };
 
 // Writes requested scale factors (each not 0 and different) and then offsets
-// (each different) into a header.
-void side_apply_rescale(LASheader* header, const double* scale);
-void side_apply_reoffset(LASheader* header, const double* offset);
+// (each different) into a header; whether any changed.
+bool side_apply_rescale(LASheader* header, const double* scale);
+bool side_apply_reoffset(LASheader* header, const double* offset);
 
 // Whether two quantizations differ in any scale factor or offset.
 bool side_quantization_differs(const LASscaler& a, const LASscaler& b);

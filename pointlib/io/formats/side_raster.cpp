@@ -188,6 +188,11 @@ bool LASreaderRaster::open_cells(const char* file_name, const char* verb, uint64
   return skip == 0 || cells.skip(skip);
 }
 
+void LASreaderRaster::close_input(bool) {
+  report_overflows();
+  close_cells();
+}
+
 void LASreaderRaster::close_cells() {
   if (file) std::fclose(file);
   file = nullptr;

@@ -51,7 +51,11 @@ class LASreaderRaster : public LASreaderSide {
   ~LASreaderRaster() override { close_cells(); }
   bool seek_point(int64_t) override { return false; }
   ByteStreamIn* input_stream() const override { return nullptr; }
+  // The overflow warnings, and the cells closed.
+  void close_input(bool close_stream = true) override;
 
+  int32_t get_ncols() const { return ncols; }
+  int32_t get_nrows() const { return nrows; }
   int64_t get_overflows(int axis) const { return overflows[axis]; }
 
   // Whether a cell value can be a point's height: not the nodata value and

@@ -24,6 +24,12 @@ void LASreaderSideStream::take_stream(ByteStreamIn* given) {
   requantize = false;
 }
 
+bool LASreaderSideStream::seek_record(int64_t index, int64_t first, int64_t size) {
+  if (!stream || index < 0 || index >= npoints) return false;
+  p_count = index;
+  return stream->seek_to(first + index * size);
+}
+
 bool LASreaderSideStream::settle_quantization() {
   requested.replace(&header);
   requantize = side_quantization_differs(header, file_quantizer);

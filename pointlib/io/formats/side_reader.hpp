@@ -54,6 +54,9 @@ class LASreaderSideStream : public LASreaderSide {
   // puts the requested scale factors and offsets in; false, after a message,
   // when the box cannot be held that way.
   bool settle_quantization();
+  // Moves to record `index` of records of `size` bytes from `first`; false
+  // for an index outside the points.
+  bool seek_record(int64_t index, int64_t first, int64_t size);
   void set_xyz(int32_t x, int32_t y, int32_t z) {
     if (requantize) {
       point.X = header.get_X(file_quantizer.get_x(x));

@@ -27,8 +27,7 @@ using side_fixtures::BilRaster;
 using Opened = OpenedReader<LASreaderBIL>;
 
 Opened open_bil(const std::string& name, LASreaderBIL* reader = nullptr) {
-  return open_caught(reader ? reader : new LASreaderBIL(),
-                     [&name](LASreaderBIL& r) { return r.open(name.c_str()); });
+  return open_side(name, reader);
 }
 
 // A 4 x 3 raster with one nodata cell, its values fit for every cell type.

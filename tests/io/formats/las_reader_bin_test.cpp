@@ -44,9 +44,7 @@ using Opened = OpenedReader<LASreaderBIN>;
 Opened open_bin(const TempDir& dir, const BinFile& file, const std::vector<BinPoint>& points,
                 LASreaderBIN* reader = nullptr) {
   const side_fixtures::Bytes bytes = side_fixtures::bin_bytes(file, points);
-  const std::string name = dir.file("f.bin", std::string(bytes.begin(), bytes.end()));
-  return open_caught(reader ? reader : new LASreaderBIN(),
-                     [&name](LASreaderBIN& r) { return r.open_file(name.c_str()); });
+  return open_side(dir.file("f.bin", std::string(bytes.begin(), bytes.end())), reader);
 }
 
 TEST(LASreaderBIN, RecordLayoutsCarryEveryField) {

@@ -25,9 +25,7 @@ using Opened = OpenedReader<LASreaderDTM>;
 
 Opened open_dtm(const TempDir& dir, const side_fixtures::Bytes& bytes,
                 LASreaderDTM* reader = nullptr) {
-  const std::string name = dir.file("f.dtm", std::string(bytes.begin(), bytes.end()));
-  return open_caught(reader ? reader : new LASreaderDTM(),
-                     [&name](LASreaderDTM& r) { return r.open(name.c_str()); });
+  return open_side(dir.file("f.dtm", std::string(bytes.begin(), bytes.end())), reader);
 }
 
 // Three columns of two cells, from the south: one nodata cell.

@@ -40,9 +40,7 @@ using Opened = OpenedReader<LASreaderQFIT>;
 
 Opened open_qfit(const TempDir& dir, const side_fixtures::Bytes& bytes,
                  LASreaderQFIT* reader = nullptr) {
-  const std::string name = dir.file("f.qi", std::string(bytes.begin(), bytes.end()));
-  return open_caught(reader ? reader : new LASreaderQFIT(),
-                     [&name](LASreaderQFIT& r) { return r.open_file(name.c_str()); });
+  return open_side(dir.file("f.qi", std::string(bytes.begin(), bytes.end())), reader);
 }
 
 TEST(LASreaderQFIT, RecordSizesAndByteOrders) {

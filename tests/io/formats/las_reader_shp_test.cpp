@@ -24,8 +24,7 @@ using side_fixtures::ShpVertex;
 using Opened = OpenedReader<LASreaderSHP>;
 
 Opened open_shp(const std::string& name, LASreaderSHP* reader = nullptr) {
-  return open_caught(reader ? reader : new LASreaderSHP(),
-                     [&name](LASreaderSHP& r) { return r.open(name.c_str()); });
+  return open_side(name, reader);
 }
 
 std::string write_shp(const TempDir& dir, int32_t type, const std::vector<ShpRecord>& records) {

@@ -29,16 +29,6 @@ namespace {
 
 constexpr size_t kPoints = 60;
 
-bool is_extended(uint8_t format) {
-  return format >= 6;
-}
-bool has_gps(uint8_t format) {
-  return format == 1 || format >= 3;
-}
-bool has_rgb(uint8_t format) {
-  return format == 2 || format == 3 || format == 5 || format == 7 || format == 8 || format == 10;
-}
-
 std::vector<std::string> split(const std::string& text, char separator) {
   std::vector<std::string> parts;
   size_t start = 0;
@@ -77,7 +67,7 @@ struct Source {
 Source make_source(const TempDir& dir, uint8_t format, bool geographic = false) {
   Source s;
   s.file.point_data_format = format;
-  s.file.version_minor = is_extended(format) ? 4 : format >= 4 ? 3 : 2;
+  s.file.version_minor = fixture_format_is_extended(format) ? 4 : format >= 4 ? 3 : 2;
   s.file.extra_bytes = 12;
   s.file.vlrs.push_back(fixture_extra_bytes_vlr(attributes()));
   if (geographic) s.file.scale = {0.000001, 0.000001, 0.001};
@@ -85,9 +75,9 @@ Source make_source(const TempDir& dir, uint8_t format, bool geographic = false) 
   FixtureRandom r(77 + format);
   for (size_t i = 0; i < s.points.size(); i++) {
     FixturePoint& p = s.points[i];
-    if (has_gps(format)) p.gps_time = 100000.0 + static_cast<double>(r.below(4000000)) / 8.0;
+    if (fixture_format_has_gps(format)) p.gps_time = 100000.0 + static_cast<double>(r.below(4000000)) / 8.0;
     // A text reader warns about angles beyond a signed byte of degrees.
-    if (is_extended(format)) p.extended_scan_angle = static_cast<int16_t>(r.range(-21000, 21000));
+    if (fixture_format_is_extended(format)) p.extended_scan_angle = static_cast<int16_t>(r.range(-21000, 21000));
     const int32_t scaled = static_cast<int32_t>(r.range(-1000000, 1000000));
     const double wide = r.uniform(-1e6, 1e6);
     std::memcpy(p.extra_bytes.data(), &scaled, 4);
@@ -130,7 +120,7 @@ Converted convert(const std::string& las, const std::vector<std::string>& args) 
 // Every letter the writer knows; the extended family adds overlap, channel
 // and NIR, which make the text reader choose an extended format.
 const char* parse_of(uint8_t format) {
-  return is_extended(format) ? "xyzXYZtiarncupedhkgMmwWRGB01olI" : "xyzXYZtiarncupedhkgMmwWRGB01";
+  return fixture_format_is_extended(format) ? "xyzXYZtiarncupedhkgMmwWRGB01olI" : "xyzXYZtiarncupedhkgMmwWRGB01";
 }
 
 // The reader's view of the writer's letters: what it cannot take it skips.
@@ -404,10 +394,10 @@ TEST(WriterRoads, LasToBinCarriesWhatBinHolds) {
         EXPECT_EQ(b.echo, echo_of(p.return_number, p.number_of_returns));
         EXPECT_EQ(b.line, wide ? p.point_source_ID : p.point_source_ID & 0xFF);
         EXPECT_EQ(b.intensity, wide ? p.intensity : p.intensity & 0x3FFF);
-        if (has_gps(format)) {
+        if (fixture_format_has_gps(format)) {
           EXPECT_NEAR(b.time, p.gps_time, 1e-6);
         }
-        if (has_rgb(format)) {
+        if (fixture_format_has_rgb(format)) {
           EXPECT_EQ(b.red, p.rgb[0] & 0xFF00);
           EXPECT_EQ(b.green, p.rgb[1] & 0xFF00);
           EXPECT_EQ(b.blue, p.rgb[2] & 0xFF00);
@@ -441,7 +431,7 @@ TEST(WriterRoads, LasToQfitCarriesWhatQfitHolds) {
       SCOPED_TRACE("point " + std::to_string(i));
       const FixturePoint& p = source.points[i];
       const size_t at = 80 + 40 * i;
-      EXPECT_EQ(word(at), has_gps(format) ? static_cast<int32_t>(p.gps_time * 1000) : 0);
+      EXPECT_EQ(word(at), fixture_format_has_gps(format) ? static_cast<int32_t>(p.gps_time * 1000) : 0);
       EXPECT_EQ(word(at + 4), p.Y);
       const int32_t longitude = word(at + 8);
       EXPECT_EQ(longitude > 180000000 ? longitude - 360000000 : longitude, p.X);
@@ -449,7 +439,7 @@ TEST(WriterRoads, LasToQfitCarriesWhatQfitHolds) {
       EXPECT_EQ(word(at + 20), p.intensity);
       // The scan angle comes back as azimuth - 180 degrees.
       const int32_t azimuth = word(at + 24);
-      if (is_extended(format)) {
+      if (fixture_format_is_extended(format)) {
         EXPECT_EQ(azimuth, 180000 + 6 * p.extended_scan_angle);
       } else {
         EXPECT_EQ(azimuth, 180000 + 1000 * p.scan_angle_rank);
@@ -469,7 +459,7 @@ TEST(WriterRoads, LasToVrmlCarriesCoordinatesAndColours) {
     const Converted c = convert(source.path, {"-o", out});
     ASSERT_TRUE(c.ok) << c.err;
     const std::vector<std::string> lines = split(writer_read_file(out), '\n');
-    const bool colours = has_rgb(format);
+    const bool colours = fixture_format_has_rgb(format);
     const size_t first = colours ? 4 : 9;
     ASSERT_EQ(lines.size(), first + kPoints + (colours ? 8 + kPoints : 4) + 1);
     for (size_t i = 0; i < kPoints; i++) {
@@ -539,7 +529,7 @@ TEST(WriterRoads, LasToBinToLas) {
       ASSERT_TRUE(read_back(bin, dir.path + "/back.las", &back, &err)) << err;
       EXPECT_EQ(err, "");
       const uint8_t back_format = back.header.point_data_format;
-      EXPECT_EQ(back_format, (has_gps(format) ? 1 : 0) + (has_rgb(format) ? 2 : 0));
+      EXPECT_EQ(back_format, (fixture_format_has_gps(format) ? 1 : 0) + (fixture_format_has_rgb(format) ? 2 : 0));
       ASSERT_EQ(back.points.size(), kPoints);
       const bool wide = std::strcmp(version, "ts16") == 0;
       for (size_t i = 0; i < kPoints; i++) {
@@ -556,10 +546,10 @@ TEST(WriterRoads, LasToBinToLas) {
         EXPECT_EQ(b.number_of_returns, kReturns[echo][1]);
         EXPECT_EQ(b.point_source_ID, wide ? p.point_source_ID : p.point_source_ID & 0xFF);
         EXPECT_EQ(b.intensity, wide ? p.intensity : p.intensity & 0x3FFF);
-        if (has_gps(format)) {
+        if (fixture_format_has_gps(format)) {
           EXPECT_NEAR(b.gps_time, p.gps_time, 1e-6);
         }
-        if (has_rgb(format)) {
+        if (fixture_format_has_rgb(format)) {
           EXPECT_EQ(b.rgb[0], p.rgb[0] & 0xFF00);
           EXPECT_EQ(b.rgb[1], p.rgb[1] & 0xFF00);
           EXPECT_EQ(b.rgb[2], p.rgb[2] & 0xFF00);
@@ -593,15 +583,15 @@ TEST(WriterRoads, LasToQfitToLas) {
       EXPECT_EQ(b.Y, p.Y);
       EXPECT_EQ(b.Z, p.Z);
       EXPECT_EQ(b.intensity, p.intensity);
-      EXPECT_NEAR(b.gps_time, has_gps(format) ? std::trunc(p.gps_time * 1000) / 1000 : 0.0, 1e-9);
-      const int angle = is_extended(format)
+      EXPECT_NEAR(b.gps_time, fixture_format_has_gps(format) ? std::trunc(p.gps_time * 1000) / 1000 : 0.0, 1e-9);
+      const int angle = fixture_format_is_extended(format)
                             ? static_cast<int>(std::lround(p.extended_scan_angle * 0.006))
                             : p.scan_angle_rank;
       EXPECT_EQ(b.scan_angle_rank, std::max(-128, std::min(127, angle)));
       ASSERT_GE(b.extra_bytes.size(), 12u);
       int32_t azimuth;
       std::memcpy(&azimuth, b.extra_bytes.data(), 4);
-      EXPECT_EQ(azimuth, is_extended(format) ? 180000 + 6 * p.extended_scan_angle
+      EXPECT_EQ(azimuth, fixture_format_is_extended(format) ? 180000 + 6 * p.extended_scan_angle
                                              : 180000 + 1000 * p.scan_angle_rank);
     }
   }

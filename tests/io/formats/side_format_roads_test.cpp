@@ -166,15 +166,39 @@ Fields delivered(const LASreader& reader, Family family) {
   return f;
 }
 
-std::vector<Fields> read_all(LASreader& reader, Family family) {
-  std::vector<Fields> points;
-  while (reader.read_point()) points.push_back(delivered(reader, family));
-  std::sort(points.begin(), points.end());
-  return points;
-}
-
 bool have_gzip() {
   return std::system("command -v gzip >/dev/null 2>&1") == 0;
+}
+
+// What a road delivers: every point of the first pass and of the second, as the ground tool
+// takes it, each made by `point_of`; whether the reader failed after the first; its messages.
+template <class Point>
+struct RoadRead {
+  std::vector<Point> first, second;
+  bool failed = false;
+  std::string messages;
+};
+
+template <class Point, class PointOf>
+void read_road(const std::vector<std::string>& args, PointOf point_of, RoadRead<Point>* read) {
+  LASinputOptions options;
+  ArgVector av(args);
+  ASSERT_EQ(options.take_arguments(av.argc(), av.argv()), 1);
+  testing::internal::CaptureStderr();
+  std::unique_ptr<LASreader> reader(options.open_next_reader());
+  ASSERT_NE(reader, nullptr) << testing::internal::GetCapturedStderr();
+  while (reader->read_point()) read->first.push_back(point_of(*reader));
+  read->failed = reader->failed();
+  ASSERT_EQ(options.rebuild_reader(reader.get(), true), 1);
+  while (reader->read_point()) read->second.push_back(point_of(*reader));
+  reader->close_input(true);
+  read->messages = testing::internal::GetCapturedStderr();
+}
+
+template <class Point>
+std::vector<Point> sorted(std::vector<Point> points) {
+  std::sort(points.begin(), points.end());
+  return points;
 }
 
 TEST(SideFormatRoads, EveryRoadCarriesEveryField) {
@@ -228,24 +252,19 @@ TEST(SideFormatRoads, EveryRoadCarriesEveryField) {
       if (road.needs_gzip && !gzip) continue;
       if (!is_ply(family)) road.args.insert(road.args.end(), parse.begin(), parse.end());
       SCOPED_TRACE(std::string(road.name) + " " + ext + " " + parse_of(family));
-      LASinputOptions options;
-      ArgVector av(road.args);
-      ASSERT_EQ(options.take_arguments(av.argc(), av.argv()), 1);
-      testing::internal::CaptureStderr();
-      std::unique_ptr<LASreader> reader(options.open_next_reader());
-      ASSERT_NE(reader, nullptr) << testing::internal::GetCapturedStderr();
-      const std::vector<Fields> first = read_all(*reader, family);
-      // The second pass, as the ground tool takes it, gives the same again.
-      ASSERT_EQ(options.rebuild_reader(reader.get(), true), 1);
-      const std::vector<Fields> second = read_all(*reader, family);
-      reader->close_input(true);
-      const std::string err = testing::internal::GetCapturedStderr();
+      RoadRead<Fields> read;
+      read_road(
+          road.args, [family](const LASreader& r) { return delivered(r, family); }, &read);
+      if (HasFatalFailure()) return;
+      const std::vector<Fields> first = sorted(read.first);
+      const std::string& err = read.messages;
       EXPECT_EQ(err.find("WARNING: cannot parse"), std::string::npos) << err;
       ASSERT_EQ(first.size(), road.points->size());
       for (size_t k = 0; k < first.size(); k++) {
         EXPECT_TRUE(first[k] == (*road.points)[k]) << "point " << k << " x " << first[k].x;
       }
-      EXPECT_TRUE(second == first);
+      // The second pass gives the same again.
+      EXPECT_TRUE(sorted(read.second) == first);
     }
   }
 }
@@ -308,13 +327,34 @@ struct RoadPoint {
   bool operator==(const RoadPoint& o) const { return key() == o.key(); }
 };
 
+// A road's -rescale and -reoffset that lose nothing of coordinates in centimetres, or in
+// millionths of degrees and millimetres.
+const std::vector<std::string> kFinerThanCentimetres = {
+    "-rescale", "0.001", "0.001", "0.001", "-reoffset", "99000", "5000", "0"};
+const std::vector<std::string> kFinerThanMicrodegrees = {
+    "-rescale", "0.0000001", "0.0000001", "0.0001", "-reoffset", "0", "0", "0"};
+
 struct SideFiles {
   const char* format;
-  std::string a, b;
-  std::vector<RoadPoint> points_a, points_b;
-  double resolution_xy, resolution_z;
-  bool pipes;                      // opened through the decompressing open
-  std::vector<std::string> finer;  // a road's -rescale and -reoffset that lose nothing
+  bool pipes;  // opened through the decompressing open
+  double resolution_xy = 0.01, resolution_z = 0.01;
+  std::vector<std::string> finer = kFinerThanCentimetres;
+  std::string a{}, b{};
+  std::vector<RoadPoint> points_a{}, points_b{};
+
+  std::vector<RoadPoint>& points(int file) { return file == 0 ? points_a : points_b; }
+  // Names the first or the second file "a.<ext>" or "b.<ext>" in the folder.
+  std::string& name(const TempDir& dir, int file, const std::string& ext) {
+    return (file == 0 ? a : b) = dir.path + (file == 0 ? "/a." : "/b.") + ext;
+  }
+  void write(const TempDir& dir, int file, const std::string& ext, const std::string& bytes) {
+    dir.file((file == 0 ? "a." : "b.") + ext, bytes);
+    name(dir, file, ext);
+  }
+  void write(const TempDir& dir, int file, const std::string& ext,
+             const side_fixtures::Bytes& bytes) {
+    write(dir, file, ext, std::string(bytes.begin(), bytes.end()));
+  }
 };
 
 RoadPoint road_point(double x, double y, double z, SidePoint fields, double res_xy, double res_z) {
@@ -328,16 +368,21 @@ RoadPoint road_point_of(const LASreader& reader, double res_xy, double res_z) {
   return road_point(p.x, p.y, p.z, p, res_xy, res_z);
 }
 
+// A point of a format that knows no returns (shapefile, rasters): a first of one, in
+// centimetres.
+RoadPoint first_of_one(double x, double y, double z) {
+  SidePoint s;
+  s.return_number = s.number_of_returns = 1;
+  return road_point(x, y, z, s, 0.01, 0.01);
+}
+
 // The second file's points lie east of the first's, the first three of them
 // within 10 of its box.
 const double kFirstEast = 99950.0;
 const double kSecondEast = 99995.0;
 
 SideFiles bin_files(const TempDir& dir) {
-  SideFiles f{
-      "BIN", "",    "",
-      {},    {},    0.01,
-      0.01,  false, {"-rescale", "0.001", "0.001", "0.001", "-reoffset", "99000", "5000", "0"}};
+  SideFiles f{"BIN", false};
   for (int file = 0; file < 2; file++) {
     side_fixtures::BinFile bin;
     bin.time = bin.color = true;
@@ -370,20 +415,15 @@ SideFiles bin_files(const TempDir& dir) {
       s.red = p.red * 256;
       s.green = p.green * 256;
       s.blue = p.blue * 256;
-      (file == 0 ? f.points_a : f.points_b).push_back(road_point(x, y, z, s, 0.01, 0.01));
+      f.points(file).push_back(road_point(x, y, z, s, 0.01, 0.01));
     }
-    const side_fixtures::Bytes bytes = side_fixtures::bin_bytes(bin, points);
-    (file == 0 ? f.a : f.b) =
-        dir.file(file == 0 ? "a.bin" : "b.bin", std::string(bytes.begin(), bytes.end()));
+    f.write(dir, file, "bin", side_fixtures::bin_bytes(bin, points));
   }
   return f;
 }
 
 SideFiles qfit_files(const TempDir& dir) {
-  SideFiles f{
-      "QFIT", "",    "",
-      {},     {},    1e-6,
-      0.001,  false, {"-rescale", "0.0000001", "0.0000001", "0.0001", "-reoffset", "0", "0", "0"}};
+  SideFiles f{"QFIT", false, 1e-6, 0.001, kFinerThanMicrodegrees};
   for (int file = 0; file < 2; file++) {
     std::vector<QfitRecord> records;
     for (int i = 0; i < 20; i++) {
@@ -407,28 +447,16 @@ SideFiles qfit_files(const TempDir& dir) {
           static_cast<int>(std::max(-128L, std::min(127L, std::lround(r.azimuth * 0.001 - 180))));
       s.attributes = {r.azimuth * 0.001, r.pitch * 0.001, r.roll * 0.001,
                       static_cast<double>(r.pulse_width)};
-      (file == 0 ? f.points_a : f.points_b)
-          .push_back(road_point(r.longitude * 1e-6, r.latitude * 1e-6, r.elevation * 0.001, s, 1e-6,
-                                0.001));
+      f.points(file).push_back(road_point(r.longitude * 1e-6, r.latitude * 1e-6,
+                                          r.elevation * 0.001, s, 1e-6, 0.001));
     }
-    const side_fixtures::Bytes bytes = side_fixtures::qfit_bytes(48, file == 1, records);
-    (file == 0 ? f.a : f.b) =
-        dir.file(file == 0 ? "a.qi" : "b.qi", std::string(bytes.begin(), bytes.end()));
+    f.write(dir, file, "qi", side_fixtures::qfit_bytes(48, file == 1, records));
   }
   return f;
 }
 
-SidePoint first_of_one() {
-  SidePoint s;
-  s.return_number = s.number_of_returns = 1;
-  return s;
-}
-
 SideFiles shp_files(const TempDir& dir) {
-  SideFiles f{
-      "SHP", "",   "",
-      {},    {},   0.01,
-      0.01,  true, {"-rescale", "0.001", "0.001", "0.001", "-reoffset", "99000", "5000", "0"}};
+  SideFiles f{"SHP", true};
   for (int file = 0; file < 2; file++) {
     std::vector<ShpRecord> records;
     for (int i = 0; i < 5; i++) {
@@ -439,15 +467,11 @@ SideFiles shp_files(const TempDir& dir) {
         const int k = 4 * i + v;
         const double x = (file == 0 ? kFirstEast : kSecondEast) + 2.0 * k;
         r.vertices.push_back({x, 5000.0 + 0.75 * k, 10.0 + 0.25 * k, 1.0});
-        (file == 0 ? f.points_a : f.points_b)
-            .push_back(
-                road_point(x, 5000.0 + 0.75 * k, 10.0 + 0.25 * k, first_of_one(), 0.01, 0.01));
+        f.points(file).push_back(first_of_one(x, 5000.0 + 0.75 * k, 10.0 + 0.25 * k));
       }
       records.push_back(r);
     }
-    const side_fixtures::Bytes bytes = side_fixtures::shp_bytes(18, records);
-    (file == 0 ? f.a : f.b) =
-        dir.file(file == 0 ? "a.shp" : "b.shp", std::string(bytes.begin(), bytes.end()));
+    f.write(dir, file, "shp", side_fixtures::shp_bytes(18, records));
   }
   return f;
 }
@@ -460,10 +484,7 @@ double height_of(int file, int c, int r) {
 }
 
 SideFiles asc_files(const TempDir& dir) {
-  SideFiles f{
-      "ASC", "",   "",
-      {},    {},   0.01,
-      0.01,  true, {"-rescale", "0.001", "0.001", "0.001", "-reoffset", "99000", "5000", "0"}};
+  SideFiles f{"ASC", true};
   for (int file = 0; file < 2; file++) {
     const double west = file == 0 ? kFirstEast : kSecondEast;
     std::string text = "ncols 20\nnrows 2\nxllcorner " + std::to_string(west - 1.0) +
@@ -476,23 +497,19 @@ SideFiles asc_files(const TempDir& dir) {
                       nodata ? -1.0 : height_of(file, c, r));
         text += cell;
         if (!nodata) {
-          (file == 0 ? f.points_a : f.points_b)
-              .push_back(road_point(west + 2.0 * c, 5002.0 - 2.0 * r, height_of(file, c, r),
-                                    first_of_one(), 0.01, 0.01));
+          f.points(file).push_back(
+              first_of_one(west + 2.0 * c, 5002.0 - 2.0 * r, height_of(file, c, r)));
         }
       }
       text += "\n";
     }
-    (file == 0 ? f.a : f.b) = dir.file(file == 0 ? "a.asc" : "b.asc", text);
+    f.write(dir, file, "asc", text);
   }
   return f;
 }
 
 SideFiles bil_files(const TempDir& dir) {
-  SideFiles f{
-      "BIL", "",    "",
-      {},    {},    0.01,
-      0.01,  false, {"-rescale", "0.001", "0.001", "0.001", "-reoffset", "99000", "5000", "0"}};
+  SideFiles f{"BIL", false};
   for (int file = 0; file < 2; file++) {
     side_fixtures::BilRaster r;
     r.ncols = 20;
@@ -508,24 +525,18 @@ SideFiles bil_files(const TempDir& dir) {
         const bool nodata = c == 4 && row == 0;
         r.cells.push_back(nodata ? -1.0 : height_of(file, c, row));
         if (!nodata) {
-          (file == 0 ? f.points_a : f.points_b)
-              .push_back(road_point(r.ulxmap + r.xdim * c, r.ulymap - r.ydim * row,
-                                    height_of(file, c, row), first_of_one(), 0.01, 0.01));
+          f.points(file).push_back(
+              first_of_one(r.ulxmap + r.xdim * c, r.ulymap - r.ydim * row, height_of(file, c, row)));
         }
       }
     }
-    const std::string name = dir.path + (file == 0 ? "/a.bil" : "/b.bil");
-    EXPECT_TRUE(side_fixtures::write_bil(name, r));
-    (file == 0 ? f.a : f.b) = name;
+    EXPECT_TRUE(side_fixtures::write_bil(f.name(dir, file, "bil"), r));
   }
   return f;
 }
 
 SideFiles dtm_files(const TempDir& dir) {
-  SideFiles f{
-      "DTM", "",    "",
-      {},    {},    0.01,
-      0.01,  false, {"-rescale", "0.001", "0.001", "0.001", "-reoffset", "99000", "5000", "0"}};
+  SideFiles f{"DTM", false};
   for (int file = 0; file < 2; file++) {
     side_fixtures::DtmRaster r;
     r.ncols = 20;
@@ -539,22 +550,14 @@ SideFiles dtm_files(const TempDir& dir) {
         const bool nodata = c == 6 && row == 0;
         r.cells.push_back(nodata ? -9999.0 : height_of(file, c, row));
         if (!nodata) {
-          (file == 0 ? f.points_a : f.points_b)
-              .push_back(road_point(r.llx + 1.0 + 2.0 * c, 5000.0 + 2.0 * row,
-                                    height_of(file, c, row), first_of_one(), 0.01, 0.01));
+          f.points(file).push_back(
+              first_of_one(r.llx + 1.0 + 2.0 * c, 5000.0 + 2.0 * row, height_of(file, c, row)));
         }
       }
     }
-    const side_fixtures::Bytes bytes = side_fixtures::dtm_bytes(r);
-    (file == 0 ? f.a : f.b) =
-        dir.file(file == 0 ? "a.dtm" : "b.dtm", std::string(bytes.begin(), bytes.end()));
+    f.write(dir, file, "dtm", side_fixtures::dtm_bytes(r));
   }
   return f;
-}
-
-std::vector<RoadPoint> sorted(std::vector<RoadPoint> points) {
-  std::sort(points.begin(), points.end());
-  return points;
 }
 
 // The points of the second file within `b` of the box of the first's.
@@ -614,26 +617,16 @@ TEST(SideFormatRoads, EverySideFormatAlongEveryRoad) {
     for (const Road& road : roads) {
       if (road.needs_pipe && !(f.pipes && gzip)) continue;
       SCOPED_TRACE(std::string(f.format) + " " + road.name);
-      LASinputOptions options;
-      ArgVector av(road.args);
-      ASSERT_EQ(options.take_arguments(av.argc(), av.argv()), 1);
-      testing::internal::CaptureStderr();
-      std::unique_ptr<LASreader> reader(options.open_next_reader());
-      ASSERT_NE(reader, nullptr) << testing::internal::GetCapturedStderr();
-      std::vector<RoadPoint> first, second;
-      while (reader->read_point()) {
-        first.push_back(road_point_of(*reader, f.resolution_xy, f.resolution_z));
-      }
-      EXPECT_FALSE(reader->failed());
-      // The second pass, as the ground tool takes it, gives the same again.
-      ASSERT_EQ(options.rebuild_reader(reader.get(), true), 1);
-      while (reader->read_point()) {
-        second.push_back(road_point_of(*reader, f.resolution_xy, f.resolution_z));
-      }
-      reader->close_input(true);
-      const std::string err = testing::internal::GetCapturedStderr();
+      RoadRead<RoadPoint> read;
+      read_road(
+          road.args,
+          [&f](const LASreader& r) { return road_point_of(r, f.resolution_xy, f.resolution_z); },
+          &read);
+      if (HasFatalFailure()) return;
+      EXPECT_FALSE(read.failed);
+      const std::string& err = read.messages;
       EXPECT_EQ(err.find("ERROR"), std::string::npos) << err;
-      first = sorted(first);
+      const std::vector<RoadPoint> first = sorted(read.first);
       ASSERT_EQ(first.size(), road.points->size()) << err;
       for (size_t k = 0; k < first.size(); k++) {
         EXPECT_TRUE(first[k] == (*road.points)[k])
@@ -641,7 +634,8 @@ TEST(SideFormatRoads, EverySideFormatAlongEveryRoad) {
             << first[k].fields << " expected " << (*road.points)[k].x << " " << (*road.points)[k].y
             << " " << (*road.points)[k].z << " " << (*road.points)[k].fields;
       }
-      EXPECT_TRUE(sorted(second) == first);
+      // The second pass gives the same again.
+      EXPECT_TRUE(sorted(read.second) == first);
     }
   }
 }

@@ -94,4 +94,11 @@ OpenedReader<Reader> open_caught(Reader* reader, Open open) {
   return o;
 }
 
+// A side-format reader (a new one unless given) opened by name as the read opener opens it.
+template <class Reader>
+OpenedReader<Reader> open_side(const std::string& name, Reader* reader = nullptr) {
+  return open_caught(reader ? reader : new Reader(),
+                     [&name](Reader& r) { return r.open_name(name.c_str()); });
+}
+
 #endif  // TESTS_IO_FORMATS_SIDE_TEST_POINTS_HPP

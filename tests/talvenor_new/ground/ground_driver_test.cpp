@@ -21,12 +21,7 @@
 namespace {
 
 Scene scene_of(ScenePreset preset, uint64_t seed = 3, double size = 100.0) {
-  SceneParams params;
-  params.preset = preset;
-  params.size = size;
-  params.density = 2.0;
-  params.seed = seed;
-  return make_scene(params);
+  return make_scene(scene_params(preset, size, 2.0, seed));
 }
 
 FixtureFile plain_file() {

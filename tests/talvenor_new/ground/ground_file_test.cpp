@@ -23,12 +23,7 @@ std::string temp_path(const char* name) {
 }
 
 TEST(GroundFile, ClassifiesALasFile) {
-  SceneParams params;
-  params.preset = ScenePreset::kUrban;
-  params.size = 80.0;
-  params.density = 2.0;
-  params.seed = 21;
-  const Scene scene = make_scene(params);
+  const Scene scene = make_scene(scene_params(ScenePreset::kUrban, 80.0, 2.0, 21));
   const std::string in = temp_path("in.las"), out = temp_path("out.las");
   SceneLasOptions options;
   options.point_data_format = 3;

@@ -58,12 +58,7 @@ class GroundPinned : public testing::TestWithParam<PinRow> {};
 
 TEST_P(GroundPinned, ClassesAndHeights) {
   const PinRow& row = GetParam();
-  SceneParams params;
-  params.preset = row.preset;
-  params.size = 120.0;
-  params.density = 2.0;
-  params.seed = 11;
-  const Scene scene = make_scene(params);
+  const Scene scene = make_scene(scene_params(row.preset, 120.0, 2.0, 11));
   GroundSettings settings;
   settings.quiet = true;
   settings.compute_height = true;

@@ -23,12 +23,7 @@ struct SceneRun {
 };
 
 Scene small_scene(ScenePreset preset, uint64_t seed, double size = 120.0, double density = 2.0) {
-  SceneParams params;
-  params.preset = preset;
-  params.size = size;
-  params.density = density;
-  params.seed = seed;
-  return make_scene(params);
+  return make_scene(scene_params(preset, size, density, seed));
 }
 
 void classify(SceneRun& run, GroundSettings settings) {

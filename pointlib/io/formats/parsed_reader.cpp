@@ -1,0 +1,46 @@
+#include "io/formats/parsed_reader.hpp"
+
+#include <cinttypes>
+#include <cstdio>
+
+int32_t LASreaderParsed::take_point_type(uint8_t requested_type, const char* parse) {
+  const uint8_t format = requested_type == 0 ? side_format_for_parse_string(parse) : requested_type;
+  const int32_t length = side_base_record_length(format);
+  if (length == 0) return 0;
+  point_type = format;
+  fields.point_type = format;
+  header.point_data_format = format;
+  return length;
+}
+
+bool LASreaderParsed::add_pending_attributes() {
+  if (!pending.add_to_header(&header)) return false;
+  fields.attributes = &header;
+  fields.pre_scales = pending.pre_scales;
+  fields.pre_offsets = pending.pre_offsets;
+  return true;
+}
+
+bool LASreaderParsed::next_parsed_line(const char* parse) {
+  bool cut = false;
+  while (input.read_line(line, &cut)) {
+    const char* end = nullptr;
+    // The last value of a cut line may itself be cut.
+    if (text_parse_line(line, parse, fields, &point, &end) && !(cut && *end == '\0')) return true;
+    std::fprintf(stderr, "WARNING: cannot parse '%s' with '%s'. skipping ...\n", line, parse);
+  }
+  return false;
+}
+
+bool LASreaderParsed::read_up_to(int64_t index) {
+  while (p_count < index) {
+    if (!read_one_point()) return false;
+  }
+  p_count = index;
+  return true;
+}
+
+void LASreaderParsed::warn_end_of_file(int64_t read, int64_t stated) {
+  std::fprintf(stderr, "WARNING: end-of-file after %" PRId64 " of %" PRId64 " points\n", read,
+               stated);
+}
