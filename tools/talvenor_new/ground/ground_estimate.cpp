@@ -166,6 +166,32 @@ double along_two_edges(const TwoEdges& w, double va, double vb, double vc) {
 // Bulged heights over a TIN that does not change while they are taken. Points come in reading
 // order, so runs of them fall into one triangle, and the next scan line crosses the same
 // triangles again: the corner normals of recent triangles are kept.
+// The unit normals of the triangles met lately. Every triangle's normal goes into the corner
+// normals of each triangle around its corners, and those are made one after the other.
+class TriangleNormals {
+ public:
+  TriangleNormals() : slots_(kSlots) {}
+  void operator()(const TINtriangle* t, float normal[3]) {
+    Slot& slot = slots_[(uintptr_t(t) / sizeof(TINtriangle)) & (kSlots - 1)];
+    if (slot.triangle != t) {
+      triangle_unit_normal(t->v[0], t->v[1], t->v[2], slot.normal);
+      slot.triangle = t;
+    }
+    std::copy_n(slot.normal, 3, normal);
+  }
+
+ private:
+  static constexpr size_t kSlots = size_t(1) << 15;
+  struct Slot {
+    const TINtriangle* triangle = nullptr;
+    float normal[3];
+  };
+  std::vector<Slot> slots_;
+};
+
+void vertex_normal_cached(const TINtriangle* triangle, float normals[3][3],
+                          TriangleNormals& triangle_normals);
+
 class CornerNormals {
  public:
   CornerNormals() : slots_(kSlots) {}
@@ -173,7 +199,7 @@ class CornerNormals {
     if (tin_long_or_hull(t)) return ground_z_linear(t, p[0], p[1], z);
     Slot& slot = slots_[(uintptr_t(t) / sizeof(TINtriangle)) & (kSlots - 1)];
     if (slot.triangle != t) {
-      vertex_normal(t, slot.normals);
+      vertex_normal_cached(t, slot.normals, triangle_normals_);
       slot.triangle = t;
     }
     return ground_z_with_normals(t, p[0], p[1], bulge, slot.normals, z);
@@ -186,6 +212,7 @@ class CornerNormals {
     float normals[3][3];
   };
   std::vector<Slot> slots_;
+  TriangleNormals triangle_normals_;
 };
 
 }  // namespace
@@ -209,16 +236,20 @@ float triangle_unit_normal(const float* p0, const float* p1, const float* p2, fl
   return length;
 }
 
-void vertex_normal(const TINtriangle* triangle, float normals[3][3]) {
+namespace {
+
+// vertex_normal with the unit normal of a triangle from `normal_of(triangle, normal)`.
+template <class NormalOf>
+void vertex_normal_from(const TINtriangle* triangle, float normals[3][3], NormalOf&& normal_of) {
   TINtriangle* q = const_cast<TINtriangle*>(triangle);
   float n[3];
-  triangle_unit_normal(q->v[0], q->v[1], q->v[2], n);
+  normal_of(q, n);
   for (int k = 0; k < 3; k++) {
     float sum[3] = {n[0], n[1], n[2]};
     walk_around(q, k, [&](TINtriangle* r, int) {
       if (r == q || tin_long_or_hull(r)) return;
       float m[3];
-      triangle_unit_normal(r->v[0], r->v[1], r->v[2], m);
+      normal_of(r, m);
       const float d = m[0] * n[0] + m[1] * n[1] + m[2] * n[2];
       sum[0] += m[0] * d;
       sum[1] += m[1] * d;
@@ -227,6 +258,21 @@ void vertex_normal(const TINtriangle* triangle, float normals[3][3]) {
     const float length = std::sqrt(sum[0] * sum[0] + sum[1] * sum[1] + sum[2] * sum[2]);
     for (int i = 0; i < 3; i++) normals[k][i] = sum[i] / length;
   }
+}
+
+void own_unit_normal(const TINtriangle* t, float normal[3]) {
+  triangle_unit_normal(t->v[0], t->v[1], t->v[2], normal);
+}
+
+void vertex_normal_cached(const TINtriangle* triangle, float normals[3][3],
+                          TriangleNormals& triangle_normals) {
+  vertex_normal_from(triangle, normals, triangle_normals);
+}
+
+}  // namespace
+
+void vertex_normal(const TINtriangle* triangle, float normals[3][3]) {
+  vertex_normal_from(triangle, normals, own_unit_normal);
 }
 
 bool ground_z_linear(const TINtriangle* t, double x, double y, float* z) {
