@@ -59,30 +59,71 @@ bool ByteStreamOut::flush_bits() {
 ByteStreamOutFile::ByteStreamOutFile(FILE* file)
     : file(file), seekable(file != stdout && ftello(file) >= 0) {}
 
-bool ByteStreamOutFile::write_byte(uint8_t byte) {
+ByteStreamOutFile::~ByteStreamOutFile() {
+  flush();
+}
+
+void ByteStreamOutFile::gather_writes() {
+  constexpr uint32_t kBlockSize = 4096;
+  if (block_size == 0) {
+    block.reset(new uint8_t[kBlockSize]);
+    block_size = kBlockSize;
+  }
+}
+
+bool ByteStreamOutFile::write_byte_through(uint8_t byte) {
+  if (block_size > 0) {
+    if (!flush()) return false;
+    block[buffered++] = byte;
+    return true;
+  }
   if (fputc(byte, file) != byte) return false;
   bytes_written++;
   return true;
 }
 
 bool ByteStreamOutFile::write_bytes(const uint8_t* bytes, uint32_t num_bytes) {
+  if (num_bytes <= block_size - buffered) {
+    if (num_bytes) std::memcpy(block.get() + buffered, bytes, num_bytes);
+    buffered += num_bytes;
+    return true;
+  }
+  if (!flush()) return false;
+  if (num_bytes < block_size) {
+    std::memcpy(block.get(), bytes, num_bytes);
+    buffered = num_bytes;
+    return true;
+  }
   const size_t put = fwrite(bytes, 1, num_bytes, file);
   bytes_written += static_cast<int64_t>(put);
   return put == num_bytes;
 }
 
+bool ByteStreamOutFile::flush() {
+  if (buffered == 0) return true;
+  const size_t put = fwrite(block.get(), 1, buffered, file);
+  bytes_written += static_cast<int64_t>(put);
+  // What the FILE refused is lost either way; keeping it would only fail again.
+  const bool ok = put == buffered;
+  buffered = 0;
+  return ok;
+}
+
 int64_t ByteStreamOutFile::position() const {
-  if (!seekable) return bytes_written;
-  return static_cast<int64_t>(ftello(file));
+  if (!seekable) return bytes_written + buffered;
+  const off_t at = ftello(file);
+  return at < 0 ? -1 : static_cast<int64_t>(at) + buffered;
 }
 
 bool ByteStreamOutFile::seek_to(int64_t offset) {
-  if (!seekable) return offset == bytes_written;
+  if (!seekable) return offset == position();
+  if (!flush()) return false;
   return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
 }
 
 bool ByteStreamOutFile::seek_to_end() {
   if (!seekable) return false;
+  if (!flush()) return false;
   return fseeko(file, 0, SEEK_END) == 0;
 }
 

@@ -118,22 +118,64 @@ bool LASpointRecordReader::init(ByteStreamIn* stream) {
   } else {
     point_start = stream->position();
     in_use = InUse::kRaw;
+    const int64_t left = point_start >= 0 ? stream->bytes_left() : -1;
+    raw_end = left >= 0 ? point_start + left : -1;
+    raw_left = left;
+    block_stream.init(nullptr, 0);
+    raw_source = stream;
+  }
+  return true;
+}
+
+void LASpointRecordReader::raw_readers_on(ByteStreamIn* source) {
+  if (source == raw_source) return;
+  for (auto& r : readers_raw) r->init(source);
+  raw_source = source;
+}
+
+void LASpointRecordReader::fill_block() {
+  constexpr int64_t kBlockBytes = 1 << 16;
+  const int64_t records = std::max<int64_t>(1, kBlockBytes / point_size);
+  const int64_t bytes = std::min(raw_left / point_size, records) * point_size;
+  if (block.size() < static_cast<size_t>(bytes)) block.resize(static_cast<size_t>(bytes));
+  const int64_t start = stream->position();
+  try {
+    stream->read_bytes(block.data(), static_cast<uint32_t>(bytes));
+  } catch (int) {
+    // The stream holds fewer bytes than it said (the file was cut meanwhile): record by record
+    // from where the block began, as without blocks.
+    block_stream.init(nullptr, 0);
+    raw_left = raw_end = -1;
+    stream->seek_to(start);
+    raw_readers_on(stream);
+    return;
+  }
+  raw_left -= bytes;
+  block_stream.init(block.data(), bytes);
+  raw_readers_on(&block_stream);
+}
+
+bool LASpointRecordReader::read_raw(uint8_t* const* point_items) {
+  if (block_stream.bytes_left() < static_cast<int64_t>(point_size)) {
+    if (point_size > 0 && raw_left >= static_cast<int64_t>(point_size)) {
+      fill_block();
+    } else {
+      raw_readers_on(stream);
+    }
+  }
+  try {
+    uint32_t context = 0;
+    for (uint32_t i = 0; i < num_readers; i++) readers_raw[i]->read_item(point_items[i], context);
+  } catch (int) {
+    // No text: the LAS reader reports a short raw point block as a warning.
+    return false;
   }
   return true;
 }
 
 bool LASpointRecordReader::read(uint8_t* const* point_items) {
   resume_at = -1;
-  if (!dec) {
-    try {
-      uint32_t context = 0;
-      for (uint32_t i = 0; i < num_readers; i++) readers_raw[i]->read_item(point_items[i], context);
-    } catch (int) {
-      // No text: the LAS reader reports a short raw point block as a warning.
-      return false;
-    }
-    return true;
-  }
+  if (!dec) return read_raw(point_items);
   if (exhausted) return false;
   if (unreadable || missing_coder || chunk_lost) {
     if (error_text.empty()) set_error("chunk table could not be read");
@@ -467,7 +509,13 @@ bool LASpointRecordReader::seek(int64_t current, int64_t target) {
       // A point count from a damaged header can put the target beyond any
       // file position.
       if (point_size != 0 && target > (INT64_MAX - point_start) / point_size) return false;
-      return stream->seek_to(point_start + target * static_cast<int64_t>(point_size));
+      const int64_t at = point_start + target * static_cast<int64_t>(point_size);
+      block_stream.init(nullptr, 0);
+      if (!stream->seek_to(at)) {
+        raw_left = -1;  // where the stream stands is unknown
+        return false;
+      }
+      raw_left = raw_end >= 0 ? std::max<int64_t>(0, raw_end - at) : -1;
     }
     return true;
   }

@@ -72,6 +72,12 @@ class LASpointRecordReader {
  private:
   enum class InUse { kNone, kRaw, kCompressed };
 
+  // Raw records: where the stream can tell how many bytes it holds, they come from it a block
+  // of whole records at a time and the raw item readers take them from the block; otherwise
+  // (a pipe, the last part of a record) the readers take them from the stream itself.
+  bool read_raw(uint8_t* const* point_items);
+  void fill_block();
+  void raw_readers_on(ByteStreamIn* source);
   bool prepare_decoder();
   bool read_chunk_table();
   void chunk_table_failed(int64_t pointer, int64_t first_chunk_start, uint32_t entries_read);
@@ -108,6 +114,12 @@ class LASpointRecordReader {
   uint32_t layer_request_mask;
   int64_t point_start = 0;
   uint32_t point_size = 0;
+  std::vector<uint8_t> block;
+  ByteStreamInArrayLE block_stream;
+  ByteStreamIn* raw_source = nullptr;
+  // The stream's end, and its bytes after the block; -1 when it cannot tell.
+  int64_t raw_end = -1;
+  int64_t raw_left = -1;
   // Target of the reads made while seeking, laid out like the real point.
   LASpoint seek_point;
   // Set when the chunk positions of an adaptively chunked file are unknown:

@@ -89,6 +89,13 @@ bool put_in_standard_order(std::vector<LASitem>* items, uint8_t* format) {
   return false;
 }
 
+// The writer deletes its stream before it closes the FILE and flushes it with the FILE.
+ByteStreamOutFileLE* gathering_stream(FILE* file) {
+  auto* stream = new ByteStreamOutFileLE(file);
+  stream->gather_writes();
+  return stream;
+}
+
 }  // namespace
 
 LASwriterLAS::LASwriterLAS() = default;
@@ -112,8 +119,7 @@ bool LASwriterLAS::open_file(const char* file_name, const LASheader* header, uin
       std::setvbuf(file, nullptr, _IOFBF, static_cast<size_t>(io_buffer_size)) != 0) {
     std::fprintf(stderr, "WARNING: setvbuf() failed with buffer size %d\n", io_buffer_size);
   }
-  if (open_stream(new ByteStreamOutFileLE(file), header, compressor, requested_version,
-                  chunk_size)) {
+  if (open_stream(gathering_stream(file), header, compressor, requested_version, chunk_size)) {
     return true;
   }
   // A header that cannot be written (a point type the compressor kind does not take, a full
@@ -134,8 +140,7 @@ bool LASwriterLAS::open_cfile(FILE* cfile, const LASheader* header, uint16_t com
     return false;
   }
   // POSIX streams have no text mode, so standard output needs no switch.
-  return open_stream(new ByteStreamOutFileLE(cfile), header, compressor, requested_version,
-                     chunk_size);
+  return open_stream(gathering_stream(cfile), header, compressor, requested_version, chunk_size);
 }
 
 bool LASwriterLAS::measure_header(const LASheader* header, uint16_t compressor,
@@ -652,8 +657,10 @@ int64_t LASwriterLAS::close_output(bool update_npoints) {
   if (ok) bytes = stream->position() - header_start_position;
   // Buffered writes fail late: a full disk or a closed pipe may show only when the buffer is
   // flushed or the file closed.
-  if (const auto* out = dynamic_cast<const ByteStreamOutFile*>(stream)) {
-    if (std::fflush(out->get_file()) != 0 || std::ferror(out->get_file())) bytes = -1;
+  if (auto* out = dynamic_cast<ByteStreamOutFile*>(stream)) {
+    if (!out->flush() || std::fflush(out->get_file()) != 0 || std::ferror(out->get_file())) {
+      bytes = -1;
+    }
   }
   if (delete_stream) delete stream;
   stream = nullptr;

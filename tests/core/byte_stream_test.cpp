@@ -162,6 +162,44 @@ TEST(ByteStream, EveryWidthAndOrderThroughFile) {
   read_all(in);
 }
 
+// Writes gathered in the stream's block reach the file as written straight: every width, runs of
+// single bytes and records across the block's end, a write larger than the block, and seeks back
+// to change written bytes; the position counts what was written, gathered or not.
+TEST(ByteStream, GatheredFileWritesLandAsMemoryWrites) {
+  ByteStreamOutArrayLE memory;
+  File f(std::tmpfile());
+  ASSERT_TRUE(f);
+  {
+    ByteStreamOutFileLE file(f.get());
+    file.gather_writes();
+    auto both = [&](const std::function<bool(ByteStreamOut&)>& op) {
+      EXPECT_TRUE(op(memory));
+      EXPECT_TRUE(op(file));
+      ASSERT_EQ(file.position(), memory.position());
+    };
+    write_all(memory);
+    write_all(file);
+    for (int i = 0; i < 10000; i++) {
+      both([i](ByteStreamOut& o) { return o.write_byte(uint8_t(i * 7)); });
+    }
+    Bytes record(28);
+    for (int i = 0; i < 500; i++) {
+      record[0] = uint8_t(i);
+      both([&](ByteStreamOut& o) { return o.write_bytes(record.data(), uint32_t(record.size())); });
+    }
+    const Bytes large(5000, 0x5A);
+    both([&](ByteStreamOut& o) { return o.write_bytes(large.data(), uint32_t(large.size())); });
+    const uint32_t patch = 0xCAFEF00D;
+    both([&](ByteStreamOut& o) { return o.seek_to(3) && o.write_u32_le(&patch); });
+    both([&](ByteStreamOut& o) { return o.seek_to(6000) && o.write_bytes(record.data(), 20); });
+    both([](ByteStreamOut& o) { return o.seek_to_end(); });
+    both([](ByteStreamOut& o) { return o.write_byte(0xEE); });
+    EXPECT_TRUE(file.flush());
+  }
+  EXPECT_EQ(file_contents(f.get()),
+            Bytes(memory.get_data(), memory.get_data() + memory.get_size()));
+}
+
 TEST(ByteStream, BigEndianFileStreamMirrorsTheOrders) {
   File f(std::tmpfile());
   ASSERT_TRUE(f);
@@ -412,57 +450,61 @@ TEST(ByteStream, FilePositionsPastFourGiB) {
 // positions are right although ftello() has no answer there. The writer runs
 // in a thread and sends more than a pipe buffer holds.
 TEST(ByteStream, PipeKeepsPositions) {
-  int fds[2];
-  ASSERT_EQ(pipe(fds), 0);
-  File read_end(fdopen(fds[0], "rb"));
-  ASSERT_TRUE(read_end);
-  constexpr int kFill = 200000;
+  for (const bool gathered : {false, true}) {
+    SCOPED_TRACE(gathered);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    File read_end(fdopen(fds[0], "rb"));
+    ASSERT_TRUE(read_end);
+    constexpr int kFill = 200000;
 
-  std::thread writer([fd = fds[1]] {
-    File write_end(fdopen(fd, "wb"));
-    ByteStreamOutFileLE out(write_end.get());
-    EXPECT_FALSE(out.can_seek());
-    EXPECT_FALSE(out.seek_to(5));
-    EXPECT_TRUE(out.seek_to(0));  // already there
-    write_all(out);
-    for (int i = 0; i < kFill; i++) out.write_byte(static_cast<uint8_t>(i));
-    EXPECT_EQ(out.position(), static_cast<int64_t>(all_expected_bytes().size()) + kFill);
-    const uint32_t tail = 0x11223344;
-    EXPECT_TRUE(out.write_u32_le(&tail));
-    EXPECT_FALSE(out.seek_to_end());
-  });
+    std::thread writer([fd = fds[1], gathered] {
+      File write_end(fdopen(fd, "wb"));
+      ByteStreamOutFileLE out(write_end.get());
+      if (gathered) out.gather_writes();
+      EXPECT_FALSE(out.can_seek());
+      EXPECT_FALSE(out.seek_to(5));
+      EXPECT_TRUE(out.seek_to(0));  // already there
+      write_all(out);
+      for (int i = 0; i < kFill; i++) out.write_byte(static_cast<uint8_t>(i));
+      EXPECT_EQ(out.position(), static_cast<int64_t>(all_expected_bytes().size()) + kFill);
+      const uint32_t tail = 0x11223344;
+      EXPECT_TRUE(out.write_u32_le(&tail));
+      EXPECT_FALSE(out.seek_to_end());
+    });
 
-  ByteStreamInFileLE in(read_end.get());
-  EXPECT_FALSE(in.can_seek());
-  EXPECT_EQ(in.position(), 0);
-  int64_t pos = 0;
-  for (const ValueCase& c : kValueCases) {
-    uint64_t v = 0;
-    (in.*c.read)(&v);
-    EXPECT_EQ(v, truncated_value(c.width)) << c.name;
-    pos += c.width;
-    EXPECT_EQ(in.position(), pos) << c.name;
+    ByteStreamInFileLE in(read_end.get());
+    EXPECT_FALSE(in.can_seek());
+    EXPECT_EQ(in.position(), 0);
+    int64_t pos = 0;
+    for (const ValueCase& c : kValueCases) {
+      uint64_t v = 0;
+      (in.*c.read)(&v);
+      EXPECT_EQ(v, truncated_value(c.width)) << c.name;
+      pos += c.width;
+      EXPECT_EQ(in.position(), pos) << c.name;
+    }
+    EXPECT_EQ(in.read_byte(), 0xAB);
+    uint8_t run[3];
+    in.read_bytes(run, 3);
+    pos += 4;
+    // A forward seek reads over the bytes; a backward one is refused.
+    ASSERT_TRUE(in.skip(10));
+    EXPECT_EQ(in.position(), pos + 10);
+    EXPECT_EQ(in.read_byte(), 10);
+    EXPECT_FALSE(in.seek_to(pos));
+    ASSERT_TRUE(in.seek_to(pos + kFill - 1));
+    EXPECT_EQ(in.read_byte(), static_cast<uint8_t>(kFill - 1));
+    EXPECT_FALSE(in.seek_to_end(0));
+    writer.join();
+    uint32_t tail = 0;
+    in.read_u32_le(&tail);
+    EXPECT_EQ(tail, 0x11223344u);
+    EXPECT_EQ(in.position(), pos + kFill + 4);
+    expect_end_of_data([&] { in.read_byte(); });
+    // Skipping past the end of a pipe fails instead of throwing.
+    EXPECT_FALSE(in.skip(1));
   }
-  EXPECT_EQ(in.read_byte(), 0xAB);
-  uint8_t run[3];
-  in.read_bytes(run, 3);
-  pos += 4;
-  // A forward seek reads over the bytes; a backward one is refused.
-  ASSERT_TRUE(in.skip(10));
-  EXPECT_EQ(in.position(), pos + 10);
-  EXPECT_EQ(in.read_byte(), 10);
-  EXPECT_FALSE(in.seek_to(pos));
-  ASSERT_TRUE(in.seek_to(pos + kFill - 1));
-  EXPECT_EQ(in.read_byte(), static_cast<uint8_t>(kFill - 1));
-  EXPECT_FALSE(in.seek_to_end(0));
-  writer.join();
-  uint32_t tail = 0;
-  in.read_u32_le(&tail);
-  EXPECT_EQ(tail, 0x11223344u);
-  EXPECT_EQ(in.position(), pos + kFill + 4);
-  expect_end_of_data([&] { in.read_byte(); });
-  // Skipping past the end of a pipe fails instead of throwing.
-  EXPECT_FALSE(in.skip(1));
 }
 
 TEST(ByteStream, BitsRoundTripAndLayout) {

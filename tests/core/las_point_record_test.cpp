@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -349,6 +350,69 @@ TEST(LASpointRecord, RawRecordsRoundTripAndSeek) {
   for (uint32_t i = 0; i < 49; i++) ASSERT_TRUE(s.read());
   EXPECT_FALSE(s.read());
   EXPECT_EQ(s.reader.error(), nullptr);
+}
+
+// Raw records come from the stream in blocks of whole records: reads and seeks across block ends,
+// files cut inside a record, and a file cut while it is read (it holds fewer bytes than it said)
+// all give the points a record-by-record reader gives.
+TEST(LASpointRecord, RawRecordsInBlocks) {
+  const LAScompressorSetup setup = make_setup(LAScompressorKind::raw, 0);
+  constexpr uint32_t kCount = 12000;  // several blocks of records
+  const Bytes bytes = write_to_memory(setup, kCount, &kPlain);
+  OpenReader r(bytes, setup, &kPlain);
+  ASSERT_TRUE(r.ok);
+  for (uint32_t i = 0; i < kCount; i++) {
+    ASSERT_TRUE(r.read());
+    ASSERT_EQ(point_difference(r.point, i), "") << i;
+  }
+  EXPECT_FALSE(r.read());
+  int64_t at = kCount;
+  // Blocks of 64 KiB hold 2114 records of 31 bytes.
+  for (uint32_t target : {0u, 11999u, 2114u, 2113u, 2115u, 4228u, 4227u, 1u, 5000u}) {
+    SCOPED_TRACE(target);
+    ASSERT_TRUE(r.reader.seek(at, target));
+    for (uint32_t i = target; i < std::min(kCount, target + 3000); i++) {
+      ASSERT_TRUE(r.read());
+      ASSERT_EQ(point_difference(r.point, i), "") << i;
+    }
+    at = std::min(kCount, target + 3000);
+  }
+
+  const size_t cuts[] = {1, kPointSize - 1, kPointSize, 2114 * kPointSize + 3, 5000 * kPointSize};
+  for (const size_t cut : cuts) {
+    SCOPED_TRACE(cut);
+    const Bytes shorter(bytes.begin(), bytes.end() - static_cast<std::ptrdiff_t>(cut));
+    const uint32_t whole = uint32_t((shorter.size() - kHeaderBytes) / kPointSize);
+    OpenReader s(shorter, setup, &kPlain);
+    for (uint32_t i = 0; i < whole; i++) {
+      ASSERT_TRUE(s.read());
+      ASSERT_EQ(point_difference(s.point, i), "") << i;
+    }
+    EXPECT_FALSE(s.read());
+    EXPECT_EQ(s.reader.error(), nullptr);
+  }
+
+  FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+  ASSERT_EQ(std::fflush(file), 0);
+  std::rewind(file);
+  {
+    ByteStreamInFileLE in(file);
+    LASpointRecordReader reader(0xFFFFFFFFu, &kPlain);
+    LASpoint point;
+    point.init_for_items(nullptr, kNumItems, kItems, nullptr);
+    ASSERT_TRUE(reader.setup(setup.num_items, setup.items.data(), &setup));
+    ASSERT_TRUE(in.seek_to(kHeaderBytes));
+    ASSERT_TRUE(reader.init(&in));
+    ASSERT_EQ(ftruncate(fileno(file), kHeaderBytes + 3000 * kPointSize + 7), 0);
+    for (uint32_t i = 0; i < 3000; i++) {
+      ASSERT_TRUE(reader.read(point.point_items.data())) << i;
+      ASSERT_EQ(point_difference(point, i), "") << i;
+    }
+    EXPECT_FALSE(reader.read(point.point_items.data()));
+  }
+  std::fclose(file);
 }
 
 // 120000 points in chunks of 50000 make three chunks; seeking to point 100000

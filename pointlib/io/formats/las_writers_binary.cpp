@@ -129,9 +129,10 @@ int64_t LASwriterBinarySide::finish() {
   const int64_t bytes = stream->position() - start_position;
   // Buffered writes fail late: a full disk may show only when the buffer is
   // flushed or the file closed.
-  if (const auto* out = dynamic_cast<const ByteStreamOutFile*>(stream)) {
+  if (auto* out = dynamic_cast<ByteStreamOutFile*>(stream)) {
     errno = 0;
-    if (!write_failed && (std::fflush(out->get_file()) != 0 || std::ferror(out->get_file()))) {
+    if (!write_failed &&
+        (!out->flush() || std::fflush(out->get_file()) != 0 || std::ferror(out->get_file()))) {
       fail_write();
     }
   }

@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <new>
 
 #ifdef __GLIBC__
@@ -56,6 +57,26 @@ int32_t shifted_later(float coordinate, float shift, float cell, int32_t unshift
     }
   }
   return sub - first;
+}
+
+// The smallest coordinate whose cell is `index` or later, found through cell_index itself (which
+// never falls as the coordinate grows); NaN when the search does not settle.
+float first_of_cell(int32_t index, float cell) {
+  if (index == INT32_MIN) return -std::numeric_limits<float>::infinity();
+  const float inf = std::numeric_limits<float>::infinity();
+  float t = float(double(index) * double(cell));
+  if (!std::isfinite(t))
+    t = t > 0 ? std::numeric_limits<float>::max() : -std::numeric_limits<float>::max();
+  for (int steps = 0; steps < 64; steps++) {
+    if (cell_index(t, cell) >= index) {
+      const float below = std::nextafter(t, -inf);
+      if (cell_index(below, cell) < index) return t;
+      t = below;
+    } else {
+      t = std::nextafter(t, inf);
+    }
+  }
+  return std::numeric_limits<float>::quiet_NaN();
 }
 
 // The atom of a column or row among `sub` shifted grids, held in range the
@@ -145,6 +166,32 @@ double along_two_edges(const TwoEdges& w, double va, double vb, double vc) {
 // Bulged heights over a TIN that does not change while they are taken. Points come in reading
 // order, so runs of them fall into one triangle, and the next scan line crosses the same
 // triangles again: the corner normals of recent triangles are kept.
+// The unit normals of the triangles met lately. Every triangle's normal goes into the corner
+// normals of each triangle around its corners, and those are made one after the other.
+class TriangleNormals {
+ public:
+  TriangleNormals() : slots_(kSlots) {}
+  void operator()(const TINtriangle* t, float normal[3]) {
+    Slot& slot = slots_[(uintptr_t(t) / sizeof(TINtriangle)) & (kSlots - 1)];
+    if (slot.triangle != t) {
+      triangle_unit_normal(t->v[0], t->v[1], t->v[2], slot.normal);
+      slot.triangle = t;
+    }
+    std::copy_n(slot.normal, 3, normal);
+  }
+
+ private:
+  static constexpr size_t kSlots = size_t(1) << 15;
+  struct Slot {
+    const TINtriangle* triangle = nullptr;
+    float normal[3];
+  };
+  std::vector<Slot> slots_;
+};
+
+void vertex_normal_cached(const TINtriangle* triangle, float normals[3][3],
+                          TriangleNormals& triangle_normals);
+
 class CornerNormals {
  public:
   CornerNormals() : slots_(kSlots) {}
@@ -152,7 +199,7 @@ class CornerNormals {
     if (tin_long_or_hull(t)) return ground_z_linear(t, p[0], p[1], z);
     Slot& slot = slots_[(uintptr_t(t) / sizeof(TINtriangle)) & (kSlots - 1)];
     if (slot.triangle != t) {
-      vertex_normal(t, slot.normals);
+      vertex_normal_cached(t, slot.normals, triangle_normals_);
       slot.triangle = t;
     }
     return ground_z_with_normals(t, p[0], p[1], bulge, slot.normals, z);
@@ -165,6 +212,7 @@ class CornerNormals {
     float normals[3][3];
   };
   std::vector<Slot> slots_;
+  TriangleNormals triangle_normals_;
 };
 
 }  // namespace
@@ -188,16 +236,20 @@ float triangle_unit_normal(const float* p0, const float* p1, const float* p2, fl
   return length;
 }
 
-void vertex_normal(const TINtriangle* triangle, float normals[3][3]) {
+namespace {
+
+// vertex_normal with the unit normal of a triangle from `normal_of(triangle, normal)`.
+template <class NormalOf>
+void vertex_normal_from(const TINtriangle* triangle, float normals[3][3], NormalOf&& normal_of) {
   TINtriangle* q = const_cast<TINtriangle*>(triangle);
   float n[3];
-  triangle_unit_normal(q->v[0], q->v[1], q->v[2], n);
+  normal_of(q, n);
   for (int k = 0; k < 3; k++) {
     float sum[3] = {n[0], n[1], n[2]};
     walk_around(q, k, [&](TINtriangle* r, int) {
       if (r == q || tin_long_or_hull(r)) return;
       float m[3];
-      triangle_unit_normal(r->v[0], r->v[1], r->v[2], m);
+      normal_of(r, m);
       const float d = m[0] * n[0] + m[1] * n[1] + m[2] * n[2];
       sum[0] += m[0] * d;
       sum[1] += m[1] * d;
@@ -206,6 +258,21 @@ void vertex_normal(const TINtriangle* triangle, float normals[3][3]) {
     const float length = std::sqrt(sum[0] * sum[0] + sum[1] * sum[1] + sum[2] * sum[2]);
     for (int i = 0; i < 3; i++) normals[k][i] = sum[i] / length;
   }
+}
+
+void own_unit_normal(const TINtriangle* t, float normal[3]) {
+  triangle_unit_normal(t->v[0], t->v[1], t->v[2], normal);
+}
+
+void vertex_normal_cached(const TINtriangle* triangle, float normals[3][3],
+                          TriangleNormals& triangle_normals) {
+  vertex_normal_from(triangle, normals, triangle_normals);
+}
+
+}  // namespace
+
+void vertex_normal(const TINtriangle* triangle, float normals[3][3]) {
+  vertex_normal_from(triangle, normals, own_unit_normal);
 }
 
 bool ground_z_linear(const TINtriangle* t, double x, double y, float* z) {
@@ -334,17 +401,54 @@ bool GroundEstimate::add_point(double x, double y, double z, int32_t raw_z, doub
     if (!atoms) continue;
     // The shifted grids' columns grow with the shift and span less than two cells, so they are
     // the lowest one plus one for the last m grids: (lowest, m) names them all. Likewise rows.
-    const int32_t column = cell_index(p[0], cell_[level]);
-    const int32_t row = cell_index(p[1], cell_[level]);
-    const int32_t m = shifted_later(p[0], shift_[level], cell_[level], column, sub);
-    const int32_t n = shifted_later(p[1], shift_[level], cell_[level], row, sub);
+    int32_t m, n;
+    const int32_t column = cell_of(axis_cells_[level][0], p[0], level, &m);
+    const int32_t row = cell_of(axis_cells_[level][1], p[1], level, &n);
     atoms->set_current_index(int32_t(i));
     atoms->add(atom_index(column, sub, m), atom_index(row, sub, n), cell_point);
   }
   finest_grid_->set_current_index(int32_t(i));
-  finest_grid_->add(cell_index(p[0], param_.finest), cell_index(p[1], param_.finest), cell_point);
+  finest_grid_->add(cell_of(axis_cells_[3][0], p[0], 3, nullptr),
+                    cell_of(axis_cells_[3][1], p[1], 3, nullptr), cell_point);
   count_++;
   return true;
+}
+
+int32_t GroundEstimate::cell_of(AxisCell& last, float x, int level, int32_t* later) {
+  const float cell = level < 3 ? cell_[level] : param_.finest;
+  const float shift = level < 3 ? shift_[level] : 0.0f;
+  const int32_t sub = param_.sub;
+  if (!(last.valid && x >= last.lo && x < last.hi)) {
+    // The bounds of the coordinate's cell, where they can be found; without them, as ever.
+    const int32_t index = cell_index(x, cell);
+    const AxisCell was = last;
+    last.valid = false;
+    if (index != INT32_MAX && cell > 0 && std::isfinite(cell) && (!later || shift > 0)) {
+      // A neighbour of the last cell shares one bound with it.
+      const int64_t step = int64_t(index) - int64_t(was.index);
+      const float lo = was.valid && step == 1 ? was.hi : first_of_cell(index, cell);
+      const float hi = was.valid && step == -1 ? was.lo : first_of_cell(index + 1, cell);
+      if (lo <= x && x < hi) last = AxisCell{lo, hi, index, true};
+    }
+    if (!last.valid) {
+      if (later) *later = shifted_later(x, shift, cell, index, sub);
+      return index;
+    }
+  }
+  if (later) {
+    // The shifted coordinates only grow: those at or past the next cell's first are later.
+    int32_t first = 1, end = sub;  // the first k with a later cell lies in [first, end]
+    while (first < end) {
+      const int32_t k = (first + end) / 2;
+      if (x + float(k) * shift >= last.hi) {
+        end = k;
+      } else {
+        first = k + 1;
+      }
+    }
+    *later = sub - first;
+  }
+  return last.index;
 }
 
 bool GroundEstimate::add_excluded_point(double x, double y) {
@@ -370,17 +474,31 @@ void GroundEstimate::allocate_bits() {
 }
 
 uint32_t GroundEstimate::build_tin(const std::vector<uint32_t>* indices) {
-  tin_set_point_base(points_.data());
   forget_tin_changes();
   if (indices) {
-    if (!tin_init(uint32_t(indices->size()), false)) {
-      std::fprintf(stderr, "ERROR: cannot clean TIN for %d vertices.\n", int(indices->size()));
+    // The points of a set (a seed grid's) are copied together, in their order: the TIN's walks
+    // and tests read them from a few megabytes instead of all over the point buffer. Vertex j
+    // of this TIN is point (*indices)[j].
+    const size_t n = indices->size();
+    try {
+      set_points_.resize(3 * n);
+    } catch (const std::bad_alloc&) {
+      alloc_failed(true, "ERROR: cannot alloc point_buffer for %u points.\n", uint32_t(n));
+    }
+    for (size_t j = 0; j < n; j++) std::copy_n(point((*indices)[j]), 3, &set_points_[3 * j]);
+    tin_set_point_base(set_points_.data());
+    tin_points_ = uint32_t(n);
+    if (!tin_init(uint32_t(n), false)) {
+      std::fprintf(stderr, "ERROR: cannot clean TIN for %d vertices.\n", int(n));
       throw GroundFatal{false};
     }
-    for (uint32_t i : *indices) tin_add_point(point(i));
+    for (size_t j = 0; j < n; j++) tin_add_point(&set_points_[3 * j]);
     tin_flush();
-    return uint32_t(indices->size());
+    return uint32_t(n);
   }
+  set_points_ = std::vector<float>();
+  tin_set_point_base(points_.data());
+  tin_points_ = count_;
   if (!tin_init(count_, false)) {
     std::fprintf(stderr, "ERROR: cannot clean TIN for %u vertices.\n", count_);
     throw GroundFatal{false};
@@ -468,30 +586,39 @@ uint32_t GroundEstimate::delete_marked_points() {
   return deleted;
 }
 
-void GroundEstimate::mark_long_edges() {
-  // Triangles keep their vertices and marks for as long as they live, so only the ones taken
-  // since the last call can lack their marks.
-  const float limit = (2 * param_.step) * (2 * param_.step);
+void GroundEstimate::note_changed_triangles() {
   const uint32_t n = tin_triangle_count();
   const size_t words = (size_t(n) + 63) / 64;
   if (spike_pending_.size() < words) spike_pending_.resize(words, 0);
   if (refining_ && locate_pending_.size() < words) locate_pending_.resize(words, 0);
   const uint64_t* changed = tin_changed_bits();
   for (size_t w = 0; w < words; w++) {
-    uint64_t bits = changed[w];
-    if (!bits) continue;
-    spike_pending_[w] |= bits;
-    if (refining_) locate_pending_[w] |= bits;
-    for (; bits; bits &= bits - 1) {
+    spike_pending_[w] |= changed[w];
+    if (refining_) locate_pending_[w] |= changed[w];
+  }
+}
+
+void GroundEstimate::mark_long_edges(TINtriangle* q) const {
+  const float limit = (2 * param_.step) * (2 * param_.step);
+  if (q->v[0]) {
+    if (distance2(q->v[0], q->v[1]) > limit) q->flag |= TIN_LONG_EDGE_01;
+    if (distance2(q->v[2], q->v[0]) > limit) q->flag |= TIN_LONG_EDGE_20;
+    if (distance2(q->v[1], q->v[2]) > limit) q->flag |= TIN_LONG_EDGE_12;
+  } else if (distance2(q->v[1], q->v[2]) > limit) {
+    q->flag |= TIN_LONG_EDGE_12;
+  }
+}
+
+void GroundEstimate::mark_long_edges() {
+  // Triangles keep their vertices and marks for as long as they live, so only the ones taken
+  // since the last call can lack their marks.
+  note_changed_triangles();
+  const size_t words = (size_t(tin_triangle_count()) + 63) / 64;
+  const uint64_t* changed = tin_changed_bits();
+  for (size_t w = 0; w < words; w++) {
+    for (uint64_t bits = changed[w]; bits; bits &= bits - 1) {
       TINtriangle* q = tin_triangle_at(uint32_t(w * 64 + unsigned(__builtin_ctzll(bits))));
-      if (!tin_in_use(q)) continue;
-      if (q->v[0]) {
-        if (distance2(q->v[0], q->v[1]) > limit) q->flag |= TIN_LONG_EDGE_01;
-        if (distance2(q->v[2], q->v[0]) > limit) q->flag |= TIN_LONG_EDGE_20;
-        if (distance2(q->v[1], q->v[2]) > limit) q->flag |= TIN_LONG_EDGE_12;
-      } else if (distance2(q->v[1], q->v[2]) > limit) {
-        q->flag |= TIN_LONG_EDGE_12;
-      }
+      if (tin_in_use(q)) mark_long_edges(q);
     }
   }
   tin_clear_changed();
@@ -546,29 +673,45 @@ bool GroundEstimate::is_spike(TINtriangle* q, int k, float up, float down, bool 
   const float z = static_cast<const float*>(q->v[k])[2];
   if (!extremum && !local_extremum(q, k, z)) return false;
   float highest_low = -kFar, lowest_high = kFar;
+  // The highest low only rises and the lowest high only falls, so once both hold the corner
+  // within their limits it is no spike, whatever the other neighbours' ranges: those are not
+  // looked up (every triangle around is marked all the same).
+  bool within = false;
   walk_around(q, k, [&](TINtriangle* r, int e) {
     r->flag |= 1 << ((e + 1) % 3);
     const float* s = r->v[e];
-    if (!s || (r->flag & (TIN_LONG_EDGE_01 << e))) return;
+    if (within || !s || (r->flag & (TIN_LONG_EDGE_01 << e))) return;
     const Range around = neighbour_range(r, e);
     highest_low = std::max(highest_low, around.low);
     lowest_high = std::min(lowest_high, around.high);
+    within = !(z > highest_low + up) && !(z < lowest_high - down);
   });
   return z > highest_low + up || z < lowest_high - down;
 }
 
 void GroundEstimate::find_extrema(uint32_t n) {
-  // One pass over the edges in storage order: every short edge of every triangle seen from
-  // both ends, which meets each vertex's neighbours as a walk around it would.
-  below_.assign((size_t(count_) + 31) / 32, 0u);
-  above_.assign((size_t(count_) + 31) / 32, 0u);
+  // One pass over the edges in storage order, which marks the long edges of the triangles taken
+  // since the last marking on the way (a triangle's marks are all its own edges need). Every
+  // short edge is seen from one of its triangles: from both, it would set the same bits of both
+  // ends, which meets each vertex's neighbours as a walk around it would.
+  note_changed_triangles();
+  below_.assign((size_t(tin_points_) + 31) / 32, 0u);
+  above_.assign((size_t(tin_points_) + 31) / 32, 0u);
+  const uint64_t* changed = tin_changed_bits();
   for (uint32_t t = 0; t < n; t++) {
-    const TINtriangle* q = tin_triangle_at(t);
+    TINtriangle* q = tin_triangle_at(t);
     if (!tin_in_use(q)) continue;
+    if ((changed[t >> 6] >> (t & 63)) & 1u) mark_long_edges(q);
     for (int e = q->v[0] ? 0 : 1; e < 3; e++) {
-      const float* a = q->v[e];
+      // Edge e runs from v[e] to v[e + 1], across from v[e + 2].
       const float* b = q->v[(e + 1) % 3];
       if (!b || (q->flag & (TIN_LONG_EDGE_01 << e))) continue;
+      // Seen from the finite triangle of the two, or from the first of two hull triangles (a
+      // TIN without area).
+      const uint32_t other = uint32_t(q->n[(e + 2) % 3]) / 3;
+      const bool other_finite = tin_triangle_at(other)->v[0];
+      if (q->v[0] ? other_finite && other < t : other_finite || other < t) continue;
+      const float* a = q->v[e];
       const uint32_t ia = q->v[e].id() - 1, ib = q->v[(e + 1) % 3].id() - 1;
       if (b[2] <= a[2]) {
         set(below_, ia);
@@ -580,13 +723,31 @@ void GroundEstimate::find_extrema(uint32_t n) {
       }
     }
   }
+  tin_clear_changed();
 }
 
 uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_t>* indices) {
-  mark_long_edges();
   const uint32_t n = tin_triangle_count();
   const size_t words = (size_t(n) + 63) / 64;
-  if (changes_unknown_ || undeleted_spikes_ > 0) {
+  const bool all = changes_unknown_ || undeleted_spikes_ > 0;
+  // The triangles to look at: the ones taken since the last call, or every one.
+  size_t pending = 0;
+  if (all) {
+    pending = n;
+  } else {
+    const uint64_t* changed = tin_changed_bits();
+    for (size_t w = 0; w < words; w++) {
+      const uint64_t before = w < spike_pending_.size() ? spike_pending_[w] : 0;
+      pending += size_t(__builtin_popcountll(before | changed[w]));
+    }
+  }
+  const bool sweep = pending > n / 4;
+  if (sweep) {
+    find_extrema(n);
+  } else {
+    mark_long_edges();
+  }
+  if (all) {
     std::fill(spike_pending_.begin(), spike_pending_.begin() + ptrdiff_t(words), ~uint64_t(0));
   }
   // A vertex is tested once all its triangles but none of its corner marks are old: an untested
@@ -601,14 +762,7 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
     range_generation_ = 1;
   }
   std::vector<uint32_t> spikes;
-  size_t pending = 0;
-  for (size_t w = 0; w < words; w++) pending += size_t(__builtin_popcountll(spike_pending_[w]));
-  if (pending > n / 4) {
-    find_extrema(n);
-  } else {
-    seen_.assign((size_t(count_) + 31) / 32, 0u);  // a bit per point: looked at in this call
-  }
-  const bool sweep = !below_.empty();
+  if (!sweep) seen_.assign((size_t(tin_points_) + 31) / 32, 0u);  // a bit per vertex: looked at
   for (size_t w = 0; w < words; w++) {
     uint64_t bits = spike_pending_[w];
     spike_pending_[w] = 0;
@@ -635,6 +789,8 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
   above_ = std::vector<uint32_t>();
   seen_ = std::vector<uint32_t>();
   if (indices) {
+    // The TIN of a set numbers its vertices by their place in the set, in the same order.
+    for (uint32_t& i : spikes) i = (*indices)[i];
     std::sort(spikes.begin(), spikes.end());
     indices->erase(std::remove_if(indices->begin(), indices->end(),
                                   [&](uint32_t i) {
@@ -653,30 +809,111 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
   return uint32_t(spikes.size());
 }
 
-void GroundEstimate::mark_occupied(LAScellGrid& occupancy, float cell,
-                                   const std::vector<uint32_t>& seeds) {
-  const LAScellPoint none;
+namespace {
+
+// The occupied cells of a seed level, a bit each, in tiles of 8 x 8 cells kept in a hash table
+// by tile: the memory follows the occupied area, not the extent, and the 3 x 3 block around a
+// cell lies in one tile more often than not.
+class OccupiedCells {
+ public:
+  void add(int32_t column, int32_t row) {
+    *word(tile_key(column >> 3, row >> 3), true) |= uint64_t(1) << bit(column, row);
+  }
+  // Whether a cell of the 3 x 3 block around the cell is occupied. A cell at the edge of the
+  // index range (a far stray point, clamped) has no neighbour beyond it.
+  bool any_around(int32_t column, int32_t row) {
+    const int64_t c0 = std::max<int64_t>(int64_t(column) - 1, INT32_MIN);
+    const int64_t c1 = std::min<int64_t>(int64_t(column) + 1, INT32_MAX);
+    const int64_t r0 = std::max<int64_t>(int64_t(row) - 1, INT32_MIN);
+    const int64_t r1 = std::min<int64_t>(int64_t(row) + 1, INT32_MAX);
+    for (int64_t ty = r0 >> 3; ty <= r1 >> 3; ty++) {
+      for (int64_t tx = c0 >> 3; tx <= c1 >> 3; tx++) {
+        const uint64_t* w = word(tile_key(int32_t(tx), int32_t(ty)), false);
+        if (!w) continue;
+        // The block's columns and rows inside this tile.
+        const int64_t first_c = std::max(c0, tx * 8), last_c = std::min(c1, tx * 8 + 7);
+        const int64_t first_r = std::max(r0, ty * 8), last_r = std::min(r1, ty * 8 + 7);
+        const uint64_t columns = ((uint64_t(1) << (last_c - first_c + 1)) - 1)
+                                 << (first_c - tx * 8);
+        uint64_t mask = 0;
+        for (int64_t r = first_r; r <= last_r; r++) mask |= columns << (8 * (r - ty * 8));
+        if (*w & mask) return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  struct Slot {
+    uint64_t key;
+    uint64_t bits;  // 0: the slot is free (a stored tile has a cell)
+  };
+  static uint64_t tile_key(int32_t tx, int32_t ty) {
+    return (uint64_t(uint32_t(tx)) << 32) | uint32_t(ty);
+  }
+  static int bit(int32_t column, int32_t row) { return ((row & 7) << 3) | (column & 7); }
+  size_t home(uint64_t key) const { return size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - shift_)); }
+  // The tile's bits; null for a tile without cells unless `make`.
+  uint64_t* word(uint64_t key, bool make) {
+    if (slots_.empty()) {
+      if (!make) return nullptr;
+      grow();
+    }
+    for (size_t i = home(key);; i = (i + 1) & (slots_.size() - 1)) {
+      Slot& slot = slots_[i];
+      if (slot.bits && slot.key == key) return &slot.bits;
+      if (!slot.bits) {
+        if (!make) return nullptr;
+        if (2 * (used_ + 1) > slots_.size()) {
+          grow();
+          return word(key, true);
+        }
+        used_++;
+        slot.key = key;
+        return &slot.bits;  // set by the caller
+      }
+    }
+  }
+  void grow() {
+    std::vector<Slot> old;
+    old.swap(slots_);
+    shift_ = old.empty() ? 10 : shift_ + 1;
+    try {
+      slots_.assign(size_t(1) << shift_, Slot{0, 0});
+    } catch (const std::bad_alloc&) {
+      alloc_failed(true, "ERROR: cannot alloc occupancy raster.\n");
+    }
+    for (const Slot& s : old) {
+      if (!s.bits) continue;
+      size_t i = home(s.key);
+      while (slots_[i].bits) i = (i + 1) & (slots_.size() - 1);
+      slots_[i] = s;
+    }
+  }
+
+  std::vector<Slot> slots_;
+  size_t used_ = 0;
+  int shift_ = 0;
+};
+
+void mark_occupied(OccupiedCells& occupancy, float cell, const GroundEstimate& estimate,
+                   const std::vector<uint32_t>& seeds) {
   for (uint32_t i : seeds) {
-    const float* p = point(i);
-    occupancy.add(cell_index(p[0], cell), cell_index(p[1], cell), none);
+    const float* p = estimate.point(i);
+    occupancy.add(cell_index(p[0], cell), cell_index(p[1], cell));
   }
 }
 
-bool GroundEstimate::occupied_around(LAScellGrid& occupancy, float cell, const float* p) {
+// Whether a cell next to the point's (or its own) is occupied; if none, occupies its own.
+bool occupied_around(OccupiedCells& occupancy, float cell, const float* p) {
   const int32_t c = cell_index(p[0], cell);
   const int32_t r = cell_index(p[1], cell);
-  int32_t value;
-  // A point at the edge of the index range (a far stray point, clamped) has no neighbour beyond it.
-  for (int64_t row = int64_t(r) + 1; row >= int64_t(r) - 1; row--) {
-    for (int64_t column = int64_t(c) - 1; column <= int64_t(c) + 1; column++) {
-      if (row < INT32_MIN || row > INT32_MAX || column < INT32_MIN || column > INT32_MAX) continue;
-      if (occupancy.get(int32_t(column), int32_t(row), value)) return true;
-    }
-  }
-  const LAScellPoint none;
-  occupancy.add(c, r, none);
+  if (occupancy.any_around(c, r)) return true;
+  occupancy.add(c, r);
   return false;
 }
+
+}  // namespace
 
 namespace {
 
@@ -733,40 +970,39 @@ bool lower(int32_t z, uint32_t index, const LowestCell& slot) {
 // The lowest point of every occupied cell of shifted grid (k, l), by index. Atoms are sorted by
 // key; the cells of the shifted grid gather atoms from four classes (column + 0 or 1, row + 0 or
 // 1), each of which keeps the key order once shifted, so a merge of the four meets every cell's
-// atoms together. Linear in the atoms, whatever the extent.
+// atoms together. Linear in the atoms, whatever the extent. `classes` is room for the atoms of
+// each class, by their place in `atoms`.
 void lowest_of_shifted_grid(const std::vector<Atom>& atoms, int32_t sub, int32_t k, int32_t l,
-                            std::vector<uint32_t>& lowest) {
+                            std::vector<uint32_t> (&classes)[4], std::vector<uint32_t>& lowest) {
   lowest.clear();
-  const size_t n = atoms.size();
-  auto class_of = [&](const Atom& a) {
-    return (a.m >= sub - k ? 2 : 0) + (a.n >= sub - l ? 1 : 0);
-  };
-  auto shifted = [](const Atom& a, int c) {
-    return a.key + (uint64_t(c >> 1) << 32) + uint64_t(c & 1);
-  };
-  size_t at[4];
-  for (int c = 0; c < 4; c++) {
-    size_t i = 0;
-    while (i < n && class_of(atoms[i]) != c) i++;
-    at[c] = i;
+  for (std::vector<uint32_t>& members : classes) members.clear();
+  const uint32_t n = uint32_t(atoms.size());
+  for (uint32_t i = 0; i < n; i++) {
+    const Atom& a = atoms[i];
+    classes[(a.m >= sub - k ? 2 : 0) + (a.n >= sub - l ? 1 : 0)].push_back(i);
   }
+  auto shifted = [&](uint32_t i, int c) {
+    return atoms[i].key + (uint64_t(c >> 1) << 32) + uint64_t(c & 1);
+  };
+  size_t at[4] = {0, 0, 0, 0};
   for (;;) {
     uint64_t key = UINT64_MAX;
     bool any = false;
     for (int c = 0; c < 4; c++) {
-      if (at[c] < n) {
-        key = any ? std::min(key, shifted(atoms[at[c]], c)) : shifted(atoms[at[c]], c);
+      if (at[c] < classes[c].size()) {
+        const uint64_t head = shifted(classes[c][at[c]], c);
+        key = any ? std::min(key, head) : head;
         any = true;
       }
     }
     if (!any) return;
     LowestCell slot{0, kNoPoint};
     for (int c = 0; c < 4; c++) {
+      const std::vector<uint32_t>& members = classes[c];
       size_t i = at[c];
-      while (i < n && shifted(atoms[i], c) == key) {
-        if (lower(atoms[i].z, atoms[i].index, slot)) slot = LowestCell{atoms[i].z, atoms[i].index};
-        i++;
-        while (i < n && class_of(atoms[i]) != c) i++;
+      for (; i < members.size() && shifted(members[i], c) == key; i++) {
+        const Atom& a = atoms[members[i]];
+        if (lower(a.z, a.index, slot)) slot = LowestCell{a.z, a.index};
       }
       at[c] = i;
     }
@@ -779,9 +1015,9 @@ void lowest_of_shifted_grid(const std::vector<Atom>& atoms, int32_t sub, int32_t
 void GroundEstimate::seed_level(int level) {
   const int32_t sub = param_.sub;
   const float cell = param_.step / (float(2 << level) * float(sub));
-  std::unique_ptr<LAScellGrid> occupancy = new_grid("occupancy");
-  if (!occupancy) alloc_failed(true, "ERROR: cannot alloc occupancy raster.\n");
-  for (int before = 0; before < level; before++) mark_occupied(*occupancy, cell, seeds_[before]);
+  OccupiedCells occupancy;
+  for (int before = 0; before < level; before++)
+    mark_occupied(occupancy, cell, *this, seeds_[before]);
   std::vector<uint32_t>& accepted = seeds_[level];
   accepted.clear();
   // Every shifted grid of the level gathers its cells' lowest points from the atoms: the cells
@@ -806,14 +1042,15 @@ void GroundEstimate::seed_level(int level) {
   atoms_[level].reset();
   std::sort(atoms.begin(), atoms.end(), [](const Atom& a, const Atom& b) { return a.key < b.key; });
   std::vector<uint32_t> working;
+  std::vector<uint32_t> classes[4];
   for (int32_t k = 0; k < sub; k++) {
     for (int32_t l = 0; l < sub; l++) {
-      lowest_of_shifted_grid(atoms, sub, k, l, working);
+      lowest_of_shifted_grid(atoms, sub, k, l, classes, working);
       std::sort(working.begin(), working.end());
       build_tin(&working);
       if (settings_.clean) remove_spikes(param_.spike, param_.down_spike, &working);
       for (uint32_t i : working) {
-        if (!occupied_around(*occupancy, cell, point(i))) accepted.push_back(i);
+        if (!occupied_around(occupancy, cell, point(i))) accepted.push_back(i);
       }
     }
   }
@@ -823,13 +1060,12 @@ void GroundEstimate::seed_level(int level) {
 
 void GroundEstimate::finest_level() {
   const float cell = param_.finest / 4;
-  std::unique_ptr<LAScellGrid> occupancy = new_grid("occupancy");
-  if (!occupancy) alloc_failed(true, "ERROR: cannot alloc occupancy raster.\n");
-  for (int before = 0; before < 3; before++) mark_occupied(*occupancy, cell, seeds_[before]);
+  OccupiedCells occupancy;
+  for (int before = 0; before < 3; before++) mark_occupied(occupancy, cell, *this, seeds_[before]);
   std::vector<uint32_t>& accepted = seeds_[3];
   accepted.clear();
   visit_stored_cells(*finest_grid_, [&](const StoredCell& c) {
-    if (!occupied_around(*occupancy, cell, point(c.index))) accepted.push_back(c.index);
+    if (!occupied_around(occupancy, cell, point(c.index))) accepted.push_back(c.index);
   });
   finest_grid_.reset();
   std::sort(accepted.begin(), accepted.end());
@@ -998,6 +1234,8 @@ bool GroundEstimate::refine(int level) {
       const uint32_t i = candidates[c];
       const float* p = point(i);
       if (p[2] == GROUND_EXCLUDED || get(tin_bits_, i)) continue;
+      // Candidates lie all over the points: the one a few ahead is asked for now.
+      if (c + 4 < candidates.size()) __builtin_prefetch(point(candidates[c + 4]));
       const int32_t place = places[c];
       if (reuse && place >= 0 && unchanged_since_last_pass(place)) {
         hint = TINlocation{tin_triangle_at(uint32_t(place)), place};

@@ -95,7 +95,7 @@ class GroundEstimate {
   uint32_t delete_marked_points();
   void mark_long_edges();
   uint32_t remove_spikes(float up, float down, std::vector<uint32_t>* indices);
-  // Point index of a TIN vertex.
+  // Point index of a vertex of the TIN over all points (not of one over a set).
   uint32_t index_of(const float* vertex) const { return uint32_t((vertex - points_.data()) / 3); }
   void set_tin_bit(uint32_t i) { set(tin_bits_, i); }
   void set_insert_bit(uint32_t i) { set(insert_bits_, i); }
@@ -115,8 +115,6 @@ class GroundEstimate {
   void timing(const char* what);
   void create_level_grids(int level);
   std::unique_ptr<LAScellGrid> new_grid(const char* type);
-  void mark_occupied(LAScellGrid& occupancy, float cell, const std::vector<uint32_t>& seeds);
-  bool occupied_around(LAScellGrid& occupancy, float cell, const float* p);
   void seed_level(int level);
   void finest_level();
   bool refine(int level);
@@ -133,7 +131,12 @@ class GroundEstimate {
   bool is_spike(TINtriangle* q, int k, float up, float down, bool extremum);
   // Sets below_ and above_ for every TIN vertex: whether some neighbour over a short edge lies
   // at or below it, and at or above it.
+  // Marks the long edges of the triangles taken since the last marking on the way.
   void find_extrema(uint32_t n);
+  // Adds the triangles taken since the last marking to the pending sets.
+  void note_changed_triangles();
+  // Marks the edges of q longer than twice the step.
+  void mark_long_edges(TINtriangle* q) const;
   // A new TIN: no change of an earlier one matters.
   void forget_tin_changes();
   // Sets (or clears) the bit in touched_ of every corner of a triangle taken since the last
@@ -158,6 +161,10 @@ class GroundEstimate {
   double mark_ = 0.0;
 
   std::vector<float> points_;
+  // The copied points of the set that the TIN was built from (build_tin with indices), and the
+  // number of point records that the TIN's vertex numbers range over.
+  std::vector<float> set_points_;
+  uint32_t tin_points_ = 0;
   uint32_t capacity_ = 0;
   uint32_t count_ = 0;
   uint32_t excluded_ = 0;
@@ -169,6 +176,17 @@ class GroundEstimate {
   std::unique_ptr<LAScellGrid> finest_grid_;
   float cell_[3] = {0, 0, 0};
   float shift_[3] = {0, 0, 0};
+  // The last cell that a coordinate fell into, per level and axis (then the finest grid's):
+  // consecutive points mostly share it, and its bounds answer without a division.
+  struct AxisCell {
+    float lo, hi;  // the coordinates with this cell: lo <= x < hi
+    int32_t index;
+    bool valid = false;
+  };
+  AxisCell axis_cells_[4][2];
+  // The cell of x at a seed level (3: the finest grid) through `last`, and for a level how many
+  // of its shifted grids put x into a later cell: cell_index and shifted_later's answers.
+  int32_t cell_of(AxisCell& last, float x, int level, int32_t* later);
 
   std::vector<Twin> refused_;  // during one insertion
   std::vector<Twin> twins_;

@@ -859,6 +859,9 @@ void tin_add_point(float* point) {
   // shuffling it whole, so walks stay short.
   const int p = queue_position;
   if (p % 256 == 0) std::swap(queue[p], queue[crt_rand() % TIN_QUEUE_SIZE]);
+  // A queued point was last read long ago: its coordinates are asked for a few insertions ahead.
+  constexpr int kAhead = 4;
+  __builtin_prefetch(queue[p + kAhead < TIN_QUEUE_SIZE ? p + kAhead : p + kAhead - TIN_QUEUE_SIZE]);
   tin_insert_point(queue[p]);
   queue[p] = point;
   queue_position = (p + 1 == TIN_QUEUE_SIZE) ? 0 : p + 1;
