@@ -64,7 +64,8 @@ struct Cloud {
 const Cloud& cloud(uint8_t format) {
   static const Cloud format1(1);
   static const Cloud format3(3);
-  return format == 1 ? format1 : format3;
+  static const Cloud format0(0);
+  return format == 1 ? format1 : format == 0 ? format0 : format3;
 }
 
 // Item pointers into one record buffer, as a LASpoint hands them over.
@@ -165,8 +166,14 @@ void BM_RawCopy(benchmark::State& state) {
 }  // namespace
 
 // Arguments: point format, item version.
-BENCHMARK(BM_VpkCompress)->Args({1, 1})->Args({1, 2})->Args({3, 2})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_VpkCompress)
+    ->Args({0, 2})
+    ->Args({1, 1})
+    ->Args({1, 2})
+    ->Args({3, 2})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_VpkDecompress)
+    ->Args({0, 2})
     ->Args({1, 1})
     ->Args({1, 2})
     ->Args({3, 2})

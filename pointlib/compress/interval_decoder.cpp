@@ -20,8 +20,27 @@ void IntervalDecoder::stop() {
 }
 
 void IntervalDecoder::read_initial_value() {
-  value = static_cast<uint32_t>(stream->read_byte()) << 24;
-  value |= static_cast<uint32_t>(stream->read_byte()) << 16;
-  value |= static_cast<uint32_t>(stream->read_byte()) << 8;
-  value |= static_cast<uint32_t>(stream->read_byte());
+  value = static_cast<uint32_t>(stream->get_byte()) << 24;
+  value |= static_cast<uint32_t>(stream->get_byte()) << 16;
+  value |= static_cast<uint32_t>(stream->get_byte()) << 8;
+  value |= static_cast<uint32_t>(stream->get_byte());
+}
+
+uint32_t IntervalDecoder::find_symbol(SymbolModel* m, uint32_t d) {
+  // While the value stays inside the interval d cannot pass the table's last
+  // slice; beyond it the data is corrupt.
+  if (d > m->corrupt_above) throw 4711;
+  if (m->decoder_table && m->table_limit == 0) m->fill_decoder_table();
+  // Bisection: the distribution values rise strictly from 0.
+  uint32_t symbol = 0;
+  uint32_t n = m->symbols;
+  while (n - symbol > 1) {
+    const uint32_t k = (symbol + n) >> 1;
+    if (m->distribution[k] > d) {
+      n = k;
+    } else {
+      symbol = k;
+    }
+  }
+  return symbol;
 }

@@ -32,7 +32,8 @@ class IntervalDecoder {
   void finish() { stop(); }
 
   std::unique_ptr<BitModel> new_bit_model() const { return std::make_unique<BitModel>(); }
-  // Models of more than 16 symbols get a decoder table.
+  // Models built for a decoder carry a table of slices of the range and
+  // room for the search window.
   std::unique_ptr<SymbolModel> new_symbol_model(uint32_t symbols) const {
     return std::make_unique<SymbolModel>(symbols, false);
   }
@@ -58,6 +59,12 @@ class IntervalDecoder {
 
  private:
   inline void renormalise();
+  inline void set_interval(uint32_t v, uint32_t len);
+  static inline uint32_t search_slice(const SymbolModel* m, uint32_t t, uint32_t d);
+  static inline uint32_t count_at_most(const uint32_t* entries, uint32_t d);
+  // The rare cases: d of 2^15 or more (the last symbol's sliver of the
+  // interval, or corrupt data) and models built without the search padding.
+  static uint32_t find_symbol(SymbolModel* m, uint32_t d);
   void stop();
 
   ByteStreamInArrayLE none;
@@ -66,12 +73,36 @@ class IntervalDecoder {
   uint32_t length = 0xFFFFFFFFu;
 };
 
+// Stores a new value and length, renormalised. After a bit or a symbol the
+// length is at least 2^9, so at most two bytes are due. Whether they are is
+// a coin toss that a branch would often guess wrong, and only once the long
+// chain of dependent steps before it is done; with two bytes at hand in
+// memory they are taken without a branch.
+PL_CODER_INLINE void IntervalDecoder::set_interval(uint32_t v, uint32_t len) {
+  if (__builtin_expect(stream->window_size() >= 2, 1)) {
+    const uint8_t* p = stream->window();
+    // One byte due below 2^24, another below 2^16: the sign bits of the
+    // differences, taken in 64 bits so that no difference wraps.
+    const uint32_t n = static_cast<uint32_t>(((uint64_t{len} - kIntervalMinLength) >> 63) +
+                                             ((uint64_t{len} - (1u << 16)) >> 63));
+    // The value with both bytes appended, shifted back by the bytes not due.
+    const uint64_t both = (uint64_t{v} << 16) | (uint32_t{p[0]} << 8) | p[1];
+    value = static_cast<uint32_t>(both >> (16 - 8 * n));
+    length = len << (8 * n);
+    stream->skip_window(n);
+  } else {
+    value = v;
+    length = len;
+    if (len < kIntervalMinLength) renormalise();
+  }
+}
+
 inline void IntervalDecoder::renormalise() {
   // A throw from the stream would leave the interval below its minimum
   // length: the decoder lets go of the stream before it passes the throw on.
   try {
     do {
-      value = (value << 8) | static_cast<uint32_t>(stream->read_byte());
+      value = (value << 8) | static_cast<uint32_t>(stream->get_byte());
       length <<= 8;
     } while (length < kIntervalMinLength);
   } catch (...) {
@@ -80,7 +111,7 @@ inline void IntervalDecoder::renormalise() {
   }
 }
 
-inline uint32_t IntervalDecoder::get_bit(BitModel* m) {
+PL_CODER_INLINE uint32_t IntervalDecoder::get_bit(BitModel* m) {
   const uint32_t x = m->bit_0_prob * (length >> kBitModelLengthShift);
   const uint32_t bit = value >= x;
   if (bit == 0) {
@@ -95,51 +126,77 @@ inline uint32_t IntervalDecoder::get_bit(BitModel* m) {
   return bit;
 }
 
-inline uint32_t IntervalDecoder::get_symbol(SymbolModel* m) {
+// The symbol is the last one whose distribution value is at most
+// value / (length >> 15); the division is the one step the encoder does not
+// share. d's slice in the table names its symbol, or one of two; only a
+// slice crowded with symbol starts is searched, one window of entries at a
+// time without a branch per entry.
+PL_CODER_INLINE uint32_t IntervalDecoder::get_symbol(SymbolModel* m) {
+  const uint32_t y_last = length;
+  const uint32_t l = y_last >> kSymbolModelLengthShift;
+  const uint32_t v = value;
+  const uint32_t d = v / l;
   uint32_t symbol;
   uint32_t x;
-  uint32_t y = length;
-  if (m->decoder_table) {
-    length >>= kSymbolModelLengthShift;
-    const uint32_t d = value / length;
-    const uint32_t t = d >> m->table_shift;
-    // While the value stays inside the interval t cannot pass table_size;
-    // beyond it the data is corrupt and the table would be overrun.
-    if (t > m->table_size) throw 4711;
-    symbol = m->decoder_table[t];
-    uint32_t n = m->decoder_table[t + 1] + 1;
-    while (n > symbol + 1) {
-      const uint32_t k = (symbol + n) >> 1;
-      if (m->distribution[k] > d) {
-        n = k;
-      } else {
-        symbol = k;
-      }
-    }
-    x = m->distribution[symbol] * length;
-    if (symbol != m->last_symbol) y = m->distribution[symbol + 1] * length;
+  uint32_t new_length;
+  const uint32_t t = d >> m->table_shift;
+  if (__builtin_expect(d < m->table_limit, 1) &&
+      __builtin_expect((m->decoder_table[t] & kSliceCrowded) == 0, 1)) {
+    // The slice holds a and perhaps the start of a + 1: one comparison
+    // chooses, without a branch, between the two candidates' intervals.
+    const uint64_t entry = m->decoder_table[t];
+    const uint32_t end = static_cast<uint32_t>(entry >> kSliceEndShift);
+    const uint32_t next_end = static_cast<uint32_t>(entry >> kSliceNextEndShift) & 0xFFFFu;
+    const uint32_t start = static_cast<uint32_t>(entry >> kSliceStartShift) & 0x7FFFu;
+    // An end of 2^15 is the coder's: the length's low bits are added back.
+    const uint32_t rest = y_last & (kSymbolModelMaxCount - 1);
+    const uint32_t end_x = end * l + ((0u - (end >> kSymbolModelLengthShift)) & rest);
+    const uint32_t next_end_x =
+        next_end * l + ((0u - (next_end >> kSymbolModelLengthShift)) & rest);
+    const uint32_t next = d >= end ? 1u : 0u;
+    symbol = (static_cast<uint32_t>(entry) & kSliceSymbolMask) + next;
+    x = next ? end_x : start * l;
+    new_length = (next ? next_end_x : end_x) - x;
   } else {
-    x = symbol = 0;
-    length >>= kSymbolModelLengthShift;
-    uint32_t n = m->symbols;
-    uint32_t k = n >> 1;
-    do {
-      const uint32_t z = length * m->distribution[k];
-      if (z > value) {
-        n = k;
-        y = z;
-      } else {
-        symbol = k;
-        x = z;
-      }
-    } while ((k = (symbol + n) >> 1) != symbol);
+    symbol = d < m->table_limit ? search_slice(m, t, d) : find_symbol(m, d);
+    x = m->distribution[symbol] * l;
+    const uint32_t y = symbol == m->last_symbol ? y_last : m->distribution[symbol + 1] * l;
+    new_length = y - x;
   }
-  value -= x;
-  length = y - x;
-  if (length < kIntervalMinLength) renormalise();
+  // The counts first: a store through a plain count could be the decoder's
+  // own value for all the compiler knows, and would force the next symbol to
+  // reload it from memory.
   ++m->symbol_count[symbol];
   if (--m->symbols_until_update == 0) m->update();
+  set_interval(v - x, new_length);
   return symbol;
+}
+
+PL_CODER_INLINE uint32_t IntervalDecoder::search_slice(const SymbolModel* m, uint32_t t,
+                                                       uint32_t d) {
+  uint32_t first = static_cast<uint32_t>(m->decoder_table[t]) & kSliceSymbolMask;
+  uint32_t last = static_cast<uint32_t>(m->decoder_table[t + 1]) & kSliceSymbolMask;
+  // A slice crowded with rare symbols: halve it down to one window.
+  while (last - first > kSymbolSearchWindow) {
+    const uint32_t k = (first + last + 1) >> 1;
+    if (m->distribution[k] > d) {
+      last = k - 1;
+    } else {
+      first = k;
+    }
+  }
+  return first + count_at_most(m->distribution + first + 1, d);
+}
+
+inline uint32_t IntervalDecoder::count_at_most(const uint32_t* entries, uint32_t d) {
+  // Signed on purpose: every entry and d are below 2^31, and the compiler
+  // turns a signed count into a few vector compares.
+  const int32_t limit = static_cast<int32_t>(d);
+  uint32_t count = 0;
+  for (uint32_t k = 0; k < kSymbolSearchWindow; k++) {
+    count += static_cast<int32_t>(entries[k]) <= limit ? 1u : 0u;
+  }
+  return count;
 }
 
 inline uint32_t IntervalDecoder::get_raw_bits(uint32_t num_bits) {

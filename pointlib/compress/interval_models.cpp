@@ -2,6 +2,15 @@
 
 #include <new>
 
+namespace {
+
+// Above every distribution value (all below 2^15) in a signed comparison too.
+constexpr uint32_t kNoDistribution = 0x7FFFFFFFu;
+constexpr uint32_t kTableRun = 4;
+constexpr uint32_t kDecoderTableMaxBits = 10;
+
+}  // namespace
+
 void BitModel::update() {
   bit_count += update_cycle;
   if (bit_count > kBitModelMaxCount) {
@@ -24,22 +33,39 @@ int SymbolModel::reset() {
   if (!storage) {
     if (symbols < 2 || symbols > 2048) return -1;
     if (!compress && symbols > 16) {
-      // 3 table bits up to 32 symbols, one more per doubling.
+      // Past the range by more than one slice of a table of 3 bits up to 32
+      // symbols, one more per doubling, d is refused as corrupt: the readers
+      // have always reported such data at that point.
       uint32_t table_bits = 3;
       while (symbols > (1u << (table_bits + 2))) ++table_bits;
+      corrupt_above = kSymbolModelMaxCount + (kSymbolModelMaxCount >> table_bits) - 1;
+    }
+    if (!compress) {
+      // Two slices per symbol, up to 1024: few slices hold the starts of
+      // two more symbols, and refilling the table after an update stays cheap.
+      uint32_t table_bits = 1;
+      while (symbols > (1u << (table_bits - 1)) && table_bits < kDecoderTableMaxBits) ++table_bits;
       table_size = 1u << table_bits;
       table_shift = kSymbolModelLengthShift - table_bits;
     }
-    const uint32_t table_entries = table_size ? table_size + 2 : 0;
-    storage.reset(new (std::nothrow) uint32_t[2 * symbols + table_entries]);
+    const uint32_t padding = compress ? 0 : kSymbolSearchWindow;
+    storage.reset(new (std::nothrow) uint32_t[2 * symbols + padding]);
     if (!storage) return -1;
     distribution = storage.get();
-    symbol_count = distribution + symbols;
-    decoder_table = table_size ? symbol_count + symbols : nullptr;
+    for (uint32_t k = 0; k < padding; k++) distribution[symbols + k] = kNoDistribution;
+    symbol_count = distribution + symbols + padding;
+    if (table_size) {
+      table_storage.reset(new (std::nothrow) uint64_t[table_size + 2 + kTableRun]);
+      if (!table_storage) return -1;
+      decoder_table = table_storage.get();
+    }
   }
   total_count = 0;
   update_cycle = symbols;
   for (uint32_t k = 0; k < symbols; k++) symbol_count[k] = 1;
+  // A model's table is built when it is first used: most models of a wide
+  // residual coder are reset at every chunk and never used.
+  table_limit = 0;
   update();
   update_cycle = symbols_until_update = (symbols + 6) >> 1;
   return 0;
@@ -56,24 +82,38 @@ void SymbolModel::update() {
   }
   const uint32_t scale = 0x80000000u / total_count;
   uint32_t sum = 0;
-  if (compress || table_size == 0) {
-    for (uint32_t k = 0; k < symbols; k++) {
-      distribution[k] = (scale * sum) >> (31 - kSymbolModelLengthShift);
-      sum += symbol_count[k];
-    }
-  } else {
-    uint32_t s = 0;
-    for (uint32_t k = 0; k < symbols; k++) {
-      distribution[k] = (scale * sum) >> (31 - kSymbolModelLengthShift);
-      sum += symbol_count[k];
-      const uint32_t w = distribution[k] >> table_shift;
-      while (s < w) decoder_table[++s] = k - 1;
-    }
-    decoder_table[0] = 0;
-    while (s <= table_size) decoder_table[++s] = symbols - 1;
+  for (uint32_t k = 0; k < symbols; k++) {
+    distribution[k] = (scale * sum) >> (31 - kSymbolModelLengthShift);
+    sum += symbol_count[k];
   }
+  if (table_limit) fill_decoder_table();
   update_cycle = (5 * update_cycle) >> 2;
   const uint32_t max_cycle = (symbols + 6) << 3;
   if (update_cycle > max_cycle) update_cycle = max_cycle;
   symbols_until_update = update_cycle;
+}
+
+void SymbolModel::fill_decoder_table() {
+  // The slices j to w start inside symbol k. Every symbol writes runs of
+  // kTableRun entries, past its own slices into the next symbol's, which
+  // overwrites them in turn: whole stores in place of a loop whose length is
+  // hard to guess.
+  uint32_t j = 0;
+  for (uint32_t k = 0; k < symbols; k++) {
+    const uint32_t end = k == last_symbol ? kSymbolModelMaxCount : distribution[k + 1];
+    if ((j << table_shift) >= end) continue;
+    const uint32_t next_end = k + 1 >= last_symbol ? kSymbolModelMaxCount : distribution[k + 2];
+    const uint64_t entry = (uint64_t{end} << kSliceEndShift) |
+                           (uint64_t{next_end} << kSliceNextEndShift) |
+                           (uint64_t{distribution[k]} << kSliceStartShift) | k;
+    const uint32_t w = (end - 1) >> table_shift;
+    for (uint32_t i = j; i <= w; i += kTableRun) {
+      for (uint32_t r = 0; r < kTableRun; r++) decoder_table[i + r] = entry;
+    }
+    if (next_end < ((w + 1) << table_shift)) decoder_table[w] |= kSliceCrowded;
+    j = w + 1;
+  }
+  // Past the last slice: the bound of a search in the last one.
+  decoder_table[table_size] = decoder_table[table_size + 1] = kSliceCrowded | last_symbol;
+  table_limit = kSymbolModelMaxCount;
 }

@@ -23,6 +23,9 @@ constexpr uint32_t kBitModelLengthShift = 13;
 constexpr uint32_t kBitModelMaxCount = 1u << kBitModelLengthShift;
 constexpr uint32_t kSymbolModelLengthShift = 15;
 constexpr uint32_t kSymbolModelMaxCount = 1u << kSymbolModelLengthShift;
+// A decoder looks a symbol up among this many distribution entries at once
+// (no branch per entry), after its table has narrowed the choice.
+constexpr uint32_t kSymbolSearchWindow = 16;
 
 class BitModel {
  public:
@@ -43,6 +46,17 @@ class BitModel {
   uint32_t bit_count;
 };
 
+// A decoder's slice entry: the slice's first symbol a (bits 0-15), where a
+// starts (bits 16-30), where a and a + 1 end (bits 48-63 and 32-47; 2^15 for
+// the end of the last symbol, whose interval ends with the coder's). Any d in
+// the slice below a's end is a, else a + 1, unless the slice is crowded (bit
+// 31): it holds the start of a + 2 as well.
+constexpr uint32_t kSliceSymbolMask = 0xFFFFu;
+constexpr uint32_t kSliceStartShift = 16;
+constexpr uint32_t kSliceNextEndShift = 32;
+constexpr uint32_t kSliceEndShift = 48;
+constexpr uint64_t kSliceCrowded = 0x80000000u;
+
 class SymbolModel {
  public:
   // compress: built for the encoder, which never needs a decoder table.
@@ -54,11 +68,16 @@ class SymbolModel {
   // Rescales the distribution (and decoder table); called when
   // symbols_until_update reaches 0.
   void update();
+  // Builds the decoder table from the distribution; opens the table lookup.
+  void fill_decoder_table();
 
+  // For a decoder, followed by kSymbolSearchWindow entries above any
+  // distribution value, so a search window may run past the last symbol.
   uint32_t* distribution = nullptr;
   uint32_t* symbol_count = nullptr;
-  // First symbol of each slice of the 15-bit range, table_size + 2 entries.
-  uint32_t* decoder_table = nullptr;
+  // The entries of the slices of the 15-bit range, table_size + 2 of them
+  // (null for an encoder's model).
+  uint64_t* decoder_table = nullptr;
   uint32_t total_count = 0;
   uint32_t update_cycle = 0;
   uint32_t symbols_until_update = 0;
@@ -66,11 +85,17 @@ class SymbolModel {
   uint32_t last_symbol;
   uint32_t table_size = 0;
   uint32_t table_shift = 0;
+  // A decoder looks d = value / (length >> 15) up in the table below this
+  // (0 while the table is not built, and for an encoder's model) ...
+  uint32_t table_limit = 0;
+  // ... and d above this is corrupt data.
+  uint32_t corrupt_above = 0xFFFFFFFFu;
   bool compress;
 
  private:
-  // The three arrays in one allocation.
+  // The distribution and the counts in one allocation; the table in another.
   std::unique_ptr<uint32_t[]> storage;
+  std::unique_ptr<uint64_t[]> table_storage;
 };
 
 #endif

@@ -16,58 +16,32 @@ class MedianOfFive {
     high = true;
   }
   int32_t get() const { return values[2]; }
+  // The end to drop and the new value's place are chosen with min and max in
+  // place of branches: the new value is as often above as below the median,
+  // and a decoder would wait on every wrong guess.
   void add(int32_t v) {
-    if (high) {
-      if (v < values[2]) {
-        values[4] = values[3];
-        values[3] = values[2];
-        if (v < values[0]) {
-          values[2] = values[1];
-          values[1] = values[0];
-          values[0] = v;
-        } else if (v < values[1]) {
-          values[2] = values[1];
-          values[1] = v;
-        } else {
-          values[2] = v;
-        }
-      } else {
-        if (v < values[3]) {
-          values[4] = values[3];
-          values[3] = v;
-        } else {
-          values[4] = v;
-        }
-        high = false;
-      }
-    } else {
-      if (values[2] < v) {
-        values[0] = values[1];
-        values[1] = values[2];
-        if (values[4] < v) {
-          values[2] = values[3];
-          values[3] = values[4];
-          values[4] = v;
-        } else if (values[3] < v) {
-          values[2] = values[3];
-          values[3] = v;
-        } else {
-          values[2] = v;
-        }
-      } else {
-        if (values[1] < v) {
-          values[0] = values[1];
-          values[1] = v;
-        } else {
-          values[0] = v;
-        }
-        high = true;
-      }
-    }
+    // The four values that stay, in order: all but the upper end while high.
+    const int32_t* stay = values + (high ? 0 : 1);
+    const int32_t a = stay[0];
+    const int32_t b = stay[1];
+    const int32_t c = stay[2];
+    const int32_t d = stay[3];
+    const int32_t median = values[2];
+    // Stays high below the median; turns high again at or below it.
+    high = (v < median) | ((v == median) & !high);
+    values[0] = min(a, v);
+    values[1] = min(b, max(a, v));
+    values[2] = min(c, max(b, v));
+    values[3] = min(d, max(c, v));
+    values[4] = max(d, v);
   }
 
   int32_t values[5];
   bool high;
+
+ private:
+  static int32_t min(int32_t x, int32_t y) { return y < x ? y : x; }
+  static int32_t max(int32_t x, int32_t y) { return x < y ? y : x; }
 };
 
 #endif

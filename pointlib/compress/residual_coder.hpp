@@ -104,15 +104,16 @@ PL_CODER_INLINE void ResidualCoder::encode_residual(int32_t r, SymbolModel* leng
   // Class 32 is -2^31 alone: nothing more to code.
 }
 
+// The residual's sign and the wrap are as likely one way as the other, so they
+// are selected without branches: a wrong guess would stall a decoder whose next
+// step waits for this value.
 PL_CODER_INLINE int32_t ResidualCoder::decode(int32_t prediction, uint32_t context) {
   const int32_t r = decode_residual(&length_models[context]);
-  uint32_t value = static_cast<uint32_t>(prediction) + static_cast<uint32_t>(r);
-  if (static_cast<int32_t>(value) < 0) {
-    value += residual_range;
-  } else if (value >= residual_range) {
-    value -= residual_range;
-  }
-  return static_cast<int32_t>(value);
+  const uint32_t value = static_cast<uint32_t>(prediction) + static_cast<uint32_t>(r);
+  // All ones where the value is negative, else where it reaches the range.
+  const uint32_t negative = 0u - (value >> 31);
+  const uint32_t beyond = ~negative & (0u - (value >= residual_range ? 1u : 0u));
+  return static_cast<int32_t>(value + (negative & residual_range) - (beyond & residual_range));
 }
 
 PL_CODER_INLINE int32_t ResidualCoder::decode_residual(SymbolModel* length_model) {
@@ -128,8 +129,9 @@ PL_CODER_INLINE int32_t ResidualCoder::decode_residual(SymbolModel* length_model
     v = decoder->get_symbol(&low_bits_models[k - 1]) << e;
     v |= decoder->get_raw_bits(e);
   }
-  if (v >= (1u << (k - 1))) return static_cast<int32_t>(v + 1u);
-  return static_cast<int32_t>(v - ((1u << k) - 1u));
+  // v below 2^(k-1) is a negative residual: v - (2^k - 1).
+  const uint32_t negative = 0u - (v < (1u << (k - 1)) ? 1u : 0u);
+  return static_cast<int32_t>(v + 1u - (negative & (1u << k)));
 }
 
 #endif

@@ -106,35 +106,39 @@ bool ByteStreamInFile::seek_to_end(int64_t distance) {
 
 // --- memory -----------------------------------------------------------------
 
-ByteStreamInArray::ByteStreamInArray(const uint8_t* data, int64_t size) : data(data), size(size) {}
+ByteStreamInArray::ByteStreamInArray(const uint8_t* data, int64_t size) {
+  init(data, size);
+}
 
 void ByteStreamInArray::init(const uint8_t* data, int64_t size) {
   this->data = data;
-  this->size = size;
-  curr = 0;
+  // No bytes behind a null pointer or a negative size: every read throws.
+  this->size = data && size > 0 ? size : 0;
+  window_next = data;
+  window_end = data + this->size;
   reset_bits();
 }
 
 int ByteStreamInArray::read_byte() {
-  if (curr >= size) throw -1;
-  return data[curr++];
+  if (window_next == window_end) throw -1;
+  return *window_next++;
 }
 
 void ByteStreamInArray::read_bytes(uint8_t* bytes, uint32_t num_bytes) {
   // Nothing is copied when the request runs past the end.
-  if (static_cast<int64_t>(num_bytes) > size - curr) throw -1;
-  if (num_bytes) std::memcpy(bytes, data + curr, num_bytes);
-  curr += num_bytes;
+  if (static_cast<int64_t>(num_bytes) > window_end - window_next) throw -1;
+  if (num_bytes) std::memcpy(bytes, window_next, num_bytes);
+  window_next += num_bytes;
 }
 
 bool ByteStreamInArray::seek_to(int64_t offset) {
   if (offset < 0 || offset > size) return false;
-  curr = offset;
+  window_next = data + offset;
   return true;
 }
 
 bool ByteStreamInArray::seek_to_end(int64_t distance) {
   if (distance < 0 || distance > size) return false;
-  curr = size - distance;
+  window_next = data + (size - distance);
   return true;
 }

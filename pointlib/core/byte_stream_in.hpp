@@ -16,6 +16,17 @@ class ByteStreamIn {
 
   // Next byte as 0..255.
   virtual int read_byte() = 0;
+  // The same without a call where the stream holds its bytes in memory: the
+  // interval decoder pulls every compressed byte this way.
+  int get_byte() {
+    if (window_next != window_end) return *window_next++;
+    return read_byte();
+  }
+  // The bytes that get_byte() takes without a call, to be looked at before
+  // they are taken; skip_window() takes n of them (no more than are there).
+  const uint8_t* window() const { return window_next; }
+  int64_t window_size() const { return window_end - window_next; }
+  void skip_window(uint32_t n) { window_next += n; }
   virtual void read_bytes(uint8_t* bytes, uint32_t num_bytes) = 0;
   // Each stores the next 2, 4 or 8 bytes, read in the named order, as a value
   // in machine order at the given address (any integer or float of that size).
@@ -49,6 +60,11 @@ class ByteStreamIn {
   ByteStreamIn() = default;
   // Reads n (2, 4 or 8) bytes and stores them reversed.
   void read_reversed(void* value, uint32_t num_bytes);
+
+  // The bytes get_byte() may take without asking read_byte(): a stream over
+  // memory keeps its read position here; others leave the window empty.
+  const uint8_t* window_next = nullptr;
+  const uint8_t* window_end = nullptr;
 
  private:
   uint64_t bit_buffer = 0;
@@ -99,17 +115,18 @@ class ByteStreamInFileBE : public ByteStreamInFile {
 };
 
 // Over borrowed memory; init() points it at other bytes (the layered coders
-// reuse one stream per layer and chunk).
+// reuse one stream per layer and chunk). The read position is the window's
+// start, so get_byte() never calls and read_byte() is only reached at the end.
 class ByteStreamInArray : public ByteStreamIn {
  public:
   void init(const uint8_t* data, int64_t size);
   int read_byte() override;
   void read_bytes(uint8_t* bytes, uint32_t num_bytes) override;
   bool can_seek() const override { return true; }
-  int64_t position() const override { return curr; }
+  int64_t position() const override { return window_next - data; }
   bool seek_to(int64_t offset) override;
   bool seek_to_end(int64_t distance = 0) override;
-  int64_t bytes_left() override { return size - curr; }
+  int64_t bytes_left() override { return window_end - window_next; }
   const uint8_t* get_data() const { return data; }
   int64_t get_size() const { return size; }
 
@@ -117,7 +134,6 @@ class ByteStreamInArray : public ByteStreamIn {
   ByteStreamInArray(const uint8_t* data, int64_t size);
   const uint8_t* data;
   int64_t size;
-  int64_t curr = 0;
 };
 
 class ByteStreamInArrayLE : public ByteStreamInArray {

@@ -209,11 +209,11 @@ TEST(IntervalCoder, SymbolModelSizesAndTables) {
     uint32_t table_shift;
   };
   const Case cases[] = {
-      {1, false, -1, 0, 0},     {2, false, 0, 0, 0},     {16, false, 0, 0, 0},
-      {17, false, 0, 8, 12},    {32, false, 0, 8, 12},   {33, false, 0, 16, 11},
-      {64, false, 0, 16, 11},   {65, false, 0, 32, 10},  {256, false, 0, 64, 9},
-      {2048, false, 0, 512, 6}, {2049, false, -1, 0, 0}, {2048, true, 0, 0, 0},
-      {17, true, 0, 0, 0},      {0, false, -1, 0, 0},
+      {1, false, -1, 0, 0},      {2, false, 0, 4, 13},    {16, false, 0, 32, 10},
+      {17, false, 0, 64, 9},     {32, false, 0, 64, 9},   {33, false, 0, 128, 8},
+      {64, false, 0, 128, 8},    {65, false, 0, 256, 7},  {256, false, 0, 512, 6},
+      {2048, false, 0, 1024, 5}, {2049, false, -1, 0, 0}, {2048, true, 0, 0, 0},
+      {17, true, 0, 0, 0},       {0, false, -1, 0, 0},
   };
   for (const Case& c : cases) {
     SymbolModel m(c.symbols, c.compress);
@@ -244,32 +244,36 @@ TEST(IntervalCoder, ModelsStartAsDocumented) {
 
 // The decoder table only replaces the bisection: a model with a table and the
 // same model without one decode the same symbols from the same bytes, and
-// both give back what was coded. 16 symbols are always decoded by bisection,
-// 17 get the smallest table.
+// both give back what was coded. Skewed towards the first symbols, slices hold
+// many symbol starts; towards the last, the last symbol's interval (which ends
+// with the coder's, not at 2^15) fills most of the table.
 TEST(IntervalCoder, TableAndBisectionDecodeAlike) {
-  for (uint32_t symbols : {2u, 16u, 17u, 32u, 33u, 100u, 256u, 2048u}) {
-    std::mt19937 rng(symbols);
-    std::vector<uint32_t> coded(20000);
-    // Skewed so the distribution moves far from uniform.
-    for (uint32_t& s : coded) {
-      const uint32_t r = rng() % symbols;
-      s = (rng() & 3) ? r % (1 + symbols / 8) : r;
-    }
-    const Bytes bytes = encode([&](IntervalEncoder& e) {
-      SymbolModel m(symbols, true);
-      ASSERT_EQ(m.reset(), 0);
-      for (uint32_t s : coded) e.put_symbol(&m, s);
-    });
-    for (bool with_table : {false, true}) {
-      ByteStreamInArrayLE in(bytes.data(), static_cast<int64_t>(bytes.size()));
-      IntervalDecoder d;
-      ASSERT_TRUE(d.start(&in));
-      // A model built for the encoder carries no table, so the decoder bisects.
-      SymbolModel m(symbols, !with_table);
-      ASSERT_EQ(m.reset(), 0);
-      EXPECT_EQ(m.decoder_table != nullptr, with_table && symbols > 16) << symbols;
-      for (size_t i = 0; i < coded.size(); i++) {
-        ASSERT_EQ(d.get_symbol(&m), coded[i]) << symbols << " " << with_table << " " << i;
+  for (bool towards_last : {false, true}) {
+    for (uint32_t symbols : {2u, 3u, 16u, 17u, 32u, 33u, 100u, 256u, 2048u}) {
+      std::mt19937 rng(symbols);
+      std::vector<uint32_t> coded(20000);
+      for (uint32_t& s : coded) {
+        const uint32_t r = rng() % symbols;
+        s = (rng() & 3) ? r % (1 + symbols / 8) : r;
+        if (towards_last) s = symbols - 1 - s;
+      }
+      const Bytes bytes = encode([&](IntervalEncoder& e) {
+        SymbolModel m(symbols, true);
+        ASSERT_EQ(m.reset(), 0);
+        for (uint32_t s : coded) e.put_symbol(&m, s);
+      });
+      for (bool with_table : {false, true}) {
+        ByteStreamInArrayLE in(bytes.data(), static_cast<int64_t>(bytes.size()));
+        IntervalDecoder d;
+        ASSERT_TRUE(d.start(&in));
+        // A model built for the encoder carries no table, so the decoder bisects.
+        SymbolModel m(symbols, !with_table);
+        ASSERT_EQ(m.reset(), 0);
+        EXPECT_EQ(m.decoder_table != nullptr, with_table) << symbols;
+        for (size_t i = 0; i < coded.size(); i++) {
+          ASSERT_EQ(d.get_symbol(&m), coded[i])
+              << symbols << " " << with_table << " " << towards_last << " " << i;
+        }
       }
     }
   }
