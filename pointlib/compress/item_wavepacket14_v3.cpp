@@ -88,8 +88,13 @@ bool LASreadItemCompressed_WAVEPACKET14_v3::start_chunk(uint8_t* item, uint32_t&
 
 void LASreadItemCompressed_WAVEPACKET14_v3::read_item(uint8_t* item, uint32_t& context) {
   follow_channel(*this, context & 3u, version4, last);
-  // An unchanged or skipped layer leaves the caller's packet as it is.
-  if (!layers[0].changed) return;
+  // An unchanged or skipped layer gives the packet the chunk started with. The
+  // caller's record cannot be trusted to still hold it: a seek decodes the
+  // points before its target into a record of its own.
+  if (!layers[0].changed) {
+    std::memcpy(item, last, 29);
+    return;
+  }
   ChannelState_WAVEPACKET14& s = channels[current_channel];
   IntervalDecoder& dec = layers[0].decoder;
   uint8_t p[29];

@@ -58,6 +58,22 @@ class FieldWriter {
   ByteStreamOut* stream_;
 };
 
+// Seeks while the header is patched after the points: a seek that fails would
+// put the patch, or whatever follows it, at the wrong place.
+bool seek_while_patching(ByteStreamOut* stream, int64_t position) {
+  if (position >= 0 && stream->seek_to(position)) return true;
+  std::fprintf(stderr,
+               "ERROR: cannot seek to byte %" PRId64 " of the output while updating the header\n",
+               position);
+  return false;
+}
+
+bool seek_end_after_patching(ByteStreamOut* stream) {
+  if (stream->seek_to_end()) return true;
+  std::fprintf(stderr, "ERROR: cannot seek to the end of the output after updating the header\n");
+  return false;
+}
+
 // The items of a standard point format that `items` holds in another order:
 // replaces them by the format's list and gives the format; false when no
 // format holds the same items.
@@ -577,13 +593,17 @@ int64_t LASwriterLAS::close_output(bool update_npoints) {
     std::fprintf(stderr, "WARNING: written %" PRId64 " points but expected %" PRId64 " points\n",
                  p_count, npoints);
   }
-  if (writer) writer->done();
+  bool ok = true;
+  if (writer && !writer->done()) {
+    std::fprintf(stderr, "ERROR: finishing the point records\n");
+    ok = false;
+  }
   writer.reset();
 
-  bool ok = true;
   const int64_t evlr_start = stream->position() - header_start_position;
-  if (writing_las_1_4 && evlrs && !evlrs->empty() &&
-      evlr_start != start_of_first_extended_variable_length_record && !stream->can_seek()) {
+  const bool has_evlrs = writing_las_1_4 && evlrs && !evlrs->empty();
+  if (ok && has_evlrs && evlr_start != start_of_first_extended_variable_length_record &&
+      !stream->can_seek()) {
     // Fewer or more points than announced: the EVLRs cannot go where the
     // header says they start.
     std::fprintf(stderr,
@@ -591,7 +611,7 @@ int64_t LASwriterLAS::close_output(bool update_npoints) {
                  " instead of %" PRId64 ".\n",
                  static_cast<unsigned>(evlrs->size()), evlr_start,
                  start_of_first_extended_variable_length_record);
-  } else if (writing_las_1_4 && evlrs && !evlrs->empty()) {
+  } else if (ok && has_evlrs) {
     FieldWriter out(stream);
     const int64_t start = evlr_start;
     for (size_t i = 0; ok && i < evlrs->size(); i++) {
@@ -621,10 +641,10 @@ int64_t LASwriterLAS::close_output(bool update_npoints) {
     }
     if (ok && start != start_of_first_extended_variable_length_record) {
       const int64_t here = stream->position();
-      stream->seek_to(header_start_position + 235);
-      const uint64_t value = static_cast<uint64_t>(start);
-      stream->write_u64_le(&value);
-      stream->seek_to(here);
+      ok = seek_while_patching(stream, header_start_position + 235) &&
+           out.u64(static_cast<uint64_t>(start),
+                   "ERROR: updating header->start_of_first_extended_variable_length_record\n") &&
+           seek_while_patching(stream, here);
     }
   }
 
@@ -639,14 +659,15 @@ int64_t LASwriterLAS::close_output(bool update_npoints) {
       } else {
         legacy = static_cast<uint32_t>(p_count);
       }
-      stream->seek_to(header_start_position + 107);
-      stream->write_u32_le(&legacy);
-      if (writing_las_1_4) {
-        const uint64_t count = static_cast<uint64_t>(p_count);
-        stream->seek_to(header_start_position + 247);
-        stream->write_u64_le(&count);
+      FieldWriter out(stream);
+      ok = seek_while_patching(stream, header_start_position + 107) &&
+           out.u32(legacy, "ERROR: updating header->number_of_point_records\n");
+      if (ok && writing_las_1_4) {
+        ok = seek_while_patching(stream, header_start_position + 247) &&
+             out.u64(static_cast<uint64_t>(p_count),
+                     "ERROR: updating header->extended_number_of_point_records\n");
       }
-      stream->seek_to(here);
+      ok = ok && seek_while_patching(stream, here);
     } else {
       std::fprintf(stderr,
                    "WARNING: stream not seekable. cannot update header from %" PRId64 " to %" PRId64
@@ -688,7 +709,7 @@ bool LASwriterLAS::rewrite_header(const LASheader* h, bool use_inventory, bool u
   const uint8_t minor = h->version_minor > 4 ? 4 : h->version_minor;
   const bool new_type = point_data_format > 5;
   constexpr int64_t kU32 = int64_t{1} << 32;
-  stream->seek_to(header_start_position + 107);
+  if (!seek_while_patching(stream, header_start_position + 107)) return false;
   if (use_inventory) {
     uint32_t count;
     if (new_type) {
@@ -720,7 +741,7 @@ bool LASwriterLAS::rewrite_header(const LASheader* h, bool use_inventory, bool u
         return false;
       }
     }
-    stream->seek_to(header_start_position + 179);
+    if (!seek_while_patching(stream, header_start_position + 179)) return false;
     if (!out.f64(quantizer.get_x(inventory.max_X), "ERROR: updating inventory.max_X\n") ||
         !out.f64(quantizer.get_x(inventory.min_X), "ERROR: updating inventory.min_X\n") ||
         !out.f64(quantizer.get_y(inventory.max_Y), "ERROR: updating inventory.max_Y\n") ||
@@ -730,7 +751,7 @@ bool LASwriterLAS::rewrite_header(const LASheader* h, bool use_inventory, bool u
       return false;
     }
     if (minor >= 4) {
-      stream->seek_to(header_start_position + 247);
+      if (!seek_while_patching(stream, header_start_position + 247)) return false;
       if (!out.u64(static_cast<uint64_t>(inventory.number_of_point_records),
                    "ERROR: updating header->extended_number_of_point_records\n")) {
         return false;
@@ -756,7 +777,7 @@ bool LASwriterLAS::rewrite_header(const LASheader* h, bool use_inventory, bool u
         return false;
       }
     }
-    stream->seek_to(header_start_position + 179);
+    if (!seek_while_patching(stream, header_start_position + 179)) return false;
     if (!out.f64(h->max_x, "ERROR: updating header->max_x\n") ||
         !out.f64(h->min_x, "ERROR: updating header->min_x\n") ||
         !out.f64(h->max_y, "ERROR: updating header->max_y\n") ||
@@ -797,18 +818,17 @@ bool LASwriterLAS::rewrite_header(const LASheader* h, bool use_inventory, bool u
       }
     }
   }
-  stream->seek_to_end();
+  if (!seek_end_after_patching(stream)) return false;
   if (update_extra_bytes && h->number_attributes > 0) {
     int64_t at = header_start_position + written_header_size;
     for (size_t i = 0; i < h->vlrs.size(); i++) {
       const LASvlrRecord& v = h->vlrs[i];
       if (std::strncmp(v.user_id, "LASF_Spec", 16) == 0 && v.record_id == 4) {
-        stream->seek_to(at + 54);
-        const bool ok = out.bytes(v.data.get(), v.record_length_after_header,
-                                  "ERROR: writing %d bytes of data from header->vlrs[%d].data\n",
-                                  v.record_length_after_header, static_cast<int>(i));
-        stream->seek_to_end();
-        return ok;
+        return seek_while_patching(stream, at + 54) &&
+               out.bytes(v.data.get(), v.record_length_after_header,
+                         "ERROR: writing %d bytes of data from header->vlrs[%d].data\n",
+                         v.record_length_after_header, static_cast<int>(i)) &&
+               seek_end_after_patching(stream);
       }
       at += 54 + v.record_length_after_header;
     }

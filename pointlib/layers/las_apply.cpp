@@ -105,8 +105,10 @@ bool LASapply::open_source(LASreader* reader) {
     std::fprintf(stderr, "ERROR: reading and checking LAY header\n");
     return false;
   }
+  // A copy, not a take-over: the inner reader may itself pass its header on
+  // (a copy of the points on standard output, a second pass that wraps it
+  // again), and a header that lost its records would lose them there too.
   header.assign(reader->header);
-  reader->header.drop_references();
   // The points reach this reader decompressed.
   header.vlr_compressor.reset();
   if (!point.init_for_point_type(&header, header.point_data_format, header.point_data_record_length,

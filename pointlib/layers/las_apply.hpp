@@ -3,8 +3,9 @@
 
 // A reader that wraps the reader of a point file and delivers its points with
 // the layers of the file's LAY file applied, in the order they were recorded.
-// It takes over the inner reader's header, filter, transform, ignore rules and
-// area of interest, so that these act on the points as the layers leave them.
+// It copies the inner reader's header, records included, and takes over its
+// filter, transform, ignore rules and area of interest, so that these act on
+// the points as the layers leave them.
 
 #include <cstdint>
 #include <cstdio>
@@ -36,9 +37,9 @@ class LASapply : public LASreader {
   // Null: the LAY file lies beside the point file.
   bool set_lay_directory(const char* directory);
   // Opens the LAY file of `point_file_name` and checks its header against the
-  // inner reader's; on success this reader owns `inner` and has taken over
-  // its header, filter, transform, ignore rules and area. On failure `inner`
-  // is untouched and still the caller's.
+  // inner reader's; on success this reader owns `inner`, holds a copy of its
+  // header and has taken over its filter, transform, ignore rules and area.
+  // On failure `inner` is untouched and still the caller's.
   bool open(const char* point_file_name, LASreader* inner, uint32_t io_buffer_size = 65536);
   // The same over a LAY file held in memory, which must outlive the reader.
   bool open_memory(const uint8_t* data, size_t size, LASreader* inner);
@@ -55,7 +56,7 @@ class LASapply : public LASreader {
   // The LAY file's name; empty for one in memory.
   const std::string& lay_file() const { return lay_name; }
   // Hands the inner reader back with the filter, transform, ignore rules and
-  // area it gave up; its header has lost its records, so it is to be re-opened.
+  // area it gave up, its header as it was.
   LASreader* release_inner();
 
  protected:

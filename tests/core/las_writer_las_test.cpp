@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -327,6 +328,91 @@ TEST(LASwriterLAS, NotSeekableOutputPlacesOrDropsEvlrs) {
       int n = 0;
       while (reader.read_point()) EXPECT_EQ(reader.point.X, n++);
       EXPECT_EQ(n, 5);
+    }
+  }
+}
+
+// Memory whose seeks fail once the allowance is spent, as a file whose seek
+// fails does.
+class SeekFailingStream : public ByteStreamOutArrayLE {
+ public:
+  int seeks_left = INT_MAX;
+  int seeks_made = 0;
+  bool seek_to(int64_t offset) override { return spend() && ByteStreamOutArrayLE::seek_to(offset); }
+  bool seek_to_end() override { return spend() && ByteStreamOutArrayLE::seek_to_end(); }
+
+ private:
+  bool spend() {
+    seeks_made++;
+    return seeks_left-- > 0;
+  }
+};
+
+// A LAS 1.4 file whose close patches the header twice (the EVLR start it did
+// not know and the point count it did not get) and, compressed, the chunk
+// table's place; or one whose header is rewritten from the inventory. Each
+// seek of that work fails in turn: the close or the rewrite must fail with an
+// ERROR line, and succeeds when no seek fails.
+TEST(LASwriterLAS, AFailedSeekWhileUpdatingTheHeaderFailsTheClose) {
+  LASheader h;
+  h.version_minor = 4;
+  h.header_size = 375;
+  h.offset_to_point_data = 375;
+  h.point_data_format = 6;
+  h.point_data_record_length = 30;
+  h.extended_number_of_point_records = 10;
+  h.insert_evlr("x", 1, 3, bytes_of({1, 2, 3}));
+  h.start_of_first_extended_variable_length_record = 99;  // stale
+  struct Case {
+    const char* name;
+    uint16_t compressor;
+    bool rewrite;  // rewrite the header from the inventory before the close
+    bool use_inventory;
+  };
+  const Case cases[] = {
+      {"close", LAScompressorKind::raw, false, false},
+      {"compressed close", LAScompressorKind::multistream_chunked, false, false},
+      {"rewrite from inventory", LAScompressorKind::raw, true, true},
+      {"rewrite from header", LAScompressorKind::raw, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (int allowed = 0;; allowed++) {
+      SCOPED_TRACE(allowed);
+      SeekFailingStream stream;
+      LASwriterLAS writer;
+      writer.set_delete_stream(false);
+      ASSERT_TRUE(writer.open_stream(&stream, &h, c.compressor));
+      LASpoint point;
+      point.init_for_point_type(&h, 6, 30, &h);
+      for (int i = 0; i < 4; i++) {
+        point.X = i;
+        writer.add_to_inventory(&point);
+        ASSERT_TRUE(writer.write_one_point(&point));
+      }
+      stream.seeks_left = allowed;
+      stream.seeks_made = 0;
+      testing::internal::CaptureStderr();
+      bool ok;
+      if (c.rewrite) {
+        ok = writer.rewrite_header(&h, c.use_inventory, false);
+        stream.seeks_left = INT_MAX;  // only the rewrite's seeks fail
+        const int made = stream.seeks_made;
+        writer.close_output(true);
+        stream.seeks_made = made;
+      } else {
+        ok = writer.close_output(true) > 0;
+      }
+      const std::string err = testing::internal::GetCapturedStderr();
+      if (stream.seeks_made <= allowed) {
+        // Every seek went through.
+        EXPECT_TRUE(ok) << err;
+        EXPECT_EQ(err.find("ERROR"), std::string::npos) << err;
+        EXPECT_GT(allowed, 0) << "the case makes no seek";
+        break;
+      }
+      EXPECT_FALSE(ok) << err;
+      EXPECT_NE(err.find("ERROR: "), std::string::npos) << err;
     }
   }
 }

@@ -21,14 +21,15 @@
 #include "core/las_reader_las.hpp"
 #include "core/las_write_item.hpp"
 #include "core/las_writer_las.hpp"
-#include "io/formats/las_reader_ply.hpp"
 #include "fuzz_harness.hpp"
 #include "fuzz_lay.hpp"
 #include "fuzz_side_formats.hpp"
 #include "fuzz_text_formats.hpp"
+#include "io/formats/las_reader_ply.hpp"
 #include "las_fixture.hpp"
-#include "temp_dir.hpp"
 #include "platform/memory_stream.hpp"
+#include "point_reading.hpp"
+#include "temp_dir.hpp"
 
 namespace {
 
@@ -160,6 +161,35 @@ TEST(FuzzRegressions, SeekAfterEndOfDataInsideAChunk) {
   EXPECT_EQ(reader.point.gps_time, points[1].gps_time);
   const std::string messages = testing::internal::GetCapturedStderr();
   EXPECT_NE(messages.find("end-of-file during chunk with index 0"), std::string::npos) << messages;
+}
+
+// A chunk of format 10 whose wave packets never change stores no wave packet
+// layer. A seek into it, after reading points of another chunk, still delivers
+// the chunk's packet, not the one the reader's point held before the seek.
+TEST(FuzzRegressions, SeekIntoAChunkOfUnchangedWavePackets) {
+  FixtureFile file;
+  file.version_minor = 4;
+  file.point_data_format = 10;
+  std::vector<FixturePoint> points = fixture_random_points(5, 12, 10);
+  for (size_t i = 0; i < points.size(); i++) {
+    points[i].wavepacket.fill(i < 6 ? 0xFF : static_cast<uint8_t>(i * 17));
+  }
+  const Bytes vpk = fuzz_compressed_copy(fixture_write_bytes(file, points),
+                                         LAScompressorKind::multistream_chunked, 2, 6);
+  ASSERT_FALSE(vpk.empty());
+  for (const bool requested : {true, false}) {
+    SCOPED_TRACE(requested ? "wave packets asked for" : "wave packets not decoded");
+    LASreaderLAS reader;
+    const uint32_t selective = requested ? LASreaderLAS::kDecompressAll : ~(1u << 10);
+    ASSERT_TRUE(reader.open_stream(
+        new ByteStreamInArrayLE(vpk.data(), static_cast<int64_t>(vpk.size())), false, selective));
+    for (int i = 0; i < 12; i++) ASSERT_TRUE(reader.read_point());
+    for (const int64_t target : {3, 5, 1}) {
+      ASSERT_TRUE(reader.seek_point(target));
+      ASSERT_TRUE(reader.read_point());
+      EXPECT_EQ(fixture_point_of(reader.point, 10).wavepacket, points[0].wavepacket) << target;
+    }
+  }
 }
 
 // A header whose record length is below the format's size: records that
@@ -669,9 +699,8 @@ TEST(FuzzRegressions, PlyIntensityNotANumberIsZero) {
   std::string ply =
       "ply\nformat binary_little_endian 1.0\nelement vertex 3\nproperty float x\n"
       "property float y\nproperty float z\nproperty float intensity\nend_header\n";
-  const float vertices[3][4] = {{1, 2, 3, std::nanf("")},
-                                {4, 5, 6, -std::nanf("")},
-                                {7, 8, 9, 300.25f}};
+  const float vertices[3][4] = {
+      {1, 2, 3, std::nanf("")}, {4, 5, 6, -std::nanf("")}, {7, 8, 9, 300.25f}};
   ply.append(reinterpret_cast<const char*>(vertices), sizeof(vertices));
   FILE* stream = open_memory_stream(ply.data(), ply.size());
   ASSERT_NE(stream, nullptr);

@@ -673,6 +673,69 @@ TEST_F(LayFiles, AFailedLoadGivesTheReaderBackWithItsFilter) {
   reader->attach_filter(nullptr);
 }
 
+// The applying reader copies the header's records: the inner reader keeps its
+// own, so that whatever it feeds (a copy of the points on standard output, a
+// second pass) still has them, also once it is given back.
+TEST_F(LayFiles, BothReadersKeepTheRecordsOfTheHeader) {
+  FixtureFile f;
+  f.version_minor = 4;
+  f.point_data_format = 6;
+  FixtureVlr vlr;
+  vlr.user_id = "Survey";
+  vlr.record_id = 77;
+  vlr.description = "flight plan";
+  vlr.data = {1, 0, 2, 0, 3, 255};
+  f.vlrs.push_back(vlr);
+  f.user_data_after_header = {9, 8, 7};
+  FixtureEvlr evlr;
+  evlr.user_id = "Survey";
+  evlr.record_id = 78;
+  evlr.description = "trajectory";
+  evlr.data.assign(70000, 0);
+  for (size_t k = 0; k < evlr.data.size(); k++) evlr.data[k] = uint8_t(k * 13 + (k >> 9));
+  f.evlrs.push_back(evlr);
+  points = fixture_random_points(5, 20, 6);
+  las = dir.path + "/records.las";
+  ASSERT_TRUE(fixture_write_file(las, f, points));
+  ASSERT_TRUE(record_plain(
+      false, [](LASmodify& m) { ASSERT_TRUE(m.replace_field("user_data", 0, nullptr)); },
+      [](LASpoint& p, size_t i) { p.user_data = uint8_t(i + 1); }));
+
+  auto expect_records = [&](const LASheader& h, const char* who) {
+    SCOPED_TRACE(who);
+    const LASvlrRecord* v = h.find_vlr("Survey", 77);
+    ASSERT_NE(v, nullptr);
+    EXPECT_STREQ(v->description, "flight plan");
+    ASSERT_EQ(v->record_length_after_header, vlr.data.size());
+    EXPECT_EQ(Bytes(v->data.get(), v->data.get() + vlr.data.size()), vlr.data);
+    ASSERT_EQ(h.user_data_after_header_size, 3u);
+    EXPECT_EQ(Bytes(h.user_data_after_header.get(), h.user_data_after_header.get() + 3),
+              f.user_data_after_header);
+    ASSERT_EQ(h.evlrs.size(), 1u);
+    EXPECT_EQ(h.number_of_extended_variable_length_records, 1u);
+    const LASevlrRecord& e = h.evlrs[0];
+    EXPECT_EQ(e.record_id, 78);
+    EXPECT_STREQ(e.description, "trajectory");
+    ASSERT_EQ(e.record_length_after_header, evlr.data.size());
+    EXPECT_EQ(Bytes(e.data.get(), e.data.get() + evlr.data.size()), evlr.data);
+    EXPECT_EQ(h.offset_to_point_data, 375u + 54 + 6 + 3);
+  };
+  auto reader = open_las(las);
+  LASapply apply;
+  ASSERT_TRUE(apply.open(las.c_str(), reader.get()));
+  LASreader* plain = reader.release();
+  ASSERT_TRUE(apply.load_layers(INT32_MAX));
+  expect_records(apply.header, "applying reader");
+  expect_records(plain->header, "inner reader");
+  // Each owns its copy: the payloads are not shared.
+  EXPECT_NE(apply.header.evlrs[0].data.get(), plain->header.evlrs[0].data.get());
+  size_t n = 0;
+  while (apply.read_point()) EXPECT_EQ(apply.point.user_data, uint8_t(++n));
+  EXPECT_EQ(n, points.size());
+  reader.reset(apply.release_inner());
+  expect_records(reader->header, "reader given back");
+}
+
 TEST_F(LayFiles, DamagedLayerDataEndsTheReadWithAMessage) {
   ASSERT_TRUE(record_plain(false, three_layers, three_changes));
   Bytes b = file_bytes(lay());

@@ -26,7 +26,8 @@ bool wrap(const GroundLayerOptions& options, const char* input_name,
   }
   std::fprintf(stderr, again ? "WARNING: could not re-load layers ... skipping\n"
                              : "WARNING: could not load layers ... skipping\n");
-  // The layer reader took the input's header records; a fresh opening has them again.
+  // The plain reader gets back its filter, transform, ignore rules and area, and is opened
+  // afresh so that the run goes on exactly as one without layers.
   reader.reset(apply->release_inner());
   return io.reopen(reader);
 }

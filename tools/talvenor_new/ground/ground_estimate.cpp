@@ -15,6 +15,7 @@
 
 #include "grid/las_cell_grid.hpp"
 #include "platform/crt_random.hpp"
+#include "platform/huge_pages.hpp"
 #include "tin/predicates.hpp"
 
 namespace {
@@ -355,7 +356,12 @@ void GroundEstimate::begin(uint32_t capacity, uint32_t expected) {
   excluded_ = 0;
   const uint32_t room = std::min(capacity, expected);
   try {
-    points_.assign(size_t(room) * 3, 0.0f);
+    // Walked at random by every later pass: in huge pages, asked for before the first touch.
+    std::vector<float> room_points;
+    room_points.reserve(size_t(room) * 3);
+    advise_huge_pages(room_points.data(), room_points.capacity() * sizeof(float));
+    room_points.resize(size_t(room) * 3, 0.0f);
+    points_.swap(room_points);
   } catch (const std::bad_alloc&) {
     alloc_failed(true, "ERROR: cannot alloc point_buffer for %u points.\n", room);
   }

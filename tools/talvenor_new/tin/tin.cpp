@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/crt_random.hpp"
+#include "platform/huge_pages.hpp"
 #include "tin/predicates.hpp"
 
 float* tin_internal::point_base = nullptr;
@@ -145,8 +146,12 @@ inline void free_triangle(int32_t t) {
   free_head = t;
 }
 
+// The TIN of a large file spans hundreds of megabytes, filled a page at a time as it grows and
+// walked at random: in huge pages.
 TINtriangle* allocate(uint32_t count) {
-  return new (std::nothrow) TINtriangle[count];
+  TINtriangle* storage = new (std::nothrow) TINtriangle[count];
+  if (storage) advise_huge_pages(storage, size_t(count) * sizeof(TINtriangle));
+  return storage;
 }
 
 // --- location ----------------------------------------------------------------
