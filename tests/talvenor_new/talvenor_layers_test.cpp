@@ -83,10 +83,29 @@ TEST_F(TalvenorLayers, ClassifyingIntoLayersThenReadingThroughThemMatchesADirect
   }
 }
 
+// The ground tool classifies again whatever it reads, so an equal output alone
+// cannot show that layers were applied; a filter on the class does, as it acts
+// on the points the layers hand over.
+TEST_F(TalvenorLayers, TheLayersHandOverTheirClassesToTheFilter) {
+  ASSERT_EQ(run({"-i", "t.las", "-o", "direct.las", "-quiet", "-step", "10"}).exit_code, 0);
+  size_t ground = 0;
+  for (const FixturePoint& p : read("direct.las").points) ground += p.classification == 2;
+  ASSERT_GT(ground, 0u);
+  ASSERT_EQ(run({"-i", "t.las", "-olay", "-quiet", "-step", "10"}).exit_code, 0);
+  const ProgramRun through =
+      run({"-i", "t.las", "-ilay", "-keep_class", "2", "-o", "kept.las", "-quiet"});
+  ASSERT_EQ(through.exit_code, 0) << through.err;
+  EXPECT_EQ(read("kept.las").points.size(), ground);
+  // Without the layers every point of the input is of class 1.
+  const ProgramRun plain = run({"-i", "t.las", "-keep_class", "2", "-o", "none.las", "-quiet"});
+  EXPECT_EQ(read("none.las").points.size(), 0u) << plain.err;
+}
+
 TEST_F(TalvenorLayers, ExtendingThroughTheLayersItReadKeepsTheFileClean) {
   ASSERT_EQ(run({"-i", "t.las", "-olay", "-quiet"}).exit_code, 0);
   // A second run reads through the first layer and adds its own behind it.
-  const ProgramRun second = run({"-i", "t.las", "-ilay", "-olay", "-quiet", "-non_ground_unchanged"});
+  const ProgramRun second =
+      run({"-i", "t.las", "-ilay", "-olay", "-quiet", "-non_ground_unchanged"});
   ASSERT_EQ(second.exit_code, 0) << second.err;
   const std::string lay = file_text(dir.file("t.lay"));
   ASSERT_GT(lay.size(), 20u);
