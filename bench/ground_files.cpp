@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_files.hpp"
 #include "core/las_reader_las.hpp"
 #include "core/las_writer_las.hpp"
 #include "scene.hpp"
@@ -35,15 +36,10 @@ namespace {
 // Bump when the generated scene changes, so stale cached inputs are not reused.
 constexpr int kInputVersion = 1;
 
-std::string temp_root() {
-  const char* tmp = std::getenv("TMPDIR");
-  return tmp && *tmp ? tmp : "/tmp";
-}
-
 std::string cache_dir() {
   const char* dir = std::getenv("PL_BENCH_CACHE");
   std::string path =
-      dir && *dir ? dir : temp_root() + "/pl_bench_ground_files_" + std::to_string(getuid());
+      dir && *dir ? dir : bench_temp_root() + "/pl_bench_ground_files_" + std::to_string(getuid());
   mkdir(path.c_str(), 0700);
   return path;
 }
@@ -289,13 +285,10 @@ std::string tail_of(const std::string& path) {
   return text.size() > 300 ? text.substr(text.size() - 300) : text;
 }
 
-std::string work_dir() {
-  static std::string dir;
-  if (dir.empty()) {
-    std::string pattern = temp_root() + "/pl_bench_ground_out_XXXXXX";
-    if (mkdtemp(&pattern[0])) dir = pattern;
-  }
-  return dir;
+// Outputs of the run; the folder goes with anything a failed child left in it.
+const std::string& work_dir() {
+  static const BenchFolder folder("pl_bench_ground_out");
+  return folder.path();
 }
 
 void BM_Copy(benchmark::State& state, int millions) {
@@ -410,7 +403,5 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  const std::string dir = work_dir();
-  if (!dir.empty()) rmdir(dir.c_str());
   return 0;
 }

@@ -6,7 +6,7 @@ packages=(build-essential cmake ninja-build pkg-config git
           libgdal-dev gdal-bin libtiff-dev libgeotiff-dev libpng-dev
           proj-data sqlite3 parallel
           clang libclang-rt-dev
-          gzip unzip p7zip-full unrar-free)
+          gzip unzip p7zip-full libarchive-tools)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -1,15 +1,19 @@
 // The built talvenor_new over text and PLY input: a scene as text classifies
 // the same when it comes as a .gz, .zip or .7z archive, from standard input,
-// or as PLY; a missing decompressor or a corrupt archive ends the run with a
-// message and exit code 1.
+// or as PLY; a .rar archive is read without unpacking anything into the
+// working folder; a missing decompressor or a corrupt archive ends the run
+// with a message and exit code 1.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "core/las_reader_las.hpp"
+#include "rar_fixture.hpp"
 #include "run_program.hpp"
 #include "scene.hpp"
 
@@ -81,8 +85,8 @@ TEST(TalvenorTextInput, ArchivesStandardInputAndPlyClassifyAlike) {
   ProgramDir dir;
   const std::string text = scene_text();
   write(dir.file("pts.txt"), text);
-  ProgramRun plain = run_program(kProgram, {"-i", "pts.txt", "-iparse", "xyzi", "-o", "plain.las"},
-                                 dir.path());
+  ProgramRun plain =
+      run_program(kProgram, {"-i", "pts.txt", "-iparse", "xyzi", "-o", "plain.las"}, dir.path());
   ASSERT_EQ(plain.exit_code, 0) << plain.err;
   const Classified expected = read_output(dir.file("plain.las"));
   ASSERT_EQ(expected.values.size(), 4 * text_scene().points.size());
@@ -103,8 +107,8 @@ TEST(TalvenorTextInput, ArchivesStandardInputAndPlyClassifyAlike) {
       continue;
     }
     ASSERT_EQ(std::system(("cd '" + dir.path() + "' && " + a.make).c_str()), 0) << a.name;
-    ProgramRun run = run_program(kProgram, {"-i", a.name, "-iparse", "xyzi", "-o", "a.las"},
-                                 dir.path());
+    ProgramRun run =
+        run_program(kProgram, {"-i", a.name, "-iparse", "xyzi", "-o", "a.las"}, dir.path());
     ASSERT_EQ(run.exit_code, 0) << a.name << run.err;
     EXPECT_TRUE(read_output(dir.file("a.las")) == expected) << a.name;
   }
@@ -123,6 +127,48 @@ TEST(TalvenorTextInput, ArchivesStandardInputAndPlyClassifyAlike) {
   EXPECT_TRUE(read_output(dir.file("ply.las")) == expected);
 }
 
+std::set<std::string> folder_entries(const std::string& dir) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) {
+    names.insert(e.path().filename().string());
+  }
+  return names;
+}
+
+// A tool that unpacks instead of printing would leave "pts.txt" in the
+// working folder and hand its own banner down the pipe as points.
+TEST(TalvenorTextInput, RarIsReadWithoutUnpackingIntoTheWorkingFolder) {
+  if (!have_program("bsdtar")) GTEST_SKIP() << "no bsdtar here";
+  ProgramDir dir;
+  const std::string text =
+      "10.25 20.50 3.75\n11.00 20.00 3.50\n12.50 21.25 4.00\n"
+      "10.75 22.00 3.25\n12.00 22.75 3.80\n";
+  const std::string archive = stored_rar4("pts.txt", text);
+  const std::vector<long long> xyz = {1025, 2050, 375,  1100, 2000, 350,  1250, 2125,
+                                      400,  1075, 2200, 325,  1200, 2275, 380};
+  write(dir.file("pts.txt.rar"), archive);
+  write(dir.file("-pts.txt.rar"), archive);  // reached through a wildcard: "-i" takes no '-'
+  struct Case {
+    const char* input;
+  } cases[] = {{"pts.txt.rar"}, {"?pts.txt.rar"}};
+  for (const Case& c : cases) {
+    const std::set<std::string> before = folder_entries(dir.path());
+    ProgramRun run =
+        run_program(kProgram, {"-i", c.input, "-iparse", "xyz", "-o", "o.las"}, dir.path());
+    ASSERT_EQ(run.exit_code, 0) << c.input << run.err;
+    const Classified out = read_output(dir.file("o.las"));
+    std::vector<long long> got;
+    for (size_t k = 0; k < out.values.size(); k += 4) {
+      got.insert(got.end(), out.values.begin() + long(k), out.values.begin() + long(k) + 3);
+    }
+    EXPECT_EQ(got, xyz) << c.input;
+    std::set<std::string> expected = before;
+    expected.insert("o.las");
+    EXPECT_EQ(folder_entries(dir.path()), expected) << c.input;
+    std::filesystem::remove(dir.file("o.las"));
+  }
+}
+
 TEST(TalvenorTextInput, MissingDecompressorAndCorruptArchivesEndTheRun) {
   ProgramDir dir;
   write(dir.file("bad.txt.gz"), "no gzip data\n");
@@ -135,12 +181,13 @@ TEST(TalvenorTextInput, MissingDecompressorAndCorruptArchivesEndTheRun) {
   } cases[] = {{"bad.txt.gz", "gzip"},
                {"bad.txt.zip", "unzip"},
                {"bad.txt.7z", "7z"},
-               {"bad.txt.rar", "unrar"}};
+               {"bad.txt.rar", "bsdtar"}};
   for (const Case& c : cases) {
     // Without any program on the search path the decompressor cannot start.
-    ProgramRun missing = run_program("/usr/bin/env", {"PATH=" + dir.path(), kProgram, "-i", c.name,
-                                                      "-iparse", "xyz", "-o", "o.las"},
-                                     dir.path());
+    ProgramRun missing =
+        run_program("/usr/bin/env",
+                    {"PATH=" + dir.path(), kProgram, "-i", c.name, "-iparse", "xyz", "-o", "o.las"},
+                    dir.path());
     EXPECT_EQ(missing.exit_code, 1) << c.name << missing.err;
     EXPECT_NE(missing.err.find(std::string("ERROR: cannot start decompressor '")),
               std::string::npos)

@@ -15,15 +15,17 @@ namespace {
 struct Decompressor {
   const char* extension;
   const char* program;
-  const char* arguments[2];  // before the file name; null ends them
+  const char* arguments[3];  // before the file name; null ends them
   bool by_standard_input;    // the archive is the child's standard input
 };
 
+// RAR goes through bsdtar: the `unrar` commonly on the path (unrar-free) has
+// no print-to-output command and would unpack into the working folder.
 const Decompressor kDecompressors[] = {
-    {".gz", "gzip", {"-d", nullptr}, true},
-    {".zip", "unzip", {"-p", nullptr}, false},
+    {".gz", "gzip", {"-d"}, true},
+    {".zip", "unzip", {"-p"}, false},
     {".7z", "7z", {"e", "-so"}, false},
-    {".rar", "unrar", {"p", "-ierr"}, false},
+    {".rar", "bsdtar", {"-x", "-O", "-f"}, false},
 };
 
 // The children behind open piped streams. The programs are single-threaded
@@ -37,6 +39,13 @@ struct OpenChild {
 std::vector<OpenChild>& open_children() {
   static std::vector<OpenChild> children;
   return children;
+}
+
+// The name as the decompressor's argument: a relative name starting with '-'
+// (an option) or '@' (a list file to 7z) is read as a path only behind "./".
+std::string name_argument(const char* file_name) {
+  if (file_name[0] == '-' || file_name[0] == '@') return std::string("./") + file_name;
+  return file_name;
 }
 
 bool ends_with(const char* name, const char* extension) {
@@ -55,12 +64,11 @@ FILE* open_piped(const Decompressor& d, const char* file_name, const char* mode)
     archive_fd = open(file_name, O_RDONLY | O_CLOEXEC);
     if (archive_fd < 0) return nullptr;
   } else {
-    arguments.emplace_back(file_name);
+    arguments.push_back(name_argument(file_name));
   }
   int read_fd = -1;
   int error = 0;
-  const int64_t pid =
-      child_process_start_piped(d.program, arguments, archive_fd, &read_fd, &error);
+  const int64_t pid = child_process_start_piped(d.program, arguments, archive_fd, &read_fd, &error);
   if (archive_fd >= 0) close(archive_fd);
   if (pid < 0) {
     std::fprintf(stderr, "ERROR: cannot start decompressor '%s' for '%s': %s\n", d.program,

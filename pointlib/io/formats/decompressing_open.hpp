@@ -6,7 +6,7 @@
 // Opens a file for reading as a C stream. A name ending in ".gz", ".zip",
 // ".7z" or ".rar" (lower case, at the very end) is not read as it stands: the
 // stream carries what a decompressor program ("gzip -d" fed the archive,
-// "unzip -p", "7z e -so", "unrar p -ierr" given its name) writes to its
+// "unzip -p", "7z e -so", "bsdtar -x -O -f" given its name) writes to its
 // standard output through a pipe. Any other name is opened with fopen.
 //
 // *piped (when given) tells whether the archive path was taken, also when it

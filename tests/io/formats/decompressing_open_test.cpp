@@ -5,9 +5,13 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <set>
 #include <string>
 
 #include "io/formats/las_reader_txt.hpp"
+#include "rar_fixture.hpp"
 #include "temp_dir.hpp"
 
 namespace {
@@ -16,8 +20,29 @@ bool have_program(const char* name) {
   return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-// Makes `archive` from `file` with the program's own tool; false when it is not there.
+bool ends_with(const std::string& name, const std::string& extension) {
+  return name.size() > extension.size() &&
+         name.compare(name.size() - extension.size(), extension.size(), extension) == 0;
+}
+
+// Makes `archive` from `file` with the program's own tool (RAR by our own
+// code); false when the tool or the reader is not there.
 bool make_archive(const std::string& dir, const std::string& file, const std::string& archive) {
+  if (ends_with(archive, ".rar")) {
+    if (!have_program("bsdtar")) return false;
+    std::string data;
+    if (FILE* f = std::fopen((dir + "/" + file).c_str(), "rb")) {
+      char buffer[4096];
+      size_t n;
+      while ((n = std::fread(buffer, 1, sizeof(buffer), f)) > 0) data.append(buffer, n);
+      std::fclose(f);
+    }
+    const std::string bytes = stored_rar4(file, data);
+    FILE* out = std::fopen(archive.c_str(), "wb");
+    if (out == nullptr) return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    return std::fclose(out) == 0 && written;
+  }
   std::string command;
   if (archive.size() > 3 && archive.compare(archive.size() - 3, 3, ".gz") == 0) {
     if (!have_program("gzip")) return false;
@@ -38,6 +63,26 @@ std::string read_all(FILE* f) {
   size_t n;
   while ((n = std::fread(buffer, 1, sizeof(buffer), f)) > 0) text.append(buffer, n);
   return text;
+}
+
+// Runs in another working folder for as long as it lives.
+class WorkingFolder {
+ public:
+  explicit WorkingFolder(const std::string& dir) : saved(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir);
+  }
+  ~WorkingFolder() { std::filesystem::current_path(saved); }
+
+ private:
+  std::filesystem::path saved;
+};
+
+std::set<std::string> folder_entries(const std::string& dir) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) {
+    names.insert(e.path().filename().string());
+  }
+  return names;
 }
 
 // Runs with a search path on which no decompressor can be found.
@@ -67,7 +112,7 @@ TEST(DecompressingOpen, EachArchiveReadsAsItsContent) {
   EXPECT_TRUE(fclose_decompressing(f));
 
   int tried = 0;
-  for (const char* extension : {".gz", ".zip", ".7z"}) {
+  for (const char* extension : {".gz", ".zip", ".7z", ".rar"}) {
     const std::string archive = dir.path + "/pts.txt" + extension;
     if (!make_archive(dir.path, "pts.txt", archive)) {
       std::fprintf(stderr, "no tool for %s archives here\n", extension);
@@ -121,8 +166,10 @@ TEST(DecompressingOpen, CorruptArchivesFailWhenClosed) {
   struct Case {
     const char* name;
     const char* program;
-  } cases[] = {{"bad.txt.gz", "gzip"}, {"bad.txt.zip", "unzip"}, {"bad.txt.7z", "7z"},
-               {"bad.txt.rar", "unrar"}};
+  } cases[] = {{"bad.txt.gz", "gzip"},
+               {"bad.txt.zip", "unzip"},
+               {"bad.txt.7z", "7z"},
+               {"bad.txt.rar", "bsdtar"}};
   int tried = 0;
   for (const auto& c : cases) {
     if (!have_program(c.program)) continue;
@@ -133,9 +180,44 @@ TEST(DecompressingOpen, CorruptArchivesFailWhenClosed) {
     ASSERT_NE(f, nullptr) << c.name;
     EXPECT_FALSE(fclose_decompressing(f)) << c.name;
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find(std::string("ERROR: decompressor '") + c.program + "' failed with exit code"),
-              std::string::npos)
+    EXPECT_NE(
+        err.find(std::string("ERROR: decompressor '") + c.program + "' failed with exit code"),
+        std::string::npos)
         << err;
+  }
+  EXPECT_GT(tried, 0);
+}
+
+// Relative names, read from the working folder: names that look like a
+// decompressor's options or 7z's list files are still the archives, and
+// reading leaves nothing behind in the folder (a RAR tool that unpacks
+// instead of printing would).
+TEST(DecompressingOpen, RelativeNamesAreReadAsFilesAndNothingIsUnpacked) {
+  TempDir dir;
+  dir.file("pts.txt", kText);
+  const char* const names[] = {"pts.txt.rar", "-p.txt.zip", "-x.txt.7z",  "@list.txt.7z",
+                               "-O.txt.rar",  "-d.txt.gz",  "-t.txt.zip", "-so.txt.7z"};
+  int tried = 0;
+  for (const char* name : names) {
+    const std::string extension = std::strrchr(name, '.');
+    const std::string made = dir.path + "/made" + extension;
+    if (!make_archive(dir.path, "pts.txt", made)) {
+      std::fprintf(stderr, "no tool for %s archives here\n", extension.c_str());
+      continue;
+    }
+    tried++;
+    std::filesystem::rename(made, dir.path + "/" + name);
+    const std::set<std::string> before = folder_entries(dir.path);
+    {
+      WorkingFolder here(dir.path);
+      testing::internal::CaptureStderr();
+      FILE* f = fopen_decompressing(name, "r");
+      ASSERT_NE(f, nullptr) << name;
+      EXPECT_EQ(read_all(f), kText) << name;
+      EXPECT_TRUE(fclose_decompressing(f)) << name;
+      EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << name;
+    }
+    EXPECT_EQ(folder_entries(dir.path), before) << name;
   }
   EXPECT_GT(tried, 0);
 }
@@ -169,8 +251,7 @@ TEST(DecompressingOpen, TruncatedArchiveFailsTheTextOpen) {
   testing::internal::CaptureStderr();
   EXPECT_FALSE(reader.open_file(archive.c_str(), 0, "xyz", 0, true));
   const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("ERROR: decompressor 'gzip' failed with exit code"), std::string::npos)
-      << err;
+  EXPECT_NE(err.find("ERROR: decompressor 'gzip' failed with exit code"), std::string::npos) << err;
 }
 
 }  // namespace
