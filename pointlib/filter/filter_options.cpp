@@ -892,21 +892,13 @@ bool any_bit(const uint32_t words[8]) {
 
 bool LASfilter::take_arguments(int argc, char** argv) {
   Walk w{{argc, argv}, this};
-  for (int i = 1; i < argc; i++) {
-    const char* word = argv[i];
-    if (word[0] == 0) continue;
-    if (is_help_word(word)) {
-      print_help();
-      return true;
-    }
-    if (strncmp(word, "-clip_", 6) == 0) return refuse_clip(word);
-    const FilterOption* option = find_option_row(kFilterOptions, word);
-    if (option == nullptr) continue;
-    w.i = i;
-    w.next = i + 1;
-    if (!option->make(w, *option)) return false;
-    i = w.next - 1;
-  }
+  const OptionWalkEnd end = walk_option_words(w, [](Walk& walk) {
+    if (strncmp(walk.word(), "-clip_", 6) == 0) return refuse_clip(walk.word());
+    const FilterOption* option = find_option_row(kFilterOptions, walk.word());
+    return option == nullptr || option->make(walk, *option);
+  });
+  if (end == OptionWalkEnd::help) print_help();
+  if (end != OptionWalkEnd::done) return end == OptionWalkEnd::help;
   const bool keep = any_bit(w.keep_extended);
   if (keep && any_bit(w.drop_extended)) {
     return option_fail(

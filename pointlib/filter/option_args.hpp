@@ -159,4 +159,23 @@ OptionWalkEnd walk_option_rows(const OptionRow<Holder> (&rows)[N], Holder& holde
   return OptionWalkEnd::done;
 }
 
+// Walks argv[1..argc-1] for a parser whose options count, read and blank
+// their own entries: every word that is not empty goes to `take(w)` with `w.i`
+// on it and `w.next` behind it. `take` passes over a word that is not its own,
+// moves `w.next` behind the last entry it read, and returns false after its
+// own message to end the walk. "-h" or "-help" ends the walk.
+template <typename Walk, typename Take>
+OptionWalkEnd walk_option_words(Walk& w, Take take) {
+  for (int i = 1; i < w.argc; i++) {
+    const char* word = w.argv[i];
+    if (word[0] == '\0') continue;
+    if (is_help_word(word)) return OptionWalkEnd::help;
+    w.i = i;
+    w.next = i + 1;
+    if (!take(w)) return OptionWalkEnd::failed;
+    i = w.next - 1;
+  }
+  return OptionWalkEnd::done;
+}
+
 #endif  // POINTLIB_FILTER_OPTION_ARGS_HPP

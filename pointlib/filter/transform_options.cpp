@@ -796,23 +796,15 @@ const TransformOption* find_option(const char* word) {
 
 bool LAStransform::take_arguments(int argc, char** argv) {
   Walk w{{argc, argv}, this};
-  for (int i = 1; i < argc; i++) {
-    const char* word = argv[i];
-    if (word[0] == 0) continue;
-    if (is_help_word(word)) {
-      print_help();
-      return true;
-    }
-    const TransformOption* option = find_option(word);
-    if (option == nullptr) continue;
-    w.i = i;
-    w.next = i + 1;
+  const OptionWalkEnd end = walk_option_words(w, [](Walk& walk) {
+    const TransformOption* option = find_option(walk.word());
+    if (option == nullptr) return true;
     Value values[8];
-    if (!read_args(w, *option, values) || !within_bounds(w, *option, values)) return false;
-    if (!option->make(w, *option, values)) return false;
-    i = w.next - 1;
-  }
-  return true;
+    return read_args(walk, *option, values) && within_bounds(walk, *option, values) &&
+           option->make(walk, *option, values);
+  });
+  if (end == OptionWalkEnd::help) print_help();
+  return end != OptionWalkEnd::failed;
 }
 
 void LAStransform::print_help() const {

@@ -7,25 +7,13 @@
 
 #include "core/byte_stream_out.hpp"
 #include "core/las_header.hpp"
+#include "io/formats/record_bytes.hpp"
 #include "io/formats/side_writer.hpp"
 #include "platform/file_identity.hpp"
 
 namespace {
 
 constexpr int kLibraryVersion = 210531;
-
-void put_i32(uint8_t* at, int32_t v) {
-  std::memcpy(at, &v, 4);
-}
-void put_u32(uint8_t* at, uint32_t v) {
-  std::memcpy(at, &v, 4);
-}
-void put_u16(uint8_t* at, uint16_t v) {
-  std::memcpy(at, &v, 2);
-}
-void put_f64(uint8_t* at, double v) {
-  std::memcpy(at, &v, 8);
-}
 
 // Truncates toward zero into 64 bits, saturating at the ends (NaN gives 0).
 int64_t truncate_i64(double value) {
@@ -202,17 +190,17 @@ bool LASwriterBIN::start(ByteStreamOut* out, const LASheader* header, const char
   begin_points(*header);
 
   uint8_t bytes[56] = {};
-  put_i32(bytes + 0, 56);
-  put_i32(bytes + 4, version);
-  put_i32(bytes + 8, 970401);
+  record_store_i32(bytes + 0, 56);
+  record_store_i32(bytes + 4, version);
+  record_store_i32(bytes + 8, 970401);
   std::memcpy(bytes + 12, "CXYZ", 4);
-  put_u32(bytes + 16, static_cast<uint32_t>(npoints));
-  put_i32(bytes + 20, units);
-  put_f64(bytes + 24, origin[0]);
-  put_f64(bytes + 32, origin[1]);
-  put_f64(bytes + 40, origin[2]);
-  put_i32(bytes + 48, with_time ? 1 : 0);
-  put_i32(bytes + 52, with_colour ? 1 : 0);
+  record_store_u32(bytes + 16, static_cast<uint32_t>(npoints));
+  record_store_i32(bytes + 20, units);
+  record_store_f64(bytes + 24, origin[0]);
+  record_store_f64(bytes + 32, origin[1]);
+  record_store_f64(bytes + 40, origin[2]);
+  record_store_i32(bytes + 48, with_time ? 1 : 0);
+  record_store_i32(bytes + 52, with_colour ? 1 : 0);
   errno = 0;
   if (!stream->write_bytes(bytes, 56)) {
     std::fprintf(stderr, "ERROR: writing terrasolid header\n");
@@ -246,23 +234,23 @@ bool LASwriterBIN::write_one_point(const LASpoint* point) {
   uint32_t size;
   const uint8_t echo = echo_code(*point);
   if (version == 20020715) {
-    put_i32(record + 0, xyz[0]);
-    put_i32(record + 4, xyz[1]);
-    put_i32(record + 8, xyz[2]);
+    record_store_i32(record + 0, xyz[0]);
+    record_store_i32(record + 4, xyz[1]);
+    record_store_i32(record + 8, xyz[2]);
     record[12] = bin_class(*point);
     record[13] = echo;
     record[14] = 0;
     record[15] = 0;
-    put_u16(record + 16, point->point_source_ID);
-    put_u16(record + 18, point->intensity);
+    record_store_u16(record + 16, point->point_source_ID);
+    record_store_u16(record + 18, point->intensity);
     size = 20;
   } else {
     record[0] = bin_class(*point);
     record[1] = static_cast<uint8_t>(point->point_source_ID & 0xFF);
-    put_u16(record + 2, static_cast<uint16_t>((echo << 14) | (point->intensity & 0x3FFF)));
-    put_i32(record + 4, xyz[0]);
-    put_i32(record + 8, xyz[1]);
-    put_i32(record + 12, xyz[2]);
+    record_store_u16(record + 2, static_cast<uint16_t>((echo << 14) | (point->intensity & 0x3FFF)));
+    record_store_i32(record + 4, xyz[0]);
+    record_store_i32(record + 8, xyz[1]);
+    record_store_i32(record + 12, xyz[2]);
     size = 16;
   }
   if (with_time) {
@@ -274,7 +262,7 @@ bool LASwriterBIN::write_one_point(const LASpoint* point) {
                    point->gps_time);
       time_warned = true;
     }
-    put_u32(record + size, static_cast<uint32_t>(static_cast<uint64_t>(ticks)));
+    record_store_u32(record + size, static_cast<uint32_t>(static_cast<uint64_t>(ticks)));
     size += 4;
   }
   if (with_colour) {
@@ -446,7 +434,7 @@ bool LASwriterQFIT::write_one_point(const LASpoint* point) {
   auto attribute = [point, extra](int32_t start, int32_t size, int32_t* value) {
     if (start < 0 || extra == nullptr || start + size > point->extra_bytes_number) return false;
     if (size == 4) {
-      std::memcpy(value, extra + start, 4);
+      *value = record_i32(extra + start);
     } else {
       *value = extra[start];
     }
@@ -461,9 +449,11 @@ bool LASwriterQFIT::write_one_point(const LASpoint* point) {
   attribute(pitch_start, 4, &words[7]);
   attribute(roll_start, 4, &words[8]);
   if (record_length >= 48) attribute(pulse_width_start, 1, &words[10]);
+  const int count = record_length / 4;
+  uint8_t record[sizeof(words)];
+  for (int k = 0; k < count; k++) record_store_i32(record + 4 * k, words[k]);
   errno = 0;
-  if (write_failed || !stream->write_bytes(reinterpret_cast<const uint8_t*>(words),
-                                           static_cast<uint32_t>(record_length))) {
+  if (write_failed || !stream->write_bytes(record, static_cast<uint32_t>(record_length))) {
     fail_write();
     return false;
   }

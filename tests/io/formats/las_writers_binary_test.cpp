@@ -117,6 +117,49 @@ TEST(LASwriterBIN, HeaderAndRecordByHand) {
   EXPECT_EQ(b.err, "");
 }
 
+// The point of the test before, behind offsets, as bytes written out by hand:
+// little-endian whatever the host, the origins as well as the record's 32- and
+// 16-bit fields and its time.
+TEST(LASwriterBIN, BytesOfHeaderAndRecordAreLittleEndian) {
+  Scene scene(1);
+  scene.header.x_offset = 500000;
+  scene.header.y_offset = 4000000;
+  scene.header.z_offset = -10;
+  LASpoint& p = scene.point;
+  p.X = 1234;
+  p.Y = -500;
+  p.Z = 150;
+  p.intensity = 20000;
+  p.set_return_number(2);
+  p.set_number_of_returns(3);
+  p.class_byte = 0x26;
+  p.point_source_ID = 300;
+  p.gps_time = 1.0002;
+  const Bytes b = write_bin(scene, {&p});
+  ASSERT_TRUE(b.opened) << b.err;
+  const std::vector<uint8_t> expected = {
+      0x38, 0x00, 0x00, 0x00,                          // header size 56
+      0xd8, 0x56, 0x31, 0x01,                          // version 20010712
+      0xa1, 0xce, 0x0e, 0x00,                          // 970401
+      'C',  'X',  'Y',  'Z',                           //
+      0x01, 0x00, 0x00, 0x00,                          // one point
+      0x64, 0x00, 0x00, 0x00,                          // units 100
+      0x00, 0x00, 0x00, 0x00, 0x84, 0xd7, 0x87, 0xc1,  // origin x -50000000
+      0x00, 0x00, 0x00, 0x00, 0x84, 0xd7, 0xb7, 0xc1,  // origin y -400000000
+      0x00, 0x00, 0x00, 0x00, 0x00, 0x40, 0x8f, 0x40,  // origin z 1000
+      0x01, 0x00, 0x00, 0x00,                          // time
+      0x00, 0x00, 0x00, 0x00,                          // no colour
+      0x06, 0x2c,                                      // class 6, line 300 & 0xFF
+      0x20, 0x8e,                                      // echo 2 << 14 | 20000 & 0x3FFF
+      0xd2, 0x04, 0x00, 0x00,                          // x 1234
+      0x0c, 0xfe, 0xff, 0xff,                          // y -500
+      0x96, 0x00, 0x00, 0x00,                          // z 150
+      0x89, 0x13, 0x00, 0x00,                          // time 5001 ticks
+  };
+  EXPECT_EQ(b.data, expected);
+  EXPECT_EQ(b.err, "");
+}
+
 TEST(LASwriterBIN, UnitsAndOriginsFromScaleFactorsAndOffsets) {
   const double computed = 0.1 * 0.1;  // 0.010000000000000002
   const struct {
@@ -325,6 +368,44 @@ TEST(LASwriterQFIT, HeaderAndRecordByHand) {
   EXPECT_EQ(b.data[79], 0);
   const int32_t expected[10] = {12346, 42250000, 289500000, 12345, 0, 321, 190000, 0, 0, 0};
   for (int w = 0; w < 10; w++) EXPECT_EQ(b.i32(80 + 4 * w), expected[w]) << "word " << w;
+  EXPECT_EQ(b.err, "");
+}
+
+// The record of the test before as bytes written out by hand: little-endian
+// words whatever the host, the azimuth taken from the extra bytes.
+TEST(LASwriterQFIT, BytesOfRecordAreLittleEndian) {
+  Scene scene(1, {writer_attribute(5, "scan azimuth")});
+  geographic(scene);
+  LASpoint& p = scene.point;
+  p.X = -70500000;
+  p.Y = 42250000;
+  p.Z = 12345;
+  p.intensity = 321;
+  p.gps_time = 12.3456;
+  const uint8_t azimuth[4] = {0x30, 0xe6, 0x02, 0x00};  // 190000, as LAS stores it
+  std::memcpy(p.extra_bytes.get(), azimuth, 4);
+  const Bytes b = write_qfit(scene, {&p});
+  ASSERT_TRUE(b.opened) << b.err;
+  ASSERT_EQ(b.data.size(), 80u + 40);
+  using Run = std::vector<uint8_t>;
+  EXPECT_EQ(Run(b.data.begin(), b.data.begin() + 4), (Run{0x28, 0x00, 0x00, 0x00}))
+      << "record length 40";
+  EXPECT_EQ(Run(b.data.begin() + 40, b.data.begin() + 48),
+            (Run{0xc0, 0xab, 0x76, 0xff, 0x50, 0x00, 0x00, 0x00}))
+      << "-9000000, then the first record at 80";
+  const Run record = {
+      0x3a, 0x30, 0x00, 0x00,  // 12346 ms
+      0x10, 0xaf, 0x84, 0x02,  // latitude 42250000
+      0x60, 0x6b, 0x41, 0x11,  // longitude 289500000
+      0x39, 0x30, 0x00, 0x00,  // elevation 12345
+      0x00, 0x00, 0x00, 0x00,  //
+      0x41, 0x01, 0x00, 0x00,  // intensity 321
+      0x30, 0xe6, 0x02, 0x00,  // azimuth 190000
+      0x00, 0x00, 0x00, 0x00,  // pitch
+      0x00, 0x00, 0x00, 0x00,  // roll
+      0x00, 0x00, 0x00, 0x00,  //
+  };
+  EXPECT_EQ(Run(b.data.begin() + 80, b.data.end()), record);
   EXPECT_EQ(b.err, "");
 }
 
