@@ -51,6 +51,15 @@ Written write_header(const LASheader& header, uint16_t compressor = 0, int64_t p
   return w;
 }
 
+// A LAS 1.4 header of point format 6 without records.
+void set_las14_format6(LASheader* h) {
+  h->version_minor = 4;
+  h->header_size = 375;
+  h->offset_to_point_data = 375;
+  h->point_data_format = 6;
+  h->point_data_record_length = 30;
+}
+
 TEST(LASwriterLAS, HeaderRecordsAndUserDataRoundTrip) {
   LASheader h;
   h.version_minor = 4;
@@ -168,11 +177,7 @@ TEST(LASwriterLAS, VersionsAreForced) {
 
 TEST(LASwriterLAS, CompressingExtendedPoints) {
   LASheader h;
-  h.version_minor = 4;
-  h.header_size = 375;
-  h.offset_to_point_data = 375;
-  h.point_data_format = 6;
-  h.point_data_record_length = 30;
+  set_las14_format6(&h);
   const Written refused = write_header(h, 2);
   EXPECT_FALSE(refused.opened);
   EXPECT_EQ(refused.err,
@@ -355,11 +360,7 @@ class SeekFailingStream : public ByteStreamOutArrayLE {
 // ERROR line, and succeeds when no seek fails.
 TEST(LASwriterLAS, AFailedSeekWhileUpdatingTheHeaderFailsTheClose) {
   LASheader h;
-  h.version_minor = 4;
-  h.header_size = 375;
-  h.offset_to_point_data = 375;
-  h.point_data_format = 6;
-  h.point_data_record_length = 30;
+  set_las14_format6(&h);
   h.extended_number_of_point_records = 10;
   h.insert_evlr("x", 1, 3, bytes_of({1, 2, 3}));
   h.start_of_first_extended_variable_length_record = 99;  // stale
