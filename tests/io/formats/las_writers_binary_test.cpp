@@ -344,16 +344,22 @@ void geographic(Scene& scene) {
   h.max_y = 43;
 }
 
-TEST(LASwriterQFIT, HeaderAndRecordByHand) {
-  Scene scene(1);
+// The geographic point of the QFIT record tests.
+void set_qfit_point(Scene& scene) {
   geographic(scene);
   LASpoint& p = scene.point;
   p.X = -70500000;
   p.Y = 42250000;
   p.Z = 12345;
   p.intensity = 321;
-  p.scan_angle_rank = 10;
   p.gps_time = 12.3456;
+}
+
+TEST(LASwriterQFIT, HeaderAndRecordByHand) {
+  Scene scene(1);
+  set_qfit_point(scene);
+  LASpoint& p = scene.point;
+  p.scan_angle_rank = 10;
   const Bytes b = write_qfit(scene, {&p});
   ASSERT_TRUE(b.opened) << b.err;
   ASSERT_EQ(b.data.size(), 80u + 40);
@@ -375,13 +381,8 @@ TEST(LASwriterQFIT, HeaderAndRecordByHand) {
 // words whatever the host, the azimuth taken from the extra bytes.
 TEST(LASwriterQFIT, BytesOfRecordAreLittleEndian) {
   Scene scene(1, {writer_attribute(5, "scan azimuth")});
-  geographic(scene);
+  set_qfit_point(scene);
   LASpoint& p = scene.point;
-  p.X = -70500000;
-  p.Y = 42250000;
-  p.Z = 12345;
-  p.intensity = 321;
-  p.gps_time = 12.3456;
   const uint8_t azimuth[4] = {0x30, 0xe6, 0x02, 0x00};  // 190000, as LAS stores it
   std::memcpy(p.extra_bytes.get(), azimuth, 4);
   const Bytes b = write_qfit(scene, {&p});
