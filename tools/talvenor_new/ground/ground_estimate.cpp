@@ -1016,6 +1016,78 @@ void lowest_of_shifted_grid(const std::vector<Atom>& atoms, int32_t sub, int32_t
   }
 }
 
+// The lowest atom of every cell of each shifted grid, as lowest_of_shifted_grid finds it, in one
+// pass over the atoms per grid. An atom's cell in a shifted grid is its unshifted cell's moved by
+// its class; the cells that such moves reach are numbered once per level, with the four of every
+// unshifted cell, so that no grid sorts, merges or sets aside atoms of its own.
+class ShiftedLowest {
+ public:
+  // From atoms sorted by key; false (and nothing kept) when a moved key would leave the column
+  // or row range, where only the merge meets the cells as they are.
+  bool prepare(const std::vector<Atom>& atoms) {
+    atoms_.clear();
+    targets_.clear();
+    const uint32_t last = 0xFFFFFFFFu;
+    std::vector<uint64_t> keys;
+    for (const Atom& a : atoms) {
+      if (uint32_t(a.key >> 32) == last || uint32_t(a.key) == last) return false;
+      if (keys.empty() || keys.back() != a.key) keys.push_back(a.key);
+    }
+    // The moved keys of every cell, numbered in key order.
+    std::vector<uint64_t> reached;
+    reached.reserve(4 * keys.size());
+    for (uint64_t key : keys) {
+      for (int c = 0; c < 4; c++) reached.push_back(moved(key, c));
+    }
+    std::sort(reached.begin(), reached.end());
+    reached.erase(std::unique(reached.begin(), reached.end()), reached.end());
+    targets_.resize(4 * keys.size());
+    for (size_t j = 0; j < keys.size(); j++) {
+      for (int c = 0; c < 4; c++) {
+        targets_[4 * j + size_t(c)] = uint32_t(
+            std::lower_bound(reached.begin(), reached.end(), moved(keys[j], c)) - reached.begin());
+      }
+    }
+    cells_ = uint32_t(reached.size());
+    atoms_.reserve(atoms.size());
+    uint32_t j = 0;
+    for (size_t i = 0; i < atoms.size(); i++) {
+      if (i > 0 && atoms[i].key != atoms[i - 1].key) j++;
+      atoms_.push_back(Slim{atoms[i].z, atoms[i].index, j, atoms[i].m, atoms[i].n});
+    }
+    return true;
+  }
+
+  void lowest(int32_t sub, int32_t k, int32_t l, std::vector<uint32_t>& out) {
+    best_.assign(cells_, LowestCell{0, kNoPoint});
+    const int32_t mk = sub - k, nl = sub - l;
+    for (const Slim& a : atoms_) {
+      const uint32_t c = (a.m >= mk ? 2u : 0u) + (a.n >= nl ? 1u : 0u);
+      LowestCell& slot = best_[targets_[4 * size_t(a.cell) + c]];
+      if (lower(a.z, a.index, slot)) slot = LowestCell{a.z, a.index};
+    }
+    out.clear();
+    for (const LowestCell& slot : best_) {
+      if (slot.index != kNoPoint) out.push_back(slot.index);
+    }
+  }
+
+ private:
+  struct Slim {
+    int32_t z;
+    uint32_t index;
+    uint32_t cell;
+    int32_t m, n;
+  };
+  static uint64_t moved(uint64_t key, int c) {
+    return key + (uint64_t(c >> 1) << 32) + uint64_t(c & 1);
+  }
+  std::vector<Slim> atoms_;
+  std::vector<uint32_t> targets_;  // four per unshifted cell, by class
+  std::vector<LowestCell> best_;
+  uint32_t cells_ = 0;
+};
+
 }  // namespace
 
 void GroundEstimate::seed_level(int level) {
@@ -1049,9 +1121,21 @@ void GroundEstimate::seed_level(int level) {
   std::sort(atoms.begin(), atoms.end(), [](const Atom& a, const Atom& b) { return a.key < b.key; });
   std::vector<uint32_t> working;
   std::vector<uint32_t> classes[4];
+  ShiftedLowest shifted;
+  bool one_pass;
+  try {
+    one_pass = shifted.prepare(atoms);
+    if (one_pass) atoms = std::vector<Atom>();
+  } catch (const std::bad_alloc&) {
+    alloc_failed(true, "ERROR: cannot alloc coarse raster %d of %d by %d.\n", 0, sub, sub);
+  }
   for (int32_t k = 0; k < sub; k++) {
     for (int32_t l = 0; l < sub; l++) {
-      lowest_of_shifted_grid(atoms, sub, k, l, classes, working);
+      if (one_pass) {
+        shifted.lowest(sub, k, l, working);
+      } else {
+        lowest_of_shifted_grid(atoms, sub, k, l, classes, working);
+      }
       std::sort(working.begin(), working.end());
       build_tin(&working);
       if (settings_.clean) remove_spikes(param_.spike, param_.down_spike, &working);
