@@ -868,26 +868,40 @@ class OccupiedCells {
   size_t home(uint64_t key) const { return size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - shift_)); }
   // The tile's bits; null for a tile without cells unless `make`.
   uint64_t* word(uint64_t key, bool make) {
+    // Seeds come in reading order, so mostly near the last ones: the answers for the tiles
+    // around them are kept (a tile that is made updates its own; a growing table drops all).
+    Recent& recent = recent_[((key >> 32) & 3) | ((key & 3) << 2)];
+    if (recent.key == key && (recent.slot >= 0 || (recent.slot == -1 && !make))) {
+      return recent.slot >= 0 ? &slots_[size_t(recent.slot)].bits : nullptr;
+    }
+    Slot* found = find(key, make);
+    Recent& now = recent_[((key >> 32) & 3) | ((key & 3) << 2)];
+    now.key = key;
+    now.slot = found ? int64_t(found - slots_.data()) : -1;
+    return found ? &found->bits : nullptr;
+  }
+  Slot* find(uint64_t key, bool make) {
     if (slots_.empty()) {
       if (!make) return nullptr;
       grow();
     }
     for (size_t i = home(key);; i = (i + 1) & (slots_.size() - 1)) {
       Slot& slot = slots_[i];
-      if (slot.bits && slot.key == key) return &slot.bits;
+      if (slot.bits && slot.key == key) return &slot;
       if (!slot.bits) {
         if (!make) return nullptr;
         if (2 * (used_ + 1) > slots_.size()) {
           grow();
-          return word(key, true);
+          return find(key, true);
         }
         used_++;
         slot.key = key;
-        return &slot.bits;  // set by the caller
+        return &slot;  // its bits are set by the caller
       }
     }
   }
   void grow() {
+    for (Recent& r : recent_) r = Recent();
     std::vector<Slot> old;
     old.swap(slots_);
     shift_ = old.empty() ? 10 : shift_ + 1;
@@ -907,6 +921,11 @@ class OccupiedCells {
   std::vector<Slot> slots_;
   size_t used_ = 0;
   int shift_ = 0;
+  struct Recent {
+    uint64_t key = 0;
+    int64_t slot = -2;  // -1: no such tile; -2: nothing kept
+  };
+  Recent recent_[16];
 };
 
 void mark_occupied(OccupiedCells& occupancy, float cell, const GroundEstimate& estimate,
@@ -1146,7 +1165,10 @@ void GroundEstimate::seed_level(int level) {
       std::sort(working.begin(), working.end());
       build_tin(&working);
       if (settings_.clean) remove_spikes(param_.spike, param_.down_spike, &working);
-      for (uint32_t i : working) {
+      // The seeds lie all over the points: the one a few ahead is asked for now.
+      for (size_t w = 0; w < working.size(); w++) {
+        if (w + 8 < working.size()) __builtin_prefetch(point(working[w + 8]));
+        const uint32_t i = working[w];
         if (!occupied_around(occupancy, cell, point(i))) accepted.push_back(i);
       }
     }
@@ -1161,9 +1183,21 @@ void GroundEstimate::finest_level() {
   for (int before = 0; before < 3; before++) mark_occupied(occupancy, cell, *this, seeds_[before]);
   std::vector<uint32_t>& accepted = seeds_[3];
   accepted.clear();
+  // The cells' points lie all over the point buffer: each is asked for a few cells before its
+  // turn, in the same order.
+  constexpr size_t kAhead = 8;
+  uint32_t ahead[kAhead];
+  size_t seen = 0;
+  auto take = [&](uint32_t i) {
+    if (!occupied_around(occupancy, cell, point(i))) accepted.push_back(i);
+  };
   visit_stored_cells(*finest_grid_, [&](const StoredCell& c) {
-    if (!occupied_around(occupancy, cell, point(c.index))) accepted.push_back(c.index);
+    __builtin_prefetch(point(c.index));
+    if (seen >= kAhead) take(ahead[seen % kAhead]);
+    ahead[seen % kAhead] = c.index;
+    seen++;
   });
+  for (size_t j = seen > kAhead ? seen - kAhead : 0; j < seen; j++) take(ahead[j % kAhead]);
   finest_grid_.reset();
   std::sort(accepted.begin(), accepted.end());
   seed_counts_[3] = uint32_t(accepted.size());
