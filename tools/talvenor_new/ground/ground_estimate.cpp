@@ -1048,48 +1048,50 @@ void lowest_of_shifted_grid(const std::vector<Atom>& atoms, int32_t sub, int32_t
 // unshifted cell, so that no grid sorts, merges or sets aside atoms of its own.
 class ShiftedLowest {
  public:
-  // From atoms sorted by key; false (and nothing kept) when a moved key would leave the column
-  // or row range, where only the merge meets the cells as they are.
-  bool prepare(const std::vector<Atom>& atoms) {
-    atoms_.clear();
-    targets_.clear();
+  // From atoms sorted by key, which it keeps, their keys turned into cell numbers. False (the
+  // atoms untouched) when a moved key would leave the column or row range, where only the merge
+  // meets the cells as they are.
+  bool prepare(std::vector<Atom>& atoms) {
     const uint32_t last = 0xFFFFFFFFu;
-    std::vector<uint64_t> keys;
+    keys_.clear();
     for (const Atom& a : atoms) {
       if (uint32_t(a.key >> 32) == last || uint32_t(a.key) == last) return false;
-      if (keys.empty() || keys.back() != a.key) keys.push_back(a.key);
+      if (keys_.empty() || keys_.back() != a.key) keys_.push_back(a.key);
     }
     // The moved keys of every cell, numbered in key order.
-    std::vector<uint64_t> reached;
-    reached.reserve(4 * keys.size());
-    for (uint64_t key : keys) {
-      for (int c = 0; c < 4; c++) reached.push_back(moved(key, c));
+    reached_.clear();
+    for (uint64_t key : keys_) {
+      for (int c = 0; c < 4; c++) reached_.push_back(moved(key, c));
     }
-    std::sort(reached.begin(), reached.end());
-    reached.erase(std::unique(reached.begin(), reached.end()), reached.end());
-    targets_.resize(4 * keys.size());
-    for (size_t j = 0; j < keys.size(); j++) {
+    std::sort(reached_.begin(), reached_.end());
+    reached_.erase(std::unique(reached_.begin(), reached_.end()), reached_.end());
+    targets_.resize(4 * keys_.size());
+    for (size_t j = 0; j < keys_.size(); j++) {
       for (int c = 0; c < 4; c++) {
-        targets_[4 * j + size_t(c)] = uint32_t(
-            std::lower_bound(reached.begin(), reached.end(), moved(keys[j], c)) - reached.begin());
+        targets_[4 * j + size_t(c)] =
+            uint32_t(std::lower_bound(reached_.begin(), reached_.end(), moved(keys_[j], c)) -
+                     reached_.begin());
       }
     }
-    cells_ = uint32_t(reached.size());
-    atoms_.reserve(atoms.size());
-    uint32_t j = 0;
-    for (size_t i = 0; i < atoms.size(); i++) {
-      if (i > 0 && atoms[i].key != atoms[i - 1].key) j++;
-      atoms_.push_back(Slim{atoms[i].z, atoms[i].index, j, atoms[i].m, atoms[i].n});
+    cells_ = uint32_t(reached_.size());
+    uint64_t j = 0, key = atoms.empty() ? 0 : atoms[0].key;
+    for (Atom& a : atoms) {
+      if (a.key != key) {
+        key = a.key;
+        j++;
+      }
+      a.key = j;
     }
+    atoms_ = &atoms;
     return true;
   }
 
   void lowest(int32_t sub, int32_t k, int32_t l, std::vector<uint32_t>& out) {
     best_.assign(cells_, LowestCell{0, kNoPoint});
     const int32_t mk = sub - k, nl = sub - l;
-    for (const Slim& a : atoms_) {
+    for (const Atom& a : *atoms_) {
       const uint32_t c = (a.m >= mk ? 2u : 0u) + (a.n >= nl ? 1u : 0u);
-      LowestCell& slot = best_[targets_[4 * size_t(a.cell) + c]];
+      LowestCell& slot = best_[targets_[4 * size_t(a.key) + c]];
       if (lower(a.z, a.index, slot)) slot = LowestCell{a.z, a.index};
     }
     out.clear();
@@ -1099,16 +1101,11 @@ class ShiftedLowest {
   }
 
  private:
-  struct Slim {
-    int32_t z;
-    uint32_t index;
-    uint32_t cell;
-    int32_t m, n;
-  };
   static uint64_t moved(uint64_t key, int c) {
     return key + (uint64_t(c >> 1) << 32) + uint64_t(c & 1);
   }
-  std::vector<Slim> atoms_;
+  const std::vector<Atom>* atoms_ = nullptr;  // keyed by cell number
+  std::vector<uint64_t> keys_, reached_;
   std::vector<uint32_t> targets_;  // four per unshifted cell, by class
   std::vector<LowestCell> best_;
   uint32_t cells_ = 0;
@@ -1151,7 +1148,6 @@ void GroundEstimate::seed_level(int level) {
   bool one_pass;
   try {
     one_pass = shifted.prepare(atoms);
-    if (one_pass) atoms = std::vector<Atom>();
   } catch (const std::bad_alloc&) {
     alloc_failed(true, "ERROR: cannot alloc coarse raster %d of %d by %d.\n", 0, sub, sub);
   }
