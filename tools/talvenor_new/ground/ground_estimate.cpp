@@ -399,25 +399,44 @@ bool GroundEstimate::add_point(double x, double y, double z, int32_t raw_z, doub
     p[0] = float(p[0] + d);
     p[1] = float(p[1] + d);
   }
-  LAScellPoint cell_point;
-  cell_point.Z = raw_z;
   const int32_t sub = param_.sub;
   for (int level = 0; level < 3; level++) {
-    LAScellGrid* atoms = atoms_[level].get();
-    if (!atoms) continue;
+    if (!atoms_[level]) continue;
     // The shifted grids' columns grow with the shift and span less than two cells, so they are
     // the lowest one plus one for the last m grids: (lowest, m) names them all. Likewise rows.
     int32_t m, n;
     const int32_t column = cell_of(axis_cells_[level][0], p[0], level, &m);
     const int32_t row = cell_of(axis_cells_[level][1], p[1], level, &n);
-    atoms->set_current_index(int32_t(i));
-    atoms->add(atom_index(column, sub, m), atom_index(row, sub, n), cell_point);
+    bin(level, atom_index(column, sub, m), atom_index(row, sub, n), raw_z, i);
   }
-  finest_grid_->set_current_index(int32_t(i));
-  finest_grid_->add(cell_of(axis_cells_[3][0], p[0], 3, nullptr),
-                    cell_of(axis_cells_[3][1], p[1], 3, nullptr), cell_point);
+  bin(3, cell_of(axis_cells_[3][0], p[0], 3, nullptr), cell_of(axis_cells_[3][1], p[1], 3, nullptr),
+      raw_z, i);
   count_++;
   return true;
+}
+
+void GroundEstimate::bin(int grid, int32_t column, int32_t row, int32_t z, uint32_t i) {
+  PendingCell& pending = pending_[grid];
+  if (pending.any && pending.column == column && pending.row == row) {
+    // Lowest raw Z, the earlier point on ties, as the grid itself keeps it.
+    if (z < pending.z) {
+      pending.z = z;
+      pending.index = i;
+    }
+    return;
+  }
+  flush_pending(grid);
+  pending = PendingCell{column, row, z, i, true};
+}
+
+void GroundEstimate::flush_pending(int grid) {
+  PendingCell& pending = pending_[grid];
+  if (!pending.any) return;
+  LAScellGrid* cells = grid < 3 ? atoms_[grid].get() : finest_grid_.get();
+  cell_point_.Z = pending.z;
+  cells->set_current_index(int32_t(pending.index));
+  cells->add(pending.column, pending.row, cell_point_);
+  pending.any = false;
 }
 
 int32_t GroundEstimate::cell_of(AxisCell& last, float x, int level, int32_t* later) {
@@ -1200,6 +1219,7 @@ void GroundEstimate::finest_level() {
 }
 
 GroundOutcome GroundEstimate::run() {
+  for (int grid = 0; grid < 4; grid++) flush_pending(grid);
   const bool vv = settings_.very_verbose;
   if (count_ < capacity_ || excluded_ > 0) {
     const uint32_t usable = count_ - excluded_;

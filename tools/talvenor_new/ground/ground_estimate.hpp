@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "grid/las_cell_types.hpp"
 #include "ground/ground_settings.hpp"
 #include "tin/tin.hpp"
 
@@ -187,6 +188,18 @@ class GroundEstimate {
   // The cell of x at a seed level (3: the finest grid) through `last`, and for a level how many
   // of its shifted grids put x into a later cell: cell_index and shifted_later's answers.
   int32_t cell_of(AxisCell& last, float x, int level, int32_t* later);
+  // The point's lowest-point binning into seed grid `grid` (3: the finest grid). Consecutive
+  // points mostly share a cell: each run of them reaches the grid as its lowest point alone.
+  struct PendingCell {
+    int32_t column, row;
+    int32_t z;
+    uint32_t index;
+    bool any;
+  };
+  PendingCell pending_[4] = {};
+  LAScellPoint cell_point_;
+  void bin(int grid, int32_t column, int32_t row, int32_t z, uint32_t i);
+  void flush_pending(int grid);
 
   std::vector<Twin> refused_;  // during one insertion
   std::vector<Twin> twins_;
