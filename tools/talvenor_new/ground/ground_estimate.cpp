@@ -357,10 +357,10 @@ void GroundEstimate::begin(uint32_t capacity, uint32_t expected) {
   const uint32_t room = std::min(capacity, expected);
   try {
     // Walked at random by every later pass: in huge pages, asked for before the first touch.
+    // Points are appended into the room, which is never filled beforehand.
     std::vector<float> room_points;
     room_points.reserve(size_t(room) * 3);
     advise_huge_pages(room_points.data(), room_points.capacity() * sizeof(float));
-    room_points.resize(size_t(room) * 3, 0.0f);
     points_.swap(room_points);
   } catch (const std::bad_alloc&) {
     alloc_failed(true, "ERROR: cannot alloc point_buffer for %u points.\n", room);
@@ -374,12 +374,12 @@ void GroundEstimate::begin(uint32_t capacity, uint32_t expected) {
 
 bool GroundEstimate::make_room() {
   if (count_ >= capacity_) return false;
-  if (size_t(count_) * 3 < points_.size()) return true;
+  if (size_t(count_) * 3 < points_.capacity()) return true;
   // A header can count far more points than a file holds; the room follows the points read.
   const uint32_t room =
       uint32_t(std::min<uint64_t>(capacity_, std::max<uint64_t>(1024, 2 * uint64_t(count_))));
   try {
-    points_.resize(size_t(room) * 3, 0.0f);
+    points_.reserve(size_t(room) * 3);
   } catch (const std::bad_alloc&) {
     alloc_failed(true, "ERROR: cannot alloc point_buffer for %u points.\n", room);
   }
@@ -389,16 +389,14 @@ bool GroundEstimate::make_room() {
 bool GroundEstimate::add_point(double x, double y, double z, int32_t raw_z, double pertube_scale) {
   if (!make_room()) return false;
   const uint32_t i = count_;
-  float* p = point(i);
-  p[0] = float(x);
-  p[1] = float(y);
-  p[2] = float(z);
+  float p[3] = {float(x), float(y), float(z)};
   if (pertube_scale != 0.0) {
     const int r = crt_rand();
     const double d = double((r >> 8) % 21 - 10) * pertube_scale;
     p[0] = float(p[0] + d);
     p[1] = float(p[1] + d);
   }
+  points_.insert(points_.end(), p, p + 3);
   const int32_t sub = param_.sub;
   for (int level = 0; level < 3; level++) {
     if (!atoms_[level]) continue;
@@ -485,10 +483,8 @@ int32_t GroundEstimate::cell_of(AxisCell& last, float x, int level, int32_t* lat
 
 bool GroundEstimate::add_excluded_point(double x, double y) {
   if (!make_room()) return false;
-  float* p = point(count_);
-  p[0] = float(x);
-  p[1] = float(y);
-  p[2] = GROUND_EXCLUDED;
+  const float p[3] = {float(x), float(y), GROUND_EXCLUDED};
+  points_.insert(points_.end(), p, p + 3);
   count_++;
   excluded_++;
   return true;
