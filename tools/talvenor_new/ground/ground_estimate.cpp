@@ -372,6 +372,13 @@ void GroundEstimate::begin(uint32_t capacity, uint32_t expected) {
   if (!finest_grid_) alloc_failed(true, "ERROR: cannot alloc finest raster.\n");
 }
 
+void GroundEstimate::append_point(const float p[3]) {
+  // Within the room that make_room made: no reallocation, and no library call for three floats.
+  points_.push_back(p[0]);
+  points_.push_back(p[1]);
+  points_.push_back(p[2]);
+}
+
 bool GroundEstimate::make_room() {
   if (count_ >= capacity_) return false;
   if (size_t(count_) * 3 < points_.capacity()) return true;
@@ -396,7 +403,7 @@ bool GroundEstimate::add_point(double x, double y, double z, int32_t raw_z, doub
     p[0] = float(p[0] + d);
     p[1] = float(p[1] + d);
   }
-  points_.insert(points_.end(), p, p + 3);
+  append_point(p);
   const int32_t sub = param_.sub;
   for (int level = 0; level < 3; level++) {
     if (!atoms_[level]) continue;
@@ -484,7 +491,7 @@ int32_t GroundEstimate::cell_of(AxisCell& last, float x, int level, int32_t* lat
 bool GroundEstimate::add_excluded_point(double x, double y) {
   if (!make_room()) return false;
   const float p[3] = {float(x), float(y), GROUND_EXCLUDED};
-  points_.insert(points_.end(), p, p + 3);
+  append_point(p);
   count_++;
   excluded_++;
   return true;

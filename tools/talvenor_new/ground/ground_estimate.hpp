@@ -199,6 +199,7 @@ class GroundEstimate {
   PendingCell pending_[4] = {};
   LAScellPoint cell_point_;
   void bin(int grid, int32_t column, int32_t row, int32_t z, uint32_t i);
+  void append_point(const float p[3]);
   void flush_pending(int grid);
 
   std::vector<Twin> refused_;  // during one insertion
