@@ -355,16 +355,13 @@ void GroundEstimate::begin(uint32_t capacity, uint32_t expected) {
   count_ = 0;
   excluded_ = 0;
   const uint32_t room = std::min(capacity, expected);
-  try {
-    // Walked at random by every later pass: in huge pages, asked for before the first touch.
-    // Points are appended into the room, which is never filled beforehand.
-    std::vector<float> room_points;
-    room_points.reserve(size_t(room) * 3);
-    advise_huge_pages(room_points.data(), room_points.capacity() * sizeof(float));
-    points_.swap(room_points);
-  } catch (const std::bad_alloc&) {
+  // Walked at random by every later pass: in huge pages, asked for before the first touch.
+  // Points are appended into the room, which is never filled beforehand.
+  points_.clear();
+  if (!points_.reserve(size_t(room) * 3)) {
     alloc_failed(true, "ERROR: cannot alloc point_buffer for %u points.\n", room);
   }
+  advise_huge_pages(points_.data(), points_.capacity() * sizeof(float));
   create_level_grids(0);
   create_level_grids(1);
   if (param_.has_fine) create_level_grids(2);
@@ -373,7 +370,7 @@ void GroundEstimate::begin(uint32_t capacity, uint32_t expected) {
 }
 
 void GroundEstimate::append_point(const float p[3]) {
-  // Within the room that make_room made: no reallocation, and no library call for three floats.
+  // Within the room that make_room made.
   points_.push_back(p[0]);
   points_.push_back(p[1]);
   points_.push_back(p[2]);
@@ -385,9 +382,7 @@ bool GroundEstimate::make_room() {
   // A header can count far more points than a file holds; the room follows the points read.
   const uint32_t room =
       uint32_t(std::min<uint64_t>(capacity_, std::max<uint64_t>(1024, 2 * uint64_t(count_))));
-  try {
-    points_.reserve(size_t(room) * 3);
-  } catch (const std::bad_alloc&) {
+  if (!points_.reserve(size_t(room) * 3)) {
     alloc_failed(true, "ERROR: cannot alloc point_buffer for %u points.\n", room);
   }
   return true;
@@ -1234,14 +1229,7 @@ GroundOutcome GroundEstimate::run() {
       return GroundOutcome::kTooFewSurvivors;
     }
   }
-  if (count_ < capacity_) {
-    try {
-      points_.resize(size_t(count_) * 3);
-      points_.shrink_to_fit();
-    } catch (const std::bad_alloc&) {
-      alloc_failed(true, "ERROR: cannot realloc point_buffer for %u points.\n", count_);
-    }
-  }
+  if (count_ < capacity_) points_.trim(size_t(count_) * 3);
   timing("finding initial ground points ...\n");
   allocate_bits();
   if (vv) std::fprintf(stderr, "processing coarsest grids ...\n");
