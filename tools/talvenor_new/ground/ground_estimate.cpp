@@ -1147,6 +1147,8 @@ void GroundEstimate::seed_level(int level) {
     size_t count = 0;
     visit_stored_cells(*atoms_[level], [&](const StoredCell&) { count++; });
     atoms.reserve(count);
+    // Written once, then read by every shifted grid: few page faults and few TLB misses.
+    advise_huge_pages(atoms.data(), atoms.capacity() * sizeof(Atom));
     visit_stored_cells(*atoms_[level], [&](const StoredCell& a) {
       const int32_t column = floor_div(a.column, sub), row = floor_div(a.row, sub);
       // In 64 bits: next to the ends of the 32-bit range sub * column lies beyond them.
