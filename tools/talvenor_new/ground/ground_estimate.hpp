@@ -91,7 +91,7 @@ class GroundFloats {
       capacity_ = 0;
       return;
     }
-    // A smaller block is never refused; when it were, the larger one stays.
+    // Should a smaller block be refused, the larger one stays.
     if (void* block = std::realloc(data_, size_ * sizeof(float))) {
       data_ = static_cast<float*>(block);
       capacity_ = size_;
