@@ -99,6 +99,8 @@ class LASreadItemCompressed_POINT14_v3 : public LASreadItemCompressed {
   LayersIn layers;
   State channels[4];
   uint32_t current_channel = 0;
+  // Bit i: layer i has bytes in this chunk and is decoded.
+  uint32_t present_layers = 0;
 };
 
 class LASreadItemCompressed_POINT14_v4 : public LASreadItemCompressed_POINT14_v3 {
