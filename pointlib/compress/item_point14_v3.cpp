@@ -372,11 +372,7 @@ void LASreadItemCompressed_POINT14_v3::read_item(uint8_t* item, uint32_t& contex
     store<int16_t>(last, kExtScanAngle, angle);
     store<int8_t>(last, kScanAngleRank, legacy_scan_angle_rank(angle));
   }
-  if ((present & (1u << kLayerPointSource)) && (changed & (1u << 5))) {
-    store<uint16_t>(
-        last, kPointSource,
-        static_cast<uint16_t>(s->point_source->decode(load<uint16_t>(last, kPointSource), 0)));
-  }
+  if ((present & (1u << kLayerPointSource)) && (changed & (1u << 5))) decode_point_source(*s);
   if (present & (1u << kLayerZ)) {
     const uint32_t k = (s->dx->k() + s->dy->k()) / 2;
     const int32_t z = s->z->decode(s->z_by_level[l], z_context(n, k));
@@ -385,6 +381,13 @@ void LASreadItemCompressed_POINT14_v3::read_item(uint8_t* item, uint32_t& contex
   }
   std::memcpy(item, last, kPoint14ItemSize);
   store<uint32_t>(last, kGpsChanged, g);
+}
+
+// Out of line: the point source changes with the flight line only, and the
+// per-point code stays smaller.
+void LASreadItemCompressed_POINT14_v3::decode_point_source(State& s) {
+  const uint16_t id = load<uint16_t>(s.last_item, kPointSource);
+  store<uint16_t>(s.last_item, kPointSource, static_cast<uint16_t>(s.point_source->decode(id, 0)));
 }
 
 void LASreadItemCompressed_POINT14_v3::decode_gps_time(State& s) {

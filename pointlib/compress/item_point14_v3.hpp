@@ -93,6 +93,7 @@ class LASreadItemCompressed_POINT14_v3 : public LASreadItemCompressed {
   using State = ChannelState_POINT14<IntervalDecoder>;
   void init_channel_state(uint32_t channel, const uint8_t* item);
   void decode_gps_time(State& s);
+  __attribute__((noinline)) void decode_point_source(State& s);
 
   IntervalDecoder* file_decoder;
   const bool version4;
