@@ -131,12 +131,16 @@ int8_t legacy_scan_angle_rank(int16_t extended_scan_angle) {
 }
 
 template <typename Coder>
-SymbolModel* model_on_first_use(std::unique_ptr<SymbolModel>& model, const Coder& coder,
-                                uint32_t symbols) {
-  if (!model) {
-    model = coder.new_symbol_model(symbols);
-    model->reset();
-  }
+__attribute__((noinline, cold)) void create_model(std::unique_ptr<SymbolModel>& model,
+                                                  const Coder& coder, uint32_t symbols) {
+  model = coder.new_symbol_model(symbols);
+  model->reset();
+}
+
+template <typename Coder>
+inline SymbolModel* model_on_first_use(std::unique_ptr<SymbolModel>& model, const Coder& coder,
+                                       uint32_t symbols) {
+  if (__builtin_expect(!model, 0)) create_model(model, coder, symbols);
   return model.get();
 }
 
@@ -242,6 +246,10 @@ bool LASreadItemCompressed_POINT14_v3::start_chunk(uint8_t* item, uint32_t& cont
   // Every point after the first decodes its change mask from this layer, and
   // a writer always finishes it with bytes: without any the chunk is corrupt.
   if (layers[kLayerChannelReturnsXY].num_bytes == 0) return false;
+  present_layers = 0;
+  for (uint32_t i = 0; i < kPoint14Layers; i++) {
+    if (layers[i].changed) present_layers |= 1u << i;
+  }
   for (State& s : channels) s.inactive = true;
   current_channel = channel_of(item);
   context = current_channel;
@@ -266,6 +274,7 @@ void LASreadItemCompressed_POINT14_v3::read_item(uint8_t* item, uint32_t& contex
   State* s = &channels[current_channel];
   uint8_t* last = s->last_item;
   IntervalDecoder& dec = layers[kLayerChannelReturnsXY].decoder;
+  const uint32_t present = present_layers;
 
   const uint32_t changed = dec.get_symbol(s->changed_values[previous_return_context(last)].get());
   if (changed & (1u << 6)) {
@@ -317,29 +326,18 @@ void LASreadItemCompressed_POINT14_v3::read_item(uint8_t* item, uint32_t& contex
   const uint32_t cpr = return_class(n, r);
   const uint32_t g = (changed >> 4) & 1u;
 
-  MedianOfFive& mx = s->x_diff_medians[m * 2 + g];
-  const int32_t dx = s->dx->decode(mx.get(), n == 1 ? 1u : 0u);
-  store<uint32_t>(last, kX, load<uint32_t>(last, kX) + static_cast<uint32_t>(dx));
-  mx.add(dx);
-  MedianOfFive& my = s->y_diff_medians[m * 2 + g];
-  const int32_t dy = s->dy->decode(my.get(), y_context(n, s->dx->k()));
-  store<uint32_t>(last, kY, load<uint32_t>(last, kY) + static_cast<uint32_t>(dy));
-  my.add(dy);
-
-  if (layers[kLayerZ].changed) {
-    const uint32_t k = (s->dx->k() + s->dy->k()) / 2;
-    const int32_t z = s->z->decode(s->z_by_level[l], z_context(n, k));
-    store<int32_t>(last, kZ, z);
-    s->z_by_level[l] = z;
-  }
-  if (layers[kLayerClassification].changed) {
+  if (present & (1u << kLayerClassification)) {
     IntervalDecoder& d = layers[kLayerClassification].decoder;
     const uint32_t index = (last[kExtClass] & 31u) * 2 + (cpr == 3 ? 1u : 0u);
     const uint32_t c = d.get_symbol(model_on_first_use(s->classification[index], d, 256));
     last[kExtClass] = static_cast<uint8_t>(c);
     last[kClassByte] = static_cast<uint8_t>((last[kClassByte] & 0xE0u) | (c < 32 ? c : 0u));
   }
-  if (layers[kLayerFlags].changed) {
+  MedianOfFive& mx = s->x_diff_medians[m * 2 + g];
+  const int32_t dx = s->dx->decode(mx.get(), n == 1 ? 1u : 0u);
+  store<uint32_t>(last, kX, load<uint32_t>(last, kX) + static_cast<uint32_t>(dx));
+  mx.add(dx);
+  if (present & (1u << kLayerFlags)) {
     IntervalDecoder& d = layers[kLayerFlags].decoder;
     const uint32_t f = d.get_symbol(model_on_first_use(s->flags[flags_of(last)], d, 64));
     last[kReturnByte] = static_cast<uint8_t>((last[kReturnByte] & 0x3Fu) | ((f >> 4) & 1u) << 6 |
@@ -347,99 +345,149 @@ void LASreadItemCompressed_POINT14_v3::read_item(uint8_t* item, uint32_t& contex
     last[kExtFlags] = static_cast<uint8_t>((last[kExtFlags] & 0x0Fu) | (f & 15u) << 4);
     last[kClassByte] = static_cast<uint8_t>((last[kClassByte] & 0x1Fu) | (f & 7u) << 5);
   }
-  if (layers[kLayerIntensity].changed) {
+  if (present & (1u << kLayerUserData)) {
+    IntervalDecoder& d = layers[kLayerUserData].decoder;
+    last[kUserData] = static_cast<uint8_t>(
+        d.get_symbol(model_on_first_use(s->user_data[last[kUserData] / 4], d, 256)));
+  }
+  if (present & (1u << kLayerIntensity)) {
     uint16_t& predicted = s->intensity_by_class[cpr * 2 + g];
     const uint16_t value = static_cast<uint16_t>(s->intensity->decode(predicted, cpr));
     predicted = value;
     store<uint16_t>(last, kIntensity, value);
   }
+  MedianOfFive& my = s->y_diff_medians[m * 2 + g];
+  const int32_t dy = s->dy->decode(my.get(), y_context(n, s->dx->k()));
+  store<uint32_t>(last, kY, load<uint32_t>(last, kY) + static_cast<uint32_t>(dy));
+  my.add(dy);
+
+  if ((present & (1u << kLayerGpsTime)) && (changed & (1u << 4))) {
+    decode_gps_time(*s);
+    store<uint64_t>(last, kGpsTime, s->sequence_time[s->current_sequence]);
+  }
   // The change mask says which of the three remaining fields moved.
-  if (layers[kLayerScanAngle].changed && (changed & (1u << 3))) {
+  if ((present & (1u << kLayerScanAngle)) && (changed & (1u << 3))) {
     const int16_t angle =
         static_cast<int16_t>(s->scan_angle->decode(load<int16_t>(last, kExtScanAngle), g));
     store<int16_t>(last, kExtScanAngle, angle);
     store<int8_t>(last, kScanAngleRank, legacy_scan_angle_rank(angle));
   }
-  if (layers[kLayerUserData].changed) {
-    IntervalDecoder& d = layers[kLayerUserData].decoder;
-    last[kUserData] = static_cast<uint8_t>(
-        d.get_symbol(model_on_first_use(s->user_data[last[kUserData] / 4], d, 256)));
-  }
-  if (layers[kLayerPointSource].changed && (changed & (1u << 5))) {
-    store<uint16_t>(
-        last, kPointSource,
-        static_cast<uint16_t>(s->point_source->decode(load<uint16_t>(last, kPointSource), 0)));
-  }
-  if (layers[kLayerGpsTime].changed && (changed & (1u << 4))) {
-    decode_gps_time(*s);
-    store<uint64_t>(last, kGpsTime, s->sequence_time[s->current_sequence]);
+  if ((present & (1u << kLayerPointSource)) && (changed & (1u << 5))) decode_point_source(*s);
+  if (present & (1u << kLayerZ)) {
+    const uint32_t k = (s->dx->k() + s->dy->k()) / 2;
+    const int32_t z = s->z->decode(s->z_by_level[l], z_context(n, k));
+    store<int32_t>(last, kZ, z);
+    s->z_by_level[l] = z;
   }
   std::memcpy(item, last, kPoint14ItemSize);
   store<uint32_t>(last, kGpsChanged, g);
 }
 
+// Out of line: the point source changes with the flight line only, and the
+// per-point code stays smaller.
+void LASreadItemCompressed_POINT14_v3::decode_point_source(State& s) {
+  const uint16_t id = load<uint16_t>(s.last_item, kPointSource);
+  store<uint16_t>(s.last_item, kPointSource, static_cast<uint16_t>(s.point_source->decode(id, 0)));
+}
+
 void LASreadItemCompressed_POINT14_v3::decode_gps_time(State& s) {
   IntervalDecoder& dec = layers[kLayerGpsTime].decoder;
+  // The symbols choose the sequence, the prediction and the context of the
+  // one residual that follows; it is decoded at one place, so that its
+  // decoder is inlined once and not for every context.
+  enum class Kind { kFirst, kSame, kMultiple, kExtreme, kNew };
+  uint32_t& cur = s.current_sequence;
+  Kind kind;
+  int32_t prediction = 0;
+  uint32_t residual_context;
   for (;;) {
-    uint32_t& cur = s.current_sequence;
     if (s.sequence_step[cur] == 0) {
       const uint32_t sym = dec.get_symbol(s.gps_zero_difference.get());
       if (sym == 0) {
-        const int32_t d = s.gps_time->decode(0, 0);
-        s.sequence_step[cur] = d;
-        s.sequence_time[cur] += static_cast<uint64_t>(static_cast<int64_t>(d));
-        s.sequence_extremes[cur] = 0;
-        return;
+        kind = Kind::kFirst;
+        residual_context = 0;
+        break;
       }
       if (sym >= 2) {
         cur = (cur + sym - 1) & 3u;
         continue;
       }
-    } else {
-      const uint32_t sym = dec.get_symbol(s.gps_multiplier.get());
-      const int32_t step = s.sequence_step[cur];
-      if (sym == 1) {
-        s.sequence_time[cur] +=
-            static_cast<uint64_t>(static_cast<int64_t>(s.gps_time->decode(step, 1)));
-        s.sequence_extremes[cur] = 0;
-        return;
-      }
-      if (sym < 511) {
-        int32_t d;
-        if (sym == 0) {
-          d = s.gps_time->decode(0, 7);
-          count_extreme(s.sequence_extremes, s.sequence_step, cur, d);
-        } else if (sym < 10) {
-          d = s.gps_time->decode(static_cast<int32_t>(multiplier_product(sym, step)), 2);
-        } else if (sym < 500) {
-          d = s.gps_time->decode(static_cast<int32_t>(multiplier_product(sym, step)), 3);
-        } else if (sym == 500) {
-          d = s.gps_time->decode(static_cast<int32_t>(multiplier_product(500, step)), 4);
-          count_extreme(s.sequence_extremes, s.sequence_step, cur, d);
-        } else if (sym < 510) {
-          d = s.gps_time->decode(static_cast<int32_t>(multiplier_product(500u - sym, step)), 5);
-        } else {
-          d = s.gps_time->decode(static_cast<int32_t>(multiplier_product(0u - 10u, step)), 6);
-          count_extreme(s.sequence_extremes, s.sequence_step, cur, d);
-        }
-        s.sequence_time[cur] += static_cast<uint64_t>(static_cast<int64_t>(d));
-        return;
-      }
-      if (sym > 511) {
-        cur = (cur + sym - 511) & 3u;
-        continue;
-      }
+      kind = Kind::kNew;
+      break;
     }
+    const uint32_t sym = dec.get_symbol(s.gps_multiplier.get());
+    const int32_t step = s.sequence_step[cur];
+    if (sym == 1) {
+      kind = Kind::kSame;
+      prediction = step;
+      residual_context = 1;
+      break;
+    }
+    if (sym < 511) {
+      kind = Kind::kMultiple;
+      if (sym == 0) {
+        kind = Kind::kExtreme;
+        residual_context = 7;
+      } else if (sym < 10) {
+        prediction = static_cast<int32_t>(multiplier_product(sym, step));
+        residual_context = 2;
+      } else if (sym < 500) {
+        prediction = static_cast<int32_t>(multiplier_product(sym, step));
+        residual_context = 3;
+      } else if (sym == 500) {
+        kind = Kind::kExtreme;
+        prediction = static_cast<int32_t>(multiplier_product(500, step));
+        residual_context = 4;
+      } else if (sym < 510) {
+        prediction = static_cast<int32_t>(multiplier_product(500u - sym, step));
+        residual_context = 5;
+      } else {
+        kind = Kind::kExtreme;
+        prediction = static_cast<int32_t>(multiplier_product(0u - 10u, step));
+        residual_context = 6;
+      }
+      break;
+    }
+    if (sym > 511) {
+      cur = (cur + sym - 511) & 3u;
+      continue;
+    }
+    kind = Kind::kNew;
+    break;
+  }
+  if (kind == Kind::kNew) {
     // A new sequence: the high half predicted by the current one's, the low half raw.
-    const uint32_t high = static_cast<uint32_t>(
-        s.gps_time->decode(static_cast<int32_t>(s.sequence_time[cur] >> 32), 8));
-    const uint32_t low = dec.get_raw_u32();
-    s.newest_sequence = (s.newest_sequence + 1) & 3u;
-    cur = s.newest_sequence;
-    s.sequence_time[cur] = (static_cast<uint64_t>(high) << 32) | low;
-    s.sequence_step[cur] = 0;
-    s.sequence_extremes[cur] = 0;
-    return;
+    prediction = static_cast<int32_t>(s.sequence_time[cur] >> 32);
+    residual_context = 8;
+  }
+  const int32_t d = s.gps_time->decode(prediction, residual_context);
+  switch (kind) {
+    case Kind::kFirst:
+      s.sequence_step[cur] = d;
+      s.sequence_time[cur] += static_cast<uint64_t>(static_cast<int64_t>(d));
+      s.sequence_extremes[cur] = 0;
+      break;
+    case Kind::kSame:
+      s.sequence_time[cur] += static_cast<uint64_t>(static_cast<int64_t>(d));
+      s.sequence_extremes[cur] = 0;
+      break;
+    case Kind::kExtreme:
+      count_extreme(s.sequence_extremes, s.sequence_step, cur, d);
+      s.sequence_time[cur] += static_cast<uint64_t>(static_cast<int64_t>(d));
+      break;
+    case Kind::kMultiple:
+      s.sequence_time[cur] += static_cast<uint64_t>(static_cast<int64_t>(d));
+      break;
+    case Kind::kNew: {
+      const uint32_t high = static_cast<uint32_t>(d);
+      const uint32_t low = dec.get_raw_u32();
+      s.newest_sequence = (s.newest_sequence + 1) & 3u;
+      cur = s.newest_sequence;
+      s.sequence_time[cur] = (static_cast<uint64_t>(high) << 32) | low;
+      s.sequence_step[cur] = 0;
+      s.sequence_extremes[cur] = 0;
+      break;
+    }
   }
 }
 

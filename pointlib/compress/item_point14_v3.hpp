@@ -93,12 +93,15 @@ class LASreadItemCompressed_POINT14_v3 : public LASreadItemCompressed {
   using State = ChannelState_POINT14<IntervalDecoder>;
   void init_channel_state(uint32_t channel, const uint8_t* item);
   void decode_gps_time(State& s);
+  __attribute__((noinline)) void decode_point_source(State& s);
 
   IntervalDecoder* file_decoder;
   const bool version4;
   LayersIn layers;
   State channels[4];
   uint32_t current_channel = 0;
+  // Bit i: layer i has bytes in this chunk and is decoded.
+  uint32_t present_layers = 0;
 };
 
 class LASreadItemCompressed_POINT14_v4 : public LASreadItemCompressed_POINT14_v3 {
