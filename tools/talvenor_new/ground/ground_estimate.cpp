@@ -696,10 +696,11 @@ bool GroundEstimate::is_spike(TINtriangle* q, int k, float up, float down, bool 
 }
 
 void GroundEstimate::find_extrema(uint32_t n) {
-  // One pass over the edges in storage order, which marks the long edges of the triangles taken
-  // since the last marking on the way (a triangle's marks are all its own edges need). Every
-  // short edge is seen from one of its triangles: from both, it would set the same bits of both
-  // ends, which meets each vertex's neighbours as a walk around it would.
+  // One pass over the triangles in storage order, which marks the long edges of the triangles
+  // taken since the last marking on the way (a triangle's marks are all its own edges need).
+  // Every short edge is seen from both its triangles, which set the same bits of both ends
+  // (both mark it alike, from the same squared length): each vertex's neighbours are met as a
+  // walk around it would meet them, without reading the triangle across.
   note_changed_triangles();
   below_.assign((size_t(tin_points_) + 31) / 32, 0u);
   above_.assign((size_t(tin_points_) + 31) / 32, 0u);
@@ -708,22 +709,19 @@ void GroundEstimate::find_extrema(uint32_t n) {
     TINtriangle* q = tin_triangle_at(t);
     if (!tin_in_use(q)) continue;
     if ((changed[t >> 6] >> (t & 63)) & 1u) mark_long_edges(q);
-    for (int e = q->v[0] ? 0 : 1; e < 3; e++) {
+    const uint32_t id[3] = {q->v[0].id(), q->v[1].id(), q->v[2].id()};
+    float z[3];
+    for (int k = 0; k < 3; k++) z[k] = id[k] ? static_cast<const float*>(q->v[k])[2] : 0.0f;
+    for (int e = id[0] ? 0 : 1; e < 3; e++) {
       // Edge e runs from v[e] to v[e + 1], across from v[e + 2].
-      const float* b = q->v[(e + 1) % 3];
-      if (!b || (q->flag & (TIN_LONG_EDGE_01 << e))) continue;
-      // Seen from the finite triangle of the two, or from the first of two hull triangles (a
-      // TIN without area).
-      const uint32_t other = uint32_t(q->n[(e + 2) % 3]) / 3;
-      const bool other_finite = tin_triangle_at(other)->v[0];
-      if (q->v[0] ? other_finite && other < t : other_finite || other < t) continue;
-      const float* a = q->v[e];
-      const uint32_t ia = q->v[e].id() - 1, ib = q->v[(e + 1) % 3].id() - 1;
-      if (b[2] <= a[2]) {
+      const int f = e == 2 ? 0 : e + 1;
+      if (!id[f] || (q->flag & (TIN_LONG_EDGE_01 << e))) continue;
+      const uint32_t ia = id[e] - 1, ib = id[f] - 1;
+      if (z[f] <= z[e]) {
         set(below_, ia);
         set(above_, ib);
       }
-      if (b[2] >= a[2]) {
+      if (z[f] >= z[e]) {
         set(above_, ia);
         set(below_, ib);
       }
