@@ -1248,7 +1248,19 @@ bool GroundEstimate::refine(int level) {
         continue;
       }
       TINlocation found;
-      tin_locate(&found, p, &hint);
+      bool inside = false, tried = false;
+      // The slot of the candidate's triangle in the pass before mostly holds a triangle next to
+      // it still (an insertion refills the slots it frees around its point). Strictly inside a
+      // triangle every walk ends there; elsewhere the walk from the last candidate decides, as
+      // it would have anyway.
+      if (place >= 0 && uint32_t(place) < tin_triangle_count() &&
+          tin_in_use(tin_triangle_at(uint32_t(place)))) {
+        const TINlocation near = {nullptr, place};
+        tin_locate(&found, p, &near);
+        tried = true;
+        inside = found.triangle && strictly_inside(found.triangle, p);
+      }
+      if (!inside) tin_locate(&found, p, &hint);
       hint = found;
       if (!found.triangle) continue;
       float z;
@@ -1259,7 +1271,8 @@ bool GroundEstimate::refine(int level) {
         set(insert_bits_, i);
       } else {
         next.push_back(i);
-        next_places.push_back(strictly_inside(found.triangle, p) ? found.index : -1);
+        if (!tried) inside = strictly_inside(found.triangle, p);
+        next_places.push_back(inside ? found.index : -1);
       }
     }
     if (reuse) touch_changed_corners(false);
