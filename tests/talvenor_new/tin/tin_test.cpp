@@ -302,6 +302,19 @@ TEST(Tin, DelayLineGivesTheTinOfItsInsertionOrder) {
     EXPECT_EQ(refused, duplicates) << name;
     EXPECT_TRUE(tin_slots() == queued) << name;
     EXPECT_EQ(check_tin().problem, "") << name;
+
+    // Starts given with the points, near or far, freed or never taken, change nothing either.
+    crt_srand(5);
+    ASSERT_TRUE(tin_init(static_cast<uint32_t>(p.size()), false));
+    tin_set_point_base(p.xyz.data());
+    std::mt19937 rng(8);
+    for (size_t i = 0; i < p.size(); ++i) {
+      const int32_t slots = static_cast<int32_t>(tin_triangle_count());
+      const int32_t start = static_cast<int32_t>(rng() % uint32_t(slots + 50)) - 20;
+      tin_add_point(p.at(i), i % 5 == 0 ? -1 : start);
+    }
+    EXPECT_EQ(tin_flush(), duplicates) << name;
+    EXPECT_TRUE(tin_slots() == queued) << name;
   }
 }
 

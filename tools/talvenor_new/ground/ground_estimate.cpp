@@ -550,7 +550,7 @@ void GroundEstimate::drop_twins_of_lost_vertices() {
                twins_.end());
 }
 
-uint32_t GroundEstimate::insert_marked_points() {
+uint32_t GroundEstimate::insert_marked_points(const std::vector<Start>* starts) {
   // The TIN reports refused points while it inserts; the handler must not outlive this call.
   struct Listen {
     explicit Listen(GroundEstimate* estimate) {
@@ -559,13 +559,20 @@ uint32_t GroundEstimate::insert_marked_points() {
     ~Listen() { tin_set_duplicate_handler(nullptr, nullptr); }
   } listen(this);
   uint32_t added = 0;
+  size_t next_start = 0;
   for (uint32_t w = 0; w < insert_bits_.size(); w++) {
     if (!insert_bits_[w]) continue;
     for (uint32_t b = 0; b < 32; b++) {
       if ((insert_bits_[w] >> b) & 1u) {
         const uint32_t i = w * 32 + b;
+        int32_t start = -1;
+        if (starts) {
+          while (next_start < starts->size() && (*starts)[next_start].point < i) next_start++;
+          if (next_start < starts->size() && (*starts)[next_start].point == i)
+            start = (*starts)[next_start].triangle;
+        }
         set(tin_bits_, i);
-        tin_add_point(point(i));
+        tin_add_point(point(i), start);
         added++;
       }
     }
@@ -1223,6 +1230,8 @@ bool GroundEstimate::refine(int level) {
   std::vector<int32_t> places(candidates.size(), -1);
   std::vector<uint32_t> next;
   std::vector<int32_t> next_places;
+  // Where each candidate to insert lay, for its insertion's walk.
+  std::vector<Start> starts;
   for (int32_t j = 0; j < settings_.refine_passes; j++) {
     // Marks only newer triangles, whose marks no one reads before the spike test marks them
     // anyway; also without bulge, where it notes the triangles taken since the last pass.
@@ -1234,6 +1243,7 @@ bool GroundEstimate::refine(int level) {
     CornerNormals normals;
     next.clear();
     next_places.clear();
+    starts.clear();
     for (size_t c = 0; c < candidates.size(); c++) {
       const uint32_t i = candidates[c];
       const float* p = point(i);
@@ -1269,6 +1279,7 @@ bool GroundEstimate::refine(int level) {
       if (!ok) outside_two_edges(settings_.no_bulge, p[0]);
       if (param_.offset > p[2] - z) {
         set(insert_bits_, i);
+        starts.push_back(Start{i, found.index});
       } else {
         next.push_back(i);
         if (!tried) inside = strictly_inside(found.triangle, p);
@@ -1279,7 +1290,7 @@ bool GroundEstimate::refine(int level) {
     std::fill(locate_pending_.begin(), locate_pending_.end(), 0);
     candidates.swap(next);
     places.swap(next_places);
-    const uint32_t k = insert_marked_points();
+    const uint32_t k = insert_marked_points(&starts);
     if (k == 0) break;
     uint32_t d = remove_spikes(param_.spike, 1.5f * param_.down_spike, nullptr);
     const int64_t remaining = int64_t(tin_count_) + k - d;

@@ -39,10 +39,13 @@ bool have_first = false;
 bool queue_full = false;
 float* queue[TIN_QUEUE_SIZE];
 int queue_position = 0;
-// The delay line's random swaps send the walk far off its line and back. A point moved back in
-// the line keeps the triangle taken last when it moved, next to where it came from (-1: none);
-// after a moved point, the walk resumes from the triangle taken before it (-1: none).
+// Where the walk of each queued point may start: the caller's triangle near it, else for a
+// point that the delay line's random swap moved back in the line the triangle taken last when
+// it moved, next to where it came from (-1: none). The swaps send the walk far off its line and
+// back: after a point off the line (taken ahead by a swap, or moved back), the next walk
+// resumes from the triangle taken before it (-1: none).
 int32_t queue_start[TIN_QUEUE_SIZE];
+bool queue_moved[TIN_QUEUE_SIZE];
 int32_t resume_start = -1;
 // Points queued before the first triangle exists. A run of collinear points
 // can be arbitrarily long, so this one grows.
@@ -551,6 +554,7 @@ void tin_init_state() {
   queue_full = false;
   queue_position = 0;
   std::fill(std::begin(queue_start), std::end(queue_start), -1);
+  std::fill(std::begin(queue_moved), std::end(queue_moved), false);
   resume_start = -1;
   leading.clear();
   duplicates = 0;
@@ -885,9 +889,10 @@ bool insert_point_from(float* point, int32_t start) {
 void insert_from_queue(int p, bool moved) {
   int32_t start = queue_start[p];
   queue_start[p] = -1;
-  const bool off_line = moved || start >= 0;
+  const bool off_line = moved || queue_moved[p];
+  queue_moved[p] = false;
   if (!off_line && resume_start >= 0) {
-    start = resume_start;
+    if (start < 0) start = resume_start;
     resume_start = -1;
   }
   const int32_t before = last_taken_index;
@@ -897,7 +902,7 @@ void insert_from_queue(int p, bool moved) {
 
 }  // namespace
 
-void tin_add_point(float* point) {
+void tin_add_point(float* point, int32_t start) {
   if (!have_first) {
     leading.push_back(point);
     const size_t k = leading.size();
@@ -909,6 +914,7 @@ void tin_add_point(float* point) {
     return;
   }
   if (!queue_full) {
+    queue_start[queue_position] = start;
     queue[queue_position++] = point;
     if (queue_position == TIN_QUEUE_SIZE) {
       queue_position = 0;
@@ -924,15 +930,20 @@ void tin_add_point(float* point) {
     const int r = crt_rand() % TIN_QUEUE_SIZE;
     std::swap(queue[p], queue[r]);
     std::swap(queue_start[p], queue_start[r]);
+    std::swap(queue_moved[p], queue_moved[r]);
     moved = r != p;
-    // The oldest point goes back to slot r, from next to the triangle taken last.
-    if (moved && queue_start[r] < 0) queue_start[r] = last_taken_index;
+    if (moved) {
+      // The oldest point goes back to slot r, from next to the triangle taken last.
+      queue_moved[r] = true;
+      if (queue_start[r] < 0) queue_start[r] = last_taken_index;
+    }
   }
   // A queued point was last read long ago: its coordinates are asked for a few insertions ahead.
   constexpr int kAhead = 4;
   __builtin_prefetch(queue[p + kAhead < TIN_QUEUE_SIZE ? p + kAhead : p + kAhead - TIN_QUEUE_SIZE]);
   insert_from_queue(p, moved);
   queue[p] = point;
+  queue_start[p] = start;
   queue_position = (p + 1 == TIN_QUEUE_SIZE) ? 0 : p + 1;
 }
 
