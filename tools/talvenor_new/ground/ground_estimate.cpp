@@ -550,7 +550,8 @@ void GroundEstimate::drop_twins_of_lost_vertices() {
                twins_.end());
 }
 
-uint32_t GroundEstimate::insert_marked_points(const std::vector<Start>* starts) {
+uint32_t GroundEstimate::insert_marked_points(const std::vector<uint32_t>* points,
+                                              const std::vector<int32_t>* starts) {
   // The TIN reports refused points while it inserts; the handler must not outlive this call.
   struct Listen {
     explicit Listen(GroundEstimate* estimate) {
@@ -566,10 +567,10 @@ uint32_t GroundEstimate::insert_marked_points(const std::vector<Start>* starts) 
       if ((insert_bits_[w] >> b) & 1u) {
         const uint32_t i = w * 32 + b;
         int32_t start = -1;
-        if (starts) {
-          while (next_start < starts->size() && (*starts)[next_start].point < i) next_start++;
-          if (next_start < starts->size() && (*starts)[next_start].point == i)
-            start = (*starts)[next_start].triangle;
+        if (points && starts) {
+          const size_t n = std::min(points->size(), starts->size());
+          while (next_start < n && (*points)[next_start] < i) next_start++;
+          if (next_start < n && (*points)[next_start] == i) start = (*starts)[next_start];
         }
         set(tin_bits_, i);
         tin_add_point(point(i), start);
@@ -1230,8 +1231,6 @@ bool GroundEstimate::refine(int level) {
   std::vector<int32_t> places(candidates.size(), -1);
   std::vector<uint32_t> next;
   std::vector<int32_t> next_places;
-  // Where each candidate to insert lay, for its insertion's walk.
-  std::vector<Start> starts;
   for (int32_t j = 0; j < settings_.refine_passes; j++) {
     // Marks only newer triangles, whose marks no one reads before the spike test marks them
     // anyway; also without bulge, where it notes the triangles taken since the last pass.
@@ -1243,7 +1242,6 @@ bool GroundEstimate::refine(int level) {
     CornerNormals normals;
     next.clear();
     next_places.clear();
-    starts.clear();
     for (size_t c = 0; c < candidates.size(); c++) {
       const uint32_t i = candidates[c];
       const float* p = point(i);
@@ -1279,7 +1277,7 @@ bool GroundEstimate::refine(int level) {
       if (!ok) outside_two_edges(settings_.no_bulge, p[0]);
       if (param_.offset > p[2] - z) {
         set(insert_bits_, i);
-        starts.push_back(Start{i, found.index});
+        places[c] = found.index;  // read no more as the place of the pass before
       } else {
         next.push_back(i);
         if (!tried) inside = strictly_inside(found.triangle, p);
@@ -1290,7 +1288,8 @@ bool GroundEstimate::refine(int level) {
     std::fill(locate_pending_.begin(), locate_pending_.end(), 0);
     candidates.swap(next);
     places.swap(next_places);
-    const uint32_t k = insert_marked_points(&starts);
+    // The candidates of this pass, with the triangles of the inserted ones, are in `next`.
+    const uint32_t k = insert_marked_points(&next, &next_places);
     if (k == 0) break;
     uint32_t d = remove_spikes(param_.spike, 1.5f * param_.down_spike, nullptr);
     const int64_t remaining = int64_t(tin_count_) + k - d;
