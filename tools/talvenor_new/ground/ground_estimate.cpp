@@ -355,16 +355,13 @@ void GroundEstimate::begin(uint32_t capacity, uint32_t expected) {
   count_ = 0;
   excluded_ = 0;
   const uint32_t room = std::min(capacity, expected);
-  try {
-    // Walked at random by every later pass: in huge pages, asked for before the first touch.
-    std::vector<float> room_points;
-    room_points.reserve(size_t(room) * 3);
-    advise_huge_pages(room_points.data(), room_points.capacity() * sizeof(float));
-    room_points.resize(size_t(room) * 3, 0.0f);
-    points_.swap(room_points);
-  } catch (const std::bad_alloc&) {
+  // Walked at random by every later pass: in huge pages, asked for before the first touch.
+  // Points are appended into the room, which is never filled beforehand.
+  points_.clear();
+  if (!points_.reserve(size_t(room) * 3)) {
     alloc_failed(true, "ERROR: cannot alloc point_buffer for %u points.\n", room);
   }
+  advise_huge_pages(points_.data(), points_.capacity() * sizeof(float));
   create_level_grids(0);
   create_level_grids(1);
   if (param_.has_fine) create_level_grids(2);
@@ -372,15 +369,20 @@ void GroundEstimate::begin(uint32_t capacity, uint32_t expected) {
   if (!finest_grid_) alloc_failed(true, "ERROR: cannot alloc finest raster.\n");
 }
 
+void GroundEstimate::append_point(const float p[3]) {
+  // Within the room that make_room made.
+  points_.push_back(p[0]);
+  points_.push_back(p[1]);
+  points_.push_back(p[2]);
+}
+
 bool GroundEstimate::make_room() {
   if (count_ >= capacity_) return false;
-  if (size_t(count_) * 3 < points_.size()) return true;
+  if (size_t(count_) * 3 < points_.capacity()) return true;
   // A header can count far more points than a file holds; the room follows the points read.
   const uint32_t room =
       uint32_t(std::min<uint64_t>(capacity_, std::max<uint64_t>(1024, 2 * uint64_t(count_))));
-  try {
-    points_.resize(size_t(room) * 3, 0.0f);
-  } catch (const std::bad_alloc&) {
+  if (!points_.reserve(size_t(room) * 3)) {
     alloc_failed(true, "ERROR: cannot alloc point_buffer for %u points.\n", room);
   }
   return true;
@@ -389,35 +391,52 @@ bool GroundEstimate::make_room() {
 bool GroundEstimate::add_point(double x, double y, double z, int32_t raw_z, double pertube_scale) {
   if (!make_room()) return false;
   const uint32_t i = count_;
-  float* p = point(i);
-  p[0] = float(x);
-  p[1] = float(y);
-  p[2] = float(z);
+  float p[3] = {float(x), float(y), float(z)};
   if (pertube_scale != 0.0) {
     const int r = crt_rand();
     const double d = double((r >> 8) % 21 - 10) * pertube_scale;
     p[0] = float(p[0] + d);
     p[1] = float(p[1] + d);
   }
-  LAScellPoint cell_point;
-  cell_point.Z = raw_z;
+  append_point(p);
   const int32_t sub = param_.sub;
   for (int level = 0; level < 3; level++) {
-    LAScellGrid* atoms = atoms_[level].get();
-    if (!atoms) continue;
+    if (!atoms_[level]) continue;
     // The shifted grids' columns grow with the shift and span less than two cells, so they are
     // the lowest one plus one for the last m grids: (lowest, m) names them all. Likewise rows.
     int32_t m, n;
     const int32_t column = cell_of(axis_cells_[level][0], p[0], level, &m);
     const int32_t row = cell_of(axis_cells_[level][1], p[1], level, &n);
-    atoms->set_current_index(int32_t(i));
-    atoms->add(atom_index(column, sub, m), atom_index(row, sub, n), cell_point);
+    bin(level, atom_index(column, sub, m), atom_index(row, sub, n), raw_z, i);
   }
-  finest_grid_->set_current_index(int32_t(i));
-  finest_grid_->add(cell_of(axis_cells_[3][0], p[0], 3, nullptr),
-                    cell_of(axis_cells_[3][1], p[1], 3, nullptr), cell_point);
+  bin(3, cell_of(axis_cells_[3][0], p[0], 3, nullptr), cell_of(axis_cells_[3][1], p[1], 3, nullptr),
+      raw_z, i);
   count_++;
   return true;
+}
+
+void GroundEstimate::bin(int grid, int32_t column, int32_t row, int32_t z, uint32_t i) {
+  PendingCell& pending = pending_[grid];
+  if (pending.any && pending.column == column && pending.row == row) {
+    // Lowest raw Z, the earlier point on ties, as the grid itself keeps it.
+    if (z < pending.z) {
+      pending.z = z;
+      pending.index = i;
+    }
+    return;
+  }
+  flush_pending(grid);
+  pending = PendingCell{column, row, z, i, true};
+}
+
+void GroundEstimate::flush_pending(int grid) {
+  PendingCell& pending = pending_[grid];
+  if (!pending.any) return;
+  LAScellGrid* cells = grid < 3 ? atoms_[grid].get() : finest_grid_.get();
+  cell_point_.Z = pending.z;
+  cells->set_current_index(int32_t(pending.index));
+  cells->add(pending.column, pending.row, cell_point_);
+  pending.any = false;
 }
 
 int32_t GroundEstimate::cell_of(AxisCell& last, float x, int level, int32_t* later) {
@@ -442,7 +461,14 @@ int32_t GroundEstimate::cell_of(AxisCell& last, float x, int level, int32_t* lat
     }
   }
   if (later) {
-    // The shifted coordinates only grow: those at or past the next cell's first are later.
+    // The shifted coordinates only grow: those at or past the next cell's first are later. For
+    // the usual few grids a count without branches, which beats a search's unforeseeable turns.
+    if (sub <= 16) {
+      int32_t count = 0;
+      for (int32_t k = 1; k < sub; k++) count += x + float(k) * shift >= last.hi;
+      *later = count;
+      return last.index;
+    }
     int32_t first = 1, end = sub;  // the first k with a later cell lies in [first, end]
     while (first < end) {
       const int32_t k = (first + end) / 2;
@@ -459,10 +485,8 @@ int32_t GroundEstimate::cell_of(AxisCell& last, float x, int level, int32_t* lat
 
 bool GroundEstimate::add_excluded_point(double x, double y) {
   if (!make_room()) return false;
-  float* p = point(count_);
-  p[0] = float(x);
-  p[1] = float(y);
-  p[2] = GROUND_EXCLUDED;
+  const float p[3] = {float(x), float(y), GROUND_EXCLUDED};
+  append_point(p);
   count_++;
   excluded_++;
   return true;
@@ -867,26 +891,40 @@ class OccupiedCells {
   size_t home(uint64_t key) const { return size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - shift_)); }
   // The tile's bits; null for a tile without cells unless `make`.
   uint64_t* word(uint64_t key, bool make) {
+    // Seeds come in reading order, so mostly near the last ones: the answers for the tiles
+    // around them are kept (a tile that is made updates its own; a growing table drops all).
+    Recent& recent = recent_[((key >> 32) & 3) | ((key & 3) << 2)];
+    if (recent.key == key && (recent.slot >= 0 || (recent.slot == -1 && !make))) {
+      return recent.slot >= 0 ? &slots_[size_t(recent.slot)].bits : nullptr;
+    }
+    Slot* found = find(key, make);
+    Recent& now = recent_[((key >> 32) & 3) | ((key & 3) << 2)];
+    now.key = key;
+    now.slot = found ? int64_t(found - slots_.data()) : -1;
+    return found ? &found->bits : nullptr;
+  }
+  Slot* find(uint64_t key, bool make) {
     if (slots_.empty()) {
       if (!make) return nullptr;
       grow();
     }
     for (size_t i = home(key);; i = (i + 1) & (slots_.size() - 1)) {
       Slot& slot = slots_[i];
-      if (slot.bits && slot.key == key) return &slot.bits;
+      if (slot.bits && slot.key == key) return &slot;
       if (!slot.bits) {
         if (!make) return nullptr;
         if (2 * (used_ + 1) > slots_.size()) {
           grow();
-          return word(key, true);
+          return find(key, true);
         }
         used_++;
         slot.key = key;
-        return &slot.bits;  // set by the caller
+        return &slot;  // its bits are set by the caller
       }
     }
   }
   void grow() {
+    for (Recent& r : recent_) r = Recent();
     std::vector<Slot> old;
     old.swap(slots_);
     shift_ = old.empty() ? 10 : shift_ + 1;
@@ -906,6 +944,11 @@ class OccupiedCells {
   std::vector<Slot> slots_;
   size_t used_ = 0;
   int shift_ = 0;
+  struct Recent {
+    uint64_t key = 0;
+    int64_t slot = -2;  // -1: no such tile; -2: nothing kept
+  };
+  Recent recent_[16];
 };
 
 void mark_occupied(OccupiedCells& occupancy, float cell, const GroundEstimate& estimate,
@@ -1022,6 +1065,75 @@ void lowest_of_shifted_grid(const std::vector<Atom>& atoms, int32_t sub, int32_t
   }
 }
 
+// The lowest atom of every cell of each shifted grid, as lowest_of_shifted_grid finds it, in one
+// pass over the atoms per grid. An atom's cell in a shifted grid is its unshifted cell's moved by
+// its class; the cells that such moves reach are numbered once per level, with the four of every
+// unshifted cell, so that no grid sorts, merges or sets aside atoms of its own.
+class ShiftedLowest {
+ public:
+  // From atoms sorted by key, which it keeps, their keys turned into cell numbers. False (the
+  // atoms untouched) when a moved key would leave the column or row range, where only the merge
+  // meets the cells as they are.
+  bool prepare(std::vector<Atom>& atoms) {
+    const uint32_t last = 0xFFFFFFFFu;
+    keys_.clear();
+    for (const Atom& a : atoms) {
+      if (uint32_t(a.key >> 32) == last || uint32_t(a.key) == last) return false;
+      if (keys_.empty() || keys_.back() != a.key) keys_.push_back(a.key);
+    }
+    // The moved keys of every cell, numbered in key order.
+    reached_.clear();
+    for (uint64_t key : keys_) {
+      for (int c = 0; c < 4; c++) reached_.push_back(moved(key, c));
+    }
+    std::sort(reached_.begin(), reached_.end());
+    reached_.erase(std::unique(reached_.begin(), reached_.end()), reached_.end());
+    targets_.resize(4 * keys_.size());
+    for (size_t j = 0; j < keys_.size(); j++) {
+      for (int c = 0; c < 4; c++) {
+        targets_[4 * j + size_t(c)] =
+            uint32_t(std::lower_bound(reached_.begin(), reached_.end(), moved(keys_[j], c)) -
+                     reached_.begin());
+      }
+    }
+    cells_ = uint32_t(reached_.size());
+    uint64_t j = 0, key = atoms.empty() ? 0 : atoms[0].key;
+    for (Atom& a : atoms) {
+      if (a.key != key) {
+        key = a.key;
+        j++;
+      }
+      a.key = j;
+    }
+    atoms_ = &atoms;
+    return true;
+  }
+
+  void lowest(int32_t sub, int32_t k, int32_t l, std::vector<uint32_t>& out) {
+    best_.assign(cells_, LowestCell{0, kNoPoint});
+    const int32_t mk = sub - k, nl = sub - l;
+    for (const Atom& a : *atoms_) {
+      const uint32_t c = (a.m >= mk ? 2u : 0u) + (a.n >= nl ? 1u : 0u);
+      LowestCell& slot = best_[targets_[4 * size_t(a.key) + c]];
+      if (lower(a.z, a.index, slot)) slot = LowestCell{a.z, a.index};
+    }
+    out.clear();
+    for (const LowestCell& slot : best_) {
+      if (slot.index != kNoPoint) out.push_back(slot.index);
+    }
+  }
+
+ private:
+  static uint64_t moved(uint64_t key, int c) {
+    return key + (uint64_t(c >> 1) << 32) + uint64_t(c & 1);
+  }
+  const std::vector<Atom>* atoms_ = nullptr;  // keyed by cell number
+  std::vector<uint64_t> keys_, reached_;
+  std::vector<uint32_t> targets_;  // four per unshifted cell, by class
+  std::vector<LowestCell> best_;
+  uint32_t cells_ = 0;
+};
+
 }  // namespace
 
 void GroundEstimate::seed_level(int level) {
@@ -1041,6 +1153,8 @@ void GroundEstimate::seed_level(int level) {
     size_t count = 0;
     visit_stored_cells(*atoms_[level], [&](const StoredCell&) { count++; });
     atoms.reserve(count);
+    // Written once, then read by every shifted grid: few page faults and few TLB misses.
+    advise_huge_pages(atoms.data(), atoms.capacity() * sizeof(Atom));
     visit_stored_cells(*atoms_[level], [&](const StoredCell& a) {
       const int32_t column = floor_div(a.column, sub), row = floor_div(a.row, sub);
       // In 64 bits: next to the ends of the 32-bit range sub * column lies beyond them.
@@ -1055,13 +1169,27 @@ void GroundEstimate::seed_level(int level) {
   std::sort(atoms.begin(), atoms.end(), [](const Atom& a, const Atom& b) { return a.key < b.key; });
   std::vector<uint32_t> working;
   std::vector<uint32_t> classes[4];
+  ShiftedLowest shifted;
+  bool one_pass;
+  try {
+    one_pass = shifted.prepare(atoms);
+  } catch (const std::bad_alloc&) {
+    alloc_failed(true, "ERROR: cannot alloc coarse raster %d of %d by %d.\n", 0, sub, sub);
+  }
   for (int32_t k = 0; k < sub; k++) {
     for (int32_t l = 0; l < sub; l++) {
-      lowest_of_shifted_grid(atoms, sub, k, l, classes, working);
+      if (one_pass) {
+        shifted.lowest(sub, k, l, working);
+      } else {
+        lowest_of_shifted_grid(atoms, sub, k, l, classes, working);
+      }
       std::sort(working.begin(), working.end());
       build_tin(&working);
       if (settings_.clean) remove_spikes(param_.spike, param_.down_spike, &working);
-      for (uint32_t i : working) {
+      // The seeds lie all over the points: the one a few ahead is asked for now.
+      for (size_t w = 0; w < working.size(); w++) {
+        if (w + 8 < working.size()) __builtin_prefetch(point(working[w + 8]));
+        const uint32_t i = working[w];
         if (!occupied_around(occupancy, cell, point(i))) accepted.push_back(i);
       }
     }
@@ -1076,15 +1204,28 @@ void GroundEstimate::finest_level() {
   for (int before = 0; before < 3; before++) mark_occupied(occupancy, cell, *this, seeds_[before]);
   std::vector<uint32_t>& accepted = seeds_[3];
   accepted.clear();
+  // The cells' points lie all over the point buffer: each is asked for a few cells before its
+  // turn, in the same order.
+  constexpr size_t kAhead = 8;
+  uint32_t ahead[kAhead];
+  size_t seen = 0;
+  auto take = [&](uint32_t i) {
+    if (!occupied_around(occupancy, cell, point(i))) accepted.push_back(i);
+  };
   visit_stored_cells(*finest_grid_, [&](const StoredCell& c) {
-    if (!occupied_around(occupancy, cell, point(c.index))) accepted.push_back(c.index);
+    __builtin_prefetch(point(c.index));
+    if (seen >= kAhead) take(ahead[seen % kAhead]);
+    ahead[seen % kAhead] = c.index;
+    seen++;
   });
+  for (size_t j = seen > kAhead ? seen - kAhead : 0; j < seen; j++) take(ahead[j % kAhead]);
   finest_grid_.reset();
   std::sort(accepted.begin(), accepted.end());
   seed_counts_[3] = uint32_t(accepted.size());
 }
 
 GroundOutcome GroundEstimate::run() {
+  for (int grid = 0; grid < 4; grid++) flush_pending(grid);
   const bool vv = settings_.very_verbose;
   if (count_ < capacity_ || excluded_ > 0) {
     const uint32_t usable = count_ - excluded_;
@@ -1096,14 +1237,7 @@ GroundOutcome GroundEstimate::run() {
       return GroundOutcome::kTooFewSurvivors;
     }
   }
-  if (count_ < capacity_) {
-    try {
-      points_.resize(size_t(count_) * 3);
-      points_.shrink_to_fit();
-    } catch (const std::bad_alloc&) {
-      alloc_failed(true, "ERROR: cannot realloc point_buffer for %u points.\n", count_);
-    }
-  }
+  if (count_ < capacity_) points_.trim(size_t(count_) * 3);
   timing("finding initial ground points ...\n");
   allocate_bits();
   if (vv) std::fprintf(stderr, "processing coarsest grids ...\n");

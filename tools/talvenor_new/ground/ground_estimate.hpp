@@ -7,9 +7,11 @@
 // ground surface. The TIN itself is the process-wide one of tin/tin.hpp.
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
+#include "grid/las_cell_types.hpp"
 #include "ground/ground_settings.hpp"
 #include "tin/tin.hpp"
 
@@ -51,6 +53,61 @@ bool ground_z_with_bulge(const TINtriangle* triangle, double x, double y, float 
 // made by vertex_normal beforehand.
 bool ground_z_with_normals(const TINtriangle* triangle, double x, double y, float bulge,
                            const float normals[3][3], float* z);
+
+// The floats of the stored points in one malloc block, grown and trimmed by realloc: a large
+// block is mapped on its own, so the kernel moves or trims its pages instead of copying them, and
+// they keep the huge-page advice given to the block.
+class GroundFloats {
+ public:
+  GroundFloats() = default;
+  ~GroundFloats() { std::free(data_); }
+  GroundFloats(const GroundFloats&) = delete;
+  GroundFloats& operator=(const GroundFloats&) = delete;
+
+  float* data() { return data_; }
+  const float* data() const { return data_; }
+  size_t size() const { return size_; }
+  size_t capacity() const { return capacity_; }
+  float& operator[](size_t i) { return data_[i]; }
+  const float& operator[](size_t i) const { return data_[i]; }
+  // Within the capacity only.
+  void push_back(float value) { data_[size_++] = value; }
+  // Room for `n` floats in all; false when it cannot be had (nothing changes then).
+  bool reserve(size_t n) {
+    if (n <= capacity_) return true;
+    void* block = std::realloc(data_, n * sizeof(float));
+    if (!block) return false;
+    data_ = static_cast<float*>(block);
+    capacity_ = n;
+    return true;
+  }
+  // Keeps the first `n` floats and gives back the rest of the room.
+  void trim(size_t n) {
+    if (n < size_) size_ = n;
+    if (size_ == capacity_) return;
+    if (size_ == 0) {
+      std::free(data_);
+      data_ = nullptr;
+      capacity_ = 0;
+      return;
+    }
+    // Should a smaller block be refused, the larger one stays.
+    if (void* block = std::realloc(data_, size_ * sizeof(float))) {
+      data_ = static_cast<float*>(block);
+      capacity_ = size_;
+    }
+  }
+  void clear() {
+    std::free(data_);
+    data_ = nullptr;
+    size_ = capacity_ = 0;
+  }
+
+ private:
+  float* data_ = nullptr;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
+};
 
 class GroundEstimate {
  public:
@@ -163,7 +220,7 @@ class GroundEstimate {
   GroundParameters param_;
   double mark_ = 0.0;
 
-  std::vector<float> points_;
+  GroundFloats points_;
   // The copied points of the set that the TIN was built from (build_tin with indices), and the
   // number of point records that the TIN's vertex numbers range over.
   std::vector<float> set_points_;
@@ -190,6 +247,19 @@ class GroundEstimate {
   // The cell of x at a seed level (3: the finest grid) through `last`, and for a level how many
   // of its shifted grids put x into a later cell: cell_index and shifted_later's answers.
   int32_t cell_of(AxisCell& last, float x, int level, int32_t* later);
+  // The point's lowest-point binning into seed grid `grid` (3: the finest grid). Consecutive
+  // points mostly share a cell: each run of them reaches the grid as its lowest point alone.
+  struct PendingCell {
+    int32_t column, row;
+    int32_t z;
+    uint32_t index;
+    bool any;
+  };
+  PendingCell pending_[4] = {};
+  LAScellPoint cell_point_;
+  void bin(int grid, int32_t column, int32_t row, int32_t z, uint32_t i);
+  void append_point(const float p[3]);
+  void flush_pending(int grid);
 
   std::vector<Twin> refused_;  // during one insertion
   std::vector<Twin> twins_;
