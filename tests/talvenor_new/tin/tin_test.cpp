@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <random>
 #include <set>
@@ -235,6 +236,86 @@ TEST(Tin, DuplicateChoiceIsReproducible) {
   for (size_t id : first) second_copies += p.at(id)[2] == 1;
   EXPECT_GT(second_copies, 0u);
   EXPECT_LT(second_copies, first.size() / 10);
+}
+
+// Every triangle slot of the TIN, byte for byte, with the number of slots handed out.
+std::vector<uint8_t> tin_slots() {
+  std::vector<uint8_t> bytes(size_t(tin_triangle_count()) * sizeof(TINtriangle));
+  for (uint32_t t = 0; t < tin_triangle_count(); ++t)
+    std::memcpy(&bytes[size_t(t) * sizeof(TINtriangle)], tin_triangle_at(t), sizeof(TINtriangle));
+  return bytes;
+}
+
+// The delay line only orders the insertions: its TIN is, slot for slot, the one that inserting
+// the same points one at a time in its order gives, however its walks start. Points on edges,
+// at vertices and outside the hull, whose triangle depends on the walk, show any difference.
+TEST(Tin, DelayLineGivesTheTinOfItsInsertionOrder) {
+  const std::pair<const char*, std::function<Points()>> fixtures[] = {
+      {"integer rows with points on their edges and repeats",
+       [] {
+         Points p;
+         p.add(0, 0), p.add(200, 1), p.add(3, 120);
+         for (int j = 0; j < 110; ++j)
+           for (int i = 0; i < 190; ++i) {
+             p.add(static_cast<float>(i), static_cast<float>(j));
+             if (i % 3 == 1) p.add(i - 0.5f, static_cast<float>(j));
+             if (i % 11 == 0) p.add(static_cast<float>(i), j - 0.5f);
+             if (i % 17 == 0) p.add(static_cast<float>(i / 2), static_cast<float>(j / 2));
+           }
+         return p;
+       }},
+      {"jittered rows growing the hull", [] {
+         std::mt19937 rng(4);
+         std::uniform_int_distribution<int> jitter(-2, 2);
+         Points p;
+         p.add(0, 0), p.add(1, 0), p.add(0, 1);
+         for (int j = 0; j < 130; ++j)
+           for (int i = 0; i < 170; ++i) p.add(i + jitter(rng) * 0.25f, j + jitter(rng) * 0.25f);
+         return p;
+       }}};
+  for (const auto& [name, make] : fixtures) {
+    Points p = make();
+    ASSERT_GT(p.size(), size_t(2 * TIN_QUEUE_SIZE)) << name;
+    crt_srand(5);
+    const uint32_t duplicates = build(p);
+    const std::vector<uint8_t> queued = tin_slots();
+
+    // The same order by hand: the first triangle, then the delay line with its swaps.
+    crt_srand(5);
+    ASSERT_TRUE(tin_init(static_cast<uint32_t>(p.size()), false));
+    tin_set_point_base(p.xyz.data());
+    for (size_t i = 0; i < 3; ++i) tin_add_point(p.at(i));
+    std::vector<float*> line;
+    size_t position = 0;
+    uint32_t refused = 0;
+    for (size_t i = 3; i < p.size(); ++i) {
+      if (line.size() < size_t(TIN_QUEUE_SIZE)) {
+        line.push_back(p.at(i));
+        continue;
+      }
+      if (position % 256 == 0) std::swap(line[position], line[crt_rand() % TIN_QUEUE_SIZE]);
+      refused += !tin_insert_point(line[position]);
+      line[position] = p.at(i);
+      position = (position + 1) % TIN_QUEUE_SIZE;
+    }
+    for (float* q : line) refused += !tin_insert_point(q);
+    EXPECT_EQ(refused, duplicates) << name;
+    EXPECT_TRUE(tin_slots() == queued) << name;
+    EXPECT_EQ(check_tin().problem, "") << name;
+
+    // Starts given with the points, near or far, freed or never taken, change nothing either.
+    crt_srand(5);
+    ASSERT_TRUE(tin_init(static_cast<uint32_t>(p.size()), false));
+    tin_set_point_base(p.xyz.data());
+    std::mt19937 rng(8);
+    for (size_t i = 0; i < p.size(); ++i) {
+      const int32_t slots = static_cast<int32_t>(tin_triangle_count());
+      const int32_t start = static_cast<int32_t>(rng() % uint32_t(slots + 50)) - 20;
+      tin_add_point(p.at(i), i % 5 == 0 ? -1 : start);
+    }
+    EXPECT_EQ(tin_flush(), duplicates) << name;
+    EXPECT_TRUE(tin_slots() == queued) << name;
+  }
 }
 
 TEST(Tin, HullOnlyInsertsOutsidePointsOnly) {

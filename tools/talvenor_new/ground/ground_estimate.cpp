@@ -574,7 +574,8 @@ void GroundEstimate::drop_twins_of_lost_vertices() {
                twins_.end());
 }
 
-uint32_t GroundEstimate::insert_marked_points() {
+uint32_t GroundEstimate::insert_marked_points(const std::vector<uint32_t>* points,
+                                              const std::vector<int32_t>* starts) {
   // The TIN reports refused points while it inserts; the handler must not outlive this call.
   struct Listen {
     explicit Listen(GroundEstimate* estimate) {
@@ -583,13 +584,20 @@ uint32_t GroundEstimate::insert_marked_points() {
     ~Listen() { tin_set_duplicate_handler(nullptr, nullptr); }
   } listen(this);
   uint32_t added = 0;
+  size_t next_start = 0;
   for (uint32_t w = 0; w < insert_bits_.size(); w++) {
     if (!insert_bits_[w]) continue;
     for (uint32_t b = 0; b < 32; b++) {
       if ((insert_bits_[w] >> b) & 1u) {
         const uint32_t i = w * 32 + b;
+        int32_t start = -1;
+        if (points && starts) {
+          const size_t n = std::min(points->size(), starts->size());
+          while (next_start < n && (*points)[next_start] < i) next_start++;
+          if (next_start < n && (*points)[next_start] == i) start = (*starts)[next_start];
+        }
         set(tin_bits_, i);
-        tin_add_point(point(i));
+        tin_add_point(point(i), start);
         added++;
       }
     }
@@ -720,10 +728,11 @@ bool GroundEstimate::is_spike(TINtriangle* q, int k, float up, float down, bool 
 }
 
 void GroundEstimate::find_extrema(uint32_t n) {
-  // One pass over the edges in storage order, which marks the long edges of the triangles taken
-  // since the last marking on the way (a triangle's marks are all its own edges need). Every
-  // short edge is seen from one of its triangles: from both, it would set the same bits of both
-  // ends, which meets each vertex's neighbours as a walk around it would.
+  // One pass over the triangles in storage order, which marks the long edges of the triangles
+  // taken since the last marking on the way (a triangle's marks are all its own edges need).
+  // Every short edge is seen from both its triangles, which set the same bits of both ends
+  // (both mark it alike, from the same squared length): each vertex's neighbours are met as a
+  // walk around it would meet them, without reading the triangle across.
   note_changed_triangles();
   below_.assign((size_t(tin_points_) + 31) / 32, 0u);
   above_.assign((size_t(tin_points_) + 31) / 32, 0u);
@@ -732,22 +741,19 @@ void GroundEstimate::find_extrema(uint32_t n) {
     TINtriangle* q = tin_triangle_at(t);
     if (!tin_in_use(q)) continue;
     if ((changed[t >> 6] >> (t & 63)) & 1u) mark_long_edges(q);
-    for (int e = q->v[0] ? 0 : 1; e < 3; e++) {
+    const uint32_t id[3] = {q->v[0].id(), q->v[1].id(), q->v[2].id()};
+    float z[3];
+    for (int k = 0; k < 3; k++) z[k] = id[k] ? static_cast<const float*>(q->v[k])[2] : 0.0f;
+    for (int e = id[0] ? 0 : 1; e < 3; e++) {
       // Edge e runs from v[e] to v[e + 1], across from v[e + 2].
-      const float* b = q->v[(e + 1) % 3];
-      if (!b || (q->flag & (TIN_LONG_EDGE_01 << e))) continue;
-      // Seen from the finite triangle of the two, or from the first of two hull triangles (a
-      // TIN without area).
-      const uint32_t other = uint32_t(q->n[(e + 2) % 3]) / 3;
-      const bool other_finite = tin_triangle_at(other)->v[0];
-      if (q->v[0] ? other_finite && other < t : other_finite || other < t) continue;
-      const float* a = q->v[e];
-      const uint32_t ia = q->v[e].id() - 1, ib = q->v[(e + 1) % 3].id() - 1;
-      if (b[2] <= a[2]) {
+      const int f = e == 2 ? 0 : e + 1;
+      if (!id[f] || (q->flag & (TIN_LONG_EDGE_01 << e))) continue;
+      const uint32_t ia = id[e] - 1, ib = id[f] - 1;
+      if (z[f] <= z[e]) {
         set(below_, ia);
         set(above_, ib);
       }
-      if (b[2] >= a[2]) {
+      if (z[f] >= z[e]) {
         set(above_, ia);
         set(below_, ib);
       }
@@ -1384,7 +1390,19 @@ bool GroundEstimate::refine(int level) {
         continue;
       }
       TINlocation found;
-      tin_locate(&found, p, &hint);
+      bool inside = false, tried = false;
+      // The slot of the candidate's triangle in the pass before mostly holds a triangle next to
+      // it still (an insertion refills the slots it frees around its point). Strictly inside a
+      // triangle every walk ends there; elsewhere the walk from the last candidate decides, as
+      // it would have anyway.
+      if (place >= 0 && uint32_t(place) < tin_triangle_count() &&
+          tin_in_use(tin_triangle_at(uint32_t(place)))) {
+        const TINlocation near = {nullptr, place};
+        tin_locate(&found, p, &near);
+        tried = true;
+        inside = found.triangle && strictly_inside(found.triangle, p);
+      }
+      if (!inside) tin_locate(&found, p, &hint);
       hint = found;
       if (!found.triangle) continue;
       float z;
@@ -1393,16 +1411,19 @@ bool GroundEstimate::refine(int level) {
       if (!ok) outside_two_edges(settings_.no_bulge, p[0]);
       if (param_.offset > p[2] - z) {
         set(insert_bits_, i);
+        places[c] = found.index;  // read no more as the place of the pass before
       } else {
         next.push_back(i);
-        next_places.push_back(strictly_inside(found.triangle, p) ? found.index : -1);
+        if (!tried) inside = strictly_inside(found.triangle, p);
+        next_places.push_back(inside ? found.index : -1);
       }
     }
     if (reuse) touch_changed_corners(false);
     std::fill(locate_pending_.begin(), locate_pending_.end(), 0);
     candidates.swap(next);
     places.swap(next_places);
-    const uint32_t k = insert_marked_points();
+    // The candidates of this pass, with the triangles of the inserted ones, are in `next`.
+    const uint32_t k = insert_marked_points(&next, &next_places);
     if (k == 0) break;
     uint32_t d = remove_spikes(param_.spike, 1.5f * param_.down_spike, nullptr);
     const int64_t remaining = int64_t(tin_count_) + k - d;

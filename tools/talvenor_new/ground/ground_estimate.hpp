@@ -148,7 +148,10 @@ class GroundEstimate {
 
   // The steps of the estimate, public for tests.
   uint32_t build_tin(const std::vector<uint32_t>* indices);
-  uint32_t insert_marked_points();
+  // With `points`, in rising order, and `starts` beside them: a triangle near each of those
+  // points (-1: none) that its insertion's walk may start from.
+  uint32_t insert_marked_points(const std::vector<uint32_t>* points = nullptr,
+                                const std::vector<int32_t>* starts = nullptr);
   uint32_t delete_marked_points();
   void mark_long_edges();
   uint32_t remove_spikes(float up, float down, std::vector<uint32_t>* indices);

@@ -182,6 +182,26 @@ double incircle_exact(const double* pa, const double* pb, const double* pc, cons
 }  // namespace
 
 double orient2d_bound_a = 0.0;
+double incircle_bound_a = 0.0;
+
+double orient2d_uncertain(const double* pa, const double* pb, const double* pc, double detleft,
+                          double detright, double det) {
+  double detsum;
+  // When the two products differ in sign (or one is zero) no cancellation
+  // can flip the sign of their difference.
+  if (detleft > 0.0) {
+    if (detright <= 0.0) return det;
+    detsum = detleft + detright;
+  } else if (detleft < 0.0) {
+    if (detright >= 0.0) return det;
+    detsum = -detleft - detright;
+  } else {
+    return det;
+  }
+  const double errbound = orient2d_bound_a * detsum;
+  if (det >= errbound || -det >= errbound) return det;
+  return orient2dadapt(pa, pb, pc, detsum);
+}
 
 void exactinit() {
   // Halve until 1 + epsilon rounds to 1; volatile keeps every sum in double.
@@ -210,6 +230,7 @@ void exactinit() {
   bounds.o3derrboundB = (3.0 + 28.0 * e) * e;
   bounds.o3derrboundC = (26.0 + 288.0 * e) * e * e;
   bounds.iccerrboundA = (10.0 + 96.0 * e) * e;
+  incircle_bound_a = bounds.iccerrboundA;
   bounds.iccerrboundB = (4.0 + 48.0 * e) * e;
   bounds.iccerrboundC = (44.0 + 576.0 * e) * e * e;
   bounds.isperrboundA = (16.0 + 224.0 * e) * e;
@@ -297,34 +318,6 @@ double orient2dadapt(const double* pa, const double* pb, const double* pc, doubl
   cross_difference(acxtail, bcytail, acytail, bcxtail, u);
   const int dlen = fast_expansion_sum_zeroelim(c2len, c2, 4, u, d);
   return d[dlen - 1];
-}
-
-double incircle(const double* pa, const double* pb, const double* pc, const double* pd) {
-  const double adx = pa[0] - pd[0];
-  const double bdx = pb[0] - pd[0];
-  const double cdx = pc[0] - pd[0];
-  const double ady = pa[1] - pd[1];
-  const double bdy = pb[1] - pd[1];
-  const double cdy = pc[1] - pd[1];
-
-  const double bdxcdy = bdx * cdy;
-  const double cdxbdy = cdx * bdy;
-  const double alift = adx * adx + ady * ady;
-  const double cdxady = cdx * ady;
-  const double adxcdy = adx * cdy;
-  const double blift = bdx * bdx + bdy * bdy;
-  const double adxbdy = adx * bdy;
-  const double bdxady = bdx * ady;
-  const double clift = cdx * cdx + cdy * cdy;
-
-  const double det =
-      alift * (bdxcdy - cdxbdy) + blift * (cdxady - adxcdy) + clift * (adxbdy - bdxady);
-  const double permanent = (std::fabs(bdxcdy) + std::fabs(cdxbdy)) * alift +
-                           (std::fabs(cdxady) + std::fabs(adxcdy)) * blift +
-                           (std::fabs(adxbdy) + std::fabs(bdxady)) * clift;
-  const double errbound = bounds.iccerrboundA * permanent;
-  if (det > errbound || -det > errbound) return det;
-  return incircleadapt(pa, pb, pc, pd, permanent);
 }
 
 double incircleadapt(const double* pa, const double* pb, const double* pc, const double* pd,

@@ -1,6 +1,8 @@
 #ifndef TALVENOR_NEW_TIN_PREDICATES_HPP
 #define TALVENOR_NEW_TIN_PREDICATES_HPP
 
+#include <cmath>
+
 // Adaptive-precision orientation and in-circle tests on double coordinates.
 //
 // Each test first evaluates its determinant in plain double arithmetic and
@@ -25,36 +27,61 @@ double orient2dadapt(const double* pa, const double* pb, const double* pc, doubl
 // stage inlines into the TIN's point location, which runs it several times per point.
 extern double orient2d_bound_a;
 
+// orient2d once the first stage cannot vouch for the sign: the sign cases of the products and
+// then the refining stages.
+double orient2d_uncertain(const double* pa, const double* pb, const double* pc, double detleft,
+                          double detright, double det);
+
 // Positive when a, b, c turn counter-clockwise, negative when clockwise, zero
 // when collinear. Points are (x, y) pairs.
 inline double orient2d(const double* pa, const double* pb, const double* pc) {
   const double detleft = (pa[0] - pc[0]) * (pb[1] - pc[1]);
   const double detright = (pa[1] - pc[1]) * (pb[0] - pc[0]);
   const double det = detleft - detright;
-  double detsum;
-  // When the two products differ in sign (or one is zero) no cancellation
-  // can flip the sign of their difference.
-  if (detleft > 0.0) {
-    if (detright <= 0.0) return det;
-    detsum = detleft + detright;
-  } else if (detleft < 0.0) {
-    if (detright >= 0.0) return det;
-    detsum = -detleft - detright;
-  } else {
-    return det;
-  }
-  const double errbound = orient2d_bound_a * detsum;
-  if (det >= errbound || -det >= errbound) return det;
-  return orient2dadapt(pa, pb, pc, detsum);
+  // Whenever this holds, the sign cases give det as well: products of opposite signs (or a
+  // zero one) cannot cancel, and det is then their summed magnitudes. One test that almost
+  // always holds costs less than branching on the signs, which a walk cannot predict.
+  if (std::fabs(det) >= orient2d_bound_a * (std::fabs(detleft) + std::fabs(detright))) return det;
+  return orient2d_uncertain(pa, pb, pc, detleft, detright, det);
 }
+
+// The refining stages of incircle; permanent bounds the magnitudes involved.
+double incircleadapt(const double* pa, const double* pb, const double* pc, const double* pd,
+                     double permanent);
+
+// Error bound of incircle's first stage, set by exactinit; visible for the same reason.
+extern double incircle_bound_a;
 
 // Positive when d lies inside the circle through a, b, c (counter-clockwise),
 // negative outside, zero on the circle. The sign flips when a, b, c turn
 // clockwise.
-double incircle(const double* pa, const double* pb, const double* pc, const double* pd);
-// The refining stages of incircle; permanent bounds the magnitudes involved.
-double incircleadapt(const double* pa, const double* pb, const double* pc, const double* pd,
-                     double permanent);
+inline double incircle(const double* pa, const double* pb, const double* pc, const double* pd) {
+  const double adx = pa[0] - pd[0];
+  const double bdx = pb[0] - pd[0];
+  const double cdx = pc[0] - pd[0];
+  const double ady = pa[1] - pd[1];
+  const double bdy = pb[1] - pd[1];
+  const double cdy = pc[1] - pd[1];
+
+  const double bdxcdy = bdx * cdy;
+  const double cdxbdy = cdx * bdy;
+  const double alift = adx * adx + ady * ady;
+  const double cdxady = cdx * ady;
+  const double adxcdy = adx * cdy;
+  const double blift = bdx * bdx + bdy * bdy;
+  const double adxbdy = adx * bdy;
+  const double bdxady = bdx * ady;
+  const double clift = cdx * cdx + cdy * cdy;
+
+  const double det =
+      alift * (bdxcdy - cdxbdy) + blift * (cdxady - adxcdy) + clift * (adxbdy - bdxady);
+  const double permanent = (std::fabs(bdxcdy) + std::fabs(cdxbdy)) * alift +
+                           (std::fabs(cdxady) + std::fabs(adxcdy)) * blift +
+                           (std::fabs(adxbdy) + std::fabs(bdxady)) * clift;
+  const double errbound = incircle_bound_a * permanent;
+  if (det > errbound || -det > errbound) return det;
+  return incircleadapt(pa, pb, pc, pd, permanent);
+}
 
 // Expansion arithmetic. An expansion is stored smallest component first.
 

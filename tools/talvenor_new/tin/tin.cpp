@@ -39,6 +39,14 @@ bool have_first = false;
 bool queue_full = false;
 float* queue[TIN_QUEUE_SIZE];
 int queue_position = 0;
+// Where the walk of each queued point may start: the caller's triangle near it, else for a
+// point that the delay line's random swap moved back in the line the triangle taken last when
+// it moved, next to where it came from (-1: none). The swaps send the walk far off its line and
+// back: after a point off the line (taken ahead by a swap, or moved back), the next walk
+// resumes from the triangle taken before it (-1: none).
+int32_t queue_start[TIN_QUEUE_SIZE];
+bool queue_moved[TIN_QUEUE_SIZE];
+int32_t resume_start = -1;
 // Points queued before the first triangle exists. A run of collinear points
 // can be arbitrarily long, so this one grows.
 std::vector<float*> leading;
@@ -545,6 +553,9 @@ void tin_init_state() {
   have_first = false;
   queue_full = false;
   queue_position = 0;
+  std::fill(std::begin(queue_start), std::end(queue_start), -1);
+  std::fill(std::begin(queue_moved), std::end(queue_moved), false);
+  resume_start = -1;
   leading.clear();
   duplicates = 0;
 }
@@ -814,10 +825,42 @@ float* tin_vertex_at(const TINlocation& location, const float* position) {
   return nullptr;
 }
 
+namespace {
+
+// Whether the position lies strictly inside the finite triangle, off its edges.
+bool strictly_inside(const TINtriangle* T, const float* q) {
+  return T->v[0] && orient(q, T->v[1], T->v[2]) > 0 && orient(q, T->v[2], T->v[0]) > 0 &&
+         orient(q, T->v[0], T->v[1]) > 0;
+}
+
+// Locates a point to insert. A position strictly inside a finite triangle ends every walk in
+// that triangle, so a walk from `start` (a triangle nearer the point, -1 for none) is taken
+// when it ends so; on an edge, at a vertex or outside the hull the walk from the last-taken
+// triangle decides, as for every other insertion.
+void locate_for_insertion(TINlocation* result, const float* q, int32_t start) {
+  if (start >= 0 && start != last_taken_index && static_cast<uint32_t>(start) < slot_count &&
+      tin_in_use(tri(start))) {
+    const TINlocation hint = {nullptr, start};
+    tin_locate(result, q, &hint);
+    if (result->triangle && strictly_inside(result->triangle, q)) return;
+  }
+  tin_locate(result, q, nullptr);
+}
+
+bool insert_point_from(float* point, int32_t start);
+
+}  // namespace
+
 bool tin_insert_point(float* point) {
+  return insert_point_from(point, -1);
+}
+
+namespace {
+
+bool insert_point_from(float* point, int32_t start) {
   if (!have_first) return false;
   TINlocation location;
-  tin_locate(&location, point, nullptr);
+  locate_for_insertion(&location, point, start);
   if (!location.triangle) {
     ++duplicates;
     if (duplicate_handler) {
@@ -841,7 +884,25 @@ bool tin_insert_point(float* point) {
   return true;
 }
 
-void tin_add_point(float* point) {
+// Inserts the point of delay-line slot p, which `moved` says the random swap has just taken
+// from elsewhere in the line.
+void insert_from_queue(int p, bool moved) {
+  int32_t start = queue_start[p];
+  queue_start[p] = -1;
+  const bool off_line = moved || queue_moved[p];
+  queue_moved[p] = false;
+  if (!off_line && resume_start >= 0) {
+    if (start < 0) start = resume_start;
+    resume_start = -1;
+  }
+  const int32_t before = last_taken_index;
+  insert_point_from(queue[p], start);
+  if (off_line && resume_start < 0) resume_start = before;
+}
+
+}  // namespace
+
+void tin_add_point(float* point, int32_t start) {
   if (!have_first) {
     leading.push_back(point);
     const size_t k = leading.size();
@@ -853,6 +914,7 @@ void tin_add_point(float* point) {
     return;
   }
   if (!queue_full) {
+    queue_start[queue_position] = start;
     queue[queue_position++] = point;
     if (queue_position == TIN_QUEUE_SIZE) {
       queue_position = 0;
@@ -863,12 +925,25 @@ void tin_add_point(float* point) {
   // A delay line: breaks the spatial order of the input a little without
   // shuffling it whole, so walks stay short.
   const int p = queue_position;
-  if (p % 256 == 0) std::swap(queue[p], queue[crt_rand() % TIN_QUEUE_SIZE]);
+  bool moved = false;
+  if (p % 256 == 0) {
+    const int r = crt_rand() % TIN_QUEUE_SIZE;
+    std::swap(queue[p], queue[r]);
+    std::swap(queue_start[p], queue_start[r]);
+    std::swap(queue_moved[p], queue_moved[r]);
+    moved = r != p;
+    if (moved) {
+      // The oldest point goes back to slot r, from next to the triangle taken last.
+      queue_moved[r] = true;
+      if (queue_start[r] < 0) queue_start[r] = last_taken_index;
+    }
+  }
   // A queued point was last read long ago: its coordinates are asked for a few insertions ahead.
   constexpr int kAhead = 4;
   __builtin_prefetch(queue[p + kAhead < TIN_QUEUE_SIZE ? p + kAhead : p + kAhead - TIN_QUEUE_SIZE]);
-  tin_insert_point(queue[p]);
+  insert_from_queue(p, moved);
   queue[p] = point;
+  queue_start[p] = start;
   queue_position = (p + 1 == TIN_QUEUE_SIZE) ? 0 : p + 1;
 }
 
@@ -894,11 +969,12 @@ uint32_t tin_flush() {
   if (!have_first && leading.size() >= 3) build_from_leading();
   if (have_first) {
     const int count = queue_full ? TIN_QUEUE_SIZE : queue_position;
-    for (int k = 0; k < count; ++k) tin_insert_point(queue[k]);
+    for (int k = 0; k < count; ++k) insert_from_queue(k, false);
   }
   leading.clear();
   queue_position = 0;
   queue_full = false;
+  resume_start = -1;
   return duplicates;
 }
 

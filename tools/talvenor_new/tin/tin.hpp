@@ -95,8 +95,10 @@ bool tin_init(uint32_t n, bool hull_only);
 // Frees all triangle storage; the next tin_init allocates afresh.
 void tin_release();
 // Queues a point; insertion runs up to 10,000 points behind the caller, in
-// caller order with one random swap every 256 insertions.
-void tin_add_point(float* point);
+// caller order with one random swap every 256 insertions. `start`, when not -1, names a
+// triangle near the point (one it lay in lately, say) that its walk may start from; the TIN
+// comes out the same either way.
+void tin_add_point(float* point, int32_t start = -1);
 // Inserts every queued point; returns the number of duplicate points rejected
 // since tin_init.
 uint32_t tin_flush();
