@@ -585,17 +585,15 @@ uint32_t GroundEstimate::insert_marked_points(const std::vector<uint32_t>* point
   } listen(this);
   uint32_t added = 0;
   size_t next_start = 0;
+  const size_t start_count = points && starts ? std::min(points->size(), starts->size()) : 0;
   for (uint32_t w = 0; w < insert_bits_.size(); w++) {
     if (!insert_bits_[w]) continue;
     for (uint32_t b = 0; b < 32; b++) {
       if ((insert_bits_[w] >> b) & 1u) {
         const uint32_t i = w * 32 + b;
         int32_t start = -1;
-        if (points && starts) {
-          const size_t n = std::min(points->size(), starts->size());
-          while (next_start < n && (*points)[next_start] < i) next_start++;
-          if (next_start < n && (*points)[next_start] == i) start = (*starts)[next_start];
-        }
+        while (next_start < start_count && (*points)[next_start] < i) next_start++;
+        if (next_start < start_count && (*points)[next_start] == i) start = (*starts)[next_start];
         set(tin_bits_, i);
         tin_add_point(point(i), start);
         added++;
@@ -1304,24 +1302,6 @@ GroundOutcome GroundEstimate::run() {
   return GroundOutcome::kReady;
 }
 
-namespace {
-
-// Whether the position lies strictly inside the finite triangle, off its edges: then every walk
-// ends in that triangle, wherever it starts.
-bool strictly_inside(const TINtriangle* t, const float* p) {
-  if (!t->v[0]) return false;
-  const double q[2] = {p[0], p[1]};
-  double v[3][2];
-  for (int k = 0; k < 3; k++) {
-    const float* c = t->v[k];
-    v[k][0] = c[0];
-    v[k][1] = c[1];
-  }
-  return orient2d(q, v[1], v[2]) > 0 && orient2d(q, v[2], v[0]) > 0 && orient2d(q, v[0], v[1]) > 0;
-}
-
-}  // namespace
-
 void GroundEstimate::touch_changed_corners(bool touch) {
   const uint32_t n = tin_triangle_count();
   if (touched_.size() * 32 < count_) touched_.assign((size_t(count_) + 31) / 32, 0u);
@@ -1400,7 +1380,7 @@ bool GroundEstimate::refine(int level) {
         const TINlocation near = {nullptr, place};
         tin_locate(&found, p, &near);
         tried = true;
-        inside = found.triangle && strictly_inside(found.triangle, p);
+        inside = found.triangle && tin_strictly_inside(found.triangle, p);
       }
       if (!inside) tin_locate(&found, p, &hint);
       hint = found;
@@ -1414,7 +1394,7 @@ bool GroundEstimate::refine(int level) {
         places[c] = found.index;  // read no more as the place of the pass before
       } else {
         next.push_back(i);
-        if (!tried) inside = strictly_inside(found.triangle, p);
+        if (!tried) inside = tin_strictly_inside(found.triangle, p);
         next_places.push_back(inside ? found.index : -1);
       }
     }

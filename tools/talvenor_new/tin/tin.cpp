@@ -825,13 +825,12 @@ float* tin_vertex_at(const TINlocation& location, const float* position) {
   return nullptr;
 }
 
-namespace {
-
-// Whether the position lies strictly inside the finite triangle, off its edges.
-bool strictly_inside(const TINtriangle* T, const float* q) {
+bool tin_strictly_inside(const TINtriangle* T, const float* q) {
   return T->v[0] && orient(q, T->v[1], T->v[2]) > 0 && orient(q, T->v[2], T->v[0]) > 0 &&
          orient(q, T->v[0], T->v[1]) > 0;
 }
+
+namespace {
 
 // Locates a point to insert. A position strictly inside a finite triangle ends every walk in
 // that triangle, so a walk from `start` (a triangle nearer the point, -1 for none) is taken
@@ -842,7 +841,7 @@ void locate_for_insertion(TINlocation* result, const float* q, int32_t start) {
       tin_in_use(tri(start))) {
     const TINlocation hint = {nullptr, start};
     tin_locate(result, q, &hint);
-    if (result->triangle && strictly_inside(result->triangle, q)) return;
+    if (result->triangle && tin_strictly_inside(result->triangle, q)) return;
   }
   tin_locate(result, q, nullptr);
 }

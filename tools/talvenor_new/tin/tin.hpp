@@ -121,6 +121,9 @@ bool tin_delete_point(float* point);
 // triangle that contains the position; from the last-taken triangle when the
 // hint is null or its index is -1 or names a freed slot.
 void tin_locate(TINlocation* result, const float* position, const TINlocation* hint);
+// Whether the position lies strictly inside the finite triangle, off its edges: then every
+// walk ends in that triangle, wherever it starts.
+bool tin_strictly_inside(const TINtriangle* T, const float* position);
 // Same contract as tin_locate, by testing every triangle.
 void brute_locate(TINlocation* result, const float* position);
 // One past the highest slot handed out; skip slots whose flag is not negative.
