@@ -732,30 +732,78 @@ void GroundEstimate::find_extrema(uint32_t n) {
   // (both mark it alike, from the same squared length): each vertex's neighbours are met as a
   // walk around it would meet them, without reading the triangle across.
   note_changed_triangles();
-  below_.assign((size_t(tin_points_) + 31) / 32, 0u);
-  above_.assign((size_t(tin_points_) + 31) / 32, 0u);
+  sides_.assign((size_t(tin_points_) + 15) / 16, 0u);
   const uint64_t* changed = tin_changed_bits();
+  const float limit = (2 * param_.step) * (2 * param_.step);
+  // The bits that a short edge from a vertex at za to one at zb gives the first; the second
+  // takes them swapped. Without branches: the heights' order is anyone's guess.
+  auto sides_of = [](float za, float zb) {
+    return uint32_t(zb <= za) * kBelow | uint32_t(zb >= za) * kAbove;
+  };
+  auto swapped = [](uint32_t bits) { return ((bits & kBelow) << 1) | ((bits & kAbove) >> 1); };
+  auto add = [this](uint32_t id, uint32_t bits) {
+    const uint32_t i = id - 1;
+    sides_[i >> 4] |= bits << (2 * (i & 15));
+  };
+  constexpr uint32_t kAhead = 16;
   for (uint32_t t = 0; t < n; t++) {
-    TINtriangle* q = tin_triangle_at(t);
-    if (!tin_in_use(q)) continue;
-    if ((changed[t >> 6] >> (t & 63)) & 1u) mark_long_edges(q);
-    const uint32_t id[3] = {q->v[0].id(), q->v[1].id(), q->v[2].id()};
-    float z[3];
-    for (int k = 0; k < 3; k++) z[k] = id[k] ? static_cast<const float*>(q->v[k])[2] : 0.0f;
-    for (int e = id[0] ? 0 : 1; e < 3; e++) {
-      // Edge e runs from v[e] to v[e + 1], across from v[e + 2].
-      const int f = e == 2 ? 0 : e + 1;
-      if (!id[f] || (q->flag & (TIN_LONG_EDGE_01 << e))) continue;
-      const uint32_t ia = id[e] - 1, ib = id[f] - 1;
-      if (z[f] <= z[e]) {
-        set(below_, ia);
-        set(above_, ib);
-      }
-      if (z[f] >= z[e]) {
-        set(above_, ia);
-        set(below_, ib);
+    // The triangles come in order, their corners from all over the points: those of one a few
+    // ahead are asked for now.
+    if (t + kAhead < n) {
+      const TINtriangle* ahead = tin_triangle_at(t + kAhead);
+      for (int k = 0; k < 3; k++) {
+        if (ahead->v[k].id()) __builtin_prefetch(static_cast<const float*>(ahead->v[k]));
       }
     }
+    TINtriangle* q = tin_triangle_at(t);
+    uint8_t flag = q->flag;
+    if (!(flag & TIN_IN_USE)) continue;
+    const bool fresh = (changed[t >> 6] >> (t & 63)) & 1u;
+    const uint32_t i0 = q->v[0].id(), i1 = q->v[1].id(), i2 = q->v[2].id();
+    const float* v1 = q->v[1];
+    const float* v2 = q->v[2];
+    if (!i0) {
+      if (fresh && distance2(v1, v2) > limit) q->flag = flag |= TIN_LONG_EDGE_12;
+      if (flag & TIN_LONG_EDGE_12) continue;
+      const uint32_t s = sides_of(v1[2], v2[2]);
+      add(i1, s);
+      add(i2, swapped(s));
+      continue;
+    }
+    const float* v0 = q->v[0];
+    if (fresh) {
+      if (distance2(v0, v1) > limit) flag |= TIN_LONG_EDGE_01;
+      if (distance2(v2, v0) > limit) flag |= TIN_LONG_EDGE_20;
+      if (distance2(v1, v2) > limit) flag |= TIN_LONG_EDGE_12;
+      q->flag = flag;
+    }
+    uint32_t s0 = 0, s1 = 0, s2 = 0;
+    if (!(flag & TIN_LONG_EDGES)) {
+      const uint32_t a = sides_of(v0[2], v1[2]), b = sides_of(v1[2], v2[2]);
+      const uint32_t c = sides_of(v2[2], v0[2]);
+      s0 = a | swapped(c);
+      s1 = b | swapped(a);
+      s2 = c | swapped(b);
+    } else {
+      if (!(flag & TIN_LONG_EDGE_01)) {
+        const uint32_t a = sides_of(v0[2], v1[2]);
+        s0 |= a;
+        s1 |= swapped(a);
+      }
+      if (!(flag & TIN_LONG_EDGE_12)) {
+        const uint32_t b = sides_of(v1[2], v2[2]);
+        s1 |= b;
+        s2 |= swapped(b);
+      }
+      if (!(flag & TIN_LONG_EDGE_20)) {
+        const uint32_t c = sides_of(v2[2], v0[2]);
+        s2 |= c;
+        s0 |= swapped(c);
+      }
+    }
+    add(i0, s0);
+    add(i1, s1);
+    add(i2, s2);
   }
   tin_clear_changed();
 }
@@ -810,7 +858,7 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
         const uint32_t ci = q->v[k].id() - 1;
         if (sweep) {
           // Tested corners carry their marks from here on; one between its neighbours is none.
-          if (get(below_, ci) && get(above_, ci)) continue;
+          if (sides(ci) == (kBelow | kAbove)) continue;
         } else {
           if (get(seen_, ci)) continue;
           set(seen_, ci);
@@ -819,8 +867,7 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
       }
     }
   }
-  below_ = std::vector<uint32_t>();
-  above_ = std::vector<uint32_t>();
+  sides_ = std::vector<uint32_t>();
   seen_ = std::vector<uint32_t>();
   if (indices) {
     // The TIN of a set numbers its vertices by their place in the set, in the same order.
