@@ -703,6 +703,62 @@ bool local_extremum(TINtriangle* q, int k, float z) {
   }
 }
 
+// A walk ahead of a spike test through what the test reads: the triangles around the corner,
+// then those around its first neighbour over a short edge with that neighbour's neighbours.
+// Each step reads a triangle that the step before asked for, and asks for the next: the test
+// itself finds them at hand.
+class TestAhead {
+ public:
+  void start(TINtriangle* q, int k, bool corner_points) {
+    q_ = q;
+    stage_ = kAroundCorner;
+    ring_ = nullptr;
+    corner_points_ = corner_points;
+    code_ = q->n[(k + 1) % 3];
+    __builtin_prefetch(tin_triangle_at(uint32_t(code_) / 3));
+  }
+  void step() {
+    if (stage_ == kDone) return;
+    TINtriangle* r = tin_triangle_at(uint32_t(code_) / 3);
+    const int e = code_ % 3;
+    const bool neighbour = r->v[e].id() != 0;
+    if (stage_ == kAroundCorner) {
+      if (neighbour && corner_points_) __builtin_prefetch(static_cast<const float*>(r->v[e]));
+      if (!ring_ && neighbour && !(r->flag & (TIN_LONG_EDGE_01 << e))) {
+        ring_ = r;
+        ring_entry_ = e;
+      }
+      if (r == q_) {
+        if (!ring_) {
+          stage_ = kDone;
+          return;
+        }
+        stage_ = kAroundNeighbour;
+        code_ = ring_->n[(ring_entry_ + 1) % 3];
+        __builtin_prefetch(tin_triangle_at(uint32_t(code_) / 3));
+        return;
+      }
+    } else {
+      if (neighbour) __builtin_prefetch(static_cast<const float*>(r->v[e]));
+      if (r == ring_) {
+        stage_ = kDone;
+        return;
+      }
+    }
+    code_ = r->n[(e + 2) % 3];
+    __builtin_prefetch(tin_triangle_at(uint32_t(code_) / 3));
+  }
+
+ private:
+  enum Stage { kAroundCorner, kAroundNeighbour, kDone };
+  TINtriangle* q_ = nullptr;
+  TINtriangle* ring_ = nullptr;
+  int32_t code_ = 0;
+  int ring_entry_ = 0;
+  Stage stage_ = kDone;
+  bool corner_points_ = false;
+};
+
 }  // namespace
 
 bool GroundEstimate::is_spike(TINtriangle* q, int k, float up, float down, bool extremum) {
@@ -845,6 +901,19 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
   }
   std::vector<uint32_t> spikes;
   if (!sweep) seen_.assign((size_t(tin_points_) + 31) / 32, 0u);  // a bit per vertex: looked at
+  // The tests walk through triangles and points all over memory: each waits for a few more
+  // candidates, its walk ahead stepping on with every new one.
+  struct Candidate {
+    TINtriangle* q;
+    int k;
+    TestAhead ahead;
+  };
+  constexpr size_t kQueue = 16;
+  Candidate queue[kQueue];
+  size_t queued = 0;
+  auto test = [&](const Candidate& c) {
+    if (is_spike(c.q, c.k, up, down, sweep)) spikes.push_back(c.q->v[c.k].id() - 1);
+  };
   for (size_t w = 0; w < words; w++) {
     uint64_t bits = spike_pending_[w];
     spike_pending_[w] = 0;
@@ -859,14 +928,23 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
         if (sweep) {
           // Tested corners carry their marks from here on; one between its neighbours is none.
           if (sides(ci) == (kBelow | kAbove)) continue;
+          // Waiting for its test: not again from another of its triangles.
+          sides_[ci >> 4] |= (kBelow | kAbove) << (2 * (ci & 15));
         } else {
           if (get(seen_, ci)) continue;
           set(seen_, ci);
         }
-        if (is_spike(q, k, up, down, sweep)) spikes.push_back(ci);
+        Candidate& slot = queue[queued % kQueue];
+        if (queued >= kQueue) test(slot);
+        slot.q = q;
+        slot.k = k;
+        slot.ahead.start(q, k, !sweep);
+        queued++;
+        for (size_t j = 0; j < std::min(queued, kQueue); j++) queue[j].ahead.step();
       }
     }
   }
+  for (size_t j = queued > kQueue ? queued - kQueue : 0; j < queued; j++) test(queue[j % kQueue]);
   sides_ = std::vector<uint32_t>();
   seen_ = std::vector<uint32_t>();
   if (indices) {
