@@ -12,6 +12,9 @@
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "grid/las_cell_grid.hpp"
 #include "platform/crt_random.hpp"
@@ -151,6 +154,26 @@ double along_two_edges(const TwoEdges& w, double va, double vb, double vc) {
   const double v1 = va + w.t1 * (vb - va);
   const double v2 = va + w.t2 * (vc - va);
   return v2 + w.u * (v1 - v2);
+}
+
+// std::min(a, b), and below < 0 ? a : b, without branches: a position lies under or over the
+// corners' tangent planes at random.
+double lesser(double a, double b) {
+#ifdef __SSE2__
+  return _mm_cvtsd_f64(_mm_min_sd(_mm_set_sd(b), _mm_set_sd(a)));  // b < a ? b : a
+#else
+  return std::min(a, b);
+#endif
+}
+
+double below_zero_else(double below, double a, double b) {
+#ifdef __SSE2__
+  const __m128d negative = _mm_cmplt_sd(_mm_set_sd(below), _mm_setzero_pd());
+  return _mm_cvtsd_f64(
+      _mm_or_pd(_mm_and_pd(negative, _mm_set_sd(a)), _mm_andnot_pd(negative, _mm_set_sd(b))));
+#else
+  return below < 0 ? a : b;
+#endif
 }
 
 // The position lies outside its triangle's x range: the TIN and the interpolation disagree.
@@ -306,10 +329,10 @@ bool ground_z_with_normals(const TINtriangle* t, double x, double y, float bulge
   for (int k = 0; k < 3; k++) {
     const float* p = t->v[k];
     const float* nk = normals[k];
-    s[k] = std::min(0.0, (x - p[0]) * nk[0] + (y - p[1]) * nk[1] + (z_lin - p[2]) * nk[2]);
+    s[k] = lesser(0.0, (x - p[0]) * nk[0] + (y - p[1]) * nk[1] + (z_lin - p[2]) * nk[2]);
   }
   const double below = along_two_edges(w, s[w.a], s[w.b], s[w.c]);
-  *z = float(below < 0 ? z_lin + std::min(double(bulge), -3.0 * below) : z_lin);
+  *z = float(below_zero_else(below, z_lin + lesser(double(bulge), -3.0 * below), z_lin));
   return true;
 }
 
