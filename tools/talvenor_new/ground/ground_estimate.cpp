@@ -1256,16 +1256,19 @@ class ShiftedLowest {
   }
 
   void lowest(int32_t sub, int32_t k, int32_t l, std::vector<uint32_t>& out) {
-    best_.assign(cells_, LowestCell{0, kNoPoint});
+    // Raw Z and index in one number that orders as lower() does, an empty cell above all: the
+    // lowest is a minimum without branches, where the heights' order is anyone's guess. No
+    // point has the index kNoPoint, so no atom reaches the empty cell's number.
+    best_.assign(cells_, UINT64_MAX);
     const int32_t mk = sub - k, nl = sub - l;
     for (const Atom& a : *atoms_) {
       const uint32_t c = (a.m >= mk ? 2u : 0u) + (a.n >= nl ? 1u : 0u);
-      LowestCell& slot = best_[targets_[4 * size_t(a.key) + c]];
-      if (lower(a.z, a.index, slot)) slot = LowestCell{a.z, a.index};
+      uint64_t& slot = best_[targets_[4 * size_t(a.key) + c]];
+      slot = std::min(slot, (uint64_t(uint32_t(a.z) ^ 0x80000000u) << 32) | a.index);
     }
     out.clear();
-    for (const LowestCell& slot : best_) {
-      if (slot.index != kNoPoint) out.push_back(slot.index);
+    for (const uint64_t slot : best_) {
+      if (slot != UINT64_MAX) out.push_back(uint32_t(slot));
     }
   }
 
@@ -1276,7 +1279,7 @@ class ShiftedLowest {
   const std::vector<Atom>* atoms_ = nullptr;  // keyed by cell number
   std::vector<uint64_t> keys_, reached_;
   std::vector<uint32_t> targets_;  // four per unshifted cell, by class
-  std::vector<LowestCell> best_;
+  std::vector<uint64_t> best_;
   uint32_t cells_ = 0;
 };
 
