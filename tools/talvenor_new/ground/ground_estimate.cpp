@@ -1001,6 +1001,10 @@ class OccupiedCells {
   void add(int32_t column, int32_t row) {
     *word(tile_key(column >> 3, row >> 3), true) |= uint64_t(1) << bit(column, row);
   }
+  // Asks for the slot where the tile of the cell is looked for first.
+  void prefetch(int32_t column, int32_t row) const {
+    if (!slots_.empty()) __builtin_prefetch(&slots_[home(tile_key(column >> 3, row >> 3))]);
+  }
   // Whether a cell of the 3 x 3 block around the cell is occupied. A cell at the edge of the
   // index range (a far stray point, clamped) has no neighbour beyond it.
   bool any_around(int32_t column, int32_t row) {
@@ -1335,9 +1339,14 @@ void GroundEstimate::seed_level(int level) {
       std::sort(working.begin(), working.end());
       build_tin(&working);
       if (settings_.clean) remove_spikes(param_.spike, param_.down_spike, &working);
-      // The seeds lie all over the points: the one a few ahead is asked for now.
+      // The seeds lie all over the points, and their tiles all over the table: the point of one
+      // well ahead is asked for now, and the tile's slot of one a little ahead.
       for (size_t w = 0; w < working.size(); w++) {
-        if (w + 8 < working.size()) __builtin_prefetch(point(working[w + 8]));
+        if (w + 16 < working.size()) __builtin_prefetch(point(working[w + 16]));
+        if (w + 8 < working.size()) {
+          const float* ahead = point(working[w + 8]);
+          occupancy.prefetch(cell_index(ahead[0], cell), cell_index(ahead[1], cell));
+        }
         const uint32_t i = working[w];
         if (!occupied_around(occupancy, cell, point(i))) accepted.push_back(i);
       }
