@@ -903,6 +903,13 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
     }
   }
   const bool sweep = pending > n / 4;
+  // The sweep's bits come on top of a grown TIN; the delete bits, clear between the deletions,
+  // make room for them and come back afterwards.
+  const size_t delete_words = delete_bits_.size();
+  const bool lend =
+      sweep && !indices &&
+      std::all_of(delete_bits_.begin(), delete_bits_.end(), [](uint32_t w) { return w == 0; });
+  if (lend) delete_bits_ = std::vector<uint32_t>();
   if (sweep) {
     find_extrema(n);
   } else {
@@ -970,6 +977,7 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
   for (size_t j = queued > kQueue ? queued - kQueue : 0; j < queued; j++) test(queue[j % kQueue]);
   sides_ = std::vector<uint32_t>();
   seen_ = std::vector<uint32_t>();
+  if (lend) delete_bits_.assign(delete_words, 0u);
   if (indices) {
     // The TIN of a set numbers its vertices by their place in the set, in the same order.
     for (uint32_t& i : spikes) i = (*indices)[i];
