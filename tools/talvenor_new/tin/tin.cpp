@@ -100,17 +100,19 @@ inline TINtriangle* tri(int32_t t) {
   const uint32_t u = static_cast<uint32_t>(t);
   return tin_internal::buffer_table[u >> TIN_BUFFER_SHIFT] + (u & kIndexMask);
 }
+// Codes are never negative: unsigned division spares the sign fix-up.
 inline int32_t code_triangle(int32_t c) {
-  return c / 3;
+  return static_cast<int32_t>(static_cast<uint32_t>(c) / 3);
 }
 inline int code_edge(int32_t c) {
-  return c % 3;
+  return static_cast<int>(static_cast<uint32_t>(c) % 3);
 }
+// Without branches: walks and cavities turn either way at random.
 inline int next(int i) {
-  return i == 2 ? 0 : i + 1;
+  return (0x09 >> (2 * i)) & 3;
 }
 inline int prev(int i) {
-  return i == 0 ? 2 : i - 1;
+  return (0x12 >> (2 * i)) & 3;
 }
 inline void relink(int32_t code, int32_t value) {
   tri(code_triangle(code))->n[code_edge(code)] = value;
@@ -746,8 +748,10 @@ void tin_locate(TINlocation* result, const float* q, const TINlocation* hint) {
   const float* mb = T->v[next(e)];
   const double m[2] = {(static_cast<double>(ma[0]) + mb[0]) * 0.5,
                        (static_cast<double>(ma[1]) + mb[1]) * 0.5};
+  const float* const before_base = tin_internal::point_base - 3;  // vertex k at 3 * k
+  const double pq[2] = {q[0], q[1]};
   for (int step = 0; step < 10000; ++step) {
-    if (!T->v[0]) {
+    if (!T->v[0].id()) {
       if (o != 0) {
         result->triangle = T;
         result->index = t;
@@ -756,33 +760,30 @@ void tin_locate(TINlocation* result, const float* q, const TINlocation* hint) {
       }
       return;
     }
-    const float* apex = T->v[e];
-    const double s = orient_mid(q, m, apex);
-    int edge;
-    const float* p1;
-    const float* p2;
-    if (s > 0) {
-      edge = prev(e);
-      p1 = T->v[next(e)];
-      p2 = apex;
-    } else {
-      if (s == 0 && q[0] == apex[0] && q[1] == apex[1]) {
-        result->triangle = nullptr;
-        result->index = t;
-        return;
-      }
-      edge = next(e);
-      p1 = apex;
-      p2 = T->v[prev(e)];
+    const float* apex = before_base + 3 * size_t(T->v[e].id());
+    const double pa[2] = {apex[0], apex[1]};
+    const double s = orient2d(pq, m, pa);
+    // Which side of the line to the apex q lies on picks the edge to cross, which no branch
+    // can predict: the edge and its far end are picked without one, and the test of the edge
+    // runs from the apex either way, its sign turned for the left side.
+    const bool left = s > 0;
+    if (!left && s == 0 && q[0] == apex[0] && q[1] == apex[1]) {
+      result->triangle = nullptr;
+      result->index = t;
+      return;
     }
-    o = orient(q, p1, p2);
+    const int edge = left ? prev(e) : next(e);
+    const float* other = before_base + 3 * size_t(T->v[left ? next(e) : prev(e)].id());
+    const double po[2] = {other[0], other[1]};
+    const double d = orient2d(pq, pa, po);
+    o = left ? -d : d;
     if (o < 0) {
       result->triangle = T;
       result->index = t;
       return;
     }
     if (o == 0) {
-      const int answer = TINinsegment(p1, p2, q);
+      const int answer = left ? TINinsegment(other, apex, q) : TINinsegment(apex, other, q);
       if (answer) {
         segment_answer(result, T, t, answer);
         return;
