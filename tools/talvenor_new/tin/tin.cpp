@@ -727,16 +727,22 @@ void tin_locate(TINlocation* result, const float* q, const TINlocation* hint) {
   int32_t t = hint ? hint->index : last_taken_index;
   // A hint from before the last change may name a freed slot; index -1 stands for no hint.
   if (static_cast<uint32_t>(t) >= slot_count || !tin_in_use(tri(t))) t = last_taken_index;
+  const float* const before_base = tin_internal::point_base - 3;  // vertex k at 3 * k
+  const double pq[2] = {q[0], q[1]};
   TINtriangle* T = tri(t);
   int e = 0;
-  double o = orient(q, T->v[1], T->v[2]);
+  const float* v1 = before_base + 3 * size_t(T->v[1].id());
+  const float* v2 = before_base + 3 * size_t(T->v[2].id());
+  const double p1[2] = {v1[0], v1[1]};
+  const double p2[2] = {v2[0], v2[1]};
+  double o = orient2d(pq, p1, p2);
   if (o < 0) {
     const int32_t c = T->n[0];
     t = code_triangle(c);
     e = code_edge(c);
     T = tri(t);
   } else if (o == 0) {
-    const int answer = TINinsegment(T->v[1], T->v[2], q);
+    const int answer = TINinsegment(v1, v2, q);
     if (answer) {
       segment_answer(result, T, t, answer);
       return;
@@ -744,12 +750,10 @@ void tin_locate(TINlocation* result, const float* q, const TINlocation* hint) {
   }
   // The walk follows the segment from the entry edge's midpoint to q; the
   // fixed start keeps it from cycling on degenerate input.
-  const float* ma = T->v[prev(e)];
-  const float* mb = T->v[next(e)];
+  const float* ma = before_base + 3 * size_t(T->v[prev(e)].id());
+  const float* mb = before_base + 3 * size_t(T->v[next(e)].id());
   const double m[2] = {(static_cast<double>(ma[0]) + mb[0]) * 0.5,
                        (static_cast<double>(ma[1]) + mb[1]) * 0.5};
-  const float* const before_base = tin_internal::point_base - 3;  // vertex k at 3 * k
-  const double pq[2] = {q[0], q[1]};
   for (int step = 0; step < 10000; ++step) {
     if (!T->v[0].id()) {
       if (o != 0) {
@@ -860,8 +864,17 @@ float* tin_vertex_at(const TINlocation& location, const float* position) {
 }
 
 bool tin_strictly_inside(const TINtriangle* T, const float* q) {
-  return T->v[0] && orient(q, T->v[1], T->v[2]) > 0 && orient(q, T->v[2], T->v[0]) > 0 &&
-         orient(q, T->v[0], T->v[1]) > 0;
+  const uint32_t i0 = T->v[0].id();
+  if (!i0) return false;
+  const float* const before_base = tin_internal::point_base - 3;  // vertex k at 3 * k
+  const float* a = before_base + 3 * size_t(i0);
+  const float* b = before_base + 3 * size_t(T->v[1].id());
+  const float* c = before_base + 3 * size_t(T->v[2].id());
+  const double pq[2] = {q[0], q[1]};
+  const double pa[2] = {a[0], a[1]};
+  const double pb[2] = {b[0], b[1]};
+  const double pc[2] = {c[0], c[1]};
+  return orient2d(pq, pb, pc) > 0 && orient2d(pq, pc, pa) > 0 && orient2d(pq, pa, pb) > 0;
 }
 
 namespace {
