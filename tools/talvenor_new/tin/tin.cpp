@@ -107,7 +107,7 @@ inline int32_t code_triangle(int32_t c) {
 inline int code_edge(int32_t c) {
   return static_cast<int>(static_cast<uint32_t>(c) % 3);
 }
-// Without branches: walks and cavities turn either way at random.
+// Two-bit entries of a constant instead of compares: walks and cavities turn either way.
 inline int next(int i) {
   return (0x09 >> (2 * i)) & 3;
 }
@@ -767,9 +767,10 @@ void tin_locate(TINlocation* result, const float* q, const TINlocation* hint) {
     const float* apex = before_base + 3 * size_t(T->v[e].id());
     const double pa[2] = {apex[0], apex[1]};
     const double s = orient2d(pq, m, pa);
-    // Which side of the line to the apex q lies on picks the edge to cross, which no branch
-    // can predict: the edge and its far end are picked without one, and the test of the edge
-    // runs from the apex either way, its sign turned for the left side.
+    // Which side of the line to the apex q lies on picks the edge to cross. The test of that
+    // edge runs from the apex on either side, its sign turned (exactly) on the left, so that
+    // one inlined test serves both. The side stays a predicted branch: picking without one
+    // makes every step wait for the test before it and walks slower.
     const bool left = s > 0;
     if (!left && s == 0 && q[0] == apex[0] && q[1] == apex[1]) {
       result->triangle = nullptr;
