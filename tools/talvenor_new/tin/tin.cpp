@@ -100,17 +100,19 @@ inline TINtriangle* tri(int32_t t) {
   const uint32_t u = static_cast<uint32_t>(t);
   return tin_internal::buffer_table[u >> TIN_BUFFER_SHIFT] + (u & kIndexMask);
 }
+// Codes are never negative: unsigned division spares the sign fix-up.
 inline int32_t code_triangle(int32_t c) {
-  return c / 3;
+  return static_cast<int32_t>(static_cast<uint32_t>(c) / 3);
 }
 inline int code_edge(int32_t c) {
-  return c % 3;
+  return static_cast<int>(static_cast<uint32_t>(c) % 3);
 }
+// Two-bit entries of a constant instead of compares: walks and cavities turn either way.
 inline int next(int i) {
-  return i == 2 ? 0 : i + 1;
+  return (0x09 >> (2 * i)) & 3;
 }
 inline int prev(int i) {
-  return i == 0 ? 2 : i - 1;
+  return (0x12 >> (2 * i)) & 3;
 }
 inline void relink(int32_t code, int32_t value) {
   tri(code_triangle(code))->n[code_edge(code)] = value;
@@ -152,6 +154,26 @@ inline void free_triangle(int32_t t) {
   T->n[0] = free_head;
   T->flag = 0;
   free_head = t;
+}
+
+void grow_storage();
+
+// Takes a triangle from the free list, growing the storage when needed; leaves the last-taken
+// triangle to the caller.
+inline int32_t take_slot() {
+  int32_t t = free_head;
+  if (t != TIN_FREE_END) {
+    free_head = tri(t)->n[0];
+  } else {
+    if (fresh_slot == capacity) grow_storage();
+    t = static_cast<int32_t>(fresh_slot++);
+  }
+  if (static_cast<uint32_t>(t) + 1 > slot_count) slot_count = static_cast<uint32_t>(t) + 1;
+  const uint32_t word = static_cast<uint32_t>(t) >> 6;
+  if (word >= changed.size()) changed.resize(size_t(word) + 1 + (capacity >> 6), 0);
+  changed[word] |= uint64_t(1) << (t & 63);
+  tri(t)->flag = TIN_IN_USE;
+  return t;
 }
 
 // The TIN of a large file spans hundreds of megabytes, filled a page at a time as it grows and
@@ -266,44 +288,64 @@ bool in_conflict(const TINtriangle* T, const float* q) {
 }
 
 // Replaces every triangle whose circumcircle holds q (starting with t, which
-// contains it) by a fan of triangles around q.
+// contains it) by a fan of triangles around q. Vertices are copied as numbers and read through
+// a local base: the flag stores may alias anything, which would reload every global per step.
 void insert_into(int32_t t0, float* q) {
+  const float* const before_base = tin_internal::point_base - 3;  // vertex k at 3 * k
+  const TINvertex qv(q);
+  const double pq[2] = {q[0], q[1]};
   TINtriangle* T = tri(t0);
-  cavity.clear();
-  cavity.push_back(T->n[0]);
-  cavity.push_back(T->n[1]);
-  cavity.push_back(T->n[2]);
+  if (cavity.size() < 64) cavity.resize(64);
+  int32_t* stack = cavity.data();
+  size_t top = 3;
+  stack[0] = T->n[0];
+  stack[1] = T->n[1];
+  stack[2] = T->n[2];
   free_triangle(t0);
 
   int32_t first = -1, first_edge = 0;
   int32_t before = -1, before_edge = 0;
-  while (!cavity.empty()) {
-    const int32_t c = cavity.back();
-    cavity.pop_back();
+  TINtriangle* B = nullptr;
+  while (top > 0) {
+    const int32_t c = stack[--top];
     const int32_t t = code_triangle(c);
     const int j = code_edge(c);
     T = tri(t);
-    if (in_conflict(T, q)) {
-      cavity.push_back(T->n[next(j)]);
-      cavity.push_back(T->n[prev(j)]);
+    const TINvertex u0 = T->v[0], u1 = T->v[1], u2 = T->v[2];
+    bool conflict;
+    if (u0.id()) {
+      const float* a = before_base + 3 * size_t(u0.id());
+      const float* b = before_base + 3 * size_t(u1.id());
+      const float* d = before_base + 3 * size_t(u2.id());
+      const double pa[2] = {a[0], a[1]};
+      const double pb[2] = {b[0], b[1]};
+      const double pd[2] = {d[0], d[1]};
+      conflict = incircle(pa, pb, pd, pq) >= 0;
+    } else {
+      conflict = in_conflict(T, q);
+    }
+    if (conflict) {
+      if (top + 2 > cavity.size()) {
+        cavity.resize(2 * cavity.size());
+        stack = cavity.data();
+      }
+      stack[top++] = T->n[next(j)];
+      stack[top++] = T->n[prev(j)];
       free_triangle(t);
       continue;
     }
     // Edge j of t bounds the cavity: close it with a triangle on q. The
     // vertex order keeps counter-clockwise turn and an infinite t's null
     // vertex in v[0].
-    float* u0 = T->v[0];
-    float* u1 = T->v[1];
-    float* u2 = T->v[2];
-    int32_t ni;
-    TINtriangle* N = TINclean(&ni);
+    const int32_t ni = take_slot();
+    TINtriangle* N = tri(ni);
     int k;  // index of q in the new triangle
     if (j == 0) {
-      N->v[0] = q, N->v[1] = u2, N->v[2] = u1, k = 0;
+      N->v[0] = qv, N->v[1] = u2, N->v[2] = u1, k = 0;
     } else if (j == 1) {
-      N->v[0] = u0, N->v[1] = u2, N->v[2] = q, k = 2;
+      N->v[0] = u0, N->v[1] = u2, N->v[2] = qv, k = 2;
     } else {
-      N->v[0] = u0, N->v[1] = q, N->v[2] = u1, k = 1;
+      N->v[0] = u0, N->v[1] = qv, N->v[2] = u1, k = 1;
     }
     N->n[k] = c;
     T->n[j] = 3 * ni + k;
@@ -315,13 +357,15 @@ void insert_into(int32_t t0, float* q) {
       first_edge = edge_bq;
     } else {
       N->n[edge_bq] = 3 * before + before_edge;
-      tri(before)->n[before_edge] = 3 * ni + edge_bq;
+      B->n[before_edge] = 3 * ni + edge_bq;
     }
     before = ni;
     before_edge = edge_qa;
+    B = N;
   }
   tri(first)->n[first_edge] = 3 * before + before_edge;
-  tri(before)->n[before_edge] = 3 * first + first_edge;
+  B->n[before_edge] = 3 * first + first_edge;
+  take_as_last(before);
 }
 
 inline void link(int32_t a, int32_t b) {
@@ -588,36 +632,27 @@ void tin_release() {
   tin_init_state();
 }
 
-TINtriangle* TINclean(int32_t* index) {
-  int32_t t = free_head;
-  if (t != TIN_FREE_END) {
-    free_head = tri(t)->n[0];
-  } else {
-    if (fresh_slot == capacity) {
-      if (capacity < TIN_BUFFER_SIZE) {
-        fatal("ERROR: failure to request sufficient TINtriangles in TINclean()\n", true);
-      }
-      const uint32_t b = capacity >> TIN_BUFFER_SHIFT;
-      if (b < static_cast<uint32_t>(TIN_USABLE_BUFFERS)) own_buffer(b, allocate(TIN_BUFFER_SIZE));
-      if (b >= static_cast<uint32_t>(TIN_USABLE_BUFFERS) || !buffers[b]) {
-        std::fprintf(stderr, "ERROR: failed malloc for buffer %d of 4,194,304 TINtriangles.\n",
-                     static_cast<int>(b));
-        fatal("", true);
-      }
-      capacity += TIN_BUFFER_SIZE;
-    }
-    t = static_cast<int32_t>(fresh_slot++);
+namespace {
+void grow_storage() {
+  if (capacity < TIN_BUFFER_SIZE) {
+    fatal("ERROR: failure to request sufficient TINtriangles in TINclean()\n", true);
   }
-  TINtriangle* T = tri(t);
-  if (static_cast<uint32_t>(t) + 1 > slot_count) slot_count = static_cast<uint32_t>(t) + 1;
-  const uint32_t word = static_cast<uint32_t>(t) >> 6;
-  if (word >= changed.size()) changed.resize(size_t(word) + 1 + (capacity >> 6), 0);
-  changed[word] |= uint64_t(1) << (t & 63);
-  last_taken = T;
-  last_taken_index = t;
-  T->flag = TIN_IN_USE;
+  const uint32_t b = capacity >> TIN_BUFFER_SHIFT;
+  if (b < static_cast<uint32_t>(TIN_USABLE_BUFFERS)) own_buffer(b, allocate(TIN_BUFFER_SIZE));
+  if (b >= static_cast<uint32_t>(TIN_USABLE_BUFFERS) || !buffers[b]) {
+    std::fprintf(stderr, "ERROR: failed malloc for buffer %d of 4,194,304 TINtriangles.\n",
+                 static_cast<int>(b));
+    fatal("", true);
+  }
+  capacity += TIN_BUFFER_SIZE;
+}
+}  // namespace
+
+TINtriangle* TINclean(int32_t* index) {
+  const int32_t t = take_slot();
+  take_as_last(t);
   *index = t;
-  return T;
+  return tri(t);
 }
 
 uint32_t tin_triangle_count() {
@@ -692,16 +727,22 @@ void tin_locate(TINlocation* result, const float* q, const TINlocation* hint) {
   int32_t t = hint ? hint->index : last_taken_index;
   // A hint from before the last change may name a freed slot; index -1 stands for no hint.
   if (static_cast<uint32_t>(t) >= slot_count || !tin_in_use(tri(t))) t = last_taken_index;
+  const float* const before_base = tin_internal::point_base - 3;  // vertex k at 3 * k
+  const double pq[2] = {q[0], q[1]};
   TINtriangle* T = tri(t);
   int e = 0;
-  double o = orient(q, T->v[1], T->v[2]);
+  const float* v1 = before_base + 3 * size_t(T->v[1].id());
+  const float* v2 = before_base + 3 * size_t(T->v[2].id());
+  const double p1[2] = {v1[0], v1[1]};
+  const double p2[2] = {v2[0], v2[1]};
+  double o = orient2d(pq, p1, p2);
   if (o < 0) {
     const int32_t c = T->n[0];
     t = code_triangle(c);
     e = code_edge(c);
     T = tri(t);
   } else if (o == 0) {
-    const int answer = TINinsegment(T->v[1], T->v[2], q);
+    const int answer = TINinsegment(v1, v2, q);
     if (answer) {
       segment_answer(result, T, t, answer);
       return;
@@ -709,12 +750,12 @@ void tin_locate(TINlocation* result, const float* q, const TINlocation* hint) {
   }
   // The walk follows the segment from the entry edge's midpoint to q; the
   // fixed start keeps it from cycling on degenerate input.
-  const float* ma = T->v[prev(e)];
-  const float* mb = T->v[next(e)];
+  const float* ma = before_base + 3 * size_t(T->v[prev(e)].id());
+  const float* mb = before_base + 3 * size_t(T->v[next(e)].id());
   const double m[2] = {(static_cast<double>(ma[0]) + mb[0]) * 0.5,
                        (static_cast<double>(ma[1]) + mb[1]) * 0.5};
   for (int step = 0; step < 10000; ++step) {
-    if (!T->v[0]) {
+    if (!T->v[0].id()) {
       if (o != 0) {
         result->triangle = T;
         result->index = t;
@@ -723,33 +764,31 @@ void tin_locate(TINlocation* result, const float* q, const TINlocation* hint) {
       }
       return;
     }
-    const float* apex = T->v[e];
-    const double s = orient_mid(q, m, apex);
-    int edge;
-    const float* p1;
-    const float* p2;
-    if (s > 0) {
-      edge = prev(e);
-      p1 = T->v[next(e)];
-      p2 = apex;
-    } else {
-      if (s == 0 && q[0] == apex[0] && q[1] == apex[1]) {
-        result->triangle = nullptr;
-        result->index = t;
-        return;
-      }
-      edge = next(e);
-      p1 = apex;
-      p2 = T->v[prev(e)];
+    const float* apex = before_base + 3 * size_t(T->v[e].id());
+    const double pa[2] = {apex[0], apex[1]};
+    const double s = orient2d(pq, m, pa);
+    // Which side of the line to the apex q lies on picks the edge to cross. The test of that
+    // edge runs from the apex on either side, its sign turned (exactly) on the left, so that
+    // one inlined test serves both. The side stays a predicted branch: picking without one
+    // makes every step wait for the test before it and walks slower.
+    const bool left = s > 0;
+    if (!left && s == 0 && q[0] == apex[0] && q[1] == apex[1]) {
+      result->triangle = nullptr;
+      result->index = t;
+      return;
     }
-    o = orient(q, p1, p2);
+    const int edge = left ? prev(e) : next(e);
+    const float* other = before_base + 3 * size_t(T->v[left ? next(e) : prev(e)].id());
+    const double po[2] = {other[0], other[1]};
+    const double d = orient2d(pq, pa, po);
+    o = left ? -d : d;
     if (o < 0) {
       result->triangle = T;
       result->index = t;
       return;
     }
     if (o == 0) {
-      const int answer = TINinsegment(p1, p2, q);
+      const int answer = left ? TINinsegment(other, apex, q) : TINinsegment(apex, other, q);
       if (answer) {
         segment_answer(result, T, t, answer);
         return;
@@ -826,8 +865,17 @@ float* tin_vertex_at(const TINlocation& location, const float* position) {
 }
 
 bool tin_strictly_inside(const TINtriangle* T, const float* q) {
-  return T->v[0] && orient(q, T->v[1], T->v[2]) > 0 && orient(q, T->v[2], T->v[0]) > 0 &&
-         orient(q, T->v[0], T->v[1]) > 0;
+  const uint32_t i0 = T->v[0].id();
+  if (!i0) return false;
+  const float* const before_base = tin_internal::point_base - 3;  // vertex k at 3 * k
+  const float* a = before_base + 3 * size_t(i0);
+  const float* b = before_base + 3 * size_t(T->v[1].id());
+  const float* c = before_base + 3 * size_t(T->v[2].id());
+  const double pq[2] = {q[0], q[1]};
+  const double pa[2] = {a[0], a[1]};
+  const double pb[2] = {b[0], b[1]};
+  const double pc[2] = {c[0], c[1]};
+  return orient2d(pq, pb, pc) > 0 && orient2d(pq, pc, pa) > 0 && orient2d(pq, pa, pb) > 0;
 }
 
 namespace {
