@@ -61,22 +61,24 @@ bool LASreadItemCompressed_GPSTIME11_v1::start_chunk(uint8_t* item, uint32_t&) {
 }
 
 void LASreadItemCompressed_GPSTIME11_v1::read_item(uint8_t* item, uint32_t&) {
+  IntervalDecoder& coder = *dec;
   if (last_gpstime_diff == 0) {
-    const uint32_t s = dec->get_symbol(zero_diff.get());
+    const uint32_t s = coder.get_symbol(zero_diff.get());
     if (s == 1) {
-      last_gpstime_diff = ic_gpstime.decode(0, 0);
+      last_gpstime_diff = ic_gpstime.decode(coder, 0, 0);
       last_gpstime += static_cast<uint64_t>(static_cast<int64_t>(last_gpstime_diff));
     } else if (s == 2) {
-      last_gpstime = dec->get_raw_u64();
+      last_gpstime = coder.get_raw_u64();
     }
   } else {
-    const uint32_t m = dec->get_symbol(multi.get());
+    const uint32_t m = coder.get_symbol(multi.get());
     if (m < Gpstime11V1::kMultiCodeFull) {
-      const int32_t d = ic_gpstime.decode(multi_prediction(m, last_gpstime_diff), multi_context(m));
+      const int32_t d =
+          ic_gpstime.decode(coder, multi_prediction(m, last_gpstime_diff), multi_context(m));
       last_gpstime += static_cast<uint64_t>(static_cast<int64_t>(d));
       multi_after(m, d, &last_gpstime_diff, &multi_extreme_counter);
     } else if (m == Gpstime11V1::kMultiCodeFull) {
-      last_gpstime = dec->get_raw_u64();
+      last_gpstime = coder.get_raw_u64();
     }
   }
   item_store<uint64_t>(item, 0, last_gpstime);

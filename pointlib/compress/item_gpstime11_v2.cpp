@@ -77,9 +77,10 @@ bool LASreadItemCompressed_GPSTIME11_v2::start_chunk(uint8_t* item, uint32_t&) {
 }
 
 void LASreadItemCompressed_GPSTIME11_v2::read_full_time() {
+  IntervalDecoder& coder = *dec;
   next = (next + 1) & 3;
-  const int32_t high = ic_gpstime.decode(static_cast<int32_t>(last_gpstime[last] >> 32), 8);
-  const uint32_t low = dec->get_raw_u32();
+  const int32_t high = ic_gpstime.decode(coder, static_cast<int32_t>(last_gpstime[last] >> 32), 8);
+  const uint32_t low = coder.get_raw_u32();
   last = next;
   last_gpstime[last] = (static_cast<uint64_t>(static_cast<uint32_t>(high)) << 32) | low;
   last_gpstime_diff[last] = 0;
@@ -87,15 +88,16 @@ void LASreadItemCompressed_GPSTIME11_v2::read_full_time() {
 }
 
 void LASreadItemCompressed_GPSTIME11_v2::read_item(uint8_t* item, uint32_t&) {
+  IntervalDecoder& coder = *dec;
   // A valid writer switches sequence at most once per item (the sequence it
   // switches to has a difference that fits); a second switch is corrupt data
   // and would otherwise let a damaged stream loop here.
   bool switched = false;
   for (;;) {
     if (last_gpstime_diff[last] == 0) {
-      const uint32_t s = dec->get_symbol(zero_diff.get());
+      const uint32_t s = coder.get_symbol(zero_diff.get());
       if (s == 1) {
-        const int32_t d = ic_gpstime.decode(0, 0);
+        const int32_t d = ic_gpstime.decode(coder, 0, 0);
         last_gpstime[last] += static_cast<uint64_t>(static_cast<int64_t>(d));
         last_gpstime_diff[last] = d;
         multi_extreme_counter[last] = 0;
@@ -108,10 +110,10 @@ void LASreadItemCompressed_GPSTIME11_v2::read_item(uint8_t* item, uint32_t&) {
         continue;
       }
     } else {
-      const uint32_t s = dec->get_symbol(multi.get());
+      const uint32_t s = coder.get_symbol(multi.get());
       if (s < G::kMultiUnchanged) {
         const MultiCase c = symbol_case(s, last_gpstime_diff[last]);
-        const int32_t d = ic_gpstime.decode(c.prediction, c.context);
+        const int32_t d = ic_gpstime.decode(coder, c.prediction, c.context);
         last_gpstime[last] += static_cast<uint64_t>(static_cast<int64_t>(d));
         after_multi(c, d, &last_gpstime_diff[last], &multi_extreme_counter[last]);
       } else if (s == G::kMultiCodeFull) {

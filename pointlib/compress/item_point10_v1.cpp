@@ -25,14 +25,15 @@ bool LASreadItemCompressed_POINT10_v1::start_chunk(uint8_t* item, uint32_t&) {
 }
 
 void LASreadItemCompressed_POINT10_v1::read_item(uint8_t* item, uint32_t&) {
+  IntervalDecoder& coder = *dec;
   const int32_t median_x = median_of_three(last_x_diff);
   const int32_t median_y = median_of_three(last_y_diff);
 
-  const int32_t x_diff = ic_dx.decode(median_x);
+  const int32_t x_diff = ic_dx.decode(coder, median_x);
   const uint32_t kx = ic_dx.k();
-  const int32_t y_diff = ic_dy.decode(median_y, std::min(kx, 19u));
+  const int32_t y_diff = ic_dy.decode(coder, median_y, std::min(kx, 19u));
   const uint32_t k = (kx + ic_dy.k()) / 2;
-  const int32_t z = ic_z.decode(item_load<int32_t>(last_item, L::kZ), std::min(k, 19u));
+  const int32_t z = ic_z.decode(coder, item_load<int32_t>(last_item, L::kZ), std::min(k, 19u));
 
   // Unsigned sums: coordinates wrap like the differences they were coded from.
   item_store<uint32_t>(last_item, L::kX,
@@ -41,31 +42,32 @@ void LASreadItemCompressed_POINT10_v1::read_item(uint8_t* item, uint32_t&) {
                        item_load<uint32_t>(last_item, L::kY) + static_cast<uint32_t>(y_diff));
   item_store<int32_t>(last_item, L::kZ, z);
 
-  const uint32_t changed = dec->get_symbol(changed_values.get());
+  const uint32_t changed = coder.get_symbol(changed_values.get());
   if (changed) {
     if (changed & kIntensityChanged) {
-      const int32_t v = ic_intensity.decode(item_load<uint16_t>(last_item, L::kIntensity));
+      const int32_t v = ic_intensity.decode(coder, item_load<uint16_t>(last_item, L::kIntensity));
       item_store<uint16_t>(last_item, L::kIntensity, static_cast<uint16_t>(v));
     }
     if (changed & kReturnByteChanged) {
       SymbolModel* m = return_models.get(*dec, last_item[L::kReturnByte]);
-      last_item[L::kReturnByte] = static_cast<uint8_t>(dec->get_symbol(m));
+      last_item[L::kReturnByte] = static_cast<uint8_t>(coder.get_symbol(m));
     }
     if (changed & kClassificationChanged) {
       SymbolModel* m = classification_models.get(*dec, last_item[L::kClassification]);
-      last_item[L::kClassification] = static_cast<uint8_t>(dec->get_symbol(m));
+      last_item[L::kClassification] = static_cast<uint8_t>(coder.get_symbol(m));
     }
     if (changed & kScanAngleChanged) {
-      const int32_t v = ic_scan_angle_rank.decode(last_item[L::kScanAngleRank], k < 3 ? 1 : 0);
+      const int32_t v =
+          ic_scan_angle_rank.decode(coder, last_item[L::kScanAngleRank], k < 3 ? 1 : 0);
       last_item[L::kScanAngleRank] = static_cast<uint8_t>(v);
     }
     if (changed & kUserDataChanged) {
       SymbolModel* m = user_data_models.get(*dec, last_item[L::kUserData]);
-      last_item[L::kUserData] = static_cast<uint8_t>(dec->get_symbol(m));
+      last_item[L::kUserData] = static_cast<uint8_t>(coder.get_symbol(m));
     }
     if (changed & kPointSourceChanged) {
       const int32_t v =
-          ic_point_source_ID.decode(item_load<uint16_t>(last_item, L::kPointSourceID));
+          ic_point_source_ID.decode(coder, item_load<uint16_t>(last_item, L::kPointSourceID));
       item_store<uint16_t>(last_item, L::kPointSourceID, static_cast<uint16_t>(v));
     }
   }

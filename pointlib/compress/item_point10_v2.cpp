@@ -43,37 +43,38 @@ bool LASreadItemCompressed_POINT10_v2::start_chunk(uint8_t* item, uint32_t&) {
 }
 
 void LASreadItemCompressed_POINT10_v2::read_item(uint8_t* item, uint32_t&) {
-  const uint32_t changed = dec->get_symbol(changed_values.get());
+  IntervalDecoder& coder = *dec;
+  const uint32_t changed = coder.get_symbol(changed_values.get());
   uint32_t m;
   uint32_t l;
   if (changed) {
     if (changed & kReturnByteChanged) {
       SymbolModel* model = return_models.get(*dec, last_item[L::kReturnByte]);
-      last_item[L::kReturnByte] = static_cast<uint8_t>(dec->get_symbol(model));
+      last_item[L::kReturnByte] = static_cast<uint8_t>(coder.get_symbol(model));
     }
     m = Point10V2::return_class(last_item[L::kReturnByte]);
     l = Point10V2::return_level(last_item[L::kReturnByte]);
     if (changed & kIntensityChanged) {
-      const int32_t v = ic_intensity.decode(last_intensity[m], m < 3 ? m : 3);
+      const int32_t v = ic_intensity.decode(coder, last_intensity[m], m < 3 ? m : 3);
       last_intensity[m] = static_cast<uint16_t>(v);
     }
     item_store<uint16_t>(last_item, L::kIntensity, last_intensity[m]);
     if (changed & kClassificationChanged) {
       SymbolModel* model = classification_models.get(*dec, last_item[L::kClassification]);
-      last_item[L::kClassification] = static_cast<uint8_t>(dec->get_symbol(model));
+      last_item[L::kClassification] = static_cast<uint8_t>(coder.get_symbol(model));
     }
     if (changed & kScanAngleChanged) {
       const uint32_t direction = (last_item[L::kReturnByte] >> 6) & 1;
-      const uint32_t v = dec->get_symbol(scan_angle_rank[direction].get());
+      const uint32_t v = coder.get_symbol(scan_angle_rank[direction].get());
       last_item[L::kScanAngleRank] = static_cast<uint8_t>(v + last_item[L::kScanAngleRank]);
     }
     if (changed & kUserDataChanged) {
       SymbolModel* model = user_data_models.get(*dec, last_item[L::kUserData]);
-      last_item[L::kUserData] = static_cast<uint8_t>(dec->get_symbol(model));
+      last_item[L::kUserData] = static_cast<uint8_t>(coder.get_symbol(model));
     }
     if (changed & kPointSourceChanged) {
       const int32_t v =
-          ic_point_source_ID.decode(item_load<uint16_t>(last_item, L::kPointSourceID));
+          ic_point_source_ID.decode(coder, item_load<uint16_t>(last_item, L::kPointSourceID));
       item_store<uint16_t>(last_item, L::kPointSourceID, static_cast<uint16_t>(v));
     }
   } else {
@@ -84,19 +85,19 @@ void LASreadItemCompressed_POINT10_v2::read_item(uint8_t* item, uint32_t&) {
   const uint32_t single = ((last_item[L::kReturnByte] >> 3) & 7) == 1 ? 1 : 0;
 
   MedianOfFive& median_x = last_x_diff_median5[m];
-  const int32_t x_diff = ic_dx.decode(median_x.get(), single);
+  const int32_t x_diff = ic_dx.decode(coder, median_x.get(), single);
   median_x.add(x_diff);
   item_store<uint32_t>(last_item, L::kX,
                        item_load<uint32_t>(last_item, L::kX) + static_cast<uint32_t>(x_diff));
   const uint32_t kx = ic_dx.k();
 
   MedianOfFive& median_y = last_y_diff_median5[m];
-  const int32_t y_diff = ic_dy.decode(median_y.get(), dy_context(single, kx));
+  const int32_t y_diff = ic_dy.decode(coder, median_y.get(), dy_context(single, kx));
   median_y.add(y_diff);
   item_store<uint32_t>(last_item, L::kY,
                        item_load<uint32_t>(last_item, L::kY) + static_cast<uint32_t>(y_diff));
 
-  last_height[l] = ic_z.decode(last_height[l], z_context(single, kx, ic_dy.k()));
+  last_height[l] = ic_z.decode(coder, last_height[l], z_context(single, kx, ic_dy.k()));
   item_store<int32_t>(last_item, L::kZ, last_height[l]);
 
   std::memcpy(item, last_item, L::kSize);

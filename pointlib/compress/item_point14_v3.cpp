@@ -334,7 +334,7 @@ void LASreadItemCompressed_POINT14_v3::read_item(uint8_t* item, uint32_t& contex
     last[kClassByte] = static_cast<uint8_t>((last[kClassByte] & 0xE0u) | (c < 32 ? c : 0u));
   }
   MedianOfFive& mx = s->x_diff_medians[m * 2 + g];
-  const int32_t dx = s->dx->decode(mx.get(), n == 1 ? 1u : 0u);
+  const int32_t dx = s->dx->decode(dec, mx.get(), n == 1 ? 1u : 0u);
   store<uint32_t>(last, kX, load<uint32_t>(last, kX) + static_cast<uint32_t>(dx));
   mx.add(dx);
   if (present & (1u << kLayerFlags)) {
@@ -352,12 +352,13 @@ void LASreadItemCompressed_POINT14_v3::read_item(uint8_t* item, uint32_t& contex
   }
   if (present & (1u << kLayerIntensity)) {
     uint16_t& predicted = s->intensity_by_class[cpr * 2 + g];
-    const uint16_t value = static_cast<uint16_t>(s->intensity->decode(predicted, cpr));
+    const uint16_t value = static_cast<uint16_t>(
+        s->intensity->decode(layers[kLayerIntensity].decoder, predicted, cpr));
     predicted = value;
     store<uint16_t>(last, kIntensity, value);
   }
   MedianOfFive& my = s->y_diff_medians[m * 2 + g];
-  const int32_t dy = s->dy->decode(my.get(), y_context(n, s->dx->k()));
+  const int32_t dy = s->dy->decode(dec, my.get(), y_context(n, s->dx->k()));
   store<uint32_t>(last, kY, load<uint32_t>(last, kY) + static_cast<uint32_t>(dy));
   my.add(dy);
 
@@ -367,15 +368,15 @@ void LASreadItemCompressed_POINT14_v3::read_item(uint8_t* item, uint32_t& contex
   }
   // The change mask says which of the three remaining fields moved.
   if ((present & (1u << kLayerScanAngle)) && (changed & (1u << 3))) {
-    const int16_t angle =
-        static_cast<int16_t>(s->scan_angle->decode(load<int16_t>(last, kExtScanAngle), g));
+    const int16_t angle = static_cast<int16_t>(s->scan_angle->decode(
+        layers[kLayerScanAngle].decoder, load<int16_t>(last, kExtScanAngle), g));
     store<int16_t>(last, kExtScanAngle, angle);
     store<int8_t>(last, kScanAngleRank, legacy_scan_angle_rank(angle));
   }
   if ((present & (1u << kLayerPointSource)) && (changed & (1u << 5))) decode_point_source(*s);
   if (present & (1u << kLayerZ)) {
     const uint32_t k = (s->dx->k() + s->dy->k()) / 2;
-    const int32_t z = s->z->decode(s->z_by_level[l], z_context(n, k));
+    const int32_t z = s->z->decode(layers[kLayerZ].decoder, s->z_by_level[l], z_context(n, k));
     store<int32_t>(last, kZ, z);
     s->z_by_level[l] = z;
   }
@@ -387,7 +388,9 @@ void LASreadItemCompressed_POINT14_v3::read_item(uint8_t* item, uint32_t& contex
 // per-point code stays smaller.
 void LASreadItemCompressed_POINT14_v3::decode_point_source(State& s) {
   const uint16_t id = load<uint16_t>(s.last_item, kPointSource);
-  store<uint16_t>(s.last_item, kPointSource, static_cast<uint16_t>(s.point_source->decode(id, 0)));
+  store<uint16_t>(
+      s.last_item, kPointSource,
+      static_cast<uint16_t>(s.point_source->decode(layers[kLayerPointSource].decoder, id, 0)));
 }
 
 void LASreadItemCompressed_POINT14_v3::decode_gps_time(State& s) {
@@ -460,7 +463,7 @@ void LASreadItemCompressed_POINT14_v3::decode_gps_time(State& s) {
     prediction = static_cast<int32_t>(s.sequence_time[cur] >> 32);
     residual_context = 8;
   }
-  const int32_t d = s.gps_time->decode(prediction, residual_context);
+  const int32_t d = s.gps_time->decode(dec, prediction, residual_context);
   switch (kind) {
     case Kind::kFirst:
       s.sequence_step[cur] = d;

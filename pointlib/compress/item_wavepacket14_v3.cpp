@@ -108,16 +108,16 @@ void LASreadItemCompressed_WAVEPACKET14_v3::read_item(uint8_t* item, uint32_t& c
   } else if (kind == 1) {
     offset = last_offset + static_cast<uint64_t>(static_cast<int64_t>(load<int32_t>(last, kSize)));
   } else if (kind == 2) {
-    s.last_offset_delta = s.offset_diff->decode(s.last_offset_delta, 0);
+    s.last_offset_delta = s.offset_diff->decode(dec, s.last_offset_delta, 0);
     offset = last_offset + static_cast<uint64_t>(static_cast<int64_t>(s.last_offset_delta));
   } else {
     offset = dec.get_raw_u64();
   }
   store<uint64_t>(p, kOffset, offset);
-  store<int32_t>(p, kSize, s.packet_size->decode(load<int32_t>(last, kSize), 0));
-  store<int32_t>(p, kLocation, s.return_point->decode(load<int32_t>(last, kLocation), 0));
+  store<int32_t>(p, kSize, s.packet_size->decode(dec, load<int32_t>(last, kSize), 0));
+  store<int32_t>(p, kLocation, s.return_point->decode(dec, load<int32_t>(last, kLocation), 0));
   for (uint32_t i = 0; i < 3; i++) {
-    store<int32_t>(p, kXt + 4 * i, s.xyz->decode(load<int32_t>(last, kXt + 4 * i), i));
+    store<int32_t>(p, kXt + 4 * i, s.xyz->decode(dec, load<int32_t>(last, kXt + 4 * i), i));
   }
   std::memcpy(item, p, 29);
   std::memcpy(last, p, 29);

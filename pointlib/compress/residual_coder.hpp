@@ -32,6 +32,10 @@ class ResidualCoder {
 
   inline void encode(int32_t prediction, int32_t real, uint32_t context = 0);
   inline int32_t decode(int32_t prediction, uint32_t context = 0);
+  // The same through the caller's decoder, which must be the one this coder
+  // is bound to: where the caller decodes with it too, the compiler sees one
+  // decoder and may keep its interval in registers between the values.
+  inline int32_t decode(IntervalDecoder& dec, int32_t prediction, uint32_t context = 0);
 
   // The length class of the last residual coded.
   uint32_t k() const { return last_k; }
@@ -46,7 +50,7 @@ class ResidualCoder {
   void create_models(bool compress);
   void reset_models();
   inline void encode_residual(int32_t r, SymbolModel* length_model);
-  inline int32_t decode_residual(SymbolModel* length_model);
+  inline int32_t decode_residual(IntervalDecoder& dec, SymbolModel* length_model);
 
   IntervalEncoder* encoder = nullptr;
   IntervalDecoder* decoder = nullptr;
@@ -108,7 +112,12 @@ PL_CODER_INLINE void ResidualCoder::encode_residual(int32_t r, SymbolModel* leng
 // are selected without branches: a wrong guess would stall a decoder whose next
 // step waits for this value.
 PL_CODER_INLINE int32_t ResidualCoder::decode(int32_t prediction, uint32_t context) {
-  const int32_t r = decode_residual(&length_models[context]);
+  return decode(*decoder, prediction, context);
+}
+
+PL_CODER_INLINE int32_t ResidualCoder::decode(IntervalDecoder& dec, int32_t prediction,
+                                              uint32_t context) {
+  const int32_t r = decode_residual(dec, &length_models[context]);
   const uint32_t value = static_cast<uint32_t>(prediction) + static_cast<uint32_t>(r);
   // All ones where the value is negative, else where it reaches the range.
   const uint32_t negative = 0u - (value >> 31);
@@ -116,18 +125,19 @@ PL_CODER_INLINE int32_t ResidualCoder::decode(int32_t prediction, uint32_t conte
   return static_cast<int32_t>(value + (negative & residual_range) - (beyond & residual_range));
 }
 
-PL_CODER_INLINE int32_t ResidualCoder::decode_residual(SymbolModel* length_model) {
-  const uint32_t k = decoder->get_symbol(length_model);
+PL_CODER_INLINE int32_t ResidualCoder::decode_residual(IntervalDecoder& dec,
+                                                       SymbolModel* length_model) {
+  const uint32_t k = dec.get_symbol(length_model);
   last_k = k;
-  if (k == 0) return static_cast<int32_t>(decoder->get_bit(&class_0_model));
+  if (k == 0) return static_cast<int32_t>(dec.get_bit(&class_0_model));
   if (k >= 32) return residual_min;
   uint32_t v;
   if (k <= raw_threshold_bits) {
-    v = decoder->get_symbol(&low_bits_models[k - 1]);
+    v = dec.get_symbol(&low_bits_models[k - 1]);
   } else {
     const uint32_t e = k - raw_threshold_bits;
-    v = decoder->get_symbol(&low_bits_models[k - 1]) << e;
-    v |= decoder->get_raw_bits(e);
+    v = dec.get_symbol(&low_bits_models[k - 1]) << e;
+    v |= dec.get_raw_bits(e);
   }
   // v below 2^(k-1) is a negative residual: v - (2^k - 1).
   const uint32_t negative = 0u - (v < (1u << (k - 1)) ? 1u : 0u);
