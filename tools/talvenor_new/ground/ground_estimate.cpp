@@ -12,6 +12,9 @@
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "grid/las_cell_grid.hpp"
 #include "platform/crt_random.hpp"
@@ -151,6 +154,26 @@ double along_two_edges(const TwoEdges& w, double va, double vb, double vc) {
   const double v1 = va + w.t1 * (vb - va);
   const double v2 = va + w.t2 * (vc - va);
   return v2 + w.u * (v1 - v2);
+}
+
+// std::min(a, b), and below < 0 ? a : b, without branches: a position lies under or over the
+// corners' tangent planes at random.
+double lesser(double a, double b) {
+#ifdef __SSE2__
+  return _mm_cvtsd_f64(_mm_min_sd(_mm_set_sd(b), _mm_set_sd(a)));  // b < a ? b : a
+#else
+  return std::min(a, b);
+#endif
+}
+
+double below_zero_else(double below, double a, double b) {
+#ifdef __SSE2__
+  const __m128d negative = _mm_cmplt_sd(_mm_set_sd(below), _mm_setzero_pd());
+  return _mm_cvtsd_f64(
+      _mm_or_pd(_mm_and_pd(negative, _mm_set_sd(a)), _mm_andnot_pd(negative, _mm_set_sd(b))));
+#else
+  return below < 0 ? a : b;
+#endif
 }
 
 // The position lies outside its triangle's x range: the TIN and the interpolation disagree.
@@ -306,10 +329,10 @@ bool ground_z_with_normals(const TINtriangle* t, double x, double y, float bulge
   for (int k = 0; k < 3; k++) {
     const float* p = t->v[k];
     const float* nk = normals[k];
-    s[k] = std::min(0.0, (x - p[0]) * nk[0] + (y - p[1]) * nk[1] + (z_lin - p[2]) * nk[2]);
+    s[k] = lesser(0.0, (x - p[0]) * nk[0] + (y - p[1]) * nk[1] + (z_lin - p[2]) * nk[2]);
   }
   const double below = along_two_edges(w, s[w.a], s[w.b], s[w.c]);
-  *z = float(below < 0 ? z_lin + std::min(double(bulge), -3.0 * below) : z_lin);
+  *z = float(below_zero_else(below, z_lin + lesser(double(bulge), -3.0 * below), z_lin));
   return true;
 }
 
@@ -703,6 +726,62 @@ bool local_extremum(TINtriangle* q, int k, float z) {
   }
 }
 
+// A walk ahead of a spike test through what the test reads: the triangles around the corner,
+// then those around its first neighbour over a short edge with that neighbour's neighbours.
+// Each step reads a triangle that the step before asked for, and asks for the next: the test
+// itself finds them at hand.
+class TestAhead {
+ public:
+  void start(TINtriangle* q, int k, bool corner_points) {
+    q_ = q;
+    stage_ = kAroundCorner;
+    ring_ = nullptr;
+    corner_points_ = corner_points;
+    code_ = q->n[(k + 1) % 3];
+    __builtin_prefetch(tin_triangle_at(uint32_t(code_) / 3));
+  }
+  void step() {
+    if (stage_ == kDone) return;
+    TINtriangle* r = tin_triangle_at(uint32_t(code_) / 3);
+    const int e = code_ % 3;
+    const bool neighbour = r->v[e].id() != 0;
+    if (stage_ == kAroundCorner) {
+      if (neighbour && corner_points_) __builtin_prefetch(static_cast<const float*>(r->v[e]));
+      if (!ring_ && neighbour && !(r->flag & (TIN_LONG_EDGE_01 << e))) {
+        ring_ = r;
+        ring_entry_ = e;
+      }
+      if (r == q_) {
+        if (!ring_) {
+          stage_ = kDone;
+          return;
+        }
+        stage_ = kAroundNeighbour;
+        code_ = ring_->n[(ring_entry_ + 1) % 3];
+        __builtin_prefetch(tin_triangle_at(uint32_t(code_) / 3));
+        return;
+      }
+    } else {
+      if (neighbour) __builtin_prefetch(static_cast<const float*>(r->v[e]));
+      if (r == ring_) {
+        stage_ = kDone;
+        return;
+      }
+    }
+    code_ = r->n[(e + 2) % 3];
+    __builtin_prefetch(tin_triangle_at(uint32_t(code_) / 3));
+  }
+
+ private:
+  enum Stage { kAroundCorner, kAroundNeighbour, kDone };
+  TINtriangle* q_ = nullptr;
+  TINtriangle* ring_ = nullptr;
+  int32_t code_ = 0;
+  int ring_entry_ = 0;
+  Stage stage_ = kDone;
+  bool corner_points_ = false;
+};
+
 }  // namespace
 
 bool GroundEstimate::is_spike(TINtriangle* q, int k, float up, float down, bool extremum) {
@@ -732,30 +811,78 @@ void GroundEstimate::find_extrema(uint32_t n) {
   // (both mark it alike, from the same squared length): each vertex's neighbours are met as a
   // walk around it would meet them, without reading the triangle across.
   note_changed_triangles();
-  below_.assign((size_t(tin_points_) + 31) / 32, 0u);
-  above_.assign((size_t(tin_points_) + 31) / 32, 0u);
+  sides_.assign((size_t(tin_points_) + 15) / 16, 0u);
   const uint64_t* changed = tin_changed_bits();
+  const float limit = (2 * param_.step) * (2 * param_.step);
+  // The bits that a short edge from a vertex at za to one at zb gives the first; the second
+  // takes them swapped. Without branches: the heights' order is anyone's guess.
+  auto sides_of = [](float za, float zb) {
+    return uint32_t(zb <= za) * kBelow | uint32_t(zb >= za) * kAbove;
+  };
+  auto swapped = [](uint32_t bits) { return ((bits & kBelow) << 1) | ((bits & kAbove) >> 1); };
+  auto add = [this](uint32_t id, uint32_t bits) {
+    const uint32_t i = id - 1;
+    sides_[i >> 4] |= bits << (2 * (i & 15));
+  };
+  constexpr uint32_t kAhead = 16;
   for (uint32_t t = 0; t < n; t++) {
-    TINtriangle* q = tin_triangle_at(t);
-    if (!tin_in_use(q)) continue;
-    if ((changed[t >> 6] >> (t & 63)) & 1u) mark_long_edges(q);
-    const uint32_t id[3] = {q->v[0].id(), q->v[1].id(), q->v[2].id()};
-    float z[3];
-    for (int k = 0; k < 3; k++) z[k] = id[k] ? static_cast<const float*>(q->v[k])[2] : 0.0f;
-    for (int e = id[0] ? 0 : 1; e < 3; e++) {
-      // Edge e runs from v[e] to v[e + 1], across from v[e + 2].
-      const int f = e == 2 ? 0 : e + 1;
-      if (!id[f] || (q->flag & (TIN_LONG_EDGE_01 << e))) continue;
-      const uint32_t ia = id[e] - 1, ib = id[f] - 1;
-      if (z[f] <= z[e]) {
-        set(below_, ia);
-        set(above_, ib);
-      }
-      if (z[f] >= z[e]) {
-        set(above_, ia);
-        set(below_, ib);
+    // The triangles come in order, their corners from all over the points: those of one a few
+    // ahead are asked for now.
+    if (t + kAhead < n) {
+      const TINtriangle* ahead = tin_triangle_at(t + kAhead);
+      for (int k = 0; k < 3; k++) {
+        if (ahead->v[k].id()) __builtin_prefetch(static_cast<const float*>(ahead->v[k]));
       }
     }
+    TINtriangle* q = tin_triangle_at(t);
+    uint8_t flag = q->flag;
+    if (!(flag & TIN_IN_USE)) continue;
+    const bool fresh = (changed[t >> 6] >> (t & 63)) & 1u;
+    const uint32_t i0 = q->v[0].id(), i1 = q->v[1].id(), i2 = q->v[2].id();
+    const float* v1 = q->v[1];
+    const float* v2 = q->v[2];
+    if (!i0) {
+      if (fresh && distance2(v1, v2) > limit) q->flag = flag |= TIN_LONG_EDGE_12;
+      if (flag & TIN_LONG_EDGE_12) continue;
+      const uint32_t s = sides_of(v1[2], v2[2]);
+      add(i1, s);
+      add(i2, swapped(s));
+      continue;
+    }
+    const float* v0 = q->v[0];
+    if (fresh) {
+      if (distance2(v0, v1) > limit) flag |= TIN_LONG_EDGE_01;
+      if (distance2(v2, v0) > limit) flag |= TIN_LONG_EDGE_20;
+      if (distance2(v1, v2) > limit) flag |= TIN_LONG_EDGE_12;
+      q->flag = flag;
+    }
+    uint32_t s0 = 0, s1 = 0, s2 = 0;
+    if (!(flag & TIN_LONG_EDGES)) {
+      const uint32_t a = sides_of(v0[2], v1[2]), b = sides_of(v1[2], v2[2]);
+      const uint32_t c = sides_of(v2[2], v0[2]);
+      s0 = a | swapped(c);
+      s1 = b | swapped(a);
+      s2 = c | swapped(b);
+    } else {
+      if (!(flag & TIN_LONG_EDGE_01)) {
+        const uint32_t a = sides_of(v0[2], v1[2]);
+        s0 |= a;
+        s1 |= swapped(a);
+      }
+      if (!(flag & TIN_LONG_EDGE_12)) {
+        const uint32_t b = sides_of(v1[2], v2[2]);
+        s1 |= b;
+        s2 |= swapped(b);
+      }
+      if (!(flag & TIN_LONG_EDGE_20)) {
+        const uint32_t c = sides_of(v2[2], v0[2]);
+        s2 |= c;
+        s0 |= swapped(c);
+      }
+    }
+    add(i0, s0);
+    add(i1, s1);
+    add(i2, s2);
   }
   tin_clear_changed();
 }
@@ -776,6 +903,13 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
     }
   }
   const bool sweep = pending > n / 4;
+  // The sweep's bits come on top of a grown TIN; the delete bits, clear between the deletions,
+  // make room for them and come back afterwards.
+  const size_t delete_words = delete_bits_.size();
+  const bool lend =
+      sweep && !indices &&
+      std::all_of(delete_bits_.begin(), delete_bits_.end(), [](uint32_t w) { return w == 0; });
+  if (lend) delete_bits_ = std::vector<uint32_t>();
   if (sweep) {
     find_extrema(n);
   } else {
@@ -797,6 +931,19 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
   }
   std::vector<uint32_t> spikes;
   if (!sweep) seen_.assign((size_t(tin_points_) + 31) / 32, 0u);  // a bit per vertex: looked at
+  // The tests walk through triangles and points all over memory: each waits for a few more
+  // candidates, its walk ahead stepping on with every new one.
+  struct Candidate {
+    TINtriangle* q;
+    int k;
+    TestAhead ahead;
+  };
+  constexpr size_t kQueue = 16;
+  Candidate queue[kQueue];
+  size_t queued = 0;
+  auto test = [&](const Candidate& c) {
+    if (is_spike(c.q, c.k, up, down, sweep)) spikes.push_back(c.q->v[c.k].id() - 1);
+  };
   for (size_t w = 0; w < words; w++) {
     uint64_t bits = spike_pending_[w];
     spike_pending_[w] = 0;
@@ -810,18 +957,27 @@ uint32_t GroundEstimate::remove_spikes(float up, float down, std::vector<uint32_
         const uint32_t ci = q->v[k].id() - 1;
         if (sweep) {
           // Tested corners carry their marks from here on; one between its neighbours is none.
-          if (get(below_, ci) && get(above_, ci)) continue;
+          if (sides(ci) == (kBelow | kAbove)) continue;
+          // Waiting for its test: not again from another of its triangles.
+          sides_[ci >> 4] |= (kBelow | kAbove) << (2 * (ci & 15));
         } else {
           if (get(seen_, ci)) continue;
           set(seen_, ci);
         }
-        if (is_spike(q, k, up, down, sweep)) spikes.push_back(ci);
+        Candidate& slot = queue[queued % kQueue];
+        if (queued >= kQueue) test(slot);
+        slot.q = q;
+        slot.k = k;
+        slot.ahead.start(q, k, !sweep);
+        queued++;
+        for (size_t j = 0; j < std::min(queued, kQueue); j++) queue[j].ahead.step();
       }
     }
   }
-  below_ = std::vector<uint32_t>();
-  above_ = std::vector<uint32_t>();
+  for (size_t j = queued > kQueue ? queued - kQueue : 0; j < queued; j++) test(queue[j % kQueue]);
+  sides_ = std::vector<uint32_t>();
   seen_ = std::vector<uint32_t>();
+  if (lend) delete_bits_.assign(delete_words, 0u);
   if (indices) {
     // The TIN of a set numbers its vertices by their place in the set, in the same order.
     for (uint32_t& i : spikes) i = (*indices)[i];
@@ -852,6 +1008,10 @@ class OccupiedCells {
  public:
   void add(int32_t column, int32_t row) {
     *word(tile_key(column >> 3, row >> 3), true) |= uint64_t(1) << bit(column, row);
+  }
+  // Asks for the slot where the tile of the cell is looked for first.
+  void prefetch(int32_t column, int32_t row) const {
+    if (!slots_.empty()) __builtin_prefetch(&slots_[home(tile_key(column >> 3, row >> 3))]);
   }
   // Whether a cell of the 3 x 3 block around the cell is occupied. A cell at the edge of the
   // index range (a far stray point, clamped) has no neighbour beyond it.
@@ -1108,16 +1268,19 @@ class ShiftedLowest {
   }
 
   void lowest(int32_t sub, int32_t k, int32_t l, std::vector<uint32_t>& out) {
-    best_.assign(cells_, LowestCell{0, kNoPoint});
+    // Raw Z and index in one number that orders as lower() does, an empty cell above all: the
+    // lowest is a minimum without branches, where the heights' order is anyone's guess. No
+    // point has the index kNoPoint, so no atom reaches the empty cell's number.
+    best_.assign(cells_, UINT64_MAX);
     const int32_t mk = sub - k, nl = sub - l;
     for (const Atom& a : *atoms_) {
       const uint32_t c = (a.m >= mk ? 2u : 0u) + (a.n >= nl ? 1u : 0u);
-      LowestCell& slot = best_[targets_[4 * size_t(a.key) + c]];
-      if (lower(a.z, a.index, slot)) slot = LowestCell{a.z, a.index};
+      uint64_t& slot = best_[targets_[4 * size_t(a.key) + c]];
+      slot = std::min(slot, (uint64_t(uint32_t(a.z) ^ 0x80000000u) << 32) | a.index);
     }
     out.clear();
-    for (const LowestCell& slot : best_) {
-      if (slot.index != kNoPoint) out.push_back(slot.index);
+    for (const uint64_t slot : best_) {
+      if (slot != UINT64_MAX) out.push_back(uint32_t(slot));
     }
   }
 
@@ -1128,7 +1291,7 @@ class ShiftedLowest {
   const std::vector<Atom>* atoms_ = nullptr;  // keyed by cell number
   std::vector<uint64_t> keys_, reached_;
   std::vector<uint32_t> targets_;  // four per unshifted cell, by class
-  std::vector<LowestCell> best_;
+  std::vector<uint64_t> best_;
   uint32_t cells_ = 0;
 };
 
@@ -1184,9 +1347,14 @@ void GroundEstimate::seed_level(int level) {
       std::sort(working.begin(), working.end());
       build_tin(&working);
       if (settings_.clean) remove_spikes(param_.spike, param_.down_spike, &working);
-      // The seeds lie all over the points: the one a few ahead is asked for now.
+      // The seeds lie all over the points, and their tiles all over the table: the point of one
+      // well ahead is asked for now, and the tile's slot of one a little ahead.
       for (size_t w = 0; w < working.size(); w++) {
-        if (w + 8 < working.size()) __builtin_prefetch(point(working[w + 8]));
+        if (w + 16 < working.size()) __builtin_prefetch(point(working[w + 16]));
+        if (w + 8 < working.size()) {
+          const float* ahead = point(working[w + 8]);
+          occupancy.prefetch(cell_index(ahead[0], cell), cell_index(ahead[1], cell));
+        }
         const uint32_t i = working[w];
         if (!occupied_around(occupancy, cell, point(i))) accepted.push_back(i);
       }

@@ -189,9 +189,9 @@ class GroundEstimate {
   // Whether corner k of q is a spike; marks the corner tested in every triangle around it when
   // it is a local extremum (`extremum`: known to be one).
   bool is_spike(TINtriangle* q, int k, float up, float down, bool extremum);
-  // Sets below_ and above_ for every TIN vertex: whether some neighbour over a short edge lies
-  // at or below it, and at or above it.
-  // Marks the long edges of the triangles taken since the last marking on the way.
+  // Sets the two bits of every TIN vertex in sides_: whether some neighbour over a short edge
+  // lies at or below it (kBelow), and at or above it (kAbove). Marks the long edges of the
+  // triangles taken since the last marking on the way.
   void find_extrema(uint32_t n);
   // Adds the triangles taken since the last marking to the pending sets.
   void note_changed_triangles();
@@ -279,9 +279,13 @@ class GroundEstimate {
   static constexpr uint32_t kRangeCacheSize = 1u << 14;
   std::vector<RangeEntry> range_cache_;  // by vertex number, valid for one spike test
   uint32_t range_generation_ = 0;
-  std::vector<uint32_t> seen_;           // a bit per point: looked at by this spike test
-  std::vector<uint32_t> below_, above_;  // bits per point of find_extrema, during one test
-  std::vector<uint32_t> touched_;        // a bit per point: a corner of a triangle new this pass
+  std::vector<uint32_t> seen_;  // a bit per point: looked at by this spike test
+  // Two bits per point of find_extrema, during one test: both of a vertex share a word, so that
+  // an edge's ends cost one access each.
+  static constexpr uint32_t kBelow = 1, kAbove = 2;
+  std::vector<uint32_t> sides_;
+  uint32_t sides(uint32_t i) const { return (sides_[i >> 4] >> (2 * (i & 15))) & 3u; }
+  std::vector<uint32_t> touched_;  // a bit per point: a corner of a triangle new this pass
 
   std::vector<uint32_t> seeds_[4];
   uint32_t seed_counts_[4] = {0, 0, 0, 0};
