@@ -1,6 +1,7 @@
 #ifndef POINTLIB_COMPRESS_RESIDUAL_CODER_HPP
 #define POINTLIB_COMPRESS_RESIDUAL_CODER_HPP
 
+#include <cassert>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -117,6 +118,7 @@ PL_CODER_INLINE int32_t ResidualCoder::decode(int32_t prediction, uint32_t conte
 
 PL_CODER_INLINE int32_t ResidualCoder::decode(IntervalDecoder& dec, int32_t prediction,
                                               uint32_t context) {
+  assert(&dec == decoder);
   const int32_t r = decode_residual(dec, &length_models[context]);
   const uint32_t value = static_cast<uint32_t>(prediction) + static_cast<uint32_t>(r);
   // All ones where the value is negative, else where it reaches the range.
