@@ -2,6 +2,7 @@
 // compressed item coders drive it: the cost that every compressed point pays many times.
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -115,6 +116,45 @@ void BM_ResidualRoundTrip(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kCount);
 }
 BENCHMARK(BM_ResidualRoundTrip);
+
+// A model's update after each cycle of symbols: the encoder's rescaling, and
+// the decoder's with its table refilled. Counts fall off geometrically from
+// the middle, as a folded byte difference's do: a few wide symbols and many
+// too narrow to start a slice of the table.
+void BM_ModelUpdate(benchmark::State& state) {
+  const uint32_t symbols = uint32_t(state.range(0));
+  const bool compress = state.range(1) != 0;
+  SymbolModel m(symbols, compress);
+  m.reset();
+  // Eight distributions in turn, of different centres and falls, so that the
+  // refill's branches meet new layouts as they do in a file.
+  constexpr int kLayouts = 8;
+  std::vector<std::vector<uint32_t>> counts(kLayouts, std::vector<uint32_t>(symbols));
+  std::vector<uint32_t> sums(kLayouts);
+  for (int n = 0; n < kLayouts; n++) {
+    const uint32_t centre = symbols / 2 + uint32_t(n) * symbols / 17;
+    const double fall = 0.55 + 0.05 * n;
+    for (uint32_t k = 0; k < symbols; k++) {
+      const uint32_t away = k > centre ? k - centre : centre - k;
+      counts[n][k] = 1 + uint32_t(3000.0 * std::pow(fall, away));
+      sums[n] += counts[n][k];
+    }
+  }
+  if (!compress) m.fill_decoder_table();
+  int n = 0;
+  for (auto _ : state) {
+    for (uint32_t k = 0; k < symbols; k++) m.symbol_count[k] = counts[n][k];
+    m.total_count = 0;
+    m.update_cycle = sums[n];
+    m.update();
+    n = (n + 1) % kLayouts;
+    benchmark::DoNotOptimize(m.distribution);
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+// Arguments: symbols, built for the encoder.
+BENCHMARK(BM_ModelUpdate)->Args({33, 1})->Args({33, 0})->Args({256, 1})->Args({256, 0});
 
 }  // namespace
 

@@ -1,5 +1,7 @@
 #include "compress/interval_models.hpp"
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -97,23 +99,32 @@ void SymbolModel::fill_decoder_table() {
   // The slices j to w start inside symbol k. Every symbol writes runs of
   // kTableRun entries, past its own slices into the next symbol's, which
   // overwrites them in turn: whole stores in place of a loop whose length is
-  // hard to guess.
+  // hard to guess, two entries to a store. The fields are read once: the
+  // table's stores could otherwise be any of them for all the compiler knows.
+  using Pair = uint64_t __attribute__((vector_size(16)));
+  const uint32_t* dist = distribution;
+  uint64_t* table = decoder_table;
+  const uint32_t shift = table_shift;
+  const uint32_t count = symbols;
   uint32_t j = 0;
-  for (uint32_t k = 0; k < symbols; k++) {
-    const uint32_t end = k == last_symbol ? kSymbolModelMaxCount : distribution[k + 1];
-    if ((j << table_shift) >= end) continue;
-    const uint32_t next_end = k + 1 >= last_symbol ? kSymbolModelMaxCount : distribution[k + 2];
+  for (uint32_t k = 0; k < count; k++) {
+    // The padding above the last distribution value ends the last symbols
+    // at 2^15.
+    const uint32_t end = std::min(dist[k + 1], kSymbolModelMaxCount);
+    if ((j << shift) >= end) continue;
+    const uint32_t next_end = std::min(dist[k + 2], kSymbolModelMaxCount);
     const uint64_t entry = (uint64_t{end} << kSliceEndShift) |
                            (uint64_t{next_end} << kSliceNextEndShift) |
-                           (uint64_t{distribution[k]} << kSliceStartShift) | k;
-    const uint32_t w = (end - 1) >> table_shift;
+                           (uint64_t{dist[k]} << kSliceStartShift) | k;
+    const Pair pair = {entry, entry};
+    const uint32_t w = (end - 1) >> shift;
     for (uint32_t i = j; i <= w; i += kTableRun) {
-      for (uint32_t r = 0; r < kTableRun; r++) decoder_table[i + r] = entry;
+      for (uint32_t r = 0; r < kTableRun; r += 2) std::memcpy(table + i + r, &pair, sizeof pair);
     }
-    if (next_end < ((w + 1) << table_shift)) decoder_table[w] |= kSliceCrowded;
+    if (next_end < ((w + 1) << shift)) table[w] |= kSliceCrowded;
     j = w + 1;
   }
   // Past the last slice: the bound of a search in the last one.
-  decoder_table[table_size] = decoder_table[table_size + 1] = kSliceCrowded | last_symbol;
+  table[table_size] = table[table_size + 1] = kSliceCrowded | last_symbol;
   table_limit = kSymbolModelMaxCount;
 }

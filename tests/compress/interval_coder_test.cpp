@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -223,6 +224,47 @@ TEST(IntervalCoder, SymbolModelSizesAndTables) {
       EXPECT_EQ(m.table_shift, c.table_shift) << c.symbols;
     }
     EXPECT_EQ(m.decoder_table != nullptr, c.table_size != 0) << c.symbols;
+  }
+}
+
+// Every slice entry, read off the distribution slice by slice: the symbol a
+// in which the slice starts, where a starts, where a and a + 1 end, and the
+// crowded mark when a + 2 starts inside the slice too. Counts from flat to
+// one symbol taking nearly all, so runs of narrow symbols start no slice.
+TEST(IntervalCoder, DecoderTableHoldsEachSlicesSymbols) {
+  std::mt19937 rng(11);
+  for (uint32_t symbols : {2u, 3u, 5u, 16u, 17u, 33u, 128u, 256u, 511u, 2048u}) {
+    for (int trial = 0; trial < 40; trial++) {
+      SymbolModel m(symbols, false);
+      ASSERT_EQ(m.reset(), 0);
+      const uint32_t wide = rng() % symbols;
+      const uint32_t spread = std::min(1u << (rng() % 12), 1 + 12000 / symbols);
+      uint32_t sum = 0;
+      for (uint32_t k = 0; k < symbols; k++) {
+        m.symbol_count[k] = 1 + rng() % spread + (k == wide && trial % 2 ? 20000 / symbols : 0);
+        sum += m.symbol_count[k];
+      }
+      ASSERT_LE(sum, kSymbolModelMaxCount);
+      m.total_count = 0;
+      m.update_cycle = sum;
+      m.update();
+      m.fill_decoder_table();
+      const auto end_of = [&](uint32_t k) {
+        return k >= m.last_symbol ? kSymbolModelMaxCount : m.distribution[k + 1];
+      };
+      uint32_t a = 0;
+      for (uint32_t i = 0; i < m.table_size; i++) {
+        const uint32_t start = i << m.table_shift;
+        while (a < m.last_symbol && m.distribution[a + 1] <= start) a++;
+        const uint64_t crowded = end_of(a + 1) < ((i + 1) << m.table_shift) ? kSliceCrowded : 0;
+        const uint64_t expected = (uint64_t{end_of(a)} << kSliceEndShift) |
+                                  (uint64_t{end_of(a + 1)} << kSliceNextEndShift) |
+                                  (uint64_t{m.distribution[a]} << kSliceStartShift) | crowded | a;
+        ASSERT_EQ(m.decoder_table[i], expected) << symbols << " " << trial << " slice " << i;
+      }
+      EXPECT_EQ(m.decoder_table[m.table_size], kSliceCrowded | m.last_symbol);
+      EXPECT_EQ(m.decoder_table[m.table_size + 1], kSliceCrowded | m.last_symbol);
+    }
   }
 }
 
