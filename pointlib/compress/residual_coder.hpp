@@ -37,6 +37,11 @@ class ResidualCoder {
   // is bound to: where the caller decodes with it too, the compiler sees one
   // decoder and may keep its interval in registers between the values.
   inline int32_t decode(IntervalDecoder& dec, int32_t prediction, uint32_t context = 0);
+  // The same in two steps, the length class first: a caller that decodes
+  // several streams may start the others while this class is decoded, and
+  // branch on it only when it is known.
+  inline uint32_t decode_class(IntervalDecoder& dec, uint32_t context);
+  inline int32_t decode_in_class(IntervalDecoder& dec, uint32_t k, int32_t prediction);
 
   // The length class of the last residual coded.
   uint32_t k() const { return last_k; }
@@ -51,7 +56,7 @@ class ResidualCoder {
   void create_models(bool compress);
   void reset_models();
   inline void encode_residual(int32_t r, SymbolModel* length_model);
-  inline int32_t decode_residual(IntervalDecoder& dec, SymbolModel* length_model);
+  inline int32_t decode_residual(IntervalDecoder& dec, uint32_t k);
 
   IntervalEncoder* encoder = nullptr;
   IntervalDecoder* decoder = nullptr;
@@ -118,8 +123,20 @@ PL_CODER_INLINE int32_t ResidualCoder::decode(int32_t prediction, uint32_t conte
 
 PL_CODER_INLINE int32_t ResidualCoder::decode(IntervalDecoder& dec, int32_t prediction,
                                               uint32_t context) {
+  return decode_in_class(dec, decode_class(dec, context), prediction);
+}
+
+PL_CODER_INLINE uint32_t ResidualCoder::decode_class(IntervalDecoder& dec, uint32_t context) {
   assert(&dec == decoder);
-  const int32_t r = decode_residual(dec, &length_models[context]);
+  const uint32_t k = dec.get_symbol(&length_models[context]);
+  last_k = k;
+  return k;
+}
+
+PL_CODER_INLINE int32_t ResidualCoder::decode_in_class(IntervalDecoder& dec, uint32_t k,
+                                                       int32_t prediction) {
+  assert(&dec == decoder);
+  const int32_t r = decode_residual(dec, k);
   const uint32_t value = static_cast<uint32_t>(prediction) + static_cast<uint32_t>(r);
   // All ones where the value is negative, else where it reaches the range.
   const uint32_t negative = 0u - (value >> 31);
@@ -127,10 +144,7 @@ PL_CODER_INLINE int32_t ResidualCoder::decode(IntervalDecoder& dec, int32_t pred
   return static_cast<int32_t>(value + (negative & residual_range) - (beyond & residual_range));
 }
 
-PL_CODER_INLINE int32_t ResidualCoder::decode_residual(IntervalDecoder& dec,
-                                                       SymbolModel* length_model) {
-  const uint32_t k = dec.get_symbol(length_model);
-  last_k = k;
+PL_CODER_INLINE int32_t ResidualCoder::decode_residual(IntervalDecoder& dec, uint32_t k) {
   if (k == 0) return static_cast<int32_t>(dec.get_bit(&class_0_model));
   if (k >= 32) return residual_min;
   uint32_t v;
