@@ -1,5 +1,6 @@
 #include "compress/item_point14_v3.hpp"
 
+#include <cmath>
 #include <cstddef>
 #include <cstring>
 
@@ -117,10 +118,13 @@ bool fits_in_32(int64_t d) {
   return d >= INT32_MIN && d <= INT32_MAX;
 }
 
-// Half away from zero, after the product was taken in single precision.
+// Half away from zero, after the product was taken in single precision. The
+// half takes the sign of the value, without a branch: scan angles fall on
+// either side of zero as often as not. (-0.0 gets -0.5 where a comparison
+// would give it +0.5; both truncate to 0.)
 int32_t round_half_away(float f) {
   const double v = f;
-  return static_cast<int32_t>(v >= 0.0 ? v + 0.5 : v - 0.5);
+  return static_cast<int32_t>(v + std::copysign(0.5, v));
 }
 
 int8_t legacy_scan_angle_rank(int16_t extended_scan_angle) {
