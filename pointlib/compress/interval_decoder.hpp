@@ -189,7 +189,14 @@ PL_CODER_INLINE uint32_t IntervalDecoder::get_likely_symbol(SymbolModel* m) {
     const uint32_t symbol = m->likely_symbol;
     ++m->symbol_count[symbol];
     if (--m->symbols_until_update == 0) m->update();
-    set_interval(v - x, y - x);
+    // A likely symbol keeps most of the interval: bytes are due only after
+    // many of them, and a branch guesses that well.
+    if (__builtin_expect(y - x >= kIntervalMinLength, 1)) {
+      value = v - x;
+      length = y - x;
+    } else {
+      set_interval(v - x, y - x);
+    }
     return symbol;
   }
   m->likely_tracked = true;
