@@ -37,6 +37,8 @@ class ResidualCoder {
   // is bound to: where the caller decodes with it too, the compiler sees one
   // decoder and may keep its interval in registers between the values.
   inline int32_t decode(IntervalDecoder& dec, int32_t prediction, uint32_t context = 0);
+  // The same where most residuals fall into one length class.
+  inline int32_t decode_likely(IntervalDecoder& dec, int32_t prediction, uint32_t context = 0);
 
   // The length class of the last residual coded.
   uint32_t k() const { return last_k; }
@@ -51,7 +53,10 @@ class ResidualCoder {
   void create_models(bool compress);
   void reset_models();
   inline void encode_residual(int32_t r, SymbolModel* length_model);
-  inline int32_t decode_residual(IntervalDecoder& dec, SymbolModel* length_model);
+  template <bool kLikely>
+  PL_CODER_INLINE int32_t decode_residual(IntervalDecoder& dec, SymbolModel* length_model);
+  template <bool kLikely>
+  PL_CODER_INLINE int32_t decode_value(IntervalDecoder& dec, int32_t prediction, uint32_t context);
 
   IntervalEncoder* encoder = nullptr;
   IntervalDecoder* decoder = nullptr;
@@ -118,18 +123,34 @@ PL_CODER_INLINE int32_t ResidualCoder::decode(int32_t prediction, uint32_t conte
 
 PL_CODER_INLINE int32_t ResidualCoder::decode(IntervalDecoder& dec, int32_t prediction,
                                               uint32_t context) {
+  return decode_value<false>(dec, prediction, context);
+}
+
+PL_CODER_INLINE int32_t ResidualCoder::decode_likely(IntervalDecoder& dec, int32_t prediction,
+                                                     uint32_t context) {
+  return decode_value<true>(dec, prediction, context);
+}
+
+template <bool kLikely>
+PL_CODER_INLINE int32_t ResidualCoder::decode_value(IntervalDecoder& dec, int32_t prediction,
+                                                    uint32_t context) {
   assert(&dec == decoder);
-  const int32_t r = decode_residual(dec, &length_models[context]);
+  const int32_t r = decode_residual<kLikely>(dec, &length_models[context]);
   const uint32_t value = static_cast<uint32_t>(prediction) + static_cast<uint32_t>(r);
+  // Without a range (32 bits) nothing wraps. The coders of the mostly
+  // unchanging fields are such wide ones, and a branch that always goes one
+  // way is cheaper than the selects.
+  if (kLikely && residual_range == 0) return static_cast<int32_t>(value);
   // All ones where the value is negative, else where it reaches the range.
   const uint32_t negative = 0u - (value >> 31);
   const uint32_t beyond = ~negative & (0u - (value >= residual_range ? 1u : 0u));
   return static_cast<int32_t>(value + (negative & residual_range) - (beyond & residual_range));
 }
 
+template <bool kLikely>
 PL_CODER_INLINE int32_t ResidualCoder::decode_residual(IntervalDecoder& dec,
                                                        SymbolModel* length_model) {
-  const uint32_t k = dec.get_symbol(length_model);
+  const uint32_t k = kLikely ? dec.get_likely_symbol(length_model) : dec.get_symbol(length_model);
   last_k = k;
   if (k == 0) return static_cast<int32_t>(dec.get_bit(&class_0_model));
   if (k >= 32) return residual_min;
