@@ -50,6 +50,9 @@ class IntervalDecoder {
 
   inline uint32_t get_bit(BitModel* m);
   inline uint32_t get_symbol(SymbolModel* m);
+  // The same for a model that mostly gives one symbol: its interval is
+  // checked first, without the division.
+  inline uint32_t get_likely_symbol(SymbolModel* m);
   // 1 to 32 bits.
   inline uint32_t get_raw_bits(uint32_t num_bits);
   inline uint32_t get_raw_u16();
@@ -185,6 +188,34 @@ PL_CODER_INLINE uint32_t IntervalDecoder::get_symbol(SymbolModel* m) {
   if (--m->symbols_until_update == 0) m->update();
   set_interval(v - x, new_length);
   return symbol;
+}
+
+// value lies in the likely symbol's interval exactly when d would lie in its
+// range of the distribution; the check needs two products of l, which do not
+// wait for a division, and the choice is a branch that the skew makes easy
+// to guess.
+PL_CODER_INLINE uint32_t IntervalDecoder::get_likely_symbol(SymbolModel* m) {
+  const uint32_t y_last = length;
+  const uint32_t l = y_last >> kSymbolModelLengthShift;
+  const uint32_t x = m->likely_start * l;
+  const uint32_t y = m->likely_end * l + (y_last & m->likely_rest_mask);
+  const uint32_t v = value;
+  if (__builtin_expect(v - x < y - x, 1)) {
+    const uint32_t symbol = m->likely_symbol;
+    ++m->symbol_count[symbol];
+    if (--m->symbols_until_update == 0) m->update();
+    // A likely symbol keeps most of the interval: bytes are due only after
+    // many of them, and a branch guesses that well.
+    if (__builtin_expect(y - x >= kIntervalMinLength, 1)) {
+      value = v - x;
+      length = y - x;
+    } else {
+      set_interval(v - x, y - x);
+    }
+    return symbol;
+  }
+  m->likely_tracked = true;
+  return get_symbol(m);
 }
 
 PL_CODER_INLINE uint32_t IntervalDecoder::search_slice(const SymbolModel* m, uint32_t t,

@@ -10,6 +10,9 @@ namespace {
 constexpr uint32_t kNoDistribution = 0x7FFFFFFFu;
 constexpr uint32_t kTableRun = 4;
 constexpr uint32_t kDecoderTableMaxBits = 10;
+// A symbol is likely when it holds this share of the counts.
+constexpr uint64_t kLikelyNumerator = 7;
+constexpr uint64_t kLikelyDenominator = 8;
 
 }  // namespace
 
@@ -89,10 +92,26 @@ void SymbolModel::update() {
     sum += symbol_count[k];
   }
   if (table_limit) fill_decoder_table();
+  if (likely_tracked) find_likely_symbol();
   update_cycle = (5 * update_cycle) >> 2;
   const uint32_t max_cycle = (symbols + 6) << 3;
   if (update_cycle > max_cycle) update_cycle = max_cycle;
   symbols_until_update = update_cycle;
+}
+
+void SymbolModel::find_likely_symbol() {
+  uint32_t best = 0;
+  for (uint32_t k = 1; k < symbols; k++) {
+    if (symbol_count[k] > symbol_count[best]) best = k;
+  }
+  likely_symbol = best;
+  likely_start = likely_end = likely_rest_mask = 0;
+  if (uint64_t{symbol_count[best]} * kLikelyDenominator >=
+      uint64_t{total_count} * kLikelyNumerator) {
+    likely_start = distribution[best];
+    likely_end = best == last_symbol ? kSymbolModelMaxCount : distribution[best + 1];
+    likely_rest_mask = best == last_symbol ? kSymbolModelMaxCount - 1 : 0;
+  }
 }
 
 void SymbolModel::fill_decoder_table() {

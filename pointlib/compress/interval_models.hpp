@@ -70,6 +70,8 @@ class SymbolModel {
   void update();
   // Builds the decoder table from the distribution; opens the table lookup.
   void fill_decoder_table();
+  // Finds the likely symbol from the counts; a decoder's, after an update.
+  void find_likely_symbol();
 
   // For a decoder, followed by kSymbolSearchWindow entries above any
   // distribution value, so a search window may run past the last symbol.
@@ -90,6 +92,16 @@ class SymbolModel {
   uint32_t table_limit = 0;
   // ... and d above this is corrupt data.
   uint32_t corrupt_above = 0xFFFFFFFFu;
+  // For a decoder: the symbol that nearly every value has taken, where it
+  // starts and ends, and the low bits of the length that the last symbol's
+  // interval ends with; an empty range while no symbol stands out that far.
+  uint32_t likely_symbol = 0;
+  uint32_t likely_start = 0;
+  uint32_t likely_end = 0;
+  uint32_t likely_rest_mask = 0;
+  // Set by the first look for a likely symbol: only such models pay for
+  // finding it at every update.
+  bool likely_tracked = false;
   bool compress;
 
  private:

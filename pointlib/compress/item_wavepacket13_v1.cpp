@@ -51,29 +51,34 @@ bool LASreadItemCompressed_WAVEPACKET13_v1::start_chunk(uint8_t* item, uint32_t&
 
 void LASreadItemCompressed_WAVEPACKET13_v1::read_item(uint8_t* item, uint32_t&) {
   IntervalDecoder& coder = *dec;
-  item[W::kIndex] = static_cast<uint8_t>(coder.get_symbol(packet_index.get()));
+  // Packets mostly repeat the index, the offset kind and the length classes
+  // of the fields' changes: every symbol first checks its likely one.
+  item[W::kIndex] = static_cast<uint8_t>(coder.get_likely_symbol(packet_index.get()));
 
-  const uint32_t kind = coder.get_symbol(offset_diff[sym_last_offset_diff].get());
+  const uint32_t kind = coder.get_likely_symbol(offset_diff[sym_last_offset_diff].get());
   sym_last_offset_diff = kind;
   const uint64_t last_offset = item_load<uint64_t>(last_item, kOffset);
   uint64_t offset = last_offset;
   if (kind == Wavepacket13V1::kNextPacket) {
     offset += item_load<uint32_t>(last_item, kPacketSize);
   } else if (kind == Wavepacket13V1::kDifference) {
-    last_diff_32 = ic_offset_diff.decode(coder, last_diff_32);
+    last_diff_32 = ic_offset_diff.decode_likely(coder, last_diff_32);
     offset += static_cast<uint64_t>(static_cast<int64_t>(last_diff_32));
   } else if (kind == Wavepacket13V1::kRaw) {
     offset = coder.get_raw_u64();
   }
   item_store<uint64_t>(last_item, kOffset, offset);
 
-  item_store<int32_t>(last_item, kPacketSize,
-                      ic_packet_size.decode(coder, item_load<int32_t>(last_item, kPacketSize)));
-  item_store<int32_t>(last_item, kReturnPoint,
-                      ic_return_point.decode(coder, item_load<int32_t>(last_item, kReturnPoint)));
+  item_store<int32_t>(
+      last_item, kPacketSize,
+      ic_packet_size.decode_likely(coder, item_load<int32_t>(last_item, kPacketSize)));
+  item_store<int32_t>(
+      last_item, kReturnPoint,
+      ic_return_point.decode_likely(coder, item_load<int32_t>(last_item, kReturnPoint)));
   for (uint32_t i = 0; i < 3; i++) {
     const unsigned at = kXt + 4 * i;
-    item_store<int32_t>(last_item, at, ic_xyz.decode(coder, item_load<int32_t>(last_item, at), i));
+    item_store<int32_t>(last_item, at,
+                        ic_xyz.decode_likely(coder, item_load<int32_t>(last_item, at), i));
   }
   std::memcpy(item + 1, last_item, 28);
 }

@@ -98,8 +98,10 @@ void LASreadItemCompressed_WAVEPACKET14_v3::read_item(uint8_t* item, uint32_t& c
   ChannelState_WAVEPACKET14& s = channels[current_channel];
   IntervalDecoder& dec = layers[0].decoder;
   uint8_t p[29];
-  p[kIndex] = static_cast<uint8_t>(dec.get_symbol(s.packet_index.get()));
-  const uint32_t kind = dec.get_symbol(s.offset_kind[s.last_offset_kind].get());
+  // Packets mostly repeat the index, the offset kind and the length classes
+  // of the fields' changes: every symbol first checks its likely one.
+  p[kIndex] = static_cast<uint8_t>(dec.get_likely_symbol(s.packet_index.get()));
+  const uint32_t kind = dec.get_likely_symbol(s.offset_kind[s.last_offset_kind].get());
   s.last_offset_kind = kind;
   const uint64_t last_offset = load<uint64_t>(last, kOffset);
   uint64_t offset;
@@ -108,16 +110,17 @@ void LASreadItemCompressed_WAVEPACKET14_v3::read_item(uint8_t* item, uint32_t& c
   } else if (kind == 1) {
     offset = last_offset + static_cast<uint64_t>(static_cast<int64_t>(load<int32_t>(last, kSize)));
   } else if (kind == 2) {
-    s.last_offset_delta = s.offset_diff->decode(dec, s.last_offset_delta, 0);
+    s.last_offset_delta = s.offset_diff->decode_likely(dec, s.last_offset_delta, 0);
     offset = last_offset + static_cast<uint64_t>(static_cast<int64_t>(s.last_offset_delta));
   } else {
     offset = dec.get_raw_u64();
   }
   store<uint64_t>(p, kOffset, offset);
-  store<int32_t>(p, kSize, s.packet_size->decode(dec, load<int32_t>(last, kSize), 0));
-  store<int32_t>(p, kLocation, s.return_point->decode(dec, load<int32_t>(last, kLocation), 0));
+  store<int32_t>(p, kSize, s.packet_size->decode_likely(dec, load<int32_t>(last, kSize), 0));
+  store<int32_t>(p, kLocation,
+                 s.return_point->decode_likely(dec, load<int32_t>(last, kLocation), 0));
   for (uint32_t i = 0; i < 3; i++) {
-    store<int32_t>(p, kXt + 4 * i, s.xyz->decode(dec, load<int32_t>(last, kXt + 4 * i), i));
+    store<int32_t>(p, kXt + 4 * i, s.xyz->decode_likely(dec, load<int32_t>(last, kXt + 4 * i), i));
   }
   std::memcpy(item, p, 29);
   std::memcpy(last, p, 29);

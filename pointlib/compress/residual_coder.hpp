@@ -37,6 +37,8 @@ class ResidualCoder {
   // is bound to: where the caller decodes with it too, the compiler sees one
   // decoder and may keep its interval in registers between the values.
   inline int32_t decode(IntervalDecoder& dec, int32_t prediction, uint32_t context = 0);
+  // The same where most residuals fall into one length class.
+  inline int32_t decode_likely(IntervalDecoder& dec, int32_t prediction, uint32_t context = 0);
   // The same in two steps, the length class first: a caller that decodes
   // several streams may start the others while this class is decoded, and
   // branch on it only when it is known.
@@ -56,7 +58,11 @@ class ResidualCoder {
   void create_models(bool compress);
   void reset_models();
   inline void encode_residual(int32_t r, SymbolModel* length_model);
-  inline int32_t decode_residual(IntervalDecoder& dec, uint32_t k);
+  template <bool kLikely>
+  PL_CODER_INLINE uint32_t decode_length_class(IntervalDecoder& dec, uint32_t context);
+  template <bool kLikely>
+  PL_CODER_INLINE int32_t decode_value(IntervalDecoder& dec, uint32_t k, int32_t prediction);
+  PL_CODER_INLINE int32_t decode_residual(IntervalDecoder& dec, uint32_t k);
 
   IntervalEncoder* encoder = nullptr;
   IntervalDecoder* decoder = nullptr;
@@ -123,21 +129,43 @@ PL_CODER_INLINE int32_t ResidualCoder::decode(int32_t prediction, uint32_t conte
 
 PL_CODER_INLINE int32_t ResidualCoder::decode(IntervalDecoder& dec, int32_t prediction,
                                               uint32_t context) {
-  return decode_in_class(dec, decode_class(dec, context), prediction);
+  return decode_value<false>(dec, decode_length_class<false>(dec, context), prediction);
+}
+
+PL_CODER_INLINE int32_t ResidualCoder::decode_likely(IntervalDecoder& dec, int32_t prediction,
+                                                     uint32_t context) {
+  return decode_value<true>(dec, decode_length_class<true>(dec, context), prediction);
 }
 
 PL_CODER_INLINE uint32_t ResidualCoder::decode_class(IntervalDecoder& dec, uint32_t context) {
-  assert(&dec == decoder);
-  const uint32_t k = dec.get_symbol(&length_models[context]);
-  last_k = k;
-  return k;
+  return decode_length_class<false>(dec, context);
 }
 
 PL_CODER_INLINE int32_t ResidualCoder::decode_in_class(IntervalDecoder& dec, uint32_t k,
                                                        int32_t prediction) {
+  return decode_value<false>(dec, k, prediction);
+}
+
+template <bool kLikely>
+PL_CODER_INLINE uint32_t ResidualCoder::decode_length_class(IntervalDecoder& dec,
+                                                            uint32_t context) {
+  assert(&dec == decoder);
+  SymbolModel* length_model = &length_models[context];
+  const uint32_t k = kLikely ? dec.get_likely_symbol(length_model) : dec.get_symbol(length_model);
+  last_k = k;
+  return k;
+}
+
+template <bool kLikely>
+PL_CODER_INLINE int32_t ResidualCoder::decode_value(IntervalDecoder& dec, uint32_t k,
+                                                    int32_t prediction) {
   assert(&dec == decoder);
   const int32_t r = decode_residual(dec, k);
   const uint32_t value = static_cast<uint32_t>(prediction) + static_cast<uint32_t>(r);
+  // Without a range (32 bits) nothing wraps. The coders of the mostly
+  // unchanging fields are such wide ones, and a branch that always goes one
+  // way is cheaper than the selects.
+  if (kLikely && residual_range == 0) return static_cast<int32_t>(value);
   // All ones where the value is negative, else where it reaches the range.
   const uint32_t negative = 0u - (value >> 31);
   const uint32_t beyond = ~negative & (0u - (value >= residual_range ? 1u : 0u));
