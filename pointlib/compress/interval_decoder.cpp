@@ -4,6 +4,7 @@ bool IntervalDecoder::start(ByteStreamIn* stream, bool read_value) {
   if (stream == nullptr) return false;
   this->stream = stream;
   length = 0xFFFFFFFFu;
+  noted = 0;
   // A decoder started without its value (a layered chunk's shared decoder)
   // must not keep the value of the chunk decoded before: restarting a chunk
   // would then decode it differently.
@@ -28,8 +29,9 @@ void IntervalDecoder::read_initial_value() {
 
 uint32_t IntervalDecoder::find_symbol(SymbolModel* m, uint32_t d) {
   // While the value stays inside the interval d cannot pass the table's last
-  // slice; beyond it the data is corrupt.
-  if (d > m->corrupt_above) throw 4711;
+  // slice; beyond it the data is corrupt (and a noting decoder goes on with
+  // the last symbol).
+  if (d > m->corrupt_above) fail(4711);
   if (m->decoder_table && m->table_limit == 0) m->fill_decoder_table();
   // Bisection: the distribution values rise strictly from 0.
   uint32_t symbol = 0;
@@ -43,4 +45,9 @@ uint32_t IntervalDecoder::find_symbol(SymbolModel* m, uint32_t d) {
     }
   }
   return symbol;
+}
+
+void IntervalDecoder::fail(int code) {
+  if (!noting) throw code;
+  if (noted == 0) noted = code;
 }

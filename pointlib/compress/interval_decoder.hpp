@@ -10,7 +10,9 @@
 // The decoding twin of IntervalEncoder. Arithmetic is unsigned 32-bit with
 // wrap-around. Corrupt data throws the int 4711 where it shows (a raw value
 // out of range, a value outside the interval); the end of the stream throws
-// the stream's -1.
+// the stream's -1. A decoder told to note its failures throws neither: it
+// keeps the first for its caller and decodes on, garbage but within bounds
+// (from no stream once its own has ended).
 //
 // Corrupt files reach the decoder in every state: before it was started, after
 // it was finished, after a throw from the middle of a symbol. In each of them
@@ -30,6 +32,12 @@ class IntervalDecoder {
   void read_initial_value();
   // Lets go of the stream; until the next start the decoder reads from none.
   void finish() { stop(); }
+  // For a caller that decodes several streams in an order of its own but
+  // must fail as if it had decoded them one after the other: it throws the
+  // noted failure once the values before it are done.
+  void note_failures() { noting = true; }
+  // The first failure since start(), -1 or 4711; 0 for none.
+  int noted_failure() const { return noted; }
 
   std::unique_ptr<BitModel> new_bit_model() const { return std::make_unique<BitModel>(); }
   // Models built for a decoder carry a table of slices of the range and
@@ -67,13 +75,17 @@ class IntervalDecoder {
   static inline uint32_t count_at_most(const uint32_t* entries, uint32_t d);
   // The rare cases: d of 2^15 or more (the last symbol's sliver of the
   // interval, or corrupt data) and models built without the search padding.
-  static uint32_t find_symbol(SymbolModel* m, uint32_t d);
+  uint32_t find_symbol(SymbolModel* m, uint32_t d);
   void stop();
+  // Throws the code, or notes it.
+  __attribute__((cold)) void fail(int code);
 
   ByteStreamInArrayLE none;
   ByteStreamIn* stream = &none;
   uint32_t value = 0;
   uint32_t length = 0xFFFFFFFFu;
+  bool noting = false;
+  int noted = 0;
 };
 
 // Stores a new value and length, renormalised. After a bit or a symbol the
@@ -108,6 +120,9 @@ inline void IntervalDecoder::renormalise() {
       value = (value << 8) | static_cast<uint32_t>(stream->get_byte());
       length <<= 8;
     } while (length < kIntervalMinLength);
+  } catch (int code) {
+    stop();
+    fail(code);
   } catch (...) {
     stop();
     throw;
@@ -239,7 +254,7 @@ inline uint32_t IntervalDecoder::get_raw_bits(uint32_t num_bits) {
   const uint32_t q = value / length;
   value -= q * length;
   if (length < kIntervalMinLength) renormalise();
-  if (q >= (1u << num_bits)) throw 4711;
+  if (q >= (1u << num_bits)) fail(4711);
   return q;
 }
 
@@ -248,7 +263,7 @@ inline uint32_t IntervalDecoder::get_raw_u16() {
   const uint32_t q = value / length;
   value -= q * length;
   if (length < kIntervalMinLength) renormalise();
-  if (q >= (1u << 16)) throw 4711;
+  if (q >= (1u << 16)) fail(4711);
   return q;
 }
 

@@ -1,5 +1,6 @@
 #include "compress/item_point14_v3.hpp"
 
+#include <cmath>
 #include <cstddef>
 #include <cstring>
 
@@ -117,10 +118,13 @@ bool fits_in_32(int64_t d) {
   return d >= INT32_MIN && d <= INT32_MAX;
 }
 
-// Half away from zero, after the product was taken in single precision.
+// Half away from zero, after the product was taken in single precision. The
+// half takes the sign of the value, without a branch: scan angles fall on
+// either side of zero as often as not. (-0.0 gets -0.5 where a comparison
+// would give it +0.5; both truncate to 0.)
 int32_t round_half_away(float f) {
   const double v = f;
-  return static_cast<int32_t>(v >= 0.0 ? v + 0.5 : v - 0.5);
+  return static_cast<int32_t>(v + std::copysign(0.5, v));
 }
 
 int8_t legacy_scan_angle_rank(int16_t extended_scan_angle) {
@@ -213,6 +217,16 @@ void create_models(ChannelState_POINT14<Coder>& s, Layers& layers,
   s.have_models = true;
 }
 
+// Where two layers of a damaged chunk fail in one point, the reader throws
+// the failure of the field it has always decoded first, in the order
+// classification, X, flags, user data, intensity, Y, GPS time, scan angle,
+// point source, Z: it goes on after corrupt data (4711) but not after a layer
+// that ends early (-1). A layer decoded ahead of fields before it notes its
+// failure, thrown here once those fields are done.
+void throw_noted(const IntervalDecoder& d) {
+  if (__builtin_expect(d.noted_failure() != 0, 0)) throw d.noted_failure();
+}
+
 IntervalDecoder& decoder_of(LayersIn& layers, uint32_t i) {
   return layers[i].decoder;
 }
@@ -232,6 +246,10 @@ LASreadItemCompressed_POINT14_v3::LASreadItemCompressed_POINT14_v3(IntervalDecod
   for (uint32_t i = 1; i < kPoint14Layers; i++) {
     layers[i].requested = (layer_request_mask >> (i - 1)) & 1u;
   }
+  // Decoded ahead of fields before them (see read_item).
+  layers[kLayerIntensity].decoder.note_failures();
+  layers[kLayerScanAngle].decoder.note_failures();
+  layers[kLayerZ].decoder.note_failures();
 }
 
 LASreadItemCompressed_POINT14_v3::~LASreadItemCompressed_POINT14_v3() = default;
@@ -333,8 +351,36 @@ void LASreadItemCompressed_POINT14_v3::read_item(uint8_t* item, uint32_t& contex
     last[kExtClass] = static_cast<uint8_t>(c);
     last[kClassByte] = static_cast<uint8_t>((last[kClassByte] & 0xE0u) | (c < 32 ? c : 0u));
   }
+  // The length classes of intensity and scan angle are decoded before X's,
+  // and Z's before the rest of Y: the processor works on these layers while
+  // X and Y wait on their chain of divisions, and a branch on a length class
+  // comes once the class is known instead of throwing away the other layers'
+  // work after a wrong guess. Their decoders note a failure, thrown where the
+  // fields before it are done.
+  const bool has_intensity = present & (1u << kLayerIntensity);
+  const bool has_scan_angle = (present & (1u << kLayerScanAngle)) && (changed & (1u << 3));
+  const bool has_z = present & (1u << kLayerZ);
+  IntervalDecoder& di = layers[kLayerIntensity].decoder;
+  IntervalDecoder& ds = layers[kLayerScanAngle].decoder;
+  IntervalDecoder& dz = layers[kLayerZ].decoder;
+  uint32_t ki = 0;
+  uint32_t ks = 0;
+  if (has_intensity) ki = s->intensity->decode_class(di, cpr);
+  if (has_scan_angle) ks = s->scan_angle->decode_class(ds, g);
+  const uint32_t kx = s->dx->decode_class(dec, n == 1 ? 1u : 0u);
+  if (has_intensity) {
+    uint16_t& predicted = s->intensity_by_class[cpr * 2 + g];
+    predicted = static_cast<uint16_t>(s->intensity->decode_in_class(di, ki, predicted));
+    store<uint16_t>(last, kIntensity, predicted);
+  }
+  if (has_scan_angle) {
+    const int16_t angle = static_cast<int16_t>(
+        s->scan_angle->decode_in_class(ds, ks, load<int16_t>(last, kExtScanAngle)));
+    store<int16_t>(last, kExtScanAngle, angle);
+    store<int8_t>(last, kScanAngleRank, legacy_scan_angle_rank(angle));
+  }
   MedianOfFive& mx = s->x_diff_medians[m * 2 + g];
-  const int32_t dx = s->dx->decode(dec, mx.get(), n == 1 ? 1u : 0u);
+  const int32_t dx = s->dx->decode_in_class(dec, kx, mx.get());
   store<uint32_t>(last, kX, load<uint32_t>(last, kX) + static_cast<uint32_t>(dx));
   mx.add(dx);
   if (present & (1u << kLayerFlags)) {
@@ -350,36 +396,27 @@ void LASreadItemCompressed_POINT14_v3::read_item(uint8_t* item, uint32_t& contex
     last[kUserData] = static_cast<uint8_t>(
         d.get_symbol(model_on_first_use(s->user_data[last[kUserData] / 4], d, 256)));
   }
-  if (present & (1u << kLayerIntensity)) {
-    uint16_t& predicted = s->intensity_by_class[cpr * 2 + g];
-    const uint16_t value = static_cast<uint16_t>(
-        s->intensity->decode(layers[kLayerIntensity].decoder, predicted, cpr));
-    predicted = value;
-    store<uint16_t>(last, kIntensity, value);
-  }
+  throw_noted(di);
+
+  const uint32_t ky = s->dy->decode_class(dec, y_context(n, kx));
+  uint32_t kz = 0;
+  if (has_z) kz = s->z->decode_class(dz, z_context(n, (kx + ky) / 2));
   MedianOfFive& my = s->y_diff_medians[m * 2 + g];
-  const int32_t dy = s->dy->decode(dec, my.get(), y_context(n, s->dx->k()));
+  const int32_t dy = s->dy->decode_in_class(dec, ky, my.get());
   store<uint32_t>(last, kY, load<uint32_t>(last, kY) + static_cast<uint32_t>(dy));
   my.add(dy);
-
   if ((present & (1u << kLayerGpsTime)) && (changed & (1u << 4))) {
     decode_gps_time(*s);
     store<uint64_t>(last, kGpsTime, s->sequence_time[s->current_sequence]);
   }
-  // The change mask says which of the three remaining fields moved.
-  if ((present & (1u << kLayerScanAngle)) && (changed & (1u << 3))) {
-    const int16_t angle = static_cast<int16_t>(s->scan_angle->decode(
-        layers[kLayerScanAngle].decoder, load<int16_t>(last, kExtScanAngle), g));
-    store<int16_t>(last, kExtScanAngle, angle);
-    store<int8_t>(last, kScanAngleRank, legacy_scan_angle_rank(angle));
-  }
+  throw_noted(ds);
   if ((present & (1u << kLayerPointSource)) && (changed & (1u << 5))) decode_point_source(*s);
-  if (present & (1u << kLayerZ)) {
-    const uint32_t k = (s->dx->k() + s->dy->k()) / 2;
-    const int32_t z = s->z->decode(layers[kLayerZ].decoder, s->z_by_level[l], z_context(n, k));
+  if (has_z) {
+    const int32_t z = s->z->decode_in_class(dz, kz, s->z_by_level[l]);
     store<int32_t>(last, kZ, z);
     s->z_by_level[l] = z;
   }
+  throw_noted(dz);
   std::memcpy(item, last, kPoint14ItemSize);
   store<uint32_t>(last, kGpsChanged, g);
 }

@@ -39,6 +39,11 @@ class ResidualCoder {
   inline int32_t decode(IntervalDecoder& dec, int32_t prediction, uint32_t context = 0);
   // The same where most residuals fall into one length class.
   inline int32_t decode_likely(IntervalDecoder& dec, int32_t prediction, uint32_t context = 0);
+  // The same in two steps, the length class first: a caller that decodes
+  // several streams may start the others while this class is decoded, and
+  // branch on it only when it is known.
+  inline uint32_t decode_class(IntervalDecoder& dec, uint32_t context);
+  inline int32_t decode_in_class(IntervalDecoder& dec, uint32_t k, int32_t prediction);
 
   // The length class of the last residual coded.
   uint32_t k() const { return last_k; }
@@ -54,9 +59,10 @@ class ResidualCoder {
   void reset_models();
   inline void encode_residual(int32_t r, SymbolModel* length_model);
   template <bool kLikely>
-  PL_CODER_INLINE int32_t decode_residual(IntervalDecoder& dec, SymbolModel* length_model);
+  PL_CODER_INLINE uint32_t decode_length_class(IntervalDecoder& dec, uint32_t context);
   template <bool kLikely>
-  PL_CODER_INLINE int32_t decode_value(IntervalDecoder& dec, int32_t prediction, uint32_t context);
+  PL_CODER_INLINE int32_t decode_value(IntervalDecoder& dec, uint32_t k, int32_t prediction);
+  PL_CODER_INLINE int32_t decode_residual(IntervalDecoder& dec, uint32_t k);
 
   IntervalEncoder* encoder = nullptr;
   IntervalDecoder* decoder = nullptr;
@@ -123,19 +129,38 @@ PL_CODER_INLINE int32_t ResidualCoder::decode(int32_t prediction, uint32_t conte
 
 PL_CODER_INLINE int32_t ResidualCoder::decode(IntervalDecoder& dec, int32_t prediction,
                                               uint32_t context) {
-  return decode_value<false>(dec, prediction, context);
+  return decode_value<false>(dec, decode_length_class<false>(dec, context), prediction);
 }
 
 PL_CODER_INLINE int32_t ResidualCoder::decode_likely(IntervalDecoder& dec, int32_t prediction,
                                                      uint32_t context) {
-  return decode_value<true>(dec, prediction, context);
+  return decode_value<true>(dec, decode_length_class<true>(dec, context), prediction);
+}
+
+PL_CODER_INLINE uint32_t ResidualCoder::decode_class(IntervalDecoder& dec, uint32_t context) {
+  return decode_length_class<false>(dec, context);
+}
+
+PL_CODER_INLINE int32_t ResidualCoder::decode_in_class(IntervalDecoder& dec, uint32_t k,
+                                                       int32_t prediction) {
+  return decode_value<false>(dec, k, prediction);
 }
 
 template <bool kLikely>
-PL_CODER_INLINE int32_t ResidualCoder::decode_value(IntervalDecoder& dec, int32_t prediction,
-                                                    uint32_t context) {
+PL_CODER_INLINE uint32_t ResidualCoder::decode_length_class(IntervalDecoder& dec,
+                                                            uint32_t context) {
   assert(&dec == decoder);
-  const int32_t r = decode_residual<kLikely>(dec, &length_models[context]);
+  SymbolModel* length_model = &length_models[context];
+  const uint32_t k = kLikely ? dec.get_likely_symbol(length_model) : dec.get_symbol(length_model);
+  last_k = k;
+  return k;
+}
+
+template <bool kLikely>
+PL_CODER_INLINE int32_t ResidualCoder::decode_value(IntervalDecoder& dec, uint32_t k,
+                                                    int32_t prediction) {
+  assert(&dec == decoder);
+  const int32_t r = decode_residual(dec, k);
   const uint32_t value = static_cast<uint32_t>(prediction) + static_cast<uint32_t>(r);
   // Without a range (32 bits) nothing wraps. The coders of the mostly
   // unchanging fields are such wide ones, and a branch that always goes one
@@ -147,11 +172,7 @@ PL_CODER_INLINE int32_t ResidualCoder::decode_value(IntervalDecoder& dec, int32_
   return static_cast<int32_t>(value + (negative & residual_range) - (beyond & residual_range));
 }
 
-template <bool kLikely>
-PL_CODER_INLINE int32_t ResidualCoder::decode_residual(IntervalDecoder& dec,
-                                                       SymbolModel* length_model) {
-  const uint32_t k = kLikely ? dec.get_likely_symbol(length_model) : dec.get_symbol(length_model);
-  last_k = k;
+PL_CODER_INLINE int32_t ResidualCoder::decode_residual(IntervalDecoder& dec, uint32_t k) {
   if (k == 0) return static_cast<int32_t>(dec.get_bit(&class_0_model));
   if (k >= 32) return residual_min;
   uint32_t v;

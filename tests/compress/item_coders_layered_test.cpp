@@ -530,3 +530,120 @@ TEST(LayeredItemCoders, GpsSymbolsForStepsJumpsAndSequenceSwitches) {
   EXPECT_EQ(r.dec.get_symbol(multiplier.get()), 1u);
   EXPECT_EQ(gps.decode(step, 1), step);
 }
+
+namespace {
+
+// A layer of the first chunk cut after `at` bytes, or garbled from `at` on.
+struct LayerDamage {
+  uint32_t layer;
+  bool cut;
+  size_t at;
+};
+
+LayeredStream damage_layers(const std::vector<LASitem>& items, const LayeredStream& stream,
+                            const std::vector<LayerDamage>& damages) {
+  const std::vector<uint32_t> counts = chunk_layer_counts(items, stream, 0, kPoint14Layers);
+  const size_t head = stream.chunk_starts[0] + layered_record_size(items) + 4;
+  std::vector<std::vector<uint8_t>> bytes;
+  size_t at = head + 4 * kPoint14Layers;
+  for (uint32_t count : counts) {
+    bytes.emplace_back(stream.bytes.begin() + at, stream.bytes.begin() + at + count);
+    at += count;
+  }
+  for (const LayerDamage& d : damages) {
+    std::vector<uint8_t>& b = bytes[d.layer];
+    if (d.cut) {
+      b.resize(d.at);
+    } else {
+      for (size_t i = d.at; i < b.size(); i++) b[i] ^= static_cast<uint8_t>(0x5A + i * 7);
+    }
+  }
+  LayeredStream damaged;
+  damaged.bytes.assign(stream.bytes.begin(), stream.bytes.begin() + head);
+  for (const std::vector<uint8_t>& b : bytes) {
+    const uint32_t count = static_cast<uint32_t>(b.size());
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(&count);
+    damaged.bytes.insert(damaged.bytes.end(), p, p + 4);
+  }
+  for (const std::vector<uint8_t>& b : bytes)
+    damaged.bytes.insert(damaged.bytes.end(), b.begin(), b.end());
+  damaged.chunk_starts = {0};
+  return damaged;
+}
+
+}  // namespace
+
+TEST(LayeredItemCoders, TwoLayersFailingInOnePointFailAsTheFieldDecodedFirst) {
+  // Each row damages two layers that, each alone, fail in the same point with
+  // different throws; the reader decodes some layers ahead of fields that come
+  // before them, and must still throw what the field-by-field order met
+  // first (the reader goes on after 4711 but not after -1). Results of the
+  // field-by-field reader.
+  struct Row {
+    const char* name;
+    LayerDamage a;
+    LayerDamage b;
+    size_t point;
+    int code;
+  };
+  const Row rows[] = {
+      {"X before intensity",
+       {kLayerChannelReturnsXY, false, 1208},
+       {kLayerIntensity, true, 289},
+       130,
+       4711},
+      {"intensity before Y",
+       {kLayerChannelReturnsXY, false, 116},
+       {kLayerIntensity, true, 54},
+       24,
+       -1},
+      {"X before scan angle",
+       {kLayerChannelReturnsXY, false, 564},
+       {kLayerScanAngle, true, 136},
+       60,
+       4711},
+      {"Y before Z", {kLayerChannelReturnsXY, false, 19}, {kLayerZ, true, 211}, 68, 4711},
+      {"Z through damaged contexts",
+       {kLayerChannelReturnsXY, false, 443},
+       {kLayerZ, true, 367},
+       122,
+       -1},
+      {"GPS time before scan angle",
+       {kLayerScanAngle, true, 49},
+       {kLayerGpsTime, false, 129},
+       21,
+       4711},
+      {"GPS time before Z", {kLayerZ, true, 109}, {kLayerGpsTime, false, 158}, 35, 4711},
+  };
+  const std::vector<LASitem> items = layered_items(6, 0, 3);
+  const std::vector<LayeredPoint> points =
+      layered_points(fixture_random_points(71, 300, 6, 0), 6, 0);
+  const LayeredStream stream = compress_layered(items, points, 1000);
+  // The point whose read throws (the fewest points that fail), and the throw.
+  auto failure = [&](const std::vector<LayerDamage>& damages) {
+    const LayeredStream damaged = damage_layers(items, stream, damages);
+    size_t good = 1;
+    size_t bad = points.size() + 1;
+    int code = 0;
+    while (bad - good > 1) {
+      const size_t n = (good + bad) / 2;
+      try {
+        decompress_layered(items, damaged, n, 1000, kAllLayers);
+        good = n;
+      } catch (int thrown) {
+        bad = n;
+        code = thrown;
+      }
+    }
+    return std::make_pair(bad - 1, code);
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const auto alone_a = failure({row.a});
+    const auto alone_b = failure({row.b});
+    ASSERT_EQ(alone_a.first, row.point);
+    ASSERT_EQ(alone_b.first, row.point);
+    ASSERT_NE(alone_a.second, alone_b.second);
+    EXPECT_EQ(failure({row.a, row.b}), std::make_pair(row.point, row.code));
+  }
+}
