@@ -60,48 +60,167 @@ uint32_t ByteStreamIn::get_bits(uint32_t num_bits) {
 
 // --- file -------------------------------------------------------------------
 
-ByteStreamInFile::ByteStreamInFile(FILE* file)
-    : file(file), seekable(file != stdin && ftello(file) >= 0) {}
+ByteStreamInFile::ByteStreamInFile(FILE* file, bool read_ahead)
+    : file(file), seekable(false), read_ahead(read_ahead) {
+  const off_t here = file == stdin ? -1 : ftello(file);
+  seekable = here >= 0;
+  if (seekable) end_position = static_cast<int64_t>(here);
+}
+
+ByteStreamInFile::~ByteStreamInFile() {
+  // A lent FILE goes back to its owner where the stream's reading ended.
+  if (read_ahead && seekable && window_next != window_end) {
+    fseeko(file, static_cast<off_t>(position()), SEEK_SET);
+  }
+}
+
+bool ByteStreamInFile::refill() {
+  if (!buffer) buffer.reset(new uint8_t[kReadAhead]);
+  const size_t got = fread(buffer.get(), 1, kReadAhead, file);
+  // A file may grow after its end was met: unbuffered reading would see the
+  // new bytes, and so must the next refill.
+  if (got < kReadAhead && seekable && !ferror(file)) clearerr(file);
+  window_next = buffer.get();
+  window_end = buffer.get() + got;
+  end_position += static_cast<int64_t>(got);
+  return got > 0;
+}
+
+void ByteStreamInFile::drop_window(int64_t file_position) {
+  window_next = window_end = buffer.get();
+  end_position = file_position;
+}
+
+void ByteStreamInFile::settle_after_failed_seek() {
+  const off_t here = ftello(file);
+  if (here >= 0 && static_cast<int64_t>(here) != end_position) drop_window(here);
+}
 
 int ByteStreamInFile::read_byte() {
+  if (read_ahead) {
+    if (window_next == window_end && !refill()) throw -1;
+    return *window_next++;
+  }
   const int byte = getc(file);
   if (byte == EOF) throw -1;
-  bytes_read++;
+  end_position++;
   return byte;
 }
 
 void ByteStreamInFile::read_bytes(uint8_t* bytes, uint32_t num_bytes) {
-  const size_t got = fread(bytes, 1, num_bytes, file);
-  bytes_read += static_cast<int64_t>(got);
-  if (got != num_bytes) throw -1;
+  if (!read_ahead) {
+    const size_t got = fread(bytes, 1, num_bytes, file);
+    end_position += static_cast<int64_t>(got);
+    if (got != num_bytes) throw -1;
+    return;
+  }
+  // As an unbuffered read: what there is arrives before the end throws.
+  for (;;) {
+    const uint32_t have = static_cast<uint32_t>(
+        window_size() < int64_t{num_bytes} ? window_size() : int64_t{num_bytes});
+    if (have) std::memcpy(bytes, window_next, have);
+    window_next += have;
+    bytes += have;
+    num_bytes -= have;
+    if (num_bytes == 0) return;
+    if (num_bytes >= kReadAhead) {
+      // Large reads skip the copy through the buffer.
+      const size_t got = fread(bytes, 1, num_bytes, file);
+      if (got < num_bytes && seekable && !ferror(file)) clearerr(file);
+      end_position += static_cast<int64_t>(got);
+      if (got != num_bytes) throw -1;
+      return;
+    }
+    if (!refill()) throw -1;
+  }
 }
 
 int64_t ByteStreamInFile::position() const {
-  if (!seekable) return bytes_read;
+  if (read_ahead) return end_position - window_size();
+  if (!seekable) return end_position;
   return static_cast<int64_t>(ftello(file));
 }
 
 bool ByteStreamInFile::seek_to(int64_t offset) {
+  if (!read_ahead) {
+    if (!seekable) {
+      if (offset < end_position) return false;
+      // Reading forward is the only way to move on a pipe.
+      uint8_t scratch[4096];
+      while (end_position < offset) {
+        const int64_t left = offset - end_position;
+        const size_t want = left < 4096 ? static_cast<size_t>(left) : sizeof(scratch);
+        const size_t got = fread(scratch, 1, want, file);
+        end_position += static_cast<int64_t>(got);
+        if (got != want) return false;
+      }
+      return true;
+    }
+    if (position() == offset) return true;
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+  }
+  // Within the window's bytes (backward on a pipe stays refused).
+  const int64_t window_start = end_position - (window_end - buffer.get());
+  const int64_t lowest = seekable ? window_start : position();
+  if (offset >= lowest && offset <= end_position) {
+    window_next = buffer.get() + (offset - window_start);
+    return true;
+  }
   if (!seekable) {
-    if (offset < bytes_read) return false;
-    // Reading forward is the only way to move on a pipe.
-    uint8_t scratch[4096];
-    while (bytes_read < offset) {
-      const int64_t left = offset - bytes_read;
-      const size_t want = left < 4096 ? static_cast<size_t>(left) : sizeof(scratch);
-      const size_t got = fread(scratch, 1, want, file);
-      bytes_read += static_cast<int64_t>(got);
-      if (got != want) return false;
+    if (offset < end_position) return false;
+    window_next = window_end;
+    while (end_position < offset) {
+      const int64_t left = offset - end_position;
+      if (!refill()) return false;
+      if (window_size() > left) {
+        window_next += left;
+        return true;
+      }
+      window_next = window_end;
     }
     return true;
   }
-  if (position() == offset) return true;
-  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+  if (fseeko(file, static_cast<off_t>(offset), SEEK_SET) != 0) {
+    settle_after_failed_seek();
+    return false;
+  }
+  drop_window(offset);
+  return true;
 }
 
 bool ByteStreamInFile::seek_to_end(int64_t distance) {
   if (!seekable) return false;
-  return fseeko(file, static_cast<off_t>(-distance), SEEK_END) == 0;
+  if (!read_ahead) return fseeko(file, static_cast<off_t>(-distance), SEEK_END) == 0;
+  if (fseeko(file, static_cast<off_t>(-distance), SEEK_END) != 0) {
+    settle_after_failed_seek();
+    return false;
+  }
+  const off_t here = ftello(file);
+  if (here < 0) {
+    // Not known where that is: back to where the window ends.
+    fseeko(file, static_cast<off_t>(end_position), SEEK_SET);
+    return false;
+  }
+  drop_window(here);
+  return true;
+}
+
+int64_t ByteStreamInFile::bytes_left() {
+  if (!read_ahead) return ByteStreamIn::bytes_left();
+  if (!seekable) return -1;
+  // The end is looked up behind the window, which stays.
+  if (fseeko(file, 0, SEEK_END) != 0) {
+    settle_after_failed_seek();
+    return -1;
+  }
+  const off_t end = ftello(file);
+  if (fseeko(file, static_cast<off_t>(end_position), SEEK_SET) != 0) {
+    settle_after_failed_seek();
+    return -1;
+  }
+  if (end < 0) return -1;
+  const int64_t here = position();
+  return end > here ? end - here : 0;
 }
 
 // --- memory -----------------------------------------------------------------

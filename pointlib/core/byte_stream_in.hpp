@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 
 // Byte input over a C file or over memory. Every read past the end of the data
 // throws the int -1; callers catch it around a field or record and name it in
@@ -62,7 +63,7 @@ class ByteStreamIn {
   void read_reversed(void* value, uint32_t num_bytes);
 
   // The bytes get_byte() may take without asking read_byte(): a stream over
-  // memory keeps its read position here; others leave the window empty.
+  // memory keeps its read position here, a file stream its read-ahead.
   const uint8_t* window_next = nullptr;
   const uint8_t* window_end = nullptr;
 
@@ -75,8 +76,18 @@ class ByteStreamIn {
 // and any file that cannot seek (a pipe), answers can_seek() with false and
 // counts the bytes it consumed itself, so position() stays right where
 // ftello() has no answer.
+//
+// By default the stream reads ahead into a buffer of its own and serves it as
+// the window, so get_byte() and the decoders' fast paths take compressed bytes
+// from memory. While it lives, the FILE is then the stream's: nothing else may
+// read from it or move it. When it is destroyed a seekable FILE is put back at
+// the stream's position, so a caller who lent it may go on from there; the
+// bytes read ahead from a pipe are lost with the stream. A stream built
+// without read-ahead takes every byte straight from the FILE, which then always
+// stands at the stream's position (a FILE shared with a writer needs that).
 class ByteStreamInFile : public ByteStreamIn {
  public:
+  ~ByteStreamInFile() override;
   int read_byte() override;
   void read_bytes(uint8_t* bytes, uint32_t num_bytes) override;
   bool can_seek() const override { return seekable; }
@@ -85,27 +96,42 @@ class ByteStreamInFile : public ByteStreamIn {
   // between; a backward one fails.
   bool seek_to(int64_t offset) override;
   bool seek_to_end(int64_t distance = 0) override;
+  int64_t bytes_left() override;
   FILE* get_file() const { return file; }
 
+  static constexpr uint32_t kReadAhead = 65536;
+
  protected:
-  explicit ByteStreamInFile(FILE* file);
+  ByteStreamInFile(FILE* file, bool read_ahead);
   FILE* file;
 
  private:
-  bool seekable;
-  int64_t bytes_read = 0;  // used only when not seekable
-};
+  // Refills the window from the FILE; false when no byte came.
+  bool refill();
+  // The window's bytes are dropped; the FILE stands at `file_position`.
+  void drop_window(int64_t file_position);
+  // After a failed fseeko(): the window is only kept if the FILE did not move.
+  void settle_after_failed_seek();
 
+  bool seekable;
+  const bool read_ahead;
+  std::unique_ptr<uint8_t[]> buffer;  // made at the first refill
+  // With read-ahead: the logical position of the window's end, which is
+  // where the FILE stands. Without: the bytes consumed from a pipe.
+  int64_t end_position = 0;
+};
 class ByteStreamInFileLE : public ByteStreamInFile {
  public:
-  explicit ByteStreamInFileLE(FILE* file) : ByteStreamInFile(file) {}
+  explicit ByteStreamInFileLE(FILE* file, bool read_ahead = true)
+      : ByteStreamInFile(file, read_ahead) {}
 };
 
 // Big-endian is the mirror image: the *_le reads reverse the bytes, the *_be
 // reads do not.
 class ByteStreamInFileBE : public ByteStreamInFile {
  public:
-  explicit ByteStreamInFileBE(FILE* file) : ByteStreamInFile(file) {}
+  explicit ByteStreamInFileBE(FILE* file, bool read_ahead = true)
+      : ByteStreamInFile(file, read_ahead) {}
   void read_u16_le(void* value) override { read_reversed(value, 2); }
   void read_u32_le(void* value) override { read_reversed(value, 4); }
   void read_u64_le(void* value) override { read_reversed(value, 8); }

@@ -3,7 +3,7 @@
 #include <sys/types.h>
 
 ByteStreamInOutFileLE::ByteStreamInOutFileLE(FILE* file)
-    : ByteStreamInFileLE(file), ByteStreamOutFileLE(file) {}
+    : ByteStreamInFileLE(file, false), ByteStreamOutFileLE(file) {}
 
 void ByteStreamInOutFileLE::turn_to(Direction next) {
   if (last != Direction::kNone && last != next) fseeko(ByteStreamInFileLE::file, 0, SEEK_CUR);

@@ -8,8 +8,9 @@
 
 // Reads and writes one borrowed FILE opened "rb+" or "wb+": both sides share
 // the file position. The C library requires a seek between a write and a read
-// on the same FILE, so a change of direction repositions in place first. May
-// be deleted through either side.
+// on the same FILE, so a change of direction repositions in place first. The
+// input side does not read ahead: the writes must land at the position read
+// to. May be deleted through either side.
 class ByteStreamInOutFileLE : public ByteStreamInFileLE, public ByteStreamOutFileLE {
  public:
   explicit ByteStreamInOutFileLE(FILE* file);

@@ -174,6 +174,7 @@ bool LASapply::load_layers(int32_t count) {
       stream = own_stream.get();
       if (!stream->seek_to(layer_end(i - 1))) {
         std::fprintf(stderr, "ERROR: loading LASlayer %u of %u\n", i + 1, wanted);
+        own_stream.reset();
         if (own_file) std::fclose(own_file);
         drop_layers();
         return false;

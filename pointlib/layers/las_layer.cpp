@@ -476,13 +476,17 @@ bool LASlayer::read_record(ByteStreamIn* in) {
 
 std::unique_ptr<LASlayer> LASlayer::load(ByteStreamIn* in, std::unique_ptr<ByteStreamIn> stream,
                                          FILE* file) {
-  // Whatever goes wrong, the file handed in is closed.
+  // Whatever goes wrong, the file handed in is closed, after the stream over
+  // it is gone.
   struct FileCloser {
+    std::unique_ptr<ByteStreamIn>* stream;
     FILE* file;
     ~FileCloser() {
-      if (file) std::fclose(file);
+      if (!file) return;
+      stream->reset();
+      std::fclose(file);
     }
-  } closer{file};
+  } closer{&stream, file};
   type = fields = compression = 0;
   const LayerKind* kind = nullptr;
   if (read_record(in)) kind = find_kind(type, fields, compression);
