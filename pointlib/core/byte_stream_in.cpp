@@ -76,10 +76,12 @@ ByteStreamInFile::~ByteStreamInFile() {
 
 bool ByteStreamInFile::refill() {
   if (!buffer) buffer.reset(new uint8_t[kReadAhead]);
-  const size_t got = fread(buffer.get(), 1, kReadAhead, file);
-  // A file may grow after its end was met: unbuffered reading would see the
-  // new bytes, and so must the next refill.
-  if (got < kReadAhead && seekable && !ferror(file)) clearerr(file);
+  // Once the reader met the end it stays there until a seek, as getc() does;
+  // a read this large would go past the flag to the file.
+  const size_t got = feof(file) ? 0 : fread(buffer.get(), 1, kReadAhead, file);
+  // The end met by reading ahead was not yet met by the reader: a file that
+  // grows meanwhile gives the reader its new bytes, as unbuffered reading did.
+  if (got > 0 && got < kReadAhead && seekable && !ferror(file)) clearerr(file);
   window_next = buffer.get();
   window_end = buffer.get() + got;
   end_position += static_cast<int64_t>(got);
@@ -126,7 +128,6 @@ void ByteStreamInFile::read_bytes(uint8_t* bytes, uint32_t num_bytes) {
     if (num_bytes >= kReadAhead) {
       // Large reads skip the copy through the buffer.
       const size_t got = fread(bytes, 1, num_bytes, file);
-      if (got < num_bytes && seekable && !ferror(file)) clearerr(file);
       end_position += static_cast<int64_t>(got);
       if (got != num_bytes) throw -1;
       return;
@@ -163,6 +164,8 @@ bool ByteStreamInFile::seek_to(int64_t offset) {
   const int64_t window_start = end_position - (window_end - buffer.get());
   const int64_t lowest = seekable ? window_start : position();
   if (offset >= lowest && offset <= end_position) {
+    // A move forgets the end met, as fseeko() did.
+    if (seekable && offset != position() && feof(file) && !ferror(file)) clearerr(file);
     window_next = buffer.get() + (offset - window_start);
     return true;
   }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -566,4 +567,344 @@ TEST(ByteStream, InOutFileSharesOnePosition) {
   // Deleted through the output side, as its users do.
   ByteStreamOut* owner = stream.release();
   delete owner;
+}
+
+// --- read-ahead over files and pipes ----------------------------------------
+
+namespace {
+
+// Enough bytes for three full read-ahead buffers and a bit.
+constexpr int64_t kAheadBytes = 3 * int64_t{ByteStreamInFile::kReadAhead} + 1234;
+
+Bytes ahead_bytes() {
+  Bytes b(static_cast<size_t>(kAheadBytes));
+  uint32_t x = 12345;
+  for (uint8_t& v : b) {
+    x = x * 1103515245u + 12345u;
+    v = static_cast<uint8_t>(x >> 16);
+  }
+  return b;
+}
+
+enum class Op {
+  kGetByte,
+  kReadByte,
+  kReadBytes,
+  kU16le,
+  kU32be,
+  kU64le,
+  kU64be,
+  kBits,
+  kSeek,
+  kSkip,
+  kSeekEnd,
+  kBytesLeft
+};
+
+struct Step {
+  Op op;
+  int64_t arg;  // count, bits, offset or distance
+};
+
+constexpr int64_t kEdge = ByteStreamInFile::kReadAhead;
+
+// What the stream answers to each step, with its position after it; a throw
+// is logged as "-1", after which the steps go on.
+std::vector<std::string> run_steps(ByteStreamIn& in, const std::vector<Step>& steps) {
+  std::vector<std::string> log;
+  for (const Step& s : steps) {
+    std::string line;
+    try {
+      switch (s.op) {
+        case Op::kGetByte:
+          for (int64_t i = 0; i < s.arg; i++) line += std::to_string(in.get_byte()) + ",";
+          break;
+        case Op::kReadByte:
+          for (int64_t i = 0; i < s.arg; i++) line += std::to_string(in.read_byte()) + ",";
+          break;
+        case Op::kReadBytes: {
+          Bytes got(static_cast<size_t>(s.arg), 0xEE);
+          try {
+            in.read_bytes(got.data(), static_cast<uint32_t>(s.arg));
+          } catch (int e) {
+            // What arrived before the end is part of the answer.
+            line = "partial ";
+          }
+          uint64_t sum = 0;
+          for (uint8_t b : got) sum = sum * 31 + b;
+          line += std::to_string(sum);
+          if (line.rfind("partial", 0) == 0) throw -1;
+          break;
+        }
+        case Op::kU16le: {
+          uint16_t v = 0;
+          in.read_u16_le(&v);
+          line = std::to_string(v);
+          break;
+        }
+        case Op::kU32be: {
+          uint32_t v = 0;
+          in.read_u32_be(&v);
+          line = std::to_string(v);
+          break;
+        }
+        case Op::kU64le:
+        case Op::kU64be: {
+          uint64_t v = 0;
+          s.op == Op::kU64le ? in.read_u64_le(&v) : in.read_u64_be(&v);
+          line = std::to_string(v);
+          break;
+        }
+        case Op::kBits:
+          line = std::to_string(in.get_bits(static_cast<uint32_t>(s.arg)));
+          break;
+        case Op::kSeek:
+          line = in.seek_to(s.arg) ? "ok" : "no";
+          break;
+        case Op::kSkip:
+          line = in.skip(static_cast<uint32_t>(s.arg)) ? "ok" : "no";
+          break;
+        case Op::kSeekEnd:
+          line = in.seek_to_end(s.arg) ? "ok" : "no";
+          break;
+        case Op::kBytesLeft:
+          line = std::to_string(in.bytes_left());
+          break;
+      }
+    } catch (int e) {
+      line += " threw " + std::to_string(e);
+    }
+    log.push_back(line + " @" + std::to_string(in.position()));
+  }
+  return log;
+}
+
+void expect_same_log(const std::vector<std::string>& got, const std::vector<std::string>& want,
+                     const char* what) {
+  ASSERT_EQ(got.size(), want.size()) << what;
+  for (size_t i = 0; i < got.size(); i++) EXPECT_EQ(got[i], want[i]) << what << " step " << i;
+}
+
+// The bytes through a real pipe, fed by a thread; what the reader leaves is
+// drained before the feeder is joined.
+std::vector<std::string> run_over_pipe(const Bytes& bytes, bool read_ahead,
+                                       const std::vector<Step>& steps) {
+  int fds[2];
+  if (pipe(fds) != 0) return {"no pipe"};
+  FILE* read_end = fdopen(fds[0], "rb");
+  std::thread feeder([&bytes, fd = fds[1]] {
+    FILE* write_end = fdopen(fd, "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), write_end);
+    std::fclose(write_end);
+  });
+  std::vector<std::string> log;
+  {
+    ByteStreamInFileLE in(read_end, read_ahead);
+    EXPECT_FALSE(in.can_seek());
+    log = run_steps(in, steps);
+  }
+  uint8_t drain[4096];
+  while (std::fread(drain, 1, sizeof(drain), read_end) > 0) {
+  }
+  feeder.join();
+  std::fclose(read_end);
+  return log;
+}
+
+std::vector<std::string> run_over_file(FILE* f, bool read_ahead, const std::vector<Step>& steps) {
+  fseeko(f, 0, SEEK_SET);
+  ByteStreamInFileLE in(f, read_ahead);
+  EXPECT_TRUE(in.can_seek());
+  return run_steps(in, steps);
+}
+
+}  // namespace
+
+// The same steps over memory, a file and a pipe, each file and pipe once
+// reading ahead and once taking every byte straight from the FILE: the
+// read-ahead must answer exactly as the unbuffered stream did, and both as
+// memory where memory can do the same.
+TEST(ByteStream, ReadAheadAnswersAsUnbufferedAndMemory) {
+  const Bytes bytes = ahead_bytes();
+  File f(std::tmpfile());
+  ASSERT_TRUE(f);
+  ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), f.get()), bytes.size());
+  ASSERT_EQ(fflush(f.get()), 0);
+
+  struct Case {
+    const char* name;
+    std::vector<Step> steps;
+    bool as_memory;  // file and memory agree (no seek past the end, no partial read)
+    bool pipe_as_memory;  // neither backward seeks nor the end asked for
+  };
+  const Case cases[] = {
+      {"across buffer edges",
+       {{Op::kGetByte, 5},
+        {Op::kReadBytes, kEdge - 11},
+        {Op::kU64le, 0},  // over the first edge
+        {Op::kBits, 13},
+        {Op::kBits, 32},
+        {Op::kBits, 7},
+        {Op::kReadBytes, kEdge + 17},  // more than a buffer: straight into the caller's
+        {Op::kGetByte, 3},
+        {Op::kU32be, 0},
+        {Op::kReadByte, 2},
+        {Op::kSkip, 3},
+        {Op::kReadBytes, 0},
+        {Op::kSkip, kAheadBytes - 2 * kEdge - 119},  // to 80 bytes before the end
+        {Op::kReadBytes, 35},
+        {Op::kGetByte, 20},
+        {Op::kU16le, 0},
+        {Op::kReadByte, 5},
+        {Op::kU64be, 0},
+        {Op::kGetByte, 1},
+        {Op::kReadByte, 2},
+        {Op::kU32be, 0},
+        {Op::kReadBytes, 3},  // the last bytes
+        {Op::kGetByte, 1},
+        {Op::kReadByte, 1},
+        {Op::kU32be, 0},
+        {Op::kBits, 3}},
+       true,
+       true},
+      {"seeks forward and back",
+       {{Op::kGetByte, 3},
+        {Op::kSeek, 100},
+        {Op::kReadBytes, 8},
+        {Op::kSeek, 50},  // back inside the buffer
+        {Op::kGetByte, 4},
+        {Op::kSeek, kEdge - 1},
+        {Op::kReadBytes, 2},
+        {Op::kSeek, 10},  // back behind the buffer
+        {Op::kU32be, 0},
+        {Op::kBytesLeft, 0},
+        {Op::kSeek, kEdge},
+        {Op::kBytesLeft, 0},
+        {Op::kSeek, 2 * kEdge + 7},
+        {Op::kGetByte, 2},
+        {Op::kSeek, 2 * kEdge + 7},  // back within what was just read
+        {Op::kGetByte, 2},
+        {Op::kSeekEnd, 5},
+        {Op::kBytesLeft, 0},
+        {Op::kGetByte, 3},
+        {Op::kSeek, kAheadBytes - 9},
+        {Op::kU64le, 0},
+        {Op::kBytesLeft, 0},
+        {Op::kSeekEnd, 0},
+        {Op::kBytesLeft, 0},
+        {Op::kGetByte, 1},
+        {Op::kReadByte, 1},
+        {Op::kSeekEnd, kAheadBytes},
+        {Op::kGetByte, 2},
+        {Op::kSeekEnd, kAheadBytes + 1},  // before the start: refused
+        {Op::kSeek, -1},
+        {Op::kGetByte, 1},
+        {Op::kSeek, kAheadBytes},
+        {Op::kU16le, 0}},
+       true,
+       false},
+      {"past the end",
+       {{Op::kSeekEnd, 3},
+        {Op::kReadBytes, 8},  // the three bytes arrive, then the end
+        {Op::kReadBytes, 2},
+        {Op::kSeek, kAheadBytes - 2},
+        {Op::kBits, 32},
+        {Op::kSeek, kAheadBytes + 100},  // a file seeks past its end, memory does not
+        {Op::kBytesLeft, 0},
+        {Op::kReadByte, 1},
+        {Op::kSeek, 7},
+        {Op::kReadBytes, kEdge + 3},
+        {Op::kSeek, kAheadBytes - kEdge - 1},
+        {Op::kReadBytes, kEdge + 5},  // large and short
+        {Op::kSkip, 10},
+        {Op::kGetByte, 1}},
+       false,
+       false},
+      {"a pipe's forward moves",
+       {{Op::kGetByte, 1},
+        {Op::kSkip, 10},
+        {Op::kSkip, kEdge},
+        {Op::kReadBytes, 100},
+        {Op::kSeek, kEdge + 5},  // backward: refused
+        {Op::kSeek, kEdge + 111},  // where it is
+        {Op::kSkip, 2 * kEdge - 200},
+        {Op::kBytesLeft, 0},
+        {Op::kGetByte, 4},
+        {Op::kSkip, 5000},  // past the end
+        {Op::kReadByte, 1},
+        {Op::kGetByte, 1}},
+       false,
+       false},
+  };
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ByteStreamInArrayLE memory(bytes.data(), static_cast<int64_t>(bytes.size()));
+    const std::vector<std::string> in_memory = run_steps(memory, c.steps);
+    const std::vector<std::string> file_old = run_over_file(f.get(), false, c.steps);
+    const std::vector<std::string> file_new = run_over_file(f.get(), true, c.steps);
+    const std::vector<std::string> pipe_old = run_over_pipe(bytes, false, c.steps);
+    const std::vector<std::string> pipe_new = run_over_pipe(bytes, true, c.steps);
+    expect_same_log(file_new, file_old, "file");
+    expect_same_log(pipe_new, pipe_old, "pipe");
+    if (c.as_memory) expect_same_log(file_new, in_memory, "file and memory");
+    if (c.pipe_as_memory) expect_same_log(pipe_new, in_memory, "pipe and memory");
+  }
+  // Nothing was written to the input.
+  EXPECT_EQ(file_contents(f.get()), bytes);
+}
+
+// A lent FILE is given back where the stream's reading ended, though the
+// stream read further ahead.
+TEST(ByteStream, ReadAheadGivesTheFileBackAtItsPosition) {
+  const Bytes bytes = ahead_bytes();
+  File f(std::tmpfile());
+  ASSERT_TRUE(f);
+  ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), f.get()), bytes.size());
+  for (const int64_t start : {int64_t{0}, int64_t{5}, kEdge + 3}) {
+    SCOPED_TRACE(start);
+    ASSERT_EQ(fseeko(f.get(), start, SEEK_SET), 0);
+    {
+      ByteStreamInFileLE in(f.get());
+      EXPECT_EQ(in.position(), start);
+      uint8_t some[7];
+      in.read_bytes(some, 7);
+      EXPECT_EQ(in.get_byte(), bytes[start + 7]);
+      EXPECT_GT(in.window_size(), 0) << "the bytes after come from memory";
+    }
+    EXPECT_EQ(ftello(f.get()), start + 8);
+    EXPECT_EQ(getc(f.get()), bytes[start + 8]);
+  }
+}
+
+// A file that grows after its reader met the end, or after the reader's
+// read-ahead did: the reader sees what unbuffered reading saw.
+TEST(ByteStream, ReadAheadOverAGrowingFile) {
+  const Bytes bytes = ahead_bytes();
+  for (const bool read_ahead : {false, true}) {
+    for (const bool end_met : {false, true}) {
+      SCOPED_TRACE(std::to_string(read_ahead) + " " + std::to_string(end_met));
+      File f(std::tmpfile());
+      ASSERT_TRUE(f);
+      ASSERT_EQ(fwrite(bytes.data(), 1, 1000, f.get()), 1000u);
+      ASSERT_EQ(fflush(f.get()), 0);
+      fseeko(f.get(), 0, SEEK_SET);
+      ByteStreamInFileLE in(f.get(), read_ahead);
+      Bytes got(1000);
+      in.read_bytes(got.data(), 1000);
+      if (end_met) expect_end_of_data([&] { in.get_byte(); });
+      ASSERT_EQ(pwrite(fileno(f.get()), bytes.data() + 1000, 500, 1000), 500);
+      if (end_met) {
+        // The end stays met until a seek, as it did for unbuffered reads.
+        expect_end_of_data([&] { in.get_byte(); });
+        ASSERT_TRUE(in.seek_to(999));
+        EXPECT_EQ(in.get_byte(), bytes[999]);
+      }
+      EXPECT_EQ(in.get_byte(), bytes[1000]);
+      EXPECT_EQ(in.position(), 1001);
+      in.read_bytes(got.data(), 499);
+      EXPECT_EQ(got[498], bytes[1499]);
+      expect_end_of_data([&] { in.read_byte(); });
+    }
+  }
 }
