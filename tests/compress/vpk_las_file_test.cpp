@@ -321,11 +321,11 @@ TEST(VpkLasFile, FilePipeAndMemoryGiveTheSamePoints) {
     int32_t chunk_size;
     double kept;  // the share of the file left after a cut, 1 for the whole
   };
-  const FileCase cases[] = {{1, 2, 50000, 1.0}, {3, 1, 1000, 1.0}, {1, 2, 700, 0.6},
-                            {5, 2, 50000, 0.83}};
+  const FileCase cases[] = {
+      {1, 2, 50000, 1.0}, {3, 1, 1000, 1.0}, {1, 2, 700, 0.6}, {5, 2, 50000, 0.83}};
   for (const FileCase& c : cases) {
-    SCOPED_TRACE("format " + std::to_string(c.format) + " chunk " +
-                 std::to_string(c.chunk_size) + " kept " + std::to_string(c.kept));
+    SCOPED_TRACE("format " + std::to_string(c.format) + " chunk " + std::to_string(c.chunk_size) +
+                 " kept " + std::to_string(c.kept));
     std::vector<FixturePoint> points;
     Bytes vpk = copy_las(scene_las(c.format, 0, &points, large_scene()),
                          LAScompressorKind::sequential_chunked, c.version, c.chunk_size);
