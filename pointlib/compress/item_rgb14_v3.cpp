@@ -150,6 +150,7 @@ void LASreadItemCompressed_RGB14_layered::read_item(uint8_t* item, uint32_t& con
     if (sym & 63u) {
       c = read_changed_colour(dec, s, sym, c);
     } else if ((sym & 64u) == 0) {
+      // Grey, even after a colour that was not (a writer never codes that).
       c.green = c.red;
       c.blue = c.red;
     }
