@@ -3,12 +3,12 @@
 bool IntervalDecoder::start(ByteStreamIn* stream, bool read_value) {
   if (stream == nullptr) return false;
   this->stream = stream;
-  length = 0xFFFFFFFFu;
+  iv.length = 0xFFFFFFFFu;
   noted = 0;
   // A decoder started without its value (a layered chunk's shared decoder)
   // must not keep the value of the chunk decoded before: restarting a chunk
   // would then decode it differently.
-  value = 0;
+  iv.value = 0;
   if (read_value) read_initial_value();
   return true;
 }
@@ -16,15 +16,33 @@ bool IntervalDecoder::start(ByteStreamIn* stream, bool read_value) {
 void IntervalDecoder::stop() {
   none.init(nullptr, 0);
   stream = &none;
-  value = 0;
-  length = 0xFFFFFFFFu;
+  iv = {0, 0xFFFFFFFFu};
+}
+
+IntervalDecoder::Interval IntervalDecoder::renormalised(uint32_t v, uint32_t len) {
+  // A throw from the stream would leave the interval below its minimum
+  // length: the decoder lets go of the stream before it passes the throw on.
+  try {
+    do {
+      v = (v << 8) | static_cast<uint32_t>(stream->get_byte());
+      len <<= 8;
+    } while (len < kIntervalMinLength);
+  } catch (int code) {
+    stop();
+    fail(code);
+    return iv;
+  } catch (...) {
+    stop();
+    throw;
+  }
+  return {v, len};
 }
 
 void IntervalDecoder::read_initial_value() {
-  value = static_cast<uint32_t>(stream->get_byte()) << 24;
-  value |= static_cast<uint32_t>(stream->get_byte()) << 16;
-  value |= static_cast<uint32_t>(stream->get_byte()) << 8;
-  value |= static_cast<uint32_t>(stream->get_byte());
+  uint32_t v = static_cast<uint32_t>(stream->get_byte()) << 24;
+  v |= static_cast<uint32_t>(stream->get_byte()) << 16;
+  v |= static_cast<uint32_t>(stream->get_byte()) << 8;
+  iv.value = v | static_cast<uint32_t>(stream->get_byte());
 }
 
 uint32_t IntervalDecoder::find_symbol(SymbolModel* m, uint32_t d) {

@@ -48,29 +48,53 @@ class IntervalDecoder {
   static void reset_bit_model(BitModel* m) { m->reset(); }
   static int reset_symbol_model(SymbolModel* m) { return m->reset(); }
 
-  inline uint32_t get_bit(BitModel* m);
-  inline uint32_t get_symbol(SymbolModel* m);
+  PL_CODER_INLINE uint32_t get_bit(BitModel* m) { return decode_bit(iv, m); }
+  PL_CODER_INLINE uint32_t get_symbol(SymbolModel* m) { return decode_symbol(iv, m); }
   // The same for a model that mostly gives one symbol: its interval is
   // checked first, without the division.
-  inline uint32_t get_likely_symbol(SymbolModel* m);
+  PL_CODER_INLINE uint32_t get_likely_symbol(SymbolModel* m) { return decode_likely(iv, m); }
   // 1 to 32 bits.
-  inline uint32_t get_raw_bits(uint32_t num_bits);
-  inline uint32_t get_raw_u16();
-  uint32_t get_raw_u32() {
-    const uint32_t low = get_raw_u16();
-    return low | (get_raw_u16() << 16);
-  }
-  uint64_t get_raw_u64() {
-    const uint64_t low = get_raw_u32();
-    return low | (static_cast<uint64_t>(get_raw_u32()) << 32);
-  }
+  PL_CODER_INLINE uint32_t get_raw_bits(uint32_t num_bits) { return decode_raw_bits(iv, num_bits); }
+  PL_CODER_INLINE uint32_t get_raw_u16() { return decode_raw_u16(iv); }
+  uint32_t get_raw_u32() { return decode_raw_u32(iv); }
+  uint64_t get_raw_u64() { return decode_raw_u64(iv); }
+
+  class Run;
 
   // The stream being decoded; an empty one when the decoder has none.
   ByteStreamIn* get_stream() const { return stream; }
 
  private:
-  inline void renormalise();
-  inline void set_interval(uint32_t v, uint32_t len);
+  // The interval: value lies in [0, length).
+  struct Interval {
+    uint32_t value;
+    uint32_t length;
+  };
+
+  // The decoding steps work on an interval that is either the decoder's own
+  // or a Run's copy of it, always inlined so that a Run's copy never leaves
+  // registers; the rare slow paths take and give it by value.
+  PL_CODER_INLINE uint32_t decode_bit(Interval& iv, BitModel* m);
+  PL_CODER_INLINE uint32_t decode_symbol(Interval& iv, SymbolModel* m);
+  PL_CODER_INLINE uint32_t decode_likely(Interval& iv, SymbolModel* m);
+  PL_CODER_INLINE uint32_t decode_raw_bits(Interval& iv, uint32_t num_bits);
+  PL_CODER_INLINE uint32_t decode_raw_below_20(Interval& iv, uint32_t num_bits);
+  PL_CODER_INLINE uint32_t decode_raw_u16(Interval& iv);
+  PL_CODER_INLINE uint32_t decode_raw_u32(Interval& iv) {
+    const uint32_t low = decode_raw_u16(iv);
+    return low | (decode_raw_u16(iv) << 16);
+  }
+  PL_CODER_INLINE uint64_t decode_raw_u64(Interval& iv) {
+    const uint64_t low = decode_raw_u32(iv);
+    return low | (static_cast<uint64_t>(decode_raw_u32(iv)) << 32);
+  }
+  // kBytes (2 or 3) is the most bytes that can be due: 2 after a bit or a
+  // symbol (the length is at least 2^9), 3 after up to 19 raw bits.
+  template <uint32_t kBytes>
+  PL_CODER_INLINE void set_interval(Interval& iv, uint32_t v, uint32_t len);
+  // Byte by byte from the stream, for when its window runs dry. A throw from
+  // the stream stops the decoder (noted, the stopped interval is returned).
+  __attribute__((noinline)) Interval renormalised(uint32_t v, uint32_t len);
   static inline uint32_t search_slice(const SymbolModel* m, uint32_t t, uint32_t d);
   static inline uint32_t count_at_most(const uint32_t* entries, uint32_t d);
   // The rare cases: d of 2^15 or more (the last symbol's sliver of the
@@ -82,65 +106,90 @@ class IntervalDecoder {
 
   ByteStreamInArrayLE none;
   ByteStreamIn* stream = &none;
-  uint32_t value = 0;
-  uint32_t length = 0xFFFFFFFFu;
+  Interval iv = {0, 0xFFFFFFFFu};
   bool noting = false;
   int noted = 0;
 };
 
-// Stores a new value and length, renormalised. After a bit or a symbol the
-// length is at least 2^9, so at most two bytes are due. Whether they are is
-// a coin toss that a branch would often guess wrong, and only once the long
-// chain of dependent steps before it is done; with two bytes at hand in
+// A stretch of decoding, typically one item of one point, with the interval
+// held in a local copy. Callers store into byte arrays between symbols, and a
+// byte store may alias anything, so the decoder's own interval would go
+// through memory before every symbol; the copy stays in registers. commit()
+// hands it back at the end. A throw skips the commit and leaves the decoder
+// as it was before the stretch (or stopped), valid, and a chunk that threw is
+// never decoded on.
+class IntervalDecoder::Run {
+ public:
+  explicit Run(IntervalDecoder& dec) : dec(dec), iv(dec.iv) {}
+  Run(const Run&) = delete;
+  Run& operator=(const Run&) = delete;
+  void commit() { dec.iv = iv; }
+  IntervalDecoder& decoder() const { return dec; }
+
+  PL_CODER_INLINE uint32_t get_bit(BitModel* m) { return dec.decode_bit(iv, m); }
+  PL_CODER_INLINE uint32_t get_symbol(SymbolModel* m) { return dec.decode_symbol(iv, m); }
+  PL_CODER_INLINE uint32_t get_likely_symbol(SymbolModel* m) { return dec.decode_likely(iv, m); }
+  PL_CODER_INLINE uint32_t get_raw_bits(uint32_t num_bits) {
+    return dec.decode_raw_bits(iv, num_bits);
+  }
+  PL_CODER_INLINE uint32_t get_raw_u16() { return dec.decode_raw_u16(iv); }
+  PL_CODER_INLINE uint32_t get_raw_u32() { return dec.decode_raw_u32(iv); }
+  PL_CODER_INLINE uint64_t get_raw_u64() { return dec.decode_raw_u64(iv); }
+
+ private:
+  IntervalDecoder& dec;
+  Interval iv;
+};
+
+// Stores a new value and length, renormalised. Whether bytes are due is a
+// coin toss that a branch would often guess wrong, and only once the long
+// chain of dependent steps before it is done; with the bytes at hand in
 // memory they are taken without a branch.
-PL_CODER_INLINE void IntervalDecoder::set_interval(uint32_t v, uint32_t len) {
-  if (__builtin_expect(stream->window_size() >= 2, 1)) {
+template <uint32_t kBytes>
+PL_CODER_INLINE void IntervalDecoder::set_interval(Interval& iv, uint32_t v, uint32_t len) {
+  static_assert(kBytes == 2 || kBytes == 3, "two or three bytes");
+  constexpr uint32_t kBits = 8 * kBytes;
+  if (__builtin_expect(stream->window_size() >= int64_t{kBytes}, 1)) {
     const uint8_t* p = stream->window();
-    // One byte due below 2^24, another below 2^16: 8 bits of shift per byte,
-    // read off the leading zeros (len is not 0) in fewer dependent steps than
-    // two comparisons take.
+    // One byte due below 2^24, another below 2^16, a third below 2^8: 8 bits
+    // of shift per byte, read off the leading zeros (len is not 0) in fewer
+    // dependent steps than comparisons take.
     const uint32_t shift = static_cast<uint32_t>(__builtin_clz(len)) & 24u;
-    // The value with both bytes appended, shifted by the bytes due and back.
-    const uint64_t both = (uint64_t{v} << 16) | (uint32_t{p[0]} << 8) | p[1];
-    value = static_cast<uint32_t>((both << shift) >> 16);
-    length = len << shift;
+    uint32_t bytes = (uint32_t{p[0]} << 8) | p[1];
+    if (kBytes == 3) bytes = (bytes << 8) | p[2];
+    // The value with the bytes appended, shifted by the bytes due and back.
+    const uint64_t all = (uint64_t{v} << kBits) | bytes;
+    iv.value = static_cast<uint32_t>((all << shift) >> kBits);
+    iv.length = len << shift;
     stream->skip_window(shift >> 3);
+  } else if (len < kIntervalMinLength) {
+    iv = renormalised(v, len);
   } else {
-    value = v;
-    length = len;
-    if (len < kIntervalMinLength) renormalise();
+    iv.value = v;
+    iv.length = len;
   }
 }
 
-inline void IntervalDecoder::renormalise() {
-  // A throw from the stream would leave the interval below its minimum
-  // length: the decoder lets go of the stream before it passes the throw on.
-  try {
-    do {
-      value = (value << 8) | static_cast<uint32_t>(stream->get_byte());
-      length <<= 8;
-    } while (length < kIntervalMinLength);
-  } catch (int code) {
-    stop();
-    fail(code);
-  } catch (...) {
-    stop();
-    throw;
-  }
-}
-
-PL_CODER_INLINE uint32_t IntervalDecoder::get_bit(BitModel* m) {
-  const uint32_t x = m->bit_0_prob * (length >> kBitModelLengthShift);
-  const uint32_t bit = value >= x;
+PL_CODER_INLINE uint32_t IntervalDecoder::decode_bit(Interval& iv, BitModel* m) {
+  const uint32_t x = m->bit_0_prob * (iv.length >> kBitModelLengthShift);
+  const uint32_t v = iv.value;
+  const uint32_t bit = v >= x;
+  uint32_t new_value = v;
+  uint32_t new_length;
   if (bit == 0) {
-    length = x;
+    new_length = x;
     ++m->bit_0_count;
   } else {
-    value -= x;
-    length -= x;
+    new_value = v - x;
+    new_length = iv.length - x;
   }
-  if (length < kIntervalMinLength) renormalise();
   if (--m->bits_until_update == 0) m->update();
+  if (new_length < kIntervalMinLength) {
+    set_interval<2>(iv, new_value, new_length);
+  } else {
+    iv.value = new_value;
+    iv.length = new_length;
+  }
   return bit;
 }
 
@@ -149,10 +198,10 @@ PL_CODER_INLINE uint32_t IntervalDecoder::get_bit(BitModel* m) {
 // share. d's slice in the table names its symbol, or one of two; only a
 // slice crowded with symbol starts is searched, one window of entries at a
 // time without a branch per entry.
-PL_CODER_INLINE uint32_t IntervalDecoder::get_symbol(SymbolModel* m) {
-  const uint32_t y_last = length;
+PL_CODER_INLINE uint32_t IntervalDecoder::decode_symbol(Interval& iv, SymbolModel* m) {
+  const uint32_t y_last = iv.length;
   const uint32_t l = y_last >> kSymbolModelLengthShift;
-  const uint32_t v = value;
+  const uint32_t v = iv.value;
   const uint32_t d = v / l;
   uint32_t symbol;
   uint32_t x;
@@ -181,12 +230,11 @@ PL_CODER_INLINE uint32_t IntervalDecoder::get_symbol(SymbolModel* m) {
     const uint32_t y = symbol == m->last_symbol ? y_last : m->distribution[symbol + 1] * l;
     new_length = y - x;
   }
-  // The counts first: a store through a plain count could be the decoder's
-  // own value for all the compiler knows, and would force the next symbol to
-  // reload it from memory.
+  // The counts first: through the decoder's own interval, a store to a plain
+  // count could be the interval for all the compiler knows.
   ++m->symbol_count[symbol];
   if (--m->symbols_until_update == 0) m->update();
-  set_interval(v - x, new_length);
+  set_interval<2>(iv, v - x, new_length);
   return symbol;
 }
 
@@ -194,12 +242,12 @@ PL_CODER_INLINE uint32_t IntervalDecoder::get_symbol(SymbolModel* m) {
 // range of the distribution; the check needs two products of l, which do not
 // wait for a division, and the choice is a branch that the skew makes easy
 // to guess.
-PL_CODER_INLINE uint32_t IntervalDecoder::get_likely_symbol(SymbolModel* m) {
-  const uint32_t y_last = length;
+PL_CODER_INLINE uint32_t IntervalDecoder::decode_likely(Interval& iv, SymbolModel* m) {
+  const uint32_t y_last = iv.length;
   const uint32_t l = y_last >> kSymbolModelLengthShift;
   const uint32_t x = m->likely_start * l;
   const uint32_t y = m->likely_end * l + (y_last & m->likely_rest_mask);
-  const uint32_t v = value;
+  const uint32_t v = iv.value;
   if (__builtin_expect(v - x < y - x, 1)) {
     const uint32_t symbol = m->likely_symbol;
     ++m->symbol_count[symbol];
@@ -207,15 +255,15 @@ PL_CODER_INLINE uint32_t IntervalDecoder::get_likely_symbol(SymbolModel* m) {
     // A likely symbol keeps most of the interval: bytes are due only after
     // many of them, and a branch guesses that well.
     if (__builtin_expect(y - x >= kIntervalMinLength, 1)) {
-      value = v - x;
-      length = y - x;
+      iv.value = v - x;
+      iv.length = y - x;
     } else {
-      set_interval(v - x, y - x);
+      set_interval<2>(iv, v - x, y - x);
     }
     return symbol;
   }
   m->likely_tracked = true;
-  return get_symbol(m);
+  return decode_symbol(iv, m);
 }
 
 PL_CODER_INLINE uint32_t IntervalDecoder::search_slice(const SymbolModel* m, uint32_t t,
@@ -245,26 +293,24 @@ inline uint32_t IntervalDecoder::count_at_most(const uint32_t* entries, uint32_t
   return count;
 }
 
-inline uint32_t IntervalDecoder::get_raw_bits(uint32_t num_bits) {
+PL_CODER_INLINE uint32_t IntervalDecoder::decode_raw_bits(Interval& iv, uint32_t num_bits) {
   if (num_bits >= 20) {
-    const uint32_t low = get_raw_u16();
-    return low | (get_raw_bits(num_bits - 16) << 16);
+    const uint32_t low = decode_raw_u16(iv);
+    return low | (decode_raw_below_20(iv, num_bits - 16) << 16);
   }
-  length >>= num_bits;
-  const uint32_t q = value / length;
-  value -= q * length;
-  if (length < kIntervalMinLength) renormalise();
+  return decode_raw_below_20(iv, num_bits);
+}
+
+PL_CODER_INLINE uint32_t IntervalDecoder::decode_raw_below_20(Interval& iv, uint32_t num_bits) {
+  const uint32_t len = iv.length >> num_bits;
+  const uint32_t q = iv.value / len;
+  set_interval<3>(iv, iv.value - q * len, len);
   if (q >= (1u << num_bits)) fail(4711);
   return q;
 }
 
-inline uint32_t IntervalDecoder::get_raw_u16() {
-  length >>= 16;
-  const uint32_t q = value / length;
-  value -= q * length;
-  if (length < kIntervalMinLength) renormalise();
-  if (q >= (1u << 16)) fail(4711);
-  return q;
+PL_CODER_INLINE uint32_t IntervalDecoder::decode_raw_u16(Interval& iv) {
+  return decode_raw_below_20(iv, 16);
 }
 
 #endif

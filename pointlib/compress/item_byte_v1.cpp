@@ -12,10 +12,11 @@ bool LASreadItemCompressed_BYTE_v1::start_chunk(uint8_t* item, uint32_t&) {
 }
 
 void LASreadItemCompressed_BYTE_v1::read_item(uint8_t* item, uint32_t&) {
-  IntervalDecoder& coder = *dec;
+  IntervalDecoder::Run coder(*dec);
   for (uint32_t i = 0; i < number; i++) {
     last_item[i] = static_cast<uint8_t>(ic_byte.decode(coder, last_item[i], i));
   }
+  coder.commit();
   std::memcpy(item, last_item.get(), number);
 }
 

@@ -14,9 +14,11 @@ bool LASreadItemCompressed_BYTE_v2::start_chunk(uint8_t* item, uint32_t&) {
 }
 
 void LASreadItemCompressed_BYTE_v2::read_item(uint8_t* item, uint32_t&) {
+  IntervalDecoder::Run coder(*dec);
   for (uint32_t i = 0; i < number; i++) {
-    last_item[i] = static_cast<uint8_t>(last_item[i] + dec->get_symbol(byte_diff[i].get()));
+    last_item[i] = static_cast<uint8_t>(last_item[i] + coder.get_symbol(byte_diff[i].get()));
   }
+  coder.commit();
   std::memcpy(item, last_item.get(), number);
 }
 

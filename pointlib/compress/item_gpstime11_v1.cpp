@@ -61,7 +61,7 @@ bool LASreadItemCompressed_GPSTIME11_v1::start_chunk(uint8_t* item, uint32_t&) {
 }
 
 void LASreadItemCompressed_GPSTIME11_v1::read_item(uint8_t* item, uint32_t&) {
-  IntervalDecoder& coder = *dec;
+  IntervalDecoder::Run coder(*dec);
   if (last_gpstime_diff == 0) {
     const uint32_t s = coder.get_symbol(zero_diff.get());
     if (s == 1) {
@@ -81,6 +81,7 @@ void LASreadItemCompressed_GPSTIME11_v1::read_item(uint8_t* item, uint32_t&) {
       last_gpstime = coder.get_raw_u64();
     }
   }
+  coder.commit();
   item_store<uint64_t>(item, 0, last_gpstime);
 }
 

@@ -76,8 +76,8 @@ bool LASreadItemCompressed_GPSTIME11_v2::start_chunk(uint8_t* item, uint32_t&) {
   return true;
 }
 
-void LASreadItemCompressed_GPSTIME11_v2::read_full_time() {
-  IntervalDecoder& coder = *dec;
+PL_CODER_INLINE void LASreadItemCompressed_GPSTIME11_v2::read_full_time(
+    IntervalDecoder::Run& coder) {
   next = (next + 1) & 3;
   const int32_t high = ic_gpstime.decode(coder, static_cast<int32_t>(last_gpstime[last] >> 32), 8);
   const uint32_t low = coder.get_raw_u32();
@@ -88,7 +88,7 @@ void LASreadItemCompressed_GPSTIME11_v2::read_full_time() {
 }
 
 void LASreadItemCompressed_GPSTIME11_v2::read_item(uint8_t* item, uint32_t&) {
-  IntervalDecoder& coder = *dec;
+  IntervalDecoder::Run coder(*dec);
   // A valid writer switches sequence at most once per item (the sequence it
   // switches to has a difference that fits); a second switch is corrupt data
   // and would otherwise let a damaged stream loop here.
@@ -102,7 +102,7 @@ void LASreadItemCompressed_GPSTIME11_v2::read_item(uint8_t* item, uint32_t&) {
         last_gpstime_diff[last] = d;
         multi_extreme_counter[last] = 0;
       } else if (s == 2) {
-        read_full_time();
+        read_full_time(coder);
       } else if (s > 2) {
         if (switched) throw 4711;
         switched = true;
@@ -117,7 +117,7 @@ void LASreadItemCompressed_GPSTIME11_v2::read_item(uint8_t* item, uint32_t&) {
         last_gpstime[last] += static_cast<uint64_t>(static_cast<int64_t>(d));
         after_multi(c, d, &last_gpstime_diff[last], &multi_extreme_counter[last]);
       } else if (s == G::kMultiCodeFull) {
-        read_full_time();
+        read_full_time(coder);
       } else if (s > G::kMultiCodeFull) {
         if (switched) throw 4711;
         switched = true;
@@ -127,6 +127,7 @@ void LASreadItemCompressed_GPSTIME11_v2::read_item(uint8_t* item, uint32_t&) {
     }
     break;
   }
+  coder.commit();
   item_store<uint64_t>(item, 0, last_gpstime[last]);
 }
 

@@ -39,7 +39,8 @@ class LASreadItemCompressed_GPSTIME11_v2 : public LASreadItemCompressed {
   bool start_chunk(uint8_t* item, uint32_t& context) override;
 
  private:
-  void read_full_time();
+  // Inlined: a Run reached through a call would have to live in memory.
+  PL_CODER_INLINE void read_full_time(IntervalDecoder::Run& coder);
 
   IntervalDecoder* dec;
   std::unique_ptr<SymbolModel> multi;

@@ -25,7 +25,7 @@ bool LASreadItemCompressed_POINT10_v1::start_chunk(uint8_t* item, uint32_t&) {
 }
 
 void LASreadItemCompressed_POINT10_v1::read_item(uint8_t* item, uint32_t&) {
-  IntervalDecoder& coder = *dec;
+  IntervalDecoder::Run coder(*dec);
   const int32_t median_x = median_of_three(last_x_diff);
   const int32_t median_y = median_of_three(last_y_diff);
 
@@ -75,6 +75,7 @@ void LASreadItemCompressed_POINT10_v1::read_item(uint8_t* item, uint32_t&) {
   last_x_diff[last_incr] = x_diff;
   last_y_diff[last_incr] = y_diff;
   last_incr = last_incr == 2 ? 0 : last_incr + 1;
+  coder.commit();
   std::memcpy(item, last_item, L::kSize);
 }
 

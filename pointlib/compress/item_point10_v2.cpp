@@ -43,7 +43,7 @@ bool LASreadItemCompressed_POINT10_v2::start_chunk(uint8_t* item, uint32_t&) {
 }
 
 void LASreadItemCompressed_POINT10_v2::read_item(uint8_t* item, uint32_t&) {
-  IntervalDecoder& coder = *dec;
+  IntervalDecoder::Run coder(*dec);
   const uint32_t changed = coder.get_symbol(changed_values.get());
   uint32_t m;
   uint32_t l;
@@ -99,6 +99,7 @@ void LASreadItemCompressed_POINT10_v2::read_item(uint8_t* item, uint32_t&) {
 
   last_height[l] = ic_z.decode(coder, last_height[l], z_context(single, kx, ic_dy.k()));
   item_store<int32_t>(last_item, L::kZ, last_height[l]);
+  coder.commit();
 
   std::memcpy(item, last_item, L::kSize);
 }

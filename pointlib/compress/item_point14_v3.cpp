@@ -291,7 +291,9 @@ void LASreadItemCompressed_POINT14_v3::init_channel_state(uint32_t channel, cons
 void LASreadItemCompressed_POINT14_v3::read_item(uint8_t* item, uint32_t& context) {
   State* s = &channels[current_channel];
   uint8_t* last = s->last_item;
-  IntervalDecoder& dec = layers[kLayerChannelReturnsXY].decoder;
+  // The chains of symbols run through Runs, whose intervals stay in registers
+  // across the stores to the point's bytes.
+  IntervalDecoder::Run dec(layers[kLayerChannelReturnsXY].decoder);
   const uint32_t present = present_layers;
 
   const uint32_t changed = dec.get_symbol(s->changed_values[previous_return_context(last)].get());
@@ -311,7 +313,7 @@ void LASreadItemCompressed_POINT14_v3::read_item(uint8_t* item, uint32_t& contex
   uint32_t n = number_of_returns_of(last);
   const uint32_t r0 = return_number_of(last);
   if (changed & (1u << 2)) {
-    n = dec.get_symbol(model_on_first_use(s->number_of_returns[n], dec, 16));
+    n = dec.get_symbol(model_on_first_use(s->number_of_returns[n], dec.decoder(), 16));
   }
   uint32_t r = r0;
   switch (changed & 3u) {
@@ -323,7 +325,7 @@ void LASreadItemCompressed_POINT14_v3::read_item(uint8_t* item, uint32_t& contex
       break;
     case 3:
       if (changed & (1u << 4)) {
-        r = dec.get_symbol(model_on_first_use(s->return_number[r0], dec, 16));
+        r = dec.get_symbol(model_on_first_use(s->return_number[r0], dec.decoder(), 16));
       } else {
         r = (r0 + dec.get_symbol(s->return_number_gps_same.get()) + 2) & 15u;
       }
@@ -360,9 +362,9 @@ void LASreadItemCompressed_POINT14_v3::read_item(uint8_t* item, uint32_t& contex
   const bool has_intensity = present & (1u << kLayerIntensity);
   const bool has_scan_angle = (present & (1u << kLayerScanAngle)) && (changed & (1u << 3));
   const bool has_z = present & (1u << kLayerZ);
-  IntervalDecoder& di = layers[kLayerIntensity].decoder;
-  IntervalDecoder& ds = layers[kLayerScanAngle].decoder;
-  IntervalDecoder& dz = layers[kLayerZ].decoder;
+  IntervalDecoder::Run di(layers[kLayerIntensity].decoder);
+  IntervalDecoder::Run ds(layers[kLayerScanAngle].decoder);
+  IntervalDecoder::Run dz(layers[kLayerZ].decoder);
   uint32_t ki = 0;
   uint32_t ks = 0;
   if (has_intensity) ki = s->intensity->decode_class(di, cpr);
@@ -396,7 +398,7 @@ void LASreadItemCompressed_POINT14_v3::read_item(uint8_t* item, uint32_t& contex
     last[kUserData] = static_cast<uint8_t>(
         d.get_symbol(model_on_first_use(s->user_data[last[kUserData] / 4], d, 256)));
   }
-  throw_noted(di);
+  throw_noted(di.decoder());
 
   const uint32_t ky = s->dy->decode_class(dec, y_context(n, kx));
   uint32_t kz = 0;
@@ -409,14 +411,18 @@ void LASreadItemCompressed_POINT14_v3::read_item(uint8_t* item, uint32_t& contex
     decode_gps_time(*s);
     store<uint64_t>(last, kGpsTime, s->sequence_time[s->current_sequence]);
   }
-  throw_noted(ds);
+  throw_noted(ds.decoder());
   if ((present & (1u << kLayerPointSource)) && (changed & (1u << 5))) decode_point_source(*s);
   if (has_z) {
     const int32_t z = s->z->decode_in_class(dz, kz, s->z_by_level[l]);
     store<int32_t>(last, kZ, z);
     s->z_by_level[l] = z;
   }
-  throw_noted(dz);
+  throw_noted(dz.decoder());
+  dec.commit();
+  di.commit();
+  ds.commit();
+  dz.commit();
   std::memcpy(item, last, kPoint14ItemSize);
   store<uint32_t>(last, kGpsChanged, g);
 }

@@ -13,11 +13,12 @@ bool LASreadItemCompressed_RGB12_v1::start_chunk(uint8_t* item, uint32_t&) {
 }
 
 void LASreadItemCompressed_RGB12_v1::read_item(uint8_t* item, uint32_t&) {
-  IntervalDecoder& coder = *dec;
+  IntervalDecoder::Run coder(*dec);
   const uint32_t sym = coder.get_symbol(byte_used.get());
   for (uint32_t k = 0; k < 6; k++) {
     if (sym & (1u << k)) last_item[k] = static_cast<uint8_t>(ic_rgb.decode(coder, last_item[k], k));
   }
+  coder.commit();
   std::memcpy(item, last_item, 6);
 }
 

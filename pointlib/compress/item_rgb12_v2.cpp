@@ -43,12 +43,13 @@ bool LASreadItemCompressed_RGB12_v2::start_chunk(uint8_t* item, uint32_t&) {
 }
 
 void LASreadItemCompressed_RGB12_v2::read_item(uint8_t* item, uint32_t&) {
-  const uint32_t sym = dec->get_symbol(byte_used.get());
+  IntervalDecoder::Run coder(*dec);
+  const uint32_t sym = coder.get_symbol(byte_used.get());
   uint16_t rgb[3];
   int32_t red_lo = lo(last_item[0]);
   int32_t red_hi = hi(last_item[0]);
-  if (sym & kRedLow) red_lo = unfold(dec->get_symbol(rgb_diff[0].get()), red_lo);
-  if (sym & kRedHigh) red_hi = unfold(dec->get_symbol(rgb_diff[1].get()), red_hi);
+  if (sym & kRedLow) red_lo = unfold(coder.get_symbol(rgb_diff[0].get()), red_lo);
+  if (sym & kRedHigh) red_hi = unfold(coder.get_symbol(rgb_diff[1].get()), red_hi);
   rgb[0] = static_cast<uint16_t>(red_lo | (red_hi << 8));
   if (sym & kNotGrey) {
     const int32_t dl = red_lo - lo(last_item[0]);
@@ -58,18 +59,18 @@ void LASreadItemCompressed_RGB12_v2::read_item(uint8_t* item, uint32_t&) {
     int32_t blue_lo = lo(last_item[2]);
     int32_t blue_hi = hi(last_item[2]);
     if (sym & kGreenLow) {
-      green_lo = unfold(dec->get_symbol(rgb_diff[2].get()), Rgb12V2::clamp(dl + lo(last_item[1])));
+      green_lo = unfold(coder.get_symbol(rgb_diff[2].get()), Rgb12V2::clamp(dl + lo(last_item[1])));
     }
     if (sym & kBlueLow) {
       const int32_t e = (dl + (green_lo - lo(last_item[1]))) / 2;
-      blue_lo = unfold(dec->get_symbol(rgb_diff[4].get()), Rgb12V2::clamp(e + lo(last_item[2])));
+      blue_lo = unfold(coder.get_symbol(rgb_diff[4].get()), Rgb12V2::clamp(e + lo(last_item[2])));
     }
     if (sym & kGreenHigh) {
-      green_hi = unfold(dec->get_symbol(rgb_diff[3].get()), Rgb12V2::clamp(dh + hi(last_item[1])));
+      green_hi = unfold(coder.get_symbol(rgb_diff[3].get()), Rgb12V2::clamp(dh + hi(last_item[1])));
     }
     if (sym & kBlueHigh) {
       const int32_t f = (dh + (green_hi - hi(last_item[1]))) / 2;
-      blue_hi = unfold(dec->get_symbol(rgb_diff[5].get()), Rgb12V2::clamp(f + hi(last_item[2])));
+      blue_hi = unfold(coder.get_symbol(rgb_diff[5].get()), Rgb12V2::clamp(f + hi(last_item[2])));
     }
     rgb[1] = static_cast<uint16_t>(green_lo | (green_hi << 8));
     rgb[2] = static_cast<uint16_t>(blue_lo | (blue_hi << 8));
@@ -77,6 +78,7 @@ void LASreadItemCompressed_RGB12_v2::read_item(uint8_t* item, uint32_t&) {
     rgb[1] = rgb[0];
     rgb[2] = rgb[0];
   }
+  coder.commit();
   std::memcpy(last_item, rgb, 6);
   std::memcpy(item, rgb, 6);
 }

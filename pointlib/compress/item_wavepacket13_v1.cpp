@@ -50,7 +50,7 @@ bool LASreadItemCompressed_WAVEPACKET13_v1::start_chunk(uint8_t* item, uint32_t&
 }
 
 void LASreadItemCompressed_WAVEPACKET13_v1::read_item(uint8_t* item, uint32_t&) {
-  IntervalDecoder& coder = *dec;
+  IntervalDecoder::Run coder(*dec);
   // Packets mostly repeat the index, the offset kind and the length classes
   // of the fields' changes: every symbol first checks its likely one.
   item[W::kIndex] = static_cast<uint8_t>(coder.get_likely_symbol(packet_index.get()));
@@ -80,6 +80,7 @@ void LASreadItemCompressed_WAVEPACKET13_v1::read_item(uint8_t* item, uint32_t&) 
     item_store<int32_t>(last_item, at,
                         ic_xyz.decode_likely(coder, item_load<int32_t>(last_item, at), i));
   }
+  coder.commit();
   std::memcpy(item + 1, last_item, 28);
 }
 

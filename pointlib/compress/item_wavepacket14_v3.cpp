@@ -96,7 +96,7 @@ void LASreadItemCompressed_WAVEPACKET14_v3::read_item(uint8_t* item, uint32_t& c
     return;
   }
   ChannelState_WAVEPACKET14& s = channels[current_channel];
-  IntervalDecoder& dec = layers[0].decoder;
+  IntervalDecoder::Run dec(layers[0].decoder);
   uint8_t p[29];
   // Packets mostly repeat the index, the offset kind and the length classes
   // of the fields' changes: every symbol first checks its likely one.
@@ -122,6 +122,7 @@ void LASreadItemCompressed_WAVEPACKET14_v3::read_item(uint8_t* item, uint32_t& c
   for (uint32_t i = 0; i < 3; i++) {
     store<int32_t>(p, kXt + 4 * i, s.xyz->decode_likely(dec, load<int32_t>(last, kXt + 4 * i), i));
   }
+  dec.commit();
   std::memcpy(item, p, 29);
   std::memcpy(last, p, 29);
 }

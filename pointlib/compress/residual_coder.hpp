@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #include "compress/interval_decoder.hpp"
@@ -16,6 +17,10 @@
 // field that steps from 65535 to 0 costs one small residual. Bound for life to
 // one encoder or decoder.
 class ResidualCoder {
+  // Keeps decode(dec, ...) out of the way of decode(prediction, context).
+  template <class Dec>
+  using IfDecoder = std::enable_if_t<std::is_class<Dec>::value, int>;
+
  public:
   ResidualCoder(IntervalEncoder* encoder, uint32_t bits = 16, uint32_t contexts = 1,
                 uint32_t raw_threshold_bits = 8, uint32_t range = 0);
@@ -36,14 +41,19 @@ class ResidualCoder {
   // The same through the caller's decoder, which must be the one this coder
   // is bound to: where the caller decodes with it too, the compiler sees one
   // decoder and may keep its interval in registers between the values.
-  inline int32_t decode(IntervalDecoder& dec, int32_t prediction, uint32_t context = 0);
+  // dec is the decoder or a Run of it.
+  template <class Dec, IfDecoder<Dec> = 0>
+  inline int32_t decode(Dec& dec, int32_t prediction, uint32_t context = 0);
   // The same where most residuals fall into one length class.
-  inline int32_t decode_likely(IntervalDecoder& dec, int32_t prediction, uint32_t context = 0);
+  template <class Dec>
+  inline int32_t decode_likely(Dec& dec, int32_t prediction, uint32_t context = 0);
   // The same in two steps, the length class first: a caller that decodes
   // several streams may start the others while this class is decoded, and
   // branch on it only when it is known.
-  inline uint32_t decode_class(IntervalDecoder& dec, uint32_t context);
-  inline int32_t decode_in_class(IntervalDecoder& dec, uint32_t k, int32_t prediction);
+  template <class Dec>
+  inline uint32_t decode_class(Dec& dec, uint32_t context);
+  template <class Dec>
+  inline int32_t decode_in_class(Dec& dec, uint32_t k, int32_t prediction);
 
   // The length class of the last residual coded.
   uint32_t k() const { return last_k; }
@@ -58,11 +68,14 @@ class ResidualCoder {
   void create_models(bool compress);
   void reset_models();
   inline void encode_residual(int32_t r, SymbolModel* length_model);
-  template <bool kLikely>
-  PL_CODER_INLINE uint32_t decode_length_class(IntervalDecoder& dec, uint32_t context);
-  template <bool kLikely>
-  PL_CODER_INLINE int32_t decode_value(IntervalDecoder& dec, uint32_t k, int32_t prediction);
-  PL_CODER_INLINE int32_t decode_residual(IntervalDecoder& dec, uint32_t k);
+  template <bool kLikely, class Dec>
+  PL_CODER_INLINE uint32_t decode_length_class(Dec& dec, uint32_t context);
+  template <bool kLikely, class Dec>
+  PL_CODER_INLINE int32_t decode_value(Dec& dec, uint32_t k, int32_t prediction);
+  template <class Dec>
+  PL_CODER_INLINE int32_t decode_residual(Dec& dec, uint32_t k);
+  static const IntervalDecoder* owner(const IntervalDecoder& dec) { return &dec; }
+  static const IntervalDecoder* owner(const IntervalDecoder::Run& run) { return &run.decoder(); }
 
   IntervalEncoder* encoder = nullptr;
   IntervalDecoder* decoder = nullptr;
@@ -127,39 +140,39 @@ PL_CODER_INLINE int32_t ResidualCoder::decode(int32_t prediction, uint32_t conte
   return decode(*decoder, prediction, context);
 }
 
-PL_CODER_INLINE int32_t ResidualCoder::decode(IntervalDecoder& dec, int32_t prediction,
-                                              uint32_t context) {
+template <class Dec, ResidualCoder::IfDecoder<Dec>>
+PL_CODER_INLINE int32_t ResidualCoder::decode(Dec& dec, int32_t prediction, uint32_t context) {
   return decode_value<false>(dec, decode_length_class<false>(dec, context), prediction);
 }
 
-PL_CODER_INLINE int32_t ResidualCoder::decode_likely(IntervalDecoder& dec, int32_t prediction,
+template <class Dec>
+PL_CODER_INLINE int32_t ResidualCoder::decode_likely(Dec& dec, int32_t prediction,
                                                      uint32_t context) {
   return decode_value<true>(dec, decode_length_class<true>(dec, context), prediction);
 }
 
-PL_CODER_INLINE uint32_t ResidualCoder::decode_class(IntervalDecoder& dec, uint32_t context) {
+template <class Dec>
+PL_CODER_INLINE uint32_t ResidualCoder::decode_class(Dec& dec, uint32_t context) {
   return decode_length_class<false>(dec, context);
 }
 
-PL_CODER_INLINE int32_t ResidualCoder::decode_in_class(IntervalDecoder& dec, uint32_t k,
-                                                       int32_t prediction) {
+template <class Dec>
+PL_CODER_INLINE int32_t ResidualCoder::decode_in_class(Dec& dec, uint32_t k, int32_t prediction) {
   return decode_value<false>(dec, k, prediction);
 }
 
-template <bool kLikely>
-PL_CODER_INLINE uint32_t ResidualCoder::decode_length_class(IntervalDecoder& dec,
-                                                            uint32_t context) {
-  assert(&dec == decoder);
+template <bool kLikely, class Dec>
+PL_CODER_INLINE uint32_t ResidualCoder::decode_length_class(Dec& dec, uint32_t context) {
+  assert(owner(dec) == decoder);
   SymbolModel* length_model = &length_models[context];
   const uint32_t k = kLikely ? dec.get_likely_symbol(length_model) : dec.get_symbol(length_model);
   last_k = k;
   return k;
 }
 
-template <bool kLikely>
-PL_CODER_INLINE int32_t ResidualCoder::decode_value(IntervalDecoder& dec, uint32_t k,
-                                                    int32_t prediction) {
-  assert(&dec == decoder);
+template <bool kLikely, class Dec>
+PL_CODER_INLINE int32_t ResidualCoder::decode_value(Dec& dec, uint32_t k, int32_t prediction) {
+  assert(owner(dec) == decoder);
   const int32_t r = decode_residual(dec, k);
   const uint32_t value = static_cast<uint32_t>(prediction) + static_cast<uint32_t>(r);
   // Without a range (32 bits) nothing wraps. The coders of the mostly
@@ -172,7 +185,8 @@ PL_CODER_INLINE int32_t ResidualCoder::decode_value(IntervalDecoder& dec, uint32
   return static_cast<int32_t>(value + (negative & residual_range) - (beyond & residual_range));
 }
 
-PL_CODER_INLINE int32_t ResidualCoder::decode_residual(IntervalDecoder& dec, uint32_t k) {
+template <class Dec>
+PL_CODER_INLINE int32_t ResidualCoder::decode_residual(Dec& dec, uint32_t k) {
   if (k == 0) return static_cast<int32_t>(dec.get_bit(&class_0_model));
   if (k >= 32) return residual_min;
   uint32_t v;

@@ -462,3 +462,170 @@ TEST(IntervalCoder, EveryStateAGarbageFileLeavesIsSafe) {
     }
   }
 }
+
+namespace {
+
+// Hands out its bytes one call at a time and never through the window, as a
+// stream over a pipe may: every renormalisation takes the byte-by-byte path.
+class WindowlessStream : public ByteStreamIn {
+ public:
+  explicit WindowlessStream(Bytes bytes) : bytes(std::move(bytes)) {}
+  int read_byte() override {
+    if (at == bytes.size()) throw -1;
+    return bytes[at++];
+  }
+  void read_bytes(uint8_t* out, uint32_t n) override {
+    for (uint32_t k = 0; k < n; k++) out[k] = static_cast<uint8_t>(read_byte());
+  }
+  bool can_seek() const override { return false; }
+  int64_t position() const override { return static_cast<int64_t>(at); }
+  bool seek_to(int64_t) override { return false; }
+  bool seek_to_end(int64_t) override { return false; }
+
+ private:
+  Bytes bytes;
+  size_t at = 0;
+};
+
+// One step of a mixed sequence: a bit, a symbol of one of three models, a
+// likely symbol, or raw bits of every width from 1 to 32.
+struct Step {
+  uint32_t kind;  // 0 bit, 1..3 symbol model, 4 likely, 5 raw bits
+  uint32_t width;
+  uint32_t value;
+};
+
+std::vector<Step> mixed_steps(uint32_t seed, size_t count) {
+  std::mt19937 rng(seed);
+  const uint32_t symbols[4] = {0, 3, 40, 300};
+  std::vector<Step> steps;
+  for (size_t i = 0; i < count; i++) {
+    Step s{static_cast<uint32_t>(rng() % 6), 0, 0};
+    if (s.kind == 0) s.value = rng() % 7 == 0;
+    if (s.kind >= 1 && s.kind <= 3) s.value = rng() % symbols[s.kind];
+    if (s.kind == 4) s.value = rng() % 9 == 0 ? rng() % 12 : 5;
+    if (s.kind == 5) {
+      s.width = 1 + static_cast<uint32_t>(i % 32);
+      s.value = static_cast<uint32_t>(rng()) & (s.width == 32 ? ~0u : (1u << s.width) - 1);
+    }
+    steps.push_back(s);
+  }
+  return steps;
+}
+
+struct StepModels {
+  explicit StepModels(bool compress)
+      : symbol{SymbolModel(3, compress), SymbolModel(40, compress), SymbolModel(300, compress)},
+        likely(12, compress) {
+    bit.reset();
+    for (SymbolModel& m : symbol) m.reset();
+    likely.reset();
+  }
+  BitModel bit;
+  SymbolModel symbol[3];
+  SymbolModel likely;
+};
+
+template <class Dec>
+uint32_t decode_step(Dec& d, StepModels& m, const Step& s) {
+  switch (s.kind) {
+    case 0:
+      return d.get_bit(&m.bit);
+    case 4:
+      return d.get_likely_symbol(&m.likely);
+    case 5:
+      return d.get_raw_bits(s.width);
+    default:
+      return d.get_symbol(&m.symbol[s.kind - 1]);
+  }
+}
+
+}  // namespace
+
+// Readers decode a point's fields through a Run, which keeps the interval in
+// a copy of its own; spread over Runs of any length, committed one after the
+// other, a sequence must decode as through the decoder itself, from memory
+// and from a stream without a window alike.
+TEST(IntervalCoder, RunsDecodeAsTheDecoder) {
+  const std::vector<Step> steps = mixed_steps(7, 6000);
+  StepModels encode_models(true);
+  const Bytes bytes = encode([&](IntervalEncoder& e) {
+    for (const Step& s : steps) {
+      if (s.kind == 0) e.put_bit(&encode_models.bit, s.value);
+      if (s.kind >= 1 && s.kind <= 3) e.put_symbol(&encode_models.symbol[s.kind - 1], s.value);
+      if (s.kind == 4) e.put_symbol(&encode_models.likely, s.value);
+      if (s.kind == 5) e.put_raw_bits(s.width, s.value);
+    }
+  });
+  for (const bool windowless : {false, true}) {
+    for (const size_t run_length : {size_t{0}, size_t{1}, size_t{7}, size_t{1000}}) {
+      SCOPED_TRACE(std::string(windowless ? "windowless" : "memory") + ", runs of " +
+                   std::to_string(run_length));
+      ByteStreamInArrayLE memory(bytes.data(), static_cast<int64_t>(bytes.size()));
+      WindowlessStream pipe(bytes);
+      IntervalDecoder decoder;
+      ASSERT_TRUE(decoder.start(windowless ? static_cast<ByteStreamIn*>(&pipe) : &memory));
+      StepModels models(false);
+      size_t i = 0;
+      while (i < steps.size()) {
+        if (run_length == 0) {
+          ASSERT_EQ(decode_step(decoder, models, steps[i]), steps[i].value) << "step " << i;
+          i++;
+          continue;
+        }
+        IntervalDecoder::Run run(decoder);
+        for (size_t k = 0; k < run_length && i < steps.size(); k++, i++) {
+          ASSERT_EQ(decode_step(run, models, steps[i]), steps[i].value) << "step " << i;
+        }
+        run.commit();
+      }
+    }
+  }
+}
+
+// A throw from the middle of a Run skips its commit: the decoder is left as
+// it was before the Run, or stopped, and every later call still returns a
+// value in range or throws; none hangs or reads out of bounds.
+TEST(IntervalCoder, RunThatThrowsLeavesTheDecoderSafe) {
+  const std::vector<Step> steps = mixed_steps(11, 400);
+  StepModels encode_models(true);
+  Bytes bytes = encode([&](IntervalEncoder& e) {
+    for (const Step& s : steps) {
+      if (s.kind == 0) e.put_bit(&encode_models.bit, s.value);
+      if (s.kind >= 1 && s.kind <= 3) e.put_symbol(&encode_models.symbol[s.kind - 1], s.value);
+      if (s.kind == 4) e.put_symbol(&encode_models.likely, s.value);
+      if (s.kind == 5) e.put_raw_bits(s.width, s.value);
+    }
+  });
+  for (const size_t cut : {size_t{5}, bytes.size() / 2, bytes.size() - 3}) {
+    for (const bool windowless : {false, true}) {
+      SCOPED_TRACE("cut at " + std::to_string(cut) + (windowless ? ", windowless" : ""));
+      const Bytes part(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(cut));
+      ByteStreamInArrayLE memory(part.data(), static_cast<int64_t>(part.size()));
+      WindowlessStream pipe(part);
+      IntervalDecoder decoder;
+      ASSERT_TRUE(decoder.start(windowless ? static_cast<ByteStreamIn*>(&pipe) : &memory));
+      StepModels models(false);
+      const int first = thrown_by([&] {
+        for (size_t i = 0; i < steps.size();) {
+          IntervalDecoder::Run run(decoder);
+          for (size_t k = 0; k < 16 && i < steps.size(); k++, i++)
+            decode_step(run, models, steps[i]);
+          run.commit();
+        }
+      });
+      EXPECT_EQ(first, -1);
+      for (const Step& s : steps) {
+        const int e = thrown_by([&] {
+          IntervalDecoder::Run run(decoder);
+          const uint32_t v = decode_step(run, models, s);
+          run.commit();
+          if (s.kind == 5 && s.width < 32) {
+            EXPECT_LT(v, 1u << s.width);
+          }
+        });
+        EXPECT_TRUE(e == 0 || e == -1 || e == 4711) << e;
+      }
+    }
+  }
+}
