@@ -7,10 +7,10 @@ namespace {
 constexpr uint32_t kLayerRGB = 0;
 constexpr uint32_t kLayerNIR = 1;
 
-uint32_t low(uint16_t v) {
+uint32_t low(uint32_t v) {
   return v & 0xFFu;
 }
-uint32_t high(uint16_t v) {
+uint32_t high(uint32_t v) {
   return v >> 8;
 }
 
@@ -38,6 +38,66 @@ void make_models(ChannelState_RGB14& s, const Coder& coder, bool rgb, bool nir) 
     s.nir_byte_used->reset();
     for (auto& m : s.nir_diff) m->reset();
   }
+}
+
+// One colour in registers. It reaches memory only whole, as one 4-byte and
+// one 2-byte store, the widths it is read back with: a load that spans two
+// narrower stores cannot take their data while they wait to be written and
+// stalls the point.
+struct Colour {
+  uint32_t red;
+  uint32_t green;
+  uint32_t blue;
+};
+
+void store_colour(void* to, const Colour& c) {
+  const uint32_t red_green = c.red | (c.green << 16);
+  const uint16_t blue = static_cast<uint16_t>(c.blue);
+  std::memcpy(to, &red_green, 4);
+  std::memcpy(static_cast<uint8_t*>(to) + 4, &blue, 2);
+}
+
+// A point whose colour changed (some bit of 0 to 5 in sym); most keep it.
+Colour read_changed_colour(IntervalDecoder& dec, ChannelState_RGB14& s, uint32_t sym,
+                           const Colour& last) {
+  uint32_t red_low = low(last.red);
+  uint32_t red_high = high(last.red);
+  if (sym & 1u) red_low = (dec.get_symbol(s.rgb_diff[0].get()) + red_low) & 0xFFu;
+  if (sym & 2u) red_high = (dec.get_symbol(s.rgb_diff[1].get()) + red_high) & 0xFFu;
+  Colour c;
+  c.red = red_low | (red_high << 8);
+  if ((sym & (1u << 6)) == 0) {
+    c.green = c.red;
+    c.blue = c.red;
+    return c;
+  }
+  const int32_t dl = static_cast<int32_t>(red_low) - static_cast<int32_t>(low(last.red));
+  uint32_t green_low = low(last.green);
+  uint32_t blue_low = low(last.blue);
+  if (sym & (1u << 2)) {
+    const uint32_t p = clamp_byte(dl + static_cast<int32_t>(low(last.green)));
+    green_low = (dec.get_symbol(s.rgb_diff[2].get()) + p) & 0xFFu;
+  }
+  if (sym & (1u << 4)) {
+    const int32_t dg = static_cast<int32_t>(green_low) - static_cast<int32_t>(low(last.green));
+    const uint32_t p = clamp_byte((dl + dg) / 2 + static_cast<int32_t>(low(last.blue)));
+    blue_low = (dec.get_symbol(s.rgb_diff[4].get()) + p) & 0xFFu;
+  }
+  const int32_t dh = static_cast<int32_t>(red_high) - static_cast<int32_t>(high(last.red));
+  uint32_t green_high = high(last.green);
+  uint32_t blue_high = high(last.blue);
+  if (sym & (1u << 3)) {
+    const uint32_t p = clamp_byte(dh + static_cast<int32_t>(high(last.green)));
+    green_high = (dec.get_symbol(s.rgb_diff[3].get()) + p) & 0xFFu;
+  }
+  if (sym & (1u << 5)) {
+    const int32_t dg = static_cast<int32_t>(green_high) - static_cast<int32_t>(high(last.green));
+    const uint32_t p = clamp_byte((dh + dg) / 2 + static_cast<int32_t>(high(last.blue)));
+    blue_high = (dec.get_symbol(s.rgb_diff[5].get()) + p) & 0xFFu;
+  }
+  c.green = green_low | (green_high << 8);
+  c.blue = blue_low | (blue_high << 8);
+  return c;
 }
 
 }  // namespace
@@ -82,60 +142,35 @@ bool LASreadItemCompressed_RGB14_layered::start_chunk(uint8_t* item, uint32_t& c
 void LASreadItemCompressed_RGB14_layered::read_item(uint8_t* item, uint32_t& context) {
   follow_channel(*this, context & 3u, version4, last);
   ChannelState_RGB14& s = channels[current_channel];
+  uint16_t* const prev = last;
+  Colour c = {prev[0], prev[1], prev[2]};
   if (layers[kLayerRGB].changed) {
     IntervalDecoder& dec = layers[kLayerRGB].decoder;
     const uint32_t sym = dec.get_symbol(s.byte_used.get());
-    uint32_t red_low = low(last[0]);
-    uint32_t red_high = high(last[0]);
-    if (sym & 1u) red_low = (dec.get_symbol(s.rgb_diff[0].get()) + red_low) & 0xFFu;
-    if (sym & 2u) red_high = (dec.get_symbol(s.rgb_diff[1].get()) + red_high) & 0xFFu;
-    uint16_t colour[3];
-    colour[0] = static_cast<uint16_t>(red_low | (red_high << 8));
-    if (sym & (1u << 6)) {
-      const int32_t dl = static_cast<int32_t>(red_low) - static_cast<int32_t>(low(last[0]));
-      uint32_t green_low = low(last[1]);
-      uint32_t blue_low = low(last[2]);
-      if (sym & (1u << 2)) {
-        const uint32_t p = clamp_byte(dl + static_cast<int32_t>(low(last[1])));
-        green_low = (dec.get_symbol(s.rgb_diff[2].get()) + p) & 0xFFu;
-      }
-      if (sym & (1u << 4)) {
-        const int32_t dg = static_cast<int32_t>(green_low) - static_cast<int32_t>(low(last[1]));
-        const uint32_t p = clamp_byte((dl + dg) / 2 + static_cast<int32_t>(low(last[2])));
-        blue_low = (dec.get_symbol(s.rgb_diff[4].get()) + p) & 0xFFu;
-      }
-      const int32_t dh = static_cast<int32_t>(red_high) - static_cast<int32_t>(high(last[0]));
-      uint32_t green_high = high(last[1]);
-      uint32_t blue_high = high(last[2]);
-      if (sym & (1u << 3)) {
-        const uint32_t p = clamp_byte(dh + static_cast<int32_t>(high(last[1])));
-        green_high = (dec.get_symbol(s.rgb_diff[3].get()) + p) & 0xFFu;
-      }
-      if (sym & (1u << 5)) {
-        const int32_t dg = static_cast<int32_t>(green_high) - static_cast<int32_t>(high(last[1]));
-        const uint32_t p = clamp_byte((dh + dg) / 2 + static_cast<int32_t>(high(last[2])));
-        blue_high = (dec.get_symbol(s.rgb_diff[5].get()) + p) & 0xFFu;
-      }
-      colour[1] = static_cast<uint16_t>(green_low | (green_high << 8));
-      colour[2] = static_cast<uint16_t>(blue_low | (blue_high << 8));
-    } else {
-      colour[1] = colour[0];
-      colour[2] = colour[0];
+    if (sym & 63u) {
+      c = read_changed_colour(dec, s, sym, c);
+    } else if ((sym & 64u) == 0) {
+      // Grey, even after a colour that was not (a writer never codes that).
+      c.green = c.red;
+      c.blue = c.red;
     }
-    std::memcpy(last, colour, sizeof(colour));
+    store_colour(prev, c);
   }
-  std::memcpy(item, last, 6);
+  store_colour(item, c);
   if (!nir) return;
+  uint32_t infrared = prev[3];
   if (layers[kLayerNIR].changed) {
     IntervalDecoder& dec = layers[kLayerNIR].decoder;
     const uint32_t sym = dec.get_symbol(s.nir_byte_used.get());
-    uint32_t nir_low = low(last[3]);
-    uint32_t nir_high = high(last[3]);
+    uint32_t nir_low = low(infrared);
+    uint32_t nir_high = high(infrared);
     if (sym & 1u) nir_low = (dec.get_symbol(s.nir_diff[0].get()) + nir_low) & 0xFFu;
     if (sym & 2u) nir_high = (dec.get_symbol(s.nir_diff[1].get()) + nir_high) & 0xFFu;
-    last[3] = static_cast<uint16_t>(nir_low | (nir_high << 8));
+    infrared = nir_low | (nir_high << 8);
+    prev[3] = static_cast<uint16_t>(infrared);
   }
-  std::memcpy(item + 6, &last[3], 2);
+  const uint16_t nir_value = static_cast<uint16_t>(infrared);
+  std::memcpy(item + 6, &nir_value, 2);
 }
 
 // ---------------------------------------------------------------- writing

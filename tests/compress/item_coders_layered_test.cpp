@@ -8,6 +8,7 @@
 
 #include "compress/item_coder_factory.hpp"
 #include "compress/item_point14_v3.hpp"
+#include "compress/item_rgb14_v3.hpp"
 #include "las_fixture.hpp"
 #include "layered_chunk_driver.hpp"
 #include "scene.hpp"
@@ -645,5 +646,86 @@ TEST(LayeredItemCoders, TwoLayersFailingInOnePointFailAsTheFieldDecodedFirst) {
     ASSERT_EQ(alone_b.first, row.point);
     ASSERT_NE(alone_a.second, alone_b.second);
     EXPECT_EQ(failure({row.a, row.b}), std::make_pair(row.point, row.code));
+  }
+}
+
+namespace {
+
+// One colour point of an RGB layer made by hand: the changed-bits symbol, the
+// differences it calls for and the colour the reader must make of them.
+struct ColourRow {
+  const char* name;
+  uint32_t sym;
+  uint32_t diff[6];
+  uint16_t rgb[3];
+};
+
+// The reader decodes the differences of red's bytes, then green's and blue's
+// low bytes, then their high bytes; the ones of green and blue only for a
+// colour that is not grey (bit 6).
+void put_colour(IntervalEncoder& enc, SymbolModel* byte_used, SymbolModel* const* diff,
+                const ColourRow& row) {
+  enc.put_symbol(byte_used, row.sym);
+  for (uint32_t k : {0u, 1u, 2u, 4u, 3u, 5u}) {
+    if ((row.sym >> k) & 1u && (k < 2 || row.sym & 64u)) enc.put_symbol(diff[k], row.diff[k]);
+  }
+}
+
+}  // namespace
+
+TEST(LayeredItemCoders, ColourFromChangedBitsAndPredictedBytes) {
+  // Starting from (0x1020, 0x3040, 0x5060). Symbol 0 after a colour that is
+  // not grey is no writer's: a reader still makes the colour grey.
+  const ColourRow rows[] = {
+      {"unchanged colour", 64, {}, {0x1020, 0x3040, 0x5060}},
+      {"grey without a change", 0, {}, {0x1020, 0x1020, 0x1020}},
+      {"grey again", 0, {}, {0x1020, 0x1020, 0x1020}},
+      {"grey, red's low byte", 1, {0x10}, {0x1030, 0x1030, 0x1030}},
+      {"green and blue low bytes from red's",
+       4 | 16 | 64,
+       {0, 0, 0xF0, 0, 0},
+       {0x1030, 0x1020, 0x1028}},
+      {"high bytes, wrapping", 2 | 8 | 32 | 64, {0, 0xF0, 0, 5, 0, 0}, {0x0030, 0x0520, 0x0328}},
+      {"prediction clamped at 0", 1 | 4 | 64, {0xD0, 0, 3}, {0x0000, 0x0503, 0x0328}},
+      {"prediction clamped at 255",
+       1 | 4 | 16 | 64,
+       {0xF0, 0, 0x0C, 0, 2},
+       {0x00F0, 0x05FF, 0x0301}},
+      {"ignored bits of a grey colour", 1 | 4 | 8 | 16 | 32, {0x22}, {0x0012, 0x0012, 0x0012}},
+  };
+  ByteStreamOutArrayLE layer;
+  IntervalEncoder enc;
+  ASSERT_TRUE(enc.start(&layer));
+  std::unique_ptr<SymbolModel> byte_used = enc.new_symbol_model(128);
+  byte_used->reset();
+  std::unique_ptr<SymbolModel> diff_models[6];
+  SymbolModel* diff[6];
+  for (int k = 0; k < 6; k++) {
+    diff_models[k] = enc.new_symbol_model(256);
+    diff_models[k]->reset();
+    diff[k] = diff_models[k].get();
+  }
+  for (const ColourRow& row : rows) put_colour(enc, byte_used.get(), diff, row);
+  ASSERT_TRUE(enc.finish());
+
+  // A chunk of the colour item alone: the layer's count, then its bytes.
+  const uint32_t count = static_cast<uint32_t>(layer.get_size());
+  std::vector<uint8_t> chunk(4);
+  std::memcpy(chunk.data(), &count, 4);
+  chunk.insert(chunk.end(), layer.get_data(), layer.get_data() + count);
+  ByteStreamInArrayLE in(chunk.data(), static_cast<int64_t>(chunk.size()));
+  IntervalDecoder dec;
+  ASSERT_TRUE(dec.start(&in, false));
+  LASreadItemCompressed_RGB14_v3 reader(&dec, kAllLayers);
+  uint16_t rgb[3] = {0x1020, 0x3040, 0x5060};
+  uint32_t context = 0;
+  ASSERT_TRUE(reader.read_layer_sizes());
+  ASSERT_TRUE(reader.start_chunk(reinterpret_cast<uint8_t*>(rgb), context));
+  for (const ColourRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    reader.read_item(reinterpret_cast<uint8_t*>(rgb), context);
+    EXPECT_EQ(rgb[0], row.rgb[0]);
+    EXPECT_EQ(rgb[1], row.rgb[1]);
+    EXPECT_EQ(rgb[2], row.rgb[2]);
   }
 }
