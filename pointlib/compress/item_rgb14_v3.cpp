@@ -58,8 +58,10 @@ void store_colour(void* to, const Colour& c) {
 }
 
 // A point whose colour changed (some bit of 0 to 5 in sym); most keep it.
-Colour read_changed_colour(IntervalDecoder& dec, ChannelState_RGB14& s, uint32_t sym,
+// Its symbols run through a Run, whose interval stays in registers between them.
+Colour read_changed_colour(IntervalDecoder& decoder, ChannelState_RGB14& s, uint32_t sym,
                            const Colour& last) {
+  IntervalDecoder::Run dec(decoder);
   uint32_t red_low = low(last.red);
   uint32_t red_high = high(last.red);
   if (sym & 1u) red_low = (dec.get_symbol(s.rgb_diff[0].get()) + red_low) & 0xFFu;
@@ -69,6 +71,7 @@ Colour read_changed_colour(IntervalDecoder& dec, ChannelState_RGB14& s, uint32_t
   if ((sym & (1u << 6)) == 0) {
     c.green = c.red;
     c.blue = c.red;
+    dec.commit();
     return c;
   }
   const int32_t dl = static_cast<int32_t>(red_low) - static_cast<int32_t>(low(last.red));
@@ -97,6 +100,7 @@ Colour read_changed_colour(IntervalDecoder& dec, ChannelState_RGB14& s, uint32_t
   }
   c.green = green_low | (green_high << 8);
   c.blue = blue_low | (blue_high << 8);
+  dec.commit();
   return c;
 }
 
