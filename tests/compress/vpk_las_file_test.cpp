@@ -27,15 +27,17 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
+Scene hilly_scene(double size, double density, uint64_t seed) {
+  SceneParams params;
+  params.preset = ScenePreset::kHilly;
+  params.size = size;
+  params.density = density;
+  params.seed = seed;
+  return make_scene(params);
+}
+
 const Scene& scene() {
-  static const Scene s = [] {
-    SceneParams params;
-    params.preset = ScenePreset::kHilly;
-    params.size = 45.0;
-    params.density = 3.0;
-    params.seed = 5;
-    return make_scene(params);
-  }();
+  static const Scene s = hilly_scene(45.0, 3.0, 5);
   return s;
 }
 
@@ -267,14 +269,7 @@ struct ReadOut {
 
 // Large enough for a few read-ahead buffers.
 const Scene& large_scene() {
-  static const Scene s = [] {
-    SceneParams params;
-    params.preset = ScenePreset::kHilly;
-    params.size = 120.0;
-    params.density = 4.0;
-    params.seed = 9;
-    return make_scene(params);
-  }();
+  static const Scene s = hilly_scene(120.0, 4.0, 9);
   return s;
 }
 
