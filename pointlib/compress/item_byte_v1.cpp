@@ -22,7 +22,7 @@ void LASreadItemCompressed_BYTE_v1::read_item(uint8_t* item, uint32_t&) {
 
 LASwriteItemCompressed_BYTE_v1::LASwriteItemCompressed_BYTE_v1(IntervalEncoder* enc,
                                                                uint32_t number)
-    : enc(enc), number(number), ic_byte(enc, 8, number), last_item(new uint8_t[number]) {}
+    : number(number), ic_byte(enc, 8, number), last_item(new uint8_t[number]) {}
 
 bool LASwriteItemCompressed_BYTE_v1::start_chunk(const uint8_t* item, uint32_t&) {
   ic_byte.prepare_encode();

@@ -32,7 +32,6 @@ class LASwriteItemCompressed_BYTE_v1 : public LASwriteItemCompressed {
   bool start_chunk(const uint8_t* item, uint32_t& context) override;
 
  private:
-  IntervalEncoder* enc;
   uint32_t number;
   ResidualCoder ic_byte;
   std::unique_ptr<uint8_t[]> last_item;

@@ -47,8 +47,17 @@ class FieldReader {
       read();
       return true;
     } catch (int) {
-      std::fprintf(stderr, format, args...);
+      print(format, args...);
       return false;
+    }
+  }
+  // A message without arguments goes out verbatim: a '%' in it is no conversion.
+  template <typename... Args>
+  static void print(const char* format, Args... args) {
+    if constexpr (sizeof...(Args) == 0) {
+      std::fputs(format, stderr);
+    } else {
+      std::fprintf(stderr, format, args...);
     }
   }
   ByteStreamIn* stream_;

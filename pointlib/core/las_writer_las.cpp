@@ -52,8 +52,14 @@ class FieldWriter {
  private:
   template <typename... Args>
   bool check(bool ok, const char* format, Args... args) {
-    if (!ok) std::fprintf(stderr, format, args...);
-    return ok;
+    if (ok) return true;
+    // A message without arguments goes out verbatim: a '%' in it is no conversion.
+    if constexpr (sizeof...(Args) == 0) {
+      std::fputs(format, stderr);
+    } else {
+      std::fprintf(stderr, format, args...);
+    }
+    return false;
   }
   ByteStreamOut* stream_;
 };

@@ -1,5 +1,6 @@
 #include "io/las_input_formats.hpp"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -30,6 +31,18 @@ bool name_means(const char* name, const LASinputFormatName& row) {
   return false;
 }
 
+// A LAS or VPK file under another extension is still one: its signature says so, where
+// reading it as text would give a "cannot parse" warning a line.
+bool has_las_signature(const char* name) {
+  std::FILE* file = std::fopen(name, "rb");
+  if (file == nullptr) return false;
+  char magic[4] = {};
+  const bool las = std::fread(magic, 1, sizeof(magic), file) == sizeof(magic) &&
+                   std::memcmp(magic, "LASF", sizeof(magic)) == 0;
+  std::fclose(file);
+  return las;
+}
+
 }  // namespace
 
 const LASinputFormatName& las_input_format_name(LASinputFormat format) {
@@ -40,12 +53,12 @@ LASinputFormat las_input_format_of(const char* name) {
   for (const LASinputFormatName& row : kInputFormats) {
     if (name_means(name, row)) return row.format;
   }
-  return LASinputFormat::txt;
+  return has_las_signature(name) ? LASinputFormat::las : LASinputFormat::txt;
 }
 
 LASinputFormat las_input_format_to_reopen(const char* name) {
   for (LASinputFormat format : kReopenOrder) {
     if (name_means(name, las_input_format_name(format))) return format;
   }
-  return LASinputFormat::txt;
+  return has_las_signature(name) ? LASinputFormat::las : LASinputFormat::txt;
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 
 #include "core/las_header.hpp"
 #include "core/las_item.hpp"
@@ -12,6 +13,7 @@
 #include "filter/option_args.hpp"
 #include "io/formats/las_writers_binary.hpp"
 #include "io/formats/las_writers_text.hpp"
+#include "platform/file_glob.hpp"
 #include "platform/file_identity.hpp"
 
 namespace {
@@ -133,6 +135,16 @@ const OutputFormat* output_format(uint32_t code) {
     if (f.code == code) return &f;
   }
   return nullptr;
+}
+
+// The extensions text is written under; any other unknown extension is refused
+// rather than filled with text a reader of that extension cannot read.
+bool is_text_extension(const std::string& extension) {
+  static const char* const kText[] = {"txt", "csv", "xyz", "pts", "ptx"};
+  for (const char* text : kText) {
+    if (strcasecmp(extension.c_str(), text) == 0) return true;
+  }
+  return false;
 }
 
 uint32_t format_of_extension(const std::string& extension) {
@@ -353,18 +365,56 @@ void LASoutputOptions::build_name(const char* input_name, int32_t number) {
   has_name = true;
   if (has_directory) add_directory();
 
+  name_refused = false;
   if (input_name && file_name == input_name && !force) {
     file_name = std::string("temp.") + extension_of(format);
+    // The stand-in name is no file the user named: an existing one is never overwritten.
+    if (file_exists(file_name.c_str())) {
+      std::fprintf(stderr,
+                   "ERROR: generated output name '%s' is the input's name and '%s' exists.\n"
+                   "       refusing to overwrite it. name the output with '-o' or '-odix'.\n",
+                   input_name, file_name.c_str());
+      name_refused = true;
+      return;
+    }
     std::fprintf(stderr, "WARNING: generated output name '%s'\n", input_name);
     std::fprintf(stderr, "         identical to input name. changed to '%s'.\n", file_name.c_str());
     std::fprintf(stderr, "         you can override this safety measure with '-oforce'.\n");
   }
 }
 
+bool LASoutputOptions::settle_name() {
+  if (!has_name) return true;
+  const size_t dot = extension_dot(file_name);
+  const std::string extension = dot == std::string::npos ? "" : file_name.substr(dot + 1);
+  const bool text_name = is_text_extension(extension);
+  const uint32_t named = text_name || extension.empty() ? uint32_t{LASformatCode::txt}
+                                                        : format_of_extension(extension);
+  const bool unknown = !text_name && named == LASformatCode::txt;
+  if (format == LASformatCode::txt) {
+    if (text_name || (format_fixed && unknown && !extension.empty())) return true;
+    if (!format_fixed) {
+      std::fprintf(stderr,
+                   "ERROR: output file '%s' has an extension that names no output format.\n"
+                   "       use .las .vpk .bin .qi .wrl or, for text, .txt .csv .xyz .pts .ptx,\n"
+                   "       or choose the format with -olas -ovpk -obin -oqfit -otxt.\n",
+                   file_name.c_str());
+      return false;
+    }
+  } else if (!format_fixed || named == format) {
+    return true;
+  }
+  // A format option chose another format than the name's extension says: the extension follows.
+  file_name = (dot == std::string::npos ? file_name + "." : file_name.substr(0, dot + 1)) +
+              extension_of(format);
+  return true;
+}
+
 // ---------------------------------------------------------------------------
 // opening
 
 LASwriter* LASoutputOptions::open_writer(const LASheader* header, const char* input_name) {
+  if (name_refused) return nullptr;
   const uint16_t compressor = compressor_kind();
   if (use_nil) {
     LASwriterLAS* writer = new LASwriterLAS();
@@ -540,7 +590,8 @@ int LASoutputOptions::take_arguments(int argc, char** argv) {
   const OptionWalkEnd end =
       walk_option_rows(kOutputOptions, *this, argc, argv, [](int&) { return true; });
   if (end == OptionWalkEnd::help) print_help();
-  return end == OptionWalkEnd::failed ? 0 : 1;
+  if (end == OptionWalkEnd::failed) return 0;
+  return settle_name() ? 1 : 0;
 }
 
 void LASoutputOptions::print_help() const {

@@ -31,6 +31,9 @@ class LASoutputOptions {
   // With number -1 for an input without an output name; 0 and above give
   // numbered names.
   void build_name(const char* input_name, int32_t number);
+  // After every option: the name's extension follows a format option, and a name whose
+  // extension names no output format is refused (false, with an "ERROR: ...").
+  bool settle_name();
   // Null after one error message. A file output that is the same file as
   // `input_name` or as the input last given to build_name (compared by
   // device and inode, so any spelling or link of it) is refused, because
@@ -109,6 +112,7 @@ class LASoutputOptions {
   std::string separator;
   bool has_separator = false;
   std::string last_input_name;  // the input given to build_name last
+  bool name_refused = false;    // build_name found no name it may write
   FileIdentitySet protected_inputs;
   FileIdentitySet written_outputs;
 };

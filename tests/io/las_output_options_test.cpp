@@ -49,12 +49,20 @@ TEST(LASoutputOptions, OutputNames) {
       {{"-o", "out"}, "", 0, "out.las", 0, ""},
       {{"-obin", "-o", "out"}, "", 0, "out.bin", 3, ""},
       {{"-o", "a.las", "-obin"}, "", 0, "a.bin", 3, ""},
-      {{"-o", "a.las", "-otxt"}, "", 0, "a.las", 6, ""},
+      // The extension follows a format option, whichever comes first.
+      {{"-o", "a.las", "-otxt"}, "", 0, "a.txt", 6, ""},
+      {{"-o", "name", "-otxt"}, "", 0, "name.txt", 6, ""},
+      {{"-otxt", "-o", "a.las"}, "", 0, "a.txt", 6, ""},
+      {{"-o", "a.csv", "-otxt"}, "", 0, "a.csv", 6, ""},
+      {{"-o", "a.ply", "-otxt"}, "", 0, "a.ply", 6, ""},
+      {{"-o", "x.CSV"}, "", 0, "x.CSV", 6, ""},
+      {{"-o", "x.pts"}, "", 0, "x.pts", 6, ""},
+      {{"-o", "x.ptx"}, "", 0, "x.ptx", 6, ""},
       {{"-o", "x.VPK"}, "", 0, "x.VPK", 2, ""},
       {{"-o", "x.qi"}, "", 0, "x.qi", 4, ""},
       {{"-o", "x.xyz"}, "", 0, "x.xyz", 6, ""},
       {{"-o", "x.wrl  "}, "", 0, "x.wrl", 5, ""},
-      {{"-ovpk", "-o", "x.las"}, "", 0, "x.las", 2, ""},
+      {{"-ovpk", "-o", "x.las"}, "", 0, "x.vpk", 2, ""},
       {{"-o", "a.las", "-odix", "_g"}, "", 0, "a_g.las", 1, ""},
       {{"-odix", "_g", "-o", "a.las"}, "", 0, "a_g.las", 1, ""},
       {{"-o", "dir/a.las", "-odir", "/tmp"}, "", 0, "/tmp/a.las", 1, ""},
@@ -116,6 +124,25 @@ TEST(LASoutputOptions, OutputNames) {
     EXPECT_EQ(options.format, c.format);
     EXPECT_EQ(messages, c.messages);
     EXPECT_TRUE(av.left().empty());
+  }
+}
+
+// A name whose extension names no format we write would get text that no reader of that
+// extension can read: refused, whatever else the line says, unless -otxt asks for text.
+TEST(LASoutputOptions, NameWithoutAnOutputFormatIsRefused) {
+  const std::string refusal =
+      "ERROR: output file '%s' has an extension that names no output format.\n"
+      "       use .las .vpk .bin .qi .wrl or, for text, .txt .csv .xyz .pts .ptx,\n"
+      "       or choose the format with -olas -ovpk -obin -oqfit -otxt.\n";
+  for (const char* name : {"out.ply", "out.asc", "out.shp", "o.laz"}) {
+    SCOPED_TRACE(name);
+    LASoutputOptions options;
+    ArgVector av({"-o", name});
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(options.take_arguments(av.argc(), av.argv()), 0);
+    std::string expected = refusal;
+    expected.replace(expected.find("%s"), 2, name);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), expected);
   }
 }
 

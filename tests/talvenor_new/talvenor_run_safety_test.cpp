@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -116,6 +118,62 @@ TEST(TalvenorRunSafety, NoOutputOverwritesAnOutputWrittenBefore) {
             std::string::npos)
       << run.err;
   EXPECT_EQ(point_count(dir.file("out/t.las")), point_count(dir.file("x/t.las")));
+}
+
+// Output names the user did not give: the extension follows the format asked for, a name that
+// names no output format is refused, and the stand-in for an output that would be its own input
+// never replaces a file that exists. Every file that was there keeps its bytes.
+TEST(TalvenorRunSafety, OutputNamesNeverReplaceAnotherFile) {
+  struct NameCase {
+    const char* name;
+    std::vector<std::string> args;
+    int exit_code;
+    const char* written;  // the output the run writes, or null
+    const char* message;  // a piece of standard error, or null
+  };
+  const NameCase cases[] = {
+      {"text without an extension", {"-i", "a.las", "-o", "name", "-otxt"}, 0, "name.txt",
+       nullptr},
+      {"unknown extension", {"-i", "a.las", "-o", "out.ply"}, 1, nullptr,
+       "ERROR: output file 'out.ply' has an extension that names no output format."},
+      {"stand-in name exists", {"-i", "t.txt", "-odix", "", "-otxt"}, 1, nullptr,
+       "ERROR: generated output name 't.txt' is the input's name and 'temp.txt' exists."},
+  };
+  for (const NameCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ProgramDir dir;
+    ASSERT_TRUE(write_scene(dir.file("a.las"), 1));
+    ASSERT_TRUE(write_text(dir.file("t.txt"), "1 2 3\n2 3 4\n3 1 5\n"));
+    // Files the runs must leave as they are.
+    ASSERT_TRUE(write_text(dir.file("name.las"), "keep name.las"));
+    ASSERT_TRUE(write_text(dir.file("temp.txt"), "keep temp.txt"));
+    std::vector<std::string> args = c.args;
+    args.push_back("-quiet");
+    const ProgramRun run = run_program(kProgram, args, dir.path());
+    EXPECT_EQ(run.exit_code, c.exit_code) << run.err;
+    if (c.message) {
+      EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(file_text(dir.file("name.las")), "keep name.las");
+    EXPECT_EQ(file_text(dir.file("temp.txt")), "keep temp.txt");
+    EXPECT_FALSE(std::ifstream(dir.file("out.ply")).good());
+    if (c.written) {
+      const std::string text = file_text(dir.file(c.written));
+      EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), point_count(dir.file("a.las")));
+    }
+  }
+}
+
+// A LAS file under an extension of no format is still LAS: read by its signature, every point,
+// not as text line by line.
+TEST(TalvenorRunSafety, LasFileUnderAnotherExtensionIsReadAsLas) {
+  ProgramDir dir;
+  ASSERT_TRUE(write_scene(dir.file("a.las"), 1));
+  ASSERT_TRUE(write_text(dir.file("a.tile"), file_text(dir.file("a.las"))));
+  const ProgramRun run = run_program(kProgram, {"-i", "a.tile", "-o", "b.las"}, dir.path());
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(run.err.find("cannot parse"), std::string::npos) << run.err;
+  EXPECT_EQ(point_count(dir.file("b.las")), point_count(dir.file("a.las")));
 }
 
 // What both failure tables read: a small scene "a.las", another in LAS 1.4 point format 6

@@ -178,6 +178,7 @@ GroundExit ground_take_arguments(int argc, char** argv, GroundCommandLine* line)
     if (word[0] == '\0') continue;
     const bool has_next = i + 1 < argc;
     if (std::strcmp(word, "-h") == 0 || std::strcmp(word, "-help") == 0) {
+      print_ground_options();
       print_ground_version();
       return end_run(0, true);
     }
@@ -295,6 +296,26 @@ void print_ground_usage() {
                "talvenor_new -i in.vpk -o out.vpk -no_bulge\n"
                "talvenor_new -i *.vpk -v -odir ground_classified -ovpk -cores 8\n"
                "talvenor_new -h\n");
+}
+
+void print_ground_options() {
+  // The library's sections list the shared options; these are the tool's own.
+  std::fprintf(stderr,
+               "Options of talvenor_new.\n"
+               "  -wilderness -nature -town -city -metro (step for the kind of terrain)\n"
+               "  -archeology -extra_coarse -coarse -fine -extra_fine -ultra_fine -hyper_fine\n"
+               "  -step 25 -offset 0.05 -spike 1 -down_spike 1 -bulge 2.5 -stddev 20\n"
+               "  -cutoff_z_above 100 -no_bulge -no_clean -no_stddev -no_iterate -no_refine\n"
+               "  -all_returns -not_airborne -extra_pass\n"
+               "  -ground_class 2 -non_ground_class 1 -non_ground_unchanged\n"
+               "  -compute_height -store_in_user_data -replace_z (heights above ground)\n"
+               "  -buffered 25 -neighbors a.las b.las -neighbors_lof tiles.txt -remain_buffered\n"
+               "  -merged -stored -pipe_on -skip_files\n"
+               "  -olay -olaydir layers -ilay -ilay 2 -ilaydir layers (edit layers)\n"
+               "  -epsg 32632 -utm 32N -sp83 CA_I -tm ... -lcc ... -ellipsoid 23 (projection)\n"
+               "  -feet -survey_feet -meter -elevation_feet -elevation_meter -vertical_epsg 5703\n"
+               "  -v -vv -quiet -wait -version -h\n"
+               "  -cores is ignored: run one process per tile.\n");
 }
 
 void exit_tool(uint8_t code, bool wait) {

@@ -55,6 +55,8 @@ bool read_console_line(std::FILE* in, std::string* line);
 
 void print_ground_version();
 void print_ground_usage();
+// The tool's own options, for "-h" (the library prints the shared ones).
+void print_ground_options();
 
 // The one way out of the program. With `wait`, prints "<press ENTER>" and reads one character.
 [[noreturn]] void exit_tool(uint8_t code, bool wait);

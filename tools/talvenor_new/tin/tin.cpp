@@ -133,11 +133,6 @@ inline double orient(const float* a, const float* b, const float* c) {
   return orient2d(pa, pb, pc);
 }
 
-inline double orient_mid(const float* a, const double* m, const float* c) {
-  const double pa[2] = {a[0], a[1]};
-  const double pc[2] = {c[0], c[1]};
-  return orient2d(pa, m, pc);
-}
 
 inline double in_circle(const float* a, const float* b, const float* c, const float* d) {
   const double pa[2] = {a[0], a[1]};
