@@ -76,12 +76,14 @@ TEST_F(KelmoraProgram, VerdictTable) {
   both.at(1, 0) = dem.nodata;
   both.at(2, 0) += 1.0;
   DemGrid shorter = raster_fixtures::make_dem(37, 22, 100.0, 300.0, 11);
+  DemGrid narrower = raster_fixtures::make_dem(36, 23, 100.0, 300.0, 11);
   ASSERT_TRUE(raster_fixtures::write_asc(path("dem.asc"), dem));
   ASSERT_TRUE(raster_fixtures::write_bil(path("dem.bil"), dem, BilSample::kF32, false));
   ASSERT_TRUE(raster_fixtures::write_asc(path("one_nodata.asc"), one_nodata));
   ASSERT_TRUE(raster_fixtures::write_asc(path("one_value.asc"), one_value));
   ASSERT_TRUE(raster_fixtures::write_asc(path("both.asc"), both));
   ASSERT_TRUE(raster_fixtures::write_asc(path("shorter.asc"), shorter));
+  ASSERT_TRUE(raster_fixtures::write_asc(path("narrower.asc"), narrower));
   ASSERT_TRUE(raster_fixtures::write_text(path("cut.asc"),
                                           "ncols 37\nnrows 23\nxllcorner 0\nyllcorner 0\n"
                                           "cellsize 2\nNODATA_value -9999\n1 2 3\n"));
@@ -136,7 +138,9 @@ TEST_F(KelmoraProgram, VerdictTable) {
            " identical value cells. they have 1 different and " + n + " identical nodata cells.\n",
        0},
       {"-i dem.asc shorter.asc -quiet",
-       "ERROR: rasters have different nrows of 23 and 22. difference too big ... \n", 0},
+       "ERROR: rasters have different nrows of 23 and 22. difference too big ... \n", 1},
+      {"-i dem.asc narrower.asc -quiet",
+       "ERROR: rasters have different ncols of 37 and 36. difference too big ... \n", 1},
       {"-i dem.asc cut.asc -quiet",
        "ERROR in SRreader_asc::read_value(): file ends after 3 of 851 cells\n"
        "ERROR: failed to read raster2 at col 3 and row 0 ...\n",
