@@ -155,6 +155,20 @@ void warn_if_placed_apart(const SRreader& r1, const SRreader& r2) {
   }
 }
 
+bool common_quantum(double scale1, double scale2, int64_t* factor1, int64_t* factor2) {
+  *factor1 = 1;
+  *factor2 = 1;
+  if (scale1 == scale2) return true;
+  const double fine = std::min(scale1, scale2);
+  const double ratio = std::max(scale1, scale2) / fine;
+  const double whole = std::round(ratio);
+  if (!(fine > 0.0) || !(whole >= 1.0 && whole <= 1e9) || std::fabs(ratio - whole) > 1e-9 * whole) {
+    return false;
+  }
+  (scale1 > scale2 ? *factor1 : *factor2) = static_cast<int64_t>(whole);
+  return true;
+}
+
 RasterPairStatus compare_raster_cells(SRreader* r1, SRreader* r2, RasterCellCounts* counts) {
   if (r1->ncols != r2->ncols) {
     fprintf(stderr, "ERROR: rasters have different ncols of %d and %d. difference too big ... \n",
@@ -168,6 +182,14 @@ RasterPairStatus compare_raster_cells(SRreader* r1, SRreader* r2, RasterCellCoun
   }
   if (r1->nbits != r2->nbits) {
     fprintf(stderr, "WARNING: rasters have different nbits of %d and %d\n", r1->nbits, r2->nbits);
+  }
+  // Integer rasters deliver whole units, float, ASCII and VPK rasters
+  // hundredths: 100 of one and 10000 of the other are the same height.
+  int64_t factor1 = 1, factor2 = 1;
+  if (!common_quantum(r1->scale[0], r2->scale[0], &factor1, &factor2)) {
+    fprintf(stderr, "ERROR: rasters have quanta of %g and %g. no common quantum\n", r1->scale[0],
+            r2->scale[0]);
+    return RasterPairStatus::kSizesDiffer;
   }
   *counts = RasterCellCounts();
   // Both readers deliver their cells row by row from the top, so one pass in
@@ -188,7 +210,7 @@ RasterPairStatus compare_raster_cells(SRreader* r1, SRreader* r2, RasterCellCoun
         counts->nodata_differ++;
       } else if (nodata1) {
         counts->both_nodata++;
-      } else if (r1->value[0] == r2->value[0]) {
+      } else if (r1->value[0] * factor1 == r2->value[0] * factor2) {
         counts->values_equal++;
       } else {
         counts->values_differ++;

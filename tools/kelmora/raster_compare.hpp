@@ -20,7 +20,7 @@ enum class RasterVerdict { kIdentical, kNearlyIdentical, kNotIdentical };
 enum class RasterPairStatus {
   kCompared,     // both read to the end; the verdict line was printed
   kOpenFailed,   // a raster could not be opened or failed its checks
-  kSizesDiffer,  // ncols or nrows differ; nothing was compared
+  kSizesDiffer,  // ncols, nrows or quanta do not match; nothing was compared
   kReadFailed,   // a cell could not be read; no verdict exists
 };
 
@@ -52,6 +52,11 @@ bool check_raster(const SRreader& raster, const char* name);
 // than a thousandth of a cell (for the size, over the whole raster). The
 // verdict compares cells by their place in the grid and does not look at this.
 void warn_if_placed_apart(const SRreader& raster1, const SRreader& raster2);
+
+// The factors that bring the cells of two quanta to the finer of the two
+// (1 and 100 for whole units against hundredths). False when the coarser
+// quantum is no whole multiple of the finer one.
+bool common_quantum(double scale1, double scale2, int64_t* factor1, int64_t* factor2);
 
 // Reads both rasters cell by cell and counts the cell pairs. Prints the failure
 // and returns kSizesDiffer or kReadFailed; on kCompared the counts are complete

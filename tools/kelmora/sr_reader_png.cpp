@@ -173,9 +173,9 @@ bool SRreader_png::read_value() {
   if (nbits == 16) {
     // PNG stores 16-bit samples most significant byte first
     const uint8_t* p = row_data + static_cast<size_t>(col) * channels * 2;
-    value[0] = (p[0] << 8) | p[1];
+    store_int_sample((p[0] << 8) | p[1]);
   } else {
-    value[0] = row_data[static_cast<size_t>(col) * channels];
+    store_int_sample(row_data[static_cast<size_t>(col) * channels]);
   }
   r_count++;
   return true;

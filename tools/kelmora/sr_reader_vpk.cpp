@@ -170,10 +170,10 @@ bool SRreader_vpk::read_value() {
   }
   const int i = static_cast<int>(r_count & 63);
   if (current && ((current->filled >> i) & 1u)) {
-    nodata_flag = false;
+    cell_nodata = false;
     value[0] = current->z[i];
   } else {
-    nodata_flag = true;
+    cell_nodata = true;
     value[0] = 0;
   }
   r_count++;

@@ -25,7 +25,6 @@ class SRreader_vpk : public SRreader {
 
   bool open(const char* file_name);
   bool read_value() override;
-  bool is_nodata() const override { return nodata_flag; }
   void close(bool close_file = true) override;
 
   // Points that fell outside the raster (a stale bounding box) and were skipped.
@@ -47,7 +46,6 @@ class SRreader_vpk : public SRreader {
   int64_t current_index = -1;
   int64_t cells = 0;
   int64_t skipped = 0;
-  bool nodata_flag = true;
   bool filled = false;  // the points were dropped into their cells
 };
 
