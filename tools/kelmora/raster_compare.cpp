@@ -16,6 +16,23 @@ RasterVerdict raster_verdict(const RasterCellCounts& c) {
   return RasterVerdict::kIdentical;
 }
 
+RasterVerdict raster_verdict(const RasterCellCounts& c, const RasterPlacement& p) {
+  return p.apart ? RasterVerdict::kNotIdentical : raster_verdict(c);
+}
+
+std::string raster_verdict_line(const RasterCellCounts& c, const RasterPlacement& p) {
+  if (!p.apart) return raster_verdict_line(c);
+  char line[640];
+  snprintf(line, sizeof(line),
+           "rasters are not identical. they differ in georeferencing: lower left corner by %.10g "
+           "in x and %.10g in y, cell size by %.10g in x and %.10g in y. they have %" PRId64 " different and %" PRId64
+           " identical value cells and %" PRId64 " different and %" PRId64
+           " identical nodata cells.\n",
+           p.llx, p.lly, p.stepx, p.stepy, c.values_differ, c.values_equal, c.nodata_differ,
+           c.both_nodata);
+  return line;
+}
+
 std::string raster_verdict_line(const RasterCellCounts& c) {
   char line[512];
   if (c.nodata_differ > 0 && c.values_differ > 0) {
@@ -137,22 +154,19 @@ bool near(double a, double b, double step) {
 
 }  // namespace
 
-void warn_if_placed_apart(const SRreader& r1, const SRreader& r2) {
+RasterPlacement raster_placement(const SRreader& r1, const SRreader& r2) {
   // Cells are compared by their position in the grid only; equal cells of grids
   // that lie apart or differ in cell size would otherwise pass for identical.
   const double step = std::min(std::fabs(r1.stepx), std::fabs(r1.stepy));
   const double cells = std::max(r1.ncols, r1.nrows);
-  if (!near(r1.stepx, r2.stepx, step / cells) || !near(r1.stepy, r2.stepy, step / cells)) {
-    fprintf(stderr,
-            "WARNING: rasters have different cell sizes of %.10g by %.10g and %.10g by %.10g\n",
-            r1.stepx, r1.stepy, r2.stepx, r2.stepy);
-  }
-  if (!near(r1.llx, r2.llx, step) || !near(r1.lly, r2.lly, step)) {
-    fprintf(stderr,
-            "WARNING: rasters have different lower left corners of (%.10g, %.10g) and (%.10g, "
-            "%.10g)\n",
-            r1.llx, r1.lly, r2.llx, r2.lly);
-  }
+  RasterPlacement p;
+  p.llx = r2.llx - r1.llx;
+  p.lly = r2.lly - r1.lly;
+  p.stepx = r2.stepx - r1.stepx;
+  p.stepy = r2.stepy - r1.stepy;
+  p.apart = !near(r1.stepx, r2.stepx, step / cells) || !near(r1.stepy, r2.stepy, step / cells) ||
+            !near(r1.llx, r2.llx, step) || !near(r1.lly, r2.lly, step);
+  return p;
 }
 
 bool common_quantum(double scale1, double scale2, int64_t* factor1, int64_t* factor2) {
@@ -248,8 +262,7 @@ RasterPairStatus compare_raster_files(const char* file1, const char* file2,
   if (!raster2) return RasterPairStatus::kOpenFailed;
   RasterPairStatus status = compare_raster_cells(raster1.get(), raster2.get(), counts);
   if (status != RasterPairStatus::kCompared) return status;  // deleted unclosed: no count warning
-  warn_if_placed_apart(*raster1, *raster2);
-  fputs(raster_verdict_line(*counts).c_str(), stderr);
+  fputs(raster_verdict_line(*counts, raster_placement(*raster1, *raster2)).c_str(), stderr);
   raster1->close(true);
   raster1.reset();
   raster2->close(true);

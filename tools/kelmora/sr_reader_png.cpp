@@ -69,6 +69,11 @@ bool SRreader_png::read_header() {
       nbands = -1;
       break;
   }
+  // GDAL keeps a grey raster's nodata as the transparent grey of its tRNS chunk.
+  png_color_16p transparent = nullptr;
+  if (nbands == 1 && png_get_tRNS(png, info, nullptr, nullptr, &transparent) && transparent) {
+    nodata = transparent->gray;
+  }
   is_interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
   if (is_interlaced) png_set_interlace_handling(png);
   png_read_update_info(png, info);
