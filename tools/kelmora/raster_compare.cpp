@@ -208,27 +208,36 @@ RasterPairStatus compare_raster_cells(SRreader* r1, SRreader* r2, RasterCellCoun
   *counts = RasterCellCounts();
   // Both readers deliver their cells row by row from the top, so one pass in
   // that order pairs them up; a failure names the cell's true column and row.
-  for (int32_t row = 0; row < r1->nrows; row++) {
-    for (int32_t col = 0; col < r1->ncols; col++) {
-      if (!r1->read_value()) {
-        fprintf(stderr, "ERROR: failed to read raster1 at col %d and row %d ...\n", col, row);
-        return RasterPairStatus::kReadFailed;
+  const int64_t cells = static_cast<int64_t>(r1->nrows) * r1->ncols;
+  for (int64_t k = 0; k < cells; k++) {
+    if (!r1->read_value()) {
+      fprintf(stderr, "ERROR: failed to read raster1 at col %d and row %d ...\n",
+              static_cast<int>(k % r1->ncols), static_cast<int>(k / r1->ncols));
+      return RasterPairStatus::kReadFailed;
+    }
+    if (!r2->read_value()) {
+      fprintf(stderr, "ERROR: failed to read raster2 at col %d and row %d ...\n",
+              static_cast<int>(k % r1->ncols), static_cast<int>(k / r1->ncols));
+      return RasterPairStatus::kReadFailed;
+    }
+    bool nodata2 = r2->is_nodata();
+    bool nodata1 = r1->is_nodata();
+    if (nodata1 != nodata2) {
+      counts->nodata_differ++;
+    } else if (nodata1) {
+      counts->both_nodata++;
+      // A stretch that both know to be empty is counted without visiting its cells.
+      const int64_t run = std::min(r1->nodata_run(), r2->nodata_run());
+      if (run > 0) {
+        r1->skip_nodata(run);
+        r2->skip_nodata(run);
+        counts->both_nodata += run;
+        k += run;
       }
-      if (!r2->read_value()) {
-        fprintf(stderr, "ERROR: failed to read raster2 at col %d and row %d ...\n", col, row);
-        return RasterPairStatus::kReadFailed;
-      }
-      bool nodata2 = r2->is_nodata();
-      bool nodata1 = r1->is_nodata();
-      if (nodata1 != nodata2) {
-        counts->nodata_differ++;
-      } else if (nodata1) {
-        counts->both_nodata++;
-      } else if (r1->value[0] * factor1 == r2->value[0] * factor2) {
-        counts->values_equal++;
-      } else {
-        counts->values_differ++;
-      }
+    } else if (r1->value[0] * factor1 == r2->value[0] * factor2) {
+      counts->values_equal++;
+    } else {
+      counts->values_differ++;
     }
   }
   return RasterPairStatus::kCompared;

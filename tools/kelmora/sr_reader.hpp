@@ -67,6 +67,12 @@ class SRreader {
   // sample as the file stores it, never by its value at the quantum (a float
   // cell of -9999.004 is a value even though it rounds to the nodata -999900).
   virtual bool is_nodata() const { return cell_nodata; }
+  // How many cells from the next one on are nodata, known without reading
+  // them (0: unknown). Readers whose cells cost nothing in the file (a VPK
+  // raster's empty cells) say so, and skip_nodata passes over them, so that
+  // the comparison's cost follows the file and not the declared grid.
+  virtual int64_t nodata_run() const { return 0; }
+  virtual void skip_nodata(int64_t cells) { (void)cells; }
   virtual void close(bool close_file = true);
   virtual void world_to_raster(const double* xyz, float* rc) const;
   virtual void raster_to_world(const float* rc, double* xyz) const;
