@@ -42,8 +42,8 @@ bool write_gdal(const std::string& path, const DemGrid& g, const char* driver_na
                          GDT_Float64, 0, 0) == CE_None;
   if (png && ok) {
     const char* options[] = {"WORLDFILE=YES", nullptr};
-    GDALDatasetH copy = GDALCreateCopy(driver, path.c_str(), ds, FALSE,
-                                       const_cast<char**>(options), nullptr, nullptr);
+    GDALDatasetH copy = GDALCreateCopy(driver, path.c_str(), ds, FALSE, const_cast<char**>(options),
+                                       nullptr, nullptr);
     ok = copy != nullptr;
     if (copy) GDALClose(copy);
     const std::string stem = path.substr(0, path.size() - 3);
@@ -191,8 +191,8 @@ TEST(KelmoraFormats, FloatCellsNearNodataAreValues) {
     const char* b;
     std::string verdict;
   } cases[] = {
-      {"exact.asc", "near.asc", nearly}, {"exact.asc", "near.bil", nearly},
-      {"exact.asc", "near.tif", nearly}, {"exact.asc", "near.img", nearly},
+      {"exact.asc", "near.asc", nearly},   {"exact.asc", "near.bil", nearly},
+      {"exact.asc", "near.tif", nearly},   {"exact.asc", "near.img", nearly},
       {"near.asc", "near.tif", identical}, {"near.img", "near.bil", identical},
   };
   for (const auto& c : cases) {

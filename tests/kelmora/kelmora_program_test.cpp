@@ -298,17 +298,21 @@ TEST_F(KelmoraProgram, GridsPlacedApartAreNamed) {
     std::string err;
   } cases[] = {
       {"dem.asc shifted.asc",
-       apart + "lower left corner by 3 in x and 0 in y, cell size by 0 in x and 0 in y. they have 0 "
-               "different and " + v + " identical value cells and 0 different and " + n +
-           " identical nodata cells.\n"},
+       apart +
+           "lower left corner by 3 in x and 0 in y, cell size by 0 in x and 0 in y. they have 0 "
+           "different and " +
+           v + " identical value cells and 0 different and " + n + " identical nodata cells.\n"},
       {"dem.bil coarse.bil",
-       apart + "lower left corner by 0 in x and 0 in y, cell size by 2 in x and 2 in y. they have 0 "
-               "different and " + v + " identical value cells and 0 different and " + n +
-           " identical nodata cells.\n"},
+       apart +
+           "lower left corner by 0 in x and 0 in y, cell size by 2 in x and 2 in y. they have 0 "
+           "different and " +
+           v + " identical value cells and 0 different and " + n + " identical nodata cells.\n"},
       {"dem.asc far.vpk",
-       apart + "lower left corner by -1000 in x and 1000 in y, cell size by 0 in x and 0 in y. they "
-               "have 1 different and " + std::to_string(value_cells - 1) +
-           " identical value cells and 0 different and " + n + " identical nodata cells.\n"},
+       apart +
+           "lower left corner by -1000 in x and 1000 in y, cell size by 0 in x and 0 in y. they "
+           "have 1 different and " +
+           std::to_string(value_cells - 1) + " identical value cells and 0 different and " + n +
+           " identical nodata cells.\n"},
       {"dem.bil dem.vpk", identical},
       {"dem.asc dem.bil", identical},
       {"dem.asc nudged.asc", identical},

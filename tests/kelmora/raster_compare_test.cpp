@@ -175,7 +175,8 @@ TEST_F(RasterCompareFiles, DifferentSampleWidthsWarnAndCompare) {
   // a 16-bit raster holds whole metres, the ASCII grid hundredths: both meet at hundredths
   const DemGrid whole = raster_fixtures::whole_units(dem);
   ASSERT_TRUE(raster_fixtures::write_asc(path("whole.asc"), whole));
-  ASSERT_TRUE(raster_fixtures::write_bil(path("dem.bil"), whole, BilSample::kU16, false, 1.0, 65535));
+  ASSERT_TRUE(
+      raster_fixtures::write_bil(path("dem.bil"), whole, BilSample::kU16, false, 1.0, 65535));
   std::string err;
   EXPECT_EQ(run_pair(path("whole.asc"), path("dem.bil"), &err), RasterPairStatus::kCompared);
   EXPECT_EQ(err.substr(0, err.find('\n') + 1),

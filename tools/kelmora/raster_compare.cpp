@@ -25,8 +25,8 @@ std::string raster_verdict_line(const RasterCellCounts& c, const RasterPlacement
   char line[640];
   snprintf(line, sizeof(line),
            "rasters are not identical. they differ in georeferencing: lower left corner by %.10g "
-           "in x and %.10g in y, cell size by %.10g in x and %.10g in y. they have %" PRId64 " different and %" PRId64
-           " identical value cells and %" PRId64 " different and %" PRId64
+           "in x and %.10g in y, cell size by %.10g in x and %.10g in y. they have %" PRId64
+           " different and %" PRId64 " identical value cells and %" PRId64 " different and %" PRId64
            " identical nodata cells.\n",
            p.llx, p.lly, p.stepx, p.stepy, c.values_differ, c.values_equal, c.nodata_differ,
            c.both_nodata);

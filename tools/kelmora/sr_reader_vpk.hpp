@@ -46,7 +46,7 @@ class SRreader_vpk : public SRreader {
   };
   std::unordered_map<int64_t, Block> blocks;
   std::vector<int64_t> block_keys;  // the keys of blocks, in ascending order
-  const Block* current = nullptr;  // the block of cell r_count, null when empty
+  const Block* current = nullptr;   // the block of cell r_count, null when empty
   int64_t current_index = -1;
   int64_t cells = 0;
   int64_t skipped = 0;
