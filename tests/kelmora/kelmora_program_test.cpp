@@ -76,12 +76,14 @@ TEST_F(KelmoraProgram, VerdictTable) {
   both.at(1, 0) = dem.nodata;
   both.at(2, 0) += 1.0;
   DemGrid shorter = raster_fixtures::make_dem(37, 22, 100.0, 300.0, 11);
+  DemGrid narrower = raster_fixtures::make_dem(36, 23, 100.0, 300.0, 11);
   ASSERT_TRUE(raster_fixtures::write_asc(path("dem.asc"), dem));
   ASSERT_TRUE(raster_fixtures::write_bil(path("dem.bil"), dem, BilSample::kF32, false));
   ASSERT_TRUE(raster_fixtures::write_asc(path("one_nodata.asc"), one_nodata));
   ASSERT_TRUE(raster_fixtures::write_asc(path("one_value.asc"), one_value));
   ASSERT_TRUE(raster_fixtures::write_asc(path("both.asc"), both));
   ASSERT_TRUE(raster_fixtures::write_asc(path("shorter.asc"), shorter));
+  ASSERT_TRUE(raster_fixtures::write_asc(path("narrower.asc"), narrower));
   ASSERT_TRUE(raster_fixtures::write_text(path("cut.asc"),
                                           "ncols 37\nnrows 23\nxllcorner 0\nyllcorner 0\n"
                                           "cellsize 2\nNODATA_value -9999\n1 2 3\n"));
@@ -136,7 +138,9 @@ TEST_F(KelmoraProgram, VerdictTable) {
            " identical value cells. they have 1 different and " + n + " identical nodata cells.\n",
        0},
       {"-i dem.asc shorter.asc -quiet",
-       "ERROR: rasters have different nrows of 23 and 22. difference too big ... \n", 0},
+       "ERROR: rasters have different nrows of 23 and 22. difference too big ... \n", 1},
+      {"-i dem.asc narrower.asc -quiet",
+       "ERROR: rasters have different ncols of 37 and 36. difference too big ... \n", 1},
       {"-i dem.asc cut.asc -quiet",
        "ERROR in SRreader_asc::read_value(): file ends after 3 of 851 cells\n"
        "ERROR: failed to read raster2 at col 3 and row 0 ...\n",
@@ -260,14 +264,18 @@ TEST_F(KelmoraProgram, SameDemAsAscBilAndVpk) {
   }
 }
 
-// The verdict pairs cells by their place in the grid; grids that lie apart or differ in cell size
-// are named before it, while the georeferencing of one grid in any format agrees within a
+// Grids that lie apart or differ in cell size are not identical, whatever their cells hold, and
+// the verdict says by how much; the georeferencing of one grid in any format agrees within a
 // thousandth of a cell (a BIL gives the centre of its upper-left cell).
 TEST_F(KelmoraProgram, GridsPlacedApartAreNamed) {
   DemGrid shifted = dem;
   shifted.llx += 3.0;
   DemGrid coarse = dem;
   coarse.cell = 2.0 * dem.cell;
+  DemGrid far = dem;  // a kilometre away, and one cell changed
+  far.llx -= 1000.0;
+  far.lly += 1000.0;
+  far.at(2, 0) += 1.0;
   DemGrid nudged = dem;
   nudged.lly += 0.0005;
   std::string why;
@@ -277,24 +285,34 @@ TEST_F(KelmoraProgram, GridsPlacedApartAreNamed) {
   ASSERT_TRUE(raster_fixtures::write_asc(path("shifted.asc"), shifted));
   ASSERT_TRUE(raster_fixtures::write_bil(path("coarse.bil"), coarse, BilSample::kF32, false));
   ASSERT_TRUE(raster_fixtures::write_asc(path("nudged.asc"), nudged));
+  ASSERT_TRUE(raster_fixtures::write_vpk(path("far.vpk"), far, {}, &why)) << why;
   int value_cells = 0, nodata_cells = 0;
   for (double z : dem.z) (z == dem.nodata ? nodata_cells : value_cells)++;
   const std::string identical = "rasters are identical. both have " + std::to_string(value_cells) +
                                 " value and " + std::to_string(nodata_cells) + " nodata cells.\n";
-  char corners[200], sizes[200];
-  snprintf(corners, sizeof(corners),
-           "WARNING: rasters have different lower left corners of (%.10g, %.10g) and (%.10g, "
-           "%.10g)\n",
-           dem.llx, dem.lly, shifted.llx, shifted.lly);
-  snprintf(sizes, sizeof(sizes),
-           "WARNING: rasters have different cell sizes of %.10g by %.10g and %.10g by %.10g\n",
-           dem.cell, dem.cell, coarse.cell, coarse.cell);
+  const std::string v = std::to_string(value_cells);
+  const std::string n = std::to_string(nodata_cells);
+  const std::string apart = "rasters are not identical. they differ in georeferencing: ";
   const struct {
     const char* pair;
     std::string err;
   } cases[] = {
-      {"dem.asc shifted.asc", corners + identical},
-      {"dem.bil coarse.bil", sizes + identical},
+      {"dem.asc shifted.asc",
+       apart +
+           "lower left corner by 3 in x and 0 in y, cell size by 0 in x and 0 in y. they have 0 "
+           "different and " +
+           v + " identical value cells and 0 different and " + n + " identical nodata cells.\n"},
+      {"dem.bil coarse.bil",
+       apart +
+           "lower left corner by 0 in x and 0 in y, cell size by 2 in x and 2 in y. they have 0 "
+           "different and " +
+           v + " identical value cells and 0 different and " + n + " identical nodata cells.\n"},
+      {"dem.asc far.vpk",
+       apart +
+           "lower left corner by -1000 in x and 1000 in y, cell size by 0 in x and 0 in y. they "
+           "have 1 different and " +
+           std::to_string(value_cells - 1) + " identical value cells and 0 different and " + n +
+           " identical nodata cells.\n"},
       {"dem.bil dem.vpk", identical},
       {"dem.asc dem.bil", identical},
       {"dem.asc nudged.asc", identical},

@@ -172,10 +172,13 @@ TEST_F(RasterCompareFiles, SizesDiffer) {
 
 TEST_F(RasterCompareFiles, DifferentSampleWidthsWarnAndCompare) {
   ASSERT_TRUE(raster_fixtures::write_asc(path("dem.asc"), dem));
+  // a 16-bit raster holds whole metres, the ASCII grid hundredths: both meet at hundredths
+  const DemGrid whole = raster_fixtures::whole_units(dem);
+  ASSERT_TRUE(raster_fixtures::write_asc(path("whole.asc"), whole));
   ASSERT_TRUE(
-      raster_fixtures::write_bil(path("dem.bil"), dem, BilSample::kU16, false, 100.0, 65535));
+      raster_fixtures::write_bil(path("dem.bil"), whole, BilSample::kU16, false, 1.0, 65535));
   std::string err;
-  EXPECT_EQ(run_pair(path("dem.asc"), path("dem.bil"), &err), RasterPairStatus::kCompared);
+  EXPECT_EQ(run_pair(path("whole.asc"), path("dem.bil"), &err), RasterPairStatus::kCompared);
   EXPECT_EQ(err.substr(0, err.find('\n') + 1),
             "WARNING: rasters have different nbits of 32 and 16\n");
   EXPECT_NE(err.find("rasters are identical."), std::string::npos) << err;
@@ -302,13 +305,15 @@ void expect_pairwise_identical(const std::vector<Flavour>& flavours, const DemGr
           << flavours[i].name << " vs " << flavours[j].name << ": " << err;
     }
   }
-  // one cell changed by one hundredth, in every flavour against the first
-  DemGrid changed = g;
+  // one cell changed by the flavour's quantum (a hundredth, or one for integer cells), in every
+  // flavour against the first
   size_t k = g.z.size() / 2;
-  while (changed.z[k] == g.nodata) k++;
-  changed.z[k] += 0.01;
+  while (g.z[k] == g.nodata) k++;
   RasterCellCounts one{0, nodata_cells, want.values_equal - 1, 1};
   for (size_t j = 0; j < flavours.size(); j++) {
+    DemGrid changed = g;
+    const bool whole = !flavours[j].is_asc && flavours[j].kind != BilSample::kF32;
+    changed.z[k] += whole ? 1.0 : 0.01;
     std::string changed_path =
         dir.file(std::string("c_") + flavours[j].name + (flavours[j].is_asc ? ".asc" : ".bil"));
     write_flavour(flavours[j], changed, changed_path);
@@ -323,34 +328,34 @@ void expect_pairwise_identical(const std::vector<Flavour>& flavours, const DemGr
 }
 
 TEST(RasterCompareFlavours, WideValuesAcrossAscAndBil) {
-  // heights 100.00 .. 300.00 fit 16 bits at hundredths
-  DemGrid g = raster_fixtures::make_dem(37, 23, 100.0, 300.0, 11);
+  // whole heights 100 .. 300: integer cells meet the hundredths of the others
+  DemGrid g = raster_fixtures::whole_units(raster_fixtures::make_dem(37, 23, 1.0, 300.0, 11));
   const std::vector<Flavour> flavours = {
       {"asc", true, BilSample::kF32, false, 0, 0},
       {"asc_wrapped", true, BilSample::kF32, true, 0, 0},
       {"f32_le", false, BilSample::kF32, false, 0, 0},
       {"f32_be", false, BilSample::kF32, true, 0, 0},
-      {"s32_le", false, BilSample::kS32, false, 100.0, -9999},
-      {"s32_be", false, BilSample::kS32, true, 100.0, -9999},
-      {"u32_be", false, BilSample::kU32, true, 100.0, 4000000},
-      {"s16_le", false, BilSample::kS16, false, 100.0, -9999},
-      {"s16_be", false, BilSample::kS16, true, 100.0, -9999},
-      {"u16_le", false, BilSample::kU16, false, 100.0, 65535},
-      {"u16_be", false, BilSample::kU16, true, 100.0, 65535},
+      {"s32_le", false, BilSample::kS32, false, 1.0, -9999},
+      {"s32_be", false, BilSample::kS32, true, 1.0, -9999},
+      {"u32_be", false, BilSample::kU32, true, 1.0, 4000000},
+      {"s16_le", false, BilSample::kS16, false, 1.0, -9999},
+      {"s16_be", false, BilSample::kS16, true, 1.0, -9999},
+      {"u16_le", false, BilSample::kU16, false, 1.0, 65535},
+      {"u16_be", false, BilSample::kU16, true, 1.0, 65535},
   };
   expect_pairwise_identical(flavours, g);
 }
 
 TEST(RasterCompareFlavours, SmallValuesAcrossAscAndByteBil) {
-  // heights -1.00 .. 1.00 for signed bytes, 0.00 .. 2.00 for unsigned ones
-  DemGrid s = raster_fixtures::make_dem(37, 23, -1.0, 1.0, 11);
+  // whole heights -100 .. 100 for signed bytes, 0 .. 200 for unsigned ones
+  DemGrid s = raster_fixtures::whole_units(raster_fixtures::make_dem(37, 23, -100.0, 100.0, 11));
   expect_pairwise_identical({{"asc", true, BilSample::kF32, false, 0, 0},
-                             {"s8", false, BilSample::kS8, false, 100.0, -128},
-                             {"s16", false, BilSample::kS16, true, 100.0, -9999}},
+                             {"s8", false, BilSample::kS8, false, 1.0, -128},
+                             {"s16", false, BilSample::kS16, true, 1.0, -9999}},
                             s);
-  DemGrid u = raster_fixtures::make_dem(37, 23, 0.0, 2.0, 11);
+  DemGrid u = raster_fixtures::whole_units(raster_fixtures::make_dem(37, 23, 0.0, 200.0, 11));
   expect_pairwise_identical({{"asc", true, BilSample::kF32, false, 0, 0},
-                             {"u8", false, BilSample::kU8, false, 100.0, 255},
+                             {"u8", false, BilSample::kU8, false, 1.0, 255},
                              {"f32", false, BilSample::kF32, true, 0, 0}},
                             u);
 }

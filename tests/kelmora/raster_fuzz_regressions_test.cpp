@@ -15,6 +15,7 @@
 #include "fuzz_raster_harness.hpp"
 #include "las_fixture.hpp"
 #include "raster_fixtures.hpp"
+#include "run_program.hpp"
 #include "sr_reader_vpk.hpp"
 
 namespace {
@@ -34,7 +35,73 @@ std::vector<Bytes> kept_inputs() {
   return inputs;
 }
 
+void write_bytes(const std::string& path, const Bytes& bytes) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+}
+
 }  // namespace
+
+// A VPK raster of a dozen points whose record announces 973078528 columns and
+// 7 or 973078528 rows (as the 625-byte fuzz inputs do): `kelmora -i F -i F`
+// called 6.8e9 nodata cells identical after 67 s, or never ended. Stretches
+// both rasters know to be empty are now counted without visiting each cell,
+// and a file whose points cannot be read is refused instead of compared as
+// nodata. The CPU limit only guards the run against a hang.
+TEST(RasterFuzzRegressions, VpkRasterOfAHugeAnnouncedGridCostsWhatItsFileHolds) {
+  raster_fixtures::DemGrid grid;
+  grid.ncols = 4;
+  grid.nrows = 3;
+  grid.llx = 630000.0;
+  grid.lly = 4830000.0;
+  grid.cell = 2.0;
+  grid.z = {10.00, 10.01, 10.02, 10.03, 11.00, -9999, 11.02, 11.03, 12.00, 12.01, 12.02, 12.03};
+  raster_fixtures::ScopedTempDir dir;
+  raster_fixtures::VpkOptions options;
+  options.fixture_writer = true;
+  const std::string path = dir.file("a.vpk");
+  ASSERT_TRUE(raster_fixtures::write_vpk(path, grid, options));
+  const Bytes bytes = fuzz_file_bytes(path);
+  const std::string id = "Raster VPK";
+  const auto at = std::search(bytes.begin(), bytes.end(), id.begin(), id.end());
+  ASSERT_NE(at, bytes.end());
+  const size_t ncols_at = static_cast<size_t>(at - bytes.begin()) - 2 + 54 + 8;
+  ASSERT_EQ(fixture_get_u32(bytes, ncols_at), 4u);
+  ASSERT_EQ(fixture_get_u32(bytes, ncols_at + 4), 3u);
+  const uint32_t point_offset = fixture_get_u32(bytes, 96);
+  const struct {
+    const char* file;
+    uint32_t nrows;
+    bool cut;  // the points are cut off the file
+    std::string err;
+    int exit_code;
+  } cases[] = {
+      {"wide.vpk", 7, false,
+       "rasters are identical. both have 11 value and 6811549685 nodata cells.\n", 0},
+      {"huge.vpk", 973078528, false,
+       "rasters are identical. both have 11 value and 946881821654646773 nodata cells.\n", 0},
+      {"cut.vpk", 7, true,
+       "WARNING: end-of-file after 0 of 11 points for 'cut.vpk'\n"
+       "ERROR in SRreader_vpk::read_value(): only 0 of 11 points could be read from 'cut.vpk'\n"
+       "ERROR: failed to read raster1 at col 0 and row 0 ...\n",
+       1},
+  };
+  for (const auto& c : cases) {
+    Bytes patched = bytes;
+    fixture_put_u32(patched, ncols_at, 973078528u);
+    fixture_put_u32(patched, ncols_at + 4, c.nrows);
+    if (c.cut) patched.resize(point_offset);
+    write_bytes(dir.file(c.file), patched);
+    ProgramLimits guard;
+    guard.cpu_seconds = 60;
+    const ProgramRun r = run_program(std::string(PL_BINARY_DIR) + "/kelmora",
+                                     {"-quiet", "-i", c.file, "-i", c.file}, dir.path(), "", guard);
+    EXPECT_EQ(r.err, c.err) << c.file;
+    EXPECT_EQ(r.exit_code, c.exit_code) << c.file;
+  }
+}
 
 // The seed rasters and every kept input come back through the readers.
 TEST(RasterFuzzRegressions, EveryKeptInputComesBack) {

@@ -308,11 +308,11 @@ struct BilNodataCase {
 
 TEST(SRreaderBil, Nodata) {
   const BilNodataCase cases[] = {
-      // -9999.0f, -9999.004f (same hundredth), -9998.99f
+      // -9999.0f, -9999.004f (same hundredth, but not the stored nodata), -9998.99f
       {"nbits 32\npixeltype float\nnodata -9999\n",
        std::string("\x00\x3c\x1c\xc6\x04\x3c\x1c\xc6\xd7\x3b\x1c\xc6", 12),
        -999900,
-       {true, true, false}},
+       {true, false, false}},
       // without a nodata line a float raster takes -9999
       {"nbits 32\npixeltype float\n",
        std::string("\x00\x3c\x1c\xc6\x00\x00\x80\x3f\x00\x00\x00\x00", 12),

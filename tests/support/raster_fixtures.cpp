@@ -33,6 +33,13 @@ DemGrid make_dem(int ncols, int nrows, double low, double high, int nodata_every
   return g;
 }
 
+DemGrid whole_units(DemGrid g) {
+  for (double& z : g.z) {
+    if (z != g.nodata && !std::isnan(z)) z = std::round(z);
+  }
+  return g;
+}
+
 bool write_asc(const std::string& path, const DemGrid& g, int decimals, int values_per_line) {
   FILE* f = fopen(path.c_str(), "w");
   if (!f) return false;

@@ -26,6 +26,10 @@ struct DemGrid {
 // and every nodata_every-th cell (by a scattered pattern) set to nodata (0: none).
 DemGrid make_dem(int ncols, int nrows, double low, double high, int nodata_every);
 
+// The grid with its value cells rounded to whole units, as an integer raster
+// holds them (NaN and nodata cells stay).
+DemGrid whole_units(DemGrid grid);
+
 // ESRI ASCII grid: values with `decimals` decimals ("nan" for NaN), nodata as
 // written by "%g". values_per_line 0 writes one row per line.
 bool write_asc(const std::string& path, const DemGrid& grid, int decimals = 2,

@@ -162,9 +162,10 @@ int main(int argc, char* argv[]) {
       fprintf(stderr, "ERROR: out of memory comparing '%s' and '%s'\n", file1, file2.c_str());
       exit_tool(1, wait);
     }
-    if (status == RasterPairStatus::kSizesDiffer) exit_tool(0, wait);
-    // A raster that cannot be read has no verdict: the run fails.
-    if (status == RasterPairStatus::kReadFailed) exit_tool(1, wait);
+    // Rasters of different sizes, or one that cannot be read, have no verdict: the run fails.
+    if (status == RasterPairStatus::kSizesDiffer || status == RasterPairStatus::kReadFailed) {
+      exit_tool(1, wait);
+    }
     if (status == RasterPairStatus::kOpenFailed) {
       exit_code = 1;
       break;

@@ -16,6 +16,23 @@ RasterVerdict raster_verdict(const RasterCellCounts& c) {
   return RasterVerdict::kIdentical;
 }
 
+RasterVerdict raster_verdict(const RasterCellCounts& c, const RasterPlacement& p) {
+  return p.apart ? RasterVerdict::kNotIdentical : raster_verdict(c);
+}
+
+std::string raster_verdict_line(const RasterCellCounts& c, const RasterPlacement& p) {
+  if (!p.apart) return raster_verdict_line(c);
+  char line[640];
+  snprintf(line, sizeof(line),
+           "rasters are not identical. they differ in georeferencing: lower left corner by %.10g "
+           "in x and %.10g in y, cell size by %.10g in x and %.10g in y. they have %" PRId64
+           " different and %" PRId64 " identical value cells and %" PRId64 " different and %" PRId64
+           " identical nodata cells.\n",
+           p.llx, p.lly, p.stepx, p.stepy, c.values_differ, c.values_equal, c.nodata_differ,
+           c.both_nodata);
+  return line;
+}
+
 std::string raster_verdict_line(const RasterCellCounts& c) {
   char line[512];
   if (c.nodata_differ > 0 && c.values_differ > 0) {
@@ -137,22 +154,33 @@ bool near(double a, double b, double step) {
 
 }  // namespace
 
-void warn_if_placed_apart(const SRreader& r1, const SRreader& r2) {
+RasterPlacement raster_placement(const SRreader& r1, const SRreader& r2) {
   // Cells are compared by their position in the grid only; equal cells of grids
   // that lie apart or differ in cell size would otherwise pass for identical.
   const double step = std::min(std::fabs(r1.stepx), std::fabs(r1.stepy));
   const double cells = std::max(r1.ncols, r1.nrows);
-  if (!near(r1.stepx, r2.stepx, step / cells) || !near(r1.stepy, r2.stepy, step / cells)) {
-    fprintf(stderr,
-            "WARNING: rasters have different cell sizes of %.10g by %.10g and %.10g by %.10g\n",
-            r1.stepx, r1.stepy, r2.stepx, r2.stepy);
+  RasterPlacement p;
+  p.llx = r2.llx - r1.llx;
+  p.lly = r2.lly - r1.lly;
+  p.stepx = r2.stepx - r1.stepx;
+  p.stepy = r2.stepy - r1.stepy;
+  p.apart = !near(r1.stepx, r2.stepx, step / cells) || !near(r1.stepy, r2.stepy, step / cells) ||
+            !near(r1.llx, r2.llx, step) || !near(r1.lly, r2.lly, step);
+  return p;
+}
+
+bool common_quantum(double scale1, double scale2, int64_t* factor1, int64_t* factor2) {
+  *factor1 = 1;
+  *factor2 = 1;
+  if (scale1 == scale2) return true;
+  const double fine = std::min(scale1, scale2);
+  const double ratio = std::max(scale1, scale2) / fine;
+  const double whole = std::round(ratio);
+  if (!(fine > 0.0) || !(whole >= 1.0 && whole <= 1e9) || std::fabs(ratio - whole) > 1e-9 * whole) {
+    return false;
   }
-  if (!near(r1.llx, r2.llx, step) || !near(r1.lly, r2.lly, step)) {
-    fprintf(stderr,
-            "WARNING: rasters have different lower left corners of (%.10g, %.10g) and (%.10g, "
-            "%.10g)\n",
-            r1.llx, r1.lly, r2.llx, r2.lly);
-  }
+  (scale1 > scale2 ? *factor1 : *factor2) = static_cast<int64_t>(whole);
+  return true;
 }
 
 RasterPairStatus compare_raster_cells(SRreader* r1, SRreader* r2, RasterCellCounts* counts) {
@@ -169,30 +197,47 @@ RasterPairStatus compare_raster_cells(SRreader* r1, SRreader* r2, RasterCellCoun
   if (r1->nbits != r2->nbits) {
     fprintf(stderr, "WARNING: rasters have different nbits of %d and %d\n", r1->nbits, r2->nbits);
   }
+  // Integer rasters deliver whole units, float, ASCII and VPK rasters
+  // hundredths: 100 of one and 10000 of the other are the same height.
+  int64_t factor1 = 1, factor2 = 1;
+  if (!common_quantum(r1->scale[0], r2->scale[0], &factor1, &factor2)) {
+    fprintf(stderr, "ERROR: rasters have quanta of %g and %g. no common quantum\n", r1->scale[0],
+            r2->scale[0]);
+    return RasterPairStatus::kSizesDiffer;
+  }
   *counts = RasterCellCounts();
   // Both readers deliver their cells row by row from the top, so one pass in
   // that order pairs them up; a failure names the cell's true column and row.
-  for (int32_t row = 0; row < r1->nrows; row++) {
-    for (int32_t col = 0; col < r1->ncols; col++) {
-      if (!r1->read_value()) {
-        fprintf(stderr, "ERROR: failed to read raster1 at col %d and row %d ...\n", col, row);
-        return RasterPairStatus::kReadFailed;
+  const int64_t cells = static_cast<int64_t>(r1->nrows) * r1->ncols;
+  for (int64_t k = 0; k < cells; k++) {
+    if (!r1->read_value()) {
+      fprintf(stderr, "ERROR: failed to read raster1 at col %d and row %d ...\n",
+              static_cast<int>(k % r1->ncols), static_cast<int>(k / r1->ncols));
+      return RasterPairStatus::kReadFailed;
+    }
+    if (!r2->read_value()) {
+      fprintf(stderr, "ERROR: failed to read raster2 at col %d and row %d ...\n",
+              static_cast<int>(k % r1->ncols), static_cast<int>(k / r1->ncols));
+      return RasterPairStatus::kReadFailed;
+    }
+    bool nodata2 = r2->is_nodata();
+    bool nodata1 = r1->is_nodata();
+    if (nodata1 != nodata2) {
+      counts->nodata_differ++;
+    } else if (nodata1) {
+      counts->both_nodata++;
+      // A stretch that both know to be empty is counted without visiting its cells.
+      const int64_t run = std::min(r1->nodata_run(), r2->nodata_run());
+      if (run > 0) {
+        r1->skip_nodata(run);
+        r2->skip_nodata(run);
+        counts->both_nodata += run;
+        k += run;
       }
-      if (!r2->read_value()) {
-        fprintf(stderr, "ERROR: failed to read raster2 at col %d and row %d ...\n", col, row);
-        return RasterPairStatus::kReadFailed;
-      }
-      bool nodata2 = r2->is_nodata();
-      bool nodata1 = r1->is_nodata();
-      if (nodata1 != nodata2) {
-        counts->nodata_differ++;
-      } else if (nodata1) {
-        counts->both_nodata++;
-      } else if (r1->value[0] == r2->value[0]) {
-        counts->values_equal++;
-      } else {
-        counts->values_differ++;
-      }
+    } else if (r1->value[0] * factor1 == r2->value[0] * factor2) {
+      counts->values_equal++;
+    } else {
+      counts->values_differ++;
     }
   }
   return RasterPairStatus::kCompared;
@@ -226,8 +271,7 @@ RasterPairStatus compare_raster_files(const char* file1, const char* file2,
   if (!raster2) return RasterPairStatus::kOpenFailed;
   RasterPairStatus status = compare_raster_cells(raster1.get(), raster2.get(), counts);
   if (status != RasterPairStatus::kCompared) return status;  // deleted unclosed: no count warning
-  warn_if_placed_apart(*raster1, *raster2);
-  fputs(raster_verdict_line(*counts).c_str(), stderr);
+  fputs(raster_verdict_line(*counts, raster_placement(*raster1, *raster2)).c_str(), stderr);
   raster1->close(true);
   raster1.reset();
   raster2->close(true);

@@ -16,18 +16,31 @@ struct RasterCellCounts {
 
 enum class RasterVerdict { kIdentical, kNearlyIdentical, kNotIdentical };
 
+// Where raster 2 lies against raster 1: the differences of the lower-left
+// corners and of the cell sizes (raster 2 minus raster 1).
+struct RasterPlacement {
+  bool apart = false;  // beyond what georeferencing of one grid in two formats can differ by
+  double llx = 0.0;
+  double lly = 0.0;
+  double stepx = 0.0;
+  double stepy = 0.0;
+};
+
 // How the comparison of one pair ended. Only kCompared has a verdict.
 enum class RasterPairStatus {
   kCompared,     // both read to the end; the verdict line was printed
   kOpenFailed,   // a raster could not be opened or failed its checks
-  kSizesDiffer,  // ncols or nrows differ; nothing was compared
+  kSizesDiffer,  // ncols, nrows or quanta do not match; nothing was compared
   kReadFailed,   // a cell could not be read; no verdict exists
 };
 
 RasterVerdict raster_verdict(const RasterCellCounts& counts);
+// Rasters at different places are not identical, whatever their cells hold.
+RasterVerdict raster_verdict(const RasterCellCounts& counts, const RasterPlacement& placement);
 
 // The verdict line, ending in "\n", exactly as printed.
 std::string raster_verdict_line(const RasterCellCounts& counts);
+std::string raster_verdict_line(const RasterCellCounts& counts, const RasterPlacement& placement);
 
 // Text after the last '.', or nullptr when the name has none.
 const char* raster_extension(const char* file_name);
@@ -48,10 +61,14 @@ bool raster_partner(const char* file1, const char* next_file, uint32_t file_coun
 // first failure (naming the raster by name) and returns false.
 bool check_raster(const SRreader& raster, const char* name);
 
-// Warns when the two rasters differ in cell size or lower-left corner by more
-// than a thousandth of a cell (for the size, over the whole raster). The
-// verdict compares cells by their place in the grid and does not look at this.
-void warn_if_placed_apart(const SRreader& raster1, const SRreader& raster2);
+// Apart when the two rasters differ in cell size or lower-left corner by more
+// than a thousandth of a cell (for the size, over the whole raster).
+RasterPlacement raster_placement(const SRreader& raster1, const SRreader& raster2);
+
+// The factors that bring the cells of two quanta to the finer of the two
+// (1 and 100 for whole units against hundredths). False when the coarser
+// quantum is no whole multiple of the finer one.
+bool common_quantum(double scale1, double scale2, int64_t* factor1, int64_t* factor2);
 
 // Reads both rasters cell by cell and counts the cell pairs. Prints the failure
 // and returns kSizesDiffer or kReadFailed; on kCompared the counts are complete

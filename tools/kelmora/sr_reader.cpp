@@ -59,7 +59,8 @@ void SRreader::finish_count(const char* reader_name) {
 
 bool SRreader::store_float_sample(double v, bool is_nodata_sample, bool nodata_is_nan,
                                   const char* reader_name) {
-  if (is_nodata_sample || (nodata_is_nan && std::isnan(v))) {
+  cell_nodata = is_nodata_sample || (nodata_is_nan && std::isnan(v));
+  if (cell_nodata) {
     value[0] = nodata;
     return true;
   }

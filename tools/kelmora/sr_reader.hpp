@@ -63,12 +63,31 @@ class SRreader {
   // Reads the next cell into value[0]; false at the end of the raster or when
   // the cell cannot be read (then the reader has said why, except at the end).
   virtual bool read_value() = 0;
-  virtual bool is_nodata() const { return value[0] == nodata; }
+  // Whether the current cell is nodata, as decided when it was read: by the
+  // sample as the file stores it, never by its value at the quantum (a float
+  // cell of -9999.004 is a value even though it rounds to the nodata -999900).
+  virtual bool is_nodata() const { return cell_nodata; }
+  // How many cells from the next one on are nodata, known without reading
+  // them (0: unknown). Readers whose cells cost nothing in the file (a VPK
+  // raster's empty cells) say so, and skip_nodata passes over them, so that
+  // the comparison's cost follows the file and not the declared grid.
+  virtual int64_t nodata_run() const { return 0; }
+  virtual void skip_nodata(int64_t cells) { (void)cells; }
   virtual void close(bool close_file = true);
   virtual void world_to_raster(const double* xyz, float* rc) const;
   virtual void raster_to_world(const float* rc, double* xyz) const;
 
  protected:
+  // False for a raster that has no nodata value at all.
+  bool nodata_known = true;
+  bool cell_nodata = false;
+
+  // Stores an integer sample in value[0]; it is nodata when it equals nodata.
+  void store_int_sample(int32_t v) {
+    value[0] = v;
+    cell_nodata = nodata_known && v == nodata;
+  }
+
   // Prints "WARNING (<reader>): r_count is ..." when the cells delivered since
   // open differ from nrows * ncols, then marks the reader closed.
   void finish_count(const char* reader_name);

@@ -158,10 +158,6 @@ bool SRreader_asc::read_value() {
   return true;
 }
 
-bool SRreader_asc::is_nodata() const {
-  return cell_value == nodata_double || (std::isnan(cell_value) && std::isnan(nodata_double));
-}
-
 void SRreader_asc::close(bool close_file) {
   buffer.clear();
   buffer.shrink_to_fit();

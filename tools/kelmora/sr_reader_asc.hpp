@@ -16,7 +16,6 @@ class SRreader_asc : public SRreader {
 
   bool open(const char* file_name);
   bool read_value() override;
-  bool is_nodata() const override;
   void close(bool close_file = true) override;
 
   double cell() const { return cell_value; }

@@ -171,17 +171,17 @@ bool SRreader_bil::read_value() {
                 bits);
         return false;
       }
-      value[0] = static_cast<int32_t>(bits);
+      store_int_sample(static_cast<int32_t>(bits));
     } else {
       int32_t v;
       memcpy(&v, &bits, 4);
-      value[0] = v;
+      store_int_sample(v);
     }
   } else if (nbits == 16) {
     uint16_t bits = load_u16(p, is_big_endian);
-    value[0] = is_unsigned ? int32_t{bits} : int32_t{static_cast<int16_t>(bits)};
+    store_int_sample(is_unsigned ? int32_t{bits} : int32_t{static_cast<int16_t>(bits)});
   } else {
-    value[0] = is_unsigned ? int32_t{p[0]} : int32_t{static_cast<int8_t>(p[0])};
+    store_int_sample(is_unsigned ? int32_t{p[0]} : int32_t{static_cast<int8_t>(p[0])});
   }
   r_count++;
   return true;

@@ -205,6 +205,7 @@ bool SRreader_img::open(const char* file_name) {
   int has = 0;
   nodata_double = GDALGetRasterNoDataValue(band, &has);
   nodata_present = (has != 0);
+  nodata_known = nodata_present;
   if (nodata_present) {
     if (is_float) {
       nodata = quantize_nodata(nodata_double);
@@ -284,32 +285,28 @@ bool SRreader_img::read_value() {
         fprintf(stderr, "ERROR in SRreader_img::read_value(): value %u exceeds 32-bit signed\n", u);
         return false;
       }
-      value[0] = static_cast<int32_t>(u);
+      store_int_sample(static_cast<int32_t>(u));
       break;
     }
     case 8: {
       int32_t v;
       memcpy(&v, p, 4);
-      value[0] = v;
+      store_int_sample(v);
       break;
     }
     case 5:
     case 6: {
       uint16_t u;
       memcpy(&u, p, 2);
-      value[0] = data_type == 6 ? int32_t{static_cast<int16_t>(u)} : int32_t{u};
+      store_int_sample(data_type == 6 ? int32_t{static_cast<int16_t>(u)} : int32_t{u});
       break;
     }
     default:
-      value[0] = data_type == 4 ? int32_t{static_cast<int8_t>(p[0])} : int32_t{p[0]};
+      store_int_sample(data_type == 4 ? int32_t{static_cast<int8_t>(p[0])} : int32_t{p[0]});
       break;
   }
   r_count++;
   return true;
-}
-
-bool SRreader_img::is_nodata() const {
-  return nodata_present && value[0] == nodata;
 }
 
 void SRreader_img::close(bool) {

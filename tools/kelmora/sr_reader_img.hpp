@@ -16,7 +16,6 @@ class SRreader_img : public SRreader {
 
   bool open(const char* file_name);
   bool read_value() override;
-  bool is_nodata() const override;
   void close(bool close_file = true) override;
 
   int type() const { return data_type; }

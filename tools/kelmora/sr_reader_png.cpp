@@ -69,6 +69,11 @@ bool SRreader_png::read_header() {
       nbands = -1;
       break;
   }
+  // GDAL keeps a grey raster's nodata as the transparent grey of its tRNS chunk.
+  png_color_16p transparent = nullptr;
+  if (nbands == 1 && png_get_tRNS(png, info, nullptr, nullptr, &transparent) && transparent) {
+    nodata = transparent->gray;
+  }
   is_interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
   if (is_interlaced) png_set_interlace_handling(png);
   png_read_update_info(png, info);
@@ -173,9 +178,9 @@ bool SRreader_png::read_value() {
   if (nbits == 16) {
     // PNG stores 16-bit samples most significant byte first
     const uint8_t* p = row_data + static_cast<size_t>(col) * channels * 2;
-    value[0] = (p[0] << 8) | p[1];
+    store_int_sample((p[0] << 8) | p[1]);
   } else {
-    value[0] = row_data[static_cast<size_t>(col) * channels];
+    store_int_sample(row_data[static_cast<size_t>(col) * channels]);
   }
   r_count++;
   return true;

@@ -10,8 +10,9 @@
 struct png_struct_def;
 struct png_info_def;
 
-// PNG rasters through libpng, georeferenced by a ".pgw" world file. PNG has no
-// nodata: nodata keeps -9999, which no 8- or 16-bit sample can hold.
+// PNG rasters through libpng, georeferenced by a ".pgw" world file. The nodata
+// is the transparent grey of a tRNS chunk; without one, nodata keeps -9999,
+// which no 8- or 16-bit sample can hold.
 class SRreader_png : public SRreader {
  public:
   SRreader_png() = default;

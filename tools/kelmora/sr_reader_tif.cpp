@@ -331,14 +331,15 @@ bool SRreader_tif::read_value() {
               static_cast<uint32_t>(v));
       return false;
     }
-    value[0] = v;
+    store_int_sample(v);
   } else if (nbits == 16) {
     uint16_t u;
     memcpy(&u, p, 2);
-    value[0] = (sample_format == SAMPLEFORMAT_INT) ? int32_t{static_cast<int16_t>(u)} : int32_t{u};
+    store_int_sample((sample_format == SAMPLEFORMAT_INT) ? int32_t{static_cast<int16_t>(u)}
+                                                         : int32_t{u});
   } else {
-    value[0] =
-        (sample_format == SAMPLEFORMAT_INT) ? int32_t{static_cast<int8_t>(p[0])} : int32_t{p[0]};
+    store_int_sample((sample_format == SAMPLEFORMAT_INT) ? int32_t{static_cast<int8_t>(p[0])}
+                                                         : int32_t{p[0]});
   }
   r_count++;
   return true;

@@ -1,5 +1,6 @@
 #include "sr_reader_vpk.hpp"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -153,6 +154,17 @@ bool SRreader_vpk::rasterise() {
   }
   // Cells of lost points would be compared as nodata, as if the raster had none there.
   if (lasreader->failed()) return false;
+  if (lasreader->p_count < lasreader->npoints) {
+    fprintf(stderr,
+            "ERROR in SRreader_vpk::read_value(): only %" PRId64 " of %" PRId64
+            " points could be read from '%s'\n",
+            lasreader->p_count, lasreader->npoints, name.c_str());
+    return false;
+  }
+  block_keys.clear();
+  block_keys.reserve(blocks.size());
+  for (const auto& b : blocks) block_keys.push_back(b.first);
+  std::sort(block_keys.begin(), block_keys.end());
   lasreader->close_input(true);
   lasreader.reset();
   cells = count;
@@ -170,18 +182,37 @@ bool SRreader_vpk::read_value() {
   }
   const int i = static_cast<int>(r_count & 63);
   if (current && ((current->filled >> i) & 1u)) {
-    nodata_flag = false;
+    cell_nodata = false;
     value[0] = current->z[i];
   } else {
-    nodata_flag = true;
+    cell_nodata = true;
     value[0] = 0;
   }
   r_count++;
   return true;
 }
 
+int64_t SRreader_vpk::nodata_run() const {
+  if (!filled || r_count < 0 || r_count >= cells) return 0;
+  const int64_t from = r_count >> 6;
+  for (auto key = std::lower_bound(block_keys.begin(), block_keys.end(), from);
+       key != block_keys.end(); ++key) {
+    uint64_t bits = blocks.find(*key)->second.filled;
+    if (*key == from) bits &= ~uint64_t{0} << (r_count & 63);
+    if (bits != 0) return (*key << 6) + __builtin_ctzll(bits) - r_count;
+  }
+  return cells - r_count;
+}
+
+void SRreader_vpk::skip_nodata(int64_t n) {
+  r_count += std::min(n, nodata_run());
+  cell_nodata = true;
+  value[0] = 0;
+}
+
 void SRreader_vpk::close(bool close_file) {
   std::unordered_map<int64_t, Block>().swap(blocks);
+  std::vector<int64_t>().swap(block_keys);
   current = nullptr;
   current_index = -1;
   if (close_file && lasreader) {

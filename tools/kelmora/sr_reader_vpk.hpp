@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "sr_reader.hpp"
 
@@ -25,7 +26,8 @@ class SRreader_vpk : public SRreader {
 
   bool open(const char* file_name);
   bool read_value() override;
-  bool is_nodata() const override { return nodata_flag; }
+  int64_t nodata_run() const override;
+  void skip_nodata(int64_t cells) override;
   void close(bool close_file = true) override;
 
   // Points that fell outside the raster (a stale bounding box) and were skipped.
@@ -43,11 +45,11 @@ class SRreader_vpk : public SRreader {
     int32_t z[64];
   };
   std::unordered_map<int64_t, Block> blocks;
-  const Block* current = nullptr;  // the block of cell r_count, null when empty
+  std::vector<int64_t> block_keys;  // the keys of blocks, in ascending order
+  const Block* current = nullptr;   // the block of cell r_count, null when empty
   int64_t current_index = -1;
   int64_t cells = 0;
   int64_t skipped = 0;
-  bool nodata_flag = true;
   bool filled = false;  // the points were dropped into their cells
 };
 
