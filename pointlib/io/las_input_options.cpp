@@ -632,9 +632,7 @@ void LASinputOptions::stamp_source_id(uint16_t id) {
 }
 
 void LASinputOptions::attach_all(LASreader* reader) const {
-  if (filter) reader->attach_filter(filter);
-  if (transform) reader->attach_transform(transform);
-  if (ignore) reader->set_ignore(ignore);
+  reader->attach_rules(filter, transform, ignore);
 }
 
 void LASinputOptions::apply_one_area(LASreader* reader) const {
@@ -793,7 +791,6 @@ LASreader* LASinputOptions::open_single(uint16_t flightline, bool stamp) {
       reader->header.file_source_ID = flightline;
       stamped_source_ID = flightline;
     }
-    attach_all(reader);
     apply_every_area(reader);
     return reader;
   }
@@ -816,7 +813,6 @@ LASreader* LASinputOptions::open_single(uint16_t flightline, bool stamp) {
   } else if (apply_file_source_ID) {
     stamp_source_id(reader->header.file_source_ID);
   }
-  attach_all(reader);
   apply_one_area(reader);
   return reader;
 }
@@ -836,7 +832,6 @@ LASreader* LASinputOptions::open_stdin() {
           static_cast<uint32_t>(files_are_flightlines) +
           static_cast<uint32_t>(files_are_flightlines_index) + file_name_current);
     }
-    attach_all(txt);
     apply_every_area(txt);
     return wrap(txt, "txt", "");
   }
@@ -847,7 +842,6 @@ LASreader* LASinputOptions::open_stdin() {
     delete reader;
     return nullptr;
   }
-  attach_all(reader);
   apply_every_area(reader);
   return wrap(reader, "las", " from stdin");
 }
@@ -873,6 +867,7 @@ LASreader* LASinputOptions::wrap(LASreader* reader, const char* inner_word,
     }
     reader = pipe_reader;
   }
+  attach_all(reader);
   return reader;
 }
 
@@ -914,7 +909,6 @@ LASreader* LASinputOptions::open_merged() {
   }
   if (files_are_flightlines) reader->set_files_are_flightlines(files_are_flightlines);
   if (apply_file_source_ID) reader->set_apply_file_source_ID(true);
-  attach_all(reader);
   apply_every_area(reader);
   return wrap(reader, "merged", "");
 }
@@ -987,6 +981,7 @@ LASreader* LASinputOptions::open_buffered(const char* name, bool reset_index) {
     file_name_current++;
   }
   has_file_name = true;
+  // The neighbours' points are read at open, through the filter and transform.
   attach_all(reader);
   if (!all_added || !reader->open()) {
     std::fprintf(stderr, "ERROR: cannot open lasreaderbuffered with %d file names\n",

@@ -382,7 +382,7 @@ bool LASreaderMerged::reopen() {
   p_count = 0;
   file_name_current = 0;
   if (inside != kInsideNone) limit_none();
-  if (filter) filter->restart_all();
+  if (LASfilter* filter = get_filter()) filter->restart_all();
   return true;
 }
 
@@ -458,6 +458,8 @@ bool LASreaderMerged::open_next_file() {
       delete index;
       sub->set_index(nullptr);
     }
+    LASfilter* filter = get_filter();
+    LAStransform* transform = get_transform();
     if (transform) {
       if (files_are_flightlines) {
         const uint32_t id = file_names_ID.empty()
