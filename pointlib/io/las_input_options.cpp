@@ -18,6 +18,7 @@
 #include "io/las_reader_buffered.hpp"
 #include "io/las_reader_merged.hpp"
 #include "io/las_reader_stored.hpp"
+#include "platform/file_identity.hpp"
 
 namespace {
 
@@ -913,6 +914,16 @@ LASreader* LASinputOptions::open_merged() {
   return wrap(reader, "merged", "");
 }
 
+namespace {
+
+// A tile must not read itself as its own neighbour, however its path is
+// spelled in the lists ("./a.las", an absolute path, a link).
+bool names_same_input(const char* a, const char* b) {
+  return std::strcmp(a, b) == 0 || paths_name_same_file(a, b);
+}
+
+}  // namespace
+
 LASreader* LASinputOptions::open_buffered(const char* name, bool reset_index) {
   const uint32_t listed = get_file_name_number();
   const uint32_t neighbors = get_neighbor_file_name_number();
@@ -926,12 +937,12 @@ LASreader* LASinputOptions::open_buffered(const char* name, bool reset_index) {
     reader->set_file_name(name);
     if (reset_index) file_name_current = 0;
     for (uint32_t i = 0; i < listed; i++) {
-      if (std::strcmp(get_file_name(i), name) != 0) {
+      if (!names_same_input(get_file_name(i), name)) {
         all_added = reader->add_neighbor_file_name(get_file_name(i)) && all_added;
       }
     }
     for (uint32_t i = 0; i < neighbors; i++) {
-      if (std::strcmp(get_neighbor_file_name(i), name) != 0) {
+      if (!names_same_input(get_neighbor_file_name(i), name)) {
         all_added = reader->add_neighbor_file_name(get_neighbor_file_name(i)) && all_added;
       }
     }
@@ -949,13 +960,15 @@ LASreader* LASinputOptions::open_buffered(const char* name, bool reset_index) {
       tree->restart_overlaps();
       uint32_t index;
       while (tree->next_overlap(index)) {
-        if (index != current) {
+        if (index != current && !names_same_input(get_file_name(index), file_name.c_str())) {
           all_added = reader->add_neighbor_file_name(get_file_name(index)) && all_added;
         }
       }
     } else {
       for (uint32_t i = 0; i < listed; i++) {
-        if (i != current) all_added = reader->add_neighbor_file_name(get_file_name(i)) && all_added;
+        if (i != current && !names_same_input(get_file_name(i), file_name.c_str())) {
+          all_added = reader->add_neighbor_file_name(get_file_name(i)) && all_added;
+        }
       }
     }
     LASkdtreeRectangles* neighbor_tree = get_neighbor_kdtree_rectangles();
@@ -967,13 +980,13 @@ LASreader* LASinputOptions::open_buffered(const char* name, bool reset_index) {
       neighbor_tree->restart_overlaps();
       uint32_t index;
       while (neighbor_tree->next_overlap(index)) {
-        if (file_name != get_neighbor_file_name(index)) {
+        if (!names_same_input(get_neighbor_file_name(index), file_name.c_str())) {
           all_added = reader->add_neighbor_file_name(get_neighbor_file_name(index)) && all_added;
         }
       }
     } else {
       for (uint32_t i = 0; i < neighbors; i++) {
-        if (file_name != get_neighbor_file_name(i)) {
+        if (!names_same_input(get_neighbor_file_name(i), file_name.c_str())) {
           all_added = reader->add_neighbor_file_name(get_neighbor_file_name(i)) && all_added;
         }
       }

@@ -2,6 +2,7 @@
 // for the second pass) writes what the named file writes, merged tiles write
 // what the uncut scene writes, and buffered tiles keep or drop their buffer.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -147,5 +148,50 @@ TEST(TalvenorWrappedInput, BufferedTilesWriteTheSameThroughEveryWrapper) {
         EXPECT_TRUE(file_text(tile + appendix + ".las") == expected) << k;
       }
     }
+  }
+}
+
+// A tile never reads itself as its own neighbour, however its -i path and its line in
+// -neighbors_lof are spelled: relative, with "./", absolute or through a symbolic link, every
+// run reads what the run with the list's own spelling reads.
+TEST(TalvenorWrappedInput, BufferedTileIsNotItsOwnNeighbourUnderAnotherName) {
+  ProgramDir dir;
+  const Tiles tiles = write_tiles(dir.path(), small_scene());
+  ASSERT_EQ(symlink(tiles.tiles[0].c_str(), dir.file("link0.las").c_str()), 0);
+  struct Case {
+    const char* list_style;  // how the list names the tiles
+    std::string input;       // how -i names tile 0
+  };
+  const Case cases[] = {
+      {"absolute", tiles.tiles[0]},   {"absolute", "tile0.las"},
+      {"absolute", "./tile0.las"},    {"absolute", "link0.las"},
+      {"absolute", dir.file("./tile0.las")},
+      {"relative", "tile0.las"},      {"relative", "./tile0.las"},
+      {"relative", tiles.tiles[0]},   {"relative", "link0.las"},
+  };
+  const auto list_of = [&](const std::string& style) {
+    std::string text;
+    for (int k = 0; k < 4; k++) {
+      text += style == "absolute" ? tiles.tiles[k] : "tile" + std::to_string(k) + ".las";
+      text += "\n";
+    }
+    return text;
+  };
+  const auto points_read = [&](const std::string& input, const std::string& style) {
+    EXPECT_TRUE(write_text(dir.file("list.txt"), list_of(style)));
+    const ProgramRun run =
+        run_program(kProgram,
+                    {"-i", input, "-neighbors_lof", "list.txt", "-buffered", "25",
+                     "-remain_buffered", "-o", dir.file("out.las"), "-quiet"},
+                    dir.path());
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    FixtureContents out;
+    EXPECT_TRUE(fixture_read_file(dir.file("out.las"), &out));
+    return out.points.size();
+  };
+  const size_t expected = points_read(tiles.tiles[0], "absolute");
+  ASSERT_GT(expected, tiles.sizes[0]);  // buffer points from the three neighbours
+  for (const Case& c : cases) {
+    EXPECT_EQ(points_read(c.input, c.list_style), expected) << c.list_style << " list, -i " << c.input;
   }
 }
