@@ -1028,9 +1028,8 @@ int LASinputOptions::rebuild_reader(LASreader* reader, bool keep_buffer) {
       return 0;
     }
     // A stored buffered input holds the buffer points too.
-    if (!keep_buffer && stored_reader->remove_buffer() && pipe_reader) {
-      pipe_reader->remove_buffer();
-    }
+    if (!keep_buffer) stored_reader->remove_buffer();
+    if (pipe_reader) pipe_reader->follow_reopened_inner();
     return 1;
   }
   if (file_name_allocated == 0) {

@@ -97,6 +97,10 @@ class LASreaderPipeOn : public LASreaderWrapping {
   // After the wrapped reader dropped its buffer points: the header shows the
   // main file's counts and bounds again.
   void remove_buffer();
+  // After the wrapped stored reader was reopened: its header, which knows
+  // what only the first pass could tell (the count and bounds of text from a
+  // pipe), becomes this one's.
+  void follow_reopened_inner();
   void close_input(bool close_stream = true) override {
     if (inner) inner->close_input(close_stream);
   }
