@@ -163,11 +163,15 @@ TEST(TalvenorWrappedInput, BufferedTileIsNotItsOwnNeighbourUnderAnotherName) {
     std::string input;       // how -i names tile 0
   };
   const Case cases[] = {
-      {"absolute", tiles.tiles[0]},   {"absolute", "tile0.las"},
-      {"absolute", "./tile0.las"},    {"absolute", "link0.las"},
+      {"absolute", tiles.tiles[0]},
+      {"absolute", "tile0.las"},
+      {"absolute", "./tile0.las"},
+      {"absolute", "link0.las"},
       {"absolute", dir.file("./tile0.las")},
-      {"relative", "tile0.las"},      {"relative", "./tile0.las"},
-      {"relative", tiles.tiles[0]},   {"relative", "link0.las"},
+      {"relative", "tile0.las"},
+      {"relative", "./tile0.las"},
+      {"relative", tiles.tiles[0]},
+      {"relative", "link0.las"},
   };
   const auto list_of = [&](const std::string& style) {
     std::string text;
@@ -192,6 +196,7 @@ TEST(TalvenorWrappedInput, BufferedTileIsNotItsOwnNeighbourUnderAnotherName) {
   const size_t expected = points_read(tiles.tiles[0], "absolute");
   ASSERT_GT(expected, tiles.sizes[0]);  // buffer points from the three neighbours
   for (const Case& c : cases) {
-    EXPECT_EQ(points_read(c.input, c.list_style), expected) << c.list_style << " list, -i " << c.input;
+    EXPECT_EQ(points_read(c.input, c.list_style), expected)
+        << c.list_style << " list, -i " << c.input;
   }
 }
