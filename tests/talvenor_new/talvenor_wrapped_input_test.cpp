@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -199,4 +200,47 @@ TEST(TalvenorWrappedInput, BufferedTileIsNotItsOwnNeighbourUnderAnotherName) {
     EXPECT_EQ(points_read(c.input, c.list_style), expected)
         << c.list_style << " list, -i " << c.input;
   }
+}
+
+// PLY tiles know their whole box before a buffered run asks for it: each takes as many buffer
+// points as the same tiles written as LAS, not the few near its first vertex.
+TEST(TalvenorWrappedInput, BufferedPlyTilesTakeTheBufferOfTheirWholeBox) {
+  ProgramDir dir;
+  const Tiles tiles = write_tiles(dir.path(), small_scene());
+  std::vector<std::string> ply_tiles;
+  for (const std::string& tile : tiles.tiles) {
+    FixtureContents contents;
+    ASSERT_TRUE(fixture_read_file(tile, &contents));
+    std::string text = "ply\nformat ascii 1.0\nelement vertex " +
+                       std::to_string(contents.points.size()) +
+                       "\nproperty double x\nproperty double y\nproperty double z\nend_header\n";
+    char line[128];
+    for (const FixturePoint& p : contents.points) {
+      std::snprintf(line, sizeof(line), "%.2f %.2f %.2f\n",
+                    p.X * contents.header.scale[0] + contents.header.offset[0],
+                    p.Y * contents.header.scale[1] + contents.header.offset[1],
+                    p.Z * contents.header.scale[2] + contents.header.offset[2]);
+      text += line;
+    }
+    ply_tiles.push_back(tile.substr(0, tile.size() - 4) + ".ply");
+    ASSERT_TRUE(write_text(ply_tiles.back(), text));
+  }
+  const auto outputs = [&](const std::vector<std::string>& inputs, const std::string& appendix) {
+    std::vector<std::string> args = {"-i"};
+    args.insert(args.end(), inputs.begin(), inputs.end());
+    args.insert(args.end(), {"-buffered", "25", "-remain_buffered", "-odix", appendix, "-olas"});
+    const ProgramRun run = run_program(kProgram, args, dir.path());
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    std::vector<size_t> sizes;
+    for (int k = 0; k < 4; k++) {
+      FixtureContents out;
+      EXPECT_TRUE(
+          fixture_read_file(dir.file("tile" + std::to_string(k) + appendix + ".las"), &out));
+      sizes.push_back(out.points.size());
+    }
+    return sizes;
+  };
+  const std::vector<size_t> from_las = outputs(tiles.tiles, "_las");
+  for (int k = 0; k < 4; k++) ASSERT_GT(from_las[k], tiles.sizes[k]) << k;
+  EXPECT_EQ(outputs(ply_tiles, "_ply"), from_las);
 }
