@@ -10,7 +10,12 @@ LASreader::LASreader() : read_point_fn(&LASreader::read_plain), area_step(&LASre
 
 LASreader::~LASreader() {
   set_index(nullptr);
-  if (transform) transform->report_overflows();
+  // Only the reader that applied the transform reports it; the readers
+  // that wrap it merely answer for it.
+  if (transform && (read_point_fn == &LASreader::read_transformed ||
+                    read_point_fn == &LASreader::read_filtered_transformed)) {
+    transform->report_overflows();
+  }
   point.reset();
   header.reset();
 }

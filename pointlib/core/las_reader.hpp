@@ -86,6 +86,12 @@ class LASreader {
   // The ignore rules are only kept for the tools; they take no part in reading.
   void set_ignore(LASignore* new_ignore) { ignore = new_ignore; }
   LASignore* get_ignore() const { return ignore; }
+  // Filter, transform and ignore rules at once, so that no road forgets one.
+  void attach_rules(LASfilter* f, LAStransform* t, LASignore* i) {
+    attach_filter(f);
+    attach_transform(t);
+    set_ignore(i);
+  }
 
   // Area tests on the current point's coordinates.
   bool point_inside_tile() const {
@@ -104,6 +110,10 @@ class LASreader {
  protected:
   // Reads the next point with no area, filter or transform; counts p_count.
   virtual bool read_one_point() = 0;
+  // For a reader that hands its filter or transform on to the readers it
+  // reads from: it answers for them without applying them a second time.
+  void record_filter(LASfilter* f) { filter = f; }
+  void record_transform(LAStransform* t) { transform = t; }
 
   using ReadStep = bool (LASreader::*)();
 

@@ -18,6 +18,7 @@
 #include "io/las_reader_buffered.hpp"
 #include "io/las_reader_merged.hpp"
 #include "io/las_reader_stored.hpp"
+#include "platform/file_identity.hpp"
 
 namespace {
 
@@ -632,9 +633,7 @@ void LASinputOptions::stamp_source_id(uint16_t id) {
 }
 
 void LASinputOptions::attach_all(LASreader* reader) const {
-  if (filter) reader->attach_filter(filter);
-  if (transform) reader->attach_transform(transform);
-  if (ignore) reader->set_ignore(ignore);
+  reader->attach_rules(filter, transform, ignore);
 }
 
 void LASinputOptions::apply_one_area(LASreader* reader) const {
@@ -793,7 +792,6 @@ LASreader* LASinputOptions::open_single(uint16_t flightline, bool stamp) {
       reader->header.file_source_ID = flightline;
       stamped_source_ID = flightline;
     }
-    attach_all(reader);
     apply_every_area(reader);
     return reader;
   }
@@ -816,7 +814,6 @@ LASreader* LASinputOptions::open_single(uint16_t flightline, bool stamp) {
   } else if (apply_file_source_ID) {
     stamp_source_id(reader->header.file_source_ID);
   }
-  attach_all(reader);
   apply_one_area(reader);
   return reader;
 }
@@ -836,7 +833,6 @@ LASreader* LASinputOptions::open_stdin() {
           static_cast<uint32_t>(files_are_flightlines) +
           static_cast<uint32_t>(files_are_flightlines_index) + file_name_current);
     }
-    attach_all(txt);
     apply_every_area(txt);
     return wrap(txt, "txt", "");
   }
@@ -847,7 +843,6 @@ LASreader* LASinputOptions::open_stdin() {
     delete reader;
     return nullptr;
   }
-  attach_all(reader);
   apply_every_area(reader);
   return wrap(reader, "las", " from stdin");
 }
@@ -873,6 +868,7 @@ LASreader* LASinputOptions::wrap(LASreader* reader, const char* inner_word,
     }
     reader = pipe_reader;
   }
+  attach_all(reader);
   return reader;
 }
 
@@ -914,10 +910,19 @@ LASreader* LASinputOptions::open_merged() {
   }
   if (files_are_flightlines) reader->set_files_are_flightlines(files_are_flightlines);
   if (apply_file_source_ID) reader->set_apply_file_source_ID(true);
-  attach_all(reader);
   apply_every_area(reader);
   return wrap(reader, "merged", "");
 }
+
+namespace {
+
+// A tile must not read itself as its own neighbour, however its path is
+// spelled in the lists ("./a.las", an absolute path, a link).
+bool names_same_input(const char* a, const char* b) {
+  return std::strcmp(a, b) == 0 || paths_name_same_file(a, b);
+}
+
+}  // namespace
 
 LASreader* LASinputOptions::open_buffered(const char* name, bool reset_index) {
   const uint32_t listed = get_file_name_number();
@@ -932,12 +937,12 @@ LASreader* LASinputOptions::open_buffered(const char* name, bool reset_index) {
     reader->set_file_name(name);
     if (reset_index) file_name_current = 0;
     for (uint32_t i = 0; i < listed; i++) {
-      if (std::strcmp(get_file_name(i), name) != 0) {
+      if (!names_same_input(get_file_name(i), name)) {
         all_added = reader->add_neighbor_file_name(get_file_name(i)) && all_added;
       }
     }
     for (uint32_t i = 0; i < neighbors; i++) {
-      if (std::strcmp(get_neighbor_file_name(i), name) != 0) {
+      if (!names_same_input(get_neighbor_file_name(i), name)) {
         all_added = reader->add_neighbor_file_name(get_neighbor_file_name(i)) && all_added;
       }
     }
@@ -955,13 +960,15 @@ LASreader* LASinputOptions::open_buffered(const char* name, bool reset_index) {
       tree->restart_overlaps();
       uint32_t index;
       while (tree->next_overlap(index)) {
-        if (index != current) {
+        if (index != current && !names_same_input(get_file_name(index), file_name.c_str())) {
           all_added = reader->add_neighbor_file_name(get_file_name(index)) && all_added;
         }
       }
     } else {
       for (uint32_t i = 0; i < listed; i++) {
-        if (i != current) all_added = reader->add_neighbor_file_name(get_file_name(i)) && all_added;
+        if (i != current && !names_same_input(get_file_name(i), file_name.c_str())) {
+          all_added = reader->add_neighbor_file_name(get_file_name(i)) && all_added;
+        }
       }
     }
     LASkdtreeRectangles* neighbor_tree = get_neighbor_kdtree_rectangles();
@@ -973,13 +980,13 @@ LASreader* LASinputOptions::open_buffered(const char* name, bool reset_index) {
       neighbor_tree->restart_overlaps();
       uint32_t index;
       while (neighbor_tree->next_overlap(index)) {
-        if (file_name != get_neighbor_file_name(index)) {
+        if (!names_same_input(get_neighbor_file_name(index), file_name.c_str())) {
           all_added = reader->add_neighbor_file_name(get_neighbor_file_name(index)) && all_added;
         }
       }
     } else {
       for (uint32_t i = 0; i < neighbors; i++) {
-        if (file_name != get_neighbor_file_name(i)) {
+        if (!names_same_input(get_neighbor_file_name(i), file_name.c_str())) {
           all_added = reader->add_neighbor_file_name(get_neighbor_file_name(i)) && all_added;
         }
       }
@@ -987,6 +994,7 @@ LASreader* LASinputOptions::open_buffered(const char* name, bool reset_index) {
     file_name_current++;
   }
   has_file_name = true;
+  // The neighbours' points are read at open, through the filter and transform.
   attach_all(reader);
   if (!all_added || !reader->open()) {
     std::fprintf(stderr, "ERROR: cannot open lasreaderbuffered with %d file names\n",
@@ -1020,9 +1028,8 @@ int LASinputOptions::rebuild_reader(LASreader* reader, bool keep_buffer) {
       return 0;
     }
     // A stored buffered input holds the buffer points too.
-    if (!keep_buffer && stored_reader->remove_buffer() && pipe_reader) {
-      pipe_reader->remove_buffer();
-    }
+    if (!keep_buffer) stored_reader->remove_buffer();
+    if (pipe_reader) pipe_reader->follow_reopened_inner();
     return 1;
   }
   if (file_name_allocated == 0) {

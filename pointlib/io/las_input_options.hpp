@@ -173,6 +173,9 @@ class LASinputOptions : public LASinputFileList {
   void configure_multiple(Reader* reader) const;
   LASreader* open_merged();
   LASreader* open_buffered(const char* name, bool reset_index);
+  // Every road ends here: the reader is wrapped as -stored and -pipe_on ask,
+  // and the outermost reader, the one the tool sees, is handed the filter,
+  // transform and ignore rules (a wrapper hands filter and transform inward).
   LASreader* wrap(LASreader* reader, const char* inner_word, const char* pipe_suffix);
   void attach_all(LASreader* reader) const;
   // One area only (rectangle, else tile, else circle), as the indexed LAS

@@ -126,25 +126,26 @@ bool LASreaderBuffered::add_neighbor_file_name(const char* name) {
 }
 
 void LASreaderBuffered::attach_filter(LASfilter* f) {
-  if (inner) inner->attach_filter(f);
-  main_options.forget_filter_and_transform();
-  neighbor_options.forget_filter_and_transform();
-  main_options.set_filter(f);
-  neighbor_options.set_filter(f);
-  main_options.set_transform(attached_transform);
-  neighbor_options.set_transform(attached_transform);
-  attached_filter = f;
+  record_filter(f);
+  hand_on_rules();
 }
 
 void LASreaderBuffered::attach_transform(LAStransform* t) {
-  if (inner) inner->attach_transform(t);
+  record_transform(t);
+  hand_on_rules();
+}
+
+void LASreaderBuffered::hand_on_rules() {
+  if (inner) {
+    inner->attach_filter(get_filter());
+    inner->attach_transform(get_transform());
+  }
   main_options.forget_filter_and_transform();
   neighbor_options.forget_filter_and_transform();
-  main_options.set_filter(attached_filter);
-  neighbor_options.set_filter(attached_filter);
-  main_options.set_transform(t);
-  neighbor_options.set_transform(t);
-  attached_transform = t;
+  main_options.set_filter(get_filter());
+  neighbor_options.set_filter(get_filter());
+  main_options.set_transform(get_transform());
+  neighbor_options.set_transform(get_transform());
 }
 
 bool LASreaderBuffered::limit_to_tile(float ll_x, float ll_y, float size) {

@@ -79,6 +79,9 @@ class LASreaderBuffered : public LASreader {
     (main_options.*set)(value);
     (neighbor_options.*set)(value);
   }
+  // Gives the filter and transform this reader answers for to the main
+  // file's reader and to both option holders.
+  void hand_on_rules();
   void copy_point_to_buffer();
   bool copy_point_from_buffer();
   void clean_buffer();
@@ -108,8 +111,6 @@ class LASreaderBuffered : public LASreader {
   LASscaler buffer_quantization;
   bool requantize_main = false;
   bool requantize_buffer = false;
-  LASfilter* attached_filter = nullptr;        // borrowed from the opener
-  LAStransform* attached_transform = nullptr;  // borrowed from the opener
 };
 
 #endif  // POINTLIB_IO_LAS_READER_BUFFERED_HPP

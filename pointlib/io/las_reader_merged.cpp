@@ -152,7 +152,10 @@ bool LASreaderMerged::open_sub(const char* name, bool header_pass, bool read_in_
     opened = sub_txt->open_file(name, 0, parse_string_set ? parse_string.c_str() : nullptr,
                                 static_cast<int32_t>(skip_lines), populate_header);
   } else if (sub_ply) {
-    opened = sub_ply->open_file(name, 0, false);
+    // A PLY header tells the count but not the bounds: only a scan gives the
+    // box that the merged header and the area test take from each file. Both
+    // passes scan, so that both quantize alike.
+    opened = sub_ply->open_file(name, 0, true);
   } else if (sub_side) {
     opened = sub_side->open_name(name);
   }
@@ -382,7 +385,7 @@ bool LASreaderMerged::reopen() {
   p_count = 0;
   file_name_current = 0;
   if (inside != kInsideNone) limit_none();
-  if (filter) filter->restart_all();
+  if (LASfilter* filter = get_filter()) filter->restart_all();
   return true;
 }
 
@@ -458,6 +461,8 @@ bool LASreaderMerged::open_next_file() {
       delete index;
       sub->set_index(nullptr);
     }
+    LASfilter* filter = get_filter();
+    LAStransform* transform = get_transform();
     if (transform) {
       if (files_are_flightlines) {
         const uint32_t id = file_names_ID.empty()

@@ -58,8 +58,8 @@ class LASreaderMerged : public LASreader {
   int format_code() const override { return sub_format_code; }
   bool applies_layers() const override { return false; }
   // Kept here and attached to every sub-reader as it is opened.
-  void attach_filter(LASfilter* f) override { filter = f; }
-  void attach_transform(LAStransform* t) override { transform = t; }
+  void attach_filter(LASfilter* f) override { record_filter(f); }
+  void attach_transform(LAStransform* t) override { record_transform(t); }
   bool limit_to_tile(float ll_x, float ll_y, float size) override;
   bool limit_to_circle(double center_x, double center_y, double radius) override;
   bool limit_to_rectangle(double min_x, double min_y, double max_x, double max_y) override;
@@ -127,8 +127,6 @@ class LASreaderMerged : public LASreader {
   std::vector<std::string> file_names;
   std::vector<uint32_t> file_names_ID;  // empty unless names came with IDs
   std::vector<double> bounding_boxes;   // min_x, min_y, max_x, max_y per file
-  LASfilter* filter = nullptr;          // borrowed from the opener
-  LAStransform* transform = nullptr;    // borrowed from the opener
 };
 
 #endif  // POINTLIB_IO_LAS_READER_MERGED_HPP

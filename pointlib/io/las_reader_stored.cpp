@@ -222,6 +222,12 @@ void LASreaderPipeOn::remove_buffer() {
   if (las_restore_original(&header) && inner) npoints = inner->npoints;
 }
 
+void LASreaderPipeOn::follow_reopened_inner() {
+  if (!inner) return;
+  take_over_header();
+  npoints = inner->npoints;
+}
+
 bool LASreaderPipeOn::read_one_point() {
   if (inner->read_point()) {
     point.assign(inner->point);

@@ -12,15 +12,18 @@ class LASreaderLAS;
 class LASwriterLAS;
 
 // Shared by the thin wrappers: they hand filter, transform and areas to the
-// reader they wrap and deliver its points unchanged.
+// reader they wrap and deliver its points unchanged, and answer for the
+// filter, transform and ignore rules as the reader the tool sees.
 class LASreaderWrapping : public LASreader {
  public:
   int format_code() const override { return inner ? inner->format_code() : 0; }
   bool applies_layers() const override { return false; }
   void attach_filter(LASfilter* f) override {
+    record_filter(f);
     if (inner) inner->attach_filter(f);
   }
   void attach_transform(LAStransform* t) override {
+    record_transform(t);
     if (inner) inner->attach_transform(t);
   }
   bool limit_to_tile(float ll_x, float ll_y, float size) override {
@@ -94,6 +97,10 @@ class LASreaderPipeOn : public LASreaderWrapping {
   // After the wrapped reader dropped its buffer points: the header shows the
   // main file's counts and bounds again.
   void remove_buffer();
+  // After the wrapped stored reader was reopened: its header, which knows
+  // what only the first pass could tell (the count and bounds of text from a
+  // pipe), becomes this one's.
+  void follow_reopened_inner();
   void close_input(bool close_stream = true) override {
     if (inner) inner->close_input(close_stream);
   }

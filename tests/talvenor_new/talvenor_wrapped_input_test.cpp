@@ -2,7 +2,9 @@
 // for the second pass) writes what the named file writes, merged tiles write
 // what the uncut scene writes, and buffered tiles keep or drop their buffer.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -148,4 +150,97 @@ TEST(TalvenorWrappedInput, BufferedTilesWriteTheSameThroughEveryWrapper) {
       }
     }
   }
+}
+
+// A tile never reads itself as its own neighbour, however its -i path and its line in
+// -neighbors_lof are spelled: relative, with "./", absolute or through a symbolic link, every
+// run reads what the run with the list's own spelling reads.
+TEST(TalvenorWrappedInput, BufferedTileIsNotItsOwnNeighbourUnderAnotherName) {
+  ProgramDir dir;
+  const Tiles tiles = write_tiles(dir.path(), small_scene());
+  ASSERT_EQ(symlink(tiles.tiles[0].c_str(), dir.file("link0.las").c_str()), 0);
+  struct Case {
+    const char* list_style;  // how the list names the tiles
+    std::string input;       // how -i names tile 0
+  };
+  const Case cases[] = {
+      {"absolute", tiles.tiles[0]},
+      {"absolute", "tile0.las"},
+      {"absolute", "./tile0.las"},
+      {"absolute", "link0.las"},
+      {"absolute", dir.file("./tile0.las")},
+      {"relative", "tile0.las"},
+      {"relative", "./tile0.las"},
+      {"relative", tiles.tiles[0]},
+      {"relative", "link0.las"},
+  };
+  const auto list_of = [&](const std::string& style) {
+    std::string text;
+    for (int k = 0; k < 4; k++) {
+      text += style == "absolute" ? tiles.tiles[k] : "tile" + std::to_string(k) + ".las";
+      text += "\n";
+    }
+    return text;
+  };
+  const auto points_read = [&](const std::string& input, const std::string& style) {
+    EXPECT_TRUE(write_text(dir.file("list.txt"), list_of(style)));
+    const ProgramRun run =
+        run_program(kProgram,
+                    {"-i", input, "-neighbors_lof", "list.txt", "-buffered", "25",
+                     "-remain_buffered", "-o", dir.file("out.las"), "-quiet"},
+                    dir.path());
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    FixtureContents out;
+    EXPECT_TRUE(fixture_read_file(dir.file("out.las"), &out));
+    return out.points.size();
+  };
+  const size_t expected = points_read(tiles.tiles[0], "absolute");
+  ASSERT_GT(expected, tiles.sizes[0]);  // buffer points from the three neighbours
+  for (const Case& c : cases) {
+    EXPECT_EQ(points_read(c.input, c.list_style), expected)
+        << c.list_style << " list, -i " << c.input;
+  }
+}
+
+// PLY tiles know their whole box before a buffered run asks for it: each takes as many buffer
+// points as the same tiles written as LAS, not the few near its first vertex.
+TEST(TalvenorWrappedInput, BufferedPlyTilesTakeTheBufferOfTheirWholeBox) {
+  ProgramDir dir;
+  const Tiles tiles = write_tiles(dir.path(), small_scene());
+  std::vector<std::string> ply_tiles;
+  for (const std::string& tile : tiles.tiles) {
+    FixtureContents contents;
+    ASSERT_TRUE(fixture_read_file(tile, &contents));
+    std::string text = "ply\nformat ascii 1.0\nelement vertex " +
+                       std::to_string(contents.points.size()) +
+                       "\nproperty double x\nproperty double y\nproperty double z\nend_header\n";
+    char line[128];
+    for (const FixturePoint& p : contents.points) {
+      std::snprintf(line, sizeof(line), "%.2f %.2f %.2f\n",
+                    p.X * contents.header.scale[0] + contents.header.offset[0],
+                    p.Y * contents.header.scale[1] + contents.header.offset[1],
+                    p.Z * contents.header.scale[2] + contents.header.offset[2]);
+      text += line;
+    }
+    ply_tiles.push_back(tile.substr(0, tile.size() - 4) + ".ply");
+    ASSERT_TRUE(write_text(ply_tiles.back(), text));
+  }
+  const auto outputs = [&](const std::vector<std::string>& inputs, const std::string& appendix) {
+    std::vector<std::string> args = {"-i"};
+    args.insert(args.end(), inputs.begin(), inputs.end());
+    args.insert(args.end(), {"-buffered", "25", "-remain_buffered", "-odix", appendix, "-olas"});
+    const ProgramRun run = run_program(kProgram, args, dir.path());
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    std::vector<size_t> sizes;
+    for (int k = 0; k < 4; k++) {
+      FixtureContents out;
+      EXPECT_TRUE(
+          fixture_read_file(dir.file("tile" + std::to_string(k) + appendix + ".las"), &out));
+      sizes.push_back(out.points.size());
+    }
+    return sizes;
+  };
+  const std::vector<size_t> from_las = outputs(tiles.tiles, "_las");
+  for (int k = 0; k < 4; k++) ASSERT_GT(from_las[k], tiles.sizes[k]) << k;
+  EXPECT_EQ(outputs(ply_tiles, "_ply"), from_las);
 }
