@@ -295,6 +295,59 @@ TEST_F(TalvenorProjection, CommandLineProjectionReplacesTheInputsText) {
   EXPECT_TRUE(file_keys(out).empty());
 }
 
+// The double parameters of a file (none without their record).
+std::vector<double> file_doubles(const FixtureContents& contents) {
+  std::vector<double> values;
+  for (const FixtureVlr& vlr : contents.file.vlrs) {
+    if (vlr.user_id != "LASF_Projection" || vlr.record_id != 34736) continue;
+    values.resize(vlr.data.size() / 8);
+    std::memcpy(values.data(), vlr.data.data(), values.size() * 8);
+  }
+  return values;
+}
+
+// The geographic keys of a user-defined projection name the ellipsoid that was chosen: its own
+// geographic system, or a user-defined one with its axis and flattening.
+TEST_F(TalvenorProjection, ChosenEllipsoidNamesTheGeographicSystem) {
+  const std::vector<std::string> tm = {"-tm", "500000", "0", "m", "0", "9", "0.9996"};
+  using Keys = std::vector<std::vector<uint16_t>>;
+  const struct {
+    std::vector<std::string> words;
+    Keys geographic;
+    std::vector<double> values;
+  } cases[] = {
+      {{"-ellipsoid", "14"}, {{2048, 0, 1, 4022}}, {}},           // International 1924
+      {{"-wgs84", "-ellipsoid", "3"}, {{2048, 0, 1, 4004}}, {}},  // Bessel 1841
+      {{"-ellipsoid", "23"}, {{2048, 0, 1, 4326}}, {}},  // the ellipsoid of WGS 84 keeps it
+      {{"-nad83", "-grs80"}, {{2048, 0, 1, 4269}}, {}},  // NAD83 is on GRS 1980
+      {{"-ellipsoid", "8"},  // Fischer 1960 (Mercury) has no geographic system
+       {{2048, 0, 1, 32767},
+        {2050, 0, 1, 32767},
+        {2056, 0, 1, 32767},
+        {2057, 34736, 1, 5},
+        {2059, 34736, 1, 6}},
+       {6378166.0, 298.3}},
+  };
+  write("a.las", {});
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.words;
+    args.insert(args.end(), tm.begin(), tm.end());
+    args.insert(args.end(), {"-step", "4", "-i", "a.las", "-o", "o.las", "-quiet"});
+    const ProgramRun r = run(args);
+    ASSERT_EQ(r.exit_code, 0) << c.words[0] << "\n" << r.err;
+    EXPECT_EQ(r.err, "") << c.words[0];
+    const FixtureContents out = read("o.las");
+    Keys geographic;
+    for (const auto& key : file_keys(out)) {
+      if (key[0] >= 2048 && key[0] < 3072) geographic.push_back(key);
+    }
+    EXPECT_EQ(geographic, c.geographic) << c.words[0] << " " << c.words.back();
+    const std::vector<double> doubles = file_doubles(out);
+    ASSERT_EQ(doubles.size(), 5 + c.values.size()) << c.words[0];
+    EXPECT_EQ(std::vector<double>(doubles.begin() + 5, doubles.end()), c.values) << c.words[0];
+  }
+}
+
 TEST_F(TalvenorProjection, StatePlaneMessage) {
   write("a.las", {});
   const ProgramRun r = run({"-v", "-sp83", "CA_I", "-i", "a.las", "-o", "o.las"});
