@@ -2,12 +2,15 @@
 // GeoKeys or well-known text, and the command-line projection in the output header.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "arg_vector.hpp"
 #include "core/las_header.hpp"
+#include "epsg_table_codes.hpp"
 #include "geo/geo_header_records.hpp"
 #include "geo/las_geo_projector.hpp"
 #include "ground_projection.hpp"
@@ -98,7 +101,7 @@ class TalvenorProjection : public testing::Test {
   // file must (text in a VLR or an EVLR, and the bit that says so), with `points` points of the
   // scene (0: all).
   void write_with_text(const std::string& name, const std::string& wkt, bool in_evlr,
-                       size_t points = 0) {
+                       size_t points = 0, const std::vector<FixtureVlr>& more = {}) {
     static const Scene scene = make_scene(scene_params(ScenePreset::kFlat, 40.0, 1.0, 5));
     SceneLasOptions options;
     options.version_minor = 4;
@@ -116,6 +119,7 @@ class TalvenorProjection : public testing::Test {
     } else {
       file.vlrs.push_back(projection_vlr(2112, text));
     }
+    file.vlrs.insert(file.vlrs.end(), more.begin(), more.end());
     std::vector<FixturePoint> all = scene_fixture_points(scene, options);
     if (points) all.resize(points);
     ASSERT_TRUE(fixture_write_file(dir.file(name), file, all));
@@ -346,6 +350,64 @@ TEST_F(TalvenorProjection, ChosenEllipsoidNamesTheGeographicSystem) {
     ASSERT_EQ(doubles.size(), 5 + c.values.size()) << c.words[0];
     EXPECT_EQ(std::vector<double>(doubles.begin() + 5, doubles.end()), c.values) << c.words[0];
   }
+}
+
+// Every kind of accepted code (each projection method and unit of the tables, and the built-in
+// ones) on an input that names another system in text, keys and parameters: the output carries
+// the code's keys alone, and no record names another system.
+TEST_F(TalvenorProjection, EveryKindOfCodeWritesOneCoordinateSystem) {
+  std::vector<std::vector<uint16_t>> old_keys = {
+      {1024, 0, 1, 1}, {3072, 0, 1, 2264}, {3076, 0, 1, 9003}, {3082, 34736, 1, 0}};
+  const std::vector<FixtureVlr> old_records = {geo_keys_vlr(old_keys),
+                                               projection_vlr(34736, std::vector<uint8_t>(8, 0)),
+                                               text_vlr(34737, "NAD83|")};
+  std::vector<std::pair<int, int>> kinds_seen;
+  int runs = 0;
+  for (const EpsgTableCode& c : epsg_candidate_codes(LASgeoProjector::table_folder("prog"))) {
+    const std::pair<int, int> kind = {c.method, c.unit};
+    if (c.method != 0 &&
+        std::find(kinds_seen.begin(), kinds_seen.end(), kind) != kinds_seen.end()) {
+      continue;
+    }
+    const int built_in[] = {32632, 32755, 28355, 3158, 26915, 4326, 4978, 21781, 23700};
+    if (c.method == 0 &&
+        std::find(std::begin(built_in), std::end(built_in), c.code) == std::end(built_in)) {
+      continue;
+    }
+    ArgVector args({});
+    LASgeoProjector geo;
+    ASSERT_TRUE(geo.parse(args.argc(), args.argv()));
+    testing::internal::CaptureStderr();
+    const bool accepted = geo.set_epsg_code(uint16_t(c.code), nullptr, true);
+    testing::internal::GetCapturedStderr();
+    if (!accepted) continue;
+    kinds_seen.push_back(kind);
+    std::vector<GeoKeyEntry> expected;
+    std::vector<double> doubles;
+    ASSERT_TRUE(geo.get_geo_keys_from_projection(expected, doubles, true)) << c.code;
+    std::vector<std::vector<uint16_t>> rows;
+    for (const GeoKeyEntry& k : expected) {
+      rows.push_back({k.key_id, k.tiff_tag_location, k.count, k.value_offset});
+    }
+    if (c.code != 4326 && c.code != 4978) {
+      EXPECT_EQ(rows[1], (std::vector<uint16_t>{3072, 0, 1, uint16_t(c.code)}));
+    }
+
+    const bool in_evlr = runs++ % 2 == 1;
+    write_with_text("in.las", kEsriLambertInSurveyFeet, in_evlr, 3, old_records);
+    const ProgramRun r =
+        run({"-epsg", std::to_string(c.code), "-i", "in.las", "-o", "o.las", "-quiet"});
+    ASSERT_EQ(r.exit_code, 0) << c.code << "\n" << r.err;
+    const FixtureContents out = read("o.las");
+    EXPECT_EQ(file_keys(out), rows) << c.code;
+    EXPECT_FALSE(has_record(out, 34736)) << c.code;
+    EXPECT_FALSE(has_record(out, 34737)) << c.code;
+    EXPECT_EQ(projection_records(out, 2111) + projection_records(out, 2112), 0) << c.code;
+    EXPECT_EQ(out.header.global_encoding & kWktBit, 0) << c.code;
+  }
+  // Transverse Mercator, both Lambert kinds, Albers, stereographic and Hotine, in metres and feet.
+  EXPECT_GE(runs, 12);
+  std::printf("%d kinds of code written\n", runs);
 }
 
 TEST_F(TalvenorProjection, StatePlaneMessage) {
