@@ -461,6 +461,18 @@ TEST_F(GeneratedTables, GeographicAndVerticalRows) {
   EXPECT_EQ(geo.get_vertical_unit_epsg(true), EPSG_UNIT_SURVEY_FOOT);
 }
 
+// A withdrawn code that the registry has since given to another object (20003 is a compound
+// system now) names that object, not the withdrawn projected system.
+TEST_F(GeneratedTables, CodesOfOtherObjectsAreNotProjectedSystems) {
+  for (const uint16_t code : {uint16_t(20003)}) {
+    CaptureStderr();
+    EXPECT_FALSE(geo.set_epsg_code(code, nullptr, true));
+    EXPECT_EQ(GetCapturedStderr(),
+              "EPSG code " + std::to_string(code) + " not found in 'pcs.csv' file\n");
+    EXPECT_FALSE(geo.has_projection(true));
+  }
+}
+
 TEST_F(GeneratedTables, WithdrawnStatePlaneCodesAreKept) {
   std::string d;
   ASSERT_TRUE(geo.set_epsg_code(26788, &d, true));  // NAD27 Michigan North
