@@ -121,18 +121,16 @@ constexpr uint16_t kWktBit = 0x10;
 // False when there is nothing to replace.
 bool put_command_line_projection(const GroundSettings& s, LASheader& header) {
   if (s.geo_keys.empty()) return false;
+  // Key directory, double and ASCII parameters, math transform and coordinate system texts.
+  for (const uint16_t record : {34735, 34736, 34737, 2111, 2112}) {
+    while (header.erase_vlr("LASF_Projection", record)) {
+    }
+    while (header.erase_evlr("LASF_Projection", record)) {
+    }
+  }
   header.store_geo_key_directory(uint32_t(s.geo_keys.size()), s.geo_keys.data());
   if (!s.geo_doubles.empty()) {
     header.store_geo_doubles(uint32_t(s.geo_doubles.size()), s.geo_doubles.data());
-  } else {
-    header.erase_vlr("LASF_Projection", 34736);
-  }
-  header.erase_vlr("LASF_Projection", 34737);
-  for (const uint16_t text : {uint16_t(2111), uint16_t(2112)}) {
-    while (header.erase_vlr("LASF_Projection", text)) {
-    }
-    while (header.erase_evlr("LASF_Projection", text)) {
-    }
   }
   header.global_encoding &= uint16_t(~kWktBit);
   return true;
