@@ -443,6 +443,12 @@ TEST_F(TalvenorProjection, ProjectionErrorsEndTheRun) {
        "ERROR: '-epsg' needs 1 argument: EPSG code but '-4294934592' is not a valid code\n"},
       {{"-i", "a.las", "-epsg", "32632x"},
        "ERROR: '-epsg' needs 1 argument: EPSG code but '32632x' is not a valid code\n"},
+      // A projection that no key list can name would leave the input's system in the output.
+      {{"-i", "a.las", "-ellipsoid", "8", "-utm", "32N"},
+       "get_ProjectedCSTypeGeoKey: look-up for UTM zone 32 and ellipsoid with id 8 not "
+       "implemented\n"
+       "get_geo_keys_from_projection for generic projection not implemented\n"
+       "ERROR: the projection given cannot be written into an output header\n"},
       // A compound system of the registry, not the projected one that once had its code.
       {{"-i", "a.las", "-epsg", "20003"},
        "EPSG code 20003 not found in 'pcs.csv' file\n"
