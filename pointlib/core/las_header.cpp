@@ -206,6 +206,16 @@ bool LASheader::insert_evlr(const char* user_id, uint16_t record_id, uint64_t re
   return true;
 }
 
+bool LASheader::erase_evlr(const char* user_id, uint16_t record_id) {
+  const size_t k = index_of(evlrs, user_id, record_id);
+  if (k >= evlrs.size()) return false;
+  forget_borrowed(evlrs[k].data.get(), evlrs[k].record_length_after_header);
+  evlrs.erase(evlrs.begin() + static_cast<std::ptrdiff_t>(k));
+  number_of_extended_variable_length_records = static_cast<uint32_t>(evlrs.size());
+  if (evlrs.empty()) start_of_first_extended_variable_length_record = 0;
+  return true;
+}
+
 bool LASheader::store_geo_key_directory(uint32_t number_of_keys, const LASvlrKeyEntry* keys) {
   if (number_of_keys > 8190) return false;  // the payload must fit the 16-bit length
   const uint32_t size = (number_of_keys + 1) * 8;

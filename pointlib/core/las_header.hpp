@@ -190,6 +190,9 @@ class LASheader : public LASscaler, public LASattributeTable, public LASheaderFi
                    std::unique_ptr<uint8_t[]> data, bool keep_description = false,
                    const char* description = nullptr, bool append = false);
 
+  // Removes the first EVLR with these ids; without EVLRs left none is announced.
+  bool erase_evlr(const char* user_id, uint16_t record_id);
+
   // Renews the "LASF_Spec" record 4 from the attribute table (removes it when
   // there are no attributes). False, changing nothing, above 341 attributes.
   bool update_extra_bytes_vlr(bool keep_description = false);

@@ -42,12 +42,13 @@ double sexagesimal_to_degrees(double x) {
 
 // --- table files ---
 
-void print_missing_table(const char* file) {
+// Names the folder that was searched, and how the tables get there.
+void print_missing_table(const std::string& folder, const char* file) {
   std::fprintf(stderr,
                "ERROR: cannot open '%s' file. maybe your Mirvelox distribution\n"
-               "       has no .\\Mirvelox\\bin\\zuze\\geo\\%s file. download the\n"
-               "       latest version at https://zentoravik.example/Mirvelox/Mirvelox.zip\n",
-               file, file);
+               "       has no %s/%s file. 'cmake --install' puts the\n"
+               "       EPSG tables into zuze/geo beside the installed programs.\n",
+               file, folder.c_str(), file);
 }
 
 // One whole line, however long, with its line end; false at the end of the file.
@@ -320,7 +321,7 @@ int ellipsoid_id_from_epsg(int code) {
   return -1;
 }
 
-std::FILE* LASgeoProjector::open_csv(const char* program_name, bool projected, bool vertical) {
+std::string LASgeoProjector::table_folder(const char* program_name) {
   std::string folder = ".";
   if (program_name) {
     std::string path;
@@ -329,14 +330,18 @@ std::FILE* LASgeoProjector::open_csv(const char* program_name, bool projected, b
     const size_t slash = path.rfind('/');
     folder = slash == std::string::npos ? "." : path.substr(0, slash);
   }
-  const std::string file = folder + "/zuze/geo/" + table_name(projected, vertical);
+  return folder + "/zuze/geo";
+}
+
+std::FILE* LASgeoProjector::open_csv(const char* program_name, bool projected, bool vertical) {
+  const std::string file = table_folder(program_name) + "/" + table_name(projected, vertical);
   return std::fopen(file.c_str(), "r");
 }
 
 std::FILE* LASgeoProjector::open_table(bool projected, bool vertical) const {
-  std::FILE* file =
-      open_csv(has_program_name_ ? program_name_.c_str() : nullptr, projected, vertical);
-  if (!file) print_missing_table(table_name(projected, vertical));
+  const char* program = has_program_name_ ? program_name_.c_str() : nullptr;
+  std::FILE* file = open_csv(program, projected, vertical);
+  if (!file) print_missing_table(table_folder(program), table_name(projected, vertical));
   return file;
 }
 

@@ -56,9 +56,13 @@ LEFT JOIN parameter_list l ON l.auth_name = c.auth_name AND l.code = c.code
 WHERE p.geodetic_crs_auth_name = 'EPSG'
   AND (p.auth_name = 'EPSG' OR
        -- codes that the registry has since withdrawn (old state planes, German zones) still
-       -- stand in older files; their former definitions are kept under the ESRI authority
+       -- stand in older files; their former definitions are kept under the ESRI authority, as
+       -- long as the registry has not given the code to any other object since (a compound
+       -- system, a datum, an operation ...). Areas of use have codes of their own that no key
+       -- names, so they do not count.
        (p.auth_name = 'ESRI' AND CAST(p.code AS INTEGER) <= 32767 AND
-        NOT EXISTS (SELECT 1 FROM projected_crs e WHERE e.auth_name = 'EPSG' AND e.code = p.code)))
+        NOT EXISTS (SELECT 1 FROM object_view e WHERE e.auth_name = 'EPSG' AND e.code = p.code
+                                                  AND e.table_name <> 'extent')))
 ORDER BY CAST(p.code AS INTEGER);
 
 .output gcs.csv

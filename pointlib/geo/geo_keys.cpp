@@ -14,6 +14,8 @@ enum GeoKey : uint16_t {
   GeogGeodeticDatumGeoKey = 2050,
   GeogLinearUnitsGeoKey = 2052,
   GeogEllipsoidGeoKey = 2056,
+  GeogSemiMajorAxisGeoKey = 2057,
+  GeogInvFlatteningGeoKey = 2059,
   ProjectedCSTypeGeoKey = 3072,
   ProjCoordTransGeoKey = 3075,
   ProjLinearUnitsGeoKey = 3076,
@@ -431,6 +433,13 @@ bool LASgeoProjector::set_projection_from_geo_keys(int number_of_keys, const Geo
 }
 
 uint16_t LASgeoProjector::get_GeographicTypeGeoKey() const {
+  if (const uint16_t code = geographic_code()) return code;
+  std::fprintf(stderr, "GeographicTypeGeoKey: look-up for ellipsoid with id %d not implemented\n",
+               ellipsoid_.id);
+  return 0;
+}
+
+uint16_t LASgeoProjector::geographic_code() const {
   for (const GeoKeyEntry& key : stored_keys_) {
     if (key.key_id == GeographicTypeGeoKey) return key.value_offset;
   }
@@ -438,8 +447,6 @@ uint16_t LASgeoProjector::get_GeographicTypeGeoKey() const {
   for (const EllipsoidGcs& e : kEllipsoidGcs) {
     if (e.ellipsoid == ellipsoid_.id) return e.gcs;
   }
-  std::fprintf(stderr, "GeographicTypeGeoKey: look-up for ellipsoid with id %d not implemented\n",
-               ellipsoid_.id);
   return 0;
 }
 
@@ -585,6 +592,23 @@ bool LASgeoProjector::get_geo_keys_from_projection(std::vector<GeoKeyEntry>& key
   const uint16_t h = get_horizontal_unit_epsg(source);
   const uint16_t v = get_vertical_unit_epsg(source);
   const uint16_t vertical = get_VerticalCSTypeGeoKey();
+  // An ellipsoid without a geographic system of its own is written as a user-defined one.
+  auto geographic = [&]() {
+    const uint16_t gcs = geographic_code();
+    if (gcs != 0) {
+      keys.push_back(entry(GeographicTypeGeoKey, gcs));
+      return;
+    }
+    keys.push_back(entry(GeographicTypeGeoKey, kUserDefined));
+    keys.push_back(entry(GeogGeodeticDatumGeoKey, kUserDefined));
+    keys.push_back(entry(GeogEllipsoidGeoKey, kUserDefined));
+    keys.push_back(
+        GeoKeyEntry{GeogSemiMajorAxisGeoKey, kDoubleParamsTag, 1, uint16_t(doubles.size())});
+    doubles.push_back(ellipsoid_.a);
+    keys.push_back(
+        GeoKeyEntry{GeogInvFlatteningGeoKey, kDoubleParamsTag, 1, uint16_t(doubles.size())});
+    doubles.push_back(ellipsoid_.inverse_flattening);
+  };
   auto finish = [&]() {
     keys.push_back(entry(VerticalUnitsGeoKey, v));
     if (vertical) keys.push_back(entry(VerticalCSTypeGeoKey, vertical));
@@ -593,12 +617,12 @@ bool LASgeoProjector::get_geo_keys_from_projection(std::vector<GeoKeyEntry>& key
   switch (p->kind) {
     case ProjectionKind::ECEF:
       keys.push_back(entry(GTModelTypeGeoKey, 3));
-      keys.push_back(entry(GeographicTypeGeoKey, get_GeographicTypeGeoKey()));
+      geographic();
       return true;
     case ProjectionKind::LongLat:
     case ProjectionKind::LatLong:
       keys.push_back(entry(GTModelTypeGeoKey, 2));
-      keys.push_back(entry(GeographicTypeGeoKey, get_GeographicTypeGeoKey()));
+      geographic();
       return finish();
     case ProjectionKind::NoProjection:
       return false;
@@ -652,6 +676,6 @@ bool LASgeoProjector::get_geo_keys_from_projection(std::vector<GeoKeyEntry>& key
   }
   parameter(ProjFalseEastingGeoKey, in_units(p->false_easting));
   parameter(ProjFalseNorthingGeoKey, in_units(p->false_northing));
-  keys.push_back(entry(GeographicTypeGeoKey, get_GeographicTypeGeoKey()));
+  geographic();
   return finish();
 }

@@ -1,5 +1,6 @@
 // The projection options of the command line: one table row per option word.
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,17 @@ struct GeoOptionWalk : OptionWalk {
 
   void set_vertical_code(uint16_t code) { geo->vertical_code_ = code; }
   void set_geoid_code(int32_t code) { geo->geoid_code_ = code; }
+  // An ellipsoid chosen on its own: a geographic system on another ellipsoid no longer holds,
+  // so the written keys name the ellipsoid's own system (or a user-defined one).
+  bool set_ellipsoid(int id, std::string* description) {
+    const int before = geo->ellipsoid_.id;
+    if (!geo->set_ellipsoid(id, description)) return false;
+    if (id != before) {
+      geo->gcs_code_ = -1;
+      geo->gcs_name_.clear();
+    }
+    return true;
+  }
 };
 
 namespace {
@@ -48,7 +60,7 @@ const char* side_word(bool source) {
 bool take_ellipsoid(GeoOptionWalk& w, const GeoOption&) {
   const int id = std::atoi(w.arg(1));
   std::string description;
-  if (!w.geo->set_ellipsoid(id, &description)) {
+  if (!w.set_ellipsoid(id, &description)) {
     std::fprintf(stderr, "ERROR: ellipsoid with id %d is unknown. use one of those: \n", id);
     EllipsoidRecord ellipsoid;
     for (int k = 1; k <= ELLIPSOID_COUNT; k++) {
@@ -63,7 +75,7 @@ bool take_ellipsoid(GeoOptionWalk& w, const GeoOption&) {
 
 bool take_grs80(GeoOptionWalk& w, const GeoOption&) {
   std::string description;
-  w.geo->set_ellipsoid(11, &description);
+  w.set_ellipsoid(11, &description);
   if (w.verbose) std::fprintf(stderr, "using ellipsoid '%s'\n", description.c_str());
   return true;
 }
@@ -88,18 +100,24 @@ bool take_vertical(GeoOptionWalk& w, const GeoOption& o) {
   return true;
 }
 
-// The argument of an EPSG option: a number up to 32767.
+// The argument of an EPSG option: a number up to 32767, all of the argument. A number too
+// large for any integer is refused as text: read modulo a word it would name another code.
 bool read_epsg_argument(GeoOptionWalk& w, unsigned* code) {
-  if (std::sscanf(w.arg(1), "%u", code) != 1) {
+  const char* text = w.arg(1);
+  const char* end = text + std::strlen(text);
+  unsigned long long value = 0;
+  const std::from_chars_result read = std::from_chars(text, end, value);
+  if (read.ec != std::errc() || read.ptr != end) {
     std::fprintf(stderr, "ERROR: '%s' needs 1 argument: EPSG code but '%s' is not a valid code\n",
-                 w.word(), w.arg(1));
+                 w.word(), text);
     return false;
   }
-  if (*code > 32767) {
-    std::fprintf(stderr, "ERROR: '%s' needs 1 argument: EPSG code but %u is not a valid code\n",
-                 w.word(), *code);
+  if (value > 32767) {
+    std::fprintf(stderr, "ERROR: '%s' needs 1 argument: EPSG code but %llu is not a valid code\n",
+                 w.word(), value);
     return false;
   }
+  *code = unsigned(value);
   return true;
 }
 

@@ -57,6 +57,16 @@ bool wkt_unit_value(const char* text, double* value) {
   return wkt_parameter_value(text, "UNIT[", value);
 }
 
+void LASgeoProjector::set_wkt_horizontal_unit(double factor) {
+  if (factor == 1.0) {
+    set_horizontal_meter(true);
+  } else if (near(factor, 0.3048006096012192, 1e-9)) {
+    set_horizontal_survey_feet(true);
+  } else if (near(factor, FEET_TO_METERS, 1e-6)) {
+    set_horizontal_feet(true);
+  }
+}
+
 bool LASgeoProjector::set_projection_from_ogc_wkt(const char* text, std::string* description) {
   if (!text) return false;
   if (const char* vertical = std::strstr(text, "VERT_CS[")) {
@@ -100,8 +110,14 @@ bool LASgeoProjector::set_projection_from_ogc_wkt(const char* text, std::string*
   const char* projected = std::strstr(text, "PROJCS[");
   if (!projected) return false;
 
+  // The projected system's own UNIT names its units whatever the projection, so that even a
+  // projection read no further (or a code the tables do not know) gives the right units.
   int depth = 1;
+  double unit = 1.0;
   for (const char* at = projected + 7; *at && depth > 0;) {
+    if (depth == 1 && begins(at, "UNIT[") && wkt_unit_value(at, &unit)) {
+      set_wkt_horizontal_unit(unit);
+    }
     if (depth == 1 && begins(at, "AUTHORITY")) {
       int code;
       if (read_epsg_authority(at + 9, &code)) {
@@ -163,18 +179,6 @@ bool LASgeoProjector::set_projection_from_ogc_wkt(const char* text, std::string*
     return false;
   }
 
-  // The projected system's unit: distances become metres, and the unit is the source's
-  // horizontal unit, as a text without authority has no other way to say it.
-  double unit = 1.0;
-  if (wkt_unit_value(name, &unit)) {
-    if (unit == 1.0) {
-      set_horizontal_meter(true);
-    } else if (near(unit, 0.3048006096012192, 1e-9)) {
-      set_horizontal_survey_feet(true);
-    } else if (near(unit, FEET_TO_METERS, 1e-6)) {
-      set_horizontal_feet(true);
-    }
-  }
   false_easting *= unit;
   false_northing *= unit;
 

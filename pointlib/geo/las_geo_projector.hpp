@@ -152,8 +152,14 @@ class LASgeoProjector {
   // Opens pcs.csv (`projected`), vertcs.csv (`vertical`) or gcs.csv from zuze/geo beside the
   // running program, or below the current folder without a program name. Null when it cannot.
   static std::FILE* open_csv(const char* program_name, bool projected, bool vertical);
+  // The folder zuze/geo that open_csv searches.
+  static std::string table_folder(const char* program_name);
 
  private:
+  // The horizontal units of a projected system's UNIT factor (metre, foot or survey foot).
+  void set_wkt_horizontal_unit(double factor);
+  // get_GeographicTypeGeoKey without its message: 0 when no code is known.
+  uint16_t geographic_code() const;
   bool set_units(bool source, bool horizontal, double source_factor, double target_factor);
   // The unit of an EPSG unit code (metre, foot, survey foot); false for any other code.
   bool set_unit_code(int code, bool source, bool horizontal);

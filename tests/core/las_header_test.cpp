@@ -147,6 +147,33 @@ TEST(LASheaderVlrs, ErasingOrReplacingClearsPointersIntoThePayload) {
   EXPECT_EQ(header.offset_to_point_data, 227u);
 }
 
+// Erasing an EVLR keeps the others in their order, forgets pointers into its payload, and with
+// none left announces none.
+TEST(LASheaderEvlrs, ErasingForgetsThePayloadAndTheStart) {
+  LASheader header;
+  header.start_of_first_extended_variable_length_record = 5000;
+  header.insert_evlr("LASF_Projection", 2112, 6, bytes(6, 'W'));
+  header.vlr_geo_ogc_wkt = reinterpret_cast<char*>(header.evlrs[0].data.get());
+  header.insert_evlr("u", 7, 3, bytes(3));
+  header.insert_evlr("u", 8, 2, bytes(2));
+  ASSERT_EQ(header.number_of_extended_variable_length_records, 3u);
+
+  EXPECT_FALSE(header.erase_evlr("LASF_Projection", 2111));
+  ASSERT_TRUE(header.erase_evlr("LASF_Projection", 2112));
+  EXPECT_EQ(header.vlr_geo_ogc_wkt, nullptr);
+  ASSERT_EQ(header.evlrs.size(), 2u);
+  EXPECT_EQ(header.number_of_extended_variable_length_records, 2u);
+  EXPECT_EQ(header.evlrs[0].record_id, 7);
+  EXPECT_EQ(header.evlrs[1].record_id, 8);
+  EXPECT_EQ(header.start_of_first_extended_variable_length_record, 5000u);
+
+  ASSERT_TRUE(header.erase_evlr("u", 7));
+  ASSERT_TRUE(header.erase_evlr("u", 8));
+  EXPECT_EQ(header.number_of_extended_variable_length_records, 0u);
+  EXPECT_EQ(header.start_of_first_extended_variable_length_record, 0u);
+  EXPECT_FALSE(header.erase_evlr("u", 8));
+}
+
 TEST(LASheaderGeo, KeyDirectoryLimits) {
   struct Case {
     uint32_t keys;

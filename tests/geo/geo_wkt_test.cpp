@@ -40,6 +40,40 @@ TEST(WktReader, EsriStyleInSurveyFeet) {
   EXPECT_FALSE(geo.vertical_units_set(true));
 }
 
+// The UNIT of the projected system names the units whatever the projection, also where the
+// reader takes no parameters (and so sets no projection) or the authority's code is unknown.
+TEST(WktReader, UnitsOfEveryProjection) {
+  HandTables tables;  // empty: no code is known from a table
+  const std::string unknown_code =
+      std::string(kEsriDoubleStereographicInFeet)
+          .insert(std::string(kEsriDoubleStereographicInFeet).size() - 1,
+                  ",AUTHORITY[\"EPSG\",\"5588\"]");
+  const struct {
+    const char* name;
+    std::string text;
+    bool projection;
+    uint16_t unit;
+  } cases[] = {
+      {"Hotine, feet", kEsriHotineInFeet, false, EPSG_UNIT_FOOT},
+      {"Hotine, US survey feet", kEsriHotineInSurveyFeet, false, EPSG_UNIT_SURVEY_FOOT},
+      {"double stereographic", kEsriDoubleStereographicInFeet, false, EPSG_UNIT_FOOT},
+      {"Lambert, one parallel", kEsriLambertOneParallelInFeet, false, EPSG_UNIT_FOOT},
+      {"unknown authority", unknown_code, false, EPSG_UNIT_FOOT},
+      {"Lambert, two parallels", kEsriLambertInSurveyFeet, true, EPSG_UNIT_SURVEY_FOOT},
+      {"Albers, metres", kAlbers, true, EPSG_UNIT_METRE},
+  };
+  for (const auto& c : cases) {
+    LASgeoProjector geo;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(geo.set_projection_from_ogc_wkt(c.text.c_str(), nullptr), c.projection) << c.name;
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(geo.has_projection(true), c.projection) << c.name;
+    EXPECT_TRUE(geo.horizontal_units_set(true)) << c.name;
+    EXPECT_EQ(geo.get_horizontal_unit_epsg(true), c.unit) << c.name;
+    EXPECT_FALSE(geo.vertical_units_set(true)) << c.name;
+  }
+}
+
 TEST(WktReader, CompoundTextWithVerticalSystem) {
   LASgeoProjector geo;
   ASSERT_TRUE(geo.set_projection_from_ogc_wkt(kLambert2spInFeetWithVertical, nullptr));

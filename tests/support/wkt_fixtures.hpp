@@ -59,10 +59,60 @@ inline constexpr const char* kAlbers =
     "PARAMETER[\"longitude_of_center\",-96],PARAMETER[\"false_easting\",0],"
     "PARAMETER[\"false_northing\",0],UNIT[\"metre\",1]]";
 
+// ESRI texts in feet of projections that the reader takes no parameters of: Hotine oblique
+// Mercator (international and US survey feet), double stereographic and Lambert with one
+// standard parallel.
+inline constexpr const char* kEsriHotineInFeet =
+    "PROJCS[\"NAD_1983_2011_Oregon_Columbia_River_West_FtIntl\",GEOGCS[\"GCS_NAD_1983_2011\","
+    "DATUM[\"D_NAD_1983_2011\",SPHEROID[\"GRS_1980\",6378137.0,298.257222101]],"
+    "PRIMEM[\"Greenwich\",0.0],UNIT[\"Degree\",0.0174532925199433]],"
+    "PROJECTION[\"Hotine_Oblique_Mercator_Azimuth_Natural_Origin\"],"
+    "PARAMETER[\"False_Easting\",22965879.26509186],"
+    "PARAMETER[\"False_Northing\",-9842519.685039369],PARAMETER[\"Scale_Factor\",1.0],"
+    "PARAMETER[\"Azimuth\",295.0],PARAMETER[\"Longitude_Of_Center\",-123.0],"
+    "PARAMETER[\"Latitude_Of_Center\",45.91666666666666],UNIT[\"Foot\",0.3048]]";
+
+inline constexpr const char* kEsriHotineInSurveyFeet =
+    "PROJCS[\"NAD_1927_StatePlane_Alaska_1_FIPS_5001\",GEOGCS[\"GCS_North_American_1927\","
+    "DATUM[\"D_North_American_1927\",SPHEROID[\"Clarke_1866\",6378206.4,294.9786982]],"
+    "PRIMEM[\"Greenwich\",0.0],UNIT[\"Degree\",0.0174532925199433]],"
+    "PROJECTION[\"Hotine_Oblique_Mercator_Azimuth_Natural_Origin\"],"
+    "PARAMETER[\"False_Easting\",16404166.66666666],"
+    "PARAMETER[\"False_Northing\",-16404166.66666666],PARAMETER[\"Scale_Factor\",0.9999],"
+    "PARAMETER[\"Azimuth\",-36.86989764583333],"
+    "PARAMETER[\"Longitude_Of_Center\",-133.6666666666667],"
+    "PARAMETER[\"Latitude_Of_Center\",57.0],UNIT[\"Foot_US\",0.3048006096012192]]";
+
+inline constexpr const char* kEsriDoubleStereographicInFeet =
+    "PROJCS[\"NAD_1927_New_Brunswick_Stereographic\",GEOGCS[\"GCS_North_American_1927\","
+    "DATUM[\"D_North_American_1927\",SPHEROID[\"Clarke_1866\",6378206.4,294.9786982]],"
+    "PRIMEM[\"Greenwich\",0.0],UNIT[\"Degree\",0.0174532925199433]],"
+    "PROJECTION[\"Double_Stereographic\"],PARAMETER[\"False_Easting\",1000000.0],"
+    "PARAMETER[\"False_Northing\",1000000.0],PARAMETER[\"Central_Meridian\",-66.5],"
+    "PARAMETER[\"Scale_Factor\",0.999912],PARAMETER[\"Latitude_Of_Origin\",46.5],"
+    "UNIT[\"Foot\",0.3048]]";
+
+inline constexpr const char* kEsriLambertOneParallelInFeet =
+    "PROJCS[\"NAD_1983_2011_Oregon_Bend-Redmond-Prineville_FtIntl\","
+    "GEOGCS[\"GCS_NAD_1983_2011\",DATUM[\"D_NAD_1983_2011\",SPHEROID[\"GRS_1980\",6378137.0,"
+    "298.257222101]],PRIMEM[\"Greenwich\",0.0],UNIT[\"Degree\",0.0174532925199433]],"
+    "PROJECTION[\"Lambert_Conformal_Conic\"],PARAMETER[\"False_Easting\",262467.1916010498],"
+    "PARAMETER[\"False_Northing\",426509.186351706],PARAMETER[\"Central_Meridian\",-121.25],"
+    "PARAMETER[\"Standard_Parallel_1\",44.66666666666666],PARAMETER[\"Scale_Factor\",1.00012],"
+    "PARAMETER[\"Latitude_Of_Origin\",44.66666666666666],UNIT[\"Foot\",0.3048]]";
+
 inline constexpr const char* kWktFixtures[] = {
-    kUtmWithAuthority, kEsriLambertInSurveyFeet, kLambert2spInFeetWithVertical,
-    kVerticalOnly,     kGeographicOnly,          kGeocentric,
+    kUtmWithAuthority,
+    kEsriLambertInSurveyFeet,
+    kLambert2spInFeetWithVertical,
+    kVerticalOnly,
+    kGeographicOnly,
+    kGeocentric,
     kAlbers,
+    kEsriHotineInFeet,
+    kEsriHotineInSurveyFeet,
+    kEsriDoubleStereographicInFeet,
+    kEsriLambertOneParallelInFeet,
 };
 
 #endif  // TESTS_GEO_WKT_FIXTURES_HPP

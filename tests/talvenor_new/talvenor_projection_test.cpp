@@ -2,12 +2,15 @@
 // GeoKeys or well-known text, and the command-line projection in the output header.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "arg_vector.hpp"
 #include "core/las_header.hpp"
+#include "epsg_table_codes.hpp"
 #include "geo/geo_header_records.hpp"
 #include "geo/las_geo_projector.hpp"
 #include "ground_projection.hpp"
@@ -68,6 +71,20 @@ bool has_record(const FixtureContents& contents, uint16_t record_id) {
   return false;
 }
 
+// Projection records of either kind, VLRs and EVLRs alike.
+int projection_records(const FixtureContents& contents, uint16_t record_id) {
+  int n = 0;
+  for (const FixtureVlr& vlr : contents.file.vlrs) {
+    n += vlr.user_id == "LASF_Projection" && vlr.record_id == record_id;
+  }
+  for (const FixtureEvlr& evlr : contents.file.evlrs) {
+    n += evlr.user_id == "LASF_Projection" && evlr.record_id == record_id;
+  }
+  return n;
+}
+
+constexpr uint16_t kWktBit = 0x10;
+
 class TalvenorProjection : public testing::Test {
  protected:
   void SetUp() override { ASSERT_FALSE(dir.path().empty()); }
@@ -78,6 +95,34 @@ class TalvenorProjection : public testing::Test {
     FixtureFile file = scene_fixture_file(scene);
     file.vlrs = vlrs;
     ASSERT_TRUE(fixture_write_file(dir.file(name), file, scene_fixture_points(scene)));
+  }
+
+  // A LAS 1.4 file of point format 6 that names its coordinate system as text, the way such a
+  // file must (text in a VLR or an EVLR, and the bit that says so), with `points` points of the
+  // scene (0: all).
+  void write_with_text(const std::string& name, const std::string& wkt, bool in_evlr,
+                       size_t points = 0, const std::vector<FixtureVlr>& more = {}) {
+    static const Scene scene = make_scene(scene_params(ScenePreset::kFlat, 40.0, 1.0, 5));
+    SceneLasOptions options;
+    options.version_minor = 4;
+    options.point_data_format = 6;
+    FixtureFile file = scene_fixture_file(scene, options);
+    file.global_encoding = kWktBit;
+    std::vector<uint8_t> text(wkt.begin(), wkt.end());
+    text.push_back(0);
+    if (in_evlr) {
+      FixtureEvlr evlr;
+      evlr.user_id = "LASF_Projection";
+      evlr.record_id = 2112;
+      evlr.data = text;
+      file.evlrs.push_back(evlr);
+    } else {
+      file.vlrs.push_back(projection_vlr(2112, text));
+    }
+    file.vlrs.insert(file.vlrs.end(), more.begin(), more.end());
+    std::vector<FixturePoint> all = scene_fixture_points(scene, options);
+    if (points) all.resize(points);
+    ASSERT_TRUE(fixture_write_file(dir.file(name), file, all));
   }
 
   ProgramRun run(const std::vector<std::string>& args) {
@@ -135,6 +180,36 @@ TEST_F(TalvenorProjection, WellKnownTextInSurveyFeet) {
       << r.err;
 }
 
+// A text without authority names its units in the UNIT of its projected system, whatever the
+// projection: step, spike and offset are scaled for every one.
+TEST_F(TalvenorProjection, WellKnownTextInFeetForEveryProjection) {
+  const struct {
+    const char* name;
+    const char* text;
+  } cases[] = {
+      {"Hotine, feet", kEsriHotineInFeet},
+      {"Hotine, US survey feet", kEsriHotineInSurveyFeet},
+      {"double stereographic, feet", kEsriDoubleStereographicInFeet},
+      {"Lambert with one parallel, feet", kEsriLambertOneParallelInFeet},
+      {"Lambert with two parallels, US survey feet", kEsriLambertInSurveyFeet},
+  };
+  for (const auto& c : cases) {
+    write("wkt.las", {text_vlr(2112, c.text)});
+    const ProgramRun r = run({"-v", "-i", "wkt.las", "-o", "o.las"});
+    ASSERT_EQ(r.exit_code, 0) << c.name << "\n" << r.err;
+    EXPECT_NE(r.err.find("horizontal units are feet and vertical units are meter."),
+              std::string::npos)
+        << c.name << "\n"
+        << r.err;
+    EXPECT_NE(
+        r.err.find("step is 75 ft, sub is 5, bulge is 0.666667 m, spike is 1+1 m, and offset is "
+                   "0.05 m ...\n"),
+        std::string::npos)
+        << c.name << "\n"
+        << r.err;
+  }
+}
+
 TEST_F(TalvenorProjection, EpsgInSurveyFeet) {
   write("a.las", {});
   // A step fit for the small scene in metres: in "feet" the tool triples it.
@@ -183,6 +258,158 @@ TEST_F(TalvenorProjection, CommandLineProjectionGoesIntoTheOutputHeader) {
   }
 }
 
+// An output names one coordinate system: the one the command line gave, whether the input
+// is classified or only copied (too few points for a ground estimate), and wherever the input
+// kept its text. The text and the bit that points readers to it go; the keys stay alone.
+TEST_F(TalvenorProjection, CommandLineProjectionReplacesTheInputsText) {
+  const struct {
+    bool in_evlr;
+    size_t points;
+    const char* seen;
+  } cases[] = {
+      {false, 0, "done with 'o.las'"},
+      {true, 0, "done with 'o.las'"},
+      {false, 3, " copying 'in.las' ...\n"},
+      {true, 3, " copying 'in.las' ...\n"},
+  };
+  for (const auto& c : cases) {
+    const std::string what = std::string(c.in_evlr ? "EVLR" : "VLR") + " " + c.seen;
+    write_with_text("in.las", kEsriLambertInSurveyFeet, c.in_evlr, c.points);
+    // A step fit for the small scene.
+    const ProgramRun r = run({"-epsg", "32632", "-step", "4", "-i", "in.las", "-o", "o.las"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.err.find(c.seen), std::string::npos) << what << "\n" << r.err;
+    const FixtureContents out = read("o.las");
+    EXPECT_EQ(file_keys(out),
+              (std::vector<std::vector<uint16_t>>{
+                  {1024, 0, 1, 1}, {3072, 0, 1, 32632}, {3076, 0, 1, 9001}, {4099, 0, 1, 9001}}))
+        << what;
+    EXPECT_EQ(projection_records(out, 2112), 0) << what;
+    EXPECT_EQ(out.header.global_encoding & kWktBit, 0) << what;
+    EXPECT_EQ(out.file.evlrs.size(), 0u) << what;
+    EXPECT_EQ(out.points.size(), c.points ? c.points : read("in.las").points.size()) << what;
+  }
+  // Without a projection on the command line the input's own records pass through.
+  write_with_text("in.las", kEsriLambertInSurveyFeet, true, 3);
+  const ProgramRun r = run({"-i", "in.las", "-o", "o.las"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const FixtureContents out = read("o.las");
+  EXPECT_EQ(projection_records(out, 2112), 1);
+  EXPECT_EQ(out.header.global_encoding & kWktBit, kWktBit);
+  EXPECT_TRUE(file_keys(out).empty());
+}
+
+// The double parameters of a file (none without their record).
+std::vector<double> file_doubles(const FixtureContents& contents) {
+  std::vector<double> values;
+  for (const FixtureVlr& vlr : contents.file.vlrs) {
+    if (vlr.user_id != "LASF_Projection" || vlr.record_id != 34736) continue;
+    values.resize(vlr.data.size() / 8);
+    std::memcpy(values.data(), vlr.data.data(), values.size() * 8);
+  }
+  return values;
+}
+
+// The geographic keys of a user-defined projection name the ellipsoid that was chosen: its own
+// geographic system, or a user-defined one with its axis and flattening.
+TEST_F(TalvenorProjection, ChosenEllipsoidNamesTheGeographicSystem) {
+  const std::vector<std::string> tm = {"-tm", "500000", "0", "m", "0", "9", "0.9996"};
+  using Keys = std::vector<std::vector<uint16_t>>;
+  const struct {
+    std::vector<std::string> words;
+    Keys geographic;
+    std::vector<double> values;
+  } cases[] = {
+      {{"-ellipsoid", "14"}, {{2048, 0, 1, 4022}}, {}},           // International 1924
+      {{"-wgs84", "-ellipsoid", "3"}, {{2048, 0, 1, 4004}}, {}},  // Bessel 1841
+      {{"-ellipsoid", "23"}, {{2048, 0, 1, 4326}}, {}},  // the ellipsoid of WGS 84 keeps it
+      {{"-nad83", "-grs80"}, {{2048, 0, 1, 4269}}, {}},  // NAD83 is on GRS 1980
+      {{"-ellipsoid", "8"},  // Fischer 1960 (Mercury) has no geographic system
+       {{2048, 0, 1, 32767},
+        {2050, 0, 1, 32767},
+        {2056, 0, 1, 32767},
+        {2057, 34736, 1, 5},
+        {2059, 34736, 1, 6}},
+       {6378166.0, 298.3}},
+  };
+  write("a.las", {});
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.words;
+    args.insert(args.end(), tm.begin(), tm.end());
+    args.insert(args.end(), {"-step", "4", "-i", "a.las", "-o", "o.las", "-quiet"});
+    const ProgramRun r = run(args);
+    ASSERT_EQ(r.exit_code, 0) << c.words[0] << "\n" << r.err;
+    EXPECT_EQ(r.err, "") << c.words[0];
+    const FixtureContents out = read("o.las");
+    Keys geographic;
+    for (const auto& key : file_keys(out)) {
+      if (key[0] >= 2048 && key[0] < 3072) geographic.push_back(key);
+    }
+    EXPECT_EQ(geographic, c.geographic) << c.words[0] << " " << c.words.back();
+    const std::vector<double> doubles = file_doubles(out);
+    ASSERT_EQ(doubles.size(), 5 + c.values.size()) << c.words[0];
+    EXPECT_EQ(std::vector<double>(doubles.begin() + 5, doubles.end()), c.values) << c.words[0];
+  }
+}
+
+// Every kind of accepted code (each projection method and unit of the tables, and the built-in
+// ones) on an input that names another system in text, keys and parameters: the output carries
+// the code's keys alone, and no record names another system.
+TEST_F(TalvenorProjection, EveryKindOfCodeWritesOneCoordinateSystem) {
+  std::vector<std::vector<uint16_t>> old_keys = {
+      {1024, 0, 1, 1}, {3072, 0, 1, 2264}, {3076, 0, 1, 9003}, {3082, 34736, 1, 0}};
+  const std::vector<FixtureVlr> old_records = {geo_keys_vlr(old_keys),
+                                               projection_vlr(34736, std::vector<uint8_t>(8, 0)),
+                                               text_vlr(34737, "NAD83|")};
+  std::vector<std::pair<int, int>> kinds_seen;
+  int runs = 0;
+  for (const EpsgTableCode& c : epsg_candidate_codes(LASgeoProjector::table_folder("prog"))) {
+    const std::pair<int, int> kind = {c.method, c.unit};
+    if (c.method != 0 &&
+        std::find(kinds_seen.begin(), kinds_seen.end(), kind) != kinds_seen.end()) {
+      continue;
+    }
+    const int built_in[] = {32632, 32755, 28355, 3158, 26915, 4326, 4978, 21781, 23700};
+    if (c.method == 0 &&
+        std::find(std::begin(built_in), std::end(built_in), c.code) == std::end(built_in)) {
+      continue;
+    }
+    ArgVector args({});
+    LASgeoProjector geo;
+    ASSERT_TRUE(geo.parse(args.argc(), args.argv()));
+    testing::internal::CaptureStderr();
+    const bool accepted = geo.set_epsg_code(uint16_t(c.code), nullptr, true);
+    testing::internal::GetCapturedStderr();
+    if (!accepted) continue;
+    kinds_seen.push_back(kind);
+    std::vector<GeoKeyEntry> expected;
+    std::vector<double> doubles;
+    ASSERT_TRUE(geo.get_geo_keys_from_projection(expected, doubles, true)) << c.code;
+    std::vector<std::vector<uint16_t>> rows;
+    for (const GeoKeyEntry& k : expected) {
+      rows.push_back({k.key_id, k.tiff_tag_location, k.count, k.value_offset});
+    }
+    if (c.code != 4326 && c.code != 4978) {
+      EXPECT_EQ(rows[1], (std::vector<uint16_t>{3072, 0, 1, uint16_t(c.code)}));
+    }
+
+    const bool in_evlr = runs++ % 2 == 1;
+    write_with_text("in.las", kEsriLambertInSurveyFeet, in_evlr, 3, old_records);
+    const ProgramRun r =
+        run({"-epsg", std::to_string(c.code), "-i", "in.las", "-o", "o.las", "-quiet"});
+    ASSERT_EQ(r.exit_code, 0) << c.code << "\n" << r.err;
+    const FixtureContents out = read("o.las");
+    EXPECT_EQ(file_keys(out), rows) << c.code;
+    EXPECT_FALSE(has_record(out, 34736)) << c.code;
+    EXPECT_FALSE(has_record(out, 34737)) << c.code;
+    EXPECT_EQ(projection_records(out, 2111) + projection_records(out, 2112), 0) << c.code;
+    EXPECT_EQ(out.header.global_encoding & kWktBit, 0) << c.code;
+  }
+  // Transverse Mercator, both Lambert kinds, Albers, stereographic and Hotine, in metres and feet.
+  EXPECT_GE(runs, 12);
+  std::printf("%d kinds of code written\n", runs);
+}
+
 TEST_F(TalvenorProjection, StatePlaneMessage) {
   write("a.las", {});
   const ProgramRun r = run({"-v", "-sp83", "CA_I", "-i", "a.las", "-o", "o.las"});
@@ -204,6 +431,28 @@ TEST_F(TalvenorProjection, ProjectionErrorsEndTheRun) {
        "'49L'\n"},
       {{"-i", "a.las", "-epsg", "40000"},
        "ERROR: '-epsg' needs 1 argument: EPSG code but 40000 is not a valid code\n"},
+      // Read whole, never modulo a word (4295000000 is 32704 modulo 2^32).
+      {{"-i", "a.las", "-epsg", "4295000000"},
+       "ERROR: '-epsg' needs 1 argument: EPSG code but 4295000000 is not a valid code\n"},
+      {{"-i", "a.las", "-target_epsg", "18446744073709584248"},
+       "ERROR: '-target_epsg' needs 1 argument: EPSG code but '18446744073709584248' is not a "
+       "valid code\n"},
+      {{"-i", "a.las", "-vertical_epsg", "4294972399"},
+       "ERROR: '-vertical_epsg' needs 1 argument: EPSG code but 4294972399 is not a valid code\n"},
+      {{"-i", "a.las", "-epsg", "-4294934592"},
+       "ERROR: '-epsg' needs 1 argument: EPSG code but '-4294934592' is not a valid code\n"},
+      {{"-i", "a.las", "-epsg", "32632x"},
+       "ERROR: '-epsg' needs 1 argument: EPSG code but '32632x' is not a valid code\n"},
+      // A projection that no key list can name would leave the input's system in the output.
+      {{"-i", "a.las", "-ellipsoid", "8", "-utm", "32N"},
+       "get_ProjectedCSTypeGeoKey: look-up for UTM zone 32 and ellipsoid with id 8 not "
+       "implemented\n"
+       "get_geo_keys_from_projection for generic projection not implemented\n"
+       "ERROR: the projection given cannot be written into an output header\n"},
+      // A compound system of the registry, not the projected one that once had its code.
+      {{"-i", "a.las", "-epsg", "20003"},
+       "EPSG code 20003 not found in 'pcs.csv' file\n"
+       "ERROR: unknown EPSG code in '-epsg 20003'.\n"},
   };
   for (const auto& c : cases) {
     const ProgramRun r = run(c.args);
@@ -220,9 +469,13 @@ TEST_F(TalvenorProjection, WithoutTablesTheLookUpFails) {
   std::filesystem::permissions(copy, std::filesystem::perms::owner_all);
   const ProgramRun r = run_program(copy, {"-sp83", "CA_I", "-i", "a.las"}, dir.path());
   EXPECT_EQ(r.exit_code, 1);
+  // The message names the folder searched, beside the program that ran.
+  const std::string folder = std::filesystem::canonical(dir.path()).string() + "/zuze/geo";
   EXPECT_EQ(r.err.find("ERROR: cannot open 'pcs.csv' file. maybe your Mirvelox distribution\n"
-                       "       has no .\\Mirvelox\\bin\\zuze\\geo\\pcs.csv file. download the\n"
-                       "       latest version at "),
+                       "       has no " +
+                       folder +
+                       "/pcs.csv file. 'cmake --install' puts the\n"
+                       "       EPSG tables into zuze/geo beside the installed programs.\n"),
             0u)
       << r.err;
   EXPECT_NE(r.err.find("\nERROR: bad state code in '-sp83 CA_I'.\n"), std::string::npos);

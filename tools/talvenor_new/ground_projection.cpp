@@ -1,5 +1,6 @@
 #include "ground_projection.hpp"
 
+#include <cstdio>
 #include <string>
 
 #include "geo/geo_header_records.hpp"
@@ -13,7 +14,7 @@ bool is_feet(uint16_t unit) {
 
 }  // namespace
 
-void ground_take_command_line_projection(LASgeoProjector& geo, GroundSettings& s) {
+bool ground_take_command_line_projection(LASgeoProjector& geo, GroundSettings& s) {
   s.horizontal_units_given = geo.horizontal_units_set(true);
   s.vertical_units_given = geo.vertical_units_set(true);
   if (s.horizontal_units_given) s.horizontal_feet = is_feet(geo.get_horizontal_unit_epsg(true));
@@ -24,7 +25,10 @@ void ground_take_command_line_projection(LASgeoProjector& geo, GroundSettings& s
   if (s.projection_given && !geo.get_geo_keys_from_projection(s.geo_keys, s.geo_doubles, true)) {
     s.geo_keys.clear();
     s.geo_doubles.clear();
+    std::fprintf(stderr, "ERROR: the projection given cannot be written into an output header\n");
+    return false;
   }
+  return true;
 }
 
 void ground_file_units(LASgeoProjector& geo, const GroundSettings& s, const LASheader& header,

@@ -12,8 +12,9 @@ class LASheader;
 
 // After the options: records in `settings` whether the command line gave horizontal and
 // vertical units (and whether they are feet) and a source projection, and exports that
-// projection once as the GeoKeys and double parameters of every output.
-void ground_take_command_line_projection(LASgeoProjector& geo, GroundSettings& settings);
+// projection once as the GeoKeys and double parameters of every output. False when that
+// projection cannot be written as keys: every output would then name another system.
+bool ground_take_command_line_projection(LASgeoProjector& geo, GroundSettings& settings);
 
 // The units of one input: those the command line gave, the rest from the file's well-known
 // text or else its GeoKeys. `horizontal_feet` and `vertical_feet` hold the command line's

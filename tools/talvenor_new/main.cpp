@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
   }
 
   GroundSettings& settings = line.settings;
-  ground_take_command_line_projection(geo, settings);
+  if (!ground_take_command_line_projection(geo, settings)) exit_tool(1, false);
   derive_mode_settings(settings);
   if (input.reads_from_stdin()) input.keep_in_memory(true);
 

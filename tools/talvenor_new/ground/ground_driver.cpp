@@ -112,11 +112,36 @@ bool raw_z_of_zero(const LASheader& header, int32_t* raw) {
   return true;
 }
 
-// A file that cannot be classified is written through unchanged (but for the heights asked
-// for), or only announced.
-GroundFileResult copy_or_skip_file(bool skip, const CopyHeights& heights,
-                                   std::unique_ptr<LASreader>& reader, GroundFileIO& io) {
-  if (skip) {
+// Bit 4 of the global encoding: the coordinate system is given as well-known text.
+constexpr uint16_t kWktBit = 0x10;
+
+// The projection given on the command line goes into every output and replaces all the
+// coordinate records of the input, so that the output names one coordinate system: the key
+// directory stands alone, and the input's texts (and the bit that points readers to them) go.
+// False when there is nothing to replace.
+bool put_command_line_projection(const GroundSettings& s, LASheader& header) {
+  if (s.geo_keys.empty()) return false;
+  // Key directory, double and ASCII parameters, math transform and coordinate system texts.
+  for (const uint16_t record : {34735, 34736, 34737, 2111, 2112}) {
+    while (header.erase_vlr("LASF_Projection", record)) {
+    }
+    while (header.erase_evlr("LASF_Projection", record)) {
+    }
+  }
+  header.store_geo_key_directory(uint32_t(s.geo_keys.size()), s.geo_keys.data());
+  if (!s.geo_doubles.empty()) {
+    header.store_geo_doubles(uint32_t(s.geo_doubles.size()), s.geo_doubles.data());
+  }
+  header.global_encoding &= uint16_t(~kWktBit);
+  return true;
+}
+
+// A file that cannot be classified is written through unchanged (but for the heights and the
+// projection asked for), or only announced.
+GroundFileResult copy_or_skip_file(const GroundSettings& s, std::unique_ptr<LASreader>& reader,
+                                   GroundFileIO& io) {
+  const CopyHeights heights = copy_heights(s);
+  if (s.skip_files) {
     std::fprintf(stderr, " skipping '%s' ...\n", shown(io.input_name, "stdin"));
     reader.reset();
     return GroundFileResult::kSkipped;
@@ -124,14 +149,15 @@ GroundFileResult copy_or_skip_file(bool skip, const CopyHeights& heights,
   std::fprintf(stderr, " copying '%s' ...\n", shown(io.input_name, "stdin"));
   const LASheader* header = &reader->header;
   int32_t zero_z = 0;
-  // An offset so far from 0 that its raw value overflows: the copy's offset becomes 0 instead,
-  // as in a classified output with heights in Z.
-  LASheader moved;
-  if (heights.replace_z && !raw_z_of_zero(*header, &zero_z)) {
-    moved.assign(*header);
-    moved.z_offset = 0.0;
-    header = &moved;
-    zero_z = 0;
+  const bool z_fits = !heights.replace_z || raw_z_of_zero(*header, &zero_z);
+  LASheader changed;
+  if (!z_fits || !s.geo_keys.empty()) {
+    changed.assign(*header);
+    put_command_line_projection(s, changed);
+    // An offset so far from 0 that its raw value overflows: the copy's offset becomes 0
+    // instead, as in a classified output with heights in Z.
+    if (!z_fits) changed.z_offset = 0.0;
+    header = &changed;
   }
   std::unique_ptr<LASwriter> writer = io.open_writer(*header);
   const char* name = io.output_name ? io.output_name() : nullptr;
@@ -238,17 +264,7 @@ GroundFileResult write_classified(const GroundSettings& s, GroundEstimate& estim
   name_header(header);
   if (s.replace_z) header.z_offset = 0.0;
   const bool layered = bool(io.open_layer_writer);
-  if (!layered && !s.geo_keys.empty()) {
-    header.store_geo_key_directory(uint32_t(s.geo_keys.size()), s.geo_keys.data());
-    if (!s.geo_doubles.empty()) {
-      header.store_geo_doubles(uint32_t(s.geo_doubles.size()), s.geo_doubles.data());
-    } else {
-      header.erase_vlr("LASF_Projection", 34736);
-      header.vlr_geo_double_params = nullptr;
-    }
-    header.erase_vlr("LASF_Projection", 34737);
-    header.vlr_geo_ascii_params = nullptr;
-  }
+  if (!layered) put_command_line_projection(s, header);
   std::unique_ptr<LASwriter> writer =
       layered ? io.open_layer_writer(header, *reader) : io.open_writer(header);
   if (!writer) {
@@ -393,7 +409,7 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
     }
     if (n == 0) {
       std::fprintf(stderr, "WARNING: input has zero points.");
-      return finish(copy_or_skip_file(s.skip_files, copy_heights(s), reader, io));
+      return finish(copy_or_skip_file(s, reader, io));
     }
 
     auto owned = std::make_unique<GroundEstimate>(s, param);
@@ -458,7 +474,7 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
     if (outcome != GroundOutcome::kReady) {
       owned.reset();  // the copy needs none of the estimate's memory
       reopen(reader, io);
-      report.result = copy_or_skip_file(s.skip_files, copy_heights(s), reader, io);
+      report.result = copy_or_skip_file(s, reader, io);
       return report;
     }
     report.result = write_classified(s, estimate, origin, reader, io, start, &report.ground);
