@@ -585,6 +585,13 @@ void GroundEstimate::settle_refused() {
   refused_.clear();
 }
 
+void GroundEstimate::twin_at_vertex(uint32_t i, const TINlocation& found) {
+  const float* vertex = tin_vertex_at(found, point(i));
+  if (!vertex || std::fabs(point(i)[2] - vertex[2]) > param_.offset) return;
+  set(tin_bits_, i);
+  twins_.push_back(Twin{i, index_of(vertex)});
+}
+
 // A twin shares the fate of its vertex: removed as a spike, both leave.
 void GroundEstimate::drop_twins_of_lost_vertices() {
   twins_.erase(std::remove_if(twins_.begin(), twins_.end(),
@@ -1552,7 +1559,10 @@ bool GroundEstimate::refine(int level) {
       }
       if (!inside) tin_locate(&found, p, &hint);
       hint = found;
-      if (!found.triangle) continue;
+      if (!found.triangle) {
+        twin_at_vertex(i, found);
+        continue;
+      }
       float z;
       const bool ok = settings_.no_bulge ? ground_z_linear(found.triangle, p[0], p[1], &z)
                                          : normals.z(found.triangle, p, param_.bulge, &z);
@@ -1612,7 +1622,10 @@ void GroundEstimate::integrate() {
       TINlocation found;
       tin_locate(&found, p, &hint);
       hint = found;
-      if (!found.triangle) continue;
+      if (!found.triangle) {
+        twin_at_vertex(i, found);
+        continue;
+      }
       float z;
       const bool ok = settings_.no_bulge
                           ? ground_z_linear(found.triangle, p[0], p[1], &z)

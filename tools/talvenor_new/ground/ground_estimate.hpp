@@ -214,6 +214,10 @@ class GroundEstimate {
   };
   static void on_duplicate(float* point, float* vertex, void* context);
   void settle_refused();
+  // Point i, which a pass located at a vertex of the TIN, becomes that vertex's twin on the same
+  // terms as a point that an insertion refused; otherwise it stays out, as before. A point
+  // delivered twice is then ground or not as its first copy is, whichever pass took that copy.
+  void twin_at_vertex(uint32_t i, const TINlocation& found);
   void drop_twins_of_lost_vertices();
 
   const GroundSettings& settings_;
