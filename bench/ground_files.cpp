@@ -3,7 +3,10 @@
 // plain copy of the same bytes as the floor of what any file-to-file tool can do. Each case
 // runs once; the figures are points per second and the child's peak resident memory per
 // million points and in bytes per point. A file of five tiles along a corridor runs next to the
-// same tiles side by side: the extent between the tiles must cost little.
+// same tiles side by side: the extent between the tiles must cost little. Three more pairs run
+// against the compact scene of as many points: a strip delivered twice (each point again after
+// the last), sparse points spread evenly over a wide extent, and the same scene read from VPK,
+// which the output pass decodes a second time.
 //
 // The inputs are generated once into a cache folder (PL_BENCH_CACHE, or a folder under the
 // temporary directory) and kept for later runs; generation is never timed.
@@ -200,6 +203,111 @@ const Input* tiles_input(bool corridor, std::string* error) {
   return &in;
 }
 
+// Writes `path` through a ".part" file from the points that `fill` hands to the writer.
+template <class Fill>
+bool place_file(const std::string& path, const LASheader& like, Fill&& fill,
+                std::string* error) {
+  const std::string part = path + ".part";
+  LASwriterLAS writer;
+  LASheader out_header;
+  out_header.assign(like);
+  if (!writer.open_file(part.c_str(), &out_header)) {
+    *error = "cannot write " + part;
+    return false;
+  }
+  if (!fill(writer) || !writer.rewrite_header(&out_header, true, false) ||
+      writer.close_output(true) <= 0 || std::rename(part.c_str(), path.c_str()) != 0) {
+    *error = "cannot place " + path;
+    return false;
+  }
+  return true;
+}
+
+// A scene of about `millions` / 2 million points, delivered twice: every point again after the
+// last, as overlapping deliveries of one strip merge.
+const Input* doubled_input(int millions, std::string* error) {
+  static Input inputs[64];
+  Input& in = inputs[millions];
+  if (in.points) return &in;
+  const std::string path = cache_dir() + "/doubled_" + std::to_string(millions) + "m_v" +
+                           std::to_string(kInputVersion) + ".las";
+  Header header;
+  if (!read_header(path, &header) || header.points == 0) {
+    const std::string half = cache_dir() + "/half_" + std::to_string(millions) + "m_v" +
+                             std::to_string(kInputVersion) + ".las";
+    Header h;
+    if (!read_header(half, &h) || h.points == 0) {
+      const std::string part = half + ".part";
+      if (!write_scene_las_streamed(scene_params(side_for(uint64_t(millions) * 500000)), part,
+                                    SceneLasOptions(), nullptr, error) ||
+          std::rename(part.c_str(), half.c_str()) != 0) {
+        if (error->empty()) *error = "cannot place " + half;
+        return nullptr;
+      }
+    }
+    LASreaderLAS first;
+    if (!first.open_file(half.c_str())) {
+      *error = "cannot open " + half;
+      return nullptr;
+    }
+    const bool ok = place_file(path, first.header, [&](LASwriterLAS& writer) {
+      for (int copy = 0; copy < 2; copy++) {
+        LASreaderLAS reader;
+        if (!reader.open_file(half.c_str())) return false;
+        while (reader.read_point()) {
+          writer.add_to_inventory(&reader.point);
+          writer.write_one_point(&reader.point);
+        }
+        reader.close_input(true);
+      }
+      return true;
+    }, error);
+    first.close_input(true);
+    if (!ok || !read_header(path, &header)) return nullptr;
+  }
+  in.path = path;
+  in.points = header.points;
+  return &in;
+}
+
+// `count` single returns spread evenly over a square 1.4 km apart (5,000 of them cover 100 km x
+// 100 km), on a gently rolling surface, the header's bounds right and nothing stray.
+const Input* sparse_input(int count, std::string* error) {
+  static Input in;
+  if (in.points) return &in;
+  const std::string path = cache_dir() + "/sparse_" + std::to_string(count) + "_v" +
+                           std::to_string(kInputVersion) + ".las";
+  Header header;
+  if (!read_header(path, &header) || header.points == 0) {
+    LASheader like;
+    like.x_scale_factor = like.y_scale_factor = like.z_scale_factor = 0.01;
+    like.x_offset = 500000.0;
+    like.y_offset = 4000000.0;
+    like.point_data_format = 1;
+    like.point_data_record_length = 28;
+    const int side = int(std::ceil(std::sqrt(double(count))));
+    const bool ok = place_file(path, like, [&](LASwriterLAS& writer) {
+      LASpoint point;
+      point.init_for_point_type(&like, like.point_data_format, like.point_data_record_length, &like);
+      for (int k = 0; k < count; k++) {
+        const double x = 1400.0 * (k % side), y = 1400.0 * (k / side);
+        point.X = int32_t(std::lround(x * 100));
+        point.Y = int32_t(std::lround(y * 100));
+        point.Z = int32_t(std::lround(10000 + 500 * std::sin(x / 9000) * std::cos(y / 7000)));
+        point.set_return_number(1);
+        point.set_number_of_returns(1);
+        writer.add_to_inventory(&point);
+        writer.write_one_point(&point);
+      }
+      return true;
+    }, error);
+    if (!ok || !read_header(path, &header)) return nullptr;
+  }
+  in.path = path;
+  in.points = header.points;
+  return &in;
+}
+
 double seconds_since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -335,6 +443,77 @@ void BM_GroundTiles(benchmark::State& state, bool corridor) {
   run_ground(state, in, "las");
 }
 
+// A strip delivered twice against the compact scene of as many points (BM_GroundLasToLas of the
+// same size): a point at an existing vertex must cost what any other point costs.
+void BM_GroundDoubled(benchmark::State& state, int millions) {
+  std::string error;
+  const Input* in = doubled_input(millions, &error);
+  if (!in) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  run_ground(state, in, "las");
+}
+
+// Sparse points over a wide extent against a compact scene of as many points, run next to it.
+const Input* compact_input(int count, std::string* error) {
+  static Input in;
+  if (in.points) return &in;
+  const std::string path = cache_dir() + "/compact_" + std::to_string(count) + "_v" +
+                           std::to_string(kInputVersion) + ".las";
+  Header header;
+  if (!read_header(path, &header) || header.points == 0) {
+    const std::string part = path + ".part";
+    if (!write_scene_las_streamed(scene_params(side_for(uint64_t(count))), part,
+                                  SceneLasOptions(), nullptr, error) ||
+        std::rename(part.c_str(), path.c_str()) != 0 || !read_header(path, &header)) {
+      if (error->empty()) *error = "cannot place " + path;
+      return nullptr;
+    }
+  }
+  in.path = path;
+  in.points = header.points;
+  return &in;
+}
+
+void BM_GroundPointCount(benchmark::State& state, int count, bool sparse) {
+  std::string error;
+  const Input* in = sparse ? sparse_input(count, &error) : compact_input(count, &error);
+  if (!in) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  run_ground(state, in, "las");
+}
+
+// The scene of `millions` million points read from VPK rather than LAS: the output pass reads
+// the input again, so its points are decoded twice.
+void BM_GroundVpkToLas(benchmark::State& state, int millions) {
+  std::string error;
+  const Input* las = input_of(millions, &error);
+  if (!las) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  static Input vpk;
+  vpk.path = cache_dir() + "/urban_" + std::to_string(millions) + "m_v" +
+             std::to_string(kInputVersion) + ".vpk";
+  vpk.points = las->points;
+  Header header;
+  if (!read_header(vpk.path, &header) || header.points != las->points) {
+    // Made by the ground tool itself, through a ".part" name so that no short file stays.
+    const std::string program = self_dir() + "/talvenor_new";
+    const std::string part = vpk.path + ".part.vpk";
+    const ChildRun made = run_child(program, {"-i", las->path, "-o", part, "-quiet"},
+                                    work_dir() + "/make_vpk.log");
+    if (made.exit_code != 0 || std::rename(part.c_str(), vpk.path.c_str()) != 0) {
+      state.SkipWithError("cannot make the VPK input");
+      return;
+    }
+  }
+  run_ground(state, &vpk, "las");
+}
+
 void run_ground(benchmark::State& state, const Input* in, const char* extension) {
   std::string error;
   const std::string program = self_dir() + "/talvenor_new";
@@ -396,6 +575,14 @@ int main(int argc, char** argv) {
       ->Iterations(1)
       ->UseManualTime()
       ->Unit(benchmark::kMillisecond);
+  // Each case beside the compact scene of as many points, in one run.
+  auto once = [](benchmark::internal::Benchmark* b) {
+    b->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+  };
+  once(benchmark::RegisterBenchmark("BM_GroundDoubled/1M", BM_GroundDoubled, 1));
+  once(benchmark::RegisterBenchmark("BM_GroundCompact/50k", BM_GroundPointCount, 50000, false));
+  once(benchmark::RegisterBenchmark("BM_GroundSparseWide/50k", BM_GroundPointCount, 50000, true));
+  once(benchmark::RegisterBenchmark("BM_GroundVpkToLas/1M", BM_GroundVpkToLas, 1));
   // 30 million points take minutes and about a gigabyte of input.
   const char* large = std::getenv("PL_BENCH_LARGE");
   if (large && std::strcmp(large, "0") != 0 && *large) register_size(30);

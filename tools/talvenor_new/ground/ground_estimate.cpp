@@ -16,7 +16,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "grid/las_cell_grid.hpp"
+#include "ground/seed_cells.hpp"
 #include "platform/crt_random.hpp"
 #include "platform/huge_pages.hpp"
 #include "tin/predicates.hpp"
@@ -350,14 +350,8 @@ void GroundEstimate::timing(const char* what) {
   mark_ = now;
 }
 
-std::unique_ptr<LAScellGrid> GroundEstimate::new_grid(const char* type) {
-  std::unique_ptr<LAScellGrid> grid(new (std::nothrow) LAScellGrid());
-  if (grid && !grid->set_cell_type(type)) grid.reset();
-  return grid;
-}
-
 void GroundEstimate::create_level_grids(int level) {
-  atoms_[level] = new_grid("elevation lowest index");
+  atoms_[level].reset(new (std::nothrow) SeedCells());
   if (!atoms_[level]) {
     alloc_failed(true,
                  level < 2 ? "ERROR: cannot alloc coarse raster %d of %d by %d.\n"
@@ -388,7 +382,7 @@ void GroundEstimate::begin(uint32_t capacity, uint32_t expected) {
   create_level_grids(0);
   create_level_grids(1);
   if (param_.has_fine) create_level_grids(2);
-  finest_grid_ = new_grid("elevation lowest index");
+  finest_grid_.reset(new (std::nothrow) SeedCells());
   if (!finest_grid_) alloc_failed(true, "ERROR: cannot alloc finest raster.\n");
 }
 
@@ -455,10 +449,8 @@ void GroundEstimate::bin(int grid, int32_t column, int32_t row, int32_t z, uint3
 void GroundEstimate::flush_pending(int grid) {
   PendingCell& pending = pending_[grid];
   if (!pending.any) return;
-  LAScellGrid* cells = grid < 3 ? atoms_[grid].get() : finest_grid_.get();
-  cell_point_.Z = pending.z;
-  cells->set_current_index(int32_t(pending.index));
-  cells->add(pending.column, pending.row, cell_point_);
+  SeedCells* cells = grid < 3 ? atoms_[grid].get() : finest_grid_.get();
+  cells->add(pending.column, pending.row, pending.z, pending.index);
   pending.any = false;
 }
 
@@ -583,6 +575,13 @@ void GroundEstimate::settle_refused() {
     }
   }
   refused_.clear();
+}
+
+void GroundEstimate::twin_at_vertex(uint32_t i, const TINlocation& found) {
+  const float* vertex = tin_vertex_at(found, point(i));
+  if (!vertex || std::fabs(point(i)[2] - vertex[2]) > param_.offset) return;
+  set(tin_bits_, i);
+  twins_.push_back(Twin{i, index_of(vertex)});
 }
 
 // A twin shares the fate of its vertex: removed as a spike, both leave.
@@ -1130,37 +1129,6 @@ bool occupied_around(OccupiedCells& occupancy, float cell, const float* p) {
 
 namespace {
 
-// The stored cell of a grid: its column and row, and the lowest raw Z with that point's index.
-struct StoredCell {
-  int32_t column, row;
-  int32_t z;
-  uint32_t index;
-};
-
-// Visits the cells of every tile of `grid` in column-major order (column, then row), the order in
-// which a walk over the grid's bounds would meet them, but without the empty extent between them.
-template <class Visit>
-void visit_stored_cells(LAScellGrid& grid, Visit&& visit) {
-  const std::vector<LAScellTileOrigin> tiles = grid.get_tiles();
-  const int64_t tile = LAS_CELL_TILE_SIZE;
-  for (size_t first = 0; first < tiles.size();) {
-    size_t last = first;
-    while (last < tiles.size() && tiles[last].column == tiles[first].column) last++;
-    for (int64_t c = tiles[first].column; c < tiles[first].column + tile && c <= INT32_MAX; c++) {
-      for (size_t t = first; t < last; t++) {
-        for (int64_t r = tiles[t].row; r < tiles[t].row + tile && r <= INT32_MAX; r++) {
-          if (c < INT32_MIN || r < INT32_MIN) continue;
-          int32_t z, index;
-          if (!grid.get(int32_t(c), int32_t(r), z, 0)) continue;
-          grid.get(int32_t(c), int32_t(r), index, 1);
-          visit(StoredCell{int32_t(c), int32_t(r), z, uint32_t(index)});
-        }
-      }
-    }
-    first = last;
-  }
-}
-
 // An atom of a seed level, by the cell of the unshifted grid that holds it (column and row biased
 // into one key that sorts like the pair) and its place m, n among the sub x sub atoms of that
 // cell: in shifted grid (k, l) it lies in that cell's column + 1 when m >= sub - k, else in the
@@ -1312,11 +1280,11 @@ void GroundEstimate::seed_level(int level) {
   std::vector<Atom> atoms;
   try {
     size_t count = 0;
-    visit_stored_cells(*atoms_[level], [&](const StoredCell&) { count++; });
+    atoms_[level]->visit([&](const SeedCell&) { count++; });
     atoms.reserve(count);
     // Written once, then read by every shifted grid: few page faults and few TLB misses.
     advise_huge_pages(atoms.data(), atoms.capacity() * sizeof(Atom));
-    visit_stored_cells(*atoms_[level], [&](const StoredCell& a) {
+    atoms_[level]->visit([&](const SeedCell& a) {
       const int32_t column = floor_div(a.column, sub), row = floor_div(a.row, sub);
       // In 64 bits: next to the ends of the 32-bit range sub * column lies beyond them.
       const int32_t m = int32_t(int64_t(a.column) - int64_t(sub) * column);
@@ -1378,7 +1346,7 @@ void GroundEstimate::finest_level() {
   auto take = [&](uint32_t i) {
     if (!occupied_around(occupancy, cell, point(i))) accepted.push_back(i);
   };
-  visit_stored_cells(*finest_grid_, [&](const StoredCell& c) {
+  finest_grid_->visit([&](const SeedCell& c) {
     __builtin_prefetch(point(c.index));
     if (seen >= kAhead) take(ahead[seen % kAhead]);
     ahead[seen % kAhead] = c.index;
@@ -1552,7 +1520,10 @@ bool GroundEstimate::refine(int level) {
       }
       if (!inside) tin_locate(&found, p, &hint);
       hint = found;
-      if (!found.triangle) continue;
+      if (!found.triangle) {
+        twin_at_vertex(i, found);
+        continue;
+      }
       float z;
       const bool ok = settings_.no_bulge ? ground_z_linear(found.triangle, p[0], p[1], &z)
                                          : normals.z(found.triangle, p, param_.bulge, &z);
@@ -1612,7 +1583,10 @@ void GroundEstimate::integrate() {
       TINlocation found;
       tin_locate(&found, p, &hint);
       hint = found;
-      if (!found.triangle) continue;
+      if (!found.triangle) {
+        twin_at_vertex(i, found);
+        continue;
+      }
       float z;
       const bool ok = settings_.no_bulge
                           ? ground_z_linear(found.triangle, p[0], p[1], &z)

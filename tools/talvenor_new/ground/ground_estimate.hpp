@@ -15,7 +15,7 @@
 #include "ground/ground_settings.hpp"
 #include "tin/tin.hpp"
 
-class LAScellGrid;
+class SeedCells;
 
 // The z of a point that takes no further part in this file's ground estimate.
 constexpr float GROUND_EXCLUDED = -2e37f;
@@ -174,7 +174,6 @@ class GroundEstimate {
   // Verbose: the seconds since the previous mark, then `what`; sets the mark.
   void timing(const char* what);
   void create_level_grids(int level);
-  std::unique_ptr<LAScellGrid> new_grid(const char* type);
   void seed_level(int level);
   void finest_level();
   bool refine(int level);
@@ -214,6 +213,10 @@ class GroundEstimate {
   };
   static void on_duplicate(float* point, float* vertex, void* context);
   void settle_refused();
+  // Point i, which a pass located at a vertex of the TIN, becomes that vertex's twin on the same
+  // terms as a point that an insertion refused; otherwise it stays out, as before. A point
+  // delivered twice is then ground or not as its first copy is, whichever pass took that copy.
+  void twin_at_vertex(uint32_t i, const TINlocation& found);
   void drop_twins_of_lost_vertices();
 
   const GroundSettings& settings_;
@@ -232,8 +235,8 @@ class GroundEstimate {
 
   // Seed grids: per level the lowest point of every atom (one column and one row in each of the
   // sub x sub shifted grids, at 1/sub of the level's cell), then the finest grid.
-  std::unique_ptr<LAScellGrid> atoms_[3];
-  std::unique_ptr<LAScellGrid> finest_grid_;
+  std::unique_ptr<SeedCells> atoms_[3];
+  std::unique_ptr<SeedCells> finest_grid_;
   float cell_[3] = {0, 0, 0};
   float shift_[3] = {0, 0, 0};
   // The last cell that a coordinate fell into, per level and axis (then the finest grid's):
@@ -256,7 +259,6 @@ class GroundEstimate {
     bool any;
   };
   PendingCell pending_[4] = {};
-  LAScellPoint cell_point_;
   void bin(int grid, int32_t column, int32_t row, int32_t z, uint32_t i);
   void append_point(const float p[3]);
   void flush_pending(int grid);

@@ -905,6 +905,10 @@ bool insert_point_from(float* point, int32_t start) {
   locate_for_insertion(&location, point, start);
   if (!location.triangle) {
     ++duplicates;
+    // The next walk starts where this one ended, next to the vertex: a run of points that repeat
+    // vertices (a strip delivered twice) would otherwise walk each from the last insertion,
+    // which can lie anywhere.
+    take_as_last(location.index);
     if (duplicate_handler) {
       duplicate_handler(point, tin_vertex_at(location, point), duplicate_context);
     }
