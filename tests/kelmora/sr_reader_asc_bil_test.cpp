@@ -236,7 +236,8 @@ TEST(SRreaderBil, HeaderGivesExtentAndDefaults) {
   EXPECT_EQ(r.urx, 101.75);
   EXPECT_EQ(r.lly, 199.25);
   EXPECT_EQ(r.nodata, -9999);
-  EXPECT_FALSE(r.is_unsigned);
+  // the EHdr layout's default, as GDAL reads it
+  EXPECT_TRUE(r.is_unsigned);
   EXPECT_FALSE(r.big_endian());
 }
 
@@ -248,19 +249,26 @@ struct BilSampleCase {
 
 TEST(SRreaderBil, SamplesByTypeAndByteOrder) {
   const BilSampleCase cases[] = {
-      // no pixeltype and "signedint" read the same signed values
-      {"nbits 16\n", std::string("\xff\xff\x30\x75", 4), {-1, 30000}},
+      // no pixeltype and "unsignedint" read the same unsigned values (GDAL writes no
+      // pixeltype line for Byte and UInt16 rasters)
+      {"nbits 16\n", std::string("\xff\xff\x30\x75", 4), {65535, 30000}},
       {"nbits 16\npixeltype signedint\n", std::string("\xff\xff\x30\x75", 4), {-1, 30000}},
-      // "unsignedint" contains "signedint" but means unsigned
+      {"NBITS 16\nPIXELTYPE SIGNEDINT\n", std::string("\xff\xff\x30\x75", 4), {-1, 30000}},
       {"nbits 16\npixeltype unsignedint\n", std::string("\xff\xff\x30\x75", 4), {65535, 30000}},
-      {"nbits 16\nbyteorder M\n", std::string("\xff\xfe\x75\x30", 4), {-2, 30000}},
-      {"nbits 16\nbyteorder I\n", std::string("\xfe\xff\x30\x75", 4), {-2, 30000}},
-      {"nbits 8\n", std::string("\xff\x7f", 2), {-1, 127}},
+      {"nbits 16\nbyteorder M\n", std::string("\xff\xfe\x75\x30", 4), {65534, 30000}},
+      {"nbits 16\nbyteorder I\npixeltype signedint\n",
+       std::string("\xfe\xff\x30\x75", 4),
+       {-2, 30000}},
+      {"nbits 8\n", std::string("\xff\x7f", 2), {255, 127}},
+      {"nbits 8\npixeltype signedint\n", std::string("\xff\x7f", 2), {-1, 127}},
       {"nbits 8\npixeltype unsignedint\n", std::string("\xff\x7f", 2), {255, 127}},
-      {"nbits 32\n", std::string("\xff\xff\xff\xff\x01\x02\x03\x04", 8), {-1, 0x04030201}},
-      {"nbits 32\nbyteorder M\n",
+      {"nbits 32\npixeltype signedint\n",
+       std::string("\xff\xff\xff\xff\x01\x02\x03\x04", 8),
+       {-1, 0x04030201}},
+      {"nbits 32\nbyteorder M\npixeltype signedint\n",
        std::string("\xff\xff\xff\xfe\x01\x02\x03\x04", 8),
        {-2, 0x01020304}},
+      {"nbits 32\n", std::string("\xff\xff\xff\x7f\x01\x02\x03\x04", 8), {INT32_MAX, 0x04030201}},
       {"nbits 32\npixeltype unsignedint\n",
        std::string("\xff\xff\xff\x7f\x05\x00\x00\x00", 8),
        {INT32_MAX, 5}},
@@ -281,6 +289,52 @@ TEST(SRreaderBil, SamplesByTypeAndByteOrder) {
     SRreader_bil r;
     ASSERT_TRUE(r.open(dir.file("b.bil").c_str())) << c.header;
     std::vector<Cell> cells = read_all(&r);
+    ASSERT_EQ(cells.size(), c.values.size()) << c.header;
+    for (size_t i = 0; i < cells.size(); i++) EXPECT_EQ(cells[i].value, c.values[i]) << c.header;
+  }
+}
+
+struct BilLayoutCase {
+  const char* header;
+  std::string bytes;
+  std::vector<int32_t> values;
+};
+
+// Band 1 of 2 x 2 cells of 16 bits in 2 bands (band 2 holds 9s, padding 0xEE),
+// under the header GDAL writes: upper-case keys, LAYOUT, BANDROWBYTES,
+// TOTALROWBYTES, SKIPBYTES.
+TEST(SRreaderBil, Band1AsTheHeaderLaysItOut) {
+  const std::string nine("\x09\x00", 2);
+  auto cell = [](int v) { return std::string(1, static_cast<char>(v)) + std::string(1, '\0'); };
+  const BilLayoutCase cases[] = {
+      {"LAYOUT BIL\n",
+       cell(1) + cell(2) + nine + nine + cell(3) + cell(4) + nine + nine,
+       {1, 2, 3, 4}},
+      {"LAYOUT BIL\nBANDROWBYTES 5\nTOTALROWBYTES 12\nSKIPBYTES 3\n",
+       "\xee\xee\xee" + cell(1) + cell(2) + "\xee" + nine + nine + "\xee\xee\xee" + cell(3) +
+           cell(4) + "\xee" + nine + nine + "\xee",
+       {1, 2, 3, 4}},
+      {"LAYOUT BIP\n",
+       cell(1) + nine + cell(2) + nine + cell(3) + nine + cell(4) + nine,
+       {1, 2, 3, 4}},
+      {"LAYOUT BSQ\nSKIPBYTES 1\n",
+       "\xee" + cell(1) + cell(2) + cell(3) + cell(4) + nine + nine + nine + nine,
+       {1, 2, 3, 4}},
+  };
+  ScopedTempDir dir;
+  for (const auto& c : cases) {
+    ASSERT_TRUE(write_text(dir.file("b.hdr"),
+                           std::string("NCOLS 2\nNROWS 2\nNBANDS 2\nNBITS 16\nULXMAP 100\n"
+                                       "ULYMAP 200\nXDIM 0.5\nYDIM 0.5\n") +
+                               c.header));
+    ASSERT_TRUE(write_text(dir.file("b.bil"), c.bytes));
+    SRreader_bil r;
+    ASSERT_TRUE(r.open(dir.file("b.bil").c_str())) << c.header;
+    EXPECT_EQ(r.llx, 99.75) << c.header;
+    EXPECT_EQ(r.ury, 200.25) << c.header;
+    std::string err;
+    std::vector<Cell> cells = read_all(&r, &err);
+    EXPECT_EQ(err, "") << c.header;
     ASSERT_EQ(cells.size(), c.values.size()) << c.header;
     for (size_t i = 0; i < cells.size(); i++) EXPECT_EQ(cells[i].value, c.values[i]) << c.header;
   }
@@ -328,7 +382,7 @@ TEST(SRreaderBil, Nodata) {
        SR_NODATA_NO_INT,
        {true, false, false}},
       // the nodata line is read as a number with decimals, integer rasters round it
-      {"nbits 16\nnodata -32768\n",
+      {"nbits 16\npixeltype signedint\nnodata -32768\n",
        std::string("\x00\x80\x01\x00\x00\x00", 6),
        -32768,
        {true, false, false}},
@@ -358,10 +412,10 @@ struct BilOpenCase {
 
 TEST(SRreaderBil, OpenFailures) {
   const BilOpenCase cases[] = {
-      {"NCOLS 2\nNROWS 1\nNBANDS 1\nNBITS 16\n",
-       "ERROR in SRreader_bil::open(): -1 bands with -1 bits not supported\n"},
-      {"ncols 2\nnrows 1\nnbands 3\nnbits 8\n",
-       "ERROR in SRreader_bil::open(): 3 bands with 8 bits not supported\n"},
+      {"NCOLS 2\nNROWS 1\nNBITS 16\n",
+       "ERROR in SRreader_bil::open(): 0 bands with 16 bits not supported\n"},
+      {"ncols 2\nnrows 1\nnbands 3\nnbits 8\nlayout bit\n",
+       "ERROR in SRreader_bil::open(): layout 'bit' not supported\n"},
       {"ncols 2\nnrows 1\nnbands 1\nnbits 64\n",
        "ERROR in SRreader_bil::open(): 1 band with 64 bits not supported\n"},
       {"ncols 2\nnrows 1\nnbands 1\nnbits 16\npixeltype float\n",
@@ -376,6 +430,14 @@ TEST(SRreaderBil, OpenFailures) {
     EXPECT_FALSE(r.open(dir.file("b.bil").c_str()));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), c.error);
   }
+  ASSERT_TRUE(write_text(dir.file("b.hdr"),
+                         bil_header("ncols 2\nnrows 1\nnbands 3\nnbits 8\nbandrowbytes 1\n")));
+  SRreader_bil short_rows;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(short_rows.open(dir.file("b.bil").c_str()));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "ERROR in SRreader_bil::open(): '" + dir.file("b.hdr") +
+                "' cannot be read: BANDROWBYTES is shorter than a row of band 1\n");
   SRreader_bil r;
   testing::internal::CaptureStderr();
   EXPECT_FALSE(r.open(dir.file("none.bil").c_str()));

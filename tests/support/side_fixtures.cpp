@@ -1,5 +1,7 @@
 #include "side_fixtures.hpp"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -218,31 +220,85 @@ Bytes shp_bytes(int32_t type, const std::vector<ShpRecord>& records) {
   return w.bytes;
 }
 
+namespace {
+
+void put_bil_cell(ByteWriter* w, const BilRaster& r, double v) {
+  const bool floats = r.pixeltype && strcasecmp(r.pixeltype, "float") == 0;
+  if (r.nbits == 32) {
+    if (floats) {
+      w->f32(static_cast<float>(v));
+    } else {
+      w->i32(static_cast<int32_t>(v));
+    }
+  } else if (r.nbits == 16) {
+    w->u16(static_cast<uint16_t>(static_cast<int32_t>(v)));
+  } else {
+    w->u8(static_cast<uint8_t>(static_cast<int32_t>(v)));
+  }
+}
+
+void pad(ByteWriter* w, int64_t n) {
+  for (int64_t k = 0; k < n; k++) w->u8(0xEE);
+}
+
+}  // namespace
+
 bool write_bil(const std::string& path, const BilRaster& r) {
   ByteWriter w;
   w.big = r.big_endian;
-  const bool floats = r.pixeltype && std::strcmp(r.pixeltype, "float") == 0;
-  for (double v : r.cells) {
-    if (r.nbits == 32) {
-      if (floats) {
-        w.f32(static_cast<float>(v));
-      } else {
-        w.i32(static_cast<int32_t>(v));
+  pad(&w, r.skipbytes);
+  const int64_t band_pad = r.band_row_padding > 0 ? r.band_row_padding : 0;
+  const int64_t total_pad = r.total_row_padding > 0 ? r.total_row_padding : 0;
+  auto cell = [&r](int band, int row, int col) {
+    return r.cells[static_cast<size_t>(row * r.ncols + col)] + r.band_step * band;
+  };
+  const std::string layout = r.layout;
+  if (layout == "BSQ") {
+    for (int b = 0; b < r.nbands; b++) {
+      for (int row = 0; row < r.nrows; row++) {
+        for (int c = 0; c < r.ncols; c++) put_bil_cell(&w, r, cell(b, row, c));
+        pad(&w, band_pad);
       }
-    } else if (r.nbits == 16) {
-      w.u16(static_cast<uint16_t>(static_cast<int32_t>(v)));
-    } else {
-      for (int b = 0; b < r.nbands; b++) w.u8(static_cast<uint8_t>(static_cast<int32_t>(v)));
+    }
+  } else {
+    for (int row = 0; row < r.nrows; row++) {
+      if (layout == "BIP") {
+        for (int c = 0; c < r.ncols; c++) {
+          for (int b = 0; b < r.nbands; b++) put_bil_cell(&w, r, cell(b, row, c));
+        }
+      } else {
+        for (int b = 0; b < r.nbands; b++) {
+          for (int c = 0; c < r.ncols; c++) put_bil_cell(&w, r, cell(b, row, c));
+          pad(&w, band_pad);
+        }
+      }
+      pad(&w, total_pad);
     }
   }
-  if (!write_file(path, w.bytes)) return false;
+  return write_file(path, w.bytes) &&
+         write_file(path.substr(0, path.size() - 3) + "hdr", bil_hdr_text(r));
+}
+
+std::string bil_hdr_text(const BilRaster& r) {
+  const std::string layout = r.layout;
+  const int64_t band_pad = r.band_row_padding > 0 ? r.band_row_padding : 0;
+  // The lines in the order and spelling of GDAL's EHdr driver.
   char text[1024];
   std::string hdr;
   std::snprintf(text, sizeof(text),
-                "BYTEORDER      %s\nLAYOUT         BIL\nNROWS          %d\nNCOLS          %d\n"
+                "BYTEORDER      %s\nLAYOUT         %s\nNROWS          %d\nNCOLS          %d\n"
                 "NBANDS         %d\nNBITS          %d\n",
-                r.big_endian ? "M" : "I", r.nrows, r.ncols, r.nbands, r.nbits);
+                r.big_endian ? "M" : "I", r.layout, r.nrows, r.ncols, r.nbands, r.nbits);
   hdr += text;
+  const int64_t band_row = int64_t{r.ncols} * (r.nbits / 8);
+  if (r.band_row_padding >= 0) {
+    hdr += "BANDROWBYTES   " + std::to_string(band_row + r.band_row_padding) + "\n";
+  }
+  if (r.total_row_padding >= 0) {
+    const int64_t row = layout == "BIP" ? band_row * r.nbands : (band_row + band_pad) * r.nbands;
+    hdr += "TOTALROWBYTES  " + std::to_string(row + r.total_row_padding) + "\n";
+  }
+  if (r.skipbytes != 0) hdr += "SKIPBYTES      " + std::to_string(r.skipbytes) + "\n";
   if (r.pixeltype) hdr += std::string("PIXELTYPE      ") + r.pixeltype + "\n";
   std::snprintf(text, sizeof(text),
                 "ULXMAP         %.17g\nULYMAP         %.17g\nXDIM           %.17g\n"
@@ -251,7 +307,7 @@ bool write_bil(const std::string& path, const BilRaster& r) {
   hdr += text;
   if (r.nodata) hdr += std::string("NODATA         ") + r.nodata + "\n";
   hdr += r.extra_hdr;
-  return write_file(path.substr(0, path.size() - 3) + "hdr", hdr);
+  return hdr;
 }
 
 Bytes dtm_bytes(const DtmRaster& r) {

@@ -97,11 +97,23 @@ struct BilRaster {
   double ulxmap = 0.0, ulymap = 0.0;  // centre of the upper-left cell
   double xdim = 1.0, ydim = 1.0;
   const char* nodata = "-9999";  // null: no line
-  std::vector<double> cells;     // rows from the top; 8-bit: every band the same
-  std::string extra_hdr;         // more header lines
+  std::vector<double> cells;     // band 1, rows from the top
+  // Bands after the first hold cell + band_step x band index, so that a
+  // reader that takes another band's cell shows it.
+  double band_step = 0.0;
+  const char* layout = "BIL";  // BIL, BIP or BSQ, written as the header says
+  int64_t skipbytes = 0;       // leading bytes (and the SKIPBYTES line when not 0)
+  // Padding after each band's row (BIL: BANDROWBYTES line; BSQ: BANDROWBYTES)
+  // and after each row of every band (BIL, BIP: TOTALROWBYTES line); a line is
+  // written whenever the padding is not negative.
+  int64_t band_row_padding = -1;
+  int64_t total_row_padding = -1;
+  std::string extra_hdr;  // more header lines
 };
 // Writes the .bil and its .hdr (the name's extension replaced by hdr).
 bool write_bil(const std::string& path, const BilRaster& raster);
+// The .hdr text alone.
+std::string bil_hdr_text(const BilRaster& raster);
 
 // --- PLANS DTM
 struct DtmRaster {

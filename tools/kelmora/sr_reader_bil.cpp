@@ -39,48 +39,32 @@ bool SRreader_bil::open(const char* file_name) {
     fprintf(stderr, "ERROR in SRreader_bil::open(): cannot open '%s'\n", header_name.c_str());
     return false;
   }
-  char line[256];
-  while (fgets(line, sizeof(line), header)) {
-    if (strstr(line, "ncols")) {
-      sscanf(line, "ncols %d", &ncols);
-    } else if (strstr(line, "nrows")) {
-      sscanf(line, "nrows %d", &nrows);
-    } else if (strstr(line, "nbits")) {
-      sscanf(line, "nbits %d", &nbits);
-    } else if (strstr(line, "nbands")) {
-      sscanf(line, "nbands %d", &nbands);
-    } else if (strstr(line, "ulxmap")) {
-      sscanf(line, "ulxmap %lf", &llx);
-    } else if (strstr(line, "ulymap")) {
-      sscanf(line, "ulymap %lf", &ury);
-    } else if (strstr(line, "xdim")) {
-      sscanf(line, "xdim %lf", &stepx);
-    } else if (strstr(line, "ydim")) {
-      sscanf(line, "ydim %lf", &stepy);
-    } else if (strstr(line, "nodata")) {
-      // a double, so that a fractional nodata of a float raster survives
-      sscanf(line, "nodata %lf", &nodata_double);
-    } else if (strstr(line, "pixeltype")) {
-      // "unsignedint" contains "signedint": test the longer word first
-      if (strstr(line, "float")) {
-        is_float = true;
-      } else if (strstr(line, "unsignedint")) {
-        is_unsigned = true;
-        is_float = false;
-      } else if (strstr(line, "signedint")) {
-        is_unsigned = false;
-        is_float = false;
-      }
-    } else if (strstr(line, "byteorder")) {
-      char order = 'I';
-      sscanf(line, "byteorder %c", &order);
-      is_big_endian = (order == 'M' || order == 'm');
-    }
-  }
+  // The same reading of the .hdr as the BIL point reader's: keys in any case
+  // (GDAL writes them upper case), cells unsigned unless PIXELTYPE says so.
+  EHdrHeader h;
+  h.read(header);
   fclose(header);
-  if (nbands != 1) {
+  ncols = h.ncols;
+  nrows = h.nrows;
+  nbands = h.nbands;
+  nbits = h.nbits;
+  if (h.has_ulxmap) llx = h.ulxmap;
+  if (h.has_ulymap) ury = h.ulymap;
+  if (h.has_xdim) stepx = h.xdim;
+  if (h.has_ydim) stepy = h.ydim;
+  // a double, so that a fractional nodata of a float raster survives
+  if (h.has_nodata) nodata_double = h.nodata;
+  is_float = h.sample == EHdrSample::floating;
+  is_unsigned = h.sample == EHdrSample::unsigned_int;
+  is_big_endian = h.big_endian;
+  if (nbands < 1) {
     fprintf(stderr, "ERROR in SRreader_bil::open(): %d bands with %d bits not supported\n", nbands,
             nbits);
+    return false;
+  }
+  if (!h.unknown_layout.empty()) {
+    fprintf(stderr, "ERROR in SRreader_bil::open(): layout '%s' not supported\n",
+            h.unknown_layout.c_str());
     return false;
   }
   if (nbits == 32) {
@@ -116,7 +100,16 @@ bool SRreader_bil::open(const char* file_name) {
     fprintf(stderr, "ERROR in SRreader_bil::open(): cannot open '%s'\n", file_name);
     return false;
   }
-  const size_t row_bytes = static_cast<size_t>(nbits / 8) * static_cast<size_t>(ncols);
+  // band 1 as the header lays it out, of however many bands
+  std::string why;
+  if (!ehdr_band1(h, &band1, &why)) {
+    fprintf(stderr, "ERROR in SRreader_bil::open(): '%s' cannot be read: %s\n", header_name.c_str(),
+            why.c_str());
+    fclose(file);
+    file = nullptr;
+    return false;
+  }
+  const uint64_t row_bytes = band1.row_span;
   // ncols comes from a text header: a row the file cannot hold is refused before it is allocated
   struct stat status;
   if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode) &&
@@ -129,7 +122,7 @@ bool SRreader_bil::open(const char* file_name) {
     file = nullptr;
     return false;
   }
-  row.assign(row_bytes, 0);
+  row.assign(static_cast<size_t>(row_bytes), 0);
   r_count = 0;
   rows_read = 0;
   col = ncols - 1;
@@ -145,7 +138,10 @@ bool SRreader_bil::read_value() {
       return false;
     }
     // a short row would leave the cells of the previous row in the buffer
-    if (fread(row.data(), 1, row.size(), file) != row.size()) {
+    const uint64_t at = band1.first + static_cast<uint64_t>(rows_read) * band1.row_step;
+    if (at > static_cast<uint64_t>(INT64_MAX) ||
+        fseeko(file, static_cast<off_t>(at), SEEK_SET) != 0 ||
+        fread(row.data(), 1, row.size(), file) != row.size()) {
       fprintf(stderr, "ERROR in SRreader_bil::read_value(): file ends in row %d of %d\n", rows_read,
               nrows);
       col = ncols - 1;
@@ -154,7 +150,7 @@ bool SRreader_bil::read_value() {
     col = 0;
     rows_read++;
   }
-  const uint8_t* p = row.data() + static_cast<size_t>(col) * static_cast<size_t>(nbits / 8);
+  const uint8_t* p = row.data() + static_cast<size_t>(col) * static_cast<size_t>(band1.cell_step);
   if (nbits == 32) {
     uint32_t bits = load_u32(p, is_big_endian);
     if (is_float) {

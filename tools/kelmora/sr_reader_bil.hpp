@@ -5,10 +5,12 @@
 #include <cstdio>
 #include <vector>
 
+#include "io/formats/ehdr_header.hpp"
 #include "sr_reader.hpp"
 
-// Band-interleaved-by-line raster of raw samples, described by the ".hdr" text
-// file beside it (the raster's name with its last three characters "hdr").
+// Band 1 of a BIL raster of raw samples (band-interleaved by line or by pixel,
+// or band-sequential), described by the ".hdr" text file beside it (the
+// raster's name with its last three characters "hdr").
 class SRreader_bil : public SRreader {
  public:
   SRreader_bil() = default;
@@ -23,7 +25,8 @@ class SRreader_bil : public SRreader {
 
  private:
   FILE* file = nullptr;
-  std::vector<uint8_t> row;
+  EHdrBand1 band1;
+  std::vector<uint8_t> row;  // band 1's cells of one row, with what lies between them
   int32_t col = 0;
   int32_t rows_read = 0;
   bool is_big_endian = false;

@@ -35,7 +35,7 @@ void LASreaderASC::clean() {
   ncols = nrows = 0;
   xllcenter = yllcenter = 2e307;
   cellsize = 0.0f;
-  nodata = -9999.0;
+  nodata.set(-9999.0);
   line_count = 0;
   col = row = 0;
   first_line.clear();
@@ -67,17 +67,21 @@ void LASreaderASC::skip_line() {
   } while (c != EOF && c != '\n');
 }
 
-bool LASreaderASC::is_first_data_line(const std::string& line) const {
-  // With fewer than 5 columns the line must hold exactly ncols numbers,
-  // else at least 5.
+bool LASreaderASC::is_first_data_line(const std::string& line, bool more) const {
+  // With fewer than 5 columns the line must hold exactly ncols words, else
+  // at least 5. Words are counted, not numbers: a cell that is no number is
+  // taken as no data in the first row as in every other, instead of making
+  // the row a header line and shifting the grid by a row.
   const int wanted = ncols < 5 ? ncols : 5;
-  const int conversions = ncols < 5 ? ncols + 1 : 5;
-  static const char kFormat[] = "%f%f%f%f%f";
-  char format[sizeof(kFormat)];
-  std::memcpy(format, kFormat, 2 * static_cast<size_t>(conversions));
-  format[2 * conversions] = '\0';
-  float v[5];
-  return std::sscanf(line.c_str(), format, &v[0], &v[1], &v[2], &v[3], &v[4]) == wanted;
+  int words = 0;
+  bool in_word = false;
+  for (char c : line) {
+    const bool blank = is_blank(static_cast<unsigned char>(c));
+    if (!blank && !in_word) words++;
+    in_word = !blank;
+  }
+  if (more) words++;
+  return ncols < 5 ? words == wanted : words >= wanted;
 }
 
 bool LASreaderASC::read_header() {
@@ -105,11 +109,11 @@ bool LASreaderASC::read_header() {
       if (raster_line_double(t, &size)) cellsize = static_cast<float>(size);
     } else if (raster_line_has(t, "nodata_value", "NODATA_VALUE") ||
                raster_line_has(t, "nodata_VALUE", "NODATA_value")) {
-      // Kept as read, so that cells written with the same digits compare equal.
-      raster_line_double(t, &nodata);
+      double value;
+      if (raster_line_double(t, &value)) nodata.set(value);
     } else if (ncols > 0 && nrows > 0 && cellsize > 0.0f && std::isfinite(cellsize) &&
                ((known(xllcorner) && known(yllcorner)) || (known(xllcenter) && known(yllcenter))) &&
-               is_first_data_line(line)) {
+               is_first_data_line(line, more)) {
       if (known(xllcorner) && known(yllcorner)) {
         xllcenter = xllcorner + cellsize * 0.5;
         yllcenter = yllcorner + cellsize * 0.5;
@@ -174,9 +178,8 @@ bool LASreaderASC::read_cell(const char* word, double* value) {
     }
   }
   *value = v;
-  // The nodata value compares with the cell as the file wrote both; a cell
-  // that is no number (nan, inf) is no height either.
-  return std::isfinite(v) && v != nodata;
+  // A cell that is no number (nan, inf) is no height either.
+  return std::isfinite(v) && !nodata.matches(v);
 }
 
 bool LASreaderASC::open(const char* file_name, bool comma_not_point) {
@@ -200,15 +203,11 @@ bool LASreaderASC::open(const char* file_name, bool comma_not_point) {
 
   begin_count();
   char word[kWordSize];
-  bool more = true;
-  for (int32_t r = 0; r < nrows && more; r++) {
+  for (int32_t r = 0; r < nrows; r++) {
     for (int32_t c = 0; c < ncols; c++) {
-      if (!(more = read_word(word))) {
-        std::fprintf(stderr,
-                     "WARNING: end-of-file after %d of %d rows and %d of %d cols. read %" PRId64
-                     " points\n",
-                     r, nrows, c, ncols, npoints);
-        break;
+      if (!read_word(word)) {
+        input.close();
+        return count_ended("ASC", file_name, r, c);
       }
       double v;
       if (read_cell(word, &v)) count_cell(v);
@@ -216,7 +215,7 @@ bool LASreaderASC::open(const char* file_name, bool comma_not_point) {
   }
   // A decompressor that failed gave a short stream: the count is not the file's.
   if (!input.close()) return false;
-  end_count("ASC", 0.01, 0.01);
+  if (!end_count("ASC", 0.01, 0.01)) return false;
   if (!add_raster_record(ncols, nrows, cellsize, cellsize, xllcenter - cellsize * 0.5,
                          yllcenter - cellsize * 0.5)) {
     return false;

@@ -41,7 +41,9 @@ class LASreaderASC : public LASreaderRaster {
   // input.
   bool read_header_line(std::string* line, bool* more);
   void skip_line();
-  bool is_first_data_line(const std::string& line) const;
+  // Whether a line that is no header line begins the cells; `more` tells
+  // that the line went on beyond what was kept of it.
+  bool is_first_data_line(const std::string& line, bool more) const;
   // The next blank-separated word of the cells; false at the end.
   bool read_word(char* word);
   // A cell: false when it is no height (nodata, not a number).
@@ -53,7 +55,7 @@ class LASreaderASC : public LASreaderRaster {
   double xllcenter = 2e307;
   double yllcenter = 2e307;
   float cellsize = 0.0f;
-  double nodata = -9999.0;
+  LASrasterNodata nodata;
   // The first data line as the header pass read it, taken before the input.
   std::string first_line;
   size_t first_line_pos = 0;

@@ -81,55 +81,36 @@ bool LASreaderBIL::read_hdr(const char* file_name) {
                  cut.c_str());
     return false;
   }
-  char line[256];
-  char word[256];
-  while (read_short_line(f, line)) {
-    if (line[0] == '#') continue;
-    double v;
-    if (raster_line_has(line, "ncols", "NCOLS")) {
-      raster_line_int(line, &ncols);
-    } else if (raster_line_has(line, "nrows", "NROWS")) {
-      raster_line_int(line, &nrows);
-    } else if (raster_line_has(line, "nbands", "NBANDS")) {
-      raster_line_int(line, &nbands);
-    } else if (raster_line_has(line, "nbits", "NBITS")) {
-      raster_line_int(line, &nbits);
-    } else if (raster_line_has(line, "layout", "LAYOUT")) {
-      const char* keyword = std::strstr(line, "layout") ? "layout" : "LAYOUT";
-      if (!raster_line_word(line, word, sizeof(word))) {
-        std::fprintf(stderr, "WARNING: argument of %s missing for LASreader_bil\n", keyword);
-      } else if (std::strcmp(word, "bil") != 0 && std::strcmp(word, "BIL") != 0) {
-        std::fprintf(stderr, "WARNING: %s '%s' not recognized by LASreader_bil\n", keyword, word);
-      }
-    } else if (raster_line_has(line, "pixeltype", "PIXELTYPE")) {
-      raster_line_word(line, word, sizeof(word));
-      if (std::strcmp(word, "float") == 0 || std::strcmp(word, "FLOAT") == 0) {
-        floats = true;
-      } else if (std::strcmp(word, "signedint") == 0 || std::strcmp(word, "SIGNEDINT") == 0) {
-        signed_ints = true;
-      } else if (std::strcmp(word, "unsignedint") != 0 && std::strcmp(word, "UNSIGNEDINT") != 0) {
-        std::fprintf(stderr, "WARNING: pixeltype '%s' not recognized by LASreader_bil\n", word);
-      }
-    } else if (raster_line_has(line, "nodata", "NODATA")) {
-      if (raster_line_double(line, &v)) nodata = static_cast<float>(v);
-    } else if (raster_line_has(line, "byteorder", "BYTEORDER")) {
-      raster_line_word(line, word, sizeof(word));
-      if (std::strcmp(word, "m") == 0 || std::strcmp(word, "M") == 0) {
-        big_endian = true;
-      } else if (std::strcmp(word, "i") != 0 && std::strcmp(word, "I") != 0) {
-        std::fprintf(stderr, "WARNING: byteorder '%s' not recognized by LASreader_bil\n", word);
-      }
-    } else if (raster_line_has(line, "ulxmap", "ULXMAP")) {
-      if (raster_line_double(line, &v) && v < 2e307) ulxcenter = v;
-    } else if (raster_line_has(line, "ulymap", "ULYMAP")) {
-      if (raster_line_double(line, &v) && v < 2e307) ulycenter = v;
-    } else if (raster_line_has(line, "xdim", "XDIM")) {
-      if (raster_line_double(line, &v)) xdim = static_cast<float>(v);
-    } else if (raster_line_has(line, "ydim", "YDIM")) {
-      if (raster_line_double(line, &v)) ydim = static_cast<float>(v);
-    }
-  }
+  EHdrHeader h;
+  h.read(f);
   std::fclose(f);
+  if (h.layout_missing)
+    std::fprintf(stderr, "WARNING: argument of LAYOUT missing for LASreader_bil\n");
+  if (!h.unknown_pixeltype.empty()) {
+    std::fprintf(stderr, "WARNING: pixeltype '%s' not recognized by LASreader_bil\n",
+                 h.unknown_pixeltype.c_str());
+  }
+  if (!h.unknown_byteorder.empty()) {
+    std::fprintf(stderr, "WARNING: byteorder '%s' not recognized by LASreader_bil\n",
+                 h.unknown_byteorder.c_str());
+  }
+  ncols = h.ncols;
+  nrows = h.nrows;
+  nbands = h.nbands;
+  nbits = h.nbits;
+  big_endian = h.big_endian;
+  floats = h.sample == EHdrSample::floating;
+  signed_ints = h.sample == EHdrSample::signed_int;
+  if (h.has_nodata) nodata = static_cast<float>(h.nodata);
+  if (h.has_ulxmap && h.ulxmap < 2e307) ulxcenter = h.ulxmap;
+  if (h.has_ulymap && h.ulymap < 2e307) ulycenter = h.ulymap;
+  if (h.has_xdim) xdim = static_cast<float>(h.xdim);
+  if (h.has_ydim) ydim = static_cast<float>(h.ydim);
+  layout = h.layout;
+  unknown_layout = h.unknown_layout;
+  skipbytes = h.skipbytes;
+  bandrowbytes = h.bandrowbytes;
+  totalrowbytes = h.totalrowbytes;
   if (ncols <= 0 || nrows <= 0 || nbands <= 0 || nbits <= 0) {
     std::fprintf(stderr, "WARNING: not able to find all entries in HDR file\n");
     std::fprintf(stderr, "       ncols  = %d\n", ncols);
@@ -176,20 +157,56 @@ bool LASreaderBIL::read_blw(const char* file_name) {
   return true;
 }
 
-bool LASreaderBIL::read_cell(float* value) {
-  const uint8_t* p;
+bool LASreaderBIL::check_cells(const char* file_name) {
+  if ((nbits != 8 && nbits != 16 && nbits != 32) || (floats && nbits != 32)) {
+    std::fprintf(stderr, "ERROR: BIL cells of %d bits%s are not supported\n", nbits,
+                 floats ? " as float" : "");
+    return false;
+  }
+  if (!unknown_layout.empty()) {
+    std::fprintf(stderr, "ERROR: BIL layout '%s' is not supported\n", unknown_layout.c_str());
+    return false;
+  }
+  EHdrHeader h;
+  h.ncols = ncols;
+  h.nrows = nrows;
+  h.nbands = nbands;
+  h.nbits = nbits;
+  h.layout = layout;
+  h.skipbytes = skipbytes;
+  h.bandrowbytes = bandrowbytes;
+  h.totalrowbytes = totalrowbytes;
+  std::string why;
+  if (!ehdr_band1(h, &band1, &why)) {
+    std::fprintf(stderr, "ERROR: the *.hdr file for '%s' cannot be read: %s\n", file_name,
+                 why.c_str());
+    return false;
+  }
+  cell_gap = band1.cell_step - band1.cell_bytes;
+  row_gap = band1.row_step - band1.row_span;
+  return true;
+}
+
+bool LASreaderBIL::read_cell(int64_t c, int64_t r, float* value) {
+  if (c > 0) {
+    if (cell_gap != 0 && !cells.skip(cell_gap)) return false;
+  } else if (r > 0 && row_gap != 0 && !cells.skip(row_gap)) {
+    return false;
+  }
+  const uint8_t* p = cells.take(static_cast<size_t>(band1.cell_bytes));
+  if (p == nullptr) return false;
   if (nbits == 32) {
-    if ((p = cells.take(4)) == nullptr) return false;
-    *value = floats ? record_f32(p, big_endian) : static_cast<float>(record_i32(p, big_endian));
+    if (floats) {
+      *value = record_f32(p, big_endian);
+    } else {
+      *value = signed_ints ? static_cast<float>(record_i32(p, big_endian))
+                           : static_cast<float>(record_u32(p, big_endian));
+    }
   } else if (nbits == 16) {
-    if ((p = cells.take(2)) == nullptr) return false;
     *value = signed_ints ? static_cast<float>(record_i16(p, big_endian))
                          : static_cast<float>(record_u16(p, big_endian));
   } else {
-    // A byte of each band for every cell; the first band is the height.
-    if ((p = cells.take(1)) == nullptr) return false;
     *value = signed_ints ? static_cast<float>(static_cast<int8_t>(p[0])) : p[0];
-    if (nbands > 1 && !cells.skip(static_cast<uint64_t>(nbands) - 1)) return false;
   }
   return true;
 }
@@ -204,13 +221,7 @@ bool LASreaderBIL::open(const char* file_name) {
     std::fprintf(stderr, "ERROR: reading the *.hdr file for '%s'\n", file_name);
     return false;
   }
-  // Cells of other sizes, and wider cells of several bands (stored band after
-  // band in each row), would be read as heights they are not.
-  if ((nbits != 8 && nbits != 16 && nbits != 32) || (nbits != 8 && nbands > 1)) {
-    std::fprintf(stderr, "ERROR: BIL cells of %d bits in %d bands are not supported\n", nbits,
-                 nbands);
-    return false;
-  }
+  if (!check_cells(file_name)) return false;
   if (!read_blw(file_name)) {
     std::fprintf(stderr, "WARNING: reading the *.blw file for '%s'\n", file_name);
   }
@@ -230,7 +241,12 @@ bool LASreaderBIL::open(const char* file_name) {
     ulycenter = (nrows - 0.5) * ydim;
     std::fprintf(stderr, "WARNING: ulycenter was not set. setting to %g\n", ulycenter);
   }
-  if (!open_cells(file_name, "open", 0)) return false;
+  // The file must hold every cell the header promises before a byte is
+  // skipped: a lying header would otherwise place garbage as heights.
+  if (!open_cells(file_name, "open", 0) || !cells_fit("BIL", file_name, band1.needed) ||
+      !cells.skip(band1.first)) {
+    return false;
+  }
   if (!begin_header("LASreaderBIL", file_name)) return false;
   header.min_x = ulxcenter;
   header.max_x = ulxcenter + static_cast<float>(ncols - 1) * xdim;
@@ -239,18 +255,14 @@ bool LASreaderBIL::open(const char* file_name) {
 
   begin_count();
   float value;
-  bool more = true;
-  for (int64_t r = 0; r < nrows && more; r++) {
+  for (int64_t r = 0; r < nrows; r++) {
     for (int64_t c = 0; c < ncols; c++) {
-      if (!(more = read_cell(&value))) {
-        count_ended(r, c);
-        break;
-      }
+      if (!read_cell(c, r, &value)) return count_ended("BIL", file_name, r, c);
       if (is_value(value, nodata)) count_cell(value);
     }
   }
   close_input(true);
-  end_count("BIL", xdim >= 0.5f ? 0.01 : 0.001, ydim >= 0.5f ? 0.01 : 0.001);
+  if (!end_count("BIL", xdim >= 0.5f ? 0.01 : 0.001, ydim >= 0.5f ? 0.01 : 0.001)) return false;
   if (!add_raster_record(ncols, nrows, xdim, ydim, ulxcenter - xdim * 0.5,
                          ulycenter + (0.5 - nrows) * ydim)) {
     return false;
@@ -259,7 +271,7 @@ bool LASreaderBIL::open(const char* file_name) {
 }
 
 bool LASreaderBIL::reopen(const char* file_name) {
-  return open_cells(file_name, "reopen", 0);
+  return open_cells(file_name, "reopen", band1.first);
 }
 
 bool LASreaderBIL::read_one_point() {
@@ -270,7 +282,7 @@ bool LASreaderBIL::read_one_point() {
       row++;
     }
     float value;
-    if (row >= nrows || !read_cell(&value)) return end_of_cells();
+    if (row >= nrows || !read_cell(col, row, &value)) return end_of_cells();
     if (is_value(value, nodata)) {
       set_point(static_cast<float>(col) * xdim + ulxcenter,
                 ulycenter - static_cast<float>(row) * ydim, value);

@@ -211,6 +211,16 @@ bool LASreaderDTM::open(const char* file_name) {
   }
   clean();
   if (!open_cells(file_name, "open", 0) || !read_header(file_name)) return false;
+  // A header that promises more cells than the file holds is refused before
+  // any is read: its points would be placed from a grid that is not there.
+  static const uint64_t kCellBytes[4] = {2, 4, 4, 8};
+  uint64_t needed;
+  if (__builtin_mul_overflow(static_cast<uint64_t>(ncols) * static_cast<uint64_t>(nrows),
+                             kCellBytes[data_type], &needed) ||
+      __builtin_add_overflow(needed, uint64_t{kHeaderSize}, &needed)) {
+    needed = UINT64_MAX;
+  }
+  if (!cells_fit("DTM", file_name, needed)) return false;
   if (!begin_header("LASreaderDTM", file_name)) return false;
   header.min_x = llx;
   header.min_y = lly;
@@ -220,18 +230,14 @@ bool LASreaderDTM::open(const char* file_name) {
   begin_count();
   float value;
   double wide;
-  bool more = true;
-  for (int64_t c = 0; c < ncols && more; c++) {
+  for (int64_t c = 0; c < ncols; c++) {
     for (int64_t r = 0; r < nrows; r++) {
-      if (!(more = read_cell(&value, &wide))) {
-        count_ended(r, c);
-        break;
-      }
+      if (!read_cell(&value, &wide)) return count_ended("DTM", file_name, r, c);
       if (is_value(value, kNodata)) count_cell(data_type == 3 ? wide : value);
     }
   }
   close_input(true);
-  end_count("DTM", 0.01, 0.01);
+  if (!end_count("DTM", 0.01, 0.01)) return false;
   // The record places the lower-left corner of the grid, as for every raster.
   if (!add_raster_record(ncols, nrows, xdim, ydim, llx - xdim * 0.5, lly - ydim * 0.5)) {
     return false;

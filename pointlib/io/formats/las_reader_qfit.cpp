@@ -76,6 +76,15 @@ bool LASreaderQFIT::read_layout() {
     return false;
   }
   first_record = record_u32(word, big_endian);
+  // The points follow the header records, which hold at least the two words
+  // just read: an offset before their end would read the header as points.
+  if (first_record < record_size + 8) {
+    std::fprintf(stderr,
+                 "ERROR: QFIT point start offset %" PRId64
+                 " lies inside the header that ends at byte %d\n",
+                 first_record, record_size + 8);
+    return false;
+  }
   if (!stream->seek_to_end(0)) return false;
   const int64_t length = stream->position();
   npoints = length > first_record ? (length - first_record) / record_size : 0;

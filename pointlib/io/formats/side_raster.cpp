@@ -1,5 +1,7 @@
 #include "io/formats/side_raster.hpp"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cinttypes>
 #include <cstdlib>
@@ -122,19 +124,21 @@ void LASreaderRaster::begin_count() {
   header.max_z = -2e307;
 }
 
-void LASreaderRaster::end_count(const char* kind, double projected_x, double projected_y) {
+bool LASreaderRaster::end_count(const char* kind, double projected_x, double projected_y) {
   header.number_of_point_records =
       npoints <= INT64_C(4294967295) ? static_cast<uint32_t>(npoints) : 0;
   header.extended_number_of_point_records = static_cast<uint64_t>(npoints);
   if (npoints == 0) {
     std::fprintf(stderr, "WARNING: %s raster contains only no data values\n", kind);
     header.min_z = header.max_z = 0.0;
-    return;
+    return true;
   }
   double scale[3];
   side_default_scale_factors(header, projected_x, projected_y, scale);
   requested.apply(&header, scale);
+  if (!side_bounds_fit(header)) return false;
   quantize_header_bounds();
+  return true;
 }
 
 bool LASreaderRaster::add_raster_record(int32_t ncols, int32_t nrows, double stepx, double stepy,
@@ -162,11 +166,27 @@ bool LASreaderRaster::add_raster_record(int32_t ncols, int32_t nrows, double ste
                            LASheader::kDefaultDescription);
 }
 
-void LASreaderRaster::count_ended(int64_t row_at, int64_t col_at) const {
+bool LASreaderRaster::count_ended(const char* kind, const char* file_name, int64_t row_at,
+                                  int64_t col_at) const {
   std::fprintf(stderr,
-               "WARNING: end-of-file after %d of %d rows and %d of %d cols. read %" PRId64
-               " points\n",
-               static_cast<int>(row_at), nrows, static_cast<int>(col_at), ncols, npoints);
+               "ERROR: %s raster '%s' ends after %" PRId64 " of %d rows and %" PRId64
+               " of %d cols\n",
+               kind, file_name, row_at, nrows, col_at, ncols);
+  return false;
+}
+
+bool LASreaderRaster::cells_fit(const char* kind, const char* file_name, uint64_t needed) const {
+  struct stat status;
+  if (file == nullptr || fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) {
+    return true;
+  }
+  const uint64_t size = static_cast<uint64_t>(status.st_size);
+  if (needed <= size) return true;
+  std::fprintf(stderr,
+               "ERROR: %s raster '%s' of %d cols and %d rows needs %" PRIu64
+               " bytes but has %" PRIu64 "\n",
+               kind, file_name, ncols, nrows, needed, size);
+  return false;
 }
 
 bool LASreaderRaster::end_of_cells() {

@@ -40,6 +40,30 @@ bool raster_line_int(const char* line, int32_t* value);
 bool raster_line_double(const char* line, double* value);
 bool raster_line_word(const char* line, char* word, size_t size);
 
+// A raster's nodata value as its cells are compared with it: both as 32-bit
+// floats whenever the value fits one, since grids keep their cells in that
+// width and writers print the same value with float digits in the cells and
+// with few digits in the header (1e+30 and 1.0000000150474662e+30); else
+// both as written.
+class LASrasterNodata {
+ public:
+  explicit LASrasterNodata(double value = -9999.0) { set(value); }
+  void set(double v) {
+    value = v;
+    narrow = static_cast<float>(v);
+    narrow_fits = std::isfinite(narrow);
+  }
+  double get() const { return value; }
+  bool matches(double cell) const {
+    return narrow_fits ? static_cast<float>(cell) == narrow : cell == value;
+  }
+
+ private:
+  double value;
+  float narrow;
+  bool narrow_fits;
+};
+
 // Base of the ASCII grid, BIL and DTM readers: one point per cell that holds
 // a value, at the cell's centre, described by a "Raster VPK" record. Each
 // counts its points and the height range in a first pass over the file while
@@ -79,12 +103,18 @@ class LASreaderRaster : public LASreaderSide {
   // After the counting pass: the point count, and the scale factors (those
   // requested, else 1e-7 in degrees and the projected ones given here, z
   // 0.01), offsets and snapped bounds; a raster of only nodata cells warns
-  // "WARNING: <kind> raster contains only no data values".
-  void end_count(const char* kind, double projected_x, double projected_y);
+  // "WARNING: <kind> raster contains only no data values". False, after a
+  // message, when the grid's extent or the heights cannot be held by the
+  // point integers that way: every point would be clamped.
+  bool end_count(const char* kind, double projected_x, double projected_y);
   // The counting pass met the end of the data before the last cell (a file
-  // cut short): the end-of-file warning with the position and the points
-  // counted, so that the points that are missing do not go unmentioned.
-  void count_ended(int64_t row, int64_t col) const;
+  // cut short, or a header that promises more rows than there are): the
+  // rows are placed from the header's count, so every point would be
+  // shifted. The error with the position; false, to be returned.
+  bool count_ended(const char* kind, const char* file_name, int64_t row, int64_t col) const;
+  // Whether the open binary file holds `needed` bytes; false after an error
+  // naming the grid when it does not, before any cell is read.
+  bool cells_fit(const char* kind, const char* file_name, uint64_t needed) const;
   // The "Raster VPK" record of one band of 32 bits with the cell steps and
   // the lower-left corner of the lower-left cell.
   bool add_raster_record(int32_t ncols, int32_t nrows, double stepx, double stepy, double llx,

@@ -171,21 +171,22 @@ TEST(LASreaderASC, LongLinesAndStatedSizes) {
   Opened huge = open_asc(dir.file("huge.asc",
                                   "ncols 2147483647\nnrows 2147483647\nxllcorner 0\n"
                                   "yllcorner 0\ncellsize 1\n1 2 3 4 5 6\n"));
-  ASSERT_TRUE(huge.ok) << huge.messages;
-  EXPECT_EQ(huge.messages,
-            "WARNING: end-of-file after 0 of 2147483647 rows and 6 of 2147483647 cols. read 6 "
-            "points\n");
-  EXPECT_EQ(huge.reader->npoints, 6);
+  EXPECT_FALSE(huge.ok);
+  EXPECT_EQ(huge.messages, "ERROR: ASC raster '" + dir.path +
+                               "/huge.asc' ends after 0 of 2147483647 rows and 6 of 2147483647 "
+                               "cols\n");
 }
 
 TEST(LASreaderASC, FilesThatEndEarlyOrHoldNoHeights) {
   TempDir dir;
   Opened early = open_asc(dir.file(
       "early.asc", "ncols 3\nnrows 3\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3\n4 -9999\n"));
-  ASSERT_TRUE(early.ok);
-  EXPECT_EQ(early.messages,
-            "WARNING: end-of-file after 1 of 3 rows and 2 of 3 cols. read 4 points\n");
-  EXPECT_EQ(side_points_of(*early.reader).size(), 4u);
+  // Rows are placed from the top by the header's count: a grid with fewer
+  // cells than it declares would shift every point, so it is refused.
+  EXPECT_FALSE(early.ok);
+  EXPECT_EQ(early.messages, "ERROR: ASC raster '" + dir.path +
+                                "/early.asc' ends after 1 of 3 rows and 2 of 3 "
+                                "cols\n");
 
   Opened empty = open_asc(dir.file(
       "empty.asc", "ncols 2\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n-9999 -9999\n"));
@@ -248,13 +249,115 @@ TEST(LASreaderASC, VariantsChooseTheQuantization) {
   expect_cells(read, cells_of(g));
   EXPECT_EQ(read[0].X, 1000);
 
+  // Scale factors and offsets that cannot hold the grid are refused rather
+  // than clamping every point.
   Opened fine = open_asc(name, false, new LASreaderASCrescalereoffset(1e-6, 1e-6, 0, 630000, 0, 0));
-  ASSERT_TRUE(fine.ok) << fine.messages;
-  testing::internal::CaptureStderr();
-  side_points_of(*fine.reader);
-  fine.reader->close_input(true);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "WARNING: total of 12 integer overflows in y\n");
+  EXPECT_FALSE(fine.ok);
+  EXPECT_EQ(fine.messages,
+            "ERROR: min_y = 4.83e+06 does not fit a 32-bit integer with scale factor 1e-06 and "
+            "offset 0\n");
+}
+
+// The nodata value and the cells compared as a float raster stores them:
+// GDAL prints float cells with all their digits and the header's value in
+// short form, or the reverse; a cell equal to nodata as a float is no point.
+TEST(LASreaderASC, NodataComparedAsTheCellsAreStored) {
+  TempDir dir;
+  struct Case {
+    const char* name;
+    const char* nodata;
+    const char* cells;  // the second cell holds a value
+    double z;
+  };
+  const Case cases[] = {
+      {"long header, float digits in the cells", "-3.4028234663852886e+38", "-3.4028235e+38 5", 5},
+      {"short header, float digits in the cells", "1e+30", "1.0000000150474662199e+30 7", 7},
+      {"short decimals, float digits in the cells", "-9999.99", "-9999.990234375 3", 3},
+      {"float digits in the header, short cells", "-9999.990234375", "-9999.99 4", 4},
+      {"as written", "-9999", "-9999.0 6", 6},
+      {"beyond a float: as written", "1e300", "1e300 8", 8},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string text = std::string(
+                                 "ncols 2\nnrows 1\nxllcorner 0\nyllcorner 0\n"
+                                 "cellsize 1\nNODATA_value ") +
+                             c.nodata + "\n" + c.cells + "\n";
+    Opened o = open_asc(dir.file("n.asc", text));
+    ASSERT_TRUE(o.ok) << o.messages;
+    EXPECT_EQ(o.messages, "");
+    const std::vector<SidePoint> read = side_points_of(*o.reader);
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_NEAR(read[0].x, 1.5, 1e-9);
+    EXPECT_NEAR(read[0].z, c.z, 1e-9);
+    EXPECT_EQ(o.reader->header.min_z, c.z);
+  }
+}
+
+// Headers that promise what the file does not hold: more columns or rows
+// than its cells, an extent no point integer holds. Refused, never read as
+// far as they go (rows are placed from the top, so every point would shift).
+TEST(LASreaderASC, HeadersThatLieAreRefused) {
+  TempDir dir;
+  // 15 rows of 20 cells.
+  std::string rows;
+  for (int r = 0; r < 15; r++) {
+    for (int c = 0; c < 20; c++) rows += " " + std::to_string(100 + r * 20 + c);
+    rows += "\n";
+  }
+  const std::string name = dir.path + "/l.asc";
+  struct Case {
+    const char* what;
+    std::string header;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"2000000000 cols over 300 cells",
+       "ncols 2000000000\nnrows 15\nxllcorner 630000\nyllcorner 4830000\ncellsize 1\n",
+       "ERROR: ASC raster '" + name + "' ends after 0 of 15 rows and 300 of 2000000000 cols\n"},
+      {"30 rows over 15", "ncols 20\nnrows 30\nxllcorner 630000\nyllcorner 4830000\ncellsize 1\n",
+       "ERROR: ASC raster '" + name + "' ends after 15 of 30 rows and 0 of 20 cols\n"},
+      {"cells of 1e30", "ncols 20\nnrows 15\nxllcorner 630000\nyllcorner 4830000\ncellsize 1e30\n",
+       "does not fit a 32-bit integer with scale factor 0.01"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Opened o = open_asc(dir.file("l.asc", c.header + rows));
+    EXPECT_FALSE(o.ok);
+    EXPECT_NE(o.messages.find(c.message), std::string::npos) << o.messages;
+    EXPECT_EQ(o.messages.find("WARNING"), std::string::npos) << o.messages;
+  }
+}
+
+// A cell that is no number is taken as no data with a warning, wherever it
+// stands: in the first row it once made the row a header line and shifted
+// the grid by a row.
+TEST(LASreaderASC, WordsThatAreNoNumberInAnyRow) {
+  TempDir dir;
+  for (int ncols : {3, 6}) {
+    for (int bad_row = 0; bad_row < 3; bad_row++) {
+      SCOPED_TRACE("cols " + std::to_string(ncols) + " row " + std::to_string(bad_row));
+      std::string text = "ncols " + std::to_string(ncols) +
+                         "\nnrows 3\nxllcorner 100\nyllcorner 200\ncellsize 10\n";
+      std::vector<Cell> cells;
+      for (int r = 0; r < 3; r++) {
+        for (int c = 0; c < ncols; c++) {
+          const int z = 10 * r + c;
+          if (r == bad_row && c == 1) {
+            text += " abc";
+            continue;
+          }
+          text += " " + std::to_string(z);
+          cells.push_back({105.0 + 10 * c, 225.0 - 10 * r, double(z)});
+        }
+        text += "\n";
+      }
+      Opened o = open_asc(dir.file("w.asc", text));
+      ASSERT_TRUE(o.ok) << o.messages;
+      EXPECT_EQ(o.messages, "WARNING: ASC cell 'abc' is not a number. taken as no data\n");
+      expect_cells(side_points_of(*o.reader), cells, 1e-9);
+    }
+  }
 }
 
 bool have_gdal_translate() {

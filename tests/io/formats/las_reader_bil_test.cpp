@@ -141,21 +141,61 @@ TEST(LASreaderBIL, SignednessOfSmallCells) {
   }
 }
 
-// Several bands of bytes: each cell holds a byte of every band, the first is
-// the height.
-TEST(LASreaderBIL, BytesOfSeveralBands) {
+// Band 1 of rasters of several bands as GDAL's EHdr driver lays them out:
+// band-interleaved by line (its default, with BANDROWBYTES and TOTALROWBYTES),
+// by pixel and band-sequential, rows padded, after leading SKIPBYTES, for
+// every cell width. The other bands hold other values, so a cell of the
+// wrong band shows.
+TEST(LASreaderBIL, Band1OfEveryLayout) {
   TempDir dir;
-  BilRaster r = small_raster();
-  r.nbits = 8;
-  r.nbands = 3;
-  r.pixeltype = nullptr;
-  r.nodata = "0";
-  r.cells[5] = 0;
-  const std::string name = dir.path + "/b.bil";
-  ASSERT_TRUE(side_fixtures::write_bil(name, r));
-  Opened o = open_bil(name);
-  ASSERT_TRUE(o.ok) << o.messages;
-  expect_cells(side_points_of(*o.reader), cells_of(r, 0));
+  struct Case {
+    const char* layout;
+    int nbands;
+    int64_t skipbytes;
+    int64_t band_row_padding;
+    int64_t total_row_padding;
+  };
+  const Case cases[] = {
+      {"BIL", 3, 0, -1, -1},   {"BIL", 3, 0, 0, 0},   {"BIL", 3, 100, 0, 0}, {"BIL", 2, 0, 6, 10},
+      {"BIL", 1, 100, -1, -1}, {"BIP", 3, 0, -1, -1}, {"BIP", 3, 7, -1, 0},  {"BIP", 2, 0, -1, 12},
+      {"BSQ", 3, 0, -1, -1},   {"BSQ", 2, 5, 4, -1},
+  };
+  struct Cells {
+    int nbits;
+    const char* pixeltype;
+  };
+  const Cells widths[] = {{8, nullptr}, {16, "SIGNEDINT"}, {32, "FLOAT"}};
+  for (const Case& c : cases) {
+    for (const Cells& w : widths) {
+      for (bool big : {false, true}) {
+        SCOPED_TRACE(std::string(c.layout) + " bands " + std::to_string(c.nbands) + " skip " +
+                     std::to_string(c.skipbytes) + " pads " + std::to_string(c.band_row_padding) +
+                     "/" + std::to_string(c.total_row_padding) + " bits " +
+                     std::to_string(w.nbits) + (big ? " M" : " I"));
+        BilRaster r = small_raster();
+        r.nbits = w.nbits;
+        r.pixeltype = w.pixeltype;
+        r.nodata = "0";
+        r.cells[5] = 0;
+        r.nbands = c.nbands;
+        r.band_step = 100;
+        r.layout = c.layout;
+        r.skipbytes = c.skipbytes;
+        r.band_row_padding = c.band_row_padding;
+        r.total_row_padding = c.total_row_padding;
+        r.big_endian = big;
+        const std::string name = dir.path + "/b.bil";
+        ASSERT_TRUE(side_fixtures::write_bil(name, r));
+        Opened o = open_bil(name);
+        ASSERT_TRUE(o.ok) << o.messages;
+        EXPECT_EQ(o.reader->header.max_z, 120.0);
+        expect_cells(side_points_of(*o.reader), cells_of(r, 0));
+        // The opener's second pass reads the same cells.
+        ASSERT_TRUE(o.reader->reopen(name.c_str()));
+        expect_cells(side_points_of(*o.reader), cells_of(r, 0));
+      }
+    }
+  }
 }
 
 // A world file places the cells over the header; a bare header gets cells of
@@ -214,12 +254,14 @@ TEST(LASreaderBIL, ShortDataAndBadHeaders) {
     all << in.rdbuf();
     dir.file("c.bil", all.str().substr(0, 4 * 9 + 2));
   }
+  // Rows are placed from the top by the header's count: a file that holds
+  // fewer cells than it promises is refused, not read as far as it goes.
   Opened o = open_bil(name);
-  ASSERT_TRUE(o.ok);
-  EXPECT_EQ(o.reader->npoints, 8);
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(side_points_of(*o.reader).size(), 8u);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_FALSE(o.ok);
+  EXPECT_EQ(o.messages, "WARNING: cannot open files '" + dir.path + "/c.blw' or '" + dir.path +
+                            "/c.BLW'\nWARNING: reading the *.blw file for '" + name +
+                            "'\nERROR: BIL raster '" + name +
+                            "' of 4 cols and 3 rows needs 48 bytes but has 38\n");
 
   struct Case {
     const char* name;
@@ -247,19 +289,22 @@ TEST(LASreaderBIL, ShortDataAndBadHeaders) {
   }
   for (const char* hdr :
        {"ncols 4\nnrows 3\nnbands 1\nnbits 64\n", "ncols 4\nnrows 3\nnbands 1\nnbits 4\n",
-        "ncols 4\nnrows 3\nnbands 2\nnbits 16\n"}) {
+        "ncols 4\nnrows 3\nnbands 1\nnbits 16\npixeltype float\n"}) {
     SCOPED_TRACE(hdr);
     dir.file("c.hdr", hdr);
     Opened refused = open_bil(name);
     EXPECT_FALSE(refused.ok);
     EXPECT_NE(refused.messages.find("ERROR: BIL cells of "), std::string::npos) << refused.messages;
   }
-  // Huge grids and many bands of bytes end at the data's end, taking no
-  // memory by their size.
+  // Huge grids and many bands of bytes are refused by their size, before a
+  // cell is read or a byte allocated.
   dir.file("c.hdr", "ncols 2147483647\nnrows 2147483647\nnbands 2147483647\nnbits 8\n");
   Opened huge = open_bil(name);
-  ASSERT_TRUE(huge.ok);
-  EXPECT_EQ(huge.reader->npoints, 1);
+  EXPECT_FALSE(huge.ok);
+  EXPECT_NE(huge.messages.find("ERROR: the *.hdr file for '" + name +
+                               "' cannot be read: its cells lie beyond 64 bits of bytes\n"),
+            std::string::npos)
+      << huge.messages;
 
   Opened none = open_bil(dir.path + "/none.bil");
   EXPECT_FALSE(none.ok);
@@ -271,6 +316,60 @@ TEST(LASreaderBIL, ShortDataAndBadHeaders) {
   EXPECT_EQ(nameless.messages,
             "ERROR: file name 'bil' is not a valid BIL file\nERROR: reading the *.hdr file for "
             "'bil'\n");
+}
+
+// Headers that promise what the file cannot be: more cells than its bytes,
+// an extent no point integer holds, rows shorter than their cells, a layout
+// that is none. Each is refused with its reason; none gives points.
+TEST(LASreaderBIL, HeadersThatLieAreRefused) {
+  TempDir dir;
+  const std::string name = dir.path + "/l.bil";
+  struct Case {
+    const char* what;
+    int32_t ncols;
+    double xdim;
+    const char* layout;
+    int64_t band_row_padding;
+    std::string extra_hdr;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"2000000000 cols over 12 cells", 2000000000, 2.0, "BIL", -1, "",
+       "ERROR: BIL raster '" + name +
+           "' of 2000000000 cols and 3 rows needs 24000000000 bytes "
+           "but has 48\n"},
+      {"cells of 1e30", 4, 1e30, "BIL", -1, "",
+       "does not fit a 32-bit integer with scale factor 0.01 and offset "},
+      {"a row of band 1 longer than BANDROWBYTES", 4, 2.0, "BIL", -1, "BANDROWBYTES 15\n",
+       "ERROR: the *.hdr file for '" + name +
+           "' cannot be read: BANDROWBYTES is shorter than a row of band 1\n"},
+      {"rows longer than TOTALROWBYTES", 4, 2.0, "BIL", -1, "TOTALROWBYTES 8\n",
+       "ERROR: the *.hdr file for '" + name +
+           "' cannot be read: TOTALROWBYTES is shorter than a row of every band\n"},
+      {"SKIPBYTES beyond the data", 4, 2.0, "BIL", -1, "SKIPBYTES 1\n",
+       "ERROR: BIL raster '" + name + "' of 4 cols and 3 rows needs 49 bytes but has 48\n"},
+      {"SKIPBYTES negative", 4, 2.0, "BIL", -1, "SKIPBYTES -1\n",
+       "ERROR: the *.hdr file for '" + name +
+           "' cannot be read: SKIPBYTES, BANDROWBYTES and TOTALROWBYTES must be counts of "
+           "bytes\n"},
+      {"no layout we read", 4, 2.0, "BIT", -1, "", "ERROR: BIL layout 'BIT' is not supported\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    BilRaster r = small_raster();
+    r.layout = c.layout;
+    r.band_row_padding = c.band_row_padding;
+    r.extra_hdr = c.extra_hdr;
+    ASSERT_TRUE(side_fixtures::write_bil(name, r));
+    // The header of the lie beside the cells of the true raster.
+    r.ncols = c.ncols;
+    r.xdim = c.xdim;
+    ASSERT_TRUE(side_fixtures::write_file(dir.path + "/l.hdr", side_fixtures::bil_hdr_text(r)));
+    Opened o = open_bil(name);
+    EXPECT_FALSE(o.ok);
+    EXPECT_NE(o.messages.find(c.message), std::string::npos) << o.messages;
+    EXPECT_EQ(o.messages.find("integer overflows"), std::string::npos) << o.messages;
+  }
 }
 
 bool have_gdal_translate() {

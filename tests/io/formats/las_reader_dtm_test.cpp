@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <map>
 #include <memory>
@@ -265,13 +266,41 @@ TEST(LASreaderDTM, HostileHeaders) {
   EXPECT_EQ(fixed.reader->header.min_x, 500000.5);
   expect_raster_record(fixed.reader->header, 3, 2, 1.0, 1.0, 500000.0, 4000000.0);
 
-  // A grid far larger than its cells ends at the data's end.
-  r = small_raster(2);
-  r.ncols = 2147483647;
-  r.nrows = 2147483647;
-  Opened huge = open_dtm(dir, side_fixtures::dtm_bytes(r));
-  ASSERT_TRUE(huge.ok);
-  EXPECT_EQ(huge.reader->npoints, 5);
+  // Grids that promise more cells than the file holds, or an extent no point
+  // integer holds, are refused before a point is given.
+  struct Lie {
+    const char* what;
+    int32_t ncols, nrows;
+    double xdim;
+    int16_t data_type;
+    std::string message;
+  };
+  const Lie lies[] = {
+      {"the largest grid", 2147483647, 2147483647, 10.0, 3,
+       "ERROR: DTM raster '" + name +
+           "' of 2147483647 cols and 2147483647 rows needs 18446744073709551615 bytes but has "
+           "248\n"},
+      {"2000000000 cols over 6 cells", 2000000000, 2, 10.0, 2,
+       "ERROR: DTM raster '" + name +
+           "' of 2000000000 cols and 2 rows needs 16000000200 bytes but has 224\n"},
+      {"one row more than the cells", 3, 3, 10.0, 2,
+       "ERROR: DTM raster '" + name + "' of 3 cols and 3 rows needs 236 bytes but has 224\n"},
+      {"cells of 1e30", 3, 2, 1e30, 2, "does not fit a 32-bit integer with scale factor 0.01"},
+  };
+  for (const Lie& lie : lies) {
+    SCOPED_TRACE(lie.what);
+    r = small_raster(lie.data_type);
+    side_fixtures::Bytes bytes = side_fixtures::dtm_bytes(r);
+    r.ncols = lie.ncols;
+    r.nrows = lie.nrows;
+    r.xdim = lie.xdim;
+    const side_fixtures::Bytes header = side_fixtures::dtm_bytes(r);
+    std::copy(header.begin(), header.begin() + 200, bytes.begin());
+    Opened o = open_dtm(dir, bytes);
+    EXPECT_FALSE(o.ok);
+    EXPECT_NE(o.messages.find(lie.message), std::string::npos) << o.messages;
+    EXPECT_EQ(o.messages.find("WARNING"), std::string::npos) << o.messages;
+  }
 }
 
 }  // namespace

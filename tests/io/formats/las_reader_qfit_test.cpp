@@ -168,6 +168,12 @@ TEST(LASreaderQFIT, HostileLayoutsAreRefused) {
       {"no offset word", cut_first, "ERROR: reading point start offset from QFIT header\n"},
       {"no records", no_records, "ERROR: no QFIT point record after the offset 56 in 56 bytes\n"},
       {"offset beyond the end", side_fixtures::qfit_bytes(40, false, records, 0), ""},
+      {"offset 0", side_fixtures::qfit_bytes(40, false, records, 0),
+       "ERROR: QFIT point start offset 0 lies inside the header that ends at byte 48\n"},
+      {"offset 4", side_fixtures::qfit_bytes(48, true, records, 4),
+       "ERROR: QFIT point start offset 4 lies inside the header that ends at byte 56\n"},
+      {"offset at the offset word", side_fixtures::qfit_bytes(56, false, records, 60),
+       "ERROR: QFIT point start offset 60 lies inside the header that ends at byte 64\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
