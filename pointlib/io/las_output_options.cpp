@@ -1,5 +1,8 @@
 #include "io/las_output_options.hpp"
 
+#include <cfloat>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -441,8 +444,12 @@ bool appendix(LASoutputOptions& o, OptionWalk& w, const OutputOption&) {
   return true;
 }
 
-bool cut(LASoutputOptions& o, OptionWalk& w, const OutputOption&) {
-  return o.set_cut(std::atoi(w.arg(1)));
+bool cut(LASoutputOptions& o, OptionWalk& w, const OutputOption& row) {
+  int64_t n;
+  if (!option_number(w.word(), row.needs, w.arg(1), int64_t{INT32_MIN}, int64_t{INT32_MAX}, &n)) {
+    return false;
+  }
+  return o.set_cut(static_cast<int32_t>(n));
 }
 
 bool parse_string(LASoutputOptions& o, OptionWalk& w, const OutputOption&) {
@@ -455,18 +462,30 @@ bool separator(LASoutputOptions& o, OptionWalk& w, const OutputOption&) {
   return true;
 }
 
-bool scale_rgb(LASoutputOptions& o, OptionWalk& w, const OutputOption&) {
-  o.set_scale_rgb(static_cast<float>(std::atof(w.arg(1))));
+bool scale_rgb(LASoutputOptions& o, OptionWalk& w, const OutputOption& row) {
+  double v;
+  if (!option_number(w.word(), row.needs, w.arg(1), double(-FLT_MAX), double(FLT_MAX), &v)) {
+    return false;
+  }
+  o.set_scale_rgb(static_cast<float>(v));
   return true;
 }
 
-bool chunk_size(LASoutputOptions& o, OptionWalk& w, const OutputOption&) {
-  o.set_chunk_size(static_cast<uint32_t>(std::atoi(w.arg(1))));
+bool chunk_size(LASoutputOptions& o, OptionWalk& w, const OutputOption& row) {
+  int64_t n;
+  if (!option_number(w.word(), row.needs, w.arg(1), int64_t{0}, int64_t{UINT32_MAX}, &n)) {
+    return false;
+  }
+  o.set_chunk_size(static_cast<uint32_t>(n));
   return true;
 }
 
-bool io_obuffer(LASoutputOptions& o, OptionWalk& w, const OutputOption&) {
-  o.io_obuffer_size = static_cast<uint32_t>(std::atoi(w.arg(1)));
+bool io_obuffer(LASoutputOptions& o, OptionWalk& w, const OutputOption& row) {
+  int64_t n;
+  if (!option_number(w.word(), row.needs, w.arg(1), int64_t{0}, int64_t{UINT32_MAX}, &n)) {
+    return false;
+  }
+  o.io_obuffer_size = static_cast<uint32_t>(n);
   return true;
 }
 
