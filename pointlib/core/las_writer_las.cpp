@@ -8,6 +8,7 @@
 
 #include "core/las_point_record_writer.hpp"
 #include "platform/file_identity.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -590,8 +591,8 @@ int64_t LASwriterLAS::close_output(bool update_npoints) {
   if (stream == nullptr) return -1;
   int64_t bytes = -1;
   if (npoints != p_count && (npoints != 0 || !update_npoints)) {
-    std::fprintf(stderr, "WARNING: written %" PRId64 " points but expected %" PRId64 " points\n",
-                 p_count, npoints);
+    print_note("WARNING: written %" PRId64 " points but expected %" PRId64 " points\n", p_count,
+               npoints);
   }
   bool ok = true;
   if (writer && !writer->done()) {

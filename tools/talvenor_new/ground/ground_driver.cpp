@@ -13,6 +13,7 @@
 #include "ground/ground_output.hpp"
 #include "io/las_input_options.hpp"
 #include "io/las_output_options.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -117,11 +118,11 @@ bool raw_z_of_zero(const LASheader& header, int32_t* raw) {
 GroundFileResult copy_or_skip_file(bool skip, const CopyHeights& heights,
                                    std::unique_ptr<LASreader>& reader, GroundFileIO& io) {
   if (skip) {
-    std::fprintf(stderr, " skipping '%s' ...\n", shown(io.input_name, "stdin"));
+    print_note(" skipping '%s' ...\n", shown(io.input_name, "stdin"));
     reader.reset();
     return GroundFileResult::kSkipped;
   }
-  std::fprintf(stderr, " copying '%s' ...\n", shown(io.input_name, "stdin"));
+  print_note(" copying '%s' ...\n", shown(io.input_name, "stdin"));
   const LASheader* header = &reader->header;
   int32_t zero_z = 0;
   // An offset so far from 0 that its raw value overflows: the copy's offset becomes 0 instead,
@@ -161,8 +162,8 @@ GroundFileResult copy_or_skip_file(bool skip, const CopyHeights& heights,
   reader.reset();
   // Heights of 0 look like measured ones; whoever uses them must learn that there was no ground.
   if (ok && wrote_points && (heights.replace_z || heights.zero_user_data)) {
-    std::fprintf(stderr, "WARNING: no ground found in '%s'. all heights are 0.\n",
-                 shown(io.input_name, "stdin"));
+    print_note("WARNING: no ground found in '%s'. all heights are 0.\n",
+               shown(io.input_name, "stdin"));
   }
   return ok ? GroundFileResult::kCopied : GroundFileResult::kFailed;
 }
@@ -361,8 +362,7 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
   const double start = ground_clock_seconds();
   try {
     if (reader->header.bounds_look_geographic(1.0f)) {
-      std::fprintf(stderr,
-                   "WARNING: coordinates seem to be longlat. in this case talvenor will fail.\n");
+      print_note("WARNING: coordinates seem to be longlat. in this case talvenor will fail.\n");
     }
     bool horizontal_feet = s.horizontal_units_given && s.horizontal_feet;
     bool vertical_feet = s.vertical_units_given && s.vertical_feet;
@@ -392,7 +392,7 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
                                                   : uint32_t(reader->npoints);
     }
     if (n == 0) {
-      std::fprintf(stderr, "WARNING: input has zero points.");
+      print_note("WARNING: input has zero points.");
       return finish(copy_or_skip_file(s.skip_files, copy_heights(s), reader, io));
     }
 
@@ -436,13 +436,11 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
     }
     if (input_failed(reader, io)) return finish(GroundFileResult::kFailed);
     reader->close_input(true);
-    // Damaged data: said whatever the -quiet, like coordinates that look like longitude.
     if (far_outside) {
-      std::fprintf(stderr,
-                   "WARNING: %" PRIu64
-                   " points lie more than one step outside the bounding box of the header. they "
-                   "are left out of the ground estimate and are not ground.\n",
-                   far_outside);
+      print_note("WARNING: %" PRIu64
+                 " points lie more than one step outside the bounding box of the header. they "
+                 "are left out of the ground estimate and are not ground.\n",
+                 far_outside);
     }
     if (surplus && !s.quiet) {
       std::fprintf(stderr,
