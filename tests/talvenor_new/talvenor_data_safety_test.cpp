@@ -338,19 +338,18 @@ TEST(TalvenorDataSafety, Las14EvlrsOnStandardOutput) {
     std::vector<std::string> words;
     size_t evlrs;
     const char* warning;
-    const char* reread;  // the warning of reading the copy, if any
+    bool filtered;  // only the last returns are written
   };
+  // The header of a filtered output says the count of the points written, so that its EVLRs
+  // land where it says they start.
   const Row rows[] = {
-      {{"-olas"}, 1, nullptr, nullptr},
+      {{"-olas"}, 1, nullptr, false},
       {{"-ovpk"},
        0,
        "WARNING: stream not seekable. dropping 1 EVLRs that cannot be placed after compressed "
        "points.\n",
-       nullptr},
-      {{"-olas", "-keep_last"},
-       0,
-       "WARNING: stream not seekable. cannot write 1 EVLRs at",
-       "WARNING: no EVLRs at start_of_first_extended_variable_length_record"},
+       false},
+      {{"-olas", "-keep_last"}, 1, nullptr, true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.words.back());
@@ -363,13 +362,8 @@ TEST(TalvenorDataSafety, Las14EvlrsOnStandardOutput) {
     }
     const LibraryRead out = library_read(Bytes(run.out.begin(), run.out.end()));
     ASSERT_TRUE(out.opened) << out.messages;
-    if (row.reread) {
-      EXPECT_NE(out.messages.find(row.reread), std::string::npos) << out.messages;
-      expect_same_points(out.points, last_returns);
-    } else {
-      EXPECT_EQ(out.messages, "");
-      expect_same_points(out.points, points);
-    }
+    EXPECT_EQ(out.messages, "");
+    expect_same_points(out.points, row.filtered ? last_returns : points);
     EXPECT_EQ(out.evlrs, row.evlrs);
   }
 }
