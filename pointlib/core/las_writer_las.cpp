@@ -670,10 +670,12 @@ int64_t LASwriterLAS::close_output(bool update_npoints) {
       }
       ok = ok && seek_while_patching(stream, here);
     } else {
+      // The header already out says another count: whoever reads the stream reads wrong points.
       std::fprintf(stderr,
-                   "WARNING: stream not seekable. cannot update header from %" PRId64 " to %" PRId64
+                   "ERROR: stream not seekable. cannot update header from %" PRId64 " to %" PRId64
                    " points.\n",
                    npoints, p_count);
+      ok = false;
     }
   }
   if (ok) bytes = stream->position() - header_start_position;

@@ -297,6 +297,7 @@ int64_t LASwriterBIN::close_output(bool update_npoints) {
                    "ERROR: stream not seekable. cannot update header from %" PRId64 " to %" PRId64
                    " points.\n",
                    npoints, p_count);
+      write_failed = true;
     }
   }
   return finish();
