@@ -204,10 +204,9 @@ bool LASreaderASC::open(const char* file_name, bool comma_not_point) {
   for (int32_t r = 0; r < nrows && more; r++) {
     for (int32_t c = 0; c < ncols; c++) {
       if (!(more = read_word(word))) {
-        std::fprintf(stderr,
-                     "WARNING: end-of-file after %d of %d rows and %d of %d cols. read %" PRId64
-                     " points\n",
-                     r, nrows, c, ncols, npoints);
+        end_short("WARNING: end-of-file after %d of %d rows and %d of %d cols. read %" PRId64
+                  " points\n",
+                  r, nrows, c, ncols, npoints);
         break;
       }
       double v;

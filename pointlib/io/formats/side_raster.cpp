@@ -162,18 +162,16 @@ bool LASreaderRaster::add_raster_record(int32_t ncols, int32_t nrows, double ste
                            LASheader::kDefaultDescription);
 }
 
-void LASreaderRaster::count_ended(int64_t row_at, int64_t col_at) const {
-  std::fprintf(stderr,
-               "WARNING: end-of-file after %d of %d rows and %d of %d cols. read %" PRId64
-               " points\n",
-               static_cast<int>(row_at), nrows, static_cast<int>(col_at), ncols, npoints);
+void LASreaderRaster::count_ended(int64_t row_at, int64_t col_at) {
+  end_short("WARNING: end-of-file after %d of %d rows and %d of %d cols. read %" PRId64
+            " points\n",
+            static_cast<int>(row_at), nrows, static_cast<int>(col_at), ncols, npoints);
 }
 
 bool LASreaderRaster::end_of_cells() {
-  std::fprintf(stderr,
-               "WARNING: end-of-file after %d of %d rows and %d of %d cols. read %" PRId64
-               " points\n",
-               row, nrows, col, ncols, p_count);
+  end_short("WARNING: end-of-file after %d of %d rows and %d of %d cols. read %" PRId64
+            " points\n",
+            row, nrows, col, ncols, p_count);
   npoints = p_count;
   return false;
 }

@@ -84,7 +84,7 @@ class LASreaderRaster : public LASreaderSide {
   // The counting pass met the end of the data before the last cell (a file
   // cut short): the end-of-file warning with the position and the points
   // counted, so that the points that are missing do not go unmentioned.
-  void count_ended(int64_t row, int64_t col) const;
+  void count_ended(int64_t row, int64_t col);
   // The "Raster VPK" record of one band of 32 bits with the cell steps and
   // the lower-left corner of the lower-left cell.
   bool add_raster_record(int32_t ncols, int32_t nrows, double stepx, double stepy, double llx,
