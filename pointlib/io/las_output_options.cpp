@@ -16,6 +16,7 @@
 #include "io/formats/las_writers_binary.hpp"
 #include "io/formats/las_writers_text.hpp"
 #include "platform/file_identity.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -187,9 +188,8 @@ void LASoutputOptions::cut_characters() {
   const size_t length = end - start;
   // Cutting the whole name part away would leave "/.las" or the directory.
   if (static_cast<size_t>(cut) >= length) {
-    std::fprintf(stderr,
-                 "WARNING: cannot cut %d characters from the %d characters of '%s'. not cut.\n",
-                 cut, static_cast<int>(length), file_name.c_str());
+    print_note("WARNING: cannot cut %d characters from the %d characters of '%s'. not cut.\n", cut,
+               static_cast<int>(length), file_name.c_str());
     return;
   }
   file_name.erase(end - static_cast<size_t>(cut), static_cast<size_t>(cut));
@@ -203,11 +203,11 @@ int LASoutputOptions::set_directory(const char* text) {
   directory.clear();
   if (text == nullptr) return 1;
   if (std::strchr(text, ';') || std::strchr(text, '"')) {
-    std::fprintf(stderr,
-                 "WARNING: specified '-odir' seems to contain a substring '\\\"' such\n"
-                 "         as -odir \"D:\\\" or -odir \"..\\tiles\\\". this command will\n"
-                 "         probably fail. please use -odir \"D:\" or -odir \"..\\tiles\"\n"
-                 "         instead.\n");
+    print_note(
+        "WARNING: specified '-odir' seems to contain a substring '\\\"' such\n"
+        "         as -odir \"D:\\\" or -odir \"..\\tiles\\\". this command will\n"
+        "         probably fail. please use -odir \"D:\" or -odir \"..\\tiles\"\n"
+        "         instead.\n");
   }
   // An empty text means the current directory: names stay as they are.
   if (text[0] == '\0') return 1;
@@ -304,10 +304,10 @@ void LASoutputOptions::build_name(const char* input_name, int32_t number) {
         if (static_cast<size_t>(cut) < length) {
           name.erase(name.size() - static_cast<size_t>(cut));
         } else {
-          std::fprintf(stderr,
-                       "WARNING: cannot cut %d characters from the %d characters of '%s'. not "
-                       "cut.\n",
-                       cut, static_cast<int>(length), input_name);
+          print_note(
+              "WARNING: cannot cut %d characters from the %d characters of '%s'. not "
+              "cut.\n",
+              cut, static_cast<int>(length), input_name);
         }
       }
       if (has_appendix) {
@@ -345,9 +345,8 @@ void LASoutputOptions::build_name(const char* input_name, int32_t number) {
       left /= 10;
     }
     if (left > 0) {
-      std::fprintf(stderr,
-                   "WARNING: file name number %d too big to store in '%s'. use more digits.\n",
-                   number, (name.substr(0, ext_at) + extension_of(format)).c_str());
+      print_note("WARNING: file name number %d too big to store in '%s'. use more digits.\n",
+                 number, (name.substr(0, ext_at) + extension_of(format)).c_str());
     }
   }
   name.erase(ext_at);
@@ -358,7 +357,7 @@ void LASoutputOptions::build_name(const char* input_name, int32_t number) {
 
   if (input_name && file_name == input_name && !force) {
     file_name = std::string("temp.") + extension_of(format);
-    std::fprintf(stderr, "WARNING: generated output name '%s'\n", input_name);
+    print_note("WARNING: generated output name '%s'\n", input_name);
     std::fprintf(stderr, "         identical to input name. changed to '%s'.\n", file_name.c_str());
     std::fprintf(stderr, "         you can override this safety measure with '-oforce'.\n");
   }

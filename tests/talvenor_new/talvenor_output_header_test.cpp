@@ -214,6 +214,32 @@ TEST_F(TalvenorOutputHeader, BinOnStandardOutputCountsTheRecordsWritten) {
   expect_truthful(read_written(dir.file("back.las")), expected);
 }
 
+// Point text with a count line writes the count before the points: after a filter it is the
+// count of the lines that follow, in a file and on standard output.
+TEST_F(TalvenorOutputHeader, PtsCountLineCountsTheLinesWritten) {
+  const HeaderCase cases[] = {
+      {"file",
+       {"-i", "whole.las", "-o", "last.pts", "-opts", "-oparse", "xyz", "-keep_last"},
+       "last.pts",
+       true},
+      {"piped",
+       {"-i", "whole.las", "-stdout", "-otxt", "-opts", "-oparse", "xyz", "-keep_last"},
+       nullptr,
+       true},
+  };
+  for (const HeaderCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string text = file_text(run(c));
+    const size_t first_end = text.find('\n');
+    ASSERT_NE(first_end, std::string::npos);
+    const long stated = std::stol(text.substr(0, first_end));
+    const long lines = long(std::count(text.begin() + long(first_end) + 1, text.end(), '\n'));
+    EXPECT_EQ(stated, lines);
+    EXPECT_GT(lines, 0);
+    EXPECT_LT(lines, whole_count);
+  }
+}
+
 // Raster cells and text lines are points of one return each: the counts by return number say so.
 TEST_F(TalvenorOutputHeader, RasterAndTextPointsAreFirstReturns) {
   raster_fixtures::DemGrid grid = raster_fixtures::make_dem(40, 30, 100.0, 130.0, 0);
