@@ -1,10 +1,12 @@
 #include "core/las_reader.hpp"
 
+#include <cstdarg>
 #include <cstdio>
 
 #include "filter/las_filter.hpp"
 #include "filter/las_transform.hpp"
 #include "io/las_index.hpp"
+#include "platform/run_messages.hpp"
 
 LASreader::LASreader() : read_point_fn(&LASreader::read_plain), area_step(&LASreader::read_plain) {}
 
@@ -225,4 +227,13 @@ bool LASreader::read_filtered_transformed() {
   if (!read_filtered()) return false;
   transform->apply(&point);
   return true;
+}
+
+void LASreader::end_short(const char* format, ...) {
+  short_end = true;
+  if (quiet_run()) return;
+  va_list ap;
+  va_start(ap, format);
+  std::vfprintf(stderr, format, ap);
+  va_end(ap);
 }

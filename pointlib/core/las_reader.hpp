@@ -72,7 +72,12 @@ class LASreader {
   // a stream it could not read) or could not pass its points on (a side
   // output); it has printed its "ERROR: ..." line. A tool must then not
   // present what it made of the points as a complete result.
-  virtual bool failed() const { return false; }
+  virtual bool failed() const { return ended_short(); }
+  // True once the input ended before the points its header counts (a cut file, a count larger
+  // than the file holds, a partial last record); the reader has printed its warning. Every
+  // reader decides this through end_short(), and its failed() says so: a run must not take what
+  // it made of a short input for a whole result. It stays set, as the input stays short.
+  bool ended_short() const { return short_end; }
 
   // Snaps the header's bounding box to the quantization grid; a bound whose
   // sign would flip stays as it is, with a warning.
@@ -114,6 +119,9 @@ class LASreader {
   // reads from: it answers for them without applying them a second time.
   void record_filter(LASfilter* f) { filter = f; }
   void record_transform(LAStransform* t) { transform = t; }
+  // The one way a reader reports an input that ends before its header's count: prints the
+  // formatted warning and marks the input as short.
+  void end_short(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
   using ReadStep = bool (LASreader::*)();
 
@@ -139,6 +147,7 @@ class LASreader {
   LASfilter* filter = nullptr;
   LAStransform* transform = nullptr;
   LASignore* ignore = nullptr;
+  bool short_end = false;
   ReadStep read_point_fn;
   ReadStep read_inner = nullptr;
   ReadStep area_step;

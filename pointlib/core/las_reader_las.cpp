@@ -860,8 +860,8 @@ void LASreaderLAS::report_read_failure() {
     std::fprintf(stderr, "ERROR: '%s' after %" PRId64 " of %" PRId64 " points for '%s'\n",
                  reader->error(), p_count, npoints, file_name.c_str());
   } else {
-    std::fprintf(stderr, "WARNING: end-of-file after %" PRId64 " of %" PRId64 " points for '%s'\n",
-                 p_count, npoints, file_name.c_str());
+    end_short("WARNING: end-of-file after %" PRId64 " of %" PRId64 " points for '%s'\n", p_count,
+              npoints, file_name.c_str());
   }
   reader->clear_messages();
 }

@@ -31,7 +31,7 @@ class LASreaderLAS : public LASreader {
   ByteStreamIn* input_stream() const override { return stream; }
   void close_input(bool close_stream = true) override;
   // A point block that could not be decoded since the last open.
-  bool failed() const override { return lost_points; }
+  bool failed() const override { return lost_points || ended_short(); }
   // Whether closing deletes the stream (true unless a caller keeps it).
   void set_delete_stream(bool value) { delete_stream = value; }
   const char* get_file_name() const { return file_name.empty() ? nullptr : file_name.c_str(); }

@@ -8,6 +8,7 @@
 
 #include "core/las_point_record_writer.hpp"
 #include "platform/file_identity.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -139,7 +140,7 @@ bool LASwriterLAS::open_file(const char* file_name, const LASheader* header, uin
   }
   if (io_buffer_size > 0 &&
       std::setvbuf(file, nullptr, _IOFBF, static_cast<size_t>(io_buffer_size)) != 0) {
-    std::fprintf(stderr, "WARNING: setvbuf() failed with buffer size %d\n", io_buffer_size);
+    print_note("WARNING: setvbuf() failed with buffer size %d\n", io_buffer_size);
   }
   if (open_stream(gathering_stream(file), header, compressor, requested_version, chunk_size)) {
     return true;
@@ -275,14 +276,12 @@ bool LASwriterLAS::write_header(const LASheader* h, const LAScompressorSetup* re
 
   uint8_t version_major = h->version_major;
   if (version_major != 1) {
-    std::fprintf(stderr, "WARNING: header->version_major is %d. writing 1 instead.\n",
-                 version_major);
+    print_note("WARNING: header->version_major is %d. writing 1 instead.\n", version_major);
     version_major = 1;
   }
   uint8_t version_minor = h->version_minor;
   if (version_minor > 4) {
-    std::fprintf(stderr, "WARNING: header->version_minor is %d. writing 4 instead.\n",
-                 version_minor);
+    print_note("WARNING: header->version_minor is %d. writing 4 instead.\n", version_minor);
     version_minor = 4;
   }
   // The header block is the fields of the version written plus the user data
@@ -361,10 +360,9 @@ bool LASwriterLAS::write_header(const LASheader* h, const LAScompressorSetup* re
   }
   if (version_minor >= 3) {
     if (h->start_of_waveform_data_packet_record != 0) {
-      std::fprintf(stderr,
-                   "WARNING: header->start_of_waveform_data_packet_record is %" PRId64
-                   ". writing 0 instead.\n",
-                   static_cast<int64_t>(h->start_of_waveform_data_packet_record));
+      print_note("WARNING: header->start_of_waveform_data_packet_record is %" PRId64
+                 ". writing 0 instead.\n",
+                 static_cast<int64_t>(h->start_of_waveform_data_packet_record));
     }
     if (!out.u64(0, "ERROR: writing header->start_of_waveform_data_packet_record\n")) return false;
   }
@@ -543,10 +541,10 @@ void LASwriterLAS::announce_evlrs_unseekable(const LASheader* h, bool compressin
         int64_t{points_offset} + npoints * int64_t{point_data_record_length};
     return;
   }
-  std::fprintf(stderr,
-               "WARNING: stream not seekable. dropping %u EVLRs that cannot be placed after "
-               "compressed points.\n",
-               static_cast<unsigned>(h->evlrs.size()));
+  print_note(
+      "WARNING: stream not seekable. dropping %u EVLRs that cannot be placed after "
+      "compressed points.\n",
+      static_cast<unsigned>(h->evlrs.size()));
   start_of_first_extended_variable_length_record = 0;
   number_of_extended_variable_length_records = 0;
   evlrs = nullptr;
@@ -596,8 +594,8 @@ int64_t LASwriterLAS::close_output(bool update_npoints) {
   if (stream == nullptr) return -1;
   int64_t bytes = -1;
   if (npoints != p_count && (npoints != 0 || !update_npoints)) {
-    std::fprintf(stderr, "WARNING: written %" PRId64 " points but expected %" PRId64 " points\n",
-                 p_count, npoints);
+    print_note("WARNING: written %" PRId64 " points but expected %" PRId64 " points\n", p_count,
+               npoints);
   }
   bool ok = true;
   if (writer && !writer->done()) {
@@ -612,11 +610,10 @@ int64_t LASwriterLAS::close_output(bool update_npoints) {
       !stream->can_seek()) {
     // Fewer or more points than announced: the EVLRs cannot go where the
     // header says they start.
-    std::fprintf(stderr,
-                 "WARNING: stream not seekable. cannot write %u EVLRs at %" PRId64
-                 " instead of %" PRId64 ".\n",
-                 static_cast<unsigned>(evlrs->size()), evlr_start,
-                 start_of_first_extended_variable_length_record);
+    print_note("WARNING: stream not seekable. cannot write %u EVLRs at %" PRId64
+               " instead of %" PRId64 ".\n",
+               static_cast<unsigned>(evlrs->size()), evlr_start,
+               start_of_first_extended_variable_length_record);
   } else if (ok && has_evlrs) {
     FieldWriter out(stream);
     const int64_t start = evlr_start;
@@ -675,10 +672,12 @@ int64_t LASwriterLAS::close_output(bool update_npoints) {
       }
       ok = ok && seek_while_patching(stream, here);
     } else {
+      // The header already out says another count: whoever reads the stream reads wrong points.
       std::fprintf(stderr,
-                   "WARNING: stream not seekable. cannot update header from %" PRId64 " to %" PRId64
+                   "ERROR: stream not seekable. cannot update header from %" PRId64 " to %" PRId64
                    " points.\n",
                    npoints, p_count);
+      ok = false;
     }
   }
   if (ok) bytes = stream->position() - header_start_position;
@@ -708,7 +707,7 @@ bool LASwriterLAS::rewrite_header(const LASheader* h, bool use_inventory, bool u
     return false;
   }
   if (!stream->can_seek()) {
-    std::fprintf(stderr, "WARNING: stream not seekable. cannot update header.\n");
+    print_note("WARNING: stream not seekable. cannot update header.\n");
     return false;
   }
   FieldWriter out(stream);
@@ -722,8 +721,8 @@ bool LASwriterLAS::rewrite_header(const LASheader* h, bool use_inventory, bool u
       count = 0;
     } else if (inventory.number_of_point_records >= kU32) {
       if (minor < 4) {
-        std::fprintf(stderr, "WARNING: too many points in LAS %d.%d file. limit is %u.\n",
-                     h->version_major, minor, 0xFFFFFFFFu);
+        print_note("WARNING: too many points in LAS %d.%d file. limit is %u.\n", h->version_major,
+                   minor, 0xFFFFFFFFu);
         count = 0xFFFFFFFFu;
       } else {
         count = 0;
@@ -794,10 +793,9 @@ bool LASwriterLAS::rewrite_header(const LASheader* h, bool use_inventory, bool u
     }
     if (minor >= 3) {
       if (h->start_of_waveform_data_packet_record != 0) {
-        std::fprintf(stderr,
-                     "WARNING: header->start_of_waveform_data_packet_record is %" PRId64
-                     ". writing 0 instead.\n",
-                     static_cast<int64_t>(h->start_of_waveform_data_packet_record));
+        print_note("WARNING: header->start_of_waveform_data_packet_record is %" PRId64
+                   ". writing 0 instead.\n",
+                   static_cast<int64_t>(h->start_of_waveform_data_packet_record));
       }
       if (!out.u64(0, "ERROR: updating header->start_of_waveform_data_packet_record\n")) {
         return false;
@@ -838,7 +836,7 @@ bool LASwriterLAS::rewrite_header(const LASheader* h, bool use_inventory, bool u
       }
       at += 54 + v.record_length_after_header;
     }
-    std::fprintf(stderr, "WARNING: could not find extra bytes VLR for update\n");
+    print_note("WARNING: could not find extra bytes VLR for update\n");
   }
   return true;
 }

@@ -64,6 +64,21 @@ bool take_split_arguments(char* text, Take take) {
   return take(static_cast<int>(argv.size()), argv.data());
 }
 
+// True when an entry is an option word, not a value: it begins with '-' and goes on with
+// neither a digit nor a point (a negative number is a value). Taken as a value, the word would
+// be lost as an option and its text would become a file name or a number.
+bool is_option_word(const char* entry);
+
+// Reads the whole of `entry` as a number within [low, high]. Otherwise prints
+// "ERROR: '<word>' needs <needs> but '<entry>' is not a valid value" and returns false.
+bool option_number(const char* word, const char* needs, const char* entry, double low,
+                   double high, double* value);
+bool option_number(const char* word, const char* needs, const char* entry, int64_t low,
+                   int64_t high, int64_t* value);
+
+// Refuses an option word where a value belongs, naming both; true for a value.
+bool option_value(const char* word, const char* needs, const char* entry);
+
 // The sscanf format of each number type the parsers read.
 inline const char* scan_format(double*) {
   return "%lf";
@@ -152,6 +167,9 @@ OptionWalkEnd walk_option_rows(const OptionRow<Holder> (&rows)[N], Holder& holde
       return OptionWalkEnd::failed;
     }
     w.next = w.i + 1 + row->arguments;
+    for (int k = 1; k <= row->arguments; k++) {
+      if (!option_value(w.word(), row->needs, w.arg(k))) return OptionWalkEnd::failed;
+    }
     if (!row->take(holder, w, *row)) return OptionWalkEnd::failed;
     blank_arguments(argv, w.i, w.next);
     i = w.next - 1;

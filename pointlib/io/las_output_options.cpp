@@ -1,5 +1,8 @@
 #include "io/las_output_options.hpp"
 
+#include <cfloat>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +18,7 @@
 #include "io/formats/las_writers_text.hpp"
 #include "platform/file_glob.hpp"
 #include "platform/file_identity.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -196,9 +200,8 @@ void LASoutputOptions::cut_characters() {
   const size_t length = end - start;
   // Cutting the whole name part away would leave "/.las" or the directory.
   if (static_cast<size_t>(cut) >= length) {
-    std::fprintf(stderr,
-                 "WARNING: cannot cut %d characters from the %d characters of '%s'. not cut.\n",
-                 cut, static_cast<int>(length), file_name.c_str());
+    print_note("WARNING: cannot cut %d characters from the %d characters of '%s'. not cut.\n", cut,
+               static_cast<int>(length), file_name.c_str());
     return;
   }
   file_name.erase(end - static_cast<size_t>(cut), static_cast<size_t>(cut));
@@ -212,11 +215,11 @@ int LASoutputOptions::set_directory(const char* text) {
   directory.clear();
   if (text == nullptr) return 1;
   if (std::strchr(text, ';') || std::strchr(text, '"')) {
-    std::fprintf(stderr,
-                 "WARNING: specified '-odir' seems to contain a substring '\\\"' such\n"
-                 "         as -odir \"D:\\\" or -odir \"..\\tiles\\\". this command will\n"
-                 "         probably fail. please use -odir \"D:\" or -odir \"..\\tiles\"\n"
-                 "         instead.\n");
+    print_note(
+        "WARNING: specified '-odir' seems to contain a substring '\\\"' such\n"
+        "         as -odir \"D:\\\" or -odir \"..\\tiles\\\". this command will\n"
+        "         probably fail. please use -odir \"D:\" or -odir \"..\\tiles\"\n"
+        "         instead.\n");
   }
   // An empty text means the current directory: names stay as they are.
   if (text[0] == '\0') return 1;
@@ -313,10 +316,10 @@ void LASoutputOptions::build_name(const char* input_name, int32_t number) {
         if (static_cast<size_t>(cut) < length) {
           name.erase(name.size() - static_cast<size_t>(cut));
         } else {
-          std::fprintf(stderr,
-                       "WARNING: cannot cut %d characters from the %d characters of '%s'. not "
-                       "cut.\n",
-                       cut, static_cast<int>(length), input_name);
+          print_note(
+              "WARNING: cannot cut %d characters from the %d characters of '%s'. not "
+              "cut.\n",
+              cut, static_cast<int>(length), input_name);
         }
       }
       if (has_appendix) {
@@ -354,9 +357,8 @@ void LASoutputOptions::build_name(const char* input_name, int32_t number) {
       left /= 10;
     }
     if (left > 0) {
-      std::fprintf(stderr,
-                   "WARNING: file name number %d too big to store in '%s'. use more digits.\n",
-                   number, (name.substr(0, ext_at) + extension_of(format)).c_str());
+      print_note("WARNING: file name number %d too big to store in '%s'. use more digits.\n",
+                 number, (name.substr(0, ext_at) + extension_of(format)).c_str());
     }
   }
   name.erase(ext_at);
@@ -377,9 +379,9 @@ void LASoutputOptions::build_name(const char* input_name, int32_t number) {
       name_refused = true;
       return;
     }
-    std::fprintf(stderr, "WARNING: generated output name '%s'\n", input_name);
-    std::fprintf(stderr, "         identical to input name. changed to '%s'.\n", file_name.c_str());
-    std::fprintf(stderr, "         you can override this safety measure with '-oforce'.\n");
+    print_note("WARNING: generated output name '%s'\n", input_name);
+    print_note("         identical to input name. changed to '%s'.\n", file_name.c_str());
+    print_note("         you can override this safety measure with '-oforce'.\n");
   }
 }
 
@@ -491,8 +493,12 @@ bool appendix(LASoutputOptions& o, OptionWalk& w, const OutputOption&) {
   return true;
 }
 
-bool cut(LASoutputOptions& o, OptionWalk& w, const OutputOption&) {
-  return o.set_cut(std::atoi(w.arg(1)));
+bool cut(LASoutputOptions& o, OptionWalk& w, const OutputOption& row) {
+  int64_t n;
+  if (!option_number(w.word(), row.needs, w.arg(1), int64_t{INT32_MIN}, int64_t{INT32_MAX}, &n)) {
+    return false;
+  }
+  return o.set_cut(static_cast<int32_t>(n));
 }
 
 bool parse_string(LASoutputOptions& o, OptionWalk& w, const OutputOption&) {
@@ -505,18 +511,30 @@ bool separator(LASoutputOptions& o, OptionWalk& w, const OutputOption&) {
   return true;
 }
 
-bool scale_rgb(LASoutputOptions& o, OptionWalk& w, const OutputOption&) {
-  o.set_scale_rgb(static_cast<float>(std::atof(w.arg(1))));
+bool scale_rgb(LASoutputOptions& o, OptionWalk& w, const OutputOption& row) {
+  double v;
+  if (!option_number(w.word(), row.needs, w.arg(1), double(-FLT_MAX), double(FLT_MAX), &v)) {
+    return false;
+  }
+  o.set_scale_rgb(static_cast<float>(v));
   return true;
 }
 
-bool chunk_size(LASoutputOptions& o, OptionWalk& w, const OutputOption&) {
-  o.set_chunk_size(static_cast<uint32_t>(std::atoi(w.arg(1))));
+bool chunk_size(LASoutputOptions& o, OptionWalk& w, const OutputOption& row) {
+  int64_t n;
+  if (!option_number(w.word(), row.needs, w.arg(1), int64_t{0}, int64_t{UINT32_MAX}, &n)) {
+    return false;
+  }
+  o.set_chunk_size(static_cast<uint32_t>(n));
   return true;
 }
 
-bool io_obuffer(LASoutputOptions& o, OptionWalk& w, const OutputOption&) {
-  o.io_obuffer_size = static_cast<uint32_t>(std::atoi(w.arg(1)));
+bool io_obuffer(LASoutputOptions& o, OptionWalk& w, const OutputOption& row) {
+  int64_t n;
+  if (!option_number(w.word(), row.needs, w.arg(1), int64_t{0}, int64_t{UINT32_MAX}, &n)) {
+    return false;
+  }
+  o.io_obuffer_size = static_cast<uint32_t>(n);
   return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include "io/las_area_record.hpp"
 #include "io/las_reader_merged.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -272,7 +273,7 @@ bool LASreaderBuffered::open() {
     } else {
       header.extended_number_of_point_records += buffered_points;
     }
-    std::fprintf(stderr, "LASreaderBuffered: adding %u buffer points.\n", buffered_points);
+    print_note("LASreaderBuffered: adding %u buffer points.\n", buffered_points);
   }
 
   las_fit_bounds_to_integers(&header, &rescale, &reoffset);

@@ -9,6 +9,8 @@ uint32_t crt_random_state = 1;
 
 void crt_srand(unsigned int seed) { crt_random_state = seed; }
 
+unsigned int crt_rand_state() { return crt_random_state; }
+
 int crt_rand() {
   crt_random_state = crt_random_state * 214013u + 2531011u;
   return static_cast<int>((crt_random_state >> 16) & 0x7FFFu);

@@ -15,4 +15,7 @@ void crt_srand(unsigned int seed);
 // Next value in 0..CRT_RAND_MAX.
 int crt_rand();
 
+// The state, which crt_srand() sets again: a pass that is repeated must draw the same values.
+unsigned int crt_rand_state();
+
 #endif

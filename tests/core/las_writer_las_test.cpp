@@ -282,7 +282,8 @@ Piped write_to_pipe(const LASheader& h, uint16_t compressor, int points) {
 // A stream that cannot seek back gets an EVLR start that is right when it is
 // written: after the expected number of uncompressed points. Compressed
 // points end at no known place, so their EVLRs are dropped with a warning,
-// and so are those that the points written did not lead up to.
+// and so are those that the points written did not lead up to; a count that
+// differs from the header's fails the output.
 TEST(LASwriterLAS, NotSeekableOutputPlacesOrDropsEvlrs) {
   struct Case {
     const char* name;
@@ -298,7 +299,7 @@ TEST(LASwriterLAS, NotSeekableOutputPlacesOrDropsEvlrs) {
       {"no point", LAScompressorKind::raw, 0,
        "WARNING: written 0 points but expected 5 points\n"
        "WARNING: stream not seekable. cannot write 1 EVLRs at 375 instead of 475.\n"
-       "WARNING: stream not seekable. cannot update header from 5 to 0 points.\n",
+       "ERROR: stream not seekable. cannot update header from 5 to 0 points.\n",
        475, 1, 375},
       {"compressed", LAScompressorKind::sequential_chunked, 5,
        "WARNING: stream not seekable. dropping 1 EVLRs that cannot be placed after compressed "
@@ -317,6 +318,8 @@ TEST(LASwriterLAS, NotSeekableOutputPlacesOrDropsEvlrs) {
     const Piped p = write_to_pipe(h, c.compressor, c.points);
     ASSERT_TRUE(p.opened) << p.err;
     EXPECT_EQ(p.err, c.err);
+    // A header that says other points than follow it is a failed output.
+    EXPECT_EQ(p.closed < 0, c.points != 5);
     ASSERT_GE(p.bytes.size(), 375u);
     EXPECT_EQ(fixture_get_u64(p.bytes, 235), c.start);
     EXPECT_EQ(fixture_get_u32(p.bytes, 243), c.count);

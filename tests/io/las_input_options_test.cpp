@@ -63,7 +63,10 @@ TEST(LASinputOptions, OptionTable) {
   const Case cases[] = {
       // input names
       {{"-i"}, 0, "ERROR: '-i' needs at least 1 argument: file_name or wild_card\n", {"-i"}, {}},
-      {{"-i", "-merged"}, 0, "ERROR: '-i' needs at least 1 argument: file_name or wild_card\n",
+      {{"-i", "-merged"},
+       0,
+       "ERROR: '-i' needs at least 1 argument: file_name or wild_card but '-merged' is an option, "
+       "not a value\n",
        {"-i", "-merged"}, {}},
       {{"-i", a, "-i", b}, 1, "", {}, [&](const LASinputOptions& o) {
          ASSERT_EQ(o.get_file_name_number(), 2u);

@@ -62,9 +62,8 @@ const SettingsRow kSettings[] = {
     {{"-archeology", "-spike", "1"}, 1, 3, 1, 0.02f, 2, 1},
     {{"-archeology", "-offset", "0.5"}, 1, 3, 0.35f, 0.5f, 2, 1},
     {{"-metro", "-step", "30"}, 30, 5, U, U, 2, 1},
-    {{"-ground_class", "34"}, 25, 5, U, U, 2, 1},  // low five bits of 34
-    {{"-ground_class", "8", "-non_ground_class", "33"}, 25, 5, U, U, 8, 1},
-    {{"-non_ground_class", "-1"}, 25, 5, U, U, 2, 31},
+    {{"-ground_class", "31"}, 25, 5, U, U, 31, 1},
+    {{"-ground_class", "8", "-non_ground_class", "0"}, 25, 5, U, U, 8, 0},
     {{"\x96step", "12"}, 12, 4, U, U, 2, 1},
     {{"-spike_down", "2", "-spike", "1.5"}, 25, 5, 1.5f, U, 2, 1},
 };
@@ -153,8 +152,9 @@ const FlagRow kFlags[] = {
      }},
     {{"-olay_anything"}, [](const GroundCommandLine& l) { return l.olay && !l.ilay; }},
     {{"-quiet", "-cores"}, [](const GroundCommandLine& l) { return l.settings.quiet; }},
-    {{"-cores", "-quiet", "-v"},  // the word after -cores is read over unseen
-     [](const GroundCommandLine& l) { return !l.settings.quiet && l.settings.verbose; }},
+    {{"-cores", "-quiet", "-v"},  // an option word is no number of cores
+     [](const GroundCommandLine& l) { return l.settings.quiet && l.settings.verbose; }},
+    {{"-cores", "4", "-v"}, [](const GroundCommandLine& l) { return l.settings.verbose; }},
 };
 
 TEST(GroundCommandLine, Switches) {

@@ -194,10 +194,17 @@ TEST_F(TalvenorEndToEnd, HeightsGoWhereTheyAreAskedFor) {
   }
 }
 
-TEST_F(TalvenorEndToEnd, ClassNumbersKeepTheirLowFiveBits) {
-  run({"-i", "a.las", "-o", "two.las", "-quiet"});
-  run({"-i", "a.las", "-o", "thirty_four.las", "-quiet", "-ground_class", "34"});
-  EXPECT_EQ(file_text(dir.file("two.las")), file_text(dir.file("thirty_four.las")));
+// A class the legacy field cannot hold is refused, not cut to its low five bits (34 would be
+// written as 2).
+TEST_F(TalvenorEndToEnd, ClassNumbersBeyondFiveBitsAreRefused) {
+  const ProgramRun r = run_program(
+      kProgram, {"-i", "a.las", "-o", "thirty_four.las", "-quiet", "-ground_class", "34"},
+      dir.path());
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err,
+            "ERROR: '-ground_class' needs 1 argument: classification but '34' is not a valid "
+            "value\n");
+  EXPECT_FALSE(path_exists(dir.file("thirty_four.las")));
 }
 
 TEST_F(TalvenorEndToEnd, EveryInputGetsItsOwnOutput) {

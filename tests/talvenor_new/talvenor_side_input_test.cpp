@@ -9,13 +9,17 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/byte_stream_in.hpp"
+#include "core/las_reader.hpp"
 #include "core/las_vlr_payload.hpp"
+#include "io/las_input_options.hpp"
 #include "las_fixture.hpp"
 #include "run_program.hpp"
+#include "file_bytes.hpp"
 #include "side_fixtures.hpp"
 
 namespace {

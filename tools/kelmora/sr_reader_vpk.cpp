@@ -153,7 +153,6 @@ bool SRreader_vpk::rasterise() {
             skipped, name.c_str());
   }
   // Cells of lost points would be compared as nodata, as if the raster had none there.
-  if (lasreader->failed()) return false;
   if (lasreader->p_count < lasreader->npoints) {
     fprintf(stderr,
             "ERROR in SRreader_vpk::read_value(): only %" PRId64 " of %" PRId64
@@ -161,6 +160,7 @@ bool SRreader_vpk::rasterise() {
             lasreader->p_count, lasreader->npoints, name.c_str());
     return false;
   }
+  if (lasreader->failed()) return false;
   block_keys.clear();
   block_keys.reserve(blocks.size());
   for (const auto& b : blocks) block_keys.push_back(b.first);

@@ -1,9 +1,12 @@
 #include "ground_command_line.hpp"
 
+#include <cfloat>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "filter/option_args.hpp"
 #include "io/las_input_options.hpp"
 
 namespace {
@@ -16,9 +19,41 @@ void discontinued() {
   std::fprintf(stderr, "WARNING: this option has been discontinued. ignoring ...\n");
 }
 
-// Class numbers keep their low five bits: the legacy class field has no more.
-uint8_t class_bits(const char* arg) {
-  return uint8_t(std::atoi(arg) & 31);
+// The legacy class field has five bits: a class beyond 31 cannot be written as asked.
+template <uint8_t GroundSettings::*CLASS>
+bool take_class(GroundCommandLine& line, const char* word, const char* arg) {
+  int64_t c;
+  if (!option_number(word, "1 argument: classification", arg, int64_t{0}, int64_t{31}, &c)) {
+    return false;
+  }
+  line.settings.*CLASS = uint8_t(c);
+  return true;
+}
+
+template <float GroundSettings::*VALUE>
+bool take_float(GroundCommandLine& line, const char* word, const char* arg) {
+  double v;
+  if (!option_number(word, "1 argument: value", arg, double(-FLT_MAX), double(FLT_MAX), &v)) {
+    return false;
+  }
+  line.settings.*VALUE = float(v);
+  return true;
+}
+
+template <int32_t GroundSettings::*PASSES>
+bool take_passes(GroundCommandLine& line, const char* word, const char* arg) {
+  int64_t n;
+  if (!option_number(word, "1 argument: passes", arg, int64_t{0}, int64_t{INT_MAX}, &n)) {
+    return false;
+  }
+  line.settings.*PASSES = int(n);
+  return true;
+}
+
+// Read and checked, then without effect.
+bool take_unused_value(GroundCommandLine&, const char* word, const char* arg) {
+  double v;
+  return option_number(word, "1 argument: value", arg, -DBL_MAX, DBL_MAX, &v);
 }
 
 bool take_step(GroundCommandLine& line, const char* word, const char* arg) {
@@ -91,15 +126,15 @@ const OwnOption kOwnOptions[] = {
                       "WARNING: not compiled with multi-core batching. ignoring '-cores' ...\n")),
      true},
     {"-step", "value", take_step},
-    {"-offset", "value", SET(l.settings.offset = float(std::atof(a)))},
-    {"-cutoff_z_above", "value", SET()},
-    {"-spike", "value", SET(l.settings.spike = float(std::atof(a)))},
-    {"-down_spike", "value", SET(l.settings.down_spike = float(std::atof(a)))},
-    {"-spike_down", "value", SET(l.settings.down_spike = float(std::atof(a)))},
-    {"-bulge", "value", SET(l.settings.bulge = float(std::atof(a)))},
+    {"-offset", "value", take_float<&GroundSettings::offset>},
+    {"-cutoff_z_above", "value", take_unused_value},
+    {"-spike", "value", take_float<&GroundSettings::spike>},
+    {"-down_spike", "value", take_float<&GroundSettings::down_spike>},
+    {"-spike_down", "value", take_float<&GroundSettings::down_spike>},
+    {"-bulge", "value", take_float<&GroundSettings::bulge>},
     {"-stddev", "value", SET(discontinued())},
-    {"-iterate", "passes", SET(l.settings.iterate_passes = std::atoi(a))},
-    {"-refine", "passes", SET(l.settings.refine_passes = std::atoi(a))},
+    {"-iterate", "passes", take_passes<&GroundSettings::iterate_passes>},
+    {"-refine", "passes", take_passes<&GroundSettings::refine_passes>},
     {"-sub", "sub_steps", take_sub},
     {"-extra_coarse", nullptr, SET(l.settings.sub = 3)},
     {"-coarse", nullptr, SET(l.settings.sub = 4)},
@@ -113,8 +148,8 @@ const OwnOption kOwnOptions[] = {
     {"-town", nullptr, SET(l.settings.town = true)},
     {"-city", nullptr, SET(l.settings.city = true)},
     {"-metro", nullptr, SET(l.settings.metro = true)},
-    {"-ground_class", "classification", SET(l.settings.ground_class = class_bits(a))},
-    {"-non_ground_class", "classification", SET(l.settings.non_ground_class = class_bits(a))},
+    {"-ground_class", "classification", take_class<&GroundSettings::ground_class>},
+    {"-non_ground_class", "classification", take_class<&GroundSettings::non_ground_class>},
     {"-non_ground_unchanged", nullptr, SET(l.settings.non_ground_unchanged = true)},
     {"-all_returns", nullptr, SET(l.settings.all_returns = true)},
     {"-not_airborne", nullptr, SET(l.settings.all_returns = true)},
@@ -191,14 +226,17 @@ GroundExit ground_take_arguments(int argc, char** argv, GroundCommandLine* line)
         option->take(*line, word, nullptr);
         continue;
       }
+      // An optional argument is left out at the end of the line or before the next option.
+      if (option->argument_optional && (!has_next || is_option_word(argv[i + 1]))) {
+        option->take(*line, word, nullptr);
+        continue;
+      }
       if (!has_next) {
-        if (option->argument_optional) {
-          option->take(*line, word, nullptr);
-          continue;
-        }
         std::fprintf(stderr, "ERROR: '%s' needs 1 argument: %s\n", word, option->argument);
         return end_run(1);
       }
+      const std::string needs = std::string("1 argument: ") + option->argument;
+      if (!option_value(word, needs.c_str(), argv[i + 1])) return end_run(1);
       i++;
       if (!option->take(*line, word, argv[i])) return end_run(1);
       continue;
@@ -210,6 +248,7 @@ GroundExit ground_take_arguments(int argc, char** argv, GroundCommandLine* line)
           std::fprintf(stderr, "ERROR: '%s' needs 1 argument: directory name\n", word);
           return end_run(1);
         }
+        if (!option_value(word, "1 argument: directory name", argv[i + 1])) return end_run(1);
         i++;
         line->has_ilay_directory = true;
         line->ilay_directory = argv[i];
@@ -227,6 +266,7 @@ GroundExit ground_take_arguments(int argc, char** argv, GroundCommandLine* line)
           std::fprintf(stderr, "ERROR: '%s' needs 1 argument: directory name\n", word);
           return end_run(1);
         }
+        if (!option_value(word, "1 argument: directory name", argv[i + 1])) return end_run(1);
         i++;
         line->has_olay_directory = true;
         line->olay_directory = argv[i];

@@ -14,6 +14,7 @@
 #include "io/las_input_options.hpp"
 #include "io/las_output_options.hpp"
 #include "platform/file_identity.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -66,6 +67,7 @@ int main(int argc, char** argv) {
     if (!input.take_arguments(argc, argv, true)) exit_tool(1, false);
     if (!output.take_arguments(argc, argv)) exit_tool(1, false);
     end_if_asked(ground_take_arguments(argc, argv, &line));
+    set_quiet_run(line.settings.quiet);
     end_if_asked(ground_check_layers(line, input));
   }
 

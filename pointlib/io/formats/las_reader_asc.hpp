@@ -24,7 +24,7 @@ class LASreaderASC : public LASreaderRaster {
   int format_code() const override { return LASformatCode::asc; }
   void close_input(bool close_stream = true) override;
   // The decompressor of an archive failed: the cells ended early.
-  bool failed() const override { return input.failed(); }
+  bool failed() const override { return input.failed() || ended_short(); }
   bool open_name(const char* file_name) override { return open(file_name, comma); }
   bool reopen_name(const char* file_name) override { return reopen(file_name); }
 

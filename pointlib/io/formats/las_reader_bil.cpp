@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "io/formats/record_bytes.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -128,8 +129,7 @@ bool LASreaderBIL::read_blw(const char* file_name) {
   FILE* f = open_side_file(base, "blw", "BLW");
   if (f == nullptr) {
     const std::string cut = base.substr(0, base.size() - 1);
-    std::fprintf(stderr, "WARNING: cannot open files '%s.blw' or '%s.BLW'\n", cut.c_str(),
-                 cut.c_str());
+    print_note("WARNING: cannot open files '%s.blw' or '%s.BLW'\n", cut.c_str(), cut.c_str());
     return false;
   }
   // Lines 1, 4, 5 and 6 place the cells; a world file that lacks one
@@ -223,7 +223,7 @@ bool LASreaderBIL::open(const char* file_name) {
   }
   if (!check_cells(file_name)) return false;
   if (!read_blw(file_name)) {
-    std::fprintf(stderr, "WARNING: reading the *.blw file for '%s'\n", file_name);
+    print_note("WARNING: reading the *.blw file for '%s'\n", file_name);
   }
   if (!(xdim > 0.0f) || !std::isfinite(xdim)) {
     xdim = 1.0f;

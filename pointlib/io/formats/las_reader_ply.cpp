@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/byte_stream_in.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -333,7 +334,7 @@ bool LASreaderPLY::open(FILE* given, const char* file_name, uint8_t requested_ty
   npoints = 0;
   p_count = 0;
   file_name_kept = file_name ? file_name : "";
-  if (!parse_header(false)) return false;
+  if (!parse_header(quiet_run())) return false;
   if (npoints <= 0) return false;
   if (properties.empty()) {
     // Vertices of no bytes would never end a binary body.

@@ -88,6 +88,7 @@ bool LASreaderQFIT::read_layout() {
   if (!stream->seek_to_end(0)) return false;
   const int64_t length = stream->position();
   npoints = length > first_record ? (length - first_record) / record_size : 0;
+  partial_record = length > first_record ? (length - first_record) % record_size : 0;
   if (npoints == 0) {
     std::fprintf(stderr,
                  "ERROR: no QFIT point record after the offset %" PRId64 " in %" PRId64 " bytes\n",
@@ -190,7 +191,15 @@ bool LASreaderQFIT::decode_next() {
 }
 
 bool LASreaderQFIT::read_one_point() {
-  if (p_count >= npoints || !decode_next()) return false;
+  if (p_count >= npoints) {
+    if (partial_record && !ended_short()) {
+      end_short("WARNING: end-of-file inside QFIT record %" PRId64 " after %" PRId64
+                " of its %d bytes. its point is not read\n",
+                npoints + 1, partial_record, record_size);
+    }
+    return false;
+  }
+  if (!decode_next()) return false;
   p_count++;
   return true;
 }

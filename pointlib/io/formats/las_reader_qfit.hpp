@@ -38,6 +38,8 @@ class LASreaderQFIT : public LASreaderSideStream {
   int32_t record_size = 0;
   bool big_endian = false;
   int64_t first_record = 0;
+  // Bytes of a last record that the file cuts short.
+  int64_t partial_record = 0;
   int32_t start_azimuth = -1;
   int32_t start_pitch = -1;
   int32_t start_roll = -1;

@@ -210,9 +210,8 @@ bool LASreaderSHP::open(const char* file_name) {
   }
   if (r == Record::corrupt) return false;
   if (cut_short) {
-    std::fprintf(stderr,
-                 "WARNING: end-of-file inside shapefile record %d. its points are not read\n",
-                 records);
+    end_short("WARNING: end-of-file inside shapefile record %d. its points are not read\n",
+              records);
   }
   if (!input.close()) return false;
   header.number_of_point_records =

@@ -28,7 +28,7 @@ class LASreaderSHP : public LASreaderSide {
   void close_input(bool close_stream = true) override;
   // A record that contradicts its own length, or a decompressor that failed:
   // the points ended early.
-  bool failed() const override { return corrupt || input.failed(); }
+  bool failed() const override { return corrupt || input.failed() || ended_short(); }
   bool open_name(const char* file_name) override { return open(file_name); }
   bool reopen_name(const char* file_name) override { return reopen(file_name); }
 

@@ -1,4 +1,5 @@
 #include "io/formats/las_reader_txt.hpp"
+#include "platform/run_messages.hpp"
 
 #include <cinttypes>
 #include <cstring>
@@ -257,7 +258,7 @@ bool LASreaderTXT::populate(const char* file_name) {
     input.close();
     return false;
   }
-  std::fprintf(stderr, "counted %" PRId64 " points in populate pass.\n", count);
+  print_note("counted %" PRId64 " points in populate pass.\n", count);
   if (point_type < 6 && count <= kMaxLegacyCount && !above_five) {
     set_header_version(&header, false);
     header.number_of_point_records = static_cast<uint32_t>(count);

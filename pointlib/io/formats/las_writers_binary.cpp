@@ -10,6 +10,7 @@
 #include "io/formats/record_bytes.hpp"
 #include "io/formats/side_writer.hpp"
 #include "platform/file_identity.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -62,7 +63,7 @@ ByteStreamOut* LASwriterBinarySide::named_stream(const char* name, uint32_t io_b
     return nullptr;
   }
   if (io_buffer_size > 0 && std::setvbuf(f, nullptr, _IOFBF, io_buffer_size) != 0) {
-    std::fprintf(stderr, "WARNING: setvbuf() failed with buffer size %u\n", io_buffer_size);
+    print_note("WARNING: setvbuf() failed with buffer size %u\n", io_buffer_size);
   }
   file = f;
   file_name = name;
@@ -256,10 +257,10 @@ bool LASwriterBIN::write_one_point(const LASpoint* point) {
   if (with_time) {
     const int64_t ticks = truncate_i64(point->gps_time / 0.0002 + 0.5);
     if ((ticks < 0 || ticks > int64_t{UINT32_MAX}) && !time_warned) {
-      std::fprintf(stderr,
-                   "WARNING: gps time %.6f does not fit the 32-bit time of terrasolid BIN. "
-                   "times are written modulo 2^32 ticks of 0.0002 seconds.\n",
-                   point->gps_time);
+      print_note(
+          "WARNING: gps time %.6f does not fit the 32-bit time of terrasolid BIN. "
+          "times are written modulo 2^32 ticks of 0.0002 seconds.\n",
+          point->gps_time);
       time_warned = true;
     }
     record_store_u32(record + size, static_cast<uint32_t>(static_cast<uint64_t>(ticks)));
@@ -297,6 +298,7 @@ int64_t LASwriterBIN::close_output(bool update_npoints) {
                    "ERROR: stream not seekable. cannot update header from %" PRId64 " to %" PRId64
                    " points.\n",
                    npoints, p_count);
+      write_failed = true;
     }
   }
   return finish();
@@ -350,7 +352,7 @@ bool LASwriterQFIT::start(ByteStreamOut* out, const LASheader* h, int32_t record
   } else if (record_version == 40 || record_version == 48 || record_version == 56) {
     record_length = record_version;
   } else {
-    std::fprintf(stderr, "WARNING: version %d of QFIT unknown ... using 48\n", record_version);
+    print_note("WARNING: version %d of QFIT unknown ... using 48\n", record_version);
     record_length = 48;
   }
   begin_points(*h);
@@ -402,10 +404,10 @@ bool LASwriterQFIT::write_one_point(const LASpoint* point) {
   int32_t words[14] = {};
   const int64_t ms = las_round_i64(std::fabs(point->gps_time) * 1000.0);
   if (ms > INT32_MAX && !time_warned) {
-    std::fprintf(stderr,
-                 "WARNING: gps time %.6f does not fit the 32-bit milliseconds of QFIT. times are "
-                 "written modulo 2^31 milliseconds.\n",
-                 point->gps_time);
+    print_note(
+        "WARNING: gps time %.6f does not fit the 32-bit milliseconds of QFIT. times are "
+        "written modulo 2^31 milliseconds.\n",
+        point->gps_time);
     time_warned = true;
   }
   words[0] = static_cast<int32_t>(static_cast<uint64_t>(ms) & 0x7FFFFFFF);

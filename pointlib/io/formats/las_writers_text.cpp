@@ -9,6 +9,7 @@
 #include "core/las_header.hpp"
 #include "io/formats/side_writer.hpp"
 #include "platform/file_identity.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -390,7 +391,7 @@ bool LASwriterTXT::write_pts_start(const char* parse) {
   const LASvlrRecord* ptx_record = find_dialect_record(*header, 2001);
   const bool wants_original = parse == nullptr || std::strcmp(parse, "original") == 0;
   if (pts_record == nullptr && ptx_record == nullptr) {
-    std::fprintf(stderr, "WARNING: found no VLR with PTS or PTX info.\n");
+    print_note("WARNING: found no VLR with PTS or PTX info.\n");
   } else if (wants_original) {
     const LASvlrRecord* source = nullptr;
     if (pts_record && pts_record->record_length_after_header >= 32) {
@@ -402,11 +403,11 @@ bool LASwriterTXT::write_pts_start(const char* parse) {
       parse_string = dialect_parse_string(*source);
       has_parse_string = true;
     } else if (pts_record) {
-      std::fprintf(stderr, "WARNING: found VLR for PTS with wrong payload size of %d.\n",
-                   pts_record->record_length_after_header);
+      print_note("WARNING: found VLR for PTS with wrong payload size of %d.\n",
+                 pts_record->record_length_after_header);
     } else {
-      std::fprintf(stderr, "WARNING: found VLR for PTX with wrong payload size of %d.\n",
-                   ptx_record->record_length_after_header);
+      print_note("WARNING: found VLR for PTX with wrong payload size of %d.\n",
+                 ptx_record->record_length_after_header);
     }
   }
   drop_unmet_original(parse);
@@ -443,12 +444,12 @@ bool LASwriterTXT::write_ptx_start(const char* parse) {
     if (!output.write(lines)) return false;
   } else {
     if (record == nullptr) {
-      std::fprintf(stderr, "WARNING: found no VLR with PTX info.\n");
+      print_note("WARNING: found no VLR with PTX info.\n");
     } else {
-      std::fprintf(stderr, "WARNING: found VLR for PTX with wrong payload size of %d.\n",
-                   record->record_length_after_header);
+      print_note("WARNING: found VLR for PTX with wrong payload size of %d.\n",
+                 record->record_length_after_header);
     }
-    std::fprintf(stderr, "         outputting PTS instead ...\n");
+    print_note("         outputting PTS instead ...\n");
     drop_unmet_original(parse);
     if (!write_point_count()) return false;
     // The file is PTS now, so its intensities take the PTS form too.
@@ -468,14 +469,14 @@ void LASwriterTXT::drop_unmet_original(const char* parse) {
 
 void LASwriterTXT::warn_dialect_form(const char* dialect) const {
   if (has_parse_string && !is_pts_parse_string(parse_string)) {
-    std::fprintf(stderr,
-                 "WARNING: the parse string for %s should be 'xyz', 'xyzi', 'xyziRGB', or "
-                 "'xyzRGB'\n",
-                 dialect);
+    print_note(
+        "WARNING: the parse string for %s should be 'xyz', 'xyzi', 'xyziRGB', or "
+        "'xyzRGB'\n",
+        dialect);
   }
   if (separator != ' ') {
-    std::fprintf(stderr, "WARNING: the separator for %s should be 'space' not '%s'\n", dialect,
-                 separator_name.c_str());
+    print_note("WARNING: the separator for %s should be 'space' not '%s'\n", dialect,
+               separator_name.c_str());
   }
 }
 
@@ -625,7 +626,7 @@ void LASwriterTXT::append_attribute(int index, const LASpoint& point) {
   }
   const uint8_t type = d.data_type;
   if (type == 0 || type == 7 || type == 8 || type > 10) {
-    std::fprintf(stderr, "WARNING: attribute %d not (yet) implemented.\n", index);
+    print_note("WARNING: attribute %d not (yet) implemented.\n", index);
     return;
   }
   // The value with the descriptor's scale and offset, each where its bit says so.
@@ -663,7 +664,7 @@ bool LASwriterWRL::start(const LASheader* h, const char* parse) {
   const bool asked = parse == nullptr || std::strstr(parse, "RGB") != nullptr;
   with_colours = asked && side_format_has_rgb(header->point_data_format);
   if (asked && parse != nullptr && !with_colours) {
-    std::fprintf(stderr, "WARNING: points do not have RGB colors\n");
+    print_note("WARNING: points do not have RGB colors\n");
   }
   colours.clear();
   if (with_colours) colours.reserve(3 * 1024);

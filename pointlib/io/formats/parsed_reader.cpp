@@ -41,6 +41,6 @@ bool LASreaderParsed::read_up_to(int64_t index) {
 }
 
 void LASreaderParsed::warn_end_of_file(int64_t read, int64_t stated) {
-  std::fprintf(stderr, "WARNING: end-of-file after %" PRId64 " of %" PRId64 " points\n", read,
+  end_short("WARNING: end-of-file after %" PRId64 " of %" PRId64 " points\n", read,
                stated);
 }

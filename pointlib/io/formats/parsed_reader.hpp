@@ -29,7 +29,7 @@ class LASreaderParsed : public LASreader {
 
   ByteStreamIn* input_stream() const override { return nullptr; }
   // The decompressor of a piped input failed: the points ended early.
-  bool failed() const override { return input.failed(); }
+  bool failed() const override { return input.failed() || ended_short(); }
 
   bool is_piped() const { return input.piped; }
   const char* get_parse_string() const { return parse_string.c_str(); }
@@ -47,8 +47,8 @@ class LASreaderParsed : public LASreader {
   bool next_parsed_line(const char* parse);
   // Reads on until point `index` is the next; false when the points end first.
   bool read_up_to(int64_t index);
-  // "WARNING: end-of-file after <read> of <stated> points".
-  static void warn_end_of_file(int64_t read, int64_t stated);
+  // "WARNING: end-of-file after <read> of <stated> points"; the input is short.
+  void warn_end_of_file(int64_t read, int64_t stated);
 
   LASsideInput input;
   LAStextFields fields;

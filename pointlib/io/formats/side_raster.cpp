@@ -190,10 +190,9 @@ bool LASreaderRaster::cells_fit(const char* kind, const char* file_name, uint64_
 }
 
 bool LASreaderRaster::end_of_cells() {
-  std::fprintf(stderr,
-               "WARNING: end-of-file after %d of %d rows and %d of %d cols. read %" PRId64
-               " points\n",
-               row, nrows, col, ncols, p_count);
+  end_short("WARNING: end-of-file after %d of %d rows and %d of %d cols. read %" PRId64
+            " points\n",
+            row, nrows, col, ncols, p_count);
   npoints = p_count;
   return false;
 }

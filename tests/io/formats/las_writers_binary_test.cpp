@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/byte_stream_out.hpp"
@@ -292,6 +296,46 @@ TEST(LASwriterBIN, ClosingPutsTheNumberWrittenIntoTheHeader) {
   scene.header.extended_number_of_point_records = 7;
   b = write_bin(scene, {});
   EXPECT_EQ(b.i32(16), 0);
+}
+
+// A pipe cannot be sought back to: when the points written are not the count the header
+// announced, the output fails instead of leaving a header that reads other records.
+TEST(LASwriterBIN, PipeWithAnotherCountThanAnnouncedFails) {
+  struct Case {
+    int points;
+    int64_t closed;  // -1: failed
+    const char* err;
+  };
+  const Case cases[] = {
+      {5, 56 + 5 * 16, ""},
+      {2, -1, "ERROR: stream not seekable. cannot update header from 5 to 2 points.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.points);
+    Scene scene(0);
+    scene.header.number_of_point_records = 5;
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    std::string drained;
+    std::thread drain([&drained, fd = fds[0]] {
+      char buffer[4096];
+      ssize_t n;
+      while ((n = read(fd, buffer, sizeof(buffer))) > 0) drained.append(buffer, size_t(n));
+      close(fd);
+    });
+    FILE* out = fdopen(fds[1], "wb");
+    LASwriterBIN writer;
+    testing::internal::CaptureStderr();
+    const bool opened = writer.open_cfile(out, &scene.header, "ts8");
+    for (int i = 0; opened && i < c.points; i++) writer.write_one_point(&scene.point);
+    const int64_t closed = opened ? writer.close_output(true) : -2;
+    const std::string err = testing::internal::GetCapturedStderr();
+    std::fclose(out);
+    drain.join();
+    EXPECT_EQ(closed, c.closed);
+    EXPECT_EQ(err, c.err);
+    EXPECT_EQ(drained.size(), 56u + size_t(c.points) * 16);
+  }
 }
 
 TEST(LASwriterBIN, CoordinatesThatDoNotFitFailThePoint) {

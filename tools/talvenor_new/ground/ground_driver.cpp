@@ -13,6 +13,8 @@
 #include "ground/ground_output.hpp"
 #include "io/las_input_options.hpp"
 #include "io/las_output_options.hpp"
+#include "platform/crt_random.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -136,65 +138,117 @@ bool put_command_line_projection(const GroundSettings& s, LASheader& header) {
   return true;
 }
 
+void reopen(std::unique_ptr<LASreader>& reader, GroundFileIO& io) {
+  if (!io.reopen(reader)) throw Fatal{false};
+}
+
+// A header's counts, bounds and returns from an inventory of the points. Point formats from 6
+// on keep their counts in the 64-bit fields only. False (message printed) when a count does not
+// fit the header's version.
+bool describe_points(const LASpointInventory& inventory, LASheader& header) {
+  if (!inventory.write_to_header(&header)) {
+    std::fprintf(stderr, "ERROR: %" PRId64 " points do not fit the point counts of LAS %d.%d\n",
+                 inventory.number_of_point_records, header.version_major, header.version_minor);
+    return false;
+  }
+  if (header.point_data_format > 5) {
+    header.number_of_point_records = 0;
+    for (uint32_t& n : header.number_of_points_by_return) n = 0;
+  }
+  return true;
+}
+
+// An output whose header cannot be corrected after its points (a pipe) must say before them what
+// they will be: a pass ahead runs every point through `mark` (which returns the point as it will
+// be written) and counts it into `header`, then the reader is opened again. The random state is
+// put back, so that the writing pass draws the same values and writes the same points. False
+// after an error message; the reader is then deleted.
+template <typename Mark>
+bool count_ahead(std::unique_ptr<LASreader>& reader, GroundFileIO& io, LASheader& header,
+                 Mark mark) {
+  const unsigned int random_state = crt_rand_state();
+  LASpointInventory inventory;
+  while (reader->read_point()) inventory.count_point(mark());
+  crt_srand(random_state);
+  if (input_failed(reader, io)) return false;
+  if (!describe_points(inventory, header)) return false;
+  reopen(reader, io);
+  return true;
+}
+
+// Writes every point as `mark` makes it, counted in the writer's inventory. False after an error
+// message.
+template <typename Mark>
+bool write_points(LASreader& reader, LASwriter& writer, const char* name, Mark mark) {
+  while (reader.read_point()) {
+    const LASpoint& point = mark();
+    writer.add_to_inventory(&point);
+    if (!writer.write_one_point(&point)) {
+      std::fprintf(stderr, "ERROR: cannot write point %" PRId64 " to '%s'\n", writer.p_count,
+                   shown(name, "stdout"));
+      return false;
+    }
+  }
+  return true;
+}
+
+// After the points of a file: its header takes the writer's inventory of them.
+bool rewrite_counts(LASwriter& writer, const LASheader& header, const GroundFileIO& io) {
+  if (io.header_truth != GroundHeaderTruth::kRewrittenAtClose) return true;
+  return writer.rewrite_header(&header, true, false);
+}
+
 // A file that cannot be classified is written through unchanged (but for the heights and the
 // projection asked for), or only announced.
 GroundFileResult copy_or_skip_file(const GroundSettings& s, std::unique_ptr<LASreader>& reader,
                                    GroundFileIO& io) {
   const CopyHeights heights = copy_heights(s);
   if (s.skip_files) {
-    std::fprintf(stderr, " skipping '%s' ...\n", shown(io.input_name, "stdin"));
+    print_note(" skipping '%s' ...\n", shown(io.input_name, "stdin"));
     reader.reset();
     return GroundFileResult::kSkipped;
   }
-  std::fprintf(stderr, " copying '%s' ...\n", shown(io.input_name, "stdin"));
-  const LASheader* header = &reader->header;
+  print_note(" copying '%s' ...\n", shown(io.input_name, "stdin"));
+  LASheader header;
+  header.assign(reader->header);
+  put_command_line_projection(s, header);
   int32_t zero_z = 0;
-  const bool z_fits = !heights.replace_z || raw_z_of_zero(*header, &zero_z);
-  LASheader changed;
-  if (!z_fits || !s.geo_keys.empty()) {
-    changed.assign(*header);
-    put_command_line_projection(s, changed);
-    // An offset so far from 0 that its raw value overflows: the copy's offset becomes 0
-    // instead, as in a classified output with heights in Z.
-    if (!z_fits) changed.z_offset = 0.0;
-    header = &changed;
+  // An offset so far from 0 that its raw value overflows: the copy's offset becomes 0 instead,
+  // as in a classified output with heights in Z.
+  if (heights.replace_z && !raw_z_of_zero(header, &zero_z)) {
+    header.z_offset = 0.0;
+    zero_z = 0;
   }
-  std::unique_ptr<LASwriter> writer = io.open_writer(*header);
+  LASpoint* point = &reader->point;
+  auto mark = [&]() -> const LASpoint& {
+    point = &reader->point;
+    if (heights.replace_z) point->Z = zero_z;
+    if (heights.zero_user_data) point->set_user_data(0);
+    return *point;
+  };
+  if (io.header_truth == GroundHeaderTruth::kCountedAhead &&
+      !count_ahead(reader, io, header, mark)) {
+    return GroundFileResult::kFailed;
+  }
+  std::unique_ptr<LASwriter> writer = io.open_writer(header);
   const char* name = io.output_name ? io.output_name() : nullptr;
   if (!writer) {
     std::fprintf(stderr, "ERROR: could not open laswriter for '%s'\n", shown(name, "stdout"));
     throw Fatal{false};
   }
   const CutOutputRemover remover(writer, io);
-  const bool counted = io.count_copied_points || heights.replace_z;
-  bool ok = true;
-  LASpoint& point = reader->point;
-  while (reader->read_point()) {
-    if (heights.replace_z) point.Z = zero_z;
-    if (counted) writer->add_to_inventory(&point);
-    if (heights.zero_user_data) point.set_user_data(0);
-    if (!writer->write_one_point(&point)) {
-      std::fprintf(stderr, "ERROR: cannot write point %" PRId64 " to '%s'\n", writer->p_count,
-                   shown(name, "stdout"));
-      ok = false;
-      break;
-    }
-  }
+  bool ok = write_points(*reader, *writer, name, mark);
   const bool wrote_points = writer->p_count > 0;
-  if (ok && counted) ok = writer->rewrite_header(header, true, false);
+  ok = ok && rewrite_counts(*writer, header, io);
   ok = finish_output(writer, ok, *reader, io, name);
   reader->close_input(true);
   reader.reset();
   // Heights of 0 look like measured ones; whoever uses them must learn that there was no ground.
   if (ok && wrote_points && (heights.replace_z || heights.zero_user_data)) {
-    std::fprintf(stderr, "WARNING: no ground found in '%s'. all heights are 0.\n",
-                 shown(io.input_name, "stdin"));
+    print_note("WARNING: no ground found in '%s'. all heights are 0.\n",
+               shown(io.input_name, "stdin"));
   }
   return ok ? GroundFileResult::kCopied : GroundFileResult::kFailed;
-}
-
-void reopen(std::unique_ptr<LASreader>& reader, GroundFileIO& io) {
-  if (!io.reopen(reader)) throw Fatal{false};
 }
 
 void reopen_keeping_buffer(std::unique_ptr<LASreader>& reader, GroundFileIO& io) {
@@ -254,6 +308,58 @@ bool outside(const EstimateArea& area, double x, double y) {
          !(x >= area.min_x && x <= area.max_x && y >= area.min_y && y <= area.max_y);
 }
 
+// What the last pass makes of every point: its class, and its height where asked for. A pass
+// that counts ahead and the pass that writes each take a fresh marker, so both make the same.
+class PointMarker {
+ public:
+  PointMarker(const GroundSettings& s, GroundEstimate& estimate, const ReadOrigin& origin,
+              const LASheader& header)
+      : s_(s), estimate_(estimate), origin_(origin), header_(header) {}
+
+  // Marks `point`, the reader's current point or a copy of it; throws Fatal when the ground
+  // surface cannot be found.
+  void mark(bool ignored, LASpoint& point) {
+    if (!ignored) {
+      if (is_estimate_point(s_, point)) {
+        // Only the points stored by the read pass have bits; any surplus is non-ground.
+        if (estimate_.is_ground(k_)) {
+          set_ground_tool_class(point, s_.ground_class);
+          ground_++;
+        } else if (!s_.non_ground_unchanged) {
+          set_ground_tool_class(point, s_.non_ground_class);
+        }
+        k_++;
+      } else if (!s_.non_ground_unchanged) {
+        set_ground_tool_class(point, s_.non_ground_class);
+      }
+    }
+    if (!s_.compute_height) return;
+    float height = 0.0f;
+    if (ignored || point.get_classification() != 2) {
+      float z_ground;
+      if (!ground_surface_z(float(point.get_x() - origin_.min_x),
+                            float(point.get_y() - origin_.min_y), header_.x_scale_factor,
+                            header_.y_scale_factor, &hint_, &z_ground)) {
+        throw Fatal{true};
+      }
+      height = float(point.get_z() - origin_.z_offset - double(z_ground));
+    }
+    if (s_.replace_z) point.Z = height_to_raw_z(height, header_.z_scale_factor);
+    if (s_.heights_to_user_data) point.set_user_data(height_to_user_data(height, s_.height_scale));
+  }
+
+  uint32_t ground() const { return ground_; }
+
+ private:
+  const GroundSettings& s_;
+  GroundEstimate& estimate_;
+  const ReadOrigin& origin_;
+  const LASheader& header_;
+  uint64_t k_ = 0;
+  uint32_t ground_ = 0;
+  TINlocation hint_ = {nullptr, -1};
+};
+
 // The last pass: every point again, with its class and height.
 GroundFileResult write_classified(const GroundSettings& s, GroundEstimate& estimate,
                                   const ReadOrigin& origin, std::unique_ptr<LASreader>& reader,
@@ -265,69 +371,43 @@ GroundFileResult write_classified(const GroundSettings& s, GroundEstimate& estim
   if (s.replace_z) header.z_offset = 0.0;
   const bool layered = bool(io.open_layer_writer);
   if (!layered) put_command_line_projection(s, header);
+  // A LAY file is no output of the output options: a failed pass must not remove what they
+  // name, which this pass never wrote. Nor has it a header of points to correct.
+  GroundFileIO out_io = io;
+  if (layered) {
+    out_io.remove_output = nullptr;
+    out_io.header_truth = GroundHeaderTruth::kNone;
+  }
+  if (out_io.header_truth == GroundHeaderTruth::kCountedAhead) {
+    PointMarker ahead(s, estimate, origin, header);
+    auto mark = [&]() -> const LASpoint& {
+      ahead.mark(is_ignored(*reader), reader->point);
+      return reader->point;
+    };
+    if (!count_ahead(reader, io, header, mark)) return GroundFileResult::kFailed;
+  }
   std::unique_ptr<LASwriter> writer =
       layered ? io.open_layer_writer(header, *reader) : io.open_writer(header);
   if (!writer) {
     if (!layered) std::fprintf(stderr, "ERROR: could not open laswriter\n");
     throw Fatal{true};
   }
-  // A LAY file is no output of the output options: a failed pass must not remove what they
-  // name, which this pass never wrote.
-  GroundFileIO out_io = io;
-  if (layered) out_io.remove_output = nullptr;
   const CutOutputRemover remover(writer, out_io);
   // Edit layers name the input; they compare the written copy with the point as read.
   const char* name = layered ? io.input_name : io.output_name ? io.output_name() : nullptr;
   LASpoint written;
   if (layered) written.init_like(&reader->point, false);
-  LASpoint& point = layered ? written : reader->point;
-  uint64_t k = 0;
-  uint32_t ground = 0;
-  TINlocation hint = {nullptr, -1};
-  bool ok = true;
-  while (reader->read_point()) {
+  PointMarker marker(s, estimate, origin, header);
+  auto mark = [&]() -> const LASpoint& {
+    LASpoint& point = layered ? written : reader->point;
     if (layered) written.assign(reader->point);
-    const bool ignored = is_ignored(*reader);
-    if (!ignored) {
-      if (is_estimate_point(s, point)) {
-        // Only the points stored by the read pass have bits; any surplus is non-ground.
-        if (estimate.is_ground(k)) {
-          set_ground_tool_class(point, s.ground_class);
-          ground++;
-        } else if (!s.non_ground_unchanged) {
-          set_ground_tool_class(point, s.non_ground_class);
-        }
-        k++;
-      } else if (!s.non_ground_unchanged) {
-        set_ground_tool_class(point, s.non_ground_class);
-      }
-    }
-    if (s.compute_height) {
-      float height = 0.0f;
-      if (ignored || point.get_classification() != 2) {
-        float z_ground;
-        if (!ground_surface_z(float(point.get_x() - origin.min_x),
-                              float(point.get_y() - origin.min_y), header.x_scale_factor,
-                              header.y_scale_factor, &hint, &z_ground)) {
-          throw Fatal{true};
-        }
-        height = float(point.get_z() - origin.z_offset - double(z_ground));
-      }
-      if (s.replace_z) {
-        point.Z = height_to_raw_z(height, header.z_scale_factor);
-        writer->add_to_inventory(&point);
-      }
-      if (s.heights_to_user_data) point.set_user_data(height_to_user_data(height, s.height_scale));
-    }
-    if (!writer->write_one_point(&point)) {
-      std::fprintf(stderr, "ERROR: cannot write point %" PRId64 " to '%s'\n", writer->p_count,
-                   shown(name, "stdout"));
-      ok = false;
-      break;
-    }
-  }
-  if (ok && s.replace_z) ok = writer->rewrite_header(&header, true, false);
+    marker.mark(is_ignored(*reader), point);
+    return point;
+  };
+  bool ok = write_points(*reader, *writer, name, mark);
+  ok = ok && rewrite_counts(*writer, header, out_io);
   ok = finish_output(writer, ok, *reader, out_io, name);
+  const uint32_t ground = marker.ground();
   if (s.verbose) {
     const double now = ground_clock_seconds();
     std::fprintf(stderr, "took %g sec. %d points classified as ground.\n",
@@ -367,7 +447,13 @@ GroundFileIO ground_file_io(LASinputOptions& input, LASoutputOptions& output,
   };
   io.output_name = [&output] { return output.current_name(); };
   io.remove_output = [&output] { return output.remove_output(); };
-  io.count_copied_points = input.uses_buffering();
+  // Standard output cannot be sought back to, and point text with a count line (-opts, -optx)
+  // writes its count before the points.
+  if (output.use_nil) {
+    io.header_truth = GroundHeaderTruth::kNone;
+  } else if (output.use_stdout || output.opts || output.optx) {
+    io.header_truth = GroundHeaderTruth::kCountedAhead;
+  }
   return io;
 }
 
@@ -377,8 +463,7 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
   const double start = ground_clock_seconds();
   try {
     if (reader->header.bounds_look_geographic(1.0f)) {
-      std::fprintf(stderr,
-                   "WARNING: coordinates seem to be longlat. in this case talvenor will fail.\n");
+      print_note("WARNING: coordinates seem to be longlat. in this case talvenor will fail.\n");
     }
     bool horizontal_feet = s.horizontal_units_given && s.horizontal_feet;
     bool vertical_feet = s.vertical_units_given && s.vertical_feet;
@@ -408,7 +493,7 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
                                                   : uint32_t(reader->npoints);
     }
     if (n == 0) {
-      std::fprintf(stderr, "WARNING: input has zero points.");
+      print_note("WARNING: input has zero points.");
       return finish(copy_or_skip_file(s, reader, io));
     }
 
@@ -452,13 +537,11 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
     }
     if (input_failed(reader, io)) return finish(GroundFileResult::kFailed);
     reader->close_input(true);
-    // Damaged data: said whatever the -quiet, like coordinates that look like longitude.
     if (far_outside) {
-      std::fprintf(stderr,
-                   "WARNING: %" PRIu64
-                   " points lie more than one step outside the bounding box of the header. they "
-                   "are left out of the ground estimate and are not ground.\n",
-                   far_outside);
+      print_note("WARNING: %" PRIu64
+                 " points lie more than one step outside the bounding box of the header. they "
+                 "are left out of the ground estimate and are not ground.\n",
+                 far_outside);
     }
     if (surplus && !s.quiet) {
       std::fprintf(stderr,

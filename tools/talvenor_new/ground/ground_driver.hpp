@@ -13,6 +13,14 @@
 #include "core/las_writer.hpp"
 #include "ground/ground_settings.hpp"
 
+// How the header of an output comes to describe the points written (their count, bounds and
+// returns), which filters, clips, transforms, buffers and heights make differ from the input's.
+enum class GroundHeaderTruth {
+  kRewrittenAtClose,  // a file: the writer's inventory of the points is written over it at close
+  kCountedAhead,      // a pipe, or counts written before the points: a pass ahead counts them
+  kNone,              // nothing is kept (-nil)
+};
+
 struct GroundFileIO {
   // Name of the input in messages; null for standard input.
   const char* input_name = nullptr;
@@ -34,11 +42,8 @@ struct GroundFileIO {
   // When set, the classified points go to this writer instead, which records them as edit
   // layers of the input (`header` is the output header, `reader` the input as re-opened). It is
   // handed a copy of each point, so that it can tell what changed. Null after its own message.
-  std::function<std::unique_ptr<LASwriter>(LASheader& header, LASreader& reader)>
-      open_layer_writer;
-  // The copy of a file that cannot be classified re-counts its points for the header (buffered
-  // input delivers more points than its header says).
-  bool count_copied_points = false;
+  std::function<std::unique_ptr<LASwriter>(LASheader& header, LASreader& reader)> open_layer_writer;
+  GroundHeaderTruth header_truth = GroundHeaderTruth::kRewrittenAtClose;
   // Settles the units of the opened input where the command line gave none: the flags hold the
   // command line's answer on entry. Without it such units are metres.
   std::function<void(const LASheader& header, bool* horizontal_feet, bool* vertical_feet)>

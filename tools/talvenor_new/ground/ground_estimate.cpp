@@ -20,6 +20,7 @@
 #include "platform/crt_random.hpp"
 #include "platform/huge_pages.hpp"
 #include "tin/predicates.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -1365,7 +1366,7 @@ GroundOutcome GroundEstimate::run() {
     const uint32_t usable = count_ - excluded_;
     if (usable < 10) {
       if (!settings_.quiet) {
-        std::fprintf(stderr, "WARNING: %d of %u points survive read filtering.\n", int(usable),
+        print_note("WARNING: %d of %u points survive read filtering.\n", int(usable),
                      capacity_);
       }
       return GroundOutcome::kTooFewSurvivors;
@@ -1377,7 +1378,7 @@ GroundOutcome GroundEstimate::run() {
   if (vv) std::fprintf(stderr, "processing coarsest grids ...\n");
   seed_level(0);
   if (seeds_[0].size() < 5) {
-    std::fprintf(stderr, "WARNING: coarsest ground estimate has only %u points.\n",
+    print_note("WARNING: coarsest ground estimate has only %u points.\n",
                  uint32_t(seeds_[0].size()));
     return GroundOutcome::kTooFewSeeds;
   }
@@ -1402,7 +1403,7 @@ GroundOutcome GroundEstimate::run() {
   uint32_t m = settings_.clean ? remove_spikes(param_.spike, param_.down_spike, nullptr) : 0;
   if (int64_t(n) - int64_t(m) <= 4) {
     if (!settings_.quiet) {
-      std::fprintf(stderr,
+      print_note(
                    "WARNING: ground estimate has only %d points after initial ground "
                    "estimate.",
                    int(n - m));
@@ -1417,7 +1418,7 @@ GroundOutcome GroundEstimate::run() {
   }
   if (tin_triangle_count() == 0) {
     if (!settings_.quiet) {
-      std::fprintf(stderr,
+      print_note(
                    "WARNING: ground estimate has zero triangles after initial ground estimate.");
     }
     return GroundOutcome::kNoTriangles;
@@ -1555,7 +1556,7 @@ bool GroundEstimate::refine(int level) {
       }
     } else {
       if (level != 1 || !settings_.quiet) {
-        std::fprintf(stderr, "WARNING: ground estimate has only %d points after refinement %d.",
+        print_note("WARNING: ground estimate has only %d points after refinement %d.",
                      int(remaining), int(j));
       }
       return false;

@@ -1,0 +1,26 @@
+#include "platform/run_messages.hpp"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+
+bool g_quiet = false;
+
+}  // namespace
+
+void set_quiet_run(bool quiet) {
+  g_quiet = quiet;
+}
+
+bool quiet_run() {
+  return g_quiet;
+}
+
+void print_note(const char* format, ...) {
+  if (g_quiet) return;
+  va_list ap;
+  va_start(ap, format);
+  std::vfprintf(stderr, format, ap);
+  va_end(ap);
+}
