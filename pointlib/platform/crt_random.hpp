@@ -7,6 +7,8 @@
 // with the C library the program is linked against, so glibc's rand() is
 // never used.
 
+#include <cstdint>
+
 constexpr int CRT_RAND_MAX = 32767;
 
 // Sets the state; a program that never calls it starts from seed 1.
@@ -14,5 +16,10 @@ void crt_srand(unsigned int seed);
 
 // Next value in 0..CRT_RAND_MAX.
 int crt_rand();
+
+// How many values crt_rand has given since the program started: work that is skipped because
+// its result is known can still draw what it would have drawn, so that every later random
+// choice stays the same.
+uint64_t crt_rand_draws();
 
 #endif

@@ -292,6 +292,40 @@ TEST(GroundEstimate, PertubeMovesXAndYTogether) {
   EXPECT_FALSE(estimate.is_ground(uint64_t(1) << 40));
 }
 
+// Where every point lies alone in its cell, every shifted grid of every seed level gathers all
+// the points: their TIN is built once, not once per grid. Dense points fill each grid's cells
+// differently, and each grid builds its own.
+TEST(GroundEstimate, SeedGridsOfTheSamePointsBuildOneTin) {
+  struct Row {
+    const char* what;
+    int side;
+    float spacing;
+    bool alone;  // every point alone in its cell of every seed grid
+  };
+  const Row rows[] = {
+      {"1 km apart", 20, 1000.0f, true},
+      {"30 m apart", 30, 30.0f, true},
+      {"1 m apart", 40, 1.0f, false},
+  };
+  for (const Row& row : rows) {
+    const GroundSettings s = settings_with_step(25);
+    const GroundParameters p = ground_parameters(s, false, false);
+    GroundEstimate estimate(s, p);
+    estimate.begin(uint32_t(row.side * row.side));
+    for (int j = 0; j < row.side; j++) {
+      for (int i = 0; i < row.side; i++) {
+        const float x = float(i) * row.spacing, y = float(j) * row.spacing;
+        const float z = 100.0f + 3.0f * std::sin(x / 90.0f) * std::cos(y / 70.0f);
+        estimate.add_point(x, y, z, int32_t(std::lround(z * 100)), 0.0);
+      }
+    }
+    estimate.run();
+    const uint32_t levels = p.has_fine ? 3 : 2;
+    EXPECT_EQ(estimate.seed_tin_count(), row.alone ? 1u : levels * uint32_t(p.sub * p.sub))
+        << row.what;
+  }
+}
+
 struct HeightRow {
   float height;
   uint8_t user_data;

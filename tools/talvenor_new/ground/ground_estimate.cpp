@@ -1313,8 +1313,7 @@ void GroundEstimate::seed_level(int level) {
         lowest_of_shifted_grid(atoms, sub, k, l, classes, working);
       }
       std::sort(working.begin(), working.end());
-      build_tin(&working);
-      if (settings_.clean) remove_spikes(param_.spike, param_.down_spike, &working);
+      if (!clean_seed_set(level, working)) continue;
       // The seeds lie all over the points, and their tiles all over the table: the point of one
       // well ahead is asked for now, and the tile's slot of one a little ahead.
       for (size_t w = 0; w < working.size(); w++) {
@@ -1330,6 +1329,37 @@ void GroundEstimate::seed_level(int level) {
   }
   std::sort(accepted.begin(), accepted.end());
   seed_counts_[level] = uint32_t(accepted.size());
+}
+
+bool GroundEstimate::clean_seed_set(int level, std::vector<uint32_t>& set) {
+  if (memo_.level >= 0 && set == memo_.set) {
+    // The TIN that is not built draws what it would have drawn: every later TIN makes the
+    // same random choices as it would have, and the results stay those of building it.
+    for (uint64_t d = 0; d < memo_.draws; d++) crt_rand();
+    // Each point of the set took a cell or met an occupied one when the level looked at it,
+    // and cells only fill up: none of them can take a cell now.
+    if (memo_.level == level) return false;
+    set = memo_.kept;
+    memo_.level = level;
+    return true;
+  }
+  auto keep = [this](const std::vector<uint32_t>& from, std::vector<uint32_t>& to) {
+    try {
+      to = from;
+    } catch (const std::bad_alloc&) {
+      alloc_failed(true, "ERROR: cannot alloc coarse raster %d of %d by %d.\n", 0, param_.sub,
+                   param_.sub);
+    }
+  };
+  const uint64_t before = crt_rand_draws();
+  keep(set, memo_.set);
+  build_tin(&set);
+  if (settings_.clean) remove_spikes(param_.spike, param_.down_spike, &set);
+  seed_tins_++;
+  keep(set, memo_.kept);
+  memo_.draws = crt_rand_draws() - before;
+  memo_.level = level;
+  return true;
 }
 
 void GroundEstimate::finest_level() {
@@ -1387,6 +1417,7 @@ GroundOutcome GroundEstimate::run() {
     if (vv) std::fprintf(stderr, "processing fine grids ...\n");
     seed_level(2);
   }
+  memo_ = SeedSetMemo();
   if (vv) std::fprintf(stderr, "processing finest grid ...\n");
   finest_level();
 #ifdef __GLIBC__
