@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <new>
 
@@ -1263,6 +1264,46 @@ class ShiftedLowest {
   uint32_t cells_ = 0;
 };
 
+// Whether every atom lies alone in its cell of every shifted grid, so that each grid gathers all
+// of them. Two atoms share a cell of some shifted grid exactly when they are less than `sub`
+// atoms apart both in column and in row; such atoms lie in the same unshifted cell or in
+// neighbouring ones. `atoms` are sorted by key.
+bool atoms_alone(const std::vector<Atom>& atoms, int32_t sub) {
+  auto column = [sub](const Atom& a) {
+    return int64_t(int32_t(uint32_t(a.key >> 32) ^ 0x80000000u)) * sub + a.m;
+  };
+  auto row = [sub](const Atom& a) {
+    return int64_t(int32_t(uint32_t(a.key) ^ 0x80000000u)) * sub + a.n;
+  };
+  auto find = [&atoms](uint64_t key) {
+    const auto at = std::lower_bound(atoms.begin(), atoms.end(), key,
+                                     [](const Atom& a, uint64_t k) { return a.key < k; });
+    return at != atoms.end() && at->key == key ? &*at : nullptr;
+  };
+  const uint32_t last = 0xFFFFFFFFu;
+  for (size_t i = 0; i < atoms.size(); i++) {
+    const Atom& a = atoms[i];
+    if (i + 1 < atoms.size() && atoms[i + 1].key == a.key) return false;
+    // The neighbouring cells after this one in key order; those before looked at this one.
+    const uint32_t c = uint32_t(a.key >> 32), r = uint32_t(a.key);
+    const bool next_column = c != last;
+    const uint64_t after[4] = {
+        r != last ? a.key + 1 : a.key,
+        next_column && r != 0 ? a.key + (uint64_t(1) << 32) - 1 : a.key,
+        next_column ? a.key + (uint64_t(1) << 32) : a.key,
+        next_column && r != last ? a.key + (uint64_t(1) << 32) + 1 : a.key,
+    };
+    for (const uint64_t key : after) {
+      if (key == a.key) continue;
+      const Atom* b = find(key);
+      if (b && std::abs(column(*b) - column(a)) < sub && std::abs(row(*b) - row(a)) < sub) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 void GroundEstimate::seed_level(int level) {
@@ -1296,23 +1337,36 @@ void GroundEstimate::seed_level(int level) {
   }
   atoms_[level].reset();
   std::sort(atoms.begin(), atoms.end(), [](const Atom& a, const Atom& b) { return a.key < b.key; });
-  std::vector<uint32_t> working;
+  std::vector<uint32_t> working, all;
   std::vector<uint32_t> classes[4];
   ShiftedLowest shifted;
-  bool one_pass;
+  bool one_pass = false;
+  // Points far apart (sparse points over a wide extent) are each alone in every grid: every
+  // grid gathers them all, and no grid needs to look for its cells' lowest points.
+  const bool alone = atoms_alone(atoms, sub);
   try {
-    one_pass = shifted.prepare(atoms);
+    if (alone) {
+      all.reserve(atoms.size());
+      for (const Atom& a : atoms) all.push_back(a.index);
+      std::sort(all.begin(), all.end());
+      atoms = std::vector<Atom>();
+    } else {
+      one_pass = shifted.prepare(atoms);
+    }
   } catch (const std::bad_alloc&) {
     alloc_failed(true, "ERROR: cannot alloc coarse raster %d of %d by %d.\n", 0, sub, sub);
   }
   for (int32_t k = 0; k < sub; k++) {
     for (int32_t l = 0; l < sub; l++) {
-      if (one_pass) {
+      if (alone) {
+        working = all;
+      } else if (one_pass) {
         shifted.lowest(sub, k, l, working);
+        std::sort(working.begin(), working.end());
       } else {
         lowest_of_shifted_grid(atoms, sub, k, l, classes, working);
+        std::sort(working.begin(), working.end());
       }
-      std::sort(working.begin(), working.end());
       if (!clean_seed_set(level, working)) continue;
       // The seeds lie all over the points, and their tiles all over the table: the point of one
       // well ahead is asked for now, and the tile's slot of one a little ahead.
