@@ -293,19 +293,22 @@ TEST(GroundEstimate, PertubeMovesXAndYTogether) {
 }
 
 // Where every point lies alone in its cell, every shifted grid of every seed level gathers all
-// the points: their TIN is built once, not once per grid. Dense points fill each grid's cells
-// differently, and each grid builds its own.
+// the points: their TIN is built once, not once per grid, and not at all where the points lie
+// too far apart for any of them to be ground against another. Dense points fill each grid's
+// cells differently, and each grid builds its own.
 TEST(GroundEstimate, SeedGridsOfTheSamePointsBuildOneTin) {
+  enum Tins { kNone, kOne, kEachGrid };
   struct Row {
     const char* what;
     int side;
     float spacing;
-    bool alone;  // every point alone in its cell of every seed grid
+    Tins tins;
+    GroundOutcome outcome;
   };
   const Row rows[] = {
-      {"1 km apart", 20, 1000.0f, true},
-      {"30 m apart", 30, 30.0f, true},
-      {"1 m apart", 40, 1.0f, false},
+      {"1 km apart", 20, 1000.0f, kNone, GroundOutcome::kTooFewSeeds},
+      {"30 m apart", 30, 30.0f, kOne, GroundOutcome::kReady},
+      {"1 m apart", 40, 1.0f, kEachGrid, GroundOutcome::kReady},
   };
   for (const Row& row : rows) {
     const GroundSettings s = settings_with_step(25);
@@ -319,10 +322,10 @@ TEST(GroundEstimate, SeedGridsOfTheSamePointsBuildOneTin) {
         estimate.add_point(x, y, z, int32_t(std::lround(z * 100)), 0.0);
       }
     }
-    estimate.run();
+    EXPECT_EQ(estimate.run(), row.outcome) << row.what;
     const uint32_t levels = p.has_fine ? 3 : 2;
-    EXPECT_EQ(estimate.seed_tin_count(), row.alone ? 1u : levels * uint32_t(p.sub * p.sub))
-        << row.what;
+    const uint32_t tins[] = {0, 1, levels * uint32_t(p.sub * p.sub)};
+    EXPECT_EQ(estimate.seed_tin_count(), tins[row.tins]) << row.what;
   }
 }
 

@@ -1304,6 +1304,61 @@ bool atoms_alone(const std::vector<Atom>& atoms, int32_t sub) {
   return true;
 }
 
+// Whether the spike test, in any TIN of the set's points, finds every one of them a spike: no
+// two lie within `reach` (twice the step) of each other, so that every edge is long and no
+// vertex has a neighbour to be measured against, and they are not all on one line, so that
+// every vertex is a corner of a triangle that the test looks at. Where in doubt, false.
+bool all_spikes_in_any_tin(const GroundEstimate& estimate, const std::vector<uint32_t>& set,
+                           float reach, float up, float down) {
+  if (set.size() < 3 || !(reach > 0) || !std::isfinite(reach)) return false;
+  const float limit = reach * reach;
+  // By cells of twice the reach: points within reach of each other lie in neighbouring cells.
+  const float cell = 2 * reach;
+  struct Placed {
+    uint64_t key;
+    uint32_t index;
+  };
+  std::vector<Placed> placed;
+  placed.reserve(set.size());
+  for (const uint32_t i : set) {
+    const float* p = estimate.point(i);
+    if (!(p[2] > -kFar + up || p[2] < kFar - down)) return false;
+    placed.push_back(Placed{cell_key(cell_index(p[0], cell), cell_index(p[1], cell)), i});
+  }
+  std::sort(placed.begin(), placed.end(),
+            [](const Placed& a, const Placed& b) { return a.key < b.key; });
+  for (size_t j = 0; j < placed.size(); j++) {
+    const uint64_t key = placed[j].key;
+    const int64_t column = int64_t(key >> 32), row = int64_t(key & 0xFFFFFFFFu);
+    for (int64_t c = column - 1; c <= column + 1; c++) {
+      for (int64_t r = row - 1; r <= row + 1; r++) {
+        if (c < 0 || r < 0 || c > 0xFFFFFFFF || r > 0xFFFFFFFF) continue;
+        const uint64_t near = (uint64_t(c) << 32) | uint64_t(r);
+        if (near < key) continue;  // that pair was looked at from the other point
+        auto at = std::lower_bound(placed.begin(), placed.end(), near,
+                                   [](const Placed& a, uint64_t k) { return a.key < k; });
+        for (; at != placed.end() && at->key == near; ++at) {
+          if (at->index == placed[j].index) continue;
+          if (!(distance2(estimate.point(at->index), estimate.point(placed[j].index)) > limit)) {
+            return false;
+          }
+        }
+      }
+    }
+  }
+  // Not all on one line: some point off the line through the first two.
+  exactinit();
+  const float* a = estimate.point(set[0]);
+  const float* b = estimate.point(set[1]);
+  const double pa[2] = {a[0], a[1]}, pb[2] = {b[0], b[1]};
+  for (size_t j = 2; j < set.size(); j++) {
+    const float* c = estimate.point(set[j]);
+    const double pc[2] = {c[0], c[1]};
+    if (orient2d(pa, pb, pc) != 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void GroundEstimate::seed_level(int level) {
@@ -1407,9 +1462,16 @@ bool GroundEstimate::clean_seed_set(int level, std::vector<uint32_t>& set) {
   };
   const uint64_t before = crt_rand_draws();
   keep(set, memo_.set);
-  build_tin(&set);
-  if (settings_.clean) remove_spikes(param_.spike, param_.down_spike, &set);
-  seed_tins_++;
+  if (settings_.clean && all_spikes_in_any_tin(*this, set, 2 * param_.step, param_.spike,
+                                               param_.down_spike)) {
+    // Points too far apart to be ground against each other (sparse points over a wide extent):
+    // their TIN would only find that.
+    set.clear();
+  } else {
+    build_tin(&set);
+    if (settings_.clean) remove_spikes(param_.spike, param_.down_spike, &set);
+    seed_tins_++;
+  }
   keep(set, memo_.kept);
   memo_.draws = crt_rand_draws() - before;
   memo_.level = level;
