@@ -1462,8 +1462,8 @@ bool GroundEstimate::clean_seed_set(int level, std::vector<uint32_t>& set) {
   };
   const uint64_t before = crt_rand_draws();
   keep(set, memo_.set);
-  if (settings_.clean && all_spikes_in_any_tin(*this, set, 2 * param_.step, param_.spike,
-                                               param_.down_spike)) {
+  if (settings_.clean &&
+      all_spikes_in_any_tin(*this, set, 2 * param_.step, param_.spike, param_.down_spike)) {
     // Points too far apart to be ground against each other (sparse points over a wide extent):
     // their TIN would only find that.
     set.clear();

@@ -58,7 +58,8 @@ size_t SeedCells::tile_count() const {
     const int32_t tile_column = tile_of(column_of(entries_[first].key));
     rows.clear();
     size_t last = first;
-    for (; last < entries_.size() && tile_of(column_of(entries_[last].key)) == tile_column; last++) {
+    for (; last < entries_.size() && tile_of(column_of(entries_[last].key)) == tile_column;
+         last++) {
       const int32_t tile_row = tile_of(row_of(entries_[last].key));
       if (rows.empty() || rows.back() != tile_row) rows.push_back(tile_row);
     }
