@@ -7,6 +7,8 @@
 // with the C library the program is linked against, so glibc's rand() is
 // never used.
 
+#include <cstdint>
+
 constexpr int CRT_RAND_MAX = 32767;
 
 // Sets the state; a program that never calls it starts from seed 1.
@@ -17,5 +19,10 @@ int crt_rand();
 
 // The state, which crt_srand() sets again: a pass that is repeated must draw the same values.
 unsigned int crt_rand_state();
+
+// How many values crt_rand has given since the program started: work that is skipped because
+// its result is known can still draw what it would have drawn, so that every later random
+// choice stays the same.
+uint64_t crt_rand_draws();
 
 #endif

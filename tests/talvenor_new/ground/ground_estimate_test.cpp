@@ -292,6 +292,45 @@ TEST(GroundEstimate, PertubeMovesXAndYTogether) {
   EXPECT_FALSE(estimate.is_ground(uint64_t(1) << 40));
 }
 
+// Where every point lies alone in its cell, every shifted grid of every seed level gathers all
+// the points: their TIN is built once, not once per grid, and not at all where the points lie
+// too far apart for any of them to be ground against another. Dense points fill each grid's
+// cells differently, and each grid builds its own.
+TEST(GroundEstimate, SeedGridsOfTheSamePointsBuildOneTin) {
+  enum Tins { kNone, kOne, kEachGrid };
+  struct Row {
+    const char* what;
+    int columns, rows;
+    float spacing;
+    Tins tins;
+    GroundOutcome outcome;
+  };
+  const Row rows[] = {
+      {"1 km apart", 20, 20, 1000.0f, kNone, GroundOutcome::kTooFewSeeds},
+      // Without a triangle no vertex is tested: none is a spike.
+      {"1 km apart on one line", 20, 1, 1000.0f, kOne, GroundOutcome::kNoTriangles},
+      {"30 m apart", 30, 30, 30.0f, kOne, GroundOutcome::kReady},
+      {"1 m apart", 40, 40, 1.0f, kEachGrid, GroundOutcome::kReady},
+  };
+  for (const Row& row : rows) {
+    const GroundSettings s = settings_with_step(25);
+    const GroundParameters p = ground_parameters(s, false, false);
+    GroundEstimate estimate(s, p);
+    estimate.begin(uint32_t(row.columns * row.rows));
+    for (int j = 0; j < row.rows; j++) {
+      for (int i = 0; i < row.columns; i++) {
+        const float x = float(i) * row.spacing, y = float(j) * row.spacing;
+        const float z = 100.0f + 3.0f * std::sin(x / 90.0f) * std::cos(y / 70.0f);
+        estimate.add_point(x, y, z, int32_t(std::lround(z * 100)), 0.0);
+      }
+    }
+    EXPECT_EQ(estimate.run(), row.outcome) << row.what;
+    const uint32_t levels = p.has_fine ? 3 : 2;
+    const uint32_t tins[] = {0, 1, levels * uint32_t(p.sub * p.sub)};
+    EXPECT_EQ(estimate.seed_tin_count(), tins[row.tins]) << row.what;
+  }
+}
+
 struct HeightRow {
   float height;
   uint8_t user_data;

@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <new>
 
@@ -1264,6 +1265,101 @@ class ShiftedLowest {
   uint32_t cells_ = 0;
 };
 
+// Whether every atom lies alone in its cell of every shifted grid, so that each grid gathers all
+// of them. Two atoms share a cell of some shifted grid exactly when they are less than `sub`
+// atoms apart both in column and in row; such atoms lie in the same unshifted cell or in
+// neighbouring ones. `atoms` are sorted by key.
+bool atoms_alone(const std::vector<Atom>& atoms, int32_t sub) {
+  auto column = [sub](const Atom& a) {
+    return int64_t(int32_t(uint32_t(a.key >> 32) ^ 0x80000000u)) * sub + a.m;
+  };
+  auto row = [sub](const Atom& a) {
+    return int64_t(int32_t(uint32_t(a.key) ^ 0x80000000u)) * sub + a.n;
+  };
+  auto find = [&atoms](uint64_t key) {
+    const auto at = std::lower_bound(atoms.begin(), atoms.end(), key,
+                                     [](const Atom& a, uint64_t k) { return a.key < k; });
+    return at != atoms.end() && at->key == key ? &*at : nullptr;
+  };
+  const uint32_t last = 0xFFFFFFFFu;
+  for (size_t i = 0; i < atoms.size(); i++) {
+    const Atom& a = atoms[i];
+    if (i + 1 < atoms.size() && atoms[i + 1].key == a.key) return false;
+    // The neighbouring cells after this one in key order; those before looked at this one.
+    const uint32_t c = uint32_t(a.key >> 32), r = uint32_t(a.key);
+    const bool next_column = c != last;
+    const uint64_t after[4] = {
+        r != last ? a.key + 1 : a.key,
+        next_column && r != 0 ? a.key + (uint64_t(1) << 32) - 1 : a.key,
+        next_column ? a.key + (uint64_t(1) << 32) : a.key,
+        next_column && r != last ? a.key + (uint64_t(1) << 32) + 1 : a.key,
+    };
+    for (const uint64_t key : after) {
+      if (key == a.key) continue;
+      const Atom* b = find(key);
+      if (b && std::abs(column(*b) - column(a)) < sub && std::abs(row(*b) - row(a)) < sub) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+// Whether the spike test, in any TIN of the set's points, finds every one of them a spike: no
+// two lie within `reach` (twice the step) of each other, so that every edge is long and no
+// vertex has a neighbour to be measured against, and they are not all on one line, so that
+// every vertex is a corner of a triangle that the test looks at. Where in doubt, false.
+bool all_spikes_in_any_tin(const GroundEstimate& estimate, const std::vector<uint32_t>& set,
+                           float reach, float up, float down) {
+  if (set.size() < 3 || !(reach > 0) || !std::isfinite(reach)) return false;
+  const float limit = reach * reach;
+  // By cells of twice the reach: points within reach of each other lie in neighbouring cells.
+  const float cell = 2 * reach;
+  struct Placed {
+    uint64_t key;
+    uint32_t index;
+  };
+  std::vector<Placed> placed;
+  placed.reserve(set.size());
+  for (const uint32_t i : set) {
+    const float* p = estimate.point(i);
+    if (!(p[2] > -kFar + up || p[2] < kFar - down)) return false;
+    placed.push_back(Placed{cell_key(cell_index(p[0], cell), cell_index(p[1], cell)), i});
+  }
+  std::sort(placed.begin(), placed.end(),
+            [](const Placed& a, const Placed& b) { return a.key < b.key; });
+  for (size_t j = 0; j < placed.size(); j++) {
+    const uint64_t key = placed[j].key;
+    const int64_t column = int64_t(key >> 32), row = int64_t(key & 0xFFFFFFFFu);
+    for (int64_t c = column - 1; c <= column + 1; c++) {
+      for (int64_t r = row - 1; r <= row + 1; r++) {
+        if (c < 0 || r < 0 || c > 0xFFFFFFFF || r > 0xFFFFFFFF) continue;
+        const uint64_t near = (uint64_t(c) << 32) | uint64_t(r);
+        if (near < key) continue;  // that pair was looked at from the other point
+        auto at = std::lower_bound(placed.begin(), placed.end(), near,
+                                   [](const Placed& a, uint64_t k) { return a.key < k; });
+        for (; at != placed.end() && at->key == near; ++at) {
+          if (at->index == placed[j].index) continue;
+          if (!(distance2(estimate.point(at->index), estimate.point(placed[j].index)) > limit)) {
+            return false;
+          }
+        }
+      }
+    }
+  }
+  // Not all on one line: some point off the line through the first two.
+  exactinit();
+  const float* a = estimate.point(set[0]);
+  const float* b = estimate.point(set[1]);
+  const double pa[2] = {a[0], a[1]}, pb[2] = {b[0], b[1]};
+  for (size_t j = 2; j < set.size(); j++) {
+    const float* c = estimate.point(set[j]);
+    const double pc[2] = {c[0], c[1]};
+    if (orient2d(pa, pb, pc) != 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void GroundEstimate::seed_level(int level) {
@@ -1297,25 +1393,37 @@ void GroundEstimate::seed_level(int level) {
   }
   atoms_[level].reset();
   std::sort(atoms.begin(), atoms.end(), [](const Atom& a, const Atom& b) { return a.key < b.key; });
-  std::vector<uint32_t> working;
+  std::vector<uint32_t> working, all;
   std::vector<uint32_t> classes[4];
   ShiftedLowest shifted;
-  bool one_pass;
+  bool one_pass = false;
+  // Points far apart (sparse points over a wide extent) are each alone in every grid: every
+  // grid gathers them all, and no grid needs to look for its cells' lowest points.
+  const bool alone = atoms_alone(atoms, sub);
   try {
-    one_pass = shifted.prepare(atoms);
+    if (alone) {
+      all.reserve(atoms.size());
+      for (const Atom& a : atoms) all.push_back(a.index);
+      std::sort(all.begin(), all.end());
+      atoms = std::vector<Atom>();
+    } else {
+      one_pass = shifted.prepare(atoms);
+    }
   } catch (const std::bad_alloc&) {
     alloc_failed(true, "ERROR: cannot alloc coarse raster %d of %d by %d.\n", 0, sub, sub);
   }
   for (int32_t k = 0; k < sub; k++) {
     for (int32_t l = 0; l < sub; l++) {
-      if (one_pass) {
+      if (alone) {
+        working = all;
+      } else if (one_pass) {
         shifted.lowest(sub, k, l, working);
+        std::sort(working.begin(), working.end());
       } else {
         lowest_of_shifted_grid(atoms, sub, k, l, classes, working);
+        std::sort(working.begin(), working.end());
       }
-      std::sort(working.begin(), working.end());
-      build_tin(&working);
-      if (settings_.clean) remove_spikes(param_.spike, param_.down_spike, &working);
+      if (!clean_seed_set(level, working)) continue;
       // The seeds lie all over the points, and their tiles all over the table: the point of one
       // well ahead is asked for now, and the tile's slot of one a little ahead.
       for (size_t w = 0; w < working.size(); w++) {
@@ -1331,6 +1439,44 @@ void GroundEstimate::seed_level(int level) {
   }
   std::sort(accepted.begin(), accepted.end());
   seed_counts_[level] = uint32_t(accepted.size());
+}
+
+bool GroundEstimate::clean_seed_set(int level, std::vector<uint32_t>& set) {
+  if (memo_.level >= 0 && set == memo_.set) {
+    // The TIN that is not built draws what it would have drawn: every later TIN makes the
+    // same random choices as it would have, and the results stay those of building it.
+    for (uint64_t d = 0; d < memo_.draws; d++) crt_rand();
+    // Each point of the set took a cell or met an occupied one when the level looked at it,
+    // and cells only fill up: none of them can take a cell now.
+    if (memo_.level == level) return false;
+    set = memo_.kept;
+    memo_.level = level;
+    return true;
+  }
+  auto keep = [this](const std::vector<uint32_t>& from, std::vector<uint32_t>& to) {
+    try {
+      to = from;
+    } catch (const std::bad_alloc&) {
+      alloc_failed(true, "ERROR: cannot alloc coarse raster %d of %d by %d.\n", 0, param_.sub,
+                   param_.sub);
+    }
+  };
+  const uint64_t before = crt_rand_draws();
+  keep(set, memo_.set);
+  if (settings_.clean &&
+      all_spikes_in_any_tin(*this, set, 2 * param_.step, param_.spike, param_.down_spike)) {
+    // Points too far apart to be ground against each other (sparse points over a wide extent):
+    // their TIN would only find that.
+    set.clear();
+  } else {
+    build_tin(&set);
+    if (settings_.clean) remove_spikes(param_.spike, param_.down_spike, &set);
+    seed_tins_++;
+  }
+  keep(set, memo_.kept);
+  memo_.draws = crt_rand_draws() - before;
+  memo_.level = level;
+  return true;
 }
 
 void GroundEstimate::finest_level() {
@@ -1388,6 +1534,7 @@ GroundOutcome GroundEstimate::run() {
     if (vv) std::fprintf(stderr, "processing fine grids ...\n");
     seed_level(2);
   }
+  memo_ = SeedSetMemo();
   if (vv) std::fprintf(stderr, "processing finest grid ...\n");
   finest_level();
 #ifdef __GLIBC__

@@ -145,6 +145,8 @@ class GroundEstimate {
   int32_t tin_count() const { return tin_count_; }
   // Seeds accepted per level (coarsest, coarse, fine, finest) during run().
   uint32_t seed_count(int level) const { return seed_counts_[level]; }
+  // TINs built for the seed grids during run().
+  uint32_t seed_tin_count() const { return seed_tins_; }
 
   // The steps of the estimate, public for tests.
   uint32_t build_tin(const std::vector<uint32_t>* indices);
@@ -175,6 +177,9 @@ class GroundEstimate {
   void timing(const char* what);
   void create_level_grids(int level);
   void seed_level(int level);
+  // Makes `set` (sorted) the points of a seed grid that the spike test leaves; false when the
+  // level has looked at those points already, so that they can take no cell.
+  bool clean_seed_set(int level, std::vector<uint32_t>& set);
   void finest_level();
   bool refine(int level);
   void integrate();
@@ -291,6 +296,17 @@ class GroundEstimate {
 
   std::vector<uint32_t> seeds_[4];
   uint32_t seed_counts_[4] = {0, 0, 0, 0};
+  // The last seed set whose TIN was built, what the spike test left of it, the level that
+  // looked at it and the random draws that its TIN made. Where every point lies alone in its
+  // cell (sparse points over a wide extent) every shifted grid of every level gathers the same
+  // set: the same points make the same TIN with the same spikes.
+  struct SeedSetMemo {
+    std::vector<uint32_t> set, kept;
+    uint64_t draws = 0;
+    int level = -1;
+  };
+  SeedSetMemo memo_;
+  uint32_t seed_tins_ = 0;
   int32_t tin_count_ = 0;
 };
 

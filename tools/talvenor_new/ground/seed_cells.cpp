@@ -31,25 +31,43 @@ bool SeedCells::add(int32_t column, int32_t row, int32_t z, uint32_t index) {
 
 bool SeedCells::reduce() {
   // Lowest Z first within a cell, the earlier point on ties, as the grid keeps them.
-  std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
+  auto before = [](const Entry& a, const Entry& b) {
     if (a.key != b.key) return a.key < b.key;
     return a.z != b.z ? a.z < b.z : a.index < b.index;
-  });
+  };
+  // The entries up to sorted_ are in order already: only the newer ones are sorted, then merged.
+  const auto newer = entries_.begin() + std::ptrdiff_t(std::min(sorted_, entries_.size()));
+  std::sort(newer, entries_.end(), before);
+  std::inplace_merge(entries_.begin(), newer, entries_.end(), before);
   entries_.erase(std::unique(entries_.begin(), entries_.end(),
                              [](const Entry& a, const Entry& b) { return a.key == b.key; }),
                  entries_.end());
-  std::vector<uint64_t> tiles;
-  tiles.reserve(entries_.size());
-  for (const Entry& e : entries_) {
-    tiles.push_back(key_of(tile_of(column_of(e.key)), tile_of(row_of(e.key))));
-  }
-  std::sort(tiles.begin(), tiles.end());
-  const size_t tile_count = size_t(std::unique(tiles.begin(), tiles.end()) - tiles.begin());
-  if (2 * uint64_t(entries_.size()) * sizeof(Entry) >= uint64_t(tile_count) * tile_bytes()) {
+  sorted_ = entries_.size();
+  if (2 * uint64_t(entries_.size()) * sizeof(Entry) >= uint64_t(tile_count()) * tile_bytes()) {
     return move_into_grid();
   }
   reduce_at_ = std::max<size_t>(reduce_at_, 2 * entries_.size());
   return true;
+}
+
+size_t SeedCells::tile_count() const {
+  // The entries run by column, so by tile column: the tile rows are told apart within each run.
+  size_t count = 0;
+  std::vector<int32_t> rows;
+  for (size_t first = 0; first < entries_.size();) {
+    const int32_t tile_column = tile_of(column_of(entries_[first].key));
+    rows.clear();
+    size_t last = first;
+    for (; last < entries_.size() && tile_of(column_of(entries_[last].key)) == tile_column;
+         last++) {
+      const int32_t tile_row = tile_of(row_of(entries_[last].key));
+      if (rows.empty() || rows.back() != tile_row) rows.push_back(tile_row);
+    }
+    std::sort(rows.begin(), rows.end());
+    count += size_t(std::unique(rows.begin(), rows.end()) - rows.begin());
+    first = last;
+  }
+  return count;
 }
 
 bool SeedCells::move_into_grid() {

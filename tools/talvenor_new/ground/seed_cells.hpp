@@ -53,9 +53,12 @@ class SeedCells {
   // Sorts and keeps the lowest entry of each cell; then moves them into a grid when that costs
   // no more than twice the list.
   bool reduce();
+  // Tiles of the cell grid that the (reduced) entries fall into.
+  size_t tile_count() const;
   bool move_into_grid();
 
   std::vector<Entry> entries_;
+  size_t sorted_ = 0;  // the first entries, sorted and one per cell
   size_t reduce_at_ = 4096;
   std::unique_ptr<LAScellGrid> grid_;
   LAScellPoint point_;
