@@ -85,6 +85,32 @@ int projection_records(const FixtureContents& contents, uint16_t record_id) {
 
 constexpr uint16_t kWktBit = 0x10;
 
+// The text of the file's one coordinate system record (VLR or EVLR) without the zero that must
+// end it; empty when there is not exactly one, or it has no zero.
+std::string file_text(const FixtureContents& contents) {
+  std::vector<const std::vector<uint8_t>*> texts;
+  for (const FixtureVlr& vlr : contents.file.vlrs) {
+    if (vlr.user_id == "LASF_Projection" && vlr.record_id == 2112) texts.push_back(&vlr.data);
+  }
+  for (const FixtureEvlr& evlr : contents.file.evlrs) {
+    if (evlr.user_id == "LASF_Projection" && evlr.record_id == 2112) texts.push_back(&evlr.data);
+  }
+  if (texts.size() != 1 || texts[0]->empty() || texts[0]->back() != 0) return std::string();
+  return std::string(texts[0]->begin(), texts[0]->end() - 1);
+}
+
+// The projected code that our own reader finds in a text (0: none).
+int text_code(const std::string& text) {
+  ArgVector args({});
+  LASgeoProjector geo;
+  EXPECT_TRUE(geo.parse(args.argc(), args.argv()));
+  testing::internal::CaptureStderr();
+  geo.set_projection_from_ogc_wkt(text.c_str(), nullptr);
+  testing::internal::GetCapturedStderr();
+  const ProjectionRecord* p = geo.get_projection(true);
+  return p ? p->epsg_code : 0;
+}
+
 class TalvenorProjection : public testing::Test {
  protected:
   void SetUp() override { ASSERT_FALSE(dir.path().empty()); }
@@ -260,7 +286,8 @@ TEST_F(TalvenorProjection, CommandLineProjectionGoesIntoTheOutputHeader) {
 
 // An output names one coordinate system: the one the command line gave, whether the input
 // is classified or only copied (too few points for a ground estimate), and wherever the input
-// kept its text. The text and the bit that points readers to it go; the keys stay alone.
+// kept its text. The input's text goes; points of format 6 have their system in text, so the
+// keys get the same system as text beside them, and the bit that points readers to it.
 TEST_F(TalvenorProjection, CommandLineProjectionReplacesTheInputsText) {
   const struct {
     bool in_evlr;
@@ -284,8 +311,9 @@ TEST_F(TalvenorProjection, CommandLineProjectionReplacesTheInputsText) {
               (std::vector<std::vector<uint16_t>>{
                   {1024, 0, 1, 1}, {3072, 0, 1, 32632}, {3076, 0, 1, 9001}, {4099, 0, 1, 9001}}))
         << what;
-    EXPECT_EQ(projection_records(out, 2112), 0) << what;
-    EXPECT_EQ(out.header.global_encoding & kWktBit, 0) << what;
+    EXPECT_EQ(projection_records(out, 2112), 1) << what;
+    EXPECT_EQ(text_code(file_text(out)), 32632) << what;
+    EXPECT_EQ(out.header.global_encoding & kWktBit, kWktBit) << what;
     EXPECT_EQ(out.file.evlrs.size(), 0u) << what;
     EXPECT_EQ(out.points.size(), c.points ? c.points : read("in.las").points.size()) << what;
   }
@@ -353,8 +381,8 @@ TEST_F(TalvenorProjection, ChosenEllipsoidNamesTheGeographicSystem) {
 }
 
 // Every kind of accepted code (each projection method and unit of the tables, and the built-in
-// ones) on an input that names another system in text, keys and parameters: the output carries
-// the code's keys alone, and no record names another system.
+// ones) on an input of format 6 that names another system in text, keys and parameters: the
+// output carries the code's keys and its text, and no record names another system.
 TEST_F(TalvenorProjection, EveryKindOfCodeWritesOneCoordinateSystem) {
   std::vector<std::vector<uint16_t>> old_keys = {
       {1024, 0, 1, 1}, {3072, 0, 1, 2264}, {3076, 0, 1, 9003}, {3082, 34736, 1, 0}};
@@ -402,8 +430,18 @@ TEST_F(TalvenorProjection, EveryKindOfCodeWritesOneCoordinateSystem) {
     EXPECT_EQ(file_keys(out), rows) << c.code;
     EXPECT_FALSE(has_record(out, 34736)) << c.code;
     EXPECT_FALSE(has_record(out, 34737)) << c.code;
-    EXPECT_EQ(projection_records(out, 2111) + projection_records(out, 2112), 0) << c.code;
-    EXPECT_EQ(out.header.global_encoding & kWktBit, 0) << c.code;
+    EXPECT_EQ(projection_records(out, 2111), 0) << c.code;
+    const std::string text = file_text(out);
+    EXPECT_NE(text, "") << c.code;
+    // The geographic and geocentric texts name no projection, only their own code.
+    if (c.code == 4326 || c.code == 4978) {
+      EXPECT_NE(text.find("AUTHORITY[\"EPSG\",\"" + std::to_string(c.code) + "\"]]"),
+                std::string::npos)
+          << text;
+    } else {
+      EXPECT_EQ(text_code(text), c.code) << text;
+    }
+    EXPECT_EQ(out.header.global_encoding & kWktBit, kWktBit) << c.code;
   }
   // Transverse Mercator, both Lambert kinds, Albers, stereographic and Hotine, in metres and feet.
   EXPECT_GE(runs, 12);
