@@ -145,10 +145,10 @@ constexpr WktSlot kLambertSlots[] = {{"standard_parallel_1", 2}, {"standard_para
 constexpr WktSlot kAlbersSlots[] = {{"standard_parallel_1", 2}, {"standard_parallel_2", 3},
                                     {"latitude_of_center", 0},  {"longitude_of_center", 1},
                                     {"false_easting", 4},       {"false_northing", 5}};
-constexpr WktSlot kHotineSlots[] = {{"latitude_of_center", 2}, {"longitude_of_center", 3},
-                                    {"azimuth", 4},            {"rectified_grid_angle", 5},
-                                    {"scale_factor", 6},       {"false_easting", 0},
-                                    {"false_northing", 1}};
+constexpr WktSlot kHotineSlots[] = {
+    {"latitude_of_center", 2},   {"longitude_of_center", 3}, {"azimuth", 4},
+    {"rectified_grid_angle", 5}, {"scale_factor", 6},        {"false_easting", 0},
+    {"false_northing", 1}};
 
 struct MethodRow {
   int method;

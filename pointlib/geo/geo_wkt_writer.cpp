@@ -2,26 +2,27 @@
 // the same system, units and parameters as the GeoKeys written beside it.
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "geo/geo_wkt_system.hpp"
 #include "geo/las_geo_projector.hpp"
 
 namespace {
 
-// The shortest of 15 or 17 significant digits that reads back as the same double.
+// 15 significant digits, as texts usually carry them: values converted from grads, sexagesimal
+// degrees or feet keep their round form (52 grads are 46.8 degrees, not 46.800000000000004).
 std::string number(double value) {
   char text[40];
   std::snprintf(text, sizeof(text), "%.15g", value);
-  if (std::strtod(text, nullptr) != value) std::snprintf(text, sizeof(text), "%.17g", value);
   return text;
 }
 
 // Names go between double quotes and must not open or close an element: a bracket in a name
-// would end the element for every reader that counts them.
+// would end the element for every reader that counts them. Trailing blanks of the built-in
+// names are no part of them.
 std::string quoted(const std::string& name) {
   std::string text = "\"";
-  for (const char c : name) {
+  const size_t end = name.find_last_not_of(' ');
+  for (const char c : name.substr(0, end == std::string::npos ? 0 : end + 1)) {
     text += c == '"' ? '\'' : c == '[' ? '(' : c == ']' ? ')' : c;
   }
   return text + "\"";
@@ -81,7 +82,8 @@ std::string wkt_geographic_text(const WktGeographicSystem& g, bool latitude_firs
 }
 
 std::string wkt_geocentric_text(const WktGeographicSystem& g, int code) {
-  return "GEOCCS[" + quoted(g.name) + "," + geographic_body(g) + "," + linear_unit(EPSG_UNIT_METRE) +
+  return "GEOCCS[" + quoted(g.name) + "," + geographic_body(g) + "," +
+         linear_unit(EPSG_UNIT_METRE) +
          ",AXIS[\"Geocentric X\",OTHER],AXIS[\"Geocentric Y\",OTHER],AXIS[\"Geocentric Z\",NORTH]" +
          authority(code) + "]";
 }
@@ -101,8 +103,8 @@ std::string wkt_compound_text(const std::string& name, const std::string& horizo
   // A datum of type 2005 is a geoid model's, the usual kind for heights of point clouds. The
   // datum goes without its code: readers take a datum's code for the system's.
   return "COMPD_CS[" + quoted(name) + "," + horizontal + ",VERT_CS[" + quoted(v.name) +
-         ",VERT_DATUM[" + quoted(v.datum) + ",2005]," +
-         linear_unit(v.unit) + ",AXIS[\"Gravity-related height\",UP]" + authority(v.code) + "]]";
+         ",VERT_DATUM[" + quoted(v.datum) + ",2005]," + linear_unit(v.unit) +
+         ",AXIS[\"Gravity-related height\",UP]" + authority(v.code) + "]]";
 }
 
 // --- the projector's side as text ---

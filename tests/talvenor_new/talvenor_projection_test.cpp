@@ -13,6 +13,7 @@
 #include "epsg_table_codes.hpp"
 #include "geo/geo_header_records.hpp"
 #include "geo/las_geo_projector.hpp"
+#include "geo_same_system.hpp"
 #include "ground_projection.hpp"
 #include "las_fixture.hpp"
 #include "run_program.hpp"
@@ -446,6 +447,90 @@ TEST_F(TalvenorProjection, EveryKindOfCodeWritesOneCoordinateSystem) {
   // Transverse Mercator, both Lambert kinds, Albers, stereographic and Hotine, in metres and feet.
   EXPECT_GE(runs, 12);
   std::printf("%d kinds of code written\n", runs);
+}
+
+// Points of format 6 to 10, or a header whose bit says so, have their coordinate system in
+// text: a command-line projection writes the keys and beside them the same system as text (from
+// the EPSG tables for a code, from the parameters otherwise), and sets the bit. Other outputs
+// keep the keys alone. Our own reader of keys and of texts must find one system in both.
+TEST_F(TalvenorProjection, TextBesideTheKeysNamesTheSameSystem) {
+  const std::vector<std::string> tm_feet = {"-tm", "1500000",     "0",      "feet",
+                                            "47",  "-120.833333", "0.99996"};
+  const struct {
+    std::vector<std::string> words;
+    uint8_t version_minor, format;
+    bool bit_in;
+    const char* contains;  // null: no text, the bit clear
+    const char* err = "";
+  } cases[] = {
+      // Angles in grads from a meridian other than Greenwich, written in degrees.
+      {{"-epsg", "27572"},
+       4,
+       6,
+       true,
+       "PRIMEM[\"Paris\",2.33722917,AUTHORITY[\"EPSG\",\"8903\"]],UNIT[\"degree\","
+       "0.0174532925199433,AUTHORITY[\"EPSG\",\"9122\"]],AUTHORITY[\"EPSG\",\"4807\"]],"
+       "PROJECTION[\"Lambert_Conformal_Conic_1SP\"],PARAMETER[\"latitude_of_origin\",46.8],"
+       "PARAMETER[\"central_meridian\",0],PARAMETER[\"scale_factor\",0.99987742],",
+       "\nWARNING: current implementation for Lambert Conic Conformal (1SP) ignores scale factor "
+       "0.99987742 and uses 1.0 instead\n"},
+      {{"-epsg", "2056"}, 4, 7, false, "PROJECTION[\"Hotine_Oblique_Mercator_Azimuth_Center\"]"},
+      {{"-epsg", "2264"},
+       4,
+       8,
+       false,
+       "UNIT[\"US survey foot\",0.304800609601219,AUTHORITY[\"EPSG\",\"9003\"]],"
+       "AXIS[\"Easting\",EAST],AXIS[\"Northing\",NORTH],AUTHORITY[\"EPSG\",\"2264\"]]"},
+      {{"-sp83", "CA_I", "-vertical_epsg", "6360"},
+       4,
+       6,
+       false,
+       "AUTHORITY[\"EPSG\",\"26941\"]],VERT_CS[\"NAVD88 height (ftUS)\","},
+      {tm_feet, 4, 6, false, "PARAMETER[\"false_easting\",1500000]"},
+      {{"-utm", "33N"}, 4, 1, true, "AUTHORITY[\"EPSG\",\"32633\"]]"},
+      {{"-utm", "33N"}, 4, 1, false, nullptr},
+      {{"-epsg", "32632"}, 2, 1, false, nullptr},
+  };
+  static const Scene scene = make_scene(scene_params(ScenePreset::kFlat, 40.0, 1.0, 5));
+  for (const auto& c : cases) {
+    const std::string what = c.words[0] + " " + c.words[1] + " format " + std::to_string(c.format) +
+                             (c.bit_in ? " with the bit" : "");
+    SceneLasOptions options;
+    options.version_minor = c.version_minor;
+    options.point_data_format = c.format;
+    FixtureFile file = scene_fixture_file(scene, options);
+    file.global_encoding = c.bit_in ? kWktBit : 0;
+    ASSERT_TRUE(fixture_write_file(dir.file("in.las"), file, scene_fixture_points(scene, options)));
+    std::vector<std::string> args = c.words;
+    args.insert(args.end(), {"-step", "4", "-i", "in.las", "-o", "o.las", "-quiet"});
+    const ProgramRun r = run(args);
+    ASSERT_EQ(r.exit_code, 0) << what << "\n" << r.err;
+    EXPECT_EQ(r.err, c.err) << what;
+    const FixtureContents out = read("o.las");
+    const std::string text = file_text(out);
+    if (!c.contains) {
+      EXPECT_EQ(projection_records(out, 2112), 0) << what;
+      EXPECT_EQ(out.header.global_encoding & kWktBit, 0) << what;
+      continue;
+    }
+    EXPECT_EQ(out.header.global_encoding & kWktBit, kWktBit) << what;
+    EXPECT_NE(text.find(c.contains), std::string::npos) << what << "\n" << text;
+
+    const auto keys = file_keys(out);
+    std::vector<GeoKeyEntry> entries;
+    for (const auto& k : keys) entries.push_back(GeoKeyEntry{k[0], k[1], k[2], k[3]});
+    const std::vector<double> doubles = file_doubles(out);
+    ArgVector none({});
+    LASgeoProjector from_keys, from_text;
+    ASSERT_TRUE(from_keys.parse(none.argc(), none.argv()));
+    ASSERT_TRUE(from_text.parse(none.argc(), none.argv()));
+    testing::internal::CaptureStderr();
+    from_keys.set_projection_from_geo_keys(int(entries.size()), entries.data(), nullptr,
+                                           doubles.data(), int(doubles.size()), nullptr, true);
+    EXPECT_TRUE(from_text.set_projection_from_ogc_wkt(text.c_str(), nullptr)) << text;
+    testing::internal::GetCapturedStderr();
+    expect_same_system(from_keys, from_text, true, what + "\n" + text);
+  }
 }
 
 TEST_F(TalvenorProjection, StatePlaneMessage) {

@@ -117,10 +117,11 @@ bool raw_z_of_zero(const LASheader& header, int32_t* raw) {
 // Bit 4 of the global encoding: the coordinate system is given as well-known text.
 constexpr uint16_t kWktBit = 0x10;
 
-// Points of formats 6 to 10 have their coordinate system in well-known text; so does a file
-// whose header already says so.
+// Points of formats 6 to 10 have their coordinate system in well-known text; so does a LAS 1.4
+// file whose header already says so (older versions know no such bit).
 bool output_needs_wkt(const LASheader& header) {
-  return header.point_data_format >= 6 || (header.global_encoding & kWktBit) != 0;
+  return header.point_data_format >= 6 ||
+         (header.version_minor >= 4 && (header.global_encoding & kWktBit) != 0);
 }
 
 // The text as a coordinate system record holds it, with the zero that ends it.
