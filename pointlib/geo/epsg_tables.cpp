@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "geo/geo_wkt_system.hpp"
 #include "geo/las_geo_projector.hpp"
 #include "platform/process.hpp"
 
@@ -127,27 +128,60 @@ constexpr ParameterRole kHotineRoles[] = {
     {8815, 0, ValueKind::Scale}};
 constexpr int kMostValues = 7;
 
+// Where a value of the method stands in well-known text: the parameter's name there and the
+// index of the value among the method's roles.
+struct WktSlot {
+  const char* name;
+  int value;
+};
+constexpr WktSlot kOriginScaleSlots[] = {{"latitude_of_origin", 0},
+                                         {"central_meridian", 1},
+                                         {"scale_factor", 2},
+                                         {"false_easting", 3},
+                                         {"false_northing", 4}};
+constexpr WktSlot kLambertSlots[] = {{"standard_parallel_1", 2}, {"standard_parallel_2", 3},
+                                     {"latitude_of_origin", 0},  {"central_meridian", 1},
+                                     {"false_easting", 4},       {"false_northing", 5}};
+constexpr WktSlot kAlbersSlots[] = {{"standard_parallel_1", 2}, {"standard_parallel_2", 3},
+                                    {"latitude_of_center", 0},  {"longitude_of_center", 1},
+                                    {"false_easting", 4},       {"false_northing", 5}};
+constexpr WktSlot kHotineSlots[] = {
+    {"latitude_of_center", 2},   {"longitude_of_center", 3}, {"azimuth", 4},
+    {"rectified_grid_angle", 5}, {"scale_factor", 6},        {"false_easting", 0},
+    {"false_northing", 1}};
+
 struct MethodRow {
   int method;
   const char* scan_message;
   const ParameterRole* roles;
   int count;
+  const char* wkt_name;  // the projection's name in well-known text
+  const WktSlot* slots;  // one for each role
 };
 
-template <size_t N>
-constexpr MethodRow method_row(int code, const char* scan_message,
-                               const ParameterRole (&roles)[N]) {
-  return MethodRow{code, scan_message, roles, int(N)};
+template <size_t N, size_t M>
+constexpr MethodRow method_row(int code, const char* scan_message, const ParameterRole (&roles)[N],
+                               const char* wkt_name, const WktSlot (&slots)[M]) {
+  static_assert(N == M, "every value of a method goes into its text");
+  return MethodRow{code, scan_message, roles, int(N), wkt_name, slots};
 }
 
 const MethodRow kMethods[] = {
-    method_row(9807, "failed to scan TM parameters from '%s'\n", kOriginScaleRoles),
-    method_row(9801, "failed to scan LCC(1SP) parameters from '%s'\n", kOriginScaleRoles),
-    method_row(9802, "failed to scan LCC(2SP) parameters from '%s'\n", kConicRoles),
-    method_row(9822, "failed to scan AEAC parameters from '%s'\n", kConicRoles),
-    method_row(9809, "failed to scan OS parameters from '%s'\n", kOriginScaleRoles),
-    method_row(9812, "failed to scan HOM parameters from '%s'\n", kHotineRoles),
-    method_row(9815, "failed to scan HOM parameters from '%s'\n", kHotineRoles),
+    method_row(9807, "failed to scan TM parameters from '%s'\n", kOriginScaleRoles,
+               "Transverse_Mercator", kOriginScaleSlots),
+    method_row(9801, "failed to scan LCC(1SP) parameters from '%s'\n", kOriginScaleRoles,
+               "Lambert_Conformal_Conic_1SP", kOriginScaleSlots),
+    method_row(9802, "failed to scan LCC(2SP) parameters from '%s'\n", kConicRoles,
+               "Lambert_Conformal_Conic_2SP", kLambertSlots),
+    method_row(9822, "failed to scan AEAC parameters from '%s'\n", kConicRoles,
+               "Albers_Conic_Equal_Area", kAlbersSlots),
+    method_row(9809, "failed to scan OS parameters from '%s'\n", kOriginScaleRoles,
+               "Oblique_Stereographic", kOriginScaleSlots),
+    method_row(9812, "failed to scan HOM parameters from '%s'\n", kHotineRoles,
+               "Hotine_Oblique_Mercator", kHotineSlots),
+    // Variant B: easting and northing at the projection centre.
+    method_row(9815, "failed to scan HOM parameters from '%s'\n", kHotineRoles,
+               "Hotine_Oblique_Mercator_Azimuth_Center", kHotineSlots),
 };
 
 const MethodRow* find_method(int code) {
@@ -530,5 +564,106 @@ bool LASgeoProjector::set_vertical_from_table(int code, std::string* description
     return false;
   }
   vertical_code_ = uint16_t(code);
+  return true;
+}
+
+// --- definitions for well-known text ---
+
+std::FILE* LASgeoProjector::open_table_quietly(bool projected, bool vertical) const {
+  return open_csv(has_program_name_ ? program_name_.c_str() : nullptr, projected, vertical);
+}
+
+bool LASgeoProjector::wkt_geographic_from_table(int code, WktGeographicSystem& g) const {
+  TableFile file(open_table_quietly(false, false));
+  std::string line;
+  if (!file || !find_line(file.get(), code, line)) return false;
+  file.reset();
+  const std::vector<std::string> fields = split_fields(line);
+  int datum, meridian, ellipsoid, axis_unit, meridian_unit;
+  double axis, flattening, longitude;
+  if (!int_field(fields, 2, &datum) || !int_field(fields, 4, &meridian) ||
+      !int_field(fields, 6, &ellipsoid)) {
+    return false;
+  }
+  g = WktGeographicSystem();
+  g.name = fields[1];
+  g.code = code;
+  g.datum = fields[3];
+  g.datum_code = datum;
+  g.ellipsoid_code = ellipsoid;
+  if (fields.size() > 7 && double_field(fields, 8, &axis) && int_field(fields, 9, &axis_unit) &&
+      is_length_unit(axis_unit) && double_field(fields, 10, &flattening)) {
+    g.ellipsoid = fields[7];
+    g.semi_major_axis = length_to_meters(axis, axis_unit);
+    g.inverse_flattening = flattening;
+  } else {
+    // Tables without the ellipsoid's values: the built-in ellipsoid of its code.
+    EllipsoidRecord known;
+    if (!ellipsoid_from_id(ellipsoid_id_from_epsg(ellipsoid), &known)) return false;
+    g.ellipsoid = known.name;
+    g.semi_major_axis = known.a;
+    g.inverse_flattening = known.inverse_flattening;
+  }
+  if (fields.size() > 11 && double_field(fields, 12, &longitude) &&
+      int_field(fields, 13, &meridian_unit) && is_angle_unit(meridian_unit)) {
+    g.meridian = fields[11];
+    g.meridian_code = meridian;
+    g.meridian_longitude = angle_to_degrees(longitude, meridian_unit);
+  } else if (meridian != 8901) {
+    // A meridian other than Greenwich whose longitude the table does not give.
+    return false;
+  }
+  return true;
+}
+
+bool LASgeoProjector::wkt_projected_from_table(uint16_t code, uint16_t unit,
+                                               WktProjectedSystem& w) const {
+  TableFile file(open_table_quietly(true, false));
+  std::string line;
+  if (!file || !find_line(file.get(), code, line)) return false;
+  file.reset();
+  const std::vector<std::string> fields = split_fields(line);
+  int row_unit, gcs, method;
+  if (!int_field(fields, 2, &row_unit) || !int_field(fields, 3, &gcs) ||
+      !int_field(fields, 5, &method)) {
+    return false;
+  }
+  const MethodRow* row = find_method(method);
+  const double factor = wkt_unit_factor(unit);
+  double v[kMostValues];
+  if (!row || factor == 0.0 || !read_method_values(fields, *row, v)) return false;
+  w = WktProjectedSystem();
+  w.name = fields[1];
+  // Units other than the code's own make another system, which the code does not name.
+  w.code = row_unit == unit ? code : 0;
+  w.unit = unit;
+  w.method = row->wkt_name;
+  for (int k = 0; k < row->count; k++) {
+    const WktSlot& slot = row->slots[k];
+    const bool length = row->roles[slot.value].kind == ValueKind::Length;
+    w.parameters.push_back({slot.name, length ? v[slot.value] / factor : v[slot.value]});
+  }
+  if (!wkt_geographic_from_table(gcs, w.geographic)) wkt_geographic(w.geographic);
+  return true;
+}
+
+bool LASgeoProjector::wkt_vertical(bool source, WktVerticalSystem& v) const {
+  v = WktVerticalSystem();
+  v.unit = get_vertical_unit_epsg(source);
+  v.code = get_VerticalCSTypeGeoKey();
+  // Heights in metres of no known system need no text: that is what a reader assumes.
+  if (v.code == 0) return v.unit != EPSG_UNIT_METRE;
+  for (const KnownVertical& known : kKnownVertical) {
+    if (known.code == v.code) v.name = v.datum = known.description;
+  }
+  TableFile file(open_table_quietly(false, true));
+  std::string line;
+  if (file && find_line(file.get(), v.code, line)) {
+    const std::vector<std::string> fields = split_fields(line);
+    if (fields.size() > 3) {
+      v.name = fields[1];
+      v.datum = fields[3];
+    }
+  }
   return true;
 }

@@ -5,7 +5,8 @@
 --              coordinate system code,number of parameters,then per parameter in ascending
 --              parameter-code order: parameter code,value,unit
 --   gcs.csv    code,"name",datum code,"datum name",prime meridian code,coordinate system code,
---              ellipsoid code
+--              ellipsoid code,"ellipsoid name",semi-major axis,its unit,inverse flattening (0 for a
+--              sphere),"prime meridian name",prime meridian longitude,its unit
 --   vertcs.csv code,"name",datum code,"datum name",unit,coordinate system code
 .bail on
 .headers off
@@ -68,9 +69,16 @@ ORDER BY CAST(p.code AS INTEGER);
 .output gcs.csv
 SELECT g.code || ',"' || replace(g.name, '"', '''') || '",' || d.code || ',"' ||
        replace(d.name, '"', '''') || '",' || d.prime_meridian_code || ',' ||
-       g.coordinate_system_code || ',' || d.ellipsoid_code
+       g.coordinate_system_code || ',' || d.ellipsoid_code || ',"' || replace(e.name, '"', '''') ||
+       '",' || e.semi_major_axis || ',' || e.uom_code || ',' ||
+       ifnull(e.inv_flattening,
+              CASE WHEN e.semi_minor_axis = e.semi_major_axis THEN 0
+                   ELSE e.semi_major_axis / (e.semi_major_axis - e.semi_minor_axis) END) ||
+       ',"' || replace(m.name, '"', '''') || '",' || m.longitude || ',' || m.uom_code
 FROM geodetic_crs g
 JOIN geodetic_datum d ON d.auth_name = g.datum_auth_name AND d.code = g.datum_code
+JOIN ellipsoid e ON e.auth_name = d.ellipsoid_auth_name AND e.code = d.ellipsoid_code
+JOIN prime_meridian m ON m.auth_name = d.prime_meridian_auth_name AND m.code = d.prime_meridian_code
 WHERE g.auth_name = 'EPSG' AND g.type LIKE 'geographic%'
 ORDER BY CAST(g.code AS INTEGER);
 

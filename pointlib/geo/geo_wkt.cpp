@@ -67,45 +67,58 @@ void LASgeoProjector::set_wkt_horizontal_unit(double factor) {
   }
 }
 
+void LASgeoProjector::read_wkt_vertical(const char* at) {
+  vertical_code_ = 0;
+  // The datum's authority names the system, as the vertical codes of older GeoTIFF keys do;
+  // a text whose datum has none names it by the system's own authority. A unit's authority
+  // names only the unit.
+  int own = -1;
+  int datum = -1;
+  bool in_datum = false;
+  int depth = 1;
+  while (*at && depth > 0) {
+    if (depth == 1 && *at == ',') in_datum = begins(at + 1, "VERT_DATUM[");
+    if ((depth == 1 || (depth == 2 && in_datum)) && begins(at, "AUTHORITY")) {
+      int code;
+      const char* next = read_epsg_authority(at + 9, &code);
+      if (next) {
+        (depth == 1 ? own : datum) = code;
+        depth++;  // the authority's opening bracket lies behind the scan
+        at = next;
+        continue;
+      }
+      at += 9;
+      continue;
+    }
+    if (depth == 1 && begins(at, "UNIT[")) {
+      const char* comma = std::strchr(at + 5, ',');
+      if (!comma) break;
+      double factor;
+      if (std::sscanf(comma + 1, "%lf", &factor) == 1) {
+        if (factor == 1.0) {
+          set_vertical_meter(true);
+        } else if (near(factor, 0.3048006096012192, 1e-9)) {
+          set_vertical_survey_feet(true);
+        } else {
+          set_vertical_feet(true);
+        }
+      }
+      // Inside the unit's brackets, so that its authority is not the system's.
+      depth = 2;
+      in_datum = false;
+      at = comma + 1;
+      continue;
+    }
+    step(at, depth);
+  }
+  const int code = datum >= 0 ? datum : own;
+  // Vertical codes are 16-bit; a larger number names no system.
+  if (code >= 0 && code <= 65535) vertical_code_ = uint16_t(code);
+}
+
 bool LASgeoProjector::set_projection_from_ogc_wkt(const char* text, std::string* description) {
   if (!text) return false;
-  if (const char* vertical = std::strstr(text, "VERT_CS[")) {
-    vertical_code_ = 0;
-    int depth = 1;
-    const char* at = vertical + 8;
-    while (*at && depth > 0) {
-      if (depth == 2 && begins(at, "AUTHORITY")) {
-        int code;
-        const char* next = read_epsg_authority(at + 9, &code);
-        if (next) {
-          // Vertical codes are 16-bit; a larger number names no system.
-          if (code >= 0 && code <= 65535) vertical_code_ = uint16_t(code);
-          depth = 3;  // the authority's opening bracket lies behind the scan
-          at = next;
-          continue;
-        }
-        at += 9;
-        continue;
-      }
-      if (depth == 1 && begins(at, "UNIT[")) {
-        const char* comma = std::strchr(at + 5, ',');
-        if (!comma) break;
-        double factor;
-        if (std::sscanf(comma + 1, "%lf", &factor) == 1) {
-          if (factor == 1.0) {
-            set_vertical_meter(true);
-          } else if (near(factor, 0.3048006096012192, 1e-9)) {
-            set_vertical_survey_feet(true);
-          } else {
-            set_vertical_feet(true);
-          }
-        }
-        at = comma + 1;
-        continue;
-      }
-      step(at, depth);
-    }
-  }
+  if (const char* vertical = std::strstr(text, "VERT_CS[")) read_wkt_vertical(vertical + 8);
 
   const char* projected = std::strstr(text, "PROJCS[");
   if (!projected) return false;

@@ -18,6 +18,10 @@
 #include "core/las_header.hpp"
 #include "geo/geo_projection.hpp"
 
+struct WktGeographicSystem;
+struct WktProjectedSystem;
+struct WktVerticalSystem;
+
 // One GeoTIFF key entry as the GeoKey directory record stores it.
 using GeoKeyEntry = LASvlrKeyEntry;
 
@@ -142,6 +146,10 @@ class LASgeoProjector {
   // Reads the vertical system and the projected system of an OGC WKT text into the source
   // side; true when a source projection was set.
   bool set_projection_from_ogc_wkt(const char* text, std::string* description);
+  // The side's coordinate system as OGC well-known text naming the same system, units and
+  // parameters as the keys of get_geo_keys_from_projection: the EPSG tables' definition where
+  // the keys give a code, else the side's own parameters. False when it cannot be expressed.
+  bool get_ogc_wkt_from_projection(std::string& wkt, bool source) const;
 
   // --- EPSG codes ---
   bool set_epsg_code(uint16_t code, std::string* description, bool source);
@@ -156,6 +164,8 @@ class LASgeoProjector {
   static std::string table_folder(const char* program_name);
 
  private:
+  // The vertical system of the text behind "VERT_CS[": its code and units.
+  void read_wkt_vertical(const char* text);
   // The horizontal units of a projected system's UNIT factor (metre, foot or survey foot).
   void set_wkt_horizontal_unit(double factor);
   // get_GeographicTypeGeoKey without its message: 0 when no code is known.
@@ -177,6 +187,15 @@ class LASgeoProjector {
   bool set_epsg_code_from_table(uint16_t code, std::string* description, bool source);
   bool set_gcs_from_table(int32_t code, std::string* description);
   bool set_vertical_from_table(int code, std::string* description);
+  // Parts of well-known text: from the tables (false without a usable row) or from the side.
+  std::FILE* open_table_quietly(bool projected, bool vertical) const;
+  bool wkt_geographic_from_table(int code, WktGeographicSystem& geographic) const;
+  bool wkt_projected_from_table(uint16_t code, uint16_t unit, WktProjectedSystem& system) const;
+  void wkt_geographic(WktGeographicSystem& geographic) const;
+  bool wkt_projected_from_projector(const ProjectionRecord& projection, bool source,
+                                    WktProjectedSystem& system) const;
+  // False when the heights need no vertical system in the text.
+  bool wkt_vertical(bool source, WktVerticalSystem& vertical) const;
 
   std::string program_name_;
   bool has_program_name_ = false;

@@ -13,6 +13,7 @@
 #include "epsg_table_codes.hpp"
 #include "geo/geo_header_records.hpp"
 #include "geo/las_geo_projector.hpp"
+#include "geo_same_system.hpp"
 #include "ground_projection.hpp"
 #include "las_fixture.hpp"
 #include "run_program.hpp"
@@ -84,6 +85,32 @@ int projection_records(const FixtureContents& contents, uint16_t record_id) {
 }
 
 constexpr uint16_t kWktBit = 0x10;
+
+// The text of the file's one coordinate system record (VLR or EVLR) without the zero that must
+// end it; empty when there is not exactly one, or it has no zero.
+std::string file_text(const FixtureContents& contents) {
+  std::vector<const std::vector<uint8_t>*> texts;
+  for (const FixtureVlr& vlr : contents.file.vlrs) {
+    if (vlr.user_id == "LASF_Projection" && vlr.record_id == 2112) texts.push_back(&vlr.data);
+  }
+  for (const FixtureEvlr& evlr : contents.file.evlrs) {
+    if (evlr.user_id == "LASF_Projection" && evlr.record_id == 2112) texts.push_back(&evlr.data);
+  }
+  if (texts.size() != 1 || texts[0]->empty() || texts[0]->back() != 0) return std::string();
+  return std::string(texts[0]->begin(), texts[0]->end() - 1);
+}
+
+// The projected code that our own reader finds in a text (0: none).
+int text_code(const std::string& text) {
+  ArgVector args({});
+  LASgeoProjector geo;
+  EXPECT_TRUE(geo.parse(args.argc(), args.argv()));
+  testing::internal::CaptureStderr();
+  geo.set_projection_from_ogc_wkt(text.c_str(), nullptr);
+  testing::internal::GetCapturedStderr();
+  const ProjectionRecord* p = geo.get_projection(true);
+  return p ? p->epsg_code : 0;
+}
 
 class TalvenorProjection : public testing::Test {
  protected:
@@ -260,7 +287,8 @@ TEST_F(TalvenorProjection, CommandLineProjectionGoesIntoTheOutputHeader) {
 
 // An output names one coordinate system: the one the command line gave, whether the input
 // is classified or only copied (too few points for a ground estimate), and wherever the input
-// kept its text. The text and the bit that points readers to it go; the keys stay alone.
+// kept its text. The input's text goes; points of format 6 have their system in text, so the
+// keys get the same system as text beside them, and the bit that points readers to it.
 TEST_F(TalvenorProjection, CommandLineProjectionReplacesTheInputsText) {
   const struct {
     bool in_evlr;
@@ -284,8 +312,9 @@ TEST_F(TalvenorProjection, CommandLineProjectionReplacesTheInputsText) {
               (std::vector<std::vector<uint16_t>>{
                   {1024, 0, 1, 1}, {3072, 0, 1, 32632}, {3076, 0, 1, 9001}, {4099, 0, 1, 9001}}))
         << what;
-    EXPECT_EQ(projection_records(out, 2112), 0) << what;
-    EXPECT_EQ(out.header.global_encoding & kWktBit, 0) << what;
+    EXPECT_EQ(projection_records(out, 2112), 1) << what;
+    EXPECT_EQ(text_code(file_text(out)), 32632) << what;
+    EXPECT_EQ(out.header.global_encoding & kWktBit, kWktBit) << what;
     EXPECT_EQ(out.file.evlrs.size(), 0u) << what;
     EXPECT_EQ(out.points.size(), c.points ? c.points : read("in.las").points.size()) << what;
   }
@@ -353,8 +382,8 @@ TEST_F(TalvenorProjection, ChosenEllipsoidNamesTheGeographicSystem) {
 }
 
 // Every kind of accepted code (each projection method and unit of the tables, and the built-in
-// ones) on an input that names another system in text, keys and parameters: the output carries
-// the code's keys alone, and no record names another system.
+// ones) on an input of format 6 that names another system in text, keys and parameters: the
+// output carries the code's keys and its text, and no record names another system.
 TEST_F(TalvenorProjection, EveryKindOfCodeWritesOneCoordinateSystem) {
   std::vector<std::vector<uint16_t>> old_keys = {
       {1024, 0, 1, 1}, {3072, 0, 1, 2264}, {3076, 0, 1, 9003}, {3082, 34736, 1, 0}};
@@ -402,12 +431,106 @@ TEST_F(TalvenorProjection, EveryKindOfCodeWritesOneCoordinateSystem) {
     EXPECT_EQ(file_keys(out), rows) << c.code;
     EXPECT_FALSE(has_record(out, 34736)) << c.code;
     EXPECT_FALSE(has_record(out, 34737)) << c.code;
-    EXPECT_EQ(projection_records(out, 2111) + projection_records(out, 2112), 0) << c.code;
-    EXPECT_EQ(out.header.global_encoding & kWktBit, 0) << c.code;
+    EXPECT_EQ(projection_records(out, 2111), 0) << c.code;
+    const std::string text = file_text(out);
+    EXPECT_NE(text, "") << c.code;
+    // The geographic and geocentric texts name no projection, only their own code.
+    if (c.code == 4326 || c.code == 4978) {
+      EXPECT_NE(text.find("AUTHORITY[\"EPSG\",\"" + std::to_string(c.code) + "\"]]"),
+                std::string::npos)
+          << text;
+    } else {
+      EXPECT_EQ(text_code(text), c.code) << text;
+    }
+    EXPECT_EQ(out.header.global_encoding & kWktBit, kWktBit) << c.code;
   }
   // Transverse Mercator, both Lambert kinds, Albers, stereographic and Hotine, in metres and feet.
   EXPECT_GE(runs, 12);
   std::printf("%d kinds of code written\n", runs);
+}
+
+// Points of format 6 to 10, or a header whose bit says so, have their coordinate system in
+// text: a command-line projection writes the keys and beside them the same system as text (from
+// the EPSG tables for a code, from the parameters otherwise), and sets the bit. Other outputs
+// keep the keys alone. Our own reader of keys and of texts must find one system in both.
+TEST_F(TalvenorProjection, TextBesideTheKeysNamesTheSameSystem) {
+  const std::vector<std::string> tm_feet = {"-tm", "1500000",     "0",      "feet",
+                                            "47",  "-120.833333", "0.99996"};
+  const struct {
+    std::vector<std::string> words;
+    uint8_t version_minor, format;
+    bool bit_in;
+    const char* contains;  // null: no text, the bit clear
+    const char* err = "";
+  } cases[] = {
+      // Angles in grads from a meridian other than Greenwich, written in degrees.
+      {{"-epsg", "27572"},
+       4,
+       6,
+       true,
+       "PRIMEM[\"Paris\",2.33722917,AUTHORITY[\"EPSG\",\"8903\"]],UNIT[\"degree\","
+       "0.0174532925199433,AUTHORITY[\"EPSG\",\"9122\"]],AUTHORITY[\"EPSG\",\"4807\"]],"
+       "PROJECTION[\"Lambert_Conformal_Conic_1SP\"],PARAMETER[\"latitude_of_origin\",46.8],"
+       "PARAMETER[\"central_meridian\",0],PARAMETER[\"scale_factor\",0.99987742],",
+       "\nWARNING: current implementation for Lambert Conic Conformal (1SP) ignores scale factor "
+       "0.99987742 and uses 1.0 instead\n"},
+      {{"-epsg", "2056"}, 4, 7, false, "PROJECTION[\"Hotine_Oblique_Mercator_Azimuth_Center\"]"},
+      {{"-epsg", "2264"},
+       4,
+       8,
+       false,
+       "UNIT[\"US survey foot\",0.304800609601219,AUTHORITY[\"EPSG\",\"9003\"]],"
+       "AXIS[\"Easting\",EAST],AXIS[\"Northing\",NORTH],AUTHORITY[\"EPSG\",\"2264\"]]"},
+      {{"-sp83", "CA_I", "-vertical_epsg", "6360"},
+       4,
+       6,
+       false,
+       "AUTHORITY[\"EPSG\",\"26941\"]],VERT_CS[\"NAVD88 height (ftUS)\","},
+      {tm_feet, 4, 6, false, "PARAMETER[\"false_easting\",1500000]"},
+      {{"-utm", "33N"}, 4, 1, true, "AUTHORITY[\"EPSG\",\"32633\"]]"},
+      {{"-utm", "33N"}, 4, 1, false, nullptr},
+      {{"-epsg", "32632"}, 2, 1, false, nullptr},
+  };
+  static const Scene scene = make_scene(scene_params(ScenePreset::kFlat, 40.0, 1.0, 5));
+  for (const auto& c : cases) {
+    const std::string what = c.words[0] + " " + c.words[1] + " format " + std::to_string(c.format) +
+                             (c.bit_in ? " with the bit" : "");
+    SceneLasOptions options;
+    options.version_minor = c.version_minor;
+    options.point_data_format = c.format;
+    FixtureFile file = scene_fixture_file(scene, options);
+    file.global_encoding = c.bit_in ? kWktBit : 0;
+    ASSERT_TRUE(fixture_write_file(dir.file("in.las"), file, scene_fixture_points(scene, options)));
+    std::vector<std::string> args = c.words;
+    args.insert(args.end(), {"-step", "4", "-i", "in.las", "-o", "o.las", "-quiet"});
+    const ProgramRun r = run(args);
+    ASSERT_EQ(r.exit_code, 0) << what << "\n" << r.err;
+    EXPECT_EQ(r.err, c.err) << what;
+    const FixtureContents out = read("o.las");
+    const std::string text = file_text(out);
+    if (!c.contains) {
+      EXPECT_EQ(projection_records(out, 2112), 0) << what;
+      EXPECT_EQ(out.header.global_encoding & kWktBit, 0) << what;
+      continue;
+    }
+    EXPECT_EQ(out.header.global_encoding & kWktBit, kWktBit) << what;
+    EXPECT_NE(text.find(c.contains), std::string::npos) << what << "\n" << text;
+
+    const auto keys = file_keys(out);
+    std::vector<GeoKeyEntry> entries;
+    for (const auto& k : keys) entries.push_back(GeoKeyEntry{k[0], k[1], k[2], k[3]});
+    const std::vector<double> doubles = file_doubles(out);
+    ArgVector none({});
+    LASgeoProjector from_keys, from_text;
+    ASSERT_TRUE(from_keys.parse(none.argc(), none.argv()));
+    ASSERT_TRUE(from_text.parse(none.argc(), none.argv()));
+    testing::internal::CaptureStderr();
+    from_keys.set_projection_from_geo_keys(int(entries.size()), entries.data(), nullptr,
+                                           doubles.data(), int(doubles.size()), nullptr, true);
+    EXPECT_TRUE(from_text.set_projection_from_ogc_wkt(text.c_str(), nullptr)) << text;
+    testing::internal::GetCapturedStderr();
+    expect_same_system(from_keys, from_text, true, what + "\n" + text);
+  }
 }
 
 TEST_F(TalvenorProjection, StatePlaneMessage) {

@@ -22,12 +22,14 @@ bool ground_take_command_line_projection(LASgeoProjector& geo, GroundSettings& s
   s.projection_given = geo.has_projection(true);
   s.geo_keys.clear();
   s.geo_doubles.clear();
+  s.geo_wkt.clear();
   if (s.projection_given && !geo.get_geo_keys_from_projection(s.geo_keys, s.geo_doubles, true)) {
     s.geo_keys.clear();
     s.geo_doubles.clear();
     std::fprintf(stderr, "ERROR: the projection given cannot be written into an output header\n");
     return false;
   }
+  if (s.projection_given) geo.get_ogc_wkt_from_projection(s.geo_wkt, true);
   return true;
 }
 

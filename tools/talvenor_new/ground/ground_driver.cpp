@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <string>
 
 #include "core/byte_stream_in.hpp"
 #include "core/las_scaler.hpp"
@@ -117,10 +119,29 @@ bool raw_z_of_zero(const LASheader& header, int32_t* raw) {
 // Bit 4 of the global encoding: the coordinate system is given as well-known text.
 constexpr uint16_t kWktBit = 0x10;
 
+// Points of formats 6 to 10 have their coordinate system in well-known text; so does a LAS 1.4
+// file whose header already says so (older versions know no such bit).
+bool output_needs_wkt(const LASheader& header) {
+  return header.point_data_format >= 6 ||
+         (header.version_minor >= 4 && (header.global_encoding & kWktBit) != 0);
+}
+
+// The text as a coordinate system record holds it, with the zero that ends it.
+void store_ogc_wkt(LASheader& header, const std::string& wkt) {
+  const size_t length = wkt.size() + 1;
+  auto payload = std::make_unique<uint8_t[]>(length);
+  std::memcpy(payload.get(), wkt.c_str(), length);
+  header.insert_vlr("LASF_Projection", 2112, uint16_t(length), std::move(payload));
+  if (const LASvlrRecord* vlr = header.find_vlr("LASF_Projection", 2112)) {
+    header.vlr_geo_ogc_wkt = reinterpret_cast<char*>(vlr->data.get());
+  }
+}
+
 // The projection given on the command line goes into every output and replaces all the
 // coordinate records of the input, so that the output names one coordinate system: the key
-// directory stands alone, and the input's texts (and the bit that points readers to them) go.
-// False when there is nothing to replace.
+// directory, and beside it the same system as well-known text with the bit that points readers
+// to it where the point format or the header asks for text. False when there is nothing to
+// replace.
 bool put_command_line_projection(const GroundSettings& s, LASheader& header) {
   if (s.geo_keys.empty()) return false;
   // Key directory, double and ASCII parameters, math transform and coordinate system texts.
@@ -134,7 +155,13 @@ bool put_command_line_projection(const GroundSettings& s, LASheader& header) {
   if (!s.geo_doubles.empty()) {
     header.store_geo_doubles(uint32_t(s.geo_doubles.size()), s.geo_doubles.data());
   }
-  header.global_encoding &= uint16_t(~kWktBit);
+  // A text of a VLR must fit its 16-bit length; the system's texts are far shorter.
+  if (output_needs_wkt(header) && !s.geo_wkt.empty() && s.geo_wkt.size() < 65535) {
+    store_ogc_wkt(header, s.geo_wkt);
+    header.global_encoding |= kWktBit;
+  } else {
+    header.global_encoding &= uint16_t(~kWktBit);
+  }
   return true;
 }
 

@@ -2,6 +2,7 @@
 #define TALVENOR_NEW_GROUND_GROUND_SETTINGS_HPP
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/las_header.hpp"
@@ -52,6 +53,7 @@ struct GroundSettings {
   bool projection_given = false;
   std::vector<LASvlrKeyEntry> geo_keys;
   std::vector<double> geo_doubles;
+  std::string geo_wkt;  // the same system as well-known text; empty when it has none
 };
 
 // Turns the mode flags into step (and offset and spike for archeology) and the step into sub
