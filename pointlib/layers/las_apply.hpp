@@ -71,6 +71,9 @@ class LASapply : public LASreader {
   // Applies the layers from `first` on; 1 delivered, 0 deleted, -1 no point.
   int apply_layers(size_t first);
   void drop_layers();
+  // False after a message when the record does not lie inside the LAY file.
+  bool layer_within_file(const LASlayer& layer, int64_t data_start, uint32_t i,
+                         uint32_t wanted) const;
 
   std::unique_ptr<LASreader> inner;
   std::string lay_name;
@@ -78,6 +81,7 @@ class LASapply : public LASreader {
   FILE* lay_file_handle = nullptr;
   const uint8_t* lay_data = nullptr;
   size_t lay_data_size = 0;
+  int64_t lay_size = -1;  // bytes of the LAY file; -1 when the stream cannot tell
   std::unique_ptr<ByteStreamIn> lay_stream;
   std::vector<std::unique_ptr<LASlayer>> layers;
   LAYheader lay;

@@ -164,10 +164,24 @@ std::vector<Mutation> mutations() {
        "'generating software')\n"},
       {"creation day", 142, {1}, true, true, ""},
       {"header size", 146, {1}, true, true, ""},
-      {"point format", 152, {9, 9}, true, true, ""},
-      {"point count", 156, {1}, true, true, ""},
-      {"scale factor", 180, {1}, true, true, ""},
-      {"bounding box", 260, {1}, true, true, ""},
+      {"number of records", 148, {1}, true, true, ""},
+      // The layers belong to these points: their layout, counts and place must match.
+      {"point format", 152, {9, 9}, false, false,
+       "ERROR: mismatch in header point_data_format (LAY 9 LAS 1)\n"},
+      {"record length", 154, {1}, false, false,
+       "ERROR: mismatch in header point_data_record_length (LAY 1 LAS 28)\n"},
+      {"point count", 156, {1}, false, false,
+       "ERROR: mismatch in header number_of_point_records (LAY 769 LAS 1000)\n"},
+      {"points by return", 168, {1}, false, false,
+       "ERROR: mismatch in header number_of_points_by_return[2] (LAY 1 LAS 12)\n"},
+      {"scale factor", 180, {1}, false, false,
+       "ERROR: mismatch in header x_scale_factor (LAY 0.00099999999999994559 LAS 0.001)\n"},
+      {"offset", 204, {1}, false, false,
+       "ERROR: mismatch in header x_offset (LAY 100.00000000000001 LAS 100)\n"},
+      {"bounding box min", 236, {1}, false, false,
+       "ERROR: mismatch in header min_x (LAY 1.0000000000000002 LAS 1)\n"},
+      {"bounding box", 260, {1}, false, false,
+       "ERROR: mismatch in header max_z (LAY 33.000000000000007 LAS 33)\n"},
   };
 }
 
@@ -193,6 +207,32 @@ TEST(LayHeader, EachChangedFieldGetsItsAnswerOnBothSides) {
       if (ok) {
         EXPECT_EQ(in.position(), 276);
       }
+    }
+  }
+}
+
+// The LAS 1.4 counts belong to the points too: a LAY file of another count is refused.
+TEST(LayHeader, TheLongCountsMustMatchOnBothSides) {
+  LASheader h;
+  distinct_header(&h, 4);
+  const Bytes good = lay_header_bytes(h, 1);
+  struct Case {
+    size_t at;
+    const char* says;
+  } cases[] = {
+      {276, "ERROR: mismatch in header extended_number_of_point_records (LAY 769 LAS 1000)\n"},
+      {284 + 8 * 14,
+       "ERROR: mismatch in header extended_number_of_points_by_return[14] (LAY 513 LAS 514)\n"},
+  };
+  for (const Case& c : cases) {
+    Bytes b = good;
+    b[c.at] = 1;
+    for (LAYside side : {LAYside::apply, LAYside::modify}) {
+      ByteStreamInArrayLE in(b.data(), int64_t(b.size()));
+      LAYheader lay;
+      testing::internal::CaptureStderr();
+      EXPECT_FALSE(read_lay_header(&in, h, side, &lay));
+      EXPECT_EQ(testing::internal::GetCapturedStderr(), c.says);
     }
   }
 }
@@ -225,6 +265,17 @@ TEST(LayHeader, FileNames) {
       {"tile.las", "out", "out/tile.lay"},
       {"C:\\data\\tile.las", "D:\\lay", "D:\\lay/tile.lay"},
       {"ab", nullptr, "ab.lay"},
+      {"/data/TILE.LAS", nullptr, "/data/TILE.lay"},
+      // Any other point file keeps its whole name, so that no two inputs share a LAY file.
+      {"p.txt.gz", nullptr, "p.txt.gz.lay"},
+      {"p.txt.7z", nullptr, "p.txt.7z.lay"},
+      {"p.gz", nullptr, "p.gz.lay"},
+      {"p.txt.zip", nullptr, "p.txt.zip.lay"},
+      {"p.txt.las", nullptr, "p.txt.lay"},
+      {"t00.txt", nullptr, "t00.txt.lay"},
+      {"t00.ply", nullptr, "t00.ply.lay"},
+      {"/data/p.txt", "out", "out/p.txt.lay"},
+      {"las", nullptr, "las.lay"},
   };
   for (const Case& c : cases) EXPECT_EQ(lay_file_name(c.point_file, c.directory), c.lay);
 }

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -116,38 +117,64 @@ TEST_F(TalvenorLayers, ExtendingThroughTheLayersItReadKeepsTheFileClean) {
   EXPECT_EQ(classes_and_user_data(read("t2.las")), classes_and_user_data(read("direct.las")));
 }
 
-TEST_F(TalvenorLayers, ALayFileThatCannotBeLoadedIsReadOverAndKept) {
-  ASSERT_EQ(run({"-i", "t.las", "-o", "direct.las", "-quiet"}).exit_code, 0);
+// A LAY file that does not load whole is neither passed over (the output would lack the edits
+// asked for) nor extended (new layers behind a cut or miscounted file can never be reached).
+TEST_F(TalvenorLayers, ALayFileThatDoesNotLoadFailsTheFileAndIsNeverWritten) {
   ASSERT_EQ(run({"-i", "t.las", "-olay", "-quiet"}).exit_code, 0);
-  // A valid header with a layer of a kind that does not exist.
-  std::string lay = file_text(dir.file("t.lay"));
-  lay[276 + 8] = 99;
-  write_text(dir.file("t.lay"), lay);
-  const ProgramRun applied = run({"-i", "t.las", "-ilay", "-o", "t2.las", "-quiet"});
-  ASSERT_EQ(applied.exit_code, 0) << applied.err;
-  EXPECT_NE(applied.err.find("WARNING: could not load layers ... skipping\n"), std::string::npos)
-      << applied.err;
-  // The input is read again in full after the failed load: its points and header records.
-  const FixtureContents direct = read("direct.las"), through = read("t2.las");
-  EXPECT_EQ(classes_and_user_data(through), classes_and_user_data(direct));
-  EXPECT_EQ(through.header.number_of_variable_length_records, 1u);
-  EXPECT_EQ(through.file.vlrs, direct.file.vlrs);
-
-  // Writing layers after such a failure extends the file; it never empties it.
-  const ProgramRun extended = run({"-i", "t.las", "-ilay", "-olay", "-quiet"});
-  ASSERT_EQ(extended.exit_code, 0) << extended.err;
-  const std::string after = file_text(dir.file("t.lay"));
-  ASSERT_GT(after.size(), lay.size());
-  EXPECT_EQ(after.substr(20, lay.size() - 20), lay.substr(20));
+  const std::string good = file_text(dir.file("t.lay"));
+  ASSERT_GT(good.size(), 320u);
+  struct Case {
+    const char* name;
+    std::function<void(std::string&)> damage;
+    const char* says;
+  } cases[] = {
+      {"cut inside the layer's data", [](std::string& b) { b.resize(b.size() - 40); },
+       "does not fit the LAY file\n"},
+      {"cut at byte 320", [](std::string& b) { b.resize(320); }, "ERROR: loading LASlayer 1 of 1\n"},
+      {"num_layers 2 for one layer", [](std::string& b) { b[16] = 2; },
+       "ERROR: loading LASlayer 2 of 2\n"},
+      {"a record of an unknown kind", [](std::string& b) { b[276 + 8] = 99; },
+       "ERROR: unknown layer of type 99 fields 256 compression 2\n"},
+      {"bytes behind the last layer", [](std::string& b) { b += "more"; },
+       "ERROR: LAY file holds 4 bytes behind its 1 layers\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string damaged = good;
+    c.damage(damaged);
+    ASSERT_TRUE(write_text(dir.file("t.lay"), damaged));
+    std::remove(dir.file("t2.las").c_str());
+    const ProgramRun applied = run({"-i", "t.las", "-ilay", "-o", "t2.las", "-quiet"});
+    EXPECT_EQ(applied.exit_code, 1);
+    EXPECT_NE(applied.err.find(c.says), std::string::npos) << applied.err;
+    EXPECT_NE(applied.err.find("ERROR: could not load layers of 't.las'\n"), std::string::npos)
+        << applied.err;
+    EXPECT_FALSE(path_exists(dir.file("t2.las")));
+    const ProgramRun extended = run({"-i", "t.las", "-ilay", "-olay", "-quiet"});
+    EXPECT_EQ(extended.exit_code, 1);
+    EXPECT_EQ(file_text(dir.file("t.lay")), damaged);
+  }
 
   // A LAY file whose header is damaged is not touched at all.
   const std::string garbage = "LAYF-not-a-lay-file";
   write_text(dir.file("t.lay"), garbage);
-  const ProgramRun refused = run({"-i", "t.las", "-ilay", "-olay", "-quiet"});
-  EXPECT_EQ(refused.exit_code, 1);
-  EXPECT_NE(refused.err.find("ERROR: opening lasmodify file for 't.las'\n"), std::string::npos)
-      << refused.err;
-  EXPECT_EQ(file_text(dir.file("t.lay")), garbage);
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-i", "t.las", "-ilay", "-olay", "-quiet"},
+        std::vector<std::string>{"-i", "t.las", "-olay", "-quiet"}}) {
+    const ProgramRun refused = run(args);
+    EXPECT_EQ(refused.exit_code, 1);
+    EXPECT_EQ(file_text(dir.file("t.lay")), garbage);
+  }
+}
+
+// Without a LAY file there is nothing to apply: the input is read as it is, with a warning.
+TEST_F(TalvenorLayers, AMissingLayFileIsReadOverWithAWarning) {
+  ASSERT_EQ(run({"-i", "t.las", "-o", "direct.las", "-quiet"}).exit_code, 0);
+  const ProgramRun applied = run({"-i", "t.las", "-ilay", "-o", "t2.las", "-quiet"});
+  ASSERT_EQ(applied.exit_code, 0) << applied.err;
+  EXPECT_NE(applied.err.find("WARNING: could not open LAY file ... skipping\n"), std::string::npos)
+      << applied.err;
+  EXPECT_EQ(classes_and_user_data(read("t2.las")), classes_and_user_data(read("direct.las")));
 }
 
 TEST_F(TalvenorLayers, DamagedLayerDataFailsTheFileWithoutOutput) {

@@ -49,12 +49,17 @@ bool input_failed(std::unique_ptr<LASreader>& reader, const GroundFileIO& io) {
 }
 
 // Ends an output pass: `ok` says whether every point was written. False when the pass failed,
-// which leaves no part of the output behind.
+// which leaves no part of the output behind: a point file is closed and removed, a layer writer
+// is deleted unclosed, which takes back all it wrote.
 bool finish_output(std::unique_ptr<LASwriter>& writer, bool ok, const LASreader& reader,
-                   GroundFileIO& io, const char* name) {
+                   GroundFileIO& io, const char* name, bool layered) {
+  if (reader.failed()) ok = false;
+  if (layered && !ok) {
+    writer.reset();
+    return false;
+  }
   ok = close_writer(*writer, name) && ok;
   writer.reset();
-  if (reader.failed()) ok = false;
   if (!ok && io.remove_output && io.remove_output()) {
     std::fprintf(stderr, "ERROR: removed the incomplete output '%s'\n", shown(name, "stdout"));
   }
@@ -121,7 +126,12 @@ GroundFileResult copy_or_skip_file(bool skip, const CopyHeights& heights,
     reader.reset();
     return GroundFileResult::kSkipped;
   }
-  std::fprintf(stderr, " copying '%s' ...\n", shown(io.input_name, "stdin"));
+  const bool layered = bool(io.open_layer_writer);
+  // With -olay the copy is recorded as layers that change no class, so that the LAY file
+  // matches the input as it is and no point file is written.
+  std::fprintf(stderr,
+               layered ? " copying '%s' into layers without changes ...\n" : " copying '%s' ...\n",
+               shown(io.input_name, "stdin"));
   const LASheader* header = &reader->header;
   int32_t zero_z = 0;
   // An offset so far from 0 that its raw value overflows: the copy's offset becomes 0 instead,
@@ -133,17 +143,30 @@ GroundFileResult copy_or_skip_file(bool skip, const CopyHeights& heights,
     header = &moved;
     zero_z = 0;
   }
-  std::unique_ptr<LASwriter> writer = io.open_writer(*header);
-  const char* name = io.output_name ? io.output_name() : nullptr;
+  LASheader layer_header;
+  if (layered) layer_header.assign(*header);
+  std::unique_ptr<LASwriter> writer =
+      layered ? io.open_layer_writer(layer_header, *reader, true) : io.open_writer(*header);
+  const char* name = layered              ? io.input_name
+                     : io.output_name     ? io.output_name()
+                                          : nullptr;
   if (!writer) {
-    std::fprintf(stderr, "ERROR: could not open laswriter for '%s'\n", shown(name, "stdout"));
+    if (!layered) {
+      std::fprintf(stderr, "ERROR: could not open laswriter for '%s'\n", shown(name, "stdout"));
+    }
     throw Fatal{false};
   }
-  const CutOutputRemover remover(writer, io);
+  GroundFileIO out_io = io;
+  if (layered) out_io.remove_output = nullptr;
+  const CutOutputRemover remover(writer, out_io);
   const bool counted = io.count_copied_points || heights.replace_z;
   bool ok = true;
-  LASpoint& point = reader->point;
+  // Layers compare the written copy with the point as read.
+  LASpoint written;
+  if (layered) written.init_like(&reader->point, false);
+  LASpoint& point = layered ? written : reader->point;
   while (reader->read_point()) {
+    if (layered) written.assign(reader->point);
     if (heights.replace_z) point.Z = zero_z;
     if (counted) writer->add_to_inventory(&point);
     if (heights.zero_user_data) point.set_user_data(0);
@@ -155,8 +178,8 @@ GroundFileResult copy_or_skip_file(bool skip, const CopyHeights& heights,
     }
   }
   const bool wrote_points = writer->p_count > 0;
-  if (ok && counted) ok = writer->rewrite_header(header, true, false);
-  ok = finish_output(writer, ok, *reader, io, name);
+  if (ok && counted) ok = writer->rewrite_header(layered ? &layer_header : header, true, false);
+  ok = finish_output(writer, ok, *reader, out_io, name, layered);
   reader->close_input(true);
   reader.reset();
   // Heights of 0 look like measured ones; whoever uses them must learn that there was no ground.
@@ -250,7 +273,7 @@ GroundFileResult write_classified(const GroundSettings& s, GroundEstimate& estim
     header.vlr_geo_ascii_params = nullptr;
   }
   std::unique_ptr<LASwriter> writer =
-      layered ? io.open_layer_writer(header, *reader) : io.open_writer(header);
+      layered ? io.open_layer_writer(header, *reader, false) : io.open_writer(header);
   if (!writer) {
     if (!layered) std::fprintf(stderr, "ERROR: could not open laswriter\n");
     throw Fatal{true};
@@ -311,7 +334,7 @@ GroundFileResult write_classified(const GroundSettings& s, GroundEstimate& estim
     }
   }
   if (ok && s.replace_z) ok = writer->rewrite_header(&header, true, false);
-  ok = finish_output(writer, ok, *reader, out_io, name);
+  ok = finish_output(writer, ok, *reader, out_io, name, layered);
   if (s.verbose) {
     const double now = ground_clock_seconds();
     std::fprintf(stderr, "took %g sec. %d points classified as ground.\n",

@@ -33,8 +33,11 @@ struct GroundFileIO {
   std::function<bool()> remove_output;
   // When set, the classified points go to this writer instead, which records them as edit
   // layers of the input (`header` is the output header, `reader` the input as re-opened). It is
-  // handed a copy of each point, so that it can tell what changed. Null after its own message.
-  std::function<std::unique_ptr<LASwriter>(LASheader& header, LASreader& reader)>
+  // handed a copy of each point, so that it can tell what changed. `unclassified`: the points
+  // keep their classes (the copy of a file that could not be classified). Null after its own
+  // message.
+  std::function<std::unique_ptr<LASwriter>(LASheader& header, LASreader& reader,
+                                           bool unclassified)>
       open_layer_writer;
   // The copy of a file that cannot be classified re-counts its points for the header (buffered
   // input delivers more points than its header says).
