@@ -2,7 +2,6 @@
 
 #include "layers/layer_io.hpp"
 
-#include <cctype>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -244,11 +243,12 @@ bool read_lay_header(ByteStreamIn* in, const LASheader& las, LAYside side, LAYhe
 
 namespace {
 
+// The endings by which a point file is read as LAS or VPK.
 bool ends_with_point_file_extension(const std::string& name) {
-  if (name.size() < 4 || name[name.size() - 4] != '.') return false;
-  std::string extension = name.substr(name.size() - 3);
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension == "las" || extension == "vpk";
+  if (name.size() < 4) return false;
+  const std::string extension = name.substr(name.size() - 4);
+  return extension == ".las" || extension == ".vpk" || extension == ".LAS" ||
+         extension == ".VPK";
 }
 
 }  // namespace

@@ -3,9 +3,13 @@
 // loaded are read over with a warning and never emptied.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -36,6 +40,31 @@ class TalvenorLayers : public ::testing::Test {
     file.vlrs.push_back(vlr);
     ASSERT_TRUE(fixture_write_file(dir.file("t.las"), file, scene_fixture_points(scene, options)));
     input = file_text(dir.file("t.las"));
+  }
+
+  // Another point file: the scene of `seed`, without its last `dropped` points.
+  void write_scene(const std::string& name, uint32_t seed, size_t dropped) {
+    SceneLasOptions options;
+    options.point_data_format = 1;
+    options.classification = 1;
+    const Scene scene = make_scene(scene_params(ScenePreset::kUrban, 50.0, 1.5, seed));
+    std::vector<FixturePoint> points = scene_fixture_points(scene, options);
+    ASSERT_GT(points.size(), dropped);
+    points.resize(points.size() - dropped);
+    ASSERT_TRUE(fixture_write_file(dir.file(name), scene_fixture_file(scene, options), points));
+  }
+
+  // The names in the folder, sorted.
+  std::vector<std::string> folder() const {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.path().c_str())) {
+      while (const dirent* e = readdir(d)) {
+        if (e->d_name[0] != '.') names.emplace_back(e->d_name);
+      }
+      closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
   }
 
   ProgramRun run(const std::vector<std::string>& args) {
@@ -175,6 +204,118 @@ TEST_F(TalvenorLayers, AMissingLayFileIsReadOverWithAWarning) {
   EXPECT_NE(applied.err.find("WARNING: could not open LAY file ... skipping\n"), std::string::npos)
       << applied.err;
   EXPECT_EQ(classes_and_user_data(read("t2.las")), classes_and_user_data(read("direct.las")));
+}
+
+// Layers change points by their order: applied to another file's points they would write that
+// file's classes onto these. The LAY file records the points it was written for.
+TEST_F(TalvenorLayers, LayersOfAnotherPointFileAreRefused) {
+  ASSERT_EQ(run({"-i", "t.las", "-olay", "-quiet"}).exit_code, 0);
+  const std::string lay = file_text(dir.file("t.lay"));
+  write_scene("other.las", 22, 0);
+  write_scene("shorter.las", 21, 1000);
+  struct Case {
+    const char* input;
+    const char* says;
+  } cases[] = {
+      {"other.las", "ERROR: mismatch in header number_of_point_records (LAY "},
+      {"shorter.las", "ERROR: mismatch in header number_of_point_records (LAY "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.input);
+    const std::string base = std::string(c.input).substr(0, std::strlen(c.input) - 4);
+    ASSERT_TRUE(write_text(dir.file(base + ".lay"), lay));
+    const ProgramRun applied = run({"-i", c.input, "-ilay", "-o", "out.las", "-quiet"});
+    EXPECT_EQ(applied.exit_code, 1);
+    EXPECT_NE(applied.err.find(c.says), std::string::npos) << applied.err;
+    EXPECT_NE(applied.err.find("ERROR: could not open LAY file of '" + std::string(c.input) +
+                               "'\n"),
+              std::string::npos)
+        << applied.err;
+    EXPECT_FALSE(path_exists(dir.file("out.las")));
+    // Nor is it extended with this file's layers.
+    EXPECT_EQ(run({"-i", c.input, "-ilay", "-olay", "-quiet"}).exit_code, 1);
+    EXPECT_EQ(file_text(dir.file(base + ".lay")), lay);
+  }
+
+  // Merged inputs give the layers of all their points, named after the first file; that file
+  // alone is not what they were written for.
+  // They do not overwrite the LAY file of that file alone either.
+  const std::vector<std::string> merged = {"-i", "t.las", "other.las", "-merged", "-olay",
+                                           "-quiet"};
+  EXPECT_EQ(run(merged).exit_code, 1);
+  EXPECT_EQ(file_text(dir.file("t.lay")), lay);
+  std::remove(dir.file("t.lay").c_str());
+  ASSERT_EQ(run(merged).exit_code, 0);
+  const ProgramRun alone = run({"-i", "t.las", "-ilay", "-o", "out.las", "-quiet"});
+  EXPECT_EQ(alone.exit_code, 1);
+  EXPECT_NE(alone.err.find("ERROR: mismatch in header number_of_point_records (LAY "),
+            std::string::npos)
+      << alone.err;
+  EXPECT_FALSE(path_exists(dir.file("out.las")));
+}
+
+// A file that cannot be classified is passed through: with -olay its LAY file records that no
+// class changes, and no point file is written.
+TEST_F(TalvenorLayers, APassThroughWritesOnlyLayersWithoutChanges) {
+  // First layers of a classifying run; then a run whose step is too wide to find ground.
+  ASSERT_EQ(run({"-i", "t.las", "-olay", "-quiet"}).exit_code, 0);
+  const std::vector<std::string> before = folder();
+  const ProgramRun passed = run({"-i", "t.las", "-olay", "-step", "5000"});
+  ASSERT_EQ(passed.exit_code, 0) << passed.err;
+  EXPECT_NE(passed.err.find(" copying 't.las' into layers without changes ...\n"),
+            std::string::npos)
+      << passed.err;
+  EXPECT_EQ(folder(), before) << "only t.lay may be written";
+  // Read through the new layers, every point keeps its class 1 of the input.
+  const ProgramRun through =
+      run({"-i", "t.las", "-ilay", "-keep_class", "2", "-o", "kept.las", "-quiet"});
+  ASSERT_EQ(through.exit_code, 0) << through.err;
+  EXPECT_EQ(read("kept.las").points.size(), 0u);
+}
+
+// Names that differ only in their extension give distinct LAY files, and a LAY file written for
+// one point file is never overwritten for another.
+TEST_F(TalvenorLayers, DistinctInputsGetDistinctLayFiles) {
+  // Two text files of different points whose names differ only in the extension.
+  const FixtureContents t = read("t.las");
+  std::string text;
+  for (size_t i = 0; i < t.points.size(); i++) {
+    const FixturePoint& p = t.points[i];
+    char line[96];
+    const auto& scale = t.header.scale;
+    const auto& offset = t.header.offset;
+    std::snprintf(line, sizeof(line), "%.2f %.2f %.2f\n", p.X * scale[0] + offset[0],
+                  p.Y * scale[1] + offset[1], p.Z * scale[2] + offset[2]);
+    text += line;
+    if (i + 1 == t.points.size() / 2) ASSERT_TRUE(write_text(dir.file("p.xyz"), text));
+  }
+  ASSERT_TRUE(write_text(dir.file("p.txt"), text));
+  for (const char* input : {"p.txt", "p.xyz"}) {
+    const ProgramRun recorded = run({"-i", input, "-iparse", "xyz", "-olay", "-quiet"});
+    ASSERT_EQ(recorded.exit_code, 0) << input << recorded.err;
+  }
+  EXPECT_TRUE(path_exists(dir.file("p.txt.lay")));
+  EXPECT_TRUE(path_exists(dir.file("p.xyz.lay")));
+  EXPECT_FALSE(path_exists(dir.file("p.lay")));
+  for (const char* input : {"p.txt", "p.xyz"}) {
+    const ProgramRun applied =
+        run({"-i", input, "-iparse", "xyz", "-ilay", "-o", "out.las", "-quiet"});
+    EXPECT_EQ(applied.exit_code, 0) << input;
+    EXPECT_EQ(applied.err.find("ERROR"), std::string::npos) << input << applied.err;
+    EXPECT_EQ(applied.err.find("WARNING"), std::string::npos) << input << applied.err;
+  }
+
+  // t.las and t.vpk share t.lay; other points under the name t.vpk do not take it over.
+  ASSERT_EQ(run({"-i", "t.las", "-olay", "-quiet"}).exit_code, 0);
+  const std::string lay = file_text(dir.file("t.lay"));
+  write_scene("t.vpk", 22, 0);
+  const ProgramRun refused = run({"-i", "t.vpk", "-olay", "-quiet"});
+  EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_NE(refused.err.find("ERROR: LAY file 't.lay' was not written for this point file. not "
+                             "overwritten.\n"),
+            std::string::npos)
+      << refused.err;
+  EXPECT_EQ(file_text(dir.file("t.lay")), lay);
 }
 
 TEST_F(TalvenorLayers, DamagedLayerDataFailsTheFileWithoutOutput) {
