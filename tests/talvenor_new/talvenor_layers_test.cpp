@@ -67,8 +67,9 @@ class TalvenorLayers : public ::testing::Test {
     return names;
   }
 
-  ProgramRun run(const std::vector<std::string>& args) {
-    ProgramRun r = run_program(kProgram, args, dir.path());
+  ProgramRun run(const std::vector<std::string>& args,
+                 const ProgramLimits& limits = ProgramLimits()) {
+    ProgramRun r = run_program(kProgram, args, dir.path(), "", limits);
     EXPECT_EQ(file_text(dir.file("t.las")), input) << "the input changed";
     return r;
   }
@@ -316,6 +317,44 @@ TEST_F(TalvenorLayers, DistinctInputsGetDistinctLayFiles) {
             std::string::npos)
       << refused.err;
   EXPECT_EQ(file_text(dir.file("t.lay")), lay);
+}
+
+// A disk that fills up while the layers are written: a LAY file the run created is removed, one
+// it extended gets back what it held, so that no later -ilay half-reads a partial layer.
+TEST_F(TalvenorLayers, AFullDiskLeavesNoPartialLayFile) {
+  ASSERT_EQ(run({"-i", "t.las", "-olay", "-quiet"}).exit_code, 0);
+  const std::string good = file_text(dir.file("t.lay"));
+  ASSERT_GT(good.size(), 400u);
+  struct Case {
+    const char* name;
+    bool existing;
+    std::vector<std::string> args;
+    uint64_t room;  // bytes a file may reach
+    const char* says;
+  } cases[] = {
+      {"new", false, {"-i", "t.las", "-olay", "-quiet"}, 400,
+       "ERROR: removed the incomplete LAY file 't.lay'\n"},
+      {"extended", true, {"-i", "t.las", "-ilay", "-olay", "-quiet"}, good.size() + 100,
+       "ERROR: LAY file 't.lay' left as it was\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.existing) {
+      ASSERT_TRUE(write_text(dir.file("t.lay"), good));
+    } else {
+      std::remove(dir.file("t.lay").c_str());
+    }
+    ProgramLimits limits;
+    limits.file_size_bytes = c.room;
+    const ProgramRun full = run(c.args, limits);
+    EXPECT_EQ(full.exit_code, 1);
+    EXPECT_NE(full.err.find(c.says), std::string::npos) << full.err;
+    if (c.existing) {
+      EXPECT_EQ(file_text(dir.file("t.lay")), good);
+    } else {
+      EXPECT_FALSE(path_exists(dir.file("t.lay")));
+    }
+  }
 }
 
 TEST_F(TalvenorLayers, DamagedLayerDataFailsTheFileWithoutOutput) {
