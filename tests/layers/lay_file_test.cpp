@@ -521,6 +521,100 @@ TEST_F(LayFiles, AnExistingFileThatCannotBeExtendedIsLeftAsItWas) {
   EXPECT_EQ(fixture_get_u32(file_bytes(lay()), 16), 1u);
 }
 
+// New layers behind a file that does not load whole could never be reached: such a file is not
+// extended, through a plain reader either, and keeps every byte.
+TEST_F(LayFiles, AFileThatDoesNotLoadWholeIsNeverExtended) {
+  ASSERT_TRUE(record_plain(false, three_layers, three_changes));
+  const Bytes good = file_bytes(lay());
+  const auto user_data = [](LASmodify& m) { ASSERT_TRUE(m.replace_field("user_data", 0, "x")); };
+  struct Case {
+    const char* name;
+    std::function<void(Bytes&)> damage;
+  } cases[] = {
+      {"cut inside the last layer", [](Bytes& b) { b.resize(b.size() - 3); }},
+      {"cut at byte 320", [](Bytes& b) { b.resize(320); }},
+      {"one layer more counted", [](Bytes& b) { b[16] = 4; }},
+      {"one layer less counted", [](Bytes& b) { b[16] = 2; }},
+      {"a record of an unknown kind", [](Bytes& b) { b[276 + 8] = 99; }},
+      {"bytes behind the last layer", [](Bytes& b) { b.push_back(0); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bytes damaged = good;
+    c.damage(damaged);
+    ASSERT_TRUE(write_bytes(lay(), damaged));
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(record_plain(true, user_data, [](LASpoint& p, size_t) { p.user_data = 1; }));
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("ERROR: checking LAY header(s)\n"), std::string::npos) << said;
+    EXPECT_EQ(file_bytes(lay()), damaged);
+    // Nor is it applied.
+    std::string messages;
+    EXPECT_TRUE(apply(INT32_MAX, nullptr, &messages).empty()) << messages;
+  }
+}
+
+// A writer deleted before close_output belongs to a run that failed: a LAY file it created is
+// removed, one it extended gets back every byte.
+TEST_F(LayFiles, AWriterDeletedUnclosedTakesBackWhatItWrote) {
+  const auto user_data = [](LASmodify& m) { ASSERT_TRUE(m.replace_field("user_data", 0, "x")); };
+  for (bool existing : {false, true}) {
+    SCOPED_TRACE(existing ? "extended" : "created");
+    std::remove(lay().c_str());
+    Bytes before;
+    if (existing) {
+      ASSERT_TRUE(record_plain(false, three_layers, three_changes));
+      before = file_bytes(lay());
+    }
+    auto reader = open_las(las);
+    LASheader header;
+    header.assign(reader->header);
+    testing::internal::CaptureStderr();
+    {
+      LASmodify modify(&header);
+      user_data(modify);
+      ASSERT_TRUE(modify.open(las.c_str(), reader.get(), existing, true));
+      while (reader->read_point()) ASSERT_TRUE(modify.write_one_point(&reader->point));
+    }
+    const std::string said = testing::internal::GetCapturedStderr();
+    if (existing) {
+      EXPECT_EQ(said, "ERROR: LAY file '" + lay() + "' left as it was\n");
+      EXPECT_EQ(file_bytes(lay()), before);
+    } else {
+      EXPECT_EQ(said, "ERROR: removed the incomplete LAY file '" + lay() + "'\n");
+      EXPECT_FALSE(path_exists(lay()));
+    }
+  }
+}
+
+// A new set of layers replaces those of the same point file only.
+TEST_F(LayFiles, TheLayFileOfAnotherPointFileIsNotOverwritten) {
+  const auto user_data = [](LASmodify& m) { ASSERT_TRUE(m.replace_field("user_data", 0, "x")); };
+  const auto change = [](LASpoint& p, size_t) { p.user_data = 1; };
+  ASSERT_TRUE(record_plain(false, three_layers, three_changes));
+  // The same file again: replaced.
+  ASSERT_TRUE(record_plain(false, user_data, change));
+  EXPECT_EQ(fixture_get_u32(file_bytes(lay()), 16), 1u);
+  // Other points under the same LAY name, and a file that is no LAY file: kept.
+  las = write_las("tile.vpk", 2, 31);
+  const Bytes not_lay = {'n', 'o', 't', ' ', 'l', 'a', 'y'};
+  for (const Bytes& existing : {file_bytes(lay()), not_lay}) {
+    ASSERT_TRUE(write_bytes(lay(), existing));
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(record_plain(false, user_data, change));
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("ERROR: LAY file '" + lay() +
+                        "' was not written for this point file. not overwritten.\n"),
+              std::string::npos)
+        << said;
+    EXPECT_EQ(file_bytes(lay()), existing);
+  }
+  // An empty file is taken.
+  ASSERT_TRUE(write_bytes(lay(), {}));
+  ASSERT_TRUE(record_plain(false, user_data, change));
+  EXPECT_EQ(fixture_get_u32(file_bytes(lay()), 16), 1u);
+}
+
 TEST_F(LayFiles, LoadingCountsFromTheFrontOrFromTheBack) {
   ASSERT_TRUE(record_plain(
       false,
