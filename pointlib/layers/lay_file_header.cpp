@@ -116,8 +116,8 @@ void print_mismatch(const char* level, const CopiedField& c, uint32_t index, con
       break;
     }
     case Shape::number:
-      std::fprintf(stderr, "%s: mismatch in header %s (LAY %" PRIu64 " LAS %" PRIu64 ")\n",
-                   level, name, unsigned_at(a, f.width), unsigned_at(b, f.width));
+      std::fprintf(stderr, "%s: mismatch in header %s (LAY %" PRIu64 " LAS %" PRIu64 ")\n", level,
+                   name, unsigned_at(a, f.width), unsigned_at(b, f.width));
       break;
   }
 }
@@ -247,8 +247,7 @@ namespace {
 bool ends_with_point_file_extension(const std::string& name) {
   if (name.size() < 4) return false;
   const std::string extension = name.substr(name.size() - 4);
-  return extension == ".las" || extension == ".vpk" || extension == ".LAS" ||
-         extension == ".VPK";
+  return extension == ".las" || extension == ".vpk" || extension == ".LAS" || extension == ".VPK";
 }
 
 }  // namespace

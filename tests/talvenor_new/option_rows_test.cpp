@@ -47,8 +47,9 @@ std::set<std::string> option_words(const std::string& text) {
   return words;
 }
 
-// Every parser answers "-h", so no row defines it.
-const std::set<std::string> kNoRow = {"-h"};
+// Every parser answers "-h", so no row defines it; the ground tool takes any word that begins
+// with "-ilay" or "-olay" (ground_take_arguments), so no row defines those either.
+const std::set<std::string> kNoRow = {"-h", "-ilay", "-ilaydir", "-olay", "-olaydir"};
 
 struct Source {
   std::string name;

@@ -160,7 +160,8 @@ TEST_F(TalvenorLayers, ALayFileThatDoesNotLoadFailsTheFileAndIsNeverWritten) {
   } cases[] = {
       {"cut inside the layer's data", [](std::string& b) { b.resize(b.size() - 40); },
        "does not fit the LAY file\n"},
-      {"cut at byte 320", [](std::string& b) { b.resize(320); }, "ERROR: loading LASlayer 1 of 1\n"},
+      {"cut at byte 320", [](std::string& b) { b.resize(320); },
+       "ERROR: loading LASlayer 1 of 1\n"},
       {"num_layers 2 for one layer", [](std::string& b) { b[16] = 2; },
        "ERROR: loading LASlayer 2 of 2\n"},
       {"a record of an unknown kind", [](std::string& b) { b[276 + 8] = 99; },
@@ -228,9 +229,9 @@ TEST_F(TalvenorLayers, LayersOfAnotherPointFileAreRefused) {
     const ProgramRun applied = run({"-i", c.input, "-ilay", "-o", "out.las", "-quiet"});
     EXPECT_EQ(applied.exit_code, 1);
     EXPECT_NE(applied.err.find(c.says), std::string::npos) << applied.err;
-    EXPECT_NE(applied.err.find("ERROR: could not open LAY file of '" + std::string(c.input) +
-                               "'\n"),
-              std::string::npos)
+    EXPECT_NE(
+        applied.err.find("ERROR: could not open LAY file of '" + std::string(c.input) + "'\n"),
+        std::string::npos)
         << applied.err;
     EXPECT_FALSE(path_exists(dir.file("out.las")));
     // Nor is it extended with this file's layers.
@@ -241,8 +242,8 @@ TEST_F(TalvenorLayers, LayersOfAnotherPointFileAreRefused) {
   // Merged inputs give the layers of all their points, named after the first file; that file
   // alone is not what they were written for.
   // They do not overwrite the LAY file of that file alone either.
-  const std::vector<std::string> merged = {"-i", "t.las", "other.las", "-merged", "-olay",
-                                           "-quiet"};
+  const std::vector<std::string> merged = {"-i",      "t.las", "other.las",
+                                           "-merged", "-olay", "-quiet"};
   EXPECT_EQ(run(merged).exit_code, 1);
   EXPECT_EQ(file_text(dir.file("t.lay")), lay);
   std::remove(dir.file("t.lay").c_str());
@@ -288,7 +289,9 @@ TEST_F(TalvenorLayers, DistinctInputsGetDistinctLayFiles) {
     std::snprintf(line, sizeof(line), "%.2f %.2f %.2f\n", p.X * scale[0] + offset[0],
                   p.Y * scale[1] + offset[1], p.Z * scale[2] + offset[2]);
     text += line;
-    if (i + 1 == t.points.size() / 2) ASSERT_TRUE(write_text(dir.file("p.xyz"), text));
+    if (i + 1 == t.points.size() / 2) {
+      ASSERT_TRUE(write_text(dir.file("p.xyz"), text));
+    }
   }
   ASSERT_TRUE(write_text(dir.file("p.txt"), text));
   for (const char* input : {"p.txt", "p.xyz"}) {
@@ -332,9 +335,15 @@ TEST_F(TalvenorLayers, AFullDiskLeavesNoPartialLayFile) {
     uint64_t room;  // bytes a file may reach
     const char* says;
   } cases[] = {
-      {"new", false, {"-i", "t.las", "-olay", "-quiet"}, 400,
+      {"new",
+       false,
+       {"-i", "t.las", "-olay", "-quiet"},
+       400,
        "ERROR: removed the incomplete LAY file 't.lay'\n"},
-      {"extended", true, {"-i", "t.las", "-ilay", "-olay", "-quiet"}, good.size() + 100,
+      {"extended",
+       true,
+       {"-i", "t.las", "-ilay", "-olay", "-quiet"},
+       good.size() + 100,
        "ERROR: LAY file 't.lay' left as it was\n"},
   };
   for (const Case& c : cases) {

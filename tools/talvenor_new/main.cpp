@@ -111,8 +111,7 @@ int main(int argc, char** argv) {
     io.file_units = [&geo, &settings](const LASheader& header, bool* horizontal, bool* vertical) {
       ground_file_units(geo, settings, header, horizontal, vertical);
     };
-    if (ground_apply_layers(layers, input.current_name(), reader) ==
-        GroundLayerOpening::failed) {
+    if (ground_apply_layers(layers, input.current_name(), reader) == GroundLayerOpening::failed) {
       reader.reset();
       failed = true;
       output.set_name(nullptr);

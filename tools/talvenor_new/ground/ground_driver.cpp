@@ -147,9 +147,7 @@ GroundFileResult copy_or_skip_file(bool skip, const CopyHeights& heights,
   if (layered) layer_header.assign(*header);
   std::unique_ptr<LASwriter> writer =
       layered ? io.open_layer_writer(layer_header, *reader, true) : io.open_writer(*header);
-  const char* name = layered              ? io.input_name
-                     : io.output_name     ? io.output_name()
-                                          : nullptr;
+  const char* name = layered ? io.input_name : io.output_name ? io.output_name() : nullptr;
   if (!writer) {
     if (!layered) {
       std::fprintf(stderr, "ERROR: could not open laswriter for '%s'\n", shown(name, "stdout"));
