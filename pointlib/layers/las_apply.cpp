@@ -1,7 +1,6 @@
 #include "layers/las_apply.hpp"
 
 #include <cinttypes>
-#include <cstdint>
 
 #include "filter/las_ignore.hpp"
 #include "layers/layers_point_sets.hpp"
@@ -190,10 +189,6 @@ bool LASapply::load_layers(int32_t count) {
       drop_layers();
       return false;
     }
-    if (!layer_within_file(*loaded, stream->position(), i, wanted)) {
-      drop_layers();
-      return false;
-    }
     if (!loaded->init_read(stream)) {
       std::fprintf(stderr, "ERROR: initializing LASlayer %u of %u\n", i + 1, wanted);
       drop_layers();
@@ -206,27 +201,9 @@ bool LASapply::load_layers(int32_t count) {
     }
     layers.push_back(std::move(loaded));
   }
-  // Bytes behind the last of all layers are a layer that num_layers does not count, or the
-  // rest of a longer file: either way not the file a writer would extend.
-  if (wanted == lay.num_layers && lay_size >= 0 && layer_end(wanted - 1) != lay_size) {
-    std::fprintf(stderr, "ERROR: LAY file holds %" PRId64 " bytes behind its %u layers\n",
-                 lay_size - layer_end(wanted - 1), wanted);
+  if (wanted == lay.num_layers &&
+      !lay_layers_end_the_file(layer_end(wanted - 1), lay_size, wanted)) {
     drop_layers();
-    return false;
-  }
-  return true;
-}
-
-bool LASapply::layer_within_file(const LASlayer& layer, int64_t data_start, uint32_t i,
-                                 uint32_t wanted) const {
-  const int64_t end = layer.start_position + static_cast<int64_t>(layer.size);
-  // A size below the record's own header, or one that ends behind the file (a file cut short).
-  if (layer.size > static_cast<uint64_t>(INT64_MAX) || end < data_start ||
-      (lay_size >= 0 && end > lay_size)) {
-    std::fprintf(stderr,
-                 "ERROR: LASlayer %u of %u claims %" PRIu64 " bytes from byte %" PRId64
-                 " but the LAY file has %" PRId64 "\n",
-                 i + 1, wanted, layer.size, layer.start_position, lay_size);
     return false;
   }
   return true;

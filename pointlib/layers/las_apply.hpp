@@ -71,9 +71,6 @@ class LASapply : public LASreader {
   // Applies the layers from `first` on; 1 delivered, 0 deleted, -1 no point.
   int apply_layers(size_t first);
   void drop_layers();
-  // False after a message when the record does not lie inside the LAY file.
-  bool layer_within_file(const LASlayer& layer, int64_t data_start, uint32_t i,
-                         uint32_t wanted) const;
 
   std::unique_ptr<LASreader> inner;
   std::string lay_name;

@@ -284,19 +284,13 @@ bool LASmodify::existing_layers_load(const LASheader& las) {
     } catch (...) {
       layer.reset();
     }
-    const int64_t end = layer ? layer->start_position + static_cast<int64_t>(layer->size) : -1;
-    if (!layer || layer->size > static_cast<uint64_t>(INT64_MAX) || end < stream->position() ||
-        (size >= 0 && end > size) || !stream->seek_to(end)) {
+    // The factory has checked that the record lies inside the file.
+    if (!layer || !stream->seek_to(layer->start_position + static_cast<int64_t>(layer->size))) {
       std::fprintf(stderr, "ERROR: loading LASlayer %u of %u\n", i + 1, lay.num_layers);
       return false;
     }
   }
-  if (size >= 0 && stream->position() != size) {
-    std::fprintf(stderr, "ERROR: LAY file holds %" PRId64 " bytes behind its %u layers\n",
-                 size - stream->position(), lay.num_layers);
-    return false;
-  }
-  return true;
+  return lay_layers_end_the_file(stream->position(), size, lay.num_layers);
 }
 
 bool LASmodify::place_after_existing(LASreader* reader) {
@@ -338,6 +332,11 @@ bool LASmodify::keep_tail() {
   const int64_t left = stream->bytes_left();
   if (here < 0 || left < 0) {
     std::fprintf(stderr, "ERROR: cannot tell the size of LAY file '%s'\n", lay_name.c_str());
+    return false;
+  }
+  if (left > INT32_MAX) {
+    std::fprintf(stderr, "ERROR: too many bytes behind the kept layers of '%s'\n",
+                 lay_name.c_str());
     return false;
   }
   existing_size = here + left;

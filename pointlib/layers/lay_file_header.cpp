@@ -275,6 +275,13 @@ std::string lay_file_name(const char* point_file_name, const char* directory) {
   return name;
 }
 
+bool lay_layers_end_the_file(int64_t end_of_layers, int64_t file_size, uint32_t num_layers) {
+  if (file_size < 0 || end_of_layers == file_size) return true;
+  std::fprintf(stderr, "ERROR: LAY file holds %" PRId64 " bytes behind its %u layers\n",
+               file_size - end_of_layers, num_layers);
+  return false;
+}
+
 bool lay_reader_given(const LASreader* reader) {
   if (reader) return true;
   std::fprintf(stderr, "ERROR: LASreader pointer is zero\n");

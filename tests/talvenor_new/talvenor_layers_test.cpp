@@ -384,6 +384,9 @@ TEST_F(TalvenorLayers, DamagedLayerDataFailsTheFileWithoutOutput) {
             std::string::npos)
       << applied.err;
   EXPECT_TRUE(file_text(dir.file("t2.las")).empty());
+  // Nor are layers added behind the damaged one.
+  EXPECT_EQ(run({"-i", "t.las", "-ilay", "-olay", "-quiet"}).exit_code, 1);
+  EXPECT_EQ(file_text(dir.file("t.lay")), lay);
 }
 
 TEST_F(TalvenorLayers, LayDirectoriesNameWhereTheFilesGo) {
