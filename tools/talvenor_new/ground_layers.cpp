@@ -73,12 +73,19 @@ void ground_layer_io(const GroundLayerOptions& options, const GroundSettings& se
     auto through_layers = [options, input_name](
                               std::function<bool(std::unique_ptr<LASreader>&)> plain_reopen) {
       return [options, input_name, plain_reopen](std::unique_ptr<LASreader>& reader) {
-        if (reader->applies_layers()) {
+        const bool layered = reader->applies_layers();
+        if (layered) {
           std::unique_ptr<LASreader> inner(static_cast<LASapply*>(reader.get())->release_inner());
           reader = std::move(inner);
         }
         if (!plain_reopen(reader)) return false;
-        return wrap(options, input_name, reader, true) != Wrapped::failed;
+        const Wrapped wrapped = wrap(options, input_name, reader, true);
+        // A pass without the layers that the passes before applied would mix two inputs.
+        if (wrapped == Wrapped::none && layered) {
+          std::fprintf(stderr, "ERROR: LAY file of '%s' is gone\n", input_name);
+          return false;
+        }
+        return wrapped != Wrapped::failed;
       };
     };
     io.reopen = through_layers(plain.reopen);
