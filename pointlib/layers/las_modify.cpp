@@ -34,6 +34,15 @@ bool byte_value(double value, uint8_t* out) {
   return true;
 }
 
+// The buffer is set before the first read or write, as the C library requires.
+FILE* open_buffered(const char* name, const char* mode, uint32_t io_buffer_size) {
+  FILE* file = std::fopen(name, mode);
+  if (file && std::setvbuf(file, nullptr, _IOFBF, io_buffer_size) != 0) {
+    std::fprintf(stderr, "WARNING: setvbuf() failed with buffer size %u\n", io_buffer_size);
+  }
+  return file;
+}
+
 // Whether an existing file is empty or the LAY file of the point file with header `las`.
 bool empty_or_written_for(FILE* file, const LASheader& las) {
   ByteStreamInFileLE in(file);
@@ -80,7 +89,7 @@ void LASmodify::abandon() {
     // An extended file gets back its bytes behind the kept layers and its count of layers.
     const bool restored =
         stream->seek_to(LAYheader::kNumLayersAt) && stream->write_u32_le(&lay.num_layers) &&
-        stream->seek_to(new_layers_position) &&
+        stream->seek_to(tail_position) &&
         (replaced_tail.empty() ||
          stream->write_bytes(replaced_tail.data(), static_cast<uint32_t>(replaced_tail.size()))) &&
         truncate_open_file(file, existing_size);
@@ -229,9 +238,9 @@ void LASmodify::add_filter_transform_layers(const LASreader* reader) {
   layers = std::move(carried);
 }
 
-bool LASmodify::open_file(bool* extend, const LASheader& las) {
+bool LASmodify::open_file(bool* extend, const LASheader& las, uint32_t io_buffer_size) {
   const char* name = lay_name.c_str();
-  file = std::fopen(name, "rb+");
+  file = open_buffered(name, "rb+", io_buffer_size);
   if (file == nullptr && errno != ENOENT) {
     // One that exists but cannot be opened for update keeps its layers.
     std::fprintf(stderr, "ERROR: cannot open file '%s'\n", name);
@@ -240,7 +249,7 @@ bool LASmodify::open_file(bool* extend, const LASheader& las) {
   if (file == nullptr) {
     // Only a file that is not there may be created.
     *extend = false;
-    file = std::fopen(name, "wb+");
+    file = open_buffered(name, "wb+", io_buffer_size);
     if (file == nullptr) {
       std::fprintf(stderr, "ERROR: cannot open file '%s'\n", name);
       return false;
@@ -259,13 +268,19 @@ bool LASmodify::open_file(bool* extend, const LASheader& las) {
     file = nullptr;
     return false;
   }
-  if (!truncate_open_file(file, 0) || std::fseek(file, 0, SEEK_SET) != 0) {
-    std::fprintf(stderr, "ERROR: cannot empty file '%s'\n", name);
-    std::fclose(file);
-    file = nullptr;
+  replacing = true;
+  return true;
+}
+
+bool LASmodify::take_over_existing() {
+  // The old layers are kept in memory until the new ones are complete, so that a failed run
+  // gives them back.
+  if (!stream->seek_to(0) || !keep_tail()) return false;
+  touched = true;
+  if (!truncate_open_file(file, 0) || !stream->seek_to(0)) {
+    std::fprintf(stderr, "ERROR: cannot empty file '%s'\n", lay_name.c_str());
     return false;
   }
-  created = true;
   return true;
 }
 
@@ -339,6 +354,7 @@ bool LASmodify::keep_tail() {
                  lay_name.c_str());
     return false;
   }
+  tail_position = here;
   existing_size = here + left;
   replaced_tail.resize(static_cast<size_t>(left));
   try {
@@ -366,10 +382,8 @@ bool LASmodify::open(const char* point_file_name, LASreader* reader, bool extend
   }
   created = false;
   touched = false;
-  if (!open_file(&extend, reader->header)) return false;
-  if (std::setvbuf(file, nullptr, _IOFBF, io_buffer_size) != 0) {
-    std::fprintf(stderr, "WARNING: setvbuf() failed with buffer size %u\n", io_buffer_size);
-  }
+  replacing = false;
+  if (!open_file(&extend, reader->header, io_buffer_size)) return false;
   stream = std::make_unique<ByteStreamInOutFileLE>(file);
   kept_layers = 0;
   if (extend) {
@@ -378,11 +392,16 @@ bool LASmodify::open(const char* point_file_name, LASreader* reader, bool extend
       return false;
     }
     touched = true;
-  } else if (!write_lay_header(stream.get(), reader->header,
-                               static_cast<uint32_t>(layers.size()))) {
-    std::fprintf(stderr, "ERROR: writing LAY header\n");
-    abandon();
-    return false;
+  } else {
+    if (replacing && !take_over_existing()) {
+      abandon();
+      return false;
+    }
+    if (!write_lay_header(stream.get(), reader->header, static_cast<uint32_t>(layers.size()))) {
+      std::fprintf(stderr, "ERROR: writing LAY header\n");
+      abandon();
+      return false;
+    }
   }
   new_layers_position = stream->position();
   quantizer.x_scale_factor = header->x_scale_factor;

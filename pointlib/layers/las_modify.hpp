@@ -65,10 +65,11 @@ class LASmodify : public LASwriter {
   bool add_layer(std::unique_ptr<LASlayer> layer);
   void abandon();
   void add_filter_transform_layers(const LASreader* reader);
-  bool open_file(bool* extend, const LASheader& las);
+  bool open_file(bool* extend, const LASheader& las, uint32_t io_buffer_size);
   bool place_after_existing(LASreader* reader);
   bool existing_layers_load(const LASheader& las);
   bool keep_tail();
+  bool take_over_existing();
 
   LASheader* header;
   FILE* file = nullptr;
@@ -79,10 +80,12 @@ class LASmodify : public LASwriter {
   uint32_t kept_layers = 0;  // of the existing file
   std::string lay_name;
   LAYfolder lay_folder;
-  bool created = false;  // the file is this writer's: a failure removes it
-  bool touched = false;  // an existing file was extended: a failure restores it
+  bool created = false;    // the file is this writer's: a failure removes it
+  bool replacing = false;  // new layers replace those of an existing file of the same points
+  bool touched = false;    // an existing file was extended or replaced: a failure restores it
   int64_t existing_size = 0;
-  std::vector<uint8_t> replaced_tail;  // the bytes the new layers write over
+  int64_t tail_position = 0;           // where the bytes the new layers write over begin
+  std::vector<uint8_t> replaced_tail;  // those bytes
 };
 
 #endif  // POINTLIB_LAYERS_LAS_MODIFY_HPP

@@ -555,11 +555,16 @@ TEST_F(LayFiles, AFileThatDoesNotLoadWholeIsNeverExtended) {
 }
 
 // A writer deleted before close_output belongs to a run that failed: a LAY file it created is
-// removed, one it extended gets back every byte.
+// removed, one it extended or replaced gets back every byte.
 TEST_F(LayFiles, AWriterDeletedUnclosedTakesBackWhatItWrote) {
   const auto user_data = [](LASmodify& m) { ASSERT_TRUE(m.replace_field("user_data", 0, "x")); };
-  for (bool existing : {false, true}) {
-    SCOPED_TRACE(existing ? "extended" : "created");
+  struct Case {
+    const char* name;
+    bool existing, extend;
+  } cases[] = {{"created", false, false}, {"extended", true, true}, {"replaced", true, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const bool existing = c.existing;
     std::remove(lay().c_str());
     Bytes before;
     if (existing) {
@@ -573,7 +578,7 @@ TEST_F(LayFiles, AWriterDeletedUnclosedTakesBackWhatItWrote) {
     {
       LASmodify modify(&header);
       user_data(modify);
-      ASSERT_TRUE(modify.open(las.c_str(), reader.get(), existing, true));
+      ASSERT_TRUE(modify.open(las.c_str(), reader.get(), c.extend, true));
       while (reader->read_point()) ASSERT_TRUE(modify.write_one_point(&reader->point));
     }
     const std::string said = testing::internal::GetCapturedStderr();

@@ -323,7 +323,8 @@ TEST_F(TalvenorLayers, DistinctInputsGetDistinctLayFiles) {
 }
 
 // A disk that fills up while the layers are written: a LAY file the run created is removed, one
-// it extended gets back what it held, so that no later -ilay half-reads a partial layer.
+// it extended or replaced gets back what it held, so that no later -ilay half-reads a partial
+// layer.
 TEST_F(TalvenorLayers, AFullDiskLeavesNoPartialLayFile) {
   ASSERT_EQ(run({"-i", "t.las", "-olay", "-quiet"}).exit_code, 0);
   const std::string good = file_text(dir.file("t.lay"));
@@ -343,6 +344,12 @@ TEST_F(TalvenorLayers, AFullDiskLeavesNoPartialLayFile) {
       {"extended",
        true,
        {"-i", "t.las", "-ilay", "-olay", "-quiet"},
+       good.size() + 100,
+       "ERROR: LAY file 't.lay' left as it was\n"},
+      // New layers of the same file, with heights (several times the size): the old ones stay.
+      {"replaced",
+       true,
+       {"-i", "t.las", "-olay", "-compute_height", "-quiet"},
        good.size() + 100,
        "ERROR: LAY file 't.lay' left as it was\n"},
   };
