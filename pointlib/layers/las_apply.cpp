@@ -101,6 +101,8 @@ bool LASapply::open_memory(const uint8_t* data, size_t size, LASreader* reader) 
 }
 
 bool LASapply::open_source(LASreader* reader) {
+  const int64_t left = lay_stream->bytes_left();
+  lay_size = left < 0 ? -1 : lay_stream->position() + left;
   if (!read_lay_header(lay_stream.get(), reader->header, LAYside::apply, &lay)) {
     std::fprintf(stderr, "ERROR: reading and checking LAY header\n");
     return false;
@@ -198,6 +200,11 @@ bool LASapply::load_layers(int32_t count) {
       return false;
     }
     layers.push_back(std::move(loaded));
+  }
+  if (wanted == lay.num_layers &&
+      !lay_layers_end_the_file(layer_end(wanted - 1), lay_size, wanted)) {
+    drop_layers();
+    return false;
   }
   return true;
 }

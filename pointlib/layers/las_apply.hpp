@@ -78,6 +78,7 @@ class LASapply : public LASreader {
   FILE* lay_file_handle = nullptr;
   const uint8_t* lay_data = nullptr;
   size_t lay_data_size = 0;
+  int64_t lay_size = -1;  // bytes of the LAY file; -1 when the stream cannot tell
   std::unique_ptr<ByteStreamIn> lay_stream;
   std::vector<std::unique_ptr<LASlayer>> layers;
   LAYheader lay;

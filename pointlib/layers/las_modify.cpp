@@ -34,12 +34,34 @@ bool byte_value(double value, uint8_t* out) {
   return true;
 }
 
+// The buffer is set before the first read or write, as the C library requires.
+FILE* open_buffered(const char* name, const char* mode, uint32_t io_buffer_size) {
+  FILE* file = std::fopen(name, mode);
+  if (file && std::setvbuf(file, nullptr, _IOFBF, io_buffer_size) != 0) {
+    std::fprintf(stderr, "WARNING: setvbuf() failed with buffer size %u\n", io_buffer_size);
+  }
+  return file;
+}
+
+// Whether an existing file is empty or the LAY file of the point file with header `las`.
+bool empty_or_written_for(FILE* file, const LASheader& las) {
+  ByteStreamInFileLE in(file);
+  if (in.bytes_left() == 0) return true;
+  LAYheader existing;
+  try {
+    return read_lay_header(&in, las, LAYside::modify, &existing);
+  } catch (...) {
+    return false;
+  }
+}
+
 }  // namespace
 
 LASmodify::LASmodify(LASheader* header) : header(header) {}
 
 LASmodify::~LASmodify() {
-  if (opened()) close_output(true);
+  // A writer deleted without close_output belongs to a run that failed: what it wrote goes.
+  discard();
 }
 
 bool LASmodify::refuse_after_open(const char* call) const {
@@ -54,10 +76,37 @@ bool LASmodify::add_layer(std::unique_ptr<LASlayer> layer) {
 }
 
 void LASmodify::abandon() {
-  // Nothing is written: an existing file keeps what it had.
+  layers.clear();
+  if (file && created) {
+    // Nothing of a file this writer created may be left to look like layers.
+    stream.reset();
+    std::fclose(file);
+    file = nullptr;
+    if (std::remove(lay_name.c_str()) == 0) {
+      std::fprintf(stderr, "ERROR: removed the incomplete LAY file '%s'\n", lay_name.c_str());
+    }
+  } else if (file && touched) {
+    // An extended file gets back its bytes behind the kept layers and its count of layers.
+    const bool restored =
+        stream->seek_to(LAYheader::kNumLayersAt) && stream->write_u32_le(&lay.num_layers) &&
+        stream->seek_to(tail_position) &&
+        (replaced_tail.empty() ||
+         stream->write_bytes(replaced_tail.data(), static_cast<uint32_t>(replaced_tail.size()))) &&
+        truncate_open_file(file, existing_size);
+    std::fprintf(stderr,
+                 restored ? "ERROR: LAY file '%s' left as it was\n"
+                          : "ERROR: could not restore LAY file '%s'\n",
+                 lay_name.c_str());
+  }
   stream.reset();
   if (file) std::fclose(file);
   file = nullptr;
+  created = false;
+  touched = false;
+}
+
+void LASmodify::discard() {
+  if (opened()) abandon();
 }
 
 bool LASmodify::replace_field(const char* field, uint32_t mask, const char* description,
@@ -189,24 +238,74 @@ void LASmodify::add_filter_transform_layers(const LASreader* reader) {
   layers = std::move(carried);
 }
 
-bool LASmodify::open_file(bool* extend) {
+bool LASmodify::open_file(bool* extend, const LASheader& las, uint32_t io_buffer_size) {
   const char* name = lay_name.c_str();
-  if (*extend) {
-    file = std::fopen(name, "rb+");
-    // Only a file that is not there may be created; one that exists but
-    // cannot be opened for update keeps its layers.
-    if (file == nullptr && errno == ENOENT) {
-      file = std::fopen(name, "wb+");
-      *extend = false;
-    }
-  } else {
-    file = std::fopen(name, "wb+");
-  }
-  if (file == nullptr) {
+  file = open_buffered(name, "rb+", io_buffer_size);
+  if (file == nullptr && errno != ENOENT) {
+    // One that exists but cannot be opened for update keeps its layers.
     std::fprintf(stderr, "ERROR: cannot open file '%s'\n", name);
     return false;
   }
+  if (file == nullptr) {
+    // Only a file that is not there may be created.
+    *extend = false;
+    file = open_buffered(name, "wb+", io_buffer_size);
+    if (file == nullptr) {
+      std::fprintf(stderr, "ERROR: cannot open file '%s'\n", name);
+      return false;
+    }
+    created = true;
+    return true;
+  }
+  if (*extend) return true;
+  // A new set of layers replaces those of the same point file only; the LAY file of another
+  // (tile.las and tile.vpk share one name) or a file that is no LAY file is kept.
+  if (!empty_or_written_for(file, las)) {
+    std::fprintf(stderr,
+                 "ERROR: LAY file '%s' was not written for this point file. not overwritten.\n",
+                 name);
+    std::fclose(file);
+    file = nullptr;
+    return false;
+  }
+  replacing = true;
   return true;
+}
+
+bool LASmodify::take_over_existing() {
+  // The old layers are kept in memory until the new ones are complete, so that a failed run
+  // gives them back.
+  if (!stream->seek_to(0) || !keep_tail()) return false;
+  touched = true;
+  if (!truncate_open_file(file, 0) || !stream->seek_to(0)) {
+    std::fprintf(stderr, "ERROR: cannot empty file '%s'\n", lay_name.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool LASmodify::existing_layers_load(const LASheader& las) {
+  // Every record must be a layer this reader knows and lie inside the file, and the last must
+  // end where the file ends: new layers behind a cut or miscounted file could never be reached.
+  LASheader scratch;
+  scratch.assign(las);
+  const int64_t left = stream->bytes_left();
+  const int64_t size = left < 0 ? -1 : stream->position() + left;
+  for (uint32_t i = 0; i < lay.num_layers; i++) {
+    LASlayer plain(&scratch);
+    std::unique_ptr<LASlayer> layer;
+    try {
+      layer = plain.load(stream.get(), nullptr, nullptr);
+    } catch (...) {
+      layer.reset();
+    }
+    // The factory has checked that the record lies inside the file.
+    if (!layer || !stream->seek_to(layer->start_position + static_cast<int64_t>(layer->size))) {
+      std::fprintf(stderr, "ERROR: loading LASlayer %u of %u\n", i + 1, lay.num_layers);
+      return false;
+    }
+  }
+  return lay_layers_end_the_file(stream->position(), size, lay.num_layers);
 }
 
 bool LASmodify::place_after_existing(LASreader* reader) {
@@ -232,10 +331,39 @@ bool LASmodify::place_after_existing(LASreader* reader) {
       std::fprintf(stderr, "ERROR: checking LAY header(s)\n");
       return false;
     }
-    return true;
+  } else {
+    if (!existing_layers_load(checked->header)) {
+      std::fprintf(stderr, "ERROR: checking LAY header(s)\n");
+      return false;
+    }
+    kept_layers = lay.num_layers;
   }
-  kept_layers = lay.num_layers;
-  return stream->seek_to_end();
+  return keep_tail();
+}
+
+bool LASmodify::keep_tail() {
+  // What the new layers will overwrite, to be put back when they fail.
+  const int64_t here = stream->position();
+  const int64_t left = stream->bytes_left();
+  if (here < 0 || left < 0) {
+    std::fprintf(stderr, "ERROR: cannot tell the size of LAY file '%s'\n", lay_name.c_str());
+    return false;
+  }
+  if (left > INT32_MAX) {
+    std::fprintf(stderr, "ERROR: too many bytes behind the kept layers of '%s'\n",
+                 lay_name.c_str());
+    return false;
+  }
+  tail_position = here;
+  existing_size = here + left;
+  replaced_tail.resize(static_cast<size_t>(left));
+  try {
+    if (left > 0) stream->read_bytes(replaced_tail.data(), static_cast<uint32_t>(left));
+  } catch (...) {
+    std::fprintf(stderr, "ERROR: reading LAY file '%s'\n", lay_name.c_str());
+    return false;
+  }
+  return stream->seek_to(here);
 }
 
 bool LASmodify::open(const char* point_file_name, LASreader* reader, bool extend,
@@ -252,10 +380,10 @@ bool LASmodify::open(const char* point_file_name, LASreader* reader, bool extend
     std::fprintf(stderr, "ERROR: LAY file '%s' would be the point file itself\n", lay_name.c_str());
     return false;
   }
-  if (!open_file(&extend)) return false;
-  if (std::setvbuf(file, nullptr, _IOFBF, io_buffer_size) != 0) {
-    std::fprintf(stderr, "WARNING: setvbuf() failed with buffer size %u\n", io_buffer_size);
-  }
+  created = false;
+  touched = false;
+  replacing = false;
+  if (!open_file(&extend, reader->header, io_buffer_size)) return false;
   stream = std::make_unique<ByteStreamInOutFileLE>(file);
   kept_layers = 0;
   if (extend) {
@@ -263,11 +391,17 @@ bool LASmodify::open(const char* point_file_name, LASreader* reader, bool extend
       abandon();
       return false;
     }
-  } else if (!write_lay_header(stream.get(), reader->header,
-                               static_cast<uint32_t>(layers.size()))) {
-    std::fprintf(stderr, "ERROR: writing LAY header\n");
-    abandon();
-    return false;
+    touched = true;
+  } else {
+    if (replacing && !take_over_existing()) {
+      abandon();
+      return false;
+    }
+    if (!write_lay_header(stream.get(), reader->header, static_cast<uint32_t>(layers.size()))) {
+      std::fprintf(stderr, "ERROR: writing LAY header\n");
+      abandon();
+      return false;
+    }
   }
   new_layers_position = stream->position();
   quantizer.x_scale_factor = header->x_scale_factor;
@@ -400,12 +534,21 @@ int64_t LASmodify::close_output(bool) {
       std::fprintf(stderr, "ERROR: cutting LAY file '%s' after its last layer\n", lay_name.c_str());
       ok = false;
     }
+    // A full disk shows here at the latest: the buffered bytes must reach the file while it can
+    // still be taken back.
+    if (ok && std::fflush(file) != 0) {
+      std::fprintf(stderr, "ERROR: writing LAY file '%s'\n", lay_name.c_str());
+      ok = false;
+    }
     bytes = end - new_layers_position;
+    if (!ok) abandon();
     stream.reset();
   }
   layers.clear();
   if (file && std::fclose(file) != 0) ok = false;
   file = nullptr;
+  created = false;
+  touched = false;
   npoints = p_count;
   p_count = 0;
   return ok ? bytes : -1;

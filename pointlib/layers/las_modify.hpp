@@ -51,6 +51,9 @@ class LASmodify : public LASwriter {
   bool rewrite_header(const LASheader* header, bool use_inventory = true,
                       bool update_extra_bytes = false) override;
   int64_t close_output(bool update_npoints = true) override;
+  // Ends a run that failed: a LAY file this writer created is removed, an extended one gets
+  // back what it held. Deleting an opened writer without close_output does the same.
+  void discard();
 
   uint32_t declared_layers() const { return static_cast<uint32_t>(layers.size()); }
   const LASlayer* layer(uint32_t index) const { return layers[index].get(); }
@@ -62,8 +65,11 @@ class LASmodify : public LASwriter {
   bool add_layer(std::unique_ptr<LASlayer> layer);
   void abandon();
   void add_filter_transform_layers(const LASreader* reader);
-  bool open_file(bool* extend);
+  bool open_file(bool* extend, const LASheader& las, uint32_t io_buffer_size);
   bool place_after_existing(LASreader* reader);
+  bool existing_layers_load(const LASheader& las);
+  bool keep_tail();
+  bool take_over_existing();
 
   LASheader* header;
   FILE* file = nullptr;
@@ -74,6 +80,12 @@ class LASmodify : public LASwriter {
   uint32_t kept_layers = 0;  // of the existing file
   std::string lay_name;
   LAYfolder lay_folder;
+  bool created = false;    // the file is this writer's: a failure removes it
+  bool replacing = false;  // new layers replace those of an existing file of the same points
+  bool touched = false;    // an existing file was extended or replaced: a failure restores it
+  int64_t existing_size = 0;
+  int64_t tail_position = 0;           // where the bytes the new layers write over begin
+  std::vector<uint8_t> replaced_tail;  // those bytes
 };
 
 #endif  // POINTLIB_LAYERS_LAS_MODIFY_HPP

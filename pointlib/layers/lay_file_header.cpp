@@ -16,49 +16,60 @@ enum class Check {
   warning,        // a mismatch only warns
 };
 
+// How a copied field is printed in a mismatch.
+enum class Shape {
+  number,  // unsigned integers
+  text,    // a run of bytes (an 8-byte run moves like a u64)
+  real,    // doubles
+};
+
 // One field of the copied LAS header, in file order.
 struct CopiedField {
   layer_io::HeaderField field;
-  bool bytes;    // printed as text, not as a number (an 8-byte run moves like a u64)
+  Shape shape;
   bool only_14;  // present only when the point file is LAS 1.4
   Check check;
 };
 
+// The LAY file belongs to the points of one file: besides the identity of the file, its point
+// layout, counts, scale, offset and bounds must match, or the layers would change other points.
+// The creation date, header size and number of records may differ (a copy of the same points).
 const CopiedField kCopiedFields[] = {
-    {PL_HEADER_FIELD(file_source_ID, 2, 1), false, false, Check::error},
-    {PL_HEADER_FIELD(global_encoding, 2, 1), false, false, Check::apply_warning},
-    {PL_HEADER_FIELD(project_ID_GUID_data_1, 4, 1), false, false, Check::error},
-    {PL_HEADER_FIELD(project_ID_GUID_data_2, 2, 1), false, false, Check::error},
-    {PL_HEADER_FIELD(project_ID_GUID_data_3, 2, 1), false, false, Check::error},
-    {PL_HEADER_FIELD(project_ID_GUID_data_4, 8, 1), true, false, Check::error},
-    {PL_HEADER_FIELD(version_major, 1, 1), false, false, Check::error},
-    {PL_HEADER_FIELD(version_minor, 1, 1), false, false, Check::error},
-    {PL_HEADER_FIELD(system_identifier, 32, 1), true, false, Check::warning},
-    {PL_HEADER_FIELD(generating_software, 32, 1), true, false, Check::warning},
-    {PL_HEADER_FIELD(file_creation_day, 2, 1), false, false, Check::none},
-    {PL_HEADER_FIELD(file_creation_year, 2, 1), false, false, Check::none},
-    {PL_HEADER_FIELD(header_size, 2, 1), false, false, Check::none},
-    {PL_HEADER_FIELD(number_of_variable_length_records, 4, 1), false, false, Check::none},
+    {PL_HEADER_FIELD(file_source_ID, 2, 1), Shape::number, false, Check::error},
+    {PL_HEADER_FIELD(global_encoding, 2, 1), Shape::number, false, Check::apply_warning},
+    {PL_HEADER_FIELD(project_ID_GUID_data_1, 4, 1), Shape::number, false, Check::error},
+    {PL_HEADER_FIELD(project_ID_GUID_data_2, 2, 1), Shape::number, false, Check::error},
+    {PL_HEADER_FIELD(project_ID_GUID_data_3, 2, 1), Shape::number, false, Check::error},
+    {PL_HEADER_FIELD(project_ID_GUID_data_4, 8, 1), Shape::text, false, Check::error},
+    {PL_HEADER_FIELD(version_major, 1, 1), Shape::number, false, Check::error},
+    {PL_HEADER_FIELD(version_minor, 1, 1), Shape::number, false, Check::error},
+    {PL_HEADER_FIELD(system_identifier, 32, 1), Shape::text, false, Check::warning},
+    {PL_HEADER_FIELD(generating_software, 32, 1), Shape::text, false, Check::warning},
+    {PL_HEADER_FIELD(file_creation_day, 2, 1), Shape::number, false, Check::none},
+    {PL_HEADER_FIELD(file_creation_year, 2, 1), Shape::number, false, Check::none},
+    {PL_HEADER_FIELD(header_size, 2, 1), Shape::number, false, Check::none},
+    {PL_HEADER_FIELD(number_of_variable_length_records, 4, 1), Shape::number, false, Check::none},
     // Stored twice in a row.
-    {PL_HEADER_FIELD(point_data_format, 1, 1), false, false, Check::none},
-    {PL_HEADER_FIELD(point_data_format, 1, 1), false, false, Check::none},
-    {PL_HEADER_FIELD(point_data_record_length, 2, 1), false, false, Check::none},
-    {PL_HEADER_FIELD(number_of_point_records, 4, 1), false, false, Check::none},
-    {PL_HEADER_FIELD(number_of_points_by_return, 4, 5), false, false, Check::none},
-    {PL_HEADER_FIELD(x_scale_factor, 8, 1), false, false, Check::none},
-    {PL_HEADER_FIELD(y_scale_factor, 8, 1), false, false, Check::none},
-    {PL_HEADER_FIELD(z_scale_factor, 8, 1), false, false, Check::none},
-    {PL_HEADER_FIELD(x_offset, 8, 1), false, false, Check::none},
-    {PL_HEADER_FIELD(y_offset, 8, 1), false, false, Check::none},
-    {PL_HEADER_FIELD(z_offset, 8, 1), false, false, Check::none},
-    {PL_HEADER_FIELD(max_x, 8, 1), false, false, Check::none},
-    {PL_HEADER_FIELD(min_x, 8, 1), false, false, Check::none},
-    {PL_HEADER_FIELD(max_y, 8, 1), false, false, Check::none},
-    {PL_HEADER_FIELD(min_y, 8, 1), false, false, Check::none},
-    {PL_HEADER_FIELD(max_z, 8, 1), false, false, Check::none},
-    {PL_HEADER_FIELD(min_z, 8, 1), false, false, Check::none},
-    {PL_HEADER_FIELD(extended_number_of_point_records, 8, 1), false, true, Check::none},
-    {PL_HEADER_FIELD(extended_number_of_points_by_return, 8, 15), false, true, Check::none},
+    {PL_HEADER_FIELD(point_data_format, 1, 1), Shape::number, false, Check::error},
+    {PL_HEADER_FIELD(point_data_format, 1, 1), Shape::number, false, Check::error},
+    {PL_HEADER_FIELD(point_data_record_length, 2, 1), Shape::number, false, Check::error},
+    {PL_HEADER_FIELD(number_of_point_records, 4, 1), Shape::number, false, Check::error},
+    {PL_HEADER_FIELD(number_of_points_by_return, 4, 5), Shape::number, false, Check::error},
+    {PL_HEADER_FIELD(x_scale_factor, 8, 1), Shape::real, false, Check::error},
+    {PL_HEADER_FIELD(y_scale_factor, 8, 1), Shape::real, false, Check::error},
+    {PL_HEADER_FIELD(z_scale_factor, 8, 1), Shape::real, false, Check::error},
+    {PL_HEADER_FIELD(x_offset, 8, 1), Shape::real, false, Check::error},
+    {PL_HEADER_FIELD(y_offset, 8, 1), Shape::real, false, Check::error},
+    {PL_HEADER_FIELD(z_offset, 8, 1), Shape::real, false, Check::error},
+    {PL_HEADER_FIELD(max_x, 8, 1), Shape::real, false, Check::error},
+    {PL_HEADER_FIELD(min_x, 8, 1), Shape::real, false, Check::error},
+    {PL_HEADER_FIELD(max_y, 8, 1), Shape::real, false, Check::error},
+    {PL_HEADER_FIELD(min_y, 8, 1), Shape::real, false, Check::error},
+    {PL_HEADER_FIELD(max_z, 8, 1), Shape::real, false, Check::error},
+    {PL_HEADER_FIELD(min_z, 8, 1), Shape::real, false, Check::error},
+    {PL_HEADER_FIELD(extended_number_of_point_records, 8, 1), Shape::number, true, Check::error},
+    {PL_HEADER_FIELD(extended_number_of_points_by_return, 8, 15), Shape::number, true,
+     Check::error},
 };
 
 bool present(const CopiedField& c, const LASheader& las) {
@@ -73,32 +84,59 @@ const char* read_failure(const CopiedField& c) {
              : "ERROR: reading header_";
 }
 
-// Compares one copied field; false when the mismatch refuses the file.
+// An unsigned number of 1, 2, 4 or 8 bytes.
+uint64_t unsigned_at(const uint8_t* at, uint32_t width) {
+  uint64_t value = 0;
+  std::memcpy(&value, at, width);  // little-endian machines only, as the byte streams
+  return value;
+}
+
+void print_mismatch(const char* level, const CopiedField& c, uint32_t index, const uint8_t* a,
+                    const uint8_t* b) {
+  const layer_io::HeaderField& f = c.field;
+  char name[64];
+  if (f.count > 1) {
+    std::snprintf(name, sizeof(name), "%s[%u]", f.name, index);
+  } else {
+    std::snprintf(name, sizeof(name), "%s", f.name);
+  }
+  switch (c.shape) {
+    case Shape::text:
+      // Byte runs without terminator: printed with their length as the limit.
+      std::fprintf(stderr, "%s: mismatch in header %s (LAY '%.*s' LAS '%.*s')\n", level, name,
+                   static_cast<int>(f.width), reinterpret_cast<const char*>(a),
+                   static_cast<int>(f.width), reinterpret_cast<const char*>(b));
+      break;
+    case Shape::real: {
+      double va, vb;
+      std::memcpy(&va, a, 8);
+      std::memcpy(&vb, b, 8);
+      std::fprintf(stderr, "%s: mismatch in header %s (LAY %.17g LAS %.17g)\n", level, name, va,
+                   vb);
+      break;
+    }
+    case Shape::number:
+      std::fprintf(stderr, "%s: mismatch in header %s (LAY %" PRIu64 " LAS %" PRIu64 ")\n", level,
+                   name, unsigned_at(a, f.width), unsigned_at(b, f.width));
+      break;
+  }
+}
+
+// Compares one copied field, each of its values; false when a mismatch refuses the file.
 bool compare(const CopiedField& c, LASheader& lay, const LASheader& las_const, LAYside side) {
   LASheader& las = const_cast<LASheader&>(las_const);
   const layer_io::HeaderField& f = c.field;
-  const void* a = f.at(lay);
-  const void* b = f.at(las);
-  if (c.check == Check::none || std::memcmp(a, b, f.width) == 0) return true;
+  const auto* a = static_cast<const uint8_t*>(f.at(lay));
+  const auto* b = static_cast<const uint8_t*>(f.at(las));
+  if (c.check == Check::none) return true;
   const bool refuses =
       c.check == Check::error || (c.check == Check::apply_warning && side == LAYside::modify);
-  const char* level = refuses ? "ERROR" : "WARNING";
-  if (c.bytes) {
-    // Byte runs without terminator: printed with their length as the limit.
-    std::fprintf(stderr, "%s: mismatch in header %s (LAY '%.*s' LAS '%.*s')\n", level, f.name,
-                 static_cast<int>(f.width), static_cast<const char*>(a), static_cast<int>(f.width),
-                 static_cast<const char*>(b));
-  } else if (f.width == 4) {
-    std::fprintf(stderr, "%s: mismatch in header %s (LAY %u LAS %u)\n", level, f.name,
-                 *static_cast<const uint32_t*>(a), *static_cast<const uint32_t*>(b));
-  } else {
-    const int va =
-        f.width == 1 ? *static_cast<const uint8_t*>(a) : *static_cast<const uint16_t*>(a);
-    const int vb =
-        f.width == 1 ? *static_cast<const uint8_t*>(b) : *static_cast<const uint16_t*>(b);
-    std::fprintf(stderr, "%s: mismatch in header %s (LAY %d LAS %d)\n", level, f.name, va, vb);
+  for (uint32_t i = 0; i < f.count; i++, a += f.width, b += f.width) {
+    if (std::memcmp(a, b, f.width) == 0) continue;
+    print_mismatch(refuses ? "ERROR" : "WARNING", c, i, a, b);
+    if (refuses) return false;
   }
-  return !refuses;
+  return true;
 }
 
 // Four bytes that must be `expected`; `wrong` is printed with what was found.
@@ -203,6 +241,17 @@ bool read_lay_header(ByteStreamIn* in, const LASheader& las, LAYside side, LAYhe
   return true;
 }
 
+namespace {
+
+// The endings by which a point file is read as LAS or VPK.
+bool ends_with_point_file_extension(const std::string& name) {
+  if (name.size() < 4) return false;
+  const std::string extension = name.substr(name.size() - 4);
+  return extension == ".las" || extension == ".vpk" || extension == ".LAS" || extension == ".VPK";
+}
+
+}  // namespace
+
 std::string lay_file_name(const char* point_file_name, const char* directory) {
   std::string name;
   if (directory == nullptr) {
@@ -216,9 +265,21 @@ std::string lay_file_name(const char* point_file_name, const char* directory) {
     }
     name = std::string(directory) + '/' + base;
   }
-  if (name.size() < 3) return name + ".lay";
-  name.replace(name.size() - 3, 3, "lay");
+  // tile.las and tile.vpk hold the same points and share tile.lay; any other name keeps its
+  // whole extension, so that p.txt.gz, p.txt.7z, p.ply and p.txt get distinct LAY files.
+  if (ends_with_point_file_extension(name)) {
+    name.replace(name.size() - 3, 3, "lay");
+  } else {
+    name += ".lay";
+  }
   return name;
+}
+
+bool lay_layers_end_the_file(int64_t end_of_layers, int64_t file_size, uint32_t num_layers) {
+  if (file_size < 0 || end_of_layers == file_size) return true;
+  std::fprintf(stderr, "ERROR: LAY file holds %" PRId64 " bytes behind its %u layers\n",
+               file_size - end_of_layers, num_layers);
+  return false;
 }
 
 bool lay_reader_given(const LASreader* reader) {

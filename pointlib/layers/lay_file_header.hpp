@@ -51,10 +51,15 @@ bool write_lay_header(ByteStreamOut* out, const LASheader& las, uint32_t num_lay
 // after a message.
 bool read_lay_header(ByteStreamIn* in, const LASheader& las, LAYside side, LAYheader* lay);
 
+// Whether the last of a LAY file's `num_layers` layers ends where the file does (a `file_size` of
+// -1 is not known and passes); false after a message. Bytes behind it are a layer that num_layers
+// does not count, or the rest of a longer file: the file would not load whole.
+bool lay_layers_end_the_file(int64_t end_of_layers, int64_t file_size, uint32_t num_layers);
+
 // The LAY file of a point file: the point file's name, or its base name in
-// `directory` when one is given, with the last three characters replaced by
-// "lay" (tile.las and tile.vpk both give tile.lay); ".lay" is appended to a
-// name shorter than that.
+// `directory` when one is given, with the extension .las or .vpk replaced by
+// .lay (tile.las and tile.vpk both give tile.lay) and ".lay" appended to any
+// other name (p.txt gives p.txt.lay, p.txt.gz p.txt.gz.lay).
 std::string lay_file_name(const char* point_file_name, const char* directory);
 
 // The folder of the LAY files of the layer reader and writer: beside each

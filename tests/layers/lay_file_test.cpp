@@ -164,10 +164,24 @@ std::vector<Mutation> mutations() {
        "'generating software')\n"},
       {"creation day", 142, {1}, true, true, ""},
       {"header size", 146, {1}, true, true, ""},
-      {"point format", 152, {9, 9}, true, true, ""},
-      {"point count", 156, {1}, true, true, ""},
-      {"scale factor", 180, {1}, true, true, ""},
-      {"bounding box", 260, {1}, true, true, ""},
+      {"number of records", 148, {1}, true, true, ""},
+      // The layers belong to these points: their layout, counts and place must match.
+      {"point format", 152, {9, 9}, false, false,
+       "ERROR: mismatch in header point_data_format (LAY 9 LAS 1)\n"},
+      {"record length", 154, {1}, false, false,
+       "ERROR: mismatch in header point_data_record_length (LAY 1 LAS 28)\n"},
+      {"point count", 156, {1}, false, false,
+       "ERROR: mismatch in header number_of_point_records (LAY 769 LAS 1000)\n"},
+      {"points by return", 168, {1}, false, false,
+       "ERROR: mismatch in header number_of_points_by_return[2] (LAY 1 LAS 12)\n"},
+      {"scale factor", 180, {1}, false, false,
+       "ERROR: mismatch in header x_scale_factor (LAY 0.00099999999999994559 LAS 0.001)\n"},
+      {"offset", 204, {1}, false, false,
+       "ERROR: mismatch in header x_offset (LAY 100.00000000000001 LAS 100)\n"},
+      {"bounding box min", 236, {1}, false, false,
+       "ERROR: mismatch in header min_x (LAY 1.0000000000000002 LAS 1)\n"},
+      {"bounding box", 260, {1}, false, false,
+       "ERROR: mismatch in header max_z (LAY 33.000000000000007 LAS 33)\n"},
   };
 }
 
@@ -193,6 +207,32 @@ TEST(LayHeader, EachChangedFieldGetsItsAnswerOnBothSides) {
       if (ok) {
         EXPECT_EQ(in.position(), 276);
       }
+    }
+  }
+}
+
+// The LAS 1.4 counts belong to the points too: a LAY file of another count is refused.
+TEST(LayHeader, TheLongCountsMustMatchOnBothSides) {
+  LASheader h;
+  distinct_header(&h, 4);
+  const Bytes good = lay_header_bytes(h, 1);
+  struct Case {
+    size_t at;
+    const char* says;
+  } cases[] = {
+      {276, "ERROR: mismatch in header extended_number_of_point_records (LAY 769 LAS 1000)\n"},
+      {284 + 8 * 14,
+       "ERROR: mismatch in header extended_number_of_points_by_return[14] (LAY 513 LAS 514)\n"},
+  };
+  for (const Case& c : cases) {
+    Bytes b = good;
+    b[c.at] = 1;
+    for (LAYside side : {LAYside::apply, LAYside::modify}) {
+      ByteStreamInArrayLE in(b.data(), int64_t(b.size()));
+      LAYheader lay;
+      testing::internal::CaptureStderr();
+      EXPECT_FALSE(read_lay_header(&in, h, side, &lay));
+      EXPECT_EQ(testing::internal::GetCapturedStderr(), c.says);
     }
   }
 }
@@ -225,6 +265,17 @@ TEST(LayHeader, FileNames) {
       {"tile.las", "out", "out/tile.lay"},
       {"C:\\data\\tile.las", "D:\\lay", "D:\\lay/tile.lay"},
       {"ab", nullptr, "ab.lay"},
+      {"/data/TILE.LAS", nullptr, "/data/TILE.lay"},
+      // Any other point file keeps its whole name, so that no two inputs share a LAY file.
+      {"p.txt.gz", nullptr, "p.txt.gz.lay"},
+      {"p.txt.7z", nullptr, "p.txt.7z.lay"},
+      {"p.gz", nullptr, "p.gz.lay"},
+      {"p.txt.zip", nullptr, "p.txt.zip.lay"},
+      {"p.txt.las", nullptr, "p.txt.lay"},
+      {"t00.txt", nullptr, "t00.txt.lay"},
+      {"t00.ply", nullptr, "t00.ply.lay"},
+      {"/data/p.txt", "out", "out/p.txt.lay"},
+      {"las", nullptr, "las.lay"},
   };
   for (const Case& c : cases) EXPECT_EQ(lay_file_name(c.point_file, c.directory), c.lay);
 }
@@ -467,6 +518,105 @@ TEST_F(LayFiles, AnExistingFileThatCannotBeExtendedIsLeftAsItWas) {
   ASSERT_TRUE(record_plain(
       true, [](LASmodify& m) { ASSERT_TRUE(m.replace_field("user_data", 0, nullptr)); },
       [](LASpoint& p, size_t) { p.user_data = 3; }));
+  EXPECT_EQ(fixture_get_u32(file_bytes(lay()), 16), 1u);
+}
+
+// New layers behind a file that does not load whole could never be reached: such a file is not
+// extended, through a plain reader either, and keeps every byte.
+TEST_F(LayFiles, AFileThatDoesNotLoadWholeIsNeverExtended) {
+  ASSERT_TRUE(record_plain(false, three_layers, three_changes));
+  const Bytes good = file_bytes(lay());
+  const auto user_data = [](LASmodify& m) { ASSERT_TRUE(m.replace_field("user_data", 0, "x")); };
+  struct Case {
+    const char* name;
+    std::function<void(Bytes&)> damage;
+  } cases[] = {
+      {"cut inside the last layer", [](Bytes& b) { b.resize(b.size() - 3); }},
+      {"cut at byte 320", [](Bytes& b) { b.resize(320); }},
+      {"one layer more counted", [](Bytes& b) { b[16] = 4; }},
+      {"one layer less counted", [](Bytes& b) { b[16] = 2; }},
+      {"a record of an unknown kind", [](Bytes& b) { b[276 + 8] = 99; }},
+      {"bytes behind the last layer", [](Bytes& b) { b.push_back(0); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bytes damaged = good;
+    c.damage(damaged);
+    ASSERT_TRUE(write_bytes(lay(), damaged));
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(record_plain(true, user_data, [](LASpoint& p, size_t) { p.user_data = 1; }));
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("ERROR: checking LAY header(s)\n"), std::string::npos) << said;
+    EXPECT_EQ(file_bytes(lay()), damaged);
+    // Nor is it applied.
+    std::string messages;
+    EXPECT_TRUE(apply(INT32_MAX, nullptr, &messages).empty()) << messages;
+  }
+}
+
+// A writer deleted before close_output belongs to a run that failed: a LAY file it created is
+// removed, one it extended or replaced gets back every byte.
+TEST_F(LayFiles, AWriterDeletedUnclosedTakesBackWhatItWrote) {
+  const auto user_data = [](LASmodify& m) { ASSERT_TRUE(m.replace_field("user_data", 0, "x")); };
+  struct Case {
+    const char* name;
+    bool existing, extend;
+  } cases[] = {{"created", false, false}, {"extended", true, true}, {"replaced", true, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const bool existing = c.existing;
+    std::remove(lay().c_str());
+    Bytes before;
+    if (existing) {
+      ASSERT_TRUE(record_plain(false, three_layers, three_changes));
+      before = file_bytes(lay());
+    }
+    auto reader = open_las(las);
+    LASheader header;
+    header.assign(reader->header);
+    testing::internal::CaptureStderr();
+    {
+      LASmodify modify(&header);
+      user_data(modify);
+      ASSERT_TRUE(modify.open(las.c_str(), reader.get(), c.extend, true));
+      while (reader->read_point()) ASSERT_TRUE(modify.write_one_point(&reader->point));
+    }
+    const std::string said = testing::internal::GetCapturedStderr();
+    if (existing) {
+      EXPECT_EQ(said, "ERROR: LAY file '" + lay() + "' left as it was\n");
+      EXPECT_EQ(file_bytes(lay()), before);
+    } else {
+      EXPECT_EQ(said, "ERROR: removed the incomplete LAY file '" + lay() + "'\n");
+      EXPECT_FALSE(path_exists(lay()));
+    }
+  }
+}
+
+// A new set of layers replaces those of the same point file only.
+TEST_F(LayFiles, TheLayFileOfAnotherPointFileIsNotOverwritten) {
+  const auto user_data = [](LASmodify& m) { ASSERT_TRUE(m.replace_field("user_data", 0, "x")); };
+  const auto change = [](LASpoint& p, size_t) { p.user_data = 1; };
+  ASSERT_TRUE(record_plain(false, three_layers, three_changes));
+  // The same file again: replaced.
+  ASSERT_TRUE(record_plain(false, user_data, change));
+  EXPECT_EQ(fixture_get_u32(file_bytes(lay()), 16), 1u);
+  // Other points under the same LAY name, and a file that is no LAY file: kept.
+  las = write_las("tile.vpk", 2, 31);
+  const Bytes not_lay = {'n', 'o', 't', ' ', 'l', 'a', 'y'};
+  for (const Bytes& existing : {file_bytes(lay()), not_lay}) {
+    ASSERT_TRUE(write_bytes(lay(), existing));
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(record_plain(false, user_data, change));
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("ERROR: LAY file '" + lay() +
+                        "' was not written for this point file. not overwritten.\n"),
+              std::string::npos)
+        << said;
+    EXPECT_EQ(file_bytes(lay()), existing);
+  }
+  // An empty file is taken.
+  ASSERT_TRUE(write_bytes(lay(), {}));
+  ASSERT_TRUE(record_plain(false, user_data, change));
   EXPECT_EQ(fixture_get_u32(file_bytes(lay()), 16), 1u);
 }
 

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -35,6 +36,11 @@ bool apply_limits(const ProgramLimits& limits) {
   if (limits.cpu_seconds) {
     const rlimit cpu = {rlim_t(limits.cpu_seconds), rlim_t(limits.cpu_seconds)};
     if (setrlimit(RLIMIT_CPU, &cpu) != 0) return false;
+  }
+  if (limits.file_size_bytes) {
+    // Writes beyond fail as on a full disk instead of ending the program with a signal.
+    const rlimit size = {rlim_t(limits.file_size_bytes), rlim_t(limits.file_size_bytes)};
+    if (signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &size) != 0) return false;
   }
   return true;
 }

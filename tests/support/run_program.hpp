@@ -22,6 +22,8 @@ struct ProgramRun {
 struct ProgramLimits {
   unsigned long long memory_bytes = 0;  // 0: none
   unsigned cpu_seconds = 0;             // 0: none
+  // The largest file the child may write, its messages included (a disk that fills up); 0: none.
+  unsigned long long file_size_bytes = 0;
 };
 
 ProgramRun run_program(const std::string& program, const std::vector<std::string>& args,

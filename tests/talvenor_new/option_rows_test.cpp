@@ -48,8 +48,8 @@ std::set<std::string> option_words(const std::string& text) {
   return words;
 }
 
-// Every parser answers "-h", so no row defines it; "-version" and the layer options are read
-// by the ground tool's own words before its table.
+// Every parser answers "-h", so no row defines it; "-version" is read before the table, and the
+// ground tool takes any word that begins with "-ilay" or "-olay" (ground_take_arguments).
 const std::set<std::string> kNoRow = {"-h", "-version", "-ilay", "-ilaydir", "-olay", "-olaydir"};
 
 struct Source {

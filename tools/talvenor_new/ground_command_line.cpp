@@ -335,6 +335,10 @@ void print_ground_usage() {
                "talvenor_new -i in.las -o out.vpk -feet -elevation_feet\n"
                "talvenor_new -i in.vpk -o out.vpk -no_bulge\n"
                "talvenor_new -i *.vpk -v -odir ground_classified -ovpk -cores 8\n"
+               "talvenor_new -i in.las -olay (classes into in.lay beside in.las or into "
+               "-olaydir dir; -o and -odir are not used)\n"
+               "talvenor_new -i in.las -ilay -o out.las (reads in.las through in.lay or "
+               "-ilaydir dir)\n"
                "talvenor_new -h\n");
 }
 

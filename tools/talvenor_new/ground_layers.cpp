@@ -1,43 +1,66 @@
 #include "ground_layers.hpp"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <functional>
+#include <string>
 
 #include "filter/las_ignore.hpp"
 #include "layers/las_apply.hpp"
 #include "layers/las_modify.hpp"
+#include "layers/lay_file_header.hpp"
 
 namespace {
 
-bool wrap(const GroundLayerOptions& options, const char* input_name,
-          std::unique_ptr<LASreader>& reader, const GroundFileIO& io, bool again) {
+enum class Wrapped {
+  applied,  // the reader applies the layers
+  none,     // there is no LAY file: the plain reader reads on
+  failed,   // the LAY file could not be read: the file is not processed (message printed)
+};
+
+bool lay_file_missing(const GroundLayerOptions& options, const char* input_name) {
+  struct stat info;
+  const std::string name = lay_file_name(input_name, options.ilay_directory);
+  return stat(name.c_str(), &info) != 0 && errno == ENOENT;
+}
+
+Wrapped wrap(const GroundLayerOptions& options, const char* input_name,
+             std::unique_ptr<LASreader>& reader, bool again) {
   auto apply = std::make_unique<LASapply>();
   apply->set_lay_directory(options.ilay_directory);
   if (!apply->open(input_name, reader.get(), 65536)) {
-    std::fprintf(stderr, again ? "WARNING: could not re-open LAY file ... skipping\n"
-                               : "WARNING: could not open LAY file ... skipping\n");
-    return true;
+    // Without a LAY file there are no edits to apply. One that exists but is damaged or was
+    // written for another file must not be passed over: the output would lack the edits the
+    // user asked for, or carry another file's.
+    if (lay_file_missing(options, input_name)) {
+      std::fprintf(stderr, again ? "WARNING: could not re-open LAY file ... skipping\n"
+                                 : "WARNING: could not open LAY file ... skipping\n");
+      return Wrapped::none;
+    }
+    std::fprintf(stderr, "ERROR: could not open LAY file of '%s'\n", input_name);
+    return Wrapped::failed;
   }
   reader.release();
   if (apply->load_layers(INT_MAX)) {
     reader = std::move(apply);
-    return true;
+    return Wrapped::applied;
   }
-  std::fprintf(stderr, again ? "WARNING: could not re-load layers ... skipping\n"
-                             : "WARNING: could not load layers ... skipping\n");
-  // The plain reader gets back its filter, transform, ignore rules and area, and is opened
-  // afresh so that the run goes on exactly as one without layers.
+  std::fprintf(stderr, "ERROR: could not load layers of '%s'\n", input_name);
   reader.reset(apply->release_inner());
-  return io.reopen(reader);
+  return Wrapped::failed;
 }
 
 }  // namespace
 
-bool ground_apply_layers(const GroundLayerOptions& options, const char* input_name,
-                         std::unique_ptr<LASreader>& reader, GroundFileIO& io) {
-  if (!options.ilay) return true;
-  return wrap(options, input_name, reader, io, false);
+GroundLayerOpening ground_apply_layers(const GroundLayerOptions& options, const char* input_name,
+                                       std::unique_ptr<LASreader>& reader) {
+  if (!options.ilay) return GroundLayerOpening::ready;
+  if (input_name == nullptr) return GroundLayerOpening::ready;  // refused before for piped input
+  return wrap(options, input_name, reader, false) == Wrapped::failed ? GroundLayerOpening::failed
+                                                                     : GroundLayerOpening::ready;
 }
 
 void ground_layer_io(const GroundLayerOptions& options, const GroundSettings& settings,
@@ -47,15 +70,22 @@ void ground_layer_io(const GroundLayerOptions& options, const GroundSettings& se
     // Both re-openings go through the layers again (buffering, which the
     // second one keeps, is refused with -ilay).
     const GroundFileIO plain = io;
-    auto through_layers = [options, input_name, plain](
+    auto through_layers = [options, input_name](
                               std::function<bool(std::unique_ptr<LASreader>&)> plain_reopen) {
-      return [options, input_name, plain, plain_reopen](std::unique_ptr<LASreader>& reader) {
-        if (reader->applies_layers()) {
+      return [options, input_name, plain_reopen](std::unique_ptr<LASreader>& reader) {
+        const bool layered = reader->applies_layers();
+        if (layered) {
           std::unique_ptr<LASreader> inner(static_cast<LASapply*>(reader.get())->release_inner());
           reader = std::move(inner);
         }
         if (!plain_reopen(reader)) return false;
-        return wrap(options, input_name, reader, plain, true);
+        const Wrapped wrapped = wrap(options, input_name, reader, true);
+        // A pass without the layers that the passes before applied would mix two inputs.
+        if (wrapped == Wrapped::none && layered) {
+          std::fprintf(stderr, "ERROR: LAY file of '%s' is gone\n", input_name);
+          return false;
+        }
+        return wrapped != Wrapped::failed;
       };
     };
     io.reopen = through_layers(plain.reopen);
@@ -64,16 +94,18 @@ void ground_layer_io(const GroundLayerOptions& options, const GroundSettings& se
     }
   }
   if (!options.olay) return;
-  io.open_layer_writer = [options, settings, input_name](LASheader& header, LASreader& reader) {
+  io.open_layer_writer = [options, settings, input_name](LASheader& header, LASreader& reader,
+                                                         bool unclassified) {
     std::unique_ptr<LASwriter> none;
     const char* name = input_name ? input_name : "stdin";
     const char* description = options.description.c_str();
     auto modify = std::make_unique<LASmodify>(&header);
     // Ground class, non-ground class, nothing unchanged; or only the ground
-    // class with every other point unchanged. Then the ignore rules.
+    // class with every other point unchanged (also every point of a file that
+    // could not be classified). Then the ignore rules.
     double values[16];
     int count = 0;
-    if (settings.non_ground_unchanged) {
+    if (settings.non_ground_unchanged || unclassified) {
       values[count++] = 1;
       values[count++] = settings.ground_class;
       values[count++] = 1;

@@ -22,13 +22,16 @@ struct GroundLayerOptions {
   std::string description;
 };
 
-// Wraps a freshly opened input in the layer-applying reader. When the LAY
-// file cannot be opened or loaded, a warning says so and the input is read
-// as it is (re-opened through `io`, before ground_layer_io changes it, when
-// the failed load had taken its header apart). False only when that
-// re-opening fails (message printed).
-bool ground_apply_layers(const GroundLayerOptions& options, const char* input_name,
-                         std::unique_ptr<LASreader>& reader, GroundFileIO& io);
+enum class GroundLayerOpening {
+  ready,   // the reader applies the layers, or reads plainly where there is no LAY file
+  failed,  // the LAY file is damaged or belongs to another file: message printed, the input is
+           // not processed
+};
+
+// Wraps a freshly opened input in the layer-applying reader. A missing LAY file gives a warning
+// and the plain input; one that cannot be read or loaded whole fails the input.
+GroundLayerOpening ground_apply_layers(const GroundLayerOptions& options, const char* input_name,
+                                       std::unique_ptr<LASreader>& reader);
 
 // Makes `io` re-open through the layers (-ilay) and write layers (-olay).
 void ground_layer_io(const GroundLayerOptions& options, const GroundSettings& settings,

@@ -113,7 +113,12 @@ int main(int argc, char** argv) {
     io.file_units = [&geo, &settings](const LASheader& header, bool* horizontal, bool* vertical) {
       ground_file_units(geo, settings, header, horizontal, vertical);
     };
-    if (!ground_apply_layers(layers, input.current_name(), reader, io)) exit_tool(1, false);
+    if (ground_apply_layers(layers, input.current_name(), reader) == GroundLayerOpening::failed) {
+      reader.reset();
+      failed = true;
+      output.set_name(nullptr);
+      continue;
+    }
     ground_layer_io(layers, settings, io);
     const GroundFileReport report = ground_classify_file(settings, reader, io);
     // Also after a file written through unchanged, so that its units do not pass to the next.

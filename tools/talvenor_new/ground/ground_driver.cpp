@@ -53,12 +53,17 @@ bool input_failed(std::unique_ptr<LASreader>& reader, const GroundFileIO& io) {
 }
 
 // Ends an output pass: `ok` says whether every point was written. False when the pass failed,
-// which leaves no part of the output behind.
+// which leaves no part of the output behind: a point file is closed and removed, a layer writer
+// is deleted unclosed, which takes back all it wrote.
 bool finish_output(std::unique_ptr<LASwriter>& writer, bool ok, const LASreader& reader,
-                   GroundFileIO& io, const char* name) {
+                   GroundFileIO& io, const char* name, bool layered) {
+  if (reader.failed()) ok = false;
+  if (layered && !ok) {
+    writer.reset();
+    return false;
+  }
   ok = close_writer(*writer, name) && ok;
   writer.reset();
-  if (reader.failed()) ok = false;
   if (!ok && io.remove_output && io.remove_output()) {
     std::fprintf(stderr, "ERROR: removed the incomplete output '%s'\n", shown(name, "stdout"));
   }
@@ -235,10 +240,17 @@ GroundFileResult copy_or_skip_file(const GroundSettings& s, std::unique_ptr<LASr
     reader.reset();
     return GroundFileResult::kSkipped;
   }
-  print_note(" copying '%s' ...\n", shown(io.input_name, "stdin"));
+  const bool layered = bool(io.open_layer_writer);
+  // With -olay the copy is recorded as layers that change no class, so that the LAY file
+  // matches the input as it is and no point file is written.
+  if (layered) {
+    print_note(" copying '%s' into layers without changes ...\n", shown(io.input_name, "stdin"));
+  } else {
+    print_note(" copying '%s' ...\n", shown(io.input_name, "stdin"));
+  }
   LASheader header;
   header.assign(reader->header);
-  put_command_line_projection(s, header);
+  if (!layered) put_command_line_projection(s, header);
   int32_t zero_z = 0;
   // An offset so far from 0 that its raw value overflows: the copy's offset becomes 0 instead,
   // as in a classified output with heights in Z.
@@ -246,28 +258,40 @@ GroundFileResult copy_or_skip_file(const GroundSettings& s, std::unique_ptr<LASr
     header.z_offset = 0.0;
     zero_z = 0;
   }
-  LASpoint* point = &reader->point;
+  // Layers compare the written copy with the point as read.
+  LASpoint written;
+  if (layered) written.init_like(&reader->point, false);
   auto mark = [&]() -> const LASpoint& {
-    point = &reader->point;
-    if (heights.replace_z) point->Z = zero_z;
-    if (heights.zero_user_data) point->set_user_data(0);
-    return *point;
+    LASpoint& point = layered ? written : reader->point;
+    if (layered) written.assign(reader->point);
+    if (heights.replace_z) point.Z = zero_z;
+    if (heights.zero_user_data) point.set_user_data(0);
+    return point;
   };
-  if (io.header_truth == GroundHeaderTruth::kCountedAhead &&
+  // A LAY file is no output of the output options, nor has it a header of points to correct.
+  GroundFileIO out_io = io;
+  if (layered) {
+    out_io.remove_output = nullptr;
+    out_io.header_truth = GroundHeaderTruth::kNone;
+  }
+  if (out_io.header_truth == GroundHeaderTruth::kCountedAhead &&
       !count_ahead(reader, io, header, mark)) {
     return GroundFileResult::kFailed;
   }
-  std::unique_ptr<LASwriter> writer = io.open_writer(header);
-  const char* name = io.output_name ? io.output_name() : nullptr;
+  std::unique_ptr<LASwriter> writer =
+      layered ? io.open_layer_writer(header, *reader, true) : io.open_writer(header);
+  const char* name = layered ? io.input_name : io.output_name ? io.output_name() : nullptr;
   if (!writer) {
-    std::fprintf(stderr, "ERROR: could not open laswriter for '%s'\n", shown(name, "stdout"));
+    if (!layered) {
+      std::fprintf(stderr, "ERROR: could not open laswriter for '%s'\n", shown(name, "stdout"));
+    }
     throw Fatal{false};
   }
-  const CutOutputRemover remover(writer, io);
+  const CutOutputRemover remover(writer, out_io);
   bool ok = write_points(*reader, *writer, name, mark);
   const bool wrote_points = writer->p_count > 0;
-  ok = ok && rewrite_counts(*writer, header, io);
-  ok = finish_output(writer, ok, *reader, io, name);
+  ok = ok && rewrite_counts(*writer, header, out_io);
+  ok = finish_output(writer, ok, *reader, out_io, name, layered);
   reader->close_input(true);
   reader.reset();
   // Heights of 0 look like measured ones; whoever uses them must learn that there was no ground.
@@ -414,7 +438,7 @@ GroundFileResult write_classified(const GroundSettings& s, GroundEstimate& estim
     if (!count_ahead(reader, io, header, mark)) return GroundFileResult::kFailed;
   }
   std::unique_ptr<LASwriter> writer =
-      layered ? io.open_layer_writer(header, *reader) : io.open_writer(header);
+      layered ? io.open_layer_writer(header, *reader, false) : io.open_writer(header);
   if (!writer) {
     if (!layered) std::fprintf(stderr, "ERROR: could not open laswriter\n");
     throw Fatal{true};
@@ -433,7 +457,7 @@ GroundFileResult write_classified(const GroundSettings& s, GroundEstimate& estim
   };
   bool ok = write_points(*reader, *writer, name, mark);
   ok = ok && rewrite_counts(*writer, header, out_io);
-  ok = finish_output(writer, ok, *reader, out_io, name);
+  ok = finish_output(writer, ok, *reader, out_io, name, layered);
   const uint32_t ground = marker.ground();
   if (s.verbose) {
     const double now = ground_clock_seconds();

@@ -41,8 +41,12 @@ struct GroundFileIO {
   std::function<bool()> remove_output;
   // When set, the classified points go to this writer instead, which records them as edit
   // layers of the input (`header` is the output header, `reader` the input as re-opened). It is
-  // handed a copy of each point, so that it can tell what changed. Null after its own message.
-  std::function<std::unique_ptr<LASwriter>(LASheader& header, LASreader& reader)> open_layer_writer;
+  // handed a copy of each point, so that it can tell what changed. `unclassified`: the points
+  // keep their classes (the copy of a file that could not be classified). Null after its own
+  // message.
+  std::function<std::unique_ptr<LASwriter>(LASheader& header, LASreader& reader,
+                                           bool unclassified)>
+      open_layer_writer;
   GroundHeaderTruth header_truth = GroundHeaderTruth::kRewrittenAtClose;
   // Settles the units of the opened input where the command line gave none: the flags hold the
   // command line's answer on entry. Without it such units are metres.
