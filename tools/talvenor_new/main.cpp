@@ -111,6 +111,7 @@ int main(int argc, char** argv) {
     io.file_units = [&geo, &settings](const LASheader& header, bool* horizontal, bool* vertical) {
       ground_file_units(geo, settings, header, horizontal, vertical);
     };
+    io.file_in_degrees = [&geo, &settings] { return ground_file_in_degrees(geo, settings); };
     if (!ground_apply_layers(layers, input.current_name(), reader, io)) exit_tool(1, false);
     ground_layer_io(layers, settings, io);
     const GroundFileReport report = ground_classify_file(settings, reader, io);

@@ -42,8 +42,8 @@ bool LASreaderParsed::quantize_point() {
                "WARNING: point %g %g %g cannot be held by 32-bit integers with scale factors %g %g "
                "%g and offsets %g %g %g. skipping ...\n",
                point.coordinates[0], point.coordinates[1], point.coordinates[2],
-               header.x_scale_factor, header.y_scale_factor, header.z_scale_factor,
-               header.x_offset, header.y_offset, header.z_offset);
+               header.x_scale_factor, header.y_scale_factor, header.z_scale_factor, header.x_offset,
+               header.y_offset, header.z_offset);
   return false;
 }
 

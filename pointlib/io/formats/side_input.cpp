@@ -54,22 +54,36 @@ bool LASsideInput::close() {
 
 bool LASsideInput::read_line(char* line, bool* cut) {
   if (cut) *cut = false;
-  if (file == nullptr || std::fgets(line, kLineSize, file) == nullptr) return false;
-  size_t n = std::strlen(line);
-  if (n > 0 && line[n - 1] == '\n') {
-    line[--n] = '\0';
-  } else if (n == kLineSize - 1) {
-    // The rest of an over-long line must not arrive as a line of its own.
-    int c;
-    while ((c = std::fgetc(file)) != EOF && c != '\n') {
+  if (file == nullptr) return false;
+  int c = getc_unlocked(file);
+  if (c == EOF) return false;
+  int n = 0;
+  bool too_long = false;
+  // A lone CR ends a line as old Macintosh writers end it; a NUL, which no
+  // text holds, is taken as a line end too, so that its lines are not glued.
+  while (c != EOF && c != '\n' && c != '\r' && c != '\0') {
+    if (n < kLineSize - 1) {
+      line[n++] = static_cast<char>(c);
+    } else {
+      too_long = true;
     }
+    c = getc_unlocked(file);
+  }
+  line[n] = '\0';
+  if (c == '\r') {
+    const int next = getc_unlocked(file);
+    if (next != '\n' && next != EOF) std::ungetc(next, file);
+  } else if (c == '\0' && !nul_warned) {
+    nul_warned = true;
+    std::fprintf(stderr, "WARNING: NUL byte in text taken as the end of a line\n");
+  }
+  if (too_long) {
     std::fprintf(stderr,
                  "WARNING: line longer than %d characters. ignoring the characters after them "
                  "...\n",
                  kLineSize - 1);
     if (cut) *cut = true;
   }
-  if (n > 0 && line[n - 1] == '\r') line[--n] = '\0';
   return true;
 }
 
@@ -128,9 +142,9 @@ bool LASpendingAttributes::add_to_header(LASheader* header) const {
   for (int32_t k = 0; k < number; k++) {
     LASattributeDescriptor d;
     const char* description = has_description[k] ? descriptions[k].c_str() : nullptr;
-    const bool made = data_types[k] > 0 &&
-                      LASattributeDescriptor::make((data_types[k] - 1) % 10, names[k].c_str(),
-                                                   description, &d);
+    const bool made =
+        data_types[k] > 0 &&
+        LASattributeDescriptor::make((data_types[k] - 1) % 10, names[k].c_str(), description, &d);
     if (made) {
       if (scales[k] != 1.0 || offsets[k] != 0.0) {
         d.scale[0] = scales[k];
@@ -143,9 +157,9 @@ bool LASpendingAttributes::add_to_header(LASheader* header) const {
       if (no_datas[k] != 2e307) {
         if (d.is_unsigned()) {
           const double v = no_datas[k];
-          const uint64_t u = v <= 0.0 ? 0 : v >= 18446744073709551615.0
-                                                ? UINT64_MAX
-                                                : static_cast<uint64_t>(v);
+          const uint64_t u = v <= 0.0                      ? 0
+                             : v >= 18446744073709551615.0 ? UINT64_MAX
+                                                           : static_cast<uint64_t>(v);
           std::memcpy(d.no_data[0], &u, 8);
         } else if (d.is_signed()) {
           const int64_t s = las_round_i64(no_datas[k]);
@@ -166,11 +180,10 @@ bool LASpendingAttributes::add_to_header(LASheader* header) const {
 
 void side_header_software(LASheader* header, const char* reader_name) {
   std::memset(header->system_identifier, 0, sizeof(header->system_identifier));
-  std::strncpy(header->system_identifier, kSystemIdentifier,
-               sizeof(header->system_identifier) - 1);
+  std::strncpy(header->system_identifier, kSystemIdentifier, sizeof(header->system_identifier) - 1);
   std::memset(header->generating_software, 0, sizeof(header->generating_software));
-  std::snprintf(header->generating_software, sizeof(header->generating_software),
-                "via %s (%d)", reader_name, kLibraryVersion);
+  std::snprintf(header->generating_software, sizeof(header->generating_software), "via %s (%d)",
+                reader_name, kLibraryVersion);
 }
 
 int side_day_of_year(int year, int month, int day) {

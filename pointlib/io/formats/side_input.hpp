@@ -41,7 +41,7 @@ class LASsideInput {
   bool is_open() const { return file != nullptr; }
   bool failed() const { return decompressor_failed; }
 
-  // Reads one line without its line end ("\n" or "\r\n") into `line`
+  // Reads one line without its line end ("\n", "\r\n", "\r" or a NUL) into `line`
   // (kLineSize bytes). A longer line is consumed to its end with a warning;
   // `cut` tells whether this one was. False at the end of the input.
   bool read_line(char* line, bool* cut = nullptr);
@@ -53,6 +53,7 @@ class LASsideInput {
 
  private:
   bool decompressor_failed = false;
+  bool nul_warned = false;
 };
 
 // Opens a file for reading in binary, fully buffered with `buffer_size`

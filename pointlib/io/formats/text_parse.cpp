@@ -124,8 +124,7 @@ void text_store_intensity(float v, const LAStextFields& f, LASpoint* point) {
   if (f.scale_intensity != 1.0f) v *= f.scale_intensity;
   // NaN too is out of range, and stored as 0 like a negative value.
   if (!(v >= 0.0f && v < 65535.5f)) {
-    warn(f, "WARNING: intensity %g is out of range of unsigned short\n",
-                 static_cast<double>(v));
+    warn(f, "WARNING: intensity %g is out of range of unsigned short\n", static_cast<double>(v));
   }
   point->set_intensity(v >= 0.0f ? low16_rounded(v) : 0);
 }
@@ -136,8 +135,7 @@ void store_scan_angle(float v, const LAStextFields& f, LASpoint* point) {
   if (f.translate_scan_angle != 0.0f) v += f.translate_scan_angle;
   if (f.scale_scan_angle != 1.0f) v *= f.scale_scan_angle;
   if (v < -128.0f || v > 127.0f) {
-    warn(f, "WARNING: scan angle %g is out of range of char\n",
-                 static_cast<double>(v));
+    warn(f, "WARNING: scan angle %g is out of range of char\n", static_cast<double>(v));
   }
   point->store_scan_angle(v);
 }
@@ -149,8 +147,7 @@ void store_classification(int v, const LAStextFields& f, LASpoint* point) {
     point->set_extended_classification(0);
   } else if (f.point_type > 5) {
     if (v > 255) {
-      warn(f, "WARNING: extended classification %d is larger than 255. clamping ...\n",
-                   v);
+      warn(f, "WARNING: extended classification %d is larger than 255. clamping ...\n", v);
       v = 255;
     }
     point->set_extended_classification(static_cast<uint8_t>(v));
@@ -171,10 +168,10 @@ void store_return_field(int v, bool is_number, const LAStextFields& f, LASpoint*
   if (f.point_type < 6) {
     if (u > 7) {
       warn(f,
-                   is_number
-                       ? "WARNING: number of returns of given pulse %d is out of range of three bits\n"
-                       : "WARNING: return number %d is out of range of three bits\n",
-                   v);
+           is_number
+               ? "WARNING: number of returns of given pulse %d is out of range of three bits\n"
+               : "WARNING: return number %d is out of range of three bits\n",
+           v);
     }
     if (is_number) {
       point->set_number_of_returns(static_cast<uint8_t>(v & 7));
@@ -184,10 +181,9 @@ void store_return_field(int v, bool is_number, const LAStextFields& f, LASpoint*
   } else {
     if (u > 15) {
       warn(f,
-                   is_number
-                       ? "WARNING: number of returns of given pulse %d is out of range of four bits\n"
-                       : "WARNING: return number %d is out of range of four bits\n",
-                   v);
+           is_number ? "WARNING: number of returns of given pulse %d is out of range of four bits\n"
+                     : "WARNING: return number %d is out of range of four bits\n",
+           v);
     }
     if (is_number) {
       point->set_extended_number_of_returns(static_cast<uint8_t>(v & 15));
@@ -205,8 +201,10 @@ void store_integer_letter(char letter, int v, const LAStextFields& f, LASpoint* 
     case 'G':
     case 'B':
     case 'I':
-      point->rgb[letter == 'R' ? 0 : letter == 'G' ? 1 : letter == 'B' ? 2 : 3] =
-          static_cast<uint16_t>(u & 0xFFFF);
+      point->rgb[letter == 'R'   ? 0
+                 : letter == 'G' ? 1
+                 : letter == 'B' ? 2
+                                 : 3] = static_cast<uint16_t>(u & 0xFFFF);
       break;
     case 'n':
     case 'r':
@@ -233,15 +231,13 @@ void store_integer_letter(char letter, int v, const LAStextFields& f, LASpoint* 
       break;
     case 'e':
       if (u > 1) {
-        warn(f,
-                     "WARNING: edge of flight line flag %d is out of range of boolean flag\n", v);
+        warn(f, "WARNING: edge of flight line flag %d is out of range of boolean flag\n", v);
       }
       point->set_edge_of_flight_line(v != 0);
       break;
     case 'd':
       if (u > 1) {
-        warn(f, "WARNING: direction of scan flag %d is out of range of boolean flag\n",
-                     v);
+        warn(f, "WARNING: direction of scan flag %d is out of range of boolean flag\n", v);
       }
       point->set_scan_direction_flag(v != 0);
       break;
@@ -277,8 +273,7 @@ void store_integer_letter(char letter, int v, const LAStextFields& f, LASpoint* 
       break;
     case 'E':
       if (u > 3) {
-        warn(f, "WARNING: terrasolid echo encoding %d is out of range of 0 to 3\n",
-                     v);
+        warn(f, "WARNING: terrasolid echo encoding %d is out of range of 0 to 3\n", v);
       }
       point->set_return_number(v == 0 || v == 1 ? 1 : 2);
       point->set_number_of_returns(v == 0 ? 1 : v == 1 || v == 3 ? 2 : 3);
@@ -373,9 +368,8 @@ bool text_store_attribute(int32_t index, double value, const LAStextFields& f, L
       const Range& r = kRanges[type];
       int64_t n = las_round_clamped(v, INT32_MIN, INT32_MAX);
       if (n < r.lo || n > r.hi) {
-        warn(f, "WARNING: attribute %d of type %s is %d. clamped to [%d %d] range.\n",
-                     index, r.name, static_cast<int>(n), static_cast<int>(r.lo),
-                     static_cast<int>(r.hi));
+        warn(f, "WARNING: attribute %d of type %s is %d. clamped to [%d %d] range.\n", index,
+             r.name, static_cast<int>(n), static_cast<int>(r.lo), static_cast<int>(r.hi));
         n = n < r.lo ? r.lo : r.hi;
       }
       if (type == 0) *at = static_cast<uint8_t>(n);
@@ -391,7 +385,7 @@ bool text_store_attribute(int32_t index, double value, const LAStextFields& f, L
       return true;
     }
     case 4: {
-      const uint32_t n = !(v >= 0.0) ? 0u
+      const uint32_t n = !(v >= 0.0)         ? 0u
                          : v >= 4294967295.0 ? UINT32_MAX
                                              : static_cast<uint32_t>(v + 0.5);
       std::memcpy(at, &n, 4);
@@ -467,7 +461,9 @@ bool text_parse_line(const char* line, const char* parse_string, const LAStextFi
         const unsigned long v = std::strtoul(p, &after, 16);
         if (after == p) return false;
         const double scaled = static_cast<double>(v) / 16777215.0 * 255.0;
-        point->set_intensity(scaled <= 0.0 ? 0 : scaled >= 255.0 ? 255 : static_cast<uint16_t>(scaled));
+        point->set_intensity(scaled <= 0.0     ? 0
+                             : scaled >= 255.0 ? 255
+                                               : static_cast<uint16_t>(scaled));
         pass(&p, 6);
         break;
       }

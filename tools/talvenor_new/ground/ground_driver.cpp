@@ -367,6 +367,12 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
     bool horizontal_feet = s.horizontal_units_given && s.horizontal_feet;
     bool vertical_feet = s.vertical_units_given && s.vertical_feet;
     if (io.file_units) io.file_units(reader->header, &horizontal_feet, &vertical_feet);
+    if (io.file_in_degrees && io.file_in_degrees()) {
+      std::fprintf(stderr,
+                   "WARNING: coordinates are longitude and latitude in degrees. the ground "
+                   "classification needs meters or feet.");
+      return finish(copy_or_skip_file(s.skip_files, copy_heights(s), reader, io));
+    }
     const GroundParameters param = ground_parameters(s, horizontal_feet, vertical_feet);
 
     uint32_t n = 0;
