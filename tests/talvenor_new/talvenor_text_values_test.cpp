@@ -12,6 +12,7 @@
 
 #include "core/las_reader_las.hpp"
 #include "run_program.hpp"
+#include "side_fixtures.hpp"
 
 namespace {
 
@@ -62,8 +63,10 @@ std::string as_ply(const std::vector<XYZ>& points) {
 struct Output {
   bool opened = false;
   LASscaler quantizer;
-  double max_x = 0.0, max_y = 0.0;
+  double min_x = 0.0, max_x = 0.0, min_y = 0.0, max_y = 0.0;
   std::vector<XYZ> points;
+  std::vector<int> intensities;
+  std::vector<int> classes;
 };
 
 Output read_output(const std::string& path) {
@@ -73,9 +76,13 @@ Output read_output(const std::string& path) {
   o.opened = true;
   while (reader.read_point()) {
     o.points.push_back({reader.point.get_x(), reader.point.get_y(), reader.point.get_z()});
+    o.intensities.push_back(reader.point.get_intensity());
+    o.classes.push_back(reader.point.get_classification());
   }
   o.quantizer = reader.header;
+  o.min_x = reader.header.min_x;
   o.max_x = reader.header.max_x;
+  o.min_y = reader.header.min_y;
   o.max_y = reader.header.max_y;
   return o;
 }
@@ -169,6 +176,233 @@ TEST(TalvenorTextValues, EveryValueIsHeldOrTheInputRefused) {
       }
     }
   }
+}
+
+// Lines the reading pass does not deliver: skipped with a warning, and left
+// out of the header's box.
+TEST(TalvenorTextValues, SkippedLinesLeaveNoTraceInTheHeader) {
+  ProgramDir dir;
+  const std::vector<XYZ> kept = grid(630000.0, 630100.0, 4830000.0, 4830100.0, 8);
+  struct Case {
+    const char* name;
+    const char* parse;
+    const char* bad;  // lines put among the good ones
+    const char* warning;
+  } cases[] = {
+      {"nan", "xyz", "nan 4830050 10\n", "WARNING: cannot parse 'nan 4830050 10' with 'xyz'"},
+      {"inf", "xyz", "630050 inf 10\n", "WARNING: cannot parse '630050 inf 10' with 'xyz'"},
+      {"-inf", "xyz", "630050 4830050 -inf\n",
+       "WARNING: cannot parse '630050 4830050 -inf' with 'xyz'"},
+      {"1e400", "xyz", "1e400 4830050 10\n", "WARNING: cannot parse '1e400 4830050 10' with 'xyz'"},
+      {"no intensity", "xyzi", "640000 4840000 10 x\n",
+       "WARNING: cannot parse '640000 4840000 10 x' with 'xyzi'"},
+  };
+  for (const Case& c : cases) {
+    std::string text;
+    char line[128];
+    for (size_t k = 0; k < kept.size(); k++) {
+      std::snprintf(line, sizeof(line), "%.3f %.3f %.3f 7\n", kept[k].x, kept[k].y, kept[k].z);
+      text += line;
+      if (k == kept.size() / 2) text += c.bad;
+    }
+    write(dir.file("in.txt"), text + c.bad);
+    const ProgramRun run =
+        run_program(kProgram, {"-i", "in.txt", "-iparse", c.parse, "-o", "out.las"}, dir.path());
+    ASSERT_EQ(run.exit_code, 0) << c.name << run.err;
+    EXPECT_NE(run.err.find(c.warning), std::string::npos) << c.name << run.err;
+    const Output out = read_output(dir.file("out.las"));
+    expect_exact(kept, out, c.name);
+    EXPECT_EQ(out.min_x, 630000.0) << c.name;
+    EXPECT_EQ(out.max_x, 630100.0) << c.name;
+    EXPECT_EQ(out.min_y, 4830000.0) << c.name;
+    EXPECT_EQ(out.max_y, 4830100.0) << c.name;
+  }
+}
+
+// A binary PLY vertex whose coordinate is no number is skipped with a warning.
+TEST(TalvenorTextValues, PlyVertexOfNoNumberIsSkipped) {
+  ProgramDir dir;
+  const std::vector<XYZ> kept = grid(630000.0, 630100.0, 4830000.0, 4830100.0, 8);
+  std::string ply = "ply\nformat binary_little_endian 1.0\nelement vertex " +
+                    std::to_string(kept.size() + 2) +
+                    "\nproperty double x\nproperty double y\nproperty double z\nend_header\n";
+  const auto put = [&ply](double v) { ply.append(reinterpret_cast<const char*>(&v), 8); };
+  for (size_t k = 0; k < kept.size(); k++) {
+    if (k == 3) {
+      put(std::nan(""));
+      put(4830050.0);
+      put(10.0);
+    }
+    put(kept[k].x);
+    put(kept[k].y);
+    put(kept[k].z);
+  }
+  put(630050.0);
+  put(HUGE_VAL);
+  put(10.0);
+  write(dir.file("in.ply"), ply);
+  const ProgramRun run = run_program(kProgram, {"-i", "in.ply", "-o", "out.las"}, dir.path());
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_NE(run.err.find("WARNING: vertex with coordinates nan 4.83005e+06 10. skipping ...\n"),
+            std::string::npos)
+      << run.err;
+  const Output out = read_output(dir.file("out.las"));
+  expect_exact(kept, out, "binary PLY");
+  EXPECT_EQ(out.max_y, 4830100.0);
+}
+
+// Inputs that name no coordinate would give points at an invented 0.
+TEST(TalvenorTextValues, InputsWithoutACoordinateAreRefused) {
+  ProgramDir dir;
+  write(dir.file("in.txt"), "1 2 3\n4 5 6\n");
+  const std::string vertices = "1 2 3\n4 5 6\n";
+  write(dir.file("no_x.ply"),
+        "ply\nformat ascii 1.0\nelement vertex 2\nproperty float a\nproperty float y\n"
+        "property float z\nend_header\n" +
+            vertices);
+  write(dir.file("int_z.ply"),
+        "ply\nformat ascii 1.0\nelement vertex 2\nproperty float x\nproperty float y\n"
+        "property int z\nend_header\n" +
+            vertices);
+  struct Case {
+    std::vector<std::string> args;
+    const char* error;
+  } cases[] = {
+      {{"-i", "in.txt", "-iparse", ""}, "ERROR: parse string '' has no 'x' for the x coordinate\n"},
+      {{"-i", "in.txt", "-iparse", "xyi"},
+       "ERROR: parse string 'xyi' has no 'z' for the z coordinate\n"},
+      {{"-i", "in.txt", "-iparse", "sxz"},
+       "ERROR: parse string 'sxz' has no 'y' for the y coordinate\n"},
+      {{"-i", "no_x.ply"}, "ERROR: the PLY vertices have no float or double property 'x'\n"},
+      {{"-i", "int_z.ply"}, "ERROR: the PLY vertices have no float or double property 'z'\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(), {"-o", "out.las"});
+    const ProgramRun run = run_program(kProgram, args, dir.path());
+    EXPECT_EQ(run.exit_code, 1) << c.args[1] << run.err;
+    EXPECT_NE(run.err.find(c.error), std::string::npos) << c.args[1] << run.err;
+    EXPECT_FALSE(read_output(dir.file("out.las")).opened) << c.args[1];
+  }
+}
+
+// The ten header lines of a PTX scan of cols x rows points.
+std::string ptx_header(int cols, int rows, double tx) {
+  char text[512];
+  std::snprintf(text, sizeof(text),
+                "%d\n%d\n%g 0 0\n1 0 0\n0 1 0\n0 0 1\n1 0 0 0\n0 1 0 0\n0 0 1 0\n%g 0 0 1\n", cols,
+                rows, tx, tx);
+  return text;
+}
+
+// A PTX file of two scans: the first is read with its intensities, the
+// second (its header lines and its points in other local coordinates) is
+// left with a warning.
+TEST(TalvenorTextValues, PtxReadsItsFirstScanWithIntensities) {
+  ProgramDir dir;
+  const std::vector<XYZ> first = {
+      {1.25, 2.5, 0.75}, {1.5, 2.5, 0.5}, {1.25, 3.0, 0.25}, {1.5, 3.0, 1.0}};
+  const double intensity[4] = {0.5, 0.25, 1.0, 0.0};
+  std::string text = ptx_header(2, 2, 0.0);
+  char line[128];
+  for (int k = 0; k < 4; k++) {
+    std::snprintf(line, sizeof(line), "%g %g %g %g\n", first[k].x, first[k].y, first[k].z,
+                  intensity[k]);
+    text += line;
+  }
+  text += ptx_header(1, 2, 100.0) + "7 8 9 0.5\n7.5 8 9 0.5\n";
+  write(dir.file("scans.ptx"), text);
+  const ProgramRun run =
+      run_program(kProgram, {"-i", "scans.ptx", "-iptx", "-o", "out.las"}, dir.path());
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_NE(run.err.find("WARNING: the PTX file goes on after its first scan. reading only that "
+                         "scan ...\n"),
+            std::string::npos)
+      << run.err;
+  const Output out = read_output(dir.file("out.las"));
+  expect_exact(first, out, "first scan");
+  // PTX intensities of 0..1 land in 0..4095.
+  EXPECT_EQ(out.intensities, (std::vector<int>{2048, 1024, 4095, 0}));
+}
+
+// Line ends of other systems, and NUL bytes in their place, end lines.
+TEST(TalvenorTextValues, EveryLineEndEndsALine) {
+  ProgramDir dir;
+  const std::vector<XYZ> points = grid(630000.0, 630100.0, 4830000.0, 4830100.0, 8);
+  struct Case {
+    const char* name;
+    std::string end;
+    const char* warning;
+  } cases[] = {
+      {"LF", "\n", nullptr},
+      {"CR LF", "\r\n", nullptr},
+      {"CR", "\r", nullptr},
+      {"NUL", std::string(1, '\0'), "WARNING: NUL byte in text taken as the end of a line\n"}};
+  for (const Case& c : cases) {
+    std::string text;
+    char line[128];
+    for (const XYZ& p : points) {
+      std::snprintf(line, sizeof(line), "%.3f %.3f %.3f", p.x, p.y, p.z);
+      text += line + c.end;
+    }
+    write(dir.file("in.txt"), text);
+    const ProgramRun run =
+        run_program(kProgram, {"-i", "in.txt", "-iparse", "xyz", "-o", "out.las"}, dir.path());
+    ASSERT_EQ(run.exit_code, 0) << c.name << run.err;
+    EXPECT_EQ(run.err.find("line longer"), std::string::npos) << c.name << run.err;
+    EXPECT_EQ(run.err.find("cannot parse"), std::string::npos) << c.name << run.err;
+    if (c.warning) {
+      EXPECT_NE(run.err.find(c.warning), std::string::npos) << c.name << run.err;
+    }
+    expect_exact(points, read_output(dir.file("out.las")), c.name);
+  }
+}
+
+// A BIN file of no points, as talvenor_new writes one, is read back.
+TEST(TalvenorTextValues, BinOfNoPointsIsReadBack) {
+  ProgramDir dir;
+  side_fixtures::write_file(dir.file("empty.bin"),
+                            side_fixtures::bin_bytes(side_fixtures::BinFile(), {}));
+  const ProgramRun run = run_program(kProgram, {"-i", "empty.bin", "-o", "out.las"}, dir.path());
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_NE(run.err.find("WARNING: input has zero points."), std::string::npos) << run.err;
+  const Output out = read_output(dir.file("out.las"));
+  EXPECT_TRUE(out.opened);
+  EXPECT_TRUE(out.points.empty());
+  // The round trip through our own writer.
+  const ProgramRun again =
+      run_program(kProgram, {"-i", "out.las", "-obin", "-o", "again.bin"}, dir.path());
+  ASSERT_EQ(again.exit_code, 0) << again.err;
+  const ProgramRun back = run_program(kProgram, {"-i", "again.bin", "-o", "back.las"}, dir.path());
+  EXPECT_EQ(back.exit_code, 0) << back.err;
+  EXPECT_TRUE(read_output(dir.file("back.las")).opened);
+}
+
+// QFIT points are longitudes and latitudes: a global file is copied
+// unclassified, as a small one is.
+TEST(TalvenorTextValues, QfitInDegreesIsCopiedUnclassified) {
+  ProgramDir dir;
+  std::vector<side_fixtures::QfitRecord> records;
+  for (int r = 0; r < 20; r++) {
+    for (int k = 0; k < 30; k++) {
+      side_fixtures::QfitRecord q;
+      q.longitude = 12000000 * k;
+      q.latitude = -80000000 + 8000000 * r;
+      q.elevation = 100000 + 1000 * ((k * 7 + r * 3) % 11);
+      q.time_ms = 1000 * (r * 30 + k);
+      records.push_back(q);
+    }
+  }
+  side_fixtures::write_file(dir.file("globe.qi"), side_fixtures::qfit_bytes(56, false, records));
+  const ProgramRun run = run_program(kProgram, {"-i", "globe.qi", "-o", "out.las"}, dir.path());
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_NE(run.err.find("WARNING: coordinates are longitude and latitude in degrees."),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find(" copying '"), std::string::npos) << run.err;
+  const Output out = read_output(dir.file("out.las"));
+  ASSERT_EQ(out.classes.size(), records.size());
+  EXPECT_EQ(out.classes, std::vector<int>(records.size(), 0));
 }
 
 }  // namespace
