@@ -178,6 +178,41 @@ TEST(TalvenorTextValues, EveryValueIsHeldOrTheInputRefused) {
   }
 }
 
+size_t count_of(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) n++;
+  return n;
+}
+
+// Without a populate pass the quantization is chosen from the first point:
+// a later point it cannot hold is skipped with a warning, never clamped.
+TEST(TalvenorTextValues, UnpopulatedPointsThatCannotBeHeldAreSkipped) {
+  ProgramDir dir;
+  std::vector<XYZ> points = grid(-300.0, 300.0, -250.0, 250.0, 20);
+  points.insert(points.begin(), XYZ{12.0, -50.0, 10.0});  // looks like degrees
+  // Standard input has no populate pass.
+  const ProgramRun run =
+      run_program(kProgram, {"-stdin", "-itxt", "-iparse", "xyz", "-o", "out.las"}, dir.path(),
+                  as_text(points));
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  const Output out = read_output(dir.file("out.las"));
+  ASSERT_TRUE(out.opened);
+  const size_t skipped = count_of(run.err, "cannot be held by 32-bit integers");
+  EXPECT_GT(skipped, 0u);
+  EXPECT_EQ(out.points.size() + skipped, points.size());
+  // Every point written is one of the input, in order, within half a quantum.
+  const double half = out.quantizer.x_scale_factor / 2 * (1 + 1e-9);
+  size_t next = 0;
+  for (const XYZ& p : out.points) {
+    while (next < points.size() &&
+           !(std::fabs(points[next].x - p.x) <= half && std::fabs(points[next].y - p.y) <= half)) {
+      next++;
+    }
+    ASSERT_LT(next, points.size()) << p.x << " " << p.y;
+    next++;
+  }
+}
+
 // Lines the reading pass does not deliver: skipped with a warning, and left
 // out of the header's box.
 TEST(TalvenorTextValues, SkippedLinesLeaveNoTraceInTheHeader) {
