@@ -34,8 +34,13 @@ bool LASreaderParsed::next_parsed_line(const char* parse) {
 }
 
 bool LASreaderParsed::quantize_point() {
-  if (side_coordinates_fit(header, point.coordinates)) {
-    point.compute_XYZ();
+  const int64_t X = header.get_X64(point.coordinates[0]);
+  const int64_t Y = header.get_Y64(point.coordinates[1]);
+  const int64_t Z = header.get_Z64(point.coordinates[2]);
+  if (LASscaler::fits32(X) && LASscaler::fits32(Y) && LASscaler::fits32(Z)) {
+    point.X = static_cast<int32_t>(X);
+    point.Y = static_cast<int32_t>(Y);
+    point.Z = static_cast<int32_t>(Z);
     return true;
   }
   std::fprintf(stderr,

@@ -61,7 +61,8 @@ bool LASsideInput::read_line(char* line, bool* cut) {
   bool too_long = false;
   // A lone CR ends a line as old Macintosh writers end it; a NUL, which no
   // text holds, is taken as a line end too, so that its lines are not glued.
-  while (c != EOF && c != '\n' && c != '\r' && c != '\0') {
+  // (Every line end, and EOF, is at most '\r': one comparison for the rest.)
+  while (c > '\r' || (c != EOF && c != '\n' && c != '\r' && c != '\0')) {
     if (n < kLineSize - 1) {
       line[n++] = static_cast<char>(c);
     } else {
