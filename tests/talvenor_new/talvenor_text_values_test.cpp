@@ -53,6 +53,19 @@ std::string as_text(const std::vector<XYZ>& points) {
   return text;
 }
 
+// A shapefile of PointZ records, as GDAL/OGR writes one.
+std::string as_shp(const std::vector<XYZ>& points) {
+  std::vector<side_fixtures::ShpRecord> records;
+  for (const XYZ& p : points) {
+    side_fixtures::ShpRecord r;
+    r.type = 11;
+    r.vertices.push_back({p.x, p.y, p.z, 0.0});
+    records.push_back(r);
+  }
+  const side_fixtures::Bytes bytes = side_fixtures::shp_bytes(11, records);
+  return std::string(bytes.begin(), bytes.end());
+}
+
 // ASCII PLY with double coordinates, as survey software writes them.
 std::string as_ply(const std::vector<XYZ>& points) {
   return "ply\nformat ascii 1.0\nelement vertex " + std::to_string(points.size()) +
@@ -152,7 +165,8 @@ TEST(TalvenorTextValues, EveryValueIsHeldOrTheInputRefused) {
     const char* file;
     std::vector<std::string> args;
     std::string (*make)(const std::vector<XYZ>&);
-  } readers[] = {{"in.txt", {"-iparse", "xyz"}, as_text}, {"in.ply", {}, as_ply}};
+  } readers[] = {
+      {"in.txt", {"-iparse", "xyz"}, as_text}, {"in.ply", {}, as_ply}, {"in.shp", {}, as_shp}};
   for (const Reader& reader : readers) {
     for (const Range& range : ranges()) {
       write(dir.file(reader.file), reader.make(range.points));
