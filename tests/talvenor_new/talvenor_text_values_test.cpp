@@ -300,6 +300,26 @@ TEST(TalvenorTextValues, PlyVertexOfNoNumberIsSkipped) {
   EXPECT_EQ(out.max_y, 4830100.0);
 }
 
+// The vertices of an ASCII PLY end after the number its header states, also
+// when one of them is skipped: the face lines after them are no points.
+TEST(TalvenorTextValues, PlyFacesAreNoVertices) {
+  ProgramDir dir;
+  const std::vector<XYZ> kept = grid(630000.0, 630100.0, 4830000.0, 4830100.0, 8);
+  std::string body = as_text(kept);
+  write(dir.file("in.ply"), "ply\nformat ascii 1.0\nelement vertex " +
+                                std::to_string(kept.size() + 1) +
+                                "\nproperty double x\nproperty double y\nproperty double z\n"
+                                "element face 2\nproperty list uchar int vertex_indices\n"
+                                "end_header\nabc 4830050 10\n" +
+                                body + "3 0 1 2\n3 1 2 3\n");
+  const ProgramRun run = run_program(kProgram, {"-i", "in.ply", "-o", "out.las"}, dir.path());
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_NE(run.err.find("WARNING: cannot parse 'abc 4830050 10'"), std::string::npos) << run.err;
+  const Output out = read_output(dir.file("out.las"));
+  expect_exact(kept, out, "PLY with faces");
+  EXPECT_EQ(out.min_x, 630000.0);
+}
+
 // Inputs that name no coordinate would give points at an invented 0.
 TEST(TalvenorTextValues, InputsWithoutACoordinateAreRefused) {
   ProgramDir dir;
