@@ -89,8 +89,8 @@ bool LASreaderPLY::add_property(const char* text, const char* shown, bool quiet)
     } else {
       const std::string attribute = name.substr(0, 15);
       const std::string description = name.substr(0, 31);
-      added =
-          pending.add(data_type, attribute.c_str(), description.c_str(), 1.0, 0.0, 1.0, 0.0, 2e307);
+      added = pending.add(data_type, attribute.c_str(), description.c_str(), 1.0, 0.0, 1.0, 0.0,
+                          2e307);
     }
     if (added) {
       p.letter = 'a';
@@ -323,8 +323,8 @@ void LASreaderPLY::bound_vertex_count() {
   const int64_t most = (static_cast<int64_t>(end) - here) / per_vertex;
   if (npoints > most) {
     std::fprintf(stderr,
-                 "WARNING: PLY header states %" PRId64
-                 " vertices but the file holds at most %" PRId64 "\n",
+                 "WARNING: PLY header states %" PRId64 " vertices but the file holds at most %" PRId64
+                 "\n",
                  npoints, most);
     npoints = most;
   }

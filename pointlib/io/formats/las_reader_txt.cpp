@@ -206,8 +206,8 @@ bool LASreaderTXT::read_dialect_header(bool record, bool announce) {
     // no points, and its points another scan's local coordinates.
     lines_left = product > 0 ? product : -1;
     if (announce) {
-      std::fprintf(stderr,
-                   "PTX header states %d cols by %d rows aka %" PRId64 " points. ignoring ...\n",
+      std::fprintf(stderr, "PTX header states %d cols by %d rows aka %" PRId64
+                   " points. ignoring ...\n",
                    cols, rows, product);
     }
     if (record) {
@@ -281,8 +281,8 @@ bool LASreaderTXT::populate(const char* file_name) {
 }
 
 bool LASreaderTXT::choose_scale_and_offset() {
-  const bool degrees =
-      header.min_x > -360 && header.min_y > -360 && header.max_x < 360 && header.max_y < 360;
+  const bool degrees = header.min_x > -360 && header.min_y > -360 && header.max_x < 360 &&
+                       header.max_y < 360;
   const double preferred[3] = {degrees ? 1e-7 : 0.01, degrees ? 1e-7 : 0.01, 0.01};
   return side_fit_quantization(&header, preferred, requested);
 }
@@ -352,7 +352,8 @@ bool LASreaderTXT::read_one_point() {
   }
   p_count++;
   if (populated_header || header_counted) return true;
-  const uint8_t r = point_type > 5 ? point.get_extended_return_number() : point.get_return_number();
+  const uint8_t r =
+      point_type > 5 ? point.get_extended_return_number() : point.get_return_number();
   side_count_return(&header, point_type, r);
   // From the first point delivered: a first line that could not be held is no point.
   side_widen_bounds(&header, point, p_count == 1);

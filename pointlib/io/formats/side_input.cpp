@@ -143,9 +143,9 @@ bool LASpendingAttributes::add_to_header(LASheader* header) const {
   for (int32_t k = 0; k < number; k++) {
     LASattributeDescriptor d;
     const char* description = has_description[k] ? descriptions[k].c_str() : nullptr;
-    const bool made =
-        data_types[k] > 0 &&
-        LASattributeDescriptor::make((data_types[k] - 1) % 10, names[k].c_str(), description, &d);
+    const bool made = data_types[k] > 0 &&
+                      LASattributeDescriptor::make((data_types[k] - 1) % 10, names[k].c_str(),
+                                                   description, &d);
     if (made) {
       if (scales[k] != 1.0 || offsets[k] != 0.0) {
         d.scale[0] = scales[k];
@@ -158,9 +158,9 @@ bool LASpendingAttributes::add_to_header(LASheader* header) const {
       if (no_datas[k] != 2e307) {
         if (d.is_unsigned()) {
           const double v = no_datas[k];
-          const uint64_t u = v <= 0.0                      ? 0
-                             : v >= 18446744073709551615.0 ? UINT64_MAX
-                                                           : static_cast<uint64_t>(v);
+          const uint64_t u = v <= 0.0 ? 0 : v >= 18446744073709551615.0
+                                                ? UINT64_MAX
+                                                : static_cast<uint64_t>(v);
           std::memcpy(d.no_data[0], &u, 8);
         } else if (d.is_signed()) {
           const int64_t s = las_round_i64(no_datas[k]);
@@ -181,10 +181,11 @@ bool LASpendingAttributes::add_to_header(LASheader* header) const {
 
 void side_header_software(LASheader* header, const char* reader_name) {
   std::memset(header->system_identifier, 0, sizeof(header->system_identifier));
-  std::strncpy(header->system_identifier, kSystemIdentifier, sizeof(header->system_identifier) - 1);
+  std::strncpy(header->system_identifier, kSystemIdentifier,
+               sizeof(header->system_identifier) - 1);
   std::memset(header->generating_software, 0, sizeof(header->generating_software));
-  std::snprintf(header->generating_software, sizeof(header->generating_software), "via %s (%d)",
-                reader_name, kLibraryVersion);
+  std::snprintf(header->generating_software, sizeof(header->generating_software),
+                "via %s (%d)", reader_name, kLibraryVersion);
 }
 
 int side_day_of_year(int year, int month, int day) {

@@ -201,10 +201,8 @@ void store_integer_letter(char letter, int v, const LAStextFields& f, LASpoint* 
     case 'G':
     case 'B':
     case 'I':
-      point->rgb[letter == 'R'   ? 0
-                 : letter == 'G' ? 1
-                 : letter == 'B' ? 2
-                                 : 3] = static_cast<uint16_t>(u & 0xFFFF);
+      point->rgb[letter == 'R' ? 0 : letter == 'G' ? 1 : letter == 'B' ? 2 : 3] =
+          static_cast<uint16_t>(u & 0xFFFF);
       break;
     case 'n':
     case 'r':
@@ -461,9 +459,7 @@ bool text_parse_line(const char* line, const char* parse_string, const LAStextFi
         const unsigned long v = std::strtoul(p, &after, 16);
         if (after == p) return false;
         const double scaled = static_cast<double>(v) / 16777215.0 * 255.0;
-        point->set_intensity(scaled <= 0.0     ? 0
-                             : scaled >= 255.0 ? 255
-                                               : static_cast<uint16_t>(scaled));
+        point->set_intensity(scaled <= 0.0 ? 0 : scaled >= 255.0 ? 255 : static_cast<uint16_t>(scaled));
         pass(&p, 6);
         break;
       }
