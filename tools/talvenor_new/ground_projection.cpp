@@ -48,6 +48,10 @@ void ground_file_units(LASgeoProjector& geo, const GroundSettings& s, const LASh
   if (!s.vertical_units_given) *vertical_feet = is_feet(geo.get_vertical_unit_epsg(true));
 }
 
+bool ground_file_in_degrees(const LASgeoProjector& geo, const GroundSettings& s) {
+  return !s.horizontal_units_given && geo.get_horizontal_unit_epsg(true) == EPSG_UNIT_DEGREES;
+}
+
 void ground_forget_file_units(LASgeoProjector& geo, const GroundSettings& s) {
   if (!s.horizontal_units_given) geo.reset_horizontal_units(true);
   if (!s.vertical_units_given) geo.reset_vertical_units(true);

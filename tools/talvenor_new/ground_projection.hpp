@@ -22,6 +22,11 @@ bool ground_take_command_line_projection(LASgeoProjector& geo, GroundSettings& s
 void ground_file_units(LASgeoProjector& geo, const GroundSettings& settings,
                        const LASheader& header, bool* horizontal_feet, bool* vertical_feet);
 
+// Whether the input's coordinates are longitude and latitude in degrees: its projection (the
+// command line's or, after ground_file_units, the file's) is geographic and the command line gave
+// no horizontal units.
+bool ground_file_in_degrees(const LASgeoProjector& geo, const GroundSettings& settings);
+
 // After each input: forgets the units and the projection that the file supplied, so that the
 // next file starts from the command line's state.
 void ground_forget_file_units(LASgeoProjector& geo, const GroundSettings& settings);

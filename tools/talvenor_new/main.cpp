@@ -113,6 +113,7 @@ int main(int argc, char** argv) {
     io.file_units = [&geo, &settings](const LASheader& header, bool* horizontal, bool* vertical) {
       ground_file_units(geo, settings, header, horizontal, vertical);
     };
+    io.file_in_degrees = [&geo, &settings] { return ground_file_in_degrees(geo, settings); };
     if (ground_apply_layers(layers, input.current_name(), reader) == GroundLayerOpening::failed) {
       reader.reset();
       failed = true;

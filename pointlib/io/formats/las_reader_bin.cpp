@@ -38,7 +38,9 @@ bool LASreaderBIN::open_file(const char* file_name) {
 }
 
 bool LASreaderBIN::reopen(const char* file_name) {
-  return open_stream_file(file_name, "reopen", kStdioBufferSize) && seek_point(0);
+  if (!open_stream_file(file_name, "reopen", kStdioBufferSize)) return false;
+  p_count = 0;
+  return npoints == 0 || seek_point(0);
 }
 
 bool LASreaderBIN::read_header() {
@@ -112,7 +114,7 @@ bool LASreaderBIN::open(ByteStreamIn* given) {
                                  &header)) {
     return false;
   }
-  return scan_points() && seek_point(0) && settle_quantization();
+  return scan_points() && (npoints == 0 || seek_point(0)) && settle_quantization();
 }
 
 bool LASreaderBIN::scan_points() {
@@ -123,7 +125,16 @@ bool LASreaderBIN::scan_points() {
     side_widen_bounds(&header, point, p_count == 0);
     header.number_of_points_by_return[point.get_return_number() == 1 ? 0 : 1]++;
   }
-  return npoints > 0;
+  if (npoints > 0) return true;
+  // A file of no points (as the BIN writer writes one) is its header alone.
+  try {
+    stream->read_byte();
+  } catch (int) {
+    return true;
+  }
+  std::fprintf(stderr,
+               "ERROR: corrupt terrasolid header. number of points is 0 but records follow.\n");
+  return false;
 }
 
 bool LASreaderBIN::decode_next() {

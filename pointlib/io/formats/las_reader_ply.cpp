@@ -1,6 +1,7 @@
 #include "io/formats/las_reader_ply.hpp"
 
 #include <cinttypes>
+#include <cmath>
 #include <cstring>
 
 #include "core/byte_stream_in.hpp"
@@ -126,6 +127,8 @@ bool LASreaderPLY::parse_header(bool quiet) {
   while (input.read_line(line)) {
     const std::string shown = std::string(line) + "\n";
     if (starts_with(line, "end_header")) {
+      // The body holds this many vertices; what follows them (faces) is no point.
+      lines_left = stated_vertices > 0 ? stated_vertices : 0;
       if (binary) {
         if (big_endian) {
           stream.reset(new ByteStreamInFileBE(input.file));
@@ -160,7 +163,7 @@ bool LASreaderPLY::parse_header(bool quiet) {
                        kContact);
           return false;
         }
-        npoints = n;
+        stated_vertices = n;
         in_vertex = seen_vertex = true;
       } else {
         if (!quiet) {
@@ -186,8 +189,7 @@ bool LASreaderPLY::open_file(const char* file_name, uint8_t requested_type, bool
   if (file_name != nullptr) stream.reset();
   if (!input.open_named(file_name, "rb", "open")) return false;
   if (!open(input.file, file_name, requested_type, populate_header)) return false;
-  variant.replace(&header);
-  return true;
+  return apply_variant();
 }
 
 bool LASreaderPLY::read_binary_vertex() {
@@ -267,14 +269,22 @@ bool LASreaderPLY::read_binary_vertex() {
 
 bool LASreaderPLY::read_vertex() {
   if (!input.is_open()) return false;
-  if (stream) return read_binary_vertex();
-  return next_parsed_line(parse_string.c_str());
+  if (!stream) return next_parsed_line(parse_string.c_str());
+  while (lines_left > 0) {
+    lines_left--;
+    if (!read_binary_vertex()) return false;
+    const double* xyz = point.coordinates;
+    if (std::isfinite(xyz[0]) && std::isfinite(xyz[1]) && std::isfinite(xyz[2])) return true;
+    std::fprintf(stderr, "WARNING: vertex with coordinates %g %g %g. skipping ...\n", xyz[0],
+                 xyz[1], xyz[2]);
+  }
+  return false;
 }
 
-void LASreaderPLY::choose_scale_and_offset() {
+bool LASreaderPLY::choose_scale_and_offset() {
   const double chosen = header.min_x > 100000 || header.min_y > 100000 ? 0.01 : 0.001;
   const double all[3] = {chosen, chosen, chosen};
-  requested.apply(&header, all);
+  return side_fit_quantization(&header, all, requested);
 }
 
 bool LASreaderPLY::first_vertex() {
@@ -334,11 +344,17 @@ bool LASreaderPLY::open(FILE* given, const char* file_name, uint8_t requested_ty
   npoints = 0;
   p_count = 0;
   file_name_kept = file_name ? file_name : "";
+  stated_vertices = 0;
   if (!parse_header(quiet_run())) return false;
+  npoints = stated_vertices;
   if (npoints <= 0) return false;
   if (properties.empty()) {
     // Vertices of no bytes would never end a binary body.
     std::fprintf(stderr, "ERROR: the PLY vertices have no properties\n");
+    return false;
+  }
+  if (const char c = missing_coordinate(parse_string)) {
+    std::fprintf(stderr, "ERROR: the PLY vertices have no float or double property '%c'\n", c);
     return false;
   }
   bound_vertex_count();
@@ -364,16 +380,15 @@ bool LASreaderPLY::open(FILE* given, const char* file_name, uint8_t requested_ty
 
   if (populate_header && file_name) {
     int64_t count = 0;
-    while (count < npoints && read_vertex()) {
+    while (read_vertex()) {
       side_widen_bounds(&header, point, count == 0);
       side_count_return(&header, point_type, point.get_return_number());
       count++;
     }
     if (count == 0) return first_vertex();
-    if (count < npoints) {
-      warn_end_of_file(count, npoints);
-      npoints = count;
-    }
+    // Vertices skipped with a warning are no points; a body that ends early is short.
+    if (lines_left > 0) warn_end_of_file(count, npoints);
+    npoints = count;
     const bool v14 = format > 5 || npoints > INT64_C(4294967295);
     header.number_of_point_records = v14 ? 0 : static_cast<uint32_t>(npoints);
     header.extended_number_of_point_records = static_cast<uint64_t>(npoints);
@@ -383,7 +398,7 @@ bool LASreaderPLY::open(FILE* given, const char* file_name, uint8_t requested_ty
     stream.reset();
     // A decompressor that failed gave a short stream: the count is not the file's.
     if (!input.close()) return false;
-    choose_scale_and_offset();
+    if (!choose_scale_and_offset()) return false;
     quantize_header_bounds();
     if (header.number_attributes > 0) header.update_extra_bytes_vlr();
     populated_header = true;
@@ -396,7 +411,7 @@ bool LASreaderPLY::open(FILE* given, const char* file_name, uint8_t requested_ty
   if (!first_vertex()) return false;
   if (!populated_header) {
     side_widen_bounds(&header, point, true);
-    choose_scale_and_offset();
+    if (!choose_scale_and_offset()) return false;
   }
   p_count = 0;
   return true;
@@ -408,17 +423,22 @@ bool LASreaderPLY::read_one_point() {
     if (input.piped) close_input(true);
     return false;
   }
-  if (p_count > 0 && !read_vertex()) {
-    warn_end_of_file(p_count, npoints);
+  // The first vertex was read by the open.
+  bool have = p_count == 0 ? input.is_open() : read_vertex();
+  while (have && !quantize_point()) have = read_vertex();
+  if (!have) {
+    // Vertices skipped with a warning are no points; a body that ends early is short.
+    if (lines_left > 0) warn_end_of_file(p_count, npoints);
     npoints = p_count;
     if (!populated_header) quantize_header_bounds();
+    if (input.piped) close_input(true);
     return false;
   }
-  point.compute_XYZ();
   p_count++;
   if (populated_header) return true;
   side_count_return(&header, point_type, point.get_return_number());
-  side_widen_bounds(&header, point, false);
+  // From the first point delivered: a first vertex that could not be held is no point.
+  side_widen_bounds(&header, point, p_count == 1);
   return true;
 }
 

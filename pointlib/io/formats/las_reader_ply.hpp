@@ -49,7 +49,8 @@ class LASreaderPLY : public LASreaderParsed {
   bool add_property(const char* text, const char* shown, bool quiet);
   bool read_vertex();
   bool read_binary_vertex();
-  void choose_scale_and_offset();
+  // False after the message when no quantization holds the box.
+  bool choose_scale_and_offset();
   bool first_vertex();
   // A stated vertex count beyond what the rest of a file can hold is cut to
   // that (with a warning), so nothing is sized by a hostile header.
@@ -61,6 +62,8 @@ class LASreaderPLY : public LASreaderParsed {
   bool binary = false;
   std::vector<Property> properties;
   std::string file_name_kept;
+  // The vertex count the header states; the vertices are read up to it.
+  int64_t stated_vertices = 0;
 };
 
 // The variants put requested scale factors and offsets into the header after

@@ -221,11 +221,12 @@ bool LASreaderSHP::open(const char* file_name) {
 
   double scale[3];
   side_default_scale_factors(header, 0.01, 0.01, scale);
-  LASrequestedQuantizer().apply(&header, scale);
-  quantize_header_bounds();
-  requested.replace(&header);
   // Coordinates beyond 32-bit integers would be clamped.
-  if (npoints > 0 && !side_bounds_fit(header)) return false;
+  if (npoints > 0 && !side_fit_quantization(&header, scale, LASrequestedQuantizer())) return false;
+  quantize_header_bounds();
+  const LASscaler own = header;
+  requested.replace(&header);
+  if (npoints > 0 && !side_quantization_holds(header, own)) return false;
   return reopen(file_name);
 }
 

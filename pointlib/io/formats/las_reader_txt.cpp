@@ -9,28 +9,6 @@ namespace {
 
 constexpr int64_t kMaxLegacyCount = INT64_C(4294967295);
 
-// The parse string of the counting pass: only what the bounding box, the
-// return counts and the attribute ranges need is parsed, everything else is
-// skipped. An attribute "(N)" stays one value.
-std::string counting_parse_string(const std::string& parse) {
-  std::string working;
-  for (size_t i = 0; i < parse.size(); i++) {
-    const char c = parse[i];
-    if (c == '(') {
-      const size_t close = parse.find(')', i);
-      if (close == std::string::npos) break;
-      working += parse.substr(i, close - i + 1);
-      i = close;
-    } else if (c == 'x' || c == 'y' || c == 'z' || c == 'r' || (c >= '0' && c <= '9')) {
-      working += c;
-    } else {
-      working += 's';
-    }
-  }
-  while (!working.empty() && working.back() == 's') working.pop_back();
-  return working;
-}
-
 // Version 1.2 with its 227-byte header for legacy formats and counts that
 // fit, else 1.4 with 375 bytes; the records already added stay before the
 // points.
@@ -114,8 +92,7 @@ bool LASreaderTXT::open_file(const char* file_name, uint8_t requested_type, cons
                              int32_t skip, bool populate_header) {
   if (!input.open_named(file_name, "r", "open")) return false;
   if (!open(input.file, file_name, requested_type, parse, skip, populate_header)) return false;
-  variant.replace(&header);
-  return true;
+  return apply_variant();
 }
 
 bool LASreaderTXT::choose_point_type(uint8_t requested_type, const char* parse) {
@@ -141,12 +118,22 @@ bool LASreaderTXT::open(FILE* stream, const char* file_name, uint8_t requested_t
   npoints = 0;
   p_count = 0;
 
+  lines_left = -1;
+  ptx_ended = false;
+
+  // PTX lines carry an intensity after the coordinates.
+  if (parse == nullptr) parse = ptx ? "xyzi" : "xyz";
   if (!add_pending_attributes()) return false;
-  if (parse && !text_check_parse_string(parse, header)) return false;
+  if (!text_check_parse_string(parse, header)) return false;
+  if (const char c = missing_coordinate(parse)) {
+    std::fprintf(stderr, "ERROR: parse string '%s' has no '%c' for the %c coordinate\n", parse, c,
+                 c);
+    return false;
+  }
   side_header_identity(&header, "LASreaderTXT", file_name, 2019);
   if (!choose_point_type(requested_type, parse)) return false;
 
-  parse_string = parse ? parse : "xyz";
+  parse_string = parse;
   skip_lines = skip;
   if (populate_header && file_name && !populate(file_name)) return false;
 
@@ -216,6 +203,9 @@ bool LASreaderTXT::read_dialect_header(bool record, bool announce) {
       if (k >= 2) next += row.values;
     }
     const int64_t product = static_cast<int64_t>(cols) * rows;
+    // The scan ends after its grid of lines: a next scan's header lines are
+    // no points, and its points another scan's local coordinates.
+    lines_left = product > 0 ? product : -1;
     if (announce) {
       std::fprintf(stderr, "PTX header states %d cols by %d rows aka %" PRId64
                    " points. ignoring ...\n",
@@ -239,13 +229,15 @@ bool LASreaderTXT::read_dialect_header(bool record, bool announce) {
 }
 
 bool LASreaderTXT::populate(const char* file_name) {
-  const std::string working = counting_parse_string(parse_string);
   if (!input.skip_lines(skip_lines) || !read_dialect_header(false, true)) {
     if (pts || ptx) return false;
   }
   int64_t count = 0;
   bool above_five = false;
-  while (next_parsed_line(working.c_str())) {
+  // The whole parse string, so that the box and the count are those of the
+  // lines the reading pass delivers; it warns about their values itself.
+  fields.quiet = true;
+  while (next_parsed_line(parse_string.c_str())) {
     side_widen_bounds(&header, point, count == 0);
     count++;
     const uint8_t r =
@@ -253,8 +245,10 @@ bool LASreaderTXT::populate(const char* file_name) {
     if (r > 0) header.extended_number_of_points_by_return[r - 1]++;
     if (r > 5) above_five = true;
   }
+  fields.quiet = false;
+  warn_more_scans();
   if (count == 0) {
-    std::fprintf(stderr, "ERROR: could not parse any lines with '%s'\n", working.c_str());
+    std::fprintf(stderr, "ERROR: could not parse any lines with '%s'\n", parse_string.c_str());
     input.close();
     return false;
   }
@@ -277,7 +271,7 @@ bool LASreaderTXT::populate(const char* file_name) {
   npoints = count;
   // A decompressor that failed gave a short stream: the count is not the file's.
   if (!input.close()) return false;
-  choose_scale_and_offset();
+  if (!choose_scale_and_offset()) return false;
   quantize_header_bounds();
   populated_header = true;
   if (!input.open(file_name, "r")) {
@@ -287,11 +281,24 @@ bool LASreaderTXT::populate(const char* file_name) {
   return true;
 }
 
-void LASreaderTXT::choose_scale_and_offset() {
+bool LASreaderTXT::choose_scale_and_offset() {
   const bool degrees = header.min_x > -360 && header.min_y > -360 && header.max_x < 360 &&
                        header.max_y < 360;
-  const double chosen[3] = {degrees ? 1e-7 : 0.01, degrees ? 1e-7 : 0.01, 0.01};
-  requested.apply(&header, chosen);
+  const double preferred[3] = {degrees ? 1e-7 : 0.01, degrees ? 1e-7 : 0.01, 0.01};
+  return side_fit_quantization(&header, preferred, requested);
+}
+
+void LASreaderTXT::warn_more_scans() {
+  if (!ptx || lines_left != 0 || ptx_ended) return;
+  ptx_ended = true;
+  char rest[LASsideInput::kLineSize];
+  while (input.read_line(rest)) {
+    if (rest[std::strspn(rest, " \t")] == '\0') continue;
+    std::fprintf(stderr,
+                 "WARNING: the PTX file goes on after its first scan. reading only that scan "
+                 "...\n");
+    return;
+  }
 }
 
 bool LASreaderTXT::first_point(const char* parse) {
@@ -303,7 +310,10 @@ bool LASreaderTXT::first_point(const char* parse) {
   at_end = false;
   if (!populated_header && !header_counted) {
     side_widen_bounds(&header, point, true);
-    choose_scale_and_offset();
+    if (!choose_scale_and_offset()) {
+      input.close();
+      return false;
+    }
   }
   p_count = 0;
   return true;
@@ -324,29 +334,30 @@ void LASreaderTXT::finish_unpopulated() {
 
 bool LASreaderTXT::read_one_point() {
   if (at_end) return false;
-  if (p_count > 0) {
-    if (!next_parsed_line(parse_string.c_str())) {
-      at_end = true;
-      if (input.piped) input.close();
-      if (populated_header) {
-        if (p_count != npoints) warn_end_of_file(p_count, npoints);
-      } else {
-        if (stated_points != 0 && p_count != stated_points) warn_end_of_file(p_count, stated_points);
-        npoints = p_count;
-        finish_unpopulated();
-      }
-      return false;
+  if (p_count == 0 && !input.is_open()) return false;
+  // The first point was parsed by the open.
+  bool have = p_count == 0 || next_parsed_line(parse_string.c_str());
+  while (have && !quantize_point()) have = next_parsed_line(parse_string.c_str());
+  if (!have) {
+    warn_more_scans();
+    at_end = true;
+    if (input.piped) input.close();
+    if (populated_header) {
+      if (p_count != npoints) warn_end_of_file(p_count, npoints);
+    } else {
+      if (stated_points != 0 && p_count != stated_points) warn_end_of_file(p_count, stated_points);
+      npoints = p_count;
+      finish_unpopulated();
     }
-  } else if (!input.is_open()) {
     return false;
   }
-  point.compute_XYZ();
   p_count++;
   if (populated_header || header_counted) return true;
   const uint8_t r =
       point_type > 5 ? point.get_extended_return_number() : point.get_return_number();
   side_count_return(&header, point_type, r);
-  side_widen_bounds(&header, point, false);
+  // From the first point delivered: a first line that could not be held is no point.
+  side_widen_bounds(&header, point, p_count == 1);
   return true;
 }
 

@@ -56,7 +56,10 @@ class LASreaderTXT : public LASreaderParsed {
   // The first parsable line at open, rewind and reopen; false after the
   // "could not parse any lines" message.
   bool first_point(const char* parse);
-  void choose_scale_and_offset();
+  // False after the message when no quantization holds the box.
+  bool choose_scale_and_offset();
+  // Once the lines of a PTX scan are read: a warning when more follows.
+  void warn_more_scans();
   void finish_unpopulated();
 
   int32_t skip_lines = 0;
@@ -68,6 +71,8 @@ class LASreaderTXT : public LASreaderParsed {
   int64_t stated_points = 0;
   bool pts = false;
   bool ptx = false;
+  // The lines after the first PTX scan were looked at (and warned about).
+  bool ptx_ended = false;
 };
 
 // The variants put requested scale factors and offsets into the header after

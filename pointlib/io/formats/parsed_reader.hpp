@@ -43,8 +43,17 @@ class LASreaderParsed : public LASreader {
   // false after the message of a failed one.
   bool add_pending_attributes();
   // Reads lines until one parses with `parse`, warning about each that does
-  // not; false at the end of the input.
+  // not; false at the end of the input or of the lines allowed.
   bool next_parsed_line(const char* parse);
+  // X, Y and Z of the point from its coordinates; false, with a warning,
+  // when the header's quantization cannot hold them (the point is skipped).
+  bool quantize_point();
+  // The variant's scale factors and offsets into the header after an open by
+  // name; false, after the message, when they cannot hold the counted box.
+  bool apply_variant();
+  // The first of x, y and z that a parse string does not name (0: none is
+  // missing); its points would sit at an invented 0.
+  static char missing_coordinate(const std::string& parse);
   // Reads on until point `index` is the next; false when the points end first.
   bool read_up_to(int64_t index);
   // "WARNING: end-of-file after <read> of <stated> points"; the input is short.
@@ -58,6 +67,8 @@ class LASreaderParsed : public LASreader {
   LASrequestedQuantizer variant;
   bool populated_header = false;
   char line[LASsideInput::kLineSize] = {};
+  // Lines that may still be read as points (a PTX scan's); -1: no limit.
+  int64_t lines_left = -1;
   LASpendingAttributes pending;
 };
 

@@ -54,22 +54,37 @@ bool LASsideInput::close() {
 
 bool LASsideInput::read_line(char* line, bool* cut) {
   if (cut) *cut = false;
-  if (file == nullptr || std::fgets(line, kLineSize, file) == nullptr) return false;
-  size_t n = std::strlen(line);
-  if (n > 0 && line[n - 1] == '\n') {
-    line[--n] = '\0';
-  } else if (n == kLineSize - 1) {
-    // The rest of an over-long line must not arrive as a line of its own.
-    int c;
-    while ((c = std::fgetc(file)) != EOF && c != '\n') {
+  if (file == nullptr) return false;
+  int c = getc_unlocked(file);
+  if (c == EOF) return false;
+  int n = 0;
+  bool too_long = false;
+  // A lone CR ends a line as old Macintosh writers end it; a NUL, which no
+  // text holds, is taken as a line end too, so that its lines are not glued.
+  // (Every line end, and EOF, is at most '\r': one comparison for the rest.)
+  while (c > '\r' || (c != EOF && c != '\n' && c != '\r' && c != '\0')) {
+    if (n < kLineSize - 1) {
+      line[n++] = static_cast<char>(c);
+    } else {
+      too_long = true;
     }
+    c = getc_unlocked(file);
+  }
+  line[n] = '\0';
+  if (c == '\r') {
+    const int next = getc_unlocked(file);
+    if (next != '\n' && next != EOF) std::ungetc(next, file);
+  } else if (c == '\0' && !nul_warned) {
+    nul_warned = true;
+    std::fprintf(stderr, "WARNING: NUL byte in text taken as the end of a line\n");
+  }
+  if (too_long) {
     std::fprintf(stderr,
                  "WARNING: line longer than %d characters. ignoring the characters after them "
                  "...\n",
                  kLineSize - 1);
     if (cut) *cut = true;
   }
-  if (n > 0 && line[n - 1] == '\r') line[--n] = '\0';
   return true;
 }
 
@@ -256,6 +271,101 @@ bool side_bounds_fit(const LASheader& h) {
     }
   }
   return true;
+}
+
+namespace {
+
+bool quotient_fits(double value, double scale, double offset) {
+  const double n = (value - offset) / scale;
+  return n > -2147483648.5 && n < 2147483647.5;
+}
+
+struct AxisBox {
+  double min, max;
+  bool held_by(double scale, double offset) const {
+    return quotient_fits(min, scale, offset) && quotient_fits(max, scale, offset);
+  }
+};
+
+// Decimal quanta a reader may coarsen to; none coarser than 1, which is
+// already a metre (or a degree).
+constexpr double kQuanta[] = {1e-9, 1e-8, 1e-7, 1e-6, 1e-5, 1e-4, 1e-3, 1e-2, 1e-1, 1.0};
+
+// The reader's own scale factor for an axis: `preferred`, or the first
+// coarser decimal quantum that holds the box with the offset (the fixed one,
+// or one near the centre).
+double own_scale(const AxisBox& box, double preferred, const double* fixed_offset) {
+  double scale = preferred;
+  const auto offset_for = [&](double s) {
+    return fixed_offset ? *fixed_offset : side_choose_offset(box.min, box.max, s);
+  };
+  for (double q : kQuanta) {
+    if (box.held_by(scale, offset_for(scale))) break;
+    if (q > scale) scale = q;
+  }
+  return scale;
+}
+
+}  // namespace
+
+bool side_coordinates_fit(const LASscaler& q, const double xyz[3]) {
+  return quotient_fits(xyz[0], q.x_scale_factor, q.x_offset) &&
+         quotient_fits(xyz[1], q.y_scale_factor, q.y_offset) &&
+         quotient_fits(xyz[2], q.z_scale_factor, q.z_offset);
+}
+
+bool side_quantization_holds(const LASheader& h, const LASscaler& own) {
+  static const char* const kNames[6] = {"min_x", "max_x", "min_y", "max_y", "min_z", "max_z"};
+  const double bounds[6] = {h.min_x, h.max_x, h.min_y, h.max_y, h.min_z, h.max_z};
+  const double scales[3] = {h.x_scale_factor, h.y_scale_factor, h.z_scale_factor};
+  const double offsets[3] = {h.x_offset, h.y_offset, h.z_offset};
+  const double own_scales[3] = {own.x_scale_factor, own.y_scale_factor, own.z_scale_factor};
+  const double own_offsets[3] = {own.x_offset, own.y_offset, own.z_offset};
+  for (int b = 0; b < 6; b++) {
+    const int a = b / 2;
+    if (quotient_fits(bounds[b], scales[a], offsets[a])) continue;
+    const bool rescaled = scales[a] != own_scales[a];
+    const bool reoffset = offsets[a] != own_offsets[a];
+    if (rescaled && reoffset) {
+      std::fprintf(stderr,
+                   "ERROR: rescaling from %g to %g and reoffsetting from %g to %g causes LAS "
+                   "integer overflow for %s\n",
+                   own_scales[a], scales[a], own_offsets[a], offsets[a], kNames[b]);
+    } else if (rescaled) {
+      std::fprintf(stderr, "ERROR: rescaling from %g to %g causes LAS integer overflow for %s\n",
+                   own_scales[a], scales[a], kNames[b]);
+    } else if (reoffset) {
+      std::fprintf(stderr, "ERROR: reoffsetting from %g to %g causes LAS integer overflow for %s\n",
+                   own_offsets[a], offsets[a], kNames[b]);
+    } else {
+      std::fprintf(stderr,
+                   "ERROR: %s = %g cannot be held by a 32-bit integer at a scale factor of %g\n",
+                   kNames[b], bounds[b], scales[a]);
+    }
+    return false;
+  }
+  return true;
+}
+
+bool side_fit_quantization(LASheader* h, const double preferred[3],
+                           const LASrequestedQuantizer& requested) {
+  double* scales[3] = {&h->x_scale_factor, &h->y_scale_factor, &h->z_scale_factor};
+  double* offsets[3] = {&h->x_offset, &h->y_offset, &h->z_offset};
+  const AxisBox boxes[3] = {{h->min_x, h->max_x}, {h->min_y, h->max_y}, {h->min_z, h->max_z}};
+  LASscaler own;
+  double* own_scales[3] = {&own.x_scale_factor, &own.y_scale_factor, &own.z_scale_factor};
+  double* own_offsets[3] = {&own.x_offset, &own.y_offset, &own.z_offset};
+  for (int a = 0; a < 3; a++) {
+    const AxisBox& box = boxes[a];
+    *own_scales[a] = own_scale(box, preferred[a], nullptr);
+    *own_offsets[a] = side_choose_offset(box.min, box.max, *own_scales[a]);
+    const double* fixed = requested.offset_set ? &requested.offset[a] : nullptr;
+    // A requested 0 (as "-rescale_xy" leaves z) keeps the choice for that axis.
+    const bool scale_given = requested.scale_factor_set && requested.scale_factor[a] != 0.0;
+    *scales[a] = scale_given ? requested.scale_factor[a] : own_scale(box, preferred[a], fixed);
+    *offsets[a] = fixed ? *fixed : side_choose_offset(box.min, box.max, *scales[a]);
+  }
+  return side_quantization_holds(*h, own);
 }
 
 void LASrequestedQuantizer::set_scale_factor(const double* xyz) {

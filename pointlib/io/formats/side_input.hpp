@@ -41,7 +41,7 @@ class LASsideInput {
   bool is_open() const { return file != nullptr; }
   bool failed() const { return decompressor_failed; }
 
-  // Reads one line without its line end ("\n" or "\r\n") into `line`
+  // Reads one line without its line end ("\n", "\r\n", "\r" or a NUL) into `line`
   // (kLineSize bytes). A longer line is consumed to its end with a warning;
   // `cut` tells whether this one was. False at the end of the input.
   bool read_line(char* line, bool* cut = nullptr);
@@ -53,6 +53,7 @@ class LASsideInput {
 
  private:
   bool decompressor_failed = false;
+  bool nul_warned = false;
 };
 
 // Opens a file for reading in binary, fully buffered with `buffer_size`
@@ -133,6 +134,23 @@ struct LASrequestedQuantizer {
   // each scale factor that is not 0, then each offset.
   void replace(LASheader* header) const;
 };
+
+// The quantization of a header built from the box of its points, the one
+// policy of every reader that builds one: per axis the requested scale factor
+// (not 0) and offset where given; else `preferred`, made ten times coarser
+// (up to 1) until the box fits 32-bit integers, and an offset near the box's
+// centre. False after an "ERROR: ..." when no such choice holds the box (with
+// "causes LAS integer overflow" when requested values are the cause).
+bool side_fit_quantization(LASheader* header, const double preferred[3],
+                           const LASrequestedQuantizer& requested);
+// Whether the header's quantization holds every bound of its box; else
+// prints, for the first bound that it cannot hold, how it differs from `own`
+// (the reader's own choice): "ERROR: rescaling from .. to .." and/or
+// "reoffsetting from .. to .." "causes LAS integer overflow for <bound>".
+bool side_quantization_holds(const LASheader& header, const LASscaler& own);
+// Whether a point's coordinate triple fits 32-bit integers at the header's
+// quantization.
+bool side_coordinates_fit(const LASscaler& quantizer, const double xyz[3]);
 
 // Writes requested scale factors (each not 0 and different) and then offsets
 // (each different) into a header; whether any changed.

@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <climits>
+#include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -77,6 +79,20 @@ bool scan_double(const char* p, double* value) {
   return end != p;
 }
 
+// "nan", "inf" and numbers beyond the doubles (1e400) are no place.
+bool scan_coordinate(const char* p, double* value) {
+  return scan_double(p, value) && std::isfinite(*value);
+}
+
+void warn(const LAStextFields& f, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void warn(const LAStextFields& f, const char* format, ...) {
+  if (f.quiet) return;
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(stderr, format, args);
+  va_end(args);
+}
+
 bool scan_float(const char* p, float* value) {
   char* end;
   *value = std::strtof(p, &end);
@@ -108,8 +124,7 @@ void text_store_intensity(float v, const LAStextFields& f, LASpoint* point) {
   if (f.scale_intensity != 1.0f) v *= f.scale_intensity;
   // NaN too is out of range, and stored as 0 like a negative value.
   if (!(v >= 0.0f && v < 65535.5f)) {
-    std::fprintf(stderr, "WARNING: intensity %g is out of range of unsigned short\n",
-                 static_cast<double>(v));
+    warn(f, "WARNING: intensity %g is out of range of unsigned short\n", static_cast<double>(v));
   }
   point->set_intensity(v >= 0.0f ? low16_rounded(v) : 0);
 }
@@ -120,28 +135,26 @@ void store_scan_angle(float v, const LAStextFields& f, LASpoint* point) {
   if (f.translate_scan_angle != 0.0f) v += f.translate_scan_angle;
   if (f.scale_scan_angle != 1.0f) v *= f.scale_scan_angle;
   if (v < -128.0f || v > 127.0f) {
-    std::fprintf(stderr, "WARNING: scan angle %g is out of range of char\n",
-                 static_cast<double>(v));
+    warn(f, "WARNING: scan angle %g is out of range of char\n", static_cast<double>(v));
   }
   point->store_scan_angle(v);
 }
 
 void store_classification(int v, const LAStextFields& f, LASpoint* point) {
   if (v < 0) {
-    std::fprintf(stderr, "WARNING: classification %d is negative. zeroing ...\n", v);
+    warn(f, "WARNING: classification %d is negative. zeroing ...\n", v);
     point->set_classification(0);
     point->set_extended_classification(0);
   } else if (f.point_type > 5) {
     if (v > 255) {
-      std::fprintf(stderr, "WARNING: extended classification %d is larger than 255. clamping ...\n",
-                   v);
+      warn(f, "WARNING: extended classification %d is larger than 255. clamping ...\n", v);
       v = 255;
     }
     point->set_extended_classification(static_cast<uint8_t>(v));
     point->set_classification(v < 32 ? static_cast<uint8_t>(v) : 0);
   } else {
     if (v > 31) {
-      std::fprintf(stderr, "WARNING: classification %d is larger than 31. clamping ...\n", v);
+      warn(f, "WARNING: classification %d is larger than 31. clamping ...\n", v);
       v = 31;
     }
     point->set_classification(static_cast<uint8_t>(v));
@@ -154,11 +167,11 @@ void store_return_field(int v, bool is_number, const LAStextFields& f, LASpoint*
   const unsigned u = static_cast<unsigned>(v);
   if (f.point_type < 6) {
     if (u > 7) {
-      std::fprintf(stderr,
-                   is_number
-                       ? "WARNING: number of returns of given pulse %d is out of range of three bits\n"
-                       : "WARNING: return number %d is out of range of three bits\n",
-                   v);
+      warn(f,
+           is_number
+               ? "WARNING: number of returns of given pulse %d is out of range of three bits\n"
+               : "WARNING: return number %d is out of range of three bits\n",
+           v);
     }
     if (is_number) {
       point->set_number_of_returns(static_cast<uint8_t>(v & 7));
@@ -167,11 +180,10 @@ void store_return_field(int v, bool is_number, const LAStextFields& f, LASpoint*
     }
   } else {
     if (u > 15) {
-      std::fprintf(stderr,
-                   is_number
-                       ? "WARNING: number of returns of given pulse %d is out of range of four bits\n"
-                       : "WARNING: return number %d is out of range of four bits\n",
-                   v);
+      warn(f,
+           is_number ? "WARNING: number of returns of given pulse %d is out of range of four bits\n"
+                     : "WARNING: return number %d is out of range of four bits\n",
+           v);
     }
     if (is_number) {
       point->set_extended_number_of_returns(static_cast<uint8_t>(v & 15));
@@ -201,7 +213,7 @@ void store_integer_letter(char letter, int v, const LAStextFields& f, LASpoint* 
       break;
     case 'u':
       if (u >= 256) {
-        std::fprintf(stderr, "WARNING: user data %d is out of range of unsigned char\n", v);
+        warn(f, "WARNING: user data %d is out of range of unsigned char\n", v);
         point->set_user_data(v <= 0 ? 0 : 255);
       } else {
         point->set_user_data(static_cast<uint8_t>(u));
@@ -209,7 +221,7 @@ void store_integer_letter(char letter, int v, const LAStextFields& f, LASpoint* 
       break;
     case 'p':
       if (u >= 65536) {
-        std::fprintf(stderr, "WARNING: point source ID %d is out of range of unsigned short\n", v);
+        warn(f, "WARNING: point source ID %d is out of range of unsigned short\n", v);
         point->set_point_source_ID(v <= 0 ? 0 : 65535);
       } else {
         point->set_point_source_ID(static_cast<uint16_t>(u));
@@ -217,28 +229,26 @@ void store_integer_letter(char letter, int v, const LAStextFields& f, LASpoint* 
       break;
     case 'e':
       if (u > 1) {
-        std::fprintf(stderr,
-                     "WARNING: edge of flight line flag %d is out of range of boolean flag\n", v);
+        warn(f, "WARNING: edge of flight line flag %d is out of range of boolean flag\n", v);
       }
       point->set_edge_of_flight_line(v != 0);
       break;
     case 'd':
       if (u > 1) {
-        std::fprintf(stderr, "WARNING: direction of scan flag %d is out of range of boolean flag\n",
-                     v);
+        warn(f, "WARNING: direction of scan flag %d is out of range of boolean flag\n", v);
       }
       point->set_scan_direction_flag(v != 0);
       break;
     case 'h':
       if (u > 1) {
-        std::fprintf(stderr, "WARNING: withheld flag %d is out of range of single bit\n", v);
+        warn(f, "WARNING: withheld flag %d is out of range of single bit\n", v);
       }
       point->set_withheld_flag(v != 0);
       point->set_extended_withheld_flag(v != 0);
       break;
     case 'k':
       if (u > 1) {
-        std::fprintf(stderr, "WARNING: keypoint flag %d is out of range of single bit\n", v);
+        warn(f, "WARNING: keypoint flag %d is out of range of single bit\n", v);
       }
       point->set_keypoint_flag(v != 0);
       point->set_extended_keypoint_flag(v != 0);
@@ -249,20 +259,19 @@ void store_integer_letter(char letter, int v, const LAStextFields& f, LASpoint* 
       break;
     case 'o':
       if (u > 1) {
-        std::fprintf(stderr, "WARNING: overlap flag %d is out of range of single bit\n", v);
+        warn(f, "WARNING: overlap flag %d is out of range of single bit\n", v);
       }
       point->set_extended_overlap_flag(v != 0);
       break;
     case 'l':
       if (u > 3) {
-        std::fprintf(stderr, "WARNING: scanner channel %d is out of range of two bits\n", v);
+        warn(f, "WARNING: scanner channel %d is out of range of two bits\n", v);
       }
       point->set_extended_scanner_channel(static_cast<uint8_t>(v & 3));
       break;
     case 'E':
       if (u > 3) {
-        std::fprintf(stderr, "WARNING: terrasolid echo encoding %d is out of range of 0 to 3\n",
-                     v);
+        warn(f, "WARNING: terrasolid echo encoding %d is out of range of 0 to 3\n", v);
       }
       point->set_return_number(v == 0 || v == 1 ? 1 : 2);
       point->set_number_of_returns(v == 0 ? 1 : v == 1 || v == 3 ? 2 : 3);
@@ -357,9 +366,8 @@ bool text_store_attribute(int32_t index, double value, const LAStextFields& f, L
       const Range& r = kRanges[type];
       int64_t n = las_round_clamped(v, INT32_MIN, INT32_MAX);
       if (n < r.lo || n > r.hi) {
-        std::fprintf(stderr, "WARNING: attribute %d of type %s is %d. clamped to [%d %d] range.\n",
-                     index, r.name, static_cast<int>(n), static_cast<int>(r.lo),
-                     static_cast<int>(r.hi));
+        warn(f, "WARNING: attribute %d of type %s is %d. clamped to [%d %d] range.\n", index,
+             r.name, static_cast<int>(n), static_cast<int>(r.lo), static_cast<int>(r.hi));
         n = n < r.lo ? r.lo : r.hi;
       }
       if (type == 0) *at = static_cast<uint8_t>(n);
@@ -375,7 +383,7 @@ bool text_store_attribute(int32_t index, double value, const LAStextFields& f, L
       return true;
     }
     case 4: {
-      const uint32_t n = !(v >= 0.0) ? 0u
+      const uint32_t n = !(v >= 0.0)         ? 0u
                          : v >= 4294967295.0 ? UINT32_MAX
                                              : static_cast<uint32_t>(v + 0.5);
       std::memcpy(at, &n, 4);
@@ -395,7 +403,7 @@ bool text_store_attribute(int32_t index, double value, const LAStextFields& f, L
       std::memcpy(at, &v, 8);
       return true;
     default:
-      std::fprintf(stderr, "WARNING: attribute %d not (yet) implemented.\n", index);
+      warn(f, "WARNING: attribute %d not (yet) implemented.\n", index);
       return false;
   }
 }
@@ -411,7 +419,7 @@ bool text_parse_line(const char* line, const char* parse_string, const LAStextFi
       case 'x':
       case 'y':
       case 'z':
-        if (!scan_double(p, &point->coordinates[letter - 'x'])) return false;
+        if (!scan_coordinate(p, &point->coordinates[letter - 'x'])) return false;
         break;
       case 't': {
         double t;

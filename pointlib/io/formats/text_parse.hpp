@@ -23,6 +23,9 @@ struct LAStextFields {
   const LASattributeTable* attributes = nullptr;
   const double* pre_scales = nullptr;
   const double* pre_offsets = nullptr;
+  // Silences the warnings about values out of range (a pass that only counts
+  // and measures the points, which the reading pass warns about again).
+  bool quiet = false;
 };
 
 // Checks a parse string at open: every letter known, every attribute digit or
@@ -34,7 +37,8 @@ bool text_check_parse_string(const char* parse_string, const LASattributeTable& 
 // coordinate triple, the other letters into their fields; fields that no
 // letter names keep their values. Out-of-range values are stored clamped or
 // masked with a warning. False when the line does not parse (too few tokens,
-// a value that does not scan, an attribute that cannot be stored). When
+// a value that does not scan, a coordinate that is no finite number, an
+// attribute that cannot be stored). When
 // `end` is given it receives where the last value read ended.
 bool text_parse_line(const char* line, const char* parse_string, const LAStextFields& fields,
                      LASpoint* point, const char** end = nullptr);

@@ -259,7 +259,8 @@ TEST(LASreaderBIN, HostileHeadersAreRefused) {
        "ERROR: reading terrasolid point after 4 of 2147483647\n"},
       {"last record cut", 56 + 3 * 20 + 7, 0, true,
        "ERROR: reading terrasolid point after 3 of 4\n"},
-      {"no points", 16, 0, false, ""},
+      {"no points but records", 16, 0, false,
+       "ERROR: corrupt terrasolid header. number of points is 0 but records follow.\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -95,4 +95,65 @@ TEST(SideInput, BoundsThatDoNotFitAreNamed) {
             "offset 0\n");
 }
 
+// The one choice of quantization for a box of points: the preferred scale
+// factor where it holds the box, else the first coarser decimal one; what is
+// requested stays, or the box is refused.
+TEST(SideInput, QuantizationHoldsTheBoxOrIsRefused) {
+  struct Case {
+    const char* name;
+    double min, max;    // of x; y and z hold 0..1
+    double preferred;   // of x
+    double rescale;     // 0: none requested
+    bool reoffset;      // to 0
+    double scale;       // expected of x, when held
+    double offset;      // expected of x, when held
+    const char* error;  // when refused
+  };
+  const Case cases[] = {
+      {"degrees", -179.9, 179.9, 1e-7, 0, false, 1e-7, 0.0, nullptr},
+      {"local metres as degrees", -300.0, 300.0, 1e-7, 0, false, 1e-6, 0.0, nullptr},
+      {"plus minus 360", -359.9, 359.9, 1e-7, 0, false, 1e-6, 0.0, nullptr},
+      {"3e7 alone", 3e7, 3e7, 0.01, 0, false, 0.01, 3e7, nullptr},
+      {"plus minus 3e7", -3e7, 3e7, 0.01, 0, false, 0.1, 0.0, nullptr},
+      {"UTM", 4.83e6, 4.84e6, 0.01, 0, false, 0.01, 4800000.0, nullptr},
+      {"UTM reoffset 0", 4.83e6, 4.84e6, 0.01, 0, true, 0.01, 0.0, nullptr},
+      {"UTM millimetres reoffset 0", 4.83e6, 4.84e6, 0.001, 0, true, 0.01, 0.0, nullptr},
+      {"UTM rescale 0.001", 4.83e6, 4.84e6, 0.01, 0.001, false, 0.001, 4830000.0, nullptr},
+      {"UTM rescale 0.001 reoffset 0", 4.83e6, 4.84e6, 0.01, 0.001, true, 0, 0,
+       "ERROR: rescaling from 0.01 to 0.001 and reoffsetting from 4.8e+06 to 0 causes LAS "
+       "integer overflow for min_x\n"},
+      {"plus minus 3e7 rescale 0.01", -3e7, 3e7, 0.01, 0.01, false, 0, 0,
+       "ERROR: rescaling from 0.1 to 0.01 causes LAS integer overflow for min_x\n"},
+      {"beyond a quantum of 1", -3e9, 3e9, 0.01, 0, false, 0, 0,
+       "ERROR: min_x = -3e+09 cannot be held by a 32-bit integer at a scale factor of 1\n"},
+  };
+  for (const Case& c : cases) {
+    LASheader h;
+    h.min_x = c.min;
+    h.max_x = c.max;
+    h.min_y = h.min_z = 0.0;
+    h.max_y = h.max_z = 1.0;
+    LASrequestedQuantizer requested;
+    const double rescale[3] = {c.rescale, 0.0, 0.0};
+    const double zero[3] = {0.0, 0.0, 0.0};
+    if (c.rescale != 0) requested.set_scale_factor(rescale);
+    if (c.reoffset) requested.set_offset(zero);
+    const double preferred[3] = {c.preferred, 0.01, 0.01};
+    testing::internal::CaptureStderr();
+    const bool held = side_fit_quantization(&h, preferred, requested);
+    const std::string err = testing::internal::GetCapturedStderr();
+    if (c.error) {
+      EXPECT_FALSE(held) << c.name;
+      EXPECT_EQ(err, c.error) << c.name;
+      continue;
+    }
+    ASSERT_TRUE(held) << c.name << err;
+    EXPECT_EQ(h.x_scale_factor, c.scale) << c.name;
+    EXPECT_EQ(h.x_offset, c.offset) << c.name;
+    EXPECT_EQ(h.y_scale_factor, 0.01) << c.name;
+    const double xyz[2][3] = {{c.min, 0.0, 0.0}, {c.max, 1.0, 1.0}};
+    EXPECT_TRUE(side_coordinates_fit(h, xyz[0]) && side_coordinates_fit(h, xyz[1])) << c.name;
+  }
+}
+
 }  // namespace

@@ -57,7 +57,11 @@ bool input_failed(std::unique_ptr<LASreader>& reader, const GroundFileIO& io) {
 // is deleted unclosed, which takes back all it wrote.
 bool finish_output(std::unique_ptr<LASwriter>& writer, bool ok, const LASreader& reader,
                    GroundFileIO& io, const char* name, bool layered) {
-  if (reader.failed()) ok = false;
+  if (reader.failed()) {
+    std::fprintf(stderr, "ERROR: processing '%s' failed. no output written.\n",
+                 shown(io.input_name, "stdin"));
+    ok = false;
+  }
   if (layered && !ok) {
     writer.reset();
     return false;
@@ -519,6 +523,12 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
     bool horizontal_feet = s.horizontal_units_given && s.horizontal_feet;
     bool vertical_feet = s.vertical_units_given && s.vertical_feet;
     if (io.file_units) io.file_units(reader->header, &horizontal_feet, &vertical_feet);
+    if (io.file_in_degrees && io.file_in_degrees()) {
+      print_note(
+          "WARNING: coordinates are longitude and latitude in degrees. the ground "
+          "classification needs meters or feet.");
+      return finish(copy_or_skip_file(s, reader, io));
+    }
     const GroundParameters param = ground_parameters(s, horizontal_feet, vertical_feet);
 
     uint32_t n = 0;

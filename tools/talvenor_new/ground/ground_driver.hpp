@@ -52,6 +52,10 @@ struct GroundFileIO {
   // command line's answer on entry. Without it such units are metres.
   std::function<void(const LASheader& header, bool* horizontal_feet, bool* vertical_feet)>
       file_units;
+  // Whether the opened input's coordinates are longitude and latitude in degrees (asked after
+  // file_units), for which no step in metres or feet makes sense: such a file is copied
+  // unclassified. May be empty.
+  std::function<bool()> file_in_degrees;
 };
 
 enum class GroundFileResult {
