@@ -42,6 +42,36 @@ void write_bytes(const std::string& path, const Bytes& bytes) {
   std::fclose(f);
 }
 
+// The bytes of a 4 x 3 VPK raster of 11 points and one nodata cell at (llx, lly), written by the
+// fixture writer, and where its raster record keeps ncols (nrows follows), for tests that patch
+// what the record announces.
+struct SmallVpkRaster {
+  Bytes bytes;
+  size_t ncols_at = 0;
+};
+
+void small_vpk_raster(const raster_fixtures::ScopedTempDir& dir, double llx, double lly,
+                      SmallVpkRaster* out) {
+  raster_fixtures::DemGrid grid;
+  grid.ncols = 4;
+  grid.nrows = 3;
+  grid.llx = llx;
+  grid.lly = lly;
+  grid.cell = 2.0;
+  grid.z = {10.00, 10.01, 10.02, 10.03, 11.00, -9999, 11.02, 11.03, 12.00, 12.01, 12.02, 12.03};
+  raster_fixtures::VpkOptions options;
+  options.fixture_writer = true;
+  const std::string path = dir.file("small.vpk");
+  ASSERT_TRUE(raster_fixtures::write_vpk(path, grid, options));
+  out->bytes = fuzz_file_bytes(path);
+  const std::string id = "Raster VPK";
+  const auto at = std::search(out->bytes.begin(), out->bytes.end(), id.begin(), id.end());
+  ASSERT_NE(at, out->bytes.end());
+  out->ncols_at = static_cast<size_t>(at - out->bytes.begin()) - 2 + 54 + 8;
+  ASSERT_EQ(fixture_get_u32(out->bytes, out->ncols_at), 4u);
+  ASSERT_EQ(fixture_get_u32(out->bytes, out->ncols_at + 4), 3u);
+}
+
 }  // namespace
 
 // A VPK raster of a dozen points whose record announces 973078528 columns and
@@ -51,25 +81,11 @@ void write_bytes(const std::string& path, const Bytes& bytes) {
 // and a file whose points cannot be read is refused instead of compared as
 // nodata. The CPU limit only guards the run against a hang.
 TEST(RasterFuzzRegressions, VpkRasterOfAHugeAnnouncedGridCostsWhatItsFileHolds) {
-  raster_fixtures::DemGrid grid;
-  grid.ncols = 4;
-  grid.nrows = 3;
-  grid.llx = 630000.0;
-  grid.lly = 4830000.0;
-  grid.cell = 2.0;
-  grid.z = {10.00, 10.01, 10.02, 10.03, 11.00, -9999, 11.02, 11.03, 12.00, 12.01, 12.02, 12.03};
   raster_fixtures::ScopedTempDir dir;
-  raster_fixtures::VpkOptions options;
-  options.fixture_writer = true;
-  const std::string path = dir.file("a.vpk");
-  ASSERT_TRUE(raster_fixtures::write_vpk(path, grid, options));
-  const Bytes bytes = fuzz_file_bytes(path);
-  const std::string id = "Raster VPK";
-  const auto at = std::search(bytes.begin(), bytes.end(), id.begin(), id.end());
-  ASSERT_NE(at, bytes.end());
-  const size_t ncols_at = static_cast<size_t>(at - bytes.begin()) - 2 + 54 + 8;
-  ASSERT_EQ(fixture_get_u32(bytes, ncols_at), 4u);
-  ASSERT_EQ(fixture_get_u32(bytes, ncols_at + 4), 3u);
+  SmallVpkRaster small;
+  ASSERT_NO_FATAL_FAILURE(small_vpk_raster(dir, 630000.0, 4830000.0, &small));
+  const Bytes& bytes = small.bytes;
+  const size_t ncols_at = small.ncols_at;
   const uint32_t point_offset = fixture_get_u32(bytes, 96);
   const struct {
     const char* file;
@@ -120,31 +136,14 @@ TEST(RasterFuzzRegressions, EveryKeptInputComesBack) {
 // blocks where points fell, so the memory follows the points, and the cells
 // still come back where the points put them.
 TEST(RasterFuzzRegressions, VpkRasterOfAHugeAnnouncedSizeTakesMemoryByItsPoints) {
-  raster_fixtures::DemGrid grid;
-  grid.ncols = 4;
-  grid.nrows = 3;
-  grid.llx = 100.0;
-  grid.lly = 200.0;
-  grid.cell = 2.0;
-  grid.z = {10.00, 10.01, 10.02, 10.03, 11.00, -9999, 11.02, 11.03, 12.00, 12.01, 12.02, 12.03};
   raster_fixtures::ScopedTempDir dir;
-  raster_fixtures::VpkOptions options;
-  options.fixture_writer = true;
+  SmallVpkRaster small;
+  ASSERT_NO_FATAL_FAILURE(small_vpk_raster(dir, 100.0, 200.0, &small));
+  Bytes& bytes = small.bytes;
+  const size_t ncols_at = small.ncols_at;
   const std::string path = dir.file("a.vpk");
-  ASSERT_TRUE(raster_fixtures::write_vpk(path, grid, options));
-  Bytes bytes = fuzz_file_bytes(path);
-  const std::string id = "Raster VPK";
-  const auto at = std::search(bytes.begin(), bytes.end(), id.begin(), id.end());
-  ASSERT_NE(at, bytes.end());
-  const size_t ncols_at = static_cast<size_t>(at - bytes.begin()) - 2 + 54 + 8;
-  ASSERT_EQ(fixture_get_u32(bytes, ncols_at), 4u);
   fixture_put_u32(bytes, ncols_at, 1u << 30);
-  {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-  }
+  write_bytes(path, bytes);
   rusage before;
   getrusage(RUSAGE_SELF, &before);
   SRreader_vpk reader;
