@@ -570,8 +570,8 @@ void expect_piped_headers_true(const std::string& out, size_t files, const std::
     ASSERT_LE(size, rest.size()) << which;
     FixtureContents piped;
     std::string error;
-    ASSERT_TRUE(fixture_read_bytes(std::vector<uint8_t>(rest.begin(), rest.begin() + size),
-                                   &piped, &error))
+    ASSERT_TRUE(
+        fixture_read_bytes(std::vector<uint8_t>(rest.begin(), rest.begin() + size), &piped, &error))
         << which << ": " << error;
     ASSERT_EQ(piped.points.size(), count) << which;
     std::array<uint32_t, 5> by_return = {};
@@ -590,7 +590,8 @@ void expect_piped_headers_true(const std::string& out, size_t files, const std::
     if (!piped.points.empty()) {
       const double header_box[6] = {piped.header.min_x, piped.header.min_y, piped.header.min_z,
                                     piped.header.max_x, piped.header.max_y, piped.header.max_z};
-      for (int k = 0; k < 6; k++) EXPECT_NEAR(header_box[k], box[k], 1e-6) << which << ", bound " << k;
+      for (int k = 0; k < 6; k++)
+        EXPECT_NEAR(header_box[k], box[k], 1e-6) << which << ", bound " << k;
     }
     at += size;
   }
@@ -685,6 +686,42 @@ TEST(TalvenorReaderPaths, FilterTransformAndIgnoreRideEveryRoad) {
         std::remove(dir.file("out.las").c_str());
       }
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A filter that keeps no point: the ground tool copies (or, with -skip_files,
+// skips) the file, and the pipe-on copy is a LAS file of no points whose
+// header says so.
+struct EmptyCopyCase {
+  const char* name;
+  std::vector<std::string> words;
+};
+
+const EmptyCopyCase kEmptyCopyCases[] = {
+    {"copied", {"-pipe_on"}},
+    {"skipped", {"-pipe_on", "-skip_files"}},
+};
+
+TEST(TalvenorReaderPaths, PipeOnCopyOfNoPointsSaysSo) {
+  ProgramDir dir;
+  const std::string whole = dir.file("whole.las");
+  ASSERT_TRUE(write_option_las(whole, option_points()));
+  for (const EmptyCopyCase& c : kEmptyCopyCases) {
+    SCOPED_TRACE(c.name);
+    const ProgramRun run = run_program(
+        kProgram,
+        joined({"-i", whole, "-drop_z_above", "-100000", "-o", dir.file("out.las")}, c.words),
+        dir.path());
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    expect_piped_headers_true(run.out, 1, c.name);
+    const std::vector<uint8_t> bytes(run.out.begin(), run.out.end());
+    ASSERT_GT(bytes.size(), 111u);
+    EXPECT_EQ(fixture_get_u32(bytes, 107), 0u);
+    std::remove(dir.file("out.las").c_str());
   }
 }
 
