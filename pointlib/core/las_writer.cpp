@@ -1,5 +1,8 @@
 #include "core/las_writer.hpp"
 
+#include <cinttypes>
+#include <cstdio>
+
 namespace {
 
 constexpr int64_t kU32Limit = int64_t{1} << 32;
@@ -32,6 +35,20 @@ bool LASpointInventory::write_to_header(LASheader* header) const {
   for (int r = 1; r <= 15; r++) {
     header->extended_number_of_points_by_return[r - 1] =
         static_cast<uint64_t>(number_of_points_by_return[r]);
+  }
+  return true;
+}
+
+bool LASpointInventory::describe_in(LASheader* header) const {
+  if (!write_to_header(header)) {
+    std::fprintf(stderr, "ERROR: %" PRId64 " points do not fit the point counts of LAS %d.%d\n",
+                 number_of_point_records, header ? header->version_major : 0,
+                 header ? header->version_minor : 0);
+    return false;
+  }
+  if (header->point_data_format > 5) {
+    header->number_of_point_records = 0;
+    for (uint32_t& n : header->number_of_points_by_return) n = 0;
   }
   return true;
 }

@@ -47,6 +47,11 @@ class LASpointInventory {
   // Puts counts and bounds into a header; false without one, and for LAS
   // below 1.4 when a count does not fit 32 bits.
   bool write_to_header(LASheader* header) const;
+  // A header that states these points ahead of them: counts, bounds and
+  // returns, with point formats from 6 on keeping their counts in the 64-bit
+  // fields only. False (message printed) when a count does not fit the
+  // header's version.
+  bool describe_in(LASheader* header) const;
 };
 
 // Base of every point sink.

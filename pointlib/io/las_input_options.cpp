@@ -1014,13 +1014,18 @@ int LASinputOptions::rebuild_reader(LASreader* reader, bool keep_buffer) {
   reader->close_input(true);
   if (filter) filter->restart_all();
   if (transform) transform->restart_all();
-  // The pipe-on reader keeps its inner reader open; only that is reopened, and nothing is
-  // written again. Its header follows when the inner one drops its buffer points.
+  // The pipe-on reader keeps its inner reader open; only that is reopened, and the pipe-on
+  // reader follows what the reopen changed.
   LASreaderPipeOn* pipe_reader = pipe_on ? dynamic_cast<LASreaderPipeOn*>(reader) : nullptr;
-  if (pipe_reader) {
-    pipe_reader->p_count = 0;
-    reader = pipe_reader->get_inner();
-  }
+  if (pipe_reader == nullptr) return reopen_reader(reader, keep_buffer, nullptr);
+  pipe_reader->p_count = 0;
+  LASreopenedInner what;
+  if (!reopen_reader(pipe_reader->get_inner(), keep_buffer, &what)) return 0;
+  pipe_reader->follow_reopened_inner(what);
+  return 1;
+}
+
+int LASinputOptions::reopen_reader(LASreader* reader, bool keep_buffer, LASreopenedInner* what) {
   if (stored) {
     LASreaderStored* stored_reader = dynamic_cast<LASreaderStored*>(reader);
     if (stored_reader == nullptr || !stored_reader->reopen()) {
@@ -1028,8 +1033,8 @@ int LASinputOptions::rebuild_reader(LASreader* reader, bool keep_buffer) {
       return 0;
     }
     // A stored buffered input holds the buffer points too.
-    if (!keep_buffer) stored_reader->remove_buffer();
-    if (pipe_reader) pipe_reader->follow_reopened_inner();
+    const bool dropped = !keep_buffer && stored_reader->remove_buffer();
+    if (what) *what = {true, dropped};
     return 1;
   }
   if (file_name_allocated == 0) {
@@ -1052,9 +1057,8 @@ int LASinputOptions::rebuild_reader(LASreader* reader, bool keep_buffer) {
       return 0;
     }
     reapply_area(reader);
-    if (!keep_buffer && buffered_reader->remove_buffer() && pipe_reader) {
-      pipe_reader->remove_buffer();
-    }
+    const bool dropped = !keep_buffer && buffered_reader->remove_buffer();
+    if (what) what->buffer_dropped = dropped;
     return 1;
   }
   if (!has_file_name) return 0;

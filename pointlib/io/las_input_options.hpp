@@ -15,6 +15,7 @@ class LASreaderTXT;
 class LASfilter;
 class LAStransform;
 class LASignore;
+struct LASreopenedInner;
 
 // The input side of every tool: takes the input options out of the argument
 // vector, keeps the input list, and opens one ready LASreader after another
@@ -177,6 +178,9 @@ class LASinputOptions : public LASinputFileList {
   // and the outermost reader, the one the tool sees, is handed the filter,
   // transform and ignore rules (a wrapper hands filter and transform inward).
   LASreader* wrap(LASreader* reader, const char* inner_word, const char* pipe_suffix);
+  // The second-pass reopen of a reader that is not pipe-on, or of the one inside it; `what`
+  // (when given) learns what the reopen changed.
+  int reopen_reader(LASreader* reader, bool keep_buffer, LASreopenedInner* what);
   void attach_all(LASreader* reader) const;
   // One area only (rectangle, else tile, else circle), as the indexed LAS
   // read serves one.

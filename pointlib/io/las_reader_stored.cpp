@@ -193,13 +193,36 @@ bool LASreaderStored::remove_buffer() {
 // ---------------------------------------------------------------------------
 // pipe-on
 
+namespace {
+
+// The reader down the wrapping chain that passes each of its pieces on.
+template <class Visit>
+bool any_in_chain(const LASreader* reader, Visit visit) {
+  while (reader) {
+    if (visit(*reader)) return true;
+    const auto* wrapping = dynamic_cast<const LASreaderWrapping*>(reader);
+    reader = wrapping ? wrapping->get_inner() : nullptr;
+  }
+  return false;
+}
+
+const LASreaderBuffered* buffered_in_chain(const LASreader* reader) {
+  const LASreaderBuffered* found = nullptr;
+  any_in_chain(reader, [&found](const LASreader& r) {
+    found = dynamic_cast<const LASreaderBuffered*>(&r);
+    return found != nullptr;
+  });
+  return found;
+}
+
+}  // namespace
+
 LASreaderPipeOn::LASreaderPipeOn() = default;
 
 LASreaderPipeOn::~LASreaderPipeOn() {
-  if (inner || writer) {
-    if (inner) inner->close_input(true);
-    inner.reset();
-  }
+  finish_copy();
+  if (inner) inner->close_input(true);
+  inner.reset();
   writer.reset();
 }
 
@@ -207,38 +230,74 @@ bool LASreaderPipeOn::open(LASreader* reader) {
   if (!take_over(reader)) return false;
   // A reader that goes away must make the writes fail, not end the process.
   ignore_broken_pipe_signal();
-  writer.reset(new LASwriterLAS());
-  if (!writer->open_cfile(stdout, &header, LAScompressorKind::raw, 0, kChunkSize)) {
-    writer.reset();
-    std::fprintf(stderr, "ERROR: opening laswriterlas to stdout\n");
-    return false;
-  }
+  // The filter, transform and area come after the open; the first read
+  // decides how the copy is made.
+  copy = Copy::undecided;
   npoints = stored_count(header);
   p_count = 0;
   return true;
 }
 
-void LASreaderPipeOn::remove_buffer() {
-  if (las_restore_original(&header) && inner) npoints = inner->npoints;
+bool LASreaderPipeOn::header_states_points() const {
+  if (npoints <= 0) return false;
+  return !any_in_chain(this, [](const LASreader& r) {
+    return r.get_filter() || r.get_transform() || r.inside != kInsideNone || r.applies_layers();
+  });
 }
 
-void LASreaderPipeOn::follow_reopened_inner() {
-  if (!inner) return;
-  take_over_header();
-  npoints = inner->npoints;
+void LASreaderPipeOn::begin_counting() {
+  counted = LASpointInventory();
+  counted_main = LASpointInventory();
+  main_taken = false;
+  buffered_source = buffered_in_chain(inner.get());
+  copy = Copy::counting;
 }
 
-bool LASreaderPipeOn::read_one_point() {
-  if (inner->read_point()) {
-    point.assign(inner->point);
-    if (writer && !writer->write_one_point(&point)) {
-      std::fprintf(stderr, "ERROR: cannot write point %" PRId64 " to stdout. pipe closed?\n",
-                   p_count);
-      own_failure = true;
-      writer.reset();
-    }
-    p_count++;
-    return true;
+void LASreaderPipeOn::begin_first_pass() {
+  if (header_states_points()) {
+    copy = open_writer(header) ? Copy::streaming : Copy::done;
+  } else {
+    begin_counting();
+  }
+}
+
+bool LASreaderPipeOn::open_writer(const LASheader& h) {
+  writer.reset(new LASwriterLAS());
+  if (!writer->open_cfile(stdout, &h, LAScompressorKind::raw, 0, kChunkSize)) {
+    writer.reset();
+    std::fprintf(stderr, "ERROR: opening laswriterlas to stdout\n");
+    own_failure = true;
+    return false;
+  }
+  return true;
+}
+
+void LASreaderPipeOn::write_point() {
+  if (!writer->write_one_point(&point)) {
+    std::fprintf(stderr, "ERROR: cannot write point %" PRId64 " to stdout. pipe closed?\n",
+                 p_count);
+    own_failure = true;
+    writer.reset();
+  }
+}
+
+void LASreaderPipeOn::count_point() {
+  // A buffered reader delivers the main file's points first.
+  if (buffered_source && !main_taken &&
+      buffered_source->p_count > buffered_source->get_main_points()) {
+    counted_main = counted;
+    main_taken = true;
+  }
+  counted.count_point(point);
+}
+
+void LASreaderPipeOn::end_pass() {
+  if (copy == Copy::counting) {
+    if (!main_taken) counted_main = counted;
+    main_taken = true;
+    buffered_source = nullptr;  // a stored reader deletes it at the end of its pass
+    copy = Copy::counted;
+    return;
   }
   if (writer) {
     if (writer->close_output(true) < 0 || std::fflush(stdout) != 0) {
@@ -247,6 +306,80 @@ bool LASreaderPipeOn::read_one_point() {
     }
     writer.reset();
   }
+  if (copy == Copy::streaming || copy == Copy::writing) copy = Copy::done;
+}
+
+void LASreaderPipeOn::write_counted(bool buffer_dropped) {
+  copy_header.assign(header);
+  if (!(buffer_dropped ? counted_main : counted).describe_in(&copy_header)) {
+    own_failure = true;
+    copy = Copy::done;
+    return;
+  }
+  copy = open_writer(copy_header) ? Copy::writing : Copy::done;
+}
+
+void LASreaderPipeOn::follow_reopened_inner(const LASreopenedInner& what) {
+  if (!inner) return;
+  inner_open = true;
+  if (what.header_renewed) {
+    take_over_header();
+    npoints = inner->npoints;
+  } else if (what.buffer_dropped && las_restore_original(&header)) {
+    npoints = inner->npoints;
+  }
+  if (writer) {
+    // The points the copy's header announced were not all read.
+    std::fprintf(stderr, "ERROR: input reopened before its LAS copy on stdout was complete\n");
+    own_failure = true;
+    writer.reset();
+    copy = Copy::done;
+    return;
+  }
+  if (copy == Copy::counted) {
+    write_counted(what.buffer_dropped);
+  } else if (copy == Copy::counting) {
+    begin_counting();  // the counting pass ended early: this one counts anew
+  }
+}
+
+bool LASreaderPipeOn::finish_copy() {
+  if (copy == Copy::writing && writer && inner && inner_open) {
+    while (read_point()) {
+    }
+  } else if (copy == Copy::writing && writer) {
+    std::fprintf(stderr, "ERROR: input closed before its LAS copy on stdout was complete\n");
+    own_failure = true;
+    writer.reset();
+    copy = Copy::done;
+  } else if (copy == Copy::counted) {
+    if (counted.number_of_point_records == 0) {
+      // No point to write: the copy is its header alone.
+      write_counted(false);
+      end_pass();
+    } else {
+      std::fprintf(stderr,
+                   "ERROR: the input was not read again. its LAS copy on stdout is not written\n");
+      own_failure = true;
+      copy = Copy::done;
+    }
+  }
+  return !own_failure;
+}
+
+bool LASreaderPipeOn::read_one_point() {
+  if (copy == Copy::undecided) begin_first_pass();
+  if (inner->read_point()) {
+    point.assign(inner->point);
+    if (copy == Copy::counting) {
+      count_point();
+    } else if (writer) {
+      write_point();
+    }
+    p_count++;
+    return true;
+  }
+  end_pass();
   point.zero();
   return false;
 }

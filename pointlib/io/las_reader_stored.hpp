@@ -6,8 +6,10 @@
 
 #include "core/byte_stream_out.hpp"
 #include "core/las_reader.hpp"
+#include "core/las_writer.hpp"
 
 class ByteStreamInArrayLE;
+class LASreaderBuffered;
 class LASreaderLAS;
 class LASwriterLAS;
 
@@ -86,24 +88,38 @@ class LASreaderStored : public LASreaderWrapping {
   int64_t replay_limit = -1;  // points a replay delivers; -1 for all
 };
 
+// What reopening the reader inside a pipe-on reader for the next pass changed.
+struct LASreopenedInner {
+  bool header_renewed = false;  // its header was made anew (a stored replay)
+  bool buffer_dropped = false;  // its buffer points are left out from now on
+};
+
 // Passes the wrapped reader's points on and writes them, uncompressed, as a
-// LAS file to standard output during the first pass.
+// LAS file to standard output. The header goes out before the points and
+// cannot be corrected on a pipe, so it must state them: when nothing attached
+// can drop or change points, the first pass is written as it is read;
+// otherwise the first pass only counts what it delivers, and the pass after
+// the reopen writes the points behind a header made from that count.
 class LASreaderPipeOn : public LASreaderWrapping {
  public:
   LASreaderPipeOn();
   ~LASreaderPipeOn() override;
 
   bool open(LASreader* reader);
-  // After the wrapped reader dropped its buffer points: the header shows the
-  // main file's counts and bounds again.
-  void remove_buffer();
-  // After the wrapped stored reader was reopened: its header, which knows
-  // what only the first pass could tell (the count and bounds of text from a
-  // pipe), becomes this one's.
-  void follow_reopened_inner();
+  // After the wrapped reader was opened again for the next pass: its header,
+  // which knows what only the first pass could tell (the count and bounds of
+  // text from a pipe), becomes this one's; without the buffer points it shows
+  // the main file's counts and bounds again. A counted first pass opens the
+  // copy on standard output here.
+  void follow_reopened_inner(const LASreopenedInner& what);
   void close_input(bool close_stream = true) override {
     if (inner) inner->close_input(close_stream);
+    inner_open = false;
   }
+  // Completes the copy on standard output when a run ends before the pass
+  // that writes it has read every point. False (message printed, failed()
+  // then true) when the copy cannot be made whole.
+  bool finish_copy();
   // True once a write to standard output failed (a closed pipe).
   bool write_failed() const { return own_failure; }
 
@@ -111,7 +127,30 @@ class LASreaderPipeOn : public LASreaderWrapping {
   bool read_one_point() override;
 
  private:
+  enum class Copy { undecided, streaming, counting, counted, writing, done };
+
+  // Whether the input's header already states the points this reader will
+  // deliver: no filter, transform or area of interest, and a known count.
+  bool header_states_points() const;
+  void begin_first_pass();
+  void begin_counting();
+  bool open_writer(const LASheader& h);
+  // Opens the copy behind a header made from the counted first pass.
+  void write_counted(bool buffer_dropped);
+  void write_point();
+  void count_point();
+  void end_pass();
+
   std::unique_ptr<LASwriterLAS> writer;
+  Copy copy = Copy::undecided;
+  LASheader copy_header;  // what the copy on standard output states
+  LASpointInventory counted;
+  // The points of the main file alone, for a pass that leaves the buffer
+  // points out; the buffered reader is only asked while it delivers.
+  LASpointInventory counted_main;
+  bool main_taken = false;
+  const LASreaderBuffered* buffered_source = nullptr;
+  bool inner_open = true;  // false between a close and the next reopen
 };
 
 #endif  // POINTLIB_IO_LAS_READER_STORED_HPP

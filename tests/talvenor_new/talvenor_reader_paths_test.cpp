@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <ostream>
 #include <string>
@@ -425,6 +426,7 @@ struct OptionRow {
 };
 
 const OptionRow kOptionRows[] = {
+    {"no option", false, false, false},
     {"filter", true, false, false},
     {"transform", false, true, false},
     {"ignore", false, false, true},
@@ -549,6 +551,53 @@ void expect_options_done(const FixtureContents& plain, const std::vector<Fixture
   }
 }
 
+// The LAS files a pipe-on run put on standard output, one per input tile, one
+// after the other; each header must state the records that follow it: their
+// count, returns-by-number and bounds. The count also marks where the next
+// file starts, so a count that lies leaves bytes over or falls short.
+void expect_piped_headers_true(const std::string& out, size_t files, const std::string& what) {
+  const std::vector<uint8_t> all(out.begin(), out.end());
+  size_t at = 0;
+  for (size_t f = 0; f < files; f++) {
+    const std::string which = what + ", piped file " + std::to_string(f);
+    ASSERT_LE(at + 227, all.size()) << which;
+    const std::vector<uint8_t> rest(all.begin() + at, all.end());
+    const uint32_t offset = fixture_get_u32(rest, 96);
+    const uint16_t length = fixture_get_u16(rest, 105);
+    uint64_t count = fixture_get_u32(rest, 107);
+    if (rest[25] >= 4 && count == 0) count = fixture_get_u64(rest, 247);
+    const uint64_t size = offset + count * length;
+    ASSERT_LE(size, rest.size()) << which;
+    FixtureContents piped;
+    std::string error;
+    ASSERT_TRUE(
+        fixture_read_bytes(std::vector<uint8_t>(rest.begin(), rest.begin() + size), &piped, &error))
+        << which << ": " << error;
+    ASSERT_EQ(piped.points.size(), count) << which;
+    std::array<uint32_t, 5> by_return = {};
+    double box[6] = {0, 0, 0, 0, 0, 0};  // min x y z, max x y z
+    for (size_t k = 0; k < piped.points.size(); k++) {
+      const FixturePoint& p = piped.points[k];
+      if (p.return_number >= 1 && p.return_number <= 5) by_return[p.return_number - 1]++;
+      const int32_t raw[3] = {p.X, p.Y, p.Z};
+      for (int axis = 0; axis < 3; axis++) {
+        const double v = raw[axis] * piped.header.scale[axis] + piped.header.offset[axis];
+        if (k == 0 || v < box[axis]) box[axis] = v;
+        if (k == 0 || v > box[3 + axis]) box[3 + axis] = v;
+      }
+    }
+    EXPECT_EQ(piped.header.number_of_points_by_return, by_return) << which;
+    if (!piped.points.empty()) {
+      const double header_box[6] = {piped.header.min_x, piped.header.min_y, piped.header.min_z,
+                                    piped.header.max_x, piped.header.max_y, piped.header.max_z};
+      for (int k = 0; k < 6; k++)
+        EXPECT_NEAR(header_box[k], box[k], 1e-6) << which << ", bound " << k;
+    }
+    at += size;
+  }
+  EXPECT_EQ(at, all.size()) << what << ": bytes after the piped files";
+}
+
 TEST(TalvenorReaderPaths, FilterTransformAndIgnoreRideEveryRoad) {
   ProgramDir dir;
   const std::vector<FixturePoint> points = option_points();
@@ -602,6 +651,7 @@ TEST(TalvenorReaderPaths, FilterTransformAndIgnoreRideEveryRoad) {
         }
         const ProgramRun run = run_program(kProgram, args, dir.path(), input);
         ASSERT_EQ(run.exit_code, 0) << run.err;
+        if (road.pipe_on) expect_piped_headers_true(run.out, road.buffered ? 2 : 1, what);
         if (road.buffered) {
           for (int k = 0; k < 2; k++) {
             const std::string name = dir.file("half" + std::to_string(k) + "_g.las");
@@ -636,6 +686,42 @@ TEST(TalvenorReaderPaths, FilterTransformAndIgnoreRideEveryRoad) {
         std::remove(dir.file("out.las").c_str());
       }
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A filter that keeps no point: the ground tool copies (or, with -skip_files,
+// skips) the file, and the pipe-on copy is a LAS file of no points whose
+// header says so.
+struct EmptyCopyCase {
+  const char* name;
+  std::vector<std::string> words;
+};
+
+const EmptyCopyCase kEmptyCopyCases[] = {
+    {"copied", {"-pipe_on"}},
+    {"skipped", {"-pipe_on", "-skip_files"}},
+};
+
+TEST(TalvenorReaderPaths, PipeOnCopyOfNoPointsSaysSo) {
+  ProgramDir dir;
+  const std::string whole = dir.file("whole.las");
+  ASSERT_TRUE(write_option_las(whole, option_points()));
+  for (const EmptyCopyCase& c : kEmptyCopyCases) {
+    SCOPED_TRACE(c.name);
+    const ProgramRun run = run_program(
+        kProgram,
+        joined({"-i", whole, "-drop_z_above", "-100000", "-o", dir.file("out.las")}, c.words),
+        dir.path());
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    expect_piped_headers_true(run.out, 1, c.name);
+    const std::vector<uint8_t> bytes(run.out.begin(), run.out.end());
+    ASSERT_GT(bytes.size(), 111u);
+    EXPECT_EQ(fixture_get_u32(bytes, 107), 0u);
+    std::remove(dir.file("out.las").c_str());
   }
 }
 

@@ -15,6 +15,7 @@
 #include "ground/ground_output.hpp"
 #include "io/las_input_options.hpp"
 #include "io/las_output_options.hpp"
+#include "io/las_reader_stored.hpp"
 #include "platform/crt_random.hpp"
 #include "platform/run_messages.hpp"
 
@@ -178,22 +179,6 @@ void reopen(std::unique_ptr<LASreader>& reader, GroundFileIO& io) {
   if (!io.reopen(reader)) throw Fatal{false};
 }
 
-// A header's counts, bounds and returns from an inventory of the points. Point formats from 6
-// on keep their counts in the 64-bit fields only. False (message printed) when a count does not
-// fit the header's version.
-bool describe_points(const LASpointInventory& inventory, LASheader& header) {
-  if (!inventory.write_to_header(&header)) {
-    std::fprintf(stderr, "ERROR: %" PRId64 " points do not fit the point counts of LAS %d.%d\n",
-                 inventory.number_of_point_records, header.version_major, header.version_minor);
-    return false;
-  }
-  if (header.point_data_format > 5) {
-    header.number_of_point_records = 0;
-    for (uint32_t& n : header.number_of_points_by_return) n = 0;
-  }
-  return true;
-}
-
 // An output whose header cannot be corrected after its points (a pipe) must say before them what
 // they will be: a pass ahead runs every point through `mark` (which returns the point as it will
 // be written) and counts it into `header`, then the reader is opened again. The random state is
@@ -207,7 +192,7 @@ bool count_ahead(std::unique_ptr<LASreader>& reader, GroundFileIO& io, LASheader
   while (reader->read_point()) inventory.count_point(mark());
   crt_srand(random_state);
   if (input_failed(reader, io)) return false;
-  if (!describe_points(inventory, header)) return false;
+  if (!inventory.describe_in(&header)) return false;
   reopen(reader, io);
   return true;
 }
@@ -241,8 +226,11 @@ GroundFileResult copy_or_skip_file(const GroundSettings& s, std::unique_ptr<LASr
   const CopyHeights heights = copy_heights(s);
   if (s.skip_files) {
     print_note(" skipping '%s' ...\n", shown(io.input_name, "stdin"));
+    // A copy of the input on standard output is owed all the same.
+    auto* pipe_reader = dynamic_cast<LASreaderPipeOn*>(reader.get());
+    const bool copied = pipe_reader == nullptr || pipe_reader->finish_copy();
     reader.reset();
-    return GroundFileResult::kSkipped;
+    return copied ? GroundFileResult::kSkipped : GroundFileResult::kFailed;
   }
   const bool layered = bool(io.open_layer_writer);
   // With -olay the copy is recorded as layers that change no class, so that the LAY file
