@@ -593,7 +593,7 @@ bool LASwriterLAS::close_chunk() {
 int64_t LASwriterLAS::close_output(bool update_npoints) {
   if (stream == nullptr) return -1;
   int64_t bytes = -1;
-  if (npoints != p_count && (npoints != 0 || !update_npoints)) {
+  if (!count_may_change && npoints != p_count && (npoints != 0 || !update_npoints)) {
     print_note("WARNING: written %" PRId64 " points but expected %" PRId64 " points\n", p_count,
                npoints);
   }

@@ -36,6 +36,9 @@ class LASwriterLAS : public LASwriter {
 
   // Whether closing deletes the stream (true unless a caller keeps it).
   void set_delete_stream(bool value) { delete_stream = value; }
+  // For a writer whose header count is only a guess (points that a filter may drop): closing
+  // sets the count written without warning that it differs.
+  void expect_count_change() { count_may_change = true; }
   ByteStreamOut* get_stream() const { return stream; }
 
  private:
@@ -49,6 +52,7 @@ class LASwriterLAS : public LASwriter {
   FILE* file = nullptr;
   ByteStreamOut* stream = nullptr;
   bool delete_stream = true;
+  bool count_may_change = false;
   std::unique_ptr<LASpointRecordWriter> writer;
   int64_t header_start_position = 0;
   uint32_t written_header_size = 0;

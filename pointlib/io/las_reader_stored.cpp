@@ -75,8 +75,8 @@ bool LASreaderStored::open(LASreader* reader) {
     return false;
   }
   // A filter may keep fewer points than the header counts; the stored header
-  // takes the count written, without a warning.
-  writer->npoints = 0;
+  // takes the count written (none at all included), without a warning.
+  writer->expect_count_change();
   first_pass_header.assign(header);
   npoints = stored_count(header);
   p_count = 0;

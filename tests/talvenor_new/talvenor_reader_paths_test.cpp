@@ -704,7 +704,30 @@ struct EmptyCopyCase {
 const EmptyCopyCase kEmptyCopyCases[] = {
     {"copied", {"-pipe_on"}},
     {"skipped", {"-pipe_on", "-skip_files"}},
+    {"stored, copied", {"-pipe_on", "-stored"}},
 };
+
+// The same filter on the roads without a pipe-on copy: the file is copied with a header of no
+// points and the run succeeds, whether or not the points are kept in memory for the second pass.
+TEST(TalvenorReaderPaths, FilterThatKeepsNoPointCopiesAnEmptyFile) {
+  ProgramDir dir;
+  const std::string whole = dir.file("whole.las");
+  ASSERT_TRUE(write_option_las(whole, option_points()));
+  for (const std::vector<std::string>& road :
+       {std::vector<std::string>{}, {"-stored"}, {"-merged"}, {"-merged", "-stored"}}) {
+    SCOPED_TRACE(::testing::PrintToString(road));
+    const std::string out = dir.file("out.las");
+    const ProgramRun run =
+        run_program(kProgram, joined({"-i", whole, "-drop_z_above", "-100000", "-o", out}, road),
+                    dir.path());
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    const std::string text = file_text(out);
+    const std::vector<uint8_t> bytes(text.begin(), text.end());
+    ASSERT_GT(bytes.size(), 111u);
+    EXPECT_EQ(fixture_get_u32(bytes, 107), 0u);
+    std::remove(out.c_str());
+  }
+}
 
 TEST(TalvenorReaderPaths, PipeOnCopyOfNoPointsSaysSo) {
   ProgramDir dir;
