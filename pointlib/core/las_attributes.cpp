@@ -7,6 +7,7 @@
 #include <new>
 
 #include "core/las_point.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -236,11 +237,10 @@ bool LASattributeTable::check_extra_bytes(int32_t extra_bytes_number) {
   }
   if (keep == number_attributes) return true;
   for (int32_t i = keep; i < number_attributes; i++) {
-    std::fprintf(stderr,
-                 "WARNING: attribute %d ('%.32s') of %d bytes at offset %d does not fit into %d "
-                 "extra bytes. ignoring it.\n",
-                 i, attributes[i].name, attribute_sizes[i], attribute_starts[i],
-                 extra_bytes_number);
+    print_note(
+        "WARNING: attribute %d ('%.32s') of %d bytes at offset %d does not fit into %d "
+        "extra bytes. ignoring it.\n",
+        i, attributes[i].name, attribute_sizes[i], attribute_starts[i], extra_bytes_number);
   }
   number_attributes = keep;
   attributes.resize(keep);

@@ -1,4 +1,5 @@
 #include "core/las_header.hpp"
+#include "platform/run_messages.hpp"
 
 #include <algorithm>
 #include <cstdint>
@@ -252,9 +253,8 @@ bool LASheader::validate() const {
     return false;
   }
   if (version_major != 1 || version_minor > 4) {
-    std::fprintf(stderr,
-                 "WARNING: unknown version %d.%d (should be 1.0 or 1.1 or 1.2 or 1.3 or 1.4)\n",
-                 version_major, version_minor);
+    print_note("WARNING: unknown version %d.%d (should be 1.0 or 1.1 or 1.2 or 1.3 or 1.4)\n",
+               version_major, version_minor);
   }
   if (header_size < 227) {
     std::fprintf(stderr, "ERROR: header size is %d but should be at least 227\n", header_size);
@@ -265,13 +265,13 @@ bool LASheader::validate() const {
                  static_cast<int>(offset_to_point_data), header_size);
     return false;
   }
-  if (x_scale_factor == 0.0) std::fprintf(stderr, "WARNING: x scale factor is zero.\n");
-  if (y_scale_factor == 0.0) std::fprintf(stderr, "WARNING: y scale factor is zero.\n");
-  if (z_scale_factor == 0.0) std::fprintf(stderr, "WARNING: z scale factor is zero.\n");
+  if (x_scale_factor == 0.0) print_note("WARNING: x scale factor is zero.\n");
+  if (y_scale_factor == 0.0) print_note("WARNING: y scale factor is zero.\n");
+  if (z_scale_factor == 0.0) print_note("WARNING: z scale factor is zero.\n");
   if ((number_of_point_records != 0 || extended_number_of_point_records != 0) &&
       (max_x < min_x || min_y > max_y || min_z > max_z)) {
-    std::fprintf(stderr, "WARNING: invalid bounding box [ %g %g %g / %g %g %g ]\n", min_x, min_y,
-                 min_z, max_x, max_y, max_z);
+    print_note("WARNING: invalid bounding box [ %g %g %g / %g %g %g ]\n", min_x, min_y, min_z,
+               max_x, max_y, max_z);
   }
   return true;
 }
@@ -401,12 +401,12 @@ void las_fit_bounds_to_integers(LASheader* header, bool* rescale, bool* reoffset
     double new_scale = scale;
     while (outside_i32(maxs[a], mins[a], new_offset, new_scale)) new_scale *= 10.0;
     if (new_scale != scale) {
-      std::fprintf(stderr, kScaleWarning[a], scale, new_scale);
+      print_note(kScaleWarning[a], scale, new_scale);
       *scales[a] = new_scale;
       *rescale = true;
     }
     if (outside_i32(maxs[a], mins[a], offset, new_scale)) {
-      std::fprintf(stderr, kOffsetWarning[a], offset, new_offset);
+      print_note(kOffsetWarning[a], offset, new_offset);
       *offsets[a] = new_offset;
       *reoffset = true;
     }

@@ -6,6 +6,7 @@
 
 #include "core/byte_stream_in.hpp"
 #include "core/byte_stream_out.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -212,10 +213,10 @@ bool LAScompressorSetup::setup_from_point_type(uint8_t point_type, uint16_t poin
              have_wavepacket = f.wavepacket;
   int extra = static_cast<int>(point_size) - f.size;
   if (extra < 0) {
-    std::fprintf(stderr,
-                 "WARNING: point size %d too small by %d bytes for point type %d. assuming "
-                 "point_size of %d\n",
-                 point_size, -extra, point_type, f.size);
+    print_note(
+        "WARNING: point size %d too small by %d bytes for point type %d. assuming "
+        "point_size of %d\n",
+        point_size, -extra, point_type, f.size);
     extra = 0;
   }
   const bool legacy_layout = extended && (options & 1u);

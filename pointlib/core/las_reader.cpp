@@ -75,10 +75,10 @@ void LASreader::quantize_header_bounds() {
     if ((*b.value > 0) == (snapped > 0)) {
       *b.value = snapped;
     } else {
-      std::fprintf(stderr, "WARNING: quantization sign flip for %s from %g to %g.\n", b.name,
-                   *b.value, snapped);
-      std::fprintf(stderr, "         set scale factor for %c coarser than %g with '-rescale'\n",
-                   b.axis, b.scale);
+      print_note("WARNING: quantization sign flip for %s from %g to %g.\n", b.name, *b.value,
+                 snapped);
+      print_note("         set scale factor for %c coarser than %g with '-rescale'\n", b.axis,
+                 b.scale);
     }
   }
 }

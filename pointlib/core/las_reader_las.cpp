@@ -9,6 +9,7 @@
 
 #include "core/las_point_record_reader.hpp"
 #include "io/las_index.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -84,83 +85,81 @@ void interpret_record(LASheader& header, const char* user_id, uint16_t record_id
   const char* kind = extended ? "extended variable length records" : "variable length records";
   if (is_user(user_id, "LASF_Projection")) {
     if (data == nullptr || length == 0) {
-      std::fprintf(stderr, "WARNING: no payload for LASF_Projection VLR with record_id %d.\n",
-                   record_id);
+      print_note("WARNING: no payload for LASF_Projection VLR with record_id %d.\n", record_id);
       return;
     }
     switch (record_id) {
       case 34735: {
         if (header.vlr_geo_keys) {
-          std::fprintf(stderr, "WARNING: %s contain more than one GeoKeyDirectoryTag\n", kind);
+          print_note("WARNING: %s contain more than one GeoKeyDirectoryTag\n", kind);
         }
         // The key count must be covered by the payload, or key look-ups
         // would read past it.
         uint16_t keys = 0;
         if (length >= 8) ByteStreamInArrayLE(data + 6, 2).read_u16_le(&keys);
         if (length < 8 || length < 8 + 8 * static_cast<uint64_t>(keys)) {
-          std::fprintf(stderr,
-                       "WARNING: GeoKeyDirectoryTag of %d bytes cannot hold %d keys. ignoring "
-                       "it.\n",
-                       static_cast<int>(length), keys);
+          print_note(
+              "WARNING: GeoKeyDirectoryTag of %d bytes cannot hold %d keys. ignoring "
+              "it.\n",
+              static_cast<int>(length), keys);
           return;
         }
         header.vlr_geo_keys = reinterpret_cast<LASvlrGeoKeys*>(data);
         header.vlr_geo_key_entries = reinterpret_cast<LASvlrKeyEntry*>(data + 8);
         const char* who = extended ? "evlr_geo_keys" : "vlr_geo_keys";
         if (header.vlr_geo_keys->key_directory_version != 1) {
-          std::fprintf(stderr, "WARNING: wrong %s->key_directory_version: %d != 1\n", who,
-                       header.vlr_geo_keys->key_directory_version);
+          print_note("WARNING: wrong %s->key_directory_version: %d != 1\n", who,
+                     header.vlr_geo_keys->key_directory_version);
         }
         if (header.vlr_geo_keys->key_revision != 1) {
-          std::fprintf(stderr, "WARNING: wrong %s->key_revision: %d != 1\n", who,
-                       header.vlr_geo_keys->key_revision);
+          print_note("WARNING: wrong %s->key_revision: %d != 1\n", who,
+                     header.vlr_geo_keys->key_revision);
         }
         if (header.vlr_geo_keys->minor_revision != 0) {
-          std::fprintf(stderr, "WARNING: wrong %s->minor_revision: %d != 0\n", who,
-                       header.vlr_geo_keys->minor_revision);
+          print_note("WARNING: wrong %s->minor_revision: %d != 0\n", who,
+                     header.vlr_geo_keys->minor_revision);
         }
         break;
       }
       case 34736:
         if (header.vlr_geo_double_params) {
-          std::fprintf(stderr, "WARNING: %s contain more than one %s\n", kind,
-                       extended ? "GeoF64ParamsTag" : "GeoDoubleParamsTag");
+          print_note("WARNING: %s contain more than one %s\n", kind,
+                     extended ? "GeoF64ParamsTag" : "GeoDoubleParamsTag");
         }
         header.vlr_geo_double_params = reinterpret_cast<double*>(data);
         break;
       case 34737:
         if (header.vlr_geo_ascii_params) {
-          std::fprintf(stderr, "WARNING: %s contain more than one GeoAsciiParamsTag\n", kind);
+          print_note("WARNING: %s contain more than one GeoAsciiParamsTag\n", kind);
         }
         header.vlr_geo_ascii_params = reinterpret_cast<char*>(data);
         break;
       case 2111:
         if (header.vlr_geo_ogc_wkt_math) {
-          std::fprintf(stderr, "WARNING: %s contain more than one WKT OGC MATH TRANSFORM\n", kind);
+          print_note("WARNING: %s contain more than one WKT OGC MATH TRANSFORM\n", kind);
         }
         header.vlr_geo_ogc_wkt_math = reinterpret_cast<char*>(data);
         break;
       case 2112:
         if (header.vlr_geo_ogc_wkt) {
-          std::fprintf(stderr, "WARNING: %s contain more than one WKT OGC COORDINATE SYSTEM\n",
-                       kind);
+          print_note("WARNING: %s contain more than one WKT OGC COORDINATE SYSTEM\n", kind);
         }
         header.vlr_geo_ogc_wkt = reinterpret_cast<char*>(data);
         break;
       default:
-        std::fprintf(stderr, "WARNING: unknown LASF_Projection %s with record_id %d.\n",
-                     extended ? "EVLR" : "VLR", record_id);
+        print_note("WARNING: unknown LASF_Projection %s with record_id %d.\n",
+                   extended ? "EVLR" : "VLR", record_id);
     }
     return;
   }
   if (!is_user(user_id, "LASF_Spec")) return;
   if (data == nullptr || length == 0) {
-    std::fprintf(stderr, "WARNING: no payload for LASF_Spec (not specification-conform).\n");
+    print_note("WARNING: no payload for LASF_Spec (not specification-conform).\n");
     return;
   }
   if (record_id == 0) {
     if (header.vlr_classification) {
-      std::fprintf(stderr, "WARNING: %s contain more than one ClassificationLookup\n", kind);
+      print_note("WARNING: %s contain more than one ClassificationLookup\n", kind);
     }
     header.vlr_classification = reinterpret_cast<LASvlrClassification*>(data);
   } else if (record_id == 4) {
@@ -171,8 +170,8 @@ void interpret_record(LASheader& header, const char* user_id, uint16_t record_id
     if (!extended) {
       for (uint32_t i = 0; i < n; i++) {
         if (descriptors[i].data_type > 10) {
-          std::fprintf(stderr, "WARNING: data type %d of attribute %d ('%.32s') is deprecated\n",
-                       descriptors[i].data_type, i, descriptors[i].name);
+          print_note("WARNING: data type %d of attribute %d ('%.32s') is deprecated\n",
+                     descriptors[i].data_type, i, descriptors[i].name);
         }
       }
     }
@@ -182,15 +181,14 @@ void interpret_record(LASheader& header, const char* user_id, uint16_t record_id
       header.vlr_wave_packet_descr.reset(new LASvlrWavePacketDescr*[256]());
     }
     if (header.vlr_wave_packet_descr[index]) {
-      std::fprintf(stderr, "WARNING: %s defines wave packet descr %d more than once\n",
-                   extended ? "extended variable length records" : "variable length records",
-                   index);
+      print_note("WARNING: %s defines wave packet descr %d more than once\n",
+                 extended ? "extended variable length records" : "variable length records", index);
     }
     if (!extended && length != 26) {
-      std::fprintf(stderr,
-                   "WARNING: variable length record payload for wave packet descr %d is %d "
-                   "instead of 26 bytes\n",
-                   index, static_cast<int>(length));
+      print_note(
+          "WARNING: variable length record payload for wave packet descr %d is %d "
+          "instead of 26 bytes\n",
+          index, static_cast<int>(length));
     }
     // A shorter payload cannot be read as a descriptor at all.
     if (length < 26) return;
@@ -199,21 +197,21 @@ void interpret_record(LASheader& header, const char* user_id, uint16_t record_id
     if (extended) return;
     const int bits = descr->get_bits_per_sample();
     if (bits != 8 && bits != 16) {
-      std::fprintf(stderr,
-                   "WARNING: bits per sample for wave packet descr %d is %d instead of 8 "
-                   "or 16\n",
-                   index, bits);
+      print_note(
+          "WARNING: bits per sample for wave packet descr %d is %d instead of 8 "
+          "or 16\n",
+          index, bits);
     }
     if (descr->get_number_of_samples() == 0) {
-      std::fprintf(stderr, "WARNING: number of samples for wave packet descr %d is zero\n", index);
+      print_note("WARNING: number of samples for wave packet descr %d is zero\n", index);
     } else if (descr->get_number_of_samples() > 8096) {
-      std::fprintf(stderr,
-                   "WARNING: number of samples of %u for wave packet descr %d is with unusually "
-                   "large\n",
-                   descr->get_number_of_samples(), index);
+      print_note(
+          "WARNING: number of samples of %u for wave packet descr %d is with unusually "
+          "large\n",
+          descr->get_number_of_samples(), index);
     }
     if (descr->get_temporal_spacing() == 0) {
-      std::fprintf(stderr, "WARNING: temporal spacing for wave packet descr %d is zero\n", index);
+      print_note("WARNING: temporal spacing for wave packet descr %d is zero\n", index);
     }
   }
 }
@@ -272,10 +270,9 @@ bool read_compressor(ByteStreamIn* stream, uint64_t length, LAScompressorSetup* 
   if (!setup->from_payload(payload.data(), static_cast<uint32_t>(got))) return false;
   if (got < length) return false;
   if (setup->payload_size() != length) {
-    std::fprintf(stderr,
-                 "WARNING: compressor record of %" PRIu64
-                 " bytes holds %d items of %u bytes. skipping the rest.\n",
-                 length, setup->num_items, setup->payload_size());
+    print_note("WARNING: compressor record of %" PRIu64
+               " bytes holds %d items of %u bytes. skipping the rest.\n",
+               length, setup->num_items, setup->payload_size());
   }
   return true;
 }
@@ -309,7 +306,7 @@ bool LASreaderLAS::open_file(const char* name, int io_buffer_size, bool peek_onl
   file_name = name;
   if (io_buffer_size > 0 &&
       std::setvbuf(file, nullptr, _IOFBF, static_cast<size_t>(io_buffer_size)) != 0) {
-    std::fprintf(stderr, "WARNING: setvbuf() failed with buffer size %d\n", io_buffer_size);
+    print_note("WARNING: setvbuf() failed with buffer size %d\n", io_buffer_size);
   }
   return open_stream(new ByteStreamInFileLE(file), peek_only, decompress_selective);
 }
@@ -402,9 +399,8 @@ bool LASreaderLAS::read_header(bool peek_only) {
       }
       known = 235;
     } else {
-      std::fprintf(stderr,
-                   "WARNING: for LAS 1.%d header_size should at least be 235 but it is only %d\n",
-                   h.version_minor, h.header_size);
+      print_note("WARNING: for LAS 1.%d header_size should at least be 235 but it is only %d\n",
+                 h.version_minor, h.header_size);
     }
   }
   if (h.version_major == 1 && h.version_minor >= 4) {
@@ -503,10 +499,10 @@ bool LASreaderLAS::read_vlrs(bool* vlrs_cut) {
     const int64_t left = static_cast<int64_t>(h.offset_to_point_data) - h.header_size - vlrs_size;
     const int slot = static_cast<int>(h.vlrs.size());
     if (left < 54) {
-      std::fprintf(stderr,
-                   "WARNING: only %d bytes until point block after reading %d of %d vlrs. "
-                   "skipping remaining vlrs ...\n",
-                   static_cast<int>(left), static_cast<int>(k), static_cast<int>(announced));
+      print_note(
+          "WARNING: only %d bytes until point block after reading %d of %d vlrs. "
+          "skipping remaining vlrs ...\n",
+          static_cast<int>(left), static_cast<int>(k), static_cast<int>(announced));
       *vlrs_cut = true;
       break;
     }
@@ -520,10 +516,10 @@ bool LASreaderLAS::read_vlrs(bool* vlrs_cut) {
       return false;
     }
     if (54 + vlr.record_length_after_header > left) {
-      std::fprintf(stderr,
-                   "WARNING: only %d bytes until point block when trying to read %d bytes into "
-                   "header.vlrs[%d].data\n",
-                   static_cast<int>(left - 54), vlr.record_length_after_header, slot);
+      print_note(
+          "WARNING: only %d bytes until point block when trying to read %d bytes into "
+          "header.vlrs[%d].data\n",
+          static_cast<int>(left - 54), vlr.record_length_after_header, slot);
       vlr.record_length_after_header = static_cast<uint16_t>(left - 54);
     }
     const uint16_t length = vlr.record_length_after_header;
@@ -608,9 +604,9 @@ bool LASreaderLAS::read_evlrs() {
   }
   evlr_start = h.start_of_first_extended_variable_length_record;
   if (!stream->can_seek()) {
-    std::fprintf(stderr, "WARNING: LAS %d.%d file has %d EVLRs but stream is not seekable ...\n",
-                 h.version_major, h.version_minor,
-                 static_cast<int>(h.number_of_extended_variable_length_records));
+    print_note("WARNING: LAS %d.%d file has %d EVLRs but stream is not seekable ...\n",
+               h.version_major, h.version_minor,
+               static_cast<int>(h.number_of_extended_variable_length_records));
     h.number_of_extended_variable_length_records = 0;
     return true;
   }
@@ -625,10 +621,9 @@ bool LASreaderLAS::read_evlrs() {
   if (start > static_cast<uint64_t>(file_size) || file_size - static_cast<int64_t>(start) < 60) {
     // The writer could not put them where it said (a stream it could not
     // seek back on ended before its points did): the points are still there.
-    std::fprintf(stderr,
-                 "WARNING: no EVLRs at start_of_first_extended_variable_length_record %" PRIu64
-                 " of a file of %" PRId64 " bytes. skipping %u EVLRs ...\n",
-                 start, file_size, static_cast<unsigned>(announced));
+    print_note("WARNING: no EVLRs at start_of_first_extended_variable_length_record %" PRIu64
+               " of a file of %" PRId64 " bytes. skipping %u EVLRs ...\n",
+               start, file_size, static_cast<unsigned>(announced));
     h.number_of_extended_variable_length_records = 0;
     stream->seek_to(here);
     return true;
@@ -845,7 +840,7 @@ bool LASreaderLAS::read_one_point() {
                    reader->error() ? reader->error() : "");
       p_count--;
     }
-    if (reader->warning()) std::fprintf(stderr, "WARNING: '%s'\n", reader->warning());
+    if (reader->warning()) print_note("WARNING: '%s'\n", reader->warning());
     checked_end = true;
   }
   return false;
@@ -853,7 +848,7 @@ bool LASreaderLAS::read_one_point() {
 
 void LASreaderLAS::report_read_failure() {
   if (reader->warning()) {
-    std::fprintf(stderr, "WARNING: '%s' for '%s'\n", reader->warning(), file_name.c_str());
+    print_note("WARNING: '%s' for '%s'\n", reader->warning(), file_name.c_str());
   }
   if (reader->error()) {
     lost_points = true;

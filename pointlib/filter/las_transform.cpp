@@ -6,6 +6,7 @@
 
 #include "filter/operations_fields.hpp"
 #include "filter/option_args.hpp"
+#include "platform/run_messages.hpp"
 
 void LAStransform::append_operation(LASoperation* operation) {
   if (num_operations() == slots) {
@@ -55,8 +56,8 @@ void LAStransform::report_overflows() const {
     // not fit a fixed line
     text.assign(operation->option_text_bound() + 1, 0);
     operation->write_option_text(text.data());
-    fprintf(stderr, "WARNING: total of %" PRId64 " overflows caused by '%s'\n", operation->overflow,
-            text.data());
+    print_note("WARNING: total of %" PRId64 " overflows caused by '%s'\n", operation->overflow,
+               text.data());
   }
 }
 

@@ -12,6 +12,7 @@
 #include "geo/geo_wkt_system.hpp"
 #include "geo/las_geo_projector.hpp"
 #include "platform/process.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -382,8 +383,8 @@ std::FILE* LASgeoProjector::open_table(bool projected, bool vertical) const {
 void LASgeoProjector::set_projection_epsg(uint16_t code, bool source) {
   ProjectionRecord* projection = source ? source_projection_.get() : target_projection_.get();
   if (!projection) {
-    std::fprintf(stderr, "WARNING: %s not set despite geokey %d\n",
-                 source ? "source_projection" : "target_projection", code);
+    print_note("WARNING: %s not set despite geokey %d\n",
+               source ? "source_projection" : "target_projection", code);
     return;
   }
   projection->epsg_code = code;
@@ -464,10 +465,10 @@ bool LASgeoProjector::set_epsg_code_from_table(uint16_t code, std::string* descr
       break;
     case 9801:
       if (v[2] != 1.0) {
-        std::fprintf(stderr,
-                     "\nWARNING: current implementation for Lambert Conic Conformal (1SP) ignores "
-                     "scale factor %.10g and uses 1.0 instead\n",
-                     v[2]);
+        print_note(
+            "\nWARNING: current implementation for Lambert Conic Conformal (1SP) ignores "
+            "scale factor %.10g and uses 1.0 instead\n",
+            v[2]);
       }
       set_lcc_projection(v[3], v[4], v[0], v[1], v[0], v[0], nullptr, source, name);
       break;

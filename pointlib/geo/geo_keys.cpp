@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "geo/las_geo_projector.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -277,7 +278,7 @@ bool LASgeoProjector::set_projection_from_geo_keys(int number_of_keys, const Geo
         } else if (m.gcs) {
           gcs = m.gcs;
         } else if (!m.ignored) {
-          std::fprintf(stderr, "GeographicTypeGeoKey: look-up for %d not implemented\n", value);
+          print_note("GeographicTypeGeoKey: look-up for %d not implemented\n", value);
         }
         break;
       }
@@ -286,13 +287,13 @@ bool LASgeoProjector::set_projection_from_geo_keys(int number_of_keys, const Geo
         if (id >= 0) {
           ellipsoid = id;
         } else if (id == -1) {
-          std::fprintf(stderr, "GeogGeodeticDatumGeoKey: look-up for %d not implemented\n", value);
+          print_note("GeogGeodeticDatumGeoKey: look-up for %d not implemented\n", value);
         }
         break;
       }
       case GeogLinearUnitsGeoKey:
         if (!set_unit_code(value, true, true)) {
-          std::fprintf(stderr, "GeogLinearUnitsGeoKey: look-up for %d not implemented\n", value);
+          print_note("GeogLinearUnitsGeoKey: look-up for %d not implemented\n", value);
         }
         break;
       case GeogEllipsoidGeoKey:
@@ -306,10 +307,10 @@ bool LASgeoProjector::set_projection_from_geo_keys(int number_of_keys, const Geo
           transformation = value;
         } else if (const char* name = unimplemented_transformation(value)) {
           transformation = 0;
-          std::fprintf(stderr, "ProjCoordTransGeoKey: %s not implemented\n", name);
+          print_note("ProjCoordTransGeoKey: %s not implemented\n", name);
         } else {
           transformation = 0;
-          std::fprintf(stderr, "ProjCoordTransGeoKey: look-up for %d not implemented\n", value);
+          print_note("ProjCoordTransGeoKey: look-up for %d not implemented\n", value);
         }
         break;
       case ProjLinearUnitsGeoKey:
@@ -326,8 +327,8 @@ bool LASgeoProjector::set_projection_from_geo_keys(int number_of_keys, const Geo
         // A parameter that points past the double parameters (or into another record) would
         // be read from memory that is not the file's; it counts as absent.
         if (key.tiff_tag_location != kDoubleParamsTag || value >= stored_double_count_) {
-          std::fprintf(stderr, "WARNING: GeoKey %d has no double parameter %d. ignoring it.\n",
-                       key.key_id, value);
+          print_note("WARNING: GeoKey %d has no double parameter %d. ignoring it.\n", key.key_id,
+                     value);
           break;
         }
         parameters.set(key.key_id, value);
@@ -434,8 +435,8 @@ bool LASgeoProjector::set_projection_from_geo_keys(int number_of_keys, const Geo
 
 uint16_t LASgeoProjector::get_GeographicTypeGeoKey() const {
   if (const uint16_t code = geographic_code()) return code;
-  std::fprintf(stderr, "GeographicTypeGeoKey: look-up for ellipsoid with id %d not implemented\n",
-               ellipsoid_.id);
+  print_note("GeographicTypeGeoKey: look-up for ellipsoid with id %d not implemented\n",
+             ellipsoid_.id);
   return 0;
 }
 
@@ -524,8 +525,8 @@ const MgaDatum kMgaDatums[] = {
 uint16_t zone_code(int zone, bool north, const ZoneRange& range, const char* grid,
                    const char* datum) {
   if (zone >= range.first && zone <= range.last) return uint16_t(range.base + zone);
-  std::fprintf(stderr, "get_ProjectedCSTypeGeoKey: %s %s zone %d for %s %s\n",
-               north ? "northern" : "southern", grid, zone, datum, range.beyond);
+  print_note("get_ProjectedCSTypeGeoKey: %s %s zone %d for %s %s\n",
+             north ? "northern" : "southern", grid, zone, datum, range.beyond);
   return 0;
 }
 
@@ -576,10 +577,10 @@ uint16_t LASgeoProjector::get_ProjectedCSTypeGeoKey(bool source) const {
       return zone_code(zone, north, north ? d.north : d.south, "UTM", d.datum);
     }
   }
-  std::fprintf(stderr,
-               "get_ProjectedCSTypeGeoKey: look-up for UTM zone %d and ellipsoid with id %d "
-               "not implemented\n",
-               zone, ellipsoid);
+  print_note(
+      "get_ProjectedCSTypeGeoKey: look-up for UTM zone %d and ellipsoid with id %d "
+      "not implemented\n",
+      zone, ellipsoid);
   return 0;
 }
 

@@ -9,6 +9,7 @@
 #include "filter/option_args.hpp"
 #include "geo/geo_state_planes.hpp"
 #include "geo/las_geo_projector.hpp"
+#include "platform/run_messages.hpp"
 
 struct GeoOption;
 
@@ -69,28 +70,28 @@ bool take_ellipsoid(GeoOptionWalk& w, const GeoOption&) {
     }
     return false;
   }
-  if (w.verbose) std::fprintf(stderr, "using ellipsoid '%s'\n", description.c_str());
+  if (w.verbose) print_note("using ellipsoid '%s'\n", description.c_str());
   return true;
 }
 
 bool take_grs80(GeoOptionWalk& w, const GeoOption&) {
   std::string description;
   w.set_ellipsoid(11, &description);
-  if (w.verbose) std::fprintf(stderr, "using ellipsoid '%s'\n", description.c_str());
+  if (w.verbose) print_note("using ellipsoid '%s'\n", description.c_str());
   return true;
 }
 
 bool take_wgs72(GeoOptionWalk& w, const GeoOption& o) {
   w.geo->set_gcs(o.code);
-  if (w.verbose) std::fprintf(stderr, "using ellipsoid '%s'\n", w.geo->get_gcs_name());
+  if (w.verbose) print_note("using ellipsoid '%s'\n", w.geo->get_gcs_name());
   return true;
 }
 
 bool take_datum(GeoOptionWalk& w, const GeoOption& o) {
   w.geo->set_gcs(o.code);
   if (w.verbose) {
-    std::fprintf(stderr, "using datum '%s' with ellipsoid '%s'\n", w.geo->get_gcs_name(),
-                 w.geo->get_ellipsoid_name());
+    print_note("using datum '%s' with ellipsoid '%s'\n", w.geo->get_gcs_name(),
+               w.geo->get_ellipsoid_name());
   }
   return true;
 }
@@ -129,14 +130,14 @@ bool take_vertical_epsg(GeoOptionWalk& w, const GeoOption&) {
     std::fprintf(stderr, "ERROR: unknown vertical EPSG code in '%s %s'.\n", w.word(), w.arg(1));
     return false;
   }
-  if (w.verbose) std::fprintf(stderr, "using vertical EPSG code %d\n", int(code));
+  if (w.verbose) print_note("using vertical EPSG code %d\n", int(code));
   return true;
 }
 
 // --- projections ---
 
 void say_projection(const GeoOptionWalk& w, const GeoOption& o, const std::string& description) {
-  if (w.verbose) std::fprintf(stderr, "using %s '%s'\n", side_word(o.source), description.c_str());
+  if (w.verbose) print_note("using %s '%s'\n", side_word(o.source), description.c_str());
 }
 
 // The projections without parameters.
@@ -174,7 +175,7 @@ bool take_utm(GeoOptionWalk& w, const GeoOption& o) {
   std::string description;
   if (!o.source && std::strcmp(zone, "auto") == 0) {
     w.geo->set_target_utm_auto(&description);
-    if (w.verbose) std::fprintf(stderr, "using target projection UTM '%s'\n", description.c_str());
+    if (w.verbose) print_note("using target projection UTM '%s'\n", description.c_str());
     return true;
   }
   rewrite_utm_zone(zone);
@@ -186,7 +187,7 @@ bool take_utm(GeoOptionWalk& w, const GeoOption& o) {
     return false;
   }
   if (w.verbose) {
-    std::fprintf(stderr, "using %s UTM '%s'\n", side_word(o.source), description.c_str());
+    print_note("using %s UTM '%s'\n", side_word(o.source), description.c_str());
   }
   return true;
 }
@@ -199,7 +200,7 @@ bool take_epsg(GeoOptionWalk& w, const GeoOption& o) {
     std::fprintf(stderr, "ERROR: unknown EPSG code in '%s %s'.\n", w.word(), w.arg(1));
     return false;
   }
-  if (w.verbose) std::fprintf(stderr, "using %s EPSG code %d\n", side_word(o.source), int(code));
+  if (w.verbose) print_note("using %s EPSG code %d\n", side_word(o.source), int(code));
   return true;
 }
 
@@ -214,9 +215,8 @@ bool take_state_plane(GeoOptionWalk& w, const GeoOption& o) {
     return false;
   }
   if (w.verbose) {
-    std::fprintf(stderr, "using %s '%s' (NAD%d %s) '%s'\n",
-                 o.source ? "state plane" : "target state plane", w.arg(1), o.code,
-                 zone.lambert ? "LCC" : "TM", description.c_str());
+    print_note("using %s '%s' (NAD%d %s) '%s'\n", o.source ? "state plane" : "target state plane",
+               w.arg(1), o.code, zone.lambert ? "LCC" : "TM", description.c_str());
   }
   return true;
 }
@@ -285,8 +285,8 @@ bool take_conic(GeoOptionWalk& w, const GeoOption& o, bool albers) {
                               parallel_1, parallel_2, &description, o.source);
   }
   if (w.verbose) {
-    std::fprintf(stderr, "using %s %s '%s'\n", albers ? "AEAC" : "LCC", side_word(o.source),
-                 description.c_str());
+    print_note("using %s %s '%s'\n", albers ? "AEAC" : "LCC", side_word(o.source),
+               description.c_str());
   }
   return true;
 }
@@ -310,7 +310,7 @@ bool take_tm(GeoOptionWalk& w, const GeoOption& o) {
   w.geo->set_tm_projection(false_easting * factor, false_northing * factor, latitude, longitude,
                            scale, &description, o.source);
   if (w.verbose) {
-    std::fprintf(stderr, "using TM %s '%s'\n", side_word(o.source), description.c_str());
+    print_note("using TM %s '%s'\n", side_word(o.source), description.c_str());
   }
   return true;
 }
@@ -478,7 +478,7 @@ bool LASgeoProjector::parse(int argc, char** argv) {
       const char* rest = word + 16;
       int32_t geoid = geoid_code_;
       if (!navd88_geoid(rest, &geoid)) {
-        std::fprintf(stderr, "WARNING: unknown specialization of NAVD88 '%s'\n", rest);
+        print_note("WARNING: unknown specialization of NAVD88 '%s'\n", rest);
       }
       vertical_code_ = 5103;
       geoid_code_ = geoid;

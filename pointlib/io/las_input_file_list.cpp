@@ -6,6 +6,7 @@
 #include <new>
 
 #include "platform/file_glob.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -109,7 +110,7 @@ int add_names_of(const char* pattern, Add add, bool warn_no_match) {
   std::vector<std::string> matches;
   file_glob(pattern, matches);
   if (matches.empty() && warn_no_match && pattern != nullptr && pattern[0] != '\0') {
-    fprintf(stderr, "WARNING: no file matches '%s'\n", pattern);
+    print_note("WARNING: no file matches '%s'\n", pattern);
   }
   int added = 0;
   for (const std::string& match : matches) {

@@ -19,6 +19,7 @@
 #include "io/las_reader_merged.hpp"
 #include "io/las_reader_stored.hpp"
 #include "platform/file_identity.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -87,23 +88,20 @@ void LASinputOptions::set_transform(LAStransform* t) {
 void LASinputOptions::set_files_are_flightlines(int32_t start) {
   files_are_flightlines = start;
   if (start >= 65536) {
-    std::fprintf(stderr, "WARNING: files_are_flightlines start value %d is too large\n", start);
+    print_note("WARNING: files_are_flightlines start value %d is too large\n", start);
   } else if (start + files_are_flightlines_index > 65535) {
-    std::fprintf(stderr,
-                 "WARNING: files_are_flightlines start value %d plus index %d is too large\n",
-                 start, files_are_flightlines_index);
+    print_note("WARNING: files_are_flightlines start value %d plus index %d is too large\n", start,
+               files_are_flightlines_index);
   }
 }
 
 void LASinputOptions::set_files_are_flightlines_index(int32_t index) {
   files_are_flightlines_index = index - 1;
   if (index >= 65536) {
-    std::fprintf(stderr, "WARNING: files_are_flightlines_index index value %d is too large\n",
-                 index);
+    print_note("WARNING: files_are_flightlines_index index value %d is too large\n", index);
   } else if (index + files_are_flightlines > 65535) {
-    std::fprintf(stderr,
-                 "WARNING: files_are_flightlines start value %d plus index %d is too large\n",
-                 files_are_flightlines, index);
+    print_note("WARNING: files_are_flightlines start value %d plus index %d is too large\n",
+               files_are_flightlines, index);
   }
 }
 
@@ -111,14 +109,13 @@ void LASinputOptions::add_attribute(uint32_t data_type, const char* name, const 
                                     double scale, double offset_value, double pre_scale,
                                     double pre_offset, double no_data) {
   if (data_type < 1 || data_type > 10) {
-    std::fprintf(stderr,
-                 "WARNING: attribute data type %d not supported. ignoring attribute '%s'.\n",
-                 static_cast<int>(data_type), name ? name : "");
+    print_note("WARNING: attribute data type %d not supported. ignoring attribute '%s'.\n",
+               static_cast<int>(data_type), name ? name : "");
     return;
   }
   if (number_attributes >= kMaxAttributes) {
-    std::fprintf(stderr, "WARNING: at most %d attributes can be added. ignoring attribute '%s'.\n",
-                 kMaxAttributes, name ? name : "");
+    print_note("WARNING: at most %d attributes can be added. ignoring attribute '%s'.\n",
+               kMaxAttributes, name ? name : "");
     return;
   }
   const int k = number_attributes++;
@@ -592,8 +589,7 @@ bool LASinputOptions::finish_arguments(int argc, char** argv) {
   }
   if (transform->num_operations() == 0) {
     if (transform->is_filtered) {
-      std::fprintf(stderr,
-                   "WARNING: no LAStransform specified. '-filtered_transform' has no effect.\n");
+      print_note("WARNING: no LAStransform specified. '-filtered_transform' has no effect.\n");
     }
     delete transform;
     transform = nullptr;
@@ -602,8 +598,7 @@ bool LASinputOptions::finish_arguments(int argc, char** argv) {
       transform->attach_filter(filter);
       filter = nullptr;
     } else {
-      std::fprintf(stderr,
-                   "WARNING: no LASfilter specified. '-filtered_transform' has no effect.\n");
+      print_note("WARNING: no LASfilter specified. '-filtered_transform' has no effect.\n");
     }
   }
   if (files_are_flightlines || apply_file_source_ID) {

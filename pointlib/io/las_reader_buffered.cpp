@@ -226,14 +226,14 @@ bool LASreaderBuffered::open() {
       return false;
     }
     if (header.point_data_format != neighbors->header.point_data_format && !point_type_change) {
-      std::fprintf(stderr, "WARNING: files have different point types: %d vs %d\n",
-                   header.point_data_format, neighbors->header.point_data_format);
+      print_note("WARNING: files have different point types: %d vs %d\n", header.point_data_format,
+                 neighbors->header.point_data_format);
       point_type_change = true;
     }
     if (header.point_data_record_length != neighbors->header.point_data_record_length &&
         !point_size_change) {
-      std::fprintf(stderr, "WARNING: files have different point sizes: %d vs %d\n",
-                   header.point_data_record_length, neighbors->header.point_data_record_length);
+      print_note("WARNING: files have different point sizes: %d vs %d\n",
+                 header.point_data_record_length, neighbors->header.point_data_record_length);
       point_size_change = true;
     }
     // The neighbour points are kept as they arrive; should their quantization

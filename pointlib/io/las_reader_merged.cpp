@@ -13,6 +13,7 @@
 #include "io/formats/side_readers.hpp"
 #include "io/las_area_record.hpp"
 #include "io/las_index.hpp"
+#include "platform/run_messages.hpp"
 
 LASreaderMerged::LASreaderMerged() {
   clean();
@@ -238,14 +239,12 @@ bool LASreaderMerged::open() {
     if (i == 0) {
       sub_format_code = sub->format_code();
       if (h.vlr_lastiling && (h.vlr_lastiling->implicit_levels & (1u << 30))) {
-        std::fprintf(stderr,
-                     "WARNING: first file is a buffered tile. maybe remove buffers first?\n");
+        print_note("WARNING: first file is a buffered tile. maybe remove buffers first?\n");
       }
       if (!keep_lastiling) {
         h.vlr_lastiling.reset();
       } else if (!h.vlr_lastiling) {
-        std::fprintf(stderr,
-                     "WARNING: first file has no LAStiling VLR cannot '-keep_lastiling' ...\n");
+        print_note("WARNING: first file has no LAStiling VLR cannot '-keep_lastiling' ...\n");
       }
       header.assign(h);
       h.drop_references();
@@ -303,25 +302,25 @@ bool LASreaderMerged::open() {
         reoffset = true;
       }
       if (header.point_data_format != h.point_data_format && !point_type_change) {
-        std::fprintf(stderr, "WARNING: files have different point types: %d vs %d\n",
-                     header.point_data_format, h.point_data_format);
+        print_note("WARNING: files have different point types: %d vs %d\n",
+                   header.point_data_format, h.point_data_format);
         point_type_change = true;
       }
       if (header.point_data_record_length != h.point_data_record_length && !point_size_change) {
-        std::fprintf(stderr, "WARNING: files have different point sizes: %d vs %d\n",
-                     header.point_data_record_length, h.point_data_record_length);
+        print_note("WARNING: files have different point sizes: %d vs %d\n",
+                   header.point_data_record_length, h.point_data_record_length);
         point_size_change = true;
       }
       if (read_in_full && !attribute_change) {
         if (header.number_attributes != h.number_attributes) {
-          std::fprintf(stderr, "WARNING: files have different number of attributes: %d vs %d\n",
-                       header.number_attributes, h.number_attributes);
+          print_note("WARNING: files have different number of attributes: %d vs %d\n",
+                     header.number_attributes, h.number_attributes);
           attribute_change = true;
         } else {
           for (int32_t k = 0; k < header.number_attributes; k++) {
             if (std::memcmp(&header.attributes[k], &h.attributes[k],
                             sizeof(LASattributeDescriptor)) != 0) {
-              std::fprintf(stderr, "WARNING: files have different attribute %d\n", k);
+              print_note("WARNING: files have different attribute %d\n", k);
               attribute_change = true;
               break;
             }
@@ -342,10 +341,9 @@ bool LASreaderMerged::open() {
   }
 
   if (npoints > INT64_C(4294967295) && header.version_minor < 4) {
-    std::fprintf(stderr,
-                 "WARNING: on-the-fly merged LAS 1.%d files contain too many points (%" PRId64
-                 ") for single LAS 1.%d file.\n",
-                 header.version_minor, npoints, header.version_minor);
+    print_note("WARNING: on-the-fly merged LAS 1.%d files contain too many points (%" PRId64
+               ") for single LAS 1.%d file.\n",
+               header.version_minor, npoints, header.version_minor);
   }
 
   if (requested.scale_factor_set && side_apply_rescale(&header, requested.scale_factor)) {

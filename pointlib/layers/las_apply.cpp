@@ -4,6 +4,7 @@
 
 #include "filter/las_ignore.hpp"
 #include "layers/layers_point_sets.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -85,7 +86,7 @@ bool LASapply::open(const char* point_file_name, LASreader* reader, uint32_t io_
     return false;
   }
   if (std::setvbuf(lay_file_handle, nullptr, _IOFBF, io_buffer_size) != 0) {
-    std::fprintf(stderr, "WARNING: setvbuf() failed with buffer size %u\n", io_buffer_size);
+    print_note("WARNING: setvbuf() failed with buffer size %u\n", io_buffer_size);
   }
   lay_stream = std::make_unique<ByteStreamInFileLE>(lay_file_handle);
   return open_source(reader);

@@ -13,6 +13,7 @@
 #include "layers/layers_point_sets.hpp"
 #include "platform/file_identity.hpp"
 #include "platform/file_truncate.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -38,7 +39,7 @@ bool byte_value(double value, uint8_t* out) {
 FILE* open_buffered(const char* name, const char* mode, uint32_t io_buffer_size) {
   FILE* file = std::fopen(name, mode);
   if (file && std::setvbuf(file, nullptr, _IOFBF, io_buffer_size) != 0) {
-    std::fprintf(stderr, "WARNING: setvbuf() failed with buffer size %u\n", io_buffer_size);
+    print_note("WARNING: setvbuf() failed with buffer size %u\n", io_buffer_size);
   }
   return file;
 }
@@ -482,10 +483,9 @@ bool LASmodify::rewrite_header(const LASheader* h, bool, bool) {
   npoints = h->number_of_point_records ? int64_t{h->number_of_point_records}
                                        : static_cast<int64_t>(h->extended_number_of_point_records);
   if (h->version_minor >= 3 && h->start_of_waveform_data_packet_record != 0) {
-    std::fprintf(stderr,
-                 "WARNING: header->start_of_waveform_data_packet_record is %" PRId64
-                 ". setting it to 0 ...\n",
-                 static_cast<int64_t>(h->start_of_waveform_data_packet_record));
+    print_note("WARNING: header->start_of_waveform_data_packet_record is %" PRId64
+               ". setting it to 0 ...\n",
+               static_cast<int64_t>(h->start_of_waveform_data_packet_record));
   }
   header->start_of_waveform_data_packet_record = 0;
   if (h->version_minor >= 4) {
@@ -507,8 +507,8 @@ bool LASmodify::rewrite_header(const LASheader* h, bool, bool) {
 
 int64_t LASmodify::close_output(bool) {
   if (p_count != npoints) {
-    std::fprintf(stderr, "WARNING: written %" PRId64 " points but expected %" PRId64 " points\n",
-                 p_count, npoints);
+    print_note("WARNING: written %" PRId64 " points but expected %" PRId64 " points\n", p_count,
+               npoints);
   }
   int64_t bytes = 0;
   bool ok = true;

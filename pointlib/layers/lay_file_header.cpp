@@ -1,6 +1,7 @@
 #include "layers/lay_file_header.hpp"
 
 #include "layers/layer_io.hpp"
+#include "platform/run_messages.hpp"
 
 #include <cinttypes>
 #include <cstdio>
@@ -93,6 +94,8 @@ uint64_t unsigned_at(const uint8_t* at, uint32_t width) {
 
 void print_mismatch(const char* level, const CopiedField& c, uint32_t index, const uint8_t* a,
                     const uint8_t* b) {
+  // A mismatch that only warns is a note of the run; one that refuses the file is its error.
+  if (std::strcmp(level, "WARNING") == 0 && quiet_run()) return;
   const layer_io::HeaderField& f = c.field;
   char name[64];
   if (f.count > 1) {
@@ -206,8 +209,7 @@ bool read_lay_header(ByteStreamIn* in, const LASheader& las, LAYside side, LAYhe
     return false;
   }
   if (lay->num_layers == 0) {
-    std::fprintf(
-        stderr,
+    print_note(
         apply ? "WARNING: LAY file with %u layers\n" : "WARNING: existing LAY file has %u layers\n",
         lay->num_layers);
   }
@@ -225,8 +227,7 @@ bool read_lay_header(ByteStreamIn* in, const LASheader& las, LAYside side, LAYhe
     std::snprintf(message, sizeof(message), "ERROR: reading %s%d\n", reserved_word, i);
     if (!layer_io::get(in, &lay->reserved[i], message)) return false;
     if (lay->reserved[i] != 0) {
-      std::fprintf(stderr, "WARNING: unknown LAY %s%d of %" PRId64 "\n", reserved_word, i,
-                   lay->reserved[i]);
+      print_note("WARNING: unknown LAY %s%d of %" PRId64 "\n", reserved_word, i, lay->reserved[i]);
     }
   }
   // The copy is read into scratch space, compared field by field and dropped.

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -15,6 +16,13 @@ void set_quiet_run(bool quiet) {
 
 bool quiet_run() {
   return g_quiet;
+}
+
+bool quiet_asked(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; i++) {
+    if (std::strcmp(argv[i], "-quiet") == 0) return true;
+  }
+  return false;
 }
 
 void print_note(const char* format, ...) {

@@ -9,6 +9,10 @@
 void set_quiet_run(bool quiet);
 bool quiet_run();
 
+// True when "-quiet" is among the words of a command line. Taken before any option is read, so
+// that the warnings of the options read first are silenced as well as the later ones.
+bool quiet_asked(int argc, const char* const* argv);
+
 // Prints the formatted note or warning to standard error unless the run is quiet.
 void print_note(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

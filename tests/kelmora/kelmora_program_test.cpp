@@ -153,11 +153,8 @@ TEST_F(KelmoraProgram, VerdictTable) {
        1},
       // without the warning, two named rasters and a pattern matching nothing would pass for a pair
       {"-i 'dem_20*.asc' dem.asc dem.bil -quiet",
-       "WARNING: no file matches 'dem_20*.asc'\nrasters are identical. both have " + v +
-           " value and " + n + " nodata cells.\n",
-       0},
-      {"-i 'dem_20*.asc' -quiet",
-       "WARNING: no file matches 'dem_20*.asc'\nERROR: no input specified\n", 1},
+       "rasters are identical. both have " + v + " value and " + n + " nodata cells.\n", 0},
+      {"-i 'dem_20*.asc' -quiet", "ERROR: no input specified\n", 1},
       {"-i dem.asc -i nogrid.txt -quiet",
        "ERROR: unknown raster format 'txt'.\nERROR: cannot open raster1 with file name "
        "'nogrid.txt'.\n",
@@ -168,26 +165,20 @@ TEST_F(KelmoraProgram, VerdictTable) {
       {"-i dem.asc dem.bil -ignore_class 2",
        "ERROR: this tool does not process '-ignore_xxxx' options\n", 1},
       {"-i dem.asc dem.bil -bogus", "ERROR: cannot understand argument '-bogus'\n", 1},
+      // The warnings these runs print without -quiet are pinned by QuietLeavesOnlyErrors.
       {"-i dem.asc one_value.asc -keep_class 2 -inside_rectangle 0 0 10 10 -quiet",
-       "WARNING: filter, transform and area-of-interest options do not apply to rasters. ignoring "
-       "them ...\nrasters are not identical. rasters have 1 different and " +
-           v1 + " identical value cells. but both have " + n + " nodata cells\n",
+       "rasters are not identical. rasters have 1 different and " + v1 +
+           " identical value cells. but both have " + n + " nodata cells\n",
        0},
       {"-i dem.asc dem.bil -translate_z 1 -quiet",
-       "WARNING: filter, transform and area-of-interest options do not apply to rasters. ignoring "
-       "them ...\nrasters are identical. both have " +
-           v + " value and " + n + " nodata cells.\n",
-       0},
+       "rasters are identical. both have " + v + " value and " + n + " nodata cells.\n", 0},
       {"-bogus -h", kUsage, 0},
       {"-quiet", "ERROR: no input specified\n", 1},
       {"-stdin -quiet", "ERROR: no input specified\n", 1},
       {"-i dem.asc dem.bil -cores",
        std::string("ERROR: '-cores' needs 1 argument: number\n") + kUsage, 1},
       {"-i dem.asc dem.bil -gui -quiet",
-       "WARNING: not compiled with GUI support. ignoring '-gui' ...\nrasters are identical. both "
-       "have " +
-           v + " value and " + n + " nodata cells.\n",
-       0},
+       "rasters are identical. both have " + v + " value and " + n + " nodata cells.\n", 0},
   };
   for (const auto& c : cases) {
     const ProgramRun r = run(c.arguments);
@@ -197,6 +188,37 @@ TEST_F(KelmoraProgram, VerdictTable) {
     }
     EXPECT_EQ(r.err, c.err) << c.arguments;
     EXPECT_EQ(r.code, c.code) << c.arguments;
+  }
+}
+
+// Under -quiet only errors and the verdict reach standard error: the warnings of options, of
+// patterns that match nothing and of the readers are left out. Each row's warning is printed
+// without -quiet, so the row proves that the run provokes it.
+TEST_F(KelmoraProgram, QuietLeavesOnlyErrors) {
+  ASSERT_TRUE(raster_fixtures::write_asc(path("dem.asc"), dem));
+  ASSERT_TRUE(raster_fixtures::write_bil(path("dem.bil"), dem, BilSample::kF32, false));
+  const struct {
+    std::string arguments;  // behind which " -quiet" is added
+    const char* warning;
+    int code;
+  } cases[] = {
+      {"-i 'dem_20*.asc' dem.asc dem.bil", "WARNING: no file matches 'dem_20*.asc'\n", 0},
+      {"-i dem.asc dem.bil -gui", "WARNING: not compiled with GUI support. ignoring '-gui' ...\n",
+       0},
+      {"-i dem.asc dem.bil -keep_class 2",
+       "WARNING: filter, transform and area-of-interest options do not apply to rasters.", 0},
+      {"-i dem.asc dem.bil -translate_z 1",
+       "WARNING: filter, transform and area-of-interest options do not apply to rasters.", 0},
+      {"-i dem.asc -cores 4", "WARNING: only 1 input file(s). ignoring '-cores 4' ...\n", 1},
+  };
+  for (const auto& c : cases) {
+    const ProgramRun loud = run(c.arguments);
+    EXPECT_EQ(loud.code, c.code) << c.arguments;
+    EXPECT_NE(loud.err.find(c.warning), std::string::npos) << c.arguments << "\n" << loud.err;
+    const ProgramRun quiet = run(c.arguments + " -quiet");
+    EXPECT_EQ(quiet.code, c.code) << c.arguments;
+    EXPECT_EQ(quiet.err.find("WARNING"), std::string::npos) << c.arguments << "\n" << quiet.err;
+    EXPECT_EQ(quiet.err.find("done with"), std::string::npos) << c.arguments << "\n" << quiet.err;
   }
 }
 

@@ -11,6 +11,7 @@
 #include "geo/las_geo_projector.hpp"
 #include "input_batch.hpp"
 #include "io/las_input_options.hpp"
+#include "platform/run_messages.hpp"
 #include "raster_compare.hpp"
 #include "sr_write_settings.hpp"
 
@@ -82,6 +83,8 @@ int main(int argc, char* argv[]) {
       if (static_cast<unsigned char>(argv[i][0]) == 0x96) argv[i][0] = '-';
       if (strcmp(argv[i], "-h") == 0 || strcmp(argv[i], "-help") == 0) print_usage(0, false);
     }
+    // Only errors are printed under "-quiet", by the readers as by this tool.
+    set_quiet_run(quiet_asked(argc, argv));
     // No ignore options here: the comparison looks at cells, not points.
     if (!inputs.take_arguments(argc, argv, false)) exit_tool(1, false);
     for (int i = 1; i < argc; i++) {
@@ -95,7 +98,7 @@ int main(int argc, char* argv[]) {
         fprintf(stderr, "kelmora of the Mirvelox tools, version 210531\n");
         exit_tool(0, false);
       } else if (strcmp(argv[i], "-gui") == 0) {
-        fprintf(stderr, "WARNING: not compiled with GUI support. ignoring '-gui' ...\n");
+        print_note("WARNING: not compiled with GUI support. ignoring '-gui' ...\n");
       } else if (strcmp(argv[i], "-cores") == 0) {
         if (i + 1 >= argc) {
           fprintf(stderr, "ERROR: '%s' needs 1 argument: number\n", argv[i]);
@@ -116,9 +119,9 @@ int main(int argc, char* argv[]) {
 
     const uint32_t count = inputs.get_file_name_number();
     if (cores > 1 && count < 2) {
-      fprintf(stderr, "WARNING: only %u input file(s). ignoring '-cores %d' ...\n", count, cores);
+      print_note("WARNING: only %u input file(s). ignoring '-cores %d' ...\n", count, cores);
     } else if (cores > 1 && inputs.merged) {
-      fprintf(stderr, "WARNING: input files merged on-the-fly. ignoring '-cores %d' ...\n", cores);
+      print_note("WARNING: input files merged on-the-fly. ignoring '-cores %d' ...\n", cores);
     } else if (cores > 1) {
       return run_on_cores(argc, argv, batch_inputs_from(inputs), &settings, cores, cpu64 ? 1 : 0);
     }
@@ -138,9 +141,9 @@ int main(int argc, char* argv[]) {
   // for one on the chosen points alone.
   if (inputs.get_filter() || inputs.get_transform() || inputs.get_inside_tile() ||
       inputs.get_inside_circle() || inputs.get_inside_rectangle()) {
-    fprintf(stderr,
-            "WARNING: filter, transform and area-of-interest options do not apply to rasters. "
-            "ignoring them ...\n");
+    print_note(
+        "WARNING: filter, transform and area-of-interest options do not apply to rasters. "
+        "ignoring them ...\n");
   }
 
   const double run_start = quiet ? 0.0 : elapsed_seconds();

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "platform/file_glob.hpp"
+#include "platform/run_messages.hpp"
 #include "sr_reader_factory.hpp"
 
 RasterVerdict raster_verdict(const RasterCellCounts& c) {
@@ -195,7 +196,7 @@ RasterPairStatus compare_raster_cells(SRreader* r1, SRreader* r2, RasterCellCoun
     return RasterPairStatus::kSizesDiffer;
   }
   if (r1->nbits != r2->nbits) {
-    fprintf(stderr, "WARNING: rasters have different nbits of %d and %d\n", r1->nbits, r2->nbits);
+    print_note("WARNING: rasters have different nbits of %d and %d\n", r1->nbits, r2->nbits);
   }
   // Integer rasters deliver whole units, float, ASCII and VPK rasters
   // hundredths: 100 of one and 10000 of the other are the same height.

@@ -1,4 +1,5 @@
 #include "sr_reader.hpp"
+#include "platform/run_messages.hpp"
 
 #include <cinttypes>
 #include <cmath>
@@ -49,9 +50,9 @@ void SRreader::finish_count(const char* reader_name) {
   if (r_count != -1) {
     int64_t cells = static_cast<int64_t>(nrows) * static_cast<int64_t>(ncols);
     if (r_count != cells) {
-      fprintf(stderr,
-              "WARNING (%s): r_count is %" PRId64 " but nrows (%d) * ncols (%d) is %" PRId64 "\n",
-              reader_name, r_count, nrows, ncols, cells);
+      print_note("WARNING (%s): r_count is %" PRId64 " but nrows (%d) * ncols (%d) is %" PRId64
+                 "\n",
+                 reader_name, r_count, nrows, ncols, cells);
     }
   }
   r_count = -1;

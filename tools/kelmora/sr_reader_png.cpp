@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/run_messages.hpp"
 #include "world_file.hpp"
 
 namespace {
@@ -20,7 +21,7 @@ void png_error_to_stderr(png_structp png, png_const_charp message) {
 }
 
 void png_warning_to_stderr(png_structp, png_const_charp message) {
-  fprintf(stderr, "WARNING: libpng: %s\n", message);
+  print_note("WARNING: libpng: %s\n", message);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/run_messages.hpp"
 #include "world_file.hpp"
 
 namespace {
@@ -129,7 +130,7 @@ bool SRreader_tif::open(const char* file_name) {
   if (TIFFGetField(tif, TIFFTAG_SAMPLEFORMAT, &u16)) {
     sample_format = u16;
   } else {
-    fprintf(stderr, "WARNING: failed to get TIFFTAG_SAMPLEFORMAT, assuming SAMPLEFORMAT_UINT.\n");
+    print_note("WARNING: failed to get TIFFTAG_SAMPLEFORMAT, assuming SAMPLEFORMAT_UINT.\n");
     sample_format = SAMPLEFORMAT_UINT;
   }
   is_float = (sample_format == SAMPLEFORMAT_IEEEFP);
@@ -141,26 +142,24 @@ bool SRreader_tif::open(const char* file_name) {
       if (is_float) {
         if (sscanf(text, "%g", &nodata_float) != 1) {
           nodata_float = -32767.0f;
-          fprintf(stderr,
-                  "WARNING: failed to parse TIFFTAG_GDAL_NODATA of '%s'. assuming nodata is %g\n",
-                  text, nodata_float);
+          print_note(
+              "WARNING: failed to parse TIFFTAG_GDAL_NODATA of '%s'. assuming nodata is %g\n", text,
+              nodata_float);
         }
       } else if (sscanf(text, "%d", &nodata) != 1) {
         nodata = -32767;
-        fprintf(stderr,
-                "WARNING: failed to parse TIFFTAG_GDAL_NODATA of '%s'. assuming nodata is %d\n",
-                text, nodata);
+        print_note("WARNING: failed to parse TIFFTAG_GDAL_NODATA of '%s'. assuming nodata is %d\n",
+                   text, nodata);
       }
     } else {
       nodata = -32767;
-      fprintf(stderr, "WARNING: failed to get TIFFTAG_GDAL_NODATA. assuming nodata is %d\n",
-              nodata);
+      print_note("WARNING: failed to get TIFFTAG_GDAL_NODATA. assuming nodata is %d\n", nodata);
     }
   }
 
   if (TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &u16) && u16 == PHOTOMETRIC_YCBCR) {
     is_ycbcr = true;
-    if (nbands != 3) fprintf(stderr, "WARNING: PHOTOMETRIC_YCBCR and nbands is %d\n", nbands);
+    if (nbands != 3) print_note("WARNING: PHOTOMETRIC_YCBCR and nbands is %d\n", nbands);
   }
   if (!TIFFGetField(tif, TIFFTAG_PLANARCONFIG, &u16)) {
     fprintf(stderr, "ERROR: failed to get TIFFTAG_PLANARCONFIG\n");
@@ -202,7 +201,7 @@ bool SRreader_tif::open(const char* file_name) {
     lly = ury - nrows * stepy;
     urx = llx + ncols * stepx;
   } else {
-    fprintf(stderr, "WARNING: no tags describing tiepoints and pixscale. trying world file ...\n");
+    print_note("WARNING: no tags describing tiepoints and pixscale. trying world file ...\n");
     if (!read_world_file(this, file_name, "tfw", "TFW")) return false;
   }
 

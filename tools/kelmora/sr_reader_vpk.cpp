@@ -9,6 +9,7 @@
 
 #include "core/las_reader_las.hpp"
 #include "core/las_vlr_payload.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -148,9 +149,8 @@ bool SRreader_vpk::rasterise() {
     block->z[k & 63] = z;
   }
   if (skipped > 0) {
-    fprintf(stderr,
-            "WARNING (SRreader_vpk): skipped %" PRId64 " points outside the raster of '%s'\n",
-            skipped, name.c_str());
+    print_note("WARNING (SRreader_vpk): skipped %" PRId64 " points outside the raster of '%s'\n",
+               skipped, name.c_str());
   }
   // Cells of lost points would be compared as nodata, as if the raster had none there.
   if (lasreader->p_count < lasreader->npoints) {

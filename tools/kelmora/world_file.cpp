@@ -1,4 +1,5 @@
 #include "world_file.hpp"
+#include "platform/run_messages.hpp"
 
 #include <cstdio>
 #include <cstring>
@@ -19,8 +20,8 @@ bool read_world_file(SRreader* r, const char* file_name, const char* lower_ext,
     file = fopen(name.c_str(), "r");
   }
   if (file == nullptr) {
-    fprintf(stderr, "WARNING: cannot open world file '%s.%s' or '%s.%s'\n", stem.c_str(), lower_ext,
-            stem.c_str(), upper_ext);
+    print_note("WARNING: cannot open world file '%s.%s' or '%s.%s'\n", stem.c_str(), lower_ext,
+               stem.c_str(), upper_ext);
     return false;
   }
   double v[6];
@@ -32,7 +33,7 @@ bool read_world_file(SRreader* r, const char* file_name, const char* lower_ext,
   }
   fclose(file);
   if (got < 6) {
-    fprintf(stderr, "WARNING: corrupt world file\n");
+    print_note("WARNING: corrupt world file\n");
     return false;
   }
   r->stepx = v[0];

@@ -8,6 +8,7 @@
 
 #include "filter/option_args.hpp"
 #include "io/las_input_options.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -16,7 +17,7 @@ bool starts_with(const char* text, const char* prefix) {
 }
 
 void discontinued() {
-  std::fprintf(stderr, "WARNING: this option has been discontinued. ignoring ...\n");
+  print_note("WARNING: this option has been discontinued. ignoring ...\n");
 }
 
 // The legacy class field has five bits: a class beyond 31 cannot be written as asked.
@@ -117,13 +118,11 @@ const OwnOption kOwnOptions[] = {
     {"-quiet", nullptr, SET(l.settings.quiet = true)},
     {"-wait", nullptr, SET(l.wait = true)},
     {"-gui", nullptr,
-     SET(std::fprintf(stderr, "WARNING: not compiled with GUI support. ignoring '-gui' ...\n"))},
+     SET(print_note("WARNING: not compiled with GUI support. ignoring '-gui' ...\n"))},
     {"-cpu64", nullptr,
-     SET(std::fprintf(stderr,
-                      "WARNING: not compiled with 64 bit support. ignoring '-cpu64' ...\n"))},
+     SET(print_note("WARNING: not compiled with 64 bit support. ignoring '-cpu64' ...\n"))},
     {"-cores", "number",
-     SET(std::fprintf(stderr,
-                      "WARNING: not compiled with multi-core batching. ignoring '-cores' ...\n")),
+     SET(print_note("WARNING: not compiled with multi-core batching. ignoring '-cores' ...\n")),
      true},
     {"-step", "value", take_step},
     {"-offset", "value", take_float<&GroundSettings::offset>},
@@ -283,11 +282,11 @@ GroundExit ground_take_arguments(int argc, char** argv, GroundCommandLine* line)
 GroundExit ground_check_layers(const GroundCommandLine& line, const LASinputOptions& input) {
   if (!line.ilay && !line.olay) return GroundExit();
   if (!line.settings.quiet) {
-    std::fprintf(stderr,
-                 "WARNING: do not expect LAY files to work across different versions\n"
-                 "         of Mirvelox because the development of ZEDuvozev is still\n"
-                 "         not completed. this is just an awesome prototype as proof\n"
-                 "         of concept. we continue to gather community input ... (-;\n");
+    print_note(
+        "WARNING: do not expect LAY files to work across different versions\n"
+        "         of Mirvelox because the development of ZEDuvozev is still\n"
+        "         not completed. this is just an awesome prototype as proof\n"
+        "         of concept. we continue to gather community input ... (-;\n");
   }
   if (line.ilay) {
     if (input.uses_buffering()) {

@@ -12,6 +12,7 @@
 #include "layers/las_apply.hpp"
 #include "layers/las_modify.hpp"
 #include "layers/lay_file_header.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -36,8 +37,8 @@ Wrapped wrap(const GroundLayerOptions& options, const char* input_name,
     // written for another file must not be passed over: the output would lack the edits the
     // user asked for, or carry another file's.
     if (lay_file_missing(options, input_name)) {
-      std::fprintf(stderr, again ? "WARNING: could not re-open LAY file ... skipping\n"
-                                 : "WARNING: could not open LAY file ... skipping\n");
+      print_note(again ? "WARNING: could not re-open LAY file ... skipping\n"
+                       : "WARNING: could not open LAY file ... skipping\n");
       return Wrapped::none;
     }
     std::fprintf(stderr, "ERROR: could not open LAY file of '%s'\n", input_name);

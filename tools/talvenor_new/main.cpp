@@ -63,6 +63,7 @@ int main(int argc, char** argv) {
     if (read_console_line(stdin, &name) && !name.empty()) output.set_name(name.c_str());
   } else {
     ground_prepare_arguments(argc, argv, &line);
+    set_quiet_run(quiet_asked(argc, argv));
     if (!geo.parse(argc, argv)) exit_tool(1, false);
     if (!input.take_arguments(argc, argv, true)) exit_tool(1, false);
     if (!output.take_arguments(argc, argv)) exit_tool(1, false);

@@ -1,4 +1,5 @@
 #include "io/formats/las_reader_asc.hpp"
+#include "platform/run_messages.hpp"
 
 #include <algorithm>
 #include <charconv>
@@ -171,7 +172,7 @@ bool LASreaderASC::read_cell(const char* word, double* value) {
     v = std::strtod(text, &stop);
     if (stop == text) {
       if (!warned_word) {
-        std::fprintf(stderr, "WARNING: ASC cell '%s' is not a number. taken as no data\n", word);
+        print_note("WARNING: ASC cell '%s' is not a number. taken as no data\n", word);
         warned_word = true;
       }
       return false;

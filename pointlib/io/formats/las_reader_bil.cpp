@@ -85,15 +85,14 @@ bool LASreaderBIL::read_hdr(const char* file_name) {
   EHdrHeader h;
   h.read(f);
   std::fclose(f);
-  if (h.layout_missing)
-    std::fprintf(stderr, "WARNING: argument of LAYOUT missing for LASreader_bil\n");
+  if (h.layout_missing) print_note("WARNING: argument of LAYOUT missing for LASreader_bil\n");
   if (!h.unknown_pixeltype.empty()) {
-    std::fprintf(stderr, "WARNING: pixeltype '%s' not recognized by LASreader_bil\n",
-                 h.unknown_pixeltype.c_str());
+    print_note("WARNING: pixeltype '%s' not recognized by LASreader_bil\n",
+               h.unknown_pixeltype.c_str());
   }
   if (!h.unknown_byteorder.empty()) {
-    std::fprintf(stderr, "WARNING: byteorder '%s' not recognized by LASreader_bil\n",
-                 h.unknown_byteorder.c_str());
+    print_note("WARNING: byteorder '%s' not recognized by LASreader_bil\n",
+               h.unknown_byteorder.c_str());
   }
   ncols = h.ncols;
   nrows = h.nrows;
@@ -113,11 +112,11 @@ bool LASreaderBIL::read_hdr(const char* file_name) {
   bandrowbytes = h.bandrowbytes;
   totalrowbytes = h.totalrowbytes;
   if (ncols <= 0 || nrows <= 0 || nbands <= 0 || nbits <= 0) {
-    std::fprintf(stderr, "WARNING: not able to find all entries in HDR file\n");
-    std::fprintf(stderr, "       ncols  = %d\n", ncols);
-    std::fprintf(stderr, "       nrows  = %d\n", nrows);
-    std::fprintf(stderr, "       nbands = %d\n", nbands);
-    std::fprintf(stderr, "       nbits  = %d\n", nbits);
+    print_note("WARNING: not able to find all entries in HDR file\n");
+    print_note("       ncols  = %d\n", ncols);
+    print_note("       nrows  = %d\n", nrows);
+    print_note("       nbands = %d\n", nbands);
+    print_note("       nbits  = %d\n", nbits);
     return false;
   }
   return true;
@@ -147,7 +146,7 @@ bool LASreaderBIL::read_blw(const char* file_name) {
   }
   std::fclose(f);
   if (!complete) {
-    std::fprintf(stderr, "WARNING: corrupt world file\n");
+    print_note("WARNING: corrupt world file\n");
     return false;
   }
   xdim = static_cast<float>(values[0]);
@@ -227,19 +226,19 @@ bool LASreaderBIL::open(const char* file_name) {
   }
   if (!(xdim > 0.0f) || !std::isfinite(xdim)) {
     xdim = 1.0f;
-    std::fprintf(stderr, "WARNING: xdim was not set. setting to %g\n", xdim);
+    print_note("WARNING: xdim was not set. setting to %g\n", xdim);
   }
   if (!(ydim > 0.0f) || !std::isfinite(ydim)) {
     ydim = 1.0f;
-    std::fprintf(stderr, "WARNING: ydim was not set. setting to %g\n", ydim);
+    print_note("WARNING: ydim was not set. setting to %g\n", ydim);
   }
   if (!is_set(ulxcenter)) {
     ulxcenter = xdim * 0.5;
-    std::fprintf(stderr, "WARNING: ulxcenter was not set. setting to %g\n", ulxcenter);
+    print_note("WARNING: ulxcenter was not set. setting to %g\n", ulxcenter);
   }
   if (!is_set(ulycenter)) {
     ulycenter = (nrows - 0.5) * ydim;
-    std::fprintf(stderr, "WARNING: ulycenter was not set. setting to %g\n", ulycenter);
+    print_note("WARNING: ulycenter was not set. setting to %g\n", ulycenter);
   }
   // The file must hold every cell the header promises before a byte is
   // skipped: a lying header would otherwise place garbage as heights.

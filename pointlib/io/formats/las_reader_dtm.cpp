@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "io/formats/record_bytes.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -60,11 +61,11 @@ int projection_code(int16_t coordinate_system, int16_t zone, int16_t datum) {
   if (coordinate_system == 2 && zone >= 1 && zone <= 160) {
     if (datum == 1) {
       if (zone >= 3 && zone <= 22) return 26700 + zone;
-      std::fprintf(stderr, "UTM zone %d for NAD27 out-of-range\n", zone);
+      print_note("UTM zone %d for NAD27 out-of-range\n", zone);
     } else if (datum == 2) {
       if (zone >= 3 && zone <= 22) return 26900 + zone;
       if (zone >= 28 && zone <= 38) return 25800 + zone;
-      std::fprintf(stderr, "UTM zone %d for NAD83 out-of-range\n", zone);
+      print_note("UTM zone %d for NAD83 out-of-range\n", zone);
     } else if (datum == 3) {
       return 32600 + zone;
     }
@@ -72,7 +73,7 @@ int projection_code(int16_t coordinate_system, int16_t zone, int16_t datum) {
     for (const StatePlaneCode& s : kStatePlanes) {
       if (s.zone == zone) return s.code;
     }
-    std::fprintf(stderr, "state plane NAD83 zone %d not implemented\n", zone);
+    print_note("state plane NAD83 zone %d not implemented\n", zone);
   }
   return 0;
 }
@@ -115,10 +116,9 @@ bool LASreaderDTM::read_header(const char* file_name) {
     return false;
   }
   const float version = record_f32(h + 82);
-  if (version != 3.1f)
-    std::fprintf(stderr, "WARNING: expected 3.1 but version is %1.1f\n", version);
+  if (version != 3.1f) print_note("WARNING: expected 3.1 but version is %1.1f\n", version);
   const double rotation = record_f64(h + 118);
-  if (rotation != 0.0) std::fprintf(stderr, "WARNING: expected 0.0 but rotation is %g\n", rotation);
+  if (rotation != 0.0) print_note("WARNING: expected 0.0 but rotation is %g\n", rotation);
   llx = record_f64(h + 86);
   lly = record_f64(h + 94);
   xdim = static_cast<float>(record_f64(h + 126));
@@ -142,11 +142,11 @@ bool LASreaderDTM::read_header(const char* file_name) {
     return false;
   }
   if (!(xdim > 0.0f) || !std::isfinite(xdim)) {
-    std::fprintf(stderr, "WARNING: xdim was %g. setting to 1.0\n", xdim);
+    print_note("WARNING: xdim was %g. setting to 1.0\n", xdim);
     xdim = 1.0f;
   }
   if (!(ydim > 0.0f) || !std::isfinite(ydim)) {
-    std::fprintf(stderr, "WARNING: ydim was %g. setting to 1.0\n", ydim);
+    print_note("WARNING: ydim was %g. setting to 1.0\n", ydim);
     ydim = 1.0f;
   }
   // The file gives the cell's corner; the points lie at the centres.

@@ -98,7 +98,7 @@ bool LASreaderPLY::add_property(const char* text, const char* shown, bool quiet)
       p.attribute = index;
     } else {
       p.letter = 's';
-      if (!quiet) std::fprintf(stderr, "WARNING: skipping vertex property '%s'\n", name.c_str());
+      if (!quiet) print_note("WARNING: skipping vertex property '%s'\n", name.c_str());
     }
   }
   properties.push_back(p);
@@ -167,7 +167,7 @@ bool LASreaderPLY::parse_header(bool quiet) {
         in_vertex = seen_vertex = true;
       } else {
         if (!quiet) {
-          std::fprintf(stderr, "not supported: %sskipping remaining header ...\n", shown.c_str());
+          print_note("not supported: %sskipping remaining header ...\n", shown.c_str());
         }
         in_vertex = false;
         skipping = true;
@@ -176,9 +176,9 @@ bool LASreaderPLY::parse_header(bool quiet) {
     } else if (starts_with(line, "property ")) {
       if (in_vertex && !add_property(line + 9, line + 9, quiet)) return false;
     } else {
-      std::fprintf(stderr, "unknown header item: %snot implemented.%s", shown.c_str(), kContact);
+      print_note("unknown header item: %snot implemented.%s", shown.c_str(), kContact);
     }
-    if (!quiet) std::fprintf(stderr, "parsed: %s", shown.c_str());
+    if (!quiet) print_note("parsed: %s", shown.c_str());
   }
   std::fprintf(stderr, "ERROR: the PLY header ends before 'end_header'\n");
   return false;
@@ -275,8 +275,7 @@ bool LASreaderPLY::read_vertex() {
     if (!read_binary_vertex()) return false;
     const double* xyz = point.coordinates;
     if (std::isfinite(xyz[0]) && std::isfinite(xyz[1]) && std::isfinite(xyz[2])) return true;
-    std::fprintf(stderr, "WARNING: vertex with coordinates %g %g %g. skipping ...\n", xyz[0],
-                 xyz[1], xyz[2]);
+    print_note("WARNING: vertex with coordinates %g %g %g. skipping ...\n", xyz[0], xyz[1], xyz[2]);
   }
   return false;
 }
@@ -323,10 +322,9 @@ void LASreaderPLY::bound_vertex_count() {
   }
   const int64_t most = (static_cast<int64_t>(end) - here) / per_vertex;
   if (npoints > most) {
-    std::fprintf(stderr,
-                 "WARNING: PLY header states %" PRId64 " vertices but the file holds at most %" PRId64
-                 "\n",
-                 npoints, most);
+    print_note("WARNING: PLY header states %" PRId64 " vertices but the file holds at most %" PRId64
+               "\n",
+               npoints, most);
     npoints = most;
   }
 }

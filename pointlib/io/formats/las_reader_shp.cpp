@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "io/formats/record_bytes.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -155,7 +156,7 @@ LASreaderSHP::Record LASreaderSHP::read_record() {
     }
     const int32_t type = record_i32(head + 8);
     if (type != shape_type && type != 0) {
-      std::fprintf(stderr, "WARNING: wrong shape type %d != %d in record\n", type, shape_type);
+      print_note("WARNING: wrong shape type %d != %d in record\n", type, shape_type);
     }
     if (!is_point_type(type)) {
       // Null shapes, and shapes of no points, are passed over.

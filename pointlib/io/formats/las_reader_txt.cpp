@@ -162,7 +162,7 @@ bool LASreaderTXT::read_dialect_header(bool record, bool announce) {
         std::fprintf(stderr, "ERROR: parsing number of points for '-itps'\n");
         return false;
       }
-      if (announce) std::fprintf(stderr, "PTS header states %lld points. ignoring ...\n", count);
+      if (announce) print_note("PTS header states %lld points. ignoring ...\n", count);
       if (record) {
         // A stated count is not trusted as the number of points: a reader
         // that sizes memory by npoints counts them while reading instead.
@@ -207,9 +207,8 @@ bool LASreaderTXT::read_dialect_header(bool record, bool announce) {
     // no points, and its points another scan's local coordinates.
     lines_left = product > 0 ? product : -1;
     if (announce) {
-      std::fprintf(stderr, "PTX header states %d cols by %d rows aka %" PRId64
-                   " points. ignoring ...\n",
-                   cols, rows, product);
+      print_note("PTX header states %d cols by %d rows aka %" PRId64 " points. ignoring ...\n",
+                 cols, rows, product);
     }
     if (record) {
       if (!populated_header) {
@@ -294,9 +293,9 @@ void LASreaderTXT::warn_more_scans() {
   char rest[LASsideInput::kLineSize];
   while (input.read_line(rest)) {
     if (rest[std::strspn(rest, " \t")] == '\0') continue;
-    std::fprintf(stderr,
-                 "WARNING: the PTX file goes on after its first scan. reading only that scan "
-                 "...\n");
+    print_note(
+        "WARNING: the PTX file goes on after its first scan. reading only that scan "
+        "...\n");
     return;
   }
 }

@@ -1,4 +1,5 @@
 #include "io/formats/parsed_reader.hpp"
+#include "platform/run_messages.hpp"
 
 #include <cinttypes>
 #include <cstdio>
@@ -28,7 +29,7 @@ bool LASreaderParsed::next_parsed_line(const char* parse) {
     const char* end = nullptr;
     // The last value of a cut line may itself be cut.
     if (text_parse_line(line, parse, fields, &point, &end) && !(cut && *end == '\0')) return true;
-    std::fprintf(stderr, "WARNING: cannot parse '%s' with '%s'. skipping ...\n", line, parse);
+    print_note("WARNING: cannot parse '%s' with '%s'. skipping ...\n", line, parse);
   }
   return false;
 }
@@ -43,12 +44,12 @@ bool LASreaderParsed::quantize_point() {
     point.Z = static_cast<int32_t>(Z);
     return true;
   }
-  std::fprintf(stderr,
-               "WARNING: point %g %g %g cannot be held by 32-bit integers with scale factors %g %g "
-               "%g and offsets %g %g %g. skipping ...\n",
-               point.coordinates[0], point.coordinates[1], point.coordinates[2],
-               header.x_scale_factor, header.y_scale_factor, header.z_scale_factor, header.x_offset,
-               header.y_offset, header.z_offset);
+  print_note(
+      "WARNING: point %g %g %g cannot be held by 32-bit integers with scale factors %g %g "
+      "%g and offsets %g %g %g. skipping ...\n",
+      point.coordinates[0], point.coordinates[1], point.coordinates[2], header.x_scale_factor,
+      header.y_scale_factor, header.z_scale_factor, header.x_offset, header.y_offset,
+      header.z_offset);
   return false;
 }
 

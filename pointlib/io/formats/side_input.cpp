@@ -7,6 +7,7 @@
 #include "core/las_point.hpp"
 #include "io/formats/decompressing_open.hpp"
 #include "platform/file_times.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -21,7 +22,7 @@ bool LASsideInput::open(const char* file_name, const char* mode) {
   file = fopen_decompressing(file_name, mode, &piped);
   if (file == nullptr) return false;
   if (std::setvbuf(file, nullptr, _IOFBF, kStdioBufferSize) != 0) {
-    std::fprintf(stderr, "WARNING: setvbuf() failed with buffer size %d\n", kStdioBufferSize);
+    print_note("WARNING: setvbuf() failed with buffer size %d\n", kStdioBufferSize);
   }
   return true;
 }
@@ -76,13 +77,13 @@ bool LASsideInput::read_line(char* line, bool* cut) {
     if (next != '\n' && next != EOF) std::ungetc(next, file);
   } else if (c == '\0' && !nul_warned) {
     nul_warned = true;
-    std::fprintf(stderr, "WARNING: NUL byte in text taken as the end of a line\n");
+    print_note("WARNING: NUL byte in text taken as the end of a line\n");
   }
   if (too_long) {
-    std::fprintf(stderr,
-                 "WARNING: line longer than %d characters. ignoring the characters after them "
-                 "...\n",
-                 kLineSize - 1);
+    print_note(
+        "WARNING: line longer than %d characters. ignoring the characters after them "
+        "...\n",
+        kLineSize - 1);
     if (cut) *cut = true;
   }
   return true;
@@ -107,7 +108,7 @@ FILE* side_open_binary(const char* file_name, const char* verb, int buffer_size)
     return nullptr;
   }
   if (buffer_size > 0 && std::setvbuf(file, nullptr, _IOFBF, buffer_size) != 0) {
-    std::fprintf(stderr, "WARNING: setvbuf() failed with buffer size %d\n", buffer_size);
+    print_note("WARNING: setvbuf() failed with buffer size %d\n", buffer_size);
   }
   return file;
 }
@@ -116,8 +117,8 @@ bool LASpendingAttributes::add(int32_t data_type, const char* name, const char* 
                                double scale, double offset, double pre_scale, double pre_offset,
                                double no_data) {
   if (number >= kMax) {
-    std::fprintf(stderr, "WARNING: at most %d attributes can be added. ignoring attribute '%s'.\n",
-                 kMax, name ? name : "");
+    print_note("WARNING: at most %d attributes can be added. ignoring attribute '%s'.\n", kMax,
+               name ? name : "");
     return false;
   }
   const int k = number++;

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core/las_vlr_payload.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -129,7 +130,7 @@ bool LASreaderRaster::end_count(const char* kind, double projected_x, double pro
       npoints <= INT64_C(4294967295) ? static_cast<uint32_t>(npoints) : 0;
   header.extended_number_of_point_records = static_cast<uint64_t>(npoints);
   if (npoints == 0) {
-    std::fprintf(stderr, "WARNING: %s raster contains only no data values\n", kind);
+    print_note("WARNING: %s raster contains only no data values\n", kind);
     header.min_z = header.max_z = 0.0;
     return true;
   }
@@ -222,8 +223,7 @@ void LASreaderRaster::report_overflows() {
   static const char kAxes[3] = {'x', 'y', 'z'};
   for (int a = 0; a < 3; a++) {
     if (overflows[a] != 0) {
-      std::fprintf(stderr, "WARNING: total of %" PRId64 " integer overflows in %c\n", overflows[a],
-                   kAxes[a]);
+      print_note("WARNING: total of %" PRId64 " integer overflows in %c\n", overflows[a], kAxes[a]);
       overflows[a] = 0;
     }
   }

@@ -10,6 +10,7 @@
 
 #include "core/las_attributes.hpp"
 #include "core/las_point.hpp"
+#include "platform/run_messages.hpp"
 
 namespace {
 
@@ -86,7 +87,7 @@ bool scan_coordinate(const char* p, double* value) {
 
 void warn(const LAStextFields& f, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void warn(const LAStextFields& f, const char* format, ...) {
-  if (f.quiet) return;
+  if (f.quiet || quiet_run()) return;
   va_list args;
   va_start(args, format);
   std::vfprintf(stderr, format, args);

@@ -453,8 +453,8 @@ GroundFileResult write_classified(const GroundSettings& s, GroundEstimate& estim
   const uint32_t ground = marker.ground();
   if (s.verbose) {
     const double now = ground_clock_seconds();
-    std::fprintf(stderr, "took %g sec. %d points classified as ground.\n",
-                 now - estimate.timing_mark(), int(ground));
+    print_note("took %g sec. %d points classified as ground.\n", now - estimate.timing_mark(),
+               int(ground));
     estimate.set_timing_mark(now);
   }
   reader->close_input(true);
@@ -462,8 +462,8 @@ GroundFileResult write_classified(const GroundSettings& s, GroundEstimate& estim
   *ground_count = ground;
   if (!ok) return GroundFileResult::kFailed;
   if (!s.quiet) {
-    std::fprintf(stderr, "done with '%s'. total time %g sec.\n", shown(name, "piped file"),
-                 ground_clock_seconds() - start);
+    print_note("done with '%s'. total time %g sec.\n", shown(name, "piped file"),
+               ground_clock_seconds() - start);
   }
   return GroundFileResult::kClassified;
 }
@@ -523,7 +523,7 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
     double mark = start;
     // An input that does not state its count (text from a pipe) is counted in a pass of its own.
     if (s.extra_pass || reader->npoints == 0) {
-      if (s.verbose) std::fprintf(stderr, "extra pass for counting points to be used ...\n");
+      if (s.verbose) print_note("extra pass for counting points to be used ...\n");
       while (reader->read_point()) {
         if (is_ignored(*reader) || !is_estimate_point(s, reader->point)) continue;
         if (n < UINT32_MAX) n++;
@@ -531,7 +531,7 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
       if (input_failed(reader, io)) return finish(GroundFileResult::kFailed);
       if (s.verbose) {
         const double now = ground_clock_seconds();
-        std::fprintf(stderr, "took %g sec. counted %u points ... \n", now - mark, n);
+        print_note("took %g sec. counted %u points ... \n", now - mark, n);
         mark = now;
       }
       reopen_keeping_buffer(reader, io);
@@ -553,15 +553,15 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
     if (s.verbose) {
       const char* h = horizontal_feet ? "ft" : "m";
       const char* v = vertical_feet ? "ft" : "m";
-      std::fprintf(stderr, "processing file '%s'.\n", shown(io.input_name, "stdin"));
-      std::fprintf(stderr, "horizontal units are %s and vertical units are %s. %s mode.\n",
-                   horizontal_feet ? "feet" : "meter", vertical_feet ? "feet" : "meter",
-                   ground_mode_word(s));
-      std::fprintf(stderr,
-                   "reading %u points. step is %g %s, sub is %d, bulge is %g %s, spike is %g+%g "
-                   "%s, and offset is %g %s ...\n",
-                   n, double(param.step), h, param.sub, double(param.bulge), v, double(param.spike),
-                   double(param.down_spike), v, double(param.offset), v);
+      print_note("processing file '%s'.\n", shown(io.input_name, "stdin"));
+      print_note("horizontal units are %s and vertical units are %s. %s mode.\n",
+                 horizontal_feet ? "feet" : "meter", vertical_feet ? "feet" : "meter",
+                 ground_mode_word(s));
+      print_note(
+          "reading %u points. step is %g %s, sub is %d, bulge is %g %s, spike is %g+%g "
+          "%s, and offset is %g %s ...\n",
+          n, double(param.step), h, param.sub, double(param.bulge), v, double(param.spike),
+          double(param.down_spike), v, double(param.offset), v);
     }
 
     // Read pass.
@@ -593,11 +593,10 @@ GroundFileReport ground_classify_file(const GroundSettings& s, std::unique_ptr<L
                  far_outside);
     }
     if (surplus && !s.quiet) {
-      std::fprintf(stderr,
-                   "WARNING: %" PRIu64
-                   " points beyond the %u counted are left out of the "
-                   "ground estimate.\n",
-                   surplus, n);
+      print_note("WARNING: %" PRIu64
+                 " points beyond the %u counted are left out of the "
+                 "ground estimate.\n",
+                 surplus, n);
     }
 
     const GroundOutcome outcome = estimate.run();

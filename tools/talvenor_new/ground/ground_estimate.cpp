@@ -348,7 +348,7 @@ GroundEstimate::~GroundEstimate() = default;
 void GroundEstimate::timing(const char* what) {
   if (!settings_.verbose) return;
   const double now = ground_clock_seconds();
-  std::fprintf(stderr, "took %g sec. %s", now - mark_, what);
+  print_note("took %g sec. %s", now - mark_, what);
   mark_ = now;
 }
 
@@ -1521,21 +1521,21 @@ GroundOutcome GroundEstimate::run() {
   if (count_ < capacity_) points_.trim(size_t(count_) * 3);
   timing("finding initial ground points ...\n");
   allocate_bits();
-  if (vv) std::fprintf(stderr, "processing coarsest grids ...\n");
+  if (vv) print_note("processing coarsest grids ...\n");
   seed_level(0);
   if (seeds_[0].size() < 5) {
     print_note("WARNING: coarsest ground estimate has only %u points.\n",
                  uint32_t(seeds_[0].size()));
     return GroundOutcome::kTooFewSeeds;
   }
-  if (vv) std::fprintf(stderr, "processing coarse grids ...\n");
+  if (vv) print_note("processing coarse grids ...\n");
   seed_level(1);
   if (param_.has_fine) {
-    if (vv) std::fprintf(stderr, "processing fine grids ...\n");
+    if (vv) print_note("processing fine grids ...\n");
     seed_level(2);
   }
   memo_ = SeedSetMemo();
-  if (vv) std::fprintf(stderr, "processing finest grid ...\n");
+  if (vv) print_note("processing finest grid ...\n");
   finest_level();
 #ifdef __GLIBC__
   // The seed grids and sets are gone; their memory goes back to the system rather than stay
@@ -1560,8 +1560,8 @@ GroundOutcome GroundEstimate::run() {
   if (m > 0) m = delete_marked_points();
   tin_count_ = int32_t(n - m);
   if (vv) {
-    std::fprintf(stderr, "inserted %d deleted %d. initial ground TIN has %u points.\n", int(n),
-                 int(m), n - m);
+    print_note("inserted %d deleted %d. initial ground TIN has %u points.\n", int(n), int(m),
+               n - m);
   }
   if (tin_triangle_count() == 0) {
     if (!settings_.quiet) {
@@ -1698,8 +1698,8 @@ bool GroundEstimate::refine(int level) {
       if (d > 0) d = delete_marked_points();
       tin_count_ = int32_t(tin_count_ + int64_t(k) - d);
       if (settings_.very_verbose) {
-        std::fprintf(stderr, "inserted %d deleted %d. %s refined ground TIN has %d points.\n",
-                     int(k), int(d), kNames[level], tin_count_);
+        print_note("inserted %d deleted %d. %s refined ground TIN has %d points.\n", int(k), int(d),
+                   kNames[level], tin_count_);
       }
     } else {
       if (level != 1 || !settings_.quiet) {
@@ -1716,8 +1716,8 @@ bool GroundEstimate::refine(int level) {
 void GroundEstimate::integrate() {
   if (settings_.verbose) {
     const double now = ground_clock_seconds();
-    std::fprintf(stderr, "took %g sec. integrating points %g above ground ...\n", now - mark_,
-                 double(param_.offset));
+    print_note("took %g sec. integrating points %g above ground ...\n", now - mark_,
+               double(param_.offset));
     mark_ = now;
   }
   for (int32_t j = 0; j < settings_.iterate_passes; j++) {
@@ -1756,8 +1756,8 @@ void GroundEstimate::integrate() {
     }
     tin_count_ = int32_t(tin_count_ + int64_t(k) - d);
     if (settings_.very_verbose) {
-      std::fprintf(stderr, "inserted %d deleted %d. integrated TIN has %d points.\n", int(k),
-                   int(d), tin_count_);
+      print_note("inserted %d deleted %d. integrated TIN has %d points.\n", int(k), int(d),
+                 tin_count_);
     }
   }
 }

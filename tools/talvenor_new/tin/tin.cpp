@@ -10,6 +10,7 @@
 
 #include "platform/crt_random.hpp"
 #include "platform/huge_pages.hpp"
+#include "platform/run_messages.hpp"
 #include "tin/predicates.hpp"
 
 float* tin_internal::point_base = nullptr;
@@ -1165,9 +1166,9 @@ bool tin_delete_point(float* w) {
       c = edge_set.next_after(c);
       continue;
     }
-    std::fprintf(stderr, "flipping degree-2 vertex: %u %u %u %u (%u %u)\n",
-                 point_number(P->v[prev(j)]), point_number(P->v[j]), point_number(P->v[next(j)]),
-                 point_number(tri(q)->v[jq]), static_cast<uint32_t>(c), static_cast<uint32_t>(cq));
+    print_note("flipping degree-2 vertex: %u %u %u %u (%u %u)\n", point_number(P->v[prev(j)]),
+               point_number(P->v[j]), point_number(P->v[next(j)]), point_number(tri(q)->v[jq]),
+               static_cast<uint32_t>(c), static_cast<uint32_t>(cq));
     flip(p, j, q, jq);
     bool added = rotate_and_requeue(p);
     added |= rotate_and_requeue(q);
