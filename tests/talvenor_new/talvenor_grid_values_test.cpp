@@ -1,7 +1,8 @@
 // The built talvenor_new over ASCII grids, BIL and DTM rasters whose cells
 // lie at the edges of what a LAS file can hold: local metres around the
 // origin, longitude and latitude, northings of 4.8e6, +-3e7, heights of 1e6
-// and +-3e7, with every -rescale and -reoffset the input options take. Each
+// and +-3e7, and beyond, with every -rescale and -reoffset the input options
+// take. Each
 // run ends with every cell centre and height within half the output's
 // quantum, or refused with an "ERROR: ..." and exit code 1; never clamped.
 #include <gtest/gtest.h>
@@ -32,6 +33,9 @@ struct Grid {
   double cell;
   int ncols, nrows;
   double z_first, z_last;
+  // Beyond every quantum up to 1: refused whatever is requested, and without
+  // a request with this message.
+  const char* beyond = nullptr;
 
   double height(int col, int row) const {  // row 0 is the northernmost
     const int k = row * ncols + col;
@@ -52,6 +56,13 @@ const Grid kGrids[] = {
     {"plus minus 3e7", -3e7, -3e7, 6e6, 10, 10, 10.0, 10.0},
     {"heights of 1e6", 500000.0, 4830000.0, 2.0, 16, 16, 0.0, 1e6},
     {"heights of plus minus 3e7", 500000.0, 4830000.0, 2.0, 16, 16, -3e7, 3e7},
+    {"cells of 0.25 m at 4.8e6", 499999.875, 4829999.875, 0.25, 16, 16, 10.0, 10.0},
+    {"plus minus 3e9", -3e9, -3e9, 6e8, 10, 10, 10.0, 10.0,
+     "ERROR: min_x = -2.7e+09 does not fit a 32-bit integer with scale factor 0.01 and offset 0, "
+     "nor with a coarser one up to 1\n"},
+    {"heights of plus minus 3e9", 500000.0, 4830000.0, 2.0, 16, 16, -3e9, 3e9,
+     "ERROR: min_z = -3e+09 does not fit a 32-bit integer with scale factor 0.01 and offset 0, "
+     "nor with a coarser one up to 1\n"},
 };
 
 // The cell centres in the order each format gives its cells.
@@ -72,13 +83,21 @@ std::vector<XYZ> columns_from_the_west(const Grid& g) {
 }
 
 // As GDAL's AAIGrid driver writes a float32 band: lower-case keys, the
-// corner with twelve decimals, cells with the digits of a float.
-std::string asc_text(const Grid& g) {
+// corner with twelve decimals, cells with the digits of a float. Other
+// writers give the centre of the lower-left cell, with upper-case keys.
+std::string asc_text(const Grid& g, bool centre) {
   char line[256];
-  std::snprintf(line, sizeof(line),
-                "ncols        %d\nnrows        %d\nxllcorner    %.12f\nyllcorner    %.12f\n"
-                "cellsize     %.12f\nNODATA_value  -9999\n",
-                g.ncols, g.nrows, g.llx, g.lly, g.cell);
+  if (centre) {
+    std::snprintf(line, sizeof(line),
+                  "NCOLS %d\nNROWS %d\nXLLCENTER %.17g\nYLLCENTER %.17g\nCELLSIZE %.9g\n"
+                  "NODATA_VALUE -9999\n",
+                  g.ncols, g.nrows, g.llx + 0.5 * g.cell, g.lly + 0.5 * g.cell, g.cell);
+  } else {
+    std::snprintf(line, sizeof(line),
+                  "ncols        %d\nnrows        %d\nxllcorner    %.12f\nyllcorner    %.12f\n"
+                  "cellsize     %.12f\nNODATA_value  -9999\n",
+                  g.ncols, g.nrows, g.llx, g.lly, g.cell);
+  }
   std::string text = line;
   for (int r = 0; r < g.nrows; r++) {
     for (int c = 0; c < g.ncols; c++) {
@@ -164,7 +183,8 @@ const Request kRequests[] = {
      {"local metres around the origin", "plus minus 3e7", "heights of plus minus 3e7"}},
     {{"-reoffset", "0", "0", "0"}, {}},
     {{"-rescale", "0.001", "0.001", "0.001", "-reoffset", "0", "0", "0"},
-     {"northings of 4.8e6", "plus minus 3e7", "heights of 1e6", "heights of plus minus 3e7"}},
+     {"northings of 4.8e6", "plus minus 3e7", "heights of 1e6", "heights of plus minus 3e7",
+      "cells of 0.25 m at 4.8e6"}},
     {{"-rescale", "0.01", "0.01", "0.01", "-reoffset", "0", "0", "0"},
      {"plus minus 3e7", "heights of plus minus 3e7"}},
     {{"-rescale", "1", "1", "0.001", "-reoffset", "0", "0", "0"}, {"heights of plus minus 3e7"}},
@@ -180,13 +200,15 @@ bool listed(const std::vector<std::string>& names, const char* name) {
 TEST(TalvenorGridValues, EveryCellIsHeldOrTheGridRefused) {
   ProgramDir dir;
   for (const Grid& g : kGrids) {
-    ASSERT_TRUE(side_fixtures::write_file(dir.file("in.asc"), asc_text(g)));
+    ASSERT_TRUE(side_fixtures::write_file(dir.file("in.asc"), asc_text(g, false)));
+    ASSERT_TRUE(side_fixtures::write_file(dir.file("centre.asc"), asc_text(g, true)));
     ASSERT_TRUE(side_fixtures::write_bil(dir.file("in.bil"), bil_raster(g)));
     ASSERT_TRUE(side_fixtures::write_file(dir.file("in.dtm"), dtm_file(g)));
     const struct {
       const char* file;
       std::vector<XYZ> cells;
     } inputs[] = {{"in.asc", rows_from_the_top(g)},
+                  {"centre.asc", rows_from_the_top(g)},
                   {"in.bil", rows_from_the_top(g)},
                   {"in.dtm", columns_from_the_west(g)}};
     for (const auto& input : inputs) {
@@ -198,9 +220,12 @@ TEST(TalvenorGridValues, EveryCellIsHeldOrTheGridRefused) {
         std::remove(dir.file("out.las").c_str());
         const ProgramRun run = run_program(kProgram, args, dir.path());
         EXPECT_EQ(run.err.find("integer overflows"), std::string::npos) << what << run.err;
-        if (listed(request.refused, g.name)) {
+        if (g.beyond || listed(request.refused, g.name)) {
           EXPECT_EQ(run.exit_code, 1) << what << run.err;
           EXPECT_NE(run.err.find("ERROR: "), std::string::npos) << what << run.err;
+          if (g.beyond && request.args.empty()) {
+            EXPECT_NE(run.err.find(g.beyond), std::string::npos) << what << run.err;
+          }
           EXPECT_FALSE(read_output(dir.file("out.las")).opened) << what;
           continue;
         }
