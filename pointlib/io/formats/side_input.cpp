@@ -350,12 +350,19 @@ bool side_quantization_holds(const LASheader& h, const LASscaler& own) {
 
 bool side_fit_quantization(LASheader* h, const double preferred[3],
                            const LASrequestedQuantizer& requested) {
+  LASscaler own;
+  if (side_choose_quantization(h, preferred, requested, &own)) return true;
+  return side_quantization_holds(*h, own);
+}
+
+bool side_choose_quantization(LASheader* h, const double preferred[3],
+                              const LASrequestedQuantizer& requested, LASscaler* own) {
   double* scales[3] = {&h->x_scale_factor, &h->y_scale_factor, &h->z_scale_factor};
   double* offsets[3] = {&h->x_offset, &h->y_offset, &h->z_offset};
   const AxisBox boxes[3] = {{h->min_x, h->max_x}, {h->min_y, h->max_y}, {h->min_z, h->max_z}};
-  LASscaler own;
-  double* own_scales[3] = {&own.x_scale_factor, &own.y_scale_factor, &own.z_scale_factor};
-  double* own_offsets[3] = {&own.x_offset, &own.y_offset, &own.z_offset};
+  double* own_scales[3] = {&own->x_scale_factor, &own->y_scale_factor, &own->z_scale_factor};
+  double* own_offsets[3] = {&own->x_offset, &own->y_offset, &own->z_offset};
+  bool held = true;
   for (int a = 0; a < 3; a++) {
     const AxisBox& box = boxes[a];
     *own_scales[a] = own_scale(box, preferred[a], nullptr);
@@ -365,8 +372,9 @@ bool side_fit_quantization(LASheader* h, const double preferred[3],
     const bool scale_given = requested.scale_factor_set && requested.scale_factor[a] != 0.0;
     *scales[a] = scale_given ? requested.scale_factor[a] : own_scale(box, preferred[a], fixed);
     *offsets[a] = fixed ? *fixed : side_choose_offset(box.min, box.max, *scales[a]);
+    held = held && box.held_by(*scales[a], *offsets[a]);
   }
-  return side_quantization_holds(*h, own);
+  return held;
 }
 
 void LASrequestedQuantizer::set_scale_factor(const double* xyz) {

@@ -143,6 +143,11 @@ struct LASrequestedQuantizer {
 // "causes LAS integer overflow" when requested values are the cause).
 bool side_fit_quantization(LASheader* header, const double preferred[3],
                            const LASrequestedQuantizer& requested);
+// The same choice without a message, for a reader that words its own: `own`
+// receives what the reader would choose were nothing requested. Whether the
+// header's quantization holds its box.
+bool side_choose_quantization(LASheader* header, const double preferred[3],
+                              const LASrequestedQuantizer& requested, LASscaler* own);
 // Whether the header's quantization holds every bound of its box; else
 // prints, for the first bound that it cannot hold, how it differs from `own`
 // (the reader's own choice): "ERROR: rescaling from .. to .." and/or

@@ -134,12 +134,45 @@ bool LASreaderRaster::end_count(const char* kind, double projected_x, double pro
     header.min_z = header.max_z = 0.0;
     return true;
   }
-  double scale[3];
-  side_default_scale_factors(header, projected_x, projected_y, scale);
-  requested.apply(&header, scale);
-  if (!side_bounds_fit(header)) return false;
+  double preferred[3];
+  side_default_scale_factors(header, projected_x, projected_y, preferred);
+  LASscaler own;
+  if (!side_choose_quantization(&header, preferred, requested, &own)) {
+    report_unheld(preferred);
+    return false;
+  }
   quantize_header_bounds();
   return true;
+}
+
+void LASreaderRaster::report_unheld(const double preferred[3]) const {
+  static const char* const kNames[6] = {"min_x", "max_x", "min_y", "max_y", "min_z", "max_z"};
+  const double bounds[6] = {header.min_x, header.max_x, header.min_y,
+                            header.max_y, header.min_z, header.max_z};
+  const double scales[3] = {header.x_scale_factor, header.y_scale_factor, header.z_scale_factor};
+  const double offsets[3] = {header.x_offset, header.y_offset, header.z_offset};
+  for (int b = 0; b < 6; b++) {
+    const int a = b / 2;
+    const double n = (bounds[b] - offsets[a]) / scales[a];
+    if (n > -2147483648.5 && n < 2147483647.5) continue;
+    if (requested.scale_factor_set && requested.scale_factor[a] != 0.0) {
+      std::fprintf(stderr,
+                   "ERROR: %s = %g does not fit a 32-bit integer with scale factor %g and offset "
+                   "%g\n",
+                   kNames[b], bounds[b], scales[a], offsets[a]);
+      return;
+    }
+    // The reader's own quantum was made coarser up to 1 in vain: name the
+    // one it starts from, as the user knows it.
+    const double offset = requested.offset_set
+                              ? requested.offset[a]
+                              : side_choose_offset(bounds[a * 2], bounds[a * 2 + 1], preferred[a]);
+    std::fprintf(stderr,
+                 "ERROR: %s = %g does not fit a 32-bit integer with scale factor %g and offset %g, "
+                 "nor with a coarser one up to 1\n",
+                 kNames[b], bounds[b], preferred[a], offset);
+    return;
+  }
 }
 
 bool LASreaderRaster::add_raster_record(int32_t ncols, int32_t nrows, double stepx, double stepy,

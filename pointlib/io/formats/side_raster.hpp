@@ -100,12 +100,14 @@ class LASreaderRaster : public LASreaderSide {
     if (z > header.max_z) header.max_z = z;
     if (z < header.min_z) header.min_z = z;
   }
-  // After the counting pass: the point count, and the scale factors (those
-  // requested, else 1e-7 in degrees and the projected ones given here, z
-  // 0.01), offsets and snapped bounds; a raster of only nodata cells warns
-  // "WARNING: <kind> raster contains only no data values". False, after a
-  // message, when the grid's extent or the heights cannot be held by the
-  // point integers that way: every point would be clamped.
+  // After the counting pass: the point count, and the quantization every
+  // reader of a box chooses (side_fit_quantization): per axis the requested
+  // scale factor and offset, else from 1e-7 in degrees or the projected ones
+  // given here (z 0.01) as much coarser as the cell centres and heights need;
+  // then the snapped bounds. A raster of only nodata cells warns "WARNING:
+  // <kind> raster contains only no data values". False, after a message,
+  // when no allowed quantization holds the extent or the heights: every
+  // point would be clamped.
   bool end_count(const char* kind, double projected_x, double projected_y);
   // The counting pass met the end of the data before the last cell (a file
   // cut short, or a header that promises more rows than there are): the
@@ -133,6 +135,11 @@ class LASreaderRaster : public LASreaderSide {
   // The point pass ended before the points counted: the warning, and
   // npoints becomes the points read. False, to be returned.
   bool end_of_cells();
+
+  // "ERROR: <bound> = .. does not fit a 32-bit integer with scale factor ..
+  // and offset .." for the first bound the header's quantization does not
+  // hold, at the requested scale factor, else at the reader's own first one.
+  void report_unheld(const double preferred[3]) const;
 
   // The cells of a binary raster (BIL, DTM), by name, from the first cell
   // (after `skip` header bytes); false after a message ("open" or "reopen"
