@@ -1384,6 +1384,10 @@ bool all_spikes_in_any_tin(const GroundEstimate& estimate, const std::vector<uin
   return !any_within_reach(estimate, set, reach) && off_one_line(estimate, set);
 }
 
+// Whether seed levels may triangulate the clusters among scattered points alone.
+bool split_clusters = true;
+uint64_t cluster_split_sets = 0;
+
 // Fewer points apart than this are not worth setting aside.
 constexpr size_t kFewApart = 64;
 
@@ -1445,6 +1449,17 @@ bool take_apart_atoms(const GroundEstimate& estimate, std::vector<Atom>& atoms, 
   return true;
 }
 
+// Whether every side of the triangle is long by a margin that no rounding of a longer edge's
+// length can undo.
+bool all_sides_long(const float* a, const float* b, const float* c, float limit) {
+  const double least = double(limit) * (1 + 1e-5);
+  auto length2 = [](const float* p, const float* q) {
+    const double dx = double(p[0]) - double(q[0]), dy = double(p[1]) - double(q[1]);
+    return dx * dx + dy * dy;
+  };
+  return length2(a, b) > least && length2(b, c) > least && length2(c, a) > least;
+}
+
 // A circle through p and r with the other corners a and b (b null on the hull) strictly outside
 // it, as its centre (x, y) and squared radius: the narrowest such circle, kept off a and b by a
 // margin against rounding. False where no circle passes between them.
@@ -1476,10 +1491,12 @@ bool circle_between(const float* p, const float* r, const float* a, const float*
       return false;
     }
   }
-  if (!(lo < hi)) return false;
-  const double margin = std::isfinite(hi - lo) ? 0.01 * (hi - lo) : 0.0;
-  const double first = std::isfinite(lo) ? lo + (margin > 0 ? margin : 0.01 * std::max(1.0, std::fabs(lo))) : -inf;
-  const double last = std::isfinite(hi) ? hi - (margin > 0 ? margin : 0.01 * std::max(1.0, std::fabs(hi))) : inf;
+  // The margin follows the size of the numbers, not the width between them: a corner nearly on
+  // the edge's line sets a bound far off, which must not push the circle far out on the other.
+  const double scale = length + (std::isfinite(lo) ? std::fabs(lo) : 0.0) +
+                       (std::isfinite(hi) ? std::fabs(hi) : 0.0);
+  const double margin = 1e-7 * scale;
+  const double first = lo + margin, last = hi - margin;
   if (!(first < last)) return false;
   const double t = std::min(std::max(0.0, first), last);
   *circle = Circle{mx - t * dy / length, my + t * dx / length, half2 + t * t};
@@ -1487,6 +1504,9 @@ bool circle_between(const float* p, const float* r, const float* a, const float*
 }
 
 }  // namespace
+
+void ground_split_clusters(bool allow) { split_clusters = allow; }
+uint64_t ground_cluster_split_sets() { return cluster_split_sets; }
 
 void GroundEstimate::seed_level(int level) {
   const int32_t sub = param_.sub;
@@ -1536,7 +1556,7 @@ void GroundEstimate::seed_level(int level) {
     } else {
       // Clusters among scattered points: the scattered ones are in every grid, and only the
       // clusters' cells differ from grid to grid.
-      if (settings_.clean && apart_reach_valid() &&
+      if (settings_.clean && split_clusters && apart_reach_valid() &&
           take_apart_atoms(*this, atoms, apart_distance(), param_.spike, param_.down_spike,
                            apart_)) {
         index_apart();
@@ -1715,14 +1735,17 @@ bool GroundEstimate::clean_apart(std::vector<uint32_t>& set, uint64_t* draws) {
   if (!any_within_reach(*this, rest, reach)) {
     set.clear();
     *draws = 0;
+    cluster_split_sets++;
     return true;
   }
   if (!off_one_line(*this, rest)) return false;
   // Every edge to a point apart is long, so a vertex's neighbours over short edges are those of
-  // the TIN of the rest, where that TIN's short edges are the same as the whole set's: its
-  // circles are unique (no four points on one empty circle), and each short edge lies on a
-  // circle with no other point on or in it, which keeps it in every Delaunay TIN of the whole
-  // set. The points apart have no such neighbour: each is a spike.
+  // the TIN of the rest, where that TIN's short edges are the same as the whole set's: only
+  // long edges could be otherwise in another Delaunay TIN of the rest (four points on one empty
+  // circle), and each short edge lies on a circle with no other point on or in it, which keeps
+  // it in every Delaunay TIN of the whole set. The points apart have no such neighbour: each is
+  // a spike. A seed set holds no two points at one place (each is its cell's lowest), so no
+  // order of insertion decides which of two is refused.
   const uint64_t whole =
       tin_draws_to_add_points(set.size(), [&](size_t j) { return point(set[j]); });
   const unsigned int state = crt_rand_state();
@@ -1735,6 +1758,7 @@ bool GroundEstimate::clean_apart(std::vector<uint32_t>& set, uint64_t* draws) {
   for (uint64_t d = 0; d < whole; d++) crt_rand();
   *draws = whole;
   seed_tins_++;
+  cluster_split_sets++;
   set.swap(rest);
   return true;
 }
@@ -1753,7 +1777,12 @@ bool GroundEstimate::short_edges_kept_with_apart() const {
       const float* across = tin_triangle_at(uint32_t(code) / 3)->v[code % 3];
       if (across) {
         const double d[2] = {across[0], across[1]};
-        if (!(incircle(corners[0], corners[1], corners[2], d) < 0)) return false;
+        const double side = incircle(corners[0], corners[1], corners[2], d);
+        if (side > 0) return false;
+        // Four points on one empty circle: any TIN may take either diagonal. Every diagonal of
+        // such a polygon is longer than one of its sides, so where the sides are all long, so
+        // are the diagonals, and the choice changes no short edge.
+        if (side == 0 && !(all_sides_long(q->v[0], q->v[1], q->v[2], limit))) return false;
       }
       const float* p = q->v[(i + 1) % 3];
       const float* r = q->v[(i + 2) % 3];

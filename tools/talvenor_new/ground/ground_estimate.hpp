@@ -109,6 +109,12 @@ class GroundFloats {
   size_t capacity_ = 0;
 };
 
+// For tests: whether seed levels may triangulate the clusters among scattered points alone
+// (they may unless told otherwise); the estimate comes out the same either way.
+void ground_split_clusters(bool allow);
+// For tests: the seed sets decided by their clusters alone since the program started.
+uint64_t ground_cluster_split_sets();
+
 class GroundEstimate {
  public:
   GroundEstimate(const GroundSettings& settings, const GroundParameters& parameters);
@@ -189,9 +195,9 @@ class GroundEstimate {
   // `set` to what the spike test leaves and `draws` to the random draws of the whole set's TIN;
   // false (the set and every state as before) where it does not decide.
   bool clean_apart(std::vector<uint32_t>& set, uint64_t* draws);
-  // Whether every internal edge of the TIN has the corner across it strictly outside its
-  // triangle's circle, and every short edge lies on a circle with no other vertex and no point
-  // apart on or in it.
+  // Whether no internal edge of the TIN has the corner across it inside its triangle's circle,
+  // only long edges have it on that circle, and every short edge lies on a circle with no other
+  // vertex and no point apart on or in it.
   bool short_edges_kept_with_apart() const;
   // Places the points apart into cells of about one point each.
   void index_apart();
