@@ -308,6 +308,52 @@ const Input* sparse_input(int count, std::string* error) {
   return &in;
 }
 
+// Sparse points in clumps: every fourth site 1.4 km apart holds a close pair, the others one
+// point, with single points between the sites: the seed sets of the shifted grids differ in the
+// pairs only.
+const Input* clumped_input(int count, std::string* error) {
+  static Input in;
+  if (in.points) return &in;
+  const std::string path = cache_dir() + "/clumped2_" + std::to_string(count) + "_v" +
+                           std::to_string(kInputVersion) + ".las";
+  Header header;
+  if (!read_header(path, &header) || header.points == 0) {
+    LASheader like;
+    like.x_scale_factor = like.y_scale_factor = like.z_scale_factor = 0.01;
+    like.x_offset = 500000.0;
+    like.y_offset = 4000000.0;
+    like.point_data_format = 1;
+    like.point_data_record_length = 28;
+    const int sites = (count + 1) / 2;
+    const int side = int(std::ceil(std::sqrt(double(sites))));
+    const bool ok = place_file(path, like, [&](LASwriterLAS& writer) {
+      LASpoint point;
+      point.init_for_point_type(&like, like.point_data_format, like.point_data_record_length, &like);
+      for (int k = 0; k < count; k++) {
+        const int site = k / 2;
+        double x = 1400.0 * (site % side), y = 1400.0 * (site / side);
+        if (k % 2) {
+          // Pairs 5 to 25 m apart, which share a cell in some shifted grids and not in others.
+          x += site % 4 == 0 ? 5.0 + (site * 7) % 13 : 700.0;
+          y += site % 4 == 0 ? 0.5 * ((site * 5) % 11) : 700.0;
+        }
+        point.X = int32_t(std::lround(x * 100));
+        point.Y = int32_t(std::lround(y * 100));
+        point.Z = int32_t(std::lround(10000 + 500 * std::sin(x / 9000) * std::cos(y / 7000)));
+        point.set_return_number(1);
+        point.set_number_of_returns(1);
+        writer.add_to_inventory(&point);
+        writer.write_one_point(&point);
+      }
+      return true;
+    }, error);
+    if (!ok || !read_header(path, &header)) return nullptr;
+  }
+  in.path = path;
+  in.points = header.points;
+  return &in;
+}
+
 double seconds_since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -486,6 +532,16 @@ void BM_GroundPointCount(benchmark::State& state, int count, bool sparse) {
   run_ground(state, in, "las");
 }
 
+void BM_GroundClumped(benchmark::State& state, int count) {
+  std::string error;
+  const Input* in = clumped_input(count, &error);
+  if (!in) {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  run_ground(state, in, "las");
+}
+
 // The scene of `millions` million points read from VPK rather than LAS: the output pass reads
 // the input again, so its points are decoded twice.
 void BM_GroundVpkToLas(benchmark::State& state, int millions) {
@@ -584,6 +640,7 @@ int main(int argc, char** argv) {
   once(benchmark::RegisterBenchmark("BM_GroundDoubled/2M", BM_GroundDoubled, 2));
   once(benchmark::RegisterBenchmark("BM_GroundCompact/50k", BM_GroundPointCount, 50000, false));
   once(benchmark::RegisterBenchmark("BM_GroundSparseWide/50k", BM_GroundPointCount, 50000, true));
+  once(benchmark::RegisterBenchmark("BM_GroundClumped/50k", BM_GroundClumped, 50000));
   once(benchmark::RegisterBenchmark("BM_GroundVpkToLas/1M", BM_GroundVpkToLas, 1));
   // 30 million points take minutes and about a gigabyte of input.
   const char* large = std::getenv("PL_BENCH_LARGE");

@@ -1305,16 +1305,12 @@ bool atoms_alone(const std::vector<Atom>& atoms, int32_t sub) {
   return true;
 }
 
-// Whether the spike test, in any TIN of the set's points, finds every one of them a spike: no
-// two lie within `reach` (twice the step) of each other, so that every edge is long and no
-// vertex has a neighbour to be measured against, and they are not all on one line, so that
-// every vertex is a corner of a triangle that the test looks at. Where in doubt, false.
-bool all_spikes_in_any_tin(const GroundEstimate& estimate, const std::vector<uint32_t>& set,
-                           float reach, float up, float down) {
-  if (set.size() < 3 || !(reach > 0) || !std::isfinite(reach)) return false;
-  const float limit = reach * reach;
-  // By cells of twice the reach: points within reach of each other lie in neighbouring cells.
-  const float cell = 2 * reach;
+// Calls near(a, b) for the pairs of the set's points (by point index) whose cells of size `cell`
+// touch: every pair closer than the cell, and some farther ones. Stops at the first pair where
+// near returns true, and tells whether it did.
+template <class Near>
+bool any_pair_in_touching_cells(const GroundEstimate& estimate, const std::vector<uint32_t>& set,
+                                float cell, Near&& near) {
   struct Placed {
     uint64_t key;
     uint32_t index;
@@ -1323,7 +1319,6 @@ bool all_spikes_in_any_tin(const GroundEstimate& estimate, const std::vector<uin
   placed.reserve(set.size());
   for (const uint32_t i : set) {
     const float* p = estimate.point(i);
-    if (!(p[2] > -kFar + up || p[2] < kFar - down)) return false;
     placed.push_back(Placed{cell_key(cell_index(p[0], cell), cell_index(p[1], cell)), i});
   }
   std::sort(placed.begin(), placed.end(),
@@ -1334,33 +1329,184 @@ bool all_spikes_in_any_tin(const GroundEstimate& estimate, const std::vector<uin
     for (int64_t c = column - 1; c <= column + 1; c++) {
       for (int64_t r = row - 1; r <= row + 1; r++) {
         if (c < 0 || r < 0 || c > 0xFFFFFFFF || r > 0xFFFFFFFF) continue;
-        const uint64_t near = (uint64_t(c) << 32) | uint64_t(r);
-        if (near < key) continue;  // that pair was looked at from the other point
-        auto at = std::lower_bound(placed.begin(), placed.end(), near,
+        const uint64_t other = (uint64_t(c) << 32) | uint64_t(r);
+        if (other < key) continue;  // that pair was looked at from the other point
+        auto at = std::lower_bound(placed.begin(), placed.end(), other,
                                    [](const Placed& a, uint64_t k) { return a.key < k; });
-        for (; at != placed.end() && at->key == near; ++at) {
+        for (; at != placed.end() && at->key == other; ++at) {
           if (at->index == placed[j].index) continue;
-          if (!(distance2(estimate.point(at->index), estimate.point(placed[j].index)) > limit)) {
-            return false;
-          }
+          if (other == key && at < placed.begin() + ptrdiff_t(j)) continue;
+          if (near(at->index, placed[j].index)) return true;
         }
       }
     }
   }
-  // Not all on one line: some point off the line through the first two.
-  exactinit();
+  return false;
+}
+
+// Whether the spike test finds a point without neighbours a spike (as the test of a vertex
+// whose every edge is long has it).
+bool spike_alone(const float* p, float up, float down) {
+  return p[2] > -kFar + up || p[2] < kFar - down;
+}
+
+// Whether two of the set's points lie within `reach` of each other, as the long-edge marks
+// measure it.
+bool any_within_reach(const GroundEstimate& estimate, const std::vector<uint32_t>& set,
+                      float reach) {
+  const float limit = reach * reach;
+  return any_pair_in_touching_cells(estimate, set, 2 * reach, [&](uint32_t a, uint32_t b) {
+    return !(distance2(estimate.point(a), estimate.point(b)) > limit);
+  });
+}
+
+// Whether the set's points span an area: some point lies off the line through the first two.
+bool off_one_line(const GroundEstimate& estimate, const std::vector<uint32_t>& set) {
+  if (set.size() < 3) return false;
   const float* a = estimate.point(set[0]);
   const float* b = estimate.point(set[1]);
-  const double pa[2] = {a[0], a[1]}, pb[2] = {b[0], b[1]};
   for (size_t j = 2; j < set.size(); j++) {
-    const float* c = estimate.point(set[j]);
-    const double pc[2] = {c[0], c[1]};
-    if (orient2d(pa, pb, pc) != 0) return true;
+    if (!tin_on_one_line(a, b, estimate.point(set[j]))) return true;
   }
   return false;
 }
 
+// Whether the spike test, in any TIN of the set's points, finds every one of them a spike: no
+// two lie within `reach` (twice the step) of each other, so that every edge is long and no
+// vertex has a neighbour to be measured against, and they are not all on one line, so that
+// every vertex is a corner of a triangle that the test looks at. Where in doubt, false.
+bool all_spikes_in_any_tin(const GroundEstimate& estimate, const std::vector<uint32_t>& set,
+                           float reach, float up, float down) {
+  if (set.size() < 3 || !(reach > 0) || !std::isfinite(reach)) return false;
+  for (const uint32_t i : set) {
+    if (!spike_alone(estimate.point(i), up, down)) return false;
+  }
+  return !any_within_reach(estimate, set, reach) && off_one_line(estimate, set);
+}
+
+// Whether seed levels may triangulate the clusters among scattered points alone.
+bool split_clusters = true;
+uint64_t cluster_split_sets = 0;
+
+// Fewer points apart than this are not worth setting aside.
+constexpr size_t kFewApart = 64;
+
+// Takes out of `atoms` (which keep their order) those whose points lie `distance` or more from
+// every other atom's point, into `apart` by point index in rising order. Such a point is alone in
+// its cell of every shifted grid (a cell spans less than the distance), so every grid gathers
+// it, and every edge to it is long. False, taking nothing, where few points lie apart, where one
+// of them is no spike alone, or where coordinates are too large to be placed by cells.
+bool take_apart_atoms(const GroundEstimate& estimate, std::vector<Atom>& atoms, float distance,
+                      float up, float down, std::vector<uint32_t>& apart) {
+  // A point that shares its cell of the level with another lies within the distance of it;
+  // where most do, the split does not pay.
+  size_t alone = 0;
+  for (size_t i = 0; i < atoms.size(); i++) {
+    const bool shares = (i > 0 && atoms[i - 1].key == atoms[i].key) ||
+                        (i + 1 < atoms.size() && atoms[i + 1].key == atoms[i].key);
+    alone += shares ? 0 : 1;
+  }
+  if (alone < kFewApart || 2 * alone < atoms.size()) return false;
+  const double bound = double(distance) * 1e9;  // cell numbers well inside 32 bits
+  std::vector<uint32_t> points;
+  points.reserve(atoms.size());
+  for (const Atom& a : atoms) {
+    const float* p = estimate.point(a.index);
+    if (!(std::fabs(p[0]) < bound && std::fabs(p[1]) < bound)) return false;
+    points.push_back(a.index);
+  }
+  std::sort(points.begin(), points.end());
+  std::vector<uint8_t> near(points.size(), 0);
+  auto place = [&points](uint32_t i) {
+    return size_t(std::lower_bound(points.begin(), points.end(), i) - points.begin());
+  };
+  const double limit = double(distance) * double(distance);
+  any_pair_in_touching_cells(estimate, points, distance, [&](uint32_t a, uint32_t b) {
+    const float* p = estimate.point(a);
+    const float* q = estimate.point(b);
+    const double dx = double(p[0]) - double(q[0]), dy = double(p[1]) - double(q[1]);
+    if (dx * dx + dy * dy < limit) near[place(a)] = near[place(b)] = 1;
+    return false;
+  });
+  apart.clear();
+  for (size_t j = 0; j < points.size(); j++) {
+    if (near[j]) continue;
+    if (!spike_alone(estimate.point(points[j]), up, down)) {
+      apart.clear();
+      return false;
+    }
+    apart.push_back(points[j]);
+  }
+  if (apart.size() < kFewApart) {
+    apart.clear();
+    return false;
+  }
+  atoms.erase(std::remove_if(atoms.begin(), atoms.end(),
+                             [&apart](const Atom& a) {
+                               return std::binary_search(apart.begin(), apart.end(), a.index);
+                             }),
+              atoms.end());
+  return true;
+}
+
+// Whether every side of the triangle is long by a margin that no rounding of a longer edge's
+// length can undo.
+bool all_sides_long(const float* a, const float* b, const float* c, float limit) {
+  const double least = double(limit) * (1 + 1e-5);
+  auto length2 = [](const float* p, const float* q) {
+    const double dx = double(p[0]) - double(q[0]), dy = double(p[1]) - double(q[1]);
+    return dx * dx + dy * dy;
+  };
+  return length2(a, b) > least && length2(b, c) > least && length2(c, a) > least;
+}
+
+// A circle through p and r with the other corners a and b (b null on the hull) strictly outside
+// it, as its centre (x, y) and squared radius: the narrowest such circle, kept off a and b by a
+// margin against rounding. False where no circle passes between them.
+struct Circle {
+  double x, y, r2;
+};
+bool circle_between(const float* p, const float* r, const float* a, const float* b,
+                    Circle* circle) {
+  const double mx = 0.5 * (double(p[0]) + double(r[0])), my = 0.5 * (double(p[1]) + double(r[1]));
+  const double dx = double(r[0]) - double(p[0]), dy = double(r[1]) - double(p[1]);
+  const double length2 = dx * dx + dy * dy;
+  const double length = std::sqrt(length2);
+  if (!(length > 0)) return false;
+  // The centres lie on the bisector at m + t * (-dy, dx) / length; a corner at (s, h) across the
+  // edge from m lies outside the circle of centre t exactly when t * h < (s^2 + h^2 - L^2/4) / 2.
+  const double half2 = 0.25 * length2;
+  const double inf = std::numeric_limits<double>::infinity();
+  double lo = -inf, hi = inf;
+  for (const float* x : {a, b}) {
+    if (!x) continue;
+    const double ex = double(x[0]) - mx, ey = double(x[1]) - my;
+    const double h = (-dy * ex + dx * ey) / length;
+    const double g = 0.5 * (ex * ex + ey * ey - half2);
+    if (h > 0) {
+      hi = std::min(hi, g / h);
+    } else if (h < 0) {
+      lo = std::max(lo, g / h);
+    } else {
+      return false;
+    }
+  }
+  // The margin follows the size of the numbers, not the width between them: a corner nearly on
+  // the edge's line sets a bound far off, which must not push the circle far out on the other.
+  const double scale = length + (std::isfinite(lo) ? std::fabs(lo) : 0.0) +
+                       (std::isfinite(hi) ? std::fabs(hi) : 0.0);
+  const double margin = 1e-7 * scale;
+  const double first = lo + margin, last = hi - margin;
+  if (!(first < last)) return false;
+  const double t = std::min(std::max(0.0, first), last);
+  *circle = Circle{mx - t * dy / length, my + t * dx / length, half2 + t * t};
+  return std::isfinite(circle->r2);
+}
+
 }  // namespace
+
+void ground_split_clusters(bool allow) { split_clusters = allow; }
+uint64_t ground_cluster_split_sets() { return cluster_split_sets; }
 
 void GroundEstimate::seed_level(int level) {
   const int32_t sub = param_.sub;
@@ -1400,6 +1546,7 @@ void GroundEstimate::seed_level(int level) {
   // Points far apart (sparse points over a wide extent) are each alone in every grid: every
   // grid gathers them all, and no grid needs to look for its cells' lowest points.
   const bool alone = atoms_alone(atoms, sub);
+  apart_.clear();
   try {
     if (alone) {
       all.reserve(atoms.size());
@@ -1407,21 +1554,35 @@ void GroundEstimate::seed_level(int level) {
       std::sort(all.begin(), all.end());
       atoms = std::vector<Atom>();
     } else {
+      // Clusters among scattered points: the scattered ones are in every grid, and only the
+      // clusters' cells differ from grid to grid.
+      if (settings_.clean && split_clusters && apart_reach_valid() &&
+          take_apart_atoms(*this, atoms, apart_distance(), param_.spike, param_.down_spike,
+                           apart_)) {
+        index_apart();
+      }
       one_pass = shifted.prepare(atoms);
     }
   } catch (const std::bad_alloc&) {
     alloc_failed(true, "ERROR: cannot alloc coarse raster %d of %d by %d.\n", 0, sub, sub);
   }
+  std::vector<uint32_t> rest;
   for (int32_t k = 0; k < sub; k++) {
     for (int32_t l = 0; l < sub; l++) {
       if (alone) {
         working = all;
-      } else if (one_pass) {
-        shifted.lowest(sub, k, l, working);
-        std::sort(working.begin(), working.end());
       } else {
-        lowest_of_shifted_grid(atoms, sub, k, l, classes, working);
-        std::sort(working.begin(), working.end());
+        std::vector<uint32_t>& lowest = apart_.empty() ? working : rest;
+        if (one_pass) {
+          shifted.lowest(sub, k, l, lowest);
+        } else {
+          lowest_of_shifted_grid(atoms, sub, k, l, classes, lowest);
+        }
+        std::sort(lowest.begin(), lowest.end());
+        if (!apart_.empty()) {
+          working.resize(rest.size() + apart_.size());
+          std::merge(rest.begin(), rest.end(), apart_.begin(), apart_.end(), working.begin());
+        }
       }
       if (!clean_seed_set(level, working)) continue;
       // The seeds lie all over the points, and their tiles all over the table: the point of one
@@ -1437,6 +1598,8 @@ void GroundEstimate::seed_level(int level) {
       }
     }
   }
+  apart_.clear();
+  apart_cells_.clear();
   std::sort(accepted.begin(), accepted.end());
   seed_counts_[level] = uint32_t(accepted.size());
 }
@@ -1461,21 +1624,176 @@ bool GroundEstimate::clean_seed_set(int level, std::vector<uint32_t>& set) {
                    param_.sub);
     }
   };
-  const uint64_t before = crt_rand_draws();
   keep(set, memo_.set);
-  if (settings_.clean &&
-      all_spikes_in_any_tin(*this, set, 2 * param_.step, param_.spike, param_.down_spike)) {
-    // Points too far apart to be ground against each other (sparse points over a wide extent):
-    // their TIN would only find that.
-    set.clear();
-  } else {
-    build_tin(&set);
-    if (settings_.clean) remove_spikes(param_.spike, param_.down_spike, &set);
-    seed_tins_++;
+  uint64_t draws = 0;
+  if (!(settings_.clean && !apart_.empty() && clean_apart(set, &draws))) {
+    const uint64_t before = crt_rand_draws();
+    if (settings_.clean &&
+        all_spikes_in_any_tin(*this, set, 2 * param_.step, param_.spike, param_.down_spike)) {
+      // Points too far apart to be ground against each other (sparse points over a wide
+      // extent): their TIN would only find that.
+      set.clear();
+    } else {
+      build_tin(&set);
+      if (settings_.clean) remove_spikes(param_.spike, param_.down_spike, &set);
+      seed_tins_++;
+    }
+    draws = crt_rand_draws() - before;
   }
   keep(set, memo_.kept);
-  memo_.draws = crt_rand_draws() - before;
+  memo_.draws = draws;
   memo_.level = level;
+  return true;
+}
+
+bool GroundEstimate::apart_reach_valid() const {
+  const float reach = 2 * param_.step;
+  return reach > 0 && std::isfinite(reach) && std::isfinite(apart_distance());
+}
+
+void GroundEstimate::index_apart() {
+  double lo[2] = {0, 0}, hi[2] = {0, 0};
+  for (size_t j = 0; j < apart_.size(); j++) {
+    const float* p = point(apart_[j]);
+    for (int a = 0; a < 2; a++) {
+      lo[a] = j ? std::min(lo[a], double(p[a])) : double(p[a]);
+      hi[a] = j ? std::max(hi[a], double(p[a])) : double(p[a]);
+    }
+  }
+  // About one point per cell over their extent, and no cell narrower than the distance apart.
+  const double area = (hi[0] - lo[0] + 1) * (hi[1] - lo[1] + 1);
+  apart_cell_ = std::max(double(apart_distance()), std::sqrt(area / double(apart_.size())));
+  apart_cells_.clear();
+  apart_cells_.reserve(apart_.size());
+  for (const uint32_t i : apart_) {
+    const float* p = point(i);
+    const int64_t c = int64_t(std::floor(double(p[0]) / apart_cell_));
+    const int64_t r = int64_t(std::floor(double(p[1]) / apart_cell_));
+    apart_cells_.push_back(ApartCell{cell_key(int32_t(c), int32_t(r)), i});
+  }
+  std::sort(apart_cells_.begin(), apart_cells_.end(),
+            [](const ApartCell& a, const ApartCell& b) { return a.key < b.key; });
+  for (int a = 0; a < 2; a++) {
+    apart_first_[a] = int64_t(std::floor(lo[a] / apart_cell_));
+    apart_last_[a] = int64_t(std::floor(hi[a] / apart_cell_));
+  }
+}
+
+bool GroundEstimate::none_apart_within(double x, double y, double r2) const {
+  constexpr int64_t kMostCells = 256;
+  const double r = std::sqrt(r2);
+  const double first_x = std::floor((x - r) / apart_cell_), last_x = std::floor((x + r) / apart_cell_);
+  const double first_y = std::floor((y - r) / apart_cell_), last_y = std::floor((y + r) / apart_cell_);
+  if (!(last_x >= first_x && last_y >= first_y)) return false;
+  const int64_t c0 = int64_t(std::max(first_x, double(apart_first_[0])));
+  const int64_t c1 = int64_t(std::min(last_x, double(apart_last_[0])));
+  const int64_t r0 = int64_t(std::max(first_y, double(apart_first_[1])));
+  const int64_t r1 = int64_t(std::min(last_y, double(apart_last_[1])));
+  if (c1 < c0 || r1 < r0) return true;  // beyond every point apart
+  if ((c1 - c0 + 1) * (r1 - r0 + 1) > kMostCells) return false;
+  // Outside by a margin against rounding.
+  const double reach2 = r2 * (1 + 1e-6) + 1e-6;
+  for (int64_t c = c0; c <= c1; c++) {
+    for (int64_t row = r0; row <= r1; row++) {
+      const uint64_t key = cell_key(int32_t(c), int32_t(row));
+      auto at = std::lower_bound(apart_cells_.begin(), apart_cells_.end(), key,
+                                 [](const ApartCell& a, uint64_t k) { return a.key < k; });
+      for (; at != apart_cells_.end() && at->key == key; ++at) {
+        const float* p = point(at->index);
+        const double dx = double(p[0]) - x, dy = double(p[1]) - y;
+        if (!(dx * dx + dy * dy > reach2)) return false;
+      }
+    }
+  }
+  return true;
+}
+
+bool GroundEstimate::clean_apart(std::vector<uint32_t>& set, uint64_t* draws) {
+  const float reach = 2 * param_.step;
+  const float up = param_.spike, down = param_.down_spike;
+  if (!off_one_line(*this, set)) return false;
+  // The rest of the set: all of it but the points apart, which every set holds.
+  std::vector<uint32_t> rest;
+  try {
+    rest.reserve(set.size() - std::min(set.size(), apart_.size()));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  size_t taken = 0;
+  for (const uint32_t i : set) {
+    if (taken < apart_.size() && apart_[taken] == i) {
+      taken++;
+    } else {
+      rest.push_back(i);
+    }
+  }
+  if (taken != apart_.size()) return false;
+  for (const uint32_t i : rest) {
+    if (!spike_alone(point(i), up, down)) return false;
+  }
+  // No two points within reach: all are spikes, as all_spikes_in_any_tin finds them.
+  if (!any_within_reach(*this, rest, reach)) {
+    set.clear();
+    *draws = 0;
+    cluster_split_sets++;
+    return true;
+  }
+  if (!off_one_line(*this, rest)) return false;
+  // Every edge to a point apart is long, so a vertex's neighbours over short edges are those of
+  // the TIN of the rest, where that TIN's short edges are the same as the whole set's: only
+  // long edges could be otherwise in another Delaunay TIN of the rest (four points on one empty
+  // circle), and each short edge lies on a circle with no other point on or in it, which keeps
+  // it in every Delaunay TIN of the whole set. The points apart have no such neighbour: each is
+  // a spike. A seed set holds no two points at one place (each is its cell's lowest), so no
+  // order of insertion decides which of two is refused.
+  const uint64_t whole =
+      tin_draws_to_add_points(set.size(), [&](size_t j) { return point(set[j]); });
+  const unsigned int state = crt_rand_state();
+  build_tin(&rest);
+  const bool same = short_edges_kept_with_apart();
+  if (same) remove_spikes(up, down, &rest);
+  // The TIN of the whole set draws, not this one.
+  crt_srand(state);
+  if (!same) return false;
+  for (uint64_t d = 0; d < whole; d++) crt_rand();
+  *draws = whole;
+  seed_tins_++;
+  cluster_split_sets++;
+  set.swap(rest);
+  return true;
+}
+
+bool GroundEstimate::short_edges_kept_with_apart() const {
+  const float limit = (2 * param_.step) * (2 * param_.step);
+  const double width2 = double(apart_distance()) * double(apart_distance());
+  const uint32_t n = tin_triangle_count();
+  for (uint32_t t = 0; t < n; t++) {
+    const TINtriangle* q = tin_triangle_at(t);
+    if (!tin_in_use(q) || !q->v[0]) continue;
+    const double corners[3][2] = {{q->v[0][0], q->v[0][1]}, {q->v[1][0], q->v[1][1]},
+                                  {q->v[2][0], q->v[2][1]}};
+    for (int i = 0; i < 3; i++) {
+      const int32_t code = q->n[i];
+      const float* across = tin_triangle_at(uint32_t(code) / 3)->v[code % 3];
+      if (across) {
+        const double d[2] = {across[0], across[1]};
+        const double side = incircle(corners[0], corners[1], corners[2], d);
+        if (side > 0) return false;
+        // Four points on one empty circle: any TIN may take either diagonal. Every diagonal of
+        // such a polygon is longer than one of its sides, so where the sides are all long, so
+        // are the diagonals, and the choice changes no short edge.
+        if (side == 0 && !(all_sides_long(q->v[0], q->v[1], q->v[2], limit))) return false;
+      }
+      const float* p = q->v[(i + 1) % 3];
+      const float* r = q->v[(i + 2) % 3];
+      if (distance2(p, r) > limit) continue;
+      Circle circle;
+      if (!circle_between(p, r, q->v[i], across, &circle)) return false;
+      // A circle narrower than the distance apart reaches no point apart.
+      if (4 * circle.r2 < 0.98 * width2) continue;
+      if (!none_apart_within(circle.x, circle.y, circle.r2)) return false;
+    }
+  }
   return true;
 }
 

@@ -109,6 +109,12 @@ class GroundFloats {
   size_t capacity_ = 0;
 };
 
+// For tests: whether seed levels may triangulate the clusters among scattered points alone
+// (they may unless told otherwise); the estimate comes out the same either way.
+void ground_split_clusters(bool allow);
+// For tests: the seed sets decided by their clusters alone since the program started.
+uint64_t ground_cluster_split_sets();
+
 class GroundEstimate {
  public:
   GroundEstimate(const GroundSettings& settings, const GroundParameters& parameters);
@@ -180,6 +186,24 @@ class GroundEstimate {
   // Makes `set` (sorted) the points of a seed grid that the spike test leaves; false when the
   // level has looked at those points already, so that they can take no cell.
   bool clean_seed_set(int level, std::vector<uint32_t>& set);
+  // The distance at which a seed point lies apart from the others: four times the step, twice
+  // the longest short edge, more than any cell of a seed grid spans.
+  float apart_distance() const { return 4 * param_.step; }
+  bool apart_reach_valid() const;
+  // clean_seed_set for a set that holds the level's points apart (apart_) beside the rest: the
+  // TIN of the rest alone decides, where it provably decides as the whole set's would. Sets
+  // `set` to what the spike test leaves and `draws` to the random draws of the whole set's TIN;
+  // false (the set and every state as before) where it does not decide.
+  bool clean_apart(std::vector<uint32_t>& set, uint64_t* draws);
+  // Whether no internal edge of the TIN has the corner across it inside its triangle's circle,
+  // only long edges have it on that circle, and every short edge lies on a circle with no other
+  // vertex and no point apart on or in it.
+  bool short_edges_kept_with_apart() const;
+  // Places the points apart into cells of about one point each.
+  void index_apart();
+  // Whether no point apart lies in or on the circle of centre (x, y) and squared radius r2;
+  // false also where the circle spans too many cells to be looked at.
+  bool none_apart_within(double x, double y, double r2) const;
   void finest_level();
   bool refine(int level);
   void integrate();
@@ -306,6 +330,15 @@ class GroundEstimate {
     int level = -1;
   };
   SeedSetMemo memo_;
+  // The points of the level that lie apart from all others (see apart_distance), by index.
+  std::vector<uint32_t> apart_;
+  struct ApartCell {
+    uint64_t key;  // as the cells of seed grids are keyed
+    uint32_t index;
+  };
+  std::vector<ApartCell> apart_cells_;  // by key
+  double apart_cell_ = 0;
+  int64_t apart_first_[2] = {0, 0}, apart_last_[2] = {0, 0};  // their columns and rows
   uint32_t seed_tins_ = 0;
   int32_t tin_count_ = 0;
 };

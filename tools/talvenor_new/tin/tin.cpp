@@ -994,6 +994,24 @@ void tin_add_point(float* point, int32_t start) {
   queue_position = (p + 1 == TIN_QUEUE_SIZE) ? 0 : p + 1;
 }
 
+bool tin_on_one_line(const float* a, const float* b, const float* c) {
+  exactinit();
+  return orient(a, b, c) == 0;
+}
+
+uint64_t tin_draws_to_add(uint64_t n, uint64_t first) {
+  // As tin_add_point goes: the points before the first triangle and after it fill the delay
+  // line, and once the line is full every 256th slot draws.
+  if (first < 3 || first > n) return 0;
+  const uint64_t line = uint64_t(TIN_QUEUE_SIZE);
+  const uint64_t queued = std::min<uint64_t>(first - 3, line) + (n - first);
+  if (queued <= line) return 0;
+  // The adds past a full line take slots 0, 1, 2, ... of the line round and round.
+  const uint64_t past = queued - line;
+  const uint64_t per_round = (line + 255) / 256;
+  return (past / line) * per_round + (past % line + 255) / 256;
+}
+
 // The first triangle is only ever tried on the three most recent points, so
 // input such as scan rows with repeated points can end without one although
 // its points span an area. Build it then from the oldest non-collinear triple

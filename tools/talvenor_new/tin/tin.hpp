@@ -99,6 +99,20 @@ void tin_release();
 // triangle near the point (one it lay in lately, say) that its walk may start from; the TIN
 // comes out the same either way.
 void tin_add_point(float* point, int32_t start = -1);
+// Whether a, b and c lie on one line, by the TIN's own exact test.
+bool tin_on_one_line(const float* a, const float* b, const float* c);
+// How many random values tin_add_point draws while `n` points are added to a fresh TIN whose
+// first triangle comes from the `first`-th of them and the two before it: work that knows a
+// TIN's result without building it still draws what building it would have drawn.
+uint64_t tin_draws_to_add(uint64_t n, uint64_t first);
+// The same for the points point_at(0) .. point_at(n - 1), added in that order: the first
+// triangle comes from the first three consecutive ones not on one line (none: no draw).
+template <class PointAt>
+uint64_t tin_draws_to_add_points(size_t n, PointAt&& point_at) {
+  size_t k = 3;
+  while (k <= n && tin_on_one_line(point_at(k - 3), point_at(k - 2), point_at(k - 1))) k++;
+  return k > n ? 0 : tin_draws_to_add(n, k);
+}
 // Inserts every queued point; returns the number of duplicate points rejected
 // since tin_init.
 uint32_t tin_flush();
