@@ -270,12 +270,13 @@ const Input* doubled_input(int millions, std::string* error) {
   return &in;
 }
 
-// `count` single returns spread evenly over a square 1.4 km apart (5,000 of them cover 100 km x
-// 100 km), on a gently rolling surface, the header's bounds right and nothing stray.
-const Input* sparse_input(int count, std::string* error) {
-  static Input in;
+// A file of `count` single returns on a gently rolling surface, each placed by `site` (x and y of
+// point k), cached under `name`; the header's bounds right and nothing stray.
+template <typename Site>
+const Input* surface_input(Input& in, const std::string& name, int count, Site site,
+                           std::string* error) {
   if (in.points) return &in;
-  const std::string path = cache_dir() + "/sparse_" + std::to_string(count) + "_v" +
+  const std::string path = cache_dir() + "/" + name + "_" + std::to_string(count) + "_v" +
                            std::to_string(kInputVersion) + ".las";
   Header header;
   if (!read_header(path, &header) || header.points == 0) {
@@ -285,12 +286,12 @@ const Input* sparse_input(int count, std::string* error) {
     like.y_offset = 4000000.0;
     like.point_data_format = 1;
     like.point_data_record_length = 28;
-    const int side = int(std::ceil(std::sqrt(double(count))));
     const bool ok = place_file(path, like, [&](LASwriterLAS& writer) {
       LASpoint point;
       point.init_for_point_type(&like, like.point_data_format, like.point_data_record_length, &like);
       for (int k = 0; k < count; k++) {
-        const double x = 1400.0 * (k % side), y = 1400.0 * (k / side);
+        double x, y;
+        site(k, &x, &y);
         point.X = int32_t(std::lround(x * 100));
         point.Y = int32_t(std::lround(y * 100));
         point.Z = int32_t(std::lround(10000 + 500 * std::sin(x / 9000) * std::cos(y / 7000)));
@@ -308,50 +309,33 @@ const Input* sparse_input(int count, std::string* error) {
   return &in;
 }
 
+// `count` points spread evenly over a square 1.4 km apart (5,000 of them cover 100 km x 100 km).
+const Input* sparse_input(int count, std::string* error) {
+  static Input in;
+  const int side = int(std::ceil(std::sqrt(double(count))));
+  return surface_input(in, "sparse", count, [side](int k, double* x, double* y) {
+    *x = 1400.0 * (k % side);
+    *y = 1400.0 * (k / side);
+  }, error);
+}
+
 // Sparse points in clumps: every fourth site 1.4 km apart holds a close pair, the others one
 // point, with single points between the sites: the seed sets of the shifted grids differ in the
 // pairs only.
 const Input* clumped_input(int count, std::string* error) {
   static Input in;
-  if (in.points) return &in;
-  const std::string path = cache_dir() + "/clumped2_" + std::to_string(count) + "_v" +
-                           std::to_string(kInputVersion) + ".las";
-  Header header;
-  if (!read_header(path, &header) || header.points == 0) {
-    LASheader like;
-    like.x_scale_factor = like.y_scale_factor = like.z_scale_factor = 0.01;
-    like.x_offset = 500000.0;
-    like.y_offset = 4000000.0;
-    like.point_data_format = 1;
-    like.point_data_record_length = 28;
-    const int sites = (count + 1) / 2;
-    const int side = int(std::ceil(std::sqrt(double(sites))));
-    const bool ok = place_file(path, like, [&](LASwriterLAS& writer) {
-      LASpoint point;
-      point.init_for_point_type(&like, like.point_data_format, like.point_data_record_length, &like);
-      for (int k = 0; k < count; k++) {
-        const int site = k / 2;
-        double x = 1400.0 * (site % side), y = 1400.0 * (site / side);
-        if (k % 2) {
-          // Pairs 5 to 25 m apart, which share a cell in some shifted grids and not in others.
-          x += site % 4 == 0 ? 5.0 + (site * 7) % 13 : 700.0;
-          y += site % 4 == 0 ? 0.5 * ((site * 5) % 11) : 700.0;
-        }
-        point.X = int32_t(std::lround(x * 100));
-        point.Y = int32_t(std::lround(y * 100));
-        point.Z = int32_t(std::lround(10000 + 500 * std::sin(x / 9000) * std::cos(y / 7000)));
-        point.set_return_number(1);
-        point.set_number_of_returns(1);
-        writer.add_to_inventory(&point);
-        writer.write_one_point(&point);
-      }
-      return true;
-    }, error);
-    if (!ok || !read_header(path, &header)) return nullptr;
-  }
-  in.path = path;
-  in.points = header.points;
-  return &in;
+  const int sites = (count + 1) / 2;
+  const int side = int(std::ceil(std::sqrt(double(sites))));
+  return surface_input(in, "clumped2", count, [side](int k, double* x, double* y) {
+    const int site = k / 2;
+    *x = 1400.0 * (site % side);
+    *y = 1400.0 * (site / side);
+    if (k % 2) {
+      // Pairs 5 to 25 m apart, which share a cell in some shifted grids and not in others.
+      *x += site % 4 == 0 ? 5.0 + (site * 7) % 13 : 700.0;
+      *y += site % 4 == 0 ? 0.5 * ((site * 5) % 11) : 700.0;
+    }
+  }, error);
 }
 
 double seconds_since(std::chrono::steady_clock::time_point start) {

@@ -13,16 +13,13 @@
 #include <vector>
 
 #include "core/las_reader_las.hpp"
+#include "quantum_checks.hpp"
 #include "run_program.hpp"
 #include "side_fixtures.hpp"
 
 namespace {
 
 const std::string kProgram = std::string(PL_BINARY_DIR) + "/talvenor_new";
-
-struct XYZ {
-  double x, y, z;
-};
 
 // A grid by its lower-left corner and square cells; heights run 10, 10.5,
 // 11, ... over the cells in the order of the rows from the top, except the
@@ -153,17 +150,7 @@ Output read_output(const std::string& path) {
 // Every cell, in order, within half a quantum of the output's.
 void expect_exact(const std::vector<XYZ>& in, const Output& out, const std::string& what) {
   ASSERT_TRUE(out.opened) << what;
-  ASSERT_EQ(out.points.size(), in.size()) << what;
-  const LASscaler& h = out.quantizer;
-  const double half[3] = {h.x_scale_factor / 2, h.y_scale_factor / 2, h.z_scale_factor / 2};
-  size_t off = 0;
-  for (size_t k = 0; k < in.size(); k++) {
-    const double d[3] = {out.points[k].x - in[k].x, out.points[k].y - in[k].y,
-                         out.points[k].z - in[k].z};
-    for (int a = 0; a < 3; a++) off += !(std::fabs(d[a]) <= half[a] * (1 + 1e-9));
-  }
-  EXPECT_EQ(off, 0u) << what << " scale " << h.x_scale_factor << " " << h.y_scale_factor << " "
-                     << h.z_scale_factor;
+  expect_within_half_quantum(in, out.points, out.quantizer, what);
 }
 
 // -rescale and -reoffset as the input options take them, with the grids (by

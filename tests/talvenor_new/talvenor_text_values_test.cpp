@@ -11,16 +11,13 @@
 #include <vector>
 
 #include "core/las_reader_las.hpp"
+#include "quantum_checks.hpp"
 #include "run_program.hpp"
 #include "side_fixtures.hpp"
 
 namespace {
 
 const std::string kProgram = std::string(PL_BINARY_DIR) + "/talvenor_new";
-
-struct XYZ {
-  double x, y, z;
-};
 
 void write(const std::string& path, const std::string& content) {
   FILE* f = std::fopen(path.c_str(), "wb");
@@ -103,16 +100,7 @@ Output read_output(const std::string& path) {
 // Every input point, in order, within half a quantum of the output's.
 void expect_exact(const std::vector<XYZ>& in, const Output& out, const std::string& what) {
   ASSERT_TRUE(out.opened) << what;
-  ASSERT_EQ(out.points.size(), in.size()) << what;
-  const LASscaler& h = out.quantizer;
-  const double half[3] = {h.x_scale_factor / 2, h.y_scale_factor / 2, h.z_scale_factor / 2};
-  size_t off = 0;
-  for (size_t k = 0; k < in.size(); k++) {
-    const double d[3] = {out.points[k].x - in[k].x, out.points[k].y - in[k].y,
-                         out.points[k].z - in[k].z};
-    for (int a = 0; a < 3; a++) off += !(std::fabs(d[a]) <= half[a] * (1 + 1e-9));
-  }
-  EXPECT_EQ(off, 0u) << what << " scale " << h.x_scale_factor << " " << h.y_scale_factor;
+  expect_within_half_quantum(in, out.points, out.quantizer, what);
 }
 
 struct Range {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "classify_in_process.hpp"
 #include "core/las_reader_las.hpp"
 #include "core/las_writer_las.hpp"
 #include "file_bytes.hpp"
@@ -210,29 +211,11 @@ bool write_input(const std::string& path, double scale, const std::vector<Place>
 
 // Classifies `in` into `out` in this process, where the switch reaches the estimate.
 GroundFileResult classify(const std::string& in, const std::string& out, const ModeRow& mode) {
-  auto open = [&](std::unique_ptr<LASreader>& reader) {
-    auto las = std::make_unique<LASreaderLAS>();
-    if (!las->open_file(in.c_str())) return false;
-    reader = std::move(las);
-    return true;
-  };
-  GroundFileIO io;
-  io.input_name = in.c_str();
-  io.reopen = open;
-  io.open_writer = [&](const LASheader& header) {
-    auto writer = std::make_unique<LASwriterLAS>();
-    if (!writer->open_file(out.c_str(), &header)) writer.reset();
-    return std::unique_ptr<LASwriter>(std::move(writer));
-  };
-  io.output_name = [&] { return out.c_str(); };
   GroundSettings settings;
   settings.quiet = true;
   settings.compute_height = true;
   mode.set(settings);
-  derive_mode_settings(settings);
-  std::unique_ptr<LASreader> reader;
-  if (!open(reader)) return GroundFileResult::kFailed;
-  return ground_classify_file(settings, reader, io).result;
+  return classify_las_in_process(in, out, settings).result;
 }
 
 // Allows the split again however the test ends.

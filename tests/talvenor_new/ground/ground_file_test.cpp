@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "classify_in_process.hpp"
 #include "core/las_reader_las.hpp"
 #include "core/las_writer_las.hpp"
 #include "ground/ground_driver.hpp"
@@ -30,29 +31,10 @@ TEST(GroundFile, ClassifiesALasFile) {
   options.classification = 0;
   ASSERT_TRUE(write_scene_las(scene, in, options));
 
-  auto open = [&](std::unique_ptr<LASreader>& reader) {
-    auto las = std::make_unique<LASreaderLAS>();
-    if (!las->open_file(in.c_str())) return false;
-    reader = std::move(las);
-    return true;
-  };
-  GroundFileIO io;
-  io.input_name = in.c_str();
-  io.reopen = open;
-  io.open_writer = [&](const LASheader& header) {
-    auto writer = std::make_unique<LASwriterLAS>();
-    if (!writer->open_file(out.c_str(), &header)) writer.reset();
-    return std::unique_ptr<LASwriter>(std::move(writer));
-  };
-  io.output_name = [&] { return out.c_str(); };
-
   GroundSettings settings;
   settings.quiet = true;
   settings.compute_height = true;
-  derive_mode_settings(settings);
-  std::unique_ptr<LASreader> reader;
-  ASSERT_TRUE(open(reader));
-  const GroundFileReport report = ground_classify_file(settings, reader, io);
+  const GroundFileReport report = classify_las_in_process(in, out, settings);
   ASSERT_EQ(report.result, GroundFileResult::kClassified);
 
   FixtureContents before, after;

@@ -1,0 +1,34 @@
+#ifndef TESTS_SUPPORT_QUANTUM_CHECKS_HPP
+#define TESTS_SUPPORT_QUANTUM_CHECKS_HPP
+
+// Whether values written through a quantizer came back exact: every coordinate within half the
+// output's quantum of what went in, so nothing was clamped, shifted or rounded twice.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "core/las_scaler.hpp"
+
+struct XYZ {
+  double x, y, z;
+};
+
+// Every input point, in order, within half a quantum of the output's `points` under `quantizer`.
+inline void expect_within_half_quantum(const std::vector<XYZ>& in, const std::vector<XYZ>& points,
+                                       const LASscaler& quantizer, const std::string& what) {
+  ASSERT_EQ(points.size(), in.size()) << what;
+  const LASscaler& h = quantizer;
+  const double half[3] = {h.x_scale_factor / 2, h.y_scale_factor / 2, h.z_scale_factor / 2};
+  size_t off = 0;
+  for (size_t k = 0; k < in.size(); k++) {
+    const double d[3] = {points[k].x - in[k].x, points[k].y - in[k].y, points[k].z - in[k].z};
+    for (int a = 0; a < 3; a++) off += !(std::fabs(d[a]) <= half[a] * (1 + 1e-9));
+  }
+  EXPECT_EQ(off, 0u) << what << " scale " << h.x_scale_factor << " " << h.y_scale_factor << " "
+                     << h.z_scale_factor;
+}
+
+#endif  // TESTS_SUPPORT_QUANTUM_CHECKS_HPP
