@@ -67,7 +67,8 @@ void clusters(FixtureRandom& random, int count, double width, double height, dou
 void awkward_clusters(FixtureRandom& random, int count, double width, double height,
                       std::vector<Place>& out) {
   for (int c = 0; c < count; c++) {
-    const double cx = std::floor(random.uniform(0, width)), cy = std::floor(random.uniform(0, height));
+    const double cx = std::floor(random.uniform(0, width)),
+                 cy = std::floor(random.uniform(0, height));
     // Short sides put ties among short edges, which the split must leave to the whole set.
     const double a = 8 + double(random.below(73)), b = 8 + double(random.below(73));
     const double z = terrain(cx, cy);
@@ -255,9 +256,8 @@ TEST(GroundClusterSplit, SameBytesWithAndWithoutTheSplit) {
       size_t differ = 0;
       for (size_t i = 0; i < places.size(); i++) {
         if (one.points[i].classification != two.points[i].classification && differ++ < 5) {
-          ADD_FAILURE() << what << ": point " << i << " class "
-                        << int(one.points[i].classification) << " with the split, "
-                        << int(two.points[i].classification) << " without";
+          ADD_FAILURE() << what << ": point " << i << " class " << int(one.points[i].classification)
+                        << " with the split, " << int(two.points[i].classification) << " without";
         }
       }
       EXPECT_EQ(differ, 0u) << what;

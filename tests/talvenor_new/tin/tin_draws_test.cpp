@@ -32,7 +32,7 @@ TEST(Tin, DrawsToAddMatchBuilding) {
   struct Row {
     size_t n, lead;
   };
-  const Row rows[] = {{2, 0},     {10, 0},    {10000, 0}, {10003, 0},  {10004, 0},
+  const Row rows[] = {{2, 0},     {10, 0},    {10000, 0}, {10003, 0},     {10004, 0},
                       {10260, 0}, {25000, 0}, {30000, 7}, {23000, 12000}, {500, 500}};
   for (const Row& row : rows) {
     std::vector<float> points = points_with_lead(row.n, row.lead);
