@@ -242,8 +242,7 @@ bool LASreaderBuffered::open() {
     while (neighbors->read_point()) {
       point.assign(neighbors->point);
       copy_point_to_buffer();
-      const uint8_t r = point.get_return_number();
-      if (r >= 1 && r <= 5) header.number_of_points_by_return[r - 1]++;
+      count_return(point);
       const double c[3] = {buffer_quantization.get_x(point.X), buffer_quantization.get_y(point.Y),
                            buffer_quantization.get_z(point.Z)};
       if (c[0] < header.min_x) {
@@ -268,11 +267,13 @@ bool LASreaderBuffered::open() {
     neighbors->close_input(true);
     neighbors.reset();
     if (neighbors_failed) return false;
-    if (header.number_of_point_records) {
+    // A LAS 1.4 header keeps its counts in the 64-bit fields too, the extended point formats
+    // there only.
+    if (header.point_data_format <= 5 &&
+        (header.number_of_point_records || header.extended_number_of_point_records == 0)) {
       header.number_of_point_records += buffered_points;
-    } else {
-      header.extended_number_of_point_records += buffered_points;
     }
+    if (header.version_minor >= 4) header.extended_number_of_point_records += buffered_points;
     print_note("LASreaderBuffered: adding %u buffer points.\n", buffered_points);
   }
 
@@ -288,6 +289,16 @@ bool LASreaderBuffered::open() {
   main_points = 0;
   next_buffered_point = 0;
   return true;
+}
+
+void LASreaderBuffered::count_return(const LASpoint& buffer_point) {
+  const uint8_t r = buffer_point.get_extended_point_type()
+                        ? buffer_point.get_extended_return_number()
+                        : buffer_point.get_return_number();
+  if (r >= 1 && r <= 5 && header.point_data_format <= 5) header.number_of_points_by_return[r - 1]++;
+  if (r >= 1 && r <= 15 && header.version_minor >= 4) {
+    header.extended_number_of_points_by_return[r - 1]++;
+  }
 }
 
 bool LASreaderBuffered::reopen() {

@@ -83,6 +83,8 @@ class LASreaderBuffered : public LASreader {
   // file's reader and to both option holders.
   void hand_on_rules();
   void copy_point_to_buffer();
+  // Counts a buffer point by its return number in the header's counts by return.
+  void count_return(const LASpoint& buffer_point);
   bool copy_point_from_buffer();
   void clean_buffer();
   // Brings X, Y and Z from `from`'s quantization into the header's.

@@ -322,9 +322,12 @@ std::vector<FixturePoint> option_points() {
   return points;
 }
 
-FixtureFile option_file() {
+// Format 1 stands for the legacy point formats, format 6 (LAS 1.4) for the extended ones, whose
+// fields were once lost on some roads only.
+FixtureFile option_file(uint8_t format = 1) {
   FixtureFile file;
-  file.point_data_format = 1;
+  file.version_minor = format >= 6 ? 4 : 2;
+  file.point_data_format = format;
   return file;
 }
 
@@ -336,10 +339,26 @@ bool write_option_las(const std::string& path, const std::vector<FixturePoint>& 
   return fixture_write_file(path, option_file(), points);
 }
 
-bool write_option_vpk(const std::string& path, const std::vector<FixturePoint>& points) {
+bool write_option_las14(const std::string& path, const std::vector<FixturePoint>& points) {
+  return fixture_write_file(path, option_file(6), points);
+}
+
+bool write_vpk_of(const std::string& path, const std::vector<FixturePoint>& points,
+                  uint8_t format) {
   const std::string las = path + ".las";
-  return fixture_write_file(las, option_file(), points) &&
-         convert(las, path, LAScompressorKind::sequential_chunked) && std::remove(las.c_str()) == 0;
+  // The extended formats are compressed in the layered form only.
+  const uint16_t compressor = format >= 6 ? LAScompressorKind::multistream_chunked
+                                          : LAScompressorKind::sequential_chunked;
+  return fixture_write_file(las, option_file(format), points) && convert(las, path, compressor) &&
+         std::remove(las.c_str()) == 0;
+}
+
+bool write_option_vpk(const std::string& path, const std::vector<FixturePoint>& points) {
+  return write_vpk_of(path, points, 1);
+}
+
+bool write_option_vpk14(const std::string& path, const std::vector<FixturePoint>& points) {
+  return write_vpk_of(path, points, 6);
 }
 
 const char kTextParse[] = "xyzticrn";
@@ -406,6 +425,8 @@ struct InputFamily {
 const InputFamily kFamilies[] = {
     {"LAS", "las", write_option_las, {}, {"-stdin"}, "7"},
     {"VPK", "vpk", write_option_vpk, {}, {"-stdin"}, "7"},
+    {"LAS 1.4", "las", write_option_las14, {}, {"-stdin"}, "7"},
+    {"VPK 1.4", "vpk", write_option_vpk14, {}, {"-stdin"}, "7"},
     {"text",
      "txt",
      write_option_txt,
@@ -586,7 +607,16 @@ void expect_piped_headers_true(const std::string& out, size_t files, const std::
         if (k == 0 || v > box[3 + axis]) box[3 + axis] = v;
       }
     }
-    EXPECT_EQ(piped.header.number_of_points_by_return, by_return) << which;
+    if (piped.header.point_data_format >= 6) {
+      // The extended formats count by return in the 64-bit fields only.
+      for (int r = 0; r < 5; r++) {
+        EXPECT_EQ(piped.header.extended_number_of_points_by_return[r], by_return[r])
+            << which << ", return " << r + 1;
+      }
+      EXPECT_EQ(piped.header.number_of_points_by_return, (std::array<uint32_t, 5>{})) << which;
+    } else {
+      EXPECT_EQ(piped.header.number_of_points_by_return, by_return) << which;
+    }
     if (!piped.points.empty()) {
       const double header_box[6] = {piped.header.min_x, piped.header.min_y, piped.header.min_z,
                                     piped.header.max_x, piped.header.max_y, piped.header.max_z};
