@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/las_reader_las.hpp"
 #include "core/las_scaler.hpp"
 
 struct XYZ {
@@ -29,6 +30,40 @@ inline void expect_within_half_quantum(const std::vector<XYZ>& in, const std::ve
   }
   EXPECT_EQ(off, 0u) << what << " scale " << h.x_scale_factor << " " << h.y_scale_factor << " "
                      << h.z_scale_factor;
+}
+
+// What a LAS output holds, as the checks read it back: its points with their intensities and
+// classes, and its header's quantizer and box. `opened` is false when there is no such file.
+struct LasOutput {
+  bool opened = false;
+  LASscaler quantizer;
+  XYZ min = {0.0, 0.0, 0.0}, max = {0.0, 0.0, 0.0};
+  std::vector<XYZ> points;
+  std::vector<int> intensities;
+  std::vector<int> classes;
+};
+
+inline LasOutput read_las_output(const std::string& path) {
+  LasOutput o;
+  LASreaderLAS reader;
+  if (!reader.open_file(path.c_str())) return o;
+  o.opened = true;
+  while (reader.read_point()) {
+    o.points.push_back({reader.point.get_x(), reader.point.get_y(), reader.point.get_z()});
+    o.intensities.push_back(reader.point.get_intensity());
+    o.classes.push_back(reader.point.get_classification());
+  }
+  o.quantizer = reader.header;
+  o.min = {reader.header.min_x, reader.header.min_y, reader.header.min_z};
+  o.max = {reader.header.max_x, reader.header.max_y, reader.header.max_z};
+  return o;
+}
+
+// Every input point, in order, within half a quantum of the output's.
+inline void expect_points_exact(const std::vector<XYZ>& in, const LasOutput& out,
+                                const std::string& what) {
+  ASSERT_TRUE(out.opened) << what;
+  expect_within_half_quantum(in, out.points, out.quantizer, what);
 }
 
 #endif  // TESTS_SUPPORT_QUANTUM_CHECKS_HPP

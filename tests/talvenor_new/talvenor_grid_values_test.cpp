@@ -129,30 +129,6 @@ side_fixtures::Bytes dtm_file(const Grid& g) {
   return side_fixtures::dtm_bytes(d);
 }
 
-struct Output {
-  bool opened = false;
-  LASscaler quantizer;
-  std::vector<XYZ> points;
-};
-
-Output read_output(const std::string& path) {
-  Output o;
-  LASreaderLAS reader;
-  if (!reader.open_file(path.c_str())) return o;
-  o.opened = true;
-  while (reader.read_point()) {
-    o.points.push_back({reader.point.get_x(), reader.point.get_y(), reader.point.get_z()});
-  }
-  o.quantizer = reader.header;
-  return o;
-}
-
-// Every cell, in order, within half a quantum of the output's.
-void expect_exact(const std::vector<XYZ>& in, const Output& out, const std::string& what) {
-  ASSERT_TRUE(out.opened) << what;
-  expect_within_half_quantum(in, out.points, out.quantizer, what);
-}
-
 // -rescale and -reoffset as the input options take them, with the grids (by
 // name) whose cells they cannot hold.
 struct Request {
@@ -213,11 +189,12 @@ TEST(TalvenorGridValues, EveryCellIsHeldOrTheGridRefused) {
           if (g.beyond && request.args.empty()) {
             EXPECT_NE(run.err.find(g.beyond), std::string::npos) << what << run.err;
           }
-          EXPECT_FALSE(read_output(dir.file("out.las")).opened) << what;
+          EXPECT_FALSE(read_las_output(dir.file("out.las")).opened) << what;
           continue;
         }
         EXPECT_EQ(run.exit_code, 0) << what << run.err;
-        if (run.exit_code == 0) expect_exact(input.cells, read_output(dir.file("out.las")), what);
+        if (run.exit_code == 0)
+          expect_points_exact(input.cells, read_las_output(dir.file("out.las")), what);
       }
     }
   }

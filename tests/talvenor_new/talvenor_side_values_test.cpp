@@ -214,27 +214,6 @@ side_fixtures::Bytes qfit_file(const QfitRange& r, int32_t record_size, bool big
 
 // --- the runs
 
-struct Output {
-  bool opened = false;
-  LASscaler quantizer;
-  XYZ min = {0.0, 0.0, 0.0}, max = {0.0, 0.0, 0.0};
-  std::vector<XYZ> points;
-};
-
-Output read_output(const std::string& path) {
-  Output o;
-  LASreaderLAS reader;
-  if (!reader.open_file(path.c_str())) return o;
-  o.opened = true;
-  while (reader.read_point()) {
-    o.points.push_back({reader.point.get_x(), reader.point.get_y(), reader.point.get_z()});
-  }
-  o.quantizer = reader.header;
-  o.min = {reader.header.min_x, reader.header.min_y, reader.header.min_z};
-  o.max = {reader.header.max_x, reader.header.max_y, reader.header.max_z};
-  return o;
-}
-
 bool exists(const std::string& path) {
   FILE* f = std::fopen(path.c_str(), "rb");
   if (f) std::fclose(f);
@@ -242,7 +221,7 @@ bool exists(const std::string& path) {
 }
 
 // The output header's box is the box of the points written.
-void expect_box_of(const Output& out, const std::string& what) {
+void expect_box_of(const LasOutput& out, const std::string& what) {
   if (out.points.empty()) return;
   XYZ lo = out.points[0], hi = out.points[0];
   for (const XYZ& p : out.points) {
@@ -343,7 +322,7 @@ void expect_held_or_refused(const ProgramDir& dir, const std::string& file, cons
     }
     EXPECT_EQ(run.exit_code, 0) << what << run.err;
     if (run.exit_code != 0) continue;
-    const Output out = read_output(dir.file("out.las"));
+    const LasOutput out = read_las_output(dir.file("out.las"));
     ASSERT_TRUE(out.opened) << what;
     expect_within_half_quantum(truth, out.points, out.quantizer, what);
     expect_box_of(out, what);

@@ -70,39 +70,6 @@ std::string as_ply(const std::vector<XYZ>& points) {
          as_text(points);
 }
 
-struct Output {
-  bool opened = false;
-  LASscaler quantizer;
-  double min_x = 0.0, max_x = 0.0, min_y = 0.0, max_y = 0.0;
-  std::vector<XYZ> points;
-  std::vector<int> intensities;
-  std::vector<int> classes;
-};
-
-Output read_output(const std::string& path) {
-  Output o;
-  LASreaderLAS reader;
-  if (!reader.open_file(path.c_str())) return o;
-  o.opened = true;
-  while (reader.read_point()) {
-    o.points.push_back({reader.point.get_x(), reader.point.get_y(), reader.point.get_z()});
-    o.intensities.push_back(reader.point.get_intensity());
-    o.classes.push_back(reader.point.get_classification());
-  }
-  o.quantizer = reader.header;
-  o.min_x = reader.header.min_x;
-  o.max_x = reader.header.max_x;
-  o.min_y = reader.header.min_y;
-  o.max_y = reader.header.max_y;
-  return o;
-}
-
-// Every input point, in order, within half a quantum of the output's.
-void expect_exact(const std::vector<XYZ>& in, const Output& out, const std::string& what) {
-  ASSERT_TRUE(out.opened) << what;
-  expect_within_half_quantum(in, out.points, out.quantizer, what);
-}
-
 struct Range {
   const char* name;
   std::vector<XYZ> points;
@@ -170,11 +137,11 @@ TEST(TalvenorTextValues, EveryValueIsHeldOrTheInputRefused) {
           EXPECT_EQ(run.exit_code, 1) << what << run.err;
           EXPECT_NE(run.err.find("causes LAS integer overflow"), std::string::npos)
               << what << run.err;
-          EXPECT_FALSE(read_output(dir.file("out.las")).opened) << what;
+          EXPECT_FALSE(read_las_output(dir.file("out.las")).opened) << what;
           continue;
         }
         ASSERT_EQ(run.exit_code, 0) << what << run.err;
-        expect_exact(range.points, read_output(dir.file("out.las")), what);
+        expect_points_exact(range.points, read_las_output(dir.file("out.las")), what);
       }
     }
   }
@@ -197,7 +164,7 @@ TEST(TalvenorTextValues, UnpopulatedPointsThatCannotBeHeldAreSkipped) {
       run_program(kProgram, {"-stdin", "-itxt", "-iparse", "xyz", "-o", "out.las"}, dir.path(),
                   as_text(points));
   ASSERT_EQ(run.exit_code, 0) << run.err;
-  const Output out = read_output(dir.file("out.las"));
+  const LasOutput out = read_las_output(dir.file("out.las"));
   ASSERT_TRUE(out.opened);
   const size_t skipped = count_of(run.err, "cannot be held by 32-bit integers");
   EXPECT_GT(skipped, 0u);
@@ -247,12 +214,12 @@ TEST(TalvenorTextValues, SkippedLinesLeaveNoTraceInTheHeader) {
         run_program(kProgram, {"-i", "in.txt", "-iparse", c.parse, "-o", "out.las"}, dir.path());
     ASSERT_EQ(run.exit_code, 0) << c.name << run.err;
     EXPECT_NE(run.err.find(c.warning), std::string::npos) << c.name << run.err;
-    const Output out = read_output(dir.file("out.las"));
-    expect_exact(kept, out, c.name);
-    EXPECT_EQ(out.min_x, 630000.0) << c.name;
-    EXPECT_EQ(out.max_x, 630100.0) << c.name;
-    EXPECT_EQ(out.min_y, 4830000.0) << c.name;
-    EXPECT_EQ(out.max_y, 4830100.0) << c.name;
+    const LasOutput out = read_las_output(dir.file("out.las"));
+    expect_points_exact(kept, out, c.name);
+    EXPECT_EQ(out.min.x, 630000.0) << c.name;
+    EXPECT_EQ(out.max.x, 630100.0) << c.name;
+    EXPECT_EQ(out.min.y, 4830000.0) << c.name;
+    EXPECT_EQ(out.max.y, 4830100.0) << c.name;
   }
 }
 
@@ -283,9 +250,9 @@ TEST(TalvenorTextValues, PlyVertexOfNoNumberIsSkipped) {
   EXPECT_NE(run.err.find("WARNING: vertex with coordinates nan 4.83005e+06 10. skipping ...\n"),
             std::string::npos)
       << run.err;
-  const Output out = read_output(dir.file("out.las"));
-  expect_exact(kept, out, "binary PLY");
-  EXPECT_EQ(out.max_y, 4830100.0);
+  const LasOutput out = read_las_output(dir.file("out.las"));
+  expect_points_exact(kept, out, "binary PLY");
+  EXPECT_EQ(out.max.y, 4830100.0);
 }
 
 // The vertices of an ASCII PLY end after the number its header states, also
@@ -303,9 +270,9 @@ TEST(TalvenorTextValues, PlyFacesAreNoVertices) {
   const ProgramRun run = run_program(kProgram, {"-i", "in.ply", "-o", "out.las"}, dir.path());
   ASSERT_EQ(run.exit_code, 0) << run.err;
   EXPECT_NE(run.err.find("WARNING: cannot parse 'abc 4830050 10'"), std::string::npos) << run.err;
-  const Output out = read_output(dir.file("out.las"));
-  expect_exact(kept, out, "PLY with faces");
-  EXPECT_EQ(out.min_x, 630000.0);
+  const LasOutput out = read_las_output(dir.file("out.las"));
+  expect_points_exact(kept, out, "PLY with faces");
+  EXPECT_EQ(out.min.x, 630000.0);
 }
 
 // Inputs that name no coordinate would give points at an invented 0.
@@ -339,7 +306,7 @@ TEST(TalvenorTextValues, InputsWithoutACoordinateAreRefused) {
     const ProgramRun run = run_program(kProgram, args, dir.path());
     EXPECT_EQ(run.exit_code, 1) << c.args[1] << run.err;
     EXPECT_NE(run.err.find(c.error), std::string::npos) << c.args[1] << run.err;
-    EXPECT_FALSE(read_output(dir.file("out.las")).opened) << c.args[1];
+    EXPECT_FALSE(read_las_output(dir.file("out.las")).opened) << c.args[1];
   }
 }
 
@@ -376,8 +343,8 @@ TEST(TalvenorTextValues, PtxReadsItsFirstScanWithIntensities) {
                          "scan ...\n"),
             std::string::npos)
       << run.err;
-  const Output out = read_output(dir.file("out.las"));
-  expect_exact(first, out, "first scan");
+  const LasOutput out = read_las_output(dir.file("out.las"));
+  expect_points_exact(first, out, "first scan");
   // PTX intensities of 0..1 land in 0..4095.
   EXPECT_EQ(out.intensities, (std::vector<int>{2048, 1024, 4095, 0}));
 }
@@ -411,7 +378,7 @@ TEST(TalvenorTextValues, EveryLineEndEndsALine) {
     if (c.warning) {
       EXPECT_NE(run.err.find(c.warning), std::string::npos) << c.name << run.err;
     }
-    expect_exact(points, read_output(dir.file("out.las")), c.name);
+    expect_points_exact(points, read_las_output(dir.file("out.las")), c.name);
   }
 }
 
@@ -423,7 +390,7 @@ TEST(TalvenorTextValues, BinOfNoPointsIsReadBack) {
   const ProgramRun run = run_program(kProgram, {"-i", "empty.bin", "-o", "out.las"}, dir.path());
   ASSERT_EQ(run.exit_code, 0) << run.err;
   EXPECT_NE(run.err.find("WARNING: input has zero points."), std::string::npos) << run.err;
-  const Output out = read_output(dir.file("out.las"));
+  const LasOutput out = read_las_output(dir.file("out.las"));
   EXPECT_TRUE(out.opened);
   EXPECT_TRUE(out.points.empty());
   // The round trip through our own writer.
@@ -432,7 +399,7 @@ TEST(TalvenorTextValues, BinOfNoPointsIsReadBack) {
   ASSERT_EQ(again.exit_code, 0) << again.err;
   const ProgramRun back = run_program(kProgram, {"-i", "again.bin", "-o", "back.las"}, dir.path());
   EXPECT_EQ(back.exit_code, 0) << back.err;
-  EXPECT_TRUE(read_output(dir.file("back.las")).opened);
+  EXPECT_TRUE(read_las_output(dir.file("back.las")).opened);
 }
 
 // QFIT points are longitudes and latitudes: a global file is copied
@@ -457,7 +424,7 @@ TEST(TalvenorTextValues, QfitInDegreesIsCopiedUnclassified) {
             std::string::npos)
       << run.err;
   EXPECT_NE(run.err.find(" copying '"), std::string::npos) << run.err;
-  const Output out = read_output(dir.file("out.las"));
+  const LasOutput out = read_las_output(dir.file("out.las"));
   ASSERT_EQ(out.classes.size(), records.size());
   EXPECT_EQ(out.classes, std::vector<int>(records.size(), 0));
 }
